@@ -1,0 +1,47 @@
+// The series a run learns from: training values followed by validation values,
+// scaled together to [0, 1] at Start.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quarvel {
+
+inline constexpr std::int32_t kDataSetCapacity = 40000;
+
+struct DataSet {
+  std::vector<double> values = std::vector<double>(kDataSetCapacity, 0.0);
+  std::int32_t point_count = 0;
+  std::int32_t training_count = 0;
+  std::int32_t overlap = 119;
+  double value_limit = 100.0;
+};
+
+enum class DataSetStatus {
+  ok,
+  too_many_values,  // training and validation together would exceed the capacity
+  constant_series,  // all values equal: there is no range to scale by
+  non_finite,       // a value, or max - min, is not a finite number: scaling would make NaNs
+};
+
+// Installs the training values, keeping any stored validation values behind them.
+[[nodiscard]] DataSetStatus set_training_series(DataSet& data, std::span<const double> training);
+
+// Places the validation values behind the training values.
+[[nodiscard]] DataSetStatus set_validation_series(DataSet& data,
+                                                  std::span<const double> validation);
+
+// Scales all stored values together to [0, 1]. Refuses, changing nothing, when
+// the values do not have a finite, non-zero range.
+[[nodiscard]] DataSetStatus normalise_series(DataSet& data);
+
+// The stored value `lag` steps before time t, or 0.0 outside the stored range.
+[[nodiscard]] inline double series_value(const DataSet& data, std::int32_t t,
+                                         std::int32_t lag) noexcept {
+  const std::int64_t i = static_cast<std::int64_t>(t) - lag;
+  if (i < 0 || i >= data.point_count) return 0.0;
+  return data.values[static_cast<std::size_t>(i)];
+}
+
+}  // namespace quarvel

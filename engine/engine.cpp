@@ -1,0 +1,7 @@
+#include "engine.h"
+
+namespace quarvel {
+
+Engine::Engine() { set_default_parameters(parameters); }
+
+}  // namespace quarvel

@@ -1,0 +1,79 @@
+#include "generations.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "breeding.h"
+#include "engine.h"
+#include "population.h"
+#include "treeio.h"
+
+namespace quarvel {
+
+void generation_step(Engine& engine, std::int32_t generation) {
+  const std::int32_t count = engine.population_count;
+  if (generation != 0) {
+    for (std::int32_t p = 0; p < count; ++p) {
+      Population& pop = engine.populations[static_cast<std::size_t>(p)];
+      free_tree(std::move(pop.best_of_gen_tree));
+      breed_population(engine, p);
+      for (Tree& tree : pop.individuals) free_tree(std::move(tree));
+      std::swap(pop.individuals, pop.next_individuals);
+    }
+  } else {
+    initialize_populations(engine, count);
+  }
+  for (std::int32_t p = 0; p < count; ++p) {
+    Population& pop = engine.populations[static_cast<std::size_t>(p)];
+    evaluate_population(engine, p);
+    normalize_fitness(engine, p);
+    rank_population(engine, p);
+    const auto best = static_cast<std::size_t>(pop.rank_order[0]);
+    pop.best_of_gen_sn2 = pop.sn2[best];
+    pop.best_of_gen_mdl = pop.mdl[best];
+    pop.best_of_gen_tree = copy_tree(engine, pop.individuals[best].get());
+  }
+  collect_node_models(engine, count);
+}
+
+void rank_population(Engine& engine, std::int32_t population) {
+  Population& pop = engine.populations[static_cast<std::size_t>(population)];
+  const std::vector<float>& key = engine.evaluate_by_mdl == 1 ? pop.mdl : pop.sn2;
+  for (std::size_t j = 0; j < pop.rank_order.size(); ++j) pop.rank_order[j] = static_cast<std::int32_t>(j);
+  // A strict weak order on every float: ascending, NaN after everything else.
+  std::stable_sort(pop.rank_order.begin(), pop.rank_order.end(),
+                   [&key](std::int32_t a, std::int32_t b) {
+                     const float ka = key[static_cast<std::size_t>(a)];
+                     const float kb = key[static_cast<std::size_t>(b)];
+                     if (std::isnan(ka)) return false;
+                     return std::isnan(kb) || ka < kb;
+                   });
+}
+
+void mark_pointer(const TreeNode* tree, std::int32_t population, std::int32_t individual) {
+  if (!tree->is_function()) return;
+  mark_pointer(tree->child(0), population, individual);
+  mark_pointer(tree->child(1), population, individual);
+  tree->model()->users.push_back({population, individual});
+}
+
+void collect_node_models(Engine& engine, std::int32_t count) {
+  engine.registry.for_each([](NodeModel& model) { model.users.clear(); });
+  for (std::int32_t p = 0; p < count; ++p) {
+    const Population& pop = engine.populations[static_cast<std::size_t>(p)];
+    for (std::size_t j = 0; j < pop.individuals.size(); ++j) {
+      mark_pointer(pop.individuals[j].get(), p, static_cast<std::int32_t>(j));
+    }
+  }
+  engine.registry.sweep_unused();
+}
+
+void report_best_tree(const Engine& engine, GenerationReport& report, std::int32_t population) {
+  const Population& pop = engine.populations[static_cast<std::size_t>(population)];
+  report.best_sn2 = pop.best_of_gen_sn2;
+  report.best_mdl = pop.best_of_gen_mdl;
+  report.tree_text.clear();
+  pprint_tree(engine, pop.best_of_gen_tree.get(), report.tree_text, 0);
+}
+
+}  // namespace quarvel

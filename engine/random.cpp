@@ -1,0 +1,45 @@
+#include "random.h"
+
+namespace quarvel {
+
+namespace {
+constexpr std::uint64_t kMultiplier = (std::uint64_t{0x15A} << 32) | 0x4E35u;  // 1486058704437
+constexpr std::int32_t kModulus = 2147483647;                                // 2^31 - 1
+
+// Two's-complement wrap of a 64-bit intermediate to 32 bits.
+constexpr std::int32_t wrap32(std::int64_t v) noexcept {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
+}
+}  // namespace
+
+std::int32_t lrand31(RandomGenerators& rng) noexcept {
+  rng.integer_state = rng.integer_state * kMultiplier + 1u;
+  return static_cast<std::int32_t>((rng.integer_state >> 32) & 0x7FFFFFFFu);
+}
+
+std::int32_t random_int(RandomGenerators& rng, std::int32_t n) noexcept {
+  if (n == 0) return 0;
+  // lrand31 is never negative, so the remainder is not either.
+  return static_cast<std::int32_t>(static_cast<std::int64_t>(lrand31(rng)) % n);
+}
+
+void set_random_seed(RandomGenerators& rng, std::int32_t seed) noexcept { rng.float_state = seed; }
+
+float uniform_random(RandomGenerators& rng) noexcept {
+  // 16807 * state mod (2^31 - 1) on 32-bit words: the product is split at bit 16
+  // and the part above bit 31 folded back; shifts are arithmetic, sums wrap.
+  const std::int32_t state = rng.float_state;
+  const std::int32_t hi = wrap32(static_cast<std::int64_t>(state >> 16) * 16807);
+  std::int32_t lo = wrap32(static_cast<std::int64_t>(state & 0xFFFF) * 16807 +
+                           (static_cast<std::int64_t>(hi & 0x7FFF) << 16) + (hi >> 15));
+  if (lo < 0) lo = wrap32(static_cast<std::int64_t>(lo) - kModulus);
+  rng.float_state = lo;
+  return static_cast<float>(static_cast<double>(lo) / static_cast<double>(kModulus));
+}
+
+float random_float(RandomGenerators& rng, float x) noexcept {
+  const float u = uniform_random(rng);
+  return static_cast<float>((1.0 - static_cast<double>(u)) * static_cast<double>(x));
+}
+
+}  // namespace quarvel

@@ -1,0 +1,33 @@
+// Text <-> number rules shared by the window and the command-line runner.
+// The decimal separator is always ".", whatever the user's locale.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quarvel::frontend {
+
+// The general number format of every grid cell: 6 significant digits (rounded
+// half away from zero on the exact binary value), trailing zeros dropped, fixed
+// notation for decimal exponents -3..6, else scientific ("1.23457E6", "5E-5");
+// "0", "INF", "-INF", "NAN".
+[[nodiscard]] std::string format_general(double value);
+
+// Whole number: optional leading blanks, optional sign, decimal digits (or hex
+// digits after "$", "x" or "0x"), nothing after the digits, within int32.
+[[nodiscard]] std::optional<std::int32_t> parse_whole_number(std::string_view text);
+
+// Number: optional blanks, optional sign, digits with an optional "." fraction
+// (at least one digit), optional exponent, optional trailing blanks, and a
+// finite double value. Empty text, "INF", "NAN" and hex are not numbers.
+[[nodiscard]] std::optional<double> parse_number(std::string_view text);
+
+// The leading decimal number of a data-file line: blanks, sign, digits, "."
+// fraction, exponent; the rest of the line is ignored. 0.0 when the line does
+// not start with such a number (so "inf", "nan" and hex give 0.0); an infinite
+// value beyond the double range.
+[[nodiscard]] double leading_number(std::string_view line);
+
+}  // namespace quarvel::frontend

@@ -1,0 +1,1 @@
+# The Qt windows (library quarvel_ui) are defined here.
