@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "datafile.h"
+#include "dataset.h"
 #include "parameters.h"
 
 namespace quarvel {
