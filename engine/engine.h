@@ -22,6 +22,10 @@ struct GenerationReport {
   std::string tree_text;
 };
 
+// Node fitting goes through the matrix routines (the reference) or through the
+// fixed-size fast path, which gives bit-identical results.
+enum class FitPath { reference, fast };
+
 struct Engine {
   Engine();
 
@@ -39,6 +43,8 @@ struct Engine {
   ModelRegistry registry;
   FunctionTable function_table;
   Matrix design_matrix;  // training count rows of 10 doubles
+  FitPath fit_path = FitPath::fast;
+  std::vector<double> fit_scratch[2];  // terminal inputs of the fast path, reused
   GenerationReport report;
 };
 

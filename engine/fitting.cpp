@@ -3,16 +3,12 @@
 #include <cmath>
 
 #include "engine.h"
+#include "jacobi.h"
+#include "regressors.h"
 
 namespace quarvel {
 
 namespace {
-
-double limited(double x, double limit) {
-  if (x > limit) x = limit;
-  if (x < -limit) x = -limit;
-  return x;
-}
 
 // The input a child delivers at point t: its model's output, or the lagged series.
 std::vector<double> child_inputs(const Engine& engine, const TreeNode* child, std::int32_t n) {
@@ -31,13 +27,15 @@ std::vector<double> child_inputs(const Engine& engine, const TreeNode* child, st
 }  // namespace
 
 std::vector<double> regressors_two_inputs(double x1, double x2, double value_limit) {
-  return {limited(1.0, value_limit),     limited(x1, value_limit),
-          limited(x2, value_limit),      limited(x1 * x2, value_limit),
-          limited(x1 * x1, value_limit), limited(x2 * x2, value_limit)};
+  std::vector<double> r = alloc_vector(kTwoInputCoefficients);
+  two_input_regressors(x1, x2, value_limit, r.data());
+  return r;
 }
 
 std::vector<double> regressors_one_input(double x1, double /*x2*/, double /*value_limit*/) {
-  return {1.0, x1, x1 * x1};
+  std::vector<double> r = alloc_vector(kOneInputCoefficients);
+  one_input_regressors(x1, r.data());
+  return r;
 }
 
 bool inputs_coincide(std::span<const double> a, std::span<const double> b, std::int32_t n) {
@@ -94,6 +92,120 @@ double node_sn2(const Engine& engine, const TreeNode* node) {
   return sum / static_cast<double>(n);
 }
 
+namespace {
+
+// Reference: rows of the design matrix from the builder, then the normal
+// equations through the matrix routines.
+void fit_through_matrix_routines(Engine& engine, NodeModel& model, std::span<const double> left,
+                                 std::span<const double> right, std::int32_t n) {
+  const std::int32_t m = engine.function_table.coefficient_count(model.kind_id);
+  const RegressorBuilder build = engine.function_table.builder(model.kind_id);
+  for (std::int32_t t = 0; t < n; ++t) {
+    const auto i = static_cast<std::size_t>(t);
+    const std::vector<double> regressors = build(left[i], right[i], engine.data.value_limit);
+    std::copy(regressors.begin(), regressors.begin() + m, engine.design_matrix.row(t));
+  }
+  model.coefficients = solve_coefficients(engine, n, m);
+}
+
+// The same sums in the same order as the reference chain, on fixed-size arrays:
+// X^T X (upper triangle, mirrored) and X^T y in one pass over the points, then
+// the pseudo-inverse V P V^T A^T with the very same products and eigen-solver.
+template <int M>
+void fit_fixed_size(Engine& engine, NodeModel& model, std::span<const double> left,
+                    std::span<const double> right, std::int32_t n) {
+  const double limit = engine.data.value_limit;
+  const double* y = engine.data.values.data();
+  const int kind_id = model.kind_id;
+  double xtx[M][M] = {};
+  double xty[M] = {};
+  for (std::int32_t t = 0; t < n; ++t) {
+    double r[kTwoInputCoefficients];
+    (void)regressors_for(kind_id, left[static_cast<std::size_t>(t)],
+                         right[static_cast<std::size_t>(t)], limit, r);
+    for (int i = 0; i < M; ++i)
+      for (int j = i; j < M; ++j) xtx[i][j] += r[i] * r[j];
+    for (int i = 0; i < M; ++i) xty[i] += y[t] * r[i];
+  }
+  for (int i = 0; i < M; ++i)
+    for (int j = 0; j < i; ++j) xtx[i][j] = xtx[j][i];
+
+  double ata[M * M];
+  for (int i = 0; i < M; ++i) {
+    for (int j = 0; j < M; ++j) {
+      double sum = 0.0;
+      for (int k = 0; k < M; ++k) sum += xtx[k][i] * xtx[k][j];
+      ata[i * M + j] = sum;
+    }
+  }
+  double e[M];
+  double v[M * M];
+  jacobi_eigen_in_place(ata, M, e, v);
+  double p[M][M] = {};
+  for (int i = 0; i < M; ++i) {
+    if (!(e[i] / e[0] >= 1e-10)) break;
+    p[i][i] = 1.0 / e[i];
+  }
+  double l[M][M];
+  double r[M][M];
+  for (int i = 0; i < M; ++i) {
+    for (int j = 0; j < M; ++j) {
+      double sl = 0.0;
+      double sr = 0.0;
+      for (int k = 0; k < M; ++k) {
+        sl += xtx[i][k] * v[k * M + j];
+        sr += v[i * M + k] * p[k][j];
+      }
+      l[i][j] = sl;
+      r[i][j] = sr;
+    }
+  }
+  double pinv[M][M];
+  for (int i = 0; i < M; ++i) {
+    for (int j = 0; j < M; ++j) {
+      double sum = 0.0;
+      for (int k = 0; k < M; ++k) sum += r[i][k] * l[j][k];
+      pinv[i][j] = sum;
+    }
+  }
+  model.coefficients.assign(M, 0.0);
+  for (int i = 0; i < M; ++i) {
+    double sum = 0.0;
+    for (int k = 0; k < M; ++k) sum += pinv[i][k] * xty[k];
+    model.coefficients[static_cast<std::size_t>(i)] = sum;
+  }
+
+  // Outputs and their error in a second pass, the regressors formed again.
+  const double* c = model.coefficients.data();
+  model.outputs.resize(static_cast<std::size_t>(n));
+  double error = 0.0;
+  for (std::int32_t t = 0; t < n; ++t) {
+    double reg[kTwoInputCoefficients];
+    (void)regressors_for(kind_id, left[static_cast<std::size_t>(t)],
+                         right[static_cast<std::size_t>(t)], limit, reg);
+    double sum = 0.0;
+    for (int j = 0; j < M; ++j) sum += c[j] * reg[j];
+    model.outputs[static_cast<std::size_t>(t)] = sum;
+    const double d = y[t] - sum;
+    error += d * d;
+  }
+  model.sn2 = error / static_cast<double>(n);
+}
+
+// A child's inputs for the fast path: a function child's outputs as they are,
+// a terminal's lagged series gathered into reusable scratch.
+std::span<const double> fast_child_inputs(Engine& engine, const TreeNode* child, int side,
+                                          std::int32_t n) {
+  if (child->is_function()) return {child->model()->outputs.data(), static_cast<std::size_t>(n)};
+  std::vector<double>& scratch = engine.fit_scratch[side];
+  scratch.resize(static_cast<std::size_t>(n));
+  const std::int32_t lag = child->id + 1;
+  for (std::int32_t t = 0; t < n; ++t) scratch[static_cast<std::size_t>(t)] = series_value(engine.data, t, lag);
+  return scratch;
+}
+
+}  // namespace
+
 void fit_node(Engine& engine, TreeNode* node) {
   if (!node->is_function()) return;
   NodeModel& model = *node->model();
@@ -104,6 +216,22 @@ void fit_node(Engine& engine, TreeNode* node) {
   }
 
   const std::int32_t n = engine.data.training_count;
+  if (engine.fit_path == FitPath::fast) {
+    const std::span<const double> left = fast_child_inputs(engine, node->child(0), 0, n);
+    const std::span<const double> right = fast_child_inputs(engine, node->child(1), 1, n);
+    const bool same = inputs_coincide(left, right, n);
+    if (model.kind_id == kUnfittedKind) {
+      const std::int32_t r = random_int(engine.random, engine.function_table.size());
+      model.kind_id = same ? -(r + 1) : r + 1;
+    }
+    if (model.kind_id > 0) {
+      fit_fixed_size<kTwoInputCoefficients>(engine, model, left, right, n);
+    } else {
+      fit_fixed_size<kOneInputCoefficients>(engine, model, left, right, n);
+    }
+    return;
+  }
+
   const std::vector<double> left = child_inputs(engine, node->child(0), n);
   const std::vector<double> right = child_inputs(engine, node->child(1), n);
   const bool same = inputs_coincide(left, right, n);
@@ -111,15 +239,7 @@ void fit_node(Engine& engine, TreeNode* node) {
     const std::int32_t r = random_int(engine.random, engine.function_table.size());
     model.kind_id = same ? -(r + 1) : r + 1;
   }
-
-  const std::int32_t m = engine.function_table.coefficient_count(model.kind_id);
-  const RegressorBuilder build = engine.function_table.builder(model.kind_id);
-  for (std::int32_t t = 0; t < n; ++t) {
-    const auto i = static_cast<std::size_t>(t);
-    const std::vector<double> regressors = build(left[i], right[i], engine.data.value_limit);
-    std::copy(regressors.begin(), regressors.begin() + m, engine.design_matrix.row(t));
-  }
-  model.coefficients = solve_coefficients(engine, n, m);
+  fit_through_matrix_routines(engine, model, left, right, n);
   node_outputs(engine, node);
   model.sn2 = node_sn2(engine, node);
 }

@@ -1,5 +1,7 @@
 #include "matrix.h"
 
+#include "jacobi.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -128,75 +130,7 @@ void jacobi_eigen(const Matrix& s, int n, Vector& d, Matrix& v) {
   Matrix a = copy_matrix(s, n, n);
   v = alloc_matrix(n, n);
   d.assign(static_cast<std::size_t>(n), 0.0);
-  for (int i = 0; i < n; ++i) {
-    v(i, i) = 1.0;
-    d[static_cast<std::size_t>(i)] = a(i, i);
-  }
-  auto dd = [&d](int i) -> double& { return d[static_cast<std::size_t>(i)]; };
-
-  for (int sweep = 1; sweep <= 10000; ++sweep) {
-    double sm = 0.0;
-    for (int p = 0; p < n - 1; ++p)
-      for (int q = p + 1; q < n; ++q) sm += std::fabs(a(p, q));
-    if (sm < 1e-10) break;
-    const double tresh = sweep < 4 ? 0.2 * sm / static_cast<double>(n * n) : 0.0;
-
-    for (int p = 0; p < n - 1; ++p) {
-      for (int q = p + 1; q < n; ++q) {
-        const double g = 100.0 * std::fabs(a(p, q));
-        if (sweep > 4 && std::fabs(dd(p)) + g == std::fabs(dd(p)) &&
-            std::fabs(dd(q)) + g == std::fabs(dd(q))) {
-          a(p, q) = 0.0;
-          continue;
-        }
-        if (!(std::fabs(a(p, q)) > tresh)) continue;
-
-        double h = dd(q) - dd(p);
-        double t;
-        if (std::fabs(h) + g == std::fabs(h)) {
-          t = a(p, q) / h;
-        } else {
-          const double theta = 0.5 * h / a(p, q);
-          t = 1.0 / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
-          if (theta < 0.0) t = -t;
-        }
-        const double c = 1.0 / std::sqrt(t * t + 1.0);
-        const double sn = t * c;
-        const double tau = sn / (1.0 + c);
-        h = t * a(p, q);
-        dd(p) -= h;
-        dd(q) += h;
-        a(p, q) = 0.0;
-
-        auto rotate = [sn, tau](double& x, double& y) {
-          const double gx = x;
-          const double hy = y;
-          x = gx - sn * (hy + gx * tau);
-          y = hy + sn * (gx - hy * tau);
-        };
-        for (int j = 0; j < p; ++j) rotate(a(j, p), a(j, q));
-        for (int j = p + 1; j < q; ++j) rotate(a(p, j), a(j, q));
-        for (int j = q + 1; j < n; ++j) rotate(a(p, j), a(q, j));
-        for (int j = 0; j < n; ++j) rotate(v(j, p), v(j, q));
-      }
-    }
-  }
-
-  // Decreasing order by selection; an equal later value does not displace an earlier one.
-  for (int i = 0; i < n; ++i) {
-    int m = i;
-    double largest = -1e30;
-    for (int k = i; k < n; ++k) {
-      if (dd(k) > largest) {
-        largest = dd(k);
-        m = k;
-      }
-    }
-    if (m != i) {
-      std::swap(dd(i), dd(m));
-      for (int j = 0; j < n; ++j) std::swap(v(j, i), v(j, m));
-    }
-  }
+  jacobi_eigen_in_place(a.row(0), n, d.data(), v.row(0));
 }
 
 Matrix pseudo_inverse(const Matrix& a, int rows, int cols) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine.h"
+#include "regressors.h"
 
 namespace quarvel {
 
@@ -27,13 +28,10 @@ double predict_value(const Engine& engine, const GenerationReport& report, const
   const double x1 = predict_value(engine, report, node->child(0), t);
   const double x2 = predict_value(engine, report, node->child(1), t);
   const NodeModel& model = *node->model();
-  const std::vector<double> regressors =
-      engine.function_table.builder(model.kind_id)(x1, x2, engine.data.value_limit);
-  const std::int32_t m = engine.function_table.coefficient_count(model.kind_id);
+  double regressors[kTwoInputCoefficients];
+  const int m = regressors_for(model.kind_id, x1, x2, engine.data.value_limit, regressors);
   double sum = 0.0;
-  for (std::int32_t j = 0; j < m; ++j) {
-    sum += model.coefficients[static_cast<std::size_t>(j)] * regressors[static_cast<std::size_t>(j)];
-  }
+  for (int j = 0; j < m; ++j) sum += model.coefficients[static_cast<std::size_t>(j)] * regressors[j];
   return sum;
 }
 
