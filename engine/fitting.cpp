@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine.h"
+#include "fastfit.h"
 #include "jacobi.h"
 #include "regressors.h"
 
@@ -116,19 +117,15 @@ void fit_fixed_size(Engine& engine, NodeModel& model, std::span<const double> le
                     std::span<const double> right, std::int32_t n) {
   const double limit = engine.data.value_limit;
   const double* y = engine.data.values.data();
-  const int kind_id = model.kind_id;
-  double xtx[M][M] = {};
-  double xty[M] = {};
-  for (std::int32_t t = 0; t < n; ++t) {
-    double r[kTwoInputCoefficients];
-    (void)regressors_for(kind_id, left[static_cast<std::size_t>(t)],
-                         right[static_cast<std::size_t>(t)], limit, r);
-    for (int i = 0; i < M; ++i)
-      for (int j = i; j < M; ++j) xtx[i][j] += r[i] * r[j];
-    for (int i = 0; i < M; ++i) xty[i] += y[t] * r[i];
+  double sums[7 * 8];
+  fastfit::accumulate_normal_equations(M == kTwoInputCoefficients, left.data(), right.data(), y, n,
+                                       limit, sums);
+  double xtx[M][M];
+  double xty[M];
+  for (int i = 0; i < M; ++i) {
+    for (int j = 0; j < M; ++j) xtx[i][j] = j >= i ? sums[i * 8 + j] : sums[j * 8 + i];
+    xty[i] = sums[6 * 8 + i];
   }
-  for (int i = 0; i < M; ++i)
-    for (int j = 0; j < i; ++j) xtx[i][j] = xtx[j][i];
 
   double ata[M * M];
   for (int i = 0; i < M; ++i) {
@@ -176,17 +173,12 @@ void fit_fixed_size(Engine& engine, NodeModel& model, std::span<const double> le
   }
 
   // Outputs and their error in a second pass, the regressors formed again.
-  const double* c = model.coefficients.data();
   model.outputs.resize(static_cast<std::size_t>(n));
+  fastfit::node_outputs(M == kTwoInputCoefficients, left.data(), right.data(), n, limit,
+                        model.coefficients.data(), model.outputs.data());
   double error = 0.0;
   for (std::int32_t t = 0; t < n; ++t) {
-    double reg[kTwoInputCoefficients];
-    (void)regressors_for(kind_id, left[static_cast<std::size_t>(t)],
-                         right[static_cast<std::size_t>(t)], limit, reg);
-    double sum = 0.0;
-    for (int j = 0; j < M; ++j) sum += c[j] * reg[j];
-    model.outputs[static_cast<std::size_t>(t)] = sum;
-    const double d = y[t] - sum;
+    const double d = y[t] - model.outputs[static_cast<std::size_t>(t)];
     error += d * d;
   }
   model.sn2 = error / static_cast<double>(n);

@@ -1,0 +1,130 @@
+// Engine benchmarks: one node fit on either path, one generation and whole runs
+// at the window's default settings.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <string>
+
+#include "datafile.h"
+#include "engine.h"
+#include "fitting.h"
+#include "generations.h"
+#include "prediction.h"
+#include "runsettings.h"
+
+using namespace quarvel;
+
+namespace {
+
+// An engine over n random training points whose root node fits two function
+// children with random outputs.
+struct FitFixture {
+  explicit FitFixture(int n) {
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::vector<double> training(static_cast<std::size_t>(n));
+    for (double& x : training) x = u(rng);
+    (void)set_training_series(engine.data, training);
+    (void)set_validation_series(engine.data, std::vector<double>{0.5});
+    (void)normalise_series(engine.data);
+    RunParameters p = engine.parameters;
+    p.number_of_populations = 1;
+    apply_run_parameters(engine, p);
+    allocate_populations(engine, p);
+    prepare_engine(engine);
+    for (int side = 0; side < 2; ++side) {
+      children[side].kind_id = 1;
+      children[side].coefficients.assign(6, 0.0);
+      children[side].outputs.resize(static_cast<std::size_t>(n));
+      for (double& x : children[side].outputs) x = u(rng);
+      children[side].sn2 = 0.1;
+    }
+    root = create_tree_node(engine, 0, kFunctionNode, 0, nullptr);
+    for (int side = 0; side < 2; ++side) {
+      Tree child = create_tree_node(engine, 0, kFunctionNode, 0, root.get());
+      child->body->children[0] = create_tree_node(engine, 0, kTerminalNode, 0, child.get());
+      child->body->children[1] = create_tree_node(engine, 0, kTerminalNode, 1, child.get());
+      child->body->model = &children[side];
+      root->body->children[static_cast<std::size_t>(side)] = std::move(child);
+    }
+    root->body->model = &model;
+  }
+  Engine engine;
+  NodeModel children[2];
+  NodeModel model;
+  Tree root;
+};
+
+void fit_once(benchmark::State& state, FitPath path) {
+  FitFixture f(static_cast<int>(state.range(0)));
+  f.engine.fit_path = path;
+  for (auto _ : state) {
+    f.model = NodeModel{};
+    fit_node(f.engine, f.root.get());
+    benchmark::DoNotOptimize(f.model.sn2);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_FitReference(benchmark::State& state) { fit_once(state, FitPath::reference); }
+void BM_FitFast(benchmark::State& state) { fit_once(state, FitPath::fast); }
+BENCHMARK(BM_FitReference)->Arg(100)->Arg(300)->Arg(1000)->Arg(10000);
+BENCHMARK(BM_FitFast)->Arg(100)->Arg(300)->Arg(1000)->Arg(10000);
+
+const char* const kDataSets[] = {"sunspots", "mackey-glass"};
+
+// The runner's set-up at the window's defaults: files through the shared data
+// path, overlap detected, Start.
+void start_default_run(Engine& engine, const std::string& name) {
+  const std::string dir = QUARVEL_EXAMPLES_DIR;
+  const auto training = frontend::read_data_file(dir + "/" + name + "-training.txt");
+  const auto validation = frontend::read_data_file(dir + "/" + name + "-validation.txt");
+  const frontend::GridColumns training_grid = frontend::make_grid(training.values, 0);
+  const frontend::GridColumns validation_grid =
+      frontend::make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
+  frontend::SettingsTexts settings;
+  settings.overlap = std::to_string(frontend::detect_overlap(training_grid.value, validation_grid.value));
+  const auto outcome = frontend::start_run(engine, training_grid, validation_grid, settings, 1);
+  if (outcome.error != frontend::StartError::none) throw std::runtime_error(outcome.message);
+}
+
+void report_all(Engine& engine) {
+  for (std::int32_t p = 0; p < engine.population_count; ++p) {
+    report_best_tree(engine, engine.report, p);
+    fill_prediction(engine, engine.report, p);
+  }
+}
+
+// One generation at the defaults (population 1000) on the Mackey-Glass example,
+// averaged over the steps that follow generation 0.
+void BM_Generation(benchmark::State& state) {
+  Engine engine;
+  start_default_run(engine, "mackey-glass");
+  generation_step(engine, 0);
+  std::int32_t g = 1;
+  for (auto _ : state) {
+    generation_step(engine, g++);
+    report_all(engine);
+  }
+}
+BENCHMARK(BM_Generation)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A whole 50-generation run at the defaults, as the first run after program
+// start; arg 0 picks the data set, arg 1 the reference chain when 1.
+void BM_Run(benchmark::State& state) {
+  const std::string name = kDataSets[state.range(0)];
+  state.SetLabel(name + (state.range(1) ? " reference" : " fast"));
+  for (auto _ : state) {
+    Engine engine;
+    if (state.range(1)) engine.fit_path = FitPath::reference;
+    start_default_run(engine, name);
+    for (std::int32_t g = 0; g < engine.parameters.number_of_generations; ++g) {
+      generation_step(engine, g);
+      report_all(engine);
+    }
+    benchmark::DoNotOptimize(engine.report.best_mdl);
+  }
+}
+BENCHMARK(BM_Run)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace

@@ -1,0 +1,122 @@
+#include "fastfit.h"
+
+#include <cstring>
+
+namespace quarvel::fastfit {
+
+namespace {
+
+using v8d = double __attribute__((vector_size(64)));
+
+[[gnu::always_inline]] inline v8d broadcast(double x) { return v8d{x, x, x, x, x, x, x, x}; }
+
+[[gnu::always_inline]] inline v8d load(const double* p) {
+  v8d v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Above the limit becomes the limit, then below minus the limit becomes minus
+// the limit; NaN passes unchanged, as in the scalar form.
+[[gnu::always_inline]] inline v8d clamp(v8d r, v8d limit) {
+  r = r > limit ? limit : r;
+  r = r < -limit ? -limit : r;
+  return r;
+}
+
+template <bool kTwoInputs>
+[[gnu::always_inline]] inline void accumulate(const double* left, const double* right,
+                                              const double* y, std::int32_t n, double limit,
+                                              double* sums) {
+  constexpr int m = kTwoInputs ? 6 : 3;
+  v8d acc[m + 1] = {};
+  const v8d lim = broadcast(limit);
+  for (std::int32_t t = 0; t < n; ++t) {
+    const double x1 = left[t];
+    const double x2 = right[t];
+    v8d r;
+    if constexpr (kTwoInputs) {
+      // 1*1, x1*1, x2*1 are exact: the lanes hold exactly 1, x1, x2, x1 x2, x1^2, x2^2.
+      r = clamp(v8d{1, x1, x2, x1, x1, x2, 0, 0} * v8d{1, 1, 1, x2, x1, x2, 0, 0}, lim);
+    } else {
+      r = v8d{1, x1, x1, 0, 0, 0, 0, 0} * v8d{1, 1, x1, 0, 0, 0, 0, 0};
+    }
+    for (int i = 0; i < m; ++i) acc[i] += r[i] * r;
+    acc[m] += y[t] * r;
+  }
+  for (int i = 0; i < m; ++i) std::memcpy(sums + i * 8, &acc[i], sizeof(v8d));
+  std::memcpy(sums + 6 * 8, &acc[m], sizeof(v8d));
+}
+
+template <bool kTwoInputs>
+[[gnu::always_inline]] inline void outputs(const double* left, const double* right,
+                                           std::int32_t n, double limit, const double* c,
+                                           double* out) {
+  const v8d lim = broadcast(limit);
+  const double one = kTwoInputs ? (1.0 > limit ? limit : 1.0) : 1.0;
+  const double constant = one < -limit && kTwoInputs ? -limit : one;
+  std::int32_t t = 0;
+  for (; t + 8 <= n; t += 8) {
+    const v8d x1 = load(left + t);
+    v8d sum = broadcast(0.0);
+    sum += c[0] * broadcast(constant);
+    if constexpr (kTwoInputs) {
+      const v8d x2 = load(right + t);
+      sum += c[1] * clamp(x1, lim);
+      sum += c[2] * clamp(x2, lim);
+      sum += c[3] * clamp(x1 * x2, lim);
+      sum += c[4] * clamp(x1 * x1, lim);
+      sum += c[5] * clamp(x2 * x2, lim);
+    } else {
+      sum += c[1] * x1;
+      sum += c[2] * (x1 * x1);
+    }
+    std::memcpy(out + t, &sum, sizeof sum);
+  }
+  for (; t < n; ++t) {
+    const double x1 = left[t];
+    double sum = 0.0;
+    sum += c[0] * constant;
+    if constexpr (kTwoInputs) {
+      const double x2 = right[t];
+      auto cl = [limit](double x) {
+        if (x > limit) x = limit;
+        if (x < -limit) x = -limit;
+        return x;
+      };
+      sum += c[1] * cl(x1);
+      sum += c[2] * cl(x2);
+      sum += c[3] * cl(x1 * x2);
+      sum += c[4] * cl(x1 * x1);
+      sum += c[5] * cl(x2 * x2);
+    } else {
+      sum += c[1] * x1;
+      sum += c[2] * (x1 * x1);
+    }
+    out[t] = sum;
+  }
+}
+
+}  // namespace
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void accumulate_normal_equations(
+    bool two_inputs, const double* left, const double* right, const double* y, std::int32_t n,
+    double limit, double* sums) {
+  if (two_inputs) {
+    accumulate<true>(left, right, y, n, limit, sums);
+  } else {
+    accumulate<false>(left, right, y, n, limit, sums);
+  }
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void node_outputs(
+    bool two_inputs, const double* left, const double* right, std::int32_t n, double limit,
+    const double* c, double* out) {
+  if (two_inputs) {
+    outputs<true>(left, right, n, limit, c, out);
+  } else {
+    outputs<false>(left, right, n, limit, c, out);
+  }
+}
+
+}  // namespace quarvel::fastfit
