@@ -24,6 +24,12 @@ using v8d = double __attribute__((vector_size(64)));
   return r;
 }
 
+[[gnu::always_inline]] inline double clamp(double x, double limit) {
+  if (x > limit) x = limit;
+  if (x < -limit) x = -limit;
+  return x;
+}
+
 template <bool kTwoInputs>
 [[gnu::always_inline]] inline void accumulate(const double* left, const double* right,
                                               const double* y, std::int32_t n, double limit,
@@ -34,15 +40,29 @@ template <bool kTwoInputs>
   for (std::int32_t t = 0; t < n; ++t) {
     const double x1 = left[t];
     const double x2 = right[t];
-    v8d r;
+    double r[m];
     if constexpr (kTwoInputs) {
-      // 1*1, x1*1, x2*1 are exact: the lanes hold exactly 1, x1, x2, x1 x2, x1^2, x2^2.
-      r = clamp(v8d{1, x1, x2, x1, x1, x2, 0, 0} * v8d{1, 1, 1, x2, x1, x2, 0, 0}, lim);
+      r[0] = clamp(1.0, limit);
+      r[1] = clamp(x1, limit);
+      r[2] = clamp(x2, limit);
+      r[3] = clamp(x1 * x2, limit);
+      r[4] = clamp(x1 * x1, limit);
+      r[5] = clamp(x2 * x2, limit);
     } else {
-      r = v8d{1, x1, x1, 0, 0, 0, 0, 0} * v8d{1, 1, x1, 0, 0, 0, 0, 0};
+      r[0] = 1.0;
+      r[1] = x1;
+      r[2] = x1 * x1;
     }
-    for (int i = 0; i < m; ++i) acc[i] += r[i] * r;
-    acc[m] += y[t] * r;
+    // The same values as a vector, formed without lane inserts.
+    v8d row;
+    if constexpr (kTwoInputs) {
+      row = clamp(v8d{1, x1, x2, x1, x1, x2, 0, 0} * v8d{1, 1, 1, x2, x1, x2, 0, 0}, lim);
+    } else {
+      row = v8d{1, x1, x1, 0, 0, 0, 0, 0} * v8d{1, 1, x1, 0, 0, 0, 0, 0};
+    }
+#pragma GCC unroll 8
+    for (int i = 0; i < m; ++i) acc[i] += broadcast(r[i]) * row;
+    acc[m] += broadcast(y[t]) * row;
   }
   for (int i = 0; i < m; ++i) std::memcpy(sums + i * 8, &acc[i], sizeof(v8d));
   std::memcpy(sums + 6 * 8, &acc[m], sizeof(v8d));
@@ -79,16 +99,11 @@ template <bool kTwoInputs>
     sum += c[0] * constant;
     if constexpr (kTwoInputs) {
       const double x2 = right[t];
-      auto cl = [limit](double x) {
-        if (x > limit) x = limit;
-        if (x < -limit) x = -limit;
-        return x;
-      };
-      sum += c[1] * cl(x1);
-      sum += c[2] * cl(x2);
-      sum += c[3] * cl(x1 * x2);
-      sum += c[4] * cl(x1 * x1);
-      sum += c[5] * cl(x2 * x2);
+      sum += c[1] * clamp(x1, limit);
+      sum += c[2] * clamp(x2, limit);
+      sum += c[3] * clamp(x1 * x2, limit);
+      sum += c[4] * clamp(x1 * x1, limit);
+      sum += c[5] * clamp(x2 * x2, limit);
     } else {
       sum += c[1] * x1;
       sum += c[2] * (x1 * x1);

@@ -137,7 +137,7 @@ void fit_fixed_size(Engine& engine, NodeModel& model, std::span<const double> le
   }
   double e[M];
   double v[M * M];
-  jacobi_eigen_in_place(ata, M, e, v);
+  jacobi_eigen_in_place<M>(ata, M, e, v);
   double p[M][M] = {};
   for (int i = 0; i < M; ++i) {
     if (!(e[i] / e[0] >= 1e-10)) break;

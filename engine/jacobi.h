@@ -9,8 +9,11 @@
 namespace quarvel {
 
 // a: n x n symmetric, destroyed (off-diagonal rotated to zero); d: n eigenvalues,
-// sorted decreasing; v: n x n, its columns the eigenvectors.
-inline void jacobi_eigen_in_place(double* a, int n, double* d, double* v) {
+// sorted decreasing; v: n x n, its columns the eigenvectors. A non-zero kFixed
+// fixes n at compile time (the same operations, unrolled).
+template <int kFixed = 0>
+inline void jacobi_eigen_in_place(double* a, int runtime_n, double* d, double* v) {
+  const int n = kFixed > 0 ? kFixed : runtime_n;
   auto at = [n](double* m, int i, int j) -> double& { return m[i * n + j]; };
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < n; ++j) at(v, i, j) = i == j ? 1.0 : 0.0;
