@@ -9,6 +9,8 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <optional>
 #include <span>
 #include <string>
@@ -29,7 +31,7 @@ using namespace quarvel;
 using namespace quarvel::frontend;
 
 constexpr int kExitOk = 0;
-constexpr int kExitOutputFailed = 1;
+constexpr int kExitFailed = 1;  // an output file could not be written, or memory ran out
 constexpr int kExitBadSetting = 2;
 constexpr int kExitDataProblem = 3;
 
@@ -371,9 +373,19 @@ class ProgressBar {
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(kWidth - filled), '-');
     const std::string left = done > 0 ? clock_text(elapsed / done * (total_ - done)) : "?";
-    std::fprintf(stderr, "\r[%s] %d/%d  elapsed %s  left %s ", bar.c_str(), done, total_,
-                 clock_text(elapsed).c_str(), left.c_str());
+    const int length = std::fprintf(stderr, "\r[%s] %d/%d  elapsed %s  left %s ", bar.c_str(), done, total_,
+                                    clock_text(elapsed).c_str(), left.c_str());
+    shown_ = length > 0 ? length - 1 : 0;
     std::fflush(stderr);
+  }
+
+  // Blanks the bar so that a line on the standard output starts at the left
+  // edge when both streams share the terminal.
+  void clear() {
+    if (!enabled_ || shown_ == 0) return;
+    std::fprintf(stderr, "\r%*s\r", shown_, "");
+    std::fflush(stderr);
+    shown_ = 0;
   }
 
   void finish() {
@@ -383,6 +395,7 @@ class ProgressBar {
  private:
   bool enabled_;
   std::int32_t total_;
+  int shown_ = 0;
   std::chrono::steady_clock::time_point start_;
 };
 
@@ -395,7 +408,7 @@ std::optional<Failure> write_outputs(const Options& options, const std::string& 
                                      const std::vector<PopulationResult>& results) {
   if (options.history) {
     if (const auto reason = write_file_atomically(*options.history, history)) {
-      return Failure{kExitOutputFailed, *reason};
+      return Failure{kExitFailed, *reason};
     }
   }
   if (!options.output) return std::nullopt;
@@ -403,18 +416,18 @@ std::optional<Failure> write_outputs(const Options& options, const std::string& 
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
-    return Failure{kExitOutputFailed, "cannot create the folder \"" + *options.output + "\": " + error.message()};
+    return Failure{kExitFailed, "cannot create the folder \"" + *options.output + "\": " + error.message()};
   }
   for (std::size_t p = 0; p < results.size(); ++p) {
     const std::string k = std::to_string(p + 1);
     const OutputCells cells = output_cells(results[p].prediction);
     const std::string prediction_path = (folder / ("prediction-" + k + ".txt")).string();
     if (const auto reason = write_file_atomically(prediction_path, output_file_text(cells.index, cells.value))) {
-      return Failure{kExitOutputFailed, *reason};
+      return Failure{kExitFailed, *reason};
     }
     const std::string tree_path = (folder / ("tree-" + k + ".txt")).string();
     if (const auto reason = write_file_atomically(tree_path, results[p].tree_text)) {
-      return Failure{kExitOutputFailed, *reason};
+      return Failure{kExitFailed, *reason};
     }
   }
   return std::nullopt;
@@ -482,6 +495,7 @@ int run(std::span<char*> arguments) {
       }
     }
     if (!options.quiet) {
+      progress.clear();
       std::puts(line.c_str());
       std::fflush(stdout);
     }
@@ -496,5 +510,11 @@ int run(std::span<char*> arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return run(std::span<char*>(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0)));
+  try {
+    return run(std::span<char*>(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0)));
+  } catch (const std::bad_alloc&) {
+    return fail({kExitFailed, "not enough memory for this run; try smaller populations or series"});
+  } catch (const std::length_error&) {
+    return fail({kExitFailed, "not enough memory for this run; try smaller populations or series"});
+  }
 }
