@@ -292,6 +292,17 @@ std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& o
       !std::filesystem::is_directory(*options.output)) {
     return bad_setting("--output", "\"" + *options.output + "\" exists and is not a folder");
   }
+  // A history that could not be written would only be found out after the run.
+  if (options.history) {
+    const std::filesystem::path history(*options.history);
+    const std::filesystem::path folder = history.parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder)) {
+      return bad_setting("--history", "the folder \"" + folder.string() + "\" does not exist");
+    }
+    if (std::filesystem::is_directory(history)) {
+      return bad_setting("--history", "\"" + *options.history + "\" is a folder");
+    }
+  }
   return std::nullopt;
 }
 

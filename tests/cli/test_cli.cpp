@@ -284,6 +284,27 @@ TEST_F(CliTest, NothingIsWrittenWhenTheRunIsRefused) {
   EXPECT_EQ(result.status, 2);
   EXPECT_NE(result.err.find("error: --output:"), std::string::npos) << result.err;
   EXPECT_EQ(read_file(folder_ / "file.txt"), "keep");
+
+  std::vector<std::string> no_history_folder = sunspots();
+  no_history_folder.insert(no_history_folder.end(),
+                           {"--history", (folder_ / "missing" / "h.csv").string(), "--generations", "1"});
+  const Result history = run(no_history_folder);
+  EXPECT_EQ(history.status, 2);
+  EXPECT_NE(history.err.find("error: --history:"), std::string::npos) << history.err;
+}
+
+TEST_F(CliTest, OutputThatCannotBeWrittenFailsWithStatus1AndNoPartialFile) {
+  // A folder where prediction-1.txt should go: the run succeeds, the write is refused.
+  fs::create_directories(folder_ / "out" / "prediction-1.txt" / "inside");
+  std::vector<std::string> arguments = sunspots();
+  arguments.insert(arguments.end(), {"--generations", "1", "--population-size", "20", "--quiet", "--output",
+                                     (folder_ / "out").string()});
+  const Result result = run(arguments);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("prediction-1.txt"), std::string::npos) << result.err;
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(folder_ / "out")) left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"prediction-1.txt"});
 }
 
 }  // namespace
