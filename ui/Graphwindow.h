@@ -1,0 +1,38 @@
+// TGraphForm: the data preview, the loaded training and validation series as
+// points against their time values.
+#pragma once
+
+#include <QWidget>
+
+class QChart;
+class QFrame;
+class QPushButton;
+class QScatterSeries;
+
+namespace quarvel::ui {
+
+class ChartView;
+
+class TGraphForm final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TGraphForm(QWidget* parent = nullptr);
+
+  // Series 0 "Training Data", series 1 "Validation Data".
+  [[nodiscard]] QScatterSeries* series(int index) const;
+  void clear_series(int index);
+  void add_point(int index, double x, double y);
+  // Scales the axes to the points and brings the window to the front.
+  void show_plot();
+
+  QFrame* Bevel1 = nullptr;
+  ChartView* Chart4 = nullptr;
+  QPushButton* BitBtn1 = nullptr;
+
+ private:
+  QScatterSeries* training_ = nullptr;
+  QScatterSeries* validation_ = nullptr;
+};
+
+}  // namespace quarvel::ui

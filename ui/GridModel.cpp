@@ -1,0 +1,87 @@
+#include "GridModel.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace quarvel::ui {
+
+GridModel::GridModel(int rows, bool editable, QObject* parent)
+    : QAbstractTableModel(parent), editable_(editable) {
+  const auto count = static_cast<std::size_t>(std::max(rows, 1));
+  cells_.time.resize(count);
+  cells_.value.resize(count);
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(cells_.rows());
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : 2;
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
+  return cell(index.column(), index.row());
+}
+
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || role != Qt::EditRole) return false;
+  set_cell(index.column(), index.row(), value.toString());
+  return true;
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
+  auto result = QAbstractTableModel::flags(index);
+  if (editable_) result |= Qt::ItemIsEditable;
+  return result;
+}
+
+QString GridModel::cell(int column, int row) const {
+  if (row < 0 || static_cast<std::size_t>(row) >= cells_.rows()) return {};
+  const auto& texts = column == 0 ? cells_.time : cells_.value;
+  return QString::fromStdString(texts[static_cast<std::size_t>(row)]);
+}
+
+void GridModel::set_cell(int column, int row, const QString& text) {
+  if (row < 0 || static_cast<std::size_t>(row) >= cells_.rows() || column < 0 || column > 1) return;
+  auto& texts = column == 0 ? cells_.time : cells_.value;
+  texts[static_cast<std::size_t>(row)] = text.toStdString();
+  const auto changed = index(row, column);
+  emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
+}
+
+void GridModel::set_row_count(int rows) {
+  const int wanted = std::max(rows, 1);
+  const int current = rowCount();
+  if (wanted > current) {
+    beginInsertRows(QModelIndex(), current, wanted - 1);
+    cells_.time.resize(static_cast<std::size_t>(wanted));
+    cells_.value.resize(static_cast<std::size_t>(wanted));
+    endInsertRows();
+  } else if (wanted < current) {
+    beginRemoveRows(QModelIndex(), wanted, current - 1);
+    cells_.time.resize(static_cast<std::size_t>(wanted));
+    cells_.value.resize(static_cast<std::size_t>(wanted));
+    endRemoveRows();
+  }
+}
+
+void GridModel::clear_cells() {
+  for (auto& text : cells_.time) text.clear();
+  for (auto& text : cells_.value) text.clear();
+  emit dataChanged(index(0, 0), index(rowCount() - 1, 1), {Qt::DisplayRole, Qt::EditRole});
+}
+
+void GridModel::load(frontend::GridColumns cells) {
+  if (cells.rows() == 0) {
+    set_row_count(1);
+    return;
+  }
+  beginResetModel();
+  cells_ = std::move(cells);
+  cells_.time.resize(cells_.rows());  // a time column always matches the value column
+  endResetModel();
+}
+
+}  // namespace quarvel::ui

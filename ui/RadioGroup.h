@@ -1,0 +1,35 @@
+// A group box holding a column of exclusive radio buttons, read and set by
+// item index, as the selection-method and growth-method choices need.
+#pragma once
+
+#include <QGroupBox>
+#include <QStringList>
+
+class QButtonGroup;
+class QRadioButton;
+
+namespace quarvel::ui {
+
+class RadioGroup final : public QGroupBox {
+  Q_OBJECT
+
+ public:
+  RadioGroup(const QString& title, const QStringList& items, QWidget* parent);
+
+  [[nodiscard]] int itemIndex() const;
+  void setItemIndex(int index);
+  [[nodiscard]] QRadioButton* button(int index) const;
+
+ signals:
+  // A button was clicked by the user (not emitted by setItemIndex).
+  void clicked();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void place_buttons();
+  QButtonGroup* group_;
+};
+
+}  // namespace quarvel::ui
