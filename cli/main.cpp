@@ -10,9 +10,9 @@
 #include <map>
 #include <memory>
 #include <new>
-#include <stdexcept>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -171,9 +171,10 @@ std::optional<std::int32_t> choice_code(std::string_view option, std::string_vie
   return std::nullopt;
 }
 
-// Parses and checks the command line with the window's rules. Returns the
-// options, or the failure to report; `exit_now` is set for --help and --version.
-std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& options, bool& exit_now) {
+// Parses and checks the command line into `options` with the window's rules.
+// Returns the failure to report, if any; `exit_now` is set for --help and --version.
+std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& options,
+                                          bool& exit_now) {
   std::map<std::string_view, std::string> population_texts;
   std::optional<std::string> populations_text;
   std::optional<std::string> rank_by;
@@ -195,7 +196,8 @@ std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& o
       continue;
     }
     if (!argument.starts_with("--")) {
-      return Failure{kExitBadSetting, "unexpected argument \"" + std::string(argument) + "\" (see --help)"};
+      return Failure{kExitBadSetting,
+                     "unexpected argument \"" + std::string(argument) + "\" (see --help)"};
     }
     // Every other option takes a value: "--name value" or "--name=value".
     std::string_view name = argument;
@@ -227,8 +229,9 @@ std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& o
       if (const auto problem = run->check(value)) return bad_setting(name, *problem);
       options.settings.*(run->field) = value;
       if (name == "--overlap") options.overlap_given = true;
-    } else if (const auto page = std::find_if(std::begin(kPopulationOptions), std::end(kPopulationOptions),
-                                              [&](const PopulationOption& o) { return o.name == name; });
+    } else if (const auto page =
+                   std::find_if(std::begin(kPopulationOptions), std::end(kPopulationOptions),
+                                [&](const PopulationOption& o) { return o.name == name; });
                page != std::end(kPopulationOptions)) {
       population_texts[page->name] = value;
     } else {
@@ -236,7 +239,8 @@ std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& o
     }
   }
 
-  if (options.training.empty()) return bad_setting("--training", "a training FILE is required (see --help)");
+  if (options.training.empty())
+    return bad_setting("--training", "a training FILE is required (see --help)");
   if (options.validation.empty()) {
     return bad_setting("--validation", "a validation FILE is required (see --help)");
   }
@@ -258,21 +262,23 @@ std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& o
     if (given == population_texts.end()) continue;
     const std::vector<std::string> items = split_list(given->second);
     if (items.size() != 1 && items.size() != static_cast<std::size_t>(count)) {
-      return bad_setting(option.name, "give one value for all populations or " + std::to_string(count) +
+      return bad_setting(option.name, "give one value for all populations or " +
+                                          std::to_string(count) +
                                           " comma-separated values, one per population (got " +
                                           std::to_string(items.size()) + ")");
     }
     for (std::int32_t k = 0; k < count; ++k) {
       const std::string& item = items.size() == 1 ? items[0] : items[static_cast<std::size_t>(k)];
-      const std::string where =
-          items.size() == 1 ? std::string(option.name)
-                            : std::string(option.name) + " (population " + std::to_string(k + 1) + ")";
+      const std::string where = items.size() == 1 ? std::string(option.name)
+                                                  : std::string(option.name) + " (population " +
+                                                        std::to_string(k + 1) + ")";
       PopulationSettingsTexts& page = options.settings.populations[static_cast<std::size_t>(k)];
       if (option.field == nullptr) {
         const std::optional<std::int32_t> code = choice_code(option.name, item);
         if (!code) {
-          return bad_setting(where, option.name == "--selection" ? "use tournament, overselect or fitness"
-                                                                 : "use grow or ramped");
+          return bad_setting(where, option.name == "--selection"
+                                        ? "use tournament, overselect or fitness"
+                                        : "use grow or ramped");
         }
         (option.name == "--selection" ? page.selection_method : page.grow_method) = *code;
       } else {
@@ -282,24 +288,27 @@ std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& o
     }
   }
   for (std::int32_t k = 0; k < count; ++k) {
-    if (const auto problem = check_rate_group(options.settings.populations[static_cast<std::size_t>(k)])) {
-      return bad_setting("--crossover-function, --crossover-any, --copy, --mutation",
-                         *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
+    if (const auto problem =
+            check_rate_group(options.settings.populations[static_cast<std::size_t>(k)])) {
+      return bad_setting(
+          "--crossover-function, --crossover-any, --copy, --mutation",
+          *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
     }
   }
 
-  if (options.output && std::filesystem::exists(*options.output) &&
-      !std::filesystem::is_directory(*options.output)) {
+  std::error_code ignored;
+  if (options.output && std::filesystem::exists(*options.output, ignored) &&
+      !std::filesystem::is_directory(*options.output, ignored)) {
     return bad_setting("--output", "\"" + *options.output + "\" exists and is not a folder");
   }
   // A history that could not be written would only be found out after the run.
   if (options.history) {
     const std::filesystem::path history(*options.history);
     const std::filesystem::path folder = history.parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder)) {
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
       return bad_setting("--history", "the folder \"" + folder.string() + "\" does not exist");
     }
-    if (std::filesystem::is_directory(history)) {
+    if (std::filesystem::is_directory(history, ignored)) {
       return bad_setting("--history", "\"" + *options.history + "\" is a folder");
     }
   }
@@ -312,16 +321,18 @@ Failure start_failure(const StartOutcome& outcome, const Options& options) {
     case StartError::training_invalid:
       return {kExitDataProblem, "training file \"" + options.training + "\": " + outcome.message};
     case StartError::validation_invalid:
-      return {kExitDataProblem, "validation file \"" + options.validation + "\": " + outcome.message};
+      return {kExitDataProblem,
+              "validation file \"" + options.validation + "\": " + outcome.message};
     case StartError::too_many_values:
     case StartError::constant_series:
     case StartError::non_finite_series:
-      return {kExitDataProblem, "training file \"" + options.training + "\" and validation file \"" +
-                                    options.validation + "\": " + outcome.message};
+      return {kExitDataProblem, "training file \"" + options.training +
+                                    "\" and validation file \"" + options.validation +
+                                    "\": " + outcome.message};
     case StartError::overselect_too_small:
-      return bad_setting("--population-size",
-                         outcome.message + " (population " + std::to_string(outcome.population) +
-                             " uses --selection overselect)");
+      return bad_setting("--population-size", outcome.message + " (population " +
+                                                  std::to_string(outcome.population) +
+                                                  " uses --selection overselect)");
     case StartError::elite_too_large:
       return bad_setting("--elite", outcome.message);
     case StartError::unreadable_setting:
@@ -332,8 +343,8 @@ Failure start_failure(const StartOutcome& outcome, const Options& options) {
 }
 
 // Reads a data file into a grid as the loads do.
-std::optional<Failure> load_series(const std::string& path, const char* role, std::int64_t first_time,
-                                   GridColumns& grid) {
+std::optional<Failure> load_series(const std::string& path, const char* role,
+                                   std::int64_t first_time, GridColumns& grid) {
   const DataFileResult file = read_data_file(path);
   const std::string name = std::string(role) + " file \"" + path + "\"";
   switch (file.error) {
@@ -346,13 +357,14 @@ std::optional<Failure> load_series(const std::string& path, const char* role, st
     case DataFileError::read_error:
       return Failure{kExitDataProblem, "cannot read " + name + ": " + file.reason};
   }
-  if (file.values.empty()) return Failure{kExitDataProblem, name + " holds no values (every line is empty)"};
+  if (file.values.empty())
+    return Failure{kExitDataProblem, name + " holds no values (every line is empty)"};
   grid = make_grid(file.values, first_time);
   for (std::size_t row = 0; row < grid.rows(); ++row) {
     if (!parse_number(grid.value[row])) {
-      return Failure{kExitDataProblem,
-                     name + ": value " + std::to_string(row + 1) + " reads as " + grid.value[row] +
-                         ", beyond the range of a floating-point number"};
+      return Failure{kExitDataProblem, name + ": value " + std::to_string(row + 1) + " reads as " +
+                                           grid.value[row] +
+                                           ", beyond the range of a floating-point number"};
     }
   }
   return std::nullopt;
@@ -362,7 +374,8 @@ std::string clock_text(double seconds) {
   const auto total = static_cast<long long>(seconds + 0.5);
   char text[32];
   if (total >= 3600) {
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,
+                  total % 60);
   } else {
     std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
   }
@@ -373,7 +386,9 @@ std::string clock_text(double seconds) {
 class ProgressBar {
  public:
   explicit ProgressBar(std::int32_t total)
-      : enabled_(::isatty(STDERR_FILENO) == 1), total_(total), start_(std::chrono::steady_clock::now()) {}
+      : enabled_(::isatty(STDERR_FILENO) == 1),
+        total_(total),
+        start_(std::chrono::steady_clock::now()) {}
 
   void show(std::int32_t done) {
     if (!enabled_ || total_ <= 0) return;
@@ -384,8 +399,8 @@ class ProgressBar {
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(kWidth - filled), '-');
     const std::string left = done > 0 ? clock_text(elapsed / done * (total_ - done)) : "?";
-    const int length = std::fprintf(stderr, "\r[%s] %d/%d  elapsed %s  left %s ", bar.c_str(), done, total_,
-                                    clock_text(elapsed).c_str(), left.c_str());
+    const int length = std::fprintf(stderr, "\r[%s] %d/%d  elapsed %s  left %s ", bar.c_str(), done,
+                                    total_, clock_text(elapsed).c_str(), left.c_str());
     shown_ = length > 0 ? length - 1 : 0;
     std::fflush(stderr);
   }
@@ -427,13 +442,15 @@ std::optional<Failure> write_outputs(const Options& options, const std::string& 
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
-    return Failure{kExitFailed, "cannot create the folder \"" + *options.output + "\": " + error.message()};
+    return Failure{kExitFailed,
+                   "cannot create the folder \"" + *options.output + "\": " + error.message()};
   }
   for (std::size_t p = 0; p < results.size(); ++p) {
     const std::string k = std::to_string(p + 1);
     const OutputCells cells = output_cells(results[p].prediction);
     const std::string prediction_path = (folder / ("prediction-" + k + ".txt")).string();
-    if (const auto reason = write_file_atomically(prediction_path, output_file_text(cells.index, cells.value))) {
+    if (const auto reason =
+            write_file_atomically(prediction_path, output_file_text(cells.index, cells.value))) {
       return Failure{kExitFailed, *reason};
     }
     const std::string tree_path = (folder / ("tree-" + k + ".txt")).string();
@@ -463,7 +480,8 @@ int run(std::span<char*> arguments) {
 
   GridColumns training;
   GridColumns validation;
-  if (const auto failure = load_series(options.training, "training", 0, training)) return fail(*failure);
+  if (const auto failure = load_series(options.training, "training", 0, training))
+    return fail(*failure);
   if (const auto failure = load_series(options.validation, "validation",
                                        static_cast<std::int64_t>(training.rows()), validation)) {
     return fail(*failure);
@@ -494,14 +512,16 @@ int run(std::span<char*> arguments) {
     for (std::int32_t p = 0; p < populations; ++p) {
       report_best_tree(*engine, report, p);
       fill_prediction(*engine, report, p);
-      std::snprintf(number, sizeof number, "%d,%d,%.17g,%.17g\n", g, p + 1, report.best_sn2, report.best_mdl);
+      std::snprintf(number, sizeof number, "%d,%d,%.17g,%.17g\n", g, p + 1, report.best_sn2,
+                    report.best_mdl);
       history += number;
       line += (p == 0 ? " population " : "; population ") + std::to_string(p + 1) + " MSE " +
               format_general(report.best_sn2) + " MDL " + format_general(report.best_mdl);
       if (g == generations - 1) {
         PopulationResult& result = results[static_cast<std::size_t>(p)];
-        result.prediction.assign(report.prediction.begin(),
-                                 report.prediction.begin() + static_cast<std::ptrdiff_t>(point_count));
+        result.prediction.assign(
+            report.prediction.begin(),
+            report.prediction.begin() + static_cast<std::ptrdiff_t>(point_count));
         result.tree_text = report.tree_text;
       }
     }

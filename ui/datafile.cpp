@@ -83,7 +83,8 @@ GridColumns make_grid(std::span<const double> values, std::int64_t first_time) {
   grid.time.reserve(values.size());
   grid.value.reserve(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) {
-    grid.time.push_back(format_general(static_cast<double>(first_time + static_cast<std::int64_t>(i))));
+    grid.time.push_back(
+        format_general(static_cast<double>(first_time + static_cast<std::int64_t>(i))));
     grid.value.push_back(format_general(values[i]));
   }
   return grid;
@@ -112,9 +113,8 @@ std::int32_t detect_overlap(std::span<const std::string> training_values,
     bool matched = true;
     for (std::int64_t k = 1, j = i - 1; j > 0; ++k, --j) {
       const std::int64_t training_row = last - k;
-      if (training_row < 0 ||
-          validation_values[static_cast<std::size_t>(j)] !=
-              training_values[static_cast<std::size_t>(training_row)]) {
+      if (training_row < 0 || validation_values[static_cast<std::size_t>(j)] !=
+                                  training_values[static_cast<std::size_t>(training_row)]) {
         matched = false;
         break;
       }

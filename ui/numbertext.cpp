@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kSignificantDigits = 6;
 
-bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+bool is_digit(char c) noexcept {
+  return c >= '0' && c <= '9';
+}
 
 // strtod of an already validated decimal text, always with "." as the
 // separator whatever locale the program runs in.
@@ -88,7 +90,8 @@ RoundedDigits round_to_six_digits(double magnitude) {
   }
 
   RoundedDigits rounded{};
-  for (int i = 0; i < kSignificantDigits; ++i) rounded.digits[i] = digits[static_cast<std::size_t>(i)];
+  for (int i = 0; i < kSignificantDigits; ++i)
+    rounded.digits[i] = digits[static_cast<std::size_t>(i)];
   rounded.exponent = exponent;
   // Half away from zero on the magnitude: the seventh digit alone decides,
   // since the expansion is exact here.
@@ -173,7 +176,8 @@ std::optional<std::int32_t> parse_whole_number(std::string_view text) {
 
   // Magnitude up to 2^31 so that -2147483648 is accepted.
   std::uint64_t magnitude = 0;
-  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
+  const auto result =
+      std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
   if (result.ec != std::errc{} || result.ptr != digits.data() + digits.size()) return std::nullopt;
   const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
   if (magnitude > limit) return std::nullopt;
@@ -198,7 +202,8 @@ std::optional<double> parse_number(std::string_view text) {
 double leading_number(std::string_view line) {
   std::size_t first = 0;
   // The white space strtod skips.
-  while (first < line.size() && (line[first] == ' ' || (line[first] >= '\t' && line[first] <= '\r'))) {
+  while (first < line.size() &&
+         (line[first] == ' ' || (line[first] >= '\t' && line[first] <= '\r'))) {
     ++first;
   }
   const std::string_view rest = line.substr(first);

@@ -36,8 +36,8 @@ bool write_all(int fd, std::string_view content) {
 std::string temporary_name(const std::string& path, int attempt) {
   static std::atomic<unsigned> counter{0};
   const std::filesystem::path target(path);
-  std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
-                     "-" + std::to_string(counter++) + "-" + std::to_string(attempt);
+  std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                     std::to_string(counter++) + "-" + std::to_string(attempt);
   return (target.parent_path() / name).string();
 }
 
@@ -56,7 +56,8 @@ std::string output_file_text(std::span<const std::string> index_cells,
   return text;
 }
 
-std::optional<std::string> write_file_atomically(const std::string& path, std::string_view content) {
+std::optional<std::string> write_file_atomically(const std::string& path,
+                                                 std::string_view content) {
   if (path.empty()) return std::string("no file name given");
   std::string temporary;
   int fd = -1;
@@ -83,7 +84,8 @@ std::optional<std::string> write_file_atomically(const std::string& path, std::s
 
   // Make the new name itself durable; a failure here loses nothing already written.
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-  const int folder = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folder =
+      ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     ::fsync(folder);
     ::close(folder);

@@ -64,7 +64,8 @@ class SettingsReader {
     return *parse_number(text);
   }
 
-  std::int32_t code(std::string_view setting, std::int32_t value, std::int32_t low, std::int32_t high) {
+  std::int32_t code(std::string_view setting, std::int32_t value, std::int32_t low,
+                    std::int32_t high) {
     if (failed()) return 0;
     if (value < low || value > high) {
       outcome_ = unreadable(setting, population_, "It is not one of the offered choices.");
@@ -111,7 +112,8 @@ std::optional<std::string> check_rate(std::string_view text) {
 
 std::optional<std::string> check_rate_group(const PopulationSettingsTexts& page) {
   double sum = 0.0;
-  for (const std::string* rate : {&page.crossover_function, &page.crossover_any, &page.copy, &page.mutation}) {
+  for (const std::string* rate :
+       {&page.crossover_function, &page.crossover_any, &page.copy, &page.mutation}) {
     const std::optional<double> value = parse_number(*rate);
     if (!value) return std::string(kRateNotFloat);
     sum += *value;
@@ -148,21 +150,25 @@ StartOutcome transfer_settings(const SettingsTexts& settings, std::int32_t count
     p.population_size[i] = read.whole("Population Size", page.population_size, 1);
     p.elite_size[i] = read.whole("Number of Elite", page.elite, 1);
     p.tournament_K[i] = read.whole("Tournament Size", page.tournament_size, 1);
-    p.selection_method[i] = read.code("Selection Method", page.selection_method, TOURNAMENT, FITNESSPROP);
+    p.selection_method[i] =
+        read.code("Selection Method", page.selection_method, TOURNAMENT, FITNESSPROP);
     if (read.failed()) return read.outcome();
     if (p.selection_method[i] == OVERSELECT && p.population_size[i] < 1000) {
-      return refusal(StartError::overselect_too_small, std::string(kOverselectTooSmall), "Population Size", k);
+      return refusal(StartError::overselect_too_small, std::string(kOverselectTooSmall),
+                     "Population Size", k);
     }
     p.grow_method[i] = read.code("Growth Method", page.grow_method, GROW, RAMPED);
     p.max_depth_for_new_trees[i] = read.whole("Max Depth for new tree", page.depth_new, 1);
-    p.max_depth_after_crossover[i] = read.whole("Max depth after crossover", page.depth_crossover, 1);
+    p.max_depth_after_crossover[i] =
+        read.whole("Max depth after crossover", page.depth_crossover, 1);
     p.max_mutant_depth[i] = read.whole("Max mutant depth", page.depth_mutant, 1);
     p.terminal_table_size[i] = read.whole("Terminal table size", page.terminal_table_size, 1);
-    p.crossover_func_pt_fraction[i] =
-        static_cast<float>(read.number("Crossover at function node", page.crossover_function, check_rate));
+    p.crossover_func_pt_fraction[i] = static_cast<float>(
+        read.number("Crossover at function node", page.crossover_function, check_rate));
     p.crossover_any_pt_fraction[i] =
         static_cast<float>(read.number("Crossover at any node", page.crossover_any, check_rate));
-    p.fitness_prop_repro_fraction[i] = static_cast<float>(read.number("Copy", page.copy, check_rate));
+    p.fitness_prop_repro_fraction[i] =
+        static_cast<float>(read.number("Copy", page.copy, check_rate));
     if (read.failed()) return read.outcome();
   }
 
@@ -171,8 +177,9 @@ StartOutcome transfer_settings(const SettingsTexts& settings, std::int32_t count
     const auto i = static_cast<std::size_t>(k - 1);
     if (p.elite_size[i] > p.population_size[i]) {
       return refusal(StartError::elite_too_large,
-                     "The number of elite (" + std::to_string(p.elite_size[i]) + ") of population " +
-                         std::to_string(k) + " is larger than its population size (" +
+                     "The number of elite (" + std::to_string(p.elite_size[i]) +
+                         ") of population " + std::to_string(k) +
+                         " is larger than its population size (" +
                          std::to_string(p.population_size[i]) +
                          "). Make the number of elite at most the population size.",
                      "Number of Elite", k);
@@ -227,7 +234,8 @@ StartOutcome start_run(Engine& engine, const GridColumns& training, const GridCo
     case DataSetStatus::too_many_values:
       return refusal(StartError::too_many_values,
                      "The training and validation data hold more than " +
-                         std::to_string(kDataSetCapacity) + " values together. Load shorter series.");
+                         std::to_string(kDataSetCapacity) +
+                         " values together. Load shorter series.");
     case DataSetStatus::constant_series:
       return refusal(StartError::constant_series,
                      "All loaded values are equal (" + training.value.front() +

@@ -1,8 +1,7 @@
 // quarvel-cli run as a subprocess: option errors, exit statuses and a short
 // end-to-end run whose files are checked against the output format.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -34,13 +33,16 @@ std::string read_file(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string example(const std::string& name) { return (fs::path(QUARVEL_EXAMPLES) / name).string(); }
+std::string example(const std::string& name) {
+  return (fs::path(QUARVEL_EXAMPLES) / name).string();
+}
 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = fs::temp_directory_path() /
-              ("quarvel-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("quarvel-cli-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
@@ -62,8 +64,10 @@ class CliTest : public ::testing::Test {
     const std::string err_path = (folder_ / "stderr.txt").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t pid = 0;
     Result result;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
@@ -81,7 +85,8 @@ class CliTest : public ::testing::Test {
   }
 
   std::vector<std::string> sunspots() const {
-    return {"--training", example("sunspots-training.txt"), "--validation", example("sunspots-validation.txt")};
+    return {"--training", example("sunspots-training.txt"), "--validation",
+            example("sunspots-validation.txt")};
   }
 
   fs::path folder_;
@@ -90,7 +95,8 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, HelpAndVersion) {
   const Result help = run({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("quarvel-cli --training FILE --validation FILE [options]"), std::string::npos);
+  EXPECT_NE(help.out.find("quarvel-cli --training FILE --validation FILE [options]"),
+            std::string::npos);
   EXPECT_TRUE(help.err.empty());
   const Result version = run({"--version"});
   EXPECT_EQ(version.status, 0);
@@ -107,18 +113,22 @@ TEST_F(CliTest, RefusedSettingsNameTheOptionAndExitWith2) {
       {{"--seed", "abc"}, "error: --seed: The value must be a natural number."},
       {{"--overlap", "-1"}, "error: --overlap: The value must be a natural number."},
       {{"--weight", "0"}, "error: --weight: The value must be greater than 0."},
-      {{"--weight-error", "x"}, "error: --weight-error: The value must be a floating point number."},
+      {{"--weight-error", "x"},
+       "error: --weight-error: The value must be a floating point number."},
       {{"--crossover-any", "-0.1"}, "error: --crossover-any: The value must not be negative."},
       {{"--mutation", "0.3"}, "Sum of the Rate of GP Operation must be lower than 1"},
       {{"--populations", "5"}, "error: --populations:"},
       {{"--rank-by", "size"}, "error: --rank-by:"},
       {{"--selection", "roulette"}, "error: --selection:"},
       {{"--growth", "full"}, "error: --growth:"},
-      {{"--population-size", "100,200"}, "error: --population-size: give one value for all populations or 1"},
-      {{"--populations", "2", "--elite", "5,0"}, "error: --elite (population 2): The value must be a natural number."},
+      {{"--population-size", "100,200"},
+       "error: --population-size: give one value for all populations or 1"},
+      {{"--populations", "2", "--elite", "5,0"},
+       "error: --elite (population 2): The value must be a natural number."},
       {{"--selection", "overselect", "--population-size", "999"},
        "error: --population-size: Population size must be bigger than 999"},
-      {{"--population-size", "5"}, "error: --elite: The number of elite (10) of population 1 is larger"},
+      {{"--population-size", "5"},
+       "error: --elite: The number of elite (10) of population 1 is larger"},
       {{"--unknown", "1"}, "error: unknown option --unknown"},
       {{"stray"}, "error: unexpected argument"},
       {{"--seed"}, "error: --seed: a value is missing"},
@@ -135,7 +145,8 @@ TEST_F(CliTest, RefusedSettingsNameTheOptionAndExitWith2) {
   EXPECT_EQ(run({"--training", example("sunspots-training.txt")}).status, 2);
   // Overselection from 1000 individuals on is accepted.
   std::vector<std::string> overselect = sunspots();
-  overselect.insert(overselect.end(), {"--selection", "overselect", "--generations", "1", "--quiet"});
+  overselect.insert(overselect.end(),
+                    {"--selection", "overselect", "--generations", "1", "--quiet"});
   EXPECT_EQ(run(overselect).status, 0);
 }
 
@@ -163,7 +174,8 @@ TEST_F(CliTest, DataProblemsNameTheFileAndExitWith3) {
        "at most 40000"},
   };
   for (const Case& c : cases) {
-    const Result result = run({"--training", c.training, "--validation", c.validation, "--generations", "1"});
+    const Result result =
+        run({"--training", c.training, "--validation", c.validation, "--generations", "1"});
     EXPECT_EQ(result.status, 3) << c.message_part;
     EXPECT_EQ(result.err.rfind("error: ", 0), 0u) << result.err;
     EXPECT_NE(result.err.find(c.message_part), std::string::npos) << result.err;
@@ -190,7 +202,8 @@ void expect_output_file_format(const std::string& text, std::size_t points) {
     const std::string value = line.substr(comma + 1);
     EXPECT_TRUE(std::regex_match(value, general)) << line;
     if (const auto number = quarvel::frontend::parse_number(value)) {
-      EXPECT_EQ(quarvel::frontend::format_general(*number), value) << "not in the number format: " << line;
+      EXPECT_EQ(quarvel::frontend::format_general(*number), value)
+          << "not in the number format: " << line;
     }
     ++row;
     start = end + 2;
@@ -203,7 +216,8 @@ TEST_F(CliTest, EndToEndRunWritesFilesInTheOutputFormatAndRepeatsExactly) {
   std::vector<std::string> first = sunspots();
   first.insert(first.end(), settings.begin(), settings.end());
   std::vector<std::string> second = first;
-  first.insert(first.end(), {"--output", (folder_ / "a").string(), "--history", (folder_ / "a.csv").string()});
+  first.insert(first.end(),
+               {"--output", (folder_ / "a").string(), "--history", (folder_ / "a.csv").string()});
   second.insert(second.end(), {"--output", (folder_ / "b" / "nested").string(), "--history",
                                (folder_ / "b.csv").string()});
 
@@ -231,7 +245,8 @@ TEST_F(CliTest, EndToEndRunWritesFilesInTheOutputFormatAndRepeatsExactly) {
   EXPECT_FALSE(fs::exists(folder_ / "a" / "prediction-2.txt"));
 
   const std::string history = read_file(folder_ / "a.csv");
-  const std::regex row(R"(([0-9]+),1,(-?[0-9.e+-]+|nan|-nan|inf|-inf),(-?[0-9.e+-]+|nan|-nan|inf|-inf))");
+  const std::regex row(
+      R"(([0-9]+),1,(-?[0-9.e+-]+|nan|-nan|inf|-inf),(-?[0-9.e+-]+|nan|-nan|inf|-inf))");
   std::istringstream history_lines(history);
   ASSERT_TRUE(std::getline(history_lines, line));
   EXPECT_EQ(line, "generation,population,mse,mdl");
@@ -248,21 +263,24 @@ TEST_F(CliTest, EndToEndRunWritesFilesInTheOutputFormatAndRepeatsExactly) {
   ASSERT_EQ(b.status, 0) << b.err;
   EXPECT_EQ(b.out, a.out);
   EXPECT_EQ(read_file(folder_ / "b" / "nested" / "prediction-1.txt"), prediction);
-  EXPECT_EQ(read_file(folder_ / "b" / "nested" / "tree-1.txt"), read_file(folder_ / "a" / "tree-1.txt"));
+  EXPECT_EQ(read_file(folder_ / "b" / "nested" / "tree-1.txt"),
+            read_file(folder_ / "a" / "tree-1.txt"));
   EXPECT_EQ(read_file(folder_ / "b.csv"), history);
 }
 
 TEST_F(CliTest, SeveralPopulationsWithListsAndQuiet) {
   std::vector<std::string> arguments = sunspots();
-  arguments.insert(arguments.end(), {"--populations", "2", "--generations", "2", "--population-size", "30,40",
-                                     "--terminals", "20", "--selection", "fitness,tournament", "--growth",
-                                     "ramped", "--rank-by", "mse", "--quiet", "--output", (folder_ / "out").string(),
-                                     "--history", (folder_ / "h.csv").string()});
+  arguments.insert(arguments.end(),
+                   {"--populations", "2", "--generations", "2", "--population-size", "30,40",
+                    "--terminals", "20", "--selection", "fitness,tournament", "--growth", "ramped",
+                    "--rank-by", "mse", "--quiet", "--output", (folder_ / "out").string(),
+                    "--history", (folder_ / "h.csv").string()});
   const Result result = run(arguments);
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_TRUE(result.out.empty());
   for (const char* k : {"1", "2"}) {
-    expect_output_file_format(read_file(folder_ / "out" / (std::string("prediction-") + k + ".txt")), 408);
+    expect_output_file_format(
+        read_file(folder_ / "out" / (std::string("prediction-") + k + ".txt")), 408);
     EXPECT_TRUE(fs::exists(folder_ / "out" / (std::string("tree-") + k + ".txt")));
   }
   const std::string history = read_file(folder_ / "h.csv");
@@ -271,23 +289,25 @@ TEST_F(CliTest, SeveralPopulationsWithListsAndQuiet) {
 }
 
 TEST_F(CliTest, NothingIsWrittenWhenTheRunIsRefused) {
-  std::vector<std::string> arguments{"--training", write("flat.txt", "5\n5\n"), "--validation",
-                                     write("flat2.txt", "5\n"), "--output", (folder_ / "out").string(),
-                                     "--history", (folder_ / "h.csv").string()};
+  std::vector<std::string> arguments{
+      "--training", write("flat.txt", "5\n5\n"), "--validation", write("flat2.txt", "5\n"),
+      "--output",   (folder_ / "out").string(),  "--history",    (folder_ / "h.csv").string()};
   EXPECT_EQ(run(arguments).status, 3);
   EXPECT_FALSE(fs::exists(folder_ / "out"));
   EXPECT_FALSE(fs::exists(folder_ / "h.csv"));
 
   std::vector<std::string> not_a_folder = sunspots();
-  not_a_folder.insert(not_a_folder.end(), {"--output", write("file.txt", "keep"), "--generations", "1"});
+  not_a_folder.insert(not_a_folder.end(),
+                      {"--output", write("file.txt", "keep"), "--generations", "1"});
   const Result result = run(not_a_folder);
   EXPECT_EQ(result.status, 2);
   EXPECT_NE(result.err.find("error: --output:"), std::string::npos) << result.err;
   EXPECT_EQ(read_file(folder_ / "file.txt"), "keep");
 
   std::vector<std::string> no_history_folder = sunspots();
-  no_history_folder.insert(no_history_folder.end(),
-                           {"--history", (folder_ / "missing" / "h.csv").string(), "--generations", "1"});
+  no_history_folder.insert(
+      no_history_folder.end(),
+      {"--history", (folder_ / "missing" / "h.csv").string(), "--generations", "1"});
   const Result history = run(no_history_folder);
   EXPECT_EQ(history.status, 2);
   EXPECT_NE(history.err.find("error: --history:"), std::string::npos) << history.err;
@@ -297,13 +317,14 @@ TEST_F(CliTest, OutputThatCannotBeWrittenFailsWithStatus1AndNoPartialFile) {
   // A folder where prediction-1.txt should go: the run succeeds, the write is refused.
   fs::create_directories(folder_ / "out" / "prediction-1.txt" / "inside");
   std::vector<std::string> arguments = sunspots();
-  arguments.insert(arguments.end(), {"--generations", "1", "--population-size", "20", "--quiet", "--output",
-                                     (folder_ / "out").string()});
+  arguments.insert(arguments.end(), {"--generations", "1", "--population-size", "20", "--quiet",
+                                     "--output", (folder_ / "out").string()});
   const Result result = run(arguments);
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("prediction-1.txt"), std::string::npos) << result.err;
   std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(folder_ / "out")) left.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(folder_ / "out"))
+    left.push_back(entry.path().filename().string());
   EXPECT_EQ(left, std::vector<std::string>{"prediction-1.txt"});
 }
 

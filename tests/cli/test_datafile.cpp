@@ -30,8 +30,14 @@ TEST(DataText, ReadsOnePointPerNonEmptyLine) {
       {"blanks only count as a point", "   \n4\n", {0.0, 4}},
       {"second number ignored", "1 2\n", {1}},
       {"lone CR is part of the line", "1\r2\n\r", {1, 0.0}},
-      {"Ctrl-Z ends the text", "1\n2\x1A" "3\n4\n", {1, 2}},
-      {"Ctrl-Z at line start", "1\n\x1A" "2\n", {1}},
+      {"Ctrl-Z ends the text",
+       "1\n2\x1A"
+       "3\n4\n",
+       {1, 2}},
+      {"Ctrl-Z at line start",
+       "1\n\x1A"
+       "2\n",
+       {1}},
       {"beyond the double range", "1e400\n-1e400\n", {inf, -inf}},
       {"C library extras give 0", "inf\nnan\n0x1A\n", {0.0, 0.0, 0.0}},
       {"nothing", "", {}},
@@ -53,9 +59,10 @@ TEST(DataText, LongLineGivesOnePointFromItsFirst255Characters) {
 class DataFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("quarvel-datafile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ =
+        fs::temp_directory_path() /
+        ("quarvel-datafile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
@@ -121,7 +128,8 @@ TEST(Overlap, FindsTheRepeatedEndOfTheTrainingSeries) {
       {{}, 0},
   };
   for (const auto& [validation, overlap] : cases) {
-    EXPECT_EQ(detect_overlap(training, validation), overlap) << ::testing::PrintToString(validation);
+    EXPECT_EQ(detect_overlap(training, validation), overlap)
+        << ::testing::PrintToString(validation);
   }
 }
 

@@ -49,14 +49,13 @@ TEST(GeneralNumberFormat, WritesSixSignificantDigits) {
 TEST(GeneralNumberFormat, RoundsHalfAwayFromZeroOnTheExactBinaryValue) {
   const FormatCase cases[] = {
       {1234565, "1.23457E6"},  // an exact half rounds away from zero
-      {-1234565, "-1.23457E6"},
-      {123456.5, "123457"},
-      {999999.5, "1E6"},          // the carry moves the exponent into scientific notation
-      {9.999995e-4, "0.001"},     // 0.00099999950000000006...: above the half
-      {1.000005, "1.00001"},      // 1.00000500000000003...: above the half
-      {0.1234565, "0.123456"},    // 0.12345649999999999...: below the half
-      {2.000005, "2"},            // 2.00000499999999981...: below, zeros dropped
-      {-12.34565, "-12.3456"},    // -12.3456499999999991...
+      {-1234565, "-1.23457E6"}, {123456.5, "123457"},
+      {999999.5, "1E6"},        // the carry moves the exponent into scientific notation
+      {9.999995e-4, "0.001"},   // 0.00099999950000000006...: above the half
+      {1.000005, "1.00001"},    // 1.00000500000000003...: above the half
+      {0.1234565, "0.123456"},  // 0.12345649999999999...: below the half
+      {2.000005, "2"},          // 2.00000499999999981...: below, zeros dropped
+      {-12.34565, "-12.3456"},  // -12.3456499999999991...
   };
   for (const FormatCase& c : cases) EXPECT_EQ(format_general(c.value), c.text) << c.value;
 }
@@ -101,7 +100,8 @@ TEST(WholeNumberRule, AcceptsDecimalAndHexWithinInt32) {
       {"\t5", std::nullopt},
       {"1e3", std::nullopt},
   };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(parse_whole_number(text), expected) << '"' << text << '"';
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(parse_whole_number(text), expected) << '"' << text << '"';
 }
 
 TEST(NumberRule, AcceptsDecimalTextsWithFiniteValues) {
@@ -132,7 +132,8 @@ TEST(NumberRule, AcceptsDecimalTextsWithFiniteValues) {
       {"1.2.3", std::nullopt},
       {"\t1", std::nullopt},
   };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(parse_number(text), expected) << '"' << text << '"';
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(parse_number(text), expected) << '"' << text << '"';
 }
 
 TEST(NumberRule, ReadsBackEveryFormattedFiniteValue) {
@@ -145,25 +146,15 @@ TEST(NumberRule, ReadsBackEveryFormattedFiniteValue) {
 
 TEST(LeadingNumber, ReadsTheDecimalPrefixOnly) {
   const std::pair<const char*, double> cases[] = {
-      {"  3.5abc", 3.5},
-      {"abc", 0.0},
-      {"   ", 0.0},
-      {"1 2", 1.0},
-      {"\t-7", -7.0},
-      {".5", 0.5},
-      {"-.5e1", -5.0},
-      {"1.5e+2x", 150.0},
-      {"2e", 2.0},
-      {"2e+", 2.0},
-      {"-", 0.0},
-      {".", 0.0},
-      {"inf", 0.0},
-      {"nan", 0.0},
-      {"0x10", 0.0},  // hexadecimal is not part of the grammar: "0" then text
-      {"1e400", kInf},
-      {"-1e400", -kInf},
+      {"  3.5abc", 3.5}, {"abc", 0.0},      {"   ", 0.0},    {"1 2", 1.0},
+      {"\t-7", -7.0},    {".5", 0.5},       {"-.5e1", -5.0}, {"1.5e+2x", 150.0},
+      {"2e", 2.0},       {"2e+", 2.0},      {"-", 0.0},      {".", 0.0},
+      {"inf", 0.0},      {"nan", 0.0},      {"0x10", 0.0},  // hexadecimal is not part of the
+                                                            // grammar: "0" then text
+      {"1e400", kInf},   {"-1e400", -kInf},
   };
-  for (const auto& [line, expected] : cases) EXPECT_EQ(leading_number(line), expected) << '"' << line << '"';
+  for (const auto& [line, expected] : cases)
+    EXPECT_EQ(leading_number(line), expected) << '"' << line << '"';
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -19,8 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(OutputFile, OneLinePerRowWithCrLfAfterEveryLine) {
-  const OutputCells cells = output_cells(std::vector<double>{0.5, 1e-6, 0.123456789, -0.25,
-                                                             std::numeric_limits<double>::quiet_NaN()});
+  const OutputCells cells = output_cells(
+      std::vector<double>{0.5, 1e-6, 0.123456789, -0.25, std::numeric_limits<double>::quiet_NaN()});
   EXPECT_EQ(output_file_text(cells.index, cells.value),
             "0,0.5\r\n1,1E-6\r\n2,0.123457\r\n3,-0.25\r\n4,NAN\r\n");
 }
@@ -35,7 +34,8 @@ class AtomicWriteTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = fs::temp_directory_path() /
-              ("quarvel-output-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("quarvel-output-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
@@ -46,7 +46,8 @@ class AtomicWriteTest : public ::testing::Test {
   }
   std::vector<std::string> entries() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder_))
+      names.push_back(entry.path().filename().string());
     return names;
   }
   fs::path folder_;
@@ -72,13 +73,15 @@ TEST_F(AtomicWriteTest, FailureNamesTheReasonAndLeavesNothingBehind) {
   const std::optional<std::string> missing_folder =
       write_file_atomically((folder_ / "no-such-folder" / "out.txt").string(), "0,1\r\n");
   ASSERT_TRUE(missing_folder.has_value());
-  EXPECT_NE(missing_folder->find("No such file or directory"), std::string::npos) << *missing_folder;
+  EXPECT_NE(missing_folder->find("No such file or directory"), std::string::npos)
+      << *missing_folder;
 
   // A folder in the way of the file: the rename fails, the folder stays, no
   // temporary file is left over.
   const fs::path in_the_way = folder_ / "taken";
   fs::create_directories(in_the_way / "inside");
-  const std::optional<std::string> folder_target = write_file_atomically(in_the_way.string(), "0,1\r\n");
+  const std::optional<std::string> folder_target =
+      write_file_atomically(in_the_way.string(), "0,1\r\n");
   ASSERT_TRUE(folder_target.has_value());
   EXPECT_NE(folder_target->find(in_the_way.string()), std::string::npos) << *folder_target;
   EXPECT_TRUE(fs::is_directory(in_the_way / "inside"));
@@ -96,7 +99,8 @@ TEST_F(AtomicWriteTest, FailedWriteKeepsTheOldFileAndLeavesNoPartialFile) {
   rlimit limited = saved;
   limited.rlim_cur = 16;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const std::optional<std::string> failed = write_file_atomically(target.string(), std::string(1000, 'x'));
+  const std::optional<std::string> failed =
+      write_file_atomically(target.string(), std::string(1000, 'x'));
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous_handler);
 

@@ -58,14 +58,11 @@ TEST(FieldChecks, RateGroupSumIsAtMostSinglePrecision1001) {
     std::optional<std::string_view> message;
   };
   const RateCase cases[] = {
-      {{"0.4", "0.4", "0", "0.2"}, std::nullopt},
-      {{"0.4", "0.4", "0.1", "0.1"}, std::nullopt},
+      {{"0.4", "0.4", "0", "0.2"}, std::nullopt},      {{"0.4", "0.4", "0.1", "0.1"}, std::nullopt},
       {{"0.4", "0.4", "0.1", "0.1009"}, std::nullopt},  // above 1 by less than a thousandth
       {{"0.4", "0.4", "0.1", "0.101"}, std::nullopt},   // 1.001 itself: below float(1.001)
-      {{"0.4", "0.4", "0.1", "0.10101"}, kRateSum},
-      {{"0.4", "0.4", "0.2", "0.2"}, kRateSum},
-      {{"0.4", "x", "0", "0.2"}, kRateNotFloat},
-      {{"0.4", "0.4", "0", ""}, kRateNotFloat},
+      {{"0.4", "0.4", "0.1", "0.10101"}, kRateSum},    {{"0.4", "0.4", "0.2", "0.2"}, kRateSum},
+      {{"0.4", "x", "0", "0.2"}, kRateNotFloat},       {{"0.4", "0.4", "0", ""}, kRateNotFloat},
   };
   for (const RateCase& c : cases) {
     PopulationSettingsTexts page;
@@ -125,24 +122,29 @@ struct RefusalCase {
 
 TEST(TransferSettings, RefusesAndLeavesParametersAndDataUntouched) {
   const RefusalCase cases[] = {
-      {"overselect below 1000", [](SettingsTexts& s) {
+      {"overselect below 1000",
+       [](SettingsTexts& s) {
          s.populations[1].selection_method = OVERSELECT;
          s.populations[1].population_size = "999";
-       }, 2, StartError::overselect_too_small, 2, "Population Size", "Population size must be bigger than 999"},
-      {"elite above population size", [](SettingsTexts& s) { s.populations[0].population_size = "9"; },
-       1, StartError::elite_too_large, 1, "Number of Elite", "population 1"},
-      {"unreadable generation", [](SettingsTexts& s) { s.generations = "5x"; },
-       1, StartError::unreadable_setting, 0, "Generation", "\"Generation\""},
-      {"zero population size", [](SettingsTexts& s) { s.populations[2].population_size = "0"; },
-       3, StartError::unreadable_setting, 3, "Population Size", "population 3"},
-      {"empty depth", [](SettingsTexts& s) { s.populations[1].depth_mutant = ""; },
-       2, StartError::unreadable_setting, 2, "Max mutant depth", "The value must be a natural number."},
-      {"weight zero", [](SettingsTexts& s) { s.weight_error = "0"; },
-       1, StartError::unreadable_setting, 0, "Weight Error", "greater than 0"},
-      {"negative rate", [](SettingsTexts& s) { s.populations[0].copy = "-0.1"; },
-       1, StartError::unreadable_setting, 1, "Copy", "negative"},
-      {"unknown selection code", [](SettingsTexts& s) { s.populations[0].selection_method = 9; },
-       1, StartError::unreadable_setting, 1, "Selection Method", ""},
+       },
+       2, StartError::overselect_too_small, 2, "Population Size",
+       "Population size must be bigger than 999"},
+      {"elite above population size",
+       [](SettingsTexts& s) { s.populations[0].population_size = "9"; }, 1,
+       StartError::elite_too_large, 1, "Number of Elite", "population 1"},
+      {"unreadable generation", [](SettingsTexts& s) { s.generations = "5x"; }, 1,
+       StartError::unreadable_setting, 0, "Generation", "\"Generation\""},
+      {"zero population size", [](SettingsTexts& s) { s.populations[2].population_size = "0"; }, 3,
+       StartError::unreadable_setting, 3, "Population Size", "population 3"},
+      {"empty depth", [](SettingsTexts& s) { s.populations[1].depth_mutant = ""; }, 2,
+       StartError::unreadable_setting, 2, "Max mutant depth",
+       "The value must be a natural number."},
+      {"weight zero", [](SettingsTexts& s) { s.weight_error = "0"; }, 1,
+       StartError::unreadable_setting, 0, "Weight Error", "greater than 0"},
+      {"negative rate", [](SettingsTexts& s) { s.populations[0].copy = "-0.1"; }, 1,
+       StartError::unreadable_setting, 1, "Copy", "negative"},
+      {"unknown selection code", [](SettingsTexts& s) { s.populations[0].selection_method = 9; }, 1,
+       StartError::unreadable_setting, 1, "Selection Method", ""},
       {"five populations", [](SettingsTexts&) {}, 5, StartError::unreadable_setting, 0,
        "Number of Population", "1, 2, 3 or 4"},
       {"no population", [](SettingsTexts&) {}, 0, StartError::unreadable_setting, 0,
@@ -160,7 +162,8 @@ TEST(TransferSettings, RefusesAndLeavesParametersAndDataUntouched) {
     EXPECT_EQ(outcome.error, c.error) << c.name;
     EXPECT_EQ(outcome.population, c.population) << c.name;
     EXPECT_EQ(outcome.setting, c.setting) << c.name;
-    EXPECT_NE(outcome.message.find(c.message_part), std::string::npos) << c.name << ": " << outcome.message;
+    EXPECT_NE(outcome.message.find(c.message_part), std::string::npos)
+        << c.name << ": " << outcome.message;
     EXPECT_EQ(std::memcmp(&parameters, &before, sizeof parameters), 0) << c.name;
     EXPECT_EQ(data.overlap, 7) << c.name;
   }
@@ -224,8 +227,10 @@ TEST(StartRun, HandsTheCellValuesToTheEngineScaled) {
 TEST(StartRun, RefusesWithoutTouchingTheEnginesRunState) {
   auto engine = std::make_unique<Engine>();
   // A first, successful Start: the refusals below must leave its state alone.
-  ASSERT_EQ(start_run(*engine, grid_of({"1", "2", "3"}, 0), grid_of({"3", "4"}, 3), small_settings(), 1).error,
-            StartError::none);
+  ASSERT_EQ(
+      start_run(*engine, grid_of({"1", "2", "3"}, 0), grid_of({"3", "4"}, 3), small_settings(), 1)
+          .error,
+      StartError::none);
   const std::vector<double> values = engine->data.values;
   const std::int32_t point_count = engine->data.point_count;
   const std::int32_t generations = engine->parameters.number_of_generations;
@@ -249,8 +254,8 @@ TEST(StartRun, RefusesWithoutTouchingTheEnginesRunState) {
        StartError::training_invalid, "Loaded Training Data contains Invalid Value."},
       {"validation cell", grid_of({"1", "2"}, 0), grid_of({"INF"}, 2), small_settings(),
        StartError::validation_invalid, "Loaded Validation Data contains Invalid Value."},
-      {"empty training", grid_of({}, 0), grid_of({"3"}, 0), small_settings(), StartError::training_invalid,
-       "Training"},
+      {"empty training", grid_of({}, 0), grid_of({"3"}, 0), small_settings(),
+       StartError::training_invalid, "Training"},
       {"empty validation", grid_of({"1", "2"}, 0), grid_of({}, 2), small_settings(),
        StartError::validation_invalid, "Validation"},
       {"all values equal", grid_of({"4", "4"}, 0), grid_of({"4"}, 2), small_settings(),
@@ -259,14 +264,16 @@ TEST(StartRun, RefusesWithoutTouchingTheEnginesRunState) {
        StartError::non_finite_series, "range"},
       {"more than 40000 values", grid_of(many, 0), grid_of(others, 30000), small_settings(),
        StartError::too_many_values, "40001"},
-      {"elite", grid_of({"1", "2"}, 0), grid_of({"3"}, 2), elite, StartError::elite_too_large, "population 1"},
+      {"elite", grid_of({"1", "2"}, 0), grid_of({"3"}, 2), elite, StartError::elite_too_large,
+       "population 1"},
       {"unreadable setting", grid_of({"1", "2"}, 0), grid_of({"3"}, 2), unreadable,
        StartError::unreadable_setting, "Generation"},
   };
   for (const Case& c : cases) {
     const StartOutcome outcome = start_run(*engine, c.training, c.validation, c.settings, 1);
     EXPECT_EQ(outcome.error, c.error) << c.name;
-    EXPECT_NE(outcome.message.find(c.message_part), std::string::npos) << c.name << ": " << outcome.message;
+    EXPECT_NE(outcome.message.find(c.message_part), std::string::npos)
+        << c.name << ": " << outcome.message;
     EXPECT_EQ(engine->data.values, values) << c.name;
     EXPECT_EQ(engine->data.point_count, point_count) << c.name;
     EXPECT_EQ(engine->parameters.number_of_generations, generations) << c.name;
@@ -277,7 +284,8 @@ TEST(StartRun, ExactlyFortyThousandValuesAreAccepted) {
   auto engine = std::make_unique<Engine>();
   std::vector<std::string> training(39999);
   for (std::size_t i = 0; i < training.size(); ++i) training[i] = std::to_string(i % 7);
-  const StartOutcome outcome = start_run(*engine, grid_of(training, 0), grid_of({"3"}, 39999), small_settings(), 1);
+  const StartOutcome outcome =
+      start_run(*engine, grid_of(training, 0), grid_of({"3"}, 39999), small_settings(), 1);
   EXPECT_EQ(outcome.error, StartError::none) << outcome.message;
   EXPECT_EQ(engine->data.point_count, 40000);
 }
