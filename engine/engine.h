@@ -44,7 +44,7 @@ struct Engine {
   FunctionTable function_table;
   Matrix design_matrix;  // training count rows of 10 doubles
   FitPath fit_path = FitPath::fast;
-  std::vector<double> fit_scratch[2];  // terminal inputs of the fast path, reused
+  std::vector<double> fit_scratch[3];  // the fast path's terminal inputs and regressor rows
   GenerationReport report;
 };
 

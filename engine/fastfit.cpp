@@ -8,7 +8,9 @@ namespace {
 
 using v8d = double __attribute__((vector_size(64)));
 
-[[gnu::always_inline]] inline v8d broadcast(double x) { return v8d{x, x, x, x, x, x, x, x}; }
+// Scalar-vector arithmetic broadcasts; written this way the compiler emits one
+// broadcast (from memory where it can) instead of a chain of lane inserts.
+[[gnu::always_inline]] inline v8d broadcast(double x) { return x - v8d{}; }
 
 [[gnu::always_inline]] inline v8d load(const double* p) {
   v8d v;
@@ -30,18 +32,19 @@ using v8d = double __attribute__((vector_size(64)));
   return x;
 }
 
+// First the regressor rows (8 doubles a point, the last two 0), then the sums:
+// each row is one vector load and every factor a broadcast from memory, which
+// keeps the shuffle unit out of the inner loop.
 template <bool kTwoInputs>
 [[gnu::always_inline]] inline void accumulate(const double* left, const double* right,
                                               const double* y, std::int32_t n, double limit,
-                                              double* sums) {
+                                              double* sums, double* rows) {
   constexpr int m = kTwoInputs ? 6 : 3;
-  v8d acc[m + 1] = {};
-  const v8d lim = broadcast(limit);
   for (std::int32_t t = 0; t < n; ++t) {
     const double x1 = left[t];
-    const double x2 = right[t];
-    double r[m];
+    double* r = rows + static_cast<std::ptrdiff_t>(t) * 8;
     if constexpr (kTwoInputs) {
+      const double x2 = right[t];
       r[0] = clamp(1.0, limit);
       r[1] = clamp(x1, limit);
       r[2] = clamp(x2, limit);
@@ -52,17 +55,20 @@ template <bool kTwoInputs>
       r[0] = 1.0;
       r[1] = x1;
       r[2] = x1 * x1;
+      r[3] = 0.0;
+      r[4] = 0.0;
+      r[5] = 0.0;
     }
-    // The same values as a vector, formed without lane inserts.
-    v8d row;
-    if constexpr (kTwoInputs) {
-      row = clamp(v8d{1, x1, x2, x1, x1, x2, 0, 0} * v8d{1, 1, 1, x2, x1, x2, 0, 0}, lim);
-    } else {
-      row = v8d{1, x1, x1, 0, 0, 0, 0, 0} * v8d{1, 1, x1, 0, 0, 0, 0, 0};
-    }
+    r[6] = 0.0;
+    r[7] = 0.0;
+  }
+  v8d acc[m + 1] = {};
+  for (std::int32_t t = 0; t < n; ++t) {
+    const double* r = rows + static_cast<std::ptrdiff_t>(t) * 8;
+    const v8d row = load(r);
 #pragma GCC unroll 8
-    for (int i = 0; i < m; ++i) acc[i] += broadcast(r[i]) * row;
-    acc[m] += broadcast(y[t]) * row;
+    for (int i = 0; i < m; ++i) acc[i] += r[i] * row;
+    acc[m] += y[t] * row;
   }
   for (int i = 0; i < m; ++i) std::memcpy(sums + i * 8, &acc[i], sizeof(v8d));
   std::memcpy(sums + 6 * 8, &acc[m], sizeof(v8d));
@@ -116,11 +122,11 @@ template <bool kTwoInputs>
 
 __attribute__((target_clones("avx512f", "avx2", "default"))) void accumulate_normal_equations(
     bool two_inputs, const double* left, const double* right, const double* y, std::int32_t n,
-    double limit, double* sums) {
+    double limit, double* sums, double* rows) {
   if (two_inputs) {
-    accumulate<true>(left, right, y, n, limit, sums);
+    accumulate<true>(left, right, y, n, limit, sums, rows);
   } else {
-    accumulate<false>(left, right, y, n, limit, sums);
+    accumulate<false>(left, right, y, n, limit, sums, rows);
   }
 }
 

@@ -118,8 +118,10 @@ void fit_fixed_size(Engine& engine, NodeModel& model, std::span<const double> le
   const double limit = engine.data.value_limit;
   const double* y = engine.data.values.data();
   double sums[7 * 8];
+  std::vector<double>& rows = engine.fit_scratch[2];
+  rows.resize(static_cast<std::size_t>(n) * 8);
   fastfit::accumulate_normal_equations(M == kTwoInputCoefficients, left.data(), right.data(), y, n,
-                                       limit, sums);
+                                       limit, sums, rows.data());
   double xtx[M][M];
   double xty[M];
   for (int i = 0; i < M; ++i) {
