@@ -146,12 +146,24 @@ TEST(NumberRule, ReadsBackEveryFormattedFiniteValue) {
 
 TEST(LeadingNumber, ReadsTheDecimalPrefixOnly) {
   const std::pair<const char*, double> cases[] = {
-      {"  3.5abc", 3.5}, {"abc", 0.0},      {"   ", 0.0},    {"1 2", 1.0},
-      {"\t-7", -7.0},    {".5", 0.5},       {"-.5e1", -5.0}, {"1.5e+2x", 150.0},
-      {"2e", 2.0},       {"2e+", 2.0},      {"-", 0.0},      {".", 0.0},
-      {"inf", 0.0},      {"nan", 0.0},      {"0x10", 0.0},  // hexadecimal is not part of the
-                                                            // grammar: "0" then text
-      {"1e400", kInf},   {"-1e400", -kInf},
+      {"  3.5abc", 3.5},
+      {"abc", 0.0},
+      {"   ", 0.0},
+      {"1 2", 1.0},
+      {"\t-7", -7.0},
+      {".5", 0.5},
+      {"-.5e1", -5.0},
+      {"1.5e+2x", 150.0},
+      {"2e", 2.0},
+      {"2e+", 2.0},
+      {"-", 0.0},
+      {".", 0.0},
+      {"inf", 0.0},
+      {"nan", 0.0},
+      {"0x10", 0.0},  // hexadecimal is not part of the
+                      // grammar: "0" then text
+      {"1e400", kInf},
+      {"-1e400", -kInf},
   };
   for (const auto& [line, expected] : cases)
     EXPECT_EQ(leading_number(line), expected) << '"' << line << '"';

@@ -34,8 +34,8 @@ class AtomicWriteTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = fs::temp_directory_path() /
-              ("quarvel-output-" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("quarvel-output-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
