@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dataset.h"
@@ -26,6 +27,15 @@ struct GenerationReport {
 // fixed-size fast path, which gives bit-identical results.
 enum class FitPath { reference, fast };
 
+// Scratch space of one fitting thread on the fast path, reused from fit to fit.
+struct FitWorkspace {
+  std::vector<double> left;   // a terminal child's lagged series
+  std::vector<double> right;
+  std::vector<double> rows;   // regressor rows, 8 doubles a point
+};
+
+inline constexpr int kMaxFitThreads = 2;
+
 struct Engine {
   Engine();
 
@@ -44,7 +54,12 @@ struct Engine {
   FunctionTable function_table;
   Matrix design_matrix;  // training count rows of 10 doubles
   FitPath fit_path = FitPath::fast;
-  std::vector<double> fit_scratch[3];  // the fast path's terminal inputs and regressor rows
+  FitWorkspace fit_workspaces[kMaxFitThreads];
+  // Fitted models by the identity of their inputs (fast path): a new model over
+  // inputs fitted before takes a copy of those results instead of a new fit.
+  std::unordered_map<FitKey, NodeModel*, FitKeyHash> fit_cache;
+  // Threads that fit a population's new models (fast path only); 1 fits in order.
+  int fit_threads = 1;
   GenerationReport report;
 };
 

@@ -1,6 +1,11 @@
 #include "fitting.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <functional>
+#include <thread>
+#include <unordered_map>
 
 #include "engine.h"
 #include "fastfit.h"
@@ -113,12 +118,12 @@ void fit_through_matrix_routines(Engine& engine, NodeModel& model, std::span<con
 // X^T X (upper triangle, mirrored) and X^T y in one pass over the points, then
 // the pseudo-inverse V P V^T A^T with the very same products and eigen-solver.
 template <int M>
-void fit_fixed_size(Engine& engine, NodeModel& model, std::span<const double> left,
-                    std::span<const double> right, std::int32_t n) {
-  const double limit = engine.data.value_limit;
-  const double* y = engine.data.values.data();
+void fit_fixed_size(const DataSet& data, FitWorkspace& workspace, NodeModel& model,
+                    std::span<const double> left, std::span<const double> right, std::int32_t n) {
+  const double limit = data.value_limit;
+  const double* y = data.values.data();
   double sums[7 * 8];
-  std::vector<double>& rows = engine.fit_scratch[2];
+  std::vector<double>& rows = workspace.rows;
   rows.resize(static_cast<std::size_t>(n) * 8);
   fastfit::accumulate_normal_equations(M == kTwoInputCoefficients, left.data(), right.data(), y, n,
                                        limit, sums, rows.data());
@@ -188,14 +193,62 @@ void fit_fixed_size(Engine& engine, NodeModel& model, std::span<const double> le
 
 // A child's inputs for the fast path: a function child's outputs as they are,
 // a terminal's lagged series gathered into reusable scratch.
-std::span<const double> fast_child_inputs(Engine& engine, const TreeNode* child, int side,
-                                          std::int32_t n) {
+std::span<const double> fast_child_inputs(const DataSet& data, std::vector<double>& scratch,
+                                          const TreeNode* child, std::int32_t n) {
   if (child->is_function()) return {child->model()->outputs.data(), static_cast<std::size_t>(n)};
-  std::vector<double>& scratch = engine.fit_scratch[side];
   scratch.resize(static_cast<std::size_t>(n));
   const std::int32_t lag = child->id + 1;
-  for (std::int32_t t = 0; t < n; ++t) scratch[static_cast<std::size_t>(t)] = series_value(engine.data, t, lag);
+  for (std::int32_t t = 0; t < n; ++t) scratch[static_cast<std::size_t>(t)] = series_value(data, t, lag);
   return scratch;
+}
+
+// Fits a node whose children are fitted. A first fit takes the kind drawn by
+// the caller (`draw` yields the function-table index when it is needed).
+template <class Draw>
+void fit_fast(const DataSet& data, FitWorkspace& workspace, TreeNode* node, Draw draw) {
+  NodeModel& model = *node->model();
+  const std::int32_t n = data.training_count;
+  const std::span<const double> left = fast_child_inputs(data, workspace.left, node->child(0), n);
+  const std::span<const double> right = fast_child_inputs(data, workspace.right, node->child(1), n);
+  const bool same = inputs_coincide(left, right, n);
+  if (model.kind_id == kUnfittedKind) {
+    const std::int32_t r = draw();
+    model.kind_id = same ? -(r + 1) : r + 1;
+  }
+  if (model.kind_id > 0) {
+    fit_fixed_size<kTwoInputCoefficients>(data, workspace, model, left, right, n);
+  } else {
+    fit_fixed_size<kOneInputCoefficients>(data, workspace, model, left, right, n);
+  }
+}
+
+std::int64_t input_identity(const TreeNode* child) {
+  if (!child->is_function()) return -(static_cast<std::int64_t>(child->id) + 1);
+  const NodeModel& model = *child->model();
+  return model.canonical != 0 ? model.canonical : model.serial;
+}
+
+FitKey fit_key_of(const TreeNode* node) {
+  return {input_identity(node->child(0)), input_identity(node->child(1))};
+}
+
+// With a single function kind a model's form follows from its inputs alone, so
+// equal inputs give equal fits and the cache may serve them.
+bool fit_cache_usable(const Engine& engine) {
+  return engine.fit_path == FitPath::fast && engine.function_table.size() == 1;
+}
+
+void copy_fit(NodeModel& to, const NodeModel& from) {
+  to.kind_id = from.kind_id;
+  to.coefficients = from.coefficients;
+  to.outputs = from.outputs;
+  to.sn2 = from.sn2;
+  to.canonical = from.canonical;
+}
+
+void remember_fit(Engine& engine, NodeModel& model, const FitKey& key) {
+  model.fit_key = key;
+  model.in_fit_cache = engine.fit_cache.emplace(key, &model).second;
 }
 
 }  // namespace
@@ -211,18 +264,19 @@ void fit_node(Engine& engine, TreeNode* node) {
 
   const std::int32_t n = engine.data.training_count;
   if (engine.fit_path == FitPath::fast) {
-    const std::span<const double> left = fast_child_inputs(engine, node->child(0), 0, n);
-    const std::span<const double> right = fast_child_inputs(engine, node->child(1), 1, n);
-    const bool same = inputs_coincide(left, right, n);
-    if (model.kind_id == kUnfittedKind) {
-      const std::int32_t r = random_int(engine.random, engine.function_table.size());
-      model.kind_id = same ? -(r + 1) : r + 1;
+    auto draw = [&engine] { return random_int(engine.random, engine.function_table.size()); };
+    const bool cached = fit_cache_usable(engine);
+    const FitKey key = cached ? fit_key_of(node) : FitKey{};
+    if (cached) {
+      if (const auto hit = engine.fit_cache.find(key); hit != engine.fit_cache.end()) {
+        if (model.kind_id == kUnfittedKind) (void)draw();
+        copy_fit(model, *hit->second);
+        return;
+      }
     }
-    if (model.kind_id > 0) {
-      fit_fixed_size<kTwoInputCoefficients>(engine, model, left, right, n);
-    } else {
-      fit_fixed_size<kOneInputCoefficients>(engine, model, left, right, n);
-    }
+    fit_fast(engine.data, engine.fit_workspaces[0], node, draw);
+    model.canonical = model.serial;
+    if (cached) remember_fit(engine, model, key);
     return;
   }
 
@@ -236,6 +290,7 @@ void fit_node(Engine& engine, TreeNode* node) {
   fit_through_matrix_routines(engine, model, left, right, n);
   node_outputs(engine, node);
   model.sn2 = node_sn2(engine, node);
+  model.canonical = model.serial;
 }
 
 double evaluate_tree(Engine& engine, TreeNode* tree) {
@@ -259,6 +314,77 @@ double mdl_score(const Engine& engine, const TreeNode* tree, double s, std::int3
   const double k = count_coefficients(engine, tree);
   const double count = n;
   return engine.mdl_error_weight * count * std::log(s) + engine.mdl_weight * k * std::log(count);
+}
+
+}  // namespace quarvel
+
+namespace quarvel {
+
+namespace {
+
+// Post-order walk giving each unfitted model its level: 0 when its children need
+// no fit, otherwise one above the highest unfitted child. Shared models are
+// visited once.
+int collect_unfitted(TreeNode* node, std::unordered_map<const NodeModel*, int>& level_of,
+                     std::vector<std::vector<TreeNode*>>& levels, std::size_t& first_fits) {
+  if (!node->is_function() || node->model()->fitted()) return -1;
+  if (const auto found = level_of.find(node->model()); found != level_of.end()) return found->second;
+  const int below = std::max(collect_unfitted(node->child(0), level_of, levels, first_fits),
+                             collect_unfitted(node->child(1), level_of, levels, first_fits));
+  const int level = below + 1;
+  level_of.emplace(node->model(), level);
+  if (levels.size() <= static_cast<std::size_t>(level)) levels.resize(static_cast<std::size_t>(level) + 1);
+  levels[static_cast<std::size_t>(level)].push_back(node);
+  if (node->model()->kind_id == kUnfittedKind) ++first_fits;
+  return level;
+}
+
+}  // namespace
+
+void fit_population_models(Engine& engine, std::int32_t population) {
+  if (!fit_cache_usable(engine) || engine.fit_threads < 2) return;
+  Population& pop = engine.populations[static_cast<std::size_t>(population)];
+  std::unordered_map<const NodeModel*, int> level_of;
+  std::vector<std::vector<TreeNode*>> levels;
+  std::size_t first_fits = 0;
+  for (Tree& tree : pop.individuals) collect_unfitted(tree.get(), level_of, levels, first_fits);
+  if (level_of.size() < kParallelFitMinimum) return;  // not worth a thread: fit in order
+
+  // Evaluating in order would draw once per first fit and nothing else in
+  // between; with a single function kind every draw selects it.
+  for (std::size_t i = 0; i < first_fits; ++i) (void)random_int(engine.random, 1);
+
+  const DataSet& data = engine.data;
+  std::vector<TreeNode*> to_fit;
+  std::vector<std::pair<NodeModel*, const NodeModel*>> copies;
+  for (const std::vector<TreeNode*>& level : levels) {
+    // Inputs fitted before (or twice in this level) are fitted once and copied.
+    to_fit.clear();
+    copies.clear();
+    for (TreeNode* node : level) {
+      const FitKey key = fit_key_of(node);
+      if (const auto hit = engine.fit_cache.find(key); hit != engine.fit_cache.end()) {
+        copies.emplace_back(node->model(), hit->second);
+      } else {
+        remember_fit(engine, *node->model(), key);
+        to_fit.push_back(node);
+      }
+    }
+    std::atomic<std::size_t> next{0};
+    auto work = [&](FitWorkspace& workspace) {
+      for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < to_fit.size();) {
+        fit_fast(data, workspace, to_fit[i], [] { return std::int32_t{0}; });
+        to_fit[i]->model()->canonical = to_fit[i]->model()->serial;
+      }
+    };
+    if (to_fit.size() >= kParallelFitMinimum / 4) {
+      std::jthread helper(work, std::ref(engine.fit_workspaces[1]));
+      work(engine.fit_workspaces[0]);
+    } else {
+      work(engine.fit_workspaces[0]);
+    }
+    for (const auto& [model, source] : copies) copy_fit(*model, *source);
+  }
 }
 
 }  // namespace quarvel

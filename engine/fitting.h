@@ -29,6 +29,13 @@ void node_outputs(Engine& engine, TreeNode* node);
 // Fits the node's model and, first, those of its unfitted descendants.
 void fit_node(Engine& engine, TreeNode* node);
 
+// Fits, on the engine's fit threads, every model the population's individuals
+// still need, with the same results and the same integer draws as evaluating
+// them in order. Does nothing on the reference path, with one thread, or for
+// too few new models; evaluation then fits them itself.
+void fit_population_models(Engine& engine, std::int32_t population);
+inline constexpr std::size_t kParallelFitMinimum = 64;
+
 // Fits every unfitted model of the tree; the root's mean squared error (NaN gives 0).
 [[nodiscard]] double evaluate_tree(Engine& engine, TreeNode* tree);
 

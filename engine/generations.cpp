@@ -65,6 +65,9 @@ void collect_node_models(Engine& engine, std::int32_t count) {
       mark_pointer(pop.individuals[j].get(), p, static_cast<std::int32_t>(j));
     }
   }
+  engine.registry.for_each([&engine](NodeModel& model) {
+    if (model.users.empty() && model.in_fit_cache) engine.fit_cache.erase(model.fit_key);
+  });
   engine.registry.sweep_unused();
 }
 

@@ -38,6 +38,7 @@ float evaluate_individual(Engine& engine, std::int32_t population, TreeNode* tre
 }
 
 void evaluate_population(Engine& engine, std::int32_t population) {
+  fit_population_models(engine, population);
   Population& pop = engine.populations[static_cast<std::size_t>(population)];
   for (std::int32_t j = 0; j < pop.population_size; ++j) {
     const auto i = static_cast<std::size_t>(j);

@@ -142,6 +142,7 @@ TreeNode* find_parent(TreeNode* root, const TreeNode* node) {
 
 void prepare_engine(Engine& engine) {
   engine.design_matrix = alloc_matrix(engine.data.training_count, 10);
+  engine.fit_cache.clear();
   engine.registry.reset();
   for (Population& pop : engine.populations) {
     pop.function_set.names = {"+"};

@@ -26,6 +26,21 @@ struct ModelUser {
   std::int32_t individual;
 };
 
+// The identity of a node's two inputs: a terminal's lag (as -(id + 1)) or the
+// canonical serial of a function child's model. Equal keys mean equal inputs.
+struct FitKey {
+  std::int64_t first = 0;
+  std::int64_t second = 0;
+  bool operator==(const FitKey&) const = default;
+};
+
+struct FitKeyHash {
+  std::size_t operator()(const FitKey& k) const noexcept {
+    return static_cast<std::size_t>(static_cast<std::uint64_t>(k.first) * 0x9E3779B97F4A7C15ull ^
+                                    static_cast<std::uint64_t>(k.second));
+  }
+};
+
 struct NodeModel {
   std::int32_t kind_id = kUnfittedKind;  // +k: entry k on two inputs; -k: entry k on one input
   std::vector<double> coefficients;      // empty until fitted
@@ -33,6 +48,9 @@ struct NodeModel {
   double sn2 = -1.0;                     // -1: not yet computed
   std::vector<ModelUser> users;          // rebuilt by the collector
   std::int64_t serial = 0;               // identifier shown by the tree printer
+  std::int64_t canonical = 0;            // serial of the model whose fit these results are
+  FitKey fit_key;                        // its key in the engine's fit cache, when it is there
+  bool in_fit_cache = false;
 
   [[nodiscard]] bool has_coefficients() const noexcept { return !coefficients.empty(); }
   [[nodiscard]] bool has_outputs() const noexcept { return !outputs.empty(); }

@@ -256,6 +256,7 @@ TEST(GenerationStep, CollectorKeepsExactlyTheModelsInUse) {
     }
     EXPECT_EQ(e.registry.size(), used.size()) << "generation " << g;
     for (const NodeModel* model : used) ASSERT_TRUE(e.registry.contains(model));
+    for (const auto& [key, model] : e.fit_cache) ASSERT_TRUE(e.registry.contains(model));
   }
 }
 

@@ -105,24 +105,41 @@ TEST(FitPaths, FastPathMatchesTheReferenceBitForBit) {
   EXPECT_GT(cases, 2000);
 }
 
-TEST(FitPaths, WholeRunsAgreeOnEitherPath) {
-  auto run = [](FitPath path) {
-    auto engine = make_engine(wave(150), wave(30, 0.3), 1, [](RunParameters& p) {
-      p.population_size[0] = 80;
-      p.terminal_table_size[0] = 8;
-      p.crossover_func_pt_fraction[0] = 0.4f;
-      p.crossover_any_pt_fraction[0] = 0.4f;
+TEST(FitPaths, WholeRunsAgreeOnEitherPathAndAnyThreadCount) {
+  struct Outcome {
+    std::vector<float> scores;
+    std::uint64_t integer_state;
+    std::int32_t float_state;
+  };
+  auto run = [](FitPath path, int threads) {
+    auto engine = make_engine(wave(150), wave(30, 0.3), 2, [](RunParameters& p) {
+      p.population_size = {200, 120};
+      p.terminal_table_size = {8, 20};
+      p.crossover_func_pt_fraction = {0.4f, 0.3f};
+      p.crossover_any_pt_fraction = {0.4f, 0.3f};
+      p.fitness_prop_repro_fraction = {0.0f, 0.1f};
     });
     engine->fit_path = path;
-    std::vector<float> scores;
-    for (int g = 0; g < 5; ++g) {
+    engine->fit_threads = threads;
+    Outcome outcome;
+    for (int g = 0; g < 6; ++g) {
       generation_step(*engine, g);
-      scores.insert(scores.end(), engine->populations[0].mdl.begin(), engine->populations[0].mdl.end());
+      for (const Population& pop : engine->populations) {
+        outcome.scores.insert(outcome.scores.end(), pop.mdl.begin(), pop.mdl.end());
+        outcome.scores.insert(outcome.scores.end(), pop.sn2.begin(), pop.sn2.end());
+      }
     }
-    return scores;
+    outcome.integer_state = engine->random.integer_state;
+    outcome.float_state = engine->random.float_state;
+    return outcome;
   };
-  const auto fast = run(FitPath::fast);
-  const auto reference = run(FitPath::reference);
-  ASSERT_EQ(fast.size(), reference.size());
-  EXPECT_EQ(std::memcmp(fast.data(), reference.data(), fast.size() * sizeof(float)), 0);
+  const Outcome reference = run(FitPath::reference, 1);
+  for (const auto& [path, threads] : {std::pair{FitPath::fast, 1}, std::pair{FitPath::fast, 2}}) {
+    const Outcome other = run(path, threads);
+    ASSERT_EQ(other.scores.size(), reference.scores.size());
+    EXPECT_EQ(std::memcmp(other.scores.data(), reference.scores.data(),
+                          reference.scores.size() * sizeof(float)), 0) << threads;
+    EXPECT_EQ(other.integer_state, reference.integer_state) << threads;
+    EXPECT_EQ(other.float_state, reference.float_state) << threads;
+  }
 }
