@@ -21,6 +21,10 @@ struct GenerationReport {
   double best_mdl = 0.0;
   std::vector<double> prediction = std::vector<double>(kDataSetCapacity, 0.0);
   std::string tree_text;
+  // Figures for the fitness and gene-length charts (report_run_figures).
+  double validation_mse = 0.0;  // prediction against the data over the forecast points
+  double best_node_count = 0.0;
+  double average_node_count = 0.0;
 };
 
 // Node fitting goes through the matrix routines (the reference) or through the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "breeding.h"
 #include "engine.h"
@@ -77,6 +78,27 @@ void report_best_tree(const Engine& engine, GenerationReport& report, std::int32
   report.best_mdl = pop.best_of_gen_mdl;
   report.tree_text.clear();
   pprint_tree(engine, pop.best_of_gen_tree.get(), report.tree_text, 0);
+}
+
+}  // namespace quarvel
+
+namespace quarvel {
+
+void report_run_figures(const Engine& engine, GenerationReport& report, std::int32_t population) {
+  const Population& pop = engine.populations[static_cast<std::size_t>(population)];
+  const DataSet& data = engine.data;
+  const std::int32_t start = std::max(0, data.training_count + data.overlap);
+  double sum = 0.0;
+  for (std::int32_t t = start; t < data.point_count; ++t) {
+    const double d = report.prediction[static_cast<std::size_t>(t)] - data.values[static_cast<std::size_t>(t)];
+    sum += d * d;
+  }
+  const std::int32_t forecast = data.point_count - start;
+  report.validation_mse = forecast > 0 ? sum / forecast : std::numeric_limits<double>::quiet_NaN();
+  report.best_node_count = pop.best_of_gen_tree ? count_nodes(pop.best_of_gen_tree.get()) : 0;
+  double nodes = 0.0;
+  for (const Tree& tree : pop.individuals) nodes += tree ? count_nodes(tree.get()) : 0;
+  report.average_node_count = pop.individuals.empty() ? 0.0 : nodes / static_cast<double>(pop.individuals.size());
 }
 
 }  // namespace quarvel

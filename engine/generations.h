@@ -24,4 +24,10 @@ void collect_node_models(Engine& engine, std::int32_t count);
 
 void report_best_tree(const Engine& engine, GenerationReport& report, std::int32_t population);
 
+// After fill_prediction for the same population: the mean squared error of the
+// forecast against the scaled data from training count + overlap to the end
+// (NaN when nothing is forecast), the best tree's node count and the mean node
+// count of the population.
+void report_run_figures(const Engine& engine, GenerationReport& report, std::int32_t population);
+
 }  // namespace quarvel

@@ -336,3 +336,29 @@ TEST(Prediction, IteratesAFittedTreeOnItsOwnForecast) {
     EXPECT_EQ(pred[t], expected) << t;
   }
 }
+
+TEST(Report, FiguresForTheChartDialogs) {
+  auto engine = make_engine(wave(30), wave(12, 0.5), 1, [](RunParameters& p) {
+    p.population_size[0] = 3;
+    p.elite_size[0] = 1;
+  });
+  Engine& e = *engine;
+  e.data.overlap = 2;
+  Population& pop = e.populations[0];
+  pop.individuals[0] = terminal(e, 2);
+  pop.individuals[1] = function(e, terminal(e, 0), terminal(e, 1));
+  pop.individuals[2] = function(e, terminal(e, 0), function(e, terminal(e, 1), terminal(e, 3)));
+  pop.best_of_gen_tree = terminal(e, 2);  // X3
+  fill_prediction(e, e.report, 0);
+  report_run_figures(e, e.report, 0);
+  double sum = 0.0;
+  for (int t = 32; t < 42; ++t) sum += (e.report.prediction[t] - e.data.values[t]) * (e.report.prediction[t] - e.data.values[t]);
+  EXPECT_DOUBLE_EQ(e.report.validation_mse, sum / 10);
+  EXPECT_EQ(e.report.best_node_count, 1.0);
+  EXPECT_DOUBLE_EQ(e.report.average_node_count, (1.0 + 3.0 + 5.0) / 3.0);
+
+  e.data.overlap = 12;  // nothing forecast
+  fill_prediction(e, e.report, 0);
+  report_run_figures(e, e.report, 0);
+  EXPECT_TRUE(std::isnan(e.report.validation_mse));
+}
