@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "WindowFont.h"
+
 namespace quarvel::ui {
 
 namespace {
@@ -61,6 +63,7 @@ TAboutBox::TAboutBox(QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QStringLiteral("Venko1.0"));
+  setFont(window_font());
   setFixedSize(298, 213);
 
   Panel1 = new QFrame(this);

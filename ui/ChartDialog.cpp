@@ -1,11 +1,13 @@
 #include "ChartDialog.h"
 
 #include <QChart>
+#include <QLegend>
 #include <QPushButton>
 #include <QStyle>
 #include <QWidget>
 
 #include "Charts.h"
+#include "WindowFont.h"
 
 namespace quarvel::ui {
 
@@ -13,6 +15,7 @@ std::pair<ChartView*, QPushButton*> build_chart_dialog(QWidget* window,
                                                        const ChartDialogLayout& layout) {
   window->setObjectName(layout.object_name);
   window->setWindowTitle(layout.caption);
+  window->setFont(window_font());
   window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint);
   window->setFixedSize(layout.client_width, layout.client_height);
@@ -30,6 +33,10 @@ std::pair<ChartView*, QPushButton*> build_chart_dialog(QWidget* window,
     add_line_series(chart, layout.dotted_title.arg(population + 1), colour, Qt::DotLine, 1, true);
   }
   attach_axes(chart, QStringLiteral("Generation"), layout.y_title);
+  // Eight full titles do not fit in a row above the plot: list them beside it,
+  // each drawn with its series' own line so solid and dotted can be told apart.
+  chart->legend()->setAlignment(Qt::AlignRight);
+  chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
 
   auto* close = new QPushButton(window->style()->standardIcon(QStyle::SP_DialogCloseButton),
                                 QStringLiteral("&Close"), window);

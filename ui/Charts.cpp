@@ -146,8 +146,12 @@ void fit_axes(QChart* chart) {
   chart->zoomReset();
   const auto [x_low, x_high] = range(x_min, x_max);
   const auto [y_low, y_high] = range(y_min, y_max);
-  for (auto* axis : chart->axes(Qt::Horizontal)) axis->setRange(x_low, x_high);
-  for (auto* axis : chart->axes(Qt::Vertical)) axis->setRange(y_low, y_high);
+  const auto apply = [](QAbstractAxis* axis, double low, double high) {
+    axis->setRange(low, high);
+    if (auto* values = qobject_cast<QValueAxis*>(axis)) values->applyNiceNumbers();
+  };
+  for (auto* axis : chart->axes(Qt::Horizontal)) apply(axis, x_low, x_high);
+  for (auto* axis : chart->axes(Qt::Vertical)) apply(axis, y_low, y_high);
 }
 
 }  // namespace quarvel::ui

@@ -1,18 +1,21 @@
 #include "Graphwindow.h"
 
 #include <QChart>
+#include <QLegend>
 #include <QFrame>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QStyle>
 
 #include "Charts.h"
+#include "WindowFont.h"
 
 namespace quarvel::ui {
 
 TGraphForm::TGraphForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("GraphForm"));
   setWindowTitle(QStringLiteral("Graph"));
+  setFont(window_font());
   resize(367, 296);
   move(261, 131);
 
@@ -28,6 +31,7 @@ TGraphForm::TGraphForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   training_ = add_triangle_series(chart, QStringLiteral("Training Data"), colours::red, true);
   validation_ = add_triangle_series(chart, QStringLiteral("Validation Data"), colours::green, false);
   attach_axes(chart, QStringLiteral("X"), QStringLiteral("Y"));
+  chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
 
   BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
                             QStringLiteral("Close (&C)"), this);

@@ -5,8 +5,10 @@
 
 namespace quarvel::ui {
 
-RadioGroup::RadioGroup(const QString& title, const QStringList& items, QWidget* parent)
+RadioGroup::RadioGroup(const QString& title, const QStringList& items, const QRect& geometry,
+                       QWidget* parent)
     : QGroupBox(title, parent), group_(new QButtonGroup(this)) {
+  setGeometry(geometry);
   for (int index = 0; index < items.size(); ++index) {
     auto* radio = new QRadioButton(items[index], this);
     group_->addButton(radio, index);

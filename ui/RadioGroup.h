@@ -14,7 +14,8 @@ class RadioGroup final : public QGroupBox {
   Q_OBJECT
 
  public:
-  RadioGroup(const QString& title, const QStringList& items, QWidget* parent);
+  RadioGroup(const QString& title, const QStringList& items, const QRect& geometry,
+             QWidget* parent);
 
   [[nodiscard]] int itemIndex() const;
   void setItemIndex(int index);

@@ -100,15 +100,6 @@ QColor button_face(const QWidget* widget) {
 
 }  // namespace
 
-QFont window_font() {
-  QFont font;
-  font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
-                    QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(12);
-  return font;
-}
-
 TForm1::TForm1(Engine& engine, UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), engine_(engine), dialogs_(dialogs) {
   setObjectName(QStringLiteral("Form1"));
@@ -364,9 +355,8 @@ void TForm1::build_population_page(int index, PopulationPage& page) {
   page.selection = new RadioGroup(QString(),
                                   {QStringLiteral("Tournament"), QStringLiteral("Overselect"),
                                    QStringLiteral("Fitness proportional")},
-                                  selection_group);
+                                  QRect(10, 14, 143, 107), selection_group);
   page.selection->setObjectName(QString::fromLatin1(name.selection));
-  page.selection->setGeometry(10, 14, 143, 107);
   page.selection->setItemIndex(0);
   connect(page.selection, &RadioGroup::clicked, this, &TForm1::RadioGroup1Click);
   add_label(selection_group, QStringLiteral("Tournament Size"), 16, 136);
@@ -390,9 +380,9 @@ void TForm1::build_population_page(int index, PopulationPage& page) {
   page.depth_mutant = field(depth_group, name.depth_mutant, "10", 163, 70, 54, FieldCheck::natural);
 
   page.growth = new RadioGroup(QStringLiteral("Growth Method"),
-                               {QStringLiteral("GROW"), QStringLiteral("RAMPED")}, sheet);
+                               {QStringLiteral("GROW"), QStringLiteral("RAMPED")},
+                               QRect(424, 128, index == 0 ? 113 : 121, 153), sheet);
   page.growth->setObjectName(QString::fromLatin1(name.growth));
-  page.growth->setGeometry(424, 128, index == 0 ? 113 : 121, 153);
   page.growth->setItemIndex(0);
 
   page.rates = add_group(sheet, name.rates, QStringLiteral("Rate of GP Operations"), 208, 128,

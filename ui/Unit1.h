@@ -8,12 +8,12 @@
 #include <array>
 #include <optional>
 
-#include <QFont>
 #include <QHash>
 #include <QMainWindow>
 #include <QString>
 
 #include "datafile.h"
+#include "WindowFont.h"
 #include "runsettings.h"
 
 class QAction;
@@ -44,9 +44,6 @@ class TForm5;
 class TForm6;
 class TGraphForm;
 class UserDialogs;
-
-// The face every window uses: the nearest proportional sans-serif at 12 pixels.
-[[nodiscard]] QFont window_font();
 
 // Where the remembered folder lives in the per-user settings store.
 inline constexpr const char* kSettingsOrganisation = "Venko";

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -38,7 +39,9 @@ bool QtUserDialogs::ask_yes_no(QWidget* parent, const QString& caption, const QS
 std::optional<QString> QtUserDialogs::open_file(QWidget* parent, const QString& folder) {
   // No filter, no default extension and no title of its own; a name that does
   // not exist yet may be typed (the output save uses the same dialog).
-  QFileDialog dialog(parent, QString(), folder);
+  // A remembered folder that no longer exists (or the first start's default on a
+  // system without drive letters) is not offered: the dialog would take it for a file name.
+  QFileDialog dialog(parent, QString(), QDir(folder).exists() ? folder : QString());
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

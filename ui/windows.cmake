@@ -13,6 +13,7 @@ add_library(quarvel_ui STATIC
   Unit5.cpp Unit5.h
   Unit6.cpp Unit6.h
   UserDialogs.cpp UserDialogs.h
+  WindowFont.cpp WindowFont.h
 )
 set_target_properties(quarvel_ui PROPERTIES AUTOMOC ON)
 target_include_directories(quarvel_ui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

@@ -6,7 +6,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QChart>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMenu>
@@ -245,6 +247,54 @@ class ShellTest : public QObject {
     QVERIFY(form1.BitBtn2->isEnabled());
     QCOMPARE(form1.BitBtn1->text(), QStringLiteral("Stop"));
     QVERIFY(!form1.BitBtn1->isEnabled());
+  }
+
+  // Every caption of the windows fits its control, inside its parent, and no
+  // label runs under an edit field beside it.
+  void no_caption_is_clipped() {
+    Form form;
+    QList<QWidget*> windows{&form.form1, form.graph_form, form.form5, form.form6,
+                            form.form1.AboutBox};
+    for (QWidget* window : windows) window->ensurePolished();
+    const auto inside_parent = [](QWidget* widget) {
+      return widget->parentWidget() == nullptr ||
+             widget->parentWidget()->rect().contains(widget->geometry());
+    };
+    for (QWidget* window : windows) {
+      for (auto* label : window->findChildren<QLabel*>()) {
+        if (label->text().isEmpty() || label->parentWidget()->inherits("QMessageBox")) continue;
+        const QString name = label->text();
+        if (label->wordWrap()) {
+          QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(name));
+        } else {
+          QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(name));
+        }
+        QVERIFY2(inside_parent(label), qPrintable(name));
+        for (auto* edit : label->parentWidget()->findChildren<QLineEdit*>(
+                 QString(), Qt::FindDirectChildrenOnly)) {
+          QVERIFY2(!label->geometry().intersects(edit->geometry()),
+                   qPrintable(name + " / " + edit->objectName()));
+        }
+      }
+      for (auto* button : window->findChildren<QAbstractButton*>()) {
+        if (button->text().isEmpty()) continue;
+        const QString text = QString(button->text()).remove('&');
+        // A push button's size hint carries a generous minimum width; its text
+        // and icon are what must fit. A check or radio button's hint is exact.
+        int needed = button->sizeHint().width();
+        if (qobject_cast<QPushButton*>(button) != nullptr) {
+          needed = button->fontMetrics().horizontalAdvance(text) + 4;
+          if (!button->icon().isNull()) needed += button->iconSize().width() + 4;
+        }
+        QVERIFY2(needed <= button->width(), qPrintable(text));
+        QVERIFY2(inside_parent(button), qPrintable(text));
+      }
+      for (auto* group : window->findChildren<QGroupBox*>()) {
+        QVERIFY2(group->fontMetrics().horizontalAdvance(group->title()) + 12 <= group->width(),
+                 qPrintable(group->title()));
+        QVERIFY2(inside_parent(group), qPrintable(group->title()));
+      }
+    }
   }
 
   // A dragged rectangle zooms; a right click restores the scale from before.
