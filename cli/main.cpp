@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <map>
@@ -171,6 +173,27 @@ std::optional<std::int32_t> choice_code(std::string_view option, std::string_vie
   return std::nullopt;
 }
 
+// Why files could not be written into `folder`, which is created when missing:
+// its nearest existing ancestor must be a folder this process may write into.
+std::optional<std::string> unwritable_folder(const std::filesystem::path& folder) {
+  std::error_code ignored;
+  std::filesystem::path existing = folder.empty() ? std::filesystem::path(".") : folder;
+  while (!std::filesystem::exists(existing, ignored)) {
+    std::filesystem::path parent = existing.parent_path();
+    if (parent.empty()) parent = ".";
+    if (parent == existing) break;
+    existing = std::move(parent);
+  }
+  if (!std::filesystem::is_directory(existing, ignored)) {
+    return "\"" + existing.string() + "\" is not a folder";
+  }
+  if (::access(existing.c_str(), W_OK | X_OK) != 0) {
+    return "the folder \"" + existing.string() + "\" is not writable (" + std::strerror(errno) +
+           ")";
+  }
+  return std::nullopt;
+}
+
 // Parses and checks the command line into `options` with the window's rules.
 // Returns the failure to report, if any; `exit_now` is set for --help and --version.
 std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& options,
@@ -296,20 +319,29 @@ std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& o
     }
   }
 
+  // Outputs that could not be written would only be found out after the run,
+  // which may have taken hours.
   std::error_code ignored;
-  if (options.output && std::filesystem::exists(*options.output, ignored) &&
-      !std::filesystem::is_directory(*options.output, ignored)) {
-    return bad_setting("--output", "\"" + *options.output + "\" exists and is not a folder");
+  if (options.output) {
+    if (std::filesystem::exists(*options.output, ignored) &&
+        !std::filesystem::is_directory(*options.output, ignored)) {
+      return bad_setting("--output", "\"" + *options.output + "\" exists and is not a folder");
+    }
+    if (const auto problem = unwritable_folder(*options.output)) {
+      return bad_setting("--output", "cannot write into \"" + *options.output + "\": " + *problem);
+    }
   }
-  // A history that could not be written would only be found out after the run.
   if (options.history) {
     const std::filesystem::path history(*options.history);
     const std::filesystem::path folder = history.parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+    if (!folder.empty() && !std::filesystem::exists(folder, ignored)) {
       return bad_setting("--history", "the folder \"" + folder.string() + "\" does not exist");
     }
     if (std::filesystem::is_directory(history, ignored)) {
       return bad_setting("--history", "\"" + *options.history + "\" is a folder");
+    }
+    if (const auto problem = unwritable_folder(folder)) {
+      return bad_setting("--history", "cannot write \"" + *options.history + "\": " + *problem);
     }
   }
   return std::nullopt;
@@ -357,8 +389,37 @@ std::optional<Failure> load_series(const std::string& path, const char* role,
     case DataFileError::read_error:
       return Failure{kExitDataProblem, "cannot read " + name + ": " + file.reason};
   }
-  if (file.values.empty())
-    return Failure{kExitDataProblem, name + " holds no values (every line is empty)"};
+  if (file.values.empty()) {
+    return Failure{kExitDataProblem,
+                   name + " holds no values (" +
+                       (file.size == 0 ? "the file is empty" : "every line is empty") + ")"};
+  }
+  // The window reads such lines as best it can; a script wants to hear about them.
+  if (const DoubtfulLine& doubtful = file.doubtful; doubtful.problem != LineProblem::none) {
+    const std::string line = "line " + std::to_string(doubtful.line);
+    const std::string shown = " (\"" + doubtful.excerpt + "\")";
+    switch (doubtful.problem) {
+      case LineProblem::nul_byte:
+        return Failure{kExitDataProblem,
+                       name + " is not a text file: " + line + " holds a NUL byte" + shown};
+      case LineProblem::too_long:
+        return Failure{kExitDataProblem,
+                       name + ": " + line + " holds " + std::to_string(doubtful.length) +
+                           " characters, more than the " + std::to_string(kMaxLineLength) +
+                           " a line may hold; give one value per line" + shown};
+      case LineProblem::lone_return:
+        return Failure{kExitDataProblem,
+                       name + ": " + line +
+                           " holds a carriage return that does not end it; save the file with "
+                           "LF or CR LF line ends" +
+                           shown};
+      case LineProblem::no_number:
+        return Failure{kExitDataProblem,
+                       name + ": " + line + " does not start with a decimal number" + shown};
+      case LineProblem::none:
+        break;
+    }
+  }
   grid = make_grid(file.values, first_time);
   for (std::size_t row = 0; row < grid.rows(); ++row) {
     if (!parse_number(grid.value[row])) {

@@ -30,15 +30,18 @@ DataFileResult failure(DataFileError error, int error_number) {
   return result;
 }
 
-}  // namespace
-
-std::vector<double> parse_data_text(std::string_view text) {
+// Calls visit(number, line) for every non-empty line of the text up to a
+// Ctrl-Z, `number` counting from 1 with the empty lines; stops early when
+// visit returns false.
+template <typename Visit>
+void for_each_line(std::string_view text, Visit visit) {
   if (const std::size_t end = text.find(kEndOfText); end != std::string_view::npos) {
     text = text.substr(0, end);
   }
-  std::vector<double> values;
+  std::size_t number = 0;
   std::size_t start = 0;
   while (start < text.size()) {
+    ++number;
     std::size_t end = text.find('\n', start);
     const bool has_line_feed = end != std::string_view::npos;
     if (!has_line_feed) end = text.size();
@@ -46,10 +49,56 @@ std::vector<double> parse_data_text(std::string_view text) {
     // CR LF reads as one line feed; a carriage return elsewhere is part of the line.
     if (has_line_feed && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     start = end + 1;
-    if (line.empty()) continue;
-    values.push_back(leading_number(line.substr(0, kMaxLineLength)));
+    if (!line.empty() && !visit(number, line)) return;
   }
+}
+
+std::string printable_excerpt(std::string_view line) {
+  constexpr std::size_t kExcerptLength = 24;
+  std::string excerpt;
+  for (const char c : line.substr(0, kExcerptLength)) {
+    if (c >= ' ' && c <= '~') {
+      excerpt.push_back(c);
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      excerpt += "\\x";
+      excerpt.push_back(kHex[byte >> 4]);
+      excerpt.push_back(kHex[byte & 0xF]);
+    }
+  }
+  if (line.size() > kExcerptLength) excerpt += "...";
+  return excerpt;
+}
+
+LineProblem line_problem(std::string_view line) {
+  if (line.find('\0') != std::string_view::npos) return LineProblem::nul_byte;
+  if (line.size() > kMaxLineLength) return LineProblem::too_long;
+  if (line.find('\r') != std::string_view::npos) return LineProblem::lone_return;
+  if (!starts_with_number(line)) return LineProblem::no_number;
+  return LineProblem::none;
+}
+
+}  // namespace
+
+std::vector<double> parse_data_text(std::string_view text) {
+  std::vector<double> values;
+  for_each_line(text, [&](std::size_t, std::string_view line) {
+    values.push_back(leading_number(line.substr(0, kMaxLineLength)));
+    return true;
+  });
   return values;
+}
+
+DoubtfulLine find_doubtful_line(std::string_view text) {
+  DoubtfulLine doubtful;
+  for_each_line(text, [&](std::size_t number, std::string_view line) {
+    const LineProblem problem = line_problem(line);
+    if (problem == LineProblem::none) return true;
+    doubtful = DoubtfulLine{problem, number, line.size(), printable_excerpt(line)};
+    return false;
+  });
+  return doubtful;
 }
 
 DataFileResult read_data_file(const std::string& path) {
@@ -75,6 +124,8 @@ DataFileResult read_data_file(const std::string& path) {
 
   DataFileResult result;
   result.values = parse_data_text(text);
+  result.size = text.size();
+  result.doubtful = find_doubtful_line(text);
   return result;
 }
 

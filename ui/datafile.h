@@ -13,10 +13,30 @@ inline constexpr std::size_t kMaxLineLength = 255;
 
 enum class DataFileError { none, cannot_open, not_a_file, read_error };
 
+// A line the format reads only in part or as a stand-in: the window loads it
+// all the same (no number gives 0.0, a long line its first 255 characters, a
+// lone carriage return is an ordinary character); quarvel-cli refuses it.
+enum class LineProblem {
+  none,
+  nul_byte,     // a NUL byte: not a text file (binary, or UTF-16)
+  too_long,     // more than kMaxLineLength characters
+  lone_return,  // a carriage return inside the line (old Mac line ends)
+  no_number,    // does not start with a decimal number ("nan", "inf", letters, blanks)
+};
+
+struct DoubtfulLine {
+  LineProblem problem = LineProblem::none;
+  std::size_t line = 0;    // 1-based, empty lines counted, as an editor shows it
+  std::size_t length = 0;  // characters of the line without its line end
+  std::string excerpt;     // its first characters, bytes outside printable ASCII as \xNN
+};
+
 struct DataFileResult {
   DataFileError error = DataFileError::none;
   std::string reason;          // the system's description when error != none
   std::vector<double> values;  // one per non-empty line
+  std::size_t size = 0;        // bytes read
+  DoubtfulLine doubtful;       // the first line the format reads only in part
 };
 
 // Reads a data file: LF or CR LF line ends, Ctrl-Z ends the text, empty lines
@@ -26,6 +46,10 @@ struct DataFileResult {
 
 // The same rules applied to text already in memory.
 [[nodiscard]] std::vector<double> parse_data_text(std::string_view text);
+
+// The first line of the text (up to a Ctrl-Z) that the rules read only in part
+// or as a stand-in; problem none when every non-empty line is a plain number line.
+[[nodiscard]] DoubtfulLine find_doubtful_line(std::string_view text);
 
 // A two-column grid as the window shows it: time texts and value texts, one per row.
 struct GridColumns {

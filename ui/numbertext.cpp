@@ -47,6 +47,16 @@ std::size_t decimal_number_length(std::string_view text) noexcept {
   return i;
 }
 
+// The text after the white space strtod skips.
+std::string_view skip_white_space(std::string_view text) noexcept {
+  std::size_t first = 0;
+  while (first < text.size() &&
+         (text[first] == ' ' || (text[first] >= '\t' && text[first] <= '\r'))) {
+    ++first;
+  }
+  return text.substr(first);
+}
+
 // Reads "d.ddd...e[+-]x" as to_chars writes it: the digit string and the exponent.
 int split_scientific(const char* first, const char* last, std::string& digits) {
   digits.clear();
@@ -200,16 +210,14 @@ std::optional<double> parse_number(std::string_view text) {
 }
 
 double leading_number(std::string_view line) {
-  std::size_t first = 0;
-  // The white space strtod skips.
-  while (first < line.size() &&
-         (line[first] == ' ' || (line[first] >= '\t' && line[first] <= '\r'))) {
-    ++first;
-  }
-  const std::string_view rest = line.substr(first);
+  const std::string_view rest = skip_white_space(line);
   const std::size_t length = decimal_number_length(rest);
   if (length == 0) return 0.0;
   return c_locale_strtod(std::string(rest.substr(0, length)));
+}
+
+bool starts_with_number(std::string_view line) {
+  return decimal_number_length(skip_white_space(line)) != 0;
 }
 
 }  // namespace quarvel::frontend

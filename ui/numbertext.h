@@ -30,4 +30,8 @@ namespace quarvel::frontend {
 // value beyond the double range.
 [[nodiscard]] double leading_number(std::string_view line);
 
+// Whether the line starts, after white space, with a decimal number that
+// leading_number reads (so that its 0.0 is a value and not a stand-in).
+[[nodiscard]] bool starts_with_number(std::string_view line);
+
 }  // namespace quarvel::frontend

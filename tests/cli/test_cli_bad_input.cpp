@@ -1,0 +1,252 @@
+// quarvel-cli given files and folders it cannot use: each is refused with one
+// "error: ..." line and its exit status, before any output file is written.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = -1;  // -1 when the process did not exit (a crash)
+  std::string out;
+  std::string err;
+};
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class CliBadInputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("quarvel-cli-bad-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string write(const std::string& name, const std::string& content) const {
+    std::ofstream(folder_ / name, std::ios::binary) << content;
+    return (folder_ / name).string();
+  }
+
+  Result run(std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), QUARVEL_CLI);
+    std::vector<char*> argv;
+    for (std::string& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string out_path = (folder_ / "stdout.txt").string();
+    const std::string err_path = (folder_ / "stderr.txt").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = 0;
+    Result result;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+      ADD_FAILURE() << "cannot start " << QUARVEL_CLI;
+      return result;
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    fs::remove(out_path);
+    fs::remove(err_path);
+    return result;
+  }
+
+  fs::path folder_;
+};
+
+std::string values(int count) {
+  std::string lines;
+  for (int i = 0; i < count; ++i) lines += std::to_string(i % 7) + ".5\n";
+  return lines;
+}
+
+TEST_F(CliBadInputTest, RefusedWithAClearErrorAndNothingWritten) {
+  const std::string good = write("good.txt", "1\n2\n3\n");
+  const std::string plain_file = write("plain-file", "not a folder");
+  const std::string elf_header(
+      "\x7f"
+      "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0\n",
+      21);
+  struct Case {
+    const char* name;
+    std::string training;
+    std::string validation;
+    std::vector<std::string> extra;
+    int status;
+    std::string message_part;
+  };
+  const Case cases[] = {
+      {"empty file",
+       write("empty.txt", ""),
+       good,
+       {},
+       3,
+       "training file \"" + (folder_ / "empty.txt").string() +
+           "\" holds no values (the file is empty)"},
+      {"empty lines only",
+       good,
+       write("lines.txt", "\n\n\r\n\n"),
+       {},
+       3,
+       "lines.txt\" holds no values (every line is empty)"},
+      {"blank lines only",
+       write("blanks.txt", "   \n\t\n  \r\n"),
+       good,
+       {},
+       3,
+       "blanks.txt\": line 1 does not start with a decimal number (\"   \")"},
+      {"binary file",
+       write("binary.bin", elf_header + "1\n"),
+       good,
+       {},
+       3,
+       "binary.bin\" is not a text file: line 1 holds a NUL byte (\"\\x7FELF\\x02\\x01\\x01\\x00"},
+      {"binary file without NUL bytes",
+       good,
+       write("noise.bin", "\xff\xfe\x80\x81\n1\n"),
+       {},
+       3,
+       "noise.bin\": line 1 does not start with a decimal number (\"\\xFF\\xFE\\x80\\x81\")"},
+      {"UTF-16 text",
+       write("utf16.txt", std::string("1\0\n\0"
+                                      "2\0\n\0",
+                                      8)),
+       good,
+       {},
+       3,
+       "utf16.txt\" is not a text file: line 1 holds a NUL byte"},
+      {"line of 100000 characters",
+       write("wide.txt", "4\n" + std::string(100000, '1') + "\n5\n"),
+       good,
+       {},
+       3,
+       "wide.txt\": line 2 holds 100000 characters, more than the 255 a line may hold"},
+      {"values on one line",
+       write("row.txt", "1 2 3\r4 5 6\r"),
+       good,
+       {},
+       3,
+       "row.txt\": line 1 holds a carriage return that does not end it"},
+      {"50000 values",
+       write("many.txt", values(50000)),
+       good,
+       {},
+       3,
+       "hold 50003 values together, but at most 40000"},
+      {"nan",
+       write("nan.txt", "1\r\nnan\r\n3\r\n"),
+       good,
+       {},
+       3,
+       "nan.txt\": line 2 does not start with a decimal number (\"nan\")"},
+      {"inf",
+       good,
+       write("inf.txt", "1\n\n-inf\n"),
+       {},
+       3,
+       "inf.txt\": line 3 does not start with a decimal number (\"-inf\")"},
+      {"1e400",
+       good,
+       write("big.txt", "2\n1e400\n"),
+       {},
+       3,
+       "big.txt\": value 2 reads as INF, beyond the range"},
+      {"-1e400 in training",
+       write("small.txt", "-1e400\n"),
+       good,
+       {},
+       3,
+       "small.txt\": value 1 reads as -INF"},
+      {"file gone before reading",
+       (folder_ / "gone.txt").string(),
+       good,
+       {},
+       3,
+       "cannot open training file \"" + (folder_ / "gone.txt").string() +
+           "\": No such file or directory"},
+      {"folder as the training file",
+       folder_.string(),
+       good,
+       {},
+       3,
+       "training file \"" + folder_.string() + "\" is a folder, not a file"},
+      {"output folder under a file",
+       good,
+       write("v.txt", "4\n5\n"),
+       {"--output", plain_file + "/sub"},
+       2,
+       "--output: cannot write into \"" + plain_file + "/sub\": \"" + plain_file +
+           "\" is not a folder"},
+      {"history under a file",
+       good,
+       write("v2.txt", "4\n5\n"),
+       {"--history", plain_file + "/h.csv"},
+       2,
+       "--history: cannot write \"" + plain_file + "/h.csv\": \"" + plain_file +
+           "\" is not a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> arguments{
+        "--training",    c.training, "--validation",      c.validation,
+        "--generations", "2",        "--population-size", "20"};
+    arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+    const bool own_outputs = c.extra.empty();
+    if (own_outputs) {
+      arguments.insert(arguments.end(), {"--output", (folder_ / "out").string(), "--history",
+                                         (folder_ / "history.csv").string()});
+    }
+    const Result result = run(arguments);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.err.rfind("error: ", 0), 0u) << result.err;
+    EXPECT_NE(result.err.find(c.message_part), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(result.out.empty()) << result.out;
+    EXPECT_FALSE(fs::exists(folder_ / "out"));
+    EXPECT_FALSE(fs::exists(folder_ / "history.csv"));
+  }
+  // The refused file under the plain file was never created, nor anything beside it.
+  EXPECT_EQ(read_file(plain_file), "not a folder");
+}
+
+TEST_F(CliBadInputTest, ReadOnlyOutputFolderIsRefusedBeforeTheRun) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  const fs::path locked = folder_ / "locked";
+  fs::create_directories(locked);
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+  const Result result =
+      run({"--training", write("t.txt", "1\n2\n3\n"), "--validation", write("v.txt", "4\n5\n"),
+           "--generations", "1", "--output", (locked / "out").string()});
+  fs::permissions(locked, fs::perms::owner_all);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("is not writable"), std::string::npos) << result.err;
+  EXPECT_TRUE(fs::is_empty(locked));
+}
+
+}  // namespace
