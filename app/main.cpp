@@ -1,6 +1,7 @@
 // The desktop program: one engine, the main window, its secondary windows.
 #include <QApplication>
 
+#include "Application.h"
 #include "Graphwindow.h"
 #include "Unit1.h"
 #include "Unit5.h"
@@ -9,7 +10,7 @@
 #include "engine.h"
 
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
+  quarvel::ui::Application application(argc, argv);
   // The application title, caption of every message box. Set as the name, not
   // the display name, which the platform would append to every window caption.
   QApplication::setApplicationName(QStringLiteral("Quarvel ver0.0"));

@@ -1,10 +1,12 @@
 #include "About.h"
 
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 
 #include "WindowFont.h"
 
@@ -65,6 +67,9 @@ TAboutBox::TAboutBox(QWidget* parent)
   setWindowTitle(QStringLiteral("Venko1.0"));
   setFont(window_font());
   setFixedSize(298, 213);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
 
   Panel1 = new QFrame(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));

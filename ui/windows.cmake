@@ -3,6 +3,7 @@ find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets Charts)
 
 add_library(quarvel_ui STATIC
   About.cpp About.h
+  Application.cpp Application.h
   ChartDialog.cpp ChartDialog.h
   Charts.cpp Charts.h
   Gp.cpp Gp.h

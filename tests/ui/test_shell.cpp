@@ -317,6 +317,28 @@ class ShellTest : public QObject {
     QTest::mouseClick(view->viewport(), Qt::RightButton, {}, plot.center().toPoint());
     QCOMPARE(axis->max(), before);
   }
+
+  // The secondary windows belong to the main window: an open preview or chart
+  // window does not keep the program running once the main window is closed.
+  // (Runs the application's own event loop, so it comes last.)
+  void closing_the_main_window_ends_the_program() {
+    Form form;
+    form.form1.show();
+    form.form1.Button2Click();
+    form.form1.Chart2DblClick();
+    QVERIFY(form.graph_form->isVisible() && form.form5->isVisible());
+    QTimer::singleShot(0, &form.form1, &QWidget::close);
+    bool gave_up = false;
+    QTimer give_up;
+    give_up.setSingleShot(true);
+    connect(&give_up, &QTimer::timeout, [&] {
+      gave_up = true;
+      QCoreApplication::quit();
+    });
+    give_up.start(5000);
+    QApplication::exec();
+    QVERIFY(!gave_up);
+  }
 };
 
 QTEST_MAIN(ShellTest)
