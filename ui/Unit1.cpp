@@ -105,7 +105,6 @@ TForm1::TForm1(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Quarvel v.0.0"));
   setFont(window_font());
-  current_folder_ = QDir::currentPath();
 
   build_menus();
   PageControl1 = new QTabWidget(this);
@@ -410,7 +409,9 @@ void TForm1::FormCreate() {
                     QString::fromLatin1(kSettingsOrganisation),
                     QString::fromLatin1(kSettingsApplication));
     store.beginGroup(QString::fromLatin1(kSettingsSection));
-    initial_folder_ =
+    // Until a file is chosen the remembered folder stays what it was, so that a
+    // session without a load or save does not forget it.
+    current_folder_ =
         store.value(QString::fromLatin1(kSettingsValue), QString::fromLatin1(kDefaultFolder))
             .toString();
   }
@@ -427,7 +428,7 @@ void TForm1::write_remembered_folder() const {
                   QString::fromLatin1(kSettingsOrganisation),
                   QString::fromLatin1(kSettingsApplication));
   store.beginGroup(QString::fromLatin1(kSettingsSection));
-  store.setValue(QString::fromLatin1(kSettingsValue), QDir::toNativeSeparators(current_folder_));
+  store.setValue(QString::fromLatin1(kSettingsValue), current_folder_);
   store.endGroup();
   store.sync();
 }
@@ -446,15 +447,10 @@ void TForm1::Exit1Click() {
   dialogs_.end_process(0);
 }
 
-QString TForm1::dialog_folder() const {
-  return folder_chosen_ ? current_folder_ : initial_folder_;
-}
-
 std::optional<QString> TForm1::choose_file() {
-  auto path = dialogs_.open_file(this, dialog_folder());
+  auto path = dialogs_.open_file(this, current_folder_);
   if (path && !path->isEmpty()) {
-    current_folder_ = QFileInfo(*path).absolutePath();
-    folder_chosen_ = true;
+    current_folder_ = QDir::toNativeSeparators(QFileInfo(*path).absolutePath());
     return path;
   }
   return std::nullopt;

@@ -102,10 +102,9 @@ class TForm1 final : public QMainWindow {
   [[nodiscard]] GridModel* grid_model(const QTableView* grid) const;
   // Every settings field's text (and the choices) as typed.
   [[nodiscard]] frontend::SettingsTexts settings_texts() const;
-  // The folder written to the settings store when the program ends.
+  // The folder the file dialog opens in and the settings store keeps when the
+  // program ends: that of the file chosen last, in this session or before.
   [[nodiscard]] QString remembered_folder() const { return current_folder_; }
-  // The folder the file dialog opens in.
-  [[nodiscard]] QString dialog_folder() const;
 
   bool TrainingLoaded = false;
   bool ValidationLoaded = false;
@@ -253,9 +252,7 @@ class TForm1 final : public QMainWindow {
   bool checking_ = false;
   bool changing_population_count_ = false;
 
-  QString initial_folder_;  // read from the settings store at start
-  QString current_folder_;  // the folder of the file chosen last
-  bool folder_chosen_ = false;
+  QString current_folder_;
 };
 
 }  // namespace quarvel::ui

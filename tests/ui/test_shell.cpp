@@ -130,12 +130,13 @@ class ShellTest : public QObject {
     QVERIFY(!form1.Help1->actions().contains(form1.StartGPRun1));
   }
 
-  // First start: "C:\"; a file chosen elsewhere is where the next start opens.
+  // First start: "C:\"; a file chosen elsewhere is where the next start opens,
+  // and a session that chooses no file keeps it.
   void remembered_folder_survives_the_window() {
     const QString chosen = write_file(data_folder_, "series.txt", "1\n2\n");
     {
       Form form;
-      QCOMPARE(form.form1.dialog_folder(), QStringLiteral("C:\\"));
+      QCOMPARE(form.form1.remembered_folder(), QStringLiteral("C:\\"));
       form.dialogs.file_answers.push_back(chosen);
       form.form1.BitBtn3Click();
       QCOMPARE(form.dialogs.dialog_folders, QStringList{"C:\\"});
@@ -144,11 +145,15 @@ class ShellTest : public QObject {
     }
     {
       Form form;
-      QCOMPARE(form.form1.dialog_folder(), QDir::toNativeSeparators(data_folder_.path()));
+      QCOMPARE(form.form1.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
       form.form1.BitBtn3Click();  // cancelled
       QCOMPARE(form.dialogs.dialog_folders,
                QStringList{QDir::toNativeSeparators(data_folder_.path())});
+      form.form1.show();
+      QVERIFY(form.form1.close());
     }
+    Form form;
+    QCOMPARE(form.form1.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
   }
 
   void exit_stores_the_folder_and_ends_the_process() {
@@ -162,7 +167,7 @@ class ShellTest : public QObject {
       QCOMPARE(form.dialogs.end_statuses, std::vector<int>{0});
     }
     Form form;
-    QCOMPARE(form.form1.dialog_folder(), QDir::toNativeSeparators(other.path()));
+    QCOMPARE(form.form1.remembered_folder(), QDir::toNativeSeparators(other.path()));
   }
 
   void about_box_is_one_window_and_the_web_link_one_address() {
