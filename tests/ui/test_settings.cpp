@@ -276,6 +276,28 @@ class SettingsTest : public QObject {
     QVERIFY(!form.PageControl2->isTabVisible(2));
   }
 
+  // Typed counts take effect when confirmed; a refused one is put back.
+  void typed_population_count_takes_effect_on_enter() {
+    show_form();
+    auto& form = form_->form1;
+    form.PageControl1->setCurrentWidget(form.TabSheet3);
+    QLineEdit* text = form.ComboBox1->lineEdit();
+    text->setFocus();
+    text->selectAll();
+    QTest::keyClicks(text, QStringLiteral("3"));
+    QCOMPARE(form.PopulationCountIndex, 0);  // typing alone changes nothing
+    QTest::keyClick(text, Qt::Key_Return);
+    QCOMPARE(form.PopulationCountIndex, 2);
+    QVERIFY(form.PageControl3->isTabVisible(2));
+    text->selectAll();
+    QTest::keyClicks(text, QStringLiteral("7"));
+    QTest::keyClick(text, Qt::Key_Return);
+    QTRY_COMPARE(form_->dialogs.messages,
+                 QStringList{QStringLiteral("The number of populations must be 1, 2, 3 or 4.")});
+    QCOMPARE(form.ComboBox1->currentText(), QStringLiteral("3"));
+    QCOMPARE(form.PopulationCountIndex, 2);
+  }
+
   void hiding_a_page_keeps_its_fields() {
     auto& form = form_->form1;
     form.ComboBox1->setEditText(QStringLiteral("3"));
