@@ -344,6 +344,28 @@ std::optional<Failure> parse_command_line(std::span<char*> arguments, Options& o
       return bad_setting("--history", "cannot write \"" + *options.history + "\": " + *problem);
     }
   }
+  // An output file must never replace a data file: it may be the only copy.
+  const auto is_data_file = [&](const std::filesystem::path& path) {
+    return std::filesystem::equivalent(path, options.training, ignored) ||
+           std::filesystem::equivalent(path, options.validation, ignored);
+  };
+  if (options.history && is_data_file(*options.history)) {
+    return bad_setting("--history", "\"" + *options.history +
+                                        "\" is a data file of this run; choose another name");
+  }
+  if (options.output) {
+    for (std::int32_t k = 1; k <= count; ++k) {
+      for (const char* kind : {"prediction-", "tree-"}) {
+        const std::filesystem::path file =
+            std::filesystem::path(*options.output) / (kind + std::to_string(k) + ".txt");
+        if (is_data_file(file)) {
+          return bad_setting("--output", "\"" + file.string() +
+                                             "\" would replace a data file of this run; choose "
+                                             "another folder");
+        }
+      }
+    }
+  }
   return std::nullopt;
 }
 

@@ -210,6 +210,19 @@ TEST_F(CliBadInputTest, RefusedWithAClearErrorAndNothingWritten) {
        2,
        "--history: cannot write \"" + plain_file + "/h.csv\": \"" + plain_file +
            "\" is not a folder"},
+      {"history onto the training file",
+       good,
+       write("v3.txt", "4\n5\n"),
+       {"--history", good},
+       2,
+       "--history: \"" + good + "\" is a data file of this run"},
+      {"output onto the validation file",
+       good,
+       write("prediction-1.txt", "4\n5\n"),
+       {"--output", folder_.string()},
+       2,
+       "--output: \"" + (folder_ / "prediction-1.txt").string() +
+           "\" would replace a data file of this run"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -231,8 +244,10 @@ TEST_F(CliBadInputTest, RefusedWithAClearErrorAndNothingWritten) {
     EXPECT_FALSE(fs::exists(folder_ / "out"));
     EXPECT_FALSE(fs::exists(folder_ / "history.csv"));
   }
-  // The refused file under the plain file was never created, nor anything beside it.
+  // Nothing was written over or under the files given as outputs.
   EXPECT_EQ(read_file(plain_file), "not a folder");
+  EXPECT_EQ(read_file(good), "1\n2\n3\n");
+  EXPECT_EQ(read_file(folder_ / "prediction-1.txt"), "4\n5\n");
 }
 
 TEST_F(CliBadInputTest, ReadOnlyOutputFolderIsRefusedBeforeTheRun) {

@@ -1,6 +1,6 @@
-// Data-file text: any bytes give one finite-or-infinite value per non-empty
-// line, and the leading number of a line never depends on what follows it
-// beyond the 255th character.
+// Data-file text: any bytes give one value (never NaN) per non-empty line, and
+// the check for doubtful lines agrees with the reading: where it finds none,
+// every point is the leading number of its whole line.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +39,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!text.empty() && text.find_first_of("\n\x1A") == std::string_view::npos) {
     const double expected = leading_number(text.substr(0, kMaxLineLength));
     if (values.size() != 1 || !(values[0] == expected)) std::abort();
+  }
+
+  // The line check agrees with the reading: without a doubtful line, every
+  // point is the leading number of a whole line.
+  const quarvel::frontend::DoubtfulLine doubtful = quarvel::frontend::find_doubtful_line(text);
+  if (doubtful.problem == quarvel::frontend::LineProblem::none) {
+    if (doubtful.line != 0 || !doubtful.excerpt.empty()) std::abort();
+    std::string_view rest = text.substr(0, text.find('\x1A'));
+    std::size_t point = 0;
+    while (!rest.empty()) {
+      const std::size_t end = rest.find('\n');
+      std::string_view line = rest.substr(0, end);
+      rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      if (line.empty()) continue;
+      // Such a line holds no NUL and no carriage return, starts with a number
+      // and is short enough to be read whole.
+      if (line.size() > kMaxLineLength ||
+          line.find_first_of(std::string_view("\0\r", 2)) != std::string_view::npos) {
+        std::abort();
+      }
+      if (!quarvel::frontend::starts_with_number(line)) std::abort();
+      if (point >= values.size() || !(values[point] == leading_number(line))) std::abort();
+      ++point;
+    }
+    if (point != values.size()) std::abort();
+  } else {
+    if (doubtful.line < 1 || doubtful.line > lines || doubtful.length == 0) std::abort();
+    if (doubtful.excerpt.size() > 24 * 4 + 3) std::abort();
+    for (const char c : doubtful.excerpt) {
+      if (c < ' ' || c > '~') std::abort();
+    }
   }
   return 0;
 }
