@@ -120,6 +120,17 @@ void attach_axes(QChart* chart, const QString& x_title, const QString& y_title,
   }
 }
 
+void use_small_axis_fonts(QChart* chart) {
+  for (auto* axis : chart->axes()) {
+    QFont labels = axis->labelsFont();
+    labels.setPixelSize(9);
+    QFont titles = axis->titleFont();
+    titles.setPixelSize(10);
+    axis->setLabelsFont(labels);
+    axis->setTitleFont(titles);
+  }
+}
+
 void fit_axes(QChart* chart) {
   constexpr double inf = std::numeric_limits<double>::infinity();
   double x_min = inf;

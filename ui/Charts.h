@@ -54,6 +54,9 @@ QScatterSeries* add_triangle_series(QChart* chart, const QString& title, const Q
 void attach_axes(QChart* chart, const QString& x_title, const QString& y_title,
                  const QString& label_format = QStringLiteral("%g"));
 
+// Axis labels and titles small enough for a chart of a few hundred pixels.
+void use_small_axis_fonts(QChart* chart);
+
 // Sets both axes to the range of the points of all series (0..1 when there
 // are none), with a small margin, and forgets any zoom.
 void fit_axes(QChart* chart);

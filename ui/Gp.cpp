@@ -34,17 +34,6 @@ ChartView* add_chart(QWidget* parent, const char* name, int left, int top, int w
   return view;
 }
 
-void style_axes(QChart* chart) {
-  QFont labels = chart->axes().isEmpty() ? QFont() : chart->axes().constFirst()->labelsFont();
-  labels.setPixelSize(9);
-  QFont titles = labels;
-  titles.setPixelSize(10);
-  for (auto* axis : chart->axes()) {
-    axis->setLabelsFont(labels);
-    axis->setTitleFont(titles);
-  }
-}
-
 // Four population curves, solid or dotted, none of them in the legend.
 void add_population_series(QChart* chart, Qt::PenStyle style) {
   for (int population = 0; population < 4; ++population) {
@@ -85,13 +74,13 @@ void TForm1::BuildResultsTab() {
   Chart2 = add_chart(TabSheet4, "Chart2", 8, 8, 249, 153);
   add_population_series(Chart2->chart(), Qt::SolidLine);
   attach_axes(Chart2->chart(), QStringLiteral("Generation"), QStringLiteral("MDL of best indv."));
-  style_axes(Chart2->chart());
+  use_small_axis_fonts(Chart2->chart());
   Chart2->chart()->legend()->hide();  // it would list nothing: only the prediction chart has entries
 
   Chart3 = add_chart(TabSheet4, "Chart3", 8, 160, 249, 145);
   add_population_series(Chart3->chart(), Qt::SolidLine);
   attach_axes(Chart3->chart(), QStringLiteral("Generation"), QStringLiteral("MSE of best indv."));
-  style_axes(Chart3->chart());
+  use_small_axis_fonts(Chart3->chart());
   Chart3->chart()->legend()->hide();
 
   GroupBox17 = new QGroupBox(QStringLiteral("Output"), TabSheet4);
@@ -143,7 +132,7 @@ void TForm1::BuildResultsTab() {
   add_line_series(chart1, QStringLiteral("Training"), colours::orange, Qt::SolidLine, 2, false);
   add_line_series(chart1, QStringLiteral("Validation"), colours::fuchsia, Qt::SolidLine, 2, false);
   attach_axes(chart1, QStringLiteral("Time (min)"), QStringLiteral("Normalized Value"));
-  style_axes(chart1);
+  use_small_axis_fonts(chart1);
 
   ProgressBar1 = new QProgressBar(TabSheet4);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));

@@ -32,6 +32,7 @@ TGraphForm::TGraphForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   validation_ = add_triangle_series(chart, QStringLiteral("Validation Data"), colours::green, false);
   attach_axes(chart, QStringLiteral("X"), QStringLiteral("Y"));
   chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+  use_small_axis_fonts(chart);
 
   BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
                             QStringLiteral("Close (&C)"), this);
@@ -48,8 +49,8 @@ void TGraphForm::clear_series(int index) {
   series(index)->clear();
 }
 
-void TGraphForm::add_point(int index, double x, double y) {
-  series(index)->append(x, y);
+void TGraphForm::set_points(int index, const QList<QPointF>& points) {
+  series(index)->replace(points);
 }
 
 void TGraphForm::show_plot() {

@@ -2,6 +2,8 @@
 // points against their time values.
 #pragma once
 
+#include <QList>
+#include <QPointF>
 #include <QWidget>
 
 class QChart;
@@ -22,7 +24,9 @@ class TGraphForm final : public QWidget {
   // Series 0 "Training Data", series 1 "Validation Data".
   [[nodiscard]] QScatterSeries* series(int index) const;
   void clear_series(int index);
-  void add_point(int index, double x, double y);
+  // Replaces the points of a series at once (a 40000-point series added point
+  // by point would redraw the chart 40000 times).
+  void set_points(int index, const QList<QPointF>& points);
   // Scales the axes to the points and brings the window to the front.
   void show_plot();
 

@@ -560,6 +560,8 @@ void TForm1::Button2Click() {
   const std::array<const QTableView*, 2> grids{StringGrid1, StringGrid2};
   for (int series = 0; series < 2; ++series) {
     const auto& cells = grid_cells(grids[static_cast<std::size_t>(series)]);
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(cells.rows()));
     for (std::size_t row = 0; row < cells.rows(); ++row) {
       const std::string& time_text = cells.time[row];
       const std::string& value_text = cells.value[row];
@@ -567,13 +569,16 @@ void TForm1::Button2Click() {
       const auto time = frontend::parse_number(time_text);
       const auto value = frontend::parse_number(value_text);
       if (!time || !value) {
+        // The rows before the bad one stay plotted; the window is not shown.
+        graph_form_->set_points(series, points);
         const std::string& bad = time ? value_text : time_text;
         dialogs_.error(this, QStringLiteral("'%1' is not a floating point number.")
                                  .arg(QString::fromStdString(bad)));
         return;
       }
-      graph_form_->add_point(series, *time, *value);
+      points.append(QPointF(*time, *value));
     }
+    graph_form_->set_points(series, points);
   }
   graph_form_->show_plot();
 }
