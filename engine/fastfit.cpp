@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "regressors.h"
+
 namespace quarvel::fastfit {
 
 namespace {
@@ -26,11 +28,6 @@ using v8d = double __attribute__((vector_size(64)));
   return r;
 }
 
-[[gnu::always_inline]] inline double clamp(double x, double limit) {
-  if (x > limit) x = limit;
-  if (x < -limit) x = -limit;
-  return x;
-}
 
 // First the regressor rows (8 doubles a point, the last two 0), then the sums:
 // each row is one vector load and every factor a broadcast from memory, which
@@ -44,23 +41,12 @@ template <bool kTwoInputs>
     const double x1 = left[t];
     double* r = rows + static_cast<std::ptrdiff_t>(t) * 8;
     if constexpr (kTwoInputs) {
-      const double x2 = right[t];
-      r[0] = clamp(1.0, limit);
-      r[1] = clamp(x1, limit);
-      r[2] = clamp(x2, limit);
-      r[3] = clamp(x1 * x2, limit);
-      r[4] = clamp(x1 * x1, limit);
-      r[5] = clamp(x2 * x2, limit);
+      two_input_regressors(x1, right[t], limit, r);
     } else {
-      r[0] = 1.0;
-      r[1] = x1;
-      r[2] = x1 * x1;
-      r[3] = 0.0;
-      r[4] = 0.0;
-      r[5] = 0.0;
+      one_input_regressors(x1, r);
+      r[3] = r[4] = r[5] = 0.0;
     }
-    r[6] = 0.0;
-    r[7] = 0.0;
+    r[6] = r[7] = 0.0;
   }
   v8d acc[m + 1] = {};
   for (std::int32_t t = 0; t < n; ++t) {
@@ -79,8 +65,7 @@ template <bool kTwoInputs>
                                            std::int32_t n, double limit, const double* c,
                                            double* out) {
   const v8d lim = broadcast(limit);
-  const double one = kTwoInputs ? (1.0 > limit ? limit : 1.0) : 1.0;
-  const double constant = one < -limit && kTwoInputs ? -limit : one;
+  const double constant = kTwoInputs ? limit_to(1.0, limit) : 1.0;
   std::int32_t t = 0;
   for (; t + 8 <= n; t += 8) {
     const v8d x1 = load(left + t);
@@ -100,20 +85,10 @@ template <bool kTwoInputs>
     std::memcpy(out + t, &sum, sizeof sum);
   }
   for (; t < n; ++t) {
-    const double x1 = left[t];
+    double r[kTwoInputCoefficients];
+    const int m = regressors_for(kTwoInputs ? 1 : -1, left[t], right[t], limit, r);
     double sum = 0.0;
-    sum += c[0] * constant;
-    if constexpr (kTwoInputs) {
-      const double x2 = right[t];
-      sum += c[1] * clamp(x1, limit);
-      sum += c[2] * clamp(x2, limit);
-      sum += c[3] * clamp(x1 * x2, limit);
-      sum += c[4] * clamp(x1 * x1, limit);
-      sum += c[5] * clamp(x2 * x2, limit);
-    } else {
-      sum += c[1] * x1;
-      sum += c[2] * (x1 * x1);
-    }
+    for (int j = 0; j < m; ++j) sum += c[j] * r[j];
     out[t] = sum;
   }
 }
