@@ -1,9 +1,8 @@
 #include "Application.h"
 
+#include <QMessageBox>
 #include <exception>
 #include <new>
-
-#include <QMessageBox>
 
 namespace quarvel::ui {
 

@@ -2,10 +2,9 @@
 // eight line series (solid and dotted per population) and a close button.
 #pragma once
 
+#include <QString>
 #include <array>
 #include <utility>
-
-#include <QString>
 
 class QPushButton;
 class QWidget;

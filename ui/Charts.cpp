@@ -1,9 +1,5 @@
 #include "Charts.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-
 #include <QChart>
 #include <QGraphicsLayout>
 #include <QImage>
@@ -14,6 +10,9 @@
 #include <QPainterPath>
 #include <QScatterSeries>
 #include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace quarvel::ui {
 

@@ -75,7 +75,9 @@ void TForm1::BuildResultsTab() {
   add_population_series(Chart2->chart(), Qt::SolidLine);
   attach_axes(Chart2->chart(), QStringLiteral("Generation"), QStringLiteral("MDL of best indv."));
   use_small_axis_fonts(Chart2->chart());
-  Chart2->chart()->legend()->hide();  // it would list nothing: only the prediction chart has entries
+  Chart2->chart()
+      ->legend()
+      ->hide();  // it would list nothing: only the prediction chart has entries
 
   Chart3 = add_chart(TabSheet4, "Chart3", 8, 160, 249, 145);
   add_population_series(Chart3->chart(), Qt::SolidLine);

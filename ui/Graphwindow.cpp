@@ -1,8 +1,8 @@
 #include "Graphwindow.h"
 
 #include <QChart>
-#include <QLegend>
 #include <QFrame>
+#include <QLegend>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QStyle>
@@ -29,7 +29,8 @@ TGraphForm::TGraphForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   Chart4->setGeometry(48, 16, 265, 201);
   QChart* chart = Chart4->chart();
   training_ = add_triangle_series(chart, QStringLiteral("Training Data"), colours::red, true);
-  validation_ = add_triangle_series(chart, QStringLiteral("Validation Data"), colours::green, false);
+  validation_ =
+      add_triangle_series(chart, QStringLiteral("Validation Data"), colours::green, false);
   attach_axes(chart, QStringLiteral("X"), QStringLiteral("Y"));
   chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
   use_small_axis_fonts(chart);

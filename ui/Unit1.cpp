@@ -107,10 +107,9 @@ TForm1::TForm1(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   setFont(window_font());
 
   build_menus();
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName(QStringLiteral("PageControl1"));
   auto* client = new QWidget(this);
-  PageControl1->setParent(client);
+  PageControl1 = new QTabWidget(client);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
   PageControl1->setGeometry(0, 0, 601, 505);
   setCentralWidget(client);
   build_problem_tab();
@@ -213,8 +212,8 @@ void TForm1::build_problem_tab() {
   add_field(GroupBox3, Edit2, "Edit2", "50", 96, 16, 57, FieldCheck::natural);
   add_label(GroupBox3, QStringLiteral("Random Seed"), 16, 44);
   add_field(GroupBox3, Edit30, "Edit30", "1", 96, 40, 33, FieldCheck::natural);
-  add_wrapped_label(GroupBox3, QStringLiteral("Prediction Data Value Limit (normalized)"), 200,
-                    16, 126);
+  add_wrapped_label(GroupBox3, QStringLiteral("Prediction Data Value Limit (normalized)"), 200, 16,
+                    126);
   add_field(GroupBox3, Edit31, "Edit31", "100", 328, 16, 41, FieldCheck::natural);
   add_wrapped_label(GroupBox3, QStringLiteral("Overlap between Training and Validation"), 200, 56,
                     126);
@@ -246,8 +245,8 @@ void TForm1::build_populations_tab() {
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
   ComboBox1->setEditable(true);
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-  ComboBox1->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                       QStringLiteral("4")});
+  ComboBox1->addItems(
+      {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
   ComboBox1->setCurrentIndex(0);
   ComboBox1->setGeometry(344, 8, 73, 20);
   // A pick from the list takes effect at once, a typed count when it is confirmed
@@ -312,8 +311,8 @@ void TForm1::build_population_page(int index, PopulationPage& page) {
     const char* mutation;
   };
   static constexpr std::array<Names, 4> names{{
-      {"TabSheet2", "Edit1", "Edit4", "RadioGroup1", "Edit3", "Edit7", "Edit13", "Edit14",
-       "Edit58", "RadioGroup5", "GroupBox12", "Edit33", "Edit34", "Edit35", "Edit36"},
+      {"TabSheet2", "Edit1", "Edit4", "RadioGroup1", "Edit3", "Edit7", "Edit13", "Edit14", "Edit58",
+       "RadioGroup5", "GroupBox12", "Edit33", "Edit34", "Edit35", "Edit36"},
       {"TabSheet5", "Edit12", "Edit16", "RadioGroup2", "Edit10", "Edit11", "Edit6", "Edit8",
        "Edit9", "RadioGroup6", "GroupBox13", "Edit37", "Edit38", "Edit39", "Edit40"},
       {"TabSheet6", "Edit17", "Edit15", "RadioGroup7", "Edit18", "Edit19", "Edit20", "Edit21",
@@ -344,7 +343,8 @@ void TForm1::build_population_page(int index, PopulationPage& page) {
   };
 
   add_label(sheet, QStringLiteral("Population Size"), 83, 32);
-  page.population_size = field(sheet, name.population_size, "1000", 184, 24, 65, FieldCheck::natural);
+  page.population_size =
+      field(sheet, name.population_size, "1000", 184, 24, 65, FieldCheck::natural);
   add_label(sheet, QStringLiteral("Terminal table size"), 80, 56);
   page.terminal_table_size =
       field(sheet, name.terminal_table_size, "100", 184, 56, 65, FieldCheck::natural);
@@ -368,8 +368,8 @@ void TForm1::build_population_page(int index, PopulationPage& page) {
   add_label(selection_group, QStringLiteral("Number of Elite"), 17, 167);
   page.elite = field(selection_group, name.elite, "10", 112, 162, 33, FieldCheck::natural);
 
-  auto* depth_group = add_group(sheet, "", QStringLiteral("Depth of Tree"), 296, 8,
-                                index == 0 ? 241 : 249, 105);
+  auto* depth_group =
+      add_group(sheet, "", QStringLiteral("Depth of Tree"), 296, 8, index == 0 ? 241 : 249, 105);
   add_label(depth_group, QStringLiteral("Max Depth for new tree"), 21, 25);
   page.depth_new = field(depth_group, name.depth_new, "6", 163, 20, 54, FieldCheck::natural);
   add_label(depth_group, QStringLiteral("Max depth after crossover"), 21, 50);
@@ -384,8 +384,8 @@ void TForm1::build_population_page(int index, PopulationPage& page) {
   page.growth->setObjectName(QString::fromLatin1(name.growth));
   page.growth->setItemIndex(0);
 
-  page.rates = add_group(sheet, name.rates, QStringLiteral("Rate of GP Operations"), 208, 128,
-                         201, 153);
+  page.rates =
+      add_group(sheet, name.rates, QStringLiteral("Rate of GP Operations"), 208, 128, 201, 153);
   add_label(page.rates, QStringLiteral("Crossover at function node"), 8, 24);
   page.crossover_function =
       field(page.rates, name.crossover_function, "0.4", 152, 24, 41, FieldCheck::rate);
@@ -535,8 +535,8 @@ void TForm1::BitBtn4Click() {
   const auto training_rows = static_cast<std::int64_t>(grid_cells(StringGrid1).rows());
   grid_model(StringGrid2)->load(frontend::make_grid(file.values, training_rows));
   ValidationLoaded = true;
-  const auto overlap = frontend::detect_overlap(grid_cells(StringGrid1).value,
-                                                grid_cells(StringGrid2).value);
+  const auto overlap =
+      frontend::detect_overlap(grid_cells(StringGrid1).value, grid_cells(StringGrid2).value);
   Edit32->setText(QString::number(overlap));
 }
 

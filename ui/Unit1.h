@@ -5,15 +5,14 @@
 // settings_texts(); nothing here enters the engine before Start.
 #pragma once
 
-#include <array>
-#include <optional>
-
 #include <QHash>
 #include <QMainWindow>
 #include <QString>
+#include <array>
+#include <optional>
 
-#include "datafile.h"
 #include "WindowFont.h"
+#include "datafile.h"
 #include "runsettings.h"
 
 class QAction;
@@ -45,9 +44,10 @@ class TForm6;
 class TGraphForm;
 class UserDialogs;
 
-// Where the remembered folder lives in the per-user settings store.
+// Where the remembered folder lives in the per-user settings store: key path
+// Software\Venko\Regression, section DIRECTORY, value INIT.
 inline constexpr const char* kSettingsOrganisation = "Venko";
-inline constexpr const char* kSettingsApplication = "Regression";  // key path Software\Venko\Regression
+inline constexpr const char* kSettingsApplication = "Regression";
 inline constexpr const char* kSettingsSection = "DIRECTORY";
 inline constexpr const char* kSettingsValue = "INIT";
 inline constexpr const char* kDefaultFolder = "C:\\";
@@ -71,6 +71,9 @@ class TForm1 final : public QMainWindow {
   // FormCreate (remembered folder, splash) runs before the constructor returns.
   TForm1(Engine& engine, UserDialogs& dialogs, QWidget* parent = nullptr);
   ~TForm1() override;
+
+  // The program's engine; Start hands it the data and settings.
+  [[nodiscard]] Engine& engine() noexcept { return engine_; }
 
   // The secondary windows, created after the main window.
   void set_secondary_windows(TGraphForm* graph_form, TForm5* form5, TForm6* form6);
@@ -181,8 +184,7 @@ class TForm1 final : public QMainWindow {
   ChartView* Chart3 = nullptr;
   QGroupBox* GroupBox17 = nullptr;  // "Output"
   QTabWidget* PageControl3 = nullptr;
-  QWidget *TabSheet8 = nullptr, *TabSheet9 = nullptr, *TabSheet10 = nullptr,
-          *TabSheet11 = nullptr;
+  QWidget *TabSheet8 = nullptr, *TabSheet9 = nullptr, *TabSheet10 = nullptr, *TabSheet11 = nullptr;
   QTableView *StringGrid3 = nullptr, *StringGrid4 = nullptr, *StringGrid5 = nullptr,
              *StringGrid6 = nullptr;
   QPushButton *Button4 = nullptr, *Button5 = nullptr, *Button6 = nullptr, *Button7 = nullptr;

@@ -1,7 +1,5 @@
 #include "UserDialogs.h"
 
-#include <cstdlib>
-
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
@@ -10,6 +8,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
+#include <cstdlib>
 
 namespace quarvel::ui {
 
@@ -31,8 +30,7 @@ void QtUserDialogs::error(QWidget* parent, const QString& text) {
 }
 
 bool QtUserDialogs::ask_yes_no(QWidget* parent, const QString& caption, const QString& text) {
-  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                  parent);
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
   return box.exec() == QMessageBox::Yes;
 }
 

@@ -4,9 +4,8 @@
 // the user and read the exact texts shown.
 #pragma once
 
-#include <optional>
-
 #include <QString>
+#include <optional>
 
 class QWidget;
 

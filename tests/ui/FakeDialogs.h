@@ -2,17 +2,16 @@
 // answers the file dialog from a queue.
 #pragma once
 
-#include <deque>
-#include <optional>
-#include <utility>
-#include <vector>
-
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <deque>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "Graphwindow.h"
 #include "Unit1.h"

@@ -1,9 +1,8 @@
 // An error escaping an event handler is shown in a box and the program goes on.
-#include <stdexcept>
-
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
+#include <stdexcept>
 
 #include "Application.h"
 

@@ -1,8 +1,6 @@
 // Loading and clearing the data grids, the loaded flags and the validation
 // group's states, the overlap the validation load sets, the Start checks that
 // read them, and the preview window's points.
-#include <memory>
-
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -12,6 +10,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
+#include <memory>
 
 #include "FakeDialogs.h"
 #include "GridModel.h"
@@ -83,8 +82,8 @@ class DataLoadingTest : public QObject {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("times");
     QTest::addColumn<QStringList>("values");
-    QTest::newRow("empty line skipped") << QByteArray("1\n\n2\n") << QStringList{"0", "1"}
-                                        << QStringList{"1", "2"};
+    QTest::newRow("empty line skipped")
+        << QByteArray("1\n\n2\n") << QStringList{"0", "1"} << QStringList{"1", "2"};
     QTest::newRow("CR LF, no final line end")
         << QByteArray("1\r\n\r\n2") << QStringList{"0", "1"} << QStringList{"1", "2"};
     QTest::newRow("leading number of each line")
@@ -126,8 +125,7 @@ class DataLoadingTest : public QObject {
     QTest::newRow("9 7 8: row 0 not compared") << QStringList{"9", "7", "8"} << "2";
     QTest::newRow("7 1 2") << QStringList{"7", "1", "2"} << "1";
     QTest::newRow("1 2 3") << QStringList{"1", "2", "3"} << "0";
-    QTest::newRow("4 5 7 8: walk mismatch at row 1")
-        << QStringList{"4", "5", "7", "8"} << "0";
+    QTest::newRow("4 5 7 8: walk mismatch at row 1") << QStringList{"4", "5", "7", "8"} << "0";
   }
   void validation_load_sets_the_overlap() {
     QFETCH(QStringList, validation_values);
@@ -149,13 +147,12 @@ class DataLoadingTest : public QObject {
     load_training(lines({"1", "2", "3"}));
     load_validation(lines({"3", "4"}));
     const QString overlap = form_->form1.Edit32->text();
-    for (const auto handler : {&quarvel::ui::TForm1::BitBtn3Click,
-                               &quarvel::ui::TForm1::BitBtn4Click}) {
+    for (const auto handler :
+         {&quarvel::ui::TForm1::BitBtn3Click, &quarvel::ui::TForm1::BitBtn4Click}) {
       form_->dialogs.file_answers.push_back(data_folder_.filePath("missing.txt"));
       (form_->form1.*handler)();
     }
-    QCOMPARE(form_->dialogs.messages,
-             QStringList(2, QStringLiteral("File cannot be opend.")));
+    QCOMPARE(form_->dialogs.messages, QStringList(2, QStringLiteral("File cannot be opend.")));
     QCOMPARE(column(training(), 1), (QStringList{"1", "2", "3"}));
     QCOMPARE(column(validation(), 1), (QStringList{"3", "4"}));
     QCOMPARE(form_->form1.Edit32->text(), overlap);
@@ -238,18 +235,16 @@ class DataLoadingTest : public QObject {
     form.BitBtn2->setEnabled(false);  // Ctrl+S works whatever the Start button's state
     form.Button1Click();
     QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(form_->dialogs.messages,
-             QStringList{"Loaded Training Data contains Invalid Value."});
+    QCOMPARE(form_->dialogs.messages, QStringList{"Loaded Training Data contains Invalid Value."});
   }
 
   void preview_plots_the_grids_against_their_times() {
     load_training(lines({"1.5", "2.5", "3.5"}));
     load_validation(lines({"4", "5"}));
-    training()->set_cell(1, 1, QString());   // a row with an empty value is left out
+    training()->set_cell(1, 1, QString());             // a row with an empty value is left out
     training()->set_cell(0, 2, QStringLiteral("10"));  // times need not increase evenly
     for (int press = 0; press < 2; ++press) form_->form1.Button2Click();  // not doubled
-    QCOMPARE(points(form_->graph_form->series(0)),
-             (QList<QPointF>{{0, 1.5}, {10, 3.5}}));
+    QCOMPARE(points(form_->graph_form->series(0)), (QList<QPointF>{{0, 1.5}, {10, 3.5}}));
     QCOMPARE(points(form_->graph_form->series(1)), (QList<QPointF>{{3, 4}, {4, 5}}));
     QVERIFY(form_->graph_form->isVisible());
     QCOMPARE(form_->graph_form->series(0)->name(), QStringLiteral("Training Data"));

@@ -1,7 +1,5 @@
 // The settings fields: defaults, the checks on leaving a field, the rate-group
 // check, the number of populations and the tournament-size coupling.
-#include <memory>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +8,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QtTest>
+#include <memory>
 
 #include "FakeDialogs.h"
 #include "RadioGroup.h"
@@ -47,17 +46,17 @@ class SettingsTest : public QObject {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     const QList<QPair<const char*, const char*>> defaults{
-        {"Edit2", "50"},     {"Edit30", "1"},      {"Edit31", "100"},   {"Edit32", "119"},
-        {"Edit56", "0.0005"}, {"Edit57", "0.0003"}, {"Edit1", "1000"},   {"Edit4", "100"},
-        {"Edit3", "6"},      {"Edit7", "10"},      {"Edit13", "6"},     {"Edit14", "17"},
-        {"Edit58", "10"},    {"Edit33", "0.4"},    {"Edit34", "0.4"},   {"Edit35", "0"},
-        {"Edit36", "0.2"},   {"Edit12", "1000"},   {"Edit16", "100"},   {"Edit10", "6"},
-        {"Edit11", "10"},    {"Edit6", "6"},       {"Edit8", "17"},     {"Edit9", "10"},
-        {"Edit37", "0.4"},   {"Edit40", "0.2"},    {"Edit17", "1000"},  {"Edit15", "100"},
-        {"Edit18", "6"},     {"Edit19", "10"},     {"Edit20", "6"},     {"Edit21", "17"},
-        {"Edit22", "10"},    {"Edit43", "0"},      {"Edit24", "1000"},  {"Edit23", "100"},
-        {"Edit25", "6"},     {"Edit26", "10"},     {"Edit27", "6"},     {"Edit28", "17"},
-        {"Edit29", "10"},    {"Edit48", "0.2"}};
+        {"Edit2", "50"},      {"Edit30", "1"},      {"Edit31", "100"},  {"Edit32", "119"},
+        {"Edit56", "0.0005"}, {"Edit57", "0.0003"}, {"Edit1", "1000"},  {"Edit4", "100"},
+        {"Edit3", "6"},       {"Edit7", "10"},      {"Edit13", "6"},    {"Edit14", "17"},
+        {"Edit58", "10"},     {"Edit33", "0.4"},    {"Edit34", "0.4"},  {"Edit35", "0"},
+        {"Edit36", "0.2"},    {"Edit12", "1000"},   {"Edit16", "100"},  {"Edit10", "6"},
+        {"Edit11", "10"},     {"Edit6", "6"},       {"Edit8", "17"},    {"Edit9", "10"},
+        {"Edit37", "0.4"},    {"Edit40", "0.2"},    {"Edit17", "1000"}, {"Edit15", "100"},
+        {"Edit18", "6"},      {"Edit19", "10"},     {"Edit20", "6"},    {"Edit21", "17"},
+        {"Edit22", "10"},     {"Edit43", "0"},      {"Edit24", "1000"}, {"Edit23", "100"},
+        {"Edit25", "6"},      {"Edit26", "10"},     {"Edit27", "6"},    {"Edit28", "17"},
+        {"Edit29", "10"},     {"Edit48", "0.2"}};
     for (const auto& [name, text] : defaults) {
       QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(text);
     }
@@ -90,26 +89,46 @@ class SettingsTest : public QObject {
     const QString not_float = QStringLiteral("The value must be a floating point number.");
     const QString not_positive = QStringLiteral("The value must be greater than 0.");
     const QString negative = QStringLiteral("The value must not be negative.");
-    QTest::newRow("generation 0") << "Edit2" << "0" << natural << "50";
-    QTest::newRow("generation abc") << "Edit2" << "abc" << natural << "50";
-    QTest::newRow("generation empty") << "Edit2" << "" << natural << "50";
-    QTest::newRow("generation 3.5") << "Edit2" << "3.5" << natural << "50";
-    QTest::newRow("generation 7 passes") << "Edit2" << "7" << QString() << "7";
-    QTest::newRow("seed -1") << "Edit30" << "-1" << natural << "1";
-    QTest::newRow("value limit 0") << "Edit31" << "0" << natural << "100";
-    QTest::newRow("overlap 0 passes") << "Edit32" << "0" << QString() << "0";
-    QTest::newRow("overlap -1") << "Edit32" << "-1" << natural << "119";
-    QTest::newRow("population size 0") << "Edit1" << "0" << natural << "1000";
-    QTest::newRow("tournament size x") << "Edit3" << "x" << natural << "6";
-    QTest::newRow("mutant depth 0") << "Edit58" << "0" << natural << "10";
-    QTest::newRow("weight 0") << "Edit56" << "0" << not_positive << "0.0005";
-    QTest::newRow("weight -0.1") << "Edit56" << "-0.1" << not_positive << "0.0005";
-    QTest::newRow("weight abc") << "Edit56" << "abc" << not_float << "0.0005";
-    QTest::newRow("weight error 1e-3 passes") << "Edit57" << "1e-3" << QString() << "1e-3";
-    QTest::newRow("rate -0.1") << "Edit33" << "-0.1" << negative << "0.4";
-    QTest::newRow("rate 0 passes") << "Edit34" << "0" << QString() << "0";
-    QTest::newRow("rate 0.0005 passes") << "Edit35" << "0.0005" << QString() << "0.0005";
-    QTest::newRow("rate empty") << "Edit33" << "" << not_float << "0.4";
+    QTest::newRow("generation 0") << "Edit2"
+                                  << "0" << natural << "50";
+    QTest::newRow("generation abc") << "Edit2"
+                                    << "abc" << natural << "50";
+    QTest::newRow("generation empty") << "Edit2"
+                                      << "" << natural << "50";
+    QTest::newRow("generation 3.5") << "Edit2"
+                                    << "3.5" << natural << "50";
+    QTest::newRow("generation 7 passes") << "Edit2"
+                                         << "7" << QString() << "7";
+    QTest::newRow("seed -1") << "Edit30"
+                             << "-1" << natural << "1";
+    QTest::newRow("value limit 0") << "Edit31"
+                                   << "0" << natural << "100";
+    QTest::newRow("overlap 0 passes") << "Edit32"
+                                      << "0" << QString() << "0";
+    QTest::newRow("overlap -1") << "Edit32"
+                                << "-1" << natural << "119";
+    QTest::newRow("population size 0") << "Edit1"
+                                       << "0" << natural << "1000";
+    QTest::newRow("tournament size x") << "Edit3"
+                                       << "x" << natural << "6";
+    QTest::newRow("mutant depth 0") << "Edit58"
+                                    << "0" << natural << "10";
+    QTest::newRow("weight 0") << "Edit56"
+                              << "0" << not_positive << "0.0005";
+    QTest::newRow("weight -0.1") << "Edit56"
+                                 << "-0.1" << not_positive << "0.0005";
+    QTest::newRow("weight abc") << "Edit56"
+                                << "abc" << not_float << "0.0005";
+    QTest::newRow("weight error 1e-3 passes") << "Edit57"
+                                              << "1e-3" << QString() << "1e-3";
+    QTest::newRow("rate -0.1") << "Edit33"
+                               << "-0.1" << negative << "0.4";
+    QTest::newRow("rate 0 passes") << "Edit34"
+                                   << "0" << QString() << "0";
+    QTest::newRow("rate 0.0005 passes") << "Edit35"
+                                        << "0.0005" << QString() << "0.0005";
+    QTest::newRow("rate empty") << "Edit33"
+                                << "" << not_float << "0.4";
   }
   void leaving_a_field_checks_it() {
     QFETCH(QString, name);
@@ -119,9 +138,9 @@ class SettingsTest : public QObject {
     show_form();
     auto& form = form_->form1;
     QLineEdit* edit = field(name.toLatin1().constData());
-    form.PageControl1->setCurrentWidget(edit->window() == &form && form.TabSheet3->isAncestorOf(edit)
-                                            ? form.TabSheet3
-                                            : form.TabSheet1);
+    form.PageControl1->setCurrentWidget(
+        edit->window() == &form && form.TabSheet3->isAncestorOf(edit) ? form.TabSheet3
+                                                                      : form.TabSheet1);
     edit->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), edit);
     edit->selectAll();
@@ -169,8 +188,7 @@ class SettingsTest : public QObject {
     const QString sum = QStringLiteral("Sum of the Rate of GP Operation must be lower than 1");
     QTest::newRow("defaults") << QStringList{"0.4", "0.4", "0", "0.2"} << QString() << false;
     QTest::newRow("sum 1.0") << QStringList{"0.4", "0.4", "0.1", "0.1"} << QString() << false;
-    QTest::newRow("sum 1.0009") << QStringList{"0.4", "0.4", "0.1", "0.1009"} << QString()
-                                << false;
+    QTest::newRow("sum 1.0009") << QStringList{"0.4", "0.4", "0.1", "0.1009"} << QString() << false;
     QTest::newRow("sum 1.2") << QStringList{"0.4", "0.4", "0.2", "0.2"} << sum << true;
     QTest::newRow("a rate not a number")
         << QStringList{"0.4", "x", "0", "0.2"}
@@ -210,8 +228,9 @@ class SettingsTest : public QObject {
     form.Edit36->selectAll();
     QTest::keyClicks(form.Edit36, QStringLiteral("0.5"));
     QTest::keyClick(form.Edit36, Qt::Key_Tab);
-    QTRY_COMPARE(form_->dialogs.messages,
-                 QStringList{QStringLiteral("Sum of the Rate of GP Operation must be lower than 1")});
+    QTRY_COMPARE(
+        form_->dialogs.messages,
+        QStringList{QStringLiteral("Sum of the Rate of GP Operation must be lower than 1")});
     QTRY_COMPARE(QApplication::focusWidget(), form.Edit33);
     QCOMPARE(form.Edit36->text(), QStringLiteral("0.5"));
 
@@ -257,7 +276,8 @@ class SettingsTest : public QObject {
     QTest::addColumn<QString>("message");
     QTest::newRow("0") << "0" << QStringLiteral("The number of populations must be 1, 2, 3 or 4.");
     QTest::newRow("5") << "5" << QStringLiteral("The number of populations must be 1, 2, 3 or 4.");
-    QTest::newRow("x") << "x" << QStringLiteral("The number of populations must be a whole number.");
+    QTest::newRow("x") << "x"
+                       << QStringLiteral("The number of populations must be a whole number.");
     QTest::newRow("empty") << ""
                            << QStringLiteral("The number of populations must be a whole number.");
   }

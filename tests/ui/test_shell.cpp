@@ -1,15 +1,13 @@
 // The frame of the program: the main window's start, menus and tabs, the
 // remembered folder across two lifetimes of the window, the about box and
 // web link, the chart windows and the charts of the "Results" tab.
-#include <memory>
-
 #include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLegendMarker>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,6 +17,7 @@
 #include <QTableView>
 #include <QValueAxis>
 #include <QtTest>
+#include <memory>
 
 #include "About.h"
 #include "Charts.h"
@@ -117,7 +116,8 @@ class ShellTest : public QObject {
     QCOMPARE(menus[1]->text(), QStringLiteral("Help (&H)"));
     QStringList file_entries;
     for (QAction* action : form1.File1->actions()) {
-      if (!action->isSeparator()) file_entries << action->text() + '|' + action->shortcut().toString();
+      if (!action->isSeparator())
+        file_entries << action->text() + '|' + action->shortcut().toString();
     }
     QCOMPARE(file_entries, (QStringList{"Load training data (&T)|Ctrl+T",
                                         "Load validation data (&V)|Ctrl+V", "Exit (&X)|"}));
@@ -202,11 +202,9 @@ class ShellTest : public QObject {
 
   void chart_dialogs_list_eight_series() {
     Form form;
-    verify_series(form.form5->Chart2,
-                  dialog_series(QStringLiteral("Validation fitness %1"),
-                                QStringLiteral("Training fitness %1")));
-    QCOMPARE(axis_titles(form.form5->Chart2),
-             (QStringList{"Generation", "Fitness of best indv."}));
+    verify_series(form.form5->Chart2, dialog_series(QStringLiteral("Validation fitness %1"),
+                                                    QStringLiteral("Training fitness %1")));
+    QCOMPARE(axis_titles(form.form5->Chart2), (QStringList{"Generation", "Fitness of best indv."}));
     verify_series(form.form6->Chart3,
                   dialog_series(QStringLiteral("Best indv. %1"), QStringLiteral("Average %1")));
     QCOMPARE(axis_titles(form.form6->Chart3), (QStringList{"Generation", "Length of gene"}));
@@ -220,14 +218,13 @@ class ShellTest : public QObject {
     form1.PageControl1->setCurrentWidget(form1.TabSheet4);
     const QColor yellow(255, 255, 0);
     const QColor green(0, 128, 0);
-    verify_series(form1.Chart1,
-                  {{"Real Data", Qt::black, Qt::SolidLine, 1, true},
-                   {"Population1", Qt::red, Qt::DotLine, 1, false},
-                   {"Population2", Qt::blue, Qt::DotLine, 1, false},
-                   {"Population3", green, Qt::DotLine, 1, false},
-                   {"Population4", yellow, Qt::DotLine, 1, false},
-                   {"Training", QColor(255, 128, 64), Qt::SolidLine, 2, false},
-                   {"Validation", QColor(255, 0, 255), Qt::SolidLine, 2, false}});
+    verify_series(form1.Chart1, {{"Real Data", Qt::black, Qt::SolidLine, 1, true},
+                                 {"Population1", Qt::red, Qt::DotLine, 1, false},
+                                 {"Population2", Qt::blue, Qt::DotLine, 1, false},
+                                 {"Population3", green, Qt::DotLine, 1, false},
+                                 {"Population4", yellow, Qt::DotLine, 1, false},
+                                 {"Training", QColor(255, 128, 64), Qt::SolidLine, 2, false},
+                                 {"Validation", QColor(255, 0, 255), Qt::SolidLine, 2, false}});
     const QList<SeriesLook> histories{{"Population1", Qt::red, Qt::SolidLine, 1, false},
                                       {"Population2", Qt::blue, Qt::SolidLine, 1, false},
                                       {"Population3", green, Qt::SolidLine, 1, false},
