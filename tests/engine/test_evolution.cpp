@@ -260,6 +260,24 @@ TEST(GenerationStep, CollectorKeepsExactlyTheModelsInUse) {
   }
 }
 
+TEST(GenerationStep, HundredGenerationsKeepTheRegistryWithinTheLivingTrees) {
+  // Run under the sanitizer build as well: nothing may leak over a long run.
+  auto engine = make_engine(wave(60), wave(20, 1.0), 1, [](RunParameters& p) {
+    p.population_size[0] = 40;
+    p.terminal_table_size[0] = 6;
+    p.crossover_func_pt_fraction[0] = 0.4f;
+    p.crossover_any_pt_fraction[0] = 0.4f;
+  });
+  Engine& e = *engine;
+  for (int g = 0; g < 100; ++g) {
+    generation_step(e, g);
+    std::size_t function_nodes = 0;
+    for (const Tree& tree : e.populations[0].individuals) function_nodes += count_function_nodes(tree.get());
+    ASSERT_LE(e.registry.size(), function_nodes) << "generation " << g;
+    ASSERT_LE(e.fit_cache.size(), e.registry.size());
+  }
+}
+
 namespace {
 struct Report {
   double sn2, mdl;
