@@ -84,4 +84,17 @@ void GridModel::load(frontend::GridColumns cells) {
   endResetModel();
 }
 
+void GridModel::replace_cells(frontend::GridColumns cells) {
+  cells.time.resize(cells.rows());
+  if (cells.rows() == 0) cells = frontend::GridColumns{{std::string()}, {std::string()}};
+  if (cells.rows() != cells_.rows()) {
+    beginResetModel();
+    cells_ = std::move(cells);
+    endResetModel();
+    return;
+  }
+  cells_ = std::move(cells);
+  emit dataChanged(index(0, 0), index(rowCount() - 1, 1), {Qt::DisplayRole, Qt::EditRole});
+}
+
 }  // namespace quarvel::ui

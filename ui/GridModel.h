@@ -34,6 +34,9 @@ class GridModel final : public QAbstractTableModel {
   // A load: as many rows as `cells` has (at least 1), the cells written from row 0.
   // An empty `cells` leaves one row whose texts are not rewritten.
   void load(frontend::GridColumns cells);
+  // New texts for every cell at once: one change notice when the row count
+  // stays (views keep their scroll position), a reset otherwise.
+  void replace_cells(frontend::GridColumns cells);
 
  private:
   frontend::GridColumns cells_;

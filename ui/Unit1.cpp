@@ -23,6 +23,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
+#include <new>
 
 #include "About.h"
 #include "Charts.h"
@@ -438,6 +439,14 @@ void TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // The run loop is further down the stack, inside BitBtn2Click: let it end at
+  // the next generation boundary; BitBtn2Click then closes the window.
+  if (run_in_progress_) {
+    AbortRequested = true;
+    close_after_run_ = true;
+    event->ignore();
+    return;
+  }
   FormClose();
   event->accept();
 }
@@ -471,17 +480,56 @@ void TForm1::WebSite1Click() {
 // Start
 
 void TForm1::BitBtn2Click() {
+  // While a run is in progress the button is the Abort button, also when Ctrl+S
+  // reaches this handler with the button disabled: never a second run.
+  if (button_kind(BitBtn2) != ButtonKind::ok || run_in_progress_) {
+    if (dialogs_.ask_yes_no(this, QString::fromLatin1(kAbortCaption),
+                            QString::fromLatin1(kAbortQuestion))) {
+      AbortRequested = true;
+    }
+    return;
+  }
+
   RunPaused = false;
   AbortRequested = false;
-  const auto refuse_start = [this](const char* message) {
-    dialogs_.message(this, QString::fromLatin1(message));
-    PageControl1->setCurrentWidget(TabSheet1);
+  const auto refuse_start = [this](const QString& message, bool show_data_tab) {
+    dialogs_.message(this, message);
+    if (show_data_tab) PageControl1->setCurrentWidget(TabSheet1);
   };
-  if (!TrainingLoaded) return refuse_start(kNoTrainingData);
-  if (!ValidationLoaded) return refuse_start(kNoValidationData);
-  if (!frontend::check_grid_values(grid_cells(StringGrid1))) return refuse_start(kTrainingInvalid);
-  if (!frontend::check_grid_values(grid_cells(StringGrid2))) {
-    return refuse_start(kValidationInvalid);
+  if (!TrainingLoaded) return refuse_start(QString::fromLatin1(kNoTrainingData), true);
+  if (!ValidationLoaded) return refuse_start(QString::fromLatin1(kNoValidationData), true);
+
+  frontend::StartOutcome outcome;
+  try {
+    outcome = frontend::start_run(engine_, grid_cells(StringGrid1), grid_cells(StringGrid2),
+                                  settings_texts(), PopulationCountIndex + 1);
+  } catch (const std::bad_alloc&) {
+    dialogs_.message(this, QString::fromLatin1(kMemoryAllocationError));
+    dialogs_.end_process(1);
+    return;
+  }
+  switch (outcome.error) {
+    case frontend::StartError::none:
+      break;
+    // Faults in the loaded data: the grids are on "Problem Configuration".
+    case frontend::StartError::training_invalid:
+    case frontend::StartError::validation_invalid:
+    case frontend::StartError::too_many_values:
+    case frontend::StartError::constant_series:
+    case frontend::StartError::non_finite_series:
+      return refuse_start(QString::fromStdString(outcome.message), true);
+    case frontend::StartError::unreadable_setting:
+    case frontend::StartError::overselect_too_small:
+    case frontend::StartError::elite_too_large:
+      return refuse_start(QString::fromStdString(outcome.message), false);
+  }
+
+  PageControl1->setCurrentWidget(TabSheet4);
+  RunGenerations();
+  // A close during the run was held back until the run had ended.
+  if (close_after_run_) {
+    close_after_run_ = false;
+    close();
   }
 }
 

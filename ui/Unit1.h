@@ -43,6 +43,7 @@ class TForm5;
 class TForm6;
 class TGraphForm;
 class UserDialogs;
+struct ResultHistories;
 
 // Where the remembered folder lives in the per-user settings store: key path
 // Software\Venko\Regression, section DIRECTORY, value INIT.
@@ -58,6 +59,7 @@ inline constexpr const char* kNoValidationData =
     "You must load data set for validation before GP run.";
 inline constexpr const char* kTrainingInvalid = "Loaded Training Data contains Invalid Value.";
 inline constexpr const char* kValidationInvalid = "Loaded Validation Data contains Invalid Value.";
+inline constexpr const char* kMemoryAllocationError = "Memory Allocation Error!!!!";
 inline constexpr const char* kPopulationCountNotWhole =
     "The number of populations must be a whole number.";
 inline constexpr const char* kPopulationCountRange =
@@ -85,6 +87,7 @@ class TForm1 final : public QMainWindow {
   void About1Click();
   void WebSite1Click();
   void BitBtn2Click();
+  void BitBtn1Click();
   void BitBtn3Click();
   void BitBtn4Click();
   void Button1Click();
@@ -99,6 +102,24 @@ class TForm1 final : public QMainWindow {
   void RadioGroup1Click();
   void Chart2DblClick();
   void Chart3DblClick();
+  void Button4Click();
+  void Button5Click();
+  void Button6Click();
+  void Button7Click();
+
+  // The run driver and the results view (Gp.cpp). RunGenerations runs inside
+  // BitBtn2Click and returns when the run has ended or been aborted.
+  void RunGenerations();
+  void ProcessPendingMessages();
+  void ResetResultCharts();
+  void PrepareResultsView();
+  void ShowGenerationResults(ResultHistories& histories, int g);
+  void PlotPredictionCurves(const std::vector<std::vector<double>>& predictions);
+  void PlotBestHistory(ChartView* chart, const std::vector<std::vector<double>>& histories,
+                       int count);
+  void SaveOutputGrid(QTableView* grid);
+  // True from the start of RunGenerations until it returns.
+  [[nodiscard]] bool run_in_progress() const noexcept { return run_in_progress_; }
 
   // The cells of a data or output grid, as the data path reads them.
   [[nodiscard]] const frontend::GridColumns& grid_cells(const QTableView* grid) const;
@@ -227,7 +248,9 @@ class TForm1 final : public QMainWindow {
   void build_problem_tab();
   void build_populations_tab();
   void build_population_page(int index, PopulationPage& page);
-  void BuildResultsTab();  // Gp.cpp
+  void BuildResultsTab();               // Gp.cpp
+  void press_button_of_kind(int kind);  // Gp.cpp: Enter and Esc on the "Results" tab
+  void PlotChartWindows(const ResultHistories& histories, int count);  // Gp.cpp
   QLineEdit* add_field(QWidget* parent, QLineEdit*& member, const char* name, const char* text,
                        int left, int top, int width, FieldCheck check);
 
@@ -252,6 +275,8 @@ class TForm1 final : public QMainWindow {
   QHash<QLineEdit*, FieldCheck> field_checks_;
   QHash<QLineEdit*, QGroupBox*> rate_groups_;
   bool checking_ = false;
+  bool run_in_progress_ = false;
+  bool close_after_run_ = false;  // the window was closed during a run
   bool changing_population_count_ = false;
 
   QString current_folder_;

@@ -23,6 +23,10 @@ class UserDialogs {
   virtual bool ask_yes_no(QWidget* parent, const QString& caption, const QString& text) = 0;
   // The open-file dialog starting in `folder`; the chosen path, or nothing on cancel.
   virtual std::optional<QString> open_file(QWidget* parent, const QString& folder) = 0;
+  // The file dialog for an output file, starting in `folder` with an empty name:
+  // a new name may be typed and an existing file is chosen without an
+  // overwrite question. The chosen path, or nothing on cancel.
+  virtual std::optional<QString> save_file(QWidget* parent, const QString& folder) = 0;
   // Keeps the window messages flowing for `milliseconds` (the start-up splash).
   virtual void splash_delay(int milliseconds) = 0;
   // Hands a web address to the desktop's browser; the outcome is not examined.
@@ -38,6 +42,7 @@ class QtUserDialogs final : public UserDialogs {
   void error(QWidget* parent, const QString& text) override;
   bool ask_yes_no(QWidget* parent, const QString& caption, const QString& text) override;
   std::optional<QString> open_file(QWidget* parent, const QString& folder) override;
+  std::optional<QString> save_file(QWidget* parent, const QString& folder) override;
   void splash_delay(int milliseconds) override;
   void open_url(const QString& address) override;
   [[noreturn]] void end_process(int status) override;

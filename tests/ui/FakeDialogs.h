@@ -32,6 +32,14 @@ class FakeDialogs final : public UserDialogs {
   }
   std::optional<QString> open_file(QWidget*, const QString& folder) override {
     dialog_folders.append(folder);
+    return next_file_answer();
+  }
+  // Answered from the same queue; recorded apart so a test can tell the two dialogs.
+  std::optional<QString> save_file(QWidget*, const QString& folder) override {
+    save_dialog_folders.append(folder);
+    return next_file_answer();
+  }
+  std::optional<QString> next_file_answer() {
     if (file_answers.empty()) return std::nullopt;
     const bool cancelled = !file_answers.front().has_value();
     const QString path = file_answers.front().value_or(QString());
@@ -47,6 +55,7 @@ class FakeDialogs final : public UserDialogs {
   QStringList errors;
   QStringList questions;
   QStringList dialog_folders;
+  QStringList save_dialog_folders;
   QStringList urls;
   std::vector<int> splash_delays;
   std::vector<int> end_statuses;
