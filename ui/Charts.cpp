@@ -130,7 +130,15 @@ void use_small_axis_fonts(QChart* chart) {
   }
 }
 
-void fit_axes(QChart* chart) {
+namespace {
+
+struct AxisRanges {
+  double x_low, x_high, y_low, y_high;
+};
+
+// The range of the finite points of all series, with a small margin (0..1
+// when there are none).
+AxisRanges point_ranges(const QChart* chart) {
   constexpr double inf = std::numeric_limits<double>::infinity();
   double x_min = inf;
   double x_max = -inf;
@@ -153,15 +161,42 @@ void fit_axes(QChart* chart) {
     const double margin = (high - low) * 0.05;
     return {low - margin, high + margin};
   };
-  chart->zoomReset();
   const auto [x_low, x_high] = range(x_min, x_max);
   const auto [y_low, y_high] = range(y_min, y_max);
-  const auto apply = [](QAbstractAxis* axis, double low, double high) {
-    axis->setRange(low, high);
-    if (auto* values = qobject_cast<QValueAxis*>(axis)) values->applyNiceNumbers();
-  };
-  for (auto* axis : chart->axes(Qt::Horizontal)) apply(axis, x_low, x_high);
-  for (auto* axis : chart->axes(Qt::Vertical)) apply(axis, y_low, y_high);
+  return {x_low, x_high, y_low, y_high};
+}
+
+void apply_range(QAbstractAxis* axis, double low, double high) {
+  axis->setRange(low, high);
+  if (auto* values = qobject_cast<QValueAxis*>(axis)) values->applyNiceNumbers();
+}
+
+// Sets the axis only when the nice range differs from the one it shows:
+// every change of an axis lays out every series of the chart again.
+void update_range(QAbstractAxis* axis, double low, double high) {
+  auto* values = qobject_cast<QValueAxis*>(axis);
+  if (values == nullptr) return apply_range(axis, low, high);
+  QValueAxis trial;
+  trial.setTickCount(values->tickCount());
+  trial.setRange(low, high);
+  trial.applyNiceNumbers();
+  if (trial.min() != values->min() || trial.max() != values->max()) apply_range(axis, low, high);
+}
+
+}  // namespace
+
+void fit_axes(QChart* chart) {
+  const AxisRanges ranges = point_ranges(chart);
+  chart->zoomReset();
+  for (auto* axis : chart->axes(Qt::Horizontal)) apply_range(axis, ranges.x_low, ranges.x_high);
+  for (auto* axis : chart->axes(Qt::Vertical)) apply_range(axis, ranges.y_low, ranges.y_high);
+}
+
+void follow_points(QChart* chart) {
+  if (chart->isZoomed()) return;
+  const AxisRanges ranges = point_ranges(chart);
+  for (auto* axis : chart->axes(Qt::Horizontal)) update_range(axis, ranges.x_low, ranges.x_high);
+  for (auto* axis : chart->axes(Qt::Vertical)) update_range(axis, ranges.y_low, ranges.y_high);
 }
 
 }  // namespace quarvel::ui

@@ -61,4 +61,9 @@ void use_small_axis_fonts(QChart* chart);
 // are none), with a small margin, and forgets any zoom.
 void fit_axes(QChart* chart);
 
+// The automatic scaling of a chart whose points change: fit_axes, except that
+// a zoomed chart keeps the user's view and an axis whose fitted range stays
+// the same is not touched.
+void follow_points(QChart* chart);
+
 }  // namespace quarvel::ui

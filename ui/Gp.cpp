@@ -100,7 +100,7 @@ QList<QPointF> index_points(const std::vector<double>& values, std::size_t count
 // Automatic scaling of both axes, unless the user has zoomed in: that view
 // stays until the zoom is undone or the next run starts.
 void scale_axes(ChartView* view) {
-  if (!view->chart()->isZoomed()) fit_axes(view->chart());
+  follow_points(view->chart());
 }
 
 void clear_chart(ChartView* view) {
