@@ -1,6 +1,7 @@
 #include "Charts.h"
 
 #include <QChart>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QImage>
 #include <QLegendMarker>
@@ -137,8 +138,9 @@ struct AxisRanges {
 };
 
 // The range of the finite points of all series, with a small margin (0..1
-// when there are none).
-AxisRanges point_ranges(const QChart* chart) {
+// when there are none). `pad_x` false leaves the horizontal range as the points
+// span it, so that an axis of indices starts at its first index.
+AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
   constexpr double inf = std::numeric_limits<double>::infinity();
   double x_min = inf;
   double x_max = -inf;
@@ -155,32 +157,66 @@ AxisRanges point_ranges(const QChart* chart) {
       y_max = std::max(y_max, point.y());
     }
   }
-  const auto range = [](double low, double high) -> std::pair<double, double> {
+  const auto range = [](double low, double high, bool pad) -> std::pair<double, double> {
     if (low > high) return {0.0, 1.0};
-    if (low == high) return {low - 1.0, high + 1.0};
-    const double margin = (high - low) * 0.05;
+    if (low == high) {
+      // A flat curve sits in the middle of a range of its own size, not lost
+      // in a range of 2 when its values are small.
+      const double half = low == 0.0 ? 1.0 : std::abs(low) * 0.1;
+      return {low - half, high + half};
+    }
+    const double margin = pad ? (high - low) * 0.05 : 0.0;
     return {low - margin, high + margin};
   };
-  const auto [x_low, x_high] = range(x_min, x_max);
-  const auto [y_low, y_high] = range(y_min, y_max);
+  const auto [x_low, x_high] = range(x_min, x_max, pad_x);
+  const auto [y_low, y_high] = range(y_min, y_max, true);
   return {x_low, x_high, y_low, y_high};
 }
 
-void apply_range(QAbstractAxis* axis, double low, double high) {
-  axis->setRange(low, high);
-  if (auto* values = qobject_cast<QValueAxis*>(axis)) values->applyNiceNumbers();
+// Nice numbers start from the same tick count every time (applyNiceNumbers
+// leaves its own count on the axis, which would otherwise grow from fit to
+// fit), and a vertical axis gets no more ticks than its labels have room for:
+// labels closer together than their height are drawn as "...".
+constexpr int kTickCount = 5;
+
+int tick_limit(const QChart* chart, const QAbstractAxis* axis) {
+  if (axis->orientation() != Qt::Vertical) return 100;
+  const double room = chart->plotArea().height();
+  const double label = QFontMetricsF(axis->labelsFont()).height() * 1.7;
+  if (room <= 0.0 || label <= 0.0) return 100;
+  return std::max(3, static_cast<int>(room / label) + 1);
+}
+
+// The nice range of low..high on `axis`, with at most `limit` ticks.
+void set_nice_range(QValueAxis* axis, double low, double high, int limit) {
+  for (int ticks = kTickCount;; --ticks) {
+    axis->setTickCount(ticks);
+    axis->setRange(low, high);
+    axis->applyNiceNumbers();
+    if (axis->tickCount() <= limit || ticks <= 2) return;
+  }
+}
+
+void apply_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
+  if (auto* values = qobject_cast<QValueAxis*>(axis)) {
+    set_nice_range(values, low, high, tick_limit(chart, axis));
+  } else {
+    axis->setRange(low, high);
+  }
 }
 
 // Sets the axis only when the nice range differs from the one it shows:
 // every change of an axis lays out every series of the chart again.
-void update_range(QAbstractAxis* axis, double low, double high) {
+void update_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
   auto* values = qobject_cast<QValueAxis*>(axis);
-  if (values == nullptr) return apply_range(axis, low, high);
+  if (values == nullptr) return apply_range(chart, axis, low, high);
   QValueAxis trial;
-  trial.setTickCount(values->tickCount());
-  trial.setRange(low, high);
-  trial.applyNiceNumbers();
-  if (trial.min() != values->min() || trial.max() != values->max()) apply_range(axis, low, high);
+  trial.setLabelsFont(values->labelsFont());
+  set_nice_range(&trial, low, high, tick_limit(chart, axis));
+  if (trial.min() != values->min() || trial.max() != values->max() ||
+      trial.tickCount() != values->tickCount()) {
+    apply_range(chart, axis, low, high);
+  }
 }
 
 }  // namespace
@@ -188,15 +224,23 @@ void update_range(QAbstractAxis* axis, double low, double high) {
 void fit_axes(QChart* chart) {
   const AxisRanges ranges = point_ranges(chart);
   chart->zoomReset();
-  for (auto* axis : chart->axes(Qt::Horizontal)) apply_range(axis, ranges.x_low, ranges.x_high);
-  for (auto* axis : chart->axes(Qt::Vertical)) apply_range(axis, ranges.y_low, ranges.y_high);
+  for (auto* axis : chart->axes(Qt::Horizontal)) {
+    apply_range(chart, axis, ranges.x_low, ranges.x_high);
+  }
+  for (auto* axis : chart->axes(Qt::Vertical)) {
+    apply_range(chart, axis, ranges.y_low, ranges.y_high);
+  }
 }
 
 void follow_points(QChart* chart) {
   if (chart->isZoomed()) return;
-  const AxisRanges ranges = point_ranges(chart);
-  for (auto* axis : chart->axes(Qt::Horizontal)) update_range(axis, ranges.x_low, ranges.x_high);
-  for (auto* axis : chart->axes(Qt::Vertical)) update_range(axis, ranges.y_low, ranges.y_high);
+  const AxisRanges ranges = point_ranges(chart, false);
+  for (auto* axis : chart->axes(Qt::Horizontal)) {
+    update_range(chart, axis, ranges.x_low, ranges.x_high);
+  }
+  for (auto* axis : chart->axes(Qt::Vertical)) {
+    update_range(chart, axis, ranges.y_low, ranges.y_high);
+  }
 }
 
 }  // namespace quarvel::ui

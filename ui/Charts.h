@@ -62,8 +62,9 @@ void use_small_axis_fonts(QChart* chart);
 void fit_axes(QChart* chart);
 
 // The automatic scaling of a chart whose points change: fit_axes, except that
-// a zoomed chart keeps the user's view and an axis whose fitted range stays
-// the same is not touched.
+// the horizontal axis (point or generation indices) gets no margin, a zoomed
+// chart keeps the user's view and an axis whose fitted range stays the same is
+// not touched.
 void follow_points(QChart* chart);
 
 }  // namespace quarvel::ui

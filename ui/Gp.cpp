@@ -74,10 +74,17 @@ QTableView* add_output_grid(QWidget* parent, const char* name) {
   return grid;
 }
 
-QLabel* add_progress_label(QWidget* parent, const char* name, int left, int top, bool visible) {
+// The labels stand in two columns 88 pixels apart, the right one reaching to
+// the buttons; a slightly smaller font keeps "No1:　999 / 999" within a column.
+QLabel* add_progress_label(QWidget* parent, const char* name, int left, int top, int width,
+                           bool visible) {
   auto* label = new QLabel(QString::fromLatin1(kNotRunning), parent);
   label->setObjectName(QString::fromLatin1(name));
-  label->setGeometry(left, top, 84, 16);
+  label->setTextFormat(Qt::PlainText);
+  QFont font = label->font();
+  font.setPixelSize(11);
+  label->setFont(font);
+  label->setGeometry(left, top, width, 16);
   label->setVisible(visible);
   return label;
 }
@@ -135,7 +142,10 @@ void set_button_kind(QPushButton* button, ButtonKind kind) {
       caption = "Abort";
       break;
   }
-  button->setIcon(button->style()->standardIcon(glyph));
+  QIcon icon = button->style()->standardIcon(glyph);
+  // Not every style draws an Abort glyph; its cross is the Cancel one.
+  if (icon.isNull()) icon = button->style()->standardIcon(QStyle::SP_DialogCancelButton);
+  button->setIcon(icon);
   button->setText(QString::fromLatin1(caption));
   button->setProperty("kind", static_cast<int>(kind));
 }
@@ -221,10 +231,10 @@ void TForm1::BuildResultsTab() {
   ProgressBar1->setTextVisible(false);
   ProgressBar1->setGeometry(280, 374, 297, 19);
 
-  Label31 = add_progress_label(TabSheet4, "Label31", 288, 400, true);
-  Label48 = add_progress_label(TabSheet4, "Label48", 376, 400, false);
-  Label82 = add_progress_label(TabSheet4, "Label82", 288, 416, false);
-  Label83 = add_progress_label(TabSheet4, "Label83", 376, 416, false);
+  Label31 = add_progress_label(TabSheet4, "Label31", 288, 400, 86, true);
+  Label48 = add_progress_label(TabSheet4, "Label48", 376, 400, 132, false);
+  Label82 = add_progress_label(TabSheet4, "Label82", 288, 416, 86, false);
+  Label83 = add_progress_label(TabSheet4, "Label83", 376, 416, 132, false);
 
   BitBtn2 = new QPushButton(TabSheet4);
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));

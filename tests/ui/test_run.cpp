@@ -211,7 +211,8 @@ class RunTest : public QObject {
       running_state = window.run_in_progress() && !window.BitBtn2->isEnabled() &&
                       quarvel::ui::button_kind(window.BitBtn2) == ButtonKind::abort &&
                       window.BitBtn2->text() == QStringLiteral("Abort") &&
-                      window.BitBtn1->isEnabled() && window.BitBtn1->text() == "Stop";
+                      !window.BitBtn2->icon().isNull() && window.BitBtn1->isEnabled() &&
+                      window.BitBtn1->text() == "Stop";
       if (g == 3) {
         labels_after_last = QStringList{window.Label31->text(), window.Label48->text()};
       }
@@ -231,6 +232,10 @@ class RunTest : public QObject {
     QVERIFY(window.Label82->isHidden());
     QVERIFY(window.Label83->isHidden());
     QCOMPARE(window.ProgressBar1->maximum(), 4);
+    for (QLabel* label : {window.Label31, window.Label48, window.Label82, window.Label83}) {
+      label->setText(QStringLiteral("No4:") + kIdeographicSpace + QStringLiteral("999 / 999"));
+      QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->objectName()));
+    }
 
     // The histories of both populations, generation by generation, in the
     // charts of the tab and of the two chart windows.
