@@ -3,6 +3,8 @@
 #include <QChart>
 #include <QFontMetricsF>
 #include <QGraphicsLayout>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QImage>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -181,7 +183,12 @@ constexpr int kTickCount = 5;
 
 int tick_limit(const QChart* chart, const QAbstractAxis* axis) {
   if (axis->orientation() != Qt::Vertical) return 100;
-  const double room = chart->plotArea().height();
+  // A chart that is not on screen has not been laid out yet: its view's height
+  // less the room for the horizontal axis stands in for the plot's.
+  double room = chart->plotArea().height();
+  const auto views = chart->scene() != nullptr ? chart->scene()->views() : QList<QGraphicsView*>();
+  if (!views.isEmpty() && !views.constFirst()->isVisible())
+    room = views.constFirst()->height() - 60;
   const double label = QFontMetricsF(axis->labelsFont()).height() * 1.7;
   if (room <= 0.0 || label <= 0.0) return 100;
   return std::max(3, static_cast<int>(room / label) + 1);

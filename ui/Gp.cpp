@@ -24,6 +24,8 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Charts.h"
 #include "GridModel.h"
@@ -314,6 +316,16 @@ void TForm1::ProcessPendingMessages() {
 
 void TForm1::RunGenerations() {
   run_in_progress_ = true;
+  // The axes follow the curves every generation; animating each of those
+  // changes would blur the charts during a run. The zoom animates again after it.
+  std::vector<std::pair<QChart*, QChart::AnimationOptions>> animations;
+  for (ChartView* view : {Chart1, Chart2, Chart3, form5_ != nullptr ? form5_->Chart2 : nullptr,
+                          form6_ != nullptr ? form6_->Chart3 : nullptr}) {
+    if (view == nullptr) continue;
+    animations.emplace_back(view->chart(), view->chart()->animationOptions());
+    view->chart()->setAnimationOptions(QChart::NoAnimation);
+  }
+
   BitBtn1->setEnabled(true);
   BitBtn2->setEnabled(false);
   set_button_kind(BitBtn2, ButtonKind::abort);
@@ -322,7 +334,7 @@ void TForm1::RunGenerations() {
   // Back to Idle however the run ends. Stop and Resume are reset as well: a
   // Stop pressed while the last generation was shown would otherwise leave
   // "Resume" on the button and the next run paused at its first generation.
-  const auto end_run = [this] {
+  const auto end_run = [this, &animations] {
     QApplication::beep();
     RunPaused = false;
     AbortRequested = false;
@@ -336,6 +348,7 @@ void TForm1::RunGenerations() {
     for (QLabel* label : {Label31, Label48, Label82, Label83}) {
       label->setText(QString::fromLatin1(kNotRunning));
     }
+    for (const auto& [chart, options] : animations) chart->setAnimationOptions(options);
     run_in_progress_ = false;
   };
 
