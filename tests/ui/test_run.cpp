@@ -18,6 +18,7 @@
 #include <QtTest>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 
 #include "Charts.h"
@@ -327,6 +328,63 @@ class RunTest : public QObject {
     QCOMPARE(shown_while_paused, 2);  // generations 0 and 1, nothing more while paused
     QCOMPARE(points_of(window.Chart2, 0).size(), 5);
     verify_idle();
+  }
+
+  // A Stop that arrives while the last generation is shown must not leave the
+  // next run paused or the button reading "Resume".
+  void stop_during_the_last_generation_leaves_no_pause_behind() {
+    prepare_run(3, 1);
+    auto& window = form();
+    bool stopped = false;
+    after_each_generation([&](int g) {
+      if (g == 2 && !stopped) {
+        stopped = true;
+        window.BitBtn1->click();
+      }
+    });
+    window.BitBtn2Click();
+    QVERIFY(stopped);
+    verify_idle();
+    window.BitBtn2Click();
+    QCOMPARE(points_of(window.Chart2, 0).size(), 3);
+    verify_idle();
+  }
+
+  // The marker lines span the curves and at least 0 to 1; a value that is not
+  // finite is left out of the curve and of the span.
+  void markers_span_the_predicted_values_data() {
+    QTest::addColumn<double>("extreme");
+    QTest::addColumn<QString>("overlap");
+    QTest::addColumn<double>("lo");
+    QTest::addColumn<double>("hi");
+    QTest::addColumn<double>("validation_x");
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("within 0 to 1") << 0.5 << "5" << 0.0 << 1.0 << 95.0;
+    QTest::newRow("2.5 stretches up") << 2.5 << "5" << 0.0 << 2.5 << 95.0;
+    QTest::newRow("-0.3 stretches down") << -0.3 << "5" << -0.3 << 1.0 << 95.0;
+    QTest::newRow("infinite") << inf << "5" << 0.0 << 1.0 << 95.0;
+    QTest::newRow("not a number") << std::nan("") << "5" << 0.0 << 1.0 << 95.0;
+    QTest::newRow("overlap 0 puts Validation on Training") << 0.5 << "0" << 0.0 << 1.0 << 90.0;
+  }
+  void markers_span_the_predicted_values() {
+    QFETCH(double, extreme);
+    QFETCH(QString, overlap);
+    QFETCH(double, lo);
+    QFETCH(double, hi);
+    QFETCH(double, validation_x);
+    prepare_run(1, 1);
+    auto& window = form();
+    window.BitBtn2Click();
+    window.Edit32->setText(overlap);
+    std::vector<std::vector<double>> predictions{std::vector<double>(120, 0.25)};
+    predictions[0][7] = extreme;
+    window.PlotPredictionCurves(predictions);
+
+    QCOMPARE(points_of(window.Chart1, 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
+    QCOMPARE(points_of(window.Chart1, 6), (QList<QPointF>{{validation_x, lo}, {validation_x, hi}}));
+    const auto curve = points_of(window.Chart1, 1);
+    QCOMPARE(curve.size(), std::isfinite(extreme) ? 120 : 119);
+    QCOMPARE(curve.last(), QPointF(119.0, 0.25));
   }
 
   void abort_answered_no_then_yes() {
