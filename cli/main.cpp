@@ -418,29 +418,10 @@ std::optional<Failure> load_series(const std::string& path, const char* role,
   }
   // The window reads such lines as best it can; a script wants to hear about them.
   if (const DoubtfulLine& doubtful = file.doubtful; doubtful.problem != LineProblem::none) {
-    const std::string line = "line " + std::to_string(doubtful.line);
-    const std::string shown = " (\"" + doubtful.excerpt + "\")";
-    switch (doubtful.problem) {
-      case LineProblem::nul_byte:
-        return Failure{kExitDataProblem,
-                       name + " is not a text file: " + line + " holds a NUL byte" + shown};
-      case LineProblem::too_long:
-        return Failure{kExitDataProblem,
-                       name + ": " + line + " holds " + std::to_string(doubtful.length) +
-                           " characters, more than the " + std::to_string(kMaxLineLength) +
-                           " a line may hold; give one value per line" + shown};
-      case LineProblem::lone_return:
-        return Failure{kExitDataProblem,
-                       name + ": " + line +
-                           " holds a carriage return that does not end it; save the file with "
-                           "LF or CR LF line ends" +
-                           shown};
-      case LineProblem::no_number:
-        return Failure{kExitDataProblem,
-                       name + ": " + line + " does not start with a decimal number" + shown};
-      case LineProblem::none:
-        break;
-    }
+    const std::string what = describe_doubtful_line(doubtful);
+    return Failure{kExitDataProblem, doubtful.problem == LineProblem::nul_byte
+                                         ? name + " is not a text file: " + what
+                                         : name + ": " + what};
   }
   grid = make_grid(file.values, first_time);
   for (std::size_t row = 0; row < grid.rows(); ++row) {

@@ -559,33 +559,76 @@ void TForm1::clear_preview_series(int index) {
 void TForm1::BitBtn3Click() {
   const auto path = choose_file();
   if (!path) return;
-  auto file = frontend::read_data_file(QFile::encodeName(*path).toStdString());
-  if (file.error != frontend::DataFileError::none) {
-    dialogs_.message(this, QString::fromLatin1(kFileCannotBeOpened));
-    return;
-  }
-  grid_model(StringGrid1)->load(frontend::make_grid(file.values, 0));
+  const auto file = read_series(*path);
+  if (!file) return;
+  grid_model(StringGrid1)->load(frontend::make_grid(file->values, 0));
   TrainingLoaded = true;
   set_validation_group_open(true);
   grid_model(StringGrid2)->clear_cells();
   clear_preview_series(1);
+  warn_about_doubtful_file(*path, *file);
 }
 
 void TForm1::BitBtn4Click() {
   if (!BitBtn4->isEnabled()) return;  // locked until a training series is loaded
   const auto path = choose_file();
   if (!path) return;
-  auto file = frontend::read_data_file(QFile::encodeName(*path).toStdString());
-  if (file.error != frontend::DataFileError::none) {
-    dialogs_.message(this, QString::fromLatin1(kFileCannotBeOpened));
-    return;
-  }
+  const auto file = read_series(*path);
+  if (!file) return;
   const auto training_rows = static_cast<std::int64_t>(grid_cells(StringGrid1).rows());
-  grid_model(StringGrid2)->load(frontend::make_grid(file.values, training_rows));
+  grid_model(StringGrid2)->load(frontend::make_grid(file->values, training_rows));
   ValidationLoaded = true;
   const auto overlap =
       frontend::detect_overlap(grid_cells(StringGrid1).value, grid_cells(StringGrid2).value);
   Edit32->setText(QString::number(overlap));
+  warn_about_doubtful_file(*path, *file);
+}
+
+std::optional<frontend::DataFileResult> TForm1::read_series(const QString& path) {
+  auto file = frontend::read_data_file(QFile::encodeName(path).toStdString());
+  if (file.error != frontend::DataFileError::none) {
+    dialogs_.message(this, QString::fromLatin1(kFileCannotBeOpened));
+    return std::nullopt;
+  }
+  // A binary file is no series: nothing of it is loaded.
+  if (file.doubtful.problem == frontend::LineProblem::nul_byte) {
+    dialogs_.message(this, QStringLiteral("\"%1\" is not a text file: %2. Nothing was loaded.")
+                               .arg(QFileInfo(path).fileName(),
+                                    QString::fromStdString(
+                                        frontend::describe_doubtful_line(file.doubtful))));
+    return std::nullopt;
+  }
+  return file;
+}
+
+// A file the format reads only in part is loaded as the format reads it, and
+// the user is told which line was not a plain value.
+void TForm1::warn_about_doubtful_file(const QString& path, const frontend::DataFileResult& file) {
+  const QString name = QFileInfo(path).fileName();
+  if (file.values.empty()) {
+    dialogs_.message(this, QStringLiteral("\"%1\" holds no values.").arg(name));
+    return;
+  }
+  const char* consequence = nullptr;
+  switch (file.doubtful.problem) {
+    case frontend::LineProblem::too_long:
+      consequence = "Only its first 255 characters were read.";
+      break;
+    case frontend::LineProblem::lone_return:
+      consequence = "The text around it was read as one line.";
+      break;
+    case frontend::LineProblem::no_number:
+      consequence = "It was read as 0.";
+      break;
+    case frontend::LineProblem::nul_byte:
+    case frontend::LineProblem::none:
+      return;
+  }
+  dialogs_.message(this, QStringLiteral("\"%1\": %2. %3")
+                             .arg(name,
+                                  QString::fromStdString(
+                                      frontend::describe_doubtful_line(file.doubtful)),
+                                  QString::fromLatin1(consequence)));
 }
 
 void TForm1::Button1Click() {

@@ -255,6 +255,10 @@ class TForm1 final : public QMainWindow {
                        int left, int top, int width, FieldCheck check);
 
   std::optional<QString> choose_file();
+  // Reads a data file for a load; nothing (after telling the user) when it
+  // cannot be opened or is not a text file.
+  std::optional<frontend::DataFileResult> read_series(const QString& path);
+  void warn_about_doubtful_file(const QString& path, const frontend::DataFileResult& file);
   void write_remembered_folder() const;
   void set_validation_group_open(bool open);
   void clear_preview_series(int index);

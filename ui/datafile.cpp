@@ -101,6 +101,26 @@ DoubtfulLine find_doubtful_line(std::string_view text) {
   return doubtful;
 }
 
+std::string describe_doubtful_line(const DoubtfulLine& doubtful) {
+  const std::string line = "line " + std::to_string(doubtful.line);
+  const std::string shown = " (\"" + doubtful.excerpt + "\")";
+  switch (doubtful.problem) {
+    case LineProblem::nul_byte:
+      return line + " holds a NUL byte" + shown;
+    case LineProblem::too_long:
+      return line + " holds " + std::to_string(doubtful.length) + " characters, more than the " +
+             std::to_string(kMaxLineLength) + " a line may hold; give one value per line" + shown;
+    case LineProblem::lone_return:
+      return line + " holds a carriage return that does not end it; save the file with LF or CR " +
+             "LF line ends" + shown;
+    case LineProblem::no_number:
+      return line + " does not start with a decimal number" + shown;
+    case LineProblem::none:
+      break;
+  }
+  return {};
+}
+
 DataFileResult read_data_file(const std::string& path) {
   FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (file.fd < 0) return failure(DataFileError::cannot_open, errno);

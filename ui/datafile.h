@@ -39,6 +39,10 @@ struct DataFileResult {
   DoubtfulLine doubtful;       // the first line the format reads only in part
 };
 
+// The doubtful line in words, e.g. `line 2 does not start with a decimal number
+// ("nan")`; empty for LineProblem::none.
+[[nodiscard]] std::string describe_doubtful_line(const DoubtfulLine& doubtful);
+
 // Reads a data file: LF or CR LF line ends, Ctrl-Z ends the text, empty lines
 // skipped, a line longer than 255 characters yields one point from its first
 // 255 characters, the value of a line is its leading number.

@@ -82,16 +82,24 @@ class DataLoadingTest : public QObject {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("times");
     QTest::addColumn<QStringList>("values");
-    QTest::newRow("empty line skipped")
-        << QByteArray("1\n\n2\n") << QStringList{"0", "1"} << QStringList{"1", "2"};
-    QTest::newRow("CR LF, no final line end")
-        << QByteArray("1\r\n\r\n2") << QStringList{"0", "1"} << QStringList{"1", "2"};
+    QTest::addColumn<QStringList>("messages");  // a line read only in part is pointed out
+    QTest::newRow("empty line skipped") << QByteArray("1\n\n2\n") << QStringList{"0", "1"}
+                                        << QStringList{"1", "2"} << QStringList();
+    QTest::newRow("CR LF, no final line end") << QByteArray("1\r\n\r\n2") << QStringList{"0", "1"}
+                                              << QStringList{"1", "2"} << QStringList();
     QTest::newRow("leading number of each line")
         << QByteArray("  3.5abc\nabc\n   \n1 2\n") << QStringList{"0", "1", "2", "3"}
-        << QStringList{"3.5", "0", "0", "1"};
+        << QStringList{"3.5", "0", "0", "1"}
+        << QStringList{"\"training.txt\": line 2 does not start with a decimal number (\"abc\"). "
+                       "It was read as 0."};
+    QTest::newRow("over-long line") << QByteArray("1\n" + QByteArray(300, '7') + "\n")
+                                    << QStringList{"0", "1"} << QStringList{"1", "7.77778E254"}
+                                    << QStringList{"\"training.txt\": line 2 holds 300 characters, "
+                                                   "more than the 255 a line may hold; give one "
+                                                   "value per line (\"" + QString(24, '7')};
     QTest::newRow("six significant digits, INF")
         << QByteArray("0.12345678\n1e400\n") << QStringList{"0", "1"}
-        << QStringList{"0.123457", "INF"};
+        << QStringList{"0.123457", "INF"} << QStringList();
   }
   void training_load_fills_the_grid() {
     QFETCH(QByteArray, content);
@@ -102,7 +110,21 @@ class DataLoadingTest : public QObject {
     QCOMPARE(column(training(), 1), values);
     QVERIFY(form_->form1.TrainingLoaded);
     verify_validation_group(true);
-    QCOMPARE(form_->dialogs.messages, QStringList());
+    QFETCH(QStringList, messages);
+    QCOMPARE(form_->dialogs.messages.size(), messages.size());
+    for (int i = 0; i < messages.size(); ++i) {
+      QVERIFY2(form_->dialogs.messages[i].startsWith(messages[i]),
+               qPrintable(form_->dialogs.messages[i]));
+    }
+  }
+
+  void binary_file_is_not_loaded() {
+    load_training("1\n2\n");
+    load_training(QByteArray("\x7f" "ELF\0\x01\n3\n", 9));
+    QCOMPARE(column(training(), 1), (QStringList{"1", "2"}));
+    QCOMPARE(form_->dialogs.messages,
+             QStringList{"\"training.txt\" is not a text file: line 1 holds a NUL byte "
+                         "(\"\\x7FELF\\x00\\x01\"). Nothing was loaded."});
   }
 
   void validation_times_follow_the_training_rows() {
