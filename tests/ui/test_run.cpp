@@ -330,6 +330,30 @@ class RunTest : public QObject {
     verify_idle();
   }
 
+  // Late in a long run the window still answers between generations.
+  void stop_and_resume_late_in_a_long_run() {
+    prepare_run(300, 1);
+    auto& window = form();
+    int paused_at = -1;
+    int resumed = 0;
+    after_each_generation([&](int g) {
+      if (g != 290 || paused_at >= 0) return;
+      window.BitBtn1->click();
+      paused_at = g;
+      QTimer::singleShot(30, &window, [&] {
+        QVERIFY(window.RunPaused);
+        QCOMPARE(window.ProgressBar1->value(), 290);  // nothing ran while paused
+        window.BitBtn1->click();
+        ++resumed;
+      });
+    });
+    window.BitBtn2Click();
+    QCOMPARE(paused_at, 290);
+    QCOMPARE(resumed, 1);
+    QCOMPARE(points_of(window.Chart2, 0).size(), 300);
+    verify_idle();
+  }
+
   // A Stop that arrives while the last generation is shown must not leave the
   // next run paused or the button reading "Resume".
   void stop_during_the_last_generation_leaves_no_pause_behind() {
