@@ -1,10 +1,6 @@
 // quarvel-cli run as a subprocess: option errors, exit statuses and a short
 // end-to-end run whose files are checked against the output format.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -16,81 +12,29 @@
 #include <vector>
 
 #include "numbertext.h"
-
-extern char** environ;
+#include "support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using Result = quarvel::testing::CliResult;
+using quarvel::testing::read_file;
 
 std::string example(const std::string& name) {
   return (fs::path(QUARVEL_EXAMPLES) / name).string();
 }
 
-class CliTest : public ::testing::Test {
+class CliTest : public quarvel::testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("quarvel-cli-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string write(const std::string& name, const std::string& content) const {
-    std::ofstream(folder_ / name, std::ios::binary) << content;
-    return (folder_ / name).string();
-  }
-
-  // Runs quarvel-cli with `arguments`, its output streams captured in files.
   Result run(const std::vector<std::string>& arguments) const {
-    std::vector<std::string> all{QUARVEL_CLI};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string out_path = (folder_ / "stdout.txt").string();
-    const std::string err_path = (folder_ / "stderr.txt").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
-    Result result;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-      ADD_FAILURE() << "cannot start " << QUARVEL_CLI;
-      return result;
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
-    return result;
+    return quarvel::testing::run_program(QUARVEL_CLI, folder_, arguments);
   }
 
   std::vector<std::string> sunspots() const {
     return {"--training", example("sunspots-training.txt"), "--validation",
             example("sunspots-validation.txt")};
   }
-
-  fs::path folder_;
 };
 
 TEST_F(CliTest, HelpAndVersion) {

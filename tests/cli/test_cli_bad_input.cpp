@@ -1,10 +1,6 @@
 // quarvel-cli given files and folders it cannot use: each is refused with one
 // "error: ..." line and its exit status, before any output file is written.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,71 +9,20 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;  // -1 when the process did not exit (a crash)
-  std::string out;
-  std::string err;
-};
+using Result = quarvel::testing::CliResult;
+using quarvel::testing::read_file;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-class CliBadInputTest : public ::testing::Test {
+class CliBadInputTest : public quarvel::testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("quarvel-cli-bad-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+  Result run(const std::vector<std::string>& arguments) const {
+    return quarvel::testing::run_program(QUARVEL_CLI, folder_, arguments);
   }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string write(const std::string& name, const std::string& content) const {
-    std::ofstream(folder_ / name, std::ios::binary) << content;
-    return (folder_ / name).string();
-  }
-
-  Result run(std::vector<std::string> arguments) const {
-    arguments.insert(arguments.begin(), QUARVEL_CLI);
-    std::vector<char*> argv;
-    for (std::string& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string out_path = (folder_ / "stdout.txt").string();
-    const std::string err_path = (folder_ / "stderr.txt").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
-    Result result;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-      ADD_FAILURE() << "cannot start " << QUARVEL_CLI;
-      return result;
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
-    fs::remove(out_path);
-    fs::remove(err_path);
-    return result;
-  }
-
-  fs::path folder_;
 };
 
 std::string values(int count) {

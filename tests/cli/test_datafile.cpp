@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "datafile.h"
+#include "support.h"
 
 namespace quarvel::frontend {
 namespace {
@@ -57,23 +58,7 @@ TEST(DataText, LongLineGivesOnePointFromItsFirst255Characters) {
   EXPECT_EQ(parse_data_text(exactly + "\r\n"), (std::vector<double>{12345678}));
 }
 
-class DataFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("quarvel-datafile-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  std::string write(const std::string& name, const std::string& content) {
-    const fs::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path.string();
-  }
-  fs::path folder_;
-};
+class DataFileTest : public quarvel::testing::ScratchFolderTest {};
 
 TEST_F(DataFileTest, ReadsAFileAndReportsWhatCannotBeRead) {
   const DataFileResult good = read_data_file(write("series.txt", "1\r\n\r\n2.5\r\n"));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "outputfile.h"
+#include "support.h"
 
 namespace quarvel::frontend {
 namespace {
@@ -30,27 +31,15 @@ TEST(OutputFile, EmptyCellsWriteTheSeparatorAlone) {
   EXPECT_EQ(output_file_text({}, {}), "");
 }
 
-class AtomicWriteTest : public ::testing::Test {
+class AtomicWriteTest : public quarvel::testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("quarvel-output-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  static std::string read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  static std::string read(const fs::path& path) { return quarvel::testing::read_file(path); }
   std::vector<std::string> entries() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder_))
       names.push_back(entry.path().filename().string());
     return names;
   }
-  fs::path folder_;
 };
 
 TEST_F(AtomicWriteTest, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
