@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
@@ -377,10 +378,9 @@ void fit_population_models(Engine& engine, std::int32_t population) {
         to_fit[i]->model()->canonical = to_fit[i]->model()->serial;
       }
     };
-    if (to_fit.size() >= kParallelFitMinimum / 4) {
-      std::jthread helper(work, std::ref(engine.fit_workspaces[1]));
-      work(engine.fit_workspaces[0]);
-    } else {
+    {
+      std::optional<std::jthread> helper;  // a second thread only for a level worth it
+      if (to_fit.size() >= kParallelFitMinimum / 4) helper.emplace(work, std::ref(engine.fit_workspaces[1]));
       work(engine.fit_workspaces[0]);
     }
     for (const auto& [model, source] : copies) copy_fit(*model, *source);
