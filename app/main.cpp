@@ -1,13 +1,11 @@
-// The desktop program: one engine, the main window, its secondary windows.
+// The desktop program: one engine and the main window, which owns the rest.
 #include <QApplication>
 
-#include "Application.h"
-#include "Graphwindow.h"
-#include "Unit1.h"
-#include "Unit5.h"
-#include "Unit6.h"
-#include "UserDialogs.h"
-#include "engine.h"
+#include "engine/engine.h"
+#include "ui/Application.h"
+#include "ui/MainWindow.h"
+#include "ui/QtUserDialogs.h"
+#include "ui/style.h"
 
 int main(int argc, char* argv[]) {
   quarvel::ui::Application application(argc, argv);
@@ -18,14 +16,7 @@ int main(int argc, char* argv[]) {
 
   quarvel::Engine engine;
   quarvel::ui::QtUserDialogs dialogs;
-  quarvel::ui::TForm1 form1(engine, dialogs);
-
-  // Created hidden after the main window; they close with it.
-  auto* graph_form = new quarvel::ui::TGraphForm(&form1);
-  auto* form5 = new quarvel::ui::TForm5(&form1);
-  auto* form6 = new quarvel::ui::TForm6(&form1);
-  form1.set_secondary_windows(graph_form, form5, form6);
-
-  form1.show();
+  quarvel::ui::MainWindow window(engine, dialogs);
+  window.show();
   return QApplication::exec();
 }

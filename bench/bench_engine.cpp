@@ -5,12 +5,12 @@
 #include <random>
 #include <string>
 
-#include "datafile.h"
-#include "engine.h"
-#include "fitting.h"
-#include "generations.h"
-#include "prediction.h"
-#include "runsettings.h"
+#include "frontend/datafile.h"
+#include "engine/engine.h"
+#include "engine/fitting.h"
+#include "engine/generations.h"
+#include "engine/prediction.h"
+#include "frontend/startrun.h"
 
 using namespace quarvel;
 
@@ -107,8 +107,9 @@ void start_default_run(Engine& engine, const std::string& name) {
   const frontend::GridColumns validation_grid =
       frontend::make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
   frontend::SettingsTexts settings;
-  settings.overlap = std::to_string(frontend::detect_overlap(training_grid.value, validation_grid.value));
-  const auto outcome = frontend::start_run(engine, training_grid, validation_grid, settings, 1);
+  settings.set(frontend::Setting::overlap,
+               std::to_string(frontend::detect_overlap(training_grid.value, validation_grid.value)));
+  const auto outcome = frontend::start_run(engine, training_grid, validation_grid, settings);
   if (outcome.error != frontend::StartError::none) throw std::runtime_error(outcome.message);
 }
 

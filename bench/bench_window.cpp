@@ -1,40 +1,28 @@
-// The per-generation display of the main window: ShowGenerationResults on the
-// Mackey-Glass example (1319 points) with four populations, offscreen, with
-// the repaint it triggers. It must stay far below a generation's own time.
+// The per-generation display of the main window: a generation's results shown
+// on the Mackey-Glass example (1319 points) with four populations, offscreen,
+// with the repaint it triggers. It must stay far below a generation's own time.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QTabWidget>
 #include <memory>
 #include <string>
 
-#include "Gp.h"
-#include "GridModel.h"
-#include "Unit1.h"
-#include "Unit5.h"
-#include "Unit6.h"
-#include "UserDialogs.h"
-#include "datafile.h"
-#include "engine.h"
-#include "generations.h"
-#include "runsettings.h"
+#include "engine/engine.h"
+#include "frontend/datafile.h"
+#include "frontend/generationstep.h"
+#include "frontend/startrun.h"
+#include "support/FakeDialogs.h"
+#include "ui/HistoryChartWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/ProblemTab.h"
+#include "ui/ResultHistories.h"
+#include "ui/ResultsView.h"
 
 using namespace quarvel;
 
 namespace {
-
-// Nobody to ask: every box is answered at once.
-class SilentDialogs final : public ui::UserDialogs {
- public:
-  void message(QWidget*, const QString&) override {}
-  void error(QWidget*, const QString&) override {}
-  bool ask_yes_no(QWidget*, const QString&, const QString&) override { return false; }
-  std::optional<QString> open_file(QWidget*, const QString&) override { return std::nullopt; }
-  std::optional<QString> save_file(QWidget*, const QString&) override { return std::nullopt; }
-  void splash_delay(int) override {}
-  void open_url(const QString&) override {}
-  void end_process(int) override {}
-};
 
 QApplication& application() {
   static int argc = 1;
@@ -57,32 +45,39 @@ void BM_ShowGenerationResults(benchmark::State& state) {
       frontend::make_grid(validation.values, static_cast<std::int64_t>(training.values.size()));
 
   auto engine = std::make_unique<Engine>();
-  SilentDialogs dialogs;
-  ui::TForm1 form(*engine, dialogs);
-  form.set_secondary_windows(nullptr, new ui::TForm5(&form), new ui::TForm6(&form));
-  form.grid_model(form.StringGrid1)->load(training_grid);
+  ui::testing::FakeDialogs dialogs;
+  ui::MainWindow window(*engine, dialogs);
+  window.problem_tab().show_training_series(training_grid);
 
   frontend::SettingsTexts settings;
-  settings.generations = "50";
-  for (auto& page : settings.populations) page.population_size = "200";
-  const auto outcome = frontend::start_run(*engine, training_grid, validation_grid, settings, 4);
+  settings.set(frontend::Setting::generations, "50");
+  settings.set(frontend::Setting::populations, "4");
+  settings.set(frontend::Setting::population_size, "200");
+  const auto outcome = frontend::start_run(*engine, training_grid, validation_grid, settings);
   if (outcome.error != frontend::StartError::none || engine->data.point_count != 1319) {
     state.SkipWithError("the example did not start");
     return;
   }
-  generation_step(*engine, 0);
+  frontend::GenerationResults results;
+  frontend::run_generation(*engine, 0, results);
 
-  form.show();
-  form.PageControl1->setCurrentWidget(form.TabSheet4);
-  ui::ResultHistories histories(4, 50, engine->data.point_count);
-  form.ResetResultCharts();
-  form.PrepareResultsView();
+  window.show();
+  window.tabs().setCurrentWidget(&window.results_view());
+  ui::ResultHistories histories(4, 50);
+  window.results_view().start_run_display(
+      std::span<const double>(engine->data.values.data(), 1319), 4, 50);
   QApplication::processEvents();
 
   int g = 0;
   for (auto _ : state) {
-    form.ShowGenerationResults(histories, g);
-    form.ProcessPendingMessages();  // as the run loop does before the next generation
+    results.generation = g;
+    histories.record(results);
+    window.results_view().show_generation(results, histories, 50, window.prediction_markers());
+    window.fitness_window().plot_histories(histories.validation_mse, histories.mse, g + 1);
+    window.gene_length_window().plot_histories(histories.best_nodes, histories.average_nodes,
+                                               g + 1);
+    // As the run loop does before the next generation.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     g = (g + 1) % 50;
   }
 }

@@ -1,10 +1,10 @@
-#include "breeding.h"
+#include "engine/breeding.h"
 
 #include <algorithm>
 
-#include "engine.h"
-#include "selection.h"
-#include "treegen.h"
+#include "engine/engine.h"
+#include "engine/selection.h"
+#include "engine/treegen.h"
 
 namespace quarvel {
 

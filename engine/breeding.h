@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "treeops.h"
+#include "engine/treeops.h"
 
 namespace quarvel {
 

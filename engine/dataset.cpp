@@ -1,4 +1,4 @@
-#include "dataset.h"
+#include "engine/dataset.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,11 +7,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "dataset.h"
-#include "matrix.h"
-#include "parameters.h"
-#include "random.h"
-#include "treeops.h"
+#include "engine/dataset.h"
+#include "engine/matrix.h"
+#include "engine/parameters.h"
+#include "engine/random.h"
+#include "engine/treeops.h"
 
 namespace quarvel {
 

@@ -1,8 +1,8 @@
-#include "fastfit.h"
+#include "engine/fastfit.h"
 
 #include <cstring>
 
-#include "regressors.h"
+#include "engine/regressors.h"
 
 namespace quarvel::fastfit {
 

@@ -1,4 +1,4 @@
-#include "fitting.h"
+#include "engine/fitting.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,10 +8,10 @@
 #include <thread>
 #include <unordered_map>
 
-#include "engine.h"
-#include "fastfit.h"
-#include "jacobi.h"
-#include "regressors.h"
+#include "engine/engine.h"
+#include "engine/fastfit.h"
+#include "engine/jacobi.h"
+#include "engine/regressors.h"
 
 namespace quarvel {
 

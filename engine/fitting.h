@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "treeops.h"
+#include "engine/treeops.h"
 
 namespace quarvel {
 

@@ -1,13 +1,13 @@
-#include "generations.h"
+#include "engine/generations.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "breeding.h"
-#include "engine.h"
-#include "population.h"
-#include "treeio.h"
+#include "engine/breeding.h"
+#include "engine/engine.h"
+#include "engine/population.h"
+#include "engine/treeio.h"
 
 namespace quarvel {
 

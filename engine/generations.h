@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "treeops.h"
+#include "engine/treeops.h"
 
 namespace quarvel {
 

@@ -1,6 +1,6 @@
-#include "matrix.h"
+#include "engine/matrix.h"
 
-#include "jacobi.h"
+#include "engine/jacobi.h"
 
 #include <cmath>
 #include <cstdio>

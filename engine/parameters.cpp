@@ -1,9 +1,9 @@
-#include "parameters.h"
+#include "engine/parameters.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine.h"
+#include "engine/engine.h"
 
 namespace quarvel {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "treeops.h"
+#include "engine/treeops.h"
 
 namespace quarvel {
 

@@ -1,8 +1,8 @@
-#include "population.h"
+#include "engine/population.h"
 
-#include "engine.h"
-#include "fitting.h"
-#include "treegen.h"
+#include "engine/engine.h"
+#include "engine/fitting.h"
+#include "engine/treegen.h"
 
 namespace quarvel {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "treeops.h"
+#include "engine/treeops.h"
 
 namespace quarvel {
 

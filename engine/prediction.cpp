@@ -1,9 +1,9 @@
-#include "prediction.h"
+#include "engine/prediction.h"
 
 #include <algorithm>
 
-#include "engine.h"
-#include "regressors.h"
+#include "engine/engine.h"
+#include "engine/regressors.h"
 
 namespace quarvel {
 

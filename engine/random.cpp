@@ -1,4 +1,4 @@
-#include "random.h"
+#include "engine/random.h"
 
 namespace quarvel {
 

@@ -1,9 +1,9 @@
-#include "selection.h"
+#include "engine/selection.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine.h"
+#include "engine/engine.h"
 
 namespace quarvel {
 

@@ -1,6 +1,6 @@
-#include "treegen.h"
+#include "engine/treegen.h"
 
-#include "engine.h"
+#include "engine/engine.h"
 
 namespace quarvel {
 

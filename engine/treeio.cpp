@@ -1,8 +1,8 @@
-#include "treeio.h"
+#include "engine/treeio.h"
 
 #include <cstdio>
 
-#include "engine.h"
+#include "engine/engine.h"
 
 namespace quarvel {
 

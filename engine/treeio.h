@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "treeops.h"
+#include "engine/treeops.h"
 
 namespace quarvel {
 

@@ -1,10 +1,10 @@
-#include "treeops.h"
+#include "engine/treeops.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "engine.h"
-#include "fitting.h"
+#include "engine/engine.h"
+#include "engine/fitting.h"
 
 namespace quarvel {
 

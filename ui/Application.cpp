@@ -1,4 +1,4 @@
-#include "Application.h"
+#include "ui/Application.h"
 
 #include <QMessageBox>
 #include <exception>

@@ -1,4 +1,4 @@
-// The two-column string grid behind StringGrid1..6: time (or index) texts and
+// The two-column string grid of the data and output grids: time (or index) texts and
 // value texts, one pair per row. It keeps the cells as frontend::GridColumns so
 // that the data path reads them without a copy per cell and a 40000-row load
 // is one model reset.
@@ -6,7 +6,7 @@
 
 #include <QAbstractTableModel>
 
-#include "datafile.h"
+#include "frontend/datafile.h"
 
 namespace quarvel::ui {
 

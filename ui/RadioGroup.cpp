@@ -1,4 +1,4 @@
-#include "RadioGroup.h"
+#include "ui/RadioGroup.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>
@@ -17,11 +17,11 @@ RadioGroup::RadioGroup(const QString& title, const QStringList& items, const QRe
   place_buttons();
 }
 
-int RadioGroup::itemIndex() const {
+int RadioGroup::item_index() const {
   return group_->checkedId();
 }
 
-void RadioGroup::setItemIndex(int index) {
+void RadioGroup::set_item_index(int index) {
   if (auto* radio = group_->button(index)) radio->setChecked(true);
 }
 

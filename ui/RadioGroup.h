@@ -17,12 +17,12 @@ class RadioGroup final : public QGroupBox {
   RadioGroup(const QString& title, const QStringList& items, const QRect& geometry,
              QWidget* parent);
 
-  [[nodiscard]] int itemIndex() const;
-  void setItemIndex(int index);
+  [[nodiscard]] int item_index() const;
+  void set_item_index(int index);
   [[nodiscard]] QRadioButton* button(int index) const;
 
  signals:
-  // A button was clicked by the user (not emitted by setItemIndex).
+  // A button was clicked by the user (not emitted by set_item_index).
   void clicked();
 
  protected:

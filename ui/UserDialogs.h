@@ -1,6 +1,6 @@
 // The few places where the windows talk to the user or the desktop through
 // modal boxes, the file dialog, the splash wait, the browser and process end.
-// TForm1 takes an implementation in its constructor, so tests can answer for
+// The main window takes an implementation in its constructor, so tests can answer for
 // the user and read the exact texts shown.
 #pragma once
 
@@ -33,19 +33,6 @@ class UserDialogs {
   virtual void open_url(const QString& address) = 0;
   // Ends the process at once with `status`.
   virtual void end_process(int status) = 0;
-};
-
-// The real thing: QMessageBox, QFileDialog, QDesktopServices.
-class QtUserDialogs final : public UserDialogs {
- public:
-  void message(QWidget* parent, const QString& text) override;
-  void error(QWidget* parent, const QString& text) override;
-  bool ask_yes_no(QWidget* parent, const QString& caption, const QString& text) override;
-  std::optional<QString> open_file(QWidget* parent, const QString& folder) override;
-  std::optional<QString> save_file(QWidget* parent, const QString& folder) override;
-  void splash_delay(int milliseconds) override;
-  void open_url(const QString& address) override;
-  [[noreturn]] void end_process(int status) override;
 };
 
 }  // namespace quarvel::ui

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support.h"
+#include "support/scratch.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "dataset.h"
+#include "engine/dataset.h"
 
 using namespace quarvel;
 

@@ -5,13 +5,13 @@
 #include <functional>
 #include <set>
 
-#include "breeding.h"
-#include "fitting.h"
-#include "generations.h"
-#include "population.h"
-#include "prediction.h"
-#include "selection.h"
-#include "support.h"
+#include "engine/breeding.h"
+#include "engine/fitting.h"
+#include "engine/generations.h"
+#include "engine/population.h"
+#include "engine/prediction.h"
+#include "engine/selection.h"
+#include "support/engine_fixtures.h"
 
 using namespace quarvel;
 using namespace quarvel::testing;

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <random>
 
-#include "fitting.h"
-#include "generations.h"
-#include "support.h"
+#include "engine/fitting.h"
+#include "engine/generations.h"
+#include "support/engine_fixtures.h"
 
 using namespace quarvel;
 using namespace quarvel::testing;

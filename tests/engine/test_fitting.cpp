@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "fitting.h"
-#include "support.h"
+#include "engine/fitting.h"
+#include "support/engine_fixtures.h"
 
 using namespace quarvel;
 using namespace quarvel::testing;

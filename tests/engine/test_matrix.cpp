@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "matrix.h"
+#include "engine/matrix.h"
 
 using namespace quarvel;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "engine.h"
+#include "engine/engine.h"
 
 using namespace quarvel;
 

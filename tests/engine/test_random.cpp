@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "random.h"
+#include "engine/random.h"
 
 using namespace quarvel;
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "breeding.h"
-#include "population.h"
-#include "support.h"
-#include "treegen.h"
+#include "engine/breeding.h"
+#include "engine/population.h"
+#include "support/engine_fixtures.h"
+#include "engine/treegen.h"
 
 using namespace quarvel;
 using namespace quarvel::testing;

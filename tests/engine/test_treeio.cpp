@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support.h"
-#include "treeio.h"
+#include "support/engine_fixtures.h"
+#include "engine/treeio.h"
 
 using namespace quarvel;
 using namespace quarvel::testing;

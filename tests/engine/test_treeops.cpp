@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "fitting.h"
-#include "support.h"
+#include "engine/fitting.h"
+#include "support/engine_fixtures.h"
 
 using namespace quarvel;
 using namespace quarvel::testing;

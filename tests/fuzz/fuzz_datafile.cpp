@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "datafile.h"
-#include "numbertext.h"
+#include "frontend/datafile.h"
+#include "frontend/numbertext.h"
 
 using quarvel::frontend::kMaxLineLength;
 using quarvel::frontend::leading_number;

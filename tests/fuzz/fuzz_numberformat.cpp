@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "numbertext.h"
+#include "frontend/numbertext.h"
 
 using quarvel::frontend::format_general;
 using quarvel::frontend::parse_number;

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "numbertext.h"
+#include "frontend/numbertext.h"
 
 using quarvel::frontend::parse_number;
 using quarvel::frontend::parse_whole_number;

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "datafile.h"
+#include "frontend/datafile.h"
 
 using quarvel::frontend::detect_overlap;
 

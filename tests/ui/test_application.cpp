@@ -4,7 +4,7 @@
 #include <QtTest>
 #include <stdexcept>
 
-#include "Application.h"
+#include "ui/Application.h"
 
 namespace {
 

@@ -12,11 +12,12 @@
 #include <QtTest>
 #include <memory>
 
-#include "FakeDialogs.h"
-#include "GridModel.h"
+#include "support/TestWindow.h"
+#include "ui/GridModel.h"
 
+using quarvel::frontend::Setting;
 using quarvel::ui::GridModel;
-using quarvel::ui::testing::Form;
+using quarvel::ui::testing::TestWindow;
 using quarvel::ui::testing::write_file;
 
 namespace {
@@ -43,38 +44,38 @@ class DataLoadingTest : public QObject {
  private:
   QTemporaryDir settings_folder_;
   QTemporaryDir data_folder_;
-  std::unique_ptr<Form> form_;
+  std::unique_ptr<TestWindow> window_;
 
-  GridModel* training() const { return form_->form1.grid_model(form_->form1.StringGrid1); }
-  GridModel* validation() const { return form_->form1.grid_model(form_->form1.StringGrid2); }
+  GridModel* training() const { return window_->training_model(); }
+  GridModel* validation() const { return window_->validation_model(); }
 
   void load_training(const QByteArray& content) {
-    form_->dialogs.file_answers.push_back(write_file(data_folder_, "training.txt", content));
-    form_->form1.BitBtn3Click();
+    window_->dialogs.file_answers.push_back(write_file(data_folder_, "training.txt", content));
+    window_->window.load_training_series();
   }
   void load_validation(const QByteArray& content) {
-    form_->dialogs.file_answers.push_back(write_file(data_folder_, "validation.txt", content));
-    form_->form1.BitBtn4Click();
+    window_->dialogs.file_answers.push_back(write_file(data_folder_, "validation.txt", content));
+    window_->window.load_validation_series();
   }
   void verify_validation_group(bool open) {
-    auto& form = form_->form1;
-    QCOMPARE(form.BitBtn4->isEnabled(), open);
-    QCOMPARE(form.Label17->isEnabled(), open);
-    QCOMPARE(form.Label23->isEnabled(), open);
-    QCOMPARE(form.LoadValidationData1->isEnabled(), open);
+    auto& w = *window_;
+    QCOMPARE(w.button("load_validation_button")->isEnabled(), open);
+    QCOMPARE(w.part<QLabel>("validation_time_label")->isEnabled(), open);
+    QCOMPARE(w.part<QLabel>("validation_value_label")->isEnabled(), open);
+    QCOMPARE(w.action("load_validation_action")->isEnabled(), open);
   }
 
  private slots:
   void initTestCase() { quarvel::ui::testing::prepare_application(settings_folder_); }
-  void init() { form_ = std::make_unique<Form>(); }
-  void cleanup() { form_.reset(); }
+  void init() { window_ = std::make_unique<TestWindow>(); }
+  void cleanup() { window_.reset(); }
 
   void grids_start_with_five_empty_rows_and_a_locked_validation_group() {
     QCOMPARE(training()->rowCount(), 5);
     QCOMPARE(validation()->rowCount(), 5);
     QCOMPARE(column(training(), 1), QStringList(5, QString()));
-    QVERIFY(!form_->form1.TrainingLoaded);
-    QVERIFY(!form_->form1.ValidationLoaded);
+    QVERIFY(!window_->window.problem_tab().training_loaded());
+    QVERIFY(!window_->window.problem_tab().validation_loaded());
     verify_validation_group(false);
   }
 
@@ -108,13 +109,13 @@ class DataLoadingTest : public QObject {
     load_training(content);
     QCOMPARE(column(training(), 0), times);
     QCOMPARE(column(training(), 1), values);
-    QVERIFY(form_->form1.TrainingLoaded);
+    QVERIFY(window_->window.problem_tab().training_loaded());
     verify_validation_group(true);
     QFETCH(QStringList, messages);
-    QCOMPARE(form_->dialogs.messages.size(), messages.size());
+    QCOMPARE(window_->dialogs.messages.size(), messages.size());
     for (int i = 0; i < messages.size(); ++i) {
-      QVERIFY2(form_->dialogs.messages[i].startsWith(messages[i]),
-               qPrintable(form_->dialogs.messages[i]));
+      QVERIFY2(window_->dialogs.messages[i].startsWith(messages[i]),
+               qPrintable(window_->dialogs.messages[i]));
     }
   }
 
@@ -122,7 +123,7 @@ class DataLoadingTest : public QObject {
     load_training("1\n2\n");
     load_training(QByteArray("\x7f" "ELF\0\x01\n3\n", 9));
     QCOMPARE(column(training(), 1), (QStringList{"1", "2"}));
-    QCOMPARE(form_->dialogs.messages,
+    QCOMPARE(window_->dialogs.messages,
              QStringList{"\"training.txt\" is not a text file: line 1 holds a NUL byte "
                          "(\"\\x7FELF\\x00\\x01\"). Nothing was loaded."});
   }
@@ -137,7 +138,7 @@ class DataLoadingTest : public QObject {
     QCOMPARE(validation()->rowCount(), 30);
     QCOMPARE(validation()->cell(0, 0), QStringLiteral("120"));
     QCOMPARE(validation()->cell(0, 29), QStringLiteral("149"));
-    QVERIFY(form_->form1.ValidationLoaded);
+    QVERIFY(window_->window.problem_tab().validation_loaded());
   }
 
   void validation_load_sets_the_overlap_data() {
@@ -154,30 +155,30 @@ class DataLoadingTest : public QObject {
     QFETCH(QString, overlap);
     load_training(lines({"1", "5", "6", "7"}));
     load_validation(lines(validation_values));
-    QCOMPARE(form_->form1.Edit32->text(), overlap);
+    QCOMPARE(window_->field(Setting::overlap)->text(), overlap);
   }
 
   void a_cancelled_dialog_changes_nothing() {
-    form_->dialogs.file_answers.push_back(std::nullopt);
-    form_->form1.BitBtn3Click();
-    QVERIFY(!form_->form1.TrainingLoaded);
+    window_->dialogs.file_answers.push_back(std::nullopt);
+    window_->window.load_training_series();
+    QVERIFY(!window_->window.problem_tab().training_loaded());
     verify_validation_group(false);
-    QCOMPARE(form_->dialogs.messages, QStringList());
+    QCOMPARE(window_->dialogs.messages, QStringList());
   }
 
   void a_file_that_cannot_be_opened_changes_nothing() {
     load_training(lines({"1", "2", "3"}));
     load_validation(lines({"3", "4"}));
-    const QString overlap = form_->form1.Edit32->text();
-    for (const auto handler :
-         {&quarvel::ui::TForm1::BitBtn3Click, &quarvel::ui::TForm1::BitBtn4Click}) {
-      form_->dialogs.file_answers.push_back(data_folder_.filePath("missing.txt"));
-      (form_->form1.*handler)();
+    const QString overlap = window_->field(Setting::overlap)->text();
+    for (const auto handler : {&quarvel::ui::MainWindow::load_training_series,
+                               &quarvel::ui::MainWindow::load_validation_series}) {
+      window_->dialogs.file_answers.push_back(data_folder_.filePath("missing.txt"));
+      (window_->window.*handler)();
     }
-    QCOMPARE(form_->dialogs.messages, QStringList(2, QStringLiteral("File cannot be opend.")));
+    QCOMPARE(window_->dialogs.messages, QStringList(2, QStringLiteral("File cannot be opend.")));
     QCOMPARE(column(training(), 1), (QStringList{"1", "2", "3"}));
     QCOMPARE(column(validation(), 1), (QStringList{"3", "4"}));
-    QCOMPARE(form_->form1.Edit32->text(), overlap);
+    QCOMPARE(window_->field(Setting::overlap)->text(), overlap);
     verify_validation_group(true);
   }
 
@@ -186,27 +187,27 @@ class DataLoadingTest : public QObject {
     load_training(QByteArray("\n\n"));
     QCOMPARE(training()->rowCount(), 1);
     QCOMPARE(training()->cell(1, 0), QStringLiteral("typed"));
-    QVERIFY(form_->form1.TrainingLoaded);
+    QVERIFY(window_->window.problem_tab().training_loaded());
   }
 
   void clears_empty_cells_and_lock_the_validation_group() {
     load_training(lines({"1", "2", "3"}));
     load_validation(lines({"4", "5"}));
-    form_->form1.Button3Click();
+    window_->window.problem_tab().clear_validation_series();
     QCOMPARE(column(validation(), 1), QStringList(2, QString()));
     verify_validation_group(true);
 
     load_validation(lines({"4", "5"}));
-    form_->form1.Button1Click();
+    window_->window.problem_tab().clear_training_series();
     QCOMPARE(training()->rowCount(), 3);
     QCOMPARE(column(training(), 0), QStringList(3, QString()));
     QCOMPARE(column(validation(), 1), QStringList(2, QString()));
     verify_validation_group(false);
-    QVERIFY(form_->form1.TrainingLoaded);  // the flags only ever go from false to true
-    QVERIFY(form_->form1.ValidationLoaded);
+    QVERIFY(window_->window.problem_tab().training_loaded());  // the flags only ever go from false to true
+    QVERIFY(window_->window.problem_tab().validation_loaded());
 
-    form_->form1.BitBtn4Click();  // locked: no dialog
-    QCOMPARE(form_->dialogs.dialog_folders.size(), 3);
+    window_->window.load_validation_series();  // locked: no dialog
+    QCOMPARE(window_->dialogs.dialog_folders.size(), 3);
   }
 
   void reloading_training_empties_the_validation_cells() {
@@ -215,18 +216,18 @@ class DataLoadingTest : public QObject {
     load_training(lines({"7", "8"}));
     QCOMPARE(validation()->rowCount(), 3);
     QCOMPARE(column(validation(), 1), QStringList(3, QString()));
-    QVERIFY(form_->form1.ValidationLoaded);
+    QVERIFY(window_->window.problem_tab().validation_loaded());
   }
 
   void start_checks_the_loaded_data() {
-    auto& form = form_->form1;
+    auto& w = *window_;
     // The messages of one Start, which must also bring "Problem Configuration" to the front.
     const auto start = [&] {
-      form.PageControl1->setCurrentWidget(form.TabSheet4);
-      form_->dialogs.messages.clear();
-      form.BitBtn2Click();
-      if (form.PageControl1->currentWidget() != form.TabSheet1) return QStringList{"wrong tab"};
-      return form_->dialogs.messages;
+      w.window.tabs().setCurrentWidget(w.results_tab());
+      window_->dialogs.messages.clear();
+      w.window.start_or_abort_run();
+      if (w.window.tabs().currentWidget() != w.problem_tab()) return QStringList{"wrong tab"};
+      return window_->dialogs.messages;
     };
     QCOMPARE(start(), QStringList{"You must load data set for training before GP run."});
     load_training(lines({"1", "2", "3"}));
@@ -237,27 +238,27 @@ class DataLoadingTest : public QObject {
     load_training(lines({"1", "2", "3"}));  // empties the validation cells
     QCOMPARE(start(), QStringList{"Loaded Validation Data contains Invalid Value."});
     load_validation(lines({"3", "4"}));
-    form.Button1Click();
+    w.window.problem_tab().clear_training_series();
     QCOMPARE(start(), QStringList{"Loaded Training Data contains Invalid Value."});
   }
 
   void menu_shortcuts_reach_the_loads_from_any_tab() {
-    auto& form = form_->form1;
-    form.show();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.PageControl1->setCurrentWidget(form.TabSheet4);
-    form_->dialogs.file_answers.push_back(write_file(data_folder_, "t.txt", lines({"1", "2"})));
-    QTest::keyClick(&form, Qt::Key_T, Qt::ControlModifier);
-    QVERIFY(form.TrainingLoaded);
-    form_->dialogs.file_answers.push_back(write_file(data_folder_, "v.txt", lines({"2", "3"})));
-    QTest::keyClick(&form, Qt::Key_V, Qt::ControlModifier);
-    QVERIFY(form.ValidationLoaded);
-    QCOMPARE(form.Edit32->text(), QStringLiteral("1"));
+    auto& w = *window_;
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w.window));
+    w.window.tabs().setCurrentWidget(w.results_tab());
+    window_->dialogs.file_answers.push_back(write_file(data_folder_, "t.txt", lines({"1", "2"})));
+    QTest::keyClick(&w.window, Qt::Key_T, Qt::ControlModifier);
+    QVERIFY(w.window.problem_tab().training_loaded());
+    window_->dialogs.file_answers.push_back(write_file(data_folder_, "v.txt", lines({"2", "3"})));
+    QTest::keyClick(&w.window, Qt::Key_V, Qt::ControlModifier);
+    QVERIFY(w.window.problem_tab().validation_loaded());
+    QCOMPARE(w.field(Setting::overlap)->text(), QStringLiteral("1"));
 
-    form.BitBtn2->setEnabled(false);  // Ctrl+S works whatever the Start button's state
-    form.Button1Click();
-    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(form_->dialogs.messages, QStringList{"Loaded Training Data contains Invalid Value."});
+    w.start_button()->setEnabled(false);  // Ctrl+S works whatever the Start button's state
+    w.window.problem_tab().clear_training_series();
+    QTest::keyClick(&w.window, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(window_->dialogs.messages, QStringList{"Loaded Training Data contains Invalid Value."});
   }
 
   void preview_plots_the_grids_against_their_times() {
@@ -265,39 +266,39 @@ class DataLoadingTest : public QObject {
     load_validation(lines({"4", "5"}));
     training()->set_cell(1, 1, QString());             // a row with an empty value is left out
     training()->set_cell(0, 2, QStringLiteral("10"));  // times need not increase evenly
-    for (int press = 0; press < 2; ++press) form_->form1.Button2Click();  // not doubled
-    QCOMPARE(points(form_->graph_form->series(0)), (QList<QPointF>{{0, 1.5}, {10, 3.5}}));
-    QCOMPARE(points(form_->graph_form->series(1)), (QList<QPointF>{{3, 4}, {4, 5}}));
-    QVERIFY(form_->graph_form->isVisible());
-    QCOMPARE(form_->graph_form->series(0)->name(), QStringLiteral("Training Data"));
-    QCOMPARE(form_->graph_form->series(1)->name(), QStringLiteral("Validation Data"));
-    QCOMPARE(form_->dialogs.errors, QStringList());
+    for (int press = 0; press < 2; ++press) window_->window.draw_data_plot();  // not doubled
+    QCOMPARE(points(window_->window.data_plot_window().series(0)), (QList<QPointF>{{0, 1.5}, {10, 3.5}}));
+    QCOMPARE(points(window_->window.data_plot_window().series(1)), (QList<QPointF>{{3, 4}, {4, 5}}));
+    QVERIFY(window_->window.data_plot_window().isVisible());
+    QCOMPARE(window_->window.data_plot_window().series(0)->name(), QStringLiteral("Training Data"));
+    QCOMPARE(window_->window.data_plot_window().series(1)->name(), QStringLiteral("Validation Data"));
+    QCOMPARE(window_->dialogs.errors, QStringList());
   }
 
   void preview_stops_at_a_cell_that_is_not_a_number() {
     load_training(lines({"1", "2", "3"}));
     training()->set_cell(1, 1, QStringLiteral("1,5"));
-    form_->form1.Button2Click();
-    QCOMPARE(form_->dialogs.errors, QStringList{"'1,5' is not a floating point number."});
-    QCOMPARE(points(form_->graph_form->series(0)), (QList<QPointF>{{0, 1}}));
-    QVERIFY(!form_->graph_form->isVisible());
+    window_->window.draw_data_plot();
+    QCOMPARE(window_->dialogs.errors, QStringList{"'1,5' is not a floating point number."});
+    QCOMPARE(points(window_->window.data_plot_window().series(0)), (QList<QPointF>{{0, 1}}));
+    QVERIFY(!window_->window.data_plot_window().isVisible());
   }
 
   void loads_and_clears_empty_the_preview_series() {
     load_training(lines({"1", "2"}));
     load_validation(lines({"3", "4"}));
-    form_->form1.Button2Click();
+    window_->window.draw_data_plot();
     load_validation(lines({"5", "6"}));  // a validation load leaves the preview alone
-    QCOMPARE(points(form_->graph_form->series(1)).size(), 2);
-    form_->form1.Button3Click();
-    QVERIFY(points(form_->graph_form->series(1)).isEmpty());
-    QCOMPARE(points(form_->graph_form->series(0)).size(), 2);
-    form_->form1.Button2Click();
+    QCOMPARE(points(window_->window.data_plot_window().series(1)).size(), 2);
+    window_->window.problem_tab().clear_validation_series();
+    QVERIFY(points(window_->window.data_plot_window().series(1)).isEmpty());
+    QCOMPARE(points(window_->window.data_plot_window().series(0)).size(), 2);
+    window_->window.draw_data_plot();
     load_training(lines({"1", "2"}));
-    QVERIFY(points(form_->graph_form->series(1)).isEmpty());
-    QCOMPARE(points(form_->graph_form->series(0)).size(), 2);
-    form_->form1.Button1Click();
-    QVERIFY(points(form_->graph_form->series(0)).isEmpty());
+    QVERIFY(points(window_->window.data_plot_window().series(1)).isEmpty());
+    QCOMPARE(points(window_->window.data_plot_window().series(0)).size(), 2);
+    window_->window.problem_tab().clear_training_series();
+    QVERIFY(points(window_->window.data_plot_window().series(0)).isEmpty());
   }
 };
 

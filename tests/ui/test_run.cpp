@@ -21,22 +21,20 @@
 #include <limits>
 #include <memory>
 
-#include "Charts.h"
-#include "FakeDialogs.h"
-#include "Gp.h"
-#include "GridModel.h"
-#include "RadioGroup.h"
-#include "generations.h"
-#include "numbertext.h"
-#include "outputfile.h"
-#include "prediction.h"
-#include "runsettings.h"
+#include "frontend/generationstep.h"
+#include "frontend/numbertext.h"
+#include "frontend/outputfile.h"
+#include "frontend/startrun.h"
+#include "support/TestWindow.h"
+#include "ui/HistoryChartWindow.h"
+#include "ui/RunDriver.h"
 
 using quarvel::ui::ButtonKind;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
-using quarvel::ui::TForm1;
-using quarvel::ui::testing::Form;
+using quarvel::frontend::Setting;
+using quarvel::ui::MainWindow;
+using quarvel::ui::testing::TestWindow;
 using quarvel::ui::testing::write_file;
 
 namespace {
@@ -102,35 +100,31 @@ struct Reference {
   std::vector<std::string> tree_text;
 };
 
-Reference reference_run(const TForm1& form, int populations) {
+Reference reference_run(const MainWindow& window) {
   auto engine = std::make_unique<quarvel::Engine>();
-  const auto outcome = quarvel::frontend::start_run(*engine, form.grid_cells(form.StringGrid1),
-                                                    form.grid_cells(form.StringGrid2),
-                                                    form.settings_texts(), populations);
+  const auto outcome = quarvel::frontend::start_run(
+      *engine, window.problem_tab().training_cells(), window.problem_tab().validation_cells(),
+      window.settings_texts());
   Reference reference;
   if (outcome.error != quarvel::frontend::StartError::none) return reference;
-  const auto count = static_cast<std::size_t>(populations);
+  const auto count = static_cast<std::size_t>(engine->population_count);
   for (auto* table : {&reference.mdl, &reference.mse, &reference.validation_mse,
                       &reference.best_nodes, &reference.average_nodes}) {
     table->resize(count);
   }
   reference.prediction.resize(count);
   reference.tree_text.resize(count);
-  auto& report = engine->report;
+  quarvel::frontend::GenerationResults results;
   for (int g = 0; g < engine->parameters.number_of_generations; ++g) {
-    quarvel::generation_step(*engine, g);
-    for (int p = 0; p < populations; ++p) {
-      const auto i = static_cast<std::size_t>(p);
-      quarvel::report_best_tree(*engine, report, p);
-      quarvel::fill_prediction(*engine, report, p);
-      quarvel::report_run_figures(*engine, report, p);
+    quarvel::frontend::run_generation(*engine, g, results);
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto& report = results.populations[i];
       reference.mdl[i] << report.best_mdl;
-      reference.mse[i] << report.best_sn2;
+      reference.mse[i] << report.best_mse;
       reference.validation_mse[i] << report.validation_mse;
       reference.best_nodes[i] << report.best_node_count;
       reference.average_nodes[i] << report.average_node_count;
-      reference.prediction[i].assign(report.prediction.begin(),
-                                     report.prediction.begin() + engine->data.point_count);
+      reference.prediction[i] = report.prediction;
       reference.tree_text[i] = report.tree_text;
     }
   }
@@ -145,28 +139,28 @@ class RunTest : public QObject {
  private:
   QTemporaryDir settings_folder_;
   QTemporaryDir data_folder_;
-  std::unique_ptr<Form> form_;
+  std::unique_ptr<TestWindow> window_;
 
-  TForm1& form() { return form_->form1; }
-  GridModel* grid(QTableView* view) { return form().grid_model(view); }
+  MainWindow& window() { return window_->window; }
 
   void load(const QByteArray& training, const QByteArray& validation) {
-    form_->dialogs.file_answers.push_back(write_file(data_folder_, "training.txt", training));
-    form().BitBtn3Click();
-    form_->dialogs.file_answers.push_back(write_file(data_folder_, "validation.txt", validation));
-    form().BitBtn4Click();
+    window_->dialogs.file_answers.push_back(write_file(data_folder_, "training.txt", training));
+    window().load_training_series();
+    window_->dialogs.file_answers.push_back(write_file(data_folder_, "validation.txt", validation));
+    window().load_validation_series();
   }
 
   // Small runs: a wave of 90 + 30 points, populations of 40 with an elite of 2.
   void prepare_run(int generations, int populations) {
+    auto& w = *window_;
     load(wave(0, 90), wave(90, 30));
-    form().Edit2->setText(QString::number(generations));
-    form().ComboBox1->setEditText(QString::number(populations));
-    form().ComboBox1Change();
-    for (QLineEdit* size : {form().Edit1, form().Edit12, form().Edit17, form().Edit24}) {
+    w.field(Setting::generations)->setText(QString::number(generations));
+    w.population_count_box()->setEditText(QString::number(populations));
+    w.window.populations_tab().apply_population_count();
+    for (QLineEdit* size : {w.field(Setting::population_size, 0), w.field(Setting::population_size, 1), w.field(Setting::population_size, 2), w.field(Setting::population_size, 3)}) {
       size->setText(QStringLiteral("40"));
     }
-    for (QLineEdit* elite : {form().Edit7, form().Edit11, form().Edit19, form().Edit26}) {
+    for (QLineEdit* elite : {w.field(Setting::elite, 0), w.field(Setting::elite, 1), w.field(Setting::elite, 2), w.field(Setting::elite, 3)}) {
       elite->setText(QStringLiteral("2"));
     }
   }
@@ -174,66 +168,67 @@ class RunTest : public QObject {
   // `action` runs with the index of each generation as soon as the window has
   // shown it, from inside the run's own message processing.
   void after_each_generation(std::function<void(int)> action) {
-    connect(form().Memo1, &QPlainTextEdit::textChanged, &form(), [this, action] {
-      QTimer::singleShot(0, &form(), [this, action] { action(form().ProgressBar1->value()); });
+    connect(window_->best_trees_text(), &QPlainTextEdit::textChanged, &window(), [this, action] {
+      QTimer::singleShot(0, &window(),
+                         [this, action] { action(window_->progress_bar()->value()); });
     });
   }
 
   void verify_idle() {
-    auto& window = form();
-    QVERIFY(!window.run_in_progress());
-    QVERIFY(window.BitBtn2->isEnabled());
-    QCOMPARE(quarvel::ui::button_kind(window.BitBtn2), ButtonKind::ok);
-    QCOMPARE(window.BitBtn2->text(), QStringLiteral("Start"));
-    QVERIFY(!window.BitBtn1->isEnabled());
-    QCOMPARE(quarvel::ui::button_kind(window.BitBtn1), ButtonKind::no);
-    QCOMPARE(window.BitBtn1->text(), QStringLiteral("Stop"));
-    QVERIFY(!window.RunPaused);
-    QVERIFY(!window.AbortRequested);
-    QCOMPARE(window.ProgressBar1->value(), 0);
-    for (QLabel* label : {window.Label31, window.Label48, window.Label82, window.Label83}) {
+    auto& w = *window_;
+    QVERIFY(!w.window.run_driver().running());
+    QVERIFY(w.start_button()->isEnabled());
+    QCOMPARE(w.start_button()->kind(), ButtonKind::ok);
+    QCOMPARE(w.start_button()->text(), QStringLiteral("Start"));
+    QVERIFY(!w.stop_button()->isEnabled());
+    QCOMPARE(w.stop_button()->kind(), ButtonKind::no);
+    QCOMPARE(w.stop_button()->text(), QStringLiteral("Stop"));
+    QVERIFY(!w.window.run_driver().paused());
+    QVERIFY(!w.window.run_driver().abort_requested());
+    QCOMPARE(w.progress_bar()->value(), 0);
+    for (QLabel* label : {w.progress_label(0), w.progress_label(1), w.progress_label(2), w.progress_label(3)}) {
       QCOMPARE(label->text(), QStringLiteral("Not running"));
     }
   }
 
  private slots:
   void initTestCase() { quarvel::ui::testing::prepare_application(settings_folder_); }
-  void init() { form_ = std::make_unique<Form>(); }
-  void cleanup() { form_.reset(); }
+  void init() { window_ = std::make_unique<TestWindow>(); }
+  void cleanup() { window_.reset(); }
 
   void a_window_run_gives_the_results_of_the_shared_start_path() {
     prepare_run(4, 2);
-    const Reference reference = reference_run(form(), 2);
+    const Reference reference = reference_run(window());
     QCOMPARE(reference.mdl.size(), std::size_t{2});
-    auto& window = form();
+    auto& w = *window_;
     QStringList labels_after_last;
     bool running_state = false;
     after_each_generation([&](int g) {
-      running_state = window.run_in_progress() && !window.BitBtn2->isEnabled() &&
-                      quarvel::ui::button_kind(window.BitBtn2) == ButtonKind::abort &&
-                      window.BitBtn2->text() == QStringLiteral("Abort") &&
-                      !window.BitBtn2->icon().isNull() && window.BitBtn1->isEnabled() &&
-                      window.BitBtn1->text() == "Stop";
+      running_state = w.window.run_driver().running() && !w.start_button()->isEnabled() &&
+                      w.start_button()->kind() == ButtonKind::abort &&
+                      w.start_button()->text() == QStringLiteral("Abort") &&
+                      !w.start_button()->icon().isNull() && w.stop_button()->isEnabled() &&
+                      w.stop_button()->text() == "Stop";
       if (g == 3) {
-        labels_after_last = QStringList{window.Label31->text(), window.Label48->text()};
+        labels_after_last = QStringList{w.progress_label(0)->text(), w.progress_label(1)->text()};
       }
     });
-    window.PageControl1->setCurrentWidget(window.TabSheet1);
-    window.BitBtn2Click();
+    w.window.tabs().setCurrentWidget(w.problem_tab());
+    w.window.start_or_abort_run();
 
     QVERIFY(running_state);
-    QCOMPARE(window.PageControl1->currentWidget(), window.TabSheet4);
+    QCOMPARE(w.window.tabs().currentWidget(), w.results_tab());
     verify_idle();
-    QCOMPARE(form_->dialogs.messages, QStringList());
+    QCOMPARE(window_->dialogs.messages, QStringList());
     const QString progress = kIdeographicSpace + QStringLiteral("4 / 4");
     QCOMPARE(labels_after_last,
              (QStringList{QStringLiteral("No1:") + progress, QStringLiteral("No2:") + progress}));
-    QVERIFY(window.Label48->isVisible() || !window.isVisible());
-    QVERIFY(!window.Label48->isHidden());
-    QVERIFY(window.Label82->isHidden());
-    QVERIFY(window.Label83->isHidden());
-    QCOMPARE(window.ProgressBar1->maximum(), 4);
-    for (QLabel* label : {window.Label31, window.Label48, window.Label82, window.Label83}) {
+    QVERIFY(w.progress_label(1)->isVisible() || !w.window.isVisible());
+    QVERIFY(!w.progress_label(1)->isHidden());
+    QVERIFY(w.progress_label(2)->isHidden());
+    QVERIFY(w.progress_label(3)->isHidden());
+    QCOMPARE(w.progress_bar()->maximum(), 4);
+    for (QLabel* label : {w.progress_label(0), w.progress_label(1), w.progress_label(2), w.progress_label(3)}) {
       label->setText(QStringLiteral("No4:") + kIdeographicSpace + QStringLiteral("999 / 999"));
       QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->objectName()));
     }
@@ -247,35 +242,35 @@ class RunTest : public QObject {
     };
     for (int p = 0; p < 2; ++p) {
       const auto i = static_cast<std::size_t>(p);
-      verify_history(window.Chart2, p, reference.mdl[i]);
-      verify_history(window.Chart3, p, reference.mse[i]);
-      verify_history(form_->form5->Chart2, 2 * p, reference.validation_mse[i]);
-      verify_history(form_->form5->Chart2, 2 * p + 1, reference.mse[i]);
-      verify_history(form_->form6->Chart3, 2 * p, reference.best_nodes[i]);
-      verify_history(form_->form6->Chart3, 2 * p + 1, reference.average_nodes[i]);
+      verify_history(w.mdl_chart(), p, reference.mdl[i]);
+      verify_history(w.mse_chart(), p, reference.mse[i]);
+      verify_history(w.window.fitness_window().chart_view(), 2 * p, reference.validation_mse[i]);
+      verify_history(w.window.fitness_window().chart_view(), 2 * p + 1, reference.mse[i]);
+      verify_history(w.window.gene_length_window().chart_view(), 2 * p, reference.best_nodes[i]);
+      verify_history(w.window.gene_length_window().chart_view(), 2 * p + 1, reference.average_nodes[i]);
     }
-    QVERIFY(points_of(window.Chart2, 2).isEmpty());
+    QVERIFY(points_of(w.mdl_chart(), 2).isEmpty());
 
     // The last generation's predictions: curves and output grids.
     const int n = 120;
     for (int p = 0; p < 2; ++p) {
       const auto& prediction = reference.prediction[static_cast<std::size_t>(p)];
       QCOMPARE(static_cast<int>(prediction.size()), n);
-      const auto curve = points_of(window.Chart1, p + 1);
+      const auto curve = points_of(w.prediction_chart(), p + 1);
       QCOMPARE(x_values(curve), indices(n));
       QCOMPARE(y_values(curve), QList<double>(prediction.begin(), prediction.end()));
       const auto cells = quarvel::frontend::output_cells(prediction);
-      QTableView* output = p == 0 ? window.StringGrid3 : window.StringGrid4;
-      QCOMPARE(column(grid(output), 0), texts(cells.index));
-      QCOMPARE(column(grid(output), 1), texts(cells.value));
+      const GridModel* output = w.output_model(p);
+      QCOMPARE(column(output, 0), texts(cells.index));
+      QCOMPARE(column(output, 1), texts(cells.value));
     }
-    QCOMPARE(column(grid(window.StringGrid3), 0).first(), QStringLiteral("0"));
-    QCOMPARE(grid(window.StringGrid5)->rowCount(), n);  // absent populations: N empty rows
-    QCOMPARE(column(grid(window.StringGrid5), 1), QStringList(n, QString()));
-    QVERIFY(points_of(window.Chart1, 3).isEmpty());
+    QCOMPARE(column(w.output_model(0), 0).first(), QStringLiteral("0"));
+    QCOMPARE(w.output_model(2)->rowCount(), n);  // absent populations: N empty rows
+    QCOMPARE(column(w.output_model(2), 1), QStringList(n, QString()));
+    QVERIFY(points_of(w.prediction_chart(), 3).isEmpty());
 
     // "Real Data": the scaled series, 0 to 1.
-    const auto real = points_of(window.Chart1, 0);
+    const auto real = points_of(w.prediction_chart(), 0);
     QCOMPARE(x_values(real), indices(n));
     const QList<double> scaled = y_values(real);
     QCOMPARE(*std::min_element(scaled.begin(), scaled.end()), 0.0);
@@ -290,9 +285,9 @@ class RunTest : public QObject {
         hi = std::max(hi, value);
       }
     }
-    const int overlap = window.Edit32->text().toInt();
-    QCOMPARE(points_of(window.Chart1, 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
-    QCOMPARE(points_of(window.Chart1, 6),
+    const int overlap = w.field(Setting::overlap)->text().toInt();
+    QCOMPARE(points_of(w.prediction_chart(), 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
+    QCOMPARE(points_of(w.prediction_chart(), 6),
              (QList<QPointF>{{90.0 + overlap, lo}, {90.0 + overlap, hi}}));
 
     // The best trees, each under its population's heading.
@@ -302,55 +297,55 @@ class RunTest : public QObject {
               QString::fromStdString(reference.tree_text[static_cast<std::size_t>(p)]) +
               QStringLiteral("\n\n");
     }
-    QCOMPARE(window.Memo1->toPlainText(), text);
+    QCOMPARE(w.best_trees_text()->toPlainText(), text);
   }
 
   void stop_and_resume_between_generations() {
     prepare_run(5, 1);
-    auto& window = form();
+    auto& w = *window_;
     QStringList seen;
     int shown_while_paused = -1;
     after_each_generation([&](int g) {
       if (g != 1) return;
-      window.BitBtn1->click();
-      seen << window.BitBtn1->text() << window.BitBtn2->text();
-      QVERIFY(window.BitBtn2->isEnabled());
-      QCOMPARE(quarvel::ui::button_kind(window.BitBtn1), ButtonKind::ok);
-      QTimer::singleShot(50, &window, [&] {
-        shown_while_paused = static_cast<int>(points_of(window.Chart2, 0).size());
-        window.BitBtn1->click();
-        seen << window.BitBtn1->text() << QString::number(window.BitBtn2->isEnabled());
+      w.stop_button()->click();
+      seen << w.stop_button()->text() << w.start_button()->text();
+      QVERIFY(w.start_button()->isEnabled());
+      QCOMPARE(w.stop_button()->kind(), ButtonKind::ok);
+      QTimer::singleShot(50, &w.window, [&] {
+        shown_while_paused = static_cast<int>(points_of(w.mdl_chart(), 0).size());
+        w.stop_button()->click();
+        seen << w.stop_button()->text() << QString::number(w.start_button()->isEnabled());
       });
     });
-    window.BitBtn2Click();
+    w.window.start_or_abort_run();
 
     QCOMPARE(seen, (QStringList{"Resume", "Abort", "Stop", "0"}));
     QCOMPARE(shown_while_paused, 2);  // generations 0 and 1, nothing more while paused
-    QCOMPARE(points_of(window.Chart2, 0).size(), 5);
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 5);
     verify_idle();
   }
 
   // Late in a long run the window still answers between generations.
   void stop_and_resume_late_in_a_long_run() {
     prepare_run(300, 1);
-    auto& window = form();
+    auto& w = *window_;
     int paused_at = -1;
     int resumed = 0;
     after_each_generation([&](int g) {
       if (g != 290 || paused_at >= 0) return;
-      window.BitBtn1->click();
+      w.stop_button()->click();
       paused_at = g;
-      QTimer::singleShot(30, &window, [&] {
-        QVERIFY(window.RunPaused);
-        QCOMPARE(window.ProgressBar1->value(), 290);  // nothing ran while paused
-        window.BitBtn1->click();
+      QTimer::singleShot(30, &w.window, [&] {
+        QVERIFY(w.window.run_driver().paused());
+        QCOMPARE(w.progress_bar()->value(), 290);  // nothing ran while paused
+        w.stop_button()->click();
         ++resumed;
       });
     });
-    window.BitBtn2Click();
+    w.window.start_or_abort_run();
     QCOMPARE(paused_at, 290);
     QCOMPARE(resumed, 1);
-    QCOMPARE(points_of(window.Chart2, 0).size(), 300);
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 300);
     verify_idle();
   }
 
@@ -358,19 +353,19 @@ class RunTest : public QObject {
   // next run paused or the button reading "Resume".
   void stop_during_the_last_generation_leaves_no_pause_behind() {
     prepare_run(3, 1);
-    auto& window = form();
+    auto& w = *window_;
     bool stopped = false;
     after_each_generation([&](int g) {
       if (g == 2 && !stopped) {
         stopped = true;
-        window.BitBtn1->click();
+        w.stop_button()->click();
       }
     });
-    window.BitBtn2Click();
+    w.window.start_or_abort_run();
     QVERIFY(stopped);
     verify_idle();
-    window.BitBtn2Click();
-    QCOMPARE(points_of(window.Chart2, 0).size(), 3);
+    w.window.start_or_abort_run();
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 3);
     verify_idle();
   }
 
@@ -397,130 +392,132 @@ class RunTest : public QObject {
     QFETCH(double, hi);
     QFETCH(double, validation_x);
     prepare_run(1, 1);
-    auto& window = form();
-    window.BitBtn2Click();
-    window.Edit32->setText(overlap);
-    std::vector<std::vector<double>> predictions{std::vector<double>(120, 0.25)};
-    predictions[0][7] = extreme;
-    window.PlotPredictionCurves(predictions);
+    auto& w = *window_;
+    w.window.start_or_abort_run();
+    w.field(Setting::overlap)->setText(overlap);
+    quarvel::frontend::GenerationResults results;
+    results.populations.resize(1);
+    results.populations[0].prediction.assign(120, 0.25);
+    results.populations[0].prediction[7] = extreme;
+    w.window.results_view().plot_prediction_curves(results, w.window.prediction_markers());
 
-    QCOMPARE(points_of(window.Chart1, 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
-    QCOMPARE(points_of(window.Chart1, 6), (QList<QPointF>{{validation_x, lo}, {validation_x, hi}}));
-    const auto curve = points_of(window.Chart1, 1);
+    QCOMPARE(points_of(w.prediction_chart(), 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
+    QCOMPARE(points_of(w.prediction_chart(), 6), (QList<QPointF>{{validation_x, lo}, {validation_x, hi}}));
+    const auto curve = points_of(w.prediction_chart(), 1);
     QCOMPARE(curve.size(), std::isfinite(extreme) ? 120 : 119);
     QCOMPARE(curve.last(), QPointF(119.0, 0.25));
   }
 
   void abort_answered_no_then_yes() {
     prepare_run(6, 1);
-    auto& window = form();
+    auto& w = *window_;
     after_each_generation([&](int g) {
       if (g != 1) return;
-      window.BitBtn1->click();  // the button route to Abort leads through Stop
-      QTimer::singleShot(0, &window, [&] {
-        form_->dialogs.answer_yes = false;
-        window.BitBtn2->click();
-        QVERIFY(window.RunPaused);
-        QVERIFY(!window.AbortRequested);
-        form_->dialogs.answer_yes = true;
-        window.BitBtn2->click();
+      w.stop_button()->click();  // the button route to Abort leads through Stop
+      QTimer::singleShot(0, &w.window, [&] {
+        window_->dialogs.answer_yes = false;
+        w.start_button()->click();
+        QVERIFY(w.window.run_driver().paused());
+        QVERIFY(!w.window.run_driver().abort_requested());
+        window_->dialogs.answer_yes = true;
+        w.start_button()->click();
       });
     });
-    window.BitBtn2Click();
+    w.window.start_or_abort_run();
 
-    QCOMPARE(form_->dialogs.questions, (QStringList{kAbortQuestion, kAbortQuestion}));
-    QCOMPARE(points_of(window.Chart2, 0).size(), 2);  // generations 0 and 1 stay on display
-    QCOMPARE(grid(window.StringGrid3)->rowCount(), 120);
+    QCOMPARE(window_->dialogs.questions, (QStringList{kAbortQuestion, kAbortQuestion}));
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 2);  // generations 0 and 1 stay on display
+    QCOMPARE(w.output_model(0)->rowCount(), 120);
     verify_idle();
   }
 
   void ctrl_s_during_a_run_asks_to_abort_and_never_starts_another() {
     prepare_run(6, 1);
-    auto& window = form();
+    auto& w = *window_;
     int starts = 0;
-    connect(static_cast<QXYSeries*>(window.Chart1->chart()->series().at(0)),
-            &QXYSeries::pointsReplaced, &window, [&] { ++starts; });
+    connect(static_cast<QXYSeries*>(w.prediction_chart()->chart()->series().at(0)),
+            &QXYSeries::pointsReplaced, &w.window, [&] { ++starts; });
     bool asked = false;
     after_each_generation([&](int g) {
       if (g != 0 || asked) return;
       asked = true;
-      form_->dialogs.answer_yes = true;
-      window.StartGPRun1->trigger();
+      window_->dialogs.answer_yes = true;
+      w.action("start_action")->trigger();
     });
-    window.BitBtn2Click();
+    w.window.start_or_abort_run();
 
     QCOMPARE(starts, 1);
-    QCOMPARE(form_->dialogs.questions, QStringList{kAbortQuestion});
-    QCOMPARE(points_of(window.Chart2, 0).size(), 1);
+    QCOMPARE(window_->dialogs.questions, QStringList{kAbortQuestion});
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 1);
     verify_idle();
 
     // The next Start runs from a clean state: all generations.
-    form_->dialogs.answer_yes = false;
-    window.BitBtn2Click();
-    QCOMPARE(points_of(window.Chart2, 0).size(), 6);
+    window_->dialogs.answer_yes = false;
+    w.window.start_or_abort_run();
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 6);
     verify_idle();
   }
 
   void closing_the_window_ends_the_run_first() {
     prepare_run(6, 1);
-    auto& window = form();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto& w = *window_;
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
     bool refused = false;
     after_each_generation([&](int g) {
-      if (g == 1) refused = !window.close();
+      if (g == 1) refused = !w.window.close();
     });
-    window.BitBtn2Click();
+    w.window.start_or_abort_run();
 
     QVERIFY(refused);
-    QCOMPARE(points_of(window.Chart2, 0).size(), 2);
-    QVERIFY(!window.isVisible());
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 2);
+    QVERIFY(!w.window.isVisible());
     verify_idle();
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Venko"),
                     QStringLiteral("Regression"));
-    QCOMPARE(store.value(QStringLiteral("DIRECTORY/INIT")).toString(), window.remembered_folder());
-    QCOMPARE(window.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
+    QCOMPARE(store.value(QStringLiteral("DIRECTORY/INIT")).toString(), w.window.remembered_folder());
+    QCOMPARE(w.window.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
   }
 
   void keyboard_roles_of_the_button_kinds() {
     prepare_run(5, 1);
-    auto& window = form();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto& w = *window_;
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w.window));
     QStringList seen;
     after_each_generation([&](int g) {
       if (g == 0) {
-        QTest::keyClick(window.Memo1, Qt::Key_Escape);  // Stop is the cancel button
-        seen << window.BitBtn1->text();
-        QTimer::singleShot(0, &window, [&] {
-          QTest::keyClick(window.Memo1, Qt::Key_Return);  // Resume is the default button
-          seen << window.BitBtn1->text();
+        QTest::keyClick(w.best_trees_text(), Qt::Key_Escape);  // Stop is the cancel button
+        seen << w.stop_button()->text();
+        QTimer::singleShot(0, &w.window, [&] {
+          QTest::keyClick(w.best_trees_text(), Qt::Key_Return);  // Resume is the default button
+          seen << w.stop_button()->text();
         });
       }
     });
-    window.PageControl1->setCurrentWidget(window.TabSheet4);
-    window.Memo1->setFocus();
-    QTest::keyClick(window.Memo1, Qt::Key_Return);  // Start is the default button
+    w.window.tabs().setCurrentWidget(w.results_tab());
+    w.best_trees_text()->setFocus();
+    QTest::keyClick(w.best_trees_text(), Qt::Key_Return);  // Start is the default button
 
     QCOMPARE(seen, (QStringList{"Resume", "Stop"}));
-    QCOMPARE(points_of(window.Chart2, 0).size(), 5);
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 5);
     verify_idle();
   }
 
   void save_writes_the_grid_as_the_file_format_says() {
-    auto& window = form();
-    auto& dialogs = form_->dialogs;
+    auto& w = *window_;
+    auto& dialogs = window_->dialogs;
     const QString path = data_folder_.filePath(QStringLiteral("out.txt"));
 
     // Before any run: five rows of empty cells.
     dialogs.file_answers.push_back(path);
-    window.Button4Click();
+    w.window.save_output(0);
     QCOMPARE(read_all(path), QByteArray(",\r\n,\r\n,\r\n,\r\n,\r\n"));
     QCOMPARE(dialogs.save_dialog_folders.size(), 1);
     QCOMPARE(dialogs.dialog_folders.size(), 0);
 
     prepare_run(1, 2);
-    window.BitBtn2Click();
+    w.window.start_or_abort_run();
     const auto save = [&](QPushButton* button, const GridModel* model) {
       dialogs.file_answers.push_back(path);
       button->click();
@@ -532,25 +529,25 @@ class RunTest : public QObject {
       QVERIFY(read_all(path).startsWith("0,"));
       QVERIFY(read_all(path).contains("\r\n119,"));
     };
-    save(window.Button4, grid(window.StringGrid3));  // replaces the five-line file
-    save(window.Button5, grid(window.StringGrid4));
+    save(w.save_button(0), w.output_model(0));  // replaces the five-line file
+    save(w.save_button(1), w.output_model(1));
     QCOMPARE(dialogs.questions, QStringList());
     QCOMPARE(QDir(data_folder_.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 
     // Cancelled: the file stays as it is.
     const QByteArray before = read_all(path);
     dialogs.file_answers.push_back(std::nullopt);
-    window.Button4Click();
+    w.window.save_output(0);
     QCOMPARE(read_all(path), before);
     QCOMPARE(dialogs.messages, QStringList());
   }
 
   void a_failed_save_names_the_file_and_the_reason() {
-    auto& window = form();
-    auto& dialogs = form_->dialogs;
+    auto& w = *window_;
+    auto& dialogs = window_->dialogs;
     const QString missing = data_folder_.filePath(QStringLiteral("no such folder/out.txt"));
     dialogs.file_answers.push_back(missing);
-    window.Button4Click();
+    w.window.save_output(0);
     QCOMPARE(dialogs.messages.size(), 1);
     QVERIFY2(dialogs.messages[0].contains(missing), qPrintable(dialogs.messages[0]));
     QVERIFY2(dialogs.messages[0].contains(QStringLiteral("No such file or directory")),
@@ -561,11 +558,11 @@ class RunTest : public QObject {
     QFile::setPermissions(protected_file, QFile::ReadOwner);
     if (QFileInfo(protected_file).isWritable()) QSKIP("this user may write any file");
     dialogs.file_answers.push_back(protected_file);
-    window.Button4Click();
+    w.window.save_output(0);
     QCOMPARE(dialogs.messages.size(), 2);
     QVERIFY2(dialogs.messages[1].contains(protected_file), qPrintable(dialogs.messages[1]));
     QCOMPARE(read_all(protected_file), QByteArray("old\r\n"));
-    QCOMPARE(grid(window.StringGrid3)->rowCount(), 5);
+    QCOMPARE(w.output_model(0)->rowCount(), 5);
   }
 
   // Refused Starts: the message, the tab shown after it, and no run.
@@ -595,47 +592,47 @@ class RunTest : public QObject {
     QFETCH(QString, refusal);
     QFETCH(QString, message);
     QFETCH(bool, data_tab);
-    auto& window = form();
+    auto& w = *window_;
     prepare_run(3, 1);
     if (refusal.startsWith(QStringLiteral("overselect"))) {
       const bool second = refusal.endsWith(QLatin1Char('2'));
       if (second) {
-        window.ComboBox1->setEditText(QStringLiteral("2"));
-        window.ComboBox1Change();
+        w.population_count_box()->setEditText(QStringLiteral("2"));
+        w.window.populations_tab().apply_population_count();
       }
-      (second ? window.RadioGroup2 : window.RadioGroup1)->setItemIndex(1);
-      (second ? window.Edit12 : window.Edit1)->setText(QStringLiteral("999"));
+      (second ? w.selection_group(1) : w.selection_group(0))->set_item_index(1);
+      (second ? w.field(Setting::population_size, 1) : w.field(Setting::population_size, 0))->setText(QStringLiteral("999"));
     } else if (refusal == QStringLiteral("elite")) {
-      window.Edit7->setText(QStringLiteral("41"));
+      w.field(Setting::elite, 0)->setText(QStringLiteral("41"));
     } else if (refusal == QStringLiteral("unreadable")) {
-      window.Edit2->setText(QStringLiteral("ten"));
+      w.field(Setting::generations)->setText(QStringLiteral("ten"));
     } else if (refusal == QStringLiteral("equal")) {
       load("5\n5\n5\n", "5\n5\n");
     } else if (refusal == QStringLiteral("too many")) {
       load(QByteArray("1\n2\n").repeated(15000), QByteArray("3\n").repeated(10001));
     }
-    window.PageControl1->setCurrentWidget(window.TabSheet3);
-    window.BitBtn2Click();
+    w.window.tabs().setCurrentWidget(w.populations_tab());
+    w.window.start_or_abort_run();
 
-    QCOMPARE(form_->dialogs.messages.size(), 1);
-    QVERIFY2(form_->dialogs.messages[0].startsWith(message),
-             qPrintable(form_->dialogs.messages[0]));
-    QCOMPARE(window.PageControl1->currentWidget(), data_tab ? window.TabSheet1 : window.TabSheet3);
-    QVERIFY(window.engine().populations.empty());
-    QVERIFY(points_of(window.Chart1, 0).isEmpty());
-    QCOMPARE(form_->dialogs.end_statuses, std::vector<int>());
+    QCOMPARE(window_->dialogs.messages.size(), 1);
+    QVERIFY2(window_->dialogs.messages[0].startsWith(message),
+             qPrintable(window_->dialogs.messages[0]));
+    QCOMPARE(w.window.tabs().currentWidget(), data_tab ? w.problem_tab() : w.populations_tab());
+    QVERIFY(w.window.engine().populations.empty());
+    QVERIFY(points_of(w.prediction_chart(), 0).isEmpty());
+    QCOMPARE(window_->dialogs.end_statuses, std::vector<int>());
     verify_idle();
-    QVERIFY(window.TrainingLoaded && window.ValidationLoaded);
+    QVERIFY(w.window.problem_tab().training_loaded() && w.window.problem_tab().validation_loaded());
 
     // With the population size raised to 1000 the overselect page is accepted.
     if (refusal.startsWith(QStringLiteral("overselect"))) {
-      form_->dialogs.messages.clear();
-      (refusal.endsWith(QLatin1Char('2')) ? window.Edit12 : window.Edit1)
+      window_->dialogs.messages.clear();
+      (refusal.endsWith(QLatin1Char('2')) ? w.field(Setting::population_size, 1) : w.field(Setting::population_size, 0))
           ->setText(QStringLiteral("1000"));
-      window.Edit2->setText(QStringLiteral("1"));
-      window.BitBtn2Click();
-      QCOMPARE(form_->dialogs.messages, QStringList());
-      QCOMPARE(points_of(window.Chart2, 0).size(), 1);
+      w.field(Setting::generations)->setText(QStringLiteral("1"));
+      w.window.start_or_abort_run();
+      QCOMPARE(window_->dialogs.messages, QStringList());
+      QCOMPARE(points_of(w.mdl_chart(), 0).size(), 1);
     }
   }
 };

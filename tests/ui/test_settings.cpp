@@ -10,53 +10,48 @@
 #include <QtTest>
 #include <memory>
 
-#include "FakeDialogs.h"
-#include "RadioGroup.h"
+#include "support/TestWindow.h"
+#include "ui/RadioGroup.h"
 
-using quarvel::FITNESSPROP;
-using quarvel::GROW;
-using quarvel::RAMPED;
-using quarvel::TOURNAMENT;
-using quarvel::ui::testing::Form;
+using quarvel::frontend::Setting;
+using quarvel::ui::testing::TestWindow;
 
 class SettingsTest : public QObject {
   Q_OBJECT
 
  private:
   QTemporaryDir settings_folder_;
-  std::unique_ptr<Form> form_;
+  std::unique_ptr<TestWindow> window_;
 
-  QLineEdit* field(const char* name) {
-    auto* found = form_->form1.findChild<QLineEdit*>(QString::fromLatin1(name));
-    if (found == nullptr) qFatal("no field %s", name);
-    return found;
+  QLineEdit* field(const QString& name) {
+    return quarvel::ui::testing::child<QLineEdit>(&window_->window, name);
   }
 
-  void show_form() {
-    form_->form1.show();
-    QVERIFY(QTest::qWaitForWindowActive(&form_->form1));
+  void show_window() {
+    window_->window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window_->window));
   }
 
  private slots:
   void initTestCase() { quarvel::ui::testing::prepare_application(settings_folder_); }
-  void init() { form_ = std::make_unique<Form>(); }
-  void cleanup() { form_.reset(); }
+  void init() { window_ = std::make_unique<TestWindow>(); }
+  void cleanup() { window_.reset(); }
 
   void fields_start_with_their_defaults_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     const QList<QPair<const char*, const char*>> defaults{
-        {"Edit2", "50"},      {"Edit30", "1"},      {"Edit31", "100"},  {"Edit32", "119"},
-        {"Edit56", "0.0005"}, {"Edit57", "0.0003"}, {"Edit1", "1000"},  {"Edit4", "100"},
-        {"Edit3", "6"},       {"Edit7", "10"},      {"Edit13", "6"},    {"Edit14", "17"},
-        {"Edit58", "10"},     {"Edit33", "0.4"},    {"Edit34", "0.4"},  {"Edit35", "0"},
-        {"Edit36", "0.2"},    {"Edit12", "1000"},   {"Edit16", "100"},  {"Edit10", "6"},
-        {"Edit11", "10"},     {"Edit6", "6"},       {"Edit8", "17"},    {"Edit9", "10"},
-        {"Edit37", "0.4"},    {"Edit40", "0.2"},    {"Edit17", "1000"}, {"Edit15", "100"},
-        {"Edit18", "6"},      {"Edit19", "10"},     {"Edit20", "6"},    {"Edit21", "17"},
-        {"Edit22", "10"},     {"Edit43", "0"},      {"Edit24", "1000"}, {"Edit23", "100"},
-        {"Edit25", "6"},      {"Edit26", "10"},     {"Edit27", "6"},    {"Edit28", "17"},
-        {"Edit29", "10"},     {"Edit48", "0.2"}};
+        {"generations_edit", "50"},      {"seed_edit", "1"},      {"value_limit_edit", "100"},  {"overlap_edit", "119"},
+        {"weight_edit", "0.0005"}, {"weight_error_edit", "0.0003"}, {"population_size_edit_1", "1000"},  {"terminals_edit_1", "100"},
+        {"tournament_size_edit_1", "6"},       {"elite_edit_1", "10"},      {"depth_new_edit_1", "6"},    {"depth_crossover_edit_1", "17"},
+        {"depth_mutant_edit_1", "10"},     {"crossover_function_edit_1", "0.4"},    {"crossover_any_edit_1", "0.4"},  {"copy_edit_1", "0"},
+        {"mutation_edit_1", "0.2"},    {"population_size_edit_2", "1000"},   {"terminals_edit_2", "100"},  {"tournament_size_edit_2", "6"},
+        {"elite_edit_2", "10"},     {"depth_new_edit_2", "6"},       {"depth_crossover_edit_2", "17"},    {"depth_mutant_edit_2", "10"},
+        {"crossover_function_edit_2", "0.4"},    {"mutation_edit_2", "0.2"},    {"population_size_edit_3", "1000"}, {"terminals_edit_3", "100"},
+        {"tournament_size_edit_3", "6"},      {"elite_edit_3", "10"},     {"depth_new_edit_3", "6"},    {"depth_crossover_edit_3", "17"},
+        {"depth_mutant_edit_3", "10"},     {"copy_edit_3", "0"},      {"population_size_edit_4", "1000"}, {"terminals_edit_4", "100"},
+        {"tournament_size_edit_4", "6"},      {"elite_edit_4", "10"},     {"depth_new_edit_4", "6"},    {"depth_crossover_edit_4", "17"},
+        {"depth_mutant_edit_4", "10"},     {"mutation_edit_4", "0.2"}};
     for (const auto& [name, text] : defaults) {
       QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(text);
     }
@@ -64,19 +59,21 @@ class SettingsTest : public QObject {
   void fields_start_with_their_defaults() {
     QFETCH(QString, name);
     QFETCH(QString, text);
-    QCOMPARE(field(name.toLatin1().constData())->text(), text);
+    QCOMPARE(field(name)->text(), text);
   }
 
   void choices_start_with_their_defaults() {
-    auto& form = form_->form1;
-    QVERIFY(form.CheckBox15->isChecked());
-    QCOMPARE(form.ComboBox1->currentText(), QStringLiteral("1"));
-    QCOMPARE(form.PopulationCountIndex, 0);
-    const auto settings = form.settings_texts();
-    for (const auto& page : settings.populations) {
-      QCOMPARE(page.selection_method, TOURNAMENT);
-      QCOMPARE(page.grow_method, GROW);
+    auto& w = *window_;
+    QVERIFY(w.rank_by_mdl_check()->isChecked());
+    QCOMPARE(w.population_count_box()->currentText(), QStringLiteral("1"));
+    QCOMPARE((w.window.populations_tab().population_count() - 1), 0);
+    const auto settings = w.window.settings_texts();
+    for (int page = 0; page < 4; ++page) {
+      QCOMPARE(settings.text(Setting::selection, page), std::string("tournament"));
+      QCOMPARE(settings.text(Setting::growth, page), std::string("grow"));
     }
+    QCOMPARE(settings.text(Setting::rank_by), std::string("mdl"));
+    QCOMPARE(settings.text(Setting::populations), std::string("1"));
   }
 
   // Typing into a field and leaving it with Tab runs that field's own check.
@@ -89,45 +86,45 @@ class SettingsTest : public QObject {
     const QString not_float = QStringLiteral("The value must be a floating point number.");
     const QString not_positive = QStringLiteral("The value must be greater than 0.");
     const QString negative = QStringLiteral("The value must not be negative.");
-    QTest::newRow("generation 0") << "Edit2"
+    QTest::newRow("generation 0") << "generations_edit"
                                   << "0" << natural << "50";
-    QTest::newRow("generation abc") << "Edit2"
+    QTest::newRow("generation abc") << "generations_edit"
                                     << "abc" << natural << "50";
-    QTest::newRow("generation empty") << "Edit2"
+    QTest::newRow("generation empty") << "generations_edit"
                                       << "" << natural << "50";
-    QTest::newRow("generation 3.5") << "Edit2"
+    QTest::newRow("generation 3.5") << "generations_edit"
                                     << "3.5" << natural << "50";
-    QTest::newRow("generation 7 passes") << "Edit2"
+    QTest::newRow("generation 7 passes") << "generations_edit"
                                          << "7" << QString() << "7";
-    QTest::newRow("seed -1") << "Edit30"
+    QTest::newRow("seed -1") << "seed_edit"
                              << "-1" << natural << "1";
-    QTest::newRow("value limit 0") << "Edit31"
+    QTest::newRow("value limit 0") << "value_limit_edit"
                                    << "0" << natural << "100";
-    QTest::newRow("overlap 0 passes") << "Edit32"
+    QTest::newRow("overlap 0 passes") << "overlap_edit"
                                       << "0" << QString() << "0";
-    QTest::newRow("overlap -1") << "Edit32"
+    QTest::newRow("overlap -1") << "overlap_edit"
                                 << "-1" << natural << "119";
-    QTest::newRow("population size 0") << "Edit1"
+    QTest::newRow("population size 0") << "population_size_edit_1"
                                        << "0" << natural << "1000";
-    QTest::newRow("tournament size x") << "Edit3"
+    QTest::newRow("tournament size x") << "tournament_size_edit_1"
                                        << "x" << natural << "6";
-    QTest::newRow("mutant depth 0") << "Edit58"
+    QTest::newRow("mutant depth 0") << "depth_mutant_edit_1"
                                     << "0" << natural << "10";
-    QTest::newRow("weight 0") << "Edit56"
+    QTest::newRow("weight 0") << "weight_edit"
                               << "0" << not_positive << "0.0005";
-    QTest::newRow("weight -0.1") << "Edit56"
+    QTest::newRow("weight -0.1") << "weight_edit"
                                  << "-0.1" << not_positive << "0.0005";
-    QTest::newRow("weight abc") << "Edit56"
+    QTest::newRow("weight abc") << "weight_edit"
                                 << "abc" << not_float << "0.0005";
-    QTest::newRow("weight error 1e-3 passes") << "Edit57"
+    QTest::newRow("weight error 1e-3 passes") << "weight_error_edit"
                                               << "1e-3" << QString() << "1e-3";
-    QTest::newRow("rate -0.1") << "Edit33"
+    QTest::newRow("rate -0.1") << "crossover_function_edit_1"
                                << "-0.1" << negative << "0.4";
-    QTest::newRow("rate 0 passes") << "Edit34"
+    QTest::newRow("rate 0 passes") << "crossover_any_edit_1"
                                    << "0" << QString() << "0";
-    QTest::newRow("rate 0.0005 passes") << "Edit35"
+    QTest::newRow("rate 0.0005 passes") << "copy_edit_1"
                                         << "0.0005" << QString() << "0.0005";
-    QTest::newRow("rate empty") << "Edit33"
+    QTest::newRow("rate empty") << "crossover_function_edit_1"
                                 << "" << not_float << "0.4";
   }
   void leaving_a_field_checks_it() {
@@ -135,12 +132,12 @@ class SettingsTest : public QObject {
     QFETCH(QString, typed);
     QFETCH(QString, message);
     QFETCH(QString, after);
-    show_form();
-    auto& form = form_->form1;
-    QLineEdit* edit = field(name.toLatin1().constData());
-    form.PageControl1->setCurrentWidget(
-        edit->window() == &form && form.TabSheet3->isAncestorOf(edit) ? form.TabSheet3
-                                                                      : form.TabSheet1);
+    show_window();
+    auto& w = *window_;
+    QLineEdit* edit = field(name);
+    w.window.tabs().setCurrentWidget(
+        w.populations_tab()->isAncestorOf(edit) ? w.populations_tab()
+                                                                      : w.problem_tab());
     edit->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), edit);
     edit->selectAll();
@@ -152,10 +149,10 @@ class SettingsTest : public QObject {
     QTest::keyClick(edit, Qt::Key_Tab);
     if (message.isEmpty()) {
       QTest::qWait(20);
-      QCOMPARE(form_->dialogs.messages, QStringList());
+      QCOMPARE(window_->dialogs.messages, QStringList());
       QVERIFY(QApplication::focusWidget() != edit);
     } else {
-      QTRY_COMPARE(form_->dialogs.messages, QStringList{message});
+      QTRY_COMPARE(window_->dialogs.messages, QStringList{message});
       QTRY_COMPARE(QApplication::focusWidget(), edit);
     }
     QCOMPARE(edit->text(), after);
@@ -163,22 +160,22 @@ class SettingsTest : public QObject {
 
   // A refused field on a page that is not in front comes to the front with its page.
   void a_refused_field_is_brought_to_the_front() {
-    show_form();
-    auto& form = form_->form1;
-    form.ComboBox1->setEditText(QStringLiteral("2"));
-    form.ComboBox1Change();
-    form.PageControl1->setCurrentWidget(form.TabSheet3);
-    form.PageControl2->setCurrentIndex(1);
-    form.Edit12->setFocus();
-    form.Edit12->selectAll();
-    QTest::keyClicks(form.Edit12, QStringLiteral("0"));
-    form.PageControl1->setCurrentWidget(form.TabSheet1);  // hides the field: its focus leaves
-    QTRY_COMPARE(form_->dialogs.messages,
+    show_window();
+    auto& w = *window_;
+    w.population_count_box()->setEditText(QStringLiteral("2"));
+    w.window.populations_tab().apply_population_count();
+    w.window.tabs().setCurrentWidget(w.populations_tab());
+    w.population_pages()->setCurrentIndex(1);
+    w.field(Setting::population_size, 1)->setFocus();
+    w.field(Setting::population_size, 1)->selectAll();
+    QTest::keyClicks(w.field(Setting::population_size, 1), QStringLiteral("0"));
+    w.window.tabs().setCurrentWidget(w.problem_tab());  // hides the field: its focus leaves
+    QTRY_COMPARE(window_->dialogs.messages,
                  QStringList{QStringLiteral("The value must be a natural number.")});
-    QTRY_COMPARE(QApplication::focusWidget(), form.Edit12);
-    QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet3);
-    QCOMPARE(form.PageControl2->currentIndex(), 1);
-    QCOMPARE(form.Edit12->text(), QStringLiteral("1000"));
+    QTRY_COMPARE(QApplication::focusWidget(), w.field(Setting::population_size, 1));
+    QCOMPARE(w.window.tabs().currentWidget(), w.populations_tab());
+    QCOMPARE(w.population_pages()->currentIndex(), 1);
+    QCOMPARE(w.field(Setting::population_size, 1)->text(), QStringLiteral("1000"));
   }
 
   void rate_group_check_data() {
@@ -198,19 +195,19 @@ class SettingsTest : public QObject {
     QFETCH(QStringList, rates);
     QFETCH(QString, message);
     QFETCH(bool, focus_to_first_rate);
-    show_form();
-    auto& form = form_->form1;
-    form.PageControl1->setCurrentWidget(form.TabSheet1);
-    form.Edit2->setFocus();
-    const std::array<QLineEdit*, 4> fields{form.Edit33, form.Edit34, form.Edit35, form.Edit36};
+    show_window();
+    auto& w = *window_;
+    w.window.tabs().setCurrentWidget(w.problem_tab());
+    w.field(Setting::generations)->setFocus();
+    const std::array<QLineEdit*, 4> fields{w.field(Setting::crossover_function, 0), w.field(Setting::crossover_any, 0), w.field(Setting::copy, 0), w.field(Setting::mutation, 0)};
     for (std::size_t index = 0; index < 4; ++index) fields[index]->setText(rates[int(index)]);
-    const bool passed = form.GroupBox12Exit(form.GroupBox12);
+    const bool passed = w.window.field_checker().check_rate_group(w.rates_group(0));
     QCOMPARE(passed, message.isEmpty());
-    QCOMPARE(form_->dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(window_->dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
     if (focus_to_first_rate) {
-      QTRY_COMPARE(QApplication::focusWidget(), form.Edit33);
+      QTRY_COMPARE(QApplication::focusWidget(), w.field(Setting::crossover_function, 0));
     } else {
-      QCOMPARE(QApplication::focusWidget(), form.Edit2);
+      QCOMPARE(QApplication::focusWidget(), w.field(Setting::generations));
     }
     for (std::size_t index = 0; index < 4; ++index) {
       QCOMPARE(fields[index]->text(), rates[int(index)]);  // reported, never corrected
@@ -220,26 +217,26 @@ class SettingsTest : public QObject {
   // Leaving the last rate for a control outside the group: the field's own check
   // first (it passes), then the group's.
   void leaving_the_rate_group_checks_the_sum() {
-    show_form();
-    auto& form = form_->form1;
-    form.PageControl1->setCurrentWidget(form.TabSheet3);
-    form.Edit36->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), form.Edit36);
-    form.Edit36->selectAll();
-    QTest::keyClicks(form.Edit36, QStringLiteral("0.5"));
-    QTest::keyClick(form.Edit36, Qt::Key_Tab);
+    show_window();
+    auto& w = *window_;
+    w.window.tabs().setCurrentWidget(w.populations_tab());
+    w.field(Setting::mutation, 0)->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), w.field(Setting::mutation, 0));
+    w.field(Setting::mutation, 0)->selectAll();
+    QTest::keyClicks(w.field(Setting::mutation, 0), QStringLiteral("0.5"));
+    QTest::keyClick(w.field(Setting::mutation, 0), Qt::Key_Tab);
     QTRY_COMPARE(
-        form_->dialogs.messages,
+        window_->dialogs.messages,
         QStringList{QStringLiteral("Sum of the Rate of GP Operation must be lower than 1")});
-    QTRY_COMPARE(QApplication::focusWidget(), form.Edit33);
-    QCOMPARE(form.Edit36->text(), QStringLiteral("0.5"));
+    QTRY_COMPARE(QApplication::focusWidget(), w.field(Setting::crossover_function, 0));
+    QCOMPARE(w.field(Setting::mutation, 0)->text(), QStringLiteral("0.5"));
 
     // Moving inside the group does not check the sum.
-    form_->dialogs.messages.clear();
-    QTest::keyClick(form.Edit33, Qt::Key_Tab);
+    window_->dialogs.messages.clear();
+    QTest::keyClick(w.field(Setting::crossover_function, 0), Qt::Key_Tab);
     QTest::qWait(20);
-    QCOMPARE(QApplication::focusWidget(), form.Edit34);
-    QCOMPARE(form_->dialogs.messages, QStringList());
+    QCOMPARE(QApplication::focusWidget(), w.field(Setting::crossover_any, 0));
+    QCOMPARE(window_->dialogs.messages, QStringList());
   }
 
   void population_count_shows_pages_data() {
@@ -254,21 +251,21 @@ class SettingsTest : public QObject {
   void population_count_shows_pages() {
     QFETCH(QString, count);
     QFETCH(QList<bool>, shown);
-    auto& form = form_->form1;
-    form.ComboBox1->setEditText(QStringLiteral("4"));
-    form.ComboBox1Change();
-    form.PageControl2->setCurrentIndex(3);
-    form.ComboBox1->setEditText(count);
-    form.ComboBox1Change();
+    auto& w = *window_;
+    w.population_count_box()->setEditText(QStringLiteral("4"));
+    w.window.populations_tab().apply_population_count();
+    w.population_pages()->setCurrentIndex(3);
+    w.population_count_box()->setEditText(count);
+    w.window.populations_tab().apply_population_count();
     for (int index = 1; index < 4; ++index) {
-      QCOMPARE(form.PageControl2->isTabVisible(index), shown[index - 1]);
-      QCOMPARE(form.PageControl3->isTabVisible(index), shown[index - 1]);
+      QCOMPARE(w.population_pages()->isTabVisible(index), shown[index - 1]);
+      QCOMPARE(w.output_tabs()->isTabVisible(index), shown[index - 1]);
     }
-    QVERIFY(form.PageControl2->isTabVisible(0));
-    QVERIFY(form.PageControl3->isTabVisible(0));
-    QCOMPARE(form.PageControl2->currentIndex(), 0);
-    QCOMPARE(form.PopulationCountIndex, count.trimmed().toInt() - 1);
-    QCOMPARE(form_->dialogs.messages, QStringList());
+    QVERIFY(w.population_pages()->isTabVisible(0));
+    QVERIFY(w.output_tabs()->isTabVisible(0));
+    QCOMPARE(w.population_pages()->currentIndex(), 0);
+    QCOMPARE((w.window.populations_tab().population_count() - 1), count.trimmed().toInt() - 1);
+    QCOMPARE(window_->dialogs.messages, QStringList());
   }
 
   void population_count_outside_one_to_four_is_refused_data() {
@@ -284,78 +281,78 @@ class SettingsTest : public QObject {
   void population_count_outside_one_to_four_is_refused() {
     QFETCH(QString, typed);
     QFETCH(QString, message);
-    auto& form = form_->form1;
-    form.ComboBox1->setEditText(QStringLiteral("2"));
-    form.ComboBox1Change();
-    form.ComboBox1->setEditText(typed);
-    form.ComboBox1Change();
-    QCOMPARE(form_->dialogs.messages, QStringList{message});
-    QCOMPARE(form.ComboBox1->currentText(), QStringLiteral("2"));
-    QCOMPARE(form.PopulationCountIndex, 1);
-    QVERIFY(form.PageControl2->isTabVisible(1));
-    QVERIFY(!form.PageControl2->isTabVisible(2));
+    auto& w = *window_;
+    w.population_count_box()->setEditText(QStringLiteral("2"));
+    w.window.populations_tab().apply_population_count();
+    w.population_count_box()->setEditText(typed);
+    w.window.populations_tab().apply_population_count();
+    QCOMPARE(window_->dialogs.messages, QStringList{message});
+    QCOMPARE(w.population_count_box()->currentText(), QStringLiteral("2"));
+    QCOMPARE((w.window.populations_tab().population_count() - 1), 1);
+    QVERIFY(w.population_pages()->isTabVisible(1));
+    QVERIFY(!w.population_pages()->isTabVisible(2));
   }
 
   // Typed counts take effect when confirmed; a refused one is put back.
   void typed_population_count_takes_effect_on_enter() {
-    show_form();
-    auto& form = form_->form1;
-    form.PageControl1->setCurrentWidget(form.TabSheet3);
-    QLineEdit* text = form.ComboBox1->lineEdit();
+    show_window();
+    auto& w = *window_;
+    w.window.tabs().setCurrentWidget(w.populations_tab());
+    QLineEdit* text = w.population_count_box()->lineEdit();
     text->setFocus();
     text->selectAll();
     QTest::keyClicks(text, QStringLiteral("3"));
-    QCOMPARE(form.PopulationCountIndex, 0);  // typing alone changes nothing
+    QCOMPARE((w.window.populations_tab().population_count() - 1), 0);  // typing alone changes nothing
     QTest::keyClick(text, Qt::Key_Return);
-    QCOMPARE(form.PopulationCountIndex, 2);
-    QVERIFY(form.PageControl3->isTabVisible(2));
+    QCOMPARE((w.window.populations_tab().population_count() - 1), 2);
+    QVERIFY(w.output_tabs()->isTabVisible(2));
     text->selectAll();
     QTest::keyClicks(text, QStringLiteral("7"));
     QTest::keyClick(text, Qt::Key_Return);
-    QTRY_COMPARE(form_->dialogs.messages,
+    QTRY_COMPARE(window_->dialogs.messages,
                  QStringList{QStringLiteral("The number of populations must be 1, 2, 3 or 4.")});
-    QCOMPARE(form.ComboBox1->currentText(), QStringLiteral("3"));
-    QCOMPARE(form.PopulationCountIndex, 2);
+    QCOMPARE(w.population_count_box()->currentText(), QStringLiteral("3"));
+    QCOMPARE((w.window.populations_tab().population_count() - 1), 2);
   }
 
   void hiding_a_page_keeps_its_fields() {
-    auto& form = form_->form1;
-    form.ComboBox1->setEditText(QStringLiteral("3"));
-    form.ComboBox1Change();
-    form.Edit17->setText(QStringLiteral("2500"));
-    form.ComboBox1->setEditText(QStringLiteral("1"));
-    form.ComboBox1Change();
-    QVERIFY(!form.PageControl2->isTabVisible(2));
-    QCOMPARE(form.Edit17->text(), QStringLiteral("2500"));
-    QCOMPARE(form.settings_texts().populations[2].population_size, std::string("2500"));
+    auto& w = *window_;
+    w.population_count_box()->setEditText(QStringLiteral("3"));
+    w.window.populations_tab().apply_population_count();
+    w.field(Setting::population_size, 2)->setText(QStringLiteral("2500"));
+    w.population_count_box()->setEditText(QStringLiteral("1"));
+    w.window.populations_tab().apply_population_count();
+    QVERIFY(!w.population_pages()->isTabVisible(2));
+    QCOMPARE(w.field(Setting::population_size, 2)->text(), QStringLiteral("2500"));
+    QCOMPARE(w.window.settings_texts().text(Setting::population_size, 2), std::string("2500"));
   }
 
   void selection_method_couples_tournament_size() {
-    auto& form = form_->form1;
-    const std::array<QLineEdit*, 4> sizes{form.Edit3, form.Edit10, form.Edit18, form.Edit25};
-    form.RadioGroup2->button(1)->click();  // "Overselect" on "No2"
-    QCOMPARE(form.RadioGroup2->itemIndex(), 1);
+    auto& w = *window_;
+    const std::array<QLineEdit*, 4> sizes{w.field(Setting::tournament_size, 0), w.field(Setting::tournament_size, 1), w.field(Setting::tournament_size, 2), w.field(Setting::tournament_size, 3)};
+    w.selection_group(1)->button(1)->click();  // "Overselect" on "No2"
+    QCOMPARE(w.selection_group(1)->item_index(), 1);
     const std::array<bool, 4> after_overselect{true, false, true, true};
     for (std::size_t page = 0; page < 4; ++page) {
       QCOMPARE(sizes[page]->isEnabled(), after_overselect[page]);
     }
-    form.RadioGroup8->button(2)->click();  // "Fitness proportional" on "No4"
-    QVERIFY(!form.Edit25->isEnabled());
-    QVERIFY(!form.Edit10->isEnabled());
-    form.RadioGroup2->button(0)->click();
-    QVERIFY(form.Edit10->isEnabled());
-    QVERIFY(!form.Edit25->isEnabled());
-    const auto settings = form.settings_texts();
-    QCOMPARE(settings.populations[1].selection_method, TOURNAMENT);
-    QCOMPARE(settings.populations[3].selection_method, FITNESSPROP);
+    w.selection_group(3)->button(2)->click();  // "Fitness proportional" on "No4"
+    QVERIFY(!w.field(Setting::tournament_size, 3)->isEnabled());
+    QVERIFY(!w.field(Setting::tournament_size, 1)->isEnabled());
+    w.selection_group(1)->button(0)->click();
+    QVERIFY(w.field(Setting::tournament_size, 1)->isEnabled());
+    QVERIFY(!w.field(Setting::tournament_size, 3)->isEnabled());
+    const auto settings = w.window.settings_texts();
+    QCOMPARE(settings.text(Setting::selection, 1), std::string("tournament"));
+    QCOMPARE(settings.text(Setting::selection, 3), std::string("fitness"));
   }
 
   void growth_method_is_read_per_page() {
-    auto& form = form_->form1;
-    form.RadioGroup3->button(1)->click();  // "RAMPED" on "No3"
-    const auto settings = form.settings_texts();
-    QCOMPARE(settings.populations[0].grow_method, GROW);
-    QCOMPARE(settings.populations[2].grow_method, RAMPED);
+    auto& w = *window_;
+    w.growth_group(2)->button(1)->click();  // "RAMPED" on "No3"
+    const auto settings = w.window.settings_texts();
+    QCOMPARE(settings.text(Setting::growth, 0), std::string("grow"));
+    QCOMPARE(settings.text(Setting::growth, 2), std::string("ramped"));
   }
 };
 

@@ -19,13 +19,15 @@
 #include <QtTest>
 #include <memory>
 
-#include "About.h"
-#include "Charts.h"
-#include "FakeDialogs.h"
-#include "GridModel.h"
+#include "ui/AboutDialog.h"
+#include "ui/DataPlotWindow.h"
+#include "ui/HistoryChartWindow.h"
+#include "support/TestWindow.h"
+#include "ui/GridModel.h"
 
 using quarvel::ui::ChartView;
-using quarvel::ui::testing::Form;
+using quarvel::ui::GridModel;
+using quarvel::ui::testing::TestWindow;
 using quarvel::ui::testing::write_file;
 
 namespace {
@@ -89,45 +91,43 @@ class ShellTest : public QObject {
   }
 
   void window_starts_after_the_splash_on_problem_configuration() {
-    Form form;
-    auto& form1 = form.form1;
-    QCOMPARE(form1.windowTitle(), QStringLiteral("Quarvel v.0.0"));
-    QCOMPARE(form.dialogs.splash_delays, std::vector<int>{3000});
-    QVERIFY(!form1.AboutBox->isVisible());
-    QCOMPARE(form1.PageControl1->currentWidget(), form1.TabSheet1);
-    QCOMPARE(form1.PageControl1->count(), 3);
-    QCOMPARE(form1.PageControl1->tabText(0), QStringLiteral("Problem Configuration"));
-    QCOMPARE(form1.PageControl1->tabText(1), QStringLiteral("Populations"));
-    QCOMPARE(form1.PageControl1->tabText(2), QStringLiteral("Results"));
-    QCOMPARE(form1.PageControl1->geometry(), QRect(0, 0, 601, 505));
-    QCOMPARE(form1.font().pixelSize(), 12);
-    QCOMPARE(form.graph_form->windowTitle(), QStringLiteral("Graph"));
-    QCOMPARE(form.form5->windowTitle(), QStringLiteral("Fitness of Vest Indiv."));
-    QCOMPARE(form.form6->windowTitle(), QStringLiteral("Length of gene"));
-    QVERIFY(!form.graph_form->isVisible() && !form.form5->isVisible() && !form.form6->isVisible());
+    TestWindow w;
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("Quarvel v.0.0"));
+    QCOMPARE(w.dialogs.splash_delays, std::vector<int>{3000});
+    QVERIFY(!w.window.about_dialog().isVisible());
+    QCOMPARE(w.window.tabs().currentWidget(), w.problem_tab());
+    QCOMPARE(w.window.tabs().count(), 3);
+    QCOMPARE(w.window.tabs().tabText(0), QStringLiteral("Problem Configuration"));
+    QCOMPARE(w.window.tabs().tabText(1), QStringLiteral("Populations"));
+    QCOMPARE(w.window.tabs().tabText(2), QStringLiteral("Results"));
+    QCOMPARE(w.window.tabs().geometry(), QRect(0, 0, 601, 505));
+    QCOMPARE(w.window.font().pixelSize(), 12);
+    QCOMPARE(w.window.data_plot_window().windowTitle(), QStringLiteral("Graph"));
+    QCOMPARE(w.window.fitness_window().windowTitle(), QStringLiteral("Fitness of Vest Indiv."));
+    QCOMPARE(w.window.gene_length_window().windowTitle(), QStringLiteral("Length of gene"));
+    QVERIFY(!w.window.data_plot_window().isVisible() && !w.window.fitness_window().isVisible() && !w.window.gene_length_window().isVisible());
   }
 
   void menus_carry_their_entries_and_shortcuts() {
-    Form form;
-    auto& form1 = form.form1;
-    const auto menus = form1.menuBar()->actions();
+    TestWindow w;
+    const auto menus = w.window.menuBar()->actions();
     QCOMPARE(menus.size(), 2);
     QCOMPARE(menus[0]->text(), QStringLiteral("File (&F)"));
     QCOMPARE(menus[1]->text(), QStringLiteral("Help (&H)"));
     QStringList file_entries;
-    for (QAction* action : form1.File1->actions()) {
+    for (QAction* action : w.part<QMenu>("file_menu")->actions()) {
       if (!action->isSeparator())
         file_entries << action->text() + '|' + action->shortcut().toString();
     }
     QCOMPARE(file_entries, (QStringList{"Load training data (&T)|Ctrl+T",
                                         "Load validation data (&V)|Ctrl+V", "Exit (&X)|"}));
     QStringList help_entries;
-    for (QAction* action : form1.Help1->actions()) help_entries << action->text();
+    for (QAction* action : w.part<QMenu>("help_menu")->actions()) help_entries << action->text();
     QCOMPARE(help_entries, (QStringList{"About Venko (&A)", "Venko Web Site"}));
-    QCOMPARE(form1.StartGPRun1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
-    QVERIFY(form1.actions().contains(form1.StartGPRun1));
-    QVERIFY(!form1.File1->actions().contains(form1.StartGPRun1));
-    QVERIFY(!form1.Help1->actions().contains(form1.StartGPRun1));
+    QCOMPARE(w.action("start_action")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    QVERIFY(w.window.actions().contains(w.action("start_action")));
+    QVERIFY(!w.part<QMenu>("file_menu")->actions().contains(w.action("start_action")));
+    QVERIFY(!w.part<QMenu>("help_menu")->actions().contains(w.action("start_action")));
   }
 
   // First start: "C:\"; a file chosen elsewhere is where the next start opens,
@@ -135,90 +135,87 @@ class ShellTest : public QObject {
   void remembered_folder_survives_the_window() {
     const QString chosen = write_file(data_folder_, "series.txt", "1\n2\n");
     {
-      Form form;
-      QCOMPARE(form.form1.remembered_folder(), QStringLiteral("C:\\"));
-      form.dialogs.file_answers.push_back(chosen);
-      form.form1.BitBtn3Click();
-      QCOMPARE(form.dialogs.dialog_folders, QStringList{"C:\\"});
-      form.form1.show();
-      QVERIFY(form.form1.close());
+      TestWindow w;
+      QCOMPARE(w.window.remembered_folder(), QStringLiteral("C:\\"));
+      w.dialogs.file_answers.push_back(chosen);
+      w.window.load_training_series();
+      QCOMPARE(w.dialogs.dialog_folders, QStringList{"C:\\"});
+      w.window.show();
+      QVERIFY(w.window.close());
     }
     {
-      Form form;
-      QCOMPARE(form.form1.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
-      form.form1.BitBtn3Click();  // cancelled
-      QCOMPARE(form.dialogs.dialog_folders,
+      TestWindow w;
+      QCOMPARE(w.window.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
+      w.window.load_training_series();  // cancelled
+      QCOMPARE(w.dialogs.dialog_folders,
                QStringList{QDir::toNativeSeparators(data_folder_.path())});
-      form.form1.show();
-      QVERIFY(form.form1.close());
+      w.window.show();
+      QVERIFY(w.window.close());
     }
-    Form form;
-    QCOMPARE(form.form1.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
+    TestWindow w;
+    QCOMPARE(w.window.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
   }
 
   void exit_stores_the_folder_and_ends_the_process() {
     QTemporaryDir other;
     const QString chosen = write_file(other, "series.txt", "1\n");
     {
-      Form form;
-      form.dialogs.file_answers.push_back(chosen);
-      form.form1.BitBtn3Click();
-      form.form1.Exit1->trigger();
-      QCOMPARE(form.dialogs.end_statuses, std::vector<int>{0});
+      TestWindow w;
+      w.dialogs.file_answers.push_back(chosen);
+      w.window.load_training_series();
+      w.action("exit_action")->trigger();
+      QCOMPARE(w.dialogs.end_statuses, std::vector<int>{0});
     }
-    Form form;
-    QCOMPARE(form.form1.remembered_folder(), QDir::toNativeSeparators(other.path()));
+    TestWindow w;
+    QCOMPARE(w.window.remembered_folder(), QDir::toNativeSeparators(other.path()));
   }
 
   void about_box_is_one_window_and_the_web_link_one_address() {
-    Form form;
-    auto& form1 = form.form1;
-    form1.About1->trigger();
-    form1.About1->trigger();
-    QVERIFY(form1.AboutBox->isVisible());
-    QCOMPARE(form1.findChildren<quarvel::ui::TAboutBox*>().size(), 1);
-    QCOMPARE(form1.AboutBox->windowTitle(), QStringLiteral("Venko1.0"));
-    QCOMPARE(form1.AboutBox->size(), QSize(298, 213));
-    QCOMPARE(form1.AboutBox->Version->text(), QStringLiteral("Version 1.0"));
-    QVERIFY(form1.AboutBox->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    form1.WebSite1->trigger();
-    QCOMPARE(form.dialogs.urls, QStringList{QString::fromLatin1(quarvel::ui::kVenkoWebSite)});
+    TestWindow w;
+    w.action("about_action")->trigger();
+    w.action("about_action")->trigger();
+    QVERIFY(w.window.about_dialog().isVisible());
+    QCOMPARE(w.window.findChildren<quarvel::ui::AboutDialog*>().size(), 1);
+    QCOMPARE(w.window.about_dialog().windowTitle(), QStringLiteral("Venko1.0"));
+    QCOMPARE(w.window.about_dialog().size(), QSize(298, 213));
+    QCOMPARE(w.part<QLabel>("version_label")->text(), QStringLiteral("Version 1.0"));
+    QVERIFY(w.window.about_dialog().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    w.action("web_site_action")->trigger();
+    QCOMPARE(w.dialogs.urls, QStringList{QString::fromLatin1(quarvel::ui::kVenkoWebSite)});
   }
 
   void chart_double_clicks_open_their_dialogs() {
-    Form form;
-    auto& form1 = form.form1;
-    form1.show();
-    form1.PageControl1->setCurrentWidget(form1.TabSheet4);
-    QVERIFY(QTest::qWaitForWindowExposed(&form1));
-    QTest::mouseDClick(form1.Chart1->viewport(), Qt::LeftButton);
-    QVERIFY(!form.form5->isVisible() && !form.form6->isVisible());
-    QTest::mouseDClick(form1.Chart2->viewport(), Qt::LeftButton);
-    QVERIFY(form.form5->isVisible());
-    QVERIFY(!form.form6->isVisible());
-    QTest::mouseDClick(form1.Chart3->viewport(), Qt::LeftButton);
-    QVERIFY(form.form6->isVisible());
+    TestWindow w;
+    w.window.show();
+    w.window.tabs().setCurrentWidget(w.results_tab());
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    QTest::mouseDClick(w.prediction_chart()->viewport(), Qt::LeftButton);
+    QVERIFY(!w.window.fitness_window().isVisible() && !w.window.gene_length_window().isVisible());
+    QTest::mouseDClick(w.mdl_chart()->viewport(), Qt::LeftButton);
+    QVERIFY(w.window.fitness_window().isVisible());
+    QVERIFY(!w.window.gene_length_window().isVisible());
+    QTest::mouseDClick(w.mse_chart()->viewport(), Qt::LeftButton);
+    QVERIFY(w.window.gene_length_window().isVisible());
   }
 
   void chart_dialogs_list_eight_series() {
-    Form form;
-    verify_series(form.form5->Chart2, dialog_series(QStringLiteral("Validation fitness %1"),
+    TestWindow w;
+    verify_series(w.window.fitness_window().chart_view(), dialog_series(QStringLiteral("Validation fitness %1"),
                                                     QStringLiteral("Training fitness %1")));
-    QCOMPARE(axis_titles(form.form5->Chart2), (QStringList{"Generation", "Fitness of best indv."}));
-    verify_series(form.form6->Chart3,
+    QCOMPARE(axis_titles(w.window.fitness_window().chart_view()), (QStringList{"Generation", "Fitness of best indv."}));
+    verify_series(w.window.gene_length_window().chart_view(),
                   dialog_series(QStringLiteral("Best indv. %1"), QStringLiteral("Average %1")));
-    QCOMPARE(axis_titles(form.form6->Chart3), (QStringList{"Generation", "Length of gene"}));
-    QCOMPARE(form.form5->size(), QSize(595, 415));
-    QCOMPARE(form.form6->size(), QSize(594, 415));
+    QCOMPARE(axis_titles(w.window.gene_length_window().chart_view()), (QStringList{"Generation", "Length of gene"}));
+    QCOMPARE(w.window.fitness_window().size(), QSize(595, 415));
+    QCOMPARE(w.window.gene_length_window().size(), QSize(594, 415));
   }
 
   void results_tab_starts_idle_and_empty() {
-    Form form;
-    auto& form1 = form.form1;
-    form1.PageControl1->setCurrentWidget(form1.TabSheet4);
+    TestWindow w;
+    w.window.tabs().setCurrentWidget(w.results_tab());
     const QColor yellow(255, 255, 0);
     const QColor green(0, 128, 0);
-    verify_series(form1.Chart1, {{"Real Data", Qt::black, Qt::SolidLine, 1, true},
+    verify_series(w.prediction_chart(), {{"Real Data", Qt::black, Qt::SolidLine, 1, true},
                                  {"Population1", Qt::red, Qt::DotLine, 1, false},
                                  {"Population2", Qt::blue, Qt::DotLine, 1, false},
                                  {"Population3", green, Qt::DotLine, 1, false},
@@ -229,34 +226,33 @@ class ShellTest : public QObject {
                                       {"Population2", Qt::blue, Qt::SolidLine, 1, false},
                                       {"Population3", green, Qt::SolidLine, 1, false},
                                       {"Population4", yellow, Qt::SolidLine, 1, false}};
-    verify_series(form1.Chart2, histories);
-    verify_series(form1.Chart3, histories);
-    QCOMPARE(axis_titles(form1.Chart1), (QStringList{"Time (min)", "Normalized Value"}));
-    QCOMPARE(axis_titles(form1.Chart2), (QStringList{"Generation", "MDL of best indv."}));
-    QCOMPARE(axis_titles(form1.Chart3), (QStringList{"Generation", "MSE of best indv."}));
+    verify_series(w.mdl_chart(), histories);
+    verify_series(w.mse_chart(), histories);
+    QCOMPARE(axis_titles(w.prediction_chart()), (QStringList{"Time (min)", "Normalized Value"}));
+    QCOMPARE(axis_titles(w.mdl_chart()), (QStringList{"Generation", "MDL of best indv."}));
+    QCOMPARE(axis_titles(w.mse_chart()), (QStringList{"Generation", "MSE of best indv."}));
 
-    for (QTableView* grid :
-         {form1.StringGrid3, form1.StringGrid4, form1.StringGrid5, form1.StringGrid6}) {
-      QCOMPARE(form1.grid_model(grid)->rowCount(), 5);
-      QVERIFY(!(form1.grid_model(grid)->flags(form1.grid_model(grid)->index(0, 1)) &
-                Qt::ItemIsEditable));
+    for (int population = 0; population < 4; ++population) {
+      const GridModel* grid = w.output_model(population);
+      QCOMPARE(grid->rowCount(), 5);
+      QVERIFY(!(grid->flags(grid->index(0, 1)) & Qt::ItemIsEditable));
     }
-    QCOMPARE(form1.Label31->text(), QStringLiteral("Not running"));
-    QVERIFY(!form1.Label31->isHidden());
-    QVERIFY(form1.Label48->isHidden() && form1.Label82->isHidden() && form1.Label83->isHidden());
-    QCOMPARE(form1.ProgressBar1->value(), 0);
-    QCOMPARE(form1.BitBtn2->text(), QStringLiteral("Start"));
-    QVERIFY(form1.BitBtn2->isEnabled());
-    QCOMPARE(form1.BitBtn1->text(), QStringLiteral("Stop"));
-    QVERIFY(!form1.BitBtn1->isEnabled());
+    QCOMPARE(w.progress_label(0)->text(), QStringLiteral("Not running"));
+    QVERIFY(!w.progress_label(0)->isHidden());
+    QVERIFY(w.progress_label(1)->isHidden() && w.progress_label(2)->isHidden() && w.progress_label(3)->isHidden());
+    QCOMPARE(w.progress_bar()->value(), 0);
+    QCOMPARE(w.start_button()->text(), QStringLiteral("Start"));
+    QVERIFY(w.start_button()->isEnabled());
+    QCOMPARE(w.stop_button()->text(), QStringLiteral("Stop"));
+    QVERIFY(!w.stop_button()->isEnabled());
   }
 
   // Every caption of the windows fits its control, inside its parent, and no
   // label runs under an edit field beside it.
   void no_caption_is_clipped() {
-    Form form;
-    QList<QWidget*> windows{&form.form1, form.graph_form, form.form5, form.form6,
-                            form.form1.AboutBox};
+    TestWindow w;
+    QList<QWidget*> windows{&w.window, &w.window.data_plot_window(), &w.window.fitness_window(), &w.window.gene_length_window(),
+                            &w.window.about_dialog()};
     for (QWidget* window : windows) window->ensurePolished();
     const auto inside_parent = [](QWidget* widget) {
       return widget->parentWidget() == nullptr ||
@@ -301,10 +297,10 @@ class ShellTest : public QObject {
 
   // A dragged rectangle zooms; a right click restores the scale from before.
   void charts_zoom_by_rectangle_and_undo() {
-    Form form;
-    auto* view = form.form5->Chart2;
-    form.form5->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.form5));
+    TestWindow w;
+    auto* view = w.window.fitness_window().chart_view();
+    w.window.fitness_window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window.fitness_window()));
     auto* axis = qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Horizontal).constFirst());
     const double before = axis->max();
     const QRectF plot = view->chart()->plotArea();
@@ -324,12 +320,12 @@ class ShellTest : public QObject {
   // window does not keep the program running once the main window is closed.
   // (Runs the application's own event loop, so it comes last.)
   void closing_the_main_window_ends_the_program() {
-    Form form;
-    form.form1.show();
-    form.form1.Button2Click();
-    form.form1.Chart2DblClick();
-    QVERIFY(form.graph_form->isVisible() && form.form5->isVisible());
-    QTimer::singleShot(0, &form.form1, &QWidget::close);
+    TestWindow w;
+    w.window.show();
+    w.window.draw_data_plot();
+    w.window.show_fitness_window();
+    QVERIFY(w.window.data_plot_window().isVisible() && w.window.fitness_window().isVisible());
+    QTimer::singleShot(0, &w.window, &QWidget::close);
     bool gave_up = false;
     QTimer give_up;
     give_up.setSingleShot(true);

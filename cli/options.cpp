@@ -1,0 +1,242 @@
+#include "cli/options.h"
+
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "frontend/numbertext.h"
+
+namespace quarvel::cli {
+
+namespace {
+
+using frontend::Scope;
+using frontend::Setting;
+using frontend::SettingInfo;
+
+std::vector<std::string> split_list(std::string_view text) {
+  std::vector<std::string> items;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    items.emplace_back(text.substr(start, comma - start));
+    if (comma == std::string_view::npos) return items;
+    start = comma + 1;
+  }
+}
+
+// "use grow or ramped", "use tournament, overselect or fitness".
+std::string offered_words(const SettingInfo& info) {
+  std::string text = "use ";
+  for (std::size_t i = 0; i < info.choices.size(); ++i) {
+    if (i > 0) text += i + 1 == info.choices.size() ? " or " : ", ";
+    text += info.choices[i].word;
+  }
+  return text;
+}
+
+// The check of one option value: the field's message, or the offered words.
+std::optional<std::string> check_option_value(const SettingInfo& info, std::string_view text) {
+  if (!info.choices.empty()) {
+    if (frontend::choice_code(info.id, text)) return std::nullopt;
+    return offered_words(info);
+  }
+  return info.check(text);
+}
+
+// Every occurrence of a population option is checked once the population
+// count is known; the last one sets the values.
+std::optional<Failure> apply_population_option(const SettingInfo& info,
+                                               const std::vector<std::string>& occurrences,
+                                               int count, frontend::SettingsTexts& settings) {
+  for (const std::string& given : occurrences) {
+    const std::vector<std::string> items = split_list(given);
+    if (items.size() != 1 && items.size() != static_cast<std::size_t>(count)) {
+      return bad_setting(info.option, "give one value for all populations or " +
+                                          std::to_string(count) +
+                                          " comma-separated values, one per population (got " +
+                                          std::to_string(items.size()) + ")");
+    }
+    for (int k = 0; k < count; ++k) {
+      const std::string& item = items.size() == 1 ? items[0] : items[static_cast<std::size_t>(k)];
+      if (const auto problem = check_option_value(info, item)) {
+        const std::string where = items.size() == 1 ? std::string(info.option)
+                                                    : std::string(info.option) + " (population " +
+                                                          std::to_string(k + 1) + ")";
+        return bad_setting(where, *problem);
+      }
+      settings.set(info.id, k, item);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Failure> parse_arguments(std::span<const std::string> arguments, CommandLine& line) {
+  Options& options = line.options;
+  std::map<Setting, std::vector<std::string>> population_options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (argument == "--help" || argument == "-h") {
+      line.request = Request::help;
+      return std::nullopt;
+    }
+    if (argument == "--version") {
+      line.request = Request::version;
+      return std::nullopt;
+    }
+    if (argument == "--quiet") {
+      options.quiet = true;
+      continue;
+    }
+    if (!argument.starts_with("--")) {
+      return Failure{kExitBadSetting,
+                     "unexpected argument \"" + std::string(argument) + "\" (see --help)"};
+    }
+    // Every other option takes a value: "--name value" or "--name=value".
+    std::string_view name = argument;
+    std::string value;
+    if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
+      name = argument.substr(0, equals);
+      value = std::string(argument.substr(equals + 1));
+    } else if (i + 1 < arguments.size()) {
+      value = arguments[++i];
+    } else {
+      return bad_setting(name, "a value is missing");
+    }
+
+    if (name == "--training") {
+      options.training = value;
+    } else if (name == "--validation") {
+      options.validation = value;
+    } else if (name == "--history") {
+      options.history = value;
+    } else if (name == "--output") {
+      options.output = value;
+    } else if (const SettingInfo* info = frontend::find_option(name)) {
+      if (info->scope == Scope::population) {
+        population_options[info->id].push_back(value);
+        continue;
+      }
+      if (const auto problem = check_option_value(*info, value)) {
+        return bad_setting(name, *problem);
+      }
+      options.settings.set(info->id, value);
+      if (info->id == Setting::overlap) options.overlap_given = true;
+    } else {
+      return Failure{kExitBadSetting, "unknown option " + std::string(name) + " (see --help)"};
+    }
+  }
+
+  if (options.training.empty()) {
+    return bad_setting("--training", "a training FILE is required (see --help)");
+  }
+  if (options.validation.empty()) {
+    return bad_setting("--validation", "a validation FILE is required (see --help)");
+  }
+  const int count = *frontend::parse_whole_number(options.settings.text(Setting::populations));
+  for (const auto& [id, occurrences] : population_options) {
+    if (auto failure = apply_population_option(frontend::setting_info(id), occurrences, count,
+                                               options.settings)) {
+      return failure;
+    }
+  }
+  for (int k = 0; k < count; ++k) {
+    if (const auto problem = frontend::check_rate_group(options.settings, k)) {
+      return bad_setting(
+          "--crossover-function, --crossover-any, --copy, --mutation",
+          *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Failure bad_setting(std::string_view option, const std::string& message) {
+  return {kExitBadSetting, std::string(option) + ": " + message};
+}
+
+CommandLine parse_command_line(std::span<const std::string> arguments) {
+  CommandLine line;
+  line.failure = parse_arguments(arguments, line);
+  return line;
+}
+
+std::optional<Failure> check_settings(const Options& options) {
+  RunParameters scratch{};
+  set_default_parameters(scratch);
+  DataSet scratch_data;
+  const frontend::StartOutcome outcome =
+      frontend::transfer_settings(options.settings, scratch, scratch_data);
+  if (outcome.error == frontend::StartError::none) return std::nullopt;
+  return start_failure(outcome, options);
+}
+
+std::string usage_text() {
+  std::string text =
+      "quarvel-cli --training FILE --validation FILE [options]\n"
+      "Models the training series by genetic programming and forecasts the validation part,\n"
+      "with the window's data path, settings and results.\n"
+      "\n"
+      "Outputs:\n"
+      "  --history FILE   CSV: header \"generation,population,mse,mdl\", then one row per\n"
+      "                   generation and population (generation from 0, population from 1),\n"
+      "                   the best individual's mse and mdl with 17 significant digits\n"
+      "  --output DIR     (created if missing) after the run, for population K:\n"
+      "                   prediction-K.txt, the output grid's rows (index \",\" value in the\n"
+      "                   general number format, CR LF), and tree-K.txt, the best tree's text\n"
+      "  --quiet          no line per generation\n";
+  const auto list = [&text](Scope scope) {
+    for (const SettingInfo& info : frontend::settings_table()) {
+      if (info.scope != scope) continue;
+      const std::string head = std::string(info.option) + " " + std::string(info.value_name);
+      const std::string shown_default =
+          info.id == Setting::overlap ? "detected" : std::string(info.default_text);
+      char line[256];
+      std::snprintf(line, sizeof line, "  %-42s %s (default %s)\n", head.c_str(),
+                    std::string(info.description).c_str(), shown_default.c_str());
+      text += line;
+    }
+  };
+  text += "\nRun settings (defaults are the window's):\n";
+  list(Scope::run);
+  text +=
+      "\nPopulation settings: one value for all populations, or a comma-separated list of P "
+      "values:\n";
+  list(Scope::population);
+  text +=
+      "\n  --help, --version\n"
+      "\nExit status: 0 done, 1 an output file could not be written, 2 a refused setting, 3 a "
+      "data problem.\n";
+  return text;
+}
+
+Failure start_failure(const frontend::StartOutcome& outcome, const Options& options) {
+  using frontend::StartError;
+  switch (outcome.error) {
+    case StartError::training_invalid:
+      return {kExitDataProblem, "training file \"" + options.training + "\": " + outcome.message};
+    case StartError::validation_invalid:
+      return {kExitDataProblem,
+              "validation file \"" + options.validation + "\": " + outcome.message};
+    case StartError::too_many_values:
+    case StartError::constant_series:
+    case StartError::non_finite_series:
+      return {kExitDataProblem, "training file \"" + options.training +
+                                    "\" and validation file \"" + options.validation +
+                                    "\": " + outcome.message};
+    case StartError::overselect_too_small:
+      return bad_setting("--population-size", outcome.message + " (population " +
+                                                  std::to_string(outcome.population) +
+                                                  " uses --selection overselect)");
+    case StartError::elite_too_large:
+    case StartError::unreadable_setting:
+    case StartError::none:
+      break;
+  }
+  const std::string_view option =
+      outcome.setting ? frontend::setting_info(*outcome.setting).option : "--settings";
+  return bad_setting(option, outcome.message);
+}
+
+}  // namespace quarvel::cli

@@ -1,0 +1,198 @@
+#include "frontend/datafile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "frontend/numbertext.h"
+
+namespace quarvel::frontend {
+
+namespace {
+
+constexpr char kEndOfText = '\x1A';
+
+// Closes the descriptor when the reader leaves, whichever way.
+struct FileDescriptor {
+  int fd;
+  ~FileDescriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+DataFileResult failure(DataFileError error, int error_number) {
+  DataFileResult result;
+  result.error = error;
+  result.reason = std::strerror(error_number);
+  return result;
+}
+
+// Calls visit(number, line) for every non-empty line of the text up to a
+// Ctrl-Z, `number` counting from 1 with the empty lines; stops early when
+// visit returns false.
+template <typename Visit>
+void for_each_line(std::string_view text, Visit visit) {
+  if (const std::size_t end = text.find(kEndOfText); end != std::string_view::npos) {
+    text = text.substr(0, end);
+  }
+  std::size_t number = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    ++number;
+    std::size_t end = text.find('\n', start);
+    const bool has_line_feed = end != std::string_view::npos;
+    if (!has_line_feed) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    // CR LF reads as one line feed; a carriage return elsewhere is part of the line.
+    if (has_line_feed && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    start = end + 1;
+    if (!line.empty() && !visit(number, line)) return;
+  }
+}
+
+std::string printable_excerpt(std::string_view line) {
+  constexpr std::size_t kExcerptLength = 24;
+  std::string excerpt;
+  for (const char c : line.substr(0, kExcerptLength)) {
+    if (c >= ' ' && c <= '~') {
+      excerpt.push_back(c);
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      excerpt += "\\x";
+      excerpt.push_back(kHex[byte >> 4]);
+      excerpt.push_back(kHex[byte & 0xF]);
+    }
+  }
+  if (line.size() > kExcerptLength) excerpt += "...";
+  return excerpt;
+}
+
+LineProblem line_problem(std::string_view line) {
+  if (line.find('\0') != std::string_view::npos) return LineProblem::nul_byte;
+  if (line.size() > kMaxLineLength) return LineProblem::too_long;
+  if (line.find('\r') != std::string_view::npos) return LineProblem::lone_return;
+  if (!starts_with_number(line)) return LineProblem::no_number;
+  return LineProblem::none;
+}
+
+}  // namespace
+
+std::vector<double> parse_data_text(std::string_view text) {
+  std::vector<double> values;
+  for_each_line(text, [&](std::size_t, std::string_view line) {
+    values.push_back(leading_number(line.substr(0, kMaxLineLength)));
+    return true;
+  });
+  return values;
+}
+
+DoubtfulLine find_doubtful_line(std::string_view text) {
+  DoubtfulLine doubtful;
+  for_each_line(text, [&](std::size_t number, std::string_view line) {
+    const LineProblem problem = line_problem(line);
+    if (problem == LineProblem::none) return true;
+    doubtful = DoubtfulLine{problem, number, line.size(), printable_excerpt(line)};
+    return false;
+  });
+  return doubtful;
+}
+
+std::string describe_doubtful_line(const DoubtfulLine& doubtful) {
+  const std::string line = "line " + std::to_string(doubtful.line);
+  const std::string shown = " (\"" + doubtful.excerpt + "\")";
+  switch (doubtful.problem) {
+    case LineProblem::nul_byte:
+      return line + " holds a NUL byte" + shown;
+    case LineProblem::too_long:
+      return line + " holds " + std::to_string(doubtful.length) + " characters, more than the " +
+             std::to_string(kMaxLineLength) + " a line may hold; give one value per line" + shown;
+    case LineProblem::lone_return:
+      return line + " holds a carriage return that does not end it; save the file with LF or CR " +
+             "LF line ends" + shown;
+    case LineProblem::no_number:
+      return line + " does not start with a decimal number" + shown;
+    case LineProblem::none:
+      break;
+  }
+  return {};
+}
+
+DataFileResult read_data_file(const std::string& path) {
+  FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.fd < 0) return failure(DataFileError::cannot_open, errno);
+
+  struct stat status {};
+  if (::fstat(file.fd, &status) != 0) return failure(DataFileError::read_error, errno);
+  if (S_ISDIR(status.st_mode)) return failure(DataFileError::not_a_file, EISDIR);
+
+  std::string text;
+  if (S_ISREG(status.st_mode)) text.reserve(static_cast<std::size_t>(status.st_size));
+  char chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(file.fd, chunk, sizeof chunk);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return failure(DataFileError::read_error, errno);
+    }
+    text.append(chunk, static_cast<std::size_t>(n));
+  }
+
+  DataFileResult result;
+  result.values = parse_data_text(text);
+  result.size = text.size();
+  result.doubtful = find_doubtful_line(text);
+  return result;
+}
+
+GridColumns make_grid(std::span<const double> values, std::int64_t first_time) {
+  GridColumns grid;
+  grid.time.reserve(values.size());
+  grid.value.reserve(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    grid.time.push_back(
+        format_general(static_cast<double>(first_time + static_cast<std::int64_t>(i))));
+    grid.value.push_back(format_general(values[i]));
+  }
+  return grid;
+}
+
+bool check_grid_values(const GridColumns& grid) {
+  for (const std::string& cell : grid.time) {
+    if (!parse_number(cell)) return false;
+  }
+  for (const std::string& cell : grid.value) {
+    if (!parse_number(cell)) return false;
+  }
+  return true;
+}
+
+std::int32_t detect_overlap(std::span<const std::string> training_values,
+                            std::span<const std::string> validation_values) {
+  if (training_values.empty()) return 0;
+  const std::int64_t last = static_cast<std::int64_t>(training_values.size()) - 1;
+  const std::string& last_training = training_values[static_cast<std::size_t>(last)];
+  const auto m = static_cast<std::int64_t>(validation_values.size());
+  for (std::int64_t i = 0; i < m; ++i) {
+    if (validation_values[static_cast<std::size_t>(i)] != last_training) continue;
+    // Validation rows i-1 down to 1 must repeat the training rows before the
+    // last one; row 0 takes part only as the matched row itself.
+    bool matched = true;
+    for (std::int64_t k = 1, j = i - 1; j > 0; ++k, --j) {
+      const std::int64_t training_row = last - k;
+      if (training_row < 0 || validation_values[static_cast<std::size_t>(j)] !=
+                                  training_values[static_cast<std::size_t>(training_row)]) {
+        matched = false;
+        break;
+      }
+    }
+    if (matched) return static_cast<std::int32_t>(i + 1);
+  }
+  return 0;
+}
+
+}  // namespace quarvel::frontend

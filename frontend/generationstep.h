@@ -1,0 +1,35 @@
+// One generation of a run as every front end drives it: the engine's step,
+// then each population's report, taken out of the engine's single report so
+// that it can be shown, written or compared after the next population's.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quarvel {
+struct Engine;
+}
+
+namespace quarvel::frontend {
+
+struct PopulationReport {
+  double best_mse = 0.0;
+  double best_mdl = 0.0;
+  double validation_mse = 0.0;  // of the forecast against the data after the overlap
+  double best_node_count = 0.0;
+  double average_node_count = 0.0;
+  std::string tree_text;
+  std::vector<double> prediction;  // one value per data point
+};
+
+struct GenerationResults {
+  std::int32_t generation = 0;
+  std::vector<PopulationReport> populations;
+};
+
+// Runs generation `generation` of the started run and fills `results` (whose
+// buffers are reused from generation to generation).
+void run_generation(Engine& engine, std::int32_t generation, GenerationResults& results);
+
+}  // namespace quarvel::frontend

@@ -1,0 +1,51 @@
+// The Start path that hands the loaded data and the settings to the engine,
+// with every refusal a user can meet there. Shared by the window and the runner.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/dataset.h"
+#include "engine/parameters.h"
+#include "frontend/datafile.h"
+#include "frontend/settings.h"
+
+namespace quarvel {
+struct Engine;
+}
+
+namespace quarvel::frontend {
+
+enum class StartError {
+  none,
+  training_invalid,      // "Loaded Training Data contains Invalid Value."
+  validation_invalid,    // "Loaded Validation Data contains Invalid Value."
+  too_many_values,       // more than 40000 values together
+  constant_series,       // all values equal
+  non_finite_series,     // a value or the range is not finite
+  unreadable_setting,    // a setting text that its rule cannot read
+  overselect_too_small,  // "Population size must be bigger than 999"
+  elite_too_large,       // elite larger than the population size
+};
+
+struct StartOutcome {
+  StartError error = StartError::none;
+  std::string message;             // the text to show the user (empty when error is none)
+  std::optional<Setting> setting;  // the setting refused, when a setting is
+  std::int32_t population = 0;     // 1-based for a population setting, else 0
+};
+
+// The settings of the chosen populations into `parameters` and the data set's
+// overlap and value limit. Leaves both untouched on refusal.
+[[nodiscard]] StartOutcome transfer_settings(const SettingsTexts& settings,
+                                             RunParameters& parameters, DataSet& data);
+
+// The whole Start path after the loaded-flag checks: grid checks, data into the
+// engine and scaled, transfer_settings, apply_run_parameters,
+// allocate_populations, prepare_engine. On refusal nothing of the engine's run
+// state is created.
+[[nodiscard]] StartOutcome start_run(Engine& engine, const GridColumns& training,
+                                     const GridColumns& validation, const SettingsTexts& settings);
+
+}  // namespace quarvel::frontend

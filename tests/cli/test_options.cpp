@@ -1,0 +1,113 @@
+// The runner's option parser in process: every refused setting names its
+// option, and what is accepted reaches the settings texts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+
+namespace quarvel::cli {
+namespace {
+
+using frontend::Setting;
+
+std::vector<std::string> with_files(std::vector<std::string> extra) {
+  std::vector<std::string> arguments{"--training", "t.txt", "--validation", "v.txt"};
+  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  return arguments;
+}
+
+// The failure the runner reports before reading any file.
+std::optional<Failure> refusal(const std::vector<std::string>& arguments) {
+  const CommandLine line = parse_command_line(arguments);
+  if (line.failure) return line.failure;
+  return check_settings(line.options);
+}
+
+TEST(Options, RefusedSettingsNameTheOption) {
+  struct Case {
+    std::vector<std::string> extra;
+    const char* message;  // the whole message, or its start when it ends in "..."
+  };
+  const Case cases[] = {
+      {{"--generations", "0"}, "--generations: The value must be a natural number."},
+      {{"--seed", "abc"}, "--seed: The value must be a natural number."},
+      {{"--overlap", "-1"}, "--overlap: The value must be a natural number."},
+      {{"--weight", "0"}, "--weight: The value must be greater than 0."},
+      {{"--weight-error", "x"}, "--weight-error: The value must be a floating point number."},
+      {{"--crossover-any", "-0.1"}, "--crossover-any: The value must not be negative."},
+      {{"--mutation", "0.3"},
+       "--crossover-function, --crossover-any, --copy, --mutation: Sum of the Rate of GP "
+       "Operation must be lower than 1"},
+      {{"--populations", "5"}, "--populations: The number of populations must be 1, 2, 3 or 4."},
+      {{"--rank-by", "size"}, "--rank-by: use mdl or mse"},
+      {{"--selection", "roulette"}, "--selection: use tournament, overselect or fitness"},
+      {{"--growth", "full"}, "--growth: use grow or ramped"},
+      {{"--population-size", "100,200"},
+       "--population-size: give one value for all populations or 1 comma-separated values, one "
+       "per population (got 2)"},
+      {{"--populations", "2", "--elite", "5,0"},
+       "--elite (population 2): The value must be a natural number."},
+      {{"--selection", "overselect", "--population-size", "999"},
+       "--population-size: Population size must be bigger than 999 (population 1 uses "
+       "--selection overselect)"},
+      {{"--population-size", "5"}, "--elite: The number of elite (10) of population 1 is larger..."},
+      {{"--unknown", "1"}, "unknown option --unknown (see --help)"},
+      {{"stray"}, "unexpected argument \"stray\" (see --help)"},
+      {{"--seed"}, "--seed: a value is missing"},
+      // Every occurrence of an option is checked, not only the last one.
+      {{"--generations", "abc", "--generations", "2"},
+       "--generations: The value must be a natural number."},
+      {{"--elite", "abc", "--elite", "1"}, "--elite: The value must be a natural number."},
+      {{"--growth", "full", "--growth=grow"}, "--growth: use grow or ramped"},
+  };
+  for (const Case& c : cases) {
+    const auto failure = refusal(with_files(c.extra));
+    ASSERT_TRUE(failure.has_value()) << c.message;
+    EXPECT_EQ(failure->status, kExitBadSetting) << c.message;
+    std::string expected = c.message;
+    if (expected.ends_with("...")) {
+      expected.resize(expected.size() - 3);
+      EXPECT_EQ(failure->message.substr(0, expected.size()), expected);
+    } else {
+      EXPECT_EQ(failure->message, expected);
+    }
+  }
+  EXPECT_EQ(refusal({"--validation", "v.txt"})->message,
+            "--training: a training FILE is required (see --help)");
+  EXPECT_EQ(refusal({"--training", "t.txt"})->message,
+            "--validation: a validation FILE is required (see --help)");
+}
+
+TEST(Options, AcceptedValuesReachTheSettings) {
+  const CommandLine line = parse_command_line(with_files(
+      {"--populations", "2", "--elite=3,4", "--growth", "ramped", "--seed", "9", "--quiet",
+       "--selection", "overselect", "--population-size", "1000", "--history", "h.csv"}));
+  ASSERT_FALSE(line.failure) << line.failure->message;
+  EXPECT_EQ(line.request, Request::run);
+  const Options& options = line.options;
+  EXPECT_EQ(options.training, "t.txt");
+  EXPECT_EQ(options.history, "h.csv");
+  EXPECT_EQ(options.output, std::nullopt);
+  EXPECT_TRUE(options.quiet);
+  EXPECT_FALSE(options.overlap_given);
+  EXPECT_EQ(options.settings.text(Setting::elite, 0), "3");
+  EXPECT_EQ(options.settings.text(Setting::elite, 1), "4");
+  EXPECT_EQ(options.settings.text(Setting::growth, 1), "ramped");
+  EXPECT_EQ(options.settings.text(Setting::seed), "9");
+  EXPECT_EQ(check_settings(options), std::nullopt);
+}
+
+TEST(Options, HelpListsEveryOptionOfTheTable) {
+  EXPECT_EQ(parse_command_line(std::vector<std::string>{"--help"}).request, Request::help);
+  EXPECT_EQ(parse_command_line(std::vector<std::string>{"--version"}).request, Request::version);
+  const std::string help = usage_text();
+  for (const frontend::SettingInfo& info : frontend::settings_table()) {
+    const std::string head = std::string(info.option) + " " + std::string(info.value_name);
+    EXPECT_NE(help.find(head), std::string::npos) << head;
+  }
+}
+
+}  // namespace
+}  // namespace quarvel::cli

@@ -1,0 +1,78 @@
+// A stand-in for the user: records every box, question and request, and
+// answers the file dialog from a queue.
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "engine/engine.h"
+#include "ui/UserDialogs.h"
+
+namespace quarvel::ui::testing {
+
+class FakeDialogs final : public UserDialogs {
+ public:
+  void message(QWidget*, const QString& text) override { messages.append(text); }
+  void error(QWidget*, const QString& text) override { errors.append(text); }
+  bool ask_yes_no(QWidget*, const QString& caption, const QString& text) override {
+    questions.append(caption + QLatin1Char('|') + text);
+    return answer_yes;
+  }
+  std::optional<QString> open_file(QWidget*, const QString& folder) override {
+    dialog_folders.append(folder);
+    return next_file_answer();
+  }
+  // Answered from the same queue; recorded apart so a test can tell the two dialogs.
+  std::optional<QString> save_file(QWidget*, const QString& folder) override {
+    save_dialog_folders.append(folder);
+    return next_file_answer();
+  }
+  std::optional<QString> next_file_answer() {
+    if (file_answers.empty()) return std::nullopt;
+    const bool cancelled = !file_answers.front().has_value();
+    const QString path = file_answers.front().value_or(QString());
+    file_answers.pop_front();
+    if (cancelled) return std::nullopt;
+    return path;
+  }
+  void splash_delay(int milliseconds) override { splash_delays.push_back(milliseconds); }
+  void open_url(const QString& address) override { urls.append(address); }
+  void end_process(int status) override { end_statuses.push_back(status); }
+
+  QStringList messages;
+  QStringList errors;
+  QStringList questions;
+  QStringList dialog_folders;
+  QStringList save_dialog_folders;
+  QStringList urls;
+  std::vector<int> splash_delays;
+  std::vector<int> end_statuses;
+  std::deque<std::optional<QString>> file_answers;  // nullopt: the user cancels
+  bool answer_yes = false;
+};
+
+// Settings store and application title for a test program; call once first.
+inline void prepare_application(const QTemporaryDir& settings_folder) {
+  QCoreApplication::setApplicationName(QStringLiteral("Quarvel ver0.0"));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_folder.path());
+}
+
+// Writes `content` to `name` in `folder` and returns the path.
+inline QString write_file(const QTemporaryDir& folder, const QString& name,
+                          const QByteArray& content) {
+  const QString path = folder.filePath(name);
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return {};
+  file.write(content);
+  return path;
+}
+
+}  // namespace quarvel::ui::testing

@@ -1,0 +1,116 @@
+// The main window as the program builds it, with a fake user, and its parts
+// found by their object names as a test reaches them.
+#pragma once
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+
+#include "engine/engine.h"
+#include "frontend/settings.h"
+#include "support/FakeDialogs.h"
+#include "ui/AboutDialog.h"
+#include "ui/ChartView.h"
+#include "ui/DataPlotWindow.h"
+#include "ui/FieldChecker.h"
+#include "ui/GridModel.h"
+#include "ui/HistoryChartWindow.h"
+#include "ui/KindButton.h"
+#include "ui/MainWindow.h"
+#include "ui/PopulationsTab.h"
+#include "ui/ProblemTab.h"
+#include "ui/RadioGroup.h"
+#include "ui/ResultsView.h"
+#include "ui/RunDriver.h"
+
+namespace quarvel::ui::testing {
+
+// The child of `parent` named `name`; the test program stops when there is none.
+template <class T>
+T* child(const QObject* parent, const QString& name) {
+  T* found = parent->findChild<T*>(name);
+  if (found == nullptr) qFatal("no %s named %s", T::staticMetaObject.className(), qPrintable(name));
+  return found;
+}
+
+struct TestWindow {
+  Engine engine;
+  FakeDialogs dialogs;
+  MainWindow window{engine, dialogs};
+
+  template <class T>
+  T* part(const QString& name) const {
+    return child<T>(&window, name);
+  }
+  // `population` 0..3 for a population setting.
+  QLineEdit* field(frontend::Setting id, int population = -1) const {
+    return part<QLineEdit>(FieldChecker::field_name(id, population));
+  }
+  QAction* action(const char* name) const { return part<QAction>(QString::fromLatin1(name)); }
+  QPushButton* button(const char* name) const {
+    return part<QPushButton>(QString::fromLatin1(name));
+  }
+  QTabWidget* tab_widget(const char* name) const {
+    return part<QTabWidget>(QString::fromLatin1(name));
+  }
+  QWidget* problem_tab() const { return &window.problem_tab(); }
+  QWidget* populations_tab() const { return part<QWidget>(QStringLiteral("populations_tab")); }
+  QWidget* results_tab() const { return &window.results_view(); }
+  QComboBox* population_count_box() const {
+    return part<QComboBox>(QStringLiteral("population_count_box"));
+  }
+  // Population pages "No1".."No4" and output pages "NO.1".."NO.4".
+  QTabWidget* population_pages() const { return tab_widget("population_pages"); }
+  QTabWidget* output_tabs() const { return tab_widget("output_tabs"); }
+  QCheckBox* rank_by_mdl_check() const {
+    return part<QCheckBox>(QStringLiteral("rank_by_mdl_check"));
+  }
+  RadioGroup* selection_group(int population) const {
+    return part<RadioGroup>(QStringLiteral("selection_group_%1").arg(population + 1));
+  }
+  RadioGroup* growth_group(int population) const {
+    return part<RadioGroup>(QStringLiteral("growth_group_%1").arg(population + 1));
+  }
+  QGroupBox* rates_group(int population) const {
+    return part<QGroupBox>(QStringLiteral("rates_group_%1").arg(population + 1));
+  }
+  QTableView* training_grid() const { return part<QTableView>(QStringLiteral("training_grid")); }
+  QTableView* validation_grid() const {
+    return part<QTableView>(QStringLiteral("validation_grid"));
+  }
+  GridModel* training_model() const { return window.problem_tab().training_model(); }
+  GridModel* validation_model() const { return window.problem_tab().validation_model(); }
+  QTableView* output_grid(int population) const {
+    return part<QTableView>(QStringLiteral("output_grid_%1").arg(population + 1));
+  }
+  GridModel* output_model(int population) const {
+    return window.results_view().output_model(population);
+  }
+  QPushButton* save_button(int population) const {
+    return part<QPushButton>(QStringLiteral("save_button_%1").arg(population + 1));
+  }
+  KindButton* start_button() const { return part<KindButton>(QStringLiteral("start_button")); }
+  KindButton* stop_button() const { return part<KindButton>(QStringLiteral("stop_button")); }
+  QLabel* progress_label(int population) const {
+    return part<QLabel>(QStringLiteral("progress_label_%1").arg(population + 1));
+  }
+  QProgressBar* progress_bar() const { return part<QProgressBar>(QStringLiteral("progress_bar")); }
+  QPlainTextEdit* best_trees_text() const {
+    return part<QPlainTextEdit>(QStringLiteral("best_trees_text"));
+  }
+  ChartView* mdl_chart() const { return part<ChartView>(QStringLiteral("mdl_chart")); }
+  ChartView* mse_chart() const { return part<ChartView>(QStringLiteral("mse_chart")); }
+  ChartView* prediction_chart() const {
+    return part<ChartView>(QStringLiteral("prediction_chart"));
+  }
+};
+
+}  // namespace quarvel::ui::testing

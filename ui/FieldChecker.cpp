@@ -1,0 +1,121 @@
+#include "ui/FieldChecker.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "ui/UserDialogs.h"
+#include "ui/qtext.h"
+
+namespace quarvel::ui {
+
+namespace {
+
+constexpr int kFieldHeight = 20;
+constexpr std::array<frontend::Setting, 4> kRates{
+    frontend::Setting::crossover_function, frontend::Setting::crossover_any,
+    frontend::Setting::copy, frontend::Setting::mutation};
+
+}  // namespace
+
+FieldChecker::FieldChecker(UserDialogs& dialogs, QWidget* window)
+    : QObject(window), dialogs_(dialogs), window_(window) {}
+
+QString FieldChecker::field_name(frontend::Setting id, int population) {
+  // From the runner's option: "--value-limit" names "value_limit_edit".
+  QString name = to_qstring(frontend::setting_info(id).option).mid(2);
+  name.replace(QLatin1Char('-'), QLatin1Char('_'));
+  name += QStringLiteral("_edit");
+  if (population >= 0) name += QStringLiteral("_%1").arg(population + 1);
+  return name;
+}
+
+QLineEdit* FieldChecker::add_field(frontend::Setting id, QWidget* parent, const QRect& geometry,
+                                   int population) {
+  auto* field = new QLineEdit(to_qstring(frontend::setting_info(id).default_text), parent);
+  field->setObjectName(field_name(id, population));
+  field->setGeometry(geometry.left(), geometry.top(), geometry.width(), kFieldHeight);
+  field->installEventFilter(this);
+  settings_.insert(field, id);
+  return field;
+}
+
+void FieldChecker::watch_rate_group(QGroupBox* group, const std::array<QLineEdit*, 4>& rates) {
+  rates_.insert(group, rates);
+  for (QLineEdit* rate : rates) rate_group_of_.insert(rate, group);
+}
+
+void FieldChecker::focus_field(QWidget* field) {
+  // A field on a page that is not in front cannot take the focus: bring its
+  // pages to the front first, outermost last.
+  for (QWidget* child = field; child != nullptr; child = child->parentWidget()) {
+    auto* stack = qobject_cast<QStackedWidget*>(child->parentWidget());
+    if (stack == nullptr) continue;
+    if (auto* tabs = qobject_cast<QTabWidget*>(stack->parentWidget())) {
+      tabs->setCurrentWidget(child);
+    }
+  }
+  field->setFocus(Qt::OtherFocusReason);
+}
+
+bool FieldChecker::check_field(QLineEdit* field) {
+  const auto setting = settings_.find(field);
+  if (setting == settings_.end()) return true;
+  const auto message = frontend::check_setting(*setting, field->text().toStdString());
+  if (!message) return true;
+  dialogs_.message(window_, QString::fromStdString(*message));
+  field->undo();
+  focus_field(field);
+  return false;
+}
+
+bool FieldChecker::check_rate_group(QGroupBox* group) {
+  const auto rates = rates_.find(group);
+  if (rates == rates_.end()) return true;
+  frontend::SettingsTexts texts;
+  for (std::size_t i = 0; i < kRates.size(); ++i) {
+    texts.set(kRates[i], 0, (*rates)[i]->text().toStdString());
+  }
+  const auto message = frontend::check_rate_group(texts, 0);
+  if (!message) return true;
+  if (*message == frontend::kRateSum) focus_field((*rates)[0]);
+  dialogs_.message(window_, QString::fromStdString(*message));
+  return false;
+}
+
+void FieldChecker::field_left(QLineEdit* field, QWidget* next_focus) {
+  checking_ = true;
+  // Leaving a rate field for a control outside its group also leaves the group.
+  if (check_field(field)) {
+    if (QGroupBox* group = rate_group_of_.value(field)) {
+      if (next_focus == nullptr || !group->isAncestorOf(next_focus)) check_rate_group(group);
+    }
+  }
+  checking_ = false;
+}
+
+bool FieldChecker::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut && !checking_) {
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    // Only a move of the focus inside the window is a leave; a box or another
+    // window taking over the keyboard is not.
+    if (field != nullptr && settings_.contains(field) && reason != Qt::ActiveWindowFocusReason &&
+        reason != Qt::PopupFocusReason) {
+      QPointer<QLineEdit> left_field(field);
+      QPointer<QWidget> next_focus(QApplication::focusWidget());
+      // The check runs once the focus change is complete, not inside it.
+      QTimer::singleShot(0, this, [this, left_field, next_focus] {
+        if (left_field && !checking_) field_left(left_field, next_focus);
+      });
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace quarvel::ui

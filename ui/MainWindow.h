@@ -1,0 +1,135 @@
+// The main window: menus, the three tabs ("Problem Configuration",
+// "Populations", "Results"), the remembered folder, and the secondary windows
+// it owns (data plot, fitness and gene-length charts, about box). Its handlers
+// carry out what the user asks: loads, Start, Stop, Abort, saves, windows.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <optional>
+
+#include "frontend/datafile.h"
+#include "frontend/settings.h"
+#include "ui/ResultHistories.h"
+#include "ui/ResultsView.h"
+
+class QAction;
+class QTabWidget;
+
+namespace quarvel {
+struct Engine;
+}
+
+namespace quarvel::ui {
+
+class AboutDialog;
+class DataPlotWindow;
+class FieldChecker;
+class HistoryChartWindow;
+class PopulationsTab;
+class ProblemTab;
+class ResultsView;
+class RunDriver;
+class UserDialogs;
+
+// Where the remembered folder lives in the per-user settings store: key path
+// Software\Venko\Regression, section DIRECTORY, value INIT.
+inline constexpr const char* kSettingsOrganisation = "Venko";
+inline constexpr const char* kSettingsApplication = "Regression";
+inline constexpr const char* kSettingsSection = "DIRECTORY";
+inline constexpr const char* kSettingsValue = "INIT";
+inline constexpr const char* kDefaultFolder = "C:\\";
+
+// The maker's page opened by "Venko Web Site".
+inline constexpr const char* kVenkoWebSite = "https://www.venko.example/";
+
+inline constexpr const char* kFileCannotBeOpened = "File cannot be opend.";
+inline constexpr const char* kNoTrainingData = "You must load data set for training before GP run.";
+inline constexpr const char* kNoValidationData =
+    "You must load data set for validation before GP run.";
+inline constexpr const char* kMemoryAllocationError = "Memory Allocation Error!!!!";
+inline constexpr const char* kAbortCaption = "Venko";
+inline constexpr const char* kAbortQuestion = "Are you sure you want to abort this GP run?";
+
+class MainWindow final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `engine` is the program's one engine; `dialogs` answers for the user. The
+  // remembered folder is read and the splash shown before the constructor returns.
+  MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  [[nodiscard]] Engine& engine() noexcept { return engine_; }
+  [[nodiscard]] ProblemTab& problem_tab() const noexcept { return *problem_tab_; }
+  [[nodiscard]] PopulationsTab& populations_tab() const noexcept { return *populations_tab_; }
+  [[nodiscard]] ResultsView& results_view() const noexcept { return *results_view_; }
+  [[nodiscard]] RunDriver& run_driver() const noexcept { return *run_driver_; }
+  [[nodiscard]] FieldChecker& field_checker() const noexcept { return *field_checker_; }
+  [[nodiscard]] DataPlotWindow& data_plot_window() const noexcept { return *data_plot_window_; }
+  [[nodiscard]] HistoryChartWindow& fitness_window() const noexcept { return *fitness_window_; }
+  [[nodiscard]] HistoryChartWindow& gene_length_window() const noexcept {
+    return *gene_length_window_;
+  }
+  [[nodiscard]] AboutDialog& about_dialog() const noexcept { return *about_dialog_; }
+  [[nodiscard]] QTabWidget& tabs() const noexcept { return *tabs_; }
+
+  // Where the prediction chart marks the training part and the forecast: after
+  // the training rows, and the overlap field's count of rows later.
+  [[nodiscard]] PredictionMarkers prediction_markers() const;
+  // Every setting as typed and chosen in the window.
+  [[nodiscard]] frontend::SettingsTexts settings_texts() const;
+  // The folder the file dialog opens in and the settings store keeps when the
+  // program ends: that of the file chosen last, in this session or before.
+  [[nodiscard]] QString remembered_folder() const { return current_folder_; }
+
+ public slots:
+  void load_training_series();
+  void load_validation_series();
+  void draw_data_plot();
+  // Start when idle; while a run is in progress, the abort question.
+  void start_or_abort_run();
+  void toggle_pause();
+  void save_output(int population);
+  void show_fitness_window();
+  void show_gene_length_window();
+  void show_about();
+  void open_web_site();
+  void exit_program();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void build_menus();
+  void read_remembered_folder();
+  void write_remembered_folder() const;
+  void show_splash();
+  void run_generations();
+  void show_generation_results(const frontend::GenerationResults& results);
+  [[nodiscard]] std::optional<QString> choose_file();
+  // Reads a data file for a load; nothing (after telling the user) when it
+  // cannot be opened or is not a text file.
+  [[nodiscard]] std::optional<frontend::DataFileResult> read_series(const QString& path);
+  void warn_about_doubtful_file(const QString& path, const frontend::DataFileResult& file);
+
+  Engine& engine_;
+  UserDialogs& dialogs_;
+  FieldChecker* field_checker_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  ProblemTab* problem_tab_ = nullptr;
+  PopulationsTab* populations_tab_ = nullptr;
+  ResultsView* results_view_ = nullptr;
+  RunDriver* run_driver_ = nullptr;
+  AboutDialog* about_dialog_ = nullptr;
+  DataPlotWindow* data_plot_window_ = nullptr;
+  HistoryChartWindow* fitness_window_ = nullptr;
+  HistoryChartWindow* gene_length_window_ = nullptr;
+  QAction* load_validation_action_ = nullptr;
+
+  ResultHistories histories_;
+  QString current_folder_;
+  bool close_after_run_ = false;  // the window was closed during a run
+};
+
+}  // namespace quarvel::ui

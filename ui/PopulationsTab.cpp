@@ -1,0 +1,80 @@
+#include "ui/PopulationsTab.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include "frontend/numbertext.h"
+#include "ui/PopulationPage.h"
+#include "ui/UserDialogs.h"
+#include "ui/qtext.h"
+
+namespace quarvel::ui {
+
+PopulationsTab::PopulationsTab(FieldChecker& checker, UserDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs) {
+  setObjectName(QStringLiteral("populations_tab"));
+  auto* label =
+      new QLabel(to_qstring(frontend::setting_info(frontend::Setting::populations).label), this);
+  label->move(224, 8);
+  label->adjustSize();
+
+  population_count_box_ = new QComboBox(this);
+  population_count_box_->setObjectName(QStringLiteral("population_count_box"));
+  population_count_box_->setEditable(true);
+  population_count_box_->setInsertPolicy(QComboBox::NoInsert);
+  for (int count = 1; count <= frontend::kMaxPopulations; ++count) {
+    population_count_box_->addItem(QString::number(count));
+  }
+  population_count_box_->setCurrentIndex(population_count_ - 1);
+  population_count_box_->setGeometry(344, 8, 73, 20);
+  // A pick from the list takes effect at once, a typed count when it is confirmed
+  // (Enter or leaving the box), so that typing is never interrupted.
+  connect(population_count_box_, &QComboBox::activated, this,
+          &PopulationsTab::apply_population_count);
+  connect(population_count_box_->lineEdit(), &QLineEdit::editingFinished, this,
+          &PopulationsTab::apply_population_count);
+
+  pages_tabs_ = new QTabWidget(this);
+  pages_tabs_->setObjectName(QStringLiteral("population_pages"));
+  pages_tabs_->setGeometry(0, 24, 593, 377);
+  for (int index = 0; index < frontend::kMaxPopulations; ++index) {
+    auto* page = new PopulationPage(index, checker, pages_tabs_);
+    pages_[static_cast<std::size_t>(index)] = page;
+    pages_tabs_->addTab(page, QStringLiteral("No%1").arg(index + 1));
+    page->resize(pages_tabs_->size());
+    pages_tabs_->setTabVisible(index, index < population_count_);
+  }
+  pages_tabs_->setCurrentIndex(0);
+}
+
+PopulationPage* PopulationsTab::page(int index) const {
+  return pages_[static_cast<std::size_t>(index)];
+}
+
+void PopulationsTab::apply_population_count() {
+  if (applying_) return;
+  applying_ = true;
+  const QString typed = population_count_box_->currentText();
+  if (const auto message = frontend::check_population_count(typed.toStdString())) {
+    dialogs_.message(this, to_qstring(*message));
+    population_count_box_->setCurrentIndex(population_count_ - 1);
+    population_count_box_->setEditText(QString::number(population_count_));
+  } else {
+    population_count_ = *frontend::parse_whole_number(typed.toStdString());
+    for (int index = 1; index < frontend::kMaxPopulations; ++index) {
+      pages_tabs_->setTabVisible(index, index < population_count_);
+    }
+    pages_tabs_->setCurrentIndex(0);
+    emit population_count_changed(population_count_);
+  }
+  applying_ = false;
+}
+
+void PopulationsTab::fill_settings(frontend::SettingsTexts& settings) const {
+  settings.set(frontend::Setting::populations, std::to_string(population_count_));
+  for (const PopulationPage* page : pages_) page->fill_settings(settings);
+}
+
+}  // namespace quarvel::ui

@@ -1,0 +1,84 @@
+// "Problem Configuration": the training and validation grids with their load
+// and clear buttons, and the run-wide settings. The grids are the window's
+// only store of loaded data; nothing here enters the engine before Start.
+#pragma once
+
+#include <QWidget>
+
+#include "frontend/datafile.h"
+#include "frontend/settings.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace quarvel::ui {
+
+class FieldChecker;
+class GridModel;
+
+class ProblemTab final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ProblemTab(FieldChecker& checker, QWidget* parent = nullptr);
+
+  [[nodiscard]] const frontend::GridColumns& training_cells() const;
+  [[nodiscard]] const frontend::GridColumns& validation_cells() const;
+  [[nodiscard]] GridModel* training_model() const;
+  [[nodiscard]] GridModel* validation_model() const;
+  // Set by the first load of each series; a clear keeps them.
+  [[nodiscard]] bool training_loaded() const noexcept { return training_loaded_; }
+  [[nodiscard]] bool validation_loaded() const noexcept { return validation_loaded_; }
+  // The validation load is locked until a training series is loaded.
+  [[nodiscard]] bool validation_open() const;
+
+  // A loaded training series: the grid, the validation group opened and its
+  // cells emptied.
+  void show_training_series(frontend::GridColumns cells);
+  // A loaded validation series: the grid, and the overlap detected against the
+  // training cells written into the overlap field.
+  void show_validation_series(frontend::GridColumns cells);
+
+  // The run-wide settings as typed.
+  void fill_settings(frontend::SettingsTexts& settings) const;
+  [[nodiscard]] QString overlap_text() const;
+
+ public slots:
+  void clear_training_series();
+  void clear_validation_series();
+
+ signals:
+  void load_training_requested();
+  void load_validation_requested();
+  void draw_graph_requested();
+  void training_cleared();
+  void validation_cleared();
+  void validation_opened(bool open);
+
+ private:
+  void open_validation(bool open);
+
+  QTableView* training_grid_ = nullptr;
+  QPushButton* load_training_button_ = nullptr;
+  QPushButton* clear_training_button_ = nullptr;
+  QTableView* validation_grid_ = nullptr;
+  QLabel* validation_time_label_ = nullptr;
+  QLabel* validation_value_label_ = nullptr;
+  QPushButton* load_validation_button_ = nullptr;
+  QPushButton* clear_validation_button_ = nullptr;
+  QLineEdit* generations_edit_ = nullptr;
+  QLineEdit* seed_edit_ = nullptr;
+  QLineEdit* value_limit_edit_ = nullptr;
+  QLineEdit* overlap_edit_ = nullptr;
+  QCheckBox* rank_by_mdl_check_ = nullptr;
+  QLineEdit* weight_edit_ = nullptr;
+  QLineEdit* weight_error_edit_ = nullptr;
+  QPushButton* draw_graph_button_ = nullptr;
+  bool training_loaded_ = false;
+  bool validation_loaded_ = false;
+};
+
+}  // namespace quarvel::ui

@@ -1,0 +1,21 @@
+// The user's answers from the real thing: QMessageBox, QFileDialog,
+// QDesktopServices.
+#pragma once
+
+#include "ui/UserDialogs.h"
+
+namespace quarvel::ui {
+
+class QtUserDialogs final : public UserDialogs {
+ public:
+  void message(QWidget* parent, const QString& text) override;
+  void error(QWidget* parent, const QString& text) override;
+  bool ask_yes_no(QWidget* parent, const QString& caption, const QString& text) override;
+  std::optional<QString> open_file(QWidget* parent, const QString& folder) override;
+  std::optional<QString> save_file(QWidget* parent, const QString& folder) override;
+  void splash_delay(int milliseconds) override;
+  void open_url(const QString& address) override;
+  [[noreturn]] void end_process(int status) override;
+};
+
+}  // namespace quarvel::ui

@@ -1,0 +1,98 @@
+// "Results": what a run shows generation by generation: the MDL and MSE
+// histories of each population's best individual, the best trees as text, the
+// predicted series against the real data, the output grids with their save
+// buttons, the progress display and the Start/Abort and Stop/Resume buttons.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <span>
+
+#include "frontend/datafile.h"
+#include "frontend/generationstep.h"
+#include "frontend/settings.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+
+namespace quarvel::ui {
+
+class ChartView;
+class GridModel;
+class KindButton;
+enum class ButtonKind;
+struct ResultHistories;
+
+inline constexpr const char* kNotRunning = "Not running";
+// Row count of an output grid before the first run.
+inline constexpr int kOutputGridRows = 5;
+
+enum class RunState { idle, running, paused };
+
+// Where the prediction chart marks the end of the training part and the start
+// of the forecast.
+struct PredictionMarkers {
+  double training = 0.0;
+  double forecast = 0.0;
+};
+
+class ResultsView final : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPopulations = frontend::kMaxPopulations;
+
+  explicit ResultsView(QWidget* parent = nullptr);
+
+  // The buttons, and when idle the progress display, for the run's state.
+  void show_run_state(RunState state);
+  // The output pages of the chosen populations.
+  void show_population_count(int count);
+
+  // Before the first generation: empty charts, the scaled data as "Real Data",
+  // progress labels for the run's populations, output grids of a row per point.
+  void start_run_display(std::span<const double> scaled_data, int populations, int generations);
+  // Everything a generation changes.
+  void show_generation(const frontend::GenerationResults& results,
+                       const ResultHistories& histories, int generations,
+                       const PredictionMarkers& markers);
+  // The predicted series and the two marker lines, which span the curves and
+  // at least 0 to 1.
+  void plot_prediction_curves(const frontend::GenerationResults& results,
+                              const PredictionMarkers& markers);
+
+  [[nodiscard]] GridModel* output_model(int population) const;
+  [[nodiscard]] std::array<ChartView*, 3> chart_views() const {
+    return {prediction_chart_, mdl_chart_, mse_chart_};
+  }
+
+ signals:
+  void start_or_abort_requested();
+  void pause_toggle_requested();
+  void save_requested(int population);
+  void fitness_window_requested();
+  void gene_length_window_requested();
+
+ private:
+  void press_button_of_kind(ButtonKind kind);
+  void plot_best_history(ChartView* chart, const std::vector<std::vector<double>>& histories,
+                         int count);
+
+  ChartView* mdl_chart_ = nullptr;
+  ChartView* mse_chart_ = nullptr;
+  ChartView* prediction_chart_ = nullptr;
+  QTabWidget* output_tabs_ = nullptr;
+  std::array<QTableView*, kPopulations> output_grids_{};
+  std::array<QPushButton*, kPopulations> save_buttons_{};
+  QPlainTextEdit* best_trees_text_ = nullptr;
+  QProgressBar* progress_bar_ = nullptr;
+  std::array<QLabel*, kPopulations> progress_labels_{};
+  KindButton* start_button_ = nullptr;
+  KindButton* stop_button_ = nullptr;
+};
+
+}  // namespace quarvel::ui

@@ -1,0 +1,228 @@
+#include "ui/charts.h"
+
+#include <QChart>
+#include <QFontMetricsF>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QImage>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace quarvel::ui {
+
+QLineSeries* add_line_series(QChart* chart, const QString& title, const QColor& colour,
+                             Qt::PenStyle style, int width, bool in_legend) {
+  auto* series = new QLineSeries(chart);
+  series->setName(title);
+  QPen pen(colour);
+  pen.setStyle(style);
+  pen.setWidth(width);
+  series->setPen(pen);
+  chart->addSeries(series);
+  if (!in_legend) {
+    for (auto* marker : chart->legend()->markers(series)) marker->setVisible(false);
+  }
+  return series;
+}
+
+QScatterSeries* add_triangle_series(QChart* chart, const QString& title, const QColor& colour,
+                                    bool pointing_up) {
+  auto* series = new QScatterSeries(chart);
+  series->setName(title);
+  series->setColor(colour);
+  series->setBorderColor(colour);
+  series->setMarkerSize(9);
+  if (pointing_up) {
+    series->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+  } else {
+    // There is no downward triangle among the stock shapes: draw one.
+    QImage image(9, 9, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.moveTo(0, 0);
+    path.lineTo(9, 0);
+    path.lineTo(4.5, 9);
+    path.closeSubpath();
+    painter.fillPath(path, colour);
+    painter.end();
+    series->setLightMarker(image);
+  }
+  chart->addSeries(series);
+  return series;
+}
+
+void attach_axes(QChart* chart, const QString& x_title, const QString& y_title,
+                 const QString& label_format) {
+  auto* x_axis = new QValueAxis(chart);
+  x_axis->setTitleText(x_title);
+  x_axis->setLabelFormat(QStringLiteral("%g"));
+  x_axis->setRange(0, 1);
+  auto* y_axis = new QValueAxis(chart);
+  y_axis->setTitleText(y_title);
+  y_axis->setLabelFormat(label_format);
+  y_axis->setRange(0, 1);
+  chart->addAxis(x_axis, Qt::AlignBottom);
+  chart->addAxis(y_axis, Qt::AlignLeft);
+  for (auto* series : chart->series()) {
+    series->attachAxis(x_axis);
+    series->attachAxis(y_axis);
+  }
+}
+
+void use_small_axis_fonts(QChart* chart) {
+  for (auto* axis : chart->axes()) {
+    QFont labels = axis->labelsFont();
+    labels.setPixelSize(9);
+    QFont titles = axis->titleFont();
+    titles.setPixelSize(10);
+    axis->setLabelsFont(labels);
+    axis->setTitleFont(titles);
+  }
+}
+
+namespace {
+
+struct AxisRanges {
+  double x_low, x_high, y_low, y_high;
+};
+
+// The range of the finite points of all series, with a small margin (0..1
+// when there are none). `pad_x` false leaves the horizontal range as the points
+// span it, so that an axis of indices starts at its first index.
+AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  double x_min = inf;
+  double x_max = -inf;
+  double y_min = inf;
+  double y_max = -inf;
+  for (auto* abstract_series : chart->series()) {
+    auto* series = qobject_cast<QXYSeries*>(abstract_series);
+    if (series == nullptr) continue;
+    for (const QPointF& point : series->points()) {
+      if (!std::isfinite(point.x()) || !std::isfinite(point.y())) continue;
+      x_min = std::min(x_min, point.x());
+      x_max = std::max(x_max, point.x());
+      y_min = std::min(y_min, point.y());
+      y_max = std::max(y_max, point.y());
+    }
+  }
+  const auto range = [](double low, double high, bool pad) -> std::pair<double, double> {
+    if (low > high) return {0.0, 1.0};
+    if (low == high) {
+      // A flat curve sits in the middle of a range of its own size, not lost
+      // in a range of 2 when its values are small.
+      const double half = low == 0.0 ? 1.0 : std::abs(low) * 0.1;
+      return {low - half, high + half};
+    }
+    const double margin = pad ? (high - low) * 0.05 : 0.0;
+    return {low - margin, high + margin};
+  };
+  const auto [x_low, x_high] = range(x_min, x_max, pad_x);
+  const auto [y_low, y_high] = range(y_min, y_max, true);
+  return {x_low, x_high, y_low, y_high};
+}
+
+// Nice numbers start from the same tick count every time (applyNiceNumbers
+// leaves its own count on the axis, which would otherwise grow from fit to
+// fit), and a vertical axis gets no more ticks than its labels have room for:
+// labels closer together than their height are drawn as "...".
+constexpr int kTickCount = 5;
+
+int tick_limit(const QChart* chart, const QAbstractAxis* axis) {
+  if (axis->orientation() != Qt::Vertical) return 100;
+  // A chart that is not on screen has not been laid out yet: its view's height
+  // less the room for the horizontal axis stands in for the plot's.
+  double room = chart->plotArea().height();
+  const auto views = chart->scene() != nullptr ? chart->scene()->views() : QList<QGraphicsView*>();
+  if (!views.isEmpty() && !views.constFirst()->isVisible())
+    room = views.constFirst()->height() - 60;
+  const double label = QFontMetricsF(axis->labelsFont()).height() * 1.7;
+  if (room <= 0.0 || label <= 0.0) return 100;
+  return std::max(3, static_cast<int>(room / label) + 1);
+}
+
+// The nice range of low..high on `axis`, with at most `limit` ticks.
+void set_nice_range(QValueAxis* axis, double low, double high, int limit) {
+  for (int ticks = kTickCount;; --ticks) {
+    axis->setTickCount(ticks);
+    axis->setRange(low, high);
+    axis->applyNiceNumbers();
+    if (axis->tickCount() <= limit || ticks <= 2) return;
+  }
+}
+
+void apply_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
+  if (auto* values = qobject_cast<QValueAxis*>(axis)) {
+    set_nice_range(values, low, high, tick_limit(chart, axis));
+  } else {
+    axis->setRange(low, high);
+  }
+}
+
+// Sets the axis only when the nice range differs from the one it shows:
+// every change of an axis lays out every series of the chart again.
+void update_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
+  auto* values = qobject_cast<QValueAxis*>(axis);
+  if (values == nullptr) return apply_range(chart, axis, low, high);
+  QValueAxis trial;
+  trial.setLabelsFont(values->labelsFont());
+  set_nice_range(&trial, low, high, tick_limit(chart, axis));
+  if (trial.min() != values->min() || trial.max() != values->max() ||
+      trial.tickCount() != values->tickCount()) {
+    apply_range(chart, axis, low, high);
+  }
+}
+
+}  // namespace
+
+void fit_axes(QChart* chart) {
+  const AxisRanges ranges = point_ranges(chart);
+  chart->zoomReset();
+  for (auto* axis : chart->axes(Qt::Horizontal)) {
+    apply_range(chart, axis, ranges.x_low, ranges.x_high);
+  }
+  for (auto* axis : chart->axes(Qt::Vertical)) {
+    apply_range(chart, axis, ranges.y_low, ranges.y_high);
+  }
+}
+
+QXYSeries* series_at(const QChart* chart, int index) {
+  return static_cast<QXYSeries*>(chart->series().at(index));
+}
+
+QList<QPointF> index_points(std::span<const double> values, std::size_t count) {
+  QList<QPointF> points;
+  points.reserve(static_cast<qsizetype>(count));
+  for (std::size_t k = 0; k < count; ++k) {
+    if (std::isfinite(values[k])) points.append(QPointF(static_cast<double>(k), values[k]));
+  }
+  return points;
+}
+
+void clear_chart(QChart* chart) {
+  chart->zoomReset();
+  for (auto* series : chart->series()) static_cast<QXYSeries*>(series)->clear();
+  fit_axes(chart);
+}
+
+void follow_points(QChart* chart) {
+  if (chart->isZoomed()) return;
+  const AxisRanges ranges = point_ranges(chart, false);
+  for (auto* axis : chart->axes(Qt::Horizontal)) {
+    update_range(chart, axis, ranges.x_low, ranges.x_high);
+  }
+  for (auto* axis : chart->axes(Qt::Vertical)) {
+    update_range(chart, axis, ranges.y_low, ranges.y_high);
+  }
+}
+
+}  // namespace quarvel::ui

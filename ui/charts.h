@@ -1,0 +1,54 @@
+// Chart building blocks shared by every chart of the program: series and axes
+// set up the way each chart here is, and the automatic scaling of the axes.
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <span>
+
+class QChart;
+class QLineSeries;
+class QScatterSeries;
+class QXYSeries;
+
+namespace quarvel::ui {
+
+// A line series added to `chart`; `in_legend` false hides its legend entry.
+QLineSeries* add_line_series(QChart* chart, const QString& title, const QColor& colour,
+                             Qt::PenStyle style, int width, bool in_legend);
+
+// A point series of triangles pointing up or down.
+QScatterSeries* add_triangle_series(QChart* chart, const QString& title, const QColor& colour,
+                                    bool pointing_up);
+
+// Value axes with titles, attached to every series of the chart; the vertical
+// axis labels use `label_format` (printf style).
+void attach_axes(QChart* chart, const QString& x_title, const QString& y_title,
+                 const QString& label_format = QStringLiteral("%g"));
+
+// Axis labels and titles small enough for a chart of a few hundred pixels.
+void use_small_axis_fonts(QChart* chart);
+
+// The chart's series `index`.
+[[nodiscard]] QXYSeries* series_at(const QChart* chart, int index);
+
+// Points (k, values[k]) for k < count. A value that is not finite has no place
+// on a chart: the curve skips it (grids and files still show it).
+[[nodiscard]] QList<QPointF> index_points(std::span<const double> values, std::size_t count);
+
+// Sets both axes to the range of the points of all series (0..1 when there
+// are none), with a small margin, and forgets any zoom.
+void fit_axes(QChart* chart);
+
+// Empties every series and fits the axes again.
+void clear_chart(QChart* chart);
+
+// The automatic scaling of a chart whose points change: fit_axes, except that
+// the horizontal axis (point or generation indices) gets no margin, a zoomed
+// chart keeps the user's view and an axis whose fitted range stays the same is
+// not touched.
+void follow_points(QChart* chart);
+
+}  // namespace quarvel::ui

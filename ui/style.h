@@ -1,0 +1,26 @@
+// The look every window shares: one font and the population colours.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+namespace quarvel::ui {
+
+namespace colours {
+inline const QColor red{255, 0, 0};
+inline const QColor blue{0, 0, 255};
+inline const QColor green{0, 128, 0};
+inline const QColor yellow{255, 255, 0};
+inline const QColor lime{0, 255, 0};
+inline const QColor black{0, 0, 0};
+inline const QColor fuchsia{255, 0, 255};
+inline const QColor orange{255, 128, 64};
+}  // namespace colours
+
+// The nearest proportional sans-serif at 12 pixels.
+[[nodiscard]] QFont window_font();
+
+// Red, blue, green, yellow for populations 1 to 4 (index 0 to 3).
+[[nodiscard]] QColor population_colour(int population_index);
+
+}  // namespace quarvel::ui
