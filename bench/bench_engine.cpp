@@ -5,11 +5,11 @@
 #include <random>
 #include <string>
 
-#include "frontend/datafile.h"
 #include "engine/engine.h"
 #include "engine/fitting.h"
 #include "engine/generations.h"
 #include "engine/prediction.h"
+#include "frontend/datafile.h"
 #include "frontend/startrun.h"
 
 using namespace quarvel;
@@ -67,8 +67,12 @@ void fit_once(benchmark::State& state, FitPath path) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void BM_FitReference(benchmark::State& state) { fit_once(state, FitPath::reference); }
-void BM_FitFast(benchmark::State& state) { fit_once(state, FitPath::fast); }
+void BM_FitReference(benchmark::State& state) {
+  fit_once(state, FitPath::reference);
+}
+void BM_FitFast(benchmark::State& state) {
+  fit_once(state, FitPath::fast);
+}
 BENCHMARK(BM_FitReference)->Arg(100)->Arg(300)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_FitFast)->Arg(100)->Arg(300)->Arg(1000)->Arg(10000);
 
@@ -107,8 +111,8 @@ void start_default_run(Engine& engine, const std::string& name) {
   const frontend::GridColumns validation_grid =
       frontend::make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
   frontend::SettingsTexts settings;
-  settings.set(frontend::Setting::overlap,
-               std::to_string(frontend::detect_overlap(training_grid.value, validation_grid.value)));
+  settings.set(frontend::Setting::overlap, std::to_string(frontend::detect_overlap(
+                                               training_grid.value, validation_grid.value)));
   const auto outcome = frontend::start_run(engine, training_grid, validation_grid, settings);
   if (outcome.error != frontend::StartError::none) throw std::runtime_error(outcome.message);
 }

@@ -64,8 +64,8 @@ void BM_ShowGenerationResults(benchmark::State& state) {
   window.show();
   window.tabs().setCurrentWidget(&window.results_view());
   ui::ResultHistories histories(4, 50);
-  window.results_view().start_run_display(
-      std::span<const double>(engine->data.values.data(), 1319), 4, 50);
+  window.results_view().start_run_display(std::span<const double>(engine->data.values.data(), 1319),
+                                          4, 50);
   QApplication::processEvents();
 
   int g = 0;

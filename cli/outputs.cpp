@@ -12,6 +12,14 @@ namespace quarvel::cli {
 
 namespace {
 
+// A path in double quotes, as the messages name files.
+std::string quoted(const std::string& path) {
+  std::string text(1, '"');
+  text += path;
+  text += '"';
+  return text;
+}
+
 // Why files could not be written into `folder`, which is created when missing:
 // its nearest existing ancestor must be a folder this process may write into.
 std::optional<std::string> unwritable_folder(const std::filesystem::path& folder) {
@@ -24,10 +32,10 @@ std::optional<std::string> unwritable_folder(const std::filesystem::path& folder
     existing = std::move(parent);
   }
   if (!std::filesystem::is_directory(existing, ignored)) {
-    return "\"" + existing.string() + "\" is not a folder";
+    return quoted(existing.string()) + " is not a folder";
   }
   if (::access(existing.c_str(), W_OK | X_OK) != 0) {
-    return "the folder \"" + existing.string() + "\" is not writable (" + std::strerror(errno) +
+    return "the folder " + quoted(existing.string()) + " is not writable (" + std::strerror(errno) +
            ")";
   }
   return std::nullopt;
@@ -40,7 +48,7 @@ std::optional<Failure> check_output_paths(const Options& options) {
   if (options.output) {
     if (std::filesystem::exists(*options.output, ignored) &&
         !std::filesystem::is_directory(*options.output, ignored)) {
-      return bad_setting("--output", "\"" + *options.output + "\" exists and is not a folder");
+      return bad_setting("--output", quoted(*options.output) + " exists and is not a folder");
     }
     if (const auto problem = unwritable_folder(*options.output)) {
       return bad_setting("--output", "cannot write into \"" + *options.output + "\": " + *problem);
@@ -53,7 +61,7 @@ std::optional<Failure> check_output_paths(const Options& options) {
       return bad_setting("--history", "the folder \"" + folder.string() + "\" does not exist");
     }
     if (std::filesystem::is_directory(history, ignored)) {
-      return bad_setting("--history", "\"" + *options.history + "\" is a folder");
+      return bad_setting("--history", quoted(*options.history) + " is a folder");
     }
     if (const auto problem = unwritable_folder(folder)) {
       return bad_setting("--history", "cannot write \"" + *options.history + "\": " + *problem);
@@ -65,19 +73,18 @@ std::optional<Failure> check_output_paths(const Options& options) {
            std::filesystem::equivalent(path, options.validation, ignored);
   };
   if (options.history && is_data_file(*options.history)) {
-    return bad_setting("--history", "\"" + *options.history +
-                                        "\" is a data file of this run; choose another name");
+    return bad_setting(
+        "--history", quoted(*options.history) + " is a data file of this run; choose another name");
   }
   if (options.output) {
-    const int count =
-        std::stoi(options.settings.text(frontend::Setting::populations));
+    const int count = std::stoi(options.settings.text(frontend::Setting::populations));
     for (int k = 1; k <= count; ++k) {
       for (const char* kind : {"prediction-", "tree-"}) {
         const std::filesystem::path file =
             std::filesystem::path(*options.output) / (kind + std::to_string(k) + ".txt");
         if (is_data_file(file)) {
-          return bad_setting("--output", "\"" + file.string() +
-                                             "\" would replace a data file of this run; choose "
+          return bad_setting("--output", quoted(file.string()) +
+                                             " would replace a data file of this run; choose "
                                              "another folder");
         }
       }

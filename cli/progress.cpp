@@ -2,12 +2,13 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace quarvel::cli {
 
 std::string clock_text(double seconds) {
-  const auto total = static_cast<long long>(seconds + 0.5);
+  const long long total = std::llround(seconds);
   char text[32];
   if (total >= 3600) {
     std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,

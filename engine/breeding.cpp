@@ -78,7 +78,9 @@ TreeNode* nth_function_node(TreeNode* tree, std::int32_t k) {
   return nth_in_preorder(tree, k, [](const TreeNode* n) { return n->is_function(); });
 }
 
-Tree* find_slot(Tree& root, const TreeNode* node) { return slot_in(root, node); }
+Tree* find_slot(Tree& root, const TreeNode* node) {
+  return slot_in(root, node);
+}
 
 std::pair<Tree, Tree> crossover_any_point(Engine& engine, const TreeNode* parent1,
                                           const TreeNode* parent2) {
@@ -121,9 +123,12 @@ Tree mutate(Engine& engine, Tree tree) {
 
 void breed_population(Engine& engine, std::int32_t population) {
   Population& pop = engine.populations[static_cast<std::size_t>(population)];
-  const auto at = [](auto& v, std::int32_t i) -> auto& { return v[static_cast<std::size_t>(i)]; };
+  const auto at = [](auto& v, std::int32_t i) -> auto& {
+    return v[static_cast<std::size_t>(i)];
+  };
   for (std::int32_t s = 0; s < pop.elite_size; ++s) {
-    at(pop.next_individuals, s) = copy_tree(engine, at(pop.individuals, at(pop.rank_order, s)).get());
+    at(pop.next_individuals, s) =
+        copy_tree(engine, at(pop.individuals, at(pop.rank_order, s)).get());
   }
   // The shares are compared as sums formed in double precision.
   const double crossover_share =

@@ -33,9 +33,9 @@ enum class FitPath { reference, fast };
 
 // Scratch space of one fitting thread on the fast path, reused from fit to fit.
 struct FitWorkspace {
-  std::vector<double> left;   // a terminal child's lagged series
+  std::vector<double> left;  // a terminal child's lagged series
   std::vector<double> right;
-  std::vector<double> rows;   // regressor rows, 8 doubles a point
+  std::vector<double> rows;  // regressor rows, 8 doubles a point
 };
 
 inline constexpr int kMaxFitThreads = 2;

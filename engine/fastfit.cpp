@@ -12,7 +12,9 @@ using v8d = double __attribute__((vector_size(64)));
 
 // Scalar-vector arithmetic broadcasts; written this way the compiler emits one
 // broadcast (from memory where it can) instead of a chain of lane inserts.
-[[gnu::always_inline]] inline v8d broadcast(double x) { return x - v8d{}; }
+[[gnu::always_inline]] inline v8d broadcast(double x) {
+  return x - v8d{};
+}
 
 [[gnu::always_inline]] inline v8d load(const double* p) {
   v8d v;
@@ -27,7 +29,6 @@ using v8d = double __attribute__((vector_size(64)));
   r = r < -limit ? -limit : r;
   return r;
 }
-
 
 // First the regressor rows (8 doubles a point, the last two 0), then the sums:
 // each row is one vector load and every factor a broadcast from memory, which
@@ -56,14 +57,13 @@ template <bool kTwoInputs>
     for (int i = 0; i < m; ++i) acc[i] += r[i] * row;
     acc[m] += y[t] * row;
   }
-  for (int i = 0; i < m; ++i) std::memcpy(sums + i * 8, &acc[i], sizeof(v8d));
-  std::memcpy(sums + 6 * 8, &acc[m], sizeof(v8d));
+  for (int i = 0; i < m; ++i) std::memcpy(sums + std::ptrdiff_t{i} * 8, &acc[i], sizeof(v8d));
+  std::memcpy(sums + std::ptrdiff_t{6} * 8, &acc[m], sizeof(v8d));
 }
 
 template <bool kTwoInputs>
-[[gnu::always_inline]] inline void outputs(const double* left, const double* right,
-                                           std::int32_t n, double limit, const double* c,
-                                           double* out) {
+[[gnu::always_inline]] inline void outputs(const double* left, const double* right, std::int32_t n,
+                                           double limit, const double* c, double* out) {
   const v8d lim = broadcast(limit);
   const double constant = kTwoInputs ? limit_to(1.0, limit) : 1.0;
   std::int32_t t = 0;

@@ -75,7 +75,8 @@ void node_outputs(Engine& engine, TreeNode* node) {
   for (std::int32_t t = 0; t < n; ++t) {
     const double* row = engine.design_matrix.row(t);
     double sum = 0.0;
-    for (std::int32_t j = 0; j < m; ++j) sum += model.coefficients[static_cast<std::size_t>(j)] * row[j];
+    for (std::int32_t j = 0; j < m; ++j)
+      sum += model.coefficients[static_cast<std::size_t>(j)] * row[j];
     model.outputs[static_cast<std::size_t>(t)] = sum;
   }
 }
@@ -199,7 +200,8 @@ std::span<const double> fast_child_inputs(const DataSet& data, std::vector<doubl
   if (child->is_function()) return {child->model()->outputs.data(), static_cast<std::size_t>(n)};
   scratch.resize(static_cast<std::size_t>(n));
   const std::int32_t lag = child->id + 1;
-  for (std::int32_t t = 0; t < n; ++t) scratch[static_cast<std::size_t>(t)] = series_value(data, t, lag);
+  for (std::int32_t t = 0; t < n; ++t)
+    scratch[static_cast<std::size_t>(t)] = series_value(data, t, lag);
   return scratch;
 }
 
@@ -329,12 +331,14 @@ namespace {
 int collect_unfitted(TreeNode* node, std::unordered_map<const NodeModel*, int>& level_of,
                      std::vector<std::vector<TreeNode*>>& levels, std::size_t& first_fits) {
   if (!node->is_function() || node->model()->fitted()) return -1;
-  if (const auto found = level_of.find(node->model()); found != level_of.end()) return found->second;
+  if (const auto found = level_of.find(node->model()); found != level_of.end())
+    return found->second;
   const int below = std::max(collect_unfitted(node->child(0), level_of, levels, first_fits),
                              collect_unfitted(node->child(1), level_of, levels, first_fits));
   const int level = below + 1;
   level_of.emplace(node->model(), level);
-  if (levels.size() <= static_cast<std::size_t>(level)) levels.resize(static_cast<std::size_t>(level) + 1);
+  if (levels.size() <= static_cast<std::size_t>(level))
+    levels.resize(static_cast<std::size_t>(level) + 1);
   levels[static_cast<std::size_t>(level)].push_back(node);
   if (node->model()->kind_id == kUnfittedKind) ++first_fits;
   return level;
@@ -380,7 +384,8 @@ void fit_population_models(Engine& engine, std::int32_t population) {
     };
     {
       std::optional<std::jthread> helper;  // a second thread only for a level worth it
-      if (to_fit.size() >= kParallelFitMinimum / 4) helper.emplace(work, std::ref(engine.fit_workspaces[1]));
+      if (to_fit.size() >= kParallelFitMinimum / 4)
+        helper.emplace(work, std::ref(engine.fit_workspaces[1]));
       work(engine.fit_workspaces[0]);
     }
     for (const auto& [model, source] : copies) copy_fit(*model, *source);

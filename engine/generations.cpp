@@ -40,7 +40,8 @@ void generation_step(Engine& engine, std::int32_t generation) {
 void rank_population(Engine& engine, std::int32_t population) {
   Population& pop = engine.populations[static_cast<std::size_t>(population)];
   const std::vector<float>& key = engine.evaluate_by_mdl == 1 ? pop.mdl : pop.sn2;
-  for (std::size_t j = 0; j < pop.rank_order.size(); ++j) pop.rank_order[j] = static_cast<std::int32_t>(j);
+  for (std::size_t j = 0; j < pop.rank_order.size(); ++j)
+    pop.rank_order[j] = static_cast<std::int32_t>(j);
   // A strict weak order on every float: ascending, NaN after everything else.
   std::stable_sort(pop.rank_order.begin(), pop.rank_order.end(),
                    [&key](std::int32_t a, std::int32_t b) {
@@ -90,7 +91,8 @@ void report_run_figures(const Engine& engine, GenerationReport& report, std::int
   const std::int32_t start = std::max(0, data.training_count + data.overlap);
   double sum = 0.0;
   for (std::int32_t t = start; t < data.point_count; ++t) {
-    const double d = report.prediction[static_cast<std::size_t>(t)] - data.values[static_cast<std::size_t>(t)];
+    const double d =
+        report.prediction[static_cast<std::size_t>(t)] - data.values[static_cast<std::size_t>(t)];
     sum += d * d;
   }
   const std::int32_t forecast = data.point_count - start;
@@ -98,7 +100,8 @@ void report_run_figures(const Engine& engine, GenerationReport& report, std::int
   report.best_node_count = pop.best_of_gen_tree ? count_nodes(pop.best_of_gen_tree.get()) : 0;
   double nodes = 0.0;
   for (const Tree& tree : pop.individuals) nodes += tree ? count_nodes(tree.get()) : 0;
-  report.average_node_count = pop.individuals.empty() ? 0.0 : nodes / static_cast<double>(pop.individuals.size());
+  report.average_node_count =
+      pop.individuals.empty() ? 0.0 : nodes / static_cast<double>(pop.individuals.size());
 }
 
 }  // namespace quarvel

@@ -1,12 +1,12 @@
 #include "engine/matrix.h"
 
-#include "engine/jacobi.h"
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
+
+#include "engine/jacobi.h"
 
 namespace quarvel {
 
@@ -51,7 +51,9 @@ Matrix transpose_matrix(const Matrix& a, int rows, int cols) {
   return t;
 }
 
-Matrix zero_matrix(int rows, int cols) { return alloc_matrix(rows, cols); }
+Matrix zero_matrix(int rows, int cols) {
+  return alloc_matrix(rows, cols);
+}
 
 Matrix copy_matrix(const Matrix& a, int rows, int cols) {
   Matrix c = alloc_matrix(rows, cols);

@@ -42,6 +42,8 @@ struct RunParameters {
   PerPopulation<float> crossover_func_pt_fraction;
   PerPopulation<float> crossover_any_pt_fraction;
   PerPopulation<float> fitness_prop_repro_fraction;
+
+  bool operator==(const RunParameters&) const = default;
 };
 
 struct Population {

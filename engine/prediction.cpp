@@ -12,7 +12,8 @@ void fill_prediction(Engine& engine, GenerationReport& report, std::int32_t popu
   const std::int32_t start = data.training_count + data.overlap;
   const std::int32_t known = std::max(0, std::min(start, data.point_count));
   std::copy(data.values.begin(), data.values.begin() + known, report.prediction.begin());
-  const TreeNode* best = engine.populations[static_cast<std::size_t>(population)].best_of_gen_tree.get();
+  const TreeNode* best =
+      engine.populations[static_cast<std::size_t>(population)].best_of_gen_tree.get();
   for (std::int32_t t = std::max(start, 0); t < data.point_count; ++t) {
     report.prediction[static_cast<std::size_t>(t)] = predict_value(engine, report, best, t);
   }
@@ -31,7 +32,8 @@ double predict_value(const Engine& engine, const GenerationReport& report, const
   double regressors[kTwoInputCoefficients];
   const int m = regressors_for(model.kind_id, x1, x2, engine.data.value_limit, regressors);
   double sum = 0.0;
-  for (int j = 0; j < m; ++j) sum += model.coefficients[static_cast<std::size_t>(j)] * regressors[j];
+  for (int j = 0; j < m; ++j)
+    sum += model.coefficients[static_cast<std::size_t>(j)] * regressors[j];
   return sum;
 }
 

@@ -4,7 +4,7 @@ namespace quarvel {
 
 namespace {
 constexpr std::uint64_t kMultiplier = (std::uint64_t{0x15A} << 32) | 0x4E35u;  // 1486058704437
-constexpr std::int32_t kModulus = 2147483647;                                // 2^31 - 1
+constexpr std::int32_t kModulus = 2147483647;                                  // 2^31 - 1
 
 // Two's-complement wrap of a 64-bit intermediate to 32 bits.
 constexpr std::int32_t wrap32(std::int64_t v) noexcept {
@@ -23,7 +23,9 @@ std::int32_t random_int(RandomGenerators& rng, std::int32_t n) noexcept {
   return static_cast<std::int32_t>(static_cast<std::int64_t>(lrand31(rng)) % n);
 }
 
-void set_random_seed(RandomGenerators& rng, std::int32_t seed) noexcept { rng.float_state = seed; }
+void set_random_seed(RandomGenerators& rng, std::int32_t seed) noexcept {
+  rng.float_state = seed;
+}
 
 float uniform_random(RandomGenerators& rng) noexcept {
   // 16807 * state mod (2^31 - 1) on 32-bit words: the product is split at bit 16

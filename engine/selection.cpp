@@ -36,7 +36,8 @@ std::int32_t roulette_select(const Engine& engine, std::int32_t population, floa
 float overselect_target(Engine& engine, std::int32_t population) {
   const Population& pop = engine.populations[static_cast<std::size_t>(population)];
   if (pop.population_size < 1000) {
-    std::fprintf(stderr, "population size %d is too small for overselection\n", pop.population_size);
+    std::fprintf(stderr, "population size %d is too small for overselection\n",
+                 pop.population_size);
     std::exit(-1);
   }
   const auto t = static_cast<float>(320.0 / pop.population_size);

@@ -15,7 +15,8 @@ Tree generate_tree(Engine& engine, std::int32_t population, std::int32_t depth, 
   if (!force && !full) {
     const std::int32_t functions = pop.function_set.size();
     const std::int32_t r = random_int(engine.random, functions + terminals);
-    if (r >= functions) return create_tree_node(engine, population, kTerminalNode, r - functions, parent);
+    if (r >= functions)
+      return create_tree_node(engine, population, kTerminalNode, r - functions, parent);
   }
   Tree node = create_tree_node(engine, population, kFunctionNode, 0, parent);
   new_node_model(engine, node.get());

@@ -16,7 +16,8 @@ void pprint_tree(const Engine& engine, const TreeNode* node, std::string& text, 
     const std::int32_t m = engine.function_table.coefficient_count(model.kind_id);
     for (std::int32_t j = 0; j < m; ++j) {
       // %lf of a double never exceeds 317 characters plus the index.
-      std::snprintf(item, sizeof item, "[%d]%lf ", j, model.coefficients[static_cast<std::size_t>(j)]);
+      std::snprintf(item, sizeof item, "[%d]%lf ", j,
+                    model.coefficients[static_cast<std::size_t>(j)]);
       text += item;
     }
     text += '\n';

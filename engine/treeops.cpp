@@ -152,9 +152,12 @@ void prepare_engine(Engine& engine) {
       FunctionKind{6, 3, "Quadratic", &regressors_two_inputs, &regressors_one_input}};
   for (Population& pop : engine.populations) {
     pop.terminal_table.names.clear();
-    pop.terminal_table.names.reserve(static_cast<std::size_t>(std::max(pop.terminal_table_size, 0)));
+    pop.terminal_table.names.reserve(
+        static_cast<std::size_t>(std::max(pop.terminal_table_size, 0)));
     for (std::int32_t k = 0; k < pop.terminal_table_size; ++k) {
-      pop.terminal_table.names.push_back("X" + std::to_string(k + 1));
+      std::string name = "X";
+      name += std::to_string(k + 1);
+      pop.terminal_table.names.push_back(std::move(name));
     }
   }
   allocate_population_storage(engine, engine.population_count);

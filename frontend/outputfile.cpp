@@ -36,8 +36,10 @@ bool write_all(int fd, std::string_view content) {
 std::string temporary_name(const std::string& path, int attempt) {
   static std::atomic<unsigned> counter{0};
   const std::filesystem::path target(path);
-  std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                     std::to_string(counter++) + "-" + std::to_string(attempt);
+  std::string name = ".";
+  name += target.filename().string();
+  name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+          std::to_string(attempt);
   return (target.parent_path() / name).string();
 }
 

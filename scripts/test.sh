@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test (window tests on the offscreen platform),
-# then the engine, front-end logic and runner tests again under AddressSanitizer
-# and UndefinedBehaviorSanitizer, then replays the fuzzers' corpus.
+# Builds everything and runs every test: the formatting check, the build with
+# warnings as errors, all test programs (window tests on the offscreen
+# platform), clang-tidy, the engine, front-end and runner tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzzers' corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+bash scripts/check-format.sh
 export QT_QPA_PLATFORM=offscreen
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVEL_WERROR=ON
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
+bash scripts/tidy.sh build
 
 # The window is left out: Qt is not built with the sanitizers, and its tests run above.
 export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1

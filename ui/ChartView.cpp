@@ -25,7 +25,9 @@ void ChartView::pause_animations() {
   chart()->setAnimationOptions(QChart::NoAnimation);
 }
 
-void ChartView::resume_animations() { chart()->setAnimationOptions(animations_); }
+void ChartView::resume_animations() {
+  chart()->setAnimationOptions(animations_);
+}
 
 void ChartView::mouseReleaseEvent(QMouseEvent* event) {
   // The view's own right click zooms out one step; here it undoes the whole zoom.

@@ -46,7 +46,9 @@ QScatterSeries* DataPlotWindow::series(int index) const {
   return index == training ? training_ : validation_;
 }
 
-void DataPlotWindow::clear_series(int index) { series(index)->clear(); }
+void DataPlotWindow::clear_series(int index) {
+  series(index)->clear();
+}
 
 void DataPlotWindow::set_points(int index, const QList<QPointF>& points) {
   series(index)->replace(points);

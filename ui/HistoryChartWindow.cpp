@@ -73,8 +73,7 @@ HistoryChartWindow::HistoryChartWindow(const HistoryChartLayout& layout, QWidget
 }
 
 void HistoryChartWindow::plot_histories(const std::vector<std::vector<double>>& solid,
-                                        const std::vector<std::vector<double>>& dotted,
-                                        int count) {
+                                        const std::vector<std::vector<double>>& dotted, int count) {
   QChart* chart = chart_view_->chart();
   const auto generations = static_cast<std::size_t>(count);
   const std::size_t populations = std::min<std::size_t>(solid.size(), 4);
@@ -86,7 +85,9 @@ void HistoryChartWindow::plot_histories(const std::vector<std::vector<double>>& 
   follow_points(chart);
 }
 
-void HistoryChartWindow::clear() { clear_chart(chart_view_->chart()); }
+void HistoryChartWindow::clear() {
+  clear_chart(chart_view_->chart());
+}
 
 void HistoryChartWindow::show_window() {
   show();

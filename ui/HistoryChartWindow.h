@@ -17,9 +17,9 @@ class ChartView;
 struct HistoryChartLayout {
   QString caption;
   QString object_name;
-  QSize size;        // client size, fixed
-  QPoint position;   // where the window first appears
-  QRect chart;       // the chart's place in the window
+  QSize size;       // client size, fixed
+  QPoint position;  // where the window first appears
+  QRect chart;      // the chart's place in the window
   QPoint close_button;
   QString y_title;
   QString solid_title;   // "... %1" with the population number

@@ -4,7 +4,9 @@
 
 namespace quarvel::ui {
 
-KindButton::KindButton(QWidget* parent) : QPushButton(parent) { set_kind(ButtonKind::ok); }
+KindButton::KindButton(QWidget* parent) : QPushButton(parent) {
+  set_kind(ButtonKind::ok);
+}
 
 void KindButton::set_kind(ButtonKind kind, const QString& caption) {
   QStyle::StandardPixmap glyph = QStyle::SP_DialogOkButton;

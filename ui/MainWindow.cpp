@@ -53,7 +53,8 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   tabs_->addTab(results_view_, QStringLiteral("Results"));
   // Until the tab widget lays them out when it is shown, the pages stand in
   // its whole area (a new child widget would be 100 x 30).
-  for (QWidget* page : std::initializer_list<QWidget*>{problem_tab_, populations_tab_, results_view_}) {
+  for (QWidget* page :
+       std::initializer_list<QWidget*>{problem_tab_, populations_tab_, results_view_}) {
     page->resize(tabs_->size());
   }
 
@@ -207,13 +208,21 @@ std::optional<QString> MainWindow::choose_file() {
 // ---------------------------------------------------------------------------
 // Help menu and the chart windows
 
-void MainWindow::show_about() { about_dialog_->show_window(); }
+void MainWindow::show_about() {
+  about_dialog_->show_window();
+}
 
-void MainWindow::open_web_site() { dialogs_.open_url(QString::fromLatin1(kVenkoWebSite)); }
+void MainWindow::open_web_site() {
+  dialogs_.open_url(QString::fromLatin1(kVenkoWebSite));
+}
 
-void MainWindow::show_fitness_window() { fitness_window_->show_window(); }
+void MainWindow::show_fitness_window() {
+  fitness_window_->show_window();
+}
 
-void MainWindow::show_gene_length_window() { gene_length_window_->show_window(); }
+void MainWindow::show_gene_length_window() {
+  gene_length_window_->show_window();
+}
 
 // ---------------------------------------------------------------------------
 // Data loading
@@ -246,10 +255,10 @@ std::optional<frontend::DataFileResult> MainWindow::read_series(const QString& p
   }
   // A binary file is no series: nothing of it is loaded.
   if (file.doubtful.problem == frontend::LineProblem::nul_byte) {
-    dialogs_.message(this, QStringLiteral("\"%1\" is not a text file: %2. Nothing was loaded.")
-                               .arg(QFileInfo(path).fileName(),
-                                    QString::fromStdString(
-                                        frontend::describe_doubtful_line(file.doubtful))));
+    dialogs_.message(
+        this, QStringLiteral("\"%1\" is not a text file: %2. Nothing was loaded.")
+                  .arg(QFileInfo(path).fileName(),
+                       QString::fromStdString(frontend::describe_doubtful_line(file.doubtful))));
     return std::nullopt;
   }
   return file;
@@ -279,11 +288,10 @@ void MainWindow::warn_about_doubtful_file(const QString& path,
     case frontend::LineProblem::none:
       return;
   }
-  dialogs_.message(this, QStringLiteral("\"%1\": %2. %3")
-                             .arg(name,
-                                  QString::fromStdString(
-                                      frontend::describe_doubtful_line(file.doubtful)),
-                                  QString::fromLatin1(consequence)));
+  dialogs_.message(
+      this, QStringLiteral("\"%1\": %2. %3")
+                .arg(name, QString::fromStdString(frontend::describe_doubtful_line(file.doubtful)),
+                     QString::fromLatin1(consequence)));
 }
 
 void MainWindow::draw_data_plot() {
@@ -375,7 +383,9 @@ void MainWindow::start_or_abort_run() {
   }
 }
 
-void MainWindow::toggle_pause() { run_driver_->toggle_pause(); }
+void MainWindow::toggle_pause() {
+  run_driver_->toggle_pause();
+}
 
 void MainWindow::run_generations() {
   std::vector<ChartView*> views;
@@ -402,9 +412,8 @@ void MainWindow::run_generations() {
     for (ChartView* view : views) view->resume_animations();
   };
   try {
-    run_driver_->run([this](const frontend::GenerationResults& results) {
-      show_generation_results(results);
-    });
+    run_driver_->run(
+        [this](const frontend::GenerationResults& results) { show_generation_results(results); });
   } catch (...) {
     end_run();
     throw;

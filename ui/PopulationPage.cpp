@@ -41,16 +41,16 @@ QStringList captions_of(Setting id) {
 
 int default_choice(Setting id) {
   const frontend::SettingInfo& info = frontend::setting_info(id);
-  const auto found = std::find_if(info.choices.begin(), info.choices.end(),
-                                  [&info](const frontend::Choice& choice) {
-                                    return choice.word == info.default_text;
-                                  });
+  const auto found = std::find_if(
+      info.choices.begin(), info.choices.end(),
+      [&info](const frontend::Choice& choice) { return choice.word == info.default_text; });
   return static_cast<int>(found - info.choices.begin());
 }
 
 std::string word_of(Setting id, int item) {
   const auto choices = frontend::setting_info(id).choices;
-  const auto index = static_cast<std::size_t>(std::clamp(item, 0, static_cast<int>(choices.size()) - 1));
+  const auto index =
+      static_cast<std::size_t>(std::clamp(item, 0, static_cast<int>(choices.size()) - 1));
   return std::string(choices[index].word);
 }
 
@@ -78,8 +78,8 @@ PopulationPage::PopulationPage(int index, FieldChecker& checker, QWidget* parent
 
   auto* selection = add_group(this, to_qstring(frontend::setting_info(Setting::selection).label),
                               QRect(16, 88, 177, 193));
-  selection_group_ =
-      new RadioGroup(QString(), captions_of(Setting::selection), QRect(10, 14, 143, 107), selection);
+  selection_group_ = new RadioGroup(QString(), captions_of(Setting::selection),
+                                    QRect(10, 14, 143, 107), selection);
   selection_group_->setObjectName(QStringLiteral("selection_group_%1").arg(index + 1));
   selection_group_->set_item_index(default_choice(Setting::selection));
   connect(selection_group_, &RadioGroup::clicked, this, &PopulationPage::couple_tournament_size);
@@ -93,8 +93,8 @@ PopulationPage::PopulationPage(int index, FieldChecker& checker, QWidget* parent
   add_label(selection, Setting::elite, 17, 167);
   elite_edit_ = field(Setting::elite, selection, QRect(112, 162, 33, 0));
 
-  auto* depth = add_group(this, QStringLiteral("Depth of Tree"),
-                          QRect(296, 8, index == 0 ? 241 : 249, 105));
+  auto* depth =
+      add_group(this, QStringLiteral("Depth of Tree"), QRect(296, 8, index == 0 ? 241 : 249, 105));
   add_label(depth, Setting::depth_new, 21, 25);
   depth_new_edit_ = field(Setting::depth_new, depth, QRect(163, 20, 54, 0));
   add_label(depth, Setting::depth_crossover, 21, 50);
@@ -108,18 +108,20 @@ PopulationPage::PopulationPage(int index, FieldChecker& checker, QWidget* parent
   growth_group_->setObjectName(QStringLiteral("growth_group_%1").arg(index + 1));
   growth_group_->set_item_index(default_choice(Setting::growth));
 
-  rates_group_ = add_group(this, QStringLiteral("Rate of GP Operations"), QRect(208, 128, 201, 153));
+  rates_group_ =
+      add_group(this, QStringLiteral("Rate of GP Operations"), QRect(208, 128, 201, 153));
   rates_group_->setObjectName(QStringLiteral("rates_group_%1").arg(index + 1));
   add_label(rates_group_, Setting::crossover_function, 8, 24);
-  crossover_function_edit_ = field(Setting::crossover_function, rates_group_, QRect(152, 24, 41, 0));
+  crossover_function_edit_ =
+      field(Setting::crossover_function, rates_group_, QRect(152, 24, 41, 0));
   add_label(rates_group_, Setting::crossover_any, 8, 56);
   crossover_any_edit_ = field(Setting::crossover_any, rates_group_, QRect(152, 56, 41, 0));
   add_label(rates_group_, Setting::copy, 8, 88);
   copy_edit_ = field(Setting::copy, rates_group_, QRect(152, 88, 41, 0));
   add_label(rates_group_, Setting::mutation, 8, 120);
   mutation_edit_ = field(Setting::mutation, rates_group_, QRect(152, 120, 41, 0));
-  checker.watch_rate_group(rates_group_,
-                           {crossover_function_edit_, crossover_any_edit_, copy_edit_, mutation_edit_});
+  checker.watch_rate_group(
+      rates_group_, {crossover_function_edit_, crossover_any_edit_, copy_edit_, mutation_edit_});
 }
 
 void PopulationPage::couple_tournament_size() {
@@ -132,7 +134,8 @@ void PopulationPage::fill_settings(frontend::SettingsTexts& settings) const {
   };
   set(Setting::population_size, population_size_edit_);
   set(Setting::terminals, terminals_edit_);
-  settings.set(Setting::selection, index_, word_of(Setting::selection, selection_group_->item_index()));
+  settings.set(Setting::selection, index_,
+               word_of(Setting::selection, selection_group_->item_index()));
   set(Setting::tournament_size, tournament_size_edit_);
   set(Setting::elite, elite_edit_);
   set(Setting::depth_new, depth_new_edit_);

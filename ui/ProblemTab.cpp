@@ -34,7 +34,9 @@ QLabel* add_wrapped_label(QWidget* parent, const QString& text, int left, int to
   return label;
 }
 
-QString label_of(Setting id) { return to_qstring(frontend::setting_info(id).label); }
+QString label_of(Setting id) {
+  return to_qstring(frontend::setting_info(id).label);
+}
 
 QGroupBox* add_group(QWidget* parent, const QString& title, const QRect& geometry) {
   auto* group = new QGroupBox(title, parent);
@@ -79,15 +81,13 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent) : QWidget(parent)
   add_label(training, QStringLiteral("Time"), 34, 27);
   add_label(training, QStringLiteral("Value"), 96, 27);
   training_grid_ = add_data_grid(training, "training_grid", QRect(28, 40, 133, 129), true);
-  load_training_button_ = add_button(training, "load_training_button", QStringLiteral("Load"),
-                                     QRect(32, 184, 58, 24));
+  load_training_button_ =
+      add_button(training, "load_training_button", QStringLiteral("Load"), QRect(32, 184, 58, 24));
   load_training_button_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
   clear_training_button_ = add_button(training, "clear_training_button", QStringLiteral("Clear"),
                                       QRect(96, 184, 57, 25));
-  connect(load_training_button_, &QPushButton::clicked, this,
-          &ProblemTab::load_training_requested);
-  connect(clear_training_button_, &QPushButton::clicked, this,
-          &ProblemTab::clear_training_series);
+  connect(load_training_button_, &QPushButton::clicked, this, &ProblemTab::load_training_requested);
+  connect(clear_training_button_, &QPushButton::clicked, this, &ProblemTab::clear_training_series);
 
   auto* validation = add_group(this, QStringLiteral("Validation Data"), QRect(232, 8, 177, 225));
   validation_time_label_ = add_label(validation, QStringLiteral("Time"), 26, 27);
@@ -95,8 +95,8 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent) : QWidget(parent)
   validation_value_label_ = add_label(validation, QStringLiteral("Value"), 88, 27);
   validation_value_label_->setObjectName(QStringLiteral("validation_value_label"));
   validation_grid_ = add_data_grid(validation, "validation_grid", QRect(20, 40, 133, 129), false);
-  load_validation_button_ = add_button(validation, "load_validation_button",
-                                       QStringLiteral("Load"), QRect(23, 184, 58, 24));
+  load_validation_button_ = add_button(validation, "load_validation_button", QStringLiteral("Load"),
+                                       QRect(23, 184, 58, 24));
   load_validation_button_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
   clear_validation_button_ = add_button(validation, "clear_validation_button",
                                         QStringLiteral("Clear"), QRect(88, 184, 57, 25));
@@ -149,7 +149,9 @@ const frontend::GridColumns& ProblemTab::validation_cells() const {
   return validation_model()->columns();
 }
 
-bool ProblemTab::validation_open() const { return load_validation_button_->isEnabled(); }
+bool ProblemTab::validation_open() const {
+  return load_validation_button_->isEnabled();
+}
 
 void ProblemTab::open_validation(bool open) {
   load_validation_button_->setEnabled(open);
@@ -169,8 +171,7 @@ void ProblemTab::show_training_series(frontend::GridColumns cells) {
 void ProblemTab::show_validation_series(frontend::GridColumns cells) {
   validation_model()->load(std::move(cells));
   validation_loaded_ = true;
-  const auto overlap =
-      frontend::detect_overlap(training_cells().value, validation_cells().value);
+  const auto overlap = frontend::detect_overlap(training_cells().value, validation_cells().value);
   overlap_edit_->setText(QString::number(overlap));
 }
 
@@ -196,6 +197,8 @@ void ProblemTab::fill_settings(frontend::SettingsTexts& settings) const {
   settings.set(Setting::weight_error, weight_error_edit_->text().toStdString());
 }
 
-QString ProblemTab::overlap_text() const { return overlap_edit_->text(); }
+QString ProblemTab::overlap_text() const {
+  return overlap_edit_->text();
+}
 
 }  // namespace quarvel::ui

@@ -150,10 +150,9 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   progress_bar_->setTextVisible(false);
   progress_bar_->setGeometry(280, 374, 297, 19);
 
-  const std::array<QRect, kPopulations> label_places{QRect(288, 400, 86, 16),
-                                                     QRect(376, 400, 132, 16),
-                                                     QRect(288, 416, 86, 16),
-                                                     QRect(376, 416, 132, 16)};
+  const std::array<QRect, kPopulations> label_places{
+      QRect(288, 400, 86, 16), QRect(376, 400, 132, 16), QRect(288, 416, 86, 16),
+      QRect(376, 416, 132, 16)};
   for (int population = 0; population < kPopulations; ++population) {
     const auto i = static_cast<std::size_t>(population);
     progress_labels_[i] = add_progress_label(this, population, label_places[i]);
@@ -253,7 +252,8 @@ void ResultsView::show_generation(const frontend::GenerationResults& results,
   best_trees_text_->setPlainText(text);
 
   for (int p = 0; p < std::min(populations, kPopulations); ++p) {
-    auto cells = frontend::output_cells(results.populations[static_cast<std::size_t>(p)].prediction);
+    auto cells =
+        frontend::output_cells(results.populations[static_cast<std::size_t>(p)].prediction);
     output_model(p)->replace_cells(
         frontend::GridColumns{std::move(cells.index), std::move(cells.value)});
   }

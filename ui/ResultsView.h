@@ -57,9 +57,8 @@ class ResultsView final : public QWidget {
   // progress labels for the run's populations, output grids of a row per point.
   void start_run_display(std::span<const double> scaled_data, int populations, int generations);
   // Everything a generation changes.
-  void show_generation(const frontend::GenerationResults& results,
-                       const ResultHistories& histories, int generations,
-                       const PredictionMarkers& markers);
+  void show_generation(const frontend::GenerationResults& results, const ResultHistories& histories,
+                       int generations, const PredictionMarkers& markers);
   // The predicted series and the two marker lines, which span the curves and
   // at least 0 to 1.
   void plot_prediction_curves(const frontend::GenerationResults& results,

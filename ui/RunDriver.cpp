@@ -18,7 +18,9 @@ void RunDriver::toggle_pause() {
   emit paused_changed(paused_);
 }
 
-void RunDriver::request_abort() { abort_requested_ = true; }
+void RunDriver::request_abort() {
+  abort_requested_ = true;
+}
 
 RunDriver::Ending RunDriver::run(const ShowGeneration& show) {
   running_ = true;

@@ -52,7 +52,8 @@ TEST(Options, RefusedSettingsNameTheOption) {
       {{"--selection", "overselect", "--population-size", "999"},
        "--population-size: Population size must be bigger than 999 (population 1 uses "
        "--selection overselect)"},
-      {{"--population-size", "5"}, "--elite: The number of elite (10) of population 1 is larger..."},
+      {{"--population-size", "5"},
+       "--elite: The number of elite (10) of population 1 is larger..."},
       {{"--unknown", "1"}, "unknown option --unknown (see --help)"},
       {{"stray"}, "unexpected argument \"stray\" (see --help)"},
       {{"--seed"}, "--seed: a value is missing"},

@@ -18,7 +18,8 @@ using namespace quarvel::testing;
 
 namespace {
 
-std::unique_ptr<Engine> small_population(int size, const std::function<void(RunParameters&)>& more = {}) {
+std::unique_ptr<Engine> small_population(int size,
+                                         const std::function<void(RunParameters&)>& more = {}) {
   return make_engine(wave(50), wave(15, 1.0), 1, [&](RunParameters& p) {
     p.population_size[0] = size;
     p.elite_size[0] = 1;
@@ -26,7 +27,7 @@ std::unique_ptr<Engine> small_population(int size, const std::function<void(RunP
   });
 }
 
-void set_standardized(Engine& e, std::vector<float> values) {
+void set_standardized(Engine& e, const std::vector<float>& values) {
   Population& pop = e.populations[0];
   pop.standardized = values;
   pop.mdl = values;
@@ -81,10 +82,12 @@ TEST(Selection, TournamentTakesTheSmallestAndTheEarliestOnTies) {
   for (int round = 0; round < 50; ++round) {
     RandomGenerators expected = engine->random;
     std::vector<int> draws;
+    draws.reserve(4);
     for (int i = 0; i < 4; ++i) draws.push_back(random_int(expected, 8));
     int best = draws[0];
     for (int d : draws)
-      if (engine->populations[0].standardized[d] < engine->populations[0].standardized[best]) best = d;
+      if (engine->populations[0].standardized[d] < engine->populations[0].standardized[best])
+        best = d;
     EXPECT_EQ(tournament_select(*engine, 0), best);
   }
   set_standardized(*engine, std::vector<float>(8, 1.0f));
@@ -116,7 +119,8 @@ TEST(SelectionDeathTest, OverselectionNeedsAThousand) {
 }
 
 TEST(Selection, OverselectionAimsAtTheTopGroupFourTimesInFive) {
-  auto engine = small_population(1000, [](RunParameters& p) { p.selection_method[0] = OVERSELECT; });
+  auto engine =
+      small_population(1000, [](RunParameters& p) { p.selection_method[0] = OVERSELECT; });
   int top = 0;
   for (int i = 0; i < 5000; ++i) top += overselect_target(*engine, 0) < 0.32f ? 1 : 0;
   EXPECT_NEAR(top / 5000.0, 0.8, 0.03);
@@ -124,9 +128,8 @@ TEST(Selection, OverselectionAimsAtTheTopGroupFourTimesInFive) {
 
 class Breeding : public ::testing::Test {
  protected:
-  std::unique_ptr<Engine> engine = small_population(10, [](RunParameters& p) {
-    p.max_depth_after_crossover[0] = 3;
-  });
+  std::unique_ptr<Engine> engine =
+      small_population(10, [](RunParameters& p) { p.max_depth_after_crossover[0] = 3; });
   Engine& e = *engine;
 };
 
@@ -153,7 +156,8 @@ TEST_F(Breeding, CrossoverBelowTheRootRefreshesTheAncestors) {
     (void)lrand31(e.random);
   }
   auto [c1, c2] = crossover_any_point(e, a.get(), b.get());
-  // c1: root(left(b-copy, X2), X5); its root and left get fresh models, the inserted subtree keeps b's.
+  // c1: root(left(b-copy, X2), X5); its root and left get fresh models, the inserted subtree keeps
+  // b's.
   ASSERT_TRUE(c1->child(0)->child(0)->is_function());
   EXPECT_EQ(c1->child(0)->child(0)->model(), b->model());
   EXPECT_EQ(c1->child(0)->child(0)->parent, c1->child(0));
@@ -272,7 +276,8 @@ TEST(GenerationStep, HundredGenerationsKeepTheRegistryWithinTheLivingTrees) {
   for (int g = 0; g < 100; ++g) {
     generation_step(e, g);
     std::size_t function_nodes = 0;
-    for (const Tree& tree : e.populations[0].individuals) function_nodes += count_function_nodes(tree.get());
+    for (const Tree& tree : e.populations[0].individuals)
+      function_nodes += count_function_nodes(tree.get());
     ASSERT_LE(e.registry.size(), function_nodes) << "generation " << g;
     ASSERT_LE(e.fit_cache.size(), e.registry.size());
   }
@@ -331,7 +336,8 @@ TEST(Prediction, LoneTerminalRepeatsWithItsLag) {
   fill_prediction(e, e.report, 0);
   const int s = e.data.training_count + 2;
   for (int t = 0; t < s; ++t) EXPECT_EQ(e.report.prediction[t], e.data.values[t]);
-  for (int t = s; t < e.data.point_count; ++t) EXPECT_EQ(e.report.prediction[t], e.report.prediction[t - 3]);
+  for (int t = s; t < e.data.point_count; ++t)
+    EXPECT_EQ(e.report.prediction[t], e.report.prediction[t - 3]);
 
   e.data.overlap = 50;  // nothing left to forecast
   fill_prediction(e, e.report, 0);
@@ -350,7 +356,8 @@ TEST(Prediction, IteratesAFittedTreeOnItsOwnForecast) {
   const auto& pred = e.report.prediction;
   for (int t = 40; t < 50; ++t) {
     const double x1 = pred[t - 1], x2 = pred[t - 2];
-    const double expected = c[0] * 1 + c[1] * x1 + c[2] * x2 + c[3] * (x1 * x2) + c[4] * (x1 * x1) + c[5] * (x2 * x2);
+    const double expected =
+        c[0] * 1 + c[1] * x1 + c[2] * x2 + c[3] * (x1 * x2) + c[4] * (x1 * x1) + c[5] * (x2 * x2);
     EXPECT_EQ(pred[t], expected) << t;
   }
 }
@@ -370,7 +377,9 @@ TEST(Report, FiguresForTheChartDialogs) {
   fill_prediction(e, e.report, 0);
   report_run_figures(e, e.report, 0);
   double sum = 0.0;
-  for (int t = 32; t < 42; ++t) sum += (e.report.prediction[t] - e.data.values[t]) * (e.report.prediction[t] - e.data.values[t]);
+  for (int t = 32; t < 42; ++t)
+    sum +=
+        (e.report.prediction[t] - e.data.values[t]) * (e.report.prediction[t] - e.data.values[t]);
   EXPECT_DOUBLE_EQ(e.report.validation_mse, sum / 10);
   EXPECT_EQ(e.report.best_node_count, 1.0);
   EXPECT_DOUBLE_EQ(e.report.average_node_count, (1.0 + 3.0 + 5.0) / 3.0);

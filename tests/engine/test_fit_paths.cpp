@@ -15,10 +15,13 @@ using namespace quarvel::testing;
 
 namespace {
 
-bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+bool same_bits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
 
 ::testing::AssertionResult same_bits(const std::vector<double>& a, const std::vector<double>& b) {
-  if (a.size() != b.size()) return ::testing::AssertionFailure() << "sizes " << a.size() << " vs " << b.size();
+  if (a.size() != b.size())
+    return ::testing::AssertionFailure() << "sizes " << a.size() << " vs " << b.size();
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (!same_bits(a[i], b[i])) {
       return ::testing::AssertionFailure() << "entry " << i << ": " << a[i] << " vs " << b[i];
@@ -38,21 +41,46 @@ Tree fixed_child(Engine& e, const std::vector<double>& outputs) {
   return node;
 }
 
-enum class Shape { independent, equal, constant, collinear, beyond_limit, huge, tiny, nearly_equal };
+enum class Shape {
+  independent,
+  equal,
+  constant,
+  collinear,
+  beyond_limit,
+  huge,
+  tiny,
+  nearly_equal
+};
 
 std::vector<double> inputs(Shape shape, const std::vector<double>& base, std::mt19937_64& rng) {
   std::uniform_real_distribution<double> u(-1.0, 2.0);
   std::vector<double> out(base.size());
   for (std::size_t t = 0; t < base.size(); ++t) {
     switch (shape) {
-      case Shape::independent: out[t] = u(rng); break;
-      case Shape::equal: out[t] = base[t]; break;
-      case Shape::constant: out[t] = 0.75; break;
-      case Shape::collinear: out[t] = 2.0 * base[t] - 0.5; break;
-      case Shape::beyond_limit: out[t] = u(rng) * 400.0; break;
-      case Shape::huge: out[t] = u(rng) * 1e160; break;
-      case Shape::tiny: out[t] = u(rng) * 1e-9; break;
-      case Shape::nearly_equal: out[t] = base[t] + u(rng) * 3e-4; break;
+      case Shape::independent:
+        out[t] = u(rng);
+        break;
+      case Shape::equal:
+        out[t] = base[t];
+        break;
+      case Shape::constant:
+        out[t] = 0.75;
+        break;
+      case Shape::collinear:
+        out[t] = 2.0 * base[t] - 0.5;
+        break;
+      case Shape::beyond_limit:
+        out[t] = u(rng) * 400.0;
+        break;
+      case Shape::huge:
+        out[t] = u(rng) * 1e160;
+        break;
+      case Shape::tiny:
+        out[t] = u(rng) * 1e-9;
+        break;
+      case Shape::nearly_equal:
+        out[t] = base[t] + u(rng) * 3e-4;
+        break;
     }
   }
   return out;
@@ -63,7 +91,7 @@ std::vector<double> inputs(Shape shape, const std::vector<double>& base, std::mt
 TEST(FitPaths, FastPathMatchesTheReferenceBitForBit) {
   std::mt19937_64 rng(20261210);
   const std::vector<int> lengths{1, 2, 3, 4, 7, 10, 31, 100, 300, 1000, 4000};
-  const std::vector<Shape> shapes{Shape::independent, Shape::equal,  Shape::constant,
+  const std::vector<Shape> shapes{Shape::independent, Shape::equal,        Shape::constant,
                                   Shape::collinear,   Shape::beyond_limit, Shape::huge,
                                   Shape::tiny,        Shape::nearly_equal};
   const std::vector<double> limits{1.0, 3.0, 100.0};
@@ -80,7 +108,8 @@ TEST(FitPaths, FastPathMatchesTheReferenceBitForBit) {
       for (const Shape shape : shapes) {
         for (const double limit : limits) {
           e.data.value_limit = limit;
-          const std::vector<double> left = inputs(Shape::independent, std::vector<double>(n, 0.0), rng);
+          const std::vector<double> left =
+              inputs(Shape::independent, std::vector<double>(n, 0.0), rng);
           const std::vector<double> right = inputs(shape, left, rng);
           Tree a = fixed_child(e, left);
           Tree b = fixed_child(e, right);
@@ -92,7 +121,8 @@ TEST(FitPaths, FastPathMatchesTheReferenceBitForBit) {
           fit_node(e, reference_root.get());
           const NodeModel& fast = *fast_root->model();
           const NodeModel& reference = *reference_root->model();
-          SCOPED_TRACE(::testing::Message() << "n " << n << " shape " << static_cast<int>(shape) << " limit " << limit);
+          SCOPED_TRACE(::testing::Message()
+                       << "n " << n << " shape " << static_cast<int>(shape) << " limit " << limit);
           ASSERT_EQ(fast.kind_id, reference.kind_id);
           ASSERT_TRUE(same_bits(fast.coefficients, reference.coefficients));
           ASSERT_TRUE(same_bits(fast.outputs, reference.outputs));
@@ -138,7 +168,9 @@ TEST(FitPaths, WholeRunsAgreeOnEitherPathAndAnyThreadCount) {
     const Outcome other = run(path, threads);
     ASSERT_EQ(other.scores.size(), reference.scores.size());
     EXPECT_EQ(std::memcmp(other.scores.data(), reference.scores.data(),
-                          reference.scores.size() * sizeof(float)), 0) << threads;
+                          reference.scores.size() * sizeof(float)),
+              0)
+        << threads;
     EXPECT_EQ(other.integer_state, reference.integer_state) << threads;
     EXPECT_EQ(other.float_state, reference.float_state) << threads;
   }

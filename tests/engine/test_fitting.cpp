@@ -53,7 +53,8 @@ TEST_F(Fitting, SingleTerminalScoresWithoutFittingOrDrawing) {
   const auto state = e.random.integer_state;
   const double s = evaluate_tree(e, x3.get());
   double sum = 0.0;
-  for (int t = 0; t < n(); ++t) sum += (y(t) - (t >= 3 ? y(t - 3) : 0.0)) * (y(t) - (t >= 3 ? y(t - 3) : 0.0));
+  for (int t = 0; t < n(); ++t)
+    sum += (y(t) - (t >= 3 ? y(t - 3) : 0.0)) * (y(t) - (t >= 3 ? y(t - 3) : 0.0));
   EXPECT_DOUBLE_EQ(s, sum / n());
   EXPECT_EQ(e.random.integer_state, state);
   EXPECT_EQ(count_coefficients(e, x3.get()), 0);
@@ -124,8 +125,10 @@ TEST(FittingRegressors, ValueLimitClipsEachEntryAfterTheProducts) {
 TEST(FittingExact, PerfectFitAndItsScore) {
   // 1, 0, 1, 0, ...: y = 1 - X1 exactly, also at t = 0 where X1 reads 0.
   std::vector<double> series;
+  series.reserve(30);
   for (int i = 0; i < 30; ++i) series.push_back(i % 2 == 0 ? 1.0 : 0.0);
-  auto engine = make_engine(series, {1, 0}, 1, [](RunParameters& p) { p.mdl_error_weight = 0.0003; });
+  auto engine =
+      make_engine(series, {1, 0}, 1, [](RunParameters& p) { p.mdl_error_weight = 0.0003; });
   Engine& e = *engine;
   Tree tree = function(e, terminal(e, 0), terminal(e, 0));
   const double s = evaluate_tree(e, tree.get());

@@ -2,8 +2,8 @@
 
 #include "engine/breeding.h"
 #include "engine/population.h"
-#include "support/engine_fixtures.h"
 #include "engine/treegen.h"
+#include "support/engine_fixtures.h"
 
 using namespace quarvel;
 using namespace quarvel::testing;
@@ -41,8 +41,10 @@ TEST(TreeGeneration, DepthZeroIsOneTerminalEvenWhenForced) {
 }
 
 TEST(TreeGeneration, UnforcedPositionsDrawKindAndTerminalAtOnce) {
-  auto engine = make_engine(wave(30), wave(5), 1, [](RunParameters& p) { p.terminal_table_size[0] = 1; });
-  // With one terminal an unforced position is a function node half of the time; every terminal is X1.
+  auto engine =
+      make_engine(wave(30), wave(5), 1, [](RunParameters& p) { p.terminal_table_size[0] = 1; });
+  // With one terminal an unforced position is a function node half of the time; every terminal is
+  // X1.
   int functions = 0;
   int roots = 0;
   for (int i = 0; i < 400; ++i) {
@@ -63,7 +65,8 @@ TEST(TreeGeneration, UnforcedPositionsDrawKindAndTerminalAtOnce) {
 }
 
 TEST(PopulationCreation, GrowGivesFunctionRootsMostlyOneNode) {
-  auto engine = make_engine(wave(30), wave(5), 1, [](RunParameters& p) { p.population_size[0] = 200; });
+  auto engine =
+      make_engine(wave(30), wave(5), 1, [](RunParameters& p) { p.population_size[0] = 200; });
   initialize_populations(*engine, 1);
   int single = 0;
   for (const Tree& tree : engine->populations[0].individuals) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/engine_fixtures.h"
 #include "engine/treeio.h"
+#include "support/engine_fixtures.h"
 
 using namespace quarvel;
 using namespace quarvel::testing;
@@ -21,8 +21,9 @@ TEST(TreePrinting, NodesCoefficientsAndIndentation) {
   const std::string head = "(NODE" + std::to_string(flat->model()->serial) + "    :";
   std::string text;
   pprint_tree(e, flat.get(), text, 0);
-  EXPECT_EQ(text, head + "[0]0.100000 [1]0.200000 [2]0.300000 [3]0.000000 [4]0.500000 [5]-1.000000 \n"
-                         "  X1\n  X2)\n");
+  EXPECT_EQ(text, head +
+                      "[0]0.100000 [1]0.200000 [2]0.300000 [3]0.000000 [4]0.500000 [5]-1.000000 \n"
+                      "  X1\n  X2)\n");
 
   Tree nested = function(e, terminal(e, 0), function(e, terminal(e, 2), terminal(e, 2)));
   set_model(nested.get(), 1, {0.1, 0.2, 0.3, 0, 0.5, -1});
@@ -30,9 +31,11 @@ TEST(TreePrinting, NodesCoefficientsAndIndentation) {
   text.clear();
   pprint_tree(e, nested.get(), text, 0);
   const std::string inner = "(NODE" + std::to_string(nested->child(1)->model()->serial) + "    :";
-  EXPECT_EQ(text, "(NODE" + std::to_string(nested->model()->serial) +
-                      "    :[0]0.100000 [1]0.200000 [2]0.300000 [3]0.000000 [4]0.500000 [5]-1.000000 \n"
-                      "  X1\n  " + inner + "[0]1.000000 [1]2.000000 [2]-12.500000 \n    X3\n    X3))\n");
+  EXPECT_EQ(text,
+            "(NODE" + std::to_string(nested->model()->serial) +
+                "    :[0]0.100000 [1]0.200000 [2]0.300000 [3]0.000000 [4]0.500000 [5]-1.000000 \n"
+                "  X1\n  " +
+                inner + "[0]1.000000 [1]2.000000 [2]-12.500000 \n    X3\n    X3))\n");
 }
 
 TEST(TreePrinting, TerminalCopiesAndLargeTrees) {

@@ -108,7 +108,7 @@ TEST(TransferSettings, RefusesAndLeavesParametersAndDataUntouched) {
     EXPECT_EQ(outcome.setting, c.setting) << c.name;
     EXPECT_NE(outcome.message.find(c.message_part), std::string::npos)
         << c.name << ": " << outcome.message;
-    EXPECT_EQ(std::memcmp(&parameters, &before, sizeof parameters), 0) << c.name;
+    EXPECT_EQ(parameters, before) << c.name;
     EXPECT_EQ(data.overlap, 7) << c.name;
   }
 }

@@ -38,7 +38,7 @@ class FakeDialogs final : public UserDialogs {
   std::optional<QString> next_file_answer() {
     if (file_answers.empty()) return std::nullopt;
     const bool cancelled = !file_answers.front().has_value();
-    const QString path = file_answers.front().value_or(QString());
+    QString path = file_answers.front().value_or(QString());
     file_answers.pop_front();
     if (cancelled) return std::nullopt;
     return path;
@@ -68,7 +68,7 @@ inline void prepare_application(const QTemporaryDir& settings_folder) {
 // Writes `content` to `name` in `folder` and returns the path.
 inline QString write_file(const QTemporaryDir& folder, const QString& name,
                           const QByteArray& content) {
-  const QString path = folder.filePath(name);
+  QString path = folder.filePath(name);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return {};
   file.write(content);

@@ -13,10 +13,9 @@ namespace quarvel::testing {
 
 // An engine holding training + validation, scaled, with `populations`
 // populations prepared (settings adjusted by `configure` before allocation).
-inline std::unique_ptr<Engine> make_engine(const std::vector<double>& training,
-                                           const std::vector<double>& validation,
-                                           int populations = 1,
-                                           const std::function<void(RunParameters&)>& configure = {}) {
+inline std::unique_ptr<Engine> make_engine(
+    const std::vector<double>& training, const std::vector<double>& validation, int populations = 1,
+    const std::function<void(RunParameters&)>& configure = {}) {
   auto engine = std::make_unique<Engine>();
   (void)set_training_series(engine->data, training);
   (void)set_validation_series(engine->data, validation);
@@ -48,7 +47,9 @@ inline Tree function(Engine& engine, Tree left, Tree right, int population = 0) 
 // A short, non-constant series with some structure.
 inline std::vector<double> wave(int n, double phase = 0.0) {
   std::vector<double> v;
-  for (int i = 0; i < n; ++i) v.push_back(10.0 + 5.0 * __builtin_sin(0.3 * i + phase) + 0.1 * (i % 7));
+  v.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i)
+    v.push_back(10.0 + 5.0 * __builtin_sin(0.3 * i + phase) + 0.1 * (i % 7));
   return v;
 }
 

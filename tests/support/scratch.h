@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace quarvel::testing {
 
 namespace fs = std::filesystem;
@@ -58,6 +56,7 @@ inline CliResult run_program(const std::string& program, const fs::path& folder,
                              std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), program);
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (std::string& a : arguments) argv.push_back(a.data());
   argv.push_back(nullptr);
   const std::string out_path = (folder / "stdout.txt").string();

@@ -91,13 +91,16 @@ class DataLoadingTest : public QObject {
     QTest::newRow("leading number of each line")
         << QByteArray("  3.5abc\nabc\n   \n1 2\n") << QStringList{"0", "1", "2", "3"}
         << QStringList{"3.5", "0", "0", "1"}
-        << QStringList{"\"training.txt\": line 2 does not start with a decimal number (\"abc\"). "
-                       "It was read as 0."};
+        << QStringList{
+               "\"training.txt\": line 2 does not start with a decimal number (\"abc\"). "
+               "It was read as 0."};
     QTest::newRow("over-long line") << QByteArray("1\n" + QByteArray(300, '7') + "\n")
                                     << QStringList{"0", "1"} << QStringList{"1", "7.77778E254"}
-                                    << QStringList{"\"training.txt\": line 2 holds 300 characters, "
-                                                   "more than the 255 a line may hold; give one "
-                                                   "value per line (\"" + QString(24, '7')};
+                                    << QStringList{
+                                           "\"training.txt\": line 2 holds 300 characters, "
+                                           "more than the 255 a line may hold; give one "
+                                           "value per line (\"" +
+                                           QString(24, '7')};
     QTest::newRow("six significant digits, INF")
         << QByteArray("0.12345678\n1e400\n") << QStringList{"0", "1"}
         << QStringList{"0.123457", "INF"} << QStringList();
@@ -121,7 +124,10 @@ class DataLoadingTest : public QObject {
 
   void binary_file_is_not_loaded() {
     load_training("1\n2\n");
-    load_training(QByteArray("\x7f" "ELF\0\x01\n3\n", 9));
+    load_training(
+        QByteArray("\x7f"
+                   "ELF\0\x01\n3\n",
+                   9));
     QCOMPARE(column(training(), 1), (QStringList{"1", "2"}));
     QCOMPARE(window_->dialogs.messages,
              QStringList{"\"training.txt\" is not a text file: line 1 holds a NUL byte "
@@ -203,7 +209,8 @@ class DataLoadingTest : public QObject {
     QCOMPARE(column(training(), 0), QStringList(3, QString()));
     QCOMPARE(column(validation(), 1), QStringList(2, QString()));
     verify_validation_group(false);
-    QVERIFY(window_->window.problem_tab().training_loaded());  // the flags only ever go from false to true
+    QVERIFY(window_->window.problem_tab()
+                .training_loaded());  // the flags only ever go from false to true
     QVERIFY(window_->window.problem_tab().validation_loaded());
 
     window_->window.load_validation_series();  // locked: no dialog
@@ -258,7 +265,8 @@ class DataLoadingTest : public QObject {
     w.start_button()->setEnabled(false);  // Ctrl+S works whatever the Start button's state
     w.window.problem_tab().clear_training_series();
     QTest::keyClick(&w.window, Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(window_->dialogs.messages, QStringList{"Loaded Training Data contains Invalid Value."});
+    QCOMPARE(window_->dialogs.messages,
+             QStringList{"Loaded Training Data contains Invalid Value."});
   }
 
   void preview_plots_the_grids_against_their_times() {
@@ -267,11 +275,14 @@ class DataLoadingTest : public QObject {
     training()->set_cell(1, 1, QString());             // a row with an empty value is left out
     training()->set_cell(0, 2, QStringLiteral("10"));  // times need not increase evenly
     for (int press = 0; press < 2; ++press) window_->window.draw_data_plot();  // not doubled
-    QCOMPARE(points(window_->window.data_plot_window().series(0)), (QList<QPointF>{{0, 1.5}, {10, 3.5}}));
-    QCOMPARE(points(window_->window.data_plot_window().series(1)), (QList<QPointF>{{3, 4}, {4, 5}}));
+    QCOMPARE(points(window_->window.data_plot_window().series(0)),
+             (QList<QPointF>{{0, 1.5}, {10, 3.5}}));
+    QCOMPARE(points(window_->window.data_plot_window().series(1)),
+             (QList<QPointF>{{3, 4}, {4, 5}}));
     QVERIFY(window_->window.data_plot_window().isVisible());
     QCOMPARE(window_->window.data_plot_window().series(0)->name(), QStringLiteral("Training Data"));
-    QCOMPARE(window_->window.data_plot_window().series(1)->name(), QStringLiteral("Validation Data"));
+    QCOMPARE(window_->window.data_plot_window().series(1)->name(),
+             QStringLiteral("Validation Data"));
     QCOMPARE(window_->dialogs.errors, QStringList());
   }
 

@@ -29,10 +29,10 @@
 #include "ui/HistoryChartWindow.h"
 #include "ui/RunDriver.h"
 
+using quarvel::frontend::Setting;
 using quarvel::ui::ButtonKind;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
-using quarvel::frontend::Setting;
 using quarvel::ui::MainWindow;
 using quarvel::ui::testing::TestWindow;
 using quarvel::ui::testing::write_file;
@@ -102,9 +102,9 @@ struct Reference {
 
 Reference reference_run(const MainWindow& window) {
   auto engine = std::make_unique<quarvel::Engine>();
-  const auto outcome = quarvel::frontend::start_run(
-      *engine, window.problem_tab().training_cells(), window.problem_tab().validation_cells(),
-      window.settings_texts());
+  const auto outcome = quarvel::frontend::start_run(*engine, window.problem_tab().training_cells(),
+                                                    window.problem_tab().validation_cells(),
+                                                    window.settings_texts());
   Reference reference;
   if (outcome.error != quarvel::frontend::StartError::none) return reference;
   const auto count = static_cast<std::size_t>(engine->population_count);
@@ -157,17 +157,20 @@ class RunTest : public QObject {
     w.field(Setting::generations)->setText(QString::number(generations));
     w.population_count_box()->setEditText(QString::number(populations));
     w.window.populations_tab().apply_population_count();
-    for (QLineEdit* size : {w.field(Setting::population_size, 0), w.field(Setting::population_size, 1), w.field(Setting::population_size, 2), w.field(Setting::population_size, 3)}) {
+    for (QLineEdit* size :
+         {w.field(Setting::population_size, 0), w.field(Setting::population_size, 1),
+          w.field(Setting::population_size, 2), w.field(Setting::population_size, 3)}) {
       size->setText(QStringLiteral("40"));
     }
-    for (QLineEdit* elite : {w.field(Setting::elite, 0), w.field(Setting::elite, 1), w.field(Setting::elite, 2), w.field(Setting::elite, 3)}) {
+    for (QLineEdit* elite : {w.field(Setting::elite, 0), w.field(Setting::elite, 1),
+                             w.field(Setting::elite, 2), w.field(Setting::elite, 3)}) {
       elite->setText(QStringLiteral("2"));
     }
   }
 
   // `action` runs with the index of each generation as soon as the window has
   // shown it, from inside the run's own message processing.
-  void after_each_generation(std::function<void(int)> action) {
+  void after_each_generation(const std::function<void(int)>& action) {
     connect(window_->best_trees_text(), &QPlainTextEdit::textChanged, &window(), [this, action] {
       QTimer::singleShot(0, &window(),
                          [this, action] { action(window_->progress_bar()->value()); });
@@ -186,7 +189,8 @@ class RunTest : public QObject {
     QVERIFY(!w.window.run_driver().paused());
     QVERIFY(!w.window.run_driver().abort_requested());
     QCOMPARE(w.progress_bar()->value(), 0);
-    for (QLabel* label : {w.progress_label(0), w.progress_label(1), w.progress_label(2), w.progress_label(3)}) {
+    for (QLabel* label :
+         {w.progress_label(0), w.progress_label(1), w.progress_label(2), w.progress_label(3)}) {
       QCOMPARE(label->text(), QStringLiteral("Not running"));
     }
   }
@@ -228,7 +232,8 @@ class RunTest : public QObject {
     QVERIFY(w.progress_label(2)->isHidden());
     QVERIFY(w.progress_label(3)->isHidden());
     QCOMPARE(w.progress_bar()->maximum(), 4);
-    for (QLabel* label : {w.progress_label(0), w.progress_label(1), w.progress_label(2), w.progress_label(3)}) {
+    for (QLabel* label :
+         {w.progress_label(0), w.progress_label(1), w.progress_label(2), w.progress_label(3)}) {
       label->setText(QStringLiteral("No4:") + kIdeographicSpace + QStringLiteral("999 / 999"));
       QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->objectName()));
     }
@@ -247,7 +252,8 @@ class RunTest : public QObject {
       verify_history(w.window.fitness_window().chart_view(), 2 * p, reference.validation_mse[i]);
       verify_history(w.window.fitness_window().chart_view(), 2 * p + 1, reference.mse[i]);
       verify_history(w.window.gene_length_window().chart_view(), 2 * p, reference.best_nodes[i]);
-      verify_history(w.window.gene_length_window().chart_view(), 2 * p + 1, reference.average_nodes[i]);
+      verify_history(w.window.gene_length_window().chart_view(), 2 * p + 1,
+                     reference.average_nodes[i]);
     }
     QVERIFY(points_of(w.mdl_chart(), 2).isEmpty());
 
@@ -402,7 +408,8 @@ class RunTest : public QObject {
     w.window.results_view().plot_prediction_curves(results, w.window.prediction_markers());
 
     QCOMPARE(points_of(w.prediction_chart(), 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
-    QCOMPARE(points_of(w.prediction_chart(), 6), (QList<QPointF>{{validation_x, lo}, {validation_x, hi}}));
+    QCOMPARE(points_of(w.prediction_chart(), 6),
+             (QList<QPointF>{{validation_x, lo}, {validation_x, hi}}));
     const auto curve = points_of(w.prediction_chart(), 1);
     QCOMPARE(curve.size(), std::isfinite(extreme) ? 120 : 119);
     QCOMPARE(curve.last(), QPointF(119.0, 0.25));
@@ -475,7 +482,8 @@ class RunTest : public QObject {
     verify_idle();
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Venko"),
                     QStringLiteral("Regression"));
-    QCOMPARE(store.value(QStringLiteral("DIRECTORY/INIT")).toString(), w.window.remembered_folder());
+    QCOMPARE(store.value(QStringLiteral("DIRECTORY/INIT")).toString(),
+             w.window.remembered_folder());
     QCOMPARE(w.window.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
   }
 
@@ -601,7 +609,8 @@ class RunTest : public QObject {
         w.window.populations_tab().apply_population_count();
       }
       (second ? w.selection_group(1) : w.selection_group(0))->set_item_index(1);
-      (second ? w.field(Setting::population_size, 1) : w.field(Setting::population_size, 0))->setText(QStringLiteral("999"));
+      (second ? w.field(Setting::population_size, 1) : w.field(Setting::population_size, 0))
+          ->setText(QStringLiteral("999"));
     } else if (refusal == QStringLiteral("elite")) {
       w.field(Setting::elite, 0)->setText(QStringLiteral("41"));
     } else if (refusal == QStringLiteral("unreadable")) {
@@ -627,7 +636,8 @@ class RunTest : public QObject {
     // With the population size raised to 1000 the overselect page is accepted.
     if (refusal.startsWith(QStringLiteral("overselect"))) {
       window_->dialogs.messages.clear();
-      (refusal.endsWith(QLatin1Char('2')) ? w.field(Setting::population_size, 1) : w.field(Setting::population_size, 0))
+      (refusal.endsWith(QLatin1Char('2')) ? w.field(Setting::population_size, 1)
+                                          : w.field(Setting::population_size, 0))
           ->setText(QStringLiteral("1000"));
       w.field(Setting::generations)->setText(QStringLiteral("1"));
       w.window.start_or_abort_run();

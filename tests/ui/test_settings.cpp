@@ -40,18 +40,48 @@ class SettingsTest : public QObject {
   void fields_start_with_their_defaults_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    const QList<QPair<const char*, const char*>> defaults{
-        {"generations_edit", "50"},      {"seed_edit", "1"},      {"value_limit_edit", "100"},  {"overlap_edit", "119"},
-        {"weight_edit", "0.0005"}, {"weight_error_edit", "0.0003"}, {"population_size_edit_1", "1000"},  {"terminals_edit_1", "100"},
-        {"tournament_size_edit_1", "6"},       {"elite_edit_1", "10"},      {"depth_new_edit_1", "6"},    {"depth_crossover_edit_1", "17"},
-        {"depth_mutant_edit_1", "10"},     {"crossover_function_edit_1", "0.4"},    {"crossover_any_edit_1", "0.4"},  {"copy_edit_1", "0"},
-        {"mutation_edit_1", "0.2"},    {"population_size_edit_2", "1000"},   {"terminals_edit_2", "100"},  {"tournament_size_edit_2", "6"},
-        {"elite_edit_2", "10"},     {"depth_new_edit_2", "6"},       {"depth_crossover_edit_2", "17"},    {"depth_mutant_edit_2", "10"},
-        {"crossover_function_edit_2", "0.4"},    {"mutation_edit_2", "0.2"},    {"population_size_edit_3", "1000"}, {"terminals_edit_3", "100"},
-        {"tournament_size_edit_3", "6"},      {"elite_edit_3", "10"},     {"depth_new_edit_3", "6"},    {"depth_crossover_edit_3", "17"},
-        {"depth_mutant_edit_3", "10"},     {"copy_edit_3", "0"},      {"population_size_edit_4", "1000"}, {"terminals_edit_4", "100"},
-        {"tournament_size_edit_4", "6"},      {"elite_edit_4", "10"},     {"depth_new_edit_4", "6"},    {"depth_crossover_edit_4", "17"},
-        {"depth_mutant_edit_4", "10"},     {"mutation_edit_4", "0.2"}};
+    const QList<QPair<const char*, const char*>> defaults{{"generations_edit", "50"},
+                                                          {"seed_edit", "1"},
+                                                          {"value_limit_edit", "100"},
+                                                          {"overlap_edit", "119"},
+                                                          {"weight_edit", "0.0005"},
+                                                          {"weight_error_edit", "0.0003"},
+                                                          {"population_size_edit_1", "1000"},
+                                                          {"terminals_edit_1", "100"},
+                                                          {"tournament_size_edit_1", "6"},
+                                                          {"elite_edit_1", "10"},
+                                                          {"depth_new_edit_1", "6"},
+                                                          {"depth_crossover_edit_1", "17"},
+                                                          {"depth_mutant_edit_1", "10"},
+                                                          {"crossover_function_edit_1", "0.4"},
+                                                          {"crossover_any_edit_1", "0.4"},
+                                                          {"copy_edit_1", "0"},
+                                                          {"mutation_edit_1", "0.2"},
+                                                          {"population_size_edit_2", "1000"},
+                                                          {"terminals_edit_2", "100"},
+                                                          {"tournament_size_edit_2", "6"},
+                                                          {"elite_edit_2", "10"},
+                                                          {"depth_new_edit_2", "6"},
+                                                          {"depth_crossover_edit_2", "17"},
+                                                          {"depth_mutant_edit_2", "10"},
+                                                          {"crossover_function_edit_2", "0.4"},
+                                                          {"mutation_edit_2", "0.2"},
+                                                          {"population_size_edit_3", "1000"},
+                                                          {"terminals_edit_3", "100"},
+                                                          {"tournament_size_edit_3", "6"},
+                                                          {"elite_edit_3", "10"},
+                                                          {"depth_new_edit_3", "6"},
+                                                          {"depth_crossover_edit_3", "17"},
+                                                          {"depth_mutant_edit_3", "10"},
+                                                          {"copy_edit_3", "0"},
+                                                          {"population_size_edit_4", "1000"},
+                                                          {"terminals_edit_4", "100"},
+                                                          {"tournament_size_edit_4", "6"},
+                                                          {"elite_edit_4", "10"},
+                                                          {"depth_new_edit_4", "6"},
+                                                          {"depth_crossover_edit_4", "17"},
+                                                          {"depth_mutant_edit_4", "10"},
+                                                          {"mutation_edit_4", "0.2"}};
     for (const auto& [name, text] : defaults) {
       QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(text);
     }
@@ -135,9 +165,8 @@ class SettingsTest : public QObject {
     show_window();
     auto& w = *window_;
     QLineEdit* edit = field(name);
-    w.window.tabs().setCurrentWidget(
-        w.populations_tab()->isAncestorOf(edit) ? w.populations_tab()
-                                                                      : w.problem_tab());
+    w.window.tabs().setCurrentWidget(w.populations_tab()->isAncestorOf(edit) ? w.populations_tab()
+                                                                             : w.problem_tab());
     edit->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), edit);
     edit->selectAll();
@@ -199,7 +228,9 @@ class SettingsTest : public QObject {
     auto& w = *window_;
     w.window.tabs().setCurrentWidget(w.problem_tab());
     w.field(Setting::generations)->setFocus();
-    const std::array<QLineEdit*, 4> fields{w.field(Setting::crossover_function, 0), w.field(Setting::crossover_any, 0), w.field(Setting::copy, 0), w.field(Setting::mutation, 0)};
+    const std::array<QLineEdit*, 4> fields{
+        w.field(Setting::crossover_function, 0), w.field(Setting::crossover_any, 0),
+        w.field(Setting::copy, 0), w.field(Setting::mutation, 0)};
     for (std::size_t index = 0; index < 4; ++index) fields[index]->setText(rates[int(index)]);
     const bool passed = w.window.field_checker().check_rate_group(w.rates_group(0));
     QCOMPARE(passed, message.isEmpty());
@@ -302,7 +333,8 @@ class SettingsTest : public QObject {
     text->setFocus();
     text->selectAll();
     QTest::keyClicks(text, QStringLiteral("3"));
-    QCOMPARE((w.window.populations_tab().population_count() - 1), 0);  // typing alone changes nothing
+    QCOMPARE((w.window.populations_tab().population_count() - 1),
+             0);  // typing alone changes nothing
     QTest::keyClick(text, Qt::Key_Return);
     QCOMPARE((w.window.populations_tab().population_count() - 1), 2);
     QVERIFY(w.output_tabs()->isTabVisible(2));
@@ -329,7 +361,9 @@ class SettingsTest : public QObject {
 
   void selection_method_couples_tournament_size() {
     auto& w = *window_;
-    const std::array<QLineEdit*, 4> sizes{w.field(Setting::tournament_size, 0), w.field(Setting::tournament_size, 1), w.field(Setting::tournament_size, 2), w.field(Setting::tournament_size, 3)};
+    const std::array<QLineEdit*, 4> sizes{
+        w.field(Setting::tournament_size, 0), w.field(Setting::tournament_size, 1),
+        w.field(Setting::tournament_size, 2), w.field(Setting::tournament_size, 3)};
     w.selection_group(1)->button(1)->click();  // "Overselect" on "No2"
     QCOMPARE(w.selection_group(1)->item_index(), 1);
     const std::array<bool, 4> after_overselect{true, false, true, true};

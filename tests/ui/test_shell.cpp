@@ -19,11 +19,11 @@
 #include <QtTest>
 #include <memory>
 
+#include "support/TestWindow.h"
 #include "ui/AboutDialog.h"
 #include "ui/DataPlotWindow.h"
-#include "ui/HistoryChartWindow.h"
-#include "support/TestWindow.h"
 #include "ui/GridModel.h"
+#include "ui/HistoryChartWindow.h"
 
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
@@ -105,7 +105,8 @@ class ShellTest : public QObject {
     QCOMPARE(w.window.data_plot_window().windowTitle(), QStringLiteral("Graph"));
     QCOMPARE(w.window.fitness_window().windowTitle(), QStringLiteral("Fitness of Vest Indiv."));
     QCOMPARE(w.window.gene_length_window().windowTitle(), QStringLiteral("Length of gene"));
-    QVERIFY(!w.window.data_plot_window().isVisible() && !w.window.fitness_window().isVisible() && !w.window.gene_length_window().isVisible());
+    QVERIFY(!w.window.data_plot_window().isVisible() && !w.window.fitness_window().isVisible() &&
+            !w.window.gene_length_window().isVisible());
   }
 
   void menus_carry_their_entries_and_shortcuts() {
@@ -200,12 +201,15 @@ class ShellTest : public QObject {
 
   void chart_dialogs_list_eight_series() {
     TestWindow w;
-    verify_series(w.window.fitness_window().chart_view(), dialog_series(QStringLiteral("Validation fitness %1"),
-                                                    QStringLiteral("Training fitness %1")));
-    QCOMPARE(axis_titles(w.window.fitness_window().chart_view()), (QStringList{"Generation", "Fitness of best indv."}));
+    verify_series(w.window.fitness_window().chart_view(),
+                  dialog_series(QStringLiteral("Validation fitness %1"),
+                                QStringLiteral("Training fitness %1")));
+    QCOMPARE(axis_titles(w.window.fitness_window().chart_view()),
+             (QStringList{"Generation", "Fitness of best indv."}));
     verify_series(w.window.gene_length_window().chart_view(),
                   dialog_series(QStringLiteral("Best indv. %1"), QStringLiteral("Average %1")));
-    QCOMPARE(axis_titles(w.window.gene_length_window().chart_view()), (QStringList{"Generation", "Length of gene"}));
+    QCOMPARE(axis_titles(w.window.gene_length_window().chart_view()),
+             (QStringList{"Generation", "Length of gene"}));
     QCOMPARE(w.window.fitness_window().size(), QSize(595, 415));
     QCOMPARE(w.window.gene_length_window().size(), QSize(594, 415));
   }
@@ -215,13 +219,14 @@ class ShellTest : public QObject {
     w.window.tabs().setCurrentWidget(w.results_tab());
     const QColor yellow(255, 255, 0);
     const QColor green(0, 128, 0);
-    verify_series(w.prediction_chart(), {{"Real Data", Qt::black, Qt::SolidLine, 1, true},
-                                 {"Population1", Qt::red, Qt::DotLine, 1, false},
-                                 {"Population2", Qt::blue, Qt::DotLine, 1, false},
-                                 {"Population3", green, Qt::DotLine, 1, false},
-                                 {"Population4", yellow, Qt::DotLine, 1, false},
-                                 {"Training", QColor(255, 128, 64), Qt::SolidLine, 2, false},
-                                 {"Validation", QColor(255, 0, 255), Qt::SolidLine, 2, false}});
+    verify_series(w.prediction_chart(),
+                  {{"Real Data", Qt::black, Qt::SolidLine, 1, true},
+                   {"Population1", Qt::red, Qt::DotLine, 1, false},
+                   {"Population2", Qt::blue, Qt::DotLine, 1, false},
+                   {"Population3", green, Qt::DotLine, 1, false},
+                   {"Population4", yellow, Qt::DotLine, 1, false},
+                   {"Training", QColor(255, 128, 64), Qt::SolidLine, 2, false},
+                   {"Validation", QColor(255, 0, 255), Qt::SolidLine, 2, false}});
     const QList<SeriesLook> histories{{"Population1", Qt::red, Qt::SolidLine, 1, false},
                                       {"Population2", Qt::blue, Qt::SolidLine, 1, false},
                                       {"Population3", green, Qt::SolidLine, 1, false},
@@ -239,7 +244,8 @@ class ShellTest : public QObject {
     }
     QCOMPARE(w.progress_label(0)->text(), QStringLiteral("Not running"));
     QVERIFY(!w.progress_label(0)->isHidden());
-    QVERIFY(w.progress_label(1)->isHidden() && w.progress_label(2)->isHidden() && w.progress_label(3)->isHidden());
+    QVERIFY(w.progress_label(1)->isHidden() && w.progress_label(2)->isHidden() &&
+            w.progress_label(3)->isHidden());
     QCOMPARE(w.progress_bar()->value(), 0);
     QCOMPARE(w.start_button()->text(), QStringLiteral("Start"));
     QVERIFY(w.start_button()->isEnabled());
@@ -251,8 +257,8 @@ class ShellTest : public QObject {
   // label runs under an edit field beside it.
   void no_caption_is_clipped() {
     TestWindow w;
-    QList<QWidget*> windows{&w.window, &w.window.data_plot_window(), &w.window.fitness_window(), &w.window.gene_length_window(),
-                            &w.window.about_dialog()};
+    QList<QWidget*> windows{&w.window, &w.window.data_plot_window(), &w.window.fitness_window(),
+                            &w.window.gene_length_window(), &w.window.about_dialog()};
     for (QWidget* window : windows) window->ensurePolished();
     const auto inside_parent = [](QWidget* widget) {
       return widget->parentWidget() == nullptr ||
