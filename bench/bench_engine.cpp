@@ -78,7 +78,12 @@ BENCHMARK(BM_FitFast)->Arg(100)->Arg(300)->Arg(1000)->Arg(10000);
 
 // The machine's scalar rate: independent multiply-adds in scalar code (8
 // accumulators, so the adds do not wait on each other), per multiply-add.
-__attribute__((optimize("no-tree-vectorize"))) void BM_ScalarMultiplyAdd(benchmark::State& state) {
+#if defined(__GNUC__) && !defined(__clang__)
+#define QUARVEL_SCALAR_CODE __attribute__((optimize("no-tree-vectorize")))
+#else
+#define QUARVEL_SCALAR_CODE
+#endif
+QUARVEL_SCALAR_CODE void BM_ScalarMultiplyAdd(benchmark::State& state) {
   std::vector<double> x(4096);
   for (std::size_t i = 0; i < x.size(); ++i) x[i] = 1.0 + 1e-6 * static_cast<double>(i);
   for (auto _ : state) {

@@ -14,7 +14,7 @@ namespace quarvel {
 template <int kFixed = 0>
 inline void jacobi_eigen_in_place(double* a, int runtime_n, double* d, double* v) {
   const int n = kFixed > 0 ? kFixed : runtime_n;
-  auto at = [n](double* m, int i, int j) -> double& { return m[i * n + j]; };
+  auto at = [=](double* m, int i, int j) -> double& { return m[i * n + j]; };
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < n; ++j) at(v, i, j) = i == j ? 1.0 : 0.0;
     d[i] = at(a, i, i);
