@@ -2,7 +2,7 @@
 # Installs what building, running and testing Quarvel needs on Debian, if missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-dev qt6-base-dev
-  qt6-charts-dev libgl1-mesa-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool
+  qt6-charts-dev qt6-svg-dev libgl1-mesa-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool
   imagemagick fonts-dejavu-core locales)
 
 # Runs a command as root: directly, through sudo, or not at all, saying what to run.

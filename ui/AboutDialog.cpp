@@ -6,7 +6,9 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 #include "ui/style.h"
 
@@ -88,6 +90,14 @@ AboutDialog::AboutDialog(QWidget* parent)
   add_label(panel, "product_name_label", QStringLiteral("Quarvel GP Regression"), 88, 104);
   add_label(panel, "version_label", QStringLiteral("Version 1.0"), 208, 120);
   add_label(panel, "maker_label", QStringLiteral("Venko Lab, 2026"), 136, 136);
+
+  auto* ok_button = new QPushButton(QStringLiteral("OK"), this);
+  ok_button->setObjectName(QStringLiteral("ok_button"));
+  ok_button->setGeometry(214, 178, 75, 25);
+  ok_button->setDefault(true);
+  connect(ok_button, &QPushButton::clicked, this, &QWidget::hide);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::hide);
 }
 
 void AboutDialog::show_window() {

@@ -1,5 +1,5 @@
 // The about box, also the start-up splash: the logo, the product name, the
-// version and the maker.
+// version and the maker; OK or Esc closes it.
 #pragma once
 
 #include <QWidget>

@@ -3,6 +3,12 @@
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QMouseEvent>
+#include <QValueAxis>
+#include <QXYSeries>
+#include <algorithm>
+#include <cmath>
+
+#include "ui/charts.h"
 
 namespace quarvel::ui {
 
@@ -18,6 +24,7 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   setChart(chart.release());  // the view owns the chart
   setRenderHint(QPainter::Antialiasing);
   setRubberBand(QChartView::RectangleRubberBand);
+  setToolTip(QStringLiteral("Drag a rectangle to zoom in; right-click to undo the zoom."));
 }
 
 void ChartView::pause_animations() {
@@ -29,14 +36,117 @@ void ChartView::resume_animations() {
   chart()->setAnimationOptions(animations_);
 }
 
+void ChartView::float_legend() {
+  QLegend* legend = chart()->legend();
+  legend->detachFromChart();
+  legend->setBackgroundVisible(true);
+  legend->setBrush(QColor(255, 255, 255, 210));
+  legend->setPen(QPen(QColor(200, 200, 200)));
+  connect(chart(), &QChart::plotAreaChanged, this, &ChartView::place_floating_legend);
+}
+
+void ChartView::place_floating_legend() {
+  QLegend* legend = chart()->legend();
+  legend->layout()->invalidate();
+  const QSizeF size = legend->effectiveSizeHint(Qt::PreferredSize);
+  const QRectF plot = chart()->plotArea();
+  legend->setGeometry(
+      QRectF(plot.right() - size.width() - 2, plot.top() + 2, size.width(), size.height()));
+  legend->update();
+}
+
 void ChartView::mouseReleaseEvent(QMouseEvent* event) {
   // The view's own right click zooms out one step; here it undoes the whole zoom.
   if (event->button() == Qt::RightButton) {
     chart()->zoomReset();
+    fit_tick_labels(chart());
     event->accept();
     return;
   }
   QChartView::mouseReleaseEvent(event);
+  // A zoom to an arbitrary range may crowd the tick labels.
+  if (event->button() == Qt::LeftButton) fit_tick_labels(chart());
+}
+
+namespace {
+
+// Beyond this magnitude values are shown divided by a power of ten: spans and
+// margins of the axes stay far from the largest double.
+constexpr double kLargestShown = 1e300;
+
+int exponent_for(double magnitude) {
+  if (!(magnitude > kLargestShown)) return 0;
+  return static_cast<int>(std::ceil(std::log10(magnitude))) - 300;
+}
+
+QList<QPointF> scaled(const QList<QPointF>& points, const std::array<int, 2>& exponents) {
+  if (exponents[0] == 0 && exponents[1] == 0) return points;
+  const double x_factor = std::pow(10.0, -exponents[0]);
+  const double y_factor = std::pow(10.0, -exponents[1]);
+  QList<QPointF> shown;
+  shown.reserve(points.size());
+  for (const QPointF& point : points) shown.append({point.x() * x_factor, point.y() * y_factor});
+  return shown;
+}
+
+}  // namespace
+
+QXYSeries* ChartView::series(int index) const {
+  return static_cast<QXYSeries*>(chart()->series().at(index));
+}
+
+QList<QPointF> ChartView::points(int index) const {
+  const QList<QPointF> shown = series(index)->points();
+  if (exponents_[0] == 0 && exponents_[1] == 0) return shown;
+  const double x_factor = std::pow(10.0, exponents_[0]);
+  const double y_factor = std::pow(10.0, exponents_[1]);
+  QList<QPointF> values;
+  values.reserve(shown.size());
+  for (const QPointF& point : shown) values.append({point.x() * x_factor, point.y() * y_factor});
+  return values;
+}
+
+void ChartView::set_points(int index, const QList<QPointF>& points) {
+  const auto count = static_cast<std::size_t>(chart()->series().size());
+  if (extents_.size() != count) extents_.resize(count);
+  Extent extent;
+  for (const QPointF& point : points) {
+    if (std::isfinite(point.x())) extent.x = std::max(extent.x, std::abs(point.x()));
+    if (std::isfinite(point.y())) extent.y = std::max(extent.y, std::abs(point.y()));
+  }
+  extents_[static_cast<std::size_t>(index)] = extent;
+  Extent all;
+  for (const Extent& each : extents_) {
+    all.x = std::max(all.x, each.x);
+    all.y = std::max(all.y, each.y);
+  }
+  const std::array<int, 2> exponents{exponent_for(all.x), exponent_for(all.y)};
+  if (exponents != exponents_) rescale(exponents);
+  series(index)->replace(scaled(points, exponents_));
+}
+
+void ChartView::rescale(const std::array<int, 2>& exponents) {
+  // The other series shown again in the new scale, the axis titles noting it.
+  for (int index = 0; index < chart()->series().size(); ++index) {
+    const QList<QPointF> values = points(index);
+    series(index)->replace(scaled(values, exponents));
+  }
+  const std::array<Qt::Orientation, 2> orientations{Qt::Horizontal, Qt::Vertical};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto axes = chart()->axes(orientations[i]);
+    if (axes.isEmpty()) continue;
+    if (exponents_[i] == 0) titles_[i] = axes.constFirst()->titleText();
+    axes.constFirst()->setTitleText(
+        exponents[i] == 0 ? titles_[i]
+                          : QStringLiteral("%1 (\u00D71E%2)").arg(titles_[i]).arg(exponents[i]));
+  }
+  exponents_ = exponents;
+}
+
+void ChartView::clear_points() {
+  for (int index = 0; index < chart()->series().size(); ++index) set_points(index, {});
+  chart()->zoomReset();
+  fit_axes(chart());
 }
 
 void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -1,9 +1,17 @@
 // A chart view that zooms by a dragged rectangle (a right click undoes the
-// whole zoom) and reports double clicks.
+// whole zoom) and reports double clicks. Its series take their points through
+// set_points, in their true values: values of a magnitude no axis can span
+// (beyond 1e300) are shown divided by a power of ten that the axis title names.
 #pragma once
 
 #include <QChart>
 #include <QChartView>
+#include <QList>
+#include <QPointF>
+#include <array>
+#include <vector>
+
+class QXYSeries;
 
 namespace quarvel::ui {
 
@@ -13,10 +21,27 @@ class ChartView final : public QChartView {
  public:
   explicit ChartView(QWidget* parent = nullptr);
 
+  [[nodiscard]] QXYSeries* series(int index) const;
+  // Replaces the points of series `index` at once.
+  void set_points(int index, const QList<QPointF>& points);
+  // The points of series `index` in their true values.
+  [[nodiscard]] QList<QPointF> points(int index) const;
+  // Empties every series, undoes any zoom and fits the axes.
+  void clear_points();
+  // The powers of ten the axes show their values divided by (0: none).
+  [[nodiscard]] int x_exponent() const noexcept { return exponents_[0]; }
+  [[nodiscard]] int y_exponent() const noexcept { return exponents_[1]; }
+
   // Axis changes are not animated until resume_animations(): a run changes
   // them every generation, and animating each change would blur the chart.
   void pause_animations();
   void resume_animations();
+
+  // The legend floats in the plot area's top right corner instead of taking a
+  // row above it: for charts too small to give up that room.
+  void float_legend();
+  // Places a floating legend again, after its entries changed.
+  void place_floating_legend();
 
  signals:
   void doubleClicked();
@@ -26,7 +51,17 @@ class ChartView final : public QChartView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
+  // The largest finite magnitude of each coordinate of series `index`.
+  struct Extent {
+    double x = 0.0;
+    double y = 0.0;
+  };
+  void rescale(const std::array<int, 2>& exponents);
+
   QChart::AnimationOptions animations_ = QChart::GridAxisAnimations;
+  std::vector<Extent> extents_;
+  std::array<int, 2> exponents_{0, 0};
+  std::array<QString, 2> titles_;  // the axis titles without a scale note
 };
 
 }  // namespace quarvel::ui

@@ -2,10 +2,12 @@
 
 #include <QChart>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLegend>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QStyle>
+#include <QVBoxLayout>
 
 #include "ui/ChartView.h"
 #include "ui/charts.h"
@@ -20,13 +22,13 @@ DataPlotWindow::DataPlotWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   resize(367, 296);
   move(261, 131);
 
-  auto* bevel = new QFrame(this);
+  auto* bevel = new QFrame();
   bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  bevel->setGeometry(40, 8, 281, 217);
-
-  chart_view_ = new ChartView(this);
+  chart_view_ = new ChartView();
   chart_view_->setObjectName(QStringLiteral("chart_view"));
-  chart_view_->setGeometry(48, 16, 265, 201);
+  chart_view_->setMinimumSize(240, 180);
+  auto* bevel_layout = new QVBoxLayout(bevel);
+  bevel_layout->addWidget(chart_view_);
   QChart* chart = chart_view_->chart();
   training_ = add_triangle_series(chart, QStringLiteral("Training Data"), colours::red, true);
   validation_ =
@@ -36,10 +38,17 @@ DataPlotWindow::DataPlotWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   use_small_axis_fonts(chart);
 
   auto* close_button = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
-                                       QStringLiteral("Close (&C)"), this);
+                                       QStringLiteral("Close (&C)"));
   close_button->setObjectName(QStringLiteral("close_button"));
-  close_button->setGeometry(264, 232, 75, 25);
   connect(close_button, &QPushButton::clicked, this, &QWidget::close);
+
+  // The chart takes what the window grows by.
+  auto* buttons = new QHBoxLayout();
+  buttons->addStretch(1);
+  buttons->addWidget(close_button);
+  auto* window_layout = new QVBoxLayout(this);
+  window_layout->addWidget(bevel, 1);
+  window_layout->addLayout(buttons);
 }
 
 QScatterSeries* DataPlotWindow::series(int index) const {
@@ -47,11 +56,11 @@ QScatterSeries* DataPlotWindow::series(int index) const {
 }
 
 void DataPlotWindow::clear_series(int index) {
-  series(index)->clear();
+  chart_view_->set_points(index, {});
 }
 
 void DataPlotWindow::set_points(int index, const QList<QPointF>& points) {
-  series(index)->replace(points);
+  chart_view_->set_points(index, points);
 }
 
 void DataPlotWindow::show_plot() {

@@ -11,12 +11,12 @@
 
 #include "ui/UserDialogs.h"
 #include "ui/qtext.h"
+#include "ui/style.h"
 
 namespace quarvel::ui {
 
 namespace {
 
-constexpr int kFieldHeight = 20;
 constexpr std::array<frontend::Setting, 4> kRates{
     frontend::Setting::crossover_function, frontend::Setting::crossover_any,
     frontend::Setting::copy, frontend::Setting::mutation};
@@ -35,11 +35,14 @@ QString FieldChecker::field_name(frontend::Setting id, int population) {
   return name;
 }
 
-QLineEdit* FieldChecker::add_field(frontend::Setting id, QWidget* parent, const QRect& geometry,
-                                   int population) {
+QLineEdit* FieldChecker::add_field(frontend::Setting id, QWidget* parent, int population) {
   auto* field = new QLineEdit(to_qstring(frontend::setting_info(id).default_text), parent);
   field->setObjectName(field_name(id, population));
-  field->setGeometry(geometry.left(), geometry.top(), geometry.width(), kFieldHeight);
+  // Room for the texts a field holds in practice ("0.0005", "100000"); longer
+  // ones scroll within the field.
+  // Measured in the windows' font: the field may not have its parent's yet.
+  field->setFixedWidth(QFontMetrics(window_font()).horizontalAdvance(QStringLiteral("0000000")) +
+                       10);
   field->installEventFilter(this);
   settings_.insert(field, id);
   return field;
@@ -69,7 +72,8 @@ bool FieldChecker::check_field(QLineEdit* field) {
   const auto message = frontend::check_setting(*setting, field->text().toStdString());
   if (!message) return true;
   dialogs_.message(window_, QString::fromStdString(*message));
-  field->undo();
+  field->setText(
+      entry_texts_.value(field, to_qstring(frontend::setting_info(*setting).default_text)));
   focus_field(field);
   return false;
 }
@@ -100,6 +104,16 @@ void FieldChecker::field_left(QLineEdit* field, QWidget* next_focus) {
 }
 
 bool FieldChecker::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn && !checking_) {
+    // What a refusal returns to: the text before this visit's edits. The
+    // window coming back to the front is no new visit.
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    if (field != nullptr && reason != Qt::ActiveWindowFocusReason &&
+        reason != Qt::PopupFocusReason) {
+      entry_texts_.insert(field, field->text());
+    }
+  }
   if (event->type() == QEvent::FocusOut && !checking_) {
     auto* field = qobject_cast<QLineEdit*>(watched);
     const auto reason = static_cast<QFocusEvent*>(event)->reason();

@@ -1,12 +1,13 @@
 // The checks of the settings fields: a field is checked by its setting's rule
-// when the focus leaves it (a refusal shows the rule's message, undoes the
-// last edit and puts the focus back), and a population's rate fields are
-// checked together when the focus leaves their group.
+// when the focus leaves it (a refusal shows the rule's message, puts back the
+// text the field held when the user entered it, and the focus), and a
+// population's rate fields are checked together when the focus leaves their
+// group.
 #pragma once
 
 #include <QHash>
 #include <QObject>
-#include <QRect>
+#include <QString>
 #include <array>
 
 #include "frontend/settings.h"
@@ -28,8 +29,7 @@ class FieldChecker final : public QObject {
 
   // A field for setting `id` (of population `population`, 0-based, for a
   // population setting), holding its default text and checked when left.
-  QLineEdit* add_field(frontend::Setting id, QWidget* parent, const QRect& geometry,
-                       int population = -1);
+  QLineEdit* add_field(frontend::Setting id, QWidget* parent, int population = -1);
   // The object name of that field: "generations_edit", "elite_edit_2".
   [[nodiscard]] static QString field_name(frontend::Setting id, int population = -1);
   // The four rates of a population page, in the order of the settings table.
@@ -53,6 +53,7 @@ class FieldChecker final : public QObject {
   QHash<QLineEdit*, frontend::Setting> settings_;
   QHash<QLineEdit*, QGroupBox*> rate_group_of_;
   QHash<QGroupBox*, std::array<QLineEdit*, 4>> rates_;
+  QHash<QLineEdit*, QString> entry_texts_;  // each field's text when the user entered it
   bool checking_ = false;
 };
 

@@ -1,12 +1,13 @@
 #include "ui/GridModel.h"
 
+#include <QColor>
 #include <algorithm>
 #include <utility>
 
 namespace quarvel::ui {
 
-GridModel::GridModel(int rows, bool editable, QObject* parent)
-    : QAbstractTableModel(parent), editable_(editable) {
+GridModel::GridModel(int rows, bool editable, const QStringList& headings, QObject* parent)
+    : QAbstractTableModel(parent), editable_(editable), headings_(headings) {
   const auto count = static_cast<std::size_t>(std::max(rows, 1));
   cells_.time.resize(count);
   cells_.value.resize(count);
@@ -21,8 +22,35 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
-  return cell(index.column(), index.row());
+  if (!index.isValid()) return {};
+  const bool forecast = first_forecast_row_ >= 0 && index.row() >= first_forecast_row_;
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+      return cell(index.column(), index.row());
+    case Qt::BackgroundRole:
+      if (forecast) return QColor(255, 244, 214);  // a light amber, on every style's white
+      return {};
+    case Qt::ToolTipRole:
+      if (first_forecast_row_ < 0) return {};
+      return forecast ? QStringLiteral("Forecast") : QStringLiteral("Known value");
+    default:
+      return {};
+  }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole) return {};
+  if (orientation == Qt::Horizontal) return headings_.value(section);
+  return section + 1;
+}
+
+void GridModel::set_first_forecast_row(int row) {
+  if (row == first_forecast_row_) return;
+  first_forecast_row_ = row;
+  if (rowCount() > 0) {
+    emit dataChanged(index(0, 0), index(rowCount() - 1, 1), {Qt::BackgroundRole, Qt::ToolTipRole});
+  }
 }
 
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QStringList>
 
 #include "frontend/datafile.h"
 
@@ -14,13 +15,15 @@ class GridModel final : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  GridModel(int rows, bool editable, QObject* parent = nullptr);
+  // `headings` names the two columns in the grid's header.
+  GridModel(int rows, bool editable, const QStringList& headings, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   [[nodiscard]] const frontend::GridColumns& columns() const noexcept { return cells_; }
   [[nodiscard]] QString cell(int column, int row) const;
@@ -38,9 +41,16 @@ class GridModel final : public QAbstractTableModel {
   // stays (views keep their scroll position), a reset otherwise.
   void replace_cells(frontend::GridColumns cells);
 
+  // Rows from `row` on are forecasts, the rows before it known values: the
+  // grid sets them apart. -1: no row is a forecast.
+  void set_first_forecast_row(int row);
+  [[nodiscard]] int first_forecast_row() const noexcept { return first_forecast_row_; }
+
  private:
   frontend::GridColumns cells_;
   bool editable_;
+  QStringList headings_;
+  int first_forecast_row_ = -1;
 };
 
 }  // namespace quarvel::ui

@@ -1,10 +1,12 @@
 #include "ui/HistoryChartWindow.h"
 
 #include <QChart>
+#include <QHBoxLayout>
 #include <QLegend>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QStyle>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <array>
 
@@ -19,8 +21,6 @@ HistoryChartLayout HistoryChartWindow::fitness_layout() {
           QStringLiteral("fitness_window"),
           QSize(595, 415),
           QPoint(140, 262),
-          QRect(8, 56, 585, 281),
-          QPoint(472, 384),
           QStringLiteral("Fitness of best indv."),
           QStringLiteral("Validation fitness %1"),
           QStringLiteral("Training fitness %1")};
@@ -31,8 +31,6 @@ HistoryChartLayout HistoryChartWindow::gene_length_layout() {
           QStringLiteral("gene_length_window"),
           QSize(594, 415),
           QPoint(369, 262),
-          QRect(0, 48, 593, 313),
-          QPoint(464, 384),
           QStringLiteral("Length of gene"),
           QStringLiteral("Best indv. %1"),
           QStringLiteral("Average %1")};
@@ -45,15 +43,15 @@ HistoryChartWindow::HistoryChartWindow(const HistoryChartLayout& layout, QWidget
   setFont(window_font());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(layout.size);
+  resize(layout.size);
   move(layout.position);
 
-  chart_view_ = new ChartView(this);
+  chart_view_ = new ChartView();
   chart_view_->setObjectName(QStringLiteral("chart_view"));
-  chart_view_->setGeometry(layout.chart);
+  chart_view_->setMinimumSize(360, 220);
   QChart* chart = chart_view_->chart();
   const std::array<QColor, 4> line_colours{colours::red, colours::blue, colours::lime,
-                                           colours::yellow};
+                                           colours::dark_yellow};
   for (int population = 0; population < 4; ++population) {
     const QColor colour = line_colours[static_cast<std::size_t>(population)];
     add_line_series(chart, layout.solid_title.arg(population + 1), colour, Qt::SolidLine, 1, true);
@@ -66,27 +64,32 @@ HistoryChartWindow::HistoryChartWindow(const HistoryChartLayout& layout, QWidget
   chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
 
   auto* close_button = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
-                                       QStringLiteral("&Close"), this);
+                                       QStringLiteral("&Close"));
   close_button->setObjectName(QStringLiteral("close_button"));
-  close_button->setGeometry(QRect(layout.close_button, QSize(75, 25)));
   connect(close_button, &QPushButton::clicked, this, &QWidget::close);
+
+  auto* buttons = new QHBoxLayout();
+  buttons->addStretch(1);
+  buttons->addWidget(close_button);
+  auto* window_layout = new QVBoxLayout(this);
+  window_layout->addWidget(chart_view_, 1);
+  window_layout->addLayout(buttons);
 }
 
 void HistoryChartWindow::plot_histories(const std::vector<std::vector<double>>& solid,
                                         const std::vector<std::vector<double>>& dotted, int count) {
-  QChart* chart = chart_view_->chart();
   const auto generations = static_cast<std::size_t>(count);
   const std::size_t populations = std::min<std::size_t>(solid.size(), 4);
   for (std::size_t p = 0; p < populations; ++p) {
     const auto index = static_cast<int>(2 * p);
-    series_at(chart, index)->replace(index_points(solid[p], generations));
-    series_at(chart, index + 1)->replace(index_points(dotted[p], generations));
+    chart_view_->set_points(index, index_points(solid[p], generations));
+    chart_view_->set_points(index + 1, index_points(dotted[p], generations));
   }
-  follow_points(chart);
+  follow_points(chart_view_->chart());
 }
 
 void HistoryChartWindow::clear() {
-  clear_chart(chart_view_->chart());
+  chart_view_->clear_points();
 }
 
 void HistoryChartWindow::show_window() {

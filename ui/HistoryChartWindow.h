@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QPoint>
-#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -17,10 +16,8 @@ class ChartView;
 struct HistoryChartLayout {
   QString caption;
   QString object_name;
-  QSize size;       // client size, fixed
+  QSize size;       // client size at first; the chart takes what the window grows by
   QPoint position;  // where the window first appears
-  QRect chart;      // the chart's place in the window
-  QPoint close_button;
   QString y_title;
   QString solid_title;   // "... %1" with the population number
   QString dotted_title;  // likewise

@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
-#include <QSettings>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <new>
 
@@ -16,6 +18,7 @@
 #include "frontend/outputfile.h"
 #include "frontend/startrun.h"
 #include "ui/AboutDialog.h"
+#include "ui/ChartExport.h"
 #include "ui/ChartView.h"
 #include "ui/DataPlotWindow.h"
 #include "ui/FieldChecker.h"
@@ -25,6 +28,7 @@
 #include "ui/ProblemTab.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
+#include "ui/SettingsStore.h"
 #include "ui/UserDialogs.h"
 #include "ui/qtext.h"
 #include "ui/style.h"
@@ -39,46 +43,54 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
 
   field_checker_ = new FieldChecker(dialogs_, this);
   run_driver_ = new RunDriver(engine_, this);
-  build_menus();
-  auto* client = new QWidget(this);
-  tabs_ = new QTabWidget(client);
+  tabs_ = new QTabWidget();
   tabs_->setObjectName(QStringLiteral("tabs"));
-  tabs_->setGeometry(0, 0, 601, 505);
-  setCentralWidget(client);
+  setCentralWidget(tabs_);
   problem_tab_ = new ProblemTab(*field_checker_, tabs_);
   tabs_->addTab(problem_tab_, QStringLiteral("Problem Configuration"));
   populations_tab_ = new PopulationsTab(*field_checker_, dialogs_, tabs_);
   tabs_->addTab(populations_tab_, QStringLiteral("Populations"));
   results_view_ = new ResultsView(tabs_);
   tabs_->addTab(results_view_, QStringLiteral("Results"));
-  // Until the tab widget lays them out when it is shown, the pages stand in
-  // its whole area (a new child widget would be 100 x 30).
-  for (QWidget* page :
-       std::initializer_list<QWidget*>{problem_tab_, populations_tab_, results_view_}) {
-    page->resize(tabs_->size());
-  }
-
-  // Outer size 615 x 552 on the design's desktop: a client of 607 x 505 below the menu.
-  resize(607, 505 + menuBar()->sizeHint().height());
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
 
   // The secondary windows are the main window's children: they close with it.
   about_dialog_ = new AboutDialog(this);
   data_plot_window_ = new DataPlotWindow(this);
   fitness_window_ = new HistoryChartWindow(HistoryChartWindow::fitness_layout(), this);
   gene_length_window_ = new HistoryChartWindow(HistoryChartWindow::gene_length_layout(), this);
+  build_menus();
+
+  run_status_label_ = new QLabel();
+  run_status_label_->setObjectName(QStringLiteral("run_status_label"));
+  data_status_label_ = new QLabel();
+  data_status_label_->setObjectName(QStringLiteral("data_status_label"));
+  statusBar()->addWidget(run_status_label_, 1);
+  statusBar()->addPermanentWidget(data_status_label_);
+  set_run_status(QString::fromLatin1(kNotRunning));
+  update_data_status();
+
+  // The designed size at first: a tab area of 601 x 505 below the menu; the
+  // charts, the text and the grids take what the window grows by.
+  resize(607, 505 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
 
   connect(problem_tab_, &ProblemTab::load_training_requested, this,
           &MainWindow::load_training_series);
   connect(problem_tab_, &ProblemTab::load_validation_requested, this,
           &MainWindow::load_validation_series);
   connect(problem_tab_, &ProblemTab::draw_graph_requested, this, &MainWindow::draw_data_plot);
-  connect(problem_tab_, &ProblemTab::training_cleared, this,
-          [this] { data_plot_window_->clear_series(DataPlotWindow::training); });
-  connect(problem_tab_, &ProblemTab::validation_cleared, this,
-          [this] { data_plot_window_->clear_series(DataPlotWindow::validation); });
+  connect(problem_tab_, &ProblemTab::training_cleared, this, [this] {
+    data_plot_window_->clear_series(DataPlotWindow::training);
+    training_file_.clear();
+    update_data_status();
+  });
+  connect(problem_tab_, &ProblemTab::validation_cleared, this, [this] {
+    data_plot_window_->clear_series(DataPlotWindow::validation);
+    validation_file_.clear();
+    update_data_status();
+  });
   // The menu entry runs the same load, so it follows the button.
   connect(problem_tab_, &ProblemTab::validation_opened, load_validation_action_,
           &QAction::setEnabled);
@@ -94,9 +106,16 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
           &MainWindow::show_gene_length_window);
   connect(run_driver_, &RunDriver::paused_changed, this, [this](bool paused) {
     results_view_->show_run_state(paused ? RunState::paused : RunState::running);
+    set_run_status(paused ? QStringLiteral("Paused after generation %1 of %2")
+                                .arg(generations_shown_)
+                                .arg(engine_.parameters.number_of_generations)
+                          : QStringLiteral("Running"));
   });
 
-  read_remembered_folder();
+  current_folder_ = SettingsStore::folder();
+  frontend::SettingsTexts remembered;
+  SettingsStore::read_settings(remembered);
+  show_settings(remembered);
   show_splash();
   tabs_->setCurrentWidget(problem_tab_);
 }
@@ -122,6 +141,19 @@ void MainWindow::build_menus() {
   load_validation_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
   load_validation_action_->setEnabled(false);
   file_menu->addSeparator();
+  QMenu* export_menu = file_menu->addMenu(QStringLiteral("Export chart (&E)"));
+  export_menu->setObjectName(QStringLiteral("export_menu"));
+  for (const auto& [name, view] : exportable_charts()) {
+    QAction* action = export_menu->addAction(name + QStringLiteral("..."));
+    // "&Prediction chart" suggests the file name "prediction-chart".
+    QString file_name = QString(name).remove(QLatin1Char('&')).toLower();
+    file_name.replace(QLatin1Char(' '), QLatin1Char('-'));
+    connect(action, &QAction::triggered, this,
+            [this, chart = view, file_name] { export_chart(chart, file_name); });
+  }
+  add_action(file_menu, "restore_defaults_action", QStringLiteral("Restore default settings (&D)"),
+             &MainWindow::restore_default_settings);
+  file_menu->addSeparator();
   add_action(file_menu, "exit_action", QStringLiteral("Exit (&X)"), &MainWindow::exit_program);
 
   QMenu* help_menu = menuBar()->addMenu(QStringLiteral("Help (&H)"));
@@ -140,6 +172,16 @@ void MainWindow::build_menus() {
   connect(start_action, &QAction::triggered, this, &MainWindow::start_or_abort_run);
 }
 
+QList<QPair<QString, ChartView*>> MainWindow::exportable_charts() const {
+  const auto views = results_view_->chart_views();
+  return {{QStringLiteral("&MDL chart"), views[1]},
+          {QStringLiteral("M&SE chart"), views[2]},
+          {QStringLiteral("&Prediction chart"), views[0]},
+          {QStringLiteral("&Fitness chart"), fitness_window_->chart_view()},
+          {QStringLiteral("&Gene length chart"), gene_length_window_->chart_view()},
+          {QStringLiteral("&Data plot"), data_plot_window_->chart_view()}};
+}
+
 frontend::SettingsTexts MainWindow::settings_texts() const {
   frontend::SettingsTexts settings;
   problem_tab_->fill_settings(settings);
@@ -147,30 +189,17 @@ frontend::SettingsTexts MainWindow::settings_texts() const {
   return settings;
 }
 
+void MainWindow::show_settings(const frontend::SettingsTexts& settings) {
+  problem_tab_->show_settings(settings);
+  populations_tab_->show_settings(settings);
+}
+
+void MainWindow::restore_default_settings() {
+  show_settings(frontend::SettingsTexts{});
+}
+
 // ---------------------------------------------------------------------------
-// Start-up, close and the remembered folder
-
-void MainWindow::read_remembered_folder() {
-  QSettings store(QSettings::NativeFormat, QSettings::UserScope,
-                  QString::fromLatin1(kSettingsOrganisation),
-                  QString::fromLatin1(kSettingsApplication));
-  store.beginGroup(QString::fromLatin1(kSettingsSection));
-  // Until a file is chosen the remembered folder stays what it was, so that a
-  // session without a load or save does not forget it.
-  current_folder_ =
-      store.value(QString::fromLatin1(kSettingsValue), QString::fromLatin1(kDefaultFolder))
-          .toString();
-}
-
-void MainWindow::write_remembered_folder() const {
-  QSettings store(QSettings::NativeFormat, QSettings::UserScope,
-                  QString::fromLatin1(kSettingsOrganisation),
-                  QString::fromLatin1(kSettingsApplication));
-  store.beginGroup(QString::fromLatin1(kSettingsSection));
-  store.setValue(QString::fromLatin1(kSettingsValue), current_folder_);
-  store.endGroup();
-  store.sync();
-}
+// Start-up, close and what is remembered
 
 void MainWindow::show_splash() {
   about_dialog_->show_window();
@@ -178,21 +207,39 @@ void MainWindow::show_splash() {
   about_dialog_->hide();
 }
 
+void MainWindow::remember_for_next_start() const {
+  SettingsStore::store_folder(current_folder_);
+  SettingsStore::store_settings(settings_texts());
+}
+
+bool MainWindow::agree_to_abort() {
+  if (!dialogs_.ask_yes_no(this, QString::fromLatin1(kAbortCaption),
+                           QString::fromLatin1(kAbortQuestion))) {
+    return false;
+  }
+  run_driver_->request_abort();
+  return true;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // The run loop is further down the stack, inside start_or_abort_run: let it
-  // end at the next generation boundary; start_or_abort_run then closes the window.
+  // The run loop is further down the stack, inside start_or_abort_run: once the
+  // user agrees, the run ends at the next generation boundary and
+  // start_or_abort_run closes the window then. No keeps the run going.
   if (run_driver_->running()) {
-    run_driver_->request_abort();
-    close_after_run_ = true;
+    if (agree_to_abort()) close_after_run_ = true;
     event->ignore();
     return;
   }
-  write_remembered_folder();
+  remember_for_next_start();
   event->accept();
 }
 
 void MainWindow::exit_program() {
-  write_remembered_folder();
+  if (run_driver_->running()) {
+    if (agree_to_abort()) exit_after_run_ = true;
+    return;
+  }
+  remember_for_next_start();
   dialogs_.end_process(0);
 }
 
@@ -225,6 +272,31 @@ void MainWindow::show_gene_length_window() {
 }
 
 // ---------------------------------------------------------------------------
+// The status bar
+
+QString MainWindow::data_status() const {
+  return data_status_label_->text();
+}
+
+QString MainWindow::run_status() const {
+  return run_status_label_->text();
+}
+
+void MainWindow::update_data_status() {
+  const auto count = [](const frontend::GridColumns& cells, const QString& file) {
+    return file.isEmpty() ? QStringLiteral("none") : QStringLiteral("%1 points").arg(cells.rows());
+  };
+  data_status_label_->setText(QStringLiteral("Training: %1, validation: %2, overlap: %3")
+                                  .arg(count(problem_tab_->training_cells(), training_file_),
+                                       count(problem_tab_->validation_cells(), validation_file_),
+                                       problem_tab_->overlap_text()));
+}
+
+void MainWindow::set_run_status(const QString& text) {
+  run_status_label_->setText(text);
+}
+
+// ---------------------------------------------------------------------------
 // Data loading
 
 void MainWindow::load_training_series() {
@@ -233,6 +305,8 @@ void MainWindow::load_training_series() {
   const auto file = read_series(*path);
   if (!file) return;
   problem_tab_->show_training_series(frontend::make_grid(file->values, 0));
+  training_file_ = QFileInfo(*path).canonicalFilePath();
+  update_data_status();
   warn_about_doubtful_file(*path, *file);
 }
 
@@ -244,6 +318,8 @@ void MainWindow::load_validation_series() {
   if (!file) return;
   const auto training_rows = static_cast<std::int64_t>(problem_tab_->training_cells().rows());
   problem_tab_->show_validation_series(frontend::make_grid(file->values, training_rows));
+  validation_file_ = QFileInfo(*path).canonicalFilePath();
+  update_data_status();
   warn_about_doubtful_file(*path, *file);
 }
 
@@ -331,10 +407,7 @@ void MainWindow::start_or_abort_run() {
   // While a run is in progress the button is the Abort button, also when Ctrl+S
   // reaches this handler with the button disabled: never a second run.
   if (run_driver_->running()) {
-    if (dialogs_.ask_yes_no(this, QString::fromLatin1(kAbortCaption),
-                            QString::fromLatin1(kAbortQuestion))) {
-      run_driver_->request_abort();
-    }
+    agree_to_abort();
     return;
   }
 
@@ -376,8 +449,12 @@ void MainWindow::start_or_abort_run() {
 
   tabs_->setCurrentWidget(results_view_);
   run_generations();
-  // A close during the run was held back until the run had ended.
-  if (close_after_run_) {
+  // A close or Exit during the run was held back until the run had ended.
+  if (exit_after_run_) {
+    exit_after_run_ = false;
+    close_after_run_ = false;
+    exit_program();
+  } else if (close_after_run_) {
     close_after_run_ = false;
     close();
   }
@@ -394,31 +471,46 @@ void MainWindow::run_generations() {
   views.push_back(gene_length_window_->chart_view());
   for (ChartView* view : views) view->pause_animations();
   results_view_->show_run_state(RunState::running);
+  set_run_status(QStringLiteral("Running"));
 
   const int populations = engine_.population_count;
   const int generations = engine_.parameters.number_of_generations;
   histories_ = ResultHistories(populations, generations);
+  generations_shown_ = 0;
+  const auto points = static_cast<std::size_t>(engine_.data.point_count);
+  const std::int64_t forecast_start =
+      static_cast<std::int64_t>(engine_.data.training_count) + engine_.data.overlap;
   results_view_->start_run_display(
-      std::span<const double>(engine_.data.values.data(),
-                              static_cast<std::size_t>(engine_.data.point_count)),
-      populations, generations);
+      std::span<const double>(engine_.data.values.data(), points), populations, generations,
+      static_cast<int>(std::clamp<std::int64_t>(forecast_start, 0, engine_.data.point_count)));
   fitness_window_->clear();
   gene_length_window_->clear();
 
+  QElapsedTimer clock;
+  clock.start();
   // Back to Idle however the run ends.
   const auto end_run = [this, &views] {
     QApplication::beep();
     results_view_->show_run_state(RunState::idle);
     for (ChartView* view : views) view->resume_animations();
   };
+  RunDriver::Ending ending = RunDriver::Ending::finished;
   try {
-    run_driver_->run(
+    ending = run_driver_->run(
         [this](const frontend::GenerationResults& results) { show_generation_results(results); });
   } catch (...) {
     end_run();
+    set_run_status(QStringLiteral("failed at generation %1").arg(generations_shown_ + 1));
     throw;
   }
   end_run();
+  if (ending == RunDriver::Ending::finished) {
+    set_run_status(QStringLiteral("finished: %1 generations in %2 s")
+                       .arg(generations)
+                       .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
+  } else {
+    set_run_status(QStringLiteral("aborted at generation %1").arg(generations_shown_));
+  }
 }
 
 PredictionMarkers MainWindow::prediction_markers() const {
@@ -432,39 +524,81 @@ PredictionMarkers MainWindow::prediction_markers() const {
 
 void MainWindow::show_generation_results(const frontend::GenerationResults& results) {
   histories_.record(results);
-  results_view_->show_generation(results, histories_, engine_.parameters.number_of_generations,
-                                 prediction_markers());
+  generations_shown_ = results.generation + 1;
+  const int generations = engine_.parameters.number_of_generations;
+  results_view_->show_generation(results, histories_, generations, prediction_markers());
   // The fitness window: forecast error beside the training error; the
   // gene-length window: the best tree's size beside the population's mean size.
-  const int shown = results.generation + 1;
-  fitness_window_->plot_histories(histories_.validation_mse, histories_.mse, shown);
-  gene_length_window_->plot_histories(histories_.best_nodes, histories_.average_nodes, shown);
+  fitness_window_->plot_histories(histories_.validation_mse, histories_.mse, generations_shown_);
+  gene_length_window_->plot_histories(histories_.best_nodes, histories_.average_nodes,
+                                      generations_shown_);
+  if (!run_driver_->paused()) {
+    set_run_status(
+        QStringLiteral("Running: generation %1 of %2").arg(generations_shown_).arg(generations));
+  }
 }
 
 // ---------------------------------------------------------------------------
-// Output save
+// Output save and chart export
 
-void MainWindow::save_output(int population) {
-  const auto path = dialogs_.save_file(this, current_folder_);
-  if (!path || path->isEmpty()) return;
-  current_folder_ = QDir::toNativeSeparators(QFileInfo(*path).absolutePath());
+std::optional<UserDialogs::SaveChoice> MainWindow::choose_file_to_write(
+    const QString& suggested_name, const QStringList& filters) {
+  const auto choice = dialogs_.save_file(this, current_folder_, suggested_name, filters);
+  if (!choice || choice->path.isEmpty()) return std::nullopt;
+  current_folder_ = QDir::toNativeSeparators(QFileInfo(choice->path).absolutePath());
+  return choice;
+}
 
-  const QString name = QDir::toNativeSeparators(*path);
-  const QFileInfo target(*path);
+void MainWindow::write_chosen_file(const QString& path, const QByteArray& content) {
+  const QString name = QDir::toNativeSeparators(path);
+  const QFileInfo target(path);
   std::optional<std::string> problem;
+  const QString canonical = target.canonicalFilePath();
   if (target.isDir()) {
     problem = "it is a folder";
+  } else if (!canonical.isEmpty() &&
+             (canonical == training_file_ || canonical == validation_file_)) {
+    // It may be the only copy of the series.
+    problem = canonical == training_file_ ? "it holds the loaded training data"
+                                          : "it holds the loaded validation data";
   } else if (target.exists() && !target.isWritable()) {
     problem = "the file is write-protected";  // replacing it would defeat the protection
+  } else if (target.exists() &&
+             !dialogs_.ask_yes_no(
+                 this, QApplication::applicationName(),
+                 QStringLiteral("\"%1\" already exists.\nDo you want to replace it?")
+                     .arg(target.fileName()))) {
+    return;
   } else {
-    const auto& cells = results_view_->output_model(population)->columns();
-    problem = frontend::write_file_atomically(QFile::encodeName(*path).toStdString(),
-                                              frontend::output_file_text(cells.time, cells.value));
+    problem = frontend::write_file_atomically(
+        QFile::encodeName(path).toStdString(),
+        std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
   }
   if (problem) {
     dialogs_.message(this, QStringLiteral("The output could not be saved to \"%1\": %2.")
                                .arg(name, QString::fromStdString(*problem)));
   }
+}
+
+void MainWindow::save_output(int population) {
+  const auto choice = choose_file_to_write({}, {});
+  if (!choice) return;
+  const auto& cells = results_view_->output_model(population)->columns();
+  const std::string text = frontend::output_file_text(cells.time, cells.value);
+  write_chosen_file(choice->path, QByteArray::fromStdString(text));
+}
+
+void MainWindow::export_chart(ChartView* view, const QString& suggested_name) {
+  const QStringList filters = chart_format_filters();
+  const auto choice = choose_file_to_write(suggested_name, filters);
+  if (!choice) return;
+  const ChartFormat format = chart_format_of(choice->path, choice->filter);
+  QString path = choice->path;
+  if (QFileInfo(path).suffix().isEmpty()) {
+    static constexpr const char* kSuffixes[] = {".png", ".svg", ".csv"};
+    path += QString::fromLatin1(kSuffixes[static_cast<int>(format)]);
+  }
+  write_chosen_file(path, chart_file(view, format));
 }
 
 }  // namespace quarvel::ui

@@ -1,7 +1,8 @@
 // The main window: menus, the three tabs ("Problem Configuration",
-// "Populations", "Results"), the remembered folder, and the secondary windows
-// it owns (data plot, fitness and gene-length charts, about box). Its handlers
-// carry out what the user asks: loads, Start, Stop, Abort, saves, windows.
+// "Populations", "Results"), the status bar, what is remembered between
+// program starts, and the secondary windows it owns (data plot, fitness and
+// gene-length charts, about box). Its handlers carry out what the user asks:
+// loads, Start, Stop, Abort, saves, exports, windows.
 #pragma once
 
 #include <QMainWindow>
@@ -12,8 +13,11 @@
 #include "frontend/settings.h"
 #include "ui/ResultHistories.h"
 #include "ui/ResultsView.h"
+#include "ui/UserDialogs.h"
 
 class QAction;
+class QElapsedTimer;
+class QLabel;
 class QTabWidget;
 
 namespace quarvel {
@@ -23,22 +27,13 @@ struct Engine;
 namespace quarvel::ui {
 
 class AboutDialog;
+class ChartView;
 class DataPlotWindow;
 class FieldChecker;
 class HistoryChartWindow;
 class PopulationsTab;
 class ProblemTab;
-class ResultsView;
 class RunDriver;
-class UserDialogs;
-
-// Where the remembered folder lives in the per-user settings store: key path
-// Software\Venko\Regression, section DIRECTORY, value INIT.
-inline constexpr const char* kSettingsOrganisation = "Venko";
-inline constexpr const char* kSettingsApplication = "Regression";
-inline constexpr const char* kSettingsSection = "DIRECTORY";
-inline constexpr const char* kSettingsValue = "INIT";
-inline constexpr const char* kDefaultFolder = "C:\\";
 
 // The maker's page opened by "Venko Web Site".
 inline constexpr const char* kVenkoWebSite = "https://www.venko.example/";
@@ -56,7 +51,8 @@ class MainWindow final : public QMainWindow {
 
  public:
   // `engine` is the program's one engine; `dialogs` answers for the user. The
-  // remembered folder is read and the splash shown before the constructor returns.
+  // remembered folder and settings are read and the splash shown before the
+  // constructor returns.
   MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent = nullptr);
   ~MainWindow() override;
 
@@ -77,11 +73,18 @@ class MainWindow final : public QMainWindow {
   // Where the prediction chart marks the training part and the forecast: after
   // the training rows, and the overlap field's count of rows later.
   [[nodiscard]] PredictionMarkers prediction_markers() const;
-  // Every setting as typed and chosen in the window.
+  // Every setting as typed and chosen in the window, and back into the fields.
   [[nodiscard]] frontend::SettingsTexts settings_texts() const;
+  void show_settings(const frontend::SettingsTexts& settings);
   // The folder the file dialog opens in and the settings store keeps when the
   // program ends: that of the file chosen last, in this session or before.
   [[nodiscard]] QString remembered_folder() const { return current_folder_; }
+  // The texts of the status bar: the loaded data, and the run's state.
+  [[nodiscard]] QString data_status() const;
+  [[nodiscard]] QString run_status() const;
+
+  // The charts a user can export, with the names the export menu gives them.
+  [[nodiscard]] QList<QPair<QString, ChartView*>> exportable_charts() const;
 
  public slots:
   void load_training_series();
@@ -91,10 +94,13 @@ class MainWindow final : public QMainWindow {
   void start_or_abort_run();
   void toggle_pause();
   void save_output(int population);
+  void export_chart(ChartView* view, const QString& suggested_name);
+  void restore_default_settings();
   void show_fitness_window();
   void show_gene_length_window();
   void show_about();
   void open_web_site();
+  // Ends the program; during a run only after the abort question and the run's end.
   void exit_program();
 
  protected:
@@ -102,16 +108,25 @@ class MainWindow final : public QMainWindow {
 
  private:
   void build_menus();
-  void read_remembered_folder();
-  void write_remembered_folder() const;
   void show_splash();
+  void remember_for_next_start() const;
   void run_generations();
   void show_generation_results(const frontend::GenerationResults& results);
+  // True once the user has agreed to end the run in progress.
+  bool agree_to_abort();
   [[nodiscard]] std::optional<QString> choose_file();
   // Reads a data file for a load; nothing (after telling the user) when it
   // cannot be opened or is not a text file.
   [[nodiscard]] std::optional<frontend::DataFileResult> read_series(const QString& path);
   void warn_about_doubtful_file(const QString& path, const frontend::DataFileResult& file);
+  // The save dialog for a file to write; nothing when the user cancels or
+  // keeps an existing file.
+  [[nodiscard]] std::optional<UserDialogs::SaveChoice> choose_file_to_write(
+      const QString& suggested_name, const QStringList& filters);
+  // Writes `content` to `path` completely or not at all; tells the user why not.
+  void write_chosen_file(const QString& path, const QByteArray& content);
+  void update_data_status();
+  void set_run_status(const QString& text);
 
   Engine& engine_;
   UserDialogs& dialogs_;
@@ -126,10 +141,16 @@ class MainWindow final : public QMainWindow {
   HistoryChartWindow* fitness_window_ = nullptr;
   HistoryChartWindow* gene_length_window_ = nullptr;
   QAction* load_validation_action_ = nullptr;
+  QLabel* data_status_label_ = nullptr;
+  QLabel* run_status_label_ = nullptr;
 
   ResultHistories histories_;
   QString current_folder_;
+  QString training_file_;  // the files the grids were loaded from, never to be written over
+  QString validation_file_;
   bool close_after_run_ = false;  // the window was closed during a run
+  bool exit_after_run_ = false;   // Exit was chosen during a run
+  int generations_shown_ = 0;     // of the run in progress or the last one
 };
 
 }  // namespace quarvel::ui

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
+#include <utility>
 
 #include "frontend/settings.h"
 
@@ -22,14 +24,18 @@ class PopulationPage final : public QWidget {
   PopulationPage(int index, FieldChecker& checker, QWidget* parent = nullptr);
 
   [[nodiscard]] int index() const noexcept { return index_; }
-  // This population's settings as typed and chosen.
+  // This population's settings as typed and chosen, and back into the fields.
   void fill_settings(frontend::SettingsTexts& settings) const;
+  void show_settings(const frontend::SettingsTexts& settings);
 
  private slots:
   // The tournament size counts only for tournament selection.
   void couple_tournament_size();
 
  private:
+  // The text fields and the settings they hold.
+  [[nodiscard]] std::array<std::pair<frontend::Setting, QLineEdit*>, 11> fields() const;
+
   int index_;
   QLineEdit* population_size_edit_ = nullptr;
   QLineEdit* terminals_edit_ = nullptr;

@@ -1,9 +1,11 @@
 #include "ui/PopulationsTab.h"
 
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 #include "frontend/numbertext.h"
 #include "ui/PopulationPage.h"
@@ -15,12 +17,7 @@ namespace quarvel::ui {
 PopulationsTab::PopulationsTab(FieldChecker& checker, UserDialogs& dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs) {
   setObjectName(QStringLiteral("populations_tab"));
-  auto* label =
-      new QLabel(to_qstring(frontend::setting_info(frontend::Setting::populations).label), this);
-  label->move(224, 8);
-  label->adjustSize();
-
-  population_count_box_ = new QComboBox(this);
+  population_count_box_ = new QComboBox();
   population_count_box_->setObjectName(QStringLiteral("population_count_box"));
   population_count_box_->setEditable(true);
   population_count_box_->setInsertPolicy(QComboBox::NoInsert);
@@ -28,7 +25,6 @@ PopulationsTab::PopulationsTab(FieldChecker& checker, UserDialogs& dialogs, QWid
     population_count_box_->addItem(QString::number(count));
   }
   population_count_box_->setCurrentIndex(population_count_ - 1);
-  population_count_box_->setGeometry(344, 8, 73, 20);
   // A pick from the list takes effect at once, a typed count when it is confirmed
   // (Enter or leaving the box), so that typing is never interrupted.
   connect(population_count_box_, &QComboBox::activated, this,
@@ -36,21 +32,36 @@ PopulationsTab::PopulationsTab(FieldChecker& checker, UserDialogs& dialogs, QWid
   connect(population_count_box_->lineEdit(), &QLineEdit::editingFinished, this,
           &PopulationsTab::apply_population_count);
 
-  pages_tabs_ = new QTabWidget(this);
+  pages_tabs_ = new QTabWidget();
   pages_tabs_->setObjectName(QStringLiteral("population_pages"));
-  pages_tabs_->setGeometry(0, 24, 593, 377);
   for (int index = 0; index < frontend::kMaxPopulations; ++index) {
     auto* page = new PopulationPage(index, checker, pages_tabs_);
     pages_[static_cast<std::size_t>(index)] = page;
     pages_tabs_->addTab(page, QStringLiteral("No%1").arg(index + 1));
-    page->resize(pages_tabs_->size());
     pages_tabs_->setTabVisible(index, index < population_count_);
   }
   pages_tabs_->setCurrentIndex(0);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  auto* count_row = new QHBoxLayout();
+  count_row->addStretch(1);
+  count_row->addWidget(
+      new QLabel(to_qstring(frontend::setting_info(frontend::Setting::populations).label)));
+  count_row->addWidget(population_count_box_);
+  count_row->addStretch(1);
+  layout->addLayout(count_row);
+  layout->addWidget(pages_tabs_, 1);
 }
 
 PopulationPage* PopulationsTab::page(int index) const {
   return pages_[static_cast<std::size_t>(index)];
+}
+
+void PopulationsTab::show_settings(const frontend::SettingsTexts& settings) {
+  for (PopulationPage* page : pages_) page->show_settings(settings);
+  population_count_box_->setEditText(to_qstring(settings.text(frontend::Setting::populations)));
+  apply_population_count();
 }
 
 void PopulationsTab::apply_population_count() {

@@ -26,6 +26,8 @@ class PopulationsTab final : public QWidget {
   [[nodiscard]] PopulationPage* page(int index) const;
   // The count and the pages of every population (shown or not).
   void fill_settings(frontend::SettingsTexts& settings) const;
+  // The count and every page from `settings`.
+  void show_settings(const frontend::SettingsTexts& settings);
 
  public slots:
   // Takes the count picked or typed into the box: the pages of the chosen

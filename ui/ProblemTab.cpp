@@ -1,16 +1,19 @@
 #include "ui/ProblemTab.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
-#include <QTableView>
+#include <QVBoxLayout>
 
 #include "ui/FieldChecker.h"
 #include "ui/GridModel.h"
+#include "ui/GridView.h"
 #include "ui/qtext.h"
 
 namespace quarvel::ui {
@@ -19,126 +22,127 @@ namespace {
 
 using frontend::Setting;
 
-QLabel* add_label(QWidget* parent, const QString& text, int left, int top) {
-  auto* label = new QLabel(text, parent);
-  label->move(left, top);
-  label->adjustSize();
-  return label;
-}
-
-// A caption broken over two lines in a box `width` pixels wide.
-QLabel* add_wrapped_label(QWidget* parent, const QString& text, int left, int top, int width) {
-  auto* label = new QLabel(text, parent);
-  label->setWordWrap(true);
-  label->setGeometry(left, top, width, 2 * label->fontMetrics().height() + 2);
-  return label;
-}
-
 QString label_of(Setting id) {
   return to_qstring(frontend::setting_info(id).label);
 }
 
-QGroupBox* add_group(QWidget* parent, const QString& title, const QRect& geometry) {
-  auto* group = new QGroupBox(title, parent);
-  group->setGeometry(geometry);
-  return group;
-}
-
-QPushButton* add_button(QWidget* parent, const char* name, const QString& text,
-                        const QRect& geometry) {
-  auto* button = new QPushButton(text, parent);
+QPushButton* add_button(QBoxLayout* layout, const char* name, const QString& text,
+                        QStyle::StandardPixmap icon = QStyle::SP_CustomBase) {
+  auto* button = new QPushButton(text);
   button->setObjectName(QString::fromLatin1(name));
-  button->setGeometry(geometry);
+  if (icon != QStyle::SP_CustomBase) button->setIcon(button->style()->standardIcon(icon));
+  layout->addWidget(button);
   return button;
 }
 
-// Two editable columns of width 64, rows 24 high, 5 empty rows.
-QTableView* add_data_grid(QWidget* parent, const char* name, const QRect& geometry,
-                          bool tab_moves_between_cells) {
-  auto* grid = new QTableView(parent);
-  grid->setObjectName(QString::fromLatin1(name));
-  grid->setModel(new GridModel(5, true, grid));
-  grid->horizontalHeader()->hide();
-  grid->verticalHeader()->hide();
-  grid->horizontalHeader()->setDefaultSectionSize(64);
-  grid->verticalHeader()->setDefaultSectionSize(24);
-  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
+// A data grid of two editable columns, five empty rows to start with.
+GridView* add_data_grid(QBoxLayout* layout, const char* name) {
+  auto* grid =
+      new GridView(new GridModel(5, true, {QStringLiteral("Time"), QStringLiteral("Value")}),
+                   QString::fromLatin1(name), 5);
   grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
-  grid->setTabKeyNavigation(tab_moves_between_cells);
-  grid->setGeometry(geometry);
+  layout->addWidget(grid, 1);
   return grid;
+}
+
+// A caption broken over two lines where it is long.
+QLabel* wrapped_label(const QString& text) {
+  auto* label = new QLabel(text);
+  label->setWordWrap(true);
+  return label;
 }
 
 }  // namespace
 
 ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("problem_tab"));
+  auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
 
-  auto* training = add_group(this, QStringLiteral("Training Data"), QRect(16, 8, 193, 225));
-  add_label(training, QStringLiteral("Time"), 34, 27);
-  add_label(training, QStringLiteral("Value"), 96, 27);
-  training_grid_ = add_data_grid(training, "training_grid", QRect(28, 40, 133, 129), true);
-  load_training_button_ =
-      add_button(training, "load_training_button", QStringLiteral("Load"), QRect(32, 184, 58, 24));
-  load_training_button_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-  clear_training_button_ = add_button(training, "clear_training_button", QStringLiteral("Clear"),
-                                      QRect(96, 184, 57, 25));
+  auto* training = new QGroupBox(QStringLiteral("Training Data"));
+  auto* training_layout = new QVBoxLayout(training);
+  training_grid_ = add_data_grid(training_layout, "training_grid");
+  auto* training_buttons = new QHBoxLayout();
+  training_layout->addLayout(training_buttons);
+  load_training_button_ = add_button(training_buttons, "load_training_button",
+                                     QStringLiteral("Load"), QStyle::SP_DialogOpenButton);
+  clear_training_button_ =
+      add_button(training_buttons, "clear_training_button", QStringLiteral("Clear"));
+  training_buttons->addStretch(1);
   connect(load_training_button_, &QPushButton::clicked, this, &ProblemTab::load_training_requested);
   connect(clear_training_button_, &QPushButton::clicked, this, &ProblemTab::clear_training_series);
 
-  auto* validation = add_group(this, QStringLiteral("Validation Data"), QRect(232, 8, 177, 225));
-  validation_time_label_ = add_label(validation, QStringLiteral("Time"), 26, 27);
-  validation_time_label_->setObjectName(QStringLiteral("validation_time_label"));
-  validation_value_label_ = add_label(validation, QStringLiteral("Value"), 88, 27);
-  validation_value_label_->setObjectName(QStringLiteral("validation_value_label"));
-  validation_grid_ = add_data_grid(validation, "validation_grid", QRect(20, 40, 133, 129), false);
-  load_validation_button_ = add_button(validation, "load_validation_button", QStringLiteral("Load"),
-                                       QRect(23, 184, 58, 24));
-  load_validation_button_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-  clear_validation_button_ = add_button(validation, "clear_validation_button",
-                                        QStringLiteral("Clear"), QRect(88, 184, 57, 25));
+  auto* validation = new QGroupBox(QStringLiteral("Validation Data"));
+  auto* validation_layout = new QVBoxLayout(validation);
+  validation_grid_ = add_data_grid(validation_layout, "validation_grid");
+  auto* validation_buttons = new QHBoxLayout();
+  validation_layout->addLayout(validation_buttons);
+  load_validation_button_ = add_button(validation_buttons, "load_validation_button",
+                                       QStringLiteral("Load"), QStyle::SP_DialogOpenButton);
+  clear_validation_button_ =
+      add_button(validation_buttons, "clear_validation_button", QStringLiteral("Clear"));
+  validation_buttons->addStretch(1);
   connect(load_validation_button_, &QPushButton::clicked, this,
           &ProblemTab::load_validation_requested);
   connect(clear_validation_button_, &QPushButton::clicked, this,
           &ProblemTab::clear_validation_series);
   open_validation(false);
 
-  auto* global = add_group(this, QStringLiteral("Global Settings"), QRect(16, 240, 393, 217));
-  add_label(global, label_of(Setting::generations), 16, 20);
-  generations_edit_ = checker.add_field(Setting::generations, global, QRect(96, 16, 57, 0));
-  add_label(global, label_of(Setting::seed), 16, 44);
-  seed_edit_ = checker.add_field(Setting::seed, global, QRect(96, 40, 33, 0));
-  add_wrapped_label(global, label_of(Setting::value_limit), 200, 16, 126);
-  value_limit_edit_ = checker.add_field(Setting::value_limit, global, QRect(328, 16, 41, 0));
-  add_wrapped_label(global, label_of(Setting::overlap), 200, 56, 126);
-  overlap_edit_ = checker.add_field(Setting::overlap, global, QRect(328, 64, 41, 0));
-  rank_by_mdl_check_ = new QCheckBox(label_of(Setting::rank_by), global);
+  auto* global = new QGroupBox(QStringLiteral("Global Settings"));
+  auto* global_layout = new QGridLayout(global);
+  global_layout->addWidget(new QLabel(label_of(Setting::generations)), 0, 0);
+  generations_edit_ = checker.add_field(Setting::generations, global);
+  global_layout->addWidget(generations_edit_, 0, 1);
+  global_layout->addWidget(new QLabel(label_of(Setting::seed)), 1, 0);
+  seed_edit_ = checker.add_field(Setting::seed, global);
+  global_layout->addWidget(seed_edit_, 1, 1);
+  rank_by_mdl_check_ = new QCheckBox(label_of(Setting::rank_by));
   rank_by_mdl_check_->setObjectName(QStringLiteral("rank_by_mdl_check"));
   rank_by_mdl_check_->setChecked(frontend::setting_info(Setting::rank_by).default_text == "mdl");
-  rank_by_mdl_check_->move(16, 72);
-  rank_by_mdl_check_->adjustSize();
+  global_layout->addWidget(rank_by_mdl_check_, 2, 0, 1, 2);
+  global_layout->setColumnMinimumWidth(2, 16);
+  global_layout->setColumnStretch(2, 1);
+  global_layout->setVerticalSpacing(4);
+  global_layout->addWidget(wrapped_label(label_of(Setting::value_limit)), 0, 3);
+  value_limit_edit_ = checker.add_field(Setting::value_limit, global);
+  global_layout->addWidget(value_limit_edit_, 0, 4);
+  global_layout->addWidget(wrapped_label(label_of(Setting::overlap)), 1, 3, 2, 1);
+  overlap_edit_ = checker.add_field(Setting::overlap, global);
+  global_layout->addWidget(overlap_edit_, 1, 4, 2, 1);
 
-  auto* mdl = add_group(global, QStringLiteral("MDL Setting"), QRect(8, 96, 297, 113));
-  add_label(mdl, label_of(Setting::weight), 16, 21);
-  weight_edit_ = checker.add_field(Setting::weight, mdl, QRect(88, 21, 57, 0));
-  add_label(mdl, label_of(Setting::weight_error), 16, 53);
-  weight_error_edit_ = checker.add_field(Setting::weight_error, mdl, QRect(88, 53, 57, 0));
-  add_label(mdl, QStringLiteral("MDL = [Weight]*log(S^2) + [Weight Error]*log(N)"), 17, 88);
+  auto* mdl = new QGroupBox(QStringLiteral("MDL Setting"));
+  auto* mdl_layout = new QGridLayout(mdl);
+  mdl_layout->addWidget(new QLabel(label_of(Setting::weight)), 0, 0);
+  weight_edit_ = checker.add_field(Setting::weight, mdl);
+  mdl_layout->addWidget(weight_edit_, 0, 1);
+  mdl_layout->addWidget(new QLabel(label_of(Setting::weight_error)), 1, 0);
+  weight_error_edit_ = checker.add_field(Setting::weight_error, mdl);
+  mdl_layout->addWidget(weight_error_edit_, 1, 1);
+  mdl_layout->setColumnStretch(2, 1);
+  mdl_layout->addWidget(
+      new QLabel(QStringLiteral("MDL = [Weight]*log(S^2) + [Weight Error]*log(N)")), 2, 0, 1, 3);
+  global_layout->addWidget(mdl, 3, 0, 1, 4);
 
-  draw_graph_button_ = add_button(global, "draw_graph_button", QStringLiteral("Draw Graph"),
-                                  QRect(312, 176, 73, 25));
+  draw_graph_button_ = new QPushButton(QStringLiteral("Draw Graph"));
+  draw_graph_button_->setObjectName(QStringLiteral("draw_graph_button"));
+  global_layout->addWidget(draw_graph_button_, 3, 4, Qt::AlignBottom | Qt::AlignRight);
   connect(draw_graph_button_, &QPushButton::clicked, this, &ProblemTab::draw_graph_requested);
+
+  // The grids take the height; the settings keep their own.
+  layout->addWidget(training, 0, 0);
+  layout->addWidget(validation, 0, 1);
+  layout->addWidget(global, 1, 0, 1, 2);
+  layout->setRowStretch(0, 1);
+  layout->setColumnStretch(0, 1);
+  layout->setColumnStretch(1, 1);
 }
 
 GridModel* ProblemTab::training_model() const {
-  return static_cast<GridModel*>(training_grid_->model());
+  return training_grid_->grid_model();
 }
 
 GridModel* ProblemTab::validation_model() const {
-  return static_cast<GridModel*>(validation_grid_->model());
+  return validation_grid_->grid_model();
 }
 
 const frontend::GridColumns& ProblemTab::training_cells() const {
@@ -155,8 +159,7 @@ bool ProblemTab::validation_open() const {
 
 void ProblemTab::open_validation(bool open) {
   load_validation_button_->setEnabled(open);
-  validation_time_label_->setEnabled(open);
-  validation_value_label_->setEnabled(open);
+  validation_grid_->horizontalHeader()->setEnabled(open);
   emit validation_opened(open);
 }
 
@@ -187,14 +190,23 @@ void ProblemTab::clear_validation_series() {
   emit validation_cleared();
 }
 
+std::array<std::pair<Setting, QLineEdit*>, 6> ProblemTab::fields() const {
+  return {{{Setting::generations, generations_edit_},
+           {Setting::seed, seed_edit_},
+           {Setting::value_limit, value_limit_edit_},
+           {Setting::overlap, overlap_edit_},
+           {Setting::weight, weight_edit_},
+           {Setting::weight_error, weight_error_edit_}}};
+}
+
 void ProblemTab::fill_settings(frontend::SettingsTexts& settings) const {
-  settings.set(Setting::generations, generations_edit_->text().toStdString());
-  settings.set(Setting::seed, seed_edit_->text().toStdString());
-  settings.set(Setting::value_limit, value_limit_edit_->text().toStdString());
-  settings.set(Setting::overlap, overlap_edit_->text().toStdString());
+  for (const auto& [id, edit] : fields()) settings.set(id, edit->text().toStdString());
   settings.set(Setting::rank_by, rank_by_mdl_check_->isChecked() ? "mdl" : "mse");
-  settings.set(Setting::weight, weight_edit_->text().toStdString());
-  settings.set(Setting::weight_error, weight_error_edit_->text().toStdString());
+}
+
+void ProblemTab::show_settings(const frontend::SettingsTexts& settings) {
+  for (const auto& [id, edit] : fields()) edit->setText(to_qstring(settings.text(id)));
+  rank_by_mdl_check_->setChecked(settings.text(Setting::rank_by) == "mdl");
 }
 
 QString ProblemTab::overlap_text() const {

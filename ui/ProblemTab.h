@@ -4,20 +4,21 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
+#include <utility>
 
 #include "frontend/datafile.h"
 #include "frontend/settings.h"
 
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableView;
 
 namespace quarvel::ui {
 
 class FieldChecker;
 class GridModel;
+class GridView;
 
 class ProblemTab final : public QWidget {
   Q_OBJECT
@@ -29,6 +30,7 @@ class ProblemTab final : public QWidget {
   [[nodiscard]] const frontend::GridColumns& validation_cells() const;
   [[nodiscard]] GridModel* training_model() const;
   [[nodiscard]] GridModel* validation_model() const;
+  [[nodiscard]] GridView* training_grid() const noexcept { return training_grid_; }
   // Set by the first load of each series; a clear keeps them.
   [[nodiscard]] bool training_loaded() const noexcept { return training_loaded_; }
   [[nodiscard]] bool validation_loaded() const noexcept { return validation_loaded_; }
@@ -42,8 +44,9 @@ class ProblemTab final : public QWidget {
   // training cells written into the overlap field.
   void show_validation_series(frontend::GridColumns cells);
 
-  // The run-wide settings as typed.
+  // The run-wide settings as typed, and back into the fields.
   void fill_settings(frontend::SettingsTexts& settings) const;
+  void show_settings(const frontend::SettingsTexts& settings);
   [[nodiscard]] QString overlap_text() const;
 
  public slots:
@@ -60,13 +63,13 @@ class ProblemTab final : public QWidget {
 
  private:
   void open_validation(bool open);
+  // The text fields and the settings they hold.
+  [[nodiscard]] std::array<std::pair<frontend::Setting, QLineEdit*>, 6> fields() const;
 
-  QTableView* training_grid_ = nullptr;
+  GridView* training_grid_ = nullptr;
   QPushButton* load_training_button_ = nullptr;
   QPushButton* clear_training_button_ = nullptr;
-  QTableView* validation_grid_ = nullptr;
-  QLabel* validation_time_label_ = nullptr;
-  QLabel* validation_value_label_ = nullptr;
+  GridView* validation_grid_ = nullptr;
   QPushButton* load_validation_button_ = nullptr;
   QPushButton* clear_validation_button_ = nullptr;
   QLineEdit* generations_edit_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cstdlib>
 
 namespace quarvel::ui {
@@ -46,13 +47,21 @@ std::optional<QString> QtUserDialogs::open_file(QWidget* parent, const QString& 
   return dialog.selectedFiles().constFirst();
 }
 
-std::optional<QString> QtUserDialogs::save_file(QWidget* parent, const QString& folder) {
+std::optional<UserDialogs::SaveChoice> QtUserDialogs::save_file(QWidget* parent,
+                                                                const QString& folder,
+                                                                const QString& suggested_name,
+                                                                const QStringList& filters) {
   QFileDialog dialog(parent, QString(), QDir(folder).exists() ? folder : QString());
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
+  // The window asks before it replaces a file, after its own checks.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (!filters.isEmpty()) dialog.setNameFilters(filters);
+  if (!suggested_name.isEmpty()) dialog.selectFile(suggested_name);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().constFirst();
+  return SaveChoice{
+      dialog.selectedFiles().constFirst(),
+      std::max<int>(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())))};
 }
 
 void QtUserDialogs::splash_delay(int milliseconds) {

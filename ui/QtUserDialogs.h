@@ -12,7 +12,9 @@ class QtUserDialogs final : public UserDialogs {
   void error(QWidget* parent, const QString& text) override;
   bool ask_yes_no(QWidget* parent, const QString& caption, const QString& text) override;
   std::optional<QString> open_file(QWidget* parent, const QString& folder) override;
-  std::optional<QString> save_file(QWidget* parent, const QString& folder) override;
+  std::optional<SaveChoice> save_file(QWidget* parent, const QString& folder,
+                                      const QString& suggested_name,
+                                      const QStringList& filters) override;
   void splash_delay(int milliseconds) override;
   void open_url(const QString& address) override;
   [[noreturn]] void end_process(int status) override;

@@ -14,8 +14,7 @@ class RadioGroup final : public QGroupBox {
   Q_OBJECT
 
  public:
-  RadioGroup(const QString& title, const QStringList& items, const QRect& geometry,
-             QWidget* parent);
+  RadioGroup(const QString& title, const QStringList& items, QWidget* parent = nullptr);
 
   [[nodiscard]] int item_index() const;
   void set_item_index(int index);
@@ -25,11 +24,7 @@ class RadioGroup final : public QGroupBox {
   // A button was clicked by the user (not emitted by set_item_index).
   void clicked();
 
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
-  void place_buttons();
   QButtonGroup* group_;
 };
 

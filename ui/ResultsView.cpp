@@ -2,22 +2,27 @@
 
 #include <QChart>
 #include <QFrame>
+#include <QGraphicsLayout>
 #include <QGroupBox>
-#include <QHeaderView>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
 #include "frontend/outputfile.h"
 #include "ui/ChartView.h"
 #include "ui/GridModel.h"
+#include "ui/GridView.h"
 #include "ui/KindButton.h"
 #include "ui/ResultHistories.h"
 #include "ui/charts.h"
@@ -33,18 +38,20 @@ constexpr int kFirstPopulationSeries = 1;
 constexpr int kTrainingMarker = 5;
 constexpr int kForecastMarker = 6;
 
-ChartView* add_chart(QWidget* parent, const char* name, const QRect& geometry) {
-  auto* view = new ChartView(parent);
+ChartView* add_chart(const char* name, const QSize& minimum) {
+  auto* view = new ChartView();
   view->setObjectName(QString::fromLatin1(name));
-  view->setGeometry(geometry);
+  view->setMinimumSize(minimum);
   // Small charts: keep the axis and legend texts from eating the plot area.
   QFont small = view->font();
-  small.setPixelSize(10);
+  small.setPixelSize(9);
   view->chart()->legend()->setFont(small);
+  view->chart()->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
   return view;
 }
 
-// Four population curves, solid or dotted, none of them in the legend.
+// Four population curves, solid or dotted; their legend entries appear for the
+// populations of a run.
 void add_population_series(QChart* chart, Qt::PenStyle style) {
   for (int population = 0; population < ResultsView::kPopulations; ++population) {
     add_line_series(chart, QStringLiteral("Population%1").arg(population + 1),
@@ -52,43 +59,35 @@ void add_population_series(QChart* chart, Qt::PenStyle style) {
   }
 }
 
-// A history chart of the four populations over the generations.
-ChartView* add_history_chart(QWidget* parent, const char* name, const QRect& geometry,
-                             const QString& y_title) {
-  ChartView* view = add_chart(parent, name, geometry);
+// A history chart of the four populations over the generations; its legend
+// appears with the first run.
+ChartView* add_history_chart(const char* name, const QString& y_title) {
+  ChartView* view = add_chart(name, QSize(240, 130));
   add_population_series(view->chart(), Qt::SolidLine);
   attach_axes(view->chart(), QStringLiteral("Generation"), y_title);
   use_small_axis_fonts(view->chart());
-  view->chart()->legend()->hide();  // it would list nothing: only the prediction chart has entries
+  view->float_legend();
+  view->chart()->legend()->hide();
   return view;
 }
 
-QTableView* add_output_grid(QWidget* parent, int population) {
-  auto* grid = new QTableView(parent);
-  grid->setObjectName(QStringLiteral("output_grid_%1").arg(population + 1));
-  grid->setModel(new GridModel(kOutputGridRows, false, grid));
-  grid->horizontalHeader()->hide();
-  grid->verticalHeader()->hide();
-  grid->horizontalHeader()->setDefaultSectionSize(80);
-  grid->verticalHeader()->setDefaultSectionSize(20);
-  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid->setGeometry(0, 8, 169, 110);
-  return grid;
-}
-
-// The labels stand in two columns 88 pixels apart, the right one reaching to
-// the buttons; a slightly smaller font keeps "No1:　999 / 999" within a column.
-QLabel* add_progress_label(QWidget* parent, int population, const QRect& geometry) {
-  auto* label = new QLabel(QString::fromLatin1(kNotRunning), parent);
+// The labels stand in a column beside the buttons; a slightly smaller font
+// keeps them close.
+QLabel* add_progress_label(int population) {
+  auto* label = new QLabel(QString::fromLatin1(kNotRunning));
   label->setObjectName(QStringLiteral("progress_label_%1").arg(population + 1));
   label->setTextFormat(Qt::PlainText);
   QFont font = label->font();
   font.setPixelSize(11);
   label->setFont(font);
-  label->setGeometry(geometry);
   label->setVisible(population == 0);
   return label;
+}
+
+// "No1:　g / G" with the ideographic space of the progress display.
+QString progress_text(int population, int generation, int generations) {
+  return QStringLiteral("No%1:").arg(population + 1) + QChar(0x3000) + QString::number(generation) +
+         QStringLiteral(" / ") + QString::number(generations);
 }
 
 }  // namespace
@@ -96,44 +95,54 @@ QLabel* add_progress_label(QWidget* parent, int population, const QRect& geometr
 ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("results_view"));
 
-  mdl_chart_ = add_history_chart(this, "mdl_chart", QRect(8, 8, 249, 153),
-                                 QStringLiteral("MDL of best indv."));
-  mse_chart_ = add_history_chart(this, "mse_chart", QRect(8, 160, 249, 145),
-                                 QStringLiteral("MSE of best indv."));
+  mdl_chart_ = add_history_chart("mdl_chart", QStringLiteral("MDL of best indv."));
+  mse_chart_ = add_history_chart("mse_chart", QStringLiteral("MSE of best indv."));
   connect(mdl_chart_, &ChartView::doubleClicked, this, &ResultsView::fitness_window_requested);
   connect(mse_chart_, &ChartView::doubleClicked, this, &ResultsView::gene_length_window_requested);
 
-  auto* output = new QGroupBox(QStringLiteral("Output"), this);
-  output->setGeometry(8, 304, 249, 169);
-  output_tabs_ = new QTabWidget(output);
+  auto* output = new QGroupBox(QStringLiteral("Output"));
+  auto* output_layout = new QVBoxLayout(output);
+  output_layout->setContentsMargins(4, 4, 4, 4);
+  output_tabs_ = new QTabWidget();
   output_tabs_->setObjectName(QStringLiteral("output_tabs"));
-  output_tabs_->setGeometry(6, 16, 237, 149);
+  output_layout->addWidget(output_tabs_);
   for (int population = 0; population < kPopulations; ++population) {
     const auto i = static_cast<std::size_t>(population);
     auto* page = new QWidget();
-    output_tabs_->addTab(page, QStringLiteral("NO.%1").arg(population + 1));
-    output_grids_[i] = add_output_grid(page, population);
-    save_buttons_[i] = new QPushButton(QStringLiteral("Save"), page);
+    auto* page_layout = new QHBoxLayout(page);
+    page_layout->setContentsMargins(4, 4, 4, 4);
+    output_grids_[i] = new GridView(
+        new GridModel(kOutputGridRows, false, {QStringLiteral("Index"), QStringLiteral("Value")}),
+        QStringLiteral("output_grid_%1").arg(population + 1), 3);
+    output_grids_[i]->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    page_layout->addWidget(output_grids_[i], 1);
+    auto* buttons = new QVBoxLayout();
+    save_buttons_[i] = new QPushButton(QStringLiteral("Save"));
     save_buttons_[i]->setObjectName(QStringLiteral("save_button_%1").arg(population + 1));
-    save_buttons_[i]->setGeometry(176, 8, 50, 25);
+    buttons->addWidget(save_buttons_[i]);
+    buttons->addStretch(1);
+    page_layout->addLayout(buttons);
+    output_tabs_->addTab(page, QStringLiteral("NO.%1").arg(population + 1));
     connect(save_buttons_[i], &QPushButton::clicked, this,
             [this, population] { emit save_requested(population); });
   }
   show_population_count(1);
 
-  auto* panel = new QFrame(this);
+  auto* panel = new QFrame();
   panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  panel->setGeometry(280, 8, 297, 137);
-  auto* caption = new QLabel(QStringLiteral("Best Individual"), panel);
-  caption->move(8, 8);
-  caption->adjustSize();
-  best_trees_text_ = new QPlainTextEdit(panel);
+  auto* panel_layout = new QVBoxLayout(panel);
+  panel_layout->addWidget(new QLabel(QStringLiteral("Best Individual")));
+  best_trees_text_ = new QPlainTextEdit();
   best_trees_text_->setObjectName(QStringLiteral("best_trees_text"));
   best_trees_text_->setReadOnly(true);
   best_trees_text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  best_trees_text_->setGeometry(16, 24, 265, 97);
+  // Trees are shown line for line as printed: a break inside a number
+  // ("[2]1." / "945970") would misread as two values.
+  best_trees_text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  best_trees_text_->setMinimumHeight(60);
+  panel_layout->addWidget(best_trees_text_);
 
-  prediction_chart_ = add_chart(this, "prediction_chart", QRect(280, 152, 297, 217));
+  prediction_chart_ = add_chart("prediction_chart", QSize(280, 190));
   QChart* prediction = prediction_chart_->chart();
   add_line_series(prediction, QStringLiteral("Real Data"), colours::black, Qt::SolidLine, 1, true);
   add_population_series(prediction, Qt::DotLine);
@@ -143,30 +152,50 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   attach_axes(prediction, QStringLiteral("Time (min)"), QStringLiteral("Normalized Value"));
   use_small_axis_fonts(prediction);
 
-  progress_bar_ = new QProgressBar(this);
+  progress_bar_ = new QProgressBar();
   progress_bar_->setObjectName(QStringLiteral("progress_bar"));
   progress_bar_->setRange(0, 100);
   progress_bar_->setValue(0);
   progress_bar_->setTextVisible(false);
-  progress_bar_->setGeometry(280, 374, 297, 19);
 
-  const std::array<QRect, kPopulations> label_places{
-      QRect(288, 400, 86, 16), QRect(376, 400, 132, 16), QRect(288, 416, 86, 16),
-      QRect(376, 416, 132, 16)};
+  auto* labels = new QVBoxLayout();
+  labels->setSpacing(0);
   for (int population = 0; population < kPopulations; ++population) {
     const auto i = static_cast<std::size_t>(population);
-    progress_labels_[i] = add_progress_label(this, population, label_places[i]);
+    progress_labels_[i] = add_progress_label(population);
+    labels->addWidget(progress_labels_[i]);
   }
+  labels->addStretch(1);
 
-  start_button_ = new KindButton(this);
+  start_button_ = new KindButton();
   start_button_->setObjectName(QStringLiteral("start_button"));
-  start_button_->setGeometry(512, 402, 65, 25);
   connect(start_button_, &QPushButton::clicked, this, &ResultsView::start_or_abort_requested);
-  stop_button_ = new KindButton(this);
+  stop_button_ = new KindButton();
   stop_button_->setObjectName(QStringLiteral("stop_button"));
-  stop_button_->setGeometry(512, 434, 65, 25);
   connect(stop_button_, &QPushButton::clicked, this, &ResultsView::pause_toggle_requested);
   show_run_state(RunState::idle);
+  auto* buttons = new QVBoxLayout();
+  buttons->addWidget(start_button_);
+  buttons->addWidget(stop_button_);
+  buttons->addStretch(1);
+
+  // The charts, the text and the grids take what the window grows by.
+  auto* left = new QVBoxLayout();
+  left->addWidget(mdl_chart_, 2);
+  left->addWidget(mse_chart_, 2);
+  left->addWidget(output);
+  auto* bottom = new QHBoxLayout();
+  bottom->addLayout(labels, 1);
+  bottom->addLayout(buttons);
+  auto* right = new QVBoxLayout();
+  right->addWidget(panel, 2);
+  right->addWidget(prediction_chart_, 3);
+  right->addWidget(progress_bar_);
+  right->addLayout(bottom);
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addLayout(left, 1);
+  layout->addLayout(right, 1);
 
   // The keyboard roles of the kinds: Enter presses the enabled OK button, Esc
   // the enabled No button, while the focus is on this tab.
@@ -223,19 +252,37 @@ GridModel* ResultsView::output_model(int population) const {
 }
 
 void ResultsView::start_run_display(std::span<const double> scaled_data, int populations,
-                                    int generations) {
-  for (ChartView* view : chart_views()) clear_chart(view->chart());
-  series_at(prediction_chart_->chart(), kRealDataSeries)
-      ->replace(index_points(scaled_data, scaled_data.size()));
+                                    int generations, int first_forecast_row) {
+  for (ChartView* view : chart_views()) view->clear_points();
+  prediction_chart_->set_points(kRealDataSeries, index_points(scaled_data, scaled_data.size()));
   follow_points(prediction_chart_->chart());
+  // The legends name the populations of this run.
+  for (ChartView* view : {mdl_chart_, mse_chart_, prediction_chart_}) {
+    const int first = view == prediction_chart_ ? kFirstPopulationSeries : 0;
+    QLegend* legend = view->chart()->legend();
+    for (int p = 0; p < kPopulations; ++p) {
+      for (QLegendMarker* marker : legend->markers(view->series(first + p))) {
+        marker->setVisible(p < populations);
+      }
+    }
+    legend->setVisible(true);
+    // A marker shown or hidden does not lay the legend out again by itself.
+    legend->layout()->invalidate();
+    if (view != prediction_chart_) view->place_floating_legend();
+  }
   repaint();
 
   for (int p = 0; p < kPopulations; ++p) {
-    progress_labels_[static_cast<std::size_t>(p)]->setVisible(p < populations);
+    QLabel* label = progress_labels_[static_cast<std::size_t>(p)];
+    label->setVisible(p < populations);
+    // Room for the whole text at the run's last generation, whatever its count.
+    label->setMinimumWidth(
+        label->fontMetrics().horizontalAdvance(progress_text(p, generations, generations)));
   }
   progress_bar_->setRange(0, generations);
   for (int p = 0; p < kPopulations; ++p) {
     output_model(p)->set_row_count(static_cast<int>(scaled_data.size()));
+    output_model(p)->set_first_forecast_row(first_forecast_row);
   }
 }
 
@@ -249,7 +296,12 @@ void ResultsView::show_generation(const frontend::GenerationResults& results,
     text += QString::fromStdString(results.populations[static_cast<std::size_t>(p)].tree_text);
     text += QStringLiteral("\r\n\r\n");
   }
+  // New text, and the reader's place in it kept.
+  const int vertical = best_trees_text_->verticalScrollBar()->value();
+  const int horizontal = best_trees_text_->horizontalScrollBar()->value();
   best_trees_text_->setPlainText(text);
+  best_trees_text_->verticalScrollBar()->setValue(vertical);
+  best_trees_text_->horizontalScrollBar()->setValue(horizontal);
 
   for (int p = 0; p < std::min(populations, kPopulations); ++p) {
     auto cells =
@@ -263,11 +315,9 @@ void ResultsView::show_generation(const frontend::GenerationResults& results,
   plot_best_history(mse_chart_, histories.mse, results.generation + 1);
 
   progress_bar_->setValue(results.generation);
-  const QString progress = QChar(0x3000) + QString::number(results.generation + 1) +
-                           QStringLiteral(" / ") + QString::number(generations);
   for (int p = 0; p < std::min(populations, kPopulations); ++p) {
-    progress_labels_[static_cast<std::size_t>(p)]->setText(QStringLiteral("No%1:").arg(p + 1) +
-                                                           progress);
+    progress_labels_[static_cast<std::size_t>(p)]->setText(
+        progress_text(p, results.generation + 1, generations));
   }
 }
 
@@ -284,24 +334,23 @@ void ResultsView::plot_prediction_curves(const frontend::GenerationResults& resu
       lo = std::min(lo, value);
     }
   }
-  QChart* chart = prediction_chart_->chart();
-  series_at(chart, kTrainingMarker)
-      ->replace({QPointF(markers.training, lo), QPointF(markers.training, hi)});
-  series_at(chart, kForecastMarker)
-      ->replace({QPointF(markers.forecast, lo), QPointF(markers.forecast, hi)});
+  prediction_chart_->set_points(kTrainingMarker,
+                                {QPointF(markers.training, lo), QPointF(markers.training, hi)});
+  prediction_chart_->set_points(kForecastMarker,
+                                {QPointF(markers.forecast, lo), QPointF(markers.forecast, hi)});
   for (std::size_t p = 0; p < results.populations.size() && p < kPopulations; ++p) {
     const std::vector<double>& prediction = results.populations[p].prediction;
-    series_at(chart, kFirstPopulationSeries + static_cast<int>(p))
-        ->replace(index_points(prediction, prediction.size()));
+    prediction_chart_->set_points(kFirstPopulationSeries + static_cast<int>(p),
+                                  index_points(prediction, prediction.size()));
   }
-  follow_points(chart);
+  follow_points(prediction_chart_->chart());
 }
 
 void ResultsView::plot_best_history(ChartView* chart,
                                     const std::vector<std::vector<double>>& histories, int count) {
   for (std::size_t p = 0; p < histories.size() && p < kPopulations; ++p) {
-    series_at(chart->chart(), static_cast<int>(p))
-        ->replace(index_points(histories[p], static_cast<std::size_t>(count)));
+    chart->set_points(static_cast<int>(p),
+                      index_points(histories[p], static_cast<std::size_t>(count)));
   }
   follow_points(chart->chart());
 }

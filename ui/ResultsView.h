@@ -17,12 +17,12 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
-class QTableView;
 
 namespace quarvel::ui {
 
 class ChartView;
 class GridModel;
+class GridView;
 class KindButton;
 enum class ButtonKind;
 struct ResultHistories;
@@ -54,8 +54,10 @@ class ResultsView final : public QWidget {
   void show_population_count(int count);
 
   // Before the first generation: empty charts, the scaled data as "Real Data",
-  // progress labels for the run's populations, output grids of a row per point.
-  void start_run_display(std::span<const double> scaled_data, int populations, int generations);
+  // legends and progress labels for the run's populations, output grids of a
+  // row per point with the forecast rows (from `first_forecast_row`) set apart.
+  void start_run_display(std::span<const double> scaled_data, int populations, int generations,
+                         int first_forecast_row);
   // Everything a generation changes.
   void show_generation(const frontend::GenerationResults& results, const ResultHistories& histories,
                        int generations, const PredictionMarkers& markers);
@@ -85,7 +87,7 @@ class ResultsView final : public QWidget {
   ChartView* mse_chart_ = nullptr;
   ChartView* prediction_chart_ = nullptr;
   QTabWidget* output_tabs_ = nullptr;
-  std::array<QTableView*, kPopulations> output_grids_{};
+  std::array<GridView*, kPopulations> output_grids_{};
   std::array<QPushButton*, kPopulations> save_buttons_{};
   QPlainTextEdit* best_trees_text_ = nullptr;
   QProgressBar* progress_bar_ = nullptr;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -23,10 +24,18 @@ class UserDialogs {
   virtual bool ask_yes_no(QWidget* parent, const QString& caption, const QString& text) = 0;
   // The open-file dialog starting in `folder`; the chosen path, or nothing on cancel.
   virtual std::optional<QString> open_file(QWidget* parent, const QString& folder) = 0;
-  // The file dialog for an output file, starting in `folder` with an empty name:
-  // a new name may be typed and an existing file is chosen without an
-  // overwrite question. The chosen path, or nothing on cancel.
-  virtual std::optional<QString> save_file(QWidget* parent, const QString& folder) = 0;
+  // The file dialog for a file to write, starting in `folder` with
+  // `suggested_name`, offering `filters` ("PNG image (*.png)"; none: any file).
+  // A new name may be typed; the caller asks before an existing file is
+  // replaced. The chosen path and the index of the chosen filter, or nothing on
+  // cancel.
+  struct SaveChoice {
+    QString path;
+    int filter = 0;
+  };
+  virtual std::optional<SaveChoice> save_file(QWidget* parent, const QString& folder,
+                                              const QString& suggested_name = {},
+                                              const QStringList& filters = {}) = 0;
   // Keeps the window messages flowing for `milliseconds` (the start-up splash).
   virtual void splash_delay(int milliseconds) = 0;
   // Hands a web address to the desktop's browser; the outcome is not examined.

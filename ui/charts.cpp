@@ -115,16 +115,20 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
       y_max = std::max(y_max, point.y());
     }
   }
+  // Margins from the halves' difference and both ends kept finite: an
+  // extreme pair (-1e308, 1e308) must not overflow into a range no axis takes.
   const auto range = [](double low, double high, bool pad) -> std::pair<double, double> {
+    constexpr double largest = std::numeric_limits<double>::max();
     if (low > high) return {0.0, 1.0};
+    double margin = 0.0;
     if (low == high) {
       // A flat curve sits in the middle of a range of its own size, not lost
       // in a range of 2 when its values are small.
-      const double half = low == 0.0 ? 1.0 : std::abs(low) * 0.1;
-      return {low - half, high + half};
+      margin = low == 0.0 ? 1.0 : std::abs(low) * 0.1;
+    } else if (pad) {
+      margin = high * 0.05 - low * 0.05;
     }
-    const double margin = pad ? (high - low) * 0.05 : 0.0;
-    return {low - margin, high + margin};
+    return {std::max(low - margin, -largest), std::min(high + margin, largest)};
   };
   const auto [x_low, x_high] = range(x_min, x_max, pad_x);
   const auto [y_low, y_high] = range(y_min, y_max, true);
@@ -137,17 +141,29 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
 // labels closer together than their height are drawn as "...".
 constexpr int kTickCount = 5;
 
-int tick_limit(const QChart* chart, const QAbstractAxis* axis) {
-  if (axis->orientation() != Qt::Vertical) return 100;
-  // A chart that is not on screen has not been laid out yet: its view's height
-  // less the room for the horizontal axis stands in for the plot's.
-  double room = chart->plotArea().height();
+// Room for the labels of an axis: a vertical axis gets no more ticks than
+// label heights fit into its height, a horizontal one no more than its widest
+// labels fit into its width; closer labels are drawn as "...".
+int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, double high) {
+  const bool vertical = axis->orientation() == Qt::Vertical;
+  // A chart that is not on screen has not been laid out yet: its view's size
+  // less the room for the axes stands in for the plot's.
+  const QRectF plot = chart->plotArea();
+  double room = vertical ? plot.height() : plot.width();
   const auto views = chart->scene() != nullptr ? chart->scene()->views() : QList<QGraphicsView*>();
-  if (!views.isEmpty() && !views.constFirst()->isVisible())
-    room = views.constFirst()->height() - 60;
-  const double label = QFontMetricsF(axis->labelsFont()).height() * 1.7;
+  if (!views.isEmpty() && !views.constFirst()->isVisible()) {
+    room = vertical ? views.constFirst()->height() - 60 : views.constFirst()->width() - 60;
+  }
+  const QFontMetricsF metrics(axis->labelsFont());
+  double label = metrics.height() * 1.7;
+  if (!vertical) {
+    const auto width_of = [&metrics](double value) {
+      return metrics.horizontalAdvance(QString::asprintf("%g", value));
+    };
+    label = std::max(width_of(low), width_of(high)) + metrics.averageCharWidth() * 3;
+  }
   if (room <= 0.0 || label <= 0.0) return 100;
-  return std::max(3, static_cast<int>(room / label) + 1);
+  return std::max(2, static_cast<int>(room / label) + 1);
 }
 
 // The nice range of low..high on `axis`, with at most `limit` ticks.
@@ -156,13 +172,19 @@ void set_nice_range(QValueAxis* axis, double low, double high, int limit) {
     axis->setTickCount(ticks);
     axis->setRange(low, high);
     axis->applyNiceNumbers();
+    if (!std::isfinite(axis->min()) || !std::isfinite(axis->max())) {
+      // Nice numbers of a range near the largest double overflow: keep it as it is.
+      axis->setTickCount(std::clamp(limit, 2, kTickCount));
+      axis->setRange(low, high);
+      return;
+    }
     if (axis->tickCount() <= limit || ticks <= 2) return;
   }
 }
 
 void apply_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
   if (auto* values = qobject_cast<QValueAxis*>(axis)) {
-    set_nice_range(values, low, high, tick_limit(chart, axis));
+    set_nice_range(values, low, high, tick_limit(chart, axis, low, high));
   } else {
     axis->setRange(low, high);
   }
@@ -175,7 +197,7 @@ void update_range(const QChart* chart, QAbstractAxis* axis, double low, double h
   if (values == nullptr) return apply_range(chart, axis, low, high);
   QValueAxis trial;
   trial.setLabelsFont(values->labelsFont());
-  set_nice_range(&trial, low, high, tick_limit(chart, axis));
+  set_nice_range(&trial, low, high, tick_limit(chart, axis, low, high));
   if (trial.min() != values->min() || trial.max() != values->max() ||
       trial.tickCount() != values->tickCount()) {
     apply_range(chart, axis, low, high);
@@ -195,10 +217,6 @@ void fit_axes(QChart* chart) {
   }
 }
 
-QXYSeries* series_at(const QChart* chart, int index) {
-  return static_cast<QXYSeries*>(chart->series().at(index));
-}
-
 QList<QPointF> index_points(std::span<const double> values, std::size_t count) {
   QList<QPointF> points;
   points.reserve(static_cast<qsizetype>(count));
@@ -208,10 +226,13 @@ QList<QPointF> index_points(std::span<const double> values, std::size_t count) {
   return points;
 }
 
-void clear_chart(QChart* chart) {
-  chart->zoomReset();
-  for (auto* series : chart->series()) static_cast<QXYSeries*>(series)->clear();
-  fit_axes(chart);
+void fit_tick_labels(QChart* chart) {
+  for (auto* axis : chart->axes()) {
+    auto* values = qobject_cast<QValueAxis*>(axis);
+    if (values == nullptr) continue;
+    const int limit = tick_limit(chart, values, values->min(), values->max());
+    if (values->tickCount() > limit) values->setTickCount(limit);
+  }
 }
 
 void follow_points(QChart* chart) {

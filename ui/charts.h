@@ -31,9 +31,6 @@ void attach_axes(QChart* chart, const QString& x_title, const QString& y_title,
 // Axis labels and titles small enough for a chart of a few hundred pixels.
 void use_small_axis_fonts(QChart* chart);
 
-// The chart's series `index`.
-[[nodiscard]] QXYSeries* series_at(const QChart* chart, int index);
-
 // Points (k, values[k]) for k < count. A value that is not finite has no place
 // on a chart: the curve skips it (grids and files still show it).
 [[nodiscard]] QList<QPointF> index_points(std::span<const double> values, std::size_t count);
@@ -42,8 +39,9 @@ void use_small_axis_fonts(QChart* chart);
 // are none), with a small margin, and forgets any zoom.
 void fit_axes(QChart* chart);
 
-// Empties every series and fits the axes again.
-void clear_chart(QChart* chart);
+// Fewer ticks where the labels of an axis would run into each other (after a
+// zoom to an arbitrary range, say); the range stays.
+void fit_tick_labels(QChart* chart);
 
 // The automatic scaling of a chart whose points change: fit_axes, except that
 // the horizontal axis (point or generation indices) gets no margin, a zoomed

@@ -22,7 +22,7 @@ QColor population_colour(int population_index) {
     case 2:
       return colours::green;
     default:
-      return colours::yellow;
+      return colours::dark_yellow;
   }
 }
 

@@ -11,6 +11,8 @@ inline const QColor red{255, 0, 0};
 inline const QColor blue{0, 0, 255};
 inline const QColor green{0, 128, 0};
 inline const QColor yellow{255, 255, 0};
+// Yellow dark enough to read as a line on white.
+inline const QColor dark_yellow{184, 134, 11};
 inline const QColor lime{0, 255, 0};
 inline const QColor black{0, 0, 0};
 inline const QColor fuchsia{255, 0, 255};
@@ -20,7 +22,8 @@ inline const QColor orange{255, 128, 64};
 // The nearest proportional sans-serif at 12 pixels.
 [[nodiscard]] QFont window_font();
 
-// Red, blue, green, yellow for populations 1 to 4 (index 0 to 3).
+// Red, blue, green, yellow for populations 1 to 4 (index 0 to 3); the yellow is
+// dark enough to read as a line on white.
 [[nodiscard]] QColor population_colour(int population_index);
 
 }  // namespace quarvel::ui

@@ -2,6 +2,7 @@
 // answers the file dialog from a queue.
 #pragma once
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -15,6 +16,7 @@
 
 #include "engine/engine.h"
 #include "ui/UserDialogs.h"
+#include "ui/style.h"
 
 namespace quarvel::ui::testing {
 
@@ -30,10 +32,22 @@ class FakeDialogs final : public UserDialogs {
     dialog_folders.append(folder);
     return next_file_answer();
   }
-  // Answered from the same queue; recorded apart so a test can tell the two dialogs.
-  std::optional<QString> save_file(QWidget*, const QString& folder) override {
+  // Answered from the same queue, the filter from its own (0 when empty);
+  // recorded apart so a test can tell the dialogs.
+  std::optional<SaveChoice> save_file(QWidget*, const QString& folder,
+                                      const QString& suggested_name,
+                                      const QStringList& filters) override {
     save_dialog_folders.append(folder);
-    return next_file_answer();
+    save_dialog_names.append(suggested_name);
+    save_dialog_filters.append(filters);
+    const auto path = next_file_answer();
+    if (!path) return std::nullopt;
+    int filter = 0;
+    if (!filter_answers.empty()) {
+      filter = filter_answers.front();
+      filter_answers.pop_front();
+    }
+    return SaveChoice{*path, filter};
   }
   std::optional<QString> next_file_answer() {
     if (file_answers.empty()) return std::nullopt;
@@ -52,6 +66,9 @@ class FakeDialogs final : public UserDialogs {
   QStringList questions;
   QStringList dialog_folders;
   QStringList save_dialog_folders;
+  QStringList save_dialog_names;
+  QList<QStringList> save_dialog_filters;
+  std::deque<int> filter_answers;
   QStringList urls;
   std::vector<int> splash_delays;
   std::vector<int> end_statuses;
@@ -62,6 +79,7 @@ class FakeDialogs final : public UserDialogs {
 // Settings store and application title for a test program; call once first.
 inline void prepare_application(const QTemporaryDir& settings_folder) {
   QCoreApplication::setApplicationName(QStringLiteral("Quarvel ver0.0"));
+  QApplication::setFont(window_font());
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_folder.path());
 }
 

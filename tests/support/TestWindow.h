@@ -41,7 +41,23 @@ T* child(const QObject* parent, const QString& name) {
   return found;
 }
 
+// Empties the per-user settings store, when asked, before a window reads it:
+// what one test's window remembers must not reach the next test's.
+struct StoreReset {
+  explicit StoreReset(bool empty) {
+    if (empty) {
+      QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Venko"),
+                QStringLiteral("Regression"))
+          .clear();
+    }
+  }
+};
+
 struct TestWindow {
+  // `fresh_store` false: the window starts with what earlier windows stored.
+  explicit TestWindow(bool fresh_store = true) : store_reset(fresh_store) {}
+
+  StoreReset store_reset;
   Engine engine;
   FakeDialogs dialogs;
   MainWindow window{engine, dialogs};

@@ -232,11 +232,9 @@ class RunTest : public QObject {
     QVERIFY(w.progress_label(2)->isHidden());
     QVERIFY(w.progress_label(3)->isHidden());
     QCOMPARE(w.progress_bar()->maximum(), 4);
-    for (QLabel* label :
-         {w.progress_label(0), w.progress_label(1), w.progress_label(2), w.progress_label(3)}) {
-      label->setText(QStringLiteral("No4:") + kIdeographicSpace + QStringLiteral("999 / 999"));
-      QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->objectName()));
-    }
+    // Room for the whole text at the run's last generation.
+    QVERIFY(w.progress_label(1)->minimumWidth() >=
+            w.progress_label(1)->fontMetrics().horizontalAdvance(labels_after_last[1]));
 
     // The histories of both populations, generation by generation, in the
     // charts of the tab and of the two chart windows.
@@ -442,8 +440,11 @@ class RunTest : public QObject {
     prepare_run(6, 1);
     auto& w = *window_;
     int starts = 0;
-    connect(static_cast<QXYSeries*>(w.prediction_chart()->chart()->series().at(0)),
-            &QXYSeries::pointsReplaced, &w.window, [&] { ++starts; });
+        // Every Start shows the data as "Real Data" (after emptying it).
+    QXYSeries* real_data = w.prediction_chart()->series(0);
+    connect(real_data, &QXYSeries::pointsReplaced, &w.window, [&] {
+      if (!real_data->points().isEmpty()) ++starts;
+    });
     bool asked = false;
     after_each_generation([&](int g) {
       if (g != 0 || asked) return;
@@ -471,12 +472,14 @@ class RunTest : public QObject {
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
     bool refused = false;
+    window_->dialogs.answer_yes = true;  // "Are you sure you want to abort this GP run?"
     after_each_generation([&](int g) {
       if (g == 1) refused = !w.window.close();
     });
     w.window.start_or_abort_run();
 
     QVERIFY(refused);
+    QCOMPARE(window_->dialogs.questions, QStringList{kAbortQuestion});
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 2);
     QVERIFY(!w.window.isVisible());
     verify_idle();
@@ -537,9 +540,12 @@ class RunTest : public QObject {
       QVERIFY(read_all(path).startsWith("0,"));
       QVERIFY(read_all(path).contains("\r\n119,"));
     };
-    save(w.save_button(0), w.output_model(0));  // replaces the five-line file
+    dialogs.answer_yes = true;  // replacing the five-line file is asked and agreed to
+    save(w.save_button(0), w.output_model(0));
     save(w.save_button(1), w.output_model(1));
-    QCOMPARE(dialogs.questions, QStringList());
+    QCOMPARE(dialogs.questions,
+             QStringList(2, QStringLiteral("Quarvel ver0.0|\"out.txt\" already exists.\n"
+                                           "Do you want to replace it?")));
     QCOMPARE(QDir(data_folder_.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 
     // Cancelled: the file stays as it is.

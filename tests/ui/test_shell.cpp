@@ -1,6 +1,7 @@
 // The frame of the program: the main window's start, menus and tabs, the
 // remembered folder across two lifetimes of the window, the about box and
 // web link, the chart windows and the charts of the "Results" tab.
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QChart>
@@ -65,13 +66,61 @@ QStringList axis_titles(ChartView* view) {
 }
 
 QList<SeriesLook> dialog_series(const QString& solid, const QString& dotted) {
-  const QList<QColor> colours{Qt::red, Qt::blue, QColor(0, 255, 0), Qt::yellow};
+  const QList<QColor> colours{Qt::red, Qt::blue, QColor(0, 255, 0), QColor(184, 134, 11)};
   QList<SeriesLook> looks;
   for (int population = 0; population < 4; ++population) {
     looks << SeriesLook{solid.arg(population + 1), colours[population], Qt::SolidLine, 1, true}
           << SeriesLook{dotted.arg(population + 1), colours[population], Qt::DotLine, 1, true};
   }
   return looks;
+}
+
+// Every visible caption of `window` fits its control, inside its parent, and
+// no label runs under an edit field beside it.
+void verify_captions_whole(QWidget* window) {
+  const auto inside_parent = [](QWidget* widget) {
+    return widget->parentWidget() == nullptr ||
+           widget->parentWidget()->rect().contains(widget->geometry());
+  };
+  const auto shown = [window](QWidget* widget) { return widget->isVisibleTo(window); };
+  for (auto* label : window->findChildren<QLabel*>()) {
+    if (label->text().isEmpty() || !shown(label) ||
+        label->parentWidget()->inherits("QMessageBox")) {
+      continue;
+    }
+    const QString name = label->text();
+    if (label->wordWrap()) {
+      QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(name));
+    } else {
+      QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(name));
+    }
+    QVERIFY2(inside_parent(label), qPrintable(name));
+    for (auto* edit :
+         label->parentWidget()->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)) {
+      if (!shown(edit)) continue;
+      QVERIFY2(!label->geometry().intersects(edit->geometry()),
+               qPrintable(name + " / " + edit->objectName()));
+    }
+  }
+  for (auto* button : window->findChildren<QAbstractButton*>()) {
+    if (button->text().isEmpty() || !shown(button)) continue;
+    const QString text = QString(button->text()).remove('&');
+    // A push button's size hint carries a generous minimum width; its text
+    // and icon are what must fit. A check or radio button's hint is exact.
+    int needed = button->sizeHint().width();
+    if (qobject_cast<QPushButton*>(button) != nullptr) {
+      needed = button->fontMetrics().horizontalAdvance(text) + 4;
+      if (!button->icon().isNull()) needed += button->iconSize().width() + 4;
+    }
+    QVERIFY2(needed <= button->width(), qPrintable(text));
+    QVERIFY2(inside_parent(button), qPrintable(text));
+  }
+  for (auto* group : window->findChildren<QGroupBox*>()) {
+    if (!shown(group)) continue;
+    QVERIFY2(group->fontMetrics().horizontalAdvance(group->title()) + 12 <= group->width(),
+             qPrintable(group->title()));
+    QVERIFY2(inside_parent(group), qPrintable(group->title()));
+  }
 }
 
 }  // namespace
@@ -100,7 +149,10 @@ class ShellTest : public QObject {
     QCOMPARE(w.window.tabs().tabText(0), QStringLiteral("Problem Configuration"));
     QCOMPARE(w.window.tabs().tabText(1), QStringLiteral("Populations"));
     QCOMPARE(w.window.tabs().tabText(2), QStringLiteral("Results"));
-    QCOMPARE(w.window.tabs().geometry(), QRect(0, 0, 601, 505));
+    // The designed size at first: a tab area of 607 x 505 between menu and status bar.
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    QCOMPARE(w.window.tabs().size(), QSize(607, 505));
     QCOMPARE(w.window.font().pixelSize(), 12);
     QCOMPARE(w.window.data_plot_window().windowTitle(), QStringLiteral("Graph"));
     QCOMPARE(w.window.fitness_window().windowTitle(), QStringLiteral("Fitness of Vest Indiv."));
@@ -120,8 +172,9 @@ class ShellTest : public QObject {
       if (!action->isSeparator())
         file_entries << action->text() + '|' + action->shortcut().toString();
     }
-    QCOMPARE(file_entries, (QStringList{"Load training data (&T)|Ctrl+T",
-                                        "Load validation data (&V)|Ctrl+V", "Exit (&X)|"}));
+    QCOMPARE(file_entries,
+             (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
+                          "Export chart (&E)|", "Restore default settings (&D)|", "Exit (&X)|"}));
     QStringList help_entries;
     for (QAction* action : w.part<QMenu>("help_menu")->actions()) help_entries << action->text();
     QCOMPARE(help_entries, (QStringList{"About Venko (&A)", "Venko Web Site"}));
@@ -145,7 +198,7 @@ class ShellTest : public QObject {
       QVERIFY(w.window.close());
     }
     {
-      TestWindow w;
+      TestWindow w(false);
       QCOMPARE(w.window.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
       w.window.load_training_series();  // cancelled
       QCOMPARE(w.dialogs.dialog_folders,
@@ -153,7 +206,7 @@ class ShellTest : public QObject {
       w.window.show();
       QVERIFY(w.window.close());
     }
-    TestWindow w;
+    TestWindow w(false);
     QCOMPARE(w.window.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
   }
 
@@ -167,7 +220,7 @@ class ShellTest : public QObject {
       w.action("exit_action")->trigger();
       QCOMPARE(w.dialogs.end_statuses, std::vector<int>{0});
     }
-    TestWindow w;
+    TestWindow w(false);
     QCOMPARE(w.window.remembered_folder(), QDir::toNativeSeparators(other.path()));
   }
 
@@ -217,7 +270,7 @@ class ShellTest : public QObject {
   void results_tab_starts_idle_and_empty() {
     TestWindow w;
     w.window.tabs().setCurrentWidget(w.results_tab());
-    const QColor yellow(255, 255, 0);
+    const QColor yellow(184, 134, 11);  // dark enough to read on white
     const QColor green(0, 128, 0);
     verify_series(w.prediction_chart(),
                   {{"Real Data", Qt::black, Qt::SolidLine, 1, true},
@@ -254,49 +307,28 @@ class ShellTest : public QObject {
   }
 
   // Every caption of the windows fits its control, inside its parent, and no
-  // label runs under an edit field beside it.
+  // label runs under an edit field beside it: at the first size, and at the
+  // smallest size the window can be shrunk to.
   void no_caption_is_clipped() {
     TestWindow w;
     QList<QWidget*> windows{&w.window, &w.window.data_plot_window(), &w.window.fitness_window(),
                             &w.window.gene_length_window(), &w.window.about_dialog()};
-    for (QWidget* window : windows) window->ensurePolished();
-    const auto inside_parent = [](QWidget* widget) {
-      return widget->parentWidget() == nullptr ||
-             widget->parentWidget()->rect().contains(widget->geometry());
-    };
     for (QWidget* window : windows) {
-      for (auto* label : window->findChildren<QLabel*>()) {
-        if (label->text().isEmpty() || label->parentWidget()->inherits("QMessageBox")) continue;
-        const QString name = label->text();
-        if (label->wordWrap()) {
-          QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(name));
-        } else {
-          QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(name));
-        }
-        QVERIFY2(inside_parent(label), qPrintable(name));
-        for (auto* edit : label->parentWidget()->findChildren<QLineEdit*>(
-                 QString(), Qt::FindDirectChildrenOnly)) {
-          QVERIFY2(!label->geometry().intersects(edit->geometry()),
-                   qPrintable(name + " / " + edit->objectName()));
-        }
+      window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(window));
+    }
+    for (const bool smallest : {false, true}) {
+      if (smallest) {
+        for (QWidget* window : windows) window->resize(window->minimumSizeHint());
       }
-      for (auto* button : window->findChildren<QAbstractButton*>()) {
-        if (button->text().isEmpty()) continue;
-        const QString text = QString(button->text()).remove('&');
-        // A push button's size hint carries a generous minimum width; its text
-        // and icon are what must fit. A check or radio button's hint is exact.
-        int needed = button->sizeHint().width();
-        if (qobject_cast<QPushButton*>(button) != nullptr) {
-          needed = button->fontMetrics().horizontalAdvance(text) + 4;
-          if (!button->icon().isNull()) needed += button->iconSize().width() + 4;
+      // Only the tab in front is laid out: look at each in turn.
+      for (int tab = 0; tab < w.window.tabs().count(); ++tab) {
+        w.window.tabs().setCurrentIndex(tab);
+        for (int page = 0; page < w.population_pages()->count(); ++page) {
+          w.population_pages()->setCurrentIndex(page);
+          QCoreApplication::processEvents();
+          for (QWidget* window : windows) verify_captions_whole(window);
         }
-        QVERIFY2(needed <= button->width(), qPrintable(text));
-        QVERIFY2(inside_parent(button), qPrintable(text));
-      }
-      for (auto* group : window->findChildren<QGroupBox*>()) {
-        QVERIFY2(group->fontMetrics().horizontalAdvance(group->title()) + 12 <= group->width(),
-                 qPrintable(group->title()));
-        QVERIFY2(inside_parent(group), qPrintable(group->title()));
       }
     }
   }

@@ -1,0 +1,54 @@
+#include "ui/GridView.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+
+#include "ui/GridModel.h"
+#include "ui/style.h"
+
+namespace quarvel::ui {
+
+GridView::GridView(GridModel* model, const QString& object_name, int preferred_rows,
+                   QWidget* parent)
+    : QTableView(parent), preferred_rows_(preferred_rows) {
+  setObjectName(object_name);
+  // Sizes are measured in the windows' font: the grid may not have its parent's yet.
+  setFont(window_font());
+  model->setParent(this);
+  setModel(model);
+  verticalHeader()->hide();
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  // Times and indices need five digits at most; the values take the rest.
+  horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
+  horizontalHeader()->resizeSection(0,
+                                    fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+  horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  horizontalHeader()->setHighlightSections(false);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setSelectionMode(QAbstractItemView::ContiguousSelection);
+  setTabKeyNavigation(false);
+  setWordWrap(false);
+  setMinimumSize(size_for_rows(3));
+}
+
+QSize GridView::sizeHint() const {
+  return size_for_rows(preferred_rows_);
+}
+
+GridModel* GridView::grid_model() const {
+  return static_cast<GridModel*>(model());
+}
+
+QSize GridView::size_for_rows(int rows) const {
+  // "-7.77778E-254" is the widest text of the number format.
+  const int values = fontMetrics().horizontalAdvance(QStringLiteral("-7.77778E-254")) + 12;
+  const int width = horizontalHeader()->sectionSize(0) + values +
+                    verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
+  const int height = horizontalHeader()->sizeHint().height() +
+                     rows * verticalHeader()->defaultSectionSize() + 2 * frameWidth();
+  return {width, height};
+}
+
+}  // namespace quarvel::ui

@@ -1,0 +1,33 @@
+// A view of a two-column GridModel as every grid of the program shows one: the
+// column headings in its own header, the time or index column as wide as five
+// digits and the value column taking the rest (so it never scrolls sideways),
+// rows of one height. Tab leaves the grid; the arrow keys move between its
+// cells.
+#pragma once
+
+#include <QTableView>
+
+namespace quarvel::ui {
+
+class GridModel;
+
+class GridView final : public QTableView {
+  Q_OBJECT
+
+ public:
+  // `model` becomes the view's child.
+  // `preferred_rows` rows are shown when the layout gives the grid its preferred size.
+  GridView(GridModel* model, const QString& object_name, int preferred_rows,
+           QWidget* parent = nullptr);
+
+  [[nodiscard]] GridModel* grid_model() const;
+  // Room for `rows` rows below the header, and the value texts of the general
+  // number format in both columns.
+  [[nodiscard]] QSize size_for_rows(int rows) const;
+  [[nodiscard]] QSize sizeHint() const override;
+
+ private:
+  int preferred_rows_;
+};
+
+}  // namespace quarvel::ui

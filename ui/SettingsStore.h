@@ -1,0 +1,29 @@
+// What the window remembers from one program start to the next, in the
+// per-user settings store: the folder of the last chosen file (key path
+// Software\Venko\Regression, section DIRECTORY, value INIT) and every setting
+// as last typed (section SETTINGS).
+#pragma once
+
+#include <QString>
+
+#include "frontend/settings.h"
+
+namespace quarvel::ui {
+
+inline constexpr const char* kSettingsOrganisation = "Venko";
+inline constexpr const char* kSettingsApplication = "Regression";
+inline constexpr const char* kDefaultFolder = "C:\\";
+
+class SettingsStore {
+ public:
+  // The remembered folder; "C:\" before any was stored.
+  [[nodiscard]] static QString folder();
+  static void store_folder(const QString& folder);
+
+  // The stored settings over `settings`: each stored text that its setting's
+  // check accepts replaces the one given; others are left as they are.
+  static void read_settings(frontend::SettingsTexts& settings);
+  static void store_settings(const frontend::SettingsTexts& settings);
+};
+
+}  // namespace quarvel::ui
