@@ -65,7 +65,8 @@ void BM_ShowGenerationResults(benchmark::State& state) {
   window.tabs().setCurrentWidget(&window.results_view());
   ui::ResultHistories histories(4, 50);
   window.results_view().start_run_display(std::span<const double>(engine->data.values.data(), 1319),
-                                          4, 50, engine->data.training_count + engine->data.overlap);
+                                          4, 50,
+                                          engine->data.training_count + engine->data.overlap);
   QApplication::processEvents();
 
   int g = 0;

@@ -440,7 +440,7 @@ class RunTest : public QObject {
     prepare_run(6, 1);
     auto& w = *window_;
     int starts = 0;
-        // Every Start shows the data as "Real Data" (after emptying it).
+    // Every Start shows the data as "Real Data" (after emptying it).
     QXYSeries* real_data = w.prediction_chart()->series(0);
     connect(real_data, &QXYSeries::pointsReplaced, &w.window, [&] {
       if (!real_data->points().isEmpty()) ++starts;
