@@ -36,25 +36,6 @@ void ChartView::resume_animations() {
   chart()->setAnimationOptions(animations_);
 }
 
-void ChartView::float_legend() {
-  QLegend* legend = chart()->legend();
-  legend->detachFromChart();
-  legend->setBackgroundVisible(true);
-  legend->setBrush(QColor(255, 255, 255, 210));
-  legend->setPen(QPen(QColor(200, 200, 200)));
-  connect(chart(), &QChart::plotAreaChanged, this, &ChartView::place_floating_legend);
-}
-
-void ChartView::place_floating_legend() {
-  QLegend* legend = chart()->legend();
-  legend->layout()->invalidate();
-  const QSizeF size = legend->effectiveSizeHint(Qt::PreferredSize);
-  const QRectF plot = chart()->plotArea();
-  legend->setGeometry(
-      QRectF(plot.right() - size.width() - 2, plot.top() + 2, size.width(), size.height()));
-  legend->update();
-}
-
 void ChartView::mouseReleaseEvent(QMouseEvent* event) {
   // The view's own right click zooms out one step; here it undoes the whole zoom.
   if (event->button() == Qt::RightButton) {
@@ -96,7 +77,7 @@ QXYSeries* ChartView::series(int index) const {
 }
 
 QList<QPointF> ChartView::points(int index) const {
-  const QList<QPointF> shown = series(index)->points();
+  QList<QPointF> shown = series(index)->points();
   if (exponents_[0] == 0 && exponents_[1] == 0) return shown;
   const double x_factor = std::pow(10.0, exponents_[0]);
   const double y_factor = std::pow(10.0, exponents_[1]);

@@ -37,12 +37,6 @@ class ChartView final : public QChartView {
   void pause_animations();
   void resume_animations();
 
-  // The legend floats in the plot area's top right corner instead of taking a
-  // row above it: for charts too small to give up that room.
-  void float_legend();
-  // Places a floating legend again, after its entries changed.
-  void place_floating_legend();
-
  signals:
   void doubleClicked();
 

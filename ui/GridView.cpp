@@ -37,6 +37,17 @@ QSize GridView::sizeHint() const {
   return size_for_rows(preferred_rows_);
 }
 
+void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  const bool tab = hint == QAbstractItemDelegate::EditNextItem;
+  const bool backtab = hint == QAbstractItemDelegate::EditPreviousItem;
+  if (tabKeyNavigation() || (!tab && !backtab)) {
+    QTableView::closeEditor(editor, hint);
+    return;
+  }
+  QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+  focusNextPrevChild(tab);
+}
+
 GridModel* GridView::grid_model() const {
   return static_cast<GridModel*>(model());
 }

@@ -26,6 +26,12 @@ class GridView final : public QTableView {
   [[nodiscard]] QSize size_for_rows(int rows) const;
   [[nodiscard]] QSize sizeHint() const override;
 
+ protected:
+  // Tab in a cell being edited ends the edit and leaves the grid, as Tab does
+  // elsewhere in the grid: the view would otherwise edit the next cell, and
+  // the keyboard could never leave.
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
  private:
   int preferred_rows_;
 };

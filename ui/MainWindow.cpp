@@ -91,6 +91,7 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
     validation_file_.clear();
     update_data_status();
   });
+  connect(problem_tab_, &ProblemTab::overlap_changed, this, &MainWindow::update_data_status);
   // The menu entry runs the same load, so it follows the button.
   connect(problem_tab_, &ProblemTab::validation_opened, load_validation_action_,
           &QAction::setEnabled);
@@ -543,7 +544,7 @@ void MainWindow::show_generation_results(const frontend::GenerationResults& resu
 
 std::optional<UserDialogs::SaveChoice> MainWindow::choose_file_to_write(
     const QString& suggested_name, const QStringList& filters) {
-  const auto choice = dialogs_.save_file(this, current_folder_, suggested_name, filters);
+  auto choice = dialogs_.save_file(this, current_folder_, suggested_name, filters);
   if (!choice || choice->path.isEmpty()) return std::nullopt;
   current_folder_ = QDir::toNativeSeparators(QFileInfo(choice->path).absolutePath());
   return choice;

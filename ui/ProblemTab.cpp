@@ -40,7 +40,10 @@ GridView* add_data_grid(QBoxLayout* layout, const char* name) {
   auto* grid =
       new GridView(new GridModel(5, true, {QStringLiteral("Time"), QStringLiteral("Value")}),
                    QString::fromLatin1(name), 5);
-  grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
+  // Typing starts an edit; a cell that merely becomes current does not, so
+  // that the arrow keys move between the cells.
+  grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                        QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   layout->addWidget(grid, 1);
   return grid;
 }
@@ -108,6 +111,7 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent) : QWidget(parent)
   global_layout->addWidget(value_limit_edit_, 0, 4);
   global_layout->addWidget(wrapped_label(label_of(Setting::overlap)), 1, 3, 2, 1);
   overlap_edit_ = checker.add_field(Setting::overlap, global);
+  connect(overlap_edit_, &QLineEdit::textChanged, this, &ProblemTab::overlap_changed);
   global_layout->addWidget(overlap_edit_, 1, 4, 2, 1);
 
   auto* mdl = new QGroupBox(QStringLiteral("MDL Setting"));

@@ -60,6 +60,7 @@ class ProblemTab final : public QWidget {
   void training_cleared();
   void validation_cleared();
   void validation_opened(bool open);
+  void overlap_changed();
 
  private:
   void open_validation(bool open);

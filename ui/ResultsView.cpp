@@ -51,11 +51,15 @@ ChartView* add_chart(const char* name, const QSize& minimum) {
 }
 
 // Four population curves, solid or dotted; their legend entries appear for the
-// populations of a run.
+// populations of a run, named as the tabs name them ("No1"), short enough for
+// five entries in a row above a small chart.
 void add_population_series(QChart* chart, Qt::PenStyle style) {
   for (int population = 0; population < ResultsView::kPopulations; ++population) {
-    add_line_series(chart, QStringLiteral("Population%1").arg(population + 1),
-                    population_colour(population), style, 1, false);
+    QLineSeries* series = add_line_series(chart, QStringLiteral("Population%1").arg(population + 1),
+                                          population_colour(population), style, 1, false);
+    for (QLegendMarker* marker : chart->legend()->markers(series)) {
+      marker->setLabel(QStringLiteral("No%1").arg(population + 1));
+    }
   }
 }
 
@@ -66,7 +70,6 @@ ChartView* add_history_chart(const char* name, const QString& y_title) {
   add_population_series(view->chart(), Qt::SolidLine);
   attach_axes(view->chart(), QStringLiteral("Generation"), y_title);
   use_small_axis_fonts(view->chart());
-  view->float_legend();
   view->chart()->legend()->hide();
   return view;
 }
@@ -181,9 +184,9 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
 
   // The charts, the text and the grids take what the window grows by.
   auto* left = new QVBoxLayout();
-  left->addWidget(mdl_chart_, 2);
-  left->addWidget(mse_chart_, 2);
-  left->addWidget(output);
+  left->addWidget(mdl_chart_, 3);
+  left->addWidget(mse_chart_, 3);
+  left->addWidget(output, 2);
   auto* bottom = new QHBoxLayout();
   bottom->addLayout(labels, 1);
   bottom->addLayout(buttons);
@@ -268,7 +271,6 @@ void ResultsView::start_run_display(std::span<const double> scaled_data, int pop
     legend->setVisible(true);
     // A marker shown or hidden does not lay the legend out again by itself.
     legend->layout()->invalidate();
-    if (view != prediction_chart_) view->place_floating_legend();
   }
   repaint();
 

@@ -1,0 +1,754 @@
+// The window as a place to work: a save that keeps the data safe, progress
+// counts shown whole, grids that let the keyboard go and fit their columns, a
+// tree text that keeps the reader's place, the abort question before a close,
+// fields that go back to what they held, charts of any values that explain
+// themselves and leave the window, a window that grows, the status bar and
+// the settings remembered from one start to the next.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QMenu>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTimer>
+#include <QValueAxis>
+#include <QXYSeries>
+#include <QtTest>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <memory>
+
+#include "frontend/settings.h"
+#include "support/TestWindow.h"
+#include "ui/SettingsStore.h"
+#include "ui/style.h"
+
+using quarvel::frontend::Setting;
+using quarvel::ui::ChartView;
+using quarvel::ui::GridModel;
+using quarvel::ui::MainWindow;
+using quarvel::ui::testing::TestWindow;
+using quarvel::ui::testing::write_file;
+
+namespace {
+
+const QString kAbortQuestion = QStringLiteral("Venko|Are you sure you want to abort this GP run?");
+
+// A wavy series, so that trees have something to fit.
+QByteArray wave(int first, int count) {
+  QByteArray text;
+  for (int k = first; k < first + count; ++k) {
+    text += QByteArray::number(0.5 + 0.3 * std::sin(0.31 * k) + 0.1 * std::sin(0.07 * k), 'g', 8);
+    text += '\n';
+  }
+  return text;
+}
+
+QByteArray read_all(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return "(missing)";
+  return file.readAll();
+}
+
+// WCAG contrast of a colour against white.
+double contrast_on_white(const QColor& colour) {
+  const auto linear = [](double channel) {
+    return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+  };
+  const double luminance = 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+                           0.0722 * linear(colour.blueF());
+  return 1.05 / (luminance + 0.05);
+}
+
+// Where a point of series `index` is drawn, in the chart's coordinates.
+QPointF drawn_at(const ChartView* view, int index, const QPointF& shown) {
+  return view->chart()->mapToPosition(shown, view->series(index));
+}
+
+// Whether a value axis's tick labels stand apart: each label fits between its
+// neighbouring ticks.
+bool tick_labels_fit(const ChartView* view, Qt::Orientation orientation) {
+  const auto* axis = qobject_cast<QValueAxis*>(view->chart()->axes(orientation).constFirst());
+  const QRectF plot = view->chart()->plotArea();
+  const int ticks = axis->tickCount();
+  if (ticks < 2) return true;
+  const QFontMetricsF metrics(axis->labelsFont());
+  if (orientation == Qt::Vertical) {
+    return metrics.height() <= plot.height() / (ticks - 1);
+  }
+  double widest = 0.0;
+  for (int k = 0; k < ticks; ++k) {
+    const double value = axis->min() + (axis->max() - axis->min()) * k / (ticks - 1);
+    widest = std::max(widest, metrics.horizontalAdvance(QString::asprintf("%g", value)));
+  }
+  return widest <= plot.width() / (ticks - 1);
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir settings_folder_;
+  QTemporaryDir data_folder_;
+  std::unique_ptr<TestWindow> window_;
+
+  MainWindow& window() { return window_->window; }
+
+  void load(const QByteArray& training, const QByteArray& validation) {
+    window_->dialogs.file_answers.push_back(write_file(data_folder_, "training.txt", training));
+    window().load_training_series();
+    window_->dialogs.file_answers.push_back(write_file(data_folder_, "validation.txt", validation));
+    window().load_validation_series();
+  }
+
+  // Small runs: a wave of 90 + 30 points, populations of 40 with an elite of 2.
+  void prepare_run(int generations, int populations) {
+    auto& w = *window_;
+    load(wave(0, 90), wave(90, 30));
+    w.field(Setting::generations)->setText(QString::number(generations));
+    w.field(Setting::overlap)->setText(QStringLiteral("5"));
+    w.population_count_box()->setEditText(QString::number(populations));
+    w.window.populations_tab().apply_population_count();
+    for (int p = 0; p < 4; ++p) {
+      w.field(Setting::population_size, p)->setText(QStringLiteral("40"));
+      w.field(Setting::elite, p)->setText(QStringLiteral("2"));
+    }
+  }
+
+  // `action` runs with the index of each generation as soon as the window has
+  // shown it, from inside the run's own message processing.
+  void after_each_generation(const std::function<void(int)>& action) {
+    connect(window_->best_trees_text(), &QPlainTextEdit::textChanged, &window(), [this, action] {
+      QTimer::singleShot(0, &window(),
+                         [this, action] { action(window_->progress_bar()->value()); });
+    });
+  }
+
+  void show_window() {
+    window().show();
+    QVERIFY(QTest::qWaitForWindowActive(&window()));
+  }
+
+ private slots:
+  void initTestCase() { quarvel::ui::testing::prepare_application(settings_folder_); }
+  void init() { window_ = std::make_unique<TestWindow>(); }
+  void cleanup() { window_.reset(); }
+
+  // A save never writes over the loaded data, and asks before it replaces a file.
+  void save_keeps_the_data_files_and_asks_before_replacing() {
+    auto& w = *window_;
+    auto& dialogs = w.dialogs;
+    prepare_run(1, 1);
+    w.window.start_or_abort_run();
+    const QString training = data_folder_.filePath(QStringLiteral("training.txt"));
+    const QString validation = data_folder_.filePath(QStringLiteral("validation.txt"));
+    const QByteArray training_text = read_all(training);
+    const QByteArray validation_text = read_all(validation);
+
+    dialogs.answer_yes = true;  // even a user who would agree to replace it
+    for (const auto& [path, what] : {std::pair{training, QStringLiteral("training")},
+                                     std::pair{validation, QStringLiteral("validation")}}) {
+      dialogs.messages.clear();
+      dialogs.file_answers.push_back(path);
+      w.window.save_output(0);
+      QCOMPARE(dialogs.messages.size(), 1);
+      QVERIFY2(dialogs.messages[0].contains(QDir::toNativeSeparators(path)),
+               qPrintable(dialogs.messages[0]));
+      QVERIFY2(dialogs.messages[0].contains(QStringLiteral("loaded %1 data").arg(what)),
+               qPrintable(dialogs.messages[0]));
+    }
+    QCOMPARE(read_all(training), training_text);
+    QCOMPARE(read_all(validation), validation_text);
+    QCOMPARE(dialogs.questions, QStringList());
+
+    // Another existing file: No keeps it, Yes replaces it.
+    const QString other = write_file(data_folder_, "notes.txt", "keep me\n");
+    dialogs.messages.clear();
+    dialogs.answer_yes = false;
+    dialogs.file_answers.push_back(other);
+    w.window.save_output(0);
+    QCOMPARE(read_all(other), QByteArray("keep me\n"));
+    QCOMPARE(dialogs.questions,
+             QStringList{QStringLiteral("Quarvel ver0.0|\"notes.txt\" already exists.\n"
+                                        "Do you want to replace it?")});
+    dialogs.answer_yes = true;
+    dialogs.file_answers.push_back(other);
+    w.window.save_output(0);
+    QVERIFY(read_all(other).startsWith("0,"));
+    QCOMPARE(dialogs.messages, QStringList());
+
+    // A new name is written without a question.
+    dialogs.questions.clear();
+    dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("new.txt")));
+    w.window.save_output(0);
+    QCOMPARE(dialogs.questions, QStringList());
+    QVERIFY(read_all(data_folder_.filePath(QStringLiteral("new.txt"))).startsWith("0,"));
+  }
+
+  // "NoK:　g / G" whole for any count the settings allow, at the first size.
+  void progress_labels_show_whole_counts_data() {
+    QTest::addColumn<int>("generations");
+    QTest::newRow("999") << 999;
+    QTest::newRow("3000") << 3000;
+    QTest::newRow("20000") << 20000;
+    QTest::newRow("largest") << std::numeric_limits<int>::max();
+  }
+  void progress_labels_show_whole_counts() {
+    QFETCH(int, generations);
+    auto& w = *window_;
+    show_window();
+    w.window.tabs().setCurrentWidget(w.results_tab());
+    const std::vector<double> data(120, 0.5);
+    w.window.results_view().start_run_display(data, 4, generations, 95);
+    // The first generation shown; the widest text comes at the last.
+    quarvel::frontend::GenerationResults results;
+    results.populations.resize(4);
+    for (auto& population : results.populations) population.prediction = data;
+    quarvel::ui::ResultHistories histories(4, 1);
+    histories.record(results);
+    w.window.results_view().show_generation(results, histories, generations,
+                                            w.window.prediction_markers());
+    const auto last = QStringLiteral("No4:") + QChar(0x3000) + QString::number(generations) +
+                      QStringLiteral(" / ") + QString::number(generations);
+    QCoreApplication::processEvents();
+    for (int p = 0; p < 4; ++p) {
+      QLabel* label = w.progress_label(p);
+      label->setText(last);  // the widest text of the run
+      QVERIFY2(label->fontMetrics().horizontalAdvance(last) <= label->width(),
+               qPrintable(label->objectName()));
+      QVERIFY(label->parentWidget()->rect().contains(label->geometry()));
+    }
+    // Neither runs into the buttons.
+    const QRect labels = w.progress_label(0)->geometry();
+    QVERIFY(!labels.intersects(w.start_button()->geometry()));
+  }
+
+  // Tab leaves a grid, Shift+Tab comes back; the arrows move between cells.
+  void tab_leaves_a_grid_and_the_arrows_move_between_cells() {
+    auto& w = *window_;
+    show_window();
+    load("1\n2\n3\n", "3\n4\n");
+    for (QTableView* grid : {w.training_grid(), w.validation_grid()}) {
+      grid->setFocus();
+      QTRY_COMPARE(QApplication::focusWidget(), grid);
+      grid->setCurrentIndex(grid->model()->index(0, 0));
+      QTest::keyClick(grid, Qt::Key_Right);
+      QCOMPARE(grid->currentIndex(), grid->model()->index(0, 1));
+      QTest::keyClick(grid, Qt::Key_Down);
+      QCOMPARE(grid->currentIndex(), grid->model()->index(1, 1));
+      QTest::keyClick(grid, Qt::Key_Tab);
+      QWidget* after = QApplication::focusWidget();
+      QVERIFY(after != nullptr && after != grid && !grid->isAncestorOf(after));
+      QTest::keyClick(after, Qt::Key_Backtab);
+      QTRY_VERIFY(QApplication::focusWidget() == grid ||
+                  grid->isAncestorOf(QApplication::focusWidget()));
+      // Also from a cell being edited.
+      grid->edit(grid->model()->index(0, 1));
+      QWidget* editor = QApplication::focusWidget();
+      QVERIFY(grid->isAncestorOf(editor));
+      QTest::keyClicks(editor, QStringLiteral("7"));
+      QTest::keyClick(editor, Qt::Key_Tab);
+      QTRY_VERIFY(!grid->isAncestorOf(QApplication::focusWidget()) &&
+                  QApplication::focusWidget() != grid);
+      QCOMPARE(grid->model()->data(grid->model()->index(0, 1)).toString(), QStringLiteral("7"));
+    }
+  }
+
+  // The grids' own headers name the columns, which share the grid's width.
+  void grids_show_their_headings_and_fit_their_columns() {
+    auto& w = *window_;
+    show_window();
+    load("1\n2\n-7.77778E-254\n", "3\n4\n");
+    const QList<std::pair<QTableView*, QStringList>> grids{{w.training_grid(), {"Time", "Value"}},
+                                                           {w.validation_grid(), {"Time", "Value"}},
+                                                           {w.output_grid(0), {"Index", "Value"}}};
+    for (const auto& [grid, headings] : grids) {
+      w.window.tabs().setCurrentWidget(
+          grid->window() == &w.window && w.results_tab()->isAncestorOf(grid) ? w.results_tab()
+                                                                             : w.problem_tab());
+      QCoreApplication::processEvents();
+      QVERIFY(grid->horizontalHeader()->isVisible());
+      for (int column = 0; column < 2; ++column) {
+        QCOMPARE(grid->model()->headerData(column, Qt::Horizontal).toString(), headings[column]);
+      }
+      QCOMPARE(grid->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+      QVERIFY(grid->horizontalHeader()->length() <= grid->viewport()->width());
+      QVERIFY(grid->columnWidth(1) >=
+              grid->fontMetrics().horizontalAdvance(QStringLiteral("-7.77778E-254")));
+    }
+    // Editing a value keeps the time column in sight.
+    QTableView* training = w.training_grid();
+    w.window.tabs().setCurrentWidget(w.problem_tab());
+    training->setFocus();
+    training->setCurrentIndex(training->model()->index(2, 1));
+    training->edit(training->currentIndex());
+    QWidget* editor = QApplication::focusWidget();
+    QVERIFY(editor != nullptr && editor != training);
+    QTest::keyClicks(editor, QStringLiteral("123456789"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(training->horizontalScrollBar()->value(), 0);
+    QCOMPARE(training->columnViewportPosition(0), 0);
+  }
+
+  // The tree text keeps the reader's place from generation to generation and
+  // shows every line as printed, never broken inside a number.
+  void best_tree_text_keeps_its_place_and_its_numbers_whole() {
+    auto& w = *window_;
+    show_window();
+    prepare_run(8, 2);
+    QPlainTextEdit* text = w.best_trees_text();
+    int place = -1;
+    QList<int> places_after;
+    after_each_generation([&](int g) {
+      QScrollBar* bar = text->verticalScrollBar();
+      if (g == 1) {
+        bar->setValue(bar->maximum());  // reading population 2
+        place = bar->value();
+      } else if (g > 1) {
+        places_after << bar->value();
+      }
+    });
+    w.window.start_or_abort_run();
+    QVERIFY(place > 0);
+    QVERIFY(!places_after.isEmpty());
+    for (const int after : places_after) QCOMPARE(after, place);
+    for (QTextBlock block = text->document()->begin(); block.isValid(); block = block.next()) {
+      QCOMPARE(block.layout()->lineCount(), 1);
+    }
+    QVERIFY(text->toPlainText().contains(QStringLiteral("Population:2")));
+  }
+
+  // Closing the window or Exit during a run asks the abort question first;
+  // No keeps the run going.
+  void closing_or_exit_during_a_run_asks_first_data() {
+    QTest::addColumn<bool>("exit");
+    QTest::addColumn<bool>("agree");
+    QTest::newRow("close, No") << false << false;
+    QTest::newRow("close, Yes") << false << true;
+    QTest::newRow("Exit, No") << true << false;
+    QTest::newRow("Exit, Yes") << true << true;
+  }
+  void closing_or_exit_during_a_run_asks_first() {
+    QFETCH(bool, exit);
+    QFETCH(bool, agree);
+    auto& w = *window_;
+    show_window();
+    prepare_run(6, 1);
+    w.dialogs.answer_yes = agree;
+    after_each_generation([&](int g) {
+      if (g != 1) return;
+      if (exit) {
+        w.action("exit_action")->trigger();
+      } else {
+        QVERIFY(!w.window.close());  // never closed under the running loop
+      }
+    });
+    w.window.start_or_abort_run();
+    QCOMPARE(w.dialogs.questions, QStringList{kAbortQuestion});
+    const auto shown = w.mdl_chart()->points(0).size();
+    QCOMPARE(shown, agree ? 2 : 6);
+    QVERIFY2(w.window.run_status().startsWith(agree ? QStringLiteral("aborted at generation 2")
+                                                    : QStringLiteral("finished: 6 generations")),
+             qPrintable(w.window.run_status()));
+    if (exit) {
+      QCOMPARE(w.dialogs.end_statuses, agree ? std::vector<int>{0} : std::vector<int>{});
+      QVERIFY(w.window.isVisible());  // the fake does not end the process
+    } else {
+      QCOMPARE(w.window.isVisible(), !agree);
+    }
+  }
+
+  // A refused field returns at once to what it held when the user entered it.
+  void a_refused_field_returns_to_its_text_on_entry() {
+    auto& w = *window_;
+    show_window();
+    QLineEdit* field = w.field(Setting::generations);
+    field->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("ab"));
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, QStringLiteral("c"));
+    QCOMPARE(field->text(), QStringLiteral("ac"));
+    QTest::keyClick(field, Qt::Key_Tab);
+    QTRY_COMPARE(w.dialogs.messages,
+                 QStringList{QStringLiteral("The value must be a natural number.")});
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    QCOMPARE(field->text(), QStringLiteral("50"));
+    QTest::keyClick(field, Qt::Key_Tab);  // leaving it again: nothing more to say
+    QTest::qWait(20);
+    QCOMPARE(w.dialogs.messages.size(), 1);
+
+    // Entered again, a field returns to the text of that visit.
+    field->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("7"));
+    QTest::keyClick(field, Qt::Key_Tab);
+    QTest::qWait(20);
+    field->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("0"));
+    QTest::keyClick(field, Qt::Key_Tab);
+    QTRY_COMPARE(w.dialogs.messages.size(), 2);
+    QTRY_COMPARE(field->text(), QStringLiteral("7"));
+  }
+
+  void about_box_closes_with_ok_and_escape() {
+    auto& w = *window_;
+    auto& about = w.window.about_dialog();
+    w.window.show_about();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    auto* ok = quarvel::ui::testing::child<QPushButton>(&about, QStringLiteral("ok_button"));
+    QCOMPARE(ok->text(), QStringLiteral("OK"));
+    QVERIFY(about.rect().contains(ok->geometry()));
+    ok->click();
+    QVERIFY(!about.isVisible());
+    w.window.show_about();
+    QVERIFY(QTest::qWaitForWindowActive(&about));
+    QTest::keyClick(&about, Qt::Key_Escape);
+    QVERIFY(!about.isVisible());
+  }
+
+  // Values at the ends of the double range are drawn inside the plot; their
+  // axis says by which power of ten they are shown.
+  void charts_show_extreme_values() {
+    auto& w = *window_;
+    load("-1e308\n1e308\n5\n", "1.7e308\n");
+    w.window.draw_data_plot();
+    ChartView* preview = w.window.data_plot_window().chart_view();
+    QVERIFY(QTest::qWaitForWindowExposed(preview->window()));
+    QCoreApplication::processEvents();
+    const QRectF plot = preview->chart()->plotArea().adjusted(-1, -1, 1, 1);
+    for (int series = 0; series < 2; ++series) {
+      const QList<QPointF> shown = preview->series(series)->points();
+      QVERIFY(!shown.isEmpty());
+      for (const QPointF& point : shown) {
+        const QPointF at = drawn_at(preview, series, point);
+        QVERIFY2(plot.contains(at),
+                 qPrintable(QStringLiteral("(%1, %2)").arg(point.x()).arg(point.y())));
+      }
+    }
+    QCOMPARE(preview->points(0)[1], QPointF(1, 1e308));  // true values kept
+    QVERIFY(preview->y_exponent() > 0);
+    QVERIFY(preview->chart()
+                ->axes(Qt::Vertical)
+                .constFirst()
+                ->titleText()
+                .contains(QStringLiteral("1E%1").arg(preview->y_exponent())));
+    for (const auto* axis : preview->chart()->axes()) {
+      const auto* values = qobject_cast<const QValueAxis*>(axis);
+      QVERIFY(std::isfinite(values->min()) && std::isfinite(values->max()));
+    }
+
+    // A single value next to the largest double, and back to ordinary values.
+    load("1.79e308\n", "1.79e308\n");
+    w.window.draw_data_plot();
+    QCoreApplication::processEvents();
+    const QPointF single = preview->series(0)->points().constFirst();
+    QVERIFY(
+        preview->chart()->plotArea().adjusted(-1, -1, 1, 1).contains(drawn_at(preview, 0, single)));
+    load("1\n2\n", "3\n");
+    w.window.draw_data_plot();
+    QCOMPARE(preview->y_exponent(), 0);
+    QCOMPARE(preview->chart()->axes(Qt::Vertical).constFirst()->titleText(), QStringLiteral("Y"));
+  }
+
+  // The charts, the tree text and the grids take what the window grows by,
+  // and it cannot shrink below the size at which every control is whole.
+  void the_charts_get_what_the_window_grows_by() {
+    auto& w = *window_;
+    show_window();
+    const QSize first = w.window.size();
+    w.window.tabs().setCurrentWidget(w.results_tab());
+    QCoreApplication::processEvents();
+    const QList<QWidget*> growing{w.mdl_chart(), w.mse_chart(), w.prediction_chart(),
+                                  w.best_trees_text()};
+    QList<QSize> before;
+    for (QWidget* widget : growing) before << widget->size();
+    w.window.tabs().setCurrentWidget(w.problem_tab());
+    QCoreApplication::processEvents();
+    const QSize grid_before = w.training_grid()->size();
+
+    // Maximised: whatever the screen gives beyond the first size goes to them too.
+    w.window.tabs().setCurrentWidget(w.results_tab());
+    w.window.showMaximized();
+    QTRY_VERIFY(w.window.isMaximized());
+    QCoreApplication::processEvents();
+    if (w.window.width() > first.width())
+      QVERIFY(w.prediction_chart()->width() > before[2].width());
+    w.window.showNormal();
+    w.window.resize(1280, 1000);
+    QTRY_COMPARE(w.window.size(), QSize(1280, 1000));
+    w.window.tabs().setCurrentWidget(w.problem_tab());
+    QCoreApplication::processEvents();
+    QVERIFY(w.training_grid()->height() > grid_before.height() + 200);
+    w.window.tabs().setCurrentWidget(w.results_tab());
+    QCoreApplication::processEvents();
+    for (int i = 0; i < growing.size(); ++i) {
+      QVERIFY2(growing[i]->width() > before[i].width() + 200, qPrintable(growing[i]->objectName()));
+      QVERIFY2(growing[i]->height() > before[i].height() + 100,
+               qPrintable(growing[i]->objectName()));
+    }
+    QVERIFY2(w.output_grid(0)->height() > 110,
+             qPrintable(QString::number(w.output_grid(0)->height())));
+
+    // The first size is the smallest the window takes, nearly: it cannot go below its minimum.
+    QVERIFY(w.window.minimumSizeHint().width() <= first.width());
+    QVERIFY(w.window.minimumSizeHint().height() <= first.height());
+    w.window.resize(300, 200);
+    QCoreApplication::processEvents();
+    QVERIFY(w.window.width() >= w.window.minimumSizeHint().width());
+    QVERIFY(w.window.height() >= w.window.minimumSizeHint().height());
+
+    // The chart windows grow too.
+    for (QWidget* secondary : std::initializer_list<QWidget*>{&w.window.data_plot_window(),
+                                                              &w.window.fitness_window()}) {
+      secondary->show();
+      QVERIFY(QTest::qWaitForWindowExposed(secondary));
+      auto* chart = secondary->findChild<ChartView*>();
+      const QSize small = chart->size();
+      secondary->resize(secondary->width() + 300, secondary->height() + 200);
+      QTRY_VERIFY(chart->width() >= small.width() + 250);
+      QVERIFY(chart->height() >= small.height() + 150);
+    }
+  }
+
+  // Legends name the populations of the run; every chart says how to zoom;
+  // population 4 reads on white; tick labels stay whole after a zoom.
+  void charts_explain_themselves() {
+    auto& w = *window_;
+    show_window();
+    prepare_run(3, 2);
+    w.window.start_or_abort_run();
+    for (ChartView* view : {w.mdl_chart(), w.mse_chart(), w.prediction_chart()}) {
+      QVERIFY(view->chart()->legend()->isVisible());
+      const int first = view == w.prediction_chart() ? 1 : 0;
+      for (int p = 0; p < 4; ++p) {
+        const auto markers = view->chart()->legend()->markers(view->series(first + p));
+        QCOMPARE(markers.constFirst()->isVisible(), p < 2);
+        QCOMPARE(markers.constFirst()->label(), QStringLiteral("No%1").arg(p + 1));
+      }
+      QVERIFY(view->toolTip().contains(QStringLiteral("zoom")));
+      // Every entry whole.
+      QCoreApplication::processEvents();
+      for (QLegendMarker* marker : view->chart()->legend()->markers()) {
+        if (!marker->isVisible()) continue;
+        const QString label = marker->label();
+        QVERIFY2(!label.contains(QChar(0x2026)) && !label.endsWith(QStringLiteral("...")),
+                 qPrintable(label));
+      }
+    }
+    QVERIFY(
+        w.window.fitness_window().chart_view()->toolTip().contains(QStringLiteral("right-click")));
+    QVERIFY(contrast_on_white(quarvel::ui::population_colour(3)) >= 3.0);
+    QVERIFY(contrast_on_white(w.mdl_chart()->series(3)->pen().color()) >= 3.0);
+
+    // A zoom into an awkward range keeps the tick labels apart, on the small
+    // MDL chart of the smallest window.
+    ChartView* view = w.mdl_chart();
+    w.window.resize(w.window.minimumSizeHint());
+    w.window.tabs().setCurrentWidget(w.results_tab());
+    QCoreApplication::processEvents();
+    const QRectF plot = view->chart()->plotArea();
+    const QPoint from = view->mapFromScene(plot.topLeft() + QPointF(3, 3));
+    const QPoint to =
+        view->mapFromScene(plot.topLeft() + QPointF(plot.width() * 0.93, plot.height() * 0.87));
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), view->viewport()->mapToGlobal(QPointF(to)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, to);
+    QVERIFY(view->chart()->isZoomed());
+    QCoreApplication::processEvents();
+    QVERIFY(tick_labels_fit(view, Qt::Horizontal));
+    QVERIFY(tick_labels_fit(view, Qt::Vertical));
+  }
+
+  // Any chart leaves the window as PNG, SVG or CSV; the output grids set the
+  // forecast rows apart.
+  void charts_and_data_leave_the_window() {
+    auto& w = *window_;
+    show_window();
+    prepare_run(2, 1);
+    w.window.start_or_abort_run();
+    auto* export_menu = w.part<QMenu>(QStringLiteral("export_menu"));
+    QCOMPARE(export_menu->actions().size(), 6);
+    QCOMPARE(export_menu->title(), QStringLiteral("Export chart (&E)"));
+
+    ChartView* view = w.prediction_chart();
+    auto& dialogs = w.dialogs;
+    // By extension, and by the chosen filter when the name has none.
+    const QString png = data_folder_.filePath(QStringLiteral("chart.png"));
+    dialogs.file_answers.push_back(png);
+    w.window.export_chart(view, QStringLiteral("prediction-chart"));
+    QImage image;
+    QVERIFY(image.load(png));
+    QCOMPARE(image.size(), view->size());
+    QCOMPARE(dialogs.save_dialog_names.last(), QStringLiteral("prediction-chart"));
+    QCOMPARE(dialogs.save_dialog_filters.last().size(), 3);
+
+    dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("drawing")));
+    dialogs.filter_answers.push_back(1);
+    w.window.export_chart(view, QStringLiteral("prediction-chart"));
+    QVERIFY(read_all(data_folder_.filePath(QStringLiteral("drawing.svg"))).contains("<svg"));
+
+    const QString csv = data_folder_.filePath(QStringLiteral("data.csv"));
+    dialogs.file_answers.push_back(csv);
+    w.window.export_chart(view, QStringLiteral("prediction-chart"));
+    const QList<QByteArray> lines = read_all(csv).split('\n');
+    QCOMPARE(lines.first(), QByteArray("series,x,y"));
+    int rows = 0;
+    for (int series = 0; series < view->chart()->series().size(); ++series) {
+      rows += static_cast<int>(view->points(series).size());
+    }
+    QCOMPARE(lines.size() - 2, rows);  // the header and the empty piece after the last line end
+    const QList<QByteArray> first_point = lines[1].split(',');
+    QCOMPARE(first_point[0], QByteArray("Real Data"));
+    QCOMPARE(first_point[2].toDouble(), view->points(0).constFirst().y());
+    QCOMPARE(dialogs.messages, QStringList());
+
+    // Rows from training count + overlap on are the forecast.
+    const GridModel* output = w.output_model(0);
+    QCOMPARE(output->first_forecast_row(), 95);
+    const auto shade = [output](int row) {
+      return output->data(output->index(row, 1), Qt::BackgroundRole);
+    };
+    QVERIFY(!shade(94).isValid());
+    QVERIFY(shade(95).isValid());
+    QCOMPARE(output->data(output->index(95, 0), Qt::ToolTipRole).toString(),
+             QStringLiteral("Forecast"));
+  }
+
+  void the_status_bar_tells_the_data_and_the_run() {
+    auto& w = *window_;
+    QCOMPARE(w.window.run_status(), QStringLiteral("Not running"));
+    prepare_run(3, 1);
+    QCOMPARE(w.window.data_status(),
+             QStringLiteral("Training: 90 points, validation: 30 points, overlap: 5"));
+    w.window.start_or_abort_run();
+    QVERIFY2(QRegularExpression(QStringLiteral("^finished: 3 generations in \\d+\\.\\d s$"))
+                 .match(w.window.run_status())
+                 .hasMatch(),
+             qPrintable(w.window.run_status()));
+    w.window.problem_tab().clear_validation_series();
+    QCOMPARE(w.window.data_status(),
+             QStringLiteral("Training: 90 points, validation: none, overlap: 5"));
+
+    // Abort after generation 1 (0-based), that is after two generations shown.
+    load(wave(0, 90), wave(90, 30));
+    w.field(Setting::generations)->setText(QStringLiteral("6"));
+    QString while_running;
+    after_each_generation([&](int g) {
+      if (g != 1) return;
+      while_running = w.window.run_status();
+      w.dialogs.answer_yes = true;
+      w.window.start_or_abort_run();
+    });
+    w.window.start_or_abort_run();
+    QCOMPARE(while_running, QStringLiteral("Running: generation 2 of 6"));
+    QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 2"));
+  }
+
+  // Every setting comes back at the next start; Restore default settings puts
+  // the defaults back; a damaged stored text is not taken over.
+  void settings_are_remembered_and_defaults_restored() {
+    {
+      auto& w = *window_;
+      w.field(Setting::generations)->setText(QStringLiteral("77"));
+      w.rank_by_mdl_check()->setChecked(false);
+      w.population_count_box()->setEditText(QStringLiteral("3"));
+      w.window.populations_tab().apply_population_count();
+      w.field(Setting::elite, 2)->setText(QStringLiteral("4"));
+      w.selection_group(1)->set_item_index(1);
+      w.growth_group(2)->set_item_index(1);
+      w.window.show();
+      QVERIFY(w.window.close());
+    }
+    const auto remembered = window_->window.settings_texts();
+    window_.reset();
+    window_ = std::make_unique<TestWindow>(false);
+    auto& w = *window_;
+    const auto settings = w.window.settings_texts();
+    for (const auto& info : quarvel::frontend::settings_table()) {
+      for (int p = 0; p < 4; ++p) {
+        QCOMPARE(settings.text(info.id, p), remembered.text(info.id, p));
+      }
+    }
+    QCOMPARE(settings.text(Setting::generations), std::string("77"));
+    QCOMPARE(settings.text(Setting::rank_by), std::string("mse"));
+    QCOMPARE(settings.text(Setting::selection, 1), std::string("overselect"));
+    QCOMPARE(settings.text(Setting::growth, 2), std::string("ramped"));
+    QVERIFY(w.population_pages()->isTabVisible(2));
+    QVERIFY(w.output_tabs()->isTabVisible(2));
+
+    w.action("restore_defaults_action")->trigger();
+    const auto defaults = w.window.settings_texts();
+    const quarvel::frontend::SettingsTexts fresh;
+    for (const auto& info : quarvel::frontend::settings_table()) {
+      for (int p = 0; p < 4; ++p) QCOMPARE(defaults.text(info.id, p), fresh.text(info.id, p));
+    }
+    QVERIFY(!w.population_pages()->isTabVisible(1));
+
+    // A stored text its check refuses is left out.
+    quarvel::frontend::SettingsTexts damaged;
+    damaged.set(Setting::generations, "abc");
+    damaged.set(Setting::seed, "12");
+    quarvel::ui::SettingsStore::store_settings(damaged);
+    window_.reset();
+    window_ = std::make_unique<TestWindow>(false);
+    QCOMPARE(window_->field(Setting::generations)->text(), QStringLiteral("50"));
+    QCOMPARE(window_->field(Setting::seed)->text(), QStringLiteral("12"));
+  }
+
+  // A window run saves exactly the file quarvel-cli writes for the same settings.
+  void a_window_run_saves_what_the_runner_writes() {
+    auto& w = *window_;
+    const QString examples = QStringLiteral(QUARVEL_EXAMPLES);
+    for (const auto& [key, name] : {std::pair{"ctrl+t", "sunspots-training.txt"},
+                                    std::pair{"ctrl+v", "sunspots-validation.txt"}}) {
+      w.dialogs.file_answers.push_back(examples + QLatin1Char('/') + QLatin1String(name));
+      if (QByteArray(key) == "ctrl+t") {
+        w.window.load_training_series();
+      } else {
+        w.window.load_validation_series();
+      }
+    }
+    w.field(Setting::generations)->setText(QStringLiteral("4"));
+    w.field(Setting::population_size, 0)->setText(QStringLiteral("150"));
+    w.window.start_or_abort_run();
+    const QString saved = data_folder_.filePath(QStringLiteral("window-prediction.txt"));
+    w.dialogs.file_answers.push_back(saved);
+    w.window.save_output(0);
+
+    QProcess runner;
+    runner.start(
+        QStringLiteral(QUARVEL_CLI),
+        {QStringLiteral("--training"), examples + QStringLiteral("/sunspots-training.txt"),
+         QStringLiteral("--validation"), examples + QStringLiteral("/sunspots-validation.txt"),
+         QStringLiteral("--generations"), QStringLiteral("4"), QStringLiteral("--population-size"),
+         QStringLiteral("150"), QStringLiteral("--quiet"), QStringLiteral("--output"),
+         data_folder_.path()});
+    QVERIFY(runner.waitForFinished(60000));
+    QCOMPARE(runner.exitCode(), 0);
+    const QByteArray expected = read_all(data_folder_.filePath(QStringLiteral("prediction-1.txt")));
+    QVERIFY(expected.size() > 1000);
+    QCOMPARE(read_all(saved), expected);
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "test_window.moc"
