@@ -87,6 +87,16 @@ std::string folder_of(const std::string& target) {
   return parent.empty() ? std::string(".") : parent.string();
 }
 
+// Whether a folder with the sticky bit (as /tmp) keeps this user from
+// replacing the file: there only its owner, the folder's, or root may.
+bool protected_by_sticky_folder(const std::string& path, const struct stat& file) {
+  const uid_t user = ::geteuid();
+  if (user == 0 || file.st_uid == user) return false;
+  struct stat folder {};
+  return ::stat(folder_of(path).c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 &&
+         folder.st_uid != user;
+}
+
 // Locks the folders the files go into, in the order of their device and inode
 // numbers so that two writers never wait for each other in a circle. A folder
 // that cannot be opened for reading, or a file system without locks, is
@@ -210,16 +220,19 @@ OutputTarget resolve_output_target(const std::string& path) {
     return target;
   }
   if (S_ISLNK(status.st_mode)) {
-    std::error_code error;
-    const fs::path resolved = fs::canonical(path, error);
-    if (error) {
-      target.problem = "is a symbolic link that leads nowhere (" + error.message() + ")";
+    if (::stat(path.c_str(), &status) != 0) {
+      target.problem =
+          std::string("is a symbolic link that leads nowhere (") + std::strerror(errno) + ")";
       return target;
     }
-    target.path = resolved.string();
-    if (::stat(target.path.c_str(), &status) != 0) {
-      target.problem = std::string("cannot be used: ") + std::strerror(errno);
-      return target;
+    if (S_ISREG(status.st_mode)) {
+      std::error_code error;
+      const fs::path resolved = fs::canonical(path, error);
+      if (error) {
+        target.problem = "is a symbolic link that cannot be followed (" + error.message() + ")";
+        return target;
+      }
+      target.path = resolved.string();
     }
   }
   if (S_ISDIR(status.st_mode)) {
@@ -228,9 +241,11 @@ OutputTarget resolve_output_target(const std::string& path) {
     target.problem = "is not a regular file but a device, FIFO or socket; name a regular file";
   } else if (::access(target.path.c_str(), W_OK) != 0) {
     target.problem = std::string("is write-protected (") + std::strerror(errno) + ")";
-  } else {
-    target.exists = true;
+  } else if (protected_by_sticky_folder(target.path, status)) {
+    target.problem =
+        "belongs to another user, in a folder where only a file's owner may replace it";
   }
+  target.exists = !target.problem.has_value();
   return target;
 }
 
@@ -288,7 +303,7 @@ std::optional<std::string> write_files_atomically(std::span<const OutputFile> fi
 
   // A second name for every old file, so that a failed rename can put back
   // what the earlier ones replaced. A file system without such names (EPERM)
-  // is written without them.
+  // is written without them; a failed rename cannot put back such a file.
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (!targets[i].exists) continue;
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -438,7 +438,7 @@ TEST_F(CliTest, AFullDiskLeavesNothingNew) {
 // Two runs into one folder at the same time: the files left are all of one
 // run or all of the other, never a mix.
 TEST_F(CliTest, ConcurrentRunsIntoOneFolderLeaveOneWholeSet) {
-  const auto arguments = [this](const char* seed, const fs::path& folder) {
+  const auto arguments = [](const char* seed, const fs::path& folder) {
     return lynx({"--seed", seed, "--output", folder.string(), "--history",
                  (folder / "history.csv").string()});
   };
