@@ -30,9 +30,10 @@ enum class DataFileError {
 // How the format reads a line other than as a plain number line. Every kind is
 // read all the same (parse_data_text): the value of a line is its leading
 // number, 0.0 when there is none, from its first kMaxLineLength characters.
-// The window loads such lines and names the first one in a message; the
-// runner refuses a file with a line of the first four kinds and warns about
-// lines of the last kind.
+// The window does not load a file with a NUL byte, loads any other and names
+// its first line of the kinds too_long .. no_number in a message (it says
+// nothing of trailing_text). The runner refuses a file with a line of the
+// kinds nul_byte .. no_number and warns about trailing_text lines.
 enum class LineProblem {
   none,
   nul_byte,       // a NUL byte: not a text file (binary, or UTF-16)
