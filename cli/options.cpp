@@ -185,7 +185,10 @@ std::string usage_text() {
       "  --output DIR     (created if missing) after the run, for population K:\n"
       "                   prediction-K.txt, the output grid's rows (index \",\" value in the\n"
       "                   general number format, CR LF), and tree-K.txt, the best tree's text\n"
-      "  --quiet          no line per generation\n";
+      "  --quiet          no line per generation\n"
+      "Every output name is checked before the run. The files are written together at its\n"
+      "end, all of them or none; a replaced file keeps its permissions, a symbolic link its\n"
+      "target, which gets the new content.\n";
   const auto list = [&text](Scope scope) {
     for (const SettingInfo& info : frontend::settings_table()) {
       if (info.scope != scope) continue;
@@ -206,8 +209,10 @@ std::string usage_text() {
   list(Scope::population);
   text +=
       "\n  --help, --version\n"
-      "\nExit status: 0 done, 1 an output file could not be written, 2 a refused setting, 3 a "
-      "data problem.\n";
+      "\nA data line with text after its number (\"1,5\", \"0x1A\") is read as that number, with\n"
+      "a warning on the standard error.\n"
+      "\nExit status: 0 done, 1 an output file or the standard output could not be written, 2 a\n"
+      "refused setting or output name, 3 a data problem.\n";
   return text;
 }
 

@@ -1,16 +1,20 @@
 #include "cli/outputs.h"
 
+#include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
-
-#include "frontend/outputfile.h"
 
 namespace quarvel::cli {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // A path in double quotes, as the messages name files.
 std::string quoted(const std::string& path) {
@@ -20,23 +24,170 @@ std::string quoted(const std::string& path) {
   return text;
 }
 
+std::string system_reason(int error_number) {
+  return std::strerror(error_number);
+}
+
 // Why files could not be written into `folder`, which is created when missing:
-// its nearest existing ancestor must be a folder this process may write into.
-std::optional<std::string> unwritable_folder(const std::filesystem::path& folder) {
-  std::error_code ignored;
-  std::filesystem::path existing = folder.empty() ? std::filesystem::path(".") : folder;
-  while (!std::filesystem::exists(existing, ignored)) {
-    std::filesystem::path parent = existing.parent_path();
+// its nearest existing ancestor must be a folder this process may write into,
+// and a link on the way must lead somewhere.
+std::optional<std::string> unwritable_folder(const fs::path& folder) {
+  fs::path existing = folder.empty() ? fs::path(".") : folder;
+  struct stat status {};
+  while (::lstat(existing.c_str(), &status) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) {
+      return quoted(existing.string()) + " cannot be used: " + system_reason(errno);
+    }
+    fs::path parent = existing.parent_path();
     if (parent.empty()) parent = ".";
     if (parent == existing) break;
     existing = std::move(parent);
   }
-  if (!std::filesystem::is_directory(existing, ignored)) {
-    return quoted(existing.string()) + " is not a folder";
+  if (S_ISLNK(status.st_mode) && ::stat(existing.c_str(), &status) != 0) {
+    return quoted(existing.string()) + " is a symbolic link that leads nowhere (" +
+           system_reason(errno) + ")";
   }
+  if (!S_ISDIR(status.st_mode)) return quoted(existing.string()) + " is not a folder";
   if (::access(existing.c_str(), W_OK | X_OK) != 0) {
-    return "the folder " + quoted(existing.string()) + " is not writable (" + std::strerror(errno) +
+    return "the folder " + quoted(existing.string()) + " is not writable (" + system_reason(errno) +
            ")";
+  }
+  return std::nullopt;
+}
+
+// One file by any of its names: the same file where both exist, the same
+// place once links and "." and ".." are resolved where not.
+bool same_file(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  if (fs::equivalent(a, b, error)) return true;
+  const fs::path place_a = fs::weakly_canonical(fs::absolute(a, error), error);
+  if (error) return false;
+  const fs::path place_b = fs::weakly_canonical(fs::absolute(b, error), error);
+  return !error && place_a == place_b;
+}
+
+// Whether `path` is the folder `folder` or one it lies in.
+bool on_the_way_to(const fs::path& path, const fs::path& folder) {
+  std::error_code error;
+  const fs::path place = fs::weakly_canonical(fs::absolute(path, error), error);
+  if (error) return false;
+  fs::path step = fs::weakly_canonical(fs::absolute(folder, error), error);
+  if (error) return false;
+  for (;;) {
+    if (step == place) return true;
+    const fs::path parent = step.parent_path();
+    if (parent == step || parent.empty()) return false;
+    step = parent;
+  }
+}
+
+std::vector<std::string> output_file_names(int populations) {
+  std::vector<std::string> names;
+  for (int k = 1; k <= populations; ++k) {
+    names.push_back("prediction-" + std::to_string(k) + ".txt");
+    names.push_back("tree-" + std::to_string(k) + ".txt");
+  }
+  return names;
+}
+
+std::optional<Failure> check_output_folder(const std::string& folder,
+                                           const std::vector<std::string>& names) {
+  if (folder.empty()) return bad_setting("--output", "no folder name given");
+  struct stat status {};
+  if (::lstat(folder.c_str(), &status) == 0) {
+    if (::stat(folder.c_str(), &status) != 0) {
+      return bad_setting("--output", quoted(folder) + " is a symbolic link that leads nowhere (" +
+                                         system_reason(errno) + ")");
+    }
+    if (!S_ISDIR(status.st_mode)) {
+      return bad_setting("--output", quoted(folder) + " exists and is not a folder");
+    }
+  }
+  if (const auto problem = unwritable_folder(folder)) {
+    return bad_setting("--output", "cannot write into " + quoted(folder) + ": " + *problem);
+  }
+  for (const std::string& name : names) {
+    const std::string path = (fs::path(folder) / name).string();
+    const frontend::OutputTarget target = frontend::resolve_output_target(path);
+    if (target.problem) return bad_setting("--output", quoted(path) + " " + *target.problem);
+  }
+  return std::nullopt;
+}
+
+std::optional<Failure> check_history(const std::string& history) {
+  if (history.empty()) return bad_setting("--history", "no file name given");
+  const fs::path folder = fs::path(history).parent_path();
+  std::error_code ignored;
+  if (!folder.empty() && !fs::exists(folder, ignored)) {
+    return bad_setting("--history", "the folder " + quoted(folder.string()) + " does not exist");
+  }
+  if (const auto problem = unwritable_folder(folder)) {
+    return bad_setting("--history", "cannot write " + quoted(history) + ": " + *problem);
+  }
+  const frontend::OutputTarget target = frontend::resolve_output_target(history);
+  if (target.problem) return bad_setting("--history", quoted(history) + " " + *target.problem);
+  // A link is written through: its target's folder is the one written into.
+  if (target.path != history) {
+    if (const auto problem = unwritable_folder(fs::path(target.path).parent_path())) {
+      return bad_setting("--history", "cannot write " + quoted(history) + ": " + *problem);
+    }
+  }
+  return std::nullopt;
+}
+
+constexpr std::array kInterrupts{SIGINT, SIGTERM, SIGHUP};
+
+// Holds SIGINT, SIGTERM and SIGHUP back on this thread while it lives (the
+// runner has no other thread by the time its outputs are written); one that
+// came meanwhile acts when it ends.
+class HeldInterrupts {
+ public:
+  HeldInterrupts() {
+    sigemptyset(&held_);
+    for (const int signal : kInterrupts) sigaddset(&held_, signal);
+    pthread_sigmask(SIG_BLOCK, &held_, &previous_);
+  }
+  HeldInterrupts(const HeldInterrupts&) = delete;
+  HeldInterrupts& operator=(const HeldInterrupts&) = delete;
+  ~HeldInterrupts() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+  // Whether one came that will end the program once let through.
+  [[nodiscard]] bool pending() const {
+    sigset_t pending;
+    if (sigpending(&pending) != 0) return false;
+    for (const int signal : kInterrupts) {
+      if (sigismember(&pending, signal) != 1 || sigismember(&previous_, signal) == 1) continue;
+      struct sigaction action {};
+      if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) return true;
+    }
+    return false;
+  }
+
+ private:
+  sigset_t held_{};
+  sigset_t previous_{};
+};
+
+// Creates `folder` and the folders missing on the way to it, recording those
+// made, outermost first.
+std::optional<Failure> create_folder(const std::string& folder, frontend::FileCalls& calls,
+                                     std::vector<std::string>& created) {
+  fs::path path(folder);
+  if (path.filename().empty()) path = path.parent_path();
+  std::vector<fs::path> missing;
+  struct stat status {};
+  for (fs::path step = path; !step.empty() && ::lstat(step.c_str(), &status) != 0;
+       step = step.parent_path()) {
+    missing.push_back(step);
+    if (step == step.parent_path()) break;
+  }
+  for (auto step = missing.rbegin(); step != missing.rend(); ++step) {
+    if (calls.mkdir(step->c_str(), 0777) == 0) {
+      created.push_back(step->string());
+    } else if (errno != EEXIST) {
+      return Failure{kExitFailed,
+                     "cannot create the folder " + quoted(folder) + ": " + system_reason(errno)};
+    }
   }
   return std::nullopt;
 }
@@ -44,82 +195,80 @@ std::optional<std::string> unwritable_folder(const std::filesystem::path& folder
 }  // namespace
 
 std::optional<Failure> check_output_paths(const Options& options) {
-  std::error_code ignored;
+  const int count = std::stoi(options.settings.text(frontend::Setting::populations));
+  const std::vector<std::string> names = output_file_names(count);
   if (options.output) {
-    if (std::filesystem::exists(*options.output, ignored) &&
-        !std::filesystem::is_directory(*options.output, ignored)) {
-      return bad_setting("--output", quoted(*options.output) + " exists and is not a folder");
-    }
-    if (const auto problem = unwritable_folder(*options.output)) {
-      return bad_setting("--output", "cannot write into \"" + *options.output + "\": " + *problem);
-    }
+    if (auto failure = check_output_folder(*options.output, names)) return failure;
   }
   if (options.history) {
-    const std::filesystem::path history(*options.history);
-    const std::filesystem::path folder = history.parent_path();
-    if (!folder.empty() && !std::filesystem::exists(folder, ignored)) {
-      return bad_setting("--history", "the folder \"" + folder.string() + "\" does not exist");
-    }
-    if (std::filesystem::is_directory(history, ignored)) {
-      return bad_setting("--history", quoted(*options.history) + " is a folder");
-    }
-    if (const auto problem = unwritable_folder(folder)) {
-      return bad_setting("--history", "cannot write \"" + *options.history + "\": " + *problem);
-    }
+    if (auto failure = check_history(*options.history)) return failure;
   }
+
   // An output file must never replace a data file: it may be the only copy.
-  const auto is_data_file = [&](const std::filesystem::path& path) {
-    return std::filesystem::equivalent(path, options.training, ignored) ||
-           std::filesystem::equivalent(path, options.validation, ignored);
+  const auto is_data_file = [&](const fs::path& path) {
+    return same_file(path, options.training) || same_file(path, options.validation);
   };
   if (options.history && is_data_file(*options.history)) {
     return bad_setting(
         "--history", quoted(*options.history) + " is a data file of this run; choose another name");
   }
-  if (options.output) {
-    const int count = std::stoi(options.settings.text(frontend::Setting::populations));
-    for (int k = 1; k <= count; ++k) {
-      for (const char* kind : {"prediction-", "tree-"}) {
-        const std::filesystem::path file =
-            std::filesystem::path(*options.output) / (kind + std::to_string(k) + ".txt");
-        if (is_data_file(file)) {
-          return bad_setting("--output", quoted(file.string()) +
-                                             " would replace a data file of this run; choose "
-                                             "another folder");
-        }
-      }
+  if (!options.output) return std::nullopt;
+  for (const std::string& name : names) {
+    const fs::path file = fs::path(*options.output) / name;
+    if (is_data_file(file)) {
+      return bad_setting("--output", quoted(file.string()) +
+                                         " would replace a data file of this run; choose "
+                                         "another folder");
     }
+    // Nor may two outputs be one file: the last one written would win.
+    if (options.history && same_file(*options.history, file)) {
+      return bad_setting("--history", quoted(*options.history) +
+                                          " is also written by --output, as " +
+                                          quoted(file.string()) + "; choose another name");
+    }
+  }
+  if (options.history && on_the_way_to(*options.history, *options.output)) {
+    return bad_setting("--history", quoted(*options.history) +
+                                        " would be the --output folder or one it lies in; choose "
+                                        "another name");
   }
   return std::nullopt;
 }
 
 std::optional<Failure> write_outputs(const Options& options, const std::string& history,
-                                     const std::vector<PopulationOutput>& results) {
-  if (options.history) {
-    if (const auto reason = frontend::write_file_atomically(*options.history, history)) {
-      return Failure{kExitFailed, *reason};
+                                     const std::vector<PopulationOutput>& results,
+                                     frontend::FileCalls& calls) {
+  std::vector<frontend::OutputFile> files;
+  if (options.history) files.push_back({*options.history, history});
+  if (options.output) {
+    const fs::path folder(*options.output);
+    for (std::size_t p = 0; p < results.size(); ++p) {
+      const std::string k = std::to_string(p + 1);
+      const frontend::OutputCells cells = frontend::output_cells(results[p].prediction);
+      files.push_back({(folder / ("prediction-" + k + ".txt")).string(),
+                       frontend::output_file_text(cells.index, cells.value)});
+      files.push_back({(folder / ("tree-" + k + ".txt")).string(), results[p].tree_text});
     }
   }
-  if (!options.output) return std::nullopt;
-  const std::filesystem::path folder(*options.output);
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) {
-    return Failure{kExitFailed,
-                   "cannot create the folder \"" + *options.output + "\": " + error.message()};
+  if (files.empty()) return std::nullopt;
+
+  const HeldInterrupts held;
+  std::vector<std::string> created;
+  const auto remove_created = [&] {
+    for (auto folder = created.rbegin(); folder != created.rend(); ++folder) {
+      calls.rmdir(folder->c_str());
+    }
+  };
+  if (options.output) {
+    if (auto failure = create_folder(*options.output, calls, created)) {
+      remove_created();
+      return failure;
+    }
   }
-  for (std::size_t p = 0; p < results.size(); ++p) {
-    const std::string k = std::to_string(p + 1);
-    const frontend::OutputCells cells = frontend::output_cells(results[p].prediction);
-    const std::string prediction_path = (folder / ("prediction-" + k + ".txt")).string();
-    if (const auto reason = frontend::write_file_atomically(
-            prediction_path, frontend::output_file_text(cells.index, cells.value))) {
-      return Failure{kExitFailed, *reason};
-    }
-    const std::string tree_path = (folder / ("tree-" + k + ".txt")).string();
-    if (const auto reason = frontend::write_file_atomically(tree_path, results[p].tree_text)) {
-      return Failure{kExitFailed, *reason};
-    }
+  if (const auto problem =
+          frontend::write_files_atomically(files, calls, [&held] { return held.pending(); })) {
+    remove_created();
+    return Failure{kExitFailed, *problem};
   }
   return std::nullopt;
 }

@@ -1,5 +1,6 @@
 // The runner's output files: the checks made before the run, so that a run of
-// hours never ends on a name that cannot be written, and the writing after it.
+// hours never ends on a name that cannot be written, and the writing after it,
+// all files or none.
 #pragma once
 
 #include <optional>
@@ -7,11 +8,14 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "frontend/outputfile.h"
 
 namespace quarvel::cli {
 
-// Refuses --output and --history paths that could not be written, or that
-// would replace a data file of the run.
+// Refuses --output and --history paths that could not be written (no name, a
+// folder, device or FIFO where a file goes, a write-protected file, a link
+// that leads nowhere, a name too long), that would replace a data file of the
+// run, or that would be written twice.
 [[nodiscard]] std::optional<Failure> check_output_paths(const Options& options);
 
 struct PopulationOutput {
@@ -19,9 +23,15 @@ struct PopulationOutput {
   std::string tree_text;
 };
 
-// The history file and, per population, prediction-K.txt and tree-K.txt.
-[[nodiscard]] std::optional<Failure> write_outputs(const Options& options,
-                                                   const std::string& history,
-                                                   const std::vector<PopulationOutput>& results);
+// The history file and, per population, prediction-K.txt and tree-K.txt, in
+// one step that replaces all of them or none (frontend::write_files_atomically),
+// with SIGINT, SIGTERM and SIGHUP held back meanwhile: one that comes before
+// the files are replaced abandons the step and then ends the program, one that
+// comes later ends it once they are. A failed step also removes the folders it
+// created.
+[[nodiscard]] std::optional<Failure> write_outputs(
+    const Options& options, const std::string& history,
+    const std::vector<PopulationOutput>& results,
+    frontend::FileCalls& calls = frontend::system_file_calls());
 
 }  // namespace quarvel::cli

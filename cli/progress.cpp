@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace quarvel::cli {
 
@@ -17,6 +19,18 @@ std::string clock_text(double seconds) {
     std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
   }
   return text;
+}
+
+void OutputLines::put(const std::string& text) {
+  if (ended_) return;
+  if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return;
+  ended_ = true;
+  if (errno != EPIPE) error_ = errno;
+}
+
+std::optional<std::string> OutputLines::error() const {
+  if (error_ == 0) return std::nullopt;
+  return std::string("cannot write to the standard output: ") + std::strerror(error_);
 }
 
 ProgressBar::ProgressBar(std::int32_t total)

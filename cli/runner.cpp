@@ -23,10 +23,12 @@ int fail(const Failure& failure) {
   return failure.status;
 }
 
-// Reads a data file into a grid as the window's loads do.
-std::optional<Failure> load_series(const std::string& path, const char* role,
-                                   std::int64_t first_time, GridColumns& grid) {
-  const DataFileResult file = read_data_file(path);
+// Reads a data file as the window's loads do. What the window only points
+// out is refused, as a script wants to hear about it, except text after a
+// line's number, which files may rely on: that is told in a warning.
+std::optional<Failure> read_series(const std::string& path, const char* role,
+                                   DataFileResult& file) {
+  file = read_data_file(path);
   const std::string name = std::string(role) + " file \"" + path + "\"";
   switch (file.error) {
     case DataFileError::none:
@@ -37,23 +39,40 @@ std::optional<Failure> load_series(const std::string& path, const char* role,
       return Failure{kExitDataProblem, name + " is a folder, not a file"};
     case DataFileError::read_error:
       return Failure{kExitDataProblem, "cannot read " + name + ": " + file.reason};
+    case DataFileError::too_large:
+      return Failure{kExitDataProblem, name + " " + file.reason};
   }
   if (file.values.empty()) {
     return Failure{kExitDataProblem,
                    name + " holds no values (" +
                        (file.size == 0 ? "the file is empty" : "every line is empty") + ")"};
   }
-  // The window reads such lines as best it can; a script wants to hear about them.
   if (const DoubtfulLine& doubtful = file.doubtful; doubtful.problem != LineProblem::none) {
     const std::string what = describe_doubtful_line(doubtful);
     return Failure{kExitDataProblem, doubtful.problem == LineProblem::nul_byte
                                          ? name + " is not a text file: " + what
                                          : name + ": " + what};
   }
+  if (const TrailingText& trailing = file.trailing_text; trailing.lines > 0) {
+    const std::string count = trailing.lines == 1 ? "1 line holds text after its number"
+                                                  : std::to_string(trailing.lines) +
+                                                        " lines hold text after their number";
+    std::fprintf(stderr, "warning: %s: %s; %s\n", name.c_str(),
+                 describe_doubtful_line(trailing.first).c_str(), count.c_str());
+  }
+  return std::nullopt;
+}
+
+// The grid of a file's values as the window fills it; every cell must read
+// back as a number.
+std::optional<Failure> make_series_grid(const DataFileResult& file, const std::string& path,
+                                        const char* role, std::int64_t first_time,
+                                        GridColumns& grid) {
   grid = make_grid(file.values, first_time);
   for (std::size_t row = 0; row < grid.rows(); ++row) {
     if (!parse_number(grid.value[row])) {
-      return Failure{kExitDataProblem, name + ": value " + std::to_string(row + 1) + " reads as " +
+      return Failure{kExitDataProblem, std::string(role) + " file \"" + path + "\": value " +
+                                           std::to_string(row + 1) + " reads as " +
                                            grid.value[row] +
                                            ", beyond the range of a floating-point number"};
     }
@@ -65,13 +84,29 @@ int run(const Options& given) {
   Options options = given;
   if (const auto failure = check_settings(options)) return fail(*failure);
 
-  GridColumns training;
-  GridColumns validation;
-  if (const auto failure = load_series(options.training, "training", 0, training)) {
+  DataFileResult training_file;
+  DataFileResult validation_file;
+  if (const auto failure = read_series(options.training, "training", training_file)) {
     return fail(*failure);
   }
-  if (const auto failure = load_series(options.validation, "validation",
-                                       static_cast<std::int64_t>(training.rows()), validation)) {
+  if (const auto failure = read_series(options.validation, "validation", validation_file)) {
+    return fail(*failure);
+  }
+  // Before the grids are made and the overlap is looked for, both of which
+  // grow with the count (the overlap with its square).
+  if (const auto refused =
+          check_value_count(training_file.values.size(), validation_file.values.size())) {
+    return fail(start_failure(*refused, options));
+  }
+  GridColumns training;
+  GridColumns validation;
+  if (const auto failure =
+          make_series_grid(training_file, options.training, "training", 0, training)) {
+    return fail(*failure);
+  }
+  if (const auto failure =
+          make_series_grid(validation_file, options.validation, "validation",
+                           static_cast<std::int64_t>(training.rows()), validation)) {
     return fail(*failure);
   }
   if (!options.overlap_given) {
@@ -86,6 +121,7 @@ int run(const Options& given) {
   const std::int32_t generations = engine->parameters.number_of_generations;
   std::string history = "generation,population,mse,mdl\n";
   GenerationResults results;
+  OutputLines lines;
   ProgressBar progress(generations);
   progress.show(0);
   std::string line;
@@ -103,8 +139,8 @@ int run(const Options& given) {
     }
     if (!options.quiet) {
       progress.clear();
-      std::puts(line.c_str());
-      std::fflush(stdout);
+      line += '\n';
+      lines.put(line);
     }
     progress.show(g + 1);
   }
@@ -115,6 +151,7 @@ int run(const Options& given) {
     outputs.push_back({std::move(report.prediction), std::move(report.tree_text)});
   }
   if (const auto failure = write_outputs(options, history, outputs)) return fail(*failure);
+  if (const auto error = lines.error()) return fail({kExitFailed, *error});
   return kExitOk;
 }
 
@@ -125,11 +162,14 @@ int run_command_line(std::span<const std::string> arguments) {
   if (line.failure) return fail(*line.failure);
   switch (line.request) {
     case Request::help:
-      std::fputs(usage_text().c_str(), stdout);
+    case Request::version: {
+      OutputLines lines;
+      lines.put(line.request == Request::help
+                    ? usage_text()
+                    : std::string("quarvel-cli ") + QUARVEL_VERSION + "\n");
+      if (const auto error = lines.error()) return fail({kExitFailed, *error});
       return kExitOk;
-    case Request::version:
-      std::printf("quarvel-cli %s\n", QUARVEL_VERSION);
-      return kExitOk;
+    }
     case Request::run:
       break;
   }

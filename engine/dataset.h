@@ -2,6 +2,7 @@
 // scaled together to [0, 1] at Start.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -42,6 +43,14 @@ enum class DataSetStatus {
   const std::int64_t i = static_cast<std::int64_t>(t) - lag;
   if (i < 0 || i >= data.point_count) return 0.0;
   return data.values[static_cast<std::size_t>(i)];
+}
+
+// The first time the forecast predicts: training count + overlap, held to the
+// stored range so that an overlap past the data leaves nothing to forecast
+// (and no sum of the two can overflow).
+[[nodiscard]] inline std::int32_t forecast_start(const DataSet& data) noexcept {
+  const std::int64_t start = std::int64_t{data.training_count} + data.overlap;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, 0, data.point_count));
 }
 
 }  // namespace quarvel

@@ -88,7 +88,7 @@ namespace quarvel {
 void report_run_figures(const Engine& engine, GenerationReport& report, std::int32_t population) {
   const Population& pop = engine.populations[static_cast<std::size_t>(population)];
   const DataSet& data = engine.data;
-  const std::int32_t start = std::max(0, data.training_count + data.overlap);
+  const std::int32_t start = forecast_start(data);
   double sum = 0.0;
   for (std::int32_t t = start; t < data.point_count; ++t) {
     const double d =

@@ -9,12 +9,11 @@ namespace quarvel {
 
 void fill_prediction(Engine& engine, GenerationReport& report, std::int32_t population) {
   const DataSet& data = engine.data;
-  const std::int32_t start = data.training_count + data.overlap;
-  const std::int32_t known = std::max(0, std::min(start, data.point_count));
-  std::copy(data.values.begin(), data.values.begin() + known, report.prediction.begin());
+  const std::int32_t start = forecast_start(data);
+  std::copy(data.values.begin(), data.values.begin() + start, report.prediction.begin());
   const TreeNode* best =
       engine.populations[static_cast<std::size_t>(population)].best_of_gen_tree.get();
-  for (std::int32_t t = std::max(start, 0); t < data.point_count; ++t) {
+  for (std::int32_t t = start; t < data.point_count; ++t) {
     report.prediction[static_cast<std::size_t>(t)] = predict_value(engine, report, best, t);
   }
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -76,7 +77,16 @@ LineProblem line_problem(std::string_view line) {
   if (line.size() > kMaxLineLength) return LineProblem::too_long;
   if (line.find('\r') != std::string_view::npos) return LineProblem::lone_return;
   if (!starts_with_number(line)) return LineProblem::no_number;
+  if (!text_after_number(line).empty()) return LineProblem::trailing_text;
   return LineProblem::none;
+}
+
+double line_value(std::string_view line) {
+  return leading_number(line.substr(0, kMaxLineLength));
+}
+
+DoubtfulLine doubtful_line(LineProblem problem, std::size_t number, std::string_view line) {
+  return DoubtfulLine{problem, number, line.size(), printable_excerpt(line), line_value(line)};
 }
 
 }  // namespace
@@ -84,7 +94,7 @@ LineProblem line_problem(std::string_view line) {
 std::vector<double> parse_data_text(std::string_view text) {
   std::vector<double> values;
   for_each_line(text, [&](std::size_t, std::string_view line) {
-    values.push_back(leading_number(line.substr(0, kMaxLineLength)));
+    values.push_back(line_value(line));
     return true;
   });
   return values;
@@ -94,11 +104,22 @@ DoubtfulLine find_doubtful_line(std::string_view text) {
   DoubtfulLine doubtful;
   for_each_line(text, [&](std::size_t number, std::string_view line) {
     const LineProblem problem = line_problem(line);
-    if (problem == LineProblem::none) return true;
-    doubtful = DoubtfulLine{problem, number, line.size(), printable_excerpt(line)};
+    if (problem == LineProblem::none || problem == LineProblem::trailing_text) return true;
+    doubtful = doubtful_line(problem, number, line);
     return false;
   });
   return doubtful;
+}
+
+TrailingText find_trailing_text(std::string_view text) {
+  TrailingText trailing;
+  for_each_line(text, [&](std::size_t number, std::string_view line) {
+    if (line_problem(line) != LineProblem::trailing_text) return true;
+    if (trailing.lines++ == 0)
+      trailing.first = doubtful_line(LineProblem::trailing_text, number, line);
+    return true;
+  });
+  return trailing;
 }
 
 std::string describe_doubtful_line(const DoubtfulLine& doubtful) {
@@ -115,6 +136,9 @@ std::string describe_doubtful_line(const DoubtfulLine& doubtful) {
              "LF line ends" + shown;
     case LineProblem::no_number:
       return line + " does not start with a decimal number" + shown;
+    case LineProblem::trailing_text:
+      return line + shown + " was read as " + format_general(doubtful.value) +
+             ", the text after its number ignored";
     case LineProblem::none:
       break;
   }
@@ -129,23 +153,40 @@ DataFileResult read_data_file(const std::string& path) {
   if (::fstat(file.fd, &status) != 0) return failure(DataFileError::read_error, errno);
   if (S_ISDIR(status.st_mode)) return failure(DataFileError::not_a_file, EISDIR);
 
+  // One byte more than a series can fill tells a file too large to be one;
+  // nothing after a Ctrl-Z is read.
   std::string text;
-  if (S_ISREG(status.st_mode)) text.reserve(static_cast<std::size_t>(status.st_size));
+  if (S_ISREG(status.st_mode)) {
+    text.reserve(std::min(static_cast<std::size_t>(status.st_size), kMaxDataFileBytes + 1));
+  }
   char chunk[65536];
-  for (;;) {
-    const ssize_t n = ::read(file.fd, chunk, sizeof chunk);
+  while (text.size() <= kMaxDataFileBytes) {
+    const std::size_t wanted = std::min(sizeof chunk, kMaxDataFileBytes + 1 - text.size());
+    const ssize_t n = ::read(file.fd, chunk, wanted);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       return failure(DataFileError::read_error, errno);
     }
-    text.append(chunk, static_cast<std::size_t>(n));
+    const std::string_view got(chunk, static_cast<std::size_t>(n));
+    text.append(got);
+    if (got.find(kEndOfText) != std::string_view::npos) break;
+  }
+  if (text.size() > kMaxDataFileBytes && text.find(kEndOfText) == std::string::npos) {
+    DataFileResult result;
+    result.error = DataFileError::too_large;
+    result.reason = "holds more than " + std::to_string(kMaxDataFileBytes) + " bytes (" +
+                    std::to_string(kDataSetCapacity) + " lines of " +
+                    std::to_string(kMaxLineLength) +
+                    " characters and CR LF fill at most that), so it cannot be a series";
+    return result;
   }
 
   DataFileResult result;
   result.values = parse_data_text(text);
   result.size = text.size();
   result.doubtful = find_doubtful_line(text);
+  result.trailing_text = find_trailing_text(text);
   return result;
 }
 

@@ -7,21 +7,40 @@
 #include <string>
 #include <vector>
 
+#include "engine/dataset.h"
+
 namespace quarvel::frontend {
 
 inline constexpr std::size_t kMaxLineLength = 255;
 
-enum class DataFileError { none, cannot_open, not_a_file, read_error };
+// No series the engine can hold fills more: 40000 lines of 255 characters and
+// CR LF. The reader stops there, so that a device or a huge file cannot fill
+// the memory before the first line is even looked at.
+inline constexpr std::size_t kMaxDataFileBytes =
+    static_cast<std::size_t>(kDataSetCapacity) * (kMaxLineLength + 2);
 
-// A line the format reads only in part or as a stand-in: the window loads it
-// all the same (no number gives 0.0, a long line its first 255 characters, a
-// lone carriage return is an ordinary character); quarvel-cli refuses it.
+enum class DataFileError {
+  none,
+  cannot_open,
+  not_a_file,  // a folder
+  read_error,
+  too_large,  // more than kMaxDataFileBytes before a Ctrl-Z
+};
+
+// How the format reads a line other than as a plain number line. Every kind is
+// read all the same (parse_data_text): the value of a line is its leading
+// number, 0.0 when there is none, from its first kMaxLineLength characters.
+// The window does not load a file with a NUL byte, loads any other and names
+// its first line of the kinds too_long .. no_number in a message (it says
+// nothing of trailing_text). The runner refuses a file with a line of the
+// kinds nul_byte .. no_number and warns about trailing_text lines.
 enum class LineProblem {
   none,
-  nul_byte,     // a NUL byte: not a text file (binary, or UTF-16)
-  too_long,     // more than kMaxLineLength characters
-  lone_return,  // a carriage return inside the line (old Mac line ends)
-  no_number,    // does not start with a decimal number ("nan", "inf", letters, blanks)
+  nul_byte,       // a NUL byte: not a text file (binary, or UTF-16)
+  too_long,       // more than kMaxLineLength characters: only the first ones are read
+  lone_return,    // a carriage return inside the line (old Mac line ends): all one line
+  no_number,      // does not start with a decimal number ("nan", "inf", letters, blanks): 0.0
+  trailing_text,  // text after the leading number ("1,5", "0x1A", "5\t6", "1 2"): ignored
 };
 
 struct DoubtfulLine {
@@ -29,31 +48,48 @@ struct DoubtfulLine {
   std::size_t line = 0;    // 1-based, empty lines counted, as an editor shows it
   std::size_t length = 0;  // characters of the line without its line end
   std::string excerpt;     // its first characters, bytes outside printable ASCII as \xNN
+  double value = 0.0;      // what the line was read as
+};
+
+// The lines whose leading number is followed by other text (problem
+// trailing_text), which the format ignores: a file in decimal commas reads as
+// whole numbers.
+struct TrailingText {
+  std::size_t lines = 0;  // how many such lines the file holds
+  DoubtfulLine first;     // the first of them
 };
 
 struct DataFileResult {
   DataFileError error = DataFileError::none;
-  std::string reason;          // the system's description when error != none
+  std::string reason;          // the system's description when error != none; for too_large
+                               // the words after the file's name
   std::vector<double> values;  // one per non-empty line
-  std::size_t size = 0;        // bytes read
-  DoubtfulLine doubtful;       // the first line the format reads only in part
+  std::size_t size = 0;        // bytes read (reading stops after a Ctrl-Z)
+  DoubtfulLine doubtful;       // the first line of the kinds nul_byte .. no_number
+  TrailingText trailing_text;  // lines with text after their number
 };
 
 // The doubtful line in words, e.g. `line 2 does not start with a decimal number
 // ("nan")`; empty for LineProblem::none.
 [[nodiscard]] std::string describe_doubtful_line(const DoubtfulLine& doubtful);
 
-// Reads a data file: LF or CR LF line ends, Ctrl-Z ends the text, empty lines
-// skipped, a line longer than 255 characters yields one point from its first
-// 255 characters, the value of a line is its leading number.
+// Reads a data file: LF or CR LF line ends, a Ctrl-Z ends the text, empty
+// lines skipped, every other line one value as parse_data_text reads it. Reads
+// at most kMaxDataFileBytes (then error too_large, nothing else filled in);
+// the lines read other than as plain number lines are reported, not refused.
 [[nodiscard]] DataFileResult read_data_file(const std::string& path);
 
-// The same rules applied to text already in memory.
+// The values of text already in memory, one per non-empty line up to a Ctrl-Z:
+// the leading number of the line's first kMaxLineLength characters, 0.0 when
+// it has none.
 [[nodiscard]] std::vector<double> parse_data_text(std::string_view text);
 
-// The first line of the text (up to a Ctrl-Z) that the rules read only in part
-// or as a stand-in; problem none when every non-empty line is a plain number line.
+// The first line of the text (up to a Ctrl-Z) of the kinds nul_byte ..
+// no_number; problem none when there is none.
 [[nodiscard]] DoubtfulLine find_doubtful_line(std::string_view text);
+
+// The lines of the text (up to a Ctrl-Z) of the kind trailing_text.
+[[nodiscard]] TrailingText find_trailing_text(std::string_view text);
 
 // A two-column grid as the window shows it: time texts and value texts, one per row.
 struct GridColumns {

@@ -47,13 +47,14 @@ std::size_t decimal_number_length(std::string_view text) noexcept {
   return i;
 }
 
-// The text after the white space strtod skips.
+// The white space strtod skips.
+bool is_white_space(char c) noexcept {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 std::string_view skip_white_space(std::string_view text) noexcept {
   std::size_t first = 0;
-  while (first < text.size() &&
-         (text[first] == ' ' || (text[first] >= '\t' && text[first] <= '\r'))) {
-    ++first;
-  }
+  while (first < text.size() && is_white_space(text[first])) ++first;
   return text.substr(first);
 }
 
@@ -215,6 +216,13 @@ double leading_number(std::string_view line) {
 
 bool starts_with_number(std::string_view line) {
   return decimal_number_length(skip_white_space(line)) != 0;
+}
+
+std::string_view text_after_number(std::string_view line) {
+  const std::string_view rest = skip_white_space(line);
+  std::string_view after = rest.substr(decimal_number_length(rest));
+  while (!after.empty() && is_white_space(after.back())) after.remove_suffix(1);
+  return after;
 }
 
 }  // namespace quarvel::frontend

@@ -34,4 +34,9 @@ namespace quarvel::frontend {
 // leading_number reads (so that its 0.0 is a value and not a stand-in).
 [[nodiscard]] bool starts_with_number(std::string_view line);
 
+// What follows the leading number of a line that starts with one, trailing
+// white space dropped: empty for "1.5" and " 2 \t", ",5" for "1,5", "x1A" for
+// "0x1A", "\t6" for "5\t6". leading_number ignores this text.
+[[nodiscard]] std::string_view text_after_number(std::string_view line);
+
 }  // namespace quarvel::frontend

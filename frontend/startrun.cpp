@@ -151,6 +151,16 @@ StartOutcome transfer_settings(const SettingsTexts& settings, RunParameters& par
   return {};
 }
 
+std::optional<StartOutcome> check_value_count(std::size_t training_values,
+                                              std::size_t validation_values) {
+  const std::size_t total = training_values + validation_values;
+  if (total <= static_cast<std::size_t>(kDataSetCapacity)) return std::nullopt;
+  return refusal(StartError::too_many_values,
+                 "The training and validation data hold " + std::to_string(total) +
+                     " values together, but at most " + std::to_string(kDataSetCapacity) +
+                     " can be used. Load shorter series.");
+}
+
 StartOutcome start_run(Engine& engine, const GridColumns& training, const GridColumns& validation,
                        const SettingsTexts& settings) {
   // A grid without rows can only come from a file without values; the window
@@ -161,13 +171,7 @@ StartOutcome start_run(Engine& engine, const GridColumns& training, const GridCo
   if (validation.rows() == 0 || !check_grid_values(validation)) {
     return refusal(StartError::validation_invalid, std::string(kValidationInvalid));
   }
-  const std::size_t total = training.rows() + validation.rows();
-  if (total > static_cast<std::size_t>(kDataSetCapacity)) {
-    return refusal(StartError::too_many_values,
-                   "The training and validation data hold " + std::to_string(total) +
-                       " values together, but at most " + std::to_string(kDataSetCapacity) +
-                       " can be used. Load shorter series.");
-  }
+  if (auto refused = check_value_count(training.rows(), validation.rows())) return *refused;
 
   // The engine receives exactly what the cells show.
   std::vector<double> training_values;

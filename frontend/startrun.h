@@ -41,6 +41,11 @@ struct StartOutcome {
 [[nodiscard]] StartOutcome transfer_settings(const SettingsTexts& settings,
                                              RunParameters& parameters, DataSet& data);
 
+// The refusal of series holding more values together than the engine can
+// hold, made before anything costly is done with them; nullopt when they fit.
+[[nodiscard]] std::optional<StartOutcome> check_value_count(std::size_t training_values,
+                                                            std::size_t validation_values);
+
 // The whole Start path after the loaded-flag checks: grid checks, data into the
 // engine and scaled, transfer_settings, apply_run_parameters,
 // allocate_populations, prepare_engine. On refusal nothing of the engine's run

@@ -326,6 +326,12 @@ void MainWindow::load_validation_series() {
 
 std::optional<frontend::DataFileResult> MainWindow::read_series(const QString& path) {
   auto file = frontend::read_data_file(QFile::encodeName(path).toStdString());
+  if (file.error == frontend::DataFileError::too_large) {
+    dialogs_.message(this,
+                     QStringLiteral("\"%1\" %2. Nothing was loaded.")
+                         .arg(QFileInfo(path).fileName(), QString::fromStdString(file.reason)));
+    return std::nullopt;
+  }
   if (file.error != frontend::DataFileError::none) {
     dialogs_.message(this, QString::fromLatin1(kFileCannotBeOpened));
     return std::nullopt;
@@ -362,6 +368,7 @@ void MainWindow::warn_about_doubtful_file(const QString& path,
       consequence = "It was read as 0.";
       break;
     case frontend::LineProblem::nul_byte:
+    case frontend::LineProblem::trailing_text:  // the doubtful line is never of this kind
     case frontend::LineProblem::none:
       return;
   }

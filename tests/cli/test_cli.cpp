@@ -1,16 +1,21 @@
 // quarvel-cli run as a subprocess: option errors, exit statuses and a short
 // end-to-end run whose files are checked against the output format.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "frontend/datafile.h"
 #include "frontend/numbertext.h"
 #include "support/scratch.h"
 
@@ -241,19 +246,223 @@ TEST_F(CliTest, NothingIsWrittenWhenTheRunIsRefused) {
   EXPECT_NE(history.err.find("error: --history:"), std::string::npos) << history.err;
 }
 
-TEST_F(CliTest, OutputThatCannotBeWrittenFailsWithStatus1AndNoPartialFile) {
-  // A folder where prediction-1.txt should go: the run succeeds, the write is refused.
-  fs::create_directories(folder_ / "out" / "prediction-1.txt" / "inside");
-  std::vector<std::string> arguments = sunspots();
-  arguments.insert(arguments.end(), {"--generations", "1", "--population-size", "20", "--quiet",
-                                     "--output", (folder_ / "out").string()});
-  const Result result = run(arguments);
-  EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("prediction-1.txt"), std::string::npos) << result.err;
-  std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(folder_ / "out"))
-    left.push_back(entry.path().filename().string());
-  EXPECT_EQ(left, std::vector<std::string>{"prediction-1.txt"});
+std::vector<std::string> lynx(std::vector<std::string> extra) {
+  std::vector<std::string> arguments{"--training",
+                                     example("lynx-training.txt"),
+                                     "--validation",
+                                     example("lynx-validation.txt"),
+                                     "--generations",
+                                     "2",
+                                     "--population-size",
+                                     "30",
+                                     "--elite",
+                                     "1",
+                                     "--quiet"};
+  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  return arguments;
+}
+
+// An overlap past the data (34 validation values) forecasts nothing, however
+// large: training count + overlap must not wrap around.
+TEST_F(CliTest, OverlapPastTheDataGivesWhatTheLargestMeaningfulOverlapGives) {
+  const auto prediction = [this](const std::string& overlap) {
+    const std::string folder = (folder_ / ("o" + overlap)).string();
+    const Result result = run(lynx({"--overlap", overlap, "--output", folder}));
+    EXPECT_EQ(result.status, 0) << result.err;
+    return read_file(fs::path(folder) / "prediction-1.txt");
+  };
+  const std::string all_known = prediction("34");
+  ASSERT_FALSE(all_known.empty());
+  EXPECT_NE(prediction("33"), all_known);
+  for (const char* overlap : {"35", "2147483547", "2147483548", "2147483647"}) {
+    EXPECT_EQ(prediction(overlap), all_known) << overlap;
+  }
+}
+
+// Lines read as their leading number with other text after it: the run is as
+// on the numbers alone, with one warning per file on the standard error.
+TEST_F(CliTest, TextAfterANumberIsReadAsBeforeAndWarnedAbout) {
+  std::string training;
+  std::string plain;
+  for (int i = 0; i < 60; ++i) {
+    training += std::to_string(i % 9) + ",5\r\n";
+    plain += std::to_string(i % 9) + "\r\n";
+  }
+  struct Case {
+    const char* name;
+    std::string training;
+    std::string validation;
+    std::string warnings;
+  };
+  const std::string training_path = (folder_ / "t.txt").string();
+  const std::string validation_path = (folder_ / "v.txt").string();
+  const Case cases[] = {
+      {"decimal commas", training, "1\n2\n3\n",
+       "warning: training file \"" + training_path +
+           "\": line 1 (\"0,5\") was read as 0, the text after its number ignored; 60 lines hold "
+           "text after their number\n"},
+      {"hex and columns", plain, "1\n0x1A\n5\t6\n1 2\n",
+       "warning: validation file \"" + validation_path +
+           "\": line 2 (\"0x1A\") was read as 0, the text after its number ignored; 3 lines hold "
+           "text after their number\n"},
+      {"one line", plain, "1\n2 kg\n",
+       "warning: validation file \"" + validation_path +
+           "\": line 2 (\"2 kg\") was read as 2, the text after its number ignored; 1 line holds "
+           "text after its number\n"},
+  };
+  const std::vector<std::string> settings{"--generations", "2", "--population-size", "20"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> arguments{"--training", write("t.txt", c.training), "--validation",
+                                       write("v.txt", c.validation)};
+    arguments.insert(arguments.end(), settings.begin(), settings.end());
+    const Result doubtful = run(arguments);
+    EXPECT_EQ(doubtful.status, 0);
+    EXPECT_EQ(doubtful.err, c.warnings);
+
+    std::string validation_numbers;
+    for (const double value : quarvel::frontend::parse_data_text(c.validation)) {
+      validation_numbers += quarvel::frontend::format_general(value) + "\n";
+    }
+    std::vector<std::string> numbers_only{"--training", write("t.txt", plain), "--validation",
+                                          write("v.txt", validation_numbers)};
+    numbers_only.insert(numbers_only.end(), settings.begin(), settings.end());
+    const Result numbers = run(numbers_only);
+    EXPECT_EQ(numbers.status, 0);
+    EXPECT_TRUE(numbers.err.empty()) << numbers.err;
+    EXPECT_EQ(doubtful.out, numbers.out);
+  }
+}
+
+// Standard output that cannot take the generation lines: a reader that went
+// away stops the lines, not the run; any other write error is reported once
+// the run's files are written.
+TEST_F(CliTest, StandardOutputThatCannotBeWritten) {
+  int pipe_ends[2];
+  ASSERT_EQ(::pipe(pipe_ends), 0);
+  ::close(pipe_ends[0]);
+  const Result closed = quarvel::testing::run_program(
+      QUARVEL_CLI, folder_,
+      {"--training", example("lynx-training.txt"), "--validation", example("lynx-validation.txt"),
+       "--generations", "3", "--population-size", "20", "--output", (folder_ / "a").string()},
+      {.path = "", .fd = pipe_ends[1]});
+  ::close(pipe_ends[1]);
+  EXPECT_EQ(closed.signal, 0) << "ended by signal " << closed.signal;
+  EXPECT_EQ(closed.status, 0) << closed.err;
+  EXPECT_TRUE(closed.err.empty()) << closed.err;
+  EXPECT_TRUE(fs::exists(folder_ / "a" / "tree-1.txt"));
+
+  const std::string full_disk =
+      "error: cannot write to the standard output: No space left on device\n";
+  const Result full = quarvel::testing::run_program(
+      QUARVEL_CLI, folder_,
+      {"--training", example("lynx-training.txt"), "--validation", example("lynx-validation.txt"),
+       "--generations", "3", "--population-size", "20", "--output", (folder_ / "b").string()},
+      {.path = "/dev/full"});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, full_disk);
+  EXPECT_EQ(read_file(folder_ / "b" / "tree-1.txt"), read_file(folder_ / "a" / "tree-1.txt"));
+
+  for (const char* request : {"--help", "--version"}) {
+    const Result result =
+        quarvel::testing::run_program(QUARVEL_CLI, folder_, {request}, {.path = "/dev/full"});
+    EXPECT_EQ(result.status, 1) << request;
+    EXPECT_EQ(result.err, full_disk) << request;
+  }
+}
+
+// Outputs that must be written as they stand: a replaced file keeps its mode,
+// a link keeps leading to its target, which gets the new content, and a name
+// of the longest length a file name may have is written.
+TEST_F(CliTest, OutputsKeepTheirModeAndLinksAndTakeLongNames) {
+  const std::string secret = write("secret.csv", "old");
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_directories(folder_ / "elsewhere");
+  fs::create_directories(folder_ / "out");
+  const std::string target = write("elsewhere/kept-tree.txt", "old tree");
+  fs::create_symlink(target, folder_ / "out" / "tree-1.txt");
+  const Result first = run(lynx({"--history", secret, "--output", (folder_ / "out").string()}));
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(fs::status(secret).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(read_file(secret).rfind("generation,population,mse,mdl\n", 0), 0u);
+  EXPECT_TRUE(fs::is_symlink(folder_ / "out" / "tree-1.txt"));
+  EXPECT_NE(read_file(target), "old tree");
+  EXPECT_FALSE(read_file(target).empty());
+
+  const fs::path long_name = folder_ / std::string(255, 'h');
+  const Result second = run(lynx({"--history", long_name.string()}));
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(read_file(long_name), read_file(secret));
+}
+
+// A full disk while the outputs are written (a file size limit stands in for
+// it): status 1, and nothing new is left, neither files nor folders; files
+// that were there keep their content.
+TEST_F(CliTest, AFullDiskLeavesNothingNew) {
+  fs::create_directories(folder_ / "old");
+  write("old/prediction-1.txt", "old prediction");
+  write("old/tree-1.txt", "old tree");
+  write("old.csv", "old history");
+  struct Case {
+    const char* name;
+    std::string output;
+    std::string history;
+  };
+  const Case cases[] = {
+      {"new files in a new folder", (folder_ / "new" / "deeper").string(),
+       (folder_ / "new.csv").string()},
+      {"files replaced", (folder_ / "old").string(), (folder_ / "old.csv").string()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto before = quarvel::testing::snapshot(folder_);
+    // The history (about 120 bytes) fits, prediction-1.txt (1803) does not.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const quarvel::testing::StartedProgram started = quarvel::testing::start_program(
+        QUARVEL_CLI, folder_, lynx({"--history", c.history, "--output", c.output}));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous_handler);
+    const Result result = quarvel::testing::finish_program(started);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("prediction-1.txt: File too large"), std::string::npos) << result.err;
+    EXPECT_EQ(quarvel::testing::snapshot(folder_), before);
+  }
+}
+
+// Two runs into one folder at the same time: the files left are all of one
+// run or all of the other, never a mix.
+TEST_F(CliTest, ConcurrentRunsIntoOneFolderLeaveOneWholeSet) {
+  const auto arguments = [](const char* seed, const fs::path& folder) {
+    return lynx({"--seed", seed, "--output", folder.string(), "--history",
+                 (folder / "history.csv").string()});
+  };
+  std::map<std::string, std::string> sets[2];
+  for (int k = 0; k < 2; ++k) {
+    const fs::path alone = folder_ / ("alone-" + std::to_string(k));
+    fs::create_directories(alone);
+    ASSERT_EQ(run(arguments(k == 0 ? "1" : "2", alone)).status, 0);
+    sets[k] = quarvel::testing::snapshot(alone);
+  }
+  ASSERT_NE(sets[0], sets[1]);
+  const fs::path shared = folder_ / "shared";
+  fs::create_directories(shared);
+  for (int round = 0; round < 15; ++round) {
+    SCOPED_TRACE(round);
+    const auto a =
+        quarvel::testing::start_program(QUARVEL_CLI, folder_, arguments("1", shared), {}, "-a");
+    const auto b =
+        quarvel::testing::start_program(QUARVEL_CLI, folder_, arguments("2", shared), {}, "-b");
+    EXPECT_EQ(quarvel::testing::finish_program(a).status, 0);
+    EXPECT_EQ(quarvel::testing::finish_program(b).status, 0);
+    const auto left = quarvel::testing::snapshot(shared);
+    EXPECT_TRUE(left == sets[0] || left == sets[1]);
+  }
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // quarvel-cli given files and folders it cannot use: each is refused with one
 // "error: ..." line and its exit status, before any output file is written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,9 +34,30 @@ std::string values(int count) {
   return lines;
 }
 
+// Series whose overlap walk fails only at row 1 for every validation row:
+// looking for their overlap takes time with the square of their length
+// (16 s for 100000 + 100000 values).
+std::string slow_overlap(int count) {
+  std::string lines = "0\n2\n";
+  for (int i = 2; i < count; ++i) lines += "1\n";
+  return lines;
+}
+
 TEST_F(CliBadInputTest, RefusedWithAClearErrorAndNothingWritten) {
   const std::string good = write("good.txt", "1\n2\n3\n");
   const std::string plain_file = write("plain-file", "not a folder");
+  const auto path = [this](const std::string& name) { return (folder_ / name).string(); };
+  fs::create_symlink("nowhere", folder_ / "dangling");
+  fs::create_symlink("loop", folder_ / "loop");
+  fs::create_symlink("/dev/null", folder_ / "null-link");
+  fs::create_directories(folder_ / "taken" / "prediction-1.txt" / "inside");
+  fs::create_directories(folder_ / "results");
+  fs::create_directories(folder_ / "piped");
+  ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo(path("piped/tree-1.txt").c_str(), 0644), 0);
+  const fs::path sparse = folder_ / "sparse.bin";
+  std::ofstream(sparse).close();
+  fs::resize_file(sparse, std::uintmax_t{3} << 30);
   const std::string elf_header(
       "\x7f"
       "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0\n",
@@ -168,6 +192,100 @@ TEST_F(CliBadInputTest, RefusedWithAClearErrorAndNothingWritten) {
        2,
        "--output: \"" + (folder_ / "prediction-1.txt").string() +
            "\" would replace a data file of this run"},
+      // Data that could only be read by reading without end, or refused late.
+      {"a device without end",
+       "/dev/zero",
+       good,
+       {},
+       3,
+       "training file \"/dev/zero\" holds more than 10280000 bytes (40000 lines of 255 "
+       "characters and CR LF fill at most that), so it cannot be a series"},
+      {"a sparse file of 3 GB",
+       good,
+       sparse.string(),
+       {},
+       3,
+       "sparse.bin\" holds more than 10280000 bytes"},
+      {"100000 + 100000 values",
+       write("long-t.txt", slow_overlap(100000)),
+       write("long-v.txt", slow_overlap(100000)),
+       {},
+       3,
+       "hold 200000 values together, but at most 40000 can be used"},
+      // Output names that could not be written, refused before the run.
+      {"no output folder name", good, good, {"--output", ""}, 2, "--output: no folder name given"},
+      {"no history name", good, good, {"--history", ""}, 2, "--history: no file name given"},
+      {"history name of 256 characters",
+       good,
+       good,
+       {"--history", path(std::string(256, 'h'))},
+       2,
+       "--history: \"" + path(std::string(256, 'h')) + "\" cannot be used: File name too long"},
+      {"dangling link as the output folder",
+       good,
+       good,
+       {"--output", path("dangling")},
+       2,
+       "--output: \"" + path("dangling") +
+           "\" is a symbolic link that leads nowhere (No such file or directory)"},
+      {"link loop as the output folder",
+       good,
+       good,
+       {"--output", path("loop")},
+       2,
+       "--output: \"" + path("loop") +
+           "\" is a symbolic link that leads nowhere (Too many levels of symbolic links)"},
+      {"dangling link as the history",
+       good,
+       good,
+       {"--history", path("dangling")},
+       2,
+       "--history: \"" + path("dangling") + "\" is a symbolic link that leads nowhere"},
+      {"folder where prediction-1.txt goes",
+       good,
+       good,
+       {"--output", path("taken")},
+       2,
+       "--output: \"" + path("taken/prediction-1.txt") + "\" is a folder"},
+      {"link to a device as the history",
+       good,
+       good,
+       {"--history", path("null-link")},
+       2,
+       "--history: \"" + path("null-link") +
+           "\" is not a regular file but a device, FIFO or socket; name a regular file"},
+      {"FIFO as the history",
+       good,
+       good,
+       {"--history", path("fifo")},
+       2,
+       "--history: \"" + path("fifo") + "\" is not a regular file but a device, FIFO or socket"},
+      {"FIFO where tree-1.txt goes",
+       good,
+       good,
+       {"--output", path("piped")},
+       2,
+       "--output: \"" + path("piped/tree-1.txt") + "\" is not a regular file"},
+      // Two outputs that are one file.
+      {"history as an output file",
+       good,
+       good,
+       {"--history", path("results/prediction-1.txt"), "--output", path("results")},
+       2,
+       "--history: \"" + path("results/prediction-1.txt") +
+           "\" is also written by --output, as \"" + path("results/prediction-1.txt") + "\""},
+      {"history as the output folder",
+       good,
+       good,
+       {"--history", path("res"), "--output", path("res")},
+       2,
+       "--history: \"" + path("res") + "\" would be the --output folder or one it lies in"},
+      {"history on the way to the output folder",
+       good,
+       good,
+       {"--history", path("way"), "--output", path("way/sub")},
+       2,
+       "--history: \"" + path("way") + "\" would be the --output folder or one it lies in"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -180,33 +298,59 @@ TEST_F(CliBadInputTest, RefusedWithAClearErrorAndNothingWritten) {
       arguments.insert(arguments.end(), {"--output", (folder_ / "out").string(), "--history",
                                          (folder_ / "history.csv").string()});
     }
+    const auto before = quarvel::testing::snapshot(folder_);
+    const auto start = std::chrono::steady_clock::now();
     const Result result = run(arguments);
+    // Refused at once, not after reading or comparing without end.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.err.rfind("error: ", 0), 0u) << result.err;
     EXPECT_NE(result.err.find(c.message_part), std::string::npos) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     EXPECT_TRUE(result.out.empty()) << result.out;
-    EXPECT_FALSE(fs::exists(folder_ / "out"));
-    EXPECT_FALSE(fs::exists(folder_ / "history.csv"));
+    // Nothing was created, and nothing written over or under the files given as outputs.
+    EXPECT_EQ(quarvel::testing::snapshot(folder_), before);
   }
-  // Nothing was written over or under the files given as outputs.
   EXPECT_EQ(read_file(plain_file), "not a folder");
   EXPECT_EQ(read_file(good), "1\n2\n3\n");
   EXPECT_EQ(read_file(folder_ / "prediction-1.txt"), "4\n5\n");
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
-TEST_F(CliBadInputTest, ReadOnlyOutputFolderIsRefusedBeforeTheRun) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+TEST_F(CliBadInputTest, ReadOnlyFoldersAndFilesAreRefusedBeforeTheRun) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders and files";
   const fs::path locked = folder_ / "locked";
   fs::create_directories(locked);
   fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-  const Result result =
-      run({"--training", write("t.txt", "1\n2\n3\n"), "--validation", write("v.txt", "4\n5\n"),
-           "--generations", "1", "--output", (locked / "out").string()});
+  const std::string read_only = write("kept.csv", "old");
+  fs::permissions(read_only,
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::create_directories(folder_ / "results");
+  const std::string read_only_tree = write("results/tree-1.txt", "old tree");
+  fs::permissions(read_only_tree, fs::perms::owner_read);
+  struct Case {
+    std::vector<std::string> outputs;
+    std::string message_part;
+  };
+  const Case cases[] = {
+      {{"--output", (locked / "out").string()}, "is not writable"},
+      {{"--history", read_only}, "--history: \"" + read_only + "\" is write-protected"},
+      {{"--output", (folder_ / "results").string()},
+       "--output: \"" + read_only_tree + "\" is write-protected"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message_part);
+    std::vector<std::string> arguments{"--training",    write("t.txt", "1\n2\n3\n"),
+                                       "--validation",  write("v.txt", "4\n5\n"),
+                                       "--generations", "1"};
+    arguments.insert(arguments.end(), c.outputs.begin(), c.outputs.end());
+    const auto before = quarvel::testing::snapshot(folder_);
+    const Result result = run(arguments);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find(c.message_part), std::string::npos) << result.err;
+    EXPECT_EQ(quarvel::testing::snapshot(folder_), before);
+  }
   fs::permissions(locked, fs::perms::owner_all);
-  EXPECT_EQ(result.status, 2);
-  EXPECT_NE(result.err.find("is not writable"), std::string::npos) << result.err;
-  EXPECT_TRUE(fs::is_empty(locked));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <set>
 
 #include "engine/breeding.h"
@@ -339,9 +341,20 @@ TEST(Prediction, LoneTerminalRepeatsWithItsLag) {
   for (int t = s; t < e.data.point_count; ++t)
     EXPECT_EQ(e.report.prediction[t], e.report.prediction[t - 3]);
 
-  e.data.overlap = 50;  // nothing left to forecast
-  fill_prediction(e, e.report, 0);
-  for (int t = 0; t < e.data.point_count; ++t) EXPECT_EQ(e.report.prediction[t], e.data.values[t]);
+  // An overlap past the data leaves nothing to forecast, however large it is:
+  // training count + overlap must not wrap around to a forecast from row 0.
+  const int largest = std::numeric_limits<std::int32_t>::max();
+  for (const int overlap : {12, 50, largest - 30, largest - 29, largest}) {
+    SCOPED_TRACE(overlap);
+    e.data.overlap = overlap;
+    e.report.prediction.assign(e.report.prediction.size(), -1.0);
+    fill_prediction(e, e.report, 0);
+    for (int t = 0; t < e.data.point_count; ++t) {
+      EXPECT_EQ(e.report.prediction[t], e.data.values[t]) << t;
+    }
+    report_run_figures(e, e.report, 0);
+    EXPECT_TRUE(std::isnan(e.report.validation_mse));
+  }
 }
 
 TEST(Prediction, IteratesAFittedTreeOnItsOwnForecast) {

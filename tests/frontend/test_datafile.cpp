@@ -75,6 +75,44 @@ TEST_F(DataFileTest, ReadsAFileAndReportsWhatCannotBeRead) {
   EXPECT_FALSE(folder.reason.empty());
 }
 
+// No series fills more than kMaxDataFileBytes: reading stops one byte past
+// that, so a device that never ends or a huge file is refused at once.
+TEST_F(DataFileTest, StopsReadingPastTheLargestSeries) {
+  const std::size_t lines = kMaxDataFileBytes / 2;  // "1\n" each
+  std::string exactly;
+  for (std::size_t i = 0; i < lines; ++i) exactly += "1\n";
+  ASSERT_EQ(exactly.size(), kMaxDataFileBytes);
+  struct Case {
+    const char* name;
+    std::string path;
+    DataFileError error;
+    std::size_t values;
+  };
+  const Case cases[] = {
+      {"exactly the bound", write("exactly.txt", exactly), DataFileError::none, lines},
+      {"one byte more", write("more.txt", exactly + "1"), DataFileError::too_large, 0},
+      {"a Ctrl-Z within the bound ends the text", write("ended.txt", "5\n\x1A" + exactly + exactly),
+       DataFileError::none, 1},
+      {"a device without end", "/dev/zero", DataFileError::too_large, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const DataFileResult result = read_data_file(c.path);
+    EXPECT_EQ(result.error, c.error);
+    EXPECT_EQ(result.values.size(), c.values);
+    if (c.error == DataFileError::too_large) {
+      EXPECT_EQ(result.reason,
+                "holds more than 10280000 bytes (40000 lines of 255 characters and CR LF fill at "
+                "most that), so it cannot be a series");
+    }
+  }
+  // A sparse file of 3 GB: refused after reading the first 10 MB of it.
+  const fs::path sparse = folder_ / "sparse.bin";
+  std::ofstream(sparse).close();
+  fs::resize_file(sparse, std::uintmax_t{3} << 30);
+  EXPECT_EQ(read_data_file(sparse.string()).error, DataFileError::too_large);
+}
+
 TEST(Grid, TimesCountFromTheFirstTimeAndValuesUseTheNumberFormat) {
   const std::vector<double> values{1.23456789, 1234567, 5e-5};
   const GridColumns grid = make_grid(values, 120);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "frontend/datafile.h"
 #include "frontend/numbertext.h"
@@ -47,6 +48,57 @@ TEST(DoubtfulLine, FirstLineReadOnlyInPartWithItsNumberAsAnEditorCountsIt) {
     EXPECT_EQ(doubtful.line, c.line);
     EXPECT_EQ(doubtful.length, c.length);
     EXPECT_EQ(doubtful.excerpt, c.excerpt);
+  }
+}
+
+// Lines read as their leading number with the text after it ignored: read as
+// ever, counted, and the first one described with what it was read as.
+TEST(DoubtfulLine, TextAfterTheNumberIsCountedAndTheFirstSuchLineDescribed) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<double> values;
+    std::size_t lines;
+    std::string description;  // of the first such line
+  };
+  const std::string ignored = ", the text after its number ignored";
+  const Case cases[] = {
+      {"plain number lines", "1\r\n\r\n -2.5e3 \t\n5.\n+.5\n", {1, -2500, 5, 0.5}, 0, ""},
+      {"decimal commas",
+       "1,5\r\n2,25\r\n3\r\n",
+       {1, 2, 3},
+       2,
+       "line 1 (\"1,5\") was read as 1" + ignored},
+      {"hex", "7\n\n0x1A\n", {7, 0}, 1, "line 3 (\"0x1A\") was read as 0" + ignored},
+      {"tab-separated columns", "5\t6\n", {5}, 1, "line 1 (\"5\\x096\") was read as 5" + ignored},
+      {"two numbers", "1 2\n3 4\n5 6\n", {1, 3, 5}, 3, "line 1 (\"1 2\") was read as 1" + ignored},
+      {"a unit",
+       "1\n -2.5e3 kg\n",
+       {1, -2500},
+       1,
+       "line 2 (\" -2.5e3 kg\") was read as -2500" + ignored},
+      {"lines of the other kinds are not counted",
+       "abc\n1x\n" + std::string(300, '1') + "x\n",
+       {0, 1, 1.11111e254},
+       1,
+       "line 2 (\"1x\") was read as 1" + ignored},
+      {"nothing after a Ctrl-Z",
+       "1\n\x1A"
+       "2,5\n",
+       {1},
+       0,
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TrailingText trailing = find_trailing_text(c.text);
+    EXPECT_EQ(trailing.lines, c.lines);
+    EXPECT_EQ(describe_doubtful_line(trailing.first), c.description);
+    const std::vector<double> values = parse_data_text(c.text);
+    ASSERT_EQ(values.size(), c.values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      EXPECT_EQ(format_general(values[i]), format_general(c.values[i])) << i;
+    }
   }
 }
 

@@ -1,13 +1,19 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "frontend/outputfile.h"
@@ -97,6 +103,36 @@ TEST_F(AtomicWriteTest, FailedWriteKeepsTheOldFileAndLeavesNoPartialFile) {
   EXPECT_NE(failed->find("cannot write"), std::string::npos) << *failed;
   EXPECT_EQ(read(target), "old\r\n");
   EXPECT_EQ(entries(), std::vector<std::string>{"kept.txt"});
+}
+
+// Another writer holds the folder: the step waits for it to finish, and an
+// interrupt while waiting abandons the step.
+TEST_F(AtomicWriteTest, WaitsWhileAnotherWriterHoldsTheFolder) {
+  const int folder = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+  ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+  const fs::path target = folder_ / "out.txt";
+  std::atomic<bool> done{false};
+  std::optional<std::string> result = "not written";
+  std::thread writer([&] {
+    result = write_file_atomically(target.string(), "new");
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(done);
+  EXPECT_FALSE(fs::exists(target));
+  ASSERT_EQ(::flock(folder, LOCK_UN), 0);
+  writer.join();
+  EXPECT_EQ(result, std::nullopt);
+  EXPECT_EQ(read(target), "new");
+
+  ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+  const std::vector<OutputFile> files{{target.string(), "newer"}};
+  EXPECT_EQ(write_files_atomically(files, system_file_calls(), [] { return true; }),
+            "interrupted; no file was changed");
+  EXPECT_EQ(read(target), "new");
+  EXPECT_EQ(entries(), std::vector<std::string>{"out.txt"});
+  ::close(folder);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "frontend/datafile.h"
 #include "support/TestWindow.h"
 #include "ui/GridModel.h"
 
@@ -132,6 +133,19 @@ class DataLoadingTest : public QObject {
     QCOMPARE(window_->dialogs.messages,
              QStringList{"\"training.txt\" is not a text file: line 1 holds a NUL byte "
                          "(\"\\x7FELF\\x00\\x01\"). Nothing was loaded."});
+  }
+
+  // More than any series can fill (numbers, so that reading it all would load
+  // millions of rows): refused at once, the grid kept.
+  void file_larger_than_any_series_is_not_loaded() {
+    load_training("1\n2\n");
+    const auto size = static_cast<qsizetype>(quarvel::frontend::kMaxDataFileBytes);
+    load_training(QByteArray("1\n").repeated(size / 2 + 1));
+    QCOMPARE(column(training(), 1), (QStringList{"1", "2"}));
+    QCOMPARE(window_->dialogs.messages,
+             QStringList{"\"training.txt\" holds more than 10280000 bytes (40000 lines of 255 "
+                         "characters and CR LF fill at most that), so it cannot be a series. "
+                         "Nothing was loaded."});
   }
 
   void validation_times_follow_the_training_rows() {
