@@ -50,7 +50,37 @@ struct CommandLine {
 // those the engine would refuse by ending the process included.
 [[nodiscard]] std::optional<Failure> check_settings(const Options& options);
 
-// --help, generated from the settings table.
+// One of the runner's own options, beside those of the settings table: its
+// value name (empty for a switch) and its description, with a line break where
+// --help breaks it.
+struct RunnerOption {
+  std::string_view option;
+  std::string_view value_name;
+  std::string_view description;
+};
+
+// What the runner does, for --help and the manual page.
+inline constexpr std::string_view kRunnerSummary =
+    "Models the training series by genetic programming and forecasts the validation part,\n"
+    "with the window's data path, settings and results.";
+inline constexpr std::string_view kPopulationListRule =
+    "one value for all populations, or a comma-separated list of P values";
+
+[[nodiscard]] std::span<const RunnerOption> input_options();
+[[nodiscard]] std::span<const RunnerOption> output_options();
+// --help and --version.
+[[nodiscard]] std::span<const RunnerOption> information_options();
+
+// The default of a setting as --help and the manual page show it.
+[[nodiscard]] std::string shown_default(const frontend::SettingInfo& info);
+
+struct ExitStatus {
+  int status;
+  std::string_view meaning;
+};
+[[nodiscard]] std::span<const ExitStatus> exit_statuses();
+
+// --help, generated from the settings table and the lists above.
 [[nodiscard]] std::string usage_text();
 
 // A refused Start, told in the options' terms.

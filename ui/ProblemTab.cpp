@@ -10,6 +10,7 @@
 #include <QTableView>
 
 #include "ui/FieldChecker.h"
+#include "ui/FileDropTarget.h"
 #include "ui/GridModel.h"
 #include "ui/qtext.h"
 
@@ -81,6 +82,8 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent) : QWidget(parent)
   add_label(training, QStringLiteral("Time"), 34, 27);
   add_label(training, QStringLiteral("Value"), 96, 27);
   training_grid_ = add_data_grid(training, "training_grid", QRect(28, 40, 133, 129), true);
+  connect(new FileDropTarget(training_grid_), &FileDropTarget::file_dropped, this,
+          &ProblemTab::training_file_dropped);
   load_training_button_ =
       add_button(training, "load_training_button", QStringLiteral("Load"), QRect(32, 184, 58, 24));
   load_training_button_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
