@@ -1,7 +1,7 @@
 #include "cli/manual.h"
 
+#include <initializer_list>
 #include <span>
-#include <vector>
 
 #include "cli/options.h"
 #include "frontend/settings.h"
@@ -74,27 +74,20 @@ void add_settings(std::string& page, Scope scope) {
   }
 }
 
-std::string option_of(Setting id) {
-  return std::string(frontend::setting_info(id).option);
+std::string_view option_of(Setting id) {
+  return frontend::setting_info(id).option;
 }
 
 // A command line of the examples, one option and its value per line.
-std::string example_command(const std::vector<std::string>& arguments) {
+std::string example_command(std::initializer_list<std::string_view> arguments) {
   std::string text = "quarvel\\-cli";
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const bool option = arguments[i].starts_with("--");
-    text += option && i > 0 ? " \\e\n    " : " ";
-    text += roff_literal(arguments[i]);
+  bool first = true;
+  for (const std::string_view argument : arguments) {
+    text += argument.starts_with("--") && !first ? " \\e\n    " : " ";
+    text += roff_literal(argument);
+    first = false;
   }
   return text + "\n";
-}
-
-std::string first_input_option() {
-  return std::string(input_options()[0].option);
-}
-
-std::string second_input_option() {
-  return std::string(input_options()[1].option);
 }
 
 // The words of a shell list: "'mdl mse'".
@@ -110,7 +103,15 @@ std::string quoted_words(std::span<const frontend::Choice> choices) {
 }  // namespace
 
 std::string manual_page(const ManualFacts& facts) {
+  const RunnerOption& training = input_options()[0];
+  const RunnerOption& validation = input_options()[1];
+  const RunnerOption& history = output_options()[0];
+  const RunnerOption& output = output_options()[1];
+  const RunnerOption& help = information_options()[0];
+  const RunnerOption& version = information_options()[1];
   const std::string examples = std::string(facts.examples_path) + "/";
+  const std::string sunspots_training = examples + "sunspots-training.txt";
+  const std::string sunspots_validation = examples + "sunspots-validation.txt";
   std::string page =
       ".\\\" quarvel-cli(1), written by quarvel-cli-docs from the runner's option lists and\n"
       ".\\\" settings table, which --help reads too: edit those, not this page.\n";
@@ -121,13 +122,12 @@ std::string manual_page(const ManualFacts& facts) {
       "quarvel\\-cli \\- model a time series by genetic programming, without a window\n"
       ".SH SYNOPSIS\n"
       ".B quarvel\\-cli\n" +
-      option_tag(input_options()[0].option, input_options()[0].value_name) + " " +
-      option_tag(input_options()[1].option, input_options()[1].value_name) +
+      option_tag(training.option, training.value_name) + " " +
+      option_tag(validation.option, validation.value_name) +
       " [\\fIoptions\\fR]\n"
       ".br\n"
       ".B quarvel\\-cli\n" +
-      option_tag(information_options()[0].option, "") + " | " +
-      option_tag(information_options()[1].option, "") + "\n";
+      option_tag(help.option, "") + " | " + option_tag(version.option, "") + "\n";
   page += ".SH DESCRIPTION\n" + roff_text(kRunnerSummary) + "\n";
   page +=
       ".PP\n"
@@ -158,16 +158,13 @@ std::string manual_page(const ManualFacts& facts) {
       "The yearly sunspot numbers at the window's default settings, with the run's history "
       "and its results:\n"
       ".PP\n.RS\n.nf\n" +
-      example_command({first_input_option(), examples + "sunspots-training.txt",
-                       second_input_option(), examples + "sunspots-validation.txt",
-                       std::string(output_options()[0].option), "sunspots-history.csv",
-                       std::string(output_options()[1].option), "sunspots-results"}) +
+      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
+                       history.option, "sunspots-history.csv", output.option, "sunspots-results"}) +
       ".fi\n.RE\n"
       ".PP\n"
       "Two populations of their own sizes and selection methods, 200 generations:\n"
       ".PP\n.RS\n.nf\n" +
-      example_command({first_input_option(), examples + "sunspots-training.txt",
-                       second_input_option(), examples + "sunspots-validation.txt",
+      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
                        option_of(Setting::populations), "2", option_of(Setting::population_size),
                        "1000,500", option_of(Setting::selection), "tournament,fitness",
                        option_of(Setting::generations), "200"}) +
