@@ -1,6 +1,5 @@
 #include "cli/options.h"
 
-#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -172,47 +171,109 @@ std::optional<Failure> check_settings(const Options& options) {
   return start_failure(outcome, options);
 }
 
+std::span<const RunnerOption> input_options() {
+  static constexpr RunnerOption kInputs[] = {
+      {"--training", "FILE", "the series to model"},
+      {"--validation", "FILE",
+       "the series the forecast is checked against; it may begin with the last\n"
+       "values of the training series (see --overlap)"},
+  };
+  return kInputs;
+}
+
+std::span<const RunnerOption> output_options() {
+  static constexpr RunnerOption kOutputs[] = {
+      {"--history", "FILE",
+       "CSV: header \"generation,population,mse,mdl\", then one row per\n"
+       "generation and population (generation from 0, population from 1),\n"
+       "the best individual's mse and mdl with 17 significant digits"},
+      {"--output", "DIR",
+       "(created if missing) after the run, for population K:\n"
+       "prediction-K.txt, the output grid's rows (index \",\" value in the\n"
+       "general number format, CR LF), and tree-K.txt, the best tree's text"},
+      {"--quiet", "", "no line per generation"},
+  };
+  return kOutputs;
+}
+
+std::span<const RunnerOption> information_options() {
+  static constexpr RunnerOption kInformation[] = {
+      {"--help", "", "print the list of options and exit"},
+      {"--version", "", "print the program's version and exit"},
+  };
+  return kInformation;
+}
+
+std::string shown_default(const SettingInfo& info) {
+  return info.id == Setting::overlap ? "detected" : std::string(info.default_text);
+}
+
+std::span<const ExitStatus> exit_statuses() {
+  static constexpr ExitStatus kStatuses[] = {
+      {kExitOk, "done"},
+      {kExitFailed,
+       "an output file or the standard output could not be written, or memory ran out"},
+      {kExitBadSetting, "a refused setting or output name"},
+      {kExitDataProblem, "a data problem"},
+  };
+  return kStatuses;
+}
+
 std::string usage_text() {
-  std::string text =
-      "quarvel-cli --training FILE --validation FILE [options]\n"
-      "Models the training series by genetic programming and forecasts the validation part,\n"
-      "with the window's data path, settings and results.\n"
-      "\n"
-      "Outputs:\n"
-      "  --history FILE   CSV: header \"generation,population,mse,mdl\", then one row per\n"
-      "                   generation and population (generation from 0, population from 1),\n"
-      "                   the best individual's mse and mdl with 17 significant digits\n"
-      "  --output DIR     (created if missing) after the run, for population K:\n"
-      "                   prediction-K.txt, the output grid's rows (index \",\" value in the\n"
-      "                   general number format, CR LF), and tree-K.txt, the best tree's text\n"
-      "  --quiet          no line per generation\n"
-      "Every output name is checked before the run. The files are written together at its\n"
-      "end, all of them or none; a replaced file keeps its permissions, a symbolic link its\n"
-      "target, which gets the new content.\n";
-  const auto list = [&text](Scope scope) {
-    for (const SettingInfo& info : frontend::settings_table()) {
-      if (info.scope != scope) continue;
-      const std::string head = std::string(info.option) + " " + std::string(info.value_name);
-      const std::string shown_default =
-          info.id == Setting::overlap ? "detected" : std::string(info.default_text);
-      char line[256];
-      std::snprintf(line, sizeof line, "  %-42s %s (default %s)\n", head.c_str(),
-                    std::string(info.description).c_str(), shown_default.c_str());
-      text += line;
+  std::string text = "quarvel-cli --training FILE --validation FILE [options]\n";
+  text += kRunnerSummary;
+  text += '\n';
+  // "  --name VALUE   description", its later lines under the description: the
+  // runner's own options in a narrow column, the settings in a wide one.
+  constexpr std::size_t kOptionWidth = 18;
+  constexpr std::size_t kSettingWidth = 42;
+  const auto add = [&text](std::size_t width, std::string_view option, std::string_view value_name,
+                           std::string_view description) {
+    std::string head(option);
+    if (!value_name.empty()) {
+      head += ' ';
+      head += value_name;
+    }
+    text += "  ";
+    text += head;
+    text.append(head.size() < width ? width + 1 - head.size() : 1, ' ');
+    for (const char c : description) {
+      text += c;
+      if (c == '\n') text.append(2 + width + 1, ' ');
+    }
+    text += '\n';
+  };
+  const auto add_runner_options = [&add](std::span<const RunnerOption> options) {
+    for (const RunnerOption& option : options) {
+      add(kOptionWidth, option.option, option.value_name, option.description);
     }
   };
+  const auto add_settings = [&add](Scope scope) {
+    for (const SettingInfo& info : frontend::settings_table()) {
+      if (info.scope != scope) continue;
+      add(kSettingWidth, info.option, info.value_name,
+          std::string(info.description) + " (default " + shown_default(info) + ")");
+    }
+  };
+  text += "\nInputs (plain text, one value per line):\n";
+  add_runner_options(input_options());
+  text += kInputRule;
+  text += "\n\nOutputs:\n";
+  add_runner_options(output_options());
+  text += kOutputRule;
+  text += '\n';
   text += "\nRun settings (defaults are the window's):\n";
-  list(Scope::run);
-  text +=
-      "\nPopulation settings: one value for all populations, or a comma-separated list of P "
-      "values:\n";
-  list(Scope::population);
-  text +=
-      "\n  --help, --version\n"
-      "\nA data line with text after its number (\"1,5\", \"0x1A\") is read as that number, with\n"
-      "a warning on the standard error.\n"
-      "\nExit status: 0 done, 1 an output file or the standard output could not be written, 2 a\n"
-      "refused setting or output name, 3 a data problem.\n";
+  add_settings(Scope::run);
+  text += "\nPopulation settings: " + std::string(kPopulationListRule) + ":\n";
+  add_settings(Scope::population);
+  text += '\n';
+  add_runner_options(information_options());
+  text += "\nExit status:";
+  for (const ExitStatus& status : exit_statuses()) {
+    text += (status.status == kExitOk ? " " : ", ") + std::to_string(status.status) + " " +
+            std::string(status.meaning);
+  }
+  text += ".\n";
   return text;
 }
 

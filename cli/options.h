@@ -50,7 +50,45 @@ struct CommandLine {
 // those the engine would refuse by ending the process included.
 [[nodiscard]] std::optional<Failure> check_settings(const Options& options);
 
-// --help, generated from the settings table.
+// One of the runner's own options, beside those of the settings table: its
+// value name (empty for a switch) and its description, with a line break where
+// --help breaks it.
+struct RunnerOption {
+  std::string_view option;
+  std::string_view value_name;
+  std::string_view description;
+};
+
+// What the runner does, for --help and the manual page.
+inline constexpr std::string_view kRunnerSummary =
+    "Models the training series by genetic programming and forecasts the validation part,\n"
+    "with the window's data path, settings and results.";
+// How the inputs are read and the outputs written, for --help and the manual page.
+inline constexpr std::string_view kInputRule =
+    "A data line with text after its number (\"1,5\", \"0x1A\") is read as that number, with\n"
+    "a warning on the standard error.";
+inline constexpr std::string_view kOutputRule =
+    "Every output name is checked before the run. The files are written together at its\n"
+    "end, all of them or none; a replaced file keeps its permissions, a symbolic link its\n"
+    "target, which gets the new content.";
+inline constexpr std::string_view kPopulationListRule =
+    "one value for all populations, or a comma-separated list of P values";
+
+[[nodiscard]] std::span<const RunnerOption> input_options();
+[[nodiscard]] std::span<const RunnerOption> output_options();
+// --help and --version.
+[[nodiscard]] std::span<const RunnerOption> information_options();
+
+// The default of a setting as --help and the manual page show it.
+[[nodiscard]] std::string shown_default(const frontend::SettingInfo& info);
+
+struct ExitStatus {
+  int status;
+  std::string_view meaning;
+};
+[[nodiscard]] std::span<const ExitStatus> exit_statuses();
+
+// --help, generated from the settings table and the lists above.
 [[nodiscard]] std::string usage_text();
 
 // A refused Start, told in the options' terms.

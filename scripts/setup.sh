@@ -3,7 +3,11 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-dev qt6-base-dev
   qt6-charts-dev qt6-svg-dev libgl1-mesa-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool
-  imagemagick fonts-dejavu-core locales)
+  imagemagick fonts-dejavu-core locales
+  # Installing and packaging: icons drawn from the SVG, the desktop's validators,
+  # manual pages and completion as the installation test reads them, and what
+  # cpack needs to read the programs' library dependencies.
+  librsvg2-bin desktop-file-utils appstream man-db bash-completion dpkg-dev file)
 
 # Runs a command as root: directly, through sudo, or not at all, saying what to run.
 as_root() {

@@ -78,6 +78,7 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
 
   connect(problem_tab_, &ProblemTab::load_training_requested, this,
           &MainWindow::load_training_series);
+  connect(problem_tab_, &ProblemTab::training_file_dropped, this, &MainWindow::load_training_file);
   connect(problem_tab_, &ProblemTab::load_validation_requested, this,
           &MainWindow::load_validation_series);
   connect(problem_tab_, &ProblemTab::draw_graph_requested, this, &MainWindow::draw_data_plot);
@@ -303,12 +304,18 @@ void MainWindow::set_run_status(const QString& text) {
 void MainWindow::load_training_series() {
   const auto path = choose_file();
   if (!path) return;
-  const auto file = read_series(*path);
+  load_training_file(*path);
+}
+
+void MainWindow::load_training_file(const QString& path) {
+  // The next dialog opens in this file's folder, as after a choice in the dialog.
+  current_folder_ = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+  const auto file = read_series(path);
   if (!file) return;
   problem_tab_->show_training_series(frontend::make_grid(file->values, 0));
-  training_file_ = QFileInfo(*path).canonicalFilePath();
+  training_file_ = QFileInfo(path).canonicalFilePath();
   update_data_status();
-  warn_about_doubtful_file(*path, *file);
+  warn_about_doubtful_file(path, *file);
 }
 
 void MainWindow::load_validation_series() {

@@ -88,6 +88,9 @@ class MainWindow final : public QMainWindow {
 
  public slots:
   void load_training_series();
+  // Loads `path` as the training series as if it had been chosen in the load
+  // dialog: a file given on the command line or dropped on the training grid.
+  void load_training_file(const QString& path);
   void load_validation_series();
   void draw_data_plot();
   // Start when idle; while a run is in progress, the abort question.

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "ui/FieldChecker.h"
+#include "ui/FileDropTarget.h"
 #include "ui/GridModel.h"
 #include "ui/GridView.h"
 #include "ui/qtext.h"
@@ -65,6 +66,8 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent) : QWidget(parent)
   auto* training = new QGroupBox(QStringLiteral("Training Data"));
   auto* training_layout = new QVBoxLayout(training);
   training_grid_ = add_data_grid(training_layout, "training_grid");
+  connect(new FileDropTarget(training_grid_), &FileDropTarget::file_dropped, this,
+          &ProblemTab::training_file_dropped);
   auto* training_buttons = new QHBoxLayout();
   training_layout->addLayout(training_buttons);
   load_training_button_ = add_button(training_buttons, "load_training_button",

@@ -55,6 +55,8 @@ class ProblemTab final : public QWidget {
 
  signals:
   void load_training_requested();
+  // A file dropped on the training grid, to load as the training series.
+  void training_file_dropped(const QString& path);
   void load_validation_requested();
   void draw_graph_requested();
   void training_cleared();

@@ -1,0 +1,232 @@
+#include "cli/manual.h"
+
+#include <initializer_list>
+#include <span>
+
+#include "cli/options.h"
+#include "frontend/settings.h"
+
+namespace quarvel::cli {
+
+namespace {
+
+using frontend::Scope;
+using frontend::Setting;
+using frontend::SettingInfo;
+
+// Prose for a roff text line: backslashes kept, and a "-" that starts a word
+// (an option) written as a minus, which man pages need for an option to be
+// found and pasted as typed; a hyphen inside a word stays a hyphen. Every line
+// that would start with a control character is protected.
+std::string roff_text(std::string_view text) {
+  std::string out;
+  bool line_start = true;
+  char before = ' ';
+  for (const char c : text) {
+    if (line_start && (c == '.' || c == '\'')) out += "\\&";
+    if (c == '\\') {
+      out += "\\e";
+    } else if (c == '-' && (before == ' ' || before == '\n' || before == '(' || before == '-')) {
+      out += "\\-";
+    } else {
+      out += c;
+    }
+    line_start = c == '\n';
+    before = c;
+  }
+  return out;
+}
+
+// A command, path or option as typed: every "-" is a minus.
+std::string roff_literal(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '-') {
+      out += "\\-";
+    } else if (c == '\\') {
+      out += "\\e";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The tag line of an option: "--name VALUE" in bold and italics.
+std::string option_tag(std::string_view option, std::string_view value_name) {
+  std::string tag = "\\fB" + roff_literal(option) + "\\fR";
+  if (!value_name.empty()) tag += " \\fI" + roff_literal(value_name) + "\\fR";
+  return tag;
+}
+
+void add_options(std::string& page, std::span<const RunnerOption> options) {
+  for (const RunnerOption& option : options) {
+    page += ".TP\n" + option_tag(option.option, option.value_name) + "\n" +
+            roff_text(option.description) + "\n";
+  }
+}
+
+void add_settings(std::string& page, Scope scope) {
+  for (const SettingInfo& info : frontend::settings_table()) {
+    if (info.scope != scope) continue;
+    page += ".TP\n" + option_tag(info.option, info.value_name) + "\n" +
+            roff_text(info.description) + " (default " + roff_literal(shown_default(info)) + ")\n";
+  }
+}
+
+std::string_view option_of(Setting id) {
+  return frontend::setting_info(id).option;
+}
+
+// A command line of the examples, one option and its value per line.
+std::string example_command(std::initializer_list<std::string_view> arguments) {
+  std::string text = "quarvel\\-cli";
+  bool first = true;
+  for (const std::string_view argument : arguments) {
+    text += argument.starts_with("--") && !first ? " \\e\n    " : " ";
+    text += roff_literal(argument);
+    first = false;
+  }
+  return text + "\n";
+}
+
+// The words of a shell list: "'mdl mse'".
+std::string quoted_words(std::span<const frontend::Choice> choices) {
+  std::string words = "'";
+  for (const frontend::Choice& choice : choices) {
+    if (words.size() > 1) words += ' ';
+    words += choice.word;
+  }
+  return words + "'";
+}
+
+}  // namespace
+
+std::string manual_page(const ManualFacts& facts) {
+  const RunnerOption& training = input_options()[0];
+  const RunnerOption& validation = input_options()[1];
+  const RunnerOption& history = output_options()[0];
+  const RunnerOption& output = output_options()[1];
+  const RunnerOption& help = information_options()[0];
+  const RunnerOption& version = information_options()[1];
+  const std::string examples = std::string(facts.examples_path) + "/";
+  const std::string sunspots_training = examples + "sunspots-training.txt";
+  const std::string sunspots_validation = examples + "sunspots-validation.txt";
+  std::string page =
+      ".\\\" quarvel-cli(1), written by quarvel-cli-docs from the runner's option lists and\n"
+      ".\\\" settings table, which --help reads too: edit those, not this page.\n";
+  page += ".TH QUARVEL\\-CLI 1 " + roff_literal(facts.date) + " \"Quarvel " +
+          std::string(facts.version) + "\" \"User Commands\"\n";
+  page +=
+      ".SH NAME\n"
+      "quarvel\\-cli \\- model a time series by genetic programming, without a window\n"
+      ".SH SYNOPSIS\n"
+      ".B quarvel\\-cli\n" +
+      option_tag(training.option, training.value_name) + " " +
+      option_tag(validation.option, validation.value_name) +
+      " [\\fIoptions\\fR]\n"
+      ".br\n"
+      ".B quarvel\\-cli\n" +
+      option_tag(help.option, "") + " | " + option_tag(version.option, "") + "\n";
+  page += ".SH DESCRIPTION\n" + roff_text(kRunnerSummary) + "\n";
+  page +=
+      ".PP\n"
+      "Each generation it prints the best mean squared error and MDL of every population; "
+      "after the run it writes, when asked, the run's history and each population's "
+      "predictions and best tree.\n"
+      "All values of a run are scaled together to [0, 1] by the minimum and maximum of both "
+      "series, and the predictions are written on that scale.\n";
+  page += ".SH INPUTS\nPlain text files, one value per line.\n";
+  add_options(page, input_options());
+  page += ".PP\n" + roff_text(kInputRule) + "\n";
+  page += ".SH OUTPUTS\n";
+  add_options(page, output_options());
+  page += ".PP\n" + roff_text(kOutputRule) + "\n";
+  page += ".SH RUN SETTINGS\nThe defaults are those of the window, \\fBquarvel\\fR(1).\n";
+  add_settings(page, Scope::run);
+  const SettingInfo& populations = frontend::setting_info(Setting::populations);
+  page += ".SH POPULATION SETTINGS\nEach takes " + roff_text(kPopulationListRule) + ", where \\fI" +
+          roff_literal(populations.value_name) + "\\fR is the value of " +
+          option_tag(populations.option, "") + ".\n";
+  add_settings(page, Scope::population);
+  page += ".SH OTHER OPTIONS\n";
+  add_options(page, information_options());
+  page += ".SH EXIT STATUS\n";
+  for (const ExitStatus& status : exit_statuses()) {
+    page += ".TP\n.B " + std::to_string(status.status) + "\n" + roff_text(status.meaning) + "\n";
+  }
+  page +=
+      ".SH EXAMPLES\n"
+      "The yearly sunspot numbers at the window's default settings, with the run's history "
+      "and its results:\n"
+      ".PP\n.RS\n.nf\n" +
+      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
+                       history.option, "sunspots-history.csv", output.option, "sunspots-results"}) +
+      ".fi\n.RE\n"
+      ".PP\n"
+      "Two populations of their own sizes and selection methods, 200 generations:\n"
+      ".PP\n.RS\n.nf\n" +
+      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
+                       option_of(Setting::populations), "2", option_of(Setting::population_size),
+                       "1000,500", option_of(Setting::selection), "tournament,fitness",
+                       option_of(Setting::generations), "200"}) +
+      ".fi\n.RE\n";
+  page += ".SH FILES\n.TP\n.I " + roff_literal(examples) +
+          "\n"
+          "sample series, each as a training and a validation file; README.md there tells "
+          "their sources and the overlap and terminal table size that suit each.\n"
+          ".SH SEE ALSO\n"
+          ".BR quarvel (1)\n";
+  return page;
+}
+
+std::string bash_completion() {
+  std::string script =
+      "# bash completion for quarvel-cli, written by quarvel-cli-docs from the runner's\n"
+      "# option lists and settings table, which --help reads too.\n"
+      "_quarvel_cli() {\n"
+      "  local cur prev words cword split\n"
+      "  _init_completion -s || return\n"
+      "  case $prev in\n";
+  std::string files;
+  std::string folders;
+  std::string values;
+  std::string every_option;
+  // Appends `word` to a list with its separator.
+  const auto append = [](std::string& list, std::string_view separator, std::string_view word) {
+    if (!list.empty()) list += separator;
+    list += word;
+  };
+  const auto add_option = [&](std::string_view option, std::string_view value_name) {
+    append(every_option, " ", option);
+    if (value_name == "FILE") append(files, " | ", option);
+    if (value_name == "DIR") append(folders, " | ", option);
+  };
+  for (const auto options : {input_options(), output_options(), information_options()}) {
+    for (const RunnerOption& option : options) add_option(option.option, option.value_name);
+  }
+  for (const SettingInfo& info : frontend::settings_table()) {
+    add_option(info.option, info.value_name);
+    if (!info.choices.empty()) {
+      script += "    " + std::string(info.option) + ")\n      COMPREPLY=($(compgen -W " +
+                quoted_words(info.choices) + " -- \"$cur\"))\n      return\n      ;;\n";
+    } else {
+      // A number: nothing to offer, and no option names in its place.
+      append(values, " | ", info.option);
+    }
+  }
+  script += "    " + files + ")\n      _filedir\n      return\n      ;;\n";
+  script += "    " + folders + ")\n      _filedir -d\n      return\n      ;;\n";
+  script += "    " + values + ")\n      return\n      ;;\n";
+  script +=
+      "  esac\n"
+      "  $split && return\n"
+      "  COMPREPLY=($(compgen -W '" +
+      every_option +
+      "' -- \"$cur\"))\n"
+      "}\n"
+      "complete -F _quarvel_cli quarvel-cli\n";
+  return script;
+}
+
+}  // namespace quarvel::cli
