@@ -1,5 +1,6 @@
 #include "cli/manual.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <span>
 
@@ -203,7 +204,16 @@ std::string bash_completion() {
     if (value_name == "DIR") append(folders, " | ", option);
   };
   for (const auto options : {input_options(), output_options(), information_options()}) {
-    for (const RunnerOption& option : options) add_option(option.option, option.value_name);
+    for (const RunnerOption& option : options) {
+      add_option(option.option, option.value_name);
+      // A value named by its words ("scaled|original") offers them.
+      if (option.value_name.find('|') != std::string_view::npos) {
+        std::string words(option.value_name);
+        std::replace(words.begin(), words.end(), '|', ' ');
+        script += "    " + std::string(option.option) + ")\n      COMPREPLY=($(compgen -W '" +
+                  words + "' -- \"$cur\"))\n      return\n      ;;\n";
+      }
+    }
   }
   for (const SettingInfo& info : frontend::settings_table()) {
     add_option(info.option, info.value_name);

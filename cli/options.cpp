@@ -87,6 +87,10 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       options.quiet = true;
       continue;
     }
+    if (argument == "--export-model") {
+      options.export_model = true;
+      continue;
+    }
     if (!argument.starts_with("--")) {
       return Failure{kExitBadSetting,
                      "unexpected argument \"" + std::string(argument) + "\" (see --help)"};
@@ -111,6 +115,11 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       options.history = value;
     } else if (name == "--output") {
       options.output = value;
+    } else if (name == "--units") {
+      if (value != "scaled" && value != "original") {
+        return bad_setting(name, "use scaled or original");
+      }
+      options.original_units = value == "original";
     } else if (const SettingInfo* info = frontend::find_option(name)) {
       if (info->scope == Scope::population) {
         population_options[info->id].push_back(value);
@@ -131,6 +140,9 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
   }
   if (options.validation.empty()) {
     return bad_setting("--validation", "a validation FILE is required (see --help)");
+  }
+  if (options.export_model && !options.output) {
+    return bad_setting("--export-model", "the model files go into --output DIR; give one");
   }
   const int count = *frontend::parse_whole_number(options.settings.text(Setting::populations));
   for (const auto& [id, occurrences] : population_options) {
@@ -190,7 +202,17 @@ std::span<const RunnerOption> output_options() {
       {"--output", "DIR",
        "(created if missing) after the run, for population K:\n"
        "prediction-K.txt, the output grid's rows (index \",\" value in the\n"
-       "general number format, CR LF), and tree-K.txt, the best tree's text"},
+       "general number format, CR LF), and tree-K.txt, the best tree's text;\n"
+       "with --forecast H, forecast-K.txt: the H values past the data in the\n"
+       "same format, indices from the count of loaded points on"},
+      {"--units", "scaled|original",
+       "the values of prediction-K.txt and forecast-K.txt: scaled to [0, 1]\n"
+       "together, as the window shows them (the default), or in the series'\n"
+       "own units, lo + v * (hi - lo) with the data's minimum lo and maximum hi"},
+      {"--export-model", "",
+       "also model-K.txt (the best tree as equations, with the scaling and\n"
+       "the run's settings), model-K.py (a Python module with predict_next and\n"
+       "forecast) and model-K.h (a C header, one function) in --output"},
       {"--quiet", "", "no line per generation"},
   };
   return kOutputs;

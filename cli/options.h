@@ -31,7 +31,9 @@ struct Options {
   std::optional<std::string> history;
   std::optional<std::string> output;
   bool quiet = false;
-  bool overlap_given = false;  // otherwise detected from the two files
+  bool overlap_given = false;   // otherwise detected from the two files
+  bool original_units = false;  // --units original: predictions and forecasts unscaled
+  bool export_model = false;    // model-K.txt, .py and .h beside the other files
   frontend::SettingsTexts settings;
 };
 

@@ -81,14 +81,24 @@ bool on_the_way_to(const fs::path& path, const fs::path& folder) {
   }
 }
 
-std::vector<std::string> output_file_names(int populations) {
+}  // namespace
+
+std::vector<std::string> output_file_names(const Options& options) {
+  const int populations = std::stoi(options.settings.text(frontend::Setting::populations));
+  const bool forecast = std::stoi(options.settings.text(frontend::Setting::forecast_ahead)) > 0;
   std::vector<std::string> names;
   for (int k = 1; k <= populations; ++k) {
-    names.push_back("prediction-" + std::to_string(k) + ".txt");
-    names.push_back("tree-" + std::to_string(k) + ".txt");
+    const std::string number = std::to_string(k);
+    for (const char* kind : {"prediction-", "tree-"}) names.push_back(kind + number + ".txt");
+    if (forecast) names.push_back("forecast-" + number + ".txt");
+    if (options.export_model) {
+      for (const char* suffix : {".txt", ".py", ".h"}) names.push_back("model-" + number + suffix);
+    }
   }
   return names;
 }
+
+namespace {
 
 std::optional<Failure> check_output_folder(const std::string& folder,
                                            const std::vector<std::string>& names) {
@@ -195,8 +205,7 @@ std::optional<Failure> create_folder(const std::string& folder, frontend::FileCa
 }  // namespace
 
 std::optional<Failure> check_output_paths(const Options& options) {
-  const int count = std::stoi(options.settings.text(frontend::Setting::populations));
-  const std::vector<std::string> names = output_file_names(count);
+  const std::vector<std::string> names = output_file_names(options);
   if (options.output) {
     if (auto failure = check_output_folder(*options.output, names)) return failure;
   }
@@ -236,18 +245,14 @@ std::optional<Failure> check_output_paths(const Options& options) {
 }
 
 std::optional<Failure> write_outputs(const Options& options, const std::string& history,
-                                     const std::vector<PopulationOutput>& results,
+                                     const std::vector<FolderFile>& folder_files,
                                      frontend::FileCalls& calls) {
   std::vector<frontend::OutputFile> files;
   if (options.history) files.push_back({*options.history, history});
   if (options.output) {
     const fs::path folder(*options.output);
-    for (std::size_t p = 0; p < results.size(); ++p) {
-      const std::string k = std::to_string(p + 1);
-      const frontend::OutputCells cells = frontend::output_cells(results[p].prediction);
-      files.push_back({(folder / ("prediction-" + k + ".txt")).string(),
-                       frontend::output_file_text(cells.index, cells.value)});
-      files.push_back({(folder / ("tree-" + k + ".txt")).string(), results[p].tree_text});
+    for (const auto& [name, content] : folder_files) {
+      files.push_back({(folder / name).string(), content});
     }
   }
   if (files.empty()) return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/options.h"
@@ -18,20 +19,22 @@ namespace quarvel::cli {
 // run, or that would be written twice.
 [[nodiscard]] std::optional<Failure> check_output_paths(const Options& options);
 
-struct PopulationOutput {
-  std::vector<double> prediction;
-  std::string tree_text;
-};
+// The names of the files --output receives, in the order they are written:
+// per population prediction-K.txt and tree-K.txt, with --forecast H
+// forecast-K.txt, with --export-model model-K.txt, .py and .h.
+[[nodiscard]] std::vector<std::string> output_file_names(const Options& options);
 
-// The history file and, per population, prediction-K.txt and tree-K.txt, in
-// one step that replaces all of them or none (frontend::write_files_atomically),
+// A file of the --output folder: its name and content.
+using FolderFile = std::pair<std::string, std::string>;
+
+// The history file and the files of the --output folder, in one step that
+// replaces all of them or none (frontend::write_files_atomically),
 // with SIGINT, SIGTERM and SIGHUP held back meanwhile: one that comes before
 // the files are replaced abandons the step and then ends the program, one that
 // comes later ends it once they are. A failed step also removes the folders it
 // created.
 [[nodiscard]] std::optional<Failure> write_outputs(
-    const Options& options, const std::string& history,
-    const std::vector<PopulationOutput>& results,
+    const Options& options, const std::string& history, const std::vector<FolderFile>& folder_files,
     frontend::FileCalls& calls = frontend::system_file_calls());
 
 }  // namespace quarvel::cli

@@ -8,7 +8,9 @@
 #include "cli/progress.h"
 #include "engine/engine.h"
 #include "frontend/datafile.h"
+#include "frontend/forecast.h"
 #include "frontend/generationstep.h"
+#include "frontend/modelexport.h"
 #include "frontend/numbertext.h"
 #include "frontend/startrun.h"
 
@@ -80,6 +82,39 @@ std::optional<Failure> make_series_grid(const DataFileResult& file, const std::s
   return std::nullopt;
 }
 
+// The --output folder's files of the finished run, named as output_file_names names them.
+std::vector<FolderFile> folder_files(const Options& options, const Engine& engine,
+                                     GenerationResults& results) {
+  const std::int32_t ahead = *parse_whole_number(options.settings.text(Setting::forecast_ahead));
+  const std::vector<std::vector<double>> forecasts = forecasts_past_data(engine, ahead);
+  // Files of values: "index,value" lines from `first`, scaled or in the series' units.
+  const auto values_file = [&](const std::vector<double>& scaled, std::int64_t first) {
+    const OutputCells cells =
+        output_cells(options.original_units ? in_original_units(engine, scaled) : scaled, first);
+    return output_file_text(cells.index, cells.value);
+  };
+  std::vector<FolderFile> files;
+  for (std::size_t p = 0; p < results.populations.size(); ++p) {
+    PopulationReport& report = results.populations[p];
+    const std::string k = std::to_string(p + 1);
+    files.emplace_back("prediction-" + k + ".txt", values_file(report.prediction, 0));
+    files.emplace_back("tree-" + k + ".txt", std::move(report.tree_text));
+    if (ahead > 0) {
+      files.emplace_back("forecast-" + k + ".txt",
+                         values_file(forecasts[p], engine.data.point_count));
+    }
+    if (options.export_model) {
+      const auto population = static_cast<std::int32_t>(p);
+      for (auto& file : model_files(describe_best_tree(engine, population),
+                                    model_context(engine, population, options.settings,
+                                                  options.training, options.validation))) {
+        files.push_back(std::move(file));
+      }
+    }
+  }
+  return files;
+}
+
 int run(const Options& given) {
   Options options = given;
   if (const auto failure = check_settings(options)) return fail(*failure);
@@ -146,11 +181,10 @@ int run(const Options& given) {
   }
   progress.finish();
 
-  std::vector<PopulationOutput> outputs;
-  for (PopulationReport& report : results.populations) {
-    outputs.push_back({std::move(report.prediction), std::move(report.tree_text)});
+  if (const auto failure =
+          write_outputs(options, history, folder_files(options, *engine, results))) {
+    return fail(*failure);
   }
-  if (const auto failure = write_outputs(options, history, outputs)) return fail(*failure);
   if (const auto error = lines.error()) return fail({kExitFailed, *error});
   return kExitOk;
 }

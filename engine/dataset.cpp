@@ -45,6 +45,8 @@ DataSetStatus normalise_series(DataSet& data) {
   if (!finite || !std::isfinite(range)) return DataSetStatus::non_finite;
   if (range == 0.0) return DataSetStatus::constant_series;
   for (double& x : stored) x = (x - min) / range;
+  data.scale_low = min;
+  data.scale_high = max;
   return DataSetStatus::ok;
 }
 

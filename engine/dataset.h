@@ -17,6 +17,10 @@ struct DataSet {
   std::int32_t training_count = 0;
   std::int32_t overlap = 119;
   double value_limit = 100.0;
+  // The minimum and maximum the values were scaled by: a scaled value v is
+  // scale_low + v * (scale_high - scale_low) in the series' own units.
+  double scale_low = 0.0;
+  double scale_high = 1.0;
 };
 
 enum class DataSetStatus {
@@ -36,6 +40,11 @@ enum class DataSetStatus {
 // Scales all stored values together to [0, 1]. Refuses, changing nothing, when
 // the values do not have a finite, non-zero range.
 [[nodiscard]] DataSetStatus normalise_series(DataSet& data);
+
+// A scaled value in the series' own units.
+[[nodiscard]] inline double original_units(const DataSet& data, double scaled) noexcept {
+  return data.scale_low + scaled * (data.scale_high - data.scale_low);
+}
 
 // The stored value `lag` steps before time t, or 0.0 outside the stored range.
 [[nodiscard]] inline double series_value(const DataSet& data, std::int32_t t,

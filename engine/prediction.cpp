@@ -1,6 +1,7 @@
 #include "engine/prediction.h"
 
 #include <algorithm>
+#include <span>
 
 #include "engine/engine.h"
 #include "engine/regressors.h"
@@ -20,13 +21,21 @@ void fill_prediction(Engine& engine, GenerationReport& report, std::int32_t popu
 
 double predict_value(const Engine& engine, const GenerationReport& report, const TreeNode* node,
                      std::int32_t t) {
+  return predict_value(engine,
+                       std::span<const double>(report.prediction)
+                           .first(static_cast<std::size_t>(engine.data.point_count)),
+                       node, t);
+}
+
+double predict_value(const Engine& engine, std::span<const double> series, const TreeNode* node,
+                     std::int64_t t) {
   if (!node->is_function()) {
-    const std::int64_t i = static_cast<std::int64_t>(t) - (node->id + 1);
-    if (i < 0 || i >= engine.data.point_count) return 0.0;
-    return report.prediction[static_cast<std::size_t>(i)];
+    const std::int64_t i = t - (node->id + 1);
+    if (i < 0 || i >= static_cast<std::int64_t>(series.size())) return 0.0;
+    return series[static_cast<std::size_t>(i)];
   }
-  const double x1 = predict_value(engine, report, node->child(0), t);
-  const double x2 = predict_value(engine, report, node->child(1), t);
+  const double x1 = predict_value(engine, series, node->child(0), t);
+  const double x2 = predict_value(engine, series, node->child(1), t);
   const NodeModel& model = *node->model();
   double regressors[kTwoInputCoefficients];
   const int m = regressors_for(model.kind_id, x1, x2, engine.data.value_limit, regressors);
@@ -34,6 +43,21 @@ double predict_value(const Engine& engine, const GenerationReport& report, const
   for (int j = 0; j < m; ++j)
     sum += model.coefficients[static_cast<std::size_t>(j)] * regressors[j];
   return sum;
+}
+
+void forecast_past_data(const Engine& engine, std::int32_t population, std::int32_t steps,
+                        std::vector<double>& series) {
+  const DataSet& data = engine.data;
+  const auto known = static_cast<std::size_t>(data.point_count);
+  series.assign(data.values.begin(), data.values.begin() + data.point_count);
+  series.resize(known + static_cast<std::size_t>(std::max(steps, 0)));
+  const TreeNode* best =
+      engine.populations[static_cast<std::size_t>(population)].best_of_gen_tree.get();
+  for (std::size_t t = known; t < series.size(); ++t) {
+    // Only the values before t are read: the loaded ones, then the forecast.
+    series[t] = predict_value(engine, std::span<const double>(series).first(t), best,
+                              static_cast<std::int64_t>(t));
+  }
 }
 
 }  // namespace quarvel

@@ -355,12 +355,13 @@ std::optional<std::string> write_file_atomically(const std::string& path,
   return write_files_atomically(std::span<const OutputFile>(&file, 1));
 }
 
-OutputCells output_cells(std::span<const double> prediction) {
+OutputCells output_cells(std::span<const double> prediction, std::int64_t first) {
   OutputCells cells;
   cells.index.reserve(prediction.size());
   cells.value.reserve(prediction.size());
   for (std::size_t i = 0; i < prediction.size(); ++i) {
-    cells.index.push_back(format_general(static_cast<double>(i)));
+    cells.index.push_back(
+        format_general(static_cast<double>(first + static_cast<std::int64_t>(i))));
     cells.value.push_back(format_general(prediction[i]));
   }
   return cells;

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -75,11 +76,12 @@ struct OutputFile {
 [[nodiscard]] std::optional<std::string> write_file_atomically(const std::string& path,
                                                                std::string_view content);
 
-// Output-grid cells of a prediction: index texts 0..n-1 and value texts.
+// Output-grid cells of a prediction: index texts first, first + 1, ... and
+// value texts.
 struct OutputCells {
   std::vector<std::string> index;
   std::vector<std::string> value;
 };
-[[nodiscard]] OutputCells output_cells(std::span<const double> prediction);
+[[nodiscard]] OutputCells output_cells(std::span<const double> prediction, std::int64_t first = 0);
 
 }  // namespace quarvel::frontend

@@ -89,6 +89,15 @@ constexpr SettingInfo kTable[] = {
      {},
      "P",
      "number of populations, 1 to 4"},
+    {Setting::forecast_ahead,
+     Scope::run,
+     "Forecast ahead",
+     "--forecast",
+     "0",
+     check_forecast_steps,
+     {},
+     "H",
+     "steps each best tree forecasts past the last loaded point, after the run"},
     {Setting::population_size,
      Scope::population,
      "Population Size",
@@ -254,6 +263,14 @@ std::optional<std::string> check_population_count(std::string_view text) {
   const std::optional<std::int32_t> count = parse_whole_number(text);
   if (!count) return std::string(kPopulationCountNotWhole);
   if (*count < 1 || *count > kMaxPopulations) return std::string(kPopulationCountRange);
+  return std::nullopt;
+}
+
+std::optional<std::string> check_forecast_steps(std::string_view text) {
+  const std::optional<std::int32_t> steps = parse_whole_number(text);
+  if (!steps || *steps < 0 || *steps > kMaxForecastSteps) {
+    return "The value must be a whole number from 0 to " + std::to_string(kMaxForecastSteps) + ".";
+  }
   return std::nullopt;
 }
 

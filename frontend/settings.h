@@ -24,6 +24,7 @@ enum class Setting {
   weight,
   weight_error,
   populations,
+  forecast_ahead,
   population_size,
   terminals,
   selection,
@@ -38,7 +39,7 @@ enum class Setting {
   copy,
   mutation,
 };
-inline constexpr std::size_t kSettingCount = 21;
+inline constexpr std::size_t kSettingCount = 22;
 
 enum class Scope { run, population };
 
@@ -87,6 +88,9 @@ inline constexpr std::string_view kPopulationCountRange =
 [[nodiscard]] std::optional<std::string> check_weight(std::string_view text);   // > 0
 [[nodiscard]] std::optional<std::string> check_rate(std::string_view text);     // >= 0
 [[nodiscard]] std::optional<std::string> check_population_count(std::string_view text);
+// 0 to kMaxForecastSteps.
+[[nodiscard]] std::optional<std::string> check_forecast_steps(std::string_view text);
+inline constexpr std::int32_t kMaxForecastSteps = 100000;
 
 // The check of any setting: its field check, or for a choice one of its words.
 [[nodiscard]] std::optional<std::string> check_setting(Setting id, std::string_view text);

@@ -105,6 +105,8 @@ StartOutcome transfer_settings(const SettingsTexts& settings, RunParameters& par
     p.evaluate_by_mdl = read.code(Setting::rank_by);
     p.mdl_weight = read.number(Setting::weight);
     p.mdl_error_weight = read.number(Setting::weight_error);
+    // Used after the run; a text that cannot be used must not wait until then.
+    read.number(Setting::forecast_ahead);
     if (read.failed()) return read.outcome();
   }
 

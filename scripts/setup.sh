@@ -7,7 +7,9 @@ packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-dev qt
   # Installing and packaging: icons drawn from the SVG, the desktop's validators,
   # manual pages and completion as the installation test reads them, and what
   # cpack needs to read the programs' library dependencies.
-  librsvg2-bin desktop-file-utils appstream man-db bash-completion dpkg-dev file)
+  librsvg2-bin desktop-file-utils appstream man-db bash-completion dpkg-dev file
+  # The exported models are run by their tests.
+  python3)
 
 # Runs a command as root: directly, through sudo, or not at all, saying what to run.
 as_root() {

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -466,3 +468,109 @@ TEST_F(CliTest, ConcurrentRunsIntoOneFolderLeaveOneWholeSet) {
 }
 
 }  // namespace
+
+namespace {
+
+// Reads the two data files, scales them as the model file says, forecasts over
+// the validation part as the program does and `ahead` values past the data,
+// all in the series' own units, printed with repr.
+constexpr const char* kReplay = R"(import importlib.util, sys
+spec = importlib.util.spec_from_file_location("model", sys.argv[1])
+model = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(model)
+values = [float(line) for path in sys.argv[2:4] for line in open(path) if line.strip()]
+start, ahead = int(sys.argv[4]), int(sys.argv[5])
+scaled = [(v - model.LOW) / (model.HIGH - model.LOW) for v in values]
+prediction = scaled[:start]
+while len(prediction) < len(scaled):
+    prediction.append(model.predict_next(prediction))
+for v in prediction:
+    print(repr(model.LOW + v * (model.HIGH - model.LOW)))
+for v in model.forecast(values, ahead):
+    print(repr(v))
+)";
+
+// The value texts of an output file's lines, and the first index.
+std::vector<std::string> value_texts(const std::string& text, std::string& first_index) {
+  std::vector<std::string> values;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t comma = line.find(',');
+    if (values.empty()) first_index = line.substr(0, comma);
+    values.push_back(line.substr(comma + 1));
+  }
+  return values;
+}
+
+}  // namespace
+
+// With the new settings at their defaults the files are today's; a forecast
+// past the data in the series' units and the exported Python model give the
+// program's own files back.
+TEST_F(CliTest, ForecastInOriginalUnitsAndTheExportedModelAgree) {
+  std::vector<std::string> base = sunspots();
+  base.insert(base.end(),
+              {"--generations", "3", "--population-size", "100", "--overlap", "119", "--quiet"});
+  std::vector<std::string> plain = base;
+  plain.insert(plain.end(), {"--output", (folder_ / "plain").string()});
+  std::vector<std::string> defaults = base;
+  defaults.insert(defaults.end(), {"--forecast", "0", "--units", "scaled", "--output",
+                                   (folder_ / "defaults").string()});
+  ASSERT_EQ(run(plain).status, 0);
+  ASSERT_EQ(run(defaults).status, 0);
+  for (const char* name : {"prediction-1.txt", "tree-1.txt"}) {
+    EXPECT_EQ(read_file(folder_ / "defaults" / name), read_file(folder_ / "plain" / name)) << name;
+  }
+  EXPECT_FALSE(fs::exists(folder_ / "defaults" / "forecast-1.txt"));
+  EXPECT_FALSE(fs::exists(folder_ / "defaults" / "model-1.py"));
+
+  std::vector<std::string> out = base;
+  const fs::path model = folder_ / "model";
+  out.insert(out.end(), {"--forecast", "10", "--units", "original", "--export-model", "--output",
+                         model.string()});
+  const Result result = run(out);
+  ASSERT_EQ(result.status, 0) << result.err;
+  for (const char* name : {"model-1.txt", "model-1.py", "model-1.h"}) {
+    EXPECT_TRUE(fs::exists(model / name)) << name;
+  }
+  EXPECT_EQ(read_file(model / "tree-1.txt"), read_file(folder_ / "plain" / "tree-1.txt"));
+
+  const std::string script = write("replay.py", kReplay);
+  const std::string command = "python3 " + script + " " + (model / "model-1.py").string() + " " +
+                              example("sunspots-training.txt") + " " +
+                              example("sunspots-validation.txt") + " 340 10";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::vector<std::string> replayed;
+  char line[128];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    replayed.push_back(quarvel::frontend::format_general(std::strtod(line, nullptr)));
+  }
+  ASSERT_EQ(::pclose(pipe), 0);
+  std::string first_prediction;
+  std::string first_forecast;
+  std::vector<std::string> expected =
+      value_texts(read_file(model / "prediction-1.txt"), first_prediction);
+  const std::vector<std::string> forecast =
+      value_texts(read_file(model / "forecast-1.txt"), first_forecast);
+  EXPECT_EQ(first_prediction, "0");
+  EXPECT_EQ(first_forecast, "408");  // past the 221 + 187 loaded points
+  ASSERT_EQ(forecast.size(), 10u);
+  expected.insert(expected.end(), forecast.begin(), forecast.end());
+  EXPECT_EQ(replayed, expected);
+  // In the series' units: the known part repeats the data (5, 11, 16, ...).
+  EXPECT_EQ(expected[0], "5");
+  EXPECT_EQ(expected[2], "16");
+
+  // --export-model needs a folder; --units only its two words.
+  std::vector<std::string> no_folder = base;
+  no_folder.push_back("--export-model");
+  EXPECT_EQ(run(no_folder).status, 2);
+  std::vector<std::string> bad_units = base;
+  bad_units.insert(bad_units.end(), {"--units", "kelvin"});
+  const Result refused = run(bad_units);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("--units: use scaled or original"), std::string::npos);
+}

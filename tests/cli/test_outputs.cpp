@@ -107,8 +107,10 @@ class OutputStepTest : public quarvel::testing::ScratchFolderTest {
   }
 
   Options options_;
-  const std::vector<PopulationOutput> results_{{{0.5, 0.25}, "(tree one)\n"},
-                                               {{0.75}, "(tree two)\n"}};
+  const std::vector<FolderFile> results_{{"prediction-1.txt", "0,0.5\r\n1,0.25\r\n"},
+                                         {"tree-1.txt", "(tree one)\n"},
+                                         {"prediction-2.txt", "0,0.75\r\n"},
+                                         {"tree-2.txt", "(tree two)\n"}};
 };
 
 TEST_F(OutputStepTest, AFailedCallAtAnyStepLeavesNothingNew) {

@@ -1,0 +1,393 @@
+#include "frontend/modelexport.h"
+
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "engine/engine.h"
+#include "engine/treeops.h"
+
+namespace quarvel::frontend {
+
+namespace {
+
+// Every double at full precision: it reads back as the same double.
+std::string exact(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+// "n3", "X2": a name and its number, built by appending (GCC 12 misreads a
+// literal added to a temporary string as an overlapping copy).
+std::string numbered(std::string_view prefix, long long number) {
+  std::string text(prefix);
+  text += std::to_string(number);
+  return text;
+}
+
+std::string name_of(const ModelInput& input) {
+  return numbered(input.node ? "n" : "X", input.index);
+}
+
+// The tree walked children first, each fitted model named once.
+class Describer {
+ public:
+  explicit Describer(ModelFormula& formula) : formula_(formula) {}
+
+  ModelInput visit(const TreeNode* node) {
+    if (!node->is_function()) {
+      const int lag = node->id + 1;
+      lags_.insert(lag);
+      return {false, lag};
+    }
+    const NodeModel* model = node->model();
+    if (const auto named = names_.find(model); named != names_.end()) return {true, named->second};
+    NodeEquation equation;
+    equation.one_input = model->kind_id < 0;
+    equation.first = visit(node->child(0));
+    // The one-input form reads its first input alone.
+    if (!equation.one_input) equation.second = visit(node->child(1));
+    equation.coefficients = model->coefficients;
+    formula_.nodes.push_back(std::move(equation));
+    const int name = static_cast<int>(formula_.nodes.size());
+    names_.emplace(model, name);
+    return {true, name};
+  }
+
+  void finish() { formula_.lags.assign(lags_.begin(), lags_.end()); }
+
+ private:
+  ModelFormula& formula_;
+  std::map<const NodeModel*, int> names_;
+  std::set<int> lags_;
+};
+
+// The terms of a node as the text names them: "lim(X2·n1)" and "X1²".
+std::vector<std::string> term_texts(const NodeEquation& node, double value_limit) {
+  const std::string a = name_of(node.first);
+  if (node.one_input) return {"", a, a + "²"};
+  const std::string b = name_of(node.second);
+  const auto lim = [](const std::string& x) { return "lim(" + x + ")"; };
+  return {value_limit >= 1.0 ? "" : lim("1"),
+          lim(a),
+          lim(b),
+          lim(a + "·" + b),
+          lim(a + "²"),
+          lim(b + "²")};
+}
+
+// Python and C: one node's sum, term by term in the program's order.
+struct CodeStyle {
+  std::string indent;
+  std::string line_end;
+  std::string limit;  // the value limit's name
+  bool python = false;
+};
+
+std::string node_code(const NodeEquation& node, int name, const CodeStyle& style) {
+  const auto input = [](const ModelInput& in) { return numbered(in.node ? "n" : "x", in.index); };
+  const std::string a = input(node.first);
+  const std::string b = node.one_input ? a : input(node.second);
+  std::vector<std::string> terms;
+  if (node.one_input) {
+    terms = {"1.0", a, "(" + a + " * " + a + ")"};
+  } else {
+    terms = {"1.0",
+             a,
+             b,
+             "(" + a + " * " + b + ")",
+             "(" + a + " * " + a + ")",
+             "(" + b + " * " + b + ")"};
+  }
+  std::string code = style.indent + "s = 0.0" + style.line_end + "\n";
+  for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
+    const std::string coefficient = exact(node.coefficients[j]);
+    if (node.one_input) {
+      code += style.indent + "s += " + coefficient + " * " + terms[j] + style.line_end + "\n";
+      continue;
+    }
+    // r = term, bounded to [-limit, limit], then added.
+    code += style.indent + "r = " + terms[j] + style.line_end + "\n";
+    if (style.python) {
+      code += style.indent + "if r > " + style.limit + ":\n" + style.indent +
+              "    r = " + style.limit + "\n";
+      code += style.indent + "if r < -" + style.limit + ":\n" + style.indent + "    r = -" +
+              style.limit + "\n";
+    } else {
+      code += style.indent + "if (r > " + style.limit + ") r = " + style.limit + ";\n";
+      code += style.indent + "if (r < -" + style.limit + ") r = -" + style.limit + ";\n";
+    }
+    code += style.indent + "s += " + coefficient + " * r" + style.line_end + "\n";
+  }
+  code += style.indent + numbered("n", name) + " = s" + style.line_end + "\n";
+  return code;
+}
+
+// A text inside a Python docstring: backslashes, quotes and line ends escaped,
+// so that no file name can end the string or add code.
+std::string in_docstring(std::string_view text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '\\':
+        escaped += "\\\\";
+        break;
+      case '"':
+        escaped += "\\\"";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+// A text inside a C comment: no "*/" to end it, no "/*" to nest, no line end.
+std::string in_comment(std::string_view text) {
+  std::string safe;
+  for (const char c : text) {
+    const char before = safe.empty() ? '\0' : safe.back();
+    if ((c == '/' && before == '*') || (c == '*' && before == '/') || c == '\n' || c == '\r') {
+      safe += '?';
+    } else {
+      safe += c;
+    }
+  }
+  return safe;
+}
+
+// The settings as runner options, broken into lines of at most 90 characters,
+// each line after the first starting with `indent`.
+std::string settings_lines(const ModelContext& context, std::string_view indent) {
+  std::string text;
+  std::size_t line_length = 0;
+  for (const auto& [option, value] : context.settings) {
+    const std::string item = option + ' ' + value;
+    if (line_length > 0 && line_length + 1 + item.size() > 72) {
+      text += '\n';
+      text += indent;
+      line_length = 0;
+    } else if (line_length > 0) {
+      text += ' ';
+      ++line_length;
+    }
+    text += item;
+    line_length += item.size();
+  }
+  return text;
+}
+
+std::string lags_text(const ModelFormula& formula) {
+  std::string text;
+  for (const int lag : formula.lags) text += (text.empty() ? "X" : ", X") + std::to_string(lag);
+  return text.empty() ? "none" : text;
+}
+
+}  // namespace
+
+ModelFormula describe_best_tree(const Engine& engine, std::int32_t population) {
+  ModelFormula formula;
+  formula.value_limit = engine.data.value_limit;
+  formula.low = engine.data.scale_low;
+  formula.high = engine.data.scale_high;
+  Describer describer(formula);
+  const TreeNode* tree =
+      engine.populations[static_cast<std::size_t>(population)].best_of_gen_tree.get();
+  formula.output = describer.visit(tree);
+  describer.finish();
+  return formula;
+}
+
+std::string formula_text(const ModelFormula& formula) {
+  std::string text;
+  for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
+    const NodeEquation& node = formula.nodes[i];
+    const std::vector<std::string> terms = term_texts(node, formula.value_limit);
+    std::string equation = numbered("n", i + 1) + " =";
+    for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
+      equation += j == 0 ? " " : " + ";
+      equation += numbered("c", j);
+      if (!terms[j].empty()) equation += "·" + terms[j];
+    }
+    text += equation + "\n";
+    for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
+      text += numbered("    c", j) + " = " + exact(node.coefficients[j]) + "\n";
+    }
+  }
+  text += "prediction = " + name_of(formula.output) + "\n";
+  return text;
+}
+
+ModelContext model_context(const Engine& engine, std::int32_t population,
+                           const SettingsTexts& settings, std::string training_file,
+                           std::string validation_file) {
+  ModelContext context;
+  context.population = population + 1;
+  context.training_file = std::move(training_file);
+  context.validation_file = std::move(validation_file);
+  for (const SettingInfo& info : settings_table()) {
+    context.settings.emplace_back(std::string(info.option), settings.text(info.id, population));
+  }
+  const Population& pop = engine.populations[static_cast<std::size_t>(population)];
+  context.training_mse = pop.best_of_gen_sn2;
+  context.mdl = pop.best_of_gen_mdl;
+  return context;
+}
+
+std::string model_text(const ModelFormula& formula, const ModelContext& context) {
+  const std::string k = std::to_string(context.population);
+  std::string text = "Quarvel model of population " + k + "\n\n";
+  text += "Training data:    \"" + context.training_file + "\"\n";
+  text += "Validation data:  \"" + context.validation_file + "\"\n";
+  text += "Settings:         " + settings_lines(context, "                  ") + "\n";
+  text += "Training MSE:     " + exact(context.training_mse) + "\n";
+  text += "MDL:              " + exact(context.mdl) + "\n";
+  text += "Lags used:        " + lags_text(formula) + "\n\n";
+  text +=
+      "Scaling: the model works on the series scaled to [0, 1] by the minimum lo and the\n"
+      "maximum hi of the training and validation data together:\n"
+      "    s = (v - lo) / (hi - lo)        and back        v = lo + s * (hi - lo)\n"
+      "    lo = " +
+      exact(formula.low) + "\n    hi = " + exact(formula.high) + "\n\n";
+  text +=
+      "Inputs: Xk is the scaled value k steps before the one predicted; before the first\n"
+      "value of the series it is 0.\n";
+  text += "Value limit: lim(x) bounds x to [-L, L], L = " + exact(formula.value_limit) +
+          "; the two-input nodes apply it to each of their terms.\n";
+  text += "Each node adds its terms from 0 in the order written.\n\n";
+  text += "Nodes, in evaluation order:\n" + formula_text(formula);
+  return text;
+}
+
+std::string model_python(const ModelFormula& formula, const ModelContext& context) {
+  const std::string k = std::to_string(context.population);
+  std::string text = "\"\"\"Quarvel model of population " + k +
+                     ", as a module of plain Python (standard library only).\n\n"
+                     "predict_next(history): the value after `history`, all values scaled to "
+                     "[0, 1].\n"
+                     "forecast(history, h, units=\"original\"): the h values after `history`, in "
+                     "the series'\n"
+                     "    own units (\"original\") or scaled (\"scaled\").\n\n"
+                     "Training data \\\"" +
+                     in_docstring(context.training_file) + "\\\", validation data \\\"" +
+                     in_docstring(context.validation_file) +
+                     "\\\".\n"
+                     "Settings: " +
+                     settings_lines(context, "    ") +
+                     "\n"
+                     "Training MSE " +
+                     exact(context.training_mse) + ", MDL " + exact(context.mdl) +
+                     ".\n"
+                     "The arithmetic is the program's, step for step, so the values are its "
+                     "own.\n\"\"\"\n\n";
+  text += "LOW = " + exact(formula.low) + "\n";
+  text += "HIGH = " + exact(formula.high) + "\n";
+  text += "VALUE_LIMIT = " + exact(formula.value_limit) + "\n";
+  text += "LAGS = (";
+  for (const int lag : formula.lags) text += std::to_string(lag) + ", ";
+  text += ")\n\n\n";
+  text +=
+      "def predict_next(history):\n"
+      "    \"\"\"The scaled value after `history` (scaled values, oldest first).\"\"\"\n"
+      "    n = len(history)\n";
+  for (const int lag : formula.lags) {
+    const std::string x = numbered("x", lag);
+    text += "    " + x + " = float(history[n - " + std::to_string(lag) +
+            "]) if n >= " + std::to_string(lag) + " else 0.0\n";
+  }
+  const CodeStyle style{"    ", "", "VALUE_LIMIT", true};
+  for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
+    text += node_code(formula.nodes[i], static_cast<int>(i + 1), style);
+  }
+  text += "    return " +
+          (formula.output.node ? numbered("n", formula.output.index)
+                               : numbered("x", formula.output.index)) +
+          "\n\n\n";
+  text +=
+      "def forecast(history, h, units=\"original\"):\n"
+      "    \"\"\"The h values after `history`, each predicted from those before it.\n\n"
+      "    `history` and the result are in the series' own units (units=\"original\") or\n"
+      "    scaled to [0, 1] (units=\"scaled\").\n"
+      "    \"\"\"\n"
+      "    if units not in (\"original\", \"scaled\"):\n"
+      "        raise ValueError('units must be \"original\" or \"scaled\"')\n"
+      "    if units == \"original\":\n"
+      "        series = [(float(v) - LOW) / (HIGH - LOW) for v in history]\n"
+      "    else:\n"
+      "        series = [float(v) for v in history]\n"
+      "    values = []\n"
+      "    for _ in range(h):\n"
+      "        value = predict_next(series)\n"
+      "        series.append(value)\n"
+      "        values.append(value)\n"
+      "    if units == \"original\":\n"
+      "        return [LOW + v * (HIGH - LOW) for v in values]\n"
+      "    return values\n";
+  return text;
+}
+
+std::string model_c_header(const ModelFormula& formula, const ModelContext& context) {
+  const std::string k = std::to_string(context.population);
+  const std::string prefix = "quarvel_model_" + k;
+  std::string guard = "QUARVEL_MODEL_" + k + "_H";
+  std::string text = "/* Quarvel model of population " + k +
+                     ": one function, no allocation.\n"
+                     " *\n"
+                     " * " +
+                     prefix +
+                     "_predict_next(history, n): the value after history[0..n-1], all\n"
+                     " * values scaled to [0, 1]. A value v of the series is scaled to\n"
+                     " * (v - LOW) / (HIGH - LOW) and back to LOW + s * (HIGH - LOW).\n"
+                     " *\n"
+                     " * Training data \"" +
+                     in_comment(context.training_file) + "\", validation data \"" +
+                     in_comment(context.validation_file) +
+                     "\".\n"
+                     " * Training MSE " +
+                     exact(context.training_mse) + ", MDL " + exact(context.mdl) +
+                     ".\n"
+                     " * The program's own values come out when multiply and add are not fused\n"
+                     " * (GCC and clang: -ffp-contract=off).\n"
+                     " */\n";
+  text += "#ifndef " + guard + "\n#define " + guard + "\n\n#include <stddef.h>\n\n";
+  std::string upper = "QUARVEL_MODEL_" + k;
+  text += "#define " + upper + "_LOW " + exact(formula.low) + "\n";
+  text += "#define " + upper + "_HIGH " + exact(formula.high) + "\n\n";
+  text += "static inline double " + prefix + "_predict_next(const double *history, size_t n) {\n";
+  text += "  const double limit = " + exact(formula.value_limit) + ";\n";
+  text += "  double s = 0.0, r = 0.0;\n";
+  for (const int lag : formula.lags) {
+    const std::string l = std::to_string(lag);
+    text += "  const double x" + l + " = n >= " + l + " ? history[n - " + l + "] : 0.0;\n";
+  }
+  for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
+    text += numbered("  double n", i + 1) + ";\n";
+  }
+  text += "  (void)r;\n  (void)limit;\n";
+  const CodeStyle style{"  ", ";", "limit", false};
+  for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
+    text += node_code(formula.nodes[i], static_cast<int>(i + 1), style);
+  }
+  text += "  (void)s;\n  return " +
+          (formula.output.node ? numbered("n", formula.output.index)
+                               : numbered("x", formula.output.index)) +
+          ";\n}\n\n#endif\n";
+  return text;
+}
+
+std::vector<std::pair<std::string, std::string>> model_files(const ModelFormula& formula,
+                                                             const ModelContext& context) {
+  const std::string k = std::to_string(context.population);
+  return {{"model-" + k + ".txt", model_text(formula, context)},
+          {"model-" + k + ".py", model_python(formula, context)},
+          {"model-" + k + ".h", model_c_header(formula, context)}};
+}
+
+}  // namespace quarvel::frontend

@@ -1,0 +1,251 @@
+// The model taken out of the program: the exported Python module and C header
+// give the program's own predictions and forecasts past the data, for a
+// hand-built tree with one-input nodes, coincident inputs, depth and a value
+// limit that clips, and for evolved trees of two populations.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/fitting.h"
+#include "engine/prediction.h"
+#include "frontend/datafile.h"
+#include "frontend/forecast.h"
+#include "frontend/generationstep.h"
+#include "frontend/modelexport.h"
+#include "frontend/startrun.h"
+#include "support/engine_fixtures.h"
+#include "support/scratch.h"
+
+namespace quarvel::frontend {
+namespace {
+
+using quarvel::testing::function;
+using quarvel::testing::terminal;
+
+// Reads a series from `series.txt`, forecasts over the validation part as the
+// program does (known values up to `start`, then each value predicted from
+// those before it, up to `total`), then `ahead` values past the data, scaled
+// and in original units; prints every value with repr (shortest exact form).
+constexpr const char* kPythonDriver = R"(import importlib.util, sys
+spec = importlib.util.spec_from_file_location("model", sys.argv[1])
+model = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(model)
+series = [float(line) for line in open(sys.argv[2])]
+start, total, ahead = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
+prediction = series[:start]
+for t in range(start, total):
+    prediction.append(model.predict_next(prediction))
+for v in prediction:
+    print(repr(v))
+for v in model.forecast(series[:total], ahead, units="scaled"):
+    print(repr(v))
+original = [model.LOW + v * (model.HIGH - model.LOW) for v in series[:total]]
+for v in model.forecast(original, ahead):
+    print(repr(v))
+)";
+
+// The same in C, the header included as a user would.
+std::string c_driver(int population) {
+  const std::string k = std::to_string(population);
+  return "#include <stdio.h>\n#include <stdlib.h>\n#include \"model-" + k +
+         ".h\"\n"
+         "int main(int argc, char** argv) {\n"
+         "  if (argc < 5) return 2;\n"
+         "  static double s[200000];\n"
+         "  size_t count = 0;\n"
+         "  FILE* in = fopen(argv[1], \"r\");\n"
+         "  while (count < 200000 && fscanf(in, \"%lf\", &s[count]) == 1) ++count;\n"
+         "  fclose(in);\n"
+         "  size_t start = strtoul(argv[2], 0, 10), total = strtoul(argv[3], 0, 10);\n"
+         "  size_t ahead = strtoul(argv[4], 0, 10);\n"
+         "  static double p[200000];\n"
+         "  for (size_t t = 0; t < start; ++t) p[t] = s[t];\n"
+         "  for (size_t t = start; t < total; ++t) p[t] = quarvel_model_" +
+         k +
+         "_predict_next(p, t);\n"
+         "  for (size_t t = 0; t < total; ++t) printf(\"%.17g\\n\", p[t]);\n"
+         "  for (size_t t = total; t < total + ahead; ++t) {\n"
+         "    s[t] = quarvel_model_" +
+         k +
+         "_predict_next(s, t);\n"
+         "    printf(\"%.17g\\n\", s[t]);\n"
+         "  }\n"
+         "  return 0;\n"
+         "}\n";
+}
+
+std::vector<double> run_and_read(const std::string& command) {
+  std::vector<double> values;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return values;
+  char line[128];
+  while (std::fgets(line, sizeof line, pipe) != nullptr)
+    values.push_back(std::strtod(line, nullptr));
+  const int status = ::pclose(pipe);
+  EXPECT_EQ(status, 0) << command;
+  return values;
+}
+
+class ModelExportTest : public quarvel::testing::ScratchFolderTest {
+ protected:
+  // The exported files of `population` reproduce the engine's prediction over
+  // the data and its forecast `ahead` steps past it, in Python and in C.
+  // The file names end up in the files' comments: these would end a Python
+  // docstring or a C comment and run code, were they not escaped.
+  void expect_exported_model_reproduces(Engine& engine, std::int32_t population,
+                                        std::int32_t ahead) {
+    const ModelFormula formula = describe_best_tree(engine, population);
+    const ModelContext context = model_context(engine, population, SettingsTexts{},
+                                               "t\"\"\"\nimport sys; sys.exit(7)\n\"\"\" \\x.txt",
+                                               "v */ int broken = ; /* .txt");
+    for (const auto& [name, content] : model_files(formula, context)) write(name, content);
+
+    const DataSet& data = engine.data;
+    std::string series;
+    char number[40];
+    for (std::int32_t t = 0; t < data.point_count; ++t) {
+      std::snprintf(number, sizeof number, "%.17g\n", data.values[static_cast<std::size_t>(t)]);
+      series += number;
+    }
+    const std::string series_path = write("series.txt", series);
+    const std::int32_t start = forecast_start(data);
+
+    // The program's own values.
+    GenerationReport report;
+    fill_prediction(engine, report, population);
+    std::vector<double> expected(report.prediction.begin(),
+                                 report.prediction.begin() + data.point_count);
+    std::vector<double> past;
+    forecast_past_data(engine, population, ahead, past);
+    const std::vector<double> forecast(past.begin() + data.point_count, past.end());
+    expected.insert(expected.end(), forecast.begin(), forecast.end());
+
+    const std::string k = std::to_string(population + 1);
+    const std::string arguments = std::to_string(start) + " " + std::to_string(data.point_count) +
+                                  " " + std::to_string(ahead);
+    const std::string python = write("driver.py", kPythonDriver);
+    const std::vector<double> from_python =
+        run_and_read("python3 " + python + " " + (folder_ / ("model-" + k + ".py")).string() + " " +
+                     series_path + " " + arguments);
+    const std::string driver = write("driver.c", c_driver(population + 1));
+    const std::string binary = (folder_ / "driver").string();
+    ASSERT_EQ(std::system(("cc -std=c11 -O2 -ffp-contract=off -Wall -Wextra -Werror -I" +
+                           folder_.string() + " " + driver + " -o " + binary)
+                              .c_str()),
+              0);
+    const std::vector<double> from_c = run_and_read(binary + " " + series_path + " " + arguments);
+
+    const auto close = [](double a, double b) {
+      return a == b || std::abs(a - b) <= 1e-12 * std::max(std::abs(a), std::abs(b));
+    };
+    ASSERT_EQ(from_python.size(), expected.size() + forecast.size());
+    ASSERT_EQ(from_c.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_TRUE(close(from_python[i], expected[i])) << "python, value " << i;
+      EXPECT_TRUE(close(from_c[i], expected[i])) << "C, value " << i;
+    }
+    // The forecast in original units.
+    const std::vector<double> original = in_original_units(engine, forecast);
+    for (std::size_t i = 0; i < forecast.size(); ++i) {
+      EXPECT_TRUE(close(from_python[expected.size() + i], original[i])) << "original " << i;
+    }
+  }
+};
+
+TEST_F(ModelExportTest, HandBuiltTreeWithOneInputNodesAndAClippingLimit) {
+  auto engine =
+      quarvel::testing::make_engine(quarvel::testing::wave(60), quarvel::testing::wave(25, 1.3));
+  Engine& e = *engine;
+  e.data.overlap = 5;
+  e.data.value_limit = 0.6;  // the scaled values reach 1: terms are clipped
+  // Depth 5; X1 beside X1 coincides (a one-input node), and so does a node
+  // beside a copy of itself.
+  Tree coincident = function(e, terminal(e, 0), terminal(e, 0));
+  Tree deep = function(e, function(e, terminal(e, 1), terminal(e, 2)),
+                       function(e, terminal(e, 3), function(e, terminal(e, 4), terminal(e, 0))));
+  Tree twin = copy_tree(e, deep.get());
+  Tree tree = function(e, function(e, std::move(coincident), std::move(deep)),
+                       function(e, std::move(twin), terminal(e, 5)));
+  (void)evaluate_tree(e, tree.get());
+  e.populations[0].best_of_gen_tree = std::move(tree);
+
+  const ModelFormula formula = describe_best_tree(e, 0);
+  EXPECT_TRUE(std::any_of(formula.nodes.begin(), formula.nodes.end(),
+                          [](const NodeEquation& node) { return node.one_input; }));
+  EXPECT_EQ(formula.lags, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+  // The copy shares its models: one node, named once.
+  EXPECT_EQ(formula.nodes.size(), 8u);
+
+  // The limit changes this model's predictions: the export must clip as the program does.
+  GenerationReport clipped;
+  fill_prediction(e, clipped, 0);
+  e.data.value_limit = 100.0;
+  GenerationReport free;
+  fill_prediction(e, free, 0);
+  e.data.value_limit = 0.6;
+  EXPECT_NE(std::vector<double>(clipped.prediction.begin(), clipped.prediction.begin() + 85),
+            std::vector<double>(free.prediction.begin(), free.prediction.begin() + 85));
+
+  expect_exported_model_reproduces(e, 0, 30);
+}
+
+TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
+  const std::string dir = QUARVEL_EXAMPLES;
+  const auto training = read_data_file(dir + "/sunspots-training.txt");
+  const auto validation = read_data_file(dir + "/sunspots-validation.txt");
+  const GridColumns training_grid = make_grid(training.values, 0);
+  const GridColumns validation_grid =
+      make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
+  SettingsTexts settings;
+  settings.set(Setting::generations, "6");
+  settings.set(Setting::populations, "2");
+  settings.set(Setting::population_size, "200");
+  settings.set(Setting::growth, 1, "ramped");
+  settings.set(Setting::depth_new, 1, "5");
+  settings.set(Setting::rank_by, "mse");
+  settings.set(Setting::overlap, "119");
+  auto engine = std::make_unique<Engine>();
+  ASSERT_EQ(start_run(*engine, training_grid, validation_grid, settings).error, StartError::none);
+  GenerationResults results;
+  for (int g = 0; g < 6; ++g) run_generation(*engine, g, results);
+  for (std::int32_t p = 0; p < 2; ++p) expect_exported_model_reproduces(*engine, p, 20);
+}
+
+TEST(ModelFormula, NamesNodesInEvaluationOrderAndNoSerials) {
+  auto engine =
+      quarvel::testing::make_engine(quarvel::testing::wave(40), quarvel::testing::wave(10, 0.4));
+  Engine& e = *engine;
+  Tree tree = function(e, function(e, terminal(e, 1), terminal(e, 0)), terminal(e, 2));
+  (void)evaluate_tree(e, tree.get());
+  e.populations[0].best_of_gen_tree = std::move(tree);
+  const std::string text = formula_text(describe_best_tree(e, 0));
+  EXPECT_EQ(text.find("NODE"), std::string::npos);
+  EXPECT_EQ(text.rfind("n1 = c0 + c1·lim(X2) + c2·lim(X1) + c3·lim(X2·X1) + c4·lim(X2²) + "
+                       "c5·lim(X1²)\n",
+                       0),
+            0u)
+      << text;
+  EXPECT_NE(text.find("n2 = c0 + c1·lim(n1) + c2·lim(X3)"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nprediction = n2\n"), std::string::npos) << text;
+  // Coefficients at full precision: each reads back as the fitted double.
+  const double c0 = e.populations[0].best_of_gen_tree->child(0)->model()->coefficients[0];
+  char exact[40];
+  std::snprintf(exact, sizeof exact, "    c0 = %.17g\n", c0);
+  EXPECT_NE(text.find(exact), std::string::npos) << text;
+
+  // A lone terminal is its own model.
+  e.populations[0].best_of_gen_tree = terminal(e, 3);
+  EXPECT_EQ(formula_text(describe_best_tree(e, 0)), "prediction = X4\n");
+}
+
+}  // namespace
+}  // namespace quarvel::frontend
