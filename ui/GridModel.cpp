@@ -23,15 +23,19 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
+  const bool ahead = first_ahead_row_ >= 0 && index.row() >= first_ahead_row_;
   const bool forecast = first_forecast_row_ >= 0 && index.row() >= first_forecast_row_;
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
       return cell(index.column(), index.row());
     case Qt::BackgroundRole:
-      if (forecast) return QColor(255, 244, 214);  // a light amber, on every style's white
+      // Light tints that read on every style's white.
+      if (ahead) return QColor(214, 232, 255);
+      if (forecast) return QColor(255, 244, 214);
       return {};
     case Qt::ToolTipRole:
+      if (ahead) return QStringLiteral("Forecast past the data");
       if (first_forecast_row_ < 0) return {};
       return forecast ? QStringLiteral("Forecast") : QStringLiteral("Known value");
     default:
@@ -43,6 +47,14 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Horizontal) return headings_.value(section);
   return section + 1;
+}
+
+void GridModel::set_first_ahead_row(int row) {
+  if (row == first_ahead_row_) return;
+  first_ahead_row_ = row;
+  if (rowCount() > 0) {
+    emit dataChanged(index(0, 0), index(rowCount() - 1, 1), {Qt::BackgroundRole, Qt::ToolTipRole});
+  }
 }
 
 void GridModel::set_first_forecast_row(int row) {

@@ -45,12 +45,16 @@ class GridModel final : public QAbstractTableModel {
   // grid sets them apart. -1: no row is a forecast.
   void set_first_forecast_row(int row);
   [[nodiscard]] int first_forecast_row() const noexcept { return first_forecast_row_; }
+  // Rows from `row` on forecast past the loaded data, set apart again. -1: none.
+  void set_first_ahead_row(int row);
+  [[nodiscard]] int first_ahead_row() const noexcept { return first_ahead_row_; }
 
  private:
   frontend::GridColumns cells_;
   bool editable_;
   QStringList headings_;
   int first_forecast_row_ = -1;
+  int first_ahead_row_ = -1;
 };
 
 }  // namespace quarvel::ui

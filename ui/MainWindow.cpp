@@ -14,6 +14,8 @@
 #include <new>
 
 #include "engine/engine.h"
+#include "frontend/forecast.h"
+#include "frontend/modelexport.h"
 #include "frontend/numbertext.h"
 #include "frontend/outputfile.h"
 #include "frontend/startrun.h"
@@ -153,10 +155,23 @@ void MainWindow::build_menus() {
     connect(action, &QAction::triggered, this,
             [this, chart = view, file_name] { export_chart(chart, file_name); });
   }
+  add_action(file_menu, "export_models_action", QStringLiteral("Export models... (&M)"),
+             &MainWindow::export_models);
   add_action(file_menu, "restore_defaults_action", QStringLiteral("Restore default settings (&D)"),
              &MainWindow::restore_default_settings);
   file_menu->addSeparator();
   add_action(file_menu, "exit_action", QStringLiteral("Exit (&X)"), &MainWindow::exit_program);
+
+  QMenu* view_menu = menuBar()->addMenu(QStringLiteral("View (&W)"));
+  view_menu->setObjectName(QStringLiteral("view_menu"));
+  QAction* units = view_menu->addAction(QStringLiteral("Prediction chart in original units (&O)"));
+  units->setObjectName(QStringLiteral("original_units_action"));
+  units->setCheckable(true);
+  connect(units, &QAction::toggled, this, &MainWindow::show_original_units);
+  formulas_action_ = view_menu->addAction(QStringLiteral("Best trees as formulas (&F)"));
+  formulas_action_->setObjectName(QStringLiteral("formulas_action"));
+  formulas_action_->setCheckable(true);
+  connect(formulas_action_, &QAction::toggled, this, &MainWindow::show_formulas);
 
   QMenu* help_menu = menuBar()->addMenu(QStringLiteral("Help (&H)"));
   help_menu->setObjectName(QStringLiteral("help_menu"));
@@ -462,6 +477,11 @@ void MainWindow::start_or_abort_run() {
       return refuse_start(QString::fromStdString(outcome.message), false);
   }
 
+  run_training_file_ = training_file_;
+  run_validation_file_ = validation_file_;
+  forecast_steps_ =
+      frontend::parse_whole_number(settings_texts().text(frontend::Setting::forecast_ahead))
+          .value_or(0);
   tabs_->setCurrentWidget(results_view_);
   run_generations();
   // A close or Exit during the run was held back until the run had ended.
@@ -497,7 +517,10 @@ void MainWindow::run_generations() {
       static_cast<std::int64_t>(engine_.data.training_count) + engine_.data.overlap;
   results_view_->start_run_display(
       std::span<const double>(engine_.data.values.data(), points), populations, generations,
-      static_cast<int>(std::clamp<std::int64_t>(forecast_start, 0, engine_.data.point_count)));
+      static_cast<int>(std::clamp<std::int64_t>(forecast_start, 0, engine_.data.point_count)),
+      DataScale{engine_.data.scale_low, engine_.data.scale_high});
+  last_results_ = {};
+  forecasts_.clear();
   fitness_window_->clear();
   gene_length_window_->clear();
 
@@ -519,6 +542,11 @@ void MainWindow::run_generations() {
     throw;
   }
   end_run();
+  // Each best tree's forecast past the data, once the run has ended.
+  if (forecast_steps_ > 0 && generations_shown_ > 0) {
+    forecasts_ = frontend::forecasts_past_data(engine_, forecast_steps_);
+    results_view_->show_forecasts(forecasts_);
+  }
   if (ending == RunDriver::Ending::finished) {
     set_run_status(QStringLiteral("finished: %1 generations in %2 s")
                        .arg(generations)
@@ -537,11 +565,33 @@ PredictionMarkers MainWindow::prediction_markers() const {
   return {training, training + overlap};
 }
 
+std::vector<std::string> MainWindow::best_tree_texts() const {
+  std::vector<std::string> texts;
+  for (std::size_t p = 0; p < last_results_.populations.size(); ++p) {
+    texts.push_back(formulas_action_->isChecked()
+                        ? frontend::formula_text(
+                              frontend::describe_best_tree(engine_, static_cast<std::int32_t>(p)))
+                        : last_results_.populations[p].tree_text);
+  }
+  return texts;
+}
+
+void MainWindow::show_formulas(bool /*formulas*/) {
+  // Between generations and after a run the engine holds the shown trees.
+  if (!last_results_.populations.empty()) results_view_->show_best_trees(best_tree_texts());
+}
+
+void MainWindow::show_original_units(bool original) {
+  results_view_->set_original_units(original);
+}
+
 void MainWindow::show_generation_results(const frontend::GenerationResults& results) {
   histories_.record(results);
+  last_results_ = results;
   generations_shown_ = results.generation + 1;
   const int generations = engine_.parameters.number_of_generations;
-  results_view_->show_generation(results, histories_, generations, prediction_markers());
+  results_view_->show_generation(results, histories_, generations, prediction_markers(),
+                                 best_tree_texts());
   // The fitness window: forecast error beside the training error; the
   // gene-length window: the best tree's size beside the population's mean size.
   fitness_window_->plot_histories(histories_.validation_mse, histories_.mse, generations_shown_);
@@ -596,11 +646,77 @@ void MainWindow::write_chosen_file(const QString& path, const QByteArray& conten
 }
 
 void MainWindow::save_output(int population) {
-  const auto choice = choose_file_to_write({}, {});
+  const auto choice = choose_file_to_write(
+      {}, {QStringLiteral("Scaled values, as shown (*)"), QStringLiteral("Original units (*)")});
   if (!choice) return;
-  const auto& cells = results_view_->output_model(population)->columns();
-  const std::string text = frontend::output_file_text(cells.time, cells.value);
+  const auto p = static_cast<std::size_t>(population);
+  std::string text;
+  if (choice->filter == 1 && p < last_results_.populations.size()) {
+    // From the values themselves, not from their six-digit texts.
+    const frontend::OutputCells known = frontend::output_cells(
+        frontend::in_original_units(engine_, last_results_.populations[p].prediction));
+    text = frontend::output_file_text(known.index, known.value);
+    if (p < forecasts_.size()) {
+      const frontend::OutputCells ahead =
+          frontend::output_cells(frontend::in_original_units(engine_, forecasts_[p]),
+                                 static_cast<std::int64_t>(known.index.size()));
+      text += frontend::output_file_text(ahead.index, ahead.value);
+    }
+  } else {
+    const auto& cells = results_view_->output_model(population)->columns();
+    text = frontend::output_file_text(cells.time, cells.value);
+  }
   write_chosen_file(choice->path, QByteArray::fromStdString(text));
+}
+
+void MainWindow::export_models() {
+  if (run_driver_->running()) {
+    dialogs_.message(this, QStringLiteral("The models can be exported once the run has ended."));
+    return;
+  }
+  if (last_results_.populations.empty()) {
+    dialogs_.message(this,
+                     QStringLiteral("There is no run yet: the models are those of the last run's "
+                                    "best trees. Start a run first."));
+    return;
+  }
+  const auto folder = dialogs_.choose_folder(this, current_folder_);
+  if (!folder || folder->isEmpty()) return;
+  current_folder_ = QDir::toNativeSeparators(*folder);
+  const frontend::SettingsTexts settings = settings_texts();
+  std::vector<frontend::OutputFile> files;
+  QStringList existing;
+  for (std::int32_t p = 0; p < static_cast<std::int32_t>(last_results_.populations.size()); ++p) {
+    const auto context = frontend::model_context(
+        engine_, p, settings, QFile::encodeName(run_training_file_).toStdString(),
+        QFile::encodeName(run_validation_file_).toStdString());
+    for (auto& [name, content] :
+         frontend::model_files(frontend::describe_best_tree(engine_, p), context)) {
+      const QString path = QDir(*folder).filePath(QString::fromStdString(name));
+      const QString canonical = QFileInfo(path).canonicalFilePath();
+      if (!canonical.isEmpty() && (canonical == training_file_ || canonical == validation_file_)) {
+        dialogs_.message(this, QStringLiteral("The models were not exported: \"%1\" holds the "
+                                              "loaded data.")
+                                   .arg(QDir::toNativeSeparators(path)));
+        return;
+      }
+      if (QFileInfo::exists(path)) existing << QString::fromStdString(name);
+      files.push_back({QFile::encodeName(path).toStdString(), std::move(content)});
+    }
+  }
+  if (!existing.isEmpty() &&
+      !dialogs_.ask_yes_no(
+          this, QApplication::applicationName(),
+          QStringLiteral("%1 already in \"%2\".\nDo you want to replace %3?")
+              .arg(existing.join(QStringLiteral(", ")), QDir::toNativeSeparators(*folder),
+                   existing.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")))) {
+    return;
+  }
+  if (const auto problem = frontend::write_files_atomically(files)) {
+    dialogs_.message(this,
+                     QStringLiteral("The models could not be exported to \"%1\": %2.")
+                         .arg(QDir::toNativeSeparators(*folder), QString::fromStdString(*problem)));
+  }
 }
 
 void MainWindow::export_chart(ChartView* view, const QString& suggested_name) {

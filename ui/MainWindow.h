@@ -7,9 +7,13 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "frontend/datafile.h"
+#include "frontend/generationstep.h"
 #include "frontend/settings.h"
 #include "ui/ResultHistories.h"
 #include "ui/ResultsView.h"
@@ -98,6 +102,10 @@ class MainWindow final : public QMainWindow {
   void toggle_pause();
   void save_output(int population);
   void export_chart(ChartView* view, const QString& suggested_name);
+  // The model files of every population of the last run into a chosen folder.
+  void export_models();
+  void show_formulas(bool formulas);
+  void show_original_units(bool original);
   void restore_default_settings();
   void show_fitness_window();
   void show_gene_length_window();
@@ -115,6 +123,8 @@ class MainWindow final : public QMainWindow {
   void remember_for_next_start() const;
   void run_generations();
   void show_generation_results(const frontend::GenerationResults& results);
+  // Each population's best tree as printed, or as its formula.
+  [[nodiscard]] std::vector<std::string> best_tree_texts() const;
   // True once the user has agreed to end the run in progress.
   bool agree_to_abort();
   [[nodiscard]] std::optional<QString> choose_file();
@@ -144,10 +154,18 @@ class MainWindow final : public QMainWindow {
   HistoryChartWindow* fitness_window_ = nullptr;
   HistoryChartWindow* gene_length_window_ = nullptr;
   QAction* load_validation_action_ = nullptr;
+  QAction* formulas_action_ = nullptr;
   QLabel* data_status_label_ = nullptr;
   QLabel* run_status_label_ = nullptr;
 
   ResultHistories histories_;
+  // The last run's latest results and its forecasts past the data, at full
+  // precision, and the files its data came from.
+  frontend::GenerationResults last_results_;
+  std::vector<std::vector<double>> forecasts_;
+  QString run_training_file_;
+  QString run_validation_file_;
+  std::int32_t forecast_steps_ = 0;
   QString current_folder_;
   QString training_file_;  // the files the grids were loaded from, never to be written over
   QString validation_file_;

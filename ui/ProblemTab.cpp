@@ -112,10 +112,13 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent) : QWidget(parent)
   global_layout->addWidget(wrapped_label(label_of(Setting::value_limit)), 0, 3);
   value_limit_edit_ = checker.add_field(Setting::value_limit, global);
   global_layout->addWidget(value_limit_edit_, 0, 4);
-  global_layout->addWidget(wrapped_label(label_of(Setting::overlap)), 1, 3, 2, 1);
+  global_layout->addWidget(wrapped_label(label_of(Setting::overlap)), 1, 3);
   overlap_edit_ = checker.add_field(Setting::overlap, global);
   connect(overlap_edit_, &QLineEdit::textChanged, this, &ProblemTab::overlap_changed);
-  global_layout->addWidget(overlap_edit_, 1, 4, 2, 1);
+  global_layout->addWidget(overlap_edit_, 1, 4);
+  global_layout->addWidget(new QLabel(label_of(Setting::forecast_ahead)), 2, 3);
+  forecast_edit_ = checker.add_field(Setting::forecast_ahead, global);
+  global_layout->addWidget(forecast_edit_, 2, 4);
 
   auto* mdl = new QGroupBox(QStringLiteral("MDL Setting"));
   auto* mdl_layout = new QGridLayout(mdl);
@@ -197,11 +200,12 @@ void ProblemTab::clear_validation_series() {
   emit validation_cleared();
 }
 
-std::array<std::pair<Setting, QLineEdit*>, 6> ProblemTab::fields() const {
+std::array<std::pair<Setting, QLineEdit*>, 7> ProblemTab::fields() const {
   return {{{Setting::generations, generations_edit_},
            {Setting::seed, seed_edit_},
            {Setting::value_limit, value_limit_edit_},
            {Setting::overlap, overlap_edit_},
+           {Setting::forecast_ahead, forecast_edit_},
            {Setting::weight, weight_edit_},
            {Setting::weight_error, weight_error_edit_}}};
 }

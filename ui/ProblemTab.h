@@ -67,7 +67,7 @@ class ProblemTab final : public QWidget {
  private:
   void open_validation(bool open);
   // The text fields and the settings they hold.
-  [[nodiscard]] std::array<std::pair<frontend::Setting, QLineEdit*>, 6> fields() const;
+  [[nodiscard]] std::array<std::pair<frontend::Setting, QLineEdit*>, 7> fields() const;
 
   GridView* training_grid_ = nullptr;
   QPushButton* load_training_button_ = nullptr;
@@ -79,6 +79,7 @@ class ProblemTab final : public QWidget {
   QLineEdit* seed_edit_ = nullptr;
   QLineEdit* value_limit_edit_ = nullptr;
   QLineEdit* overlap_edit_ = nullptr;
+  QLineEdit* forecast_edit_ = nullptr;
   QCheckBox* rank_by_mdl_check_ = nullptr;
   QLineEdit* weight_edit_ = nullptr;
   QLineEdit* weight_error_edit_ = nullptr;

@@ -37,6 +37,7 @@ constexpr int kRealDataSeries = 0;
 constexpr int kFirstPopulationSeries = 1;
 constexpr int kTrainingMarker = 5;
 constexpr int kForecastMarker = 6;
+constexpr int kFirstAheadSeries = 7;  // each best tree's forecast past the data
 
 ChartView* add_chart(const char* name, const QSize& minimum) {
   auto* view = new ChartView();
@@ -152,6 +153,10 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   add_line_series(prediction, QStringLiteral("Training"), colours::orange, Qt::SolidLine, 2, false);
   add_line_series(prediction, QStringLiteral("Validation"), colours::fuchsia, Qt::SolidLine, 2,
                   false);
+  for (int population = 0; population < kPopulations; ++population) {
+    add_line_series(prediction, QStringLiteral("Forecast%1").arg(population + 1),
+                    population_colour(population), Qt::DashLine, 1, false);
+  }
   attach_axes(prediction, QStringLiteral("Time (min)"), QStringLiteral("Normalized Value"));
   use_small_axis_fonts(prediction);
 
@@ -255,10 +260,14 @@ GridModel* ResultsView::output_model(int population) const {
 }
 
 void ResultsView::start_run_display(std::span<const double> scaled_data, int populations,
-                                    int generations, int first_forecast_row) {
+                                    int generations, int first_forecast_row,
+                                    const DataScale& scale) {
   for (ChartView* view : chart_views()) view->clear_points();
-  prediction_chart_->set_points(kRealDataSeries, index_points(scaled_data, scaled_data.size()));
-  follow_points(prediction_chart_->chart());
+  scaled_data_.assign(scaled_data.begin(), scaled_data.end());
+  scale_ = scale;
+  shown_ = {};
+  forecasts_.clear();
+  plot_prediction_chart(true);
   // The legends name the populations of this run.
   for (ChartView* view : {mdl_chart_, mse_chart_, prediction_chart_}) {
     const int first = view == prediction_chart_ ? kFirstPopulationSeries : 0;
@@ -285,17 +294,15 @@ void ResultsView::start_run_display(std::span<const double> scaled_data, int pop
   for (int p = 0; p < kPopulations; ++p) {
     output_model(p)->set_row_count(static_cast<int>(scaled_data.size()));
     output_model(p)->set_first_forecast_row(first_forecast_row);
+    output_model(p)->set_first_ahead_row(-1);
   }
 }
 
-void ResultsView::show_generation(const frontend::GenerationResults& results,
-                                  const ResultHistories& histories, int generations,
-                                  const PredictionMarkers& markers) {
-  const int populations = static_cast<int>(results.populations.size());
+void ResultsView::show_best_trees(const std::vector<std::string>& trees) {
   QString text;
-  for (int p = 0; p < populations; ++p) {
+  for (std::size_t p = 0; p < trees.size(); ++p) {
     text += QStringLiteral("Population:%1\r\n").arg(p + 1);
-    text += QString::fromStdString(results.populations[static_cast<std::size_t>(p)].tree_text);
+    text += QString::fromStdString(trees[p]);
     text += QStringLiteral("\r\n\r\n");
   }
   // New text, and the reader's place in it kept.
@@ -304,6 +311,14 @@ void ResultsView::show_generation(const frontend::GenerationResults& results,
   best_trees_text_->setPlainText(text);
   best_trees_text_->verticalScrollBar()->setValue(vertical);
   best_trees_text_->horizontalScrollBar()->setValue(horizontal);
+}
+
+void ResultsView::show_generation(const frontend::GenerationResults& results,
+                                  const ResultHistories& histories, int generations,
+                                  const PredictionMarkers& markers,
+                                  const std::vector<std::string>& best_trees) {
+  const int populations = static_cast<int>(results.populations.size());
+  show_best_trees(best_trees);
 
   for (int p = 0; p < std::min(populations, kPopulations); ++p) {
     auto cells =
@@ -325,25 +340,85 @@ void ResultsView::show_generation(const frontend::GenerationResults& results,
 
 void ResultsView::plot_prediction_curves(const frontend::GenerationResults& results,
                                          const PredictionMarkers& markers) {
+  shown_.populations.resize(results.populations.size());
+  for (std::size_t p = 0; p < results.populations.size(); ++p) {
+    shown_.populations[p].prediction = results.populations[p].prediction;
+  }
+  markers_ = markers;
+  plot_prediction_chart(false);
+}
+
+void ResultsView::show_forecasts(const std::vector<std::vector<double>>& forecasts) {
+  forecasts_ = forecasts;
+  const auto first = static_cast<std::int64_t>(scaled_data_.size());
+  for (std::size_t p = 0; p < forecasts.size() && p < kPopulations; ++p) {
+    const auto population = static_cast<int>(p);
+    GridModel* model = output_model(population);
+    // The forecast's rows after the fitted ones, set apart.
+    frontend::GridColumns cells = model->columns();
+    const frontend::OutputCells ahead = frontend::output_cells(forecasts[p], first);
+    cells.time.insert(cells.time.end(), ahead.index.begin(), ahead.index.end());
+    cells.value.insert(cells.value.end(), ahead.value.begin(), ahead.value.end());
+    model->replace_cells(std::move(cells));
+    model->set_first_ahead_row(forecasts[p].empty() ? -1 : static_cast<int>(first));
+  }
+  plot_prediction_chart(false);
+}
+
+void ResultsView::set_original_units(bool original) {
+  if (original == original_units_) return;
+  original_units_ = original;
+  prediction_chart_->chart()
+      ->axes(Qt::Vertical)
+      .constFirst()
+      ->setTitleText(original ? QStringLiteral("Value") : QStringLiteral("Normalized Value"));
+  plot_prediction_chart(true);
+}
+
+void ResultsView::plot_prediction_chart(bool real_data_too) {
+  // The scaled values, or the series' own units lo + v * (hi - lo).
+  const auto shown = [this](std::vector<double> values) {
+    if (original_units_) {
+      for (double& v : values) v = scale_.low + v * (scale_.high - scale_.low);
+    }
+    return values;
+  };
+  const auto curve = [&](std::span<const double> values, std::int64_t first) {
+    const std::vector<double> in_units = shown({values.begin(), values.end()});
+    QList<QPointF> points = index_points(in_units, in_units.size());
+    for (QPointF& point : points) point.rx() += static_cast<double>(first);
+    return points;
+  };
+  // The data change only with a new run or other units.
+  if (real_data_too) prediction_chart_->set_points(kRealDataSeries, curve(scaled_data_, 0));
+
   // The markers span the curves, at least 0 to 1. Values that are not finite
   // are not drawn and do not stretch them.
   double lo = 0.0;
   double hi = 1.0;
-  for (const frontend::PopulationReport& report : results.populations) {
+  for (const frontend::PopulationReport& report : shown_.populations) {
     for (const double value : report.prediction) {
       if (!std::isfinite(value)) continue;
       hi = std::max(hi, value);
       lo = std::min(lo, value);
     }
   }
-  prediction_chart_->set_points(kTrainingMarker,
-                                {QPointF(markers.training, lo), QPointF(markers.training, hi)});
-  prediction_chart_->set_points(kForecastMarker,
-                                {QPointF(markers.forecast, lo), QPointF(markers.forecast, hi)});
-  for (std::size_t p = 0; p < results.populations.size() && p < kPopulations; ++p) {
-    const std::vector<double>& prediction = results.populations[p].prediction;
+  if (!shown_.populations.empty()) {
+    const std::vector<double> span = shown({lo, hi});
+    prediction_chart_->set_points(kTrainingMarker, {QPointF(markers_.training, span[0]),
+                                                    QPointF(markers_.training, span[1])});
+    prediction_chart_->set_points(kForecastMarker, {QPointF(markers_.forecast, span[0]),
+                                                    QPointF(markers_.forecast, span[1])});
+  }
+  for (std::size_t p = 0; p < shown_.populations.size() && p < kPopulations; ++p) {
     prediction_chart_->set_points(kFirstPopulationSeries + static_cast<int>(p),
-                                  index_points(prediction, prediction.size()));
+                                  curve(shown_.populations[p].prediction, 0));
+  }
+  const auto first = static_cast<std::int64_t>(scaled_data_.size());
+  for (std::size_t p = 0; p < kPopulations; ++p) {
+    prediction_chart_->set_points(
+        kFirstAheadSeries + static_cast<int>(p),
+        p < forecasts_.size() ? curve(forecasts_[p], first) : QList<QPointF>{});
   }
   follow_points(prediction_chart_->chart());
 }

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <array>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "frontend/datafile.h"
 #include "frontend/generationstep.h"
@@ -40,6 +42,12 @@ struct PredictionMarkers {
   double forecast = 0.0;
 };
 
+// The minimum and maximum the run's data were scaled by.
+struct DataScale {
+  double low = 0.0;
+  double high = 1.0;
+};
+
 class ResultsView final : public QWidget {
   Q_OBJECT
 
@@ -57,10 +65,18 @@ class ResultsView final : public QWidget {
   // legends and progress labels for the run's populations, output grids of a
   // row per point with the forecast rows (from `first_forecast_row`) set apart.
   void start_run_display(std::span<const double> scaled_data, int populations, int generations,
-                         int first_forecast_row);
-  // Everything a generation changes.
+                         int first_forecast_row, const DataScale& scale = {});
+  // Everything a generation changes; `best_trees` are the texts shown under
+  // each population's heading (the trees as printed, or their formulas).
   void show_generation(const frontend::GenerationResults& results, const ResultHistories& histories,
-                       int generations, const PredictionMarkers& markers);
+                       int generations, const PredictionMarkers& markers,
+                       const std::vector<std::string>& best_trees);
+  void show_best_trees(const std::vector<std::string>& best_trees);
+  // After a run, each best tree's forecast past the data: dashed on the
+  // prediction chart, and in the output grid after the fitted rows.
+  void show_forecasts(const std::vector<std::vector<double>>& forecasts);
+  // The prediction chart's vertical axis in the series' own units, or scaled.
+  void set_original_units(bool original);
   // The predicted series and the two marker lines, which span the curves and
   // at least 0 to 1.
   void plot_prediction_curves(const frontend::GenerationResults& results,
@@ -80,6 +96,9 @@ class ResultsView final : public QWidget {
 
  private:
   void press_button_of_kind(ButtonKind kind);
+  // The prediction chart drawn again from what it shows, in the chosen units;
+  // the data's own curve too when `real_data_too`.
+  void plot_prediction_chart(bool real_data_too);
   void plot_best_history(ChartView* chart, const std::vector<std::vector<double>>& histories,
                          int count);
 
@@ -94,6 +113,14 @@ class ResultsView final : public QWidget {
   std::array<QLabel*, kPopulations> progress_labels_{};
   KindButton* start_button_ = nullptr;
   KindButton* stop_button_ = nullptr;
+
+  // What the prediction chart shows, kept to draw it again in other units.
+  std::vector<double> scaled_data_;
+  frontend::GenerationResults shown_;
+  std::vector<std::vector<double>> forecasts_;
+  PredictionMarkers markers_;
+  DataScale scale_;
+  bool original_units_ = false;
 };
 
 }  // namespace quarvel::ui

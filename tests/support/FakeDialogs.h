@@ -57,6 +57,11 @@ class FakeDialogs final : public UserDialogs {
     if (cancelled) return std::nullopt;
     return path;
   }
+    // Answered from the file queue too.
+  std::optional<QString> choose_folder(QWidget*, const QString& folder) override {
+    folder_dialog_folders.append(folder);
+    return next_file_answer();
+  }
   void splash_delay(int milliseconds) override { splash_delays.push_back(milliseconds); }
   void open_url(const QString& address) override { urls.append(address); }
   void end_process(int status) override { end_statuses.push_back(status); }
@@ -65,7 +70,8 @@ class FakeDialogs final : public UserDialogs {
   QStringList errors;
   QStringList questions;
   QStringList dialog_folders;
-  QStringList save_dialog_folders;
+    QStringList save_dialog_folders;
+  QStringList folder_dialog_folders;
   QStringList save_dialog_names;
   QList<QStringList> save_dialog_filters;
   std::deque<int> filter_answers;

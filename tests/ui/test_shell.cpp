@@ -164,9 +164,10 @@ class ShellTest : public QObject {
   void menus_carry_their_entries_and_shortcuts() {
     TestWindow w;
     const auto menus = w.window.menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QStringLiteral("File (&F)"));
-    QCOMPARE(menus[1]->text(), QStringLiteral("Help (&H)"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("View (&W)"));
+    QCOMPARE(menus[2]->text(), QStringLiteral("Help (&H)"));
     QStringList file_entries;
     for (QAction* action : w.part<QMenu>("file_menu")->actions()) {
       if (!action->isSeparator())
@@ -174,7 +175,8 @@ class ShellTest : public QObject {
     }
     QCOMPARE(file_entries,
              (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
-                          "Export chart (&E)|", "Restore default settings (&D)|", "Exit (&X)|"}));
+                          "Export chart (&E)|", "Export models... (&M)|",
+                          "Restore default settings (&D)|", "Exit (&X)|"}));
     QStringList help_entries;
     for (QAction* action : w.part<QMenu>("help_menu")->actions()) help_entries << action->text();
     QCOMPARE(help_entries, (QStringList{"About Venko (&A)", "Venko Web Site"}));
@@ -279,7 +281,11 @@ class ShellTest : public QObject {
                    {"Population3", green, Qt::DotLine, 1, false},
                    {"Population4", yellow, Qt::DotLine, 1, false},
                    {"Training", QColor(255, 128, 64), Qt::SolidLine, 2, false},
-                   {"Validation", QColor(255, 0, 255), Qt::SolidLine, 2, false}});
+                   {"Validation", QColor(255, 0, 255), Qt::SolidLine, 2, false},
+                   {"Forecast1", Qt::red, Qt::DashLine, 1, false},
+                   {"Forecast2", Qt::blue, Qt::DashLine, 1, false},
+                   {"Forecast3", green, Qt::DashLine, 1, false},
+                   {"Forecast4", yellow, Qt::DashLine, 1, false}});
     const QList<SeriesLook> histories{{"Population1", Qt::red, Qt::SolidLine, 1, false},
                                       {"Population2", Qt::blue, Qt::SolidLine, 1, false},
                                       {"Population3", green, Qt::SolidLine, 1, false},

@@ -219,7 +219,8 @@ class WindowTest : public QObject {
     quarvel::ui::ResultHistories histories(4, 1);
     histories.record(results);
     w.window.results_view().show_generation(results, histories, generations,
-                                            w.window.prediction_markers());
+                                            w.window.prediction_markers(),
+                                            std::vector<std::string>(4));
     const auto last = QStringLiteral("No4:") + QChar(0x3000) + QString::number(generations) +
                       QStringLiteral(" / ") + QString::number(generations);
     QCoreApplication::processEvents();
