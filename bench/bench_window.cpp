@@ -69,13 +69,13 @@ void BM_ShowGenerationResults(benchmark::State& state) {
                                           engine->data.training_count + engine->data.overlap);
   QApplication::processEvents();
 
-    std::vector<std::string> trees;
+  std::vector<std::string> trees;
   for (const auto& population : results.populations) trees.push_back(population.tree_text);
   int g = 0;
   for (auto _ : state) {
     results.generation = g;
     histories.record(results);
-        window.results_view().show_generation(results, histories, 50, window.prediction_markers(),
+    window.results_view().show_generation(results, histories, 50, window.prediction_markers(),
                                           trees);
     window.fitness_window().plot_histories(histories.validation_mse, histories.mse, g + 1);
     window.gene_length_window().plot_histories(histories.best_nodes, histories.average_nodes,

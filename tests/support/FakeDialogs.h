@@ -57,7 +57,7 @@ class FakeDialogs final : public UserDialogs {
     if (cancelled) return std::nullopt;
     return path;
   }
-    // Answered from the file queue too.
+  // Answered from the file queue too.
   std::optional<QString> choose_folder(QWidget*, const QString& folder) override {
     folder_dialog_folders.append(folder);
     return next_file_answer();
@@ -70,7 +70,7 @@ class FakeDialogs final : public UserDialogs {
   QStringList errors;
   QStringList questions;
   QStringList dialog_folders;
-    QStringList save_dialog_folders;
+  QStringList save_dialog_folders;
   QStringList folder_dialog_folders;
   QStringList save_dialog_names;
   QList<QStringList> save_dialog_filters;
