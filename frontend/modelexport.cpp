@@ -1,5 +1,6 @@
 #include "frontend/modelexport.h"
 
+#include <concepts>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -20,7 +21,8 @@ std::string exact(double value) {
 
 // "n3", "X2": a name and its number, built by appending (GCC 12 misreads a
 // literal added to a temporary string as an overlapping copy).
-std::string numbered(std::string_view prefix, long long number) {
+template <std::integral Number>
+std::string numbered(std::string_view prefix, Number number) {
   std::string text(prefix);
   text += std::to_string(number);
   return text;
@@ -169,7 +171,9 @@ std::string settings_lines(const ModelContext& context, std::string_view indent)
   std::string text;
   std::size_t line_length = 0;
   for (const auto& [option, value] : context.settings) {
-    const std::string item = option + ' ' + value;
+    std::string item = option;
+    item += ' ';
+    item += value;
     if (line_length > 0 && line_length + 1 + item.size() > 72) {
       text += '\n';
       text += indent;
@@ -365,7 +369,8 @@ std::string model_c_header(const ModelFormula& formula, const ModelContext& cont
   text += "  double s = 0.0, r = 0.0;\n";
   for (const int lag : formula.lags) {
     const std::string l = std::to_string(lag);
-    text += "  const double x" + l + " = n >= " + l + " ? history[n - " + l + "] : 0.0;\n";
+    text.append("  const double x").append(l).append(" = n >= ").append(l);
+    text.append(" ? history[n - ").append(l).append("] : 0.0;\n");
   }
   for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
     text += numbered("  double n", i + 1) + ";\n";
