@@ -32,37 +32,37 @@ struct FitFixture {
     apply_run_parameters(engine, p);
     allocate_populations(engine, p);
     prepare_engine(engine);
-    for (int side = 0; side < 2; ++side) {
-      children[side].kind_id = 1;
-      children[side].coefficients.assign(6, 0.0);
-      children[side].outputs.resize(static_cast<std::size_t>(n));
-      for (double& x : children[side].outputs) x = u(rng);
-      children[side].sn2 = 0.1;
-    }
     root = create_tree_node(engine, 0, kFunctionNode, 0, nullptr);
+    new_node_model(engine, root.get());
+    std::vector<double> outputs(static_cast<std::size_t>(n));
     for (int side = 0; side < 2; ++side) {
       Tree child = create_tree_node(engine, 0, kFunctionNode, 0, root.get());
       child->body->children[0] = create_tree_node(engine, 0, kTerminalNode, 0, child.get());
       child->body->children[1] = create_tree_node(engine, 0, kTerminalNode, 1, child.get());
-      child->body->model = &children[side];
+      new_node_model(engine, child.get());
+      NodeModel& model = *child->model();
+      model.kind_id = 1;
+      model.coefficients.assign(6, 0.0);
+      model.sn2 = 0.1;
+      for (double& x : outputs) x = u(rng);
+      store_outputs(engine, model, outputs);
       root->body->children[static_cast<std::size_t>(side)] = std::move(child);
     }
-    root->body->model = &model;
   }
   Engine engine;
-  NodeModel children[2];
-  NodeModel model;
   Tree root;
 };
 
 void fit_once(benchmark::State& state, FitPath path) {
   FitFixture f(static_cast<int>(state.range(0)));
   f.engine.fit_path = path;
+  NodeModel& model = *f.root->model();
   for (auto _ : state) {
-    f.model = NodeModel{};
+    model.kind_id = kUnfittedKind;
+    model.coefficients.clear();
     f.engine.fit_cache.clear();  // a fit each time, not a copy of the last one
     fit_node(f.engine, f.root.get());
-    benchmark::DoNotOptimize(f.model.sn2);
+    benchmark::DoNotOptimize(model.sn2);
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
