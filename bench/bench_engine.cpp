@@ -1,5 +1,6 @@
-// Engine benchmarks: one node fit on either path, one generation and whole runs
-// at the window's default settings.
+// Engine benchmarks: one node fit on either path, one generation on a sample
+// series and at the data-set capacity, and whole runs at the window's default
+// settings.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -10,6 +11,7 @@
 #include "engine/generations.h"
 #include "engine/prediction.h"
 #include "frontend/datafile.h"
+#include "frontend/outputfile.h"
 #include "frontend/startrun.h"
 
 using namespace quarvel;
@@ -108,8 +110,8 @@ const char* const kDataSets[] = {"sunspots", "mackey-glass"};
 
 // The runner's set-up at the window's defaults: files through the shared data
 // path, overlap detected, Start.
-void start_default_run(Engine& engine, const std::string& name) {
-  const std::string dir = QUARVEL_EXAMPLES_DIR;
+void start_default_run(Engine& engine, const std::string& name,
+                       const std::string& dir = QUARVEL_EXAMPLES_DIR) {
   const auto training = frontend::read_data_file(dir + "/" + name + "-training.txt");
   const auto validation = frontend::read_data_file(dir + "/" + name + "-validation.txt");
   const frontend::GridColumns training_grid = frontend::make_grid(training.values, 0);
@@ -142,6 +144,42 @@ void BM_Generation(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Generation)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The same at the data-set capacity: the long Mackey-Glass series (38000
+// training values, 39719 in all), fast path, generations 1 to 8.
+void BM_GenerationLongSeries(benchmark::State& state) {
+  Engine engine;
+  start_default_run(engine, "mackey-glass-long", QUARVEL_LONG_SERIES_DIR);
+  if (engine.data.training_count != 38000) {
+    state.SkipWithError("the long series did not start");
+    return;
+  }
+  generation_step(engine, 0);
+  std::int32_t g = 1;
+  for (auto _ : state) {
+    generation_step(engine, g++);
+    report_all(engine);
+  }
+  state.counters["outputs_given_up"] = static_cast<double>(engine.outputs.given_up());
+}
+BENCHMARK(BM_GenerationLongSeries)->Unit(benchmark::kMillisecond)->Iterations(8);
+
+// The output grid's texts of one population's prediction at the data-set
+// capacity, as the window makes them every generation.
+void BM_OutputCells(benchmark::State& state) {
+  Engine engine;
+  start_default_run(engine, "mackey-glass-long", QUARVEL_LONG_SERIES_DIR);
+  generation_step(engine, 0);
+  report_all(engine);
+  const std::span<const double> prediction(engine.report.prediction.data(),
+                                           static_cast<std::size_t>(engine.data.point_count));
+  for (auto _ : state) {
+    const frontend::OutputCells cells = frontend::output_cells(prediction);
+    benchmark::DoNotOptimize(cells.value.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(prediction.size()));
+}
+BENCHMARK(BM_OutputCells)->Unit(benchmark::kMillisecond);
 
 // A whole 50-generation run at the defaults, as the first run after program
 // start; arg 0 picks the data set, arg 1 the reference chain when 1.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -99,9 +100,10 @@ OutputCells output_cells(std::span<const double> prediction) {
   OutputCells cells;
   cells.index.reserve(prediction.size());
   cells.value.reserve(prediction.size());
+  std::array<char, kGeneralTextSize> text;
   for (std::size_t i = 0; i < prediction.size(); ++i) {
-    cells.index.push_back(format_general(static_cast<double>(i)));
-    cells.value.push_back(format_general(prediction[i]));
+    cells.index.emplace_back(text.data(), write_general(static_cast<double>(i), text.data()));
+    cells.value.emplace_back(text.data(), write_general(prediction[i], text.data()));
   }
   return cells;
 }

@@ -51,7 +51,7 @@ void DataPlotWindow::clear_series(int index) {
 }
 
 void DataPlotWindow::set_points(int index, const QList<QPointF>& points) {
-  series(index)->replace(points);
+  show_thinned_points(series(index), points);
 }
 
 void DataPlotWindow::show_plot() {

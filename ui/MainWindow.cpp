@@ -411,14 +411,18 @@ void MainWindow::run_generations() {
     results_view_->show_run_state(RunState::idle);
     for (ChartView* view : views) view->resume_animations();
   };
+  RunDriver::Ending ending = RunDriver::Ending::finished;
   try {
-    run_driver_->run(
+    ending = run_driver_->run(
         [this](const frontend::GenerationResults& results) { show_generation_results(results); });
   } catch (...) {
     end_run();
     throw;
   }
   end_run();
+  if (ending == RunDriver::Ending::out_of_memory) {
+    dialogs_.message(this, QString::fromLatin1(kRunOutOfMemory));
+  }
 }
 
 PredictionMarkers MainWindow::prediction_markers() const {

@@ -225,8 +225,8 @@ GridModel* ResultsView::output_model(int population) const {
 void ResultsView::start_run_display(std::span<const double> scaled_data, int populations,
                                     int generations) {
   for (ChartView* view : chart_views()) clear_chart(view->chart());
-  series_at(prediction_chart_->chart(), kRealDataSeries)
-      ->replace(index_points(scaled_data, scaled_data.size()));
+  show_thinned_points(series_at(prediction_chart_->chart(), kRealDataSeries),
+                      index_points(scaled_data, scaled_data.size()));
   follow_points(prediction_chart_->chart());
   repaint();
 
@@ -291,8 +291,8 @@ void ResultsView::plot_prediction_curves(const frontend::GenerationResults& resu
       ->replace({QPointF(markers.forecast, lo), QPointF(markers.forecast, hi)});
   for (std::size_t p = 0; p < results.populations.size() && p < kPopulations; ++p) {
     const std::vector<double>& prediction = results.populations[p].prediction;
-    series_at(chart, kFirstPopulationSeries + static_cast<int>(p))
-        ->replace(index_points(prediction, prediction.size()));
+    show_thinned_points(series_at(chart, kFirstPopulationSeries + static_cast<int>(p)),
+                        index_points(prediction, prediction.size()));
   }
   follow_points(chart);
 }
