@@ -26,18 +26,19 @@ const std::thread::id gui_thread = std::this_thread::get_id();
 
 }  // namespace
 
-void* operator new(std::size_t size) {
+[[gnu::noinline]] void* operator new(std::size_t size) {
   if (fail_other_threads_allocations.load() && std::this_thread::get_id() != gui_thread)
     throw std::bad_alloc();
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
   throw std::bad_alloc();
 }
 
-void operator delete(void* memory) noexcept {
+// Not inlined, so that the compiler does not see free() meet operator new.
+[[gnu::noinline]] void operator delete(void* memory) noexcept {
   std::free(memory);
 }
 
-void operator delete(void* memory, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* memory, std::size_t) noexcept {
   std::free(memory);
 }
 
