@@ -482,8 +482,9 @@ void fit_group(Engine& engine, std::span<TreeNode* const> group) {
       if (const auto found = level_of.find(child->model()); found != level_of.end())
         below = std::max(below, found->second);
     }
-    const auto level = static_cast<std::size_t>(below + 1);
-    level_of.emplace(node->model(), below + 1);
+    const int level_number = below + 1;
+    const auto level = static_cast<std::size_t>(level_number);
+    level_of.emplace(node->model(), level_number);
     if (levels.size() <= level) levels.resize(level + 1);
     levels[level].push_back(node);
   }

@@ -316,10 +316,10 @@ class ThinnedPoints final : public QObject {
     shown_ = view;
     // Every change of a series lays out the chart again: none when the
     // thinned points stay the same, as a few points always do.
-    QList<QPointF> thinned = thin_points(points_, view.low, view.high, view.columns);
+    const QList<QPointF> thinned = thin_points(points_, view.low, view.high, view.columns);
     if (thinned == series_->points()) return;
     replacing_ = true;
-    series_->replace(std::move(thinned));
+    series_->replace(thinned);
     replacing_ = false;
   }
 

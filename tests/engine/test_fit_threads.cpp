@@ -41,6 +41,8 @@ const std::thread::id main_thread = std::this_thread::get_id();
   std::free(memory);
 }
 
+// The C library declares it with reserved parameter names.
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
                               void* (*start)(void*), void* argument) {
   if (refuse_threads.load()) {

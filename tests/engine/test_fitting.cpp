@@ -110,6 +110,7 @@ TEST_F(Fitting, CoincidingInputsGiveTheOneInputForm) {
   inner.kind_id = 1;
   inner.coefficients = {0, 0, 0, 0, 0, 0};
   std::vector<double> outputs;
+  outputs.reserve(static_cast<std::size_t>(n()));
   for (int t = 0; t < n(); ++t) outputs.push_back(series_value(e.data, t, 4) + 0.0009);
   store_outputs(e, inner, outputs);
   inner.sn2 = 0.5;

@@ -7,6 +7,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 
 #include "ui/ChartView.h"
@@ -31,8 +32,8 @@ QList<QPointF> curve(int count, int spike_up, int spike_down) {
 
 struct Column {
   QPointF first, last;
-  double lowest = INFINITY;
-  double highest = -INFINITY;
+  double lowest = std::numeric_limits<double>::infinity();
+  double highest = -std::numeric_limits<double>::infinity();
 };
 
 // Each pixel column's first and last point and its extremes; -1 and
@@ -97,7 +98,7 @@ class ChartsTest : public QObject {
       QCOMPARE(thinned, points);
       return;
     }
-    QVERIFY(thinned.size() <= 4 * (columns + 2));
+    QVERIFY(thinned.size() <= qsizetype{4} * (columns + 2));
     QVERIFY(in_order_within(thinned, points));
     const auto expected = columns_of(points, low, high, columns);
     const auto kept = columns_of(thinned, low, high, columns);
