@@ -180,7 +180,7 @@ void fit_fixed_size(const DataSet& data, FitWorkspace& workspace, NodeModel& mod
 // kind drawn by the caller (`draw` yields the function-table index when it is
 // needed).
 template <class Draw>
-void fit_fast(const DataSet& data, FitWorkspace& workspace, TreeNode* node, Draw draw,
+void fit_fast(const DataSet& data, FitWorkspace& workspace, const TreeNode* node, Draw draw,
               const double* left, const double* right, double* out) {
   NodeModel& model = *node->model();
   const std::int32_t n = data.training_count;
@@ -243,7 +243,7 @@ void remember_fit(Engine& engine, NodeModel& model, const FitKey& key) {
 // A fit or a recomputation of outputs: the node, its children's inputs and
 // the room for its outputs.
 struct OutputJob {
-  TreeNode* node;
+  const TreeNode* node;
   const double* left;
   const double* right;
   double* out;
@@ -302,7 +302,7 @@ class BatchOutputs {
     levels_[index].reserve(levels_[index].size() + 1);
     double* out = create(fit);
     pending_.emplace(fit, level);
-    levels_[index].push_back({const_cast<TreeNode*>(child), left.values, right.values, out});
+    levels_[index].push_back({child, left.values, right.values, out});
     return {out, level};
   }
 
@@ -342,11 +342,11 @@ void run_shared(std::size_t count, bool share, Work work) {
   };
   {
     std::optional<std::jthread> helper;
+    // No thread to be had: this one does all the work, with the same results.
     if (share) {
       try {
         helper.emplace(take_work, 1);
       } catch (const std::system_error&) {
-        // No thread to be had: this one does all the work, with the same results.
       } catch (const std::bad_alloc&) {
       }
     }

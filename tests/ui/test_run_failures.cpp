@@ -24,21 +24,57 @@ std::atomic<bool> refuse_threads{false};
 std::atomic<int> refused_threads{0};
 const std::thread::id gui_thread = std::this_thread::get_id();
 
+// Memory from malloc, or nothing when allocations are made to fail here.
+void* allocate(std::size_t size) noexcept {
+  if (fail_other_threads_allocations.load() && std::this_thread::get_id() != gui_thread)
+    return nullptr;
+  return std::malloc(size == 0 ? 1 : size);
+}
+
 }  // namespace
 
+// Every form replaced, so that each allocation meets its own release (a
+// sanitizer's forms would not pair with free()). Not inlined, so that the
+// compiler does not see free() meet operator new.
 [[gnu::noinline]] void* operator new(std::size_t size) {
-  if (fail_other_threads_allocations.load() && std::this_thread::get_id() != gui_thread)
-    throw std::bad_alloc();
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  if (void* memory = allocate(size)) return memory;
   throw std::bad_alloc();
 }
 
-// Not inlined, so that the compiler does not see free() meet operator new.
+[[gnu::noinline]] void* operator new[](std::size_t size) {
+  if (void* memory = allocate(size)) return memory;
+  throw std::bad_alloc();
+}
+
+[[gnu::noinline]] void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate(size);
+}
+
+[[gnu::noinline]] void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate(size);
+}
+
 [[gnu::noinline]] void operator delete(void* memory) noexcept {
   std::free(memory);
 }
 
+[[gnu::noinline]] void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
+
 [[gnu::noinline]] void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+
+[[gnu::noinline]] void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+
+[[gnu::noinline]] void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+
+[[gnu::noinline]] void operator delete[](void* memory, const std::nothrow_t&) noexcept {
   std::free(memory);
 }
 
