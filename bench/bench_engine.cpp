@@ -1,5 +1,6 @@
-// Engine benchmarks: one node fit on either path, one generation and whole runs
-// at the window's default settings.
+// Engine benchmarks: one node fit on either path, one generation on a sample
+// series and at the data-set capacity, and whole runs at the window's default
+// settings.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -10,6 +11,7 @@
 #include "engine/generations.h"
 #include "engine/prediction.h"
 #include "frontend/datafile.h"
+#include "frontend/outputfile.h"
 #include "frontend/startrun.h"
 
 using namespace quarvel;
@@ -32,37 +34,37 @@ struct FitFixture {
     apply_run_parameters(engine, p);
     allocate_populations(engine, p);
     prepare_engine(engine);
-    for (int side = 0; side < 2; ++side) {
-      children[side].kind_id = 1;
-      children[side].coefficients.assign(6, 0.0);
-      children[side].outputs.resize(static_cast<std::size_t>(n));
-      for (double& x : children[side].outputs) x = u(rng);
-      children[side].sn2 = 0.1;
-    }
     root = create_tree_node(engine, 0, kFunctionNode, 0, nullptr);
+    new_node_model(engine, root.get());
+    std::vector<double> outputs(static_cast<std::size_t>(n));
     for (int side = 0; side < 2; ++side) {
       Tree child = create_tree_node(engine, 0, kFunctionNode, 0, root.get());
       child->body->children[0] = create_tree_node(engine, 0, kTerminalNode, 0, child.get());
       child->body->children[1] = create_tree_node(engine, 0, kTerminalNode, 1, child.get());
-      child->body->model = &children[side];
+      new_node_model(engine, child.get());
+      NodeModel& model = *child->model();
+      model.kind_id = 1;
+      model.coefficients.assign(6, 0.0);
+      model.sn2 = 0.1;
+      for (double& x : outputs) x = u(rng);
+      store_outputs(engine, model, outputs);
       root->body->children[static_cast<std::size_t>(side)] = std::move(child);
     }
-    root->body->model = &model;
   }
   Engine engine;
-  NodeModel children[2];
-  NodeModel model;
   Tree root;
 };
 
 void fit_once(benchmark::State& state, FitPath path) {
   FitFixture f(static_cast<int>(state.range(0)));
   f.engine.fit_path = path;
+  NodeModel& model = *f.root->model();
   for (auto _ : state) {
-    f.model = NodeModel{};
+    model.kind_id = kUnfittedKind;
+    model.coefficients.clear();
     f.engine.fit_cache.clear();  // a fit each time, not a copy of the last one
     fit_node(f.engine, f.root.get());
-    benchmark::DoNotOptimize(f.model.sn2);
+    benchmark::DoNotOptimize(model.sn2);
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -108,8 +110,8 @@ const char* const kDataSets[] = {"sunspots", "mackey-glass"};
 
 // The runner's set-up at the window's defaults: files through the shared data
 // path, overlap detected, Start.
-void start_default_run(Engine& engine, const std::string& name) {
-  const std::string dir = QUARVEL_EXAMPLES_DIR;
+void start_default_run(Engine& engine, const std::string& name,
+                       const std::string& dir = QUARVEL_EXAMPLES_DIR) {
   const auto training = frontend::read_data_file(dir + "/" + name + "-training.txt");
   const auto validation = frontend::read_data_file(dir + "/" + name + "-validation.txt");
   const frontend::GridColumns training_grid = frontend::make_grid(training.values, 0);
@@ -142,6 +144,42 @@ void BM_Generation(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Generation)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The same at the data-set capacity: the long Mackey-Glass series (38000
+// training values, 39719 in all), fast path, generations 1 to 8.
+void BM_GenerationLongSeries(benchmark::State& state) {
+  Engine engine;
+  start_default_run(engine, "mackey-glass-long", QUARVEL_LONG_SERIES_DIR);
+  if (engine.data.training_count != 38000) {
+    state.SkipWithError("the long series did not start");
+    return;
+  }
+  generation_step(engine, 0);
+  std::int32_t g = 1;
+  for (auto _ : state) {
+    generation_step(engine, g++);
+    report_all(engine);
+  }
+  state.counters["outputs_given_up"] = static_cast<double>(engine.outputs.given_up());
+}
+BENCHMARK(BM_GenerationLongSeries)->Unit(benchmark::kMillisecond)->Iterations(8);
+
+// The output grid's texts of one population's prediction at the data-set
+// capacity, as the window makes them every generation.
+void BM_OutputCells(benchmark::State& state) {
+  Engine engine;
+  start_default_run(engine, "mackey-glass-long", QUARVEL_LONG_SERIES_DIR);
+  generation_step(engine, 0);
+  report_all(engine);
+  const std::span<const double> prediction(engine.report.prediction.data(),
+                                           static_cast<std::size_t>(engine.data.point_count));
+  for (auto _ : state) {
+    const frontend::OutputCells cells = frontend::output_cells(prediction);
+    benchmark::DoNotOptimize(cells.value.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(prediction.size()));
+}
+BENCHMARK(BM_OutputCells)->Unit(benchmark::kMillisecond);
 
 // A whole 50-generation run at the defaults, as the first run after program
 // start; arg 0 picks the data set, arg 1 the reference chain when 1.

@@ -9,6 +9,7 @@
 
 #include "engine/dataset.h"
 #include "engine/matrix.h"
+#include "engine/outputstore.h"
 #include "engine/parameters.h"
 #include "engine/random.h"
 #include "engine/treeops.h"
@@ -33,9 +34,17 @@ enum class FitPath { reference, fast };
 
 // Scratch space of one fitting thread on the fast path, reused from fit to fit.
 struct FitWorkspace {
-  std::vector<double> left;  // a terminal child's lagged series
-  std::vector<double> right;
   std::vector<double> rows;  // regressor rows, 8 doubles a point
+};
+
+// The training series behind as many zeros as the longest lag: the inputs of
+// terminal Xk (the series k points back, 0 before its start) read in place.
+struct LaggedSeries {
+  std::vector<double> padded;
+  std::int32_t longest_lag = 0;
+  [[nodiscard]] const double* inputs(std::int32_t lag) const noexcept {
+    return padded.data() + (longest_lag - lag);
+  }
 };
 
 inline constexpr int kMaxFitThreads = 2;
@@ -59,9 +68,12 @@ struct Engine {
   Matrix design_matrix;  // training count rows of 10 doubles
   FitPath fit_path = FitPath::fast;
   FitWorkspace fit_workspaces[kMaxFitThreads];
+  LaggedSeries lagged_series;
   // Fitted models by the identity of their inputs (fast path): a new model over
-  // inputs fitted before takes a copy of those results instead of a new fit.
+  // inputs fitted before takes those results instead of a new fit, sharing
+  // their outputs.
   std::unordered_map<FitKey, NodeModel*, FitKeyHash> fit_cache;
+  OutputStore outputs;
   // Threads that fit a population's new models (fast path only); 1 fits in order.
   int fit_threads = 1;
   GenerationReport report;

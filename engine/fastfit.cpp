@@ -95,9 +95,19 @@ template <bool kTwoInputs>
 
 }  // namespace
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void accumulate_normal_equations(
-    bool two_inputs, const double* left, const double* right, const double* y, std::int32_t n,
-    double limit, double* sums, double* rows) {
+// A version for AVX-512, one for AVX2 and one for any x86-64, chosen at start;
+// each gives the same results. A build with QUARVEL_SINGLE_TARGET has only the
+// last (ThreadSanitizer cannot run the chooser).
+#if defined(QUARVEL_SINGLE_TARGET)
+#define QUARVEL_TARGET_VERSIONS
+#else
+#define QUARVEL_TARGET_VERSIONS __attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
+
+QUARVEL_TARGET_VERSIONS void accumulate_normal_equations(bool two_inputs, const double* left,
+                                                         const double* right, const double* y,
+                                                         std::int32_t n, double limit, double* sums,
+                                                         double* rows) {
   if (two_inputs) {
     accumulate<true>(left, right, y, n, limit, sums, rows);
   } else {
@@ -105,9 +115,9 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void accumulate_nor
   }
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void node_outputs(
-    bool two_inputs, const double* left, const double* right, std::int32_t n, double limit,
-    const double* c, double* out) {
+QUARVEL_TARGET_VERSIONS void node_outputs(bool two_inputs, const double* left, const double* right,
+                                          std::int32_t n, double limit, const double* c,
+                                          double* out) {
   if (two_inputs) {
     outputs<true>(left, right, n, limit, c, out);
   } else {

@@ -23,11 +23,18 @@ struct Engine;
 // Coefficients of the normal equations over the first m design-matrix columns.
 [[nodiscard]] std::vector<double> solve_coefficients(Engine& engine, std::int32_t n,
                                                      std::int32_t m);
-void node_outputs(Engine& engine, TreeNode* node);
+// The mean squared error of a fitted node's outputs, or of a terminal's series.
 [[nodiscard]] double node_sn2(const Engine& engine, const TreeNode* node);
 
 // Fits the node's model and, first, those of its unfitted descendants.
 void fit_node(Engine& engine, TreeNode* node);
+
+// The outputs of a fitted node's model, computed again from its coefficients
+// when the store gave them up.
+[[nodiscard]] std::vector<double> model_outputs(Engine& engine, const TreeNode* node);
+// Stores `outputs` as those of the model's fit (a fit made by hand, in tests
+// and benchmarks).
+void store_outputs(Engine& engine, NodeModel& model, std::span<const double> outputs);
 
 // Fits, on the engine's fit threads, every model the population's individuals
 // still need, with the same results and the same integer draws as evaluating

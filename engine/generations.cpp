@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_set>
 
 #include "engine/breeding.h"
 #include "engine/engine.h"
@@ -71,6 +72,13 @@ void collect_node_models(Engine& engine, std::int32_t count) {
     if (model.users.empty() && model.in_fit_cache) engine.fit_cache.erase(model.fit_key);
   });
   engine.registry.sweep_unused();
+  // Outputs of fits that no living model has any more are of no further use.
+  std::unordered_set<std::int64_t> living;
+  living.reserve(engine.registry.size());
+  engine.registry.for_each([&living](const NodeModel& model) {
+    if (model.fitted()) living.insert(model.fit_identity());
+  });
+  engine.outputs.keep_only([&living](std::int64_t fit) { return living.contains(fit); });
 }
 
 void report_best_tree(const Engine& engine, GenerationReport& report, std::int32_t population) {

@@ -2,8 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "engine/jacobi.h"
@@ -12,12 +10,6 @@ namespace quarvel {
 
 namespace {
 
-[[noreturn]] void out_of_memory() {
-  std::fputs("alloc: No more memory !!\n", stdout);
-  std::fflush(stdout);
-  std::exit(0);
-}
-
 void print_dimension_detail(int ar, int ac, int br, int bc) {
   std::printf("  A[%d][%d]  :  B[%d][%d] \n", ar, ac, br, bc);
 }
@@ -25,19 +17,11 @@ void print_dimension_detail(int ar, int ac, int br, int bc) {
 }  // namespace
 
 Vector alloc_vector(int n) {
-  try {
-    return Vector(static_cast<std::size_t>(n), 0.0);
-  } catch (const std::bad_alloc&) {
-    out_of_memory();
-  }
+  return Vector(static_cast<std::size_t>(n), 0.0);
 }
 
 Matrix alloc_matrix(int rows, int cols) {
-  try {
-    return Matrix(rows, cols);
-  } catch (const std::bad_alloc&) {
-    out_of_memory();
-  }
+  return Matrix(rows, cols);
 }
 
 void print_matrix_error(std::string_view routine, std::string_view text) {

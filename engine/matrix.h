@@ -38,7 +38,8 @@ class Matrix {
   std::vector<double> data_;
 };
 
-// Allocation; exhausted memory writes "alloc: No more memory !!" and ends the process.
+// Zero-filled storage. Exhausted memory raises std::bad_alloc: the run fails
+// and the front end says so.
 [[nodiscard]] Vector alloc_vector(int n);
 [[nodiscard]] Matrix alloc_matrix(int rows, int cols);
 

@@ -144,6 +144,14 @@ void prepare_engine(Engine& engine) {
   engine.design_matrix = alloc_matrix(engine.data.training_count, 10);
   engine.fit_cache.clear();
   engine.registry.reset();
+  engine.outputs.reset(static_cast<std::size_t>(engine.data.training_count));
+  LaggedSeries& lagged = engine.lagged_series;
+  lagged.longest_lag = 0;
+  for (const Population& pop : engine.populations)
+    lagged.longest_lag = std::max(lagged.longest_lag, pop.terminal_table_size);
+  lagged.padded.assign(static_cast<std::size_t>(lagged.longest_lag), 0.0);
+  lagged.padded.insert(lagged.padded.end(), engine.data.values.begin(),
+                       engine.data.values.begin() + engine.data.training_count);
   for (Population& pop : engine.populations) {
     pop.function_set.names = {"+"};
     pop.function_set_size = pop.function_set.size();
@@ -161,6 +169,18 @@ void prepare_engine(Engine& engine) {
     }
   }
   allocate_population_storage(engine, engine.population_count);
+}
+
+void release_run(Engine& engine) {
+  for (Population& pop : engine.populations) {
+    for (std::vector<Tree>* trees : {&pop.individuals, &pop.next_individuals}) {
+      for (Tree& tree : *trees) free_tree(std::move(tree));
+    }
+    free_tree(std::move(pop.best_of_gen_tree));
+  }
+  engine.fit_cache.clear();
+  engine.registry.reset();
+  engine.outputs.reset(static_cast<std::size_t>(engine.data.training_count));
 }
 
 }  // namespace quarvel

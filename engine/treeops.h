@@ -41,10 +41,11 @@ struct FitKeyHash {
   }
 };
 
+// A fitted model's outputs (one per training point) are not part of it: they
+// live in the engine's output store under the model's fit identity.
 struct NodeModel {
   std::int32_t kind_id = kUnfittedKind;  // +k: entry k on two inputs; -k: entry k on one input
   std::vector<double> coefficients;      // empty until fitted
-  std::vector<double> outputs;           // the output at each training point; empty until fitted
   double sn2 = -1.0;                     // -1: not yet computed
   std::vector<ModelUser> users;          // rebuilt by the collector
   std::int64_t serial = 0;               // identifier shown by the tree printer
@@ -53,9 +54,12 @@ struct NodeModel {
   bool in_fit_cache = false;
 
   [[nodiscard]] bool has_coefficients() const noexcept { return !coefficients.empty(); }
-  [[nodiscard]] bool has_outputs() const noexcept { return !outputs.empty(); }
   [[nodiscard]] bool fitted() const noexcept {
-    return kind_id != kUnfittedKind && has_coefficients() && has_outputs();
+    return kind_id != kUnfittedKind && has_coefficients();
+  }
+  // The name of its fit, which models with the same results share.
+  [[nodiscard]] std::int64_t fit_identity() const noexcept {
+    return canonical != 0 ? canonical : serial;
   }
 };
 
@@ -151,5 +155,9 @@ void free_tree(Tree tree);
 void reset_ancestor_models(Engine& engine, TreeNode* node);
 [[nodiscard]] TreeNode* find_parent(TreeNode* root, const TreeNode* node);
 void prepare_engine(Engine& engine);
+// Gives back what a run that failed partway holds (trees, models, their
+// outputs); the data and the settings stay, and the next Start prepares the
+// engine afresh.
+void release_run(Engine& engine);
 
 }  // namespace quarvel

@@ -2,9 +2,13 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <string_view>
 
 namespace quarvel::frontend {
 
@@ -58,22 +62,6 @@ std::string_view skip_white_space(std::string_view text) noexcept {
   return text.substr(first);
 }
 
-// Reads "d.ddd...e[+-]x" as to_chars writes it: the digit string and the exponent.
-int split_scientific(const char* first, const char* last, std::string& digits) {
-  digits.clear();
-  const char* p = first;
-  for (; p != last && *p != 'e'; ++p) {
-    if (is_digit(*p)) digits.push_back(*p);
-  }
-  int exponent = 0;
-  if (p != last) {
-    ++p;
-    if (*p == '+') ++p;
-    std::from_chars(p, last, exponent);
-  }
-  return exponent;
-}
-
 // The decimal digits of |value| (finite, non-zero) rounded half away from zero
 // to six significant digits, and the exponent E of d.ddddd x 10^E.
 struct RoundedDigits {
@@ -81,54 +69,120 @@ struct RoundedDigits {
   int exponent;
 };
 
-RoundedDigits round_to_six_digits(double magnitude) {
-  // 40 significant digits decide the rounding unless the digits after the
-  // sixth read exactly 5000... or 4999...; then the exact expansion (at most
-  // 767 significant digits for a double) settles it.
-  std::array<char, 900> buffer;
-  std::string digits;
-  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                              std::chars_format::scientific, 39);
-  int exponent = split_scientific(buffer.data(), result.ptr, digits);
-  const std::string_view tail = std::string_view(digits).substr(kSignificantDigits);
-  const bool near_half =
-      (tail.front() == '5' && tail.find_first_not_of('0', 1) == std::string_view::npos) ||
-      (tail.front() == '4' && tail.find_first_not_of('9', 1) == std::string_view::npos);
-  if (near_half) {
-    result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                           std::chars_format::scientific, 800);
-    exponent = split_scientific(buffer.data(), result.ptr, digits);
+// Rounds up the six digits, carrying into the exponent past 999999.
+void round_up(RoundedDigits& rounded) {
+  int i = kSignificantDigits - 1;
+  while (i >= 0 && rounded.digits[static_cast<std::size_t>(i)] == '9') {
+    rounded.digits[static_cast<std::size_t>(i)] = '0';
+    --i;
   }
+  if (i >= 0) {
+    ++rounded.digits[static_cast<std::size_t>(i)];
+  } else {
+    rounded.digits.fill('0');
+    rounded.digits[0] = '1';
+    ++rounded.exponent;
+  }
+}
 
-  RoundedDigits rounded{};
-  for (int i = 0; i < kSignificantDigits; ++i)
-    rounded.digits[i] = digits[static_cast<std::size_t>(i)];
-  rounded.exponent = exponent;
-  // Half away from zero on the magnitude: the seventh digit alone decides,
-  // since the expansion is exact here.
-  if (digits[kSignificantDigits] >= '5') {
-    int i = kSignificantDigits - 1;
-    while (i >= 0 && rounded.digits[static_cast<std::size_t>(i)] == '9') {
-      rounded.digits[static_cast<std::size_t>(i)] = '0';
-      --i;
-    }
-    if (i >= 0) {
-      ++rounded.digits[static_cast<std::size_t>(i)];
-    } else {
-      rounded.digits.fill('0');
-      rounded.digits[0] = '1';
-      ++rounded.exponent;
-    }
+// The same for magnitudes from 1e-4 to below 1e6 (the fixed notation's range,
+// where a run's values lie), in integer arithmetic: the magnitude is m * 2^-j
+// exactly, and m * 10^s / 2^j with s the scale that leaves six digits before
+// the point fits 128 bits (m < 2^53, s <= 9, j <= 66).
+__extension__ using Wide = unsigned __int128;
+
+constexpr std::array<std::uint64_t, 10> kPowersOfTen{
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+bool round_in_fixed_range(double magnitude, RoundedDigits& rounded) {
+  if (!(magnitude >= 1e-4 && magnitude < 1e6)) return false;
+  // A normal double: m = the significand with its leading 1, magnitude =
+  // m * 2^(biased - 1075), and 2^(binary_exponent - 1) <= magnitude.
+  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+  const auto biased = static_cast<int>(bits >> 52);
+  const Wide m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int binary_exponent = biased - 1022;
+  const int j = 1075 - biased;
+  // The decimal exponent from the binary one (log10(2) < 0.30103), which may
+  // be one too small: the scale is checked.
+  const int decimal_exponent = ((binary_exponent - 1) * 30103) / 100000 - (binary_exponent < 1);
+  int scale = std::clamp(5 - decimal_exponent, 0, 9);
+  Wide exact = m * kPowersOfTen[static_cast<std::size_t>(scale)];
+  if ((exact >> j) >= 1000000 && scale > 0)
+    exact = m * kPowersOfTen[static_cast<std::size_t>(--scale)];
+  auto whole = static_cast<std::uint64_t>(exact >> j);
+  const Wide one = 1;
+  const Wide rest = exact & ((one << j) - 1);
+  // Half away from zero on the magnitude: up when the rest is half or more.
+  if (rest >= (one << (j - 1))) ++whole;
+  rounded.exponent = 5 - scale;
+  if (whole == 1000000) {
+    whole = 100000;
+    ++rounded.exponent;
   }
+  for (int i = kSignificantDigits - 1; i >= 0; --i) {
+    rounded.digits[static_cast<std::size_t>(i)] = static_cast<char>('0' + whole % 10);
+    whole /= 10;
+  }
+  return true;
+}
+
+RoundedDigits round_to_six_digits(double magnitude) {
+  RoundedDigits rounded{};
+  if (round_in_fixed_range(magnitude, rounded)) return rounded;
+  // 17 significant digits, correctly rounded, decide the rounding at the
+  // sixth: the exact digits after the sixth are at least 5000... when these
+  // read more than 50000000000, and less when they read less. Only when they
+  // read 50000000000 does the exact expansion (at most 767 significant
+  // digits for a double) settle it.
+  constexpr int kDecidingDigits = 17;
+  std::array<char, 32> text;
+  const auto written = std::to_chars(text.data(), text.data() + text.size(), magnitude,
+                                     std::chars_format::scientific, kDecidingDigits - 1);
+  // "d.dddddddddddddddde[+-]x"
+  std::array<char, kDecidingDigits> digits;
+  digits[0] = text[0];
+  std::copy(text.begin() + 2, text.begin() + 1 + kDecidingDigits, digits.begin() + 1);
+  int exponent = 0;
+  const char* sign = text.data() + 2 + kDecidingDigits;
+  std::from_chars(sign + (*sign == '+' ? 1 : 0), written.ptr, exponent);
+
+  std::copy(digits.begin(), digits.begin() + kSignificantDigits, rounded.digits.begin());
+  rounded.exponent = exponent;
+  const std::string_view tail(digits.data() + kSignificantDigits,
+                              kDecidingDigits - kSignificantDigits);
+  bool up = tail.front() >= '5';
+  if (tail == "50000000000") {
+    std::array<char, 900> exact;
+    (void)std::to_chars(exact.data(), exact.data() + exact.size(), magnitude,
+                        std::chars_format::scientific, 800);
+    // "d.ddd...": the expansion is exact, its seventh digit alone decides.
+    up = exact[1 + kSignificantDigits] >= '5';
+  }
+  if (up) round_up(rounded);
   return rounded;
 }
 
 }  // namespace
 
 std::string format_general(double value) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-  if (value == 0.0) return "0";
+  std::array<char, kGeneralTextSize> text;
+  return {text.data(), write_general(value, text.data())};
+}
+
+char* write_general(double value, char* out) {
+  const auto put = [&out](std::string_view part) {
+    out = std::copy(part.begin(), part.end(), out);
+    return out;
+  };
+  if (std::isnan(value)) return put("NAN");
+  if (std::isinf(value)) return put(value > 0 ? "INF" : "-INF");
+  if (value == 0.0) return put("0");
+  // Whole numbers below a million (the output grid's row numbers) read as
+  // they are.
+  if (std::fabs(value) < 1e6 && value == std::trunc(value)) {
+    return std::to_chars(out, out + kGeneralTextSize, static_cast<std::int32_t>(value)).ptr;
+  }
 
   const RoundedDigits rounded = round_to_six_digits(std::fabs(value));
   std::string_view digits(rounded.digits.data(), rounded.digits.size());
@@ -136,33 +190,34 @@ std::string format_general(double value) {
   // e as in 0.d1d2... x 10^e
   const int e = rounded.exponent + 1;
 
-  std::string text;
-  if (value < 0) text.push_back('-');
+  // At most "-0.000123457" or "-1.23457E-308".
+  char* const start = out;
+  if (value < 0) *out++ = '-';
   if (e >= -3 && e <= 6) {
     if (e <= 0) {
-      text += "0.";
-      text.append(static_cast<std::size_t>(-e), '0');
-      text += digits;
+      put("0.");
+      out = std::fill_n(out, -e, '0');
+      put(digits);
     } else {
       const auto whole = static_cast<std::size_t>(e);
-      text += digits.substr(0, whole);
+      put(digits.substr(0, whole));
       if (digits.size() < whole) {
-        text.append(whole - digits.size(), '0');
+        out = std::fill_n(out, whole - digits.size(), '0');
       } else if (digits.size() > whole) {
-        text.push_back('.');
-        text += digits.substr(whole);
+        *out++ = '.';
+        put(digits.substr(whole));
       }
     }
   } else {
-    text.push_back(digits[0]);
+    *out++ = digits[0];
     if (digits.size() > 1) {
-      text.push_back('.');
-      text += digits.substr(1);
+      *out++ = '.';
+      put(digits.substr(1));
     }
-    text.push_back('E');
-    text += std::to_string(e - 1);
+    *out++ = 'E';
+    out = std::to_chars(out, start + kGeneralTextSize, e - 1).ptr;
   }
-  return text;
+  return out;
 }
 
 std::optional<std::int32_t> parse_whole_number(std::string_view text) {

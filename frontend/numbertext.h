@@ -15,6 +15,11 @@ namespace quarvel::frontend {
 // "0", "INF", "-INF", "NAN".
 [[nodiscard]] std::string format_general(double value);
 
+// The same text written to `out` (room for kGeneralTextSize characters); the
+// end of what was written.
+inline constexpr std::size_t kGeneralTextSize = 24;
+char* write_general(double value, char* out);
+
 // Whole number: optional leading blanks, optional sign, decimal digits (or hex
 // digits after "$", "x" or "0x"), nothing after the digits, within int32.
 [[nodiscard]] std::optional<std::int32_t> parse_whole_number(std::string_view text);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -359,10 +360,11 @@ OutputCells output_cells(std::span<const double> prediction, std::int64_t first)
   OutputCells cells;
   cells.index.reserve(prediction.size());
   cells.value.reserve(prediction.size());
+  std::array<char, kGeneralTextSize> text;
   for (std::size_t i = 0; i < prediction.size(); ++i) {
-    cells.index.push_back(
-        format_general(static_cast<double>(first + static_cast<std::int64_t>(i))));
-    cells.value.push_back(format_general(prediction[i]));
+    const auto index = static_cast<double>(first + static_cast<std::int64_t>(i));
+    cells.index.emplace_back(text.data(), write_general(index, text.data()));
+    cells.value.emplace_back(text.data(), write_general(prediction[i], text.data()));
   }
   return cells;
 }

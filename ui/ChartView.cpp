@@ -77,19 +77,15 @@ QXYSeries* ChartView::series(int index) const {
 }
 
 QList<QPointF> ChartView::points(int index) const {
-  QList<QPointF> shown = series(index)->points();
-  if (exponents_[0] == 0 && exponents_[1] == 0) return shown;
-  const double x_factor = std::pow(10.0, exponents_[0]);
-  const double y_factor = std::pow(10.0, exponents_[1]);
-  QList<QPointF> values;
-  values.reserve(shown.size());
-  for (const QPointF& point : shown) values.append({point.x() * x_factor, point.y() * y_factor});
-  return values;
+  const auto at = static_cast<std::size_t>(index);
+  return at < values_.size() ? values_[at] : QList<QPointF>{};
 }
 
 void ChartView::set_points(int index, const QList<QPointF>& points) {
   const auto count = static_cast<std::size_t>(chart()->series().size());
   if (extents_.size() != count) extents_.resize(count);
+  if (values_.size() != count) values_.resize(count);
+  values_[static_cast<std::size_t>(index)] = points;
   Extent extent;
   for (const QPointF& point : points) {
     if (std::isfinite(point.x())) extent.x = std::max(extent.x, std::abs(point.x()));
@@ -103,14 +99,13 @@ void ChartView::set_points(int index, const QList<QPointF>& points) {
   }
   const std::array<int, 2> exponents{exponent_for(all.x), exponent_for(all.y)};
   if (exponents != exponents_) rescale(exponents);
-  series(index)->replace(scaled(points, exponents_));
+  show_thinned_points(series(index), scaled(points, exponents_));
 }
 
 void ChartView::rescale(const std::array<int, 2>& exponents) {
   // The other series shown again in the new scale, the axis titles noting it.
-  for (int index = 0; index < chart()->series().size(); ++index) {
-    const QList<QPointF> values = points(index);
-    series(index)->replace(scaled(values, exponents));
+  for (std::size_t index = 0; index < values_.size(); ++index) {
+    show_thinned_points(series(static_cast<int>(index)), scaled(values_[index], exponents));
   }
   const std::array<Qt::Orientation, 2> orientations{Qt::Horizontal, Qt::Vertical};
   for (std::size_t i = 0; i < 2; ++i) {

@@ -1,7 +1,9 @@
 // A chart view that zooms by a dragged rectangle (a right click undoes the
 // whole zoom) and reports double clicks. Its series take their points through
 // set_points, in their true values: values of a magnitude no axis can span
-// (beyond 1e300) are shown divided by a power of ten that the axis title names.
+// (beyond 1e300) are shown divided by a power of ten that the axis title names,
+// and a series of more points than the chart has pixel columns is drawn
+// thinned to a few per column, its peaks kept.
 #pragma once
 
 #include <QChart>
@@ -53,6 +55,7 @@ class ChartView final : public QChartView {
   void rescale(const std::array<int, 2>& exponents);
 
   QChart::AnimationOptions animations_ = QChart::GridAxisAnimations;
+  std::vector<QList<QPointF>> values_;  // each series' points in their true values
   std::vector<Extent> extents_;
   std::array<int, 2> exponents_{0, 0};
   std::array<QString, 2> titles_;  // the axis titles without a scale note

@@ -542,6 +542,12 @@ void MainWindow::run_generations() {
     throw;
   }
   end_run();
+  if (ending == RunDriver::Ending::out_of_memory) {
+    // The run's trees are given back: what was shown stays, with no models.
+    set_run_status(QStringLiteral("out of memory at generation %1").arg(generations_shown_ + 1));
+    dialogs_.message(this, QString::fromLatin1(kRunOutOfMemory));
+    return;
+  }
   // Each best tree's forecast past the data, once the run has ended.
   if (forecast_steps_ > 0 && generations_shown_ > 0) {
     forecasts_ = frontend::forecasts_past_data(engine_, forecast_steps_);
@@ -565,13 +571,21 @@ PredictionMarkers MainWindow::prediction_markers() const {
   return {training, training + overlap};
 }
 
+bool MainWindow::holds_best_trees() const {
+  const std::size_t shown = last_results_.populations.size();
+  if (shown == 0 || shown > engine_.populations.size()) return false;
+  return std::all_of(engine_.populations.begin(),
+                     engine_.populations.begin() + static_cast<std::ptrdiff_t>(shown),
+                     [](const Population& pop) { return pop.best_of_gen_tree != nullptr; });
+}
+
 std::vector<std::string> MainWindow::best_tree_texts() const {
   std::vector<std::string> texts;
+  const bool formulas = formulas_action_->isChecked() && holds_best_trees();
   for (std::size_t p = 0; p < last_results_.populations.size(); ++p) {
-    texts.push_back(formulas_action_->isChecked()
-                        ? frontend::formula_text(
-                              frontend::describe_best_tree(engine_, static_cast<std::int32_t>(p)))
-                        : last_results_.populations[p].tree_text);
+    texts.push_back(formulas ? frontend::formula_text(frontend::describe_best_tree(
+                                   engine_, static_cast<std::int32_t>(p)))
+                             : last_results_.populations[p].tree_text);
   }
   return texts;
 }
@@ -678,6 +692,11 @@ void MainWindow::export_models() {
     dialogs_.message(this,
                      QStringLiteral("There is no run yet: the models are those of the last run's "
                                     "best trees. Start a run first."));
+    return;
+  }
+  if (!holds_best_trees()) {
+    dialogs_.message(this, QStringLiteral("The last run ran out of memory and gave up its trees: "
+                                          "there are no models to export. Start a run first."));
     return;
   }
   const auto folder = dialogs_.choose_folder(this, current_folder_);

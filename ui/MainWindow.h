@@ -125,6 +125,9 @@ class MainWindow final : public QMainWindow {
   void show_generation_results(const frontend::GenerationResults& results);
   // Each population's best tree as printed, or as its formula.
   [[nodiscard]] std::vector<std::string> best_tree_texts() const;
+  // Whether the engine still holds the best trees of the shown results (a run
+  // that ran out of memory gives them back).
+  [[nodiscard]] bool holds_best_trees() const;
   // True once the user has agreed to end the run in progress.
   bool agree_to_abort();
   [[nodiscard]] std::optional<QString> choose_file();

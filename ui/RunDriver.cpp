@@ -1,6 +1,14 @@
 #include "ui/RunDriver.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <atomic>
+#include <exception>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
 
 #include "engine/engine.h"
 
@@ -22,6 +30,39 @@ void RunDriver::request_abort() {
   abort_requested_ = true;
 }
 
+void RunDriver::compute_generation(int generation) {
+  // Nothing else touches the engine or the results while the worker runs;
+  // the GUI thread reads them once it has joined the worker.
+  std::atomic<bool> done{false};
+  std::exception_ptr failure;
+  QAbstractEventDispatcher* const dispatcher = QAbstractEventDispatcher::instance();
+  const auto work = [&] {
+    try {
+      frontend::run_generation(engine_, generation, results_);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    done.store(true, std::memory_order_release);
+    // Ends the GUI thread's wait for messages; a wake-up before the wait
+    // begins is kept for it.
+    if (dispatcher != nullptr) dispatcher->wakeUp();
+  };
+  computing_ = true;
+  {
+    std::optional<std::jthread> worker;
+    try {
+      worker.emplace(work);
+    } catch (const std::system_error&) {
+      work();  // no thread to be had: the generation runs here, as it always could
+    }
+    while (!done.load(std::memory_order_acquire)) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+  }
+  computing_ = false;
+  if (failure) std::rethrow_exception(failure);
+}
+
 RunDriver::Ending RunDriver::run(const ShowGeneration& show) {
   running_ = true;
   paused_ = false;
@@ -32,6 +73,7 @@ RunDriver::Ending RunDriver::run(const ShowGeneration& show) {
     paused_ = false;
     abort_requested_ = false;
     running_ = false;
+    computing_ = false;
   };
   Ending ending = Ending::finished;
   try {
@@ -46,7 +88,17 @@ RunDriver::Ending RunDriver::run(const ShowGeneration& show) {
         ending = Ending::aborted;
         break;
       }
-      frontend::run_generation(engine_, g, results_);
+      try {
+        compute_generation(g);
+      } catch (const std::bad_alloc&) {
+        ending = Ending::out_of_memory;
+      } catch (const std::length_error&) {
+        ending = Ending::out_of_memory;
+      }
+      if (ending == Ending::out_of_memory) {
+        release_run(engine_);
+        break;
+      }
       show(results_);
       process_pending_messages();
     }

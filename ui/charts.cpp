@@ -235,6 +235,133 @@ void fit_tick_labels(QChart* chart) {
   }
 }
 
+QList<QPointF> thin_points(std::span<const QPointF> points, double low, double high, int columns) {
+  constexpr std::size_t kKeptPerColumn = 4;
+  if (columns <= 0 || !(high > low) ||
+      points.size() <= kKeptPerColumn * static_cast<std::size_t>(columns)) {
+    return {points.begin(), points.end()};
+  }
+  const double scale = columns / (high - low);
+  // -1 for the points left of the chart, `columns` for those right of it.
+  const auto column_of = [&](double x) {
+    if (x < low) return -1;
+    if (x >= high) return x == high ? columns - 1 : columns;
+    return std::min(static_cast<int>((x - low) * scale), columns - 1);
+  };
+  QList<QPointF> thinned;
+  thinned.reserve(static_cast<qsizetype>(kKeptPerColumn) * (columns + 2));
+  std::size_t first = 0;
+  while (first < points.size()) {
+    const int column = column_of(points[first].x());
+    std::size_t lowest = first;
+    std::size_t highest = first;
+    std::size_t last = first;
+    while (last + 1 < points.size() && column_of(points[last + 1].x()) == column) {
+      ++last;
+      if (points[last].y() < points[lowest].y()) lowest = last;
+      if (points[last].y() > points[highest].y()) highest = last;
+    }
+    std::size_t kept[] = {first, std::min(lowest, highest), std::max(lowest, highest), last};
+    for (std::size_t k = 0; k < 4; ++k) {
+      if (k == 0 || kept[k] != kept[k - 1]) thinned.append(points[kept[k]]);
+    }
+    first = last + 1;
+  }
+  return thinned;
+}
+
+namespace {
+
+// The points a thinned series stands for, a child of the series, kept to thin
+// them again for a new view of the chart.
+class ThinnedPoints final : public QObject {
+ public:
+  static constexpr const char* kName = "thinned_points";
+
+  explicit ThinnedPoints(QXYSeries* series) : QObject(series), series_(series) {
+    setObjectName(QString::fromLatin1(kName));
+    for (QAbstractAxis* axis : series->attachedAxes()) {
+      if (auto* values = qobject_cast<QValueAxis*>(axis);
+          values != nullptr && axis->orientation() == Qt::Horizontal) {
+        connect(values, &QValueAxis::rangeChanged, this, [this] { show(); });
+      }
+    }
+    if (QChart* chart = series->chart()) {
+      connect(chart, &QChart::plotAreaChanged, this, [this] { show(); });
+    }
+    // Points set some other way replace the ones kept here.
+    connect(series, &QXYSeries::pointsRemoved, this, [this] {
+      if (!replacing_) points_.clear();
+    });
+  }
+
+  static ThinnedPoints& of(QXYSeries* series) {
+    if (auto* found =
+            series->findChild<QObject*>(QString::fromLatin1(kName), Qt::FindDirectChildrenOnly)) {
+      return *static_cast<ThinnedPoints*>(found);
+    }
+    return *new ThinnedPoints(series);
+  }
+
+  void set(QList<QPointF> points) {
+    points_ = std::move(points);
+    shown_ = {};
+    if (points_.isEmpty()) {
+      series_->clear();
+      return;
+    }
+    show();
+  }
+
+ private:
+  struct View {
+    double low = 0.0;
+    double high = 0.0;
+    int columns = 0;
+    bool operator==(const View&) const = default;
+  };
+
+  // A chart not laid out yet has no plot area to go by: as many columns as a
+  // wide screen has until it has one.
+  static constexpr int kColumnsBeforeLayout = 2048;
+
+  void show() {
+    if (points_.isEmpty()) return;
+    View view{points_.constFirst().x(), points_.constLast().x(), kColumnsBeforeLayout};
+    for (QAbstractAxis* axis : series_->attachedAxes()) {
+      if (auto* values = qobject_cast<QValueAxis*>(axis);
+          values != nullptr && axis->orientation() == Qt::Horizontal) {
+        view.low = values->min();
+        view.high = values->max();
+      }
+    }
+    if (const QChart* chart = series_->chart(); chart != nullptr) {
+      const int width = static_cast<int>(chart->plotArea().width());
+      if (width > 0) view.columns = width;
+    }
+    if (view == shown_) return;
+    shown_ = view;
+    // Every change of a series lays out the chart again: none when the
+    // thinned points stay the same, as a few points always do.
+    const QList<QPointF> thinned = thin_points(points_, view.low, view.high, view.columns);
+    if (thinned == series_->points()) return;
+    replacing_ = true;
+    series_->replace(thinned);
+    replacing_ = false;
+  }
+
+  QXYSeries* series_;
+  QList<QPointF> points_;
+  View shown_;
+  bool replacing_ = false;
+};
+
+}  // namespace
+
+void show_thinned_points(QXYSeries* series, QList<QPointF> points) {
+  ThinnedPoints::of(series).set(std::move(points));
+}
+
 void follow_points(QChart* chart) {
   if (chart->isZoomed()) return;
   const AxisRanges ranges = point_ranges(chart, false);

@@ -35,6 +35,22 @@ void use_small_axis_fonts(QChart* chart);
 // on a chart: the curve skips it (grids and files still show it).
 [[nodiscard]] QList<QPointF> index_points(std::span<const double> values, std::size_t count);
 
+// Thinning for a chart `columns` pixel columns wide that shows x from `low` to
+// `high`: of the points in each pixel column it keeps the first, the lowest,
+// the highest and the last, in their order, so that the line drawn through them
+// covers the same pixels and no peak disappears. Points left of `low` and
+// right of `high` count as one column each, so the extremes of all points
+// stay. `points` run from left to right; with no more than a few per column
+// all of them are kept.
+[[nodiscard]] QList<QPointF> thin_points(std::span<const QPointF> points, double low, double high,
+                                         int columns);
+
+// Shows `points` (running from left to right) on `series` thinned for its
+// chart, and thins them again whenever the chart's horizontal range or plot
+// area changes (a zoom, a resize). Grids and files keep every value; the
+// series holds the thinned points.
+void show_thinned_points(QXYSeries* series, QList<QPointF> points);
+
 // Sets both axes to the range of the points of all series (0..1 when there
 // are none), with a small margin, and forgets any zoom.
 void fit_axes(QChart* chart);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -464,6 +465,35 @@ TEST_F(CliTest, ConcurrentRunsIntoOneFolderLeaveOneWholeSet) {
     EXPECT_EQ(quarvel::testing::finish_program(b).status, 0);
     const auto left = quarvel::testing::snapshot(shared);
     EXPECT_TRUE(left == sets[0] || left == sets[1]);
+  }
+}
+
+// Out of memory is a failure wherever it strikes (on either fitting thread,
+// in a thread's creation, in the matrix routines): a clear message, status 1
+// and no output file. The address space is limited below what the run needs.
+TEST_F(CliTest, RunningOutOfMemoryFailsWithAMessageAndStatus1) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's own reservations do not fit in a limited address space";
+#endif
+  std::string training;
+  for (int k = 0; k < 30000; ++k)
+    training += std::to_string(std::sin(0.05 * k) + 0.001 * (k % 97)) + "\n";
+  const std::string training_file = write("long.txt", training);
+  const std::string validation_file = write("long-validation.txt", "0.5\n0.25\n0.75\n");
+  for (const char* kilobytes : {"60000", "120000", "200000"}) {
+    SCOPED_TRACE(kilobytes);
+    const Result result = quarvel::testing::run_program(
+        "/bin/sh", folder_,
+        {"-c", "ulimit -v \"$1\" || exit 99; shift; exec \"$0\" \"$@\"", QUARVEL_CLI, kilobytes,
+         "--training", training_file, "--validation", validation_file, "--growth", "ramped",
+         "--depth-new", "9", "--generations", "3", "--quiet", "--output",
+         (folder_ / "out").string(), "--history", (folder_ / "history.csv").string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "error: not enough memory for this run; try smaller populations or series\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(fs::exists(folder_ / "history.csv"));
+    EXPECT_FALSE(fs::exists(folder_ / "out" / "prediction-1.txt"));
   }
 }
 

@@ -84,10 +84,12 @@ TEST_F(Fitting, TwoInputNodeIsTheLeastSquaresQuadratic) {
   }
   const std::vector<double> reference = least_squares(rows, targets);
   for (int j = 0; j < 6; ++j) EXPECT_NEAR(model.coefficients[j], reference[j], 1e-6) << j;
+  const std::vector<double> outputs = model_outputs(e, tree.get());
+  ASSERT_EQ(outputs.size(), static_cast<std::size_t>(n()));
   for (int t = 0; t < n(); ++t) {
     double out = 0.0;
     for (int j = 0; j < 6; ++j) out += model.coefficients[j] * rows[t][j];
-    EXPECT_DOUBLE_EQ(model.outputs[t], out);
+    EXPECT_DOUBLE_EQ(outputs[t], out);
     sum += (y(t) - out) * (y(t) - out);
   }
   EXPECT_DOUBLE_EQ(s, sum / n());
@@ -107,7 +109,10 @@ TEST_F(Fitting, CoincidingInputsGiveTheOneInputForm) {
   NodeModel& inner = *outer->child(1)->model();
   inner.kind_id = 1;
   inner.coefficients = {0, 0, 0, 0, 0, 0};
-  for (int t = 0; t < n(); ++t) inner.outputs.push_back(series_value(e.data, t, 4) + 0.0009);
+  std::vector<double> outputs;
+  outputs.reserve(static_cast<std::size_t>(n()));
+  for (int t = 0; t < n(); ++t) outputs.push_back(series_value(e.data, t, 4) + 0.0009);
+  store_outputs(e, inner, outputs);
   inner.sn2 = 0.5;
   (void)evaluate_tree(e, outer.get());
   EXPECT_EQ(outer->model()->kind_id, -1);

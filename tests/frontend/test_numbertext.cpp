@@ -49,13 +49,23 @@ TEST(GeneralNumberFormat, WritesSixSignificantDigits) {
 TEST(GeneralNumberFormat, RoundsHalfAwayFromZeroOnTheExactBinaryValue) {
   const FormatCase cases[] = {
       {1234565, "1.23457E6"},  // an exact half rounds away from zero
-      {-1234565, "-1.23457E6"}, {123456.5, "123457"},
+      {-1234565, "-1.23457E6"},
+      {123456.5, "123457"},
       {999999.5, "1E6"},        // the carry moves the exponent into scientific notation
       {9.999995e-4, "0.001"},   // 0.00099999950000000006...: above the half
       {1.000005, "1.00001"},    // 1.00000500000000003...: above the half
       {0.1234565, "0.123456"},  // 0.12345649999999999...: below the half
       {2.000005, "2"},          // 2.00000499999999981...: below, zeros dropped
       {-12.34565, "-12.3456"},  // -12.3456499999999991...
+      // At the ends of the fixed notation's range, where the digits are
+      // worked out in integers.
+      {0.00012345650000000001, "0.000123457"},
+      {0.00012345649999999999, "0.000123456"},
+      {std::nextafter(1e-4, 0.0), "0.0001"},
+      {std::nextafter(1e6, 0.0), "1E6"},
+      {999999.49999999988, "999999"},
+      {39718, "39718"},
+      {-7, "-7"},
   };
   for (const FormatCase& c : cases) EXPECT_EQ(format_general(c.value), c.text) << c.value;
 }

@@ -1,10 +1,14 @@
 // A run from the window: Start and its refusals, the run driver with Stop,
 // Resume, Abort and a close of the window, the results view against an engine
 // run through the shared Start path, the chart windows and the output save.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -34,6 +38,7 @@ using quarvel::ui::ButtonKind;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
+using quarvel::ui::RunDriver;
 using quarvel::ui::testing::TestWindow;
 using quarvel::ui::testing::write_file;
 
@@ -130,6 +135,25 @@ Reference reference_run(const MainWindow& window) {
   }
   return reference;
 }
+
+// Calls `seen` on every paint event of a widget.
+class PaintCounter final : public QObject {
+ public:
+  PaintCounter(QWidget* widget, std::function<void()> seen) : seen_(std::move(seen)) {
+    widget->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) seen_();
+    return false;
+  }
+
+ private:
+  std::function<void()> seen_;
+};
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 }  // namespace
 
@@ -411,6 +435,114 @@ class RunTest : public QObject {
     const auto curve = points_of(w.prediction_chart(), 1);
     QCOMPARE(curve.size(), std::isfinite(extreme) ? 120 : 119);
     QCOMPARE(curve.last(), QPointF(119.0, 0.25));
+  }
+
+  // A generation of about a second (29000 training points, a population of
+  // 1000): the window repaints and answers while it runs; Stop and Abort,
+  // pressed meanwhile, take effect once it is done and shown.
+  void the_window_answers_while_a_generation_runs() {
+    auto& w = *window_;
+    load(wave(0, 29000), wave(29000 - 119, 300));
+    w.field(Setting::generations)->setText(QStringLiteral("4"));
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    const RunDriver& driver = w.window.run_driver();
+
+    // A tick every 10 ms, and the paint events of the Stop button, while the
+    // engine works.
+    QElapsedTimer clock;
+    qint64 last_tick = -1;
+    qint64 longest_gap = 0;
+    int ticks_while_computing = 0;
+    int paints_while_computing = 0;
+    std::function<void()> on_computing_tick;
+    QTimer ticker;
+    ticker.setInterval(10);
+    connect(&ticker, &QTimer::timeout, &w.window, [&] {
+      if (!driver.computing()) {
+        last_tick = -1;
+        return;
+      }
+      const qint64 now = clock.elapsed();
+      if (last_tick >= 0) longest_gap = std::max(longest_gap, now - last_tick);
+      last_tick = now;
+      ++ticks_while_computing;
+      if (on_computing_tick) on_computing_tick();
+    });
+    PaintCounter paints(w.stop_button(), [&] {
+      if (driver.computing()) ++paints_while_computing;
+    });
+    clock.start();
+    ticker.start();
+
+    // Stop during generation 0: it is finished and shown, then nothing runs
+    // until Abort.
+    QStringList seen;
+    int shown_when_paused = -1;
+    bool computing_when_paused = true;
+    bool stopping = true;
+    on_computing_tick = [&] {
+      if (ticks_while_computing != 5) return;
+      QTest::mouseClick(w.stop_button(), Qt::LeftButton);
+      seen << w.stop_button()->text() << QString::number(driver.computing());
+    };
+    after_each_generation([&](int g) {
+      if (!stopping || g != 0) return;
+      QTimer::singleShot(300, &w.window, [&] {
+        shown_when_paused = static_cast<int>(points_of(w.mdl_chart(), 0).size());
+        computing_when_paused = driver.computing();
+        window_->dialogs.answer_yes = true;
+        w.start_button()->click();
+      });
+    });
+    w.window.start_or_abort_run();
+    stopping = false;
+    QCOMPARE(seen, (QStringList{QStringLiteral("Resume"), QStringLiteral("1")}));
+    QCOMPARE(shown_when_paused, 1);
+    QVERIFY(!computing_when_paused);
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 1);
+    QCOMPARE(window_->dialogs.questions, QStringList{kAbortQuestion});
+    QVERIFY2(ticks_while_computing >= 20, qPrintable(QString::number(ticks_while_computing)));
+    QVERIFY(paints_while_computing > 0);
+    QVERIFY2(longest_gap <= 100, qPrintable(QStringLiteral("%1 ms").arg(longest_gap)));
+    verify_idle();
+
+    // The curves are thinned for the chart, their extremes and the output
+    // grid's every row kept.
+    const int n = 29300;
+    QCOMPARE(w.output_model(0)->rowCount(), n);
+    const QList<QPointF> curve = points_of(w.prediction_chart(), 1);
+    const QChart* chart = w.prediction_chart()->chart();
+    QVERIFY2(curve.size() <= 4 * static_cast<int>(chart->plotArea().width()) + 8,
+             qPrintable(QString::number(curve.size())));
+    QCOMPARE(curve.first().x(), 0.0);
+    QCOMPARE(curve.last().x(), n - 1.0);
+    const QList<double> values = y_values(curve);
+    const QStringList cells = column(w.output_model(0), 1);
+    double lo = kInf;
+    double hi = -kInf;
+    for (const QString& cell : cells) {
+      const double value = cell.toDouble();
+      if (!std::isfinite(value)) continue;  // not on the chart
+      lo = std::min(lo, value);
+      hi = std::max(hi, value);
+    }
+    QCOMPARE(quarvel::frontend::format_general(*std::min_element(values.begin(), values.end())),
+             quarvel::frontend::format_general(lo));
+    QCOMPARE(quarvel::frontend::format_general(*std::max_element(values.begin(), values.end())),
+             quarvel::frontend::format_general(hi));
+
+    // Abort (Ctrl+S, answered Yes) during generation 0: it is finished and
+    // shown, and the run ends.
+    window_->dialogs.questions.clear();
+    ticks_while_computing = 0;
+    on_computing_tick = [&] {
+      if (ticks_while_computing == 5) w.action("start_action")->trigger();
+    };
+    w.window.start_or_abort_run();
+    QCOMPARE(window_->dialogs.questions, QStringList{kAbortQuestion});
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 1);
+    verify_idle();
   }
 
   void abort_answered_no_then_yes() {

@@ -1,0 +1,212 @@
+// A window run when memory runs out or no thread can be had. This program
+// replaces the global allocation functions and thread creation so that a test
+// can make them fail: it runs apart from the other window tests.
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <QChart>
+#include <QLineEdit>
+#include <QXYSeries>
+#include <QtTest>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <thread>
+
+#include "engine/treeops.h"
+#include "support/TestWindow.h"
+
+namespace {
+
+std::atomic<bool> fail_other_threads_allocations{false};
+std::atomic<bool> refuse_threads{false};
+std::atomic<int> refused_threads{0};
+const std::thread::id gui_thread = std::this_thread::get_id();
+
+// Memory from malloc, or nothing when allocations are made to fail here.
+void* allocate(std::size_t size) noexcept {
+  if (fail_other_threads_allocations.load() && std::this_thread::get_id() != gui_thread)
+    return nullptr;
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+}  // namespace
+
+// Every form replaced, so that each allocation meets its own release (a
+// sanitizer's forms would not pair with free()). Not inlined, so that the
+// compiler does not see free() meet operator new.
+[[gnu::noinline]] void* operator new(std::size_t size) {
+  if (void* memory = allocate(size)) return memory;
+  throw std::bad_alloc();
+}
+
+[[gnu::noinline]] void* operator new[](std::size_t size) {
+  if (void* memory = allocate(size)) return memory;
+  throw std::bad_alloc();
+}
+
+[[gnu::noinline]] void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate(size);
+}
+
+[[gnu::noinline]] void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate(size);
+}
+
+[[gnu::noinline]] void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+
+[[gnu::noinline]] void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
+
+[[gnu::noinline]] void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+
+[[gnu::noinline]] void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+
+[[gnu::noinline]] void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+
+[[gnu::noinline]] void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+
+// The C library declares it with reserved parameter names.
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                              void* (*start)(void*), void* argument) {
+  if (refuse_threads.load()) {
+    ++refused_threads;
+    return EAGAIN;
+  }
+  using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+  static const auto create = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+  return create(thread, attributes, start, argument);
+}
+
+using quarvel::frontend::Setting;
+using quarvel::ui::testing::TestWindow;
+using quarvel::ui::testing::write_file;
+
+namespace {
+
+QByteArray wave(int first, int count) {
+  QByteArray text;
+  for (int k = first; k < first + count; ++k) {
+    text += QByteArray::number(0.5 + 0.3 * std::sin(0.31 * k) + 0.1 * std::sin(0.07 * k), 'g', 8);
+    text += '\n';
+  }
+  return text;
+}
+
+QList<QPointF> points_of(const quarvel::ui::ChartView* view, int series) {
+  return static_cast<QXYSeries*>(view->chart()->series().at(series))->points();
+}
+
+}  // namespace
+
+class RunFailuresTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir settings_folder_;
+  QTemporaryDir data_folder_;
+  std::unique_ptr<TestWindow> window_;
+
+  // A run of a wave of 3000 + 100 points, a population of 300.
+  void prepare_run(int generations) { prepare_run(*window_, generations); }
+  void prepare_run(TestWindow& w, int generations) {
+    w.dialogs.file_answers.push_back(write_file(data_folder_, "training.txt", wave(0, 3000)));
+    w.window.load_training_series();
+    w.dialogs.file_answers.push_back(
+        write_file(data_folder_, "validation.txt", wave(3000 - 119, 219)));
+    w.window.load_validation_series();
+    w.field(Setting::generations)->setText(QString::number(generations));
+    w.field(Setting::population_size, 0)->setText(QStringLiteral("300"));
+  }
+
+  void verify_idle() {
+    QVERIFY(!window_->window.run_driver().running());
+    QVERIFY(window_->start_button()->isEnabled());
+    QCOMPARE(window_->start_button()->text(), QStringLiteral("Start"));
+    QVERIFY(!window_->stop_button()->isEnabled());
+  }
+
+ private slots:
+  void initTestCase() { quarvel::ui::testing::prepare_application(settings_folder_); }
+  void init() { window_ = std::make_unique<TestWindow>(); }
+  void cleanup() { window_.reset(); }
+
+  // The engine's memory runs out during the run: the run ends with a
+  // message, what it held is given back, and the next run goes ahead.
+  void running_out_of_memory_ends_the_run_with_a_message() {
+    auto& w = *window_;
+    prepare_run(3);
+    fail_other_threads_allocations = true;
+    w.window.start_or_abort_run();
+    fail_other_threads_allocations = false;
+
+    QCOMPARE(w.dialogs.messages, QStringList{QString::fromLatin1(quarvel::ui::kRunOutOfMemory)});
+    QCOMPARE(w.dialogs.end_statuses, std::vector<int>());
+    verify_idle();
+    for (const quarvel::Population& pop : w.window.engine().populations) {
+      for (const quarvel::Tree& tree : pop.individuals) QVERIFY(tree == nullptr);
+    }
+
+    w.dialogs.messages.clear();
+    w.window.start_or_abort_run();
+    QCOMPARE(w.dialogs.messages, QStringList());
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 3);
+    verify_idle();
+  }
+
+  // A run that ran out of memory after some generations keeps what it showed
+  // but has no trees left: the formulas and the model export say so instead
+  // of reading trees that are gone.
+  void trees_given_back_leave_no_models_to_show_or_export() {
+    auto& w = *window_;
+    prepare_run(2);
+    w.window.start_or_abort_run();
+    const QString trees = w.best_trees_text()->toPlainText();
+    quarvel::release_run(w.window.engine());
+
+    w.action("formulas_action")->trigger();
+    QCOMPARE(w.best_trees_text()->toPlainText(), trees);
+    w.action("export_models_action")->trigger();
+    QCOMPARE(w.dialogs.messages.size(), 1);
+    QVERIFY(w.dialogs.messages.front().contains(QStringLiteral("no models to export")));
+  }
+
+  // Without a thread to be had, the generations run on the GUI thread and
+  // the engine fits on one: the same results.
+  void without_threads_the_run_gives_the_same_results() {
+    TestWindow reference;
+    prepare_run(reference, 3);
+    reference.window.start_or_abort_run();
+    const QList<QPointF> expected = points_of(reference.mdl_chart(), 0);
+    const QString expected_trees = reference.best_trees_text()->toPlainText();
+    QCOMPARE(expected.size(), 3);
+
+    auto& w = *window_;
+    prepare_run(3);
+    refuse_threads = true;
+    w.window.start_or_abort_run();
+    refuse_threads = false;
+    QVERIFY(refused_threads.load() > 0);
+    QCOMPARE(w.dialogs.messages, QStringList());
+    QCOMPARE(points_of(w.mdl_chart(), 0), expected);
+    QCOMPARE(w.best_trees_text()->toPlainText(), expected_trees);
+    verify_idle();
+  }
+};
+
+QTEST_MAIN(RunFailuresTest)
+#include "test_run_failures.moc"
