@@ -1,4 +1,4 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """Writes a long Mackey-Glass series as a training and a validation file.
 
 dx/dt = 0.2 x(t - 17) / (1 + x(t - 17)^10) - 0.1 x(t), constant history
