@@ -1,6 +1,8 @@
 // The runner as a whole: command line, data, the run and its outputs.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,7 +37,7 @@ struct RunData {
 
 // Checks the settings and reads both data files as every run does before it
 // starts; text after a line's number is warned about on the standard error.
-[[nodiscard]] std::optional<Failure> read_run_data(const Options& options, RunData& data);
+[[nodiscard]] std::optional<Failure> read_run_data(const Options& given, RunData& data);
 
 // Starts a fresh `engine` on `data` at the stream of its options; `fit_threads`
 // above 0 sets how many threads fit (the results do not depend on it).

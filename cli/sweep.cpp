@@ -222,6 +222,10 @@ void take_report(const RunProcess& process, int wait_status, RunOutcome& outcome
                       " (" + strsignal(WTERMSIG(wait_status)) + ")";
     return;
   }
+  if (WIFEXITED(wait_status) && WEXITSTATUS(wait_status) != 0) {
+    outcome.failure = "its process ended with status " + std::to_string(WEXITSTATUS(wait_status));
+    return;
+  }
   if (line_end == std::string_view::npos) {
     outcome.failure = "its process ended without telling its results";
     return;
@@ -232,7 +236,10 @@ void take_report(const RunProcess& process, int wait_status, RunOutcome& outcome
     outcome.failure = std::string(head.substr(message == std::string_view::npos ? 7 : message + 1));
   }
   const std::string_view record = report.substr(line_end + 1);
-  if (record.empty()) return;
+  if (record.empty()) {
+    if (!outcome.failure) outcome.failure = "its process ended without telling its results";
+    return;
+  }
   RunRecord parsed;
   if (const auto problem = parse_record(record, parsed)) {
     outcome.failure = "its record could not be read back: " + *problem;
@@ -289,9 +296,13 @@ bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bo
     if (running.empty()) break;
 
     std::vector<pollfd> watched;
+    watched.reserve(running.size());
     for (const RunProcess& process : running) watched.push_back({process.report_pipe, POLLIN, 0});
-    // Signals are held back: a short wait sees an interrupt soon enough.
-    if (::poll(watched.data(), watched.size(), 200) < 0 && errno != EINTR) break;
+    // Signals are held back: a short wait sees an interrupt soon enough. Should
+    // the wait itself fail, each report is read in turn, waiting for it.
+    if (::poll(watched.data(), watched.size(), 200) < 0 && errno != EINTR) {
+      for (pollfd& report : watched) report.revents = POLLIN;
+    }
     for (std::size_t i = running.size(); i-- > 0;) {
       if (watched[i].revents == 0) continue;
       RunProcess& process = running[i];

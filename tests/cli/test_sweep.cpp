@@ -87,7 +87,7 @@ class SweepTest : public quarvel::testing::ScratchFolderTest {
   Result sweep(const std::string& name, const std::vector<std::string>& extra) const {
     std::vector<std::string> arguments = extra;
     arguments.insert(arguments.end(), {"--output", (folder_ / name).string()});
-    const Result result = run(sunspots(arguments));
+    Result result = run(sunspots(arguments));
     EXPECT_EQ(result.status, 0) << result.err;
     return result;
   }
