@@ -1,6 +1,7 @@
 #include "cli/manual.h"
 
 #include <algorithm>
+#include <cctype>
 #include <initializer_list>
 #include <span>
 
@@ -15,23 +16,26 @@ using frontend::Scope;
 using frontend::Setting;
 using frontend::SettingInfo;
 
-// Prose for a roff text line: backslashes kept, and a "-" that starts a word
-// (an option) written as a minus, which man pages need for an option to be
-// found and pasted as typed; a hyphen inside a word stays a hyphen. Every line
-// that would start with a control character is protected.
+// Prose for a roff text line: backslashes kept, and every "-" of an option (a
+// word that starts with "-") written as a minus, which man pages need for an
+// option to be found and pasted as typed; a hyphen inside another word stays a
+// hyphen. Every line that would start with a control character is protected.
 std::string roff_text(std::string_view text) {
   std::string out;
   bool line_start = true;
+  bool in_option = false;
   char before = ' ';
   for (const char c : text) {
     if (line_start && (c == '.' || c == '\'')) out += "\\&";
+    if (c == '-' && (before == ' ' || before == '\n' || before == '(')) in_option = true;
     if (c == '\\') {
       out += "\\e";
-    } else if (c == '-' && (before == ' ' || before == '\n' || before == '(' || before == '-')) {
+    } else if (c == '-' && in_option) {
       out += "\\-";
     } else {
       out += c;
     }
+    if (c != '-' && std::isalnum(static_cast<unsigned char>(c)) == 0) in_option = false;
     line_start = c == '\n';
     before = c;
   }
@@ -108,6 +112,9 @@ std::string manual_page(const ManualFacts& facts) {
   const RunnerOption& validation = input_options()[1];
   const RunnerOption& history = output_options()[0];
   const RunnerOption& output = output_options()[1];
+  const RunnerOption& stream = sweep_options()[0];
+  const RunnerOption& runs = sweep_options()[1];
+  const RunnerOption& summarize = sweep_options()[3];
   const RunnerOption& help = information_options()[0];
   const RunnerOption& version = information_options()[1];
   const std::string examples = std::string(facts.examples_path) + "/";
@@ -128,6 +135,11 @@ std::string manual_page(const ManualFacts& facts) {
       " [\\fIoptions\\fR]\n"
       ".br\n"
       ".B quarvel\\-cli\n" +
+      option_tag(summarize.option, summarize.value_name) + " " +
+      option_tag(output.option, output.value_name) +
+      "\n"
+      ".br\n"
+      ".B quarvel\\-cli\n" +
       option_tag(help.option, "") + " | " + option_tag(version.option, "") + "\n";
   page += ".SH DESCRIPTION\n" + roff_text(kRunnerSummary) + "\n";
   page +=
@@ -143,6 +155,9 @@ std::string manual_page(const ManualFacts& facts) {
   page += ".SH OUTPUTS\n";
   add_options(page, output_options());
   page += ".PP\n" + roff_text(kOutputRule) + "\n";
+  page += ".SH MANY RUNS\n";
+  add_options(page, sweep_options());
+  page += ".PP\n" + roff_text(kSweepRule) + "\n";
   page += ".SH RUN SETTINGS\nThe defaults are those of the window, \\fBquarvel\\fR(1).\n";
   add_settings(page, Scope::run);
   const SettingInfo& populations = frontend::setting_info(Setting::populations);
@@ -171,6 +186,17 @@ std::string manual_page(const ManualFacts& facts) {
                        option_of(Setting::populations), "2", option_of(Setting::population_size),
                        "1000,500", option_of(Setting::selection), "tournament,fitness",
                        option_of(Setting::generations), "200"}) +
+      ".fi\n.RE\n"
+      ".PP\n"
+      "Twenty runs of the sunspot model, streams 0 to 19, as many at once as there are cores; "
+      "twenty more, streams 20 to 39, written by another call (on another machine, say); and "
+      "runs.csv and summary.txt of all forty:\n"
+      ".PP\n.RS\n.nf\n" +
+      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
+                       runs.option, "20", output.option, "sweep-a"}) +
+      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
+                       stream.option, "20", runs.option, "20", output.option, "sweep-b"}) +
+      example_command({summarize.option, "sweep-a", "sweep-b", output.option, "sweep"}) +
       ".fi\n.RE\n";
   page += ".SH FILES\n.TP\n.I " + roff_literal(examples) +
           "\n"
@@ -201,11 +227,13 @@ std::string bash_completion() {
   const auto add_option = [&](std::string_view option, std::string_view value_name) {
     append(every_option, " ", option);
     if (value_name == "FILE") append(files, " | ", option);
-    if (value_name == "DIR") append(folders, " | ", option);
+    if (value_name.starts_with("DIR")) append(folders, " | ", option);
   };
-  for (const auto options : {input_options(), output_options(), information_options()}) {
+  for (const auto options :
+       {input_options(), output_options(), sweep_options(), information_options()}) {
     for (const RunnerOption& option : options) {
       add_option(option.option, option.value_name);
+      if (option.value_name == "N") append(values, " | ", option.option);
       // A value named by its words ("scaled|original") offers them.
       if (option.value_name.find('|') != std::string_view::npos) {
         std::string words(option.value_name);

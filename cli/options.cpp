@@ -3,6 +3,7 @@
 #include <map>
 #include <vector>
 
+#include "engine/random.h"
 #include "frontend/numbertext.h"
 
 namespace quarvel::cli {
@@ -70,9 +71,55 @@ std::optional<Failure> apply_population_option(const SettingInfo& info,
   return std::nullopt;
 }
 
+// At most this many runs at once: each is a process of its own.
+constexpr std::int32_t kMaxJobs = 1024;
+
+// A whole number of the runner's own options, from `lowest` to `highest`.
+std::optional<Failure> read_count(std::string_view option, const std::string& value,
+                                  std::int32_t lowest, std::int32_t highest, std::int32_t& count) {
+  const std::optional<std::int32_t> number = frontend::parse_whole_number(value);
+  if (!number || *number < lowest || *number > highest) {
+    return bad_setting(option, "give a whole number from " + std::to_string(lowest) + " to " +
+                                   std::to_string(highest));
+  }
+  count = *number;
+  return std::nullopt;
+}
+
+// --summarize reads run folders and writes to --output; an option of a run
+// would be ignored there, so it is refused.
+std::optional<Failure> check_summarize(const Options& options, std::string_view run_option) {
+  if (!run_option.empty()) {
+    return bad_setting(run_option,
+                       "does not go with --summarize, which takes run folders, --output and "
+                       "--quiet");
+  }
+  if (!options.output) {
+    return bad_setting("--summarize", "give --output DIR for runs.csv and summary.txt");
+  }
+  return std::nullopt;
+}
+
+std::optional<Failure> check_runs(const Options& options) {
+  if (options.runs == 0) return std::nullopt;
+  if (options.stream > kStreamCount - options.runs) {
+    return bad_setting("--runs",
+                       "streams " + std::to_string(options.stream) + " to " +
+                           std::to_string(std::int64_t{options.stream} + options.runs - 1) +
+                           " go past the last stream, " + std::to_string(kStreamCount - 1));
+  }
+  if (!options.output) return bad_setting("--runs", "give --output DIR for the run folders");
+  if (options.history) {
+    return bad_setting("--history",
+                       "does not go with --runs: each run folder holds its history.csv");
+  }
+  return std::nullopt;
+}
+
 std::optional<Failure> parse_arguments(std::span<const std::string> arguments, CommandLine& line) {
   Options& options = line.options;
   std::map<Setting, std::vector<std::string>> population_options;
+  std::string_view run_option;  // the first option of a run, which --summarize refuses
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     if (argument == "--help" || argument == "-h") {
@@ -107,6 +154,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       return bad_setting(name, "a value is missing");
     }
 
+    if (name != "--output" && name != "--summarize" && run_option.empty()) run_option = name;
     if (name == "--training") {
       options.training = value;
     } else if (name == "--validation") {
@@ -120,6 +168,21 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
         return bad_setting(name, "use scaled or original");
       }
       options.original_units = value == "original";
+    } else if (name == "--stream") {
+      if (auto failure = read_count(name, value, 0, kStreamCount - 1, options.stream)) {
+        return failure;
+      }
+    } else if (name == "--runs") {
+      if (auto failure = read_count(name, value, 1, kStreamCount, options.runs)) return failure;
+    } else if (name == "--jobs") {
+      if (auto failure = read_count(name, value, 1, kMaxJobs, options.jobs)) return failure;
+    } else if (name == "--summarize") {
+      // Every folder named up to the next option.
+      line.request = Request::summarize;
+      options.summarized_folders.push_back(value);
+      while (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
+        options.summarized_folders.push_back(arguments[++i]);
+      }
     } else if (const SettingInfo* info = frontend::find_option(name)) {
       if (info->scope == Scope::population) {
         population_options[info->id].push_back(value);
@@ -135,6 +198,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
     }
   }
 
+  if (line.request == Request::summarize) return check_summarize(options, run_option);
   if (options.training.empty()) {
     return bad_setting("--training", "a training FILE is required (see --help)");
   }
@@ -158,7 +222,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
           *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
     }
   }
-  return std::nullopt;
+  return check_runs(options);
 }
 
 }  // namespace
@@ -213,9 +277,29 @@ std::span<const RunnerOption> output_options() {
        "also model-K.txt (the best tree as equations, with the scaling and\n"
        "the run's settings), model-K.py (a Python module with predict_next and\n"
        "forecast) and model-K.h (a C header, one function) in --output"},
-      {"--quiet", "", "no line per generation"},
+      {"--quiet", "", "no line per generation (with --runs: per run, nor the summary)"},
   };
   return kOutputs;
+}
+
+std::span<const RunnerOption> sweep_options() {
+  static constexpr RunnerOption kSweep[] = {
+      {"--stream", "N",
+       "the run's stream of the random draws that build the trees: the\n"
+       "integer generator starts N * 2^40 draws on (default 0, the window's\n"
+       "first run); data, settings, seed and stream name a run exactly"},
+      {"--runs", "N",
+       "N runs with streams --stream to --stream + N - 1, each in a fresh\n"
+       "engine and folder under --output (needs --output; no --history)"},
+      {"--jobs", "N",
+       "runs of --runs at once, each a process that fits on one thread\n"
+       "(default: one per core this process may use); the results are\n"
+       "the same for any N"},
+      {"--summarize", "DIR...",
+       "instead of a run: runs.csv and summary.txt in --output DIR from run\n"
+       "folders written by --runs, each DIR a run folder or one holding them"},
+  };
+  return kSweep;
 }
 
 std::span<const RunnerOption> information_options() {
@@ -234,15 +318,18 @@ std::span<const ExitStatus> exit_statuses() {
   static constexpr ExitStatus kStatuses[] = {
       {kExitOk, "done"},
       {kExitFailed,
-       "an output file or the standard output could not be written, or memory ran out"},
+       "an output file or the standard output could not be written, memory ran out, or one of "
+       "many runs failed"},
       {kExitBadSetting, "a refused setting or output name"},
-      {kExitDataProblem, "a data problem"},
+      {kExitDataProblem, "a data problem, or run folders that cannot be summarized"},
   };
   return kStatuses;
 }
 
 std::string usage_text() {
-  std::string text = "quarvel-cli --training FILE --validation FILE [options]\n";
+  std::string text =
+      "quarvel-cli --training FILE --validation FILE [options]\n"
+      "quarvel-cli --summarize DIR... --output DIR\n";
   text += kRunnerSummary;
   text += '\n';
   // "  --name VALUE   description", its later lines under the description: the
@@ -283,6 +370,9 @@ std::string usage_text() {
   text += "\n\nOutputs:\n";
   add_runner_options(output_options());
   text += kOutputRule;
+  text += "\n\nMany runs:\n";
+  add_runner_options(sweep_options());
+  text += kSweepRule;
   text += '\n';
   text += "\nRun settings (defaults are the window's):\n";
   add_settings(Scope::run);

@@ -2,10 +2,12 @@
 // with the window's rules before anything is read or run.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "frontend/settings.h"
 #include "frontend/startrun.h"
@@ -13,7 +15,8 @@
 namespace quarvel::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // an output could not be written, or memory ran out
+inline constexpr int kExitFailed = 1;  // an output could not be written, memory ran out, or a
+                                       // run of --runs failed
 inline constexpr int kExitBadSetting = 2;
 inline constexpr int kExitDataProblem = 3;
 
@@ -35,9 +38,16 @@ struct Options {
   bool original_units = false;  // --units original: predictions and forecasts unscaled
   bool export_model = false;    // model-K.txt, .py and .h beside the other files
   frontend::SettingsTexts settings;
+  // Which runs of these settings: the integer generator's stream of the
+  // first, and with --runs how many (each in its own folder under --output)
+  // and how many at once (0: one per core).
+  std::int32_t stream = 0;
+  std::int32_t runs = 0;  // 0: one run, its files written as without --runs
+  std::int32_t jobs = 0;
+  std::vector<std::string> summarized_folders;  // --summarize
 };
 
-enum class Request { run, help, version };
+enum class Request { run, help, version, summarize };
 
 struct CommandLine {
   Request request = Request::run;
@@ -73,11 +83,22 @@ inline constexpr std::string_view kOutputRule =
     "Every output name is checked before the run. The files are written together at its\n"
     "end, all of them or none; a replaced file keeps its permissions, a symbolic link its\n"
     "target, which gets the new content.";
+// What --runs writes, for --help and the manual page.
+inline constexpr std::string_view kSweepRule =
+    "With --runs, each run is written to its own folder under --output, named after its\n"
+    "stream (run-0000, run-0001, ...): the files above, history.csv, and run.txt, which\n"
+    "records the data, settings, seed, stream and figures of the run. Then runs.csv, one line\n"
+    "per run in stream order, and summary.txt, the median, quartiles and range of each figure\n"
+    "and the best run (lowest best MDL or MSE, as --rank-by ranks), are written beside them.\n"
+    "A run whose files cannot be written is told in runs.csv and the exit status; the others\n"
+    "go on. Each run folder is written all or nothing.";
 inline constexpr std::string_view kPopulationListRule =
     "one value for all populations, or a comma-separated list of P values";
 
 [[nodiscard]] std::span<const RunnerOption> input_options();
 [[nodiscard]] std::span<const RunnerOption> output_options();
+// --stream, --runs, --jobs and --summarize.
+[[nodiscard]] std::span<const RunnerOption> sweep_options();
 // --help and --version.
 [[nodiscard]] std::span<const RunnerOption> information_options();
 

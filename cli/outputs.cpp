@@ -1,14 +1,13 @@
 #include "cli/outputs.h"
 
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
+
+#include "cli/interrupts.h"
 
 namespace quarvel::cli {
 
@@ -145,39 +144,6 @@ std::optional<Failure> check_history(const std::string& history) {
   return std::nullopt;
 }
 
-constexpr std::array kInterrupts{SIGINT, SIGTERM, SIGHUP};
-
-// Holds SIGINT, SIGTERM and SIGHUP back on this thread while it lives (the
-// runner has no other thread by the time its outputs are written); one that
-// came meanwhile acts when it ends.
-class HeldInterrupts {
- public:
-  HeldInterrupts() {
-    sigemptyset(&held_);
-    for (const int signal : kInterrupts) sigaddset(&held_, signal);
-    pthread_sigmask(SIG_BLOCK, &held_, &previous_);
-  }
-  HeldInterrupts(const HeldInterrupts&) = delete;
-  HeldInterrupts& operator=(const HeldInterrupts&) = delete;
-  ~HeldInterrupts() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-
-  // Whether one came that will end the program once let through.
-  [[nodiscard]] bool pending() const {
-    sigset_t pending;
-    if (sigpending(&pending) != 0) return false;
-    for (const int signal : kInterrupts) {
-      if (sigismember(&pending, signal) != 1 || sigismember(&previous_, signal) == 1) continue;
-      struct sigaction action {};
-      if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) return true;
-    }
-    return false;
-  }
-
- private:
-  sigset_t held_{};
-  sigset_t previous_{};
-};
-
 // Creates `folder` and the folders missing on the way to it, recording those
 // made, outermost first.
 std::optional<Failure> create_folder(const std::string& folder, frontend::FileCalls& calls,
@@ -204,8 +170,10 @@ std::optional<Failure> create_folder(const std::string& folder, frontend::FileCa
 
 }  // namespace
 
-std::optional<Failure> check_output_paths(const Options& options) {
-  const std::vector<std::string> names = output_file_names(options);
+std::optional<Failure> check_output_paths(const Options& options,
+                                          std::span<const std::string> more_names) {
+  std::vector<std::string> names = output_file_names(options);
+  names.insert(names.end(), more_names.begin(), more_names.end());
   if (options.output) {
     if (auto failure = check_output_folder(*options.output, names)) return failure;
   }
@@ -244,9 +212,27 @@ std::optional<Failure> check_output_paths(const Options& options) {
   return std::nullopt;
 }
 
+std::optional<Failure> check_folder_outputs(const Options& options, const std::string& folder,
+                                            std::span<const std::string> names) {
+  const std::vector<std::string> listed(names.begin(), names.end());
+  if (auto failure = check_output_folder(folder, listed)) return failure;
+  for (const std::string& name : names) {
+    const fs::path file = fs::path(folder) / name;
+    // --summarize reads no data file.
+    if (!options.training.empty() &&
+        (same_file(file, options.training) || same_file(file, options.validation))) {
+      return bad_setting("--output", quoted(file.string()) +
+                                         " would replace a data file of this run; choose "
+                                         "another folder");
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<Failure> write_outputs(const Options& options, const std::string& history,
                                      const std::vector<FolderFile>& folder_files,
-                                     frontend::FileCalls& calls) {
+                                     frontend::FileCalls& calls,
+                                     std::span<const frontend::OutputFile> more_files) {
   std::vector<frontend::OutputFile> files;
   if (options.history) files.push_back({*options.history, history});
   if (options.output) {
@@ -255,6 +241,13 @@ std::optional<Failure> write_outputs(const Options& options, const std::string& 
       files.push_back({(folder / name).string(), content});
     }
   }
+  files.insert(files.end(), more_files.begin(), more_files.end());
+  return write_output_files(files, options.output, calls);
+}
+
+std::optional<Failure> write_output_files(std::span<const frontend::OutputFile> files,
+                                          const std::optional<std::string>& folder,
+                                          frontend::FileCalls& calls) {
   if (files.empty()) return std::nullopt;
 
   const HeldInterrupts held;
@@ -264,8 +257,8 @@ std::optional<Failure> write_outputs(const Options& options, const std::string& 
       calls.rmdir(folder->c_str());
     }
   };
-  if (options.output) {
-    if (auto failure = create_folder(*options.output, calls, created)) {
+  if (folder) {
+    if (auto failure = create_folder(*folder, calls, created)) {
       remove_created();
       return failure;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,7 +18,14 @@ namespace quarvel::cli {
 // folder, device or FIFO where a file goes, a write-protected file, a link
 // that leads nowhere, a name too long), that would replace a data file of the
 // run, or that would be written twice.
-[[nodiscard]] std::optional<Failure> check_output_paths(const Options& options);
+// `more_names` are files the --output folder holds besides those of the populations.
+[[nodiscard]] std::optional<Failure> check_output_paths(
+    const Options& options, std::span<const std::string> more_names = {});
+
+// The checks of the --output folder above for the files `names` in `folder`.
+[[nodiscard]] std::optional<Failure> check_folder_outputs(const Options& options,
+                                                          const std::string& folder,
+                                                          std::span<const std::string> names);
 
 // The names of the files --output receives, in the order they are written:
 // per population prediction-K.txt and tree-K.txt, with --forecast H
@@ -33,8 +41,15 @@ using FolderFile = std::pair<std::string, std::string>;
 // the files are replaced abandons the step and then ends the program, one that
 // comes later ends it once they are. A failed step also removes the folders it
 // created.
+// `more_files` are written in the same step.
 [[nodiscard]] std::optional<Failure> write_outputs(
     const Options& options, const std::string& history, const std::vector<FolderFile>& folder_files,
-    frontend::FileCalls& calls = frontend::system_file_calls());
+    frontend::FileCalls& calls = frontend::system_file_calls(),
+    std::span<const frontend::OutputFile> more_files = {});
+
+// `files` in that one step, creating `folder` first when given and missing.
+[[nodiscard]] std::optional<Failure> write_output_files(std::span<const frontend::OutputFile> files,
+                                                        const std::optional<std::string>& folder,
+                                                        frontend::FileCalls& calls);
 
 }  // namespace quarvel::cli

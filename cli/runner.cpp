@@ -6,7 +6,9 @@
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/progress.h"
+#include "cli/sweep.h"
 #include "engine/engine.h"
+#include "engine/random.h"
 #include "frontend/datafile.h"
 #include "frontend/forecast.h"
 #include "frontend/generationstep.h"
@@ -21,8 +23,7 @@ namespace {
 using namespace quarvel::frontend;
 
 int fail(const Failure& failure) {
-  std::fprintf(stderr, "error: %s\n", failure.message.c_str());
-  return failure.status;
+  return tell_failure(failure);
 }
 
 // Reads a data file as the window's loads do. What the window only points
@@ -82,7 +83,8 @@ std::optional<Failure> make_series_grid(const DataFileResult& file, const std::s
   return std::nullopt;
 }
 
-// The --output folder's files of the finished run, named as output_file_names names them.
+}  // namespace
+
 std::vector<FolderFile> folder_files(const Options& options, const Engine& engine,
                                      GenerationResults& results) {
   const std::int32_t ahead = *parse_whole_number(options.settings.text(Setting::forecast_ahead));
@@ -105,9 +107,12 @@ std::vector<FolderFile> folder_files(const Options& options, const Engine& engin
     }
     if (options.export_model) {
       const auto population = static_cast<std::int32_t>(p);
-      for (auto& file : model_files(describe_best_tree(engine, population),
-                                    model_context(engine, population, options.settings,
-                                                  options.training, options.validation))) {
+      ModelContext context =
+          model_context(engine, population, options.settings, options.training, options.validation);
+      // A run of another stream grew other trees: the stream names it too.
+      if (options.stream != 0)
+        context.settings.emplace_back("--stream", std::to_string(options.stream));
+      for (auto& file : model_files(describe_best_tree(engine, population), context)) {
         files.push_back(std::move(file));
       }
     }
@@ -115,60 +120,83 @@ std::vector<FolderFile> folder_files(const Options& options, const Engine& engin
   return files;
 }
 
-int run(const Options& given) {
-  Options options = given;
-  if (const auto failure = check_settings(options)) return fail(*failure);
+std::optional<Failure> read_run_data(const Options& given, RunData& data) {
+  Options& options = data.options;
+  options = given;
+  if (auto failure = check_settings(options)) return failure;
 
   DataFileResult training_file;
   DataFileResult validation_file;
-  if (const auto failure = read_series(options.training, "training", training_file)) {
-    return fail(*failure);
-  }
-  if (const auto failure = read_series(options.validation, "validation", validation_file)) {
-    return fail(*failure);
+  if (auto failure = read_series(options.training, "training", training_file)) return failure;
+  if (auto failure = read_series(options.validation, "validation", validation_file)) {
+    return failure;
   }
   // Before the grids are made and the overlap is looked for, both of which
   // grow with the count (the overlap with its square).
   if (const auto refused =
           check_value_count(training_file.values.size(), validation_file.values.size())) {
-    return fail(start_failure(*refused, options));
+    return start_failure(*refused, options);
   }
-  GridColumns training;
-  GridColumns validation;
-  if (const auto failure =
-          make_series_grid(training_file, options.training, "training", 0, training)) {
-    return fail(*failure);
+  GridColumns& training = data.training;
+  GridColumns& validation = data.validation;
+  if (auto failure = make_series_grid(training_file, options.training, "training", 0, training)) {
+    return failure;
   }
-  if (const auto failure =
-          make_series_grid(validation_file, options.validation, "validation",
-                           static_cast<std::int64_t>(training.rows()), validation)) {
-    return fail(*failure);
+  if (auto failure = make_series_grid(validation_file, options.validation, "validation",
+                                      static_cast<std::int64_t>(training.rows()), validation)) {
+    return failure;
   }
   if (!options.overlap_given) {
     options.settings.set(Setting::overlap,
                          std::to_string(detect_overlap(training.value, validation.value)));
   }
+  return std::nullopt;
+}
 
+std::optional<Failure> start_engine(const RunData& data, int fit_threads, Engine& engine) {
+  if (fit_threads > 0) engine.fit_threads = fit_threads;
+  start_integer_stream(engine.random, data.options.stream);
+  const StartOutcome outcome =
+      start_run(engine, data.training, data.validation, data.options.settings);
+  if (outcome.error != StartError::none) return start_failure(outcome, data.options);
+  return std::nullopt;
+}
+
+void add_history_row(std::string& history, std::int32_t generation, std::size_t population,
+                     const PopulationReport& report) {
+  char row[128];
+  std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", generation, population + 1,
+                report.best_mse, report.best_mdl);
+  history += row;
+}
+
+int tell_failure(const Failure& failure) {
+  std::fprintf(stderr, "error: %s\n", failure.message.c_str());
+  return failure.status;
+}
+
+namespace {
+
+int run(const Options& given, FileCalls& calls) {
+  RunData data;
+  if (const auto failure = read_run_data(given, data)) return fail(*failure);
+  const Options& options = data.options;
   const auto engine = std::make_unique<Engine>();
-  const StartOutcome outcome = start_run(*engine, training, validation, options.settings);
-  if (outcome.error != StartError::none) return fail(start_failure(outcome, options));
+  if (const auto failure = start_engine(data, 0, *engine)) return fail(*failure);
 
   const std::int32_t generations = engine->parameters.number_of_generations;
-  std::string history = "generation,population,mse,mdl\n";
+  std::string history(kHistoryHeader);
   GenerationResults results;
   OutputLines lines;
   ProgressBar progress(generations);
   progress.show(0);
   std::string line;
-  char number[128];
   for (std::int32_t g = 0; g < generations; ++g) {
     run_generation(*engine, g, results);
     line = "generation " + std::to_string(g) + ":";
     for (std::size_t p = 0; p < results.populations.size(); ++p) {
       const PopulationReport& report = results.populations[p];
-      std::snprintf(number, sizeof number, "%d,%zu,%.17g,%.17g\n", g, p + 1, report.best_mse,
-                    report.best_mdl);
-      history += number;
+      add_history_row(history, g, p, report);
       line += (p == 0 ? " population " : "; population ") + std::to_string(p + 1) + " MSE " +
               format_general(report.best_mse) + " MDL " + format_general(report.best_mdl);
     }
@@ -182,7 +210,7 @@ int run(const Options& given) {
   progress.finish();
 
   if (const auto failure =
-          write_outputs(options, history, folder_files(options, *engine, results))) {
+          write_outputs(options, history, folder_files(options, *engine, results), calls)) {
     return fail(*failure);
   }
   if (const auto error = lines.error()) return fail({kExitFailed, *error});
@@ -191,7 +219,7 @@ int run(const Options& given) {
 
 }  // namespace
 
-int run_command_line(std::span<const std::string> arguments) {
+int run_command_line(std::span<const std::string> arguments, FileCalls& calls) {
   const CommandLine line = parse_command_line(arguments);
   if (line.failure) return fail(*line.failure);
   switch (line.request) {
@@ -204,11 +232,14 @@ int run_command_line(std::span<const std::string> arguments) {
       if (const auto error = lines.error()) return fail({kExitFailed, *error});
       return kExitOk;
     }
+    case Request::summarize:
+      return summarize_run_folders(line.options, calls);
     case Request::run:
       break;
   }
+  if (line.options.runs > 0) return run_sweep(line.options, calls);
   if (const auto failure = check_output_paths(line.options)) return fail(*failure);
-  return run(line.options);
+  return run(line.options, calls);
 }
 
 }  // namespace quarvel::cli

@@ -1,12 +1,58 @@
 // The runner as a whole: command line, data, the run and its outputs.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+
+#include "cli/options.h"
+#include "cli/outputs.h"
+#include "frontend/datafile.h"
+#include "frontend/generationstep.h"
+#include "frontend/outputfile.h"
+
+namespace quarvel {
+struct Engine;
+}
 
 namespace quarvel::cli {
 
 // Runs quarvel-cli with `arguments` (without the program name); the exit status.
-[[nodiscard]] int run_command_line(std::span<const std::string> arguments);
+// The output files are written through `calls`.
+[[nodiscard]] int run_command_line(std::span<const std::string> arguments,
+                                   frontend::FileCalls& calls = frontend::system_file_calls());
+
+// Prints "error: " and the message on the standard error; the failure's status.
+int tell_failure(const Failure& failure);
+
+// The data of a run, read and checked, and the options it runs with: the
+// overlap detected from the data when not given.
+struct RunData {
+  Options options;
+  frontend::GridColumns training;
+  frontend::GridColumns validation;
+};
+
+// Checks the settings and reads both data files as every run does before it
+// starts; text after a line's number is warned about on the standard error.
+[[nodiscard]] std::optional<Failure> read_run_data(const Options& given, RunData& data);
+
+// Starts a fresh `engine` on `data` at the stream of its options; `fit_threads`
+// above 0 sets how many threads fit (the results do not depend on it).
+[[nodiscard]] std::optional<Failure> start_engine(const RunData& data, int fit_threads,
+                                                  Engine& engine);
+
+// The --output folder's files of a finished run, named as output_file_names
+// names them; the tree texts are moved out of `results`.
+[[nodiscard]] std::vector<FolderFile> folder_files(const Options& options, const Engine& engine,
+                                                   frontend::GenerationResults& results);
+
+// The history file: its header, then one row per generation and population.
+inline constexpr std::string_view kHistoryHeader = "generation,population,mse,mdl\n";
+void add_history_row(std::string& history, std::int32_t generation, std::size_t population,
+                     const frontend::PopulationReport& report);
 
 }  // namespace quarvel::cli

@@ -17,6 +17,30 @@ std::int32_t lrand31(RandomGenerators& rng) noexcept {
   return static_cast<std::int32_t>((rng.integer_state >> 32) & 0x7FFFFFFFu);
 }
 
+void advance_integer_generator(RandomGenerators& rng, std::uint64_t steps) noexcept {
+  // A step is the affine map x -> a x + c (mod 2^64); the map of 2^k steps is
+  // that of 2^(k-1) steps applied twice, and the steps asked for are the
+  // product of those for the bits set in `steps`.
+  std::uint64_t multiplier = 1;
+  std::uint64_t increment = 0;
+  std::uint64_t step_multiplier = kMultiplier;
+  std::uint64_t step_increment = 1;
+  for (; steps != 0; steps >>= 1) {
+    if ((steps & 1u) != 0) {
+      multiplier *= step_multiplier;
+      increment = increment * step_multiplier + step_increment;
+    }
+    step_increment *= step_multiplier + 1;
+    step_multiplier *= step_multiplier;
+  }
+  rng.integer_state = rng.integer_state * multiplier + increment;
+}
+
+void start_integer_stream(RandomGenerators& rng, std::int32_t stream) noexcept {
+  rng.integer_state = RandomGenerators{}.integer_state;
+  advance_integer_generator(rng, static_cast<std::uint64_t>(stream) * kStreamLength);
+}
+
 std::int32_t random_int(RandomGenerators& rng, std::int32_t n) noexcept {
   if (n == 0) return 0;
   // lrand31 is never negative, so the remainder is not either.

@@ -21,6 +21,20 @@ struct RandomGenerators {
 // One step of the integer generator: bits 32..62 of the new 64-bit state.
 [[nodiscard]] std::int32_t lrand31(RandomGenerators& rng) noexcept;
 
+// The integer generator `steps` steps on, as that many lrand31 calls would
+// leave it, in at most 64 squarings of its step.
+void advance_integer_generator(RandomGenerators& rng, std::uint64_t steps) noexcept;
+
+// Independent runs draw from streams of the integer generator's one sequence:
+// stream s starts s * 2^40 steps after the program-start state, so that each
+// of the 2^24 streams has 2^40 draws before the next begins (a run draws far
+// fewer). Stream 0 is the program-start state itself.
+inline constexpr std::uint64_t kStreamLength = std::uint64_t{1} << 40;
+inline constexpr std::int32_t kStreamCount = std::int32_t{1} << 24;
+
+// Sets the integer generator to the start of `stream` (0 .. kStreamCount - 1).
+void start_integer_stream(RandomGenerators& rng, std::int32_t stream) noexcept;
+
 // 0 when n is 0 (without drawing), otherwise lrand31() modulo n.
 [[nodiscard]] std::int32_t random_int(RandomGenerators& rng, std::int32_t n) noexcept;
 

@@ -134,7 +134,7 @@ TEST(Completion, OffersWhatHelpLists) {
   }
   EXPECT_NE(script.find("--training | --validation | --history)\n      _filedir\n"),
             std::string::npos);
-  EXPECT_NE(script.find("    --output)\n      _filedir -d\n"), std::string::npos);
+  EXPECT_NE(script.find("    --output | --summarize)\n      _filedir -d\n"), std::string::npos);
 }
 
 }  // namespace

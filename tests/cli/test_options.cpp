@@ -62,6 +62,15 @@ TEST(Options, RefusedSettingsNameTheOption) {
        "--generations: The value must be a natural number."},
       {{"--elite", "abc", "--elite", "1"}, "--elite: The value must be a natural number."},
       {{"--growth", "full", "--growth=grow"}, "--growth: use grow or ramped"},
+      {{"--stream", "-1"}, "--stream: give a whole number from 0 to 16777215"},
+      {{"--stream", "16777216"}, "--stream: give a whole number from 0 to 16777215"},
+      {{"--runs", "0", "--output", "o"}, "--runs: give a whole number from 1 to 16777216"},
+      {{"--jobs", "1025"}, "--jobs: give a whole number from 1 to 1024"},
+      {{"--runs", "2"}, "--runs: give --output DIR for the run folders"},
+      {{"--stream", "16777214", "--runs", "3", "--output", "o"},
+       "--runs: streams 16777214 to 16777216 go past the last stream, 16777215"},
+      {{"--runs", "2", "--output", "o", "--history", "h.csv"},
+       "--history: does not go with --runs: each run folder holds its history.csv"},
   };
   for (const Case& c : cases) {
     const auto failure = refusal(with_files(c.extra));
@@ -98,6 +107,44 @@ TEST(Options, AcceptedValuesReachTheSettings) {
   EXPECT_EQ(options.settings.text(Setting::growth, 1), "ramped");
   EXPECT_EQ(options.settings.text(Setting::seed), "9");
   EXPECT_EQ(check_settings(options), std::nullopt);
+}
+
+TEST(Options, ManyRuns) {
+  const CommandLine sweep = parse_command_line(
+      with_files({"--stream", "16777214", "--runs=2", "--jobs", "3", "--output", "o"}));
+  ASSERT_FALSE(sweep.failure) << sweep.failure->message;
+  EXPECT_EQ(sweep.request, Request::run);
+  EXPECT_EQ(sweep.options.stream, 16777214);
+  EXPECT_EQ(sweep.options.runs, 2);
+  EXPECT_EQ(sweep.options.jobs, 3);
+  const CommandLine single = parse_command_line(with_files({}));
+  EXPECT_EQ(single.options.stream, 0);
+  EXPECT_EQ(single.options.runs, 0);
+
+  const CommandLine summary = parse_command_line(std::vector<std::string>{
+      "--summarize", "a", "b/c", "--quiet", "--output", "o", "--summarize=d"});
+  ASSERT_FALSE(summary.failure) << summary.failure->message;
+  EXPECT_EQ(summary.request, Request::summarize);
+  EXPECT_EQ(summary.options.summarized_folders, (std::vector<std::string>{"a", "b/c", "d"}));
+  EXPECT_EQ(summary.options.output, "o");
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* message;
+  };
+  const Case refused[] = {
+      {{"--summarize", "a"}, "--summarize: give --output DIR for runs.csv and summary.txt"},
+      {{"--summarize", "a", "--output", "o", "--seed", "2"},
+       "--seed: does not go with --summarize, which takes run folders, --output and --quiet"},
+      {{"--training", "t.txt", "--summarize", "a", "--output", "o"},
+       "--training: does not go with --summarize, which takes run folders, --output and "
+       "--quiet"},
+  };
+  for (const Case& c : refused) {
+    const CommandLine line = parse_command_line(c.arguments);
+    ASSERT_TRUE(line.failure.has_value()) << c.message;
+    EXPECT_EQ(line.failure->status, kExitBadSetting);
+    EXPECT_EQ(line.failure->message, c.message);
+  }
 }
 
 TEST(Options, HelpListsEveryOptionOfTheTable) {

@@ -21,6 +21,60 @@ TEST(IntegerGenerator, RandomIntOfZeroDoesNotDraw) {
   EXPECT_EQ(random_int(a, 10), lrand31(b) % 10);
 }
 
+// The jump must leave the generator where plain stepping does.
+TEST(IntegerGenerator, AdvanceEqualsStepping) {
+  RandomGenerators stepped;
+  for (std::uint64_t steps = 0; steps <= 1100; ++steps) {
+    RandomGenerators jumped;
+    advance_integer_generator(jumped, steps);
+    ASSERT_EQ(jumped.integer_state, stepped.integer_state) << steps << " steps";
+    (void)lrand31(stepped);
+  }
+  // From a state other than the program start, with the bits of a count far
+  // apart.
+  RandomGenerators from;
+  from.integer_state = 0xFEDCBA9876543210u;
+  RandomGenerators jumped = from;
+  advance_integer_generator(jumped, 65537);
+  for (int i = 0; i < 65537; ++i) (void)lrand31(from);
+  EXPECT_EQ(jumped.integer_state, from.integer_state);
+}
+
+TEST(IntegerGenerator, StreamsLieOnTheOneSequence) {
+  RandomGenerators stream0;
+  start_integer_stream(stream0, 0);
+  EXPECT_EQ(stream0.integer_state, RandomGenerators{}.integer_state);
+
+  // Stream 3 is stream 1 advanced by two stream lengths, and stream 2 its
+  // predecessor advanced by 2^39 steps twice.
+  RandomGenerators stream1;
+  start_integer_stream(stream1, 1);
+  RandomGenerators stream2;
+  start_integer_stream(stream2, 2);
+  RandomGenerators stream3;
+  start_integer_stream(stream3, 3);
+  advance_integer_generator(stream1, 2 * kStreamLength);
+  EXPECT_EQ(stream1.integer_state, stream3.integer_state);
+  RandomGenerators halves;
+  start_integer_stream(halves, 1);
+  advance_integer_generator(halves, kStreamLength / 2);
+  advance_integer_generator(halves, kStreamLength / 2);
+  EXPECT_EQ(halves.integer_state, stream2.integer_state);
+  EXPECT_NE(stream2.integer_state, stream3.integer_state);
+
+  // The generator has the full period 2^64: 2^63 steps lead elsewhere, and
+  // 2^63 more back to the start; the last stream ends there too.
+  RandomGenerators around;
+  advance_integer_generator(around, std::uint64_t{1} << 63);
+  EXPECT_NE(around.integer_state, RandomGenerators{}.integer_state);
+  advance_integer_generator(around, std::uint64_t{1} << 63);
+  EXPECT_EQ(around.integer_state, RandomGenerators{}.integer_state);
+  RandomGenerators last;
+  start_integer_stream(last, kStreamCount - 1);
+  advance_integer_generator(last, kStreamLength);
+  EXPECT_EQ(last.integer_state, RandomGenerators{}.integer_state);
+}
+
 TEST(FloatGenerator, FirstDrawsForSeeds) {
   struct Case {
     std::int32_t seed;

@@ -1,0 +1,445 @@
+#include "cli/runsummary.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <set>
+#include <tuple>
+
+#include "frontend/numbertext.h"
+
+namespace quarvel::cli {
+
+namespace {
+
+constexpr std::string_view kRecordHeading = "quarvel-cli run record";
+
+// A double as the history writes one: 17 significant digits read back exactly.
+std::string exact(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+std::string seconds_text(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", seconds);
+  return text;
+}
+
+// A value on one line: a backslash, line feed or carriage return in a file
+// name is written as an escape.
+std::string escaped(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> unescaped(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+      continue;
+    }
+    if (++i == text.size()) return std::nullopt;
+    switch (text[i]) {
+      case '\\':
+        out += '\\';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      default:
+        return std::nullopt;
+    }
+  }
+  return out;
+}
+
+// Numbers of a record, each the whole text.
+template <class Number>
+std::optional<Number> read_number(std::string_view text, int base = 10) {
+  Number value{};
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (result.ec != std::errc{} || result.ptr != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<double> read_double(std::string_view text) {
+  double value = 0.0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc{} || result.ptr != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::string checksum_text(std::uint64_t checksum) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(checksum));
+  return text;
+}
+
+void add_data_lines(std::string& text, std::string_view role, const DataRecord& data) {
+  text += std::string(role) + " " + escaped(data.path) + "\n";
+  text += std::string(role) + "-values " + std::to_string(data.values) + "\n";
+  text += std::string(role) + "-checksum " + checksum_text(data.checksum) + "\n";
+}
+
+// "1 best-mse X best-mdl X validation-mse X best-nodes X" after "population ".
+std::optional<PopulationFigures> read_population(std::string_view text, std::size_t number) {
+  std::vector<std::string_view> words;
+  for (std::size_t start = 0;;) {
+    const std::size_t space = text.find(' ', start);
+    words.push_back(text.substr(start, space - start));
+    if (space == std::string_view::npos) break;
+    start = space + 1;
+  }
+  if (words.size() != 9 || read_number<std::size_t>(words[0]) != number) return std::nullopt;
+  PopulationFigures figures;
+  const std::pair<std::string_view, double*> fields[] = {
+      {"best-mse", &figures.best_mse},
+      {"best-mdl", &figures.best_mdl},
+      {"validation-mse", &figures.validation_mse},
+      {"best-nodes", &figures.best_node_count},
+  };
+  for (std::size_t i = 0; i < std::size(fields); ++i) {
+    const std::optional<double> value = read_double(words[2 * i + 2]);
+    if (words[2 * i + 1] != fields[i].first || !value) return std::nullopt;
+    *fields[i].second = *value;
+  }
+  return figures;
+}
+
+const std::string* setting_text(const RunRecord& record, std::string_view option) {
+  for (const auto& [name, text] : record.settings) {
+    if (name == option) return &text;
+  }
+  return nullptr;
+}
+
+bool ranks_by_mse(const RunRecord& record) {
+  const std::string* rank_by = setting_text(record, "--rank-by");
+  return rank_by != nullptr && *rank_by == "mse";
+}
+
+double ranking_figure(const PopulationFigures& figures, bool by_mse) {
+  return by_mse ? figures.best_mse : figures.best_mdl;
+}
+
+// Ascending, with "nan" after every number.
+bool figure_less(double a, double b) {
+  if (std::isnan(a)) return false;
+  if (std::isnan(b)) return true;
+  return a < b;
+}
+
+// The value at fraction q of the sorted values, interpolated linearly
+// between the two it falls between.
+double quantile(std::span<const double> sorted, double q) {
+  const double place = static_cast<double>(sorted.size() - 1) * q;
+  const auto below = static_cast<std::size_t>(place);
+  const double fraction = place - static_cast<double>(below);
+  if (fraction == 0.0 || below + 1 >= sorted.size()) return sorted[below];
+  const double low = sorted[below];
+  const double high = sorted[below + 1];
+  if (std::isnan(low) || std::isnan(high)) return std::numeric_limits<double>::quiet_NaN();
+  if (std::isinf(low)) return low;
+  if (std::isinf(high)) return high;
+  return low + fraction * (high - low);
+}
+
+// "0-19", "0-3, 7, 9-10".
+std::string number_list(std::vector<std::int32_t> numbers) {
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  std::string text;
+  for (std::size_t i = 0; i < numbers.size();) {
+    std::size_t last = i;
+    while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1) ++last;
+    if (!text.empty()) text += ", ";
+    text += std::to_string(numbers[i]);
+    if (last > i) {
+      text += '-';
+      text += std::to_string(numbers[last]);
+    }
+    i = last + 1;
+  }
+  return text;
+}
+
+// "seed 1", "streams 0-19".
+std::string labelled_list(std::string_view label, std::vector<std::int32_t> numbers) {
+  std::sort(numbers.begin(), numbers.end());
+  const bool several = numbers.size() > 1 && numbers.front() != numbers.back();
+  return std::string(label) + (several ? "s " : " ") + number_list(std::move(numbers));
+}
+
+std::string plural(std::size_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// A CSV field, quoted when it holds a comma, quote or line end.
+std::string csv_field(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string field = "\"";
+  for (const char c : text) {
+    if (c == '"') field += '"';
+    field += c;
+  }
+  return field + "\"";
+}
+
+std::string padded(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+}  // namespace
+
+std::string record_text(const RunRecord& record) {
+  std::string text(kRecordHeading);
+  text += "\nversion " + escaped(record.version) + "\n";
+  add_data_lines(text, "training", record.training);
+  add_data_lines(text, "validation", record.validation);
+  text += "--seed " + std::to_string(record.seed) + "\n";
+  for (const auto& [option, value] : record.settings) {
+    text += option + " " + escaped(value) + "\n";
+  }
+  text += "--stream " + std::to_string(record.stream) + "\n";
+  for (std::size_t p = 0; p < record.populations.size(); ++p) {
+    const PopulationFigures& figures = record.populations[p];
+    text += "population " + std::to_string(p + 1) + " best-mse " + exact(figures.best_mse) +
+            " best-mdl " + exact(figures.best_mdl) + " validation-mse " +
+            exact(figures.validation_mse) + " best-nodes " + exact(figures.best_node_count) + "\n";
+  }
+  text += "seconds " + seconds_text(record.seconds) + "\n";
+  return text;
+}
+
+std::optional<std::string> parse_record(std::string_view text, RunRecord& record) {
+  record = RunRecord{};
+  if (!text.starts_with(kRecordHeading) || text.substr(kRecordHeading.size(), 1) != "\n") {
+    return std::string("not a run record (its first line is not \"") + std::string(kRecordHeading) +
+           "\")";
+  }
+  if (!text.ends_with('\n')) return std::string("the record ends within a line");
+  std::set<std::string, std::less<>> seen;
+  std::size_t line_number = 1;
+  std::size_t start = kRecordHeading.size() + 1;
+  while (start < text.size()) {
+    ++line_number;
+    const std::size_t end = text.find('\n', start);
+    const std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    const std::string where = "line " + std::to_string(line_number);
+    const std::size_t space = line.find(' ');
+    if (space == std::string_view::npos) return where + " has no value";
+    const std::string_view key = line.substr(0, space);
+    const std::string_view raw = line.substr(space + 1);
+    if (key != "population" && !seen.insert(std::string(key)).second) {
+      return where + " gives \"" + std::string(key) + "\" again";
+    }
+    const std::optional<std::string> value = unescaped(raw);
+    if (!value) return where + " holds a broken escape";
+    const auto bad = [&where, key] {
+      return where + ": \"" + std::string(key) + "\" has a value that cannot be read";
+    };
+    DataRecord* data = nullptr;
+    std::string_view field = key;
+    if (key.starts_with("training")) {
+      data = &record.training;
+      field.remove_prefix(std::string_view("training").size());
+    } else if (key.starts_with("validation")) {
+      data = &record.validation;
+      field.remove_prefix(std::string_view("validation").size());
+    }
+    if (data != nullptr && field.empty()) {
+      data->path = *value;
+    } else if (data != nullptr && field == "-values") {
+      const auto count = read_number<std::size_t>(*value);
+      if (!count) return bad();
+      data->values = *count;
+    } else if (data != nullptr && field == "-checksum") {
+      const auto checksum = read_number<std::uint64_t>(*value, 16);
+      if (!checksum || value->size() != 16) return bad();
+      data->checksum = *checksum;
+    } else if (key == "version") {
+      record.version = *value;
+    } else if (key == "--seed" || key == "--stream") {
+      const auto number = read_number<std::int32_t>(*value);
+      if (!number || *number < 0) return bad();
+      (key == "--seed" ? record.seed : record.stream) = *number;
+    } else if (key.starts_with("--")) {
+      record.settings.emplace_back(key, *value);
+    } else if (key == "population") {
+      const auto figures = read_population(*value, record.populations.size() + 1);
+      if (!figures) return bad();
+      record.populations.push_back(*figures);
+    } else if (key == "seconds") {
+      const auto seconds = read_double(*value);
+      if (!seconds) return bad();
+      record.seconds = *seconds;
+    } else {
+      return where + " is not an entry of a run record (\"" + std::string(key) + "\")";
+    }
+  }
+  for (const std::string_view key : {"version", "training", "training-values", "training-checksum",
+                                     "validation", "validation-values", "validation-checksum",
+                                     "--seed", "--stream", "--populations", "seconds"}) {
+    if (!seen.contains(key)) return "\"" + std::string(key) + "\" is missing";
+  }
+  const std::string& populations = *setting_text(record, "--populations");
+  if (std::to_string(record.populations.size()) != populations) {
+    return "it gives the figures of " +
+           plural(record.populations.size(), "population", "populations") + " for --populations " +
+           populations;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> settings_difference(const RunRecord& a, const RunRecord& b) {
+  for (const auto& [role, data_a, data_b] :
+       {std::tuple{"training", &a.training, &b.training},
+        std::tuple{"validation", &a.validation, &b.validation}}) {
+    if (data_a->values != data_b->values || data_a->checksum != data_b->checksum) {
+      return std::string("they ran on different ") + role + " data";
+    }
+  }
+  const std::size_t common = std::min(a.settings.size(), b.settings.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    if (a.settings[i].first != b.settings[i].first) break;
+    if (a.settings[i].second != b.settings[i].second) {
+      return "they differ in " + a.settings[i].first + " (" + a.settings[i].second + " and " +
+             b.settings[i].second + ")";
+    }
+  }
+  if (a.settings != b.settings) return std::string("they list different settings");
+  return std::nullopt;
+}
+
+std::size_t best_population(const RunRecord& record) {
+  const bool by_mse = ranks_by_mse(record);
+  std::size_t best = 0;
+  for (std::size_t p = 1; p < record.populations.size(); ++p) {
+    if (figure_less(ranking_figure(record.populations[p], by_mse),
+                    ranking_figure(record.populations[best], by_mse))) {
+      best = p;
+    }
+  }
+  return best;
+}
+
+std::string runs_table(std::span<const RunOutcome> runs) {
+  std::string table =
+      "stream,seed,population,best_mse,best_mdl,validation_mse,best_nodes,seconds,status\n";
+  for (const RunOutcome& run : runs) {
+    table += std::to_string(run.stream) + "," + std::to_string(run.seed) + ",";
+    if (run.record && !run.record->populations.empty()) {
+      const std::size_t p = best_population(*run.record);
+      const PopulationFigures& figures = run.record->populations[p];
+      table += std::to_string(p + 1) + "," + exact(figures.best_mse) + "," +
+               exact(figures.best_mdl) + "," + exact(figures.validation_mse) + "," +
+               exact(figures.best_node_count) + "," + seconds_text(run.record->seconds) + ",";
+    } else {
+      table += ",,,,,,";
+    }
+    table += run.failure ? csv_field("failed: " + *run.failure) : std::string("ok");
+    table += '\n';
+  }
+  return table;
+}
+
+std::string summary_text(std::span<const RunOutcome> runs) {
+  std::vector<std::int32_t> seeds;
+  std::vector<std::int32_t> streams;
+  std::vector<std::int32_t> failed;
+  std::vector<const RunRecord*> records;
+  for (const RunOutcome& run : runs) {
+    seeds.push_back(run.seed);
+    streams.push_back(run.stream);
+    if (run.failure) {
+      failed.push_back(run.stream);
+    } else if (run.record && !run.record->populations.empty()) {
+      records.push_back(&*run.record);
+    }
+  }
+  std::string text = plural(runs.size(), "run", "runs") + ": " + labelled_list("seed", seeds) +
+                     ", " + labelled_list("stream", streams) + "\n";
+  if (!failed.empty()) {
+    text += plural(failed.size(), "run", "runs") + " failed, " + labelled_list("stream", failed) +
+            " (see runs.csv); the figures below are of the others\n";
+  }
+  if (records.empty()) return text + "No run completed.\n";
+
+  const bool by_mse = ranks_by_mse(*records.front());
+  text += std::string("Runs are ranked by best ") +
+          (by_mse ? "MSE (--rank-by mse)" : "MDL (--rank-by mdl)") +
+          ", a run with several populations by its best one.\n";
+  std::vector<PopulationFigures> figures;
+  const RunRecord* best = nullptr;
+  for (const RunRecord* record : records) {
+    figures.push_back(record->populations[best_population(*record)]);
+    if (best == nullptr ||
+        figure_less(ranking_figure(figures.back(), by_mse),
+                    ranking_figure(best->populations[best_population(*best)], by_mse))) {
+      best = record;
+    }
+  }
+  const std::size_t best_p = best_population(*best);
+  const PopulationFigures& top = best->populations[best_p];
+  using frontend::format_general;
+  text += "Best run: stream " + std::to_string(best->stream) + ", seed " +
+          std::to_string(best->seed) + ", population " + std::to_string(best_p + 1) +
+          ": best MSE " + format_general(top.best_mse) + ", best MDL " +
+          format_general(top.best_mdl) + ", validation MSE " + format_general(top.validation_mse) +
+          ", best tree " + format_general(top.best_node_count) + " nodes\n\n";
+
+  constexpr std::size_t kNameWidth = 17;
+  constexpr std::size_t kColumnWidth = 16;
+  text += padded("figure", kNameWidth);
+  for (const std::string_view heading :
+       {"min", "lower quartile", "median", "upper quartile", "max"}) {
+    text += padded(std::string(heading), kColumnWidth);
+  }
+  text.erase(text.find_last_not_of(' ') + 1);
+  text += '\n';
+  const std::pair<std::string_view, double PopulationFigures::*> rows[] = {
+      {"best MSE", &PopulationFigures::best_mse},
+      {"best MDL", &PopulationFigures::best_mdl},
+      {"validation MSE", &PopulationFigures::validation_mse},
+      {"best-tree nodes", &PopulationFigures::best_node_count},
+  };
+  std::vector<double> sorted;
+  for (const auto& [name, member] : rows) {
+    sorted.clear();
+    for (const PopulationFigures& run : figures) sorted.push_back(run.*member);
+    std::sort(sorted.begin(), sorted.end(), figure_less);
+    text += padded(std::string(name), kNameWidth);
+    for (const double q : {0.0, 0.25, 0.5, 0.75, 1.0}) {
+      text += padded(format_general(quantile(sorted, q)), kColumnWidth);
+    }
+    text.erase(text.find_last_not_of(' ') + 1);
+    text += '\n';
+  }
+  text +=
+      "\nQuartiles and median are interpolated linearly between the sorted values; NAN sorts "
+      "last.\n";
+  return text;
+}
+
+}  // namespace quarvel::cli

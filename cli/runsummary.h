@@ -1,0 +1,88 @@
+// What a run folder of --runs records about its run (run.txt), and the table
+// and summary of many runs (runs.csv, summary.txt) made from such records,
+// whether one call wrote them all or many calls on many machines did.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quarvel::cli {
+
+inline constexpr std::string_view kRecordName = "run.txt";
+inline constexpr std::string_view kRunsTableName = "runs.csv";
+inline constexpr std::string_view kSummaryName = "summary.txt";
+
+// A data file as a run read it: the name it was given, its value count, and
+// a checksum of the values as the engine received them (their texts), by
+// which runs of the same data are known wherever the file lay.
+struct DataRecord {
+  std::string path;
+  std::size_t values = 0;
+  std::uint64_t checksum = 0;
+
+  friend bool operator==(const DataRecord&, const DataRecord&) = default;
+};
+
+struct PopulationFigures {
+  double best_mse = 0.0;
+  double best_mdl = 0.0;
+  double validation_mse = 0.0;  // of the forecast over the validation part
+  double best_node_count = 0.0;
+
+  friend bool operator==(const PopulationFigures&, const PopulationFigures&) = default;
+};
+
+struct RunRecord {
+  std::string version;
+  DataRecord training;
+  DataRecord validation;
+  // Every setting but the seed, as its option and text in the settings
+  // table's order; a population setting as one value per population.
+  std::vector<std::pair<std::string, std::string>> settings;
+  std::int32_t seed = 0;
+  std::int32_t stream = 0;
+  std::vector<PopulationFigures> populations;  // after the last generation
+  double seconds = 0.0;                        // the run's computing time
+
+  friend bool operator==(const RunRecord&, const RunRecord&) = default;
+};
+
+// run.txt: one "key value" line each, numbers that read back exactly.
+[[nodiscard]] std::string record_text(const RunRecord& record);
+
+// Reads run.txt into `record`; nullopt when it is whole, else what is wrong.
+[[nodiscard]] std::optional<std::string> parse_record(std::string_view text, RunRecord& record);
+
+// nullopt when both are runs of the same data and settings (their seeds and
+// streams may differ), else how they differ.
+[[nodiscard]] std::optional<std::string> settings_difference(const RunRecord& a,
+                                                             const RunRecord& b);
+
+// The population whose figures stand for its run: the lowest best MDL, or best
+// MSE with --rank-by mse, as the run ranks its individuals; the first of equals.
+[[nodiscard]] std::size_t best_population(const RunRecord& record);
+
+// One run of many: its record when it ran to its end, and why it failed when
+// it did (then the record, if any, holds figures whose files are missing).
+struct RunOutcome {
+  std::int32_t stream = 0;
+  std::int32_t seed = 0;
+  std::optional<RunRecord> record;
+  std::optional<std::string> failure;
+};
+
+// runs.csv: a header, then one line per run in the order given.
+[[nodiscard]] std::string runs_table(std::span<const RunOutcome> runs);
+
+// summary.txt: the runs, the best run, and the minimum, quartiles, median and
+// maximum of each figure over the runs that did not fail. It holds no times,
+// so the same runs give the same summary however they were run.
+[[nodiscard]] std::string summary_text(std::span<const RunOutcome> runs);
+
+}  // namespace quarvel::cli

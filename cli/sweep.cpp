@@ -1,0 +1,505 @@
+#include "cli/sweep.h"
+
+#include <poll.h>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "cli/interrupts.h"
+#include "cli/outputs.h"
+#include "cli/progress.h"
+#include "cli/runner.h"
+#include "cli/runsummary.h"
+#include "engine/engine.h"
+#include "frontend/generationstep.h"
+#include "frontend/numbertext.h"
+
+namespace quarvel::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+using frontend::OutputFile;
+using frontend::Setting;
+
+constexpr std::string_view kHistoryName = "history.csv";
+// A run record is a few hundred bytes; anything much larger is not one.
+constexpr std::uintmax_t kLargestRecord = 1 << 20;
+
+std::string quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+// Options of the run of `stream`: written to its folder, with no --history.
+Options run_options(const Options& options, std::int32_t stream) {
+  Options run = options;
+  run.output = (fs::path(*options.output) / run_folder_name(stream)).string();
+  run.history.reset();
+  run.stream = stream;
+  run.runs = 0;
+  return run;
+}
+
+std::int32_t whole_setting(const Options& options, Setting id) {
+  return frontend::parse_whole_number(options.settings.text(id)).value_or(0);
+}
+
+// The cores this process may run on (a batch system may give it fewer than
+// the machine has).
+int usable_cores() {
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (::sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 0) {
+    return CPU_COUNT(&cores);
+  }
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Before any run: the two files of --output and every run folder.
+std::optional<Failure> check_sweep_outputs(const Options& options) {
+  const std::string sweep_names[] = {std::string(kRunsTableName), std::string(kSummaryName)};
+  if (auto failure = check_folder_outputs(options, *options.output, sweep_names)) return failure;
+  const std::string run_names[] = {std::string(kHistoryName), std::string(kRecordName)};
+  for (std::int32_t k = 0; k < options.runs; ++k) {
+    if (auto failure = check_output_paths(run_options(options, options.stream + k), run_names)) {
+      return failure;
+    }
+  }
+  return std::nullopt;
+}
+
+// FNV-1a over the value texts, each ended by a line feed.
+std::uint64_t values_checksum(const frontend::GridColumns& grid) {
+  std::uint64_t hash = 14695981039346656037u;
+  const auto add = [&hash](char c) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211u;
+  };
+  for (const std::string& cell : grid.value) {
+    for (const char c : cell) add(c);
+    add('\n');
+  }
+  return hash;
+}
+
+RunRecord make_record(const RunData& data, const std::vector<frontend::PopulationReport>& reports,
+                      double seconds) {
+  const Options& options = data.options;
+  RunRecord record;
+  record.version = QUARVEL_VERSION;
+  record.training = {options.training, data.training.rows(), values_checksum(data.training)};
+  record.validation = {options.validation, data.validation.rows(),
+                       values_checksum(data.validation)};
+  const std::int32_t populations = whole_setting(options, Setting::populations);
+  for (const frontend::SettingInfo& info : frontend::settings_table()) {
+    if (info.id == Setting::seed) continue;
+    std::string text = options.settings.text(info.id, 0);
+    if (info.scope == frontend::Scope::population) {
+      for (int k = 1; k < populations; ++k) text += "," + options.settings.text(info.id, k);
+    }
+    record.settings.emplace_back(info.option, std::move(text));
+  }
+  record.seed = whole_setting(options, Setting::seed);
+  record.stream = options.stream;
+  for (const frontend::PopulationReport& report : reports) {
+    record.populations.push_back(
+        {report.best_mse, report.best_mdl, report.validation_mse, report.best_node_count});
+  }
+  record.seconds = seconds;
+  return record;
+}
+
+// What a run's process tells the sweep: "ok" or "failed STATUS MESSAGE" on
+// the first line, then its record when the run got that far.
+std::string run_report(const std::optional<Failure>& failure, const std::string& record) {
+  std::string report =
+      failure ? "failed " + std::to_string(failure->status) + " " + failure->message : "ok";
+  return report + "\n" + record;
+}
+
+// One run from a fresh engine to its written folder, in its own process.
+std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
+                    frontend::FileCalls& calls) {
+  try {
+    RunData data;
+    data.options = run_options(sweep.options, stream);
+    data.training = sweep.training;
+    data.validation = sweep.validation;
+    const auto started = std::chrono::steady_clock::now();
+    const auto engine = std::make_unique<Engine>();
+    if (auto failure = start_engine(data, fit_threads, *engine)) return run_report(failure, "");
+    std::string history(kHistoryHeader);
+    frontend::GenerationResults results;
+    for (std::int32_t g = 0; g < engine->parameters.number_of_generations; ++g) {
+      frontend::run_generation(*engine, g, results);
+      for (std::size_t p = 0; p < results.populations.size(); ++p) {
+        add_history_row(history, g, p, results.populations[p]);
+      }
+    }
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+    const std::string record = record_text(make_record(data, results.populations, seconds.count()));
+
+    const fs::path folder(*data.options.output);
+    const OutputFile files[] = {{(folder / kHistoryName).string(), history},
+                                {(folder / kRecordName).string(), record}};
+    return run_report(
+        write_outputs(data.options, "", folder_files(data.options, *engine, results), calls, files),
+        record);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return run_report(
+      Failure{kExitFailed, "not enough memory for this run; try smaller populations or series"},
+      "");
+}
+
+void write_all(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+// A run's process as the sweep watches it.
+struct RunProcess {
+  pid_t pid = -1;
+  int report_pipe = -1;
+  std::size_t index = 0;  // of the run in the sweep
+  std::string report;
+};
+
+// Starts run `index` in a process of its own, with the signal mask from
+// before the sweep, which tells its report through a pipe and ends.
+std::optional<RunProcess> start_process(const RunData& data, std::size_t index, int fit_threads,
+                                        const HeldInterrupts& interrupts,
+                                        frontend::FileCalls& calls) {
+  int ends[2];
+  if (::pipe(ends) != 0) return std::nullopt;
+  // Text buffered for the standard streams must not be written twice.
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(ends[0]);
+    ::pthread_sigmask(SIG_SETMASK, &interrupts.previous_mask(), nullptr);
+    const auto stream = static_cast<std::int32_t>(data.options.stream + static_cast<int>(index));
+    write_all(ends[1], run_one(data, stream, fit_threads, calls));
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  if (pid < 0) {
+    ::close(ends[0]);
+    return std::nullopt;
+  }
+  return RunProcess{pid, ends[0], index, {}};
+}
+
+// Reads what a finished run's process told, and how it ended.
+void take_report(const RunProcess& process, int wait_status, RunOutcome& outcome) {
+  const std::string_view report = process.report;
+  const std::size_t line_end = report.find('\n');
+  if (WIFSIGNALED(wait_status)) {
+    outcome.failure = "its process ended by signal " + std::to_string(WTERMSIG(wait_status)) +
+                      " (" + strsignal(WTERMSIG(wait_status)) + ")";
+    return;
+  }
+  if (WIFEXITED(wait_status) && WEXITSTATUS(wait_status) != 0) {
+    outcome.failure = "its process ended with status " + std::to_string(WEXITSTATUS(wait_status));
+    return;
+  }
+  if (line_end == std::string_view::npos) {
+    outcome.failure = "its process ended without telling its results";
+    return;
+  }
+  const std::string_view head = report.substr(0, line_end);
+  if (head.starts_with("failed ")) {
+    const std::size_t message = head.find(' ', 7);
+    outcome.failure = std::string(head.substr(message == std::string_view::npos ? 7 : message + 1));
+  }
+  const std::string_view record = report.substr(line_end + 1);
+  if (record.empty()) {
+    if (!outcome.failure) outcome.failure = "its process ended without telling its results";
+    return;
+  }
+  RunRecord parsed;
+  if (const auto problem = parse_record(record, parsed)) {
+    outcome.failure = "its record could not be read back: " + *problem;
+    return;
+  }
+  outcome.record = std::move(parsed);
+}
+
+// The line a finished run prints: its best population's figures.
+std::string run_line(const RunOutcome& outcome) {
+  using frontend::format_general;
+  const std::size_t p = best_population(*outcome.record);
+  const PopulationFigures& figures = outcome.record->populations[p];
+  return "stream " + std::to_string(outcome.stream) + ": population " + std::to_string(p + 1) +
+         " MSE " + format_general(figures.best_mse) + " MDL " + format_general(figures.best_mdl) +
+         " validation MSE " + format_general(figures.validation_mse) + " nodes " +
+         format_general(figures.best_node_count) + "\n";
+}
+
+std::vector<OutputFile> sweep_files(const std::string& folder,
+                                    std::span<const RunOutcome> outcomes) {
+  return {{(fs::path(folder) / kRunsTableName).string(), runs_table(outcomes)},
+          {(fs::path(folder) / kSummaryName).string(), summary_text(outcomes)}};
+}
+
+// Runs every run of the sweep, at most `jobs` at once; false when an
+// interrupt ended them.
+bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bool quiet,
+                   std::vector<RunOutcome>& outcomes) {
+  const std::size_t count = outcomes.size();
+  const int fit_threads = jobs > 1 ? 1 : 0;
+  std::vector<bool> finished(count, false);
+  std::vector<RunProcess> running;
+  std::size_t started = 0;
+  std::size_t done = 0;
+  std::size_t told = 0;
+  int interrupt = 0;
+  OutputLines lines;
+  ProgressBar progress(static_cast<std::int32_t>(count));
+  progress.show(0);
+  const HeldInterrupts interrupts;
+  while (done < count) {
+    while (interrupt == 0 && started < count && running.size() < static_cast<std::size_t>(jobs)) {
+      if (auto process = start_process(data, started, fit_threads, interrupts, calls)) {
+        running.push_back(std::move(*process));
+      } else {
+        outcomes[started].failure =
+            std::string("its process could not be started: ") + std::strerror(errno);
+        finished[started] = true;
+        ++done;
+      }
+      ++started;
+    }
+    if (running.empty()) break;
+
+    std::vector<pollfd> watched;
+    watched.reserve(running.size());
+    for (const RunProcess& process : running) watched.push_back({process.report_pipe, POLLIN, 0});
+    // Signals are held back: a short wait sees an interrupt soon enough. Should
+    // the wait itself fail, each report is read in turn, waiting for it.
+    if (::poll(watched.data(), watched.size(), 200) < 0 && errno != EINTR) {
+      for (pollfd& report : watched) report.revents = POLLIN;
+    }
+    for (std::size_t i = running.size(); i-- > 0;) {
+      if (watched[i].revents == 0) continue;
+      RunProcess& process = running[i];
+      char buffer[4096];
+      const ssize_t got = ::read(process.report_pipe, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got > 0) {
+        process.report.append(buffer, static_cast<std::size_t>(got));
+        continue;
+      }
+      ::close(process.report_pipe);
+      int status = 0;
+      while (::waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      RunOutcome& outcome = outcomes[process.index];
+      take_report(process, status, outcome);
+      finished[process.index] = true;
+      ++done;
+      if (outcome.failure && interrupt == 0) {
+        progress.clear();
+        std::fprintf(stderr, "error: stream %d: %s\n", outcome.stream, outcome.failure->c_str());
+      }
+      running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    // Each run's line in stream order, once those before it are told.
+    for (; told < count && finished[told]; ++told) {
+      if (quiet || !outcomes[told].record || outcomes[told].failure) continue;
+      progress.clear();
+      lines.put(run_line(outcomes[told]));
+    }
+    progress.show(static_cast<std::int32_t>(done));
+
+    if (interrupt == 0) {
+      interrupt = interrupts.pending_signal();
+      // The run processes get it too: those writing their folder finish or
+      // abandon it whole, the others end.
+      if (interrupt != 0) {
+        for (const RunProcess& process : running) ::kill(process.pid, interrupt);
+      }
+    }
+  }
+  progress.finish();
+  if (const auto error = lines.error()) tell_failure({kExitFailed, *error});
+  return interrupt == 0;
+}
+
+// run.txt of `folder`, or of each folder in it that holds one.
+std::optional<Failure> find_records(const std::string& folder, std::vector<fs::path>& records) {
+  std::error_code error;
+  const fs::file_status status = fs::status(folder, error);
+  if (!fs::exists(status)) {
+    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " does not exist" +
+                                         (error && error != std::errc::no_such_file_or_directory
+                                              ? " or cannot be reached (" + error.message() + ")"
+                                              : "")};
+  }
+  if (!fs::is_directory(status)) {
+    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " is not a folder"};
+  }
+  if (fs::exists(fs::path(folder) / kRecordName, error)) {
+    records.push_back(fs::path(folder) / kRecordName);
+    return std::nullopt;
+  }
+  std::vector<fs::path> found;
+  for (auto entry = fs::directory_iterator(folder, error);
+       !error && entry != fs::directory_iterator(); entry.increment(error)) {
+    const fs::path record = entry->path() / kRecordName;
+    std::error_code ignored;
+    if (entry->is_directory(ignored) && fs::exists(record, ignored)) found.push_back(record);
+  }
+  if (error) {
+    return Failure{kExitDataProblem, "--summarize: cannot read the folder " + quoted(folder) +
+                                         ": " + error.message()};
+  }
+  if (found.empty()) {
+    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " holds no " +
+                                         std::string(kRecordName) + ", nor does any folder in it"};
+  }
+  std::sort(found.begin(), found.end());
+  records.insert(records.end(), found.begin(), found.end());
+  return std::nullopt;
+}
+
+std::optional<Failure> read_record(const fs::path& path, RunRecord& record) {
+  const std::string name = quoted(path.string());
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error) return Failure{kExitDataProblem, "cannot read " + name + ": " + error.message()};
+  if (size > kLargestRecord) {
+    return Failure{kExitDataProblem, name + " is too large to be a run record"};
+  }
+  std::ifstream in(path, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (!in.good() && !in.eof()) {
+    return Failure{kExitDataProblem, "cannot read " + name + ": " + std::strerror(errno)};
+  }
+  if (const auto problem = parse_record(text, record)) {
+    return Failure{kExitDataProblem, name + ": " + *problem};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string run_folder_name(std::int32_t stream) {
+  char name[32];
+  std::snprintf(name, sizeof name, "run-%04d", stream);
+  return name;
+}
+
+int run_sweep(const Options& options, frontend::FileCalls& calls) {
+  if (const auto failure = check_sweep_outputs(options)) return tell_failure(*failure);
+  RunData data;
+  if (const auto failure = read_run_data(options, data)) return tell_failure(*failure);
+  // Whatever Start would refuse is refused here, before any run starts.
+  {
+    const auto engine = std::make_unique<Engine>();
+    if (const auto failure = start_engine(data, 1, *engine)) return tell_failure(*failure);
+  }
+
+  const auto count = static_cast<std::size_t>(options.runs);
+  const int jobs = std::min(options.jobs > 0 ? options.jobs : usable_cores(), options.runs);
+  std::vector<RunOutcome> outcomes(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    outcomes[k].stream = options.stream + static_cast<std::int32_t>(k);
+    outcomes[k].seed = whole_setting(data.options, Setting::seed);
+  }
+  if (!run_processes(data, jobs, calls, options.quiet, outcomes)) {
+    // The interrupt, let through by now, has ended the program unless it is
+    // handled.
+    return tell_failure({kExitFailed, "interrupted: the runs that ended are in their folders; " +
+                                          std::string(kRunsTableName) + " was not written"});
+  }
+
+  if (const auto failure =
+          write_output_files(sweep_files(*options.output, outcomes), options.output, calls)) {
+    return tell_failure(*failure);
+  }
+  OutputLines lines;
+  if (!options.quiet) lines.put(summary_text(outcomes));
+  std::vector<std::int32_t> failed;
+  for (const RunOutcome& outcome : outcomes) {
+    if (outcome.failure) failed.push_back(outcome.stream);
+  }
+  if (!failed.empty()) {
+    std::string streams;
+    for (const std::int32_t stream : failed) {
+      streams += (streams.empty() ? "" : ", ") + std::to_string(stream);
+    }
+    return tell_failure({kExitFailed, std::to_string(failed.size()) + " of " +
+                                          std::to_string(count) + " runs failed (stream" +
+                                          (failed.size() > 1 ? "s " : " ") + streams + "); see " +
+                                          std::string(kRunsTableName)});
+  }
+  if (const auto error = lines.error()) return tell_failure({kExitFailed, *error});
+  return kExitOk;
+}
+
+int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
+  const std::string names[] = {std::string(kRunsTableName), std::string(kSummaryName)};
+  if (const auto failure = check_folder_outputs(options, *options.output, names)) {
+    return tell_failure(*failure);
+  }
+  std::vector<fs::path> paths;
+  for (const std::string& folder : options.summarized_folders) {
+    if (const auto failure = find_records(folder, paths)) return tell_failure(*failure);
+  }
+  std::vector<RunOutcome> outcomes;
+  std::map<std::pair<std::int32_t, std::int32_t>, fs::path> seen;  // by seed and stream
+  for (const fs::path& path : paths) {
+    RunRecord record;
+    if (const auto failure = read_record(path, record)) return tell_failure(*failure);
+    if (!outcomes.empty()) {
+      if (const auto difference = settings_difference(*outcomes.front().record, record)) {
+        return tell_failure(
+            {kExitDataProblem, quoted(paths.front().string()) + " and " + quoted(path.string()) +
+                                   " cannot be summarized together: " + *difference});
+      }
+    }
+    const auto [place, added] = seen.emplace(std::pair{record.seed, record.stream}, path);
+    if (!added) {
+      return tell_failure(
+          {kExitDataProblem, quoted(place->second.string()) + " and " + quoted(path.string()) +
+                                 " record the same run (seed " + std::to_string(record.seed) +
+                                 ", stream " + std::to_string(record.stream) + ")"});
+    }
+    outcomes.push_back({record.stream, record.seed, std::move(record), std::nullopt});
+  }
+  std::sort(outcomes.begin(), outcomes.end(), [](const RunOutcome& a, const RunOutcome& b) {
+    return std::pair{a.stream, a.seed} < std::pair{b.stream, b.seed};
+  });
+  if (const auto failure =
+          write_output_files(sweep_files(*options.output, outcomes), options.output, calls)) {
+    return tell_failure(*failure);
+  }
+  OutputLines lines;
+  if (!options.quiet) lines.put(summary_text(outcomes));
+  if (const auto error = lines.error()) return tell_failure({kExitFailed, *error});
+  return kExitOk;
+}
+
+}  // namespace quarvel::cli

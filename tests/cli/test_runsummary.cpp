@@ -1,0 +1,174 @@
+// Run records, runs.csv and summary.txt in process: a record reads back
+// exactly, a broken one is refused with what is wrong, and the summary's
+// figures are those of the runs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "cli/runsummary.h"
+
+namespace quarvel::cli {
+namespace {
+
+RunRecord two_populations() {
+  RunRecord record;
+  record.version = "0.1.0";
+  record.training = {"data/with\\odd\nname.txt", 221, 0x0123456789abcdefu};
+  record.validation = {"v.txt", 187, 0xfedcba9876543210u};
+  record.settings = {{"--generations", "50"},
+                     {"--rank-by", "mdl"},
+                     {"--populations", "2"},
+                     {"--population-size", "1000,500"}};
+  record.seed = 7;
+  record.stream = 12;
+  record.populations = {
+      {0.1 + 0.2, -0.3374917507171631, 1.0 / 3.0, 3.0},
+      {4.9406564584124654e-324, -1.0, std::numeric_limits<double>::infinity(), 11.0}};
+  record.seconds = 1.25;
+  return record;
+}
+
+TEST(RunRecord, ReadsBackExactly) {
+  const RunRecord record = two_populations();
+  const std::string text = record_text(record);
+  EXPECT_NE(text.find("\ntraining data/with\\\\odd\\nname.txt\n"), std::string::npos) << text;
+  RunRecord read;
+  ASSERT_EQ(parse_record(text, read), std::nullopt);
+  EXPECT_EQ(read, record);
+  EXPECT_EQ(record_text(read), text);
+}
+
+TEST(RunRecord, BrokenRecordsAreRefused) {
+  const std::string good = record_text(two_populations());
+  const auto replaced = [&good](const std::string& from, const std::string& to) {
+    std::string text = good;
+    text.replace(text.find(from), from.size(), to);
+    return text;
+  };
+  struct Case {
+    std::string text;
+    std::string problem;
+  };
+  const Case cases[] = {
+      {"stream,seed\n", "not a run record (its first line is not \"quarvel-cli run record\")"},
+      {good.substr(0, good.size() - 1), "the record ends within a line"},
+      {replaced("seconds 1.250\n", ""), "\"seconds\" is missing"},
+      {replaced("--stream 12\n", "--stream 12\n--stream 13\n"), "line 15 gives \"--stream\" again"},
+      {replaced("--seed 7", "--seed -7"), "line 9: \"--seed\" has a value that cannot be read"},
+      {replaced("seconds 1.250", "seconds soon"),
+       "line 17: \"seconds\" has a value that cannot be read"},
+      {replaced("training-checksum 0123456789abcdef", "training-checksum 12"),
+       "line 5: \"training-checksum\" has a value that cannot be read"},
+      {replaced("population 2 ", "population 3 "),
+       "line 16: \"population\" has a value that cannot be read"},
+      {replaced("best-nodes 11", "best-nodes"),
+       "line 16: \"population\" has a value that cannot be read"},
+      {replaced("--populations 2", "--populations 3"),
+       "it gives the figures of 2 populations for --populations 3"},
+      {replaced("version 0.1.0", "version\t0.1.0"), "line 2 has no value"},
+      {replaced("version 0.1.0", "version 0.1\\t"), "line 2 holds a broken escape"},
+      {replaced("seconds 1.250", "minutes 1"),
+       "line 17 is not an entry of a run record (\"minutes\")"},
+  };
+  for (const Case& c : cases) {
+    RunRecord read;
+    EXPECT_EQ(parse_record(c.text, read), c.problem) << c.text;
+  }
+}
+
+TEST(RunRecord, RunsOfTheSameDataAndSettingsGoTogether) {
+  const RunRecord a = two_populations();
+  RunRecord other_run = a;
+  other_run.seed = 8;
+  other_run.stream = 3;
+  other_run.training.path = "elsewhere/sunspots.txt";
+  other_run.populations[0].best_mse = 5.0;
+  EXPECT_EQ(settings_difference(a, other_run), std::nullopt);
+
+  RunRecord other_data = a;
+  other_data.validation.checksum ^= 1;
+  EXPECT_EQ(settings_difference(a, other_data), "they ran on different validation data");
+  RunRecord other_size = a;
+  other_size.settings[3].second = "1000,400";
+  EXPECT_EQ(settings_difference(a, other_size),
+            "they differ in --population-size (1000,500 and 1000,400)");
+  RunRecord fewer = a;
+  fewer.settings.pop_back();
+  EXPECT_EQ(settings_difference(a, fewer), "they list different settings");
+}
+
+TEST(RunRecord, TheBestPopulationIsRankedAsTheRunRanks) {
+  RunRecord record = two_populations();
+  EXPECT_EQ(best_population(record), 1u);  // MDL -1 below -0.337
+  record.settings[1].second = "mse";
+  EXPECT_EQ(best_population(record), 1u);  // the smallest MSE
+  record.populations[1].best_mse = std::nan("");
+  EXPECT_EQ(best_population(record), 0u);  // NAN ranks last
+}
+
+RunOutcome outcome(std::int32_t stream, double mse, double validation_mse, double nodes) {
+  RunRecord record;
+  record.settings = {{"--rank-by", "mse"}, {"--populations", "1"}};
+  record.seed = 1;
+  record.stream = stream;
+  record.populations = {{mse, -mse, validation_mse, nodes}};
+  record.seconds = 0.5;
+  return {stream, 1, record, std::nullopt};
+}
+
+TEST(RunTable, FailedRunsAreToldWithTheirReason) {
+  std::vector<RunOutcome> runs{outcome(0, 0.5, 1.0, 3.0),
+                               outcome(1, 0.25, 2.0, 5.0),
+                               {2, 1, std::nullopt, "cannot create \"a,b\": disk full"}};
+  runs[1].failure = "out of memory";
+  EXPECT_EQ(runs_table(runs),
+            "stream,seed,population,best_mse,best_mdl,validation_mse,best_nodes,seconds,status\n"
+            "0,1,1,0.5,-0.5,1,3,0.500,ok\n"
+            "1,1,1,0.25,-0.25,2,5,0.500,failed: out of memory\n"
+            "2,1,,,,,,,\"failed: cannot create \"\"a,b\"\": disk full\"\n");
+  const std::string summary = summary_text(runs);
+  EXPECT_EQ(summary.substr(0, summary.find("Runs are")),
+            "3 runs: seed 1, streams 0-2\n"
+            "2 runs failed, streams 1-2 (see runs.csv); the figures below are of the others\n");
+  EXPECT_NE(summary.find("Best run: stream 0, seed 1, population 1: best MSE 0.5,"),
+            std::string::npos)
+      << summary;
+}
+
+TEST(RunSummary, FiguresAreMedianQuartilesAndRange) {
+  // Validation MSEs 4, 1, NAN, 2, 3 and node counts 9, 3, 5, 7, 11: a NAN
+  // sorts last, and the quartiles interpolate between sorted neighbours.
+  const std::vector<RunOutcome> runs{outcome(0, 0.3, 4.0, 9.0), outcome(1, 0.1, 1.0, 3.0),
+                                     outcome(2, 0.5, std::nan(""), 5.0), outcome(3, 0.2, 2.0, 7.0),
+                                     outcome(4, 0.4, 3.0, 11.0)};
+  EXPECT_EQ(
+      summary_text(runs),
+      "5 runs: seed 1, streams 0-4\n"
+      "Runs are ranked by best MSE (--rank-by mse), a run with several populations by its "
+      "best one.\n"
+      "Best run: stream 1, seed 1, population 1: best MSE 0.1, best MDL -0.1, validation "
+      "MSE 1, best tree 3 nodes\n"
+      "\n"
+      "figure           min             lower quartile  median          upper quartile  max\n"
+      "best MSE         0.1             0.2             0.3             0.4             0.5\n"
+      "best MDL         -0.5            -0.4            -0.3            -0.2            -0.1\n"
+      "validation MSE   1               2               3               4               NAN\n"
+      "best-tree nodes  3               5               7               9               11\n"
+      "\n"
+      "Quartiles and median are interpolated linearly between the sorted values; NAN sorts "
+      "last.\n");
+  const std::vector<RunOutcome> four{outcome(7, 1.0, 1.0, 1.0), outcome(9, 2.0, 2.0, 2.0),
+                                     outcome(8, 4.0, 4.0, 4.0), outcome(6, 3.0, 3.0, 3.0)};
+  const std::string summary = summary_text(four);
+  EXPECT_NE(summary.find("\nbest MSE         1               1.75            2.5             "
+                         "3.25            4\n"),
+            std::string::npos)
+      << summary;
+  EXPECT_EQ(summary.rfind("4 runs: seed 1, streams 6-9\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace quarvel::cli

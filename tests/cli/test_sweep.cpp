@@ -1,0 +1,353 @@
+// Many runs: streams, --runs on any number of jobs, a run repeated alone, the
+// summary of folders written by separate calls, refusals before any run, a
+// run that fails while the others complete, and an interrupt.
+//
+// What is compared byte for byte: every file of every run folder, except the
+// "seconds" line of run.txt; runs.csv without its seconds column; and
+// summary.txt and the standard output whole. The seconds are the only part
+// of a run's files that depends on how it was run.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/runner.h"
+#include "frontend/outputfile.h"
+#include "support/scratch.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using Result = quarvel::testing::CliResult;
+using quarvel::testing::read_file;
+
+std::string example(const std::string& name) {
+  return (fs::path(QUARVEL_EXAMPLES) / name).string();
+}
+
+// A short run whose streams differ: ranked by MSE, the best tree of the first
+// generation does not win every run.
+std::vector<std::string> sunspots(const std::vector<std::string>& extra) {
+  std::vector<std::string> arguments{"--training",        example("sunspots-training.txt"),
+                                     "--validation",      example("sunspots-validation.txt"),
+                                     "--rank-by",         "mse",
+                                     "--generations",     "5",
+                                     "--population-size", "200"};
+  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  return arguments;
+}
+
+// `text` without the lines that start with `start`.
+std::string without_lines(const std::string& text, const std::string& start) {
+  std::istringstream lines(text);
+  std::string kept;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with(start)) kept += line + "\n";
+  }
+  return kept;
+}
+
+// runs.csv without its seconds column (the eighth).
+std::string without_seconds(const std::string& table) {
+  std::istringstream lines(table);
+  std::string kept;
+  for (std::string line; std::getline(lines, line);) {
+    std::size_t comma = 0;
+    for (int k = 0; k < 7 && comma != std::string::npos; ++k) comma = line.find(',', comma + 1);
+    const std::size_t next = line.find(',', comma + 1);
+    kept += line.substr(0, comma) + line.substr(next) + "\n";
+  }
+  return kept;
+}
+
+// A run folder's files, run.txt without its seconds.
+std::map<std::string, std::string> run_files(const fs::path& folder) {
+  auto files = quarvel::testing::snapshot(folder);
+  if (files.contains("run.txt")) files["run.txt"] = without_lines(files["run.txt"], "seconds ");
+  return files;
+}
+
+class SweepTest : public quarvel::testing::ScratchFolderTest {
+ protected:
+  Result run(const std::vector<std::string>& arguments) const {
+    return quarvel::testing::run_program(QUARVEL_CLI, folder_, arguments);
+  }
+  // --runs into folder `name`, which must succeed.
+  Result sweep(const std::string& name, const std::vector<std::string>& extra) const {
+    std::vector<std::string> arguments = extra;
+    arguments.insert(arguments.end(), {"--output", (folder_ / name).string()});
+    Result result = run(sunspots(arguments));
+    EXPECT_EQ(result.status, 0) << result.err;
+    return result;
+  }
+  std::string file(const std::string& name) const { return read_file(folder_ / name); }
+};
+
+TEST_F(SweepTest, StreamZeroIsTheRunWithoutAStreamAndOtherStreamsDiffer) {
+  const auto single = [this](const std::string& name, std::vector<std::string> extra) {
+    const fs::path out = folder_ / name;
+    extra.insert(extra.end(),
+                 {"--output", out.string(), "--history", (out / "history.csv").string()});
+    fs::create_directories(out);
+    const Result result = run(sunspots(extra));
+    EXPECT_EQ(result.status, 0) << result.err;
+    return quarvel::testing::snapshot(out);
+  };
+  const auto plain = single("plain", {});
+  ASSERT_EQ(plain.size(), 3u);
+  EXPECT_EQ(single("stream-0", {"--stream", "0"}), plain);
+  const auto stream2 = single("stream-2", {"--stream", "2"});
+  EXPECT_NE(stream2.at("prediction-1.txt"), plain.at("prediction-1.txt"));
+  EXPECT_NE(stream2.at("history.csv"), plain.at("history.csv"));
+
+  // In a sweep, run 0 is the same run, and no two of four streams are alike.
+  sweep("sweep", {"--runs", "4"});
+  auto run0 = run_files(folder_ / "sweep" / "run-0000");
+  EXPECT_TRUE(run0.contains("run.txt"));
+  run0.erase("run.txt");
+  EXPECT_EQ(run0, plain);
+  std::set<std::string> predictions;
+  for (const char* run : {"run-0000", "run-0001", "run-0002", "run-0003"}) {
+    predictions.insert(file("sweep/" + std::string(run) + "/prediction-1.txt"));
+  }
+  EXPECT_EQ(predictions.size(), 4u);
+}
+
+TEST_F(SweepTest, ResultsDoNotDependOnTheNumberOfJobs) {
+  const Result one = sweep("one", {"--runs", "4", "--jobs", "1"});
+  const Result four = sweep("four", {"--runs", "4", "--jobs", "4"});
+  EXPECT_EQ(one.out, four.out);
+  EXPECT_NE(one.out.find("stream 3: population 1 MSE "), std::string::npos) << one.out;
+  EXPECT_NE(one.out.find("4 runs: seed 1, streams 0-3\n"), std::string::npos) << one.out;
+  for (const char* run : {"run-0000", "run-0001", "run-0002", "run-0003"}) {
+    SCOPED_TRACE(run);
+    const auto files = run_files(folder_ / "one" / run);
+    EXPECT_EQ(files.size(), 4u);  // prediction, tree, history and record
+    EXPECT_EQ(files, run_files(folder_ / "four" / run));
+  }
+  EXPECT_EQ(without_seconds(file("one/runs.csv")), without_seconds(file("four/runs.csv")));
+  EXPECT_EQ(file("one/summary.txt"), file("four/summary.txt"));
+  // Nothing else beside them.
+  EXPECT_EQ(quarvel::testing::snapshot(folder_ / "one").size(), 4u * 5 + 2);
+}
+
+// With the forecast past the data and the exported models too, which name
+// the stream of the run they came from.
+TEST_F(SweepTest, ARunRepeatedAloneEqualsItsPlaceInASweep) {
+  const std::vector<std::string> more{"--forecast", "3", "--export-model", "--units", "original"};
+  const auto with_more = [&more](std::vector<std::string> arguments) {
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+  };
+  sweep("sweep", with_more({"--runs", "4"}));
+  const fs::path alone = folder_ / "alone";
+  fs::create_directories(alone);
+  const Result single = run(sunspots(with_more({"--stream", "2", "--output", alone.string(),
+                                                "--history", (alone / "history.csv").string()})));
+  ASSERT_EQ(single.status, 0) << single.err;
+  auto in_sweep = run_files(folder_ / "sweep" / "run-0002");
+  in_sweep.erase("run.txt");
+  EXPECT_EQ(quarvel::testing::snapshot(alone), in_sweep);
+  for (const char* name : {"forecast-1.txt", "model-1.txt", "model-1.py", "model-1.h"}) {
+    EXPECT_TRUE(in_sweep.contains(name)) << name;
+  }
+  EXPECT_NE(in_sweep["model-1.txt"].find("--stream 2"), std::string::npos);
+  EXPECT_EQ(file("sweep/run-0000/model-1.txt").find("--stream"), std::string::npos);
+
+  sweep("one-run", with_more({"--stream", "2", "--runs", "1"}));
+  EXPECT_EQ(run_files(folder_ / "one-run" / "run-0002"), run_files(folder_ / "sweep" / "run-0002"));
+  EXPECT_NE(file("one-run/summary.txt").find("1 run: seed 1, stream 2\n"), std::string::npos);
+}
+
+TEST_F(SweepTest, SummaryOfFoldersFromSeparateCallsEqualsTheSweepsOwn) {
+  sweep("sweep", {"--runs", "5"});
+  // The same five runs from three calls, named as a batch system would.
+  sweep("part-a", {"--runs", "2"});
+  sweep("part-b", {"--stream", "2", "--runs", "1"});
+  sweep("part-c", {"--stream", "3", "--runs", "2", "--jobs", "1"});
+  const Result merged =
+      run({"--summarize", (folder_ / "part-c").string(), (folder_ / "part-b" / "run-0002").string(),
+           (folder_ / "part-a").string(), "--output", (folder_ / "merged").string()});
+  ASSERT_EQ(merged.status, 0) << merged.err;
+  EXPECT_EQ(file("merged/summary.txt"), file("sweep/summary.txt"));
+  EXPECT_EQ(merged.out, file("sweep/summary.txt"));
+  EXPECT_EQ(without_seconds(file("merged/runs.csv")), without_seconds(file("sweep/runs.csv")));
+  // The seconds come from the run folders.
+  const std::string part_b = file("part-b/runs.csv");
+  EXPECT_NE(file("merged/runs.csv").find(part_b.substr(part_b.find('\n') + 1)), std::string::npos);
+
+  // A summary of the sweep's own folder gives its files again.
+  const Result again = run({"--summarize", (folder_ / "sweep").string(), "--output",
+                            (folder_ / "sweep").string(), "--quiet"});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_TRUE(again.out.empty());
+  EXPECT_EQ(file("sweep/summary.txt"), file("merged/summary.txt"));
+}
+
+TEST_F(SweepTest, RefusalsComeBeforeAnyRun) {
+  fs::create_directories(folder_ / "out");
+  write("out/run-0001", "a file where a run folder goes");
+  write("flat.txt", "5\n5\n");
+  const std::string out = (folder_ / "out").string();
+  const std::string fresh = (folder_ / "new").string();
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string message_part;
+  };
+  const Case cases[] = {
+      {sunspots({"--runs", "3", "--population-size", "5", "--output", fresh}), 2,
+       "error: --elite: The number of elite (10) of population 1 is larger"},
+      {sunspots({"--runs", "3", "--selection", "overselect", "--output", fresh}), 2,
+       "error: --population-size: Population size must be bigger than 999"},
+      {sunspots({"--runs", "3", "--output", out}), 2,
+       "error: --output: \"" + out + "/run-0001\" exists and is not a folder"},
+      {sunspots({"--runs", "3", "--output", (folder_ / "out" / "run-0001" / "x").string()}), 2,
+       "error: --output: "},
+      {{"--training", (folder_ / "flat.txt").string(), "--validation",
+        (folder_ / "flat.txt").string(), "--runs", "2", "--output", fresh},
+       3,
+       "error: training file \"" + (folder_ / "flat.txt").string() + "\" and validation file"},
+      {{"--summarize", fresh, "--output", out},
+       3,
+       "error: --summarize: \"" + fresh + "\" does not exist"},
+      {{"--summarize", (folder_ / "out").string(), "--output", out},
+       3,
+       "error: --summarize: \"" + out + "\" holds no run.txt, nor does any folder in it"},
+  };
+  const auto before = quarvel::testing::snapshot(folder_);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message_part);
+    const Result result = run(c.arguments);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.err.rfind(c.message_part, 0), 0u) << result.err;
+    EXPECT_TRUE(result.out.empty()) << result.out;
+    EXPECT_EQ(quarvel::testing::snapshot(folder_), before);
+  }
+}
+
+TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
+  sweep("a", {"--runs", "2"});
+  sweep("b", {"--runs", "1", "--stream", "5", "--population-size", "150"});
+  sweep("c", {"--runs", "1", "--seed", "3"});
+  const std::string record = file("a/run-0001/run.txt");
+  fs::create_directories(folder_ / "broken");
+  write("broken/run.txt", record.substr(0, record.size() - 1));
+  const std::string a = (folder_ / "a").string();
+  struct Case {
+    std::vector<std::string> folders;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{a, (folder_ / "b").string()},
+       "\"" + a + "/run-0000/run.txt\" and \"" + (folder_ / "b" / "run-0005" / "run.txt").string() +
+           "\" cannot be summarized together: they differ in --population-size (200 and 150)"},
+      {{a, a + "/run-0001"},
+       "\"" + a + "/run-0001/run.txt\" and \"" + a +
+           "/run-0001/run.txt\" record the same run (seed 1, stream 1)"},
+      {{a, (folder_ / "broken").string()},
+       "\"" + (folder_ / "broken" / "run.txt").string() + "\": the record ends within a line"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    std::vector<std::string> arguments{"--summarize"};
+    arguments.insert(arguments.end(), c.folders.begin(), c.folders.end());
+    arguments.insert(arguments.end(), {"--output", (folder_ / "merged").string()});
+    const Result result = run(arguments);
+    EXPECT_EQ(result.status, 3);
+    EXPECT_EQ(result.err, "error: " + c.message + "\n");
+    EXPECT_FALSE(fs::exists(folder_ / "merged"));
+  }
+  // Runs of another seed are runs of the same settings.
+  const Result seeds =
+      run({"--summarize", a, (folder_ / "c").string(), "--output", (folder_ / "merged").string()});
+  ASSERT_EQ(seeds.status, 0) << seeds.err;
+  EXPECT_EQ(seeds.out.rfind("3 runs: seeds 1, 3, streams 0-1\n", 0), 0u) << seeds.out;
+}
+
+// A full disk while one run writes its folder: that run is told in runs.csv,
+// on the standard error and in the exit status, and the others complete.
+class FullDiskForOneRun final : public quarvel::frontend::FileCalls {
+ public:
+  int open(const char* path, int flags, mode_t mode) override {
+    if (std::strstr(path, "/run-0001/") != nullptr) {
+      errno = ENOSPC;
+      return -1;
+    }
+    return FileCalls::open(path, flags, mode);
+  }
+};
+
+TEST_F(SweepTest, ARunThatFailsIsToldAndTheOthersComplete) {
+  FullDiskForOneRun calls;
+  const fs::path out = folder_ / "out";
+  const std::vector<std::string> arguments =
+      sunspots({"--runs", "3", "--jobs", "2", "--quiet", "--output", out.string()});
+  EXPECT_EQ(quarvel::cli::run_command_line(arguments, calls), 1);
+  EXPECT_FALSE(fs::exists(out / "run-0001"));
+  for (const char* run : {"run-0000", "run-0002"}) {
+    EXPECT_EQ(quarvel::testing::snapshot(out / run).size(), 4u) << run;
+  }
+  const std::string table = file("out/runs.csv");
+  const std::string failed_row = "\n1,1,1,";
+  const std::size_t row = table.find(failed_row);
+  ASSERT_NE(row, std::string::npos) << table;
+  const std::string line = table.substr(row + 1, table.find('\n', row + 1) - row - 1);
+  EXPECT_NE(line.find(",failed: cannot create a temporary file for " + (out / "run-0001").string()),
+            std::string::npos)
+      << line;
+  EXPECT_TRUE(line.ends_with(": No space left on device")) << line;
+  EXPECT_NE(table.find("\n0,1,1,"), std::string::npos);
+  EXPECT_NE(table.find("\n2,1,1,"), std::string::npos) << table;
+  EXPECT_TRUE(table.ends_with(",ok\n")) << table;
+  const std::string summary = file("out/summary.txt");
+  EXPECT_NE(summary.find("1 run failed, stream 1 (see runs.csv)"), std::string::npos) << summary;
+
+  // The folders that were written summarize as the two runs they hold.
+  const Result merged = run({"--summarize", out.string(), "--output", (folder_ / "m").string()});
+  ASSERT_EQ(merged.status, 0) << merged.err;
+  EXPECT_EQ(merged.out.rfind("2 runs: seed 1, streams 0, 2\n", 0), 0u) << merged.out;
+}
+
+// An interrupt ends the runs under way without their files and the program
+// without runs.csv; every run folder left is whole.
+TEST_F(SweepTest, AnInterruptLeavesWholeRunFoldersAndNoTable) {
+  const fs::path out = folder_ / "out";
+  const auto started =
+      quarvel::testing::start_program(QUARVEL_CLI, folder_,
+                                      sunspots({"--runs", "200", "--jobs", "2", "--quiet",
+                                                "--generations", "20", "--output", out.string()}));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(out / "run-0002") && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::kill(started.pid, SIGTERM);
+  const Result result = quarvel::testing::finish_program(started);
+  EXPECT_EQ(result.signal, SIGTERM) << result.err;
+  EXPECT_FALSE(fs::exists(out / "runs.csv"));
+  EXPECT_FALSE(fs::exists(out / "run-0199"));
+  std::size_t folders = 0;
+  for (const auto& entry : fs::directory_iterator(out)) {
+    SCOPED_TRACE(entry.path().string());
+    ++folders;
+    const auto files = quarvel::testing::snapshot(entry.path());
+    std::set<std::string> names;
+    for (const auto& [name, content] : files) names.insert(name);
+    EXPECT_EQ(names,
+              (std::set<std::string>{"history.csv", "prediction-1.txt", "run.txt", "tree-1.txt"}));
+  }
+  EXPECT_GE(folders, 3u);
+}
+
+}  // namespace
