@@ -505,9 +505,9 @@ namespace {
 // the validation part as the program does and `ahead` values past the data,
 // all in the series' own units, printed with repr.
 constexpr const char* kReplay = R"(import importlib.util, sys
-spec = importlib.util.spec_from_file_location("model", sys.argv[1])
-model = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(model)
+loader_info = importlib.util.spec_from_file_location("model", sys.argv[1])
+model = importlib.util.module_from_spec(loader_info)
+loader_info.loader.exec_module(model)
 values = [float(line) for path in sys.argv[2:4] for line in open(path) if line.strip()]
 start, ahead = int(sys.argv[4]), int(sys.argv[5])
 scaled = [(v - model.LOW) / (model.HIGH - model.LOW) for v in values]

@@ -36,9 +36,9 @@ using quarvel::testing::terminal;
 // those before it, up to `total`), then `ahead` values past the data, scaled
 // and in original units; prints every value with repr (shortest exact form).
 constexpr const char* kPythonDriver = R"(import importlib.util, sys
-spec = importlib.util.spec_from_file_location("model", sys.argv[1])
-model = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(model)
+loader_info = importlib.util.spec_from_file_location("model", sys.argv[1])
+model = importlib.util.module_from_spec(loader_info)
+loader_info.loader.exec_module(model)
 series = [float(line) for line in open(sys.argv[2])]
 start, total, ahead = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
 prediction = series[:start]
