@@ -1,9 +1,8 @@
-// Fitting on two threads when the second one fails or cannot be had. This
-// program replaces the global allocation functions and thread creation so that
-// a test can make them fail: it runs apart from the other engine tests.
-#include <dlfcn.h>
+// Fitting on two threads when the second one fails or cannot be had: a
+// program of its own, with the allocation and thread creation of
+// support/failing_calls.
+
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <atomic>
 #include <cerrno>
@@ -15,80 +14,11 @@
 #include "engine/fitting.h"
 #include "engine/generations.h"
 #include "support/engine_fixtures.h"
+#include "support/failing_calls.h"
 
-namespace {
-
-std::atomic<bool> fail_other_threads_allocations{false};
-std::atomic<bool> refuse_threads{false};
-std::atomic<int> refused_threads{0};
-const std::thread::id main_thread = std::this_thread::get_id();
-
-// Memory from malloc, or nothing when allocations are made to fail here.
-void* allocate(std::size_t size) noexcept {
-  if (fail_other_threads_allocations.load() && std::this_thread::get_id() != main_thread)
-    return nullptr;
-  return std::malloc(size == 0 ? 1 : size);
-}
-
-}  // namespace
-
-// Every form replaced, so that each allocation meets its own release (a
-// sanitizer's forms would not pair with free()). Not inlined, so that the
-// compiler does not see free() meet operator new.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-  if (void* memory = allocate(size)) return memory;
-  throw std::bad_alloc();
-}
-
-[[gnu::noinline]] void* operator new[](std::size_t size) {
-  if (void* memory = allocate(size)) return memory;
-  throw std::bad_alloc();
-}
-
-[[gnu::noinline]] void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return allocate(size);
-}
-
-[[gnu::noinline]] void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return allocate(size);
-}
-
-[[gnu::noinline]] void operator delete(void* memory) noexcept {
-  std::free(memory);
-}
-
-[[gnu::noinline]] void operator delete[](void* memory) noexcept {
-  std::free(memory);
-}
-
-[[gnu::noinline]] void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-
-[[gnu::noinline]] void operator delete[](void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-
-[[gnu::noinline]] void operator delete(void* memory, const std::nothrow_t&) noexcept {
-  std::free(memory);
-}
-
-[[gnu::noinline]] void operator delete[](void* memory, const std::nothrow_t&) noexcept {
-  std::free(memory);
-}
-
-// The C library declares it with reserved parameter names.
-// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
-extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
-                              void* (*start)(void*), void* argument) {
-  if (refuse_threads.load()) {
-    ++refused_threads;
-    return EAGAIN;
-  }
-  using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
-  static const auto create = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
-  return create(thread, attributes, start, argument);
-}
+using quarvel::testing::fail_other_threads_allocations;
+using quarvel::testing::refuse_threads;
+using quarvel::testing::refused_threads;
 
 using namespace quarvel;
 using namespace quarvel::testing;
