@@ -62,6 +62,14 @@ struct TestWindow {
   FakeDialogs dialogs;
   MainWindow window{engine, dialogs};
 
+  // Loads the two files as if the user chose them in the open dialogs.
+  void load_files(const QString& training, const QString& validation) {
+    dialogs.file_answers.emplace_back(training);
+    window.load_training_series();
+    dialogs.file_answers.emplace_back(validation);
+    window.load_validation_series();
+  }
+
   template <class T>
   T* part(const QString& name) const {
     return child<T>(&window, name);

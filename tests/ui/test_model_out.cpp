@@ -44,10 +44,7 @@ class ModelOutTest : public QObject {
   // A short sunspot run of two populations, forecasting `ahead` steps.
   void run_sunspots(int ahead) {
     auto& w = *window_;
-    w.dialogs.file_answers.push_back(example("sunspots-training.txt"));
-    w.window.load_training_series();
-    w.dialogs.file_answers.push_back(example("sunspots-validation.txt"));
-    w.window.load_validation_series();
+    w.load_files(example("sunspots-training.txt"), example("sunspots-validation.txt"));
     w.field(Setting::generations)->setText(QStringLiteral("3"));
     w.field(Setting::forecast_ahead)->setText(QString::number(ahead));
     w.population_count_box()->setEditText(QStringLiteral("2"));

@@ -168,10 +168,8 @@ class RunTest : public QObject {
   MainWindow& window() { return window_->window; }
 
   void load(const QByteArray& training, const QByteArray& validation) {
-    window_->dialogs.file_answers.push_back(write_file(data_folder_, "training.txt", training));
-    window().load_training_series();
-    window_->dialogs.file_answers.push_back(write_file(data_folder_, "validation.txt", validation));
-    window().load_validation_series();
+    window_->load_files(write_file(data_folder_, "training.txt", training),
+                        write_file(data_folder_, "validation.txt", validation));
   }
 
   // Small runs: a wave of 90 + 30 points, populations of 40 with an elite of 2.

@@ -52,11 +52,8 @@ class RunFailuresTest : public QObject {
   // A run of a wave of 3000 + 100 points, a population of 300.
   void prepare_run(int generations) { prepare_run(*window_, generations); }
   void prepare_run(TestWindow& w, int generations) {
-    w.dialogs.file_answers.push_back(write_file(data_folder_, "training.txt", wave(0, 3000)));
-    w.window.load_training_series();
-    w.dialogs.file_answers.push_back(
-        write_file(data_folder_, "validation.txt", wave(3000 - 119, 219)));
-    w.window.load_validation_series();
+    w.load_files(write_file(data_folder_, "training.txt", wave(0, 3000)),
+                 write_file(data_folder_, "validation.txt", wave(3000 - 119, 219)));
     w.field(Setting::generations)->setText(QString::number(generations));
     w.field(Setting::population_size, 0)->setText(QStringLiteral("300"));
   }
