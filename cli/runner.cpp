@@ -107,8 +107,10 @@ std::vector<FolderFile> folder_files(const Options& options, const Engine& engin
     }
     if (options.export_model) {
       const auto population = static_cast<std::int32_t>(p);
+      RunSettings settings;
+      (void)read_settings(options.settings, settings);
       ModelContext context =
-          model_context(engine, population, options.settings, options.training, options.validation);
+          model_context(engine, population, settings, options.training, options.validation);
       // A run of another stream grew other trees: the stream names it too.
       if (options.stream != 0)
         context.settings.emplace_back("--stream", std::to_string(options.stream));

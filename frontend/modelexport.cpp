@@ -230,14 +230,15 @@ std::string formula_text(const ModelFormula& formula) {
 }
 
 ModelContext model_context(const Engine& engine, std::int32_t population,
-                           const SettingsTexts& settings, std::string training_file,
+                           const RunSettings& settings, std::string training_file,
                            std::string validation_file) {
   ModelContext context;
   context.population = population + 1;
   context.training_file = std::move(training_file);
   context.validation_file = std::move(validation_file);
   for (const SettingInfo& info : settings_table()) {
-    context.settings.emplace_back(std::string(info.option), settings.text(info.id, population));
+    context.settings.emplace_back(std::string(info.option),
+                                  setting_text(settings, info.id, population));
   }
   const Population& pop = engine.populations[static_cast<std::size_t>(population)];
   context.training_mse = pop.best_of_gen_sn2;

@@ -65,7 +65,7 @@ struct ModelContext {
 // The context of `population` (0-based): its settings from `settings` (the
 // run-wide ones and those of its page), its best MSE and MDL from the engine.
 [[nodiscard]] ModelContext model_context(const Engine& engine, std::int32_t population,
-                                         const SettingsTexts& settings, std::string training_file,
+                                         const RunSettings& settings, std::string training_file,
                                          std::string validation_file);
 
 [[nodiscard]] std::string model_text(const ModelFormula& formula, const ModelContext& context);

@@ -1,14 +1,20 @@
-// The run's settings: one table that the window's fields, the runner's
-// options, its --help and the Start refusals all read, and the texts a user
-// typed for them.
+// The run's settings: one table that the window's fields and their places,
+// the runner's options, its --help, the run records and the hand-over to the
+// engine all read; the texts a user typed for them; and the values once read.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+namespace quarvel {
+struct RunParameters;
+struct DataSet;
+}  // namespace quarvel
 
 namespace quarvel::frontend {
 
@@ -39,9 +45,25 @@ enum class Setting {
   copy,
   mutation,
 };
-inline constexpr std::size_t kSettingCount = 22;
+inline constexpr std::size_t kSettingCount = static_cast<std::size_t>(Setting::mutation) + 1;
 
 enum class Scope { run, population };
+
+// How a setting's text is read: a whole number, a decimal number, or one of
+// its choices' words.
+enum class ValueKind { whole, number, choice };
+
+// Where the window shows a setting: the box it sits in, in the table's order.
+enum class Group {
+  global,             // "Global Settings"
+  mdl,                // "MDL Setting"
+  population_count,   // the Populations tab's count
+  population_sizes,   // a population page's first fields
+  selection,          // "Selection Method"
+  depth,              // "Depth of Tree"
+  growth,             // "Growth Method"
+  rates,              // "Rate of GP Operations"
+};
 
 // One of the values a choice offers: the runner's word, the window's caption
 // and the engine's code.
@@ -54,9 +76,16 @@ struct Choice {
 // nullopt when the text passes, otherwise the message to show.
 using TextCheck = std::optional<std::string> (*)(std::string_view);
 
+// Writes a setting's value into what Start gives the engine; `population` is
+// 0-based (0 for a run-wide setting).
+using HandOver = void (*)(double value, std::size_t population, RunParameters& parameters,
+                          DataSet& data);
+
 struct SettingInfo {
   Setting id;
   Scope scope;
+  ValueKind kind;
+  Group group;
   std::string_view label;         // the window's caption of the field
   std::string_view option;        // the runner's option
   std::string_view default_text;  // the text a new window and the runner start from
@@ -64,12 +93,16 @@ struct SettingInfo {
   std::span<const Choice> choices;
   std::string_view value_name;   // what --help shows as the option's value ("N", "X")
   std::string_view description;  // one line for --help
+  std::string_view range;        // the values it takes, for tooltips ("1 or more")
+  HandOver hand_over;            // nullptr: the engine does not take it
 };
 
 [[nodiscard]] std::span<const SettingInfo> settings_table();
 [[nodiscard]] const SettingInfo& setting_info(Setting id);
 // The setting of a runner option ("--elite"), or nullptr.
 [[nodiscard]] const SettingInfo* find_option(std::string_view option);
+// The caption of a group's box in the window.
+[[nodiscard]] std::string_view group_caption(Group group);
 
 // Field checks; the messages are the window's.
 inline constexpr std::string_view kNotNatural = "The value must be a natural number.";
@@ -82,6 +115,7 @@ inline constexpr std::string_view kPopulationCountNotWhole =
     "The number of populations must be a whole number.";
 inline constexpr std::string_view kPopulationCountRange =
     "The number of populations must be 1, 2, 3 or 4.";
+inline constexpr std::string_view kNotAChoice = "It is not one of the offered choices.";
 
 [[nodiscard]] std::optional<std::string> check_natural(std::string_view text);  // >= 1
 [[nodiscard]] std::optional<std::string> check_overlap(std::string_view text);  // >= 0
@@ -96,6 +130,9 @@ inline constexpr std::int32_t kMaxForecastSteps = 100000;
 [[nodiscard]] std::optional<std::string> check_setting(Setting id, std::string_view text);
 // The engine code of a choice's word.
 [[nodiscard]] std::optional<std::int32_t> choice_code(Setting id, std::string_view word);
+// The value of a text that passes the setting's check (a choice's engine
+// code), else nullopt.
+[[nodiscard]] std::optional<double> setting_value(Setting id, std::string_view text);
 
 // The texts of every setting, run-wide and per population, as typed; a new set
 // holds the defaults.
@@ -118,5 +155,50 @@ class SettingsTexts {
 // single-precision value of 1.001.
 [[nodiscard]] std::optional<std::string> check_rate_group(const SettingsTexts& settings,
                                                           int population);
+
+// The settings once read, as numbers: what every reader after the checks
+// takes, so that a text is read by its rule once. Whole numbers and choice
+// codes are held exactly. A new set holds the defaults.
+class RunSettings {
+ public:
+  RunSettings();
+
+  // `population` (0-based) is ignored for a run-wide setting.
+  [[nodiscard]] double value(Setting id, int population = 0) const;
+  // A whole number or a choice's code.
+  [[nodiscard]] std::int32_t whole(Setting id, int population = 0) const;
+  [[nodiscard]] int population_count() const { return whole(Setting::populations); }
+  // A run-wide setting, or a population setting for every population.
+  void set(Setting id, double value);
+  void set(Setting id, int population, double value);
+
+  friend bool operator==(const RunSettings&, const RunSettings&) = default;
+
+ private:
+  std::array<double, kSettingCount> run_{};
+  std::array<std::array<double, kSettingCount>, kMaxPopulations> pages_{};
+};
+
+// The problem of the first setting that cannot be read.
+struct SettingProblem {
+  Setting setting;
+  std::int32_t population = 0;  // 1-based for a population setting, else 0
+  std::string message;          // the setting's own check message
+};
+
+// Reads the run-wide settings and the pages of the chosen populations into
+// `settings` (the other pages keep their values); on a problem `settings` is
+// left as it was.
+[[nodiscard]] std::optional<SettingProblem> read_settings(const SettingsTexts& texts,
+                                                          RunSettings& settings);
+
+// The text a value is recorded and shown by: a whole number in decimal, a
+// number in the shortest decimal that reads back as the same double, a choice
+// by its word.
+[[nodiscard]] std::string setting_text(const RunSettings& settings, Setting id,
+                                       int population = 0);
+
+// The texts of read settings, every page included.
+[[nodiscard]] SettingsTexts settings_texts(const RunSettings& settings);
 
 }  // namespace quarvel::frontend

@@ -23,134 +23,61 @@ StartOutcome refusal(StartError error, std::string message,
 
 // A setting that fails its check at Start: typed and never left, or handed in
 // by a script. Its field's own message says what is wrong.
-StartOutcome unreadable(Setting setting, std::int32_t population,
-                        const std::string& check_message) {
-  std::string message = "The setting \"" + std::string(setting_info(setting).label) + "\"";
-  if (population > 0) message += " of population " + std::to_string(population);
-  message += " cannot be used: " + check_message + " Please correct it and start again.";
-  return refusal(StartError::unreadable_setting, std::move(message), setting, population);
+StartOutcome unreadable(const SettingProblem& problem) {
+  std::string message = "The setting \"" + std::string(setting_info(problem.setting).label) + "\"";
+  if (problem.population > 0) message += " of population " + std::to_string(problem.population);
+  message += " cannot be used: " + problem.message + " Please correct it and start again.";
+  return refusal(StartError::unreadable_setting, std::move(message), problem.setting,
+                 problem.population);
 }
-
-// Reads the settings of one scope (run-wide, or population k) in the order
-// they are handed over, stopping at the first one that cannot be.
-class SettingsReader {
- public:
-  SettingsReader(const SettingsTexts& settings, std::int32_t population)
-      : settings_(settings), population_(population) {}
-
-  // A whole number of at least `minimum`.
-  std::int32_t whole(Setting id, std::int32_t minimum) {
-    if (failed()) return 0;
-    const std::optional<std::int32_t> value = parse_whole_number(text(id));
-    if (!value || *value < minimum) {
-      outcome_ = unreadable(id, population_, std::string(kNotNatural));
-      return 0;
-    }
-    return *value;
-  }
-
-  // A number that passes the setting's own check.
-  double number(Setting id) {
-    if (failed()) return 0.0;
-    if (const std::optional<std::string> problem = check_setting(id, text(id))) {
-      outcome_ = unreadable(id, population_, *problem);
-      return 0.0;
-    }
-    return *parse_number(text(id));
-  }
-
-  // The engine code of a choice.
-  std::int32_t code(Setting id) {
-    if (failed()) return 0;
-    const std::optional<std::int32_t> value = choice_code(id, text(id));
-    if (!value) {
-      outcome_ = unreadable(id, population_, "It is not one of the offered choices.");
-      return 0;
-    }
-    return *value;
-  }
-
-  [[nodiscard]] bool failed() const noexcept { return outcome_.has_value(); }
-  [[nodiscard]] StartOutcome outcome() const { return *outcome_; }
-
- private:
-  [[nodiscard]] const std::string& text(Setting id) const {
-    return settings_.text(id, population_ > 0 ? population_ - 1 : 0);
-  }
-
-  const SettingsTexts& settings_;
-  std::int32_t population_;
-  std::optional<StartOutcome> outcome_;
-};
 
 }  // namespace
 
-StartOutcome transfer_settings(const SettingsTexts& settings, RunParameters& parameters,
-                               DataSet& data) {
-  const std::string& count_text = settings.text(Setting::populations);
-  if (const auto problem = check_population_count(count_text)) {
-    return unreadable(Setting::populations, 0, *problem);
-  }
-  const std::int32_t count = *parse_whole_number(count_text);
-  RunParameters p = parameters;
-  double value_limit = 0.0;
-  std::int32_t overlap = 0;
-  {
-    SettingsReader read(settings, 0);
-    p.number_of_populations = count;
-    p.number_of_generations = read.whole(Setting::generations, 1);
-    p.random_seed = read.whole(Setting::seed, 1);
-    value_limit = read.whole(Setting::value_limit, 1);
-    overlap = read.whole(Setting::overlap, 0);
-    p.evaluate_by_mdl = read.code(Setting::rank_by);
-    p.mdl_weight = read.number(Setting::weight);
-    p.mdl_error_weight = read.number(Setting::weight_error);
-    // Used after the run; a text that cannot be used must not wait until then.
-    read.number(Setting::forecast_ahead);
-    if (read.failed()) return read.outcome();
-  }
-
-  for (std::int32_t k = 1; k <= count; ++k) {
-    const auto i = static_cast<std::size_t>(k - 1);
-    SettingsReader read(settings, k);
-    p.population_size[i] = read.whole(Setting::population_size, 1);
-    p.elite_size[i] = read.whole(Setting::elite, 1);
-    p.tournament_K[i] = read.whole(Setting::tournament_size, 1);
-    p.selection_method[i] = read.code(Setting::selection);
-    if (read.failed()) return read.outcome();
-    if (p.selection_method[i] == OVERSELECT && p.population_size[i] < 1000) {
-      return refusal(StartError::overselect_too_small, std::string(kOverselectTooSmall),
-                     Setting::population_size, k);
-    }
-    p.grow_method[i] = read.code(Setting::growth);
-    p.max_depth_for_new_trees[i] = read.whole(Setting::depth_new, 1);
-    p.max_depth_after_crossover[i] = read.whole(Setting::depth_crossover, 1);
-    p.max_mutant_depth[i] = read.whole(Setting::depth_mutant, 1);
-    p.terminal_table_size[i] = read.whole(Setting::terminals, 1);
-    p.crossover_func_pt_fraction[i] = static_cast<float>(read.number(Setting::crossover_function));
-    p.crossover_any_pt_fraction[i] = static_cast<float>(read.number(Setting::crossover_any));
-    p.fitness_prop_repro_fraction[i] = static_cast<float>(read.number(Setting::copy));
-    if (read.failed()) return read.outcome();
-  }
-
-  // The engine would end the process on an elite larger than its population.
-  for (std::int32_t k = 1; k <= count; ++k) {
-    const auto i = static_cast<std::size_t>(k - 1);
-    if (p.elite_size[i] > p.population_size[i]) {
-      return refusal(StartError::elite_too_large,
-                     "The number of elite (" + std::to_string(p.elite_size[i]) +
-                         ") of population " + std::to_string(k) +
-                         " is larger than its population size (" +
-                         std::to_string(p.population_size[i]) +
-                         "). Make the number of elite at most the population size.",
-                     Setting::elite, k);
-    }
-  }
-
-  parameters = p;
-  data.value_limit = value_limit;
-  data.overlap = overlap;
+StartOutcome read_run_settings(const SettingsTexts& texts, RunSettings& settings) {
+  if (const auto problem = read_settings(texts, settings)) return unreadable(*problem);
   return {};
+}
+
+StartOutcome transfer_settings(const RunSettings& settings, RunParameters& parameters,
+                               DataSet& data) {
+  const std::int32_t count = settings.population_count();
+  // What the engine would end the process on is refused first.
+  for (std::int32_t k = 0; k < count; ++k) {
+    if (settings.whole(Setting::selection, k) == OVERSELECT &&
+        settings.whole(Setting::population_size, k) < 1000) {
+      return refusal(StartError::overselect_too_small, std::string(kOverselectTooSmall),
+                     Setting::population_size, k + 1);
+    }
+  }
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t elite = settings.whole(Setting::elite, k);
+    const std::int32_t size = settings.whole(Setting::population_size, k);
+    if (elite > size) {
+      return refusal(StartError::elite_too_large,
+                     "The number of elite (" + std::to_string(elite) + ") of population " +
+                         std::to_string(k + 1) + " is larger than its population size (" +
+                         std::to_string(size) +
+                         "). Make the number of elite at most the population size.",
+                     Setting::elite, k + 1);
+    }
+  }
+  for (const SettingInfo& info : settings_table()) {
+    if (info.hand_over == nullptr) continue;
+    const std::int32_t pages = info.scope == Scope::run ? 1 : count;
+    for (std::int32_t k = 0; k < pages; ++k) {
+      info.hand_over(settings.value(info.id, k), static_cast<std::size_t>(k), parameters, data);
+    }
+  }
+  return {};
+}
+
+StartOutcome transfer_settings(const SettingsTexts& texts, RunParameters& parameters,
+                               DataSet& data) {
+  RunSettings settings;
+  if (StartOutcome outcome = read_run_settings(texts, settings); outcome.error != StartError::none) {
+    return outcome;
+  }
+  return transfer_settings(settings, parameters, data);
 }
 
 std::optional<StartOutcome> check_value_count(std::size_t training_values,
@@ -164,7 +91,7 @@ std::optional<StartOutcome> check_value_count(std::size_t training_values,
 }
 
 StartOutcome start_run(Engine& engine, const GridColumns& training, const GridColumns& validation,
-                       const SettingsTexts& settings) {
+                       const RunSettings& settings) {
   // A grid without rows can only come from a file without values; the window
   // always keeps one row, whose empty cells fail the same way.
   if (training.rows() == 0 || !check_grid_values(training)) {
@@ -223,6 +150,15 @@ StartOutcome start_run(Engine& engine, const GridColumns& training, const GridCo
   allocate_populations(engine, engine.parameters);
   prepare_engine(engine);
   return outcome;
+}
+
+StartOutcome start_run(Engine& engine, const GridColumns& training, const GridColumns& validation,
+                       const SettingsTexts& texts) {
+  RunSettings settings;
+  if (StartOutcome outcome = read_run_settings(texts, settings); outcome.error != StartError::none) {
+    return outcome;
+  }
+  return start_run(engine, training, validation, settings);
 }
 
 }  // namespace quarvel::frontend

@@ -36,9 +36,18 @@ struct StartOutcome {
   std::int32_t population = 0;     // 1-based for a population setting, else 0
 };
 
+// Reads the texts by their settings' rules into `settings` (unchanged on
+// refusal): the one reading of a settings text, at Start or on the runner's
+// command line.
+[[nodiscard]] StartOutcome read_run_settings(const SettingsTexts& texts, RunSettings& settings);
+
 // The settings of the chosen populations into `parameters` and the data set's
-// overlap and value limit. Leaves both untouched on refusal.
-[[nodiscard]] StartOutcome transfer_settings(const SettingsTexts& settings,
+// overlap and value limit, as the settings table hands them over. Leaves both
+// untouched on refusal.
+[[nodiscard]] StartOutcome transfer_settings(const RunSettings& settings,
+                                             RunParameters& parameters, DataSet& data);
+// The same from texts, read once.
+[[nodiscard]] StartOutcome transfer_settings(const SettingsTexts& texts,
                                              RunParameters& parameters, DataSet& data);
 
 // The refusal of series holding more values together than the engine can
@@ -51,6 +60,9 @@ struct StartOutcome {
 // allocate_populations, prepare_engine. On refusal nothing of the engine's run
 // state is created.
 [[nodiscard]] StartOutcome start_run(Engine& engine, const GridColumns& training,
-                                     const GridColumns& validation, const SettingsTexts& settings);
+                                     const GridColumns& validation, const RunSettings& settings);
+// The same from texts, read once.
+[[nodiscard]] StartOutcome start_run(Engine& engine, const GridColumns& training,
+                                     const GridColumns& validation, const SettingsTexts& texts);
 
 }  // namespace quarvel::frontend

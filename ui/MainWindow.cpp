@@ -702,7 +702,8 @@ void MainWindow::export_models() {
   const auto folder = dialogs_.choose_folder(this, current_folder_);
   if (!folder || folder->isEmpty()) return;
   current_folder_ = QDir::toNativeSeparators(*folder);
-  const frontend::SettingsTexts settings = settings_texts();
+  frontend::RunSettings settings;
+  (void)frontend::read_settings(settings_texts(), settings);
   std::vector<frontend::OutputFile> files;
   QStringList existing;
   for (std::int32_t p = 0; p < static_cast<std::int32_t>(last_results_.populations.size()); ++p) {

@@ -104,7 +104,7 @@ class ModelExportTest : public quarvel::testing::ScratchFolderTest {
   void expect_exported_model_reproduces(Engine& engine, std::int32_t population,
                                         std::int32_t ahead) {
     const ModelFormula formula = describe_best_tree(engine, population);
-    const ModelContext context = model_context(engine, population, SettingsTexts{},
+    const ModelContext context = model_context(engine, population, RunSettings{},
                                                "t\"\"\"\nimport sys; sys.exit(7)\n\"\"\" \\x.txt",
                                                "v */ int broken = ; /* .txt");
     for (const auto& [name, content] : model_files(formula, context)) write(name, content);

@@ -114,5 +114,65 @@ TEST(SettingsTexts, RunSettingsAreSharedAndPopulationSettingsKeptApart) {
   EXPECT_EQ(settings.text(Setting::generations, 1), "9");
 }
 
+// A text is read once, by its setting's rule; every spelling the check takes
+// gives the same value, and the recorded text is the plain one.
+TEST(RunSettings, EverySpellingTheCheckTakesReadsAsItsPlainForm) {
+  const char* const spellings[] = {"2", " 2", "+2", "02", "$2", "x2", "X2", "0x2"};
+  for (const char* spelling : spellings) {
+    for (const Setting id : {Setting::populations, Setting::generations, Setting::forecast_ahead}) {
+      SettingsTexts texts;
+      texts.set(id, spelling);
+      ASSERT_EQ(check_setting(id, spelling), std::nullopt) << spelling;
+      RunSettings settings;
+      ASSERT_EQ(read_settings(texts, settings), std::nullopt) << spelling;
+      EXPECT_EQ(settings.whole(id), 2) << spelling;
+      EXPECT_EQ(setting_text(settings, id), "2") << spelling;
+    }
+  }
+  SettingsTexts texts;
+  texts.set(Setting::weight, " 5e-4 ");
+  texts.set(Setting::copy, ".10");
+  texts.set(Setting::selection, "fitness");
+  RunSettings settings;
+  ASSERT_EQ(read_settings(texts, settings), std::nullopt);
+  EXPECT_EQ(settings.value(Setting::weight), 0.0005);
+  EXPECT_EQ(setting_text(settings, Setting::weight), "0.0005");
+  EXPECT_EQ(setting_text(settings, Setting::copy, 0), "0.1");
+  EXPECT_EQ(settings.whole(Setting::selection, 0), 7);
+  EXPECT_EQ(setting_text(settings, Setting::selection, 0), "fitness");
+}
+
+// The defaults read back to their own texts, so records and exported models of
+// a run at the defaults keep their words.
+TEST(RunSettings, DefaultsAreRecordedByTheirDefaultTexts) {
+  const RunSettings defaults;
+  for (const SettingInfo& info : settings_table()) {
+    EXPECT_EQ(setting_text(defaults, info.id, 3), info.default_text) << info.option;
+  }
+  RunSettings read;
+  EXPECT_EQ(read_settings(SettingsTexts{}, read), std::nullopt);
+  EXPECT_EQ(read, defaults);
+}
+
+// Only the chosen populations' pages are read; a problem names the first
+// setting that cannot be read and leaves the settings as they were.
+TEST(RunSettings, AProblemNamesTheSettingAndChangesNothing) {
+  SettingsTexts texts;
+  texts.set(Setting::populations, "2");
+  texts.set(Setting::elite, 2, "none");  // a page that is not read
+  texts.set(Setting::generations, "7");
+  RunSettings settings;
+  ASSERT_EQ(read_settings(texts, settings), std::nullopt);
+  EXPECT_EQ(settings.whole(Setting::generations), 7);
+  texts.set(Setting::elite, 1, "0");
+  texts.set(Setting::generations, "9");
+  const auto problem = read_settings(texts, settings);
+  ASSERT_TRUE(problem);
+  EXPECT_EQ(problem->setting, Setting::elite);
+  EXPECT_EQ(problem->population, 2);
+  EXPECT_EQ(problem->message, kNotNatural);
+  EXPECT_EQ(settings.whole(Setting::generations), 7);
+}
+
 }  // namespace
 }  // namespace quarvel::frontend
