@@ -55,14 +55,14 @@ enum class ValueKind { whole, number, choice };
 
 // Where the window shows a setting: the box it sits in, in the table's order.
 enum class Group {
-  global,             // "Global Settings"
-  mdl,                // "MDL Setting"
-  population_count,   // the Populations tab's count
-  population_sizes,   // a population page's first fields
-  selection,          // "Selection Method"
-  depth,              // "Depth of Tree"
-  growth,             // "Growth Method"
-  rates,              // "Rate of GP Operations"
+  global,            // "Global Settings"
+  mdl,               // "MDL Setting"
+  population_count,  // the Populations tab's count
+  population_sizes,  // a population page's first fields
+  selection,         // "Selection Method"
+  depth,             // "Depth of Tree"
+  growth,            // "Growth Method"
+  rates,             // "Rate of GP Operations"
 };
 
 // One of the values a choice offers: the runner's word, the window's caption
@@ -195,8 +195,7 @@ struct SettingProblem {
 // The text a value is recorded and shown by: a whole number in decimal, a
 // number in the shortest decimal that reads back as the same double, a choice
 // by its word.
-[[nodiscard]] std::string setting_text(const RunSettings& settings, Setting id,
-                                       int population = 0);
+[[nodiscard]] std::string setting_text(const RunSettings& settings, Setting id, int population = 0);
 
 // The texts of read settings, every page included.
 [[nodiscard]] SettingsTexts settings_texts(const RunSettings& settings);

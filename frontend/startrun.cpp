@@ -74,7 +74,8 @@ StartOutcome transfer_settings(const RunSettings& settings, RunParameters& param
 StartOutcome transfer_settings(const SettingsTexts& texts, RunParameters& parameters,
                                DataSet& data) {
   RunSettings settings;
-  if (StartOutcome outcome = read_run_settings(texts, settings); outcome.error != StartError::none) {
+  if (StartOutcome outcome = read_run_settings(texts, settings);
+      outcome.error != StartError::none) {
     return outcome;
   }
   return transfer_settings(settings, parameters, data);
@@ -155,7 +156,8 @@ StartOutcome start_run(Engine& engine, const GridColumns& training, const GridCo
 StartOutcome start_run(Engine& engine, const GridColumns& training, const GridColumns& validation,
                        const SettingsTexts& texts) {
   RunSettings settings;
-  if (StartOutcome outcome = read_run_settings(texts, settings); outcome.error != StartError::none) {
+  if (StartOutcome outcome = read_run_settings(texts, settings);
+      outcome.error != StartError::none) {
     return outcome;
   }
   return start_run(engine, training, validation, settings);

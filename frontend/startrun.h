@@ -44,11 +44,11 @@ struct StartOutcome {
 // The settings of the chosen populations into `parameters` and the data set's
 // overlap and value limit, as the settings table hands them over. Leaves both
 // untouched on refusal.
-[[nodiscard]] StartOutcome transfer_settings(const RunSettings& settings,
-                                             RunParameters& parameters, DataSet& data);
+[[nodiscard]] StartOutcome transfer_settings(const RunSettings& settings, RunParameters& parameters,
+                                             DataSet& data);
 // The same from texts, read once.
-[[nodiscard]] StartOutcome transfer_settings(const SettingsTexts& texts,
-                                             RunParameters& parameters, DataSet& data);
+[[nodiscard]] StartOutcome transfer_settings(const SettingsTexts& texts, RunParameters& parameters,
+                                             DataSet& data);
 
 // The refusal of series holding more values together than the engine can
 // hold, made before anything costly is done with them; nullopt when they fit.
