@@ -59,7 +59,7 @@ void RunDriver::compute(const std::function<void(Engine&)>& work) {
   {
     std::optional<std::jthread> worker;
     try {
-      worker.emplace(run_work);
+      worker.emplace(start_thread_(run_work));
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
       // No thread to be had (the system refused one, or its record could not be

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <cstdint>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "frontend/generationstep.h"
@@ -62,6 +63,12 @@ class RunDriver final : public QObject {
   // error that ends the program at once, whatever the build.
   [[nodiscard]] Engine& engine();
 
+  // Starts the thread a generation runs on; tests stand in for the system
+  // (a refusal is std::system_error, a thread record that cannot be made
+  // std::bad_alloc, and the generation then runs on the GUI thread).
+  using ThreadStarter = std::function<std::jthread(std::function<void()>)>;
+  void set_thread_starter(ThreadStarter starter) { start_thread_ = std::move(starter); }
+
   // Called on the worker thread at the end of each generation's work, while
   // the engine is still the worker's: tests hold a generation there to see
   // what the window does meanwhile.
@@ -91,6 +98,9 @@ class RunDriver final : public QObject {
   Engine& engine_;
   ShownGeneration shown_;
   std::function<void()> worker_hook_;
+  ThreadStarter start_thread_ = [](std::function<void()> work) {
+    return std::jthread(std::move(work));
+  };
   bool running_ = false;
   bool paused_ = false;
   bool abort_requested_ = false;

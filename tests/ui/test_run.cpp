@@ -848,6 +848,32 @@ class RunTest : public QObject {
     verify_idle();
   }
 
+  // A thread whose record cannot be made (std::bad_alloc) is no thread to be
+  // had, like one the system refuses: the generations run on the GUI thread,
+  // with the same results, where the run used to end as out of memory.
+  void without_a_thread_record_the_run_goes_on_here() {
+    prepare_run(3, 2);
+    window_->window.start_or_abort_run();
+    const QList<QPointF> expected = points_of(window_->mdl_chart(), 1);
+    const QString expected_trees = window_->best_trees_text()->toPlainText();
+
+    // The same first run in a new window, each generation on this thread.
+    window_ = std::make_unique<TestWindow>();
+    prepare_run(3, 2);
+    auto& w = *window_;
+    int refused = 0;
+    w.window.run_driver().set_thread_starter([&refused](std::function<void()>) -> std::jthread {
+      ++refused;
+      throw std::bad_alloc();
+    });
+    w.window.start_or_abort_run();
+    QCOMPARE(refused, 3);
+    QCOMPARE(w.dialogs.messages, QStringList());
+    QCOMPARE(points_of(w.mdl_chart(), 1), expected);
+    QCOMPARE(w.best_trees_text()->toPlainText(), expected_trees);
+    verify_idle();
+  }
+
   // A validation file that would take the data past the engine's capacity is
   // refused at once, before the overlap is looked for (which takes time with
   // the count), as the runner refuses it; the training series stays loaded.
