@@ -113,10 +113,7 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
           &MainWindow::show_gene_length_window);
   connect(run_driver_, &RunDriver::paused_changed, this, [this](bool paused) {
     results_view_->show_run_state(paused ? RunState::paused : RunState::running);
-    set_run_status(paused ? QStringLiteral("Paused after generation %1 of %2")
-                                .arg(run_.generations_shown)
-                                .arg(run_.generations)
-                          : QStringLiteral("Running"));
+    show_progress_status();
   });
 
   files_.folder = SettingsStore::folder();
@@ -219,7 +216,21 @@ void MainWindow::show_settings(const frontend::SettingsTexts& settings) {
 }
 
 void MainWindow::restore_default_settings() {
-  show_settings(frontend::SettingsTexts{});
+  frontend::SettingsTexts defaults;
+  QString question = QStringLiteral("Put every setting back to its default?");
+  // The overlap of loaded data is what the data say, not a default.
+  const std::optional<std::int32_t> detected = problem_tab_->detected_overlap();
+  if (detected) {
+    defaults.set(frontend::Setting::overlap, std::to_string(*detected));
+    question += QStringLiteral(
+                    "\nThe overlap keeps %1, the value detected from the loaded data (its "
+                    "default is %2).")
+                    .arg(*detected)
+                    .arg(to_qstring(frontend::setting_info(frontend::Setting::overlap)
+                                        .default_text));
+  }
+  if (!dialogs_.ask_yes_no(this, QApplication::applicationName(), question)) return;
+  show_settings(defaults);
 }
 
 // ---------------------------------------------------------------------------
@@ -393,6 +404,7 @@ void MainWindow::warn_about_doubtful_file(const QString& path,
     dialogs_.message(this, QStringLiteral("\"%1\" holds no values.").arg(name));
     return;
   }
+  QStringList warnings;
   const char* consequence = nullptr;
   switch (file.doubtful.problem) {
     case frontend::LineProblem::too_long:
@@ -407,12 +419,26 @@ void MainWindow::warn_about_doubtful_file(const QString& path,
     case frontend::LineProblem::nul_byte:
     case frontend::LineProblem::trailing_text:  // the doubtful line is never of this kind
     case frontend::LineProblem::none:
-      return;
+      break;
   }
-  dialogs_.message(
-      this, QStringLiteral("\"%1\": %2. %3")
-                .arg(name, QString::fromStdString(frontend::describe_doubtful_line(file.doubtful)),
-                     QString::fromLatin1(consequence)));
+  if (consequence != nullptr) {
+    warnings << QStringLiteral("%1. %2").arg(
+        QString::fromStdString(frontend::describe_doubtful_line(file.doubtful)),
+        QString::fromLatin1(consequence));
+  }
+  // Text after a line's number (a decimal comma: "1,5" reads as 1), once for
+  // the file, with the count, as the runner warns.
+  if (const frontend::TrailingText& trailing = file.trailing_text; trailing.lines > 0) {
+    warnings << QStringLiteral("%1; %2.")
+                    .arg(QString::fromStdString(frontend::describe_doubtful_line(trailing.first)),
+                         trailing.lines == 1
+                             ? QStringLiteral("1 line holds text after its number")
+                             : QStringLiteral("%1 lines hold text after their number")
+                                   .arg(trailing.lines));
+  }
+  if (!warnings.isEmpty()) {
+    dialogs_.message(this, QStringLiteral("\"%1\": %2").arg(name, warnings.join(QLatin1Char(' '))));
+  }
 }
 
 void MainWindow::draw_data_plot() {
@@ -622,10 +648,25 @@ void MainWindow::show_generation_results(const ShownGeneration& shown) {
                                   run_.generations_shown);
   gene_length_window_->plot_histories(histories_.best_nodes, histories_.average_nodes,
                                       run_.generations_shown);
+  show_progress_status();
+}
+
+void MainWindow::show_progress_status() {
+  // Stop takes effect once the generation under way is done and shown: until
+  // then the run is still working on it.
+  const int shown = run_.generations_shown;
   if (!run_driver_->paused()) {
-    set_run_status(QStringLiteral("Running: generation %1 of %2")
-                       .arg(run_.generations_shown)
+    set_run_status(shown == 0 ? QStringLiteral("Running")
+                              : QStringLiteral("Running: generation %1 of %2")
+                                    .arg(shown)
+                                    .arg(run_.generations));
+  } else if (run_driver_->computing()) {
+    set_run_status(QStringLiteral("Stopping after generation %1 of %2")
+                       .arg(shown + 1)
                        .arg(run_.generations));
+  } else {
+    set_run_status(
+        QStringLiteral("Paused after generation %1 of %2").arg(shown).arg(run_.generations));
   }
 }
 

@@ -129,6 +129,8 @@ class MainWindow final : public QMainWindow {
   void remember_for_next_start() const;
   void run_generations();
   void show_generation_results(const ShownGeneration& shown);
+  // "Running: generation 3 of 50", "Stopping after …", "Paused after …".
+  void show_progress_status();
   // Each population's best tree as printed, or as its formula.
   [[nodiscard]] std::vector<std::string> best_tree_texts() const;
   // True once the user has agreed to end the run in progress.

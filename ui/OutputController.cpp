@@ -70,13 +70,33 @@ void OutputController::write_chosen_file(const QString& path, const QByteArray& 
 }
 
 void OutputController::save_output(int population) {
-  const auto choice = choose_file_to_write(
-      {}, {QStringLiteral("Scaled values, as shown (*)"), QStringLiteral("Original units (*)")});
-  if (!choice) return;
   const auto p = static_cast<std::size_t>(population);
   const auto& shown = run_.last.results.populations;
+  if (p >= shown.size()) {
+    QString why;
+    if (run_.number == 0) {
+      why = QStringLiteral("There is no run yet: start a run, then save its predictions.");
+    } else if (shown.empty()) {
+      why = QStringLiteral("Run %1 has not shown a generation yet: there are no predictions to "
+                           "save.")
+                .arg(run_.number);
+    } else {
+      why = QStringLiteral("Population %1 was not in the last run (run %2 of %3 population(s)): "
+                           "it has no predictions to save.")
+                .arg(population + 1)
+                .arg(run_.number)
+                .arg(shown.size());
+    }
+    dialogs_.message(window_, why);
+    return;
+  }
+  // The name says which run and population the file comes from.
+  const auto choice = choose_file_to_write(
+      QStringLiteral("run-%1-population-%2.txt").arg(run_.number).arg(population + 1),
+      {QStringLiteral("Scaled values, as shown (*)"), QStringLiteral("Original units (*)")});
+  if (!choice) return;
   std::string text;
-  if (choice->filter == 1 && p < shown.size()) {
+  if (choice->filter == 1) {
     // From the values themselves, not from their six-digit texts.
     const frontend::OutputCells known = frontend::output_cells(
         frontend::in_original_units(run_.scale.low, run_.scale.high, shown[p].prediction));

@@ -152,14 +152,15 @@ void ProblemTab::show_training_series(frontend::GridColumns cells) {
   training_loaded_ = true;
   open_validation(true);
   validation_model()->clear_cells();
+  detected_overlap_.reset();
   emit validation_cleared();
 }
 
 void ProblemTab::show_validation_series(frontend::GridColumns cells) {
   validation_model()->load(std::move(cells));
   validation_loaded_ = true;
-  const auto overlap = frontend::detect_overlap(training_cells().value, validation_cells().value);
-  settings_.field(Setting::overlap)->setText(QString::number(overlap));
+  detected_overlap_ = frontend::detect_overlap(training_cells().value, validation_cells().value);
+  settings_.field(Setting::overlap)->setText(QString::number(*detected_overlap_));
 }
 
 void ProblemTab::clear_training_series() {
@@ -171,6 +172,7 @@ void ProblemTab::clear_training_series() {
 
 void ProblemTab::clear_validation_series() {
   validation_model()->clear_cells();
+  detected_overlap_.reset();
   emit validation_cleared();
 }
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <QWidget>
-#include <array>
-#include <utility>
+#include <cstdint>
+#include <optional>
 
 #include "frontend/datafile.h"
 #include "frontend/settings.h"
@@ -47,6 +47,11 @@ class ProblemTab final : public QWidget {
   void fill_settings(frontend::SettingsTexts& settings) const;
   void show_settings(const frontend::SettingsTexts& settings);
   [[nodiscard]] QString overlap_text() const;
+  // The overlap detected when the validation series was loaded; nothing while
+  // none is loaded.
+  [[nodiscard]] std::optional<std::int32_t> detected_overlap() const noexcept {
+    return detected_overlap_;
+  }
 
  public slots:
   void clear_training_series();
@@ -74,6 +79,7 @@ class ProblemTab final : public QWidget {
   QPushButton* clear_validation_button_ = nullptr;
   SettingsFields settings_;  // the run-wide settings
   QPushButton* draw_graph_button_ = nullptr;
+  std::optional<std::int32_t> detected_overlap_;
   bool training_loaded_ = false;
   bool validation_loaded_ = false;
 };

@@ -292,9 +292,17 @@ void ResultsView::start_run_display(std::span<const double> scaled_data, int pop
   }
   progress_bar_->setRange(0, generations);
   for (int p = 0; p < kPopulations; ++p) {
-    output_model(p)->set_row_count(static_cast<int>(scaled_data.size()));
-    output_model(p)->set_first_forecast_row(first_forecast_row);
-    output_model(p)->set_first_ahead_row(-1);
+    GridModel* model = output_model(p);
+    if (p >= populations) {
+      // A population that is not in this run shows nothing of an earlier one.
+      model->set_row_count(kOutputGridRows);
+      model->clear_cells();
+      model->set_first_forecast_row(-1);
+    } else {
+      model->set_row_count(static_cast<int>(scaled_data.size()));
+      model->set_first_forecast_row(first_forecast_row);
+    }
+    model->set_first_ahead_row(-1);
   }
 }
 

@@ -102,6 +102,14 @@ class DataLoadingTest : public QObject {
                                            "more than the 255 a line may hold; give one "
                                            "value per line (\"" +
                                            QString(24, '7')};
+    // Decimal commas read as whole numbers: told once, with the count, as the
+    // runner warns.
+    QTest::newRow("decimal commas")
+        << QByteArray("1,5\n2,5\n3\n4,25\n") << QStringList{"0", "1", "2", "3"}
+        << QStringList{"1", "2", "3", "4"}
+        << QStringList{
+               "\"training.txt\": line 1 (\"1,5\") was read as 1, the text after its number "
+               "ignored; 3 lines hold text after their number."};
     QTest::newRow("six significant digits, INF")
         << QByteArray("0.12345678\n1e400\n") << QStringList{"0", "1"}
         << QStringList{"0.123457", "INF"} << QStringList();

@@ -259,6 +259,30 @@ class ModelOutTest : public QObject {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
   }
+
+  // The exported models record the run's own settings, whatever the fields
+  // say by the time of the export.
+  void exported_models_record_the_settings_of_their_run() {
+    auto& w = *window_;
+    run_sunspots(0);
+    w.field(Setting::generations)->setText(QStringLiteral("999"));
+    w.field(Setting::seed)->setText(QStringLiteral("42"));
+    w.field(Setting::value_limit)->setText(QStringLiteral("7"));
+    w.population_count_box()->setEditText(QStringLiteral("3"));
+    w.window.populations_tab().apply_population_count();
+    w.dialogs.file_answers.emplace_back(folder_.path());
+    w.action("export_models_action")->trigger();
+    QCOMPARE(w.dialogs.messages, QStringList());
+    QFile text(folder_.filePath(QStringLiteral("model-1.txt")));
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    const QString model = QString::fromUtf8(text.readAll()).simplified();
+    for (const char* setting : {"--generations 3", "--seed 1", "--value-limit 100",
+                                "--populations 2", "--population-size 120"}) {
+      QVERIFY2(model.contains(QString::fromLatin1(setting)), setting);
+    }
+    QVERIFY(model.contains(QStringLiteral("L = 100")));
+    QVERIFY(!QFile::exists(folder_.filePath(QStringLiteral("model-3.txt"))));
+  }
 };
 
 QTEST_MAIN(ModelOutTest)

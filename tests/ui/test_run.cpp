@@ -295,8 +295,9 @@ class RunTest : public QObject {
       QCOMPARE(column(output, 1), texts(cells.value));
     }
     QCOMPARE(column(w.output_model(0), 0).first(), QStringLiteral("0"));
-    QCOMPARE(w.output_model(2)->rowCount(), n);  // absent populations: N empty rows
-    QCOMPARE(column(w.output_model(2), 1), QStringList(n, QString()));
+    // Absent populations show nothing: the grid's first empty rows.
+    QCOMPARE(w.output_model(2)->rowCount(), quarvel::ui::kOutputGridRows);
+    QCOMPARE(column(w.output_model(2), 1), QStringList(quarvel::ui::kOutputGridRows, QString()));
     QVERIFY(points_of(w.prediction_chart(), 3).isEmpty());
 
     // "Real Data": the scaled series, 0 to 1.
@@ -654,12 +655,13 @@ class RunTest : public QObject {
     auto& dialogs = window_->dialogs;
     const QString path = data_folder_.filePath(QStringLiteral("out.txt"));
 
-    // Before any run: five rows of empty cells.
-    dialogs.file_answers.push_back(path);
+    // Before any run there is nothing to save, and no dialog asks for a name.
     w.window.save_output(0);
-    QCOMPARE(read_all(path), QByteArray(",\r\n,\r\n,\r\n,\r\n,\r\n"));
-    QCOMPARE(dialogs.save_dialog_folders.size(), 1);
-    QCOMPARE(dialogs.dialog_folders.size(), 0);
+    QCOMPARE(dialogs.messages, QStringList{QStringLiteral(
+                                   "There is no run yet: start a run, then save its predictions.")});
+    QCOMPARE(dialogs.save_dialog_folders.size(), 0);
+    dialogs.messages.clear();
+    write_file(data_folder_, "out.txt", "earlier\r\n");
 
     prepare_run(1, 2);
     w.window.start_or_abort_run();
@@ -680,6 +682,10 @@ class RunTest : public QObject {
     QCOMPARE(dialogs.questions,
              QStringList(2, QStringLiteral("Quarvel ver0.0|\"out.txt\" already exists.\n"
                                            "Do you want to replace it?")));
+    // The name offered says which run and population the file comes from.
+    QCOMPARE(dialogs.save_dialog_names,
+             (QStringList{QStringLiteral("run-1-population-1.txt"),
+                          QStringLiteral("run-1-population-2.txt")}));
     QCOMPARE(QDir(data_folder_.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 
     // Cancelled: the file stays as it is.
@@ -693,6 +699,8 @@ class RunTest : public QObject {
   void a_failed_save_names_the_file_and_the_reason() {
     auto& w = *window_;
     auto& dialogs = window_->dialogs;
+    prepare_run(1, 1);
+    w.window.start_or_abort_run();
     const QString missing = data_folder_.filePath(QStringLiteral("no such folder/out.txt"));
     dialogs.file_answers.push_back(missing);
     w.window.save_output(0);
@@ -798,7 +806,10 @@ class RunTest : public QObject {
     const QString other_data = write_file(data_folder_, "other.txt", wave(0, 50));
     RunDriver& driver = w.window.run_driver();
     std::atomic<bool> all_fired{false};
+    std::atomic<int> generations_worked{0};
+    // Generation 1 is held until everything has been fired.
     driver.set_worker_hook([&] {
+      if (++generations_worked != 2) return;
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
       while (!all_fired && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -812,8 +823,9 @@ class RunTest : public QObject {
     QTimer firing;
     firing.setInterval(5);
     connect(&firing, &QTimer::timeout, &w.window, [&] {
-      if (!driver.computing() || all_fired) return;
-      fired_in = w.progress_bar()->value();
+      // In generation 1, with generation 0 shown and its predictions to save.
+      if (!driver.computing() || all_fired || w.window.last_run().generations_shown != 1) return;
+      fired_in = w.window.last_run().generations_shown;
       // Every dialog is answered with a file of this folder; questions with No.
       for (int k = 0; k < 40; ++k) w.dialogs.file_answers.emplace_back(other_data);
       w.dialogs.answer_yes = false;
@@ -834,7 +846,7 @@ class RunTest : public QObject {
     driver.set_worker_hook({});
 
     QVERIFY(all_fired);
-    QCOMPARE(fired_in, 0);
+    QCOMPARE(fired_in, 1);
     QVERIFY(w.dialogs.messages.contains(
         QStringLiteral("The models can be exported once the run has ended.")));
     QVERIFY(QFile::exists(data_folder_.filePath(QStringLiteral("saved-1"))));

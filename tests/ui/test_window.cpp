@@ -23,10 +23,13 @@
 #include <QValueAxis>
 #include <QXYSeries>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <thread>
 
 #include "frontend/settings.h"
 #include "support/TestWindow.h"
@@ -37,6 +40,7 @@ using quarvel::frontend::Setting;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
+using quarvel::ui::RunDriver;
 using quarvel::ui::testing::TestWindow;
 using quarvel::ui::testing::write_file;
 
@@ -662,6 +666,101 @@ class WindowTest : public QObject {
     QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 2"));
   }
 
+  // Stop during a generation: the status bar says the run stops after the
+  // generation under way, then that it is paused after that one; Abort names it.
+  void stop_tells_the_generation_actually_finished() {
+    auto& w = *window_;
+    prepare_run(6, 1);
+    RunDriver& driver = w.window.run_driver();
+    std::atomic<bool> stop_seen{false};
+    std::atomic<int> worked{0};
+    // Generation 2 (0-based) is held until Stop has been pressed during it.
+    driver.set_worker_hook([&] {
+      if (++worked != 3) return;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+      while (!stop_seen && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+    QStringList statuses;
+    QTimer stopper;
+    stopper.setInterval(2);
+    connect(&stopper, &QTimer::timeout, &w.window, [&] {
+      if (stop_seen || !driver.computing() || w.window.last_run().generations_shown != 2) return;
+      w.stop_button()->click();
+      statuses << w.window.run_status();
+      stop_seen = true;
+    });
+    after_each_generation([&](int g) {
+      if (g != 2) return;
+      statuses << w.window.run_status();
+      w.dialogs.answer_yes = true;
+      w.window.start_or_abort_run();
+    });
+    stopper.start();
+    w.window.start_or_abort_run();
+    driver.set_worker_hook({});
+    QCOMPARE(statuses, (QStringList{QStringLiteral("Stopping after generation 3 of 6"),
+                                    QStringLiteral("Paused after generation 3 of 6")}));
+    QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 3"));
+  }
+
+  // A run's charts keep its own data and markers: data loaded after it (or
+  // during it) leave them as they were until the next Start.
+  void a_runs_markers_stay_when_other_data_are_loaded() {
+    auto& w = *window_;
+    prepare_run(2, 1);
+    w.window.start_or_abort_run();
+    const QList<QPointF> training_marker = w.prediction_chart()->points(5);
+    const QList<QPointF> forecast_marker = w.prediction_chart()->points(6);
+    QCOMPARE(training_marker.first().x(), 90.0);
+    QCOMPARE(forecast_marker.first().x(), 95.0);
+    load(wave(0, 300), wave(300 - 119, 200));
+    w.action("formulas_action")->trigger();  // the results are shown again
+    QCOMPARE(w.prediction_chart()->points(5), training_marker);
+    QCOMPARE(w.prediction_chart()->points(6), forecast_marker);
+    QCOMPARE(w.prediction_chart()->points(0).size(), 120);
+  }
+
+  // Output grids of populations that were not in the last run show nothing
+  // of an earlier run, and Save says so instead of writing old values.
+  void populations_not_in_the_last_run_have_nothing_to_show_or_save() {
+    auto& w = *window_;
+    prepare_run(1, 4);
+    w.window.start_or_abort_run();
+    QCOMPARE(w.output_model(3)->rowCount(), 120);
+    w.population_count_box()->setEditText(QStringLiteral("1"));
+    w.window.populations_tab().apply_population_count();
+    w.window.start_or_abort_run();
+    w.population_count_box()->setEditText(QStringLiteral("2"));
+    w.window.populations_tab().apply_population_count();
+    QCOMPARE(w.output_model(1)->rowCount(), quarvel::ui::kOutputGridRows);
+    QCOMPARE(w.output_model(1)->cell(1, 0), QString());
+    w.dialogs.file_answers.emplace_back(data_folder_.filePath(QStringLiteral("old.txt")));
+    w.save_button(1)->click();
+    QCOMPARE(w.dialogs.messages,
+             QStringList{QStringLiteral("Population 2 was not in the last run (run 2 of 1 "
+                                        "population(s)): it has no predictions to save.")});
+    QVERIFY(!QFile::exists(data_folder_.filePath(QStringLiteral("old.txt"))));
+  }
+
+  // Restore default settings asks first and keeps the overlap the loaded data
+  // determine.
+  void restoring_defaults_keeps_the_overlap_of_the_loaded_data() {
+    auto& w = *window_;
+    load(wave(0, 90), wave(90 - 20, 50));
+    QCOMPARE(w.field(Setting::overlap)->text(), QStringLiteral("20"));
+    w.field(Setting::generations)->setText(QStringLiteral("9"));
+    w.dialogs.answer_yes = true;
+    w.action("restore_defaults_action")->trigger();
+    QCOMPARE(w.dialogs.questions,
+             QStringList{QStringLiteral(
+                 "Quarvel ver0.0|Put every setting back to its default?\nThe overlap keeps 20, "
+                 "the value detected from the loaded data (its default is 119).")});
+    QCOMPARE(w.field(Setting::overlap)->text(), QStringLiteral("20"));
+    QCOMPARE(w.field(Setting::generations)->text(), QStringLiteral("50"));
+  }
+
   // Every setting comes back at the next start; Restore default settings puts
   // the defaults back; a damaged stored text is not taken over.
   void settings_are_remembered_and_defaults_restored() {
@@ -694,6 +793,11 @@ class WindowTest : public QObject {
     QVERIFY(w.population_pages()->isTabVisible(2));
     QVERIFY(w.output_tabs()->isTabVisible(2));
 
+    w.action("restore_defaults_action")->trigger();  // asked, answered No: nothing changes
+    QCOMPARE(w.dialogs.questions,
+             QStringList{QStringLiteral("Quarvel ver0.0|Put every setting back to its default?")});
+    QCOMPARE(w.window.settings_texts().text(Setting::generations), std::string("77"));
+    w.dialogs.answer_yes = true;
     w.action("restore_defaults_action")->trigger();
     const auto defaults = w.window.settings_texts();
     const quarvel::frontend::SettingsTexts fresh;
