@@ -1,7 +1,11 @@
 #include "ui/GridView.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "ui/GridModel.h"
 #include "ui/style.h"
@@ -46,6 +50,46 @@ void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
   }
   QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
   focusNextPrevChild(tab);
+}
+
+QString GridView::selection_text() const {
+  const QModelIndexList selected = selectionModel()->selectedIndexes();
+  if (selected.isEmpty()) return {};
+  int top = selected.front().row();
+  int bottom = top;
+  int left = selected.front().column();
+  int right = left;
+  for (const QModelIndex& index : selected) {
+    top = std::min(top, index.row());
+    bottom = std::max(bottom, index.row());
+    left = std::min(left, index.column());
+    right = std::max(right, index.column());
+  }
+  QString text;
+  const auto add_line = [&](const auto& cell_text) {
+    for (int column = left; column <= right; ++column) {
+      if (column > left) text += QLatin1Char('\t');
+      text += cell_text(column);
+    }
+    text += QLatin1Char('\n');
+  };
+  add_line([this](int column) {
+    return model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+  });
+  for (int row = top; row <= bottom; ++row) {
+    add_line([this, row](int column) { return grid_model()->cell(column, row); });
+  }
+  return text;
+}
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) {
+    const QString text = selection_text();
+    if (!text.isEmpty()) QApplication::clipboard()->setText(text);
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
 }
 
 GridModel* GridView::grid_model() const {

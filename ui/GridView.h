@@ -2,7 +2,9 @@
 // column headings in its own header, the time or index column as wide as five
 // digits and the value column taking the rest (so it never scrolls sideways),
 // rows of one height. Tab leaves the grid; the arrow keys move between its
-// cells.
+// cells. Copy (Ctrl+C) puts the selected range on the clipboard as
+// tab-separated text with the column headings, as spreadsheets take it; Select
+// All (Ctrl+A) selects every cell.
 #pragma once
 
 #include <QTableView>
@@ -25,12 +27,16 @@ class GridView final : public QTableView {
   // number format in both columns.
   [[nodiscard]] QSize size_for_rows(int rows) const;
   [[nodiscard]] QSize sizeHint() const override;
+  // The selected range as tab-separated lines, headings first; empty when
+  // nothing is selected.
+  [[nodiscard]] QString selection_text() const;
 
  protected:
   // Tab in a cell being edited ends the edit and leaves the grid, as Tab does
   // elsewhere in the grid: the view would otherwise edit the next cell, and
   // the keyboard could never leave.
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int preferred_rows_;

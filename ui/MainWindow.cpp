@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <algorithm>
 #include <new>
 
 #include "engine/engine.h"
@@ -321,10 +322,15 @@ void MainWindow::update_data_status() {
   const auto count = [](const frontend::GridColumns& cells, const QString& file) {
     return file.isEmpty() ? QStringLiteral("none") : QStringLiteral("%1 points").arg(cells.rows());
   };
-  data_status_label_->setText(QStringLiteral("Training: %1, validation: %2, overlap: %3")
-                                  .arg(count(problem_tab_->training_cells(), files_.training),
-                                       count(problem_tab_->validation_cells(), files_.validation),
-                                       problem_tab_->overlap_text()));
+  QString text = QStringLiteral("Training: %1, validation: %2, overlap: %3")
+                     .arg(count(problem_tab_->training_cells(), files_.training),
+                          count(problem_tab_->validation_cells(), files_.validation),
+                          problem_tab_->overlap_text());
+  // Pointed out where the user looks for the overlap, without a box to answer.
+  const QString lags = lags_past_the_overlap();
+  if (!lags.isEmpty()) text += QStringLiteral(" (smaller than the terminal table)");
+  data_status_label_->setText(text);
+  data_status_label_->setToolTip(lags);
 }
 
 void MainWindow::set_run_status(const QString& text) {
@@ -381,7 +387,12 @@ std::optional<frontend::DataFileResult> MainWindow::read_series(const QString& p
     return std::nullopt;
   }
   if (file.error != frontend::DataFileError::none) {
-    dialogs_.message(this, QString::fromLatin1(kFileCannotBeOpened));
+    // The box's words, then which file and why: a file named on the command
+    // line or dropped was never seen in a dialog.
+    dialogs_.message(this, QStringLiteral("%1\n\"%2\": %3")
+                               .arg(QString::fromLatin1(kFileCannotBeOpened),
+                                    QDir::toNativeSeparators(path),
+                                    QString::fromStdString(file.reason)));
     return std::nullopt;
   }
   // A binary file is no series: nothing of it is loaded.
@@ -439,6 +450,30 @@ void MainWindow::warn_about_doubtful_file(const QString& path,
   if (!warnings.isEmpty()) {
     dialogs_.message(this, QStringLiteral("\"%1\": %2").arg(name, warnings.join(QLatin1Char(' '))));
   }
+}
+
+QString MainWindow::lags_past_the_overlap() const {
+  // A validation file that repeats the last K training values lets lags up to
+  // K read that block at the forecast start; longer ones reach into the
+  // training part and read values K steps off.
+  const std::optional<std::int32_t> overlap = problem_tab_->detected_overlap();
+  if (!overlap || *overlap == 0) return {};
+  const frontend::SettingsTexts settings = settings_texts();
+  const int count =
+      frontend::parse_whole_number(settings.text(frontend::Setting::populations)).value_or(1);
+  std::int32_t largest = 0;
+  for (int p = 0; p < count; ++p) {
+    largest = std::max(largest, frontend::parse_whole_number(
+                                    settings.text(frontend::Setting::terminals, p))
+                                    .value_or(0));
+  }
+  if (largest <= *overlap) return {};
+  return QStringLiteral("The validation data repeat the last %1 training values, but the "
+                        "terminal table size is %2: lags beyond %1 read training values %1 "
+                        "steps off at the forecast start. A terminal table size of at most %1 "
+                        "avoids that.")
+      .arg(*overlap)
+      .arg(largest);
 }
 
 void MainWindow::draw_data_plot() {

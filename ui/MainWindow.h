@@ -140,6 +140,9 @@ class MainWindow final : public QMainWindow {
   // cannot be opened or is not a text file.
   [[nodiscard]] std::optional<frontend::DataFileResult> read_series(const QString& path);
   void warn_about_doubtful_file(const QString& path, const frontend::DataFileResult& file);
+  // What to tell the user when a population's terminal table is larger than
+  // the overlap the loaded validation data were detected with; empty when not.
+  [[nodiscard]] QString lags_past_the_overlap() const;
   void update_data_status();
   void set_run_status(const QString& text);
 

@@ -126,7 +126,9 @@ void OutputController::export_models(bool running) {
                                     "best trees. Start a run first."));
     return;
   }
-  const auto folder = dialogs_.choose_folder(window_, files_.folder);
+  const auto folder = dialogs_.choose_folder(
+      window_, QStringLiteral("Export the models of run %1 into a folder").arg(run_.number),
+      files_.folder);
   if (!folder || folder->isEmpty()) return;
   files_.folder = QDir::toNativeSeparators(*folder);
   std::vector<frontend::OutputFile> files;

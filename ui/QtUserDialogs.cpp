@@ -64,9 +64,10 @@ std::optional<UserDialogs::SaveChoice> QtUserDialogs::save_file(QWidget* parent,
       std::max<int>(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())))};
 }
 
-std::optional<QString> QtUserDialogs::choose_folder(QWidget* parent, const QString& folder) {
+std::optional<QString> QtUserDialogs::choose_folder(QWidget* parent, const QString& title,
+                                                    const QString& folder) {
   const QString chosen = QFileDialog::getExistingDirectory(
-      parent, QString(), QDir(folder).exists() ? folder : QString());
+      parent, title, QDir(folder).exists() ? folder : QString());
   if (chosen.isEmpty()) return std::nullopt;
   return chosen;
 }

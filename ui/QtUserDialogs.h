@@ -15,7 +15,8 @@ class QtUserDialogs final : public UserDialogs {
   std::optional<SaveChoice> save_file(QWidget* parent, const QString& folder,
                                       const QString& suggested_name,
                                       const QStringList& filters) override;
-  std::optional<QString> choose_folder(QWidget* parent, const QString& folder) override;
+  std::optional<QString> choose_folder(QWidget* parent, const QString& title,
+                                       const QString& folder) override;
   void splash_delay(int milliseconds) override;
   void open_url(const QString& address) override;
   [[noreturn]] void end_process(int status) override;

@@ -36,8 +36,10 @@ class UserDialogs {
   virtual std::optional<SaveChoice> save_file(QWidget* parent, const QString& folder,
                                               const QString& suggested_name = {},
                                               const QStringList& filters = {}) = 0;
-  // The dialog for a folder, starting in `folder`; the chosen folder, or nothing on cancel.
-  virtual std::optional<QString> choose_folder(QWidget* parent, const QString& folder) = 0;
+  // The dialog for a folder, captioned `title`, starting in `folder`; the
+  // chosen folder, or nothing on cancel.
+  virtual std::optional<QString> choose_folder(QWidget* parent, const QString& title,
+                                               const QString& folder) = 0;
   // Keeps the window messages flowing for `milliseconds` (the start-up splash).
   virtual void splash_delay(int milliseconds) = 0;
   // Hands a web address to the desktop's browser; the outcome is not examined.

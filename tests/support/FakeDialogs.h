@@ -58,7 +58,9 @@ class FakeDialogs final : public UserDialogs {
     return path;
   }
   // Answered from the file queue too.
-  std::optional<QString> choose_folder(QWidget*, const QString& folder) override {
+  std::optional<QString> choose_folder(QWidget*, const QString& title,
+                                       const QString& folder) override {
+    folder_dialog_titles.append(title);
     folder_dialog_folders.append(folder);
     return next_file_answer();
   }
@@ -72,6 +74,7 @@ class FakeDialogs final : public UserDialogs {
   QStringList dialog_folders;
   QStringList save_dialog_folders;
   QStringList folder_dialog_folders;
+  QStringList folder_dialog_titles;
   QStringList save_dialog_names;
   QList<QStringList> save_dialog_filters;
   std::deque<int> filter_answers;

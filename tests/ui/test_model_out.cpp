@@ -282,6 +282,8 @@ class ModelOutTest : public QObject {
     }
     QVERIFY(model.contains(QStringLiteral("L = 100")));
     QVERIFY(!QFile::exists(folder_.filePath(QStringLiteral("model-3.txt"))));
+    QCOMPARE(w.dialogs.folder_dialog_titles,
+             QStringList{QStringLiteral("Export the models of run 1 into a folder")});
   }
 };
 
