@@ -56,7 +56,6 @@ std::optional<Failure> FolderClaim::take(const std::string& folder) {
                                            static_cast<std::size_t>(length));
   const int claim = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (claim < 0) return std::nullopt;
-  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the socket API's own type pun
   if (::bind(claim, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
     if (socket_ >= 0) ::close(socket_);
     socket_ = claim;

@@ -130,7 +130,8 @@ std::optional<Failure> check_summarize(const Options& options, std::string_view 
 std::optional<Failure> check_runs(const Options& options) {
   if (options.runs == 0) {
     if (options.jobs > 0) {
-      return bad_setting("--jobs", "goes only with --runs: it says how many of its runs run at once");
+      return bad_setting("--jobs",
+                         "goes only with --runs: it says how many of its runs run at once");
     }
     return std::nullopt;
   }

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
-#include <unordered_set>
 
 #include "cli/interrupts.h"
 
@@ -251,28 +251,38 @@ std::optional<Failure> check_history(const std::string& history) {
 
 // The outputs of --runs: runs.csv and summary.txt in --output, and the files
 // of every run folder. A run folder that does not exist yet is made empty by
-// its run in --output, checked above, so only those that exist are looked at:
+// its run in --output, checked first, so only those that exist are looked at:
 // the folder is listed once instead of looking for each of up to 2^24 folders.
 std::optional<Failure> check_sweep_outputs(const Options& options, const DataFiles& data) {
   const std::string& top = *options.output;
   const std::vector<std::string> sweep_names = output_file_names(options, OutputFolder::sweep);
   if (auto failure = check_output_folder(top, sweep_names, data)) return failure;
 
-  std::unordered_set<std::string> present;
+  // The streams of the run folders there, in order.
+  std::vector<std::int32_t> present;
   std::error_code error;
-  for (auto entry = fs::directory_iterator(top, error);
-       !error && entry != fs::directory_iterator(); entry.increment(error)) {
-    present.insert(entry->path().filename().string());
-  }
-  // A folder that cannot be listed has each run folder looked for.
-  const bool listed = !error || error == std::errc::no_such_file_or_directory;
-  const std::vector<std::string> run_names = output_file_names(options, OutputFolder::run_folder);
-  for (std::int32_t k = 0; k < options.runs; ++k) {
-    const std::string name = run_folder_name(options.stream + k);
-    if (listed && !present.contains(name)) continue;
-    if (auto failure = check_output_folder((fs::path(top) / name).string(), run_names, data)) {
-      return failure;
+  for (auto entry = fs::directory_iterator(top, error); !error && entry != fs::directory_iterator();
+       entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    std::int32_t stream = 0;
+    const char* digits = name.c_str() + std::min<std::size_t>(name.size(), 4);
+    const auto [end, problem] = std::from_chars(digits, name.c_str() + name.size(), stream);
+    if (problem == std::errc{} && end == name.c_str() + name.size() &&
+        run_folder_name(stream) == name && stream >= options.stream &&
+        stream - options.stream < options.runs) {
+      present.push_back(stream);
     }
+  }
+  if (error && error != std::errc::no_such_file_or_directory) {
+    // A folder that cannot be listed has each run folder looked for.
+    present.clear();
+    for (std::int32_t k = 0; k < options.runs; ++k) present.push_back(options.stream + k);
+  }
+  std::sort(present.begin(), present.end());
+  const std::vector<std::string> run_names = output_file_names(options, OutputFolder::run_folder);
+  for (const std::int32_t stream : present) {
+    const std::string folder = (fs::path(top) / run_folder_name(stream)).string();
+    if (auto failure = check_output_folder(folder, run_names, data)) return failure;
   }
   return std::nullopt;
 }
@@ -402,7 +412,8 @@ std::vector<PlannedOutput> planned_outputs(const Options& options, OutputFolder 
 
 std::vector<std::string> output_file_names(const Options& options, OutputFolder folder) {
   std::vector<std::string> names;
-  for (PlannedOutput& file : planned_outputs(options, folder)) names.push_back(std::move(file.name));
+  for (PlannedOutput& file : planned_outputs(options, folder))
+    names.push_back(std::move(file.name));
   return names;
 }
 
@@ -532,8 +543,9 @@ std::string export_model_description() {
 
 std::string summarize_description() {
   return "instead of a run: " +
-         listed(entries_written(WrittenWhen::beside_run_folders,
-                                [](const ListedOutput& entry) { return std::string(entry.name); })) +
+         listed(
+             entries_written(WrittenWhen::beside_run_folders,
+                             [](const ListedOutput& entry) { return std::string(entry.name); })) +
          " in --output DIR from run folders written by --runs, each DIR a run folder or one "
          "holding them";
 }
@@ -547,12 +559,13 @@ std::string output_rule() {
          "end, all of them or none; a replaced file keeps its permissions, a symbolic link its "
          "target, which gets the new content. In the same step the files an earlier run left in "
          "the folder that this one does not write (of " +
-         listed(run_files) +
-         ", K up to " + std::to_string(frontend::kMaxPopulations) + ") are removed, so that the folder holds one run's files; no other file is "
+         listed(run_files) + ", K up to " + std::to_string(frontend::kMaxPopulations) +
+         ") are removed, so that the folder holds one run's files; no other file is "
          "touched. A folder takes one call at a time: a call into a folder that another call "
-         "is writing is refused before its run. A call that ends with status 2 or 3, or with 1 "
-         "because a file could not be written or memory ran out, leaves nothing new; when only "
-         "the standard output could not be written, the files are written and the status is 1.";
+         "is writing is refused before its run. A call refused with status 2 or 3 leaves nothing "
+         "new, and so does a run that ends with status 1 because a file could not be written or "
+         "memory ran out; when only the standard output could not be written, the run's files "
+         "are written and the status is 1.";
 }
 
 std::string sweep_rule() {

@@ -137,10 +137,10 @@ std::vector<FolderFile> folder_files(const Options& options, OutputFolder folder
         break;
       }
       case Product::history:
-        content = std::move(history);
+        content = std::exchange(history, {});
         break;
       case Product::record:
-        content = std::move(record);
+        content = std::exchange(record, {});
         break;
       case Product::runs_table:
       case Product::summary:
@@ -244,9 +244,9 @@ int run(const Options& given, FileCalls& calls) {
   });
   progress.finish();
 
-  if (const auto failure = write_outputs(
-          options, OutputFolder::single_run, history,
-          folder_files(options, OutputFolder::single_run, *engine, results), calls)) {
+  if (const auto failure =
+          write_outputs(options, OutputFolder::single_run, history,
+                        folder_files(options, OutputFolder::single_run, *engine, results), calls)) {
     return fail(*failure);
   }
   if (const auto error = lines.error()) return fail({kExitFailed, *error});

@@ -347,11 +347,14 @@ std::optional<std::string> settings_difference(const RunRecord& a, const RunReco
   // The first setting both list whose values differ is named.
   const std::size_t common = std::min(a.settings.size(), b.settings.size());
   std::size_t same_options = 0;
-  while (same_options < common && a.settings[same_options].first == b.settings[same_options].first) {
+  while (same_options < common &&
+         a.settings[same_options].first == b.settings[same_options].first) {
     const auto& [option, text_a] = a.settings[same_options];
     const std::string& text_b = b.settings[same_options].second;
     if (canonical_setting(option, text_a) != canonical_setting(option, text_b)) {
-      return "they differ in " + option + " (" + text_a + " and " + text_b + ")";
+      std::string difference = "they differ in ";
+      difference.append(option).append(" (").append(text_a).append(" and ").append(text_b);
+      return difference + ")";
     }
     ++same_options;
   }

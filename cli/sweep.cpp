@@ -250,9 +250,9 @@ std::string run_line(const RunOutcome& outcome) {
 std::vector<OutputFile> sweep_files(const Options& options, std::span<const RunOutcome> outcomes) {
   std::vector<OutputFile> files;
   for (const PlannedOutput& planned : planned_outputs(options, OutputFolder::sweep)) {
-    files.push_back({(fs::path(*options.output) / planned.name).string(),
-                     planned.product == Product::runs_table ? runs_table(outcomes)
-                                                            : summary_text(outcomes)});
+    files.push_back(
+        {(fs::path(*options.output) / planned.name).string(),
+         planned.product == Product::runs_table ? runs_table(outcomes) : summary_text(outcomes)});
   }
   return files;
 }

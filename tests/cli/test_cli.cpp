@@ -285,9 +285,15 @@ std::map<std::string, std::string> files_of_run(const fs::path& folder) {
 TEST_F(CliTest, EverySpellingOfAWholeNumberRunsAsItsPlainForm) {
   std::string training;
   for (int i = 0; i < 40; ++i) training += std::to_string(i % 7 + 0.5 * (i % 3)) + "\n";
-  const std::vector<std::string> data{"--training", write("t.txt", training), "--validation",
+  const std::vector<std::string> data{"--training",
+                                      write("t.txt", training),
+                                      "--validation",
                                       write("v.txt", "3\n4.5\n1\n6\n2\n5\n"),
-                                      "--population-size", "20", "--elite", "1", "--quiet"};
+                                      "--population-size",
+                                      "20",
+                                      "--elite",
+                                      "1",
+                                      "--quiet"};
   struct Case {
     const char* option;
     const char* plain;
@@ -359,10 +365,8 @@ TEST_F(CliTest, AFolderUsedAgainHoldsTheFilesOfItsLastRunAlone) {
   fs::create_directories(out / "run-0003");
   for (const auto& [name, content] : others) write("out/" + name, content);
   const std::string validation = write("out/tree-3.txt", "4\n5\n6\n");
-  const std::vector<std::string> second{
-      "--training", example("lynx-training.txt"), "--validation", validation, "--generations", "2",
-      "--population-size", "30", "--elite", "1", "--quiet", "--history",
-      (out / "tree-2.txt").string()};
+  std::vector<std::string> second = lynx({"--history", (out / "tree-2.txt").string()});
+  second[3] = validation;  // in place of the lynx validation file
   std::vector<std::string> into_out = second;
   into_out.insert(into_out.end(), {"--output", out.string()});
   const Result result = run(into_out);
@@ -578,13 +582,13 @@ TEST_F(CliTest, ConcurrentRunsIntoOneFolderLeaveOneWholeSet) {
     SCOPED_TRACE(round);
     // In turn first, so that each set also follows the other.
     const int first = round % 2;
-    const auto a = quarvel::testing::start_program(QUARVEL_CLI, folder_,
-                                                   arguments(first, shared), {}, "-a");
+    const auto a =
+        quarvel::testing::start_program(QUARVEL_CLI, folder_, arguments(first, shared), {}, "-a");
     const auto b = quarvel::testing::start_program(QUARVEL_CLI, folder_,
                                                    arguments(1 - first, shared), {}, "-b");
     int done = 0;
-    for (const Result& result : {quarvel::testing::finish_program(a),
-                                 quarvel::testing::finish_program(b)}) {
+    for (const Result& result :
+         {quarvel::testing::finish_program(a), quarvel::testing::finish_program(b)}) {
       if (result.status == 0) {
         ++done;
         continue;

@@ -109,7 +109,8 @@ TEST(Options, AcceptedValuesReachTheSettings) {
   EXPECT_FALSE(options.overlap_given);
   EXPECT_EQ(options.settings.whole(Setting::elite, 0), 3);
   EXPECT_EQ(options.settings.whole(Setting::elite, 1), 4);
-  EXPECT_EQ(options.settings.whole(Setting::growth, 1), *frontend::choice_code(Setting::growth, "ramped"));
+  EXPECT_EQ(options.settings.whole(Setting::growth, 1),
+            *frontend::choice_code(Setting::growth, "ramped"));
   EXPECT_EQ(options.settings.whole(Setting::seed), 9);
   EXPECT_EQ(check_settings(options), std::nullopt);
 }

@@ -201,7 +201,6 @@ TEST_F(OutputStepTest, AnInterruptAtAnyStepLeavesTheOldFilesOrTheNewOnes) {
   }
 }
 
-
 // The system's calls, recording in `log` the name each file of a step is
 // given: the files written. A process forked meanwhile (a run of --runs)
 // records its files there too.
@@ -240,7 +239,7 @@ class OutputListTest : public quarvel::testing::ScratchFolderTest {
       const std::vector<std::string>& arguments) {
     WrittenFiles calls(folder_ / "written.log");
     EXPECT_EQ(run_command_line(arguments, calls), kExitOk);
-    const std::set<std::string> written = calls.written();
+    std::set<std::string> written = calls.written();
     for (const std::string& path : written) {
       SCOPED_TRACE(path);
       fs::remove_all(folder_ / "out");
@@ -250,8 +249,7 @@ class OutputListTest : public quarvel::testing::ScratchFolderTest {
       const quarvel::testing::CliResult blocked =
           quarvel::testing::run_program(QUARVEL_CLI, folder_, arguments);
       EXPECT_EQ(blocked.status, kExitBadSetting);
-      EXPECT_NE(blocked.err.find("\"" + path + "\" is a folder"), std::string::npos)
-          << blocked.err;
+      EXPECT_NE(blocked.err.find("\"" + path + "\" is a folder"), std::string::npos) << blocked.err;
       EXPECT_EQ(quarvel::testing::snapshot(folder_), before);
       fs::remove_all(path);
     }
@@ -260,16 +258,26 @@ class OutputListTest : public quarvel::testing::ScratchFolderTest {
 
   std::vector<std::string> every_option(std::vector<std::string> more) const {
     std::vector<std::string> arguments{
-        "--training",      (fs::path(QUARVEL_EXAMPLES) / "lynx-training.txt").string(),
-        "--validation",    (fs::path(QUARVEL_EXAMPLES) / "lynx-validation.txt").string(),
-        "--generations",   "2",
-        "--population-size", "30",
-        "--elite",         "1",
-        "--quiet",         "--populations",
-        "0x2",             "--forecast",
-        "$3",              "--export-model",
-        "--units",         "original",
-        "--output",        (folder_ / "out").string()};
+        "--training",
+        (fs::path(QUARVEL_EXAMPLES) / "lynx-training.txt").string(),
+        "--validation",
+        (fs::path(QUARVEL_EXAMPLES) / "lynx-validation.txt").string(),
+        "--generations",
+        "2",
+        "--population-size",
+        "30",
+        "--elite",
+        "1",
+        "--quiet",
+        "--populations",
+        "0x2",
+        "--forecast",
+        "$3",
+        "--export-model",
+        "--units",
+        "original",
+        "--output",
+        (folder_ / "out").string()};
     arguments.insert(arguments.end(), more.begin(), more.end());
     return arguments;
   }

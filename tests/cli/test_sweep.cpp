@@ -390,8 +390,8 @@ TEST_F(SweepTest, ARunEndsWithItsSweepEvenAKilledOne) {
   const fs::path out = folder_ / "out";
   const auto started = quarvel::testing::start_program(
       QUARVEL_CLI, folder_,
-      sunspots({"--runs", "100", "--jobs", "2", "--quiet", "--generations", "1000000",
-                "--output", out.string()}));
+      sunspots({"--runs", "100", "--jobs", "2", "--quiet", "--generations", "1000000", "--output",
+                out.string()}));
   std::vector<pid_t> runs;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (runs.size() < 2 && std::chrono::steady_clock::now() < deadline) {
@@ -414,10 +414,10 @@ TEST_F(SweepTest, ARunEndsWithItsSweepEvenAKilledOne) {
 // and changes nothing there.
 TEST_F(SweepTest, ASecondCallIntoAFolderInUseIsRefused) {
   const fs::path out = folder_ / "out";
-  const auto first = quarvel::testing::start_program(
-      QUARVEL_CLI, folder_,
-      sunspots({"--runs", "200", "--jobs", "2", "--quiet", "--generations", "20", "--output",
-                out.string()}));
+  const auto first =
+      quarvel::testing::start_program(QUARVEL_CLI, folder_,
+                                      sunspots({"--runs", "200", "--jobs", "2", "--quiet",
+                                                "--generations", "20", "--output", out.string()}));
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!fs::exists(out / "run-0001") && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -451,8 +451,8 @@ TEST_F(SweepTest, ASecondCallIntoAFolderInUseIsRefused) {
 // A run folder used again with other settings holds its last run's files
 // alone; the other run folders stay as they were.
 TEST_F(SweepTest, ARunFolderUsedAgainHoldsItsLastRunsFilesAlone) {
-  sweep("out", {"--runs", "3", "--populations", "3", "--forecast", "5", "--export-model",
-                "--quiet"});
+  sweep("out",
+        {"--runs", "3", "--populations", "3", "--forecast", "5", "--export-model", "--quiet"});
   const auto third = quarvel::testing::snapshot(folder_ / "out" / "run-0002");
   ASSERT_TRUE(third.contains("model-3.h"));
   write("out/run-0000/notes.txt", "mine");
