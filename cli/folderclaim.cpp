@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// FNV-1a over the text: a name of fixed length for any path.
+// FNV-1a over the text.
 std::uint64_t text_hash(std::string_view text) {
   std::uint64_t hash = 14695981039346656037u;
   for (const char c : text) {
@@ -38,9 +38,11 @@ std::optional<Failure> FolderClaim::take(const std::string& folder) {
   std::error_code error;
   fs::path place = fs::weakly_canonical(fs::absolute(folder, error), error);
   if (error) place = folder;
-  // Two hashes of the place, so that two folders share a name with a chance
-  // of 2^-128.
-  const std::string text = place.string();
+  // "out" and "out/" are one folder.
+  std::string text = place.lexically_normal().string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  // Two hashes of the place, of its text forwards and backwards: a name of
+  // fixed length that two folders all but never share.
   char name[64];
   const int length = std::snprintf(
       name, sizeof name, "quarvel-cli output %016llx%016llx",

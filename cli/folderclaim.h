@@ -15,7 +15,9 @@ namespace quarvel::cli {
 // ends. It is a name in the system's abstract socket namespace rather than a
 // lock on the folder or a lock file in it: the writing step locks the folder
 // itself for each set of files, and a lock file would be left behind by a
-// call ended by a signal. Processes forked meanwhile hold it too.
+// call ended by a signal. Processes forked meanwhile hold it too. It is seen
+// by the calls of this machine (of its network namespace), not by those of
+// other machines writing a shared folder.
 class FolderClaim {
  public:
   FolderClaim() = default;

@@ -190,8 +190,10 @@ std::string manual_page(const ManualFacts& facts) {
       ".fi\n.RE\n"
       ".PP\n"
       "Twenty runs of the sunspot model, streams 0 to 19, as many at once as there are cores; "
-      "twenty more, streams 20 to 39, written by another call (on another machine, say); and "
-      "runs.csv and summary.txt of all forty:\n"
+      "twenty more, streams 20 to 39, written by another call (on another machine, say); and " +
+      std::string(listed_output(Product::runs_table).name) + " and " +
+      std::string(listed_output(Product::summary).name) +
+      " of all forty:\n"
       ".PP\n.RS\n.nf\n" +
       example_command({training.option, sunspots_training, validation.option, sunspots_validation,
                        runs.option, "20", output.option, "sweep-a"}) +

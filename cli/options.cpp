@@ -122,7 +122,10 @@ std::optional<Failure> check_summarize(const Options& options, std::string_view 
                        "--quiet");
   }
   if (!options.output) {
-    return bad_setting("--summarize", "give --output DIR for runs.csv and summary.txt");
+    return bad_setting("--summarize", "give --output DIR for " +
+                                          std::string(listed_output(Product::runs_table).name) +
+                                          " and " +
+                                          std::string(listed_output(Product::summary).name));
   }
   return std::nullopt;
 }
@@ -143,8 +146,8 @@ std::optional<Failure> check_runs(const Options& options) {
   }
   if (!options.output) return bad_setting("--runs", "give --output DIR for the run folders");
   if (options.history) {
-    return bad_setting("--history",
-                       "does not go with --runs: each run folder holds its history.csv");
+    return bad_setting("--history", "does not go with --runs: each run folder holds its " +
+                                        std::string(listed_output(Product::history).name));
   }
   return std::nullopt;
 }

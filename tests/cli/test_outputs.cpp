@@ -86,15 +86,16 @@ class SteppedCalls final : public frontend::FileCalls {
 class OutputStepTest : public quarvel::testing::ScratchFolderTest {
  protected:
   // Two populations' files and the history, either replacing files that are
-  // there or new in a folder that is not.
+  // there (and removing the third population's an earlier run left) or new in
+  // a folder that is not.
   void prepare(bool replacing) {
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     options_ = Options{};
     if (replacing) {
       fs::create_directories(folder_ / "out");
-      for (const char* name :
-           {"prediction-1.txt", "tree-1.txt", "prediction-2.txt", "tree-2.txt"}) {
+      for (const char* name : {"prediction-1.txt", "tree-1.txt", "prediction-2.txt", "tree-2.txt",
+                               "prediction-3.txt", "tree-3.txt"}) {
         write(std::string("out/") + name, std::string("old ") + name);
       }
       options_.output = (folder_ / "out").string();
@@ -122,6 +123,7 @@ TEST_F(OutputStepTest, AFailedCallAtAnyStepLeavesNothingNew) {
     prepare(replacing);
     ASSERT_EQ(write_all(frontend::system_file_calls()), std::nullopt);
     const auto all_new = quarvel::testing::snapshot(folder_);
+    EXPECT_FALSE(all_new.contains("out/tree-3.txt"));
     // A full disk, a failing device; removing what the step made is never
     // made to fail, as nothing more could be done then.
     for (const int error : {ENOSPC, EIO}) {
