@@ -41,9 +41,15 @@ enum class DataSetStatus {
 // the values do not have a finite, non-zero range.
 [[nodiscard]] DataSetStatus normalise_series(DataSet& data);
 
+// A scaled value in the units of a series scaled by its minimum `low` and
+// maximum `high`.
+[[nodiscard]] inline double original_units(double low, double high, double scaled) noexcept {
+  return low + scaled * (high - low);
+}
+
 // A scaled value in the series' own units.
 [[nodiscard]] inline double original_units(const DataSet& data, double scaled) noexcept {
-  return data.scale_low + scaled * (data.scale_high - data.scale_low);
+  return original_units(data.scale_low, data.scale_high, scaled);
 }
 
 // The stored value `lag` steps before time t, or 0.0 outside the stored range.

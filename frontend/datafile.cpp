@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "frontend/numbertext.h"
 
@@ -214,26 +215,32 @@ bool check_grid_values(const GridColumns& grid) {
 
 std::int32_t detect_overlap(std::span<const std::string> training_values,
                             std::span<const std::string> validation_values) {
-  if (training_values.empty()) return 0;
-  const std::int64_t last = static_cast<std::int64_t>(training_values.size()) - 1;
-  const std::string& last_training = training_values[static_cast<std::size_t>(last)];
-  const auto m = static_cast<std::int64_t>(validation_values.size());
-  for (std::int64_t i = 0; i < m; ++i) {
-    if (validation_values[static_cast<std::size_t>(i)] != last_training) continue;
-    // Validation rows i-1 down to 1 must repeat the training rows before the
-    // last one; row 0 takes part only as the matched row itself.
-    bool matched = true;
-    for (std::int64_t k = 1, j = i - 1; j > 0; ++k, --j) {
-      const std::int64_t training_row = last - k;
-      if (training_row < 0 || validation_values[static_cast<std::size_t>(j)] !=
-                                  training_values[static_cast<std::size_t>(training_row)]) {
-        matched = false;
-        break;
-      }
-    }
-    if (matched) return static_cast<std::int32_t>(i + 1);
+  if (training_values.empty() || validation_values.empty()) return 0;
+  // The first validation row may itself be the last training row (overlap 1).
+  if (validation_values.front() == training_values.back()) return 1;
+  // Otherwise the overlap is 1 + the length L of the shortest run of
+  // validation rows 1..L that repeats the last L training rows: a prefix of
+  // the validation rows after the first that is also a suffix of the training
+  // rows. The borders of the longest such prefix are all the others, so one
+  // pass over each series finds it (Knuth-Morris-Pratt), where comparing at
+  // every start would take the product of the lengths.
+  const std::span<const std::string> rest = validation_values.subspan(1);
+  if (rest.empty()) return 0;
+  std::vector<std::size_t> border(rest.size(), 0);  // of each prefix of `rest`
+  for (std::size_t i = 1, length = 0; i < rest.size(); ++i) {
+    while (length > 0 && rest[i] != rest[length]) length = border[length - 1];
+    if (rest[i] == rest[length]) ++length;
+    border[i] = length;
   }
-  return 0;
+  std::size_t matched = 0;  // the longest prefix of `rest` ending at the training row
+  for (const std::string& value : training_values) {
+    if (matched == rest.size()) matched = border[matched - 1];
+    while (matched > 0 && value != rest[matched]) matched = border[matched - 1];
+    if (value == rest[matched]) ++matched;
+  }
+  if (matched == 0) return 0;
+  while (border[matched - 1] > 0) matched = border[matched - 1];
+  return static_cast<std::int32_t>(matched + 1);
 }
 
 }  // namespace quarvel::frontend

@@ -105,8 +105,10 @@ struct GridColumns {
 // True when every cell (time column, then value column) is a number.
 [[nodiscard]] bool check_grid_values(const GridColumns& grid);
 
-// The overlap the validation load detects, comparing value texts exactly. The
-// walk never reads before the first training row (reaching it is a mismatch).
+// The overlap the validation load detects, comparing value texts exactly: 1
+// when the first validation row repeats the last training row, else 1 + the
+// shortest L for which validation rows 1..L repeat the last L training rows
+// (0 when there is none). Linear in the two lengths.
 [[nodiscard]] std::int32_t detect_overlap(std::span<const std::string> training_values,
                                           std::span<const std::string> validation_values);
 

@@ -16,9 +16,13 @@ std::vector<std::vector<double>> forecasts_past_data(const Engine& engine, std::
 }
 
 std::vector<double> in_original_units(const Engine& engine, std::span<const double> scaled) {
+  return in_original_units(engine.data.scale_low, engine.data.scale_high, scaled);
+}
+
+std::vector<double> in_original_units(double low, double high, std::span<const double> scaled) {
   std::vector<double> values;
   values.reserve(scaled.size());
-  for (const double v : scaled) values.push_back(original_units(engine.data, v));
+  for (const double v : scaled) values.push_back(original_units(low, high, v));
   return values;
 }
 

@@ -21,5 +21,8 @@ namespace quarvel::frontend {
 // and maximum the run's data were scaled by.
 [[nodiscard]] std::vector<double> in_original_units(const Engine& engine,
                                                     std::span<const double> scaled);
+// The same for a series scaled by its minimum `low` and maximum `high`.
+[[nodiscard]] std::vector<double> in_original_units(double low, double high,
+                                                    std::span<const double> scaled);
 
 }  // namespace quarvel::frontend

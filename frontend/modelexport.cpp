@@ -229,8 +229,8 @@ std::string formula_text(const ModelFormula& formula) {
   return text;
 }
 
-ModelContext model_context(const Engine& engine, std::int32_t population,
-                           const RunSettings& settings, std::string training_file,
+ModelContext model_context(std::int32_t population, const RunSettings& settings,
+                           double training_mse, double mdl, std::string training_file,
                            std::string validation_file) {
   ModelContext context;
   context.population = population + 1;
@@ -240,10 +240,17 @@ ModelContext model_context(const Engine& engine, std::int32_t population,
     context.settings.emplace_back(std::string(info.option),
                                   setting_text(settings, info.id, population));
   }
-  const Population& pop = engine.populations[static_cast<std::size_t>(population)];
-  context.training_mse = pop.best_of_gen_sn2;
-  context.mdl = pop.best_of_gen_mdl;
+  context.training_mse = training_mse;
+  context.mdl = mdl;
   return context;
+}
+
+ModelContext model_context(const Engine& engine, std::int32_t population,
+                           const RunSettings& settings, std::string training_file,
+                           std::string validation_file) {
+  const Population& pop = engine.populations[static_cast<std::size_t>(population)];
+  return model_context(population, settings, pop.best_of_gen_sn2, pop.best_of_gen_mdl,
+                       std::move(training_file), std::move(validation_file));
 }
 
 std::string model_text(const ModelFormula& formula, const ModelContext& context) {

@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "ui/SettingsFields.h"
 #include "ui/UserDialogs.h"
 #include "ui/qtext.h"
 #include "ui/style.h"
@@ -27,12 +28,7 @@ FieldChecker::FieldChecker(UserDialogs& dialogs, QWidget* window)
     : QObject(window), dialogs_(dialogs), window_(window) {}
 
 QString FieldChecker::field_name(frontend::Setting id, int population) {
-  // From the runner's option: "--value-limit" names "value_limit_edit".
-  QString name = to_qstring(frontend::setting_info(id).option).mid(2);
-  name.replace(QLatin1Char('-'), QLatin1Char('_'));
-  name += QStringLiteral("_edit");
-  if (population >= 0) name += QStringLiteral("_%1").arg(population + 1);
-  return name;
+  return SettingsFields::object_name(id, "edit", population);
 }
 
 QLineEdit* FieldChecker::add_field(frontend::Setting id, QWidget* parent, int population) {

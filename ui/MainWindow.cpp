@@ -28,6 +28,7 @@
 #include "ui/HistoryChartWindow.h"
 #include "ui/PopulationsTab.h"
 #include "ui/ProblemTab.h"
+#include "ui/OutputController.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
 #include "ui/SettingsStore.h"
@@ -38,13 +39,13 @@
 namespace quarvel::ui {
 
 MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), engine_(engine), dialogs_(dialogs) {
+    : QMainWindow(parent), dialogs_(dialogs) {
   setObjectName(QStringLiteral("main_window"));
   setWindowTitle(QStringLiteral("Quarvel v.0.0"));
   setFont(window_font());
 
   field_checker_ = new FieldChecker(dialogs_, this);
-  run_driver_ = new RunDriver(engine_, this);
+  run_driver_ = new RunDriver(engine, this);
   tabs_ = new QTabWidget();
   tabs_->setObjectName(QStringLiteral("tabs"));
   setCentralWidget(tabs_);
@@ -54,6 +55,7 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   tabs_->addTab(populations_tab_, QStringLiteral("Populations"));
   results_view_ = new ResultsView(tabs_);
   tabs_->addTab(results_view_, QStringLiteral("Results"));
+  output_controller_ = new OutputController(dialogs_, *results_view_, run_, files_, this);
 
   // The secondary windows are the main window's children: they close with it.
   about_dialog_ = new AboutDialog(this);
@@ -86,12 +88,12 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   connect(problem_tab_, &ProblemTab::draw_graph_requested, this, &MainWindow::draw_data_plot);
   connect(problem_tab_, &ProblemTab::training_cleared, this, [this] {
     data_plot_window_->clear_series(DataPlotWindow::training);
-    training_file_.clear();
+    files_.training.clear();
     update_data_status();
   });
   connect(problem_tab_, &ProblemTab::validation_cleared, this, [this] {
     data_plot_window_->clear_series(DataPlotWindow::validation);
-    validation_file_.clear();
+    files_.validation.clear();
     update_data_status();
   });
   connect(problem_tab_, &ProblemTab::overlap_changed, this, &MainWindow::update_data_status);
@@ -103,7 +105,8 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   connect(results_view_, &ResultsView::start_or_abort_requested, this,
           &MainWindow::start_or_abort_run);
   connect(results_view_, &ResultsView::pause_toggle_requested, this, &MainWindow::toggle_pause);
-  connect(results_view_, &ResultsView::save_requested, this, &MainWindow::save_output);
+  connect(results_view_, &ResultsView::save_requested, output_controller_,
+          &OutputController::save_output);
   connect(results_view_, &ResultsView::fitness_window_requested, this,
           &MainWindow::show_fitness_window);
   connect(results_view_, &ResultsView::gene_length_window_requested, this,
@@ -111,12 +114,12 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   connect(run_driver_, &RunDriver::paused_changed, this, [this](bool paused) {
     results_view_->show_run_state(paused ? RunState::paused : RunState::running);
     set_run_status(paused ? QStringLiteral("Paused after generation %1 of %2")
-                                .arg(generations_shown_)
-                                .arg(engine_.parameters.number_of_generations)
+                                .arg(run_.generations_shown)
+                                .arg(run_.generations)
                           : QStringLiteral("Running"));
   });
 
-  current_folder_ = SettingsStore::folder();
+  files_.folder = SettingsStore::folder();
   frontend::SettingsTexts remembered;
   SettingsStore::read_settings(remembered);
   show_settings(remembered);
@@ -125,6 +128,10 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+Engine& MainWindow::engine() const {
+  return run_driver_->engine();
+}
 
 void MainWindow::build_menus() {
   const auto add_action = [this](QMenu* menu, const char* name, const QString& text,
@@ -152,8 +159,8 @@ void MainWindow::build_menus() {
     // "&Prediction chart" suggests the file name "prediction-chart".
     QString file_name = QString(name).remove(QLatin1Char('&')).toLower();
     file_name.replace(QLatin1Char(' '), QLatin1Char('-'));
-    connect(action, &QAction::triggered, this,
-            [this, chart = view, file_name] { export_chart(chart, file_name); });
+    connect(action, &QAction::triggered, output_controller_,
+            [this, chart = view, file_name] { output_controller_->export_chart(chart, file_name); });
   }
   add_action(file_menu, "export_models_action", QStringLiteral("Export models... (&M)"),
              &MainWindow::export_models);
@@ -225,7 +232,7 @@ void MainWindow::show_splash() {
 }
 
 void MainWindow::remember_for_next_start() const {
-  SettingsStore::store_folder(current_folder_);
+  SettingsStore::store_folder(files_.folder);
   SettingsStore::store_settings(settings_texts());
 }
 
@@ -261,9 +268,9 @@ void MainWindow::exit_program() {
 }
 
 std::optional<QString> MainWindow::choose_file() {
-  auto path = dialogs_.open_file(this, current_folder_);
+  auto path = dialogs_.open_file(this, files_.folder);
   if (path && !path->isEmpty()) {
-    current_folder_ = QDir::toNativeSeparators(QFileInfo(*path).absolutePath());
+    files_.folder = QDir::toNativeSeparators(QFileInfo(*path).absolutePath());
     return path;
   }
   return std::nullopt;
@@ -304,8 +311,8 @@ void MainWindow::update_data_status() {
     return file.isEmpty() ? QStringLiteral("none") : QStringLiteral("%1 points").arg(cells.rows());
   };
   data_status_label_->setText(QStringLiteral("Training: %1, validation: %2, overlap: %3")
-                                  .arg(count(problem_tab_->training_cells(), training_file_),
-                                       count(problem_tab_->validation_cells(), validation_file_),
+                                  .arg(count(problem_tab_->training_cells(), files_.training),
+                                       count(problem_tab_->validation_cells(), files_.validation),
                                        problem_tab_->overlap_text()));
 }
 
@@ -324,11 +331,11 @@ void MainWindow::load_training_series() {
 
 void MainWindow::load_training_file(const QString& path) {
   // The next dialog opens in this file's folder, as after a choice in the dialog.
-  current_folder_ = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+  files_.folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
   const auto file = read_series(path);
   if (!file) return;
   problem_tab_->show_training_series(frontend::make_grid(file->values, 0));
-  training_file_ = QFileInfo(path).canonicalFilePath();
+  files_.training = QFileInfo(path).canonicalFilePath();
   update_data_status();
   warn_about_doubtful_file(path, *file);
 }
@@ -339,9 +346,17 @@ void MainWindow::load_validation_series() {
   if (!path) return;
   const auto file = read_series(*path);
   if (!file) return;
-  const auto training_rows = static_cast<std::int64_t>(problem_tab_->training_cells().rows());
-  problem_tab_->show_validation_series(frontend::make_grid(file->values, training_rows));
-  validation_file_ = QFileInfo(*path).canonicalFilePath();
+  const std::size_t training_rows = problem_tab_->training_cells().rows();
+  // Refused before the overlap is looked for, which takes time with the count.
+  if (const auto refused = frontend::check_value_count(training_rows, file->values.size())) {
+    dialogs_.message(this, QStringLiteral("\"%1\" was not loaded: %2")
+                               .arg(QFileInfo(*path).fileName(),
+                                    QString::fromStdString(refused->message)));
+    return;
+  }
+  problem_tab_->show_validation_series(
+      frontend::make_grid(file->values, static_cast<std::int64_t>(training_rows)));
+  files_.validation = QFileInfo(*path).canonicalFilePath();
   update_data_status();
   warn_about_doubtful_file(*path, *file);
 }
@@ -452,14 +467,17 @@ void MainWindow::start_or_abort_run() {
     return refuse_start(QString::fromLatin1(kNoValidationData), true);
   }
 
-  frontend::StartOutcome outcome;
-  try {
-    outcome = frontend::start_run(engine_, problem_tab_->training_cells(),
-                                  problem_tab_->validation_cells(), settings_texts());
-  } catch (const std::bad_alloc&) {
-    dialogs_.message(this, QString::fromLatin1(kMemoryAllocationError));
-    dialogs_.end_process(1);
-    return;
+  frontend::RunSettings settings;
+  frontend::StartOutcome outcome = frontend::read_run_settings(settings_texts(), settings);
+  if (outcome.error == frontend::StartError::none) {
+    try {
+      outcome = frontend::start_run(run_driver_->engine(), problem_tab_->training_cells(),
+                                    problem_tab_->validation_cells(), settings);
+    } catch (const std::bad_alloc&) {
+      dialogs_.message(this, QString::fromLatin1(kMemoryAllocationError));
+      dialogs_.end_process(1);
+      return;
+    }
   }
   switch (outcome.error) {
     case frontend::StartError::none:
@@ -477,11 +495,20 @@ void MainWindow::start_or_abort_run() {
       return refuse_start(QString::fromStdString(outcome.message), false);
   }
 
-  run_training_file_ = training_file_;
-  run_validation_file_ = validation_file_;
-  forecast_steps_ =
-      frontend::parse_whole_number(settings_texts().text(frontend::Setting::forecast_ahead))
-          .value_or(0);
+  // The run keeps what it was started with: its settings, files, scale and
+  // markers hold for its results whatever is loaded or typed later.
+  const Engine& engine = run_driver_->engine();
+  RunResults run;
+  run.number = run_.number + 1;
+  run.settings = settings;
+  run.training_file = files_.training;
+  run.validation_file = files_.validation;
+  run.scale = DataScale{engine.data.scale_low, engine.data.scale_high};
+  run.populations = engine.population_count;
+  run.generations = engine.parameters.number_of_generations;
+  run.markers = PredictionMarkers{static_cast<double>(engine.data.training_count),
+                                  static_cast<double>(forecast_start(engine.data))};
+  run_ = std::move(run);
   tabs_->setCurrentWidget(results_view_);
   run_generations();
   // A close or Exit during the run was held back until the run had ended.
@@ -508,19 +535,14 @@ void MainWindow::run_generations() {
   results_view_->show_run_state(RunState::running);
   set_run_status(QStringLiteral("Running"));
 
-  const int populations = engine_.population_count;
-  const int generations = engine_.parameters.number_of_generations;
-  histories_ = ResultHistories(populations, generations);
-  generations_shown_ = 0;
-  const auto points = static_cast<std::size_t>(engine_.data.point_count);
-  const std::int64_t forecast_start =
-      static_cast<std::int64_t>(engine_.data.training_count) + engine_.data.overlap;
-  results_view_->start_run_display(
-      std::span<const double>(engine_.data.values.data(), points), populations, generations,
-      static_cast<int>(std::clamp<std::int64_t>(forecast_start, 0, engine_.data.point_count)),
-      DataScale{engine_.data.scale_low, engine_.data.scale_high});
-  last_results_ = {};
-  forecasts_.clear();
+  histories_ = ResultHistories(run_.populations, run_.generations);
+  {
+    const Engine& engine = run_driver_->engine();
+    const auto points = static_cast<std::size_t>(engine.data.point_count);
+    results_view_->start_run_display(std::span<const double>(engine.data.values.data(), points),
+                                     run_.populations, run_.generations,
+                                     static_cast<int>(run_.markers.forecast), run_.scale);
+  }
   fitness_window_->clear();
   gene_length_window_->clear();
 
@@ -532,224 +554,83 @@ void MainWindow::run_generations() {
     results_view_->show_run_state(RunState::idle);
     for (ChartView* view : views) view->resume_animations();
   };
-  RunDriver::Ending ending = RunDriver::Ending::finished;
+  RunDriver::RunEnd end;
   try {
-    ending = run_driver_->run(
-        [this](const frontend::GenerationResults& results) { show_generation_results(results); });
+    end = run_driver_->run(
+        [this](const ShownGeneration& shown) { show_generation_results(shown); },
+        run_.settings.whole(frontend::Setting::forecast_ahead));
   } catch (...) {
     end_run();
-    set_run_status(QStringLiteral("failed at generation %1").arg(generations_shown_ + 1));
+    set_run_status(QStringLiteral("failed at generation %1").arg(run_.generations_shown + 1));
     throw;
   }
   end_run();
-  if (ending == RunDriver::Ending::out_of_memory) {
-    // The run's trees are given back: what was shown stays, with no models.
-    set_run_status(QStringLiteral("out of memory at generation %1").arg(generations_shown_ + 1));
+  if (end.ending == RunDriver::Ending::out_of_memory) {
+    // The engine gave back what the run held; what was shown stays.
+    set_run_status(
+        QStringLiteral("out of memory at generation %1").arg(run_.generations_shown + 1));
     dialogs_.message(this, QString::fromLatin1(kRunOutOfMemory));
     return;
   }
   // Each best tree's forecast past the data, once the run has ended.
-  if (forecast_steps_ > 0 && generations_shown_ > 0) {
-    forecasts_ = frontend::forecasts_past_data(engine_, forecast_steps_);
-    results_view_->show_forecasts(forecasts_);
+  if (!end.forecasts.empty()) {
+    run_.forecasts = std::move(end.forecasts);
+    results_view_->show_forecasts(run_.forecasts);
   }
-  if (ending == RunDriver::Ending::finished) {
+  if (end.ending == RunDriver::Ending::finished) {
     set_run_status(QStringLiteral("finished: %1 generations in %2 s")
-                       .arg(generations)
+                       .arg(run_.generations)
                        .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
   } else {
-    set_run_status(QStringLiteral("aborted at generation %1").arg(generations_shown_));
+    set_run_status(QStringLiteral("aborted at generation %1").arg(run_.generations_shown));
   }
 }
 
 PredictionMarkers MainWindow::prediction_markers() const {
-  // The settings check keeps the overlap text a whole number; should it hold
-  // anything else, the run's own overlap marks the point.
-  const double training = static_cast<double>(problem_tab_->training_cells().rows());
-  const double overlap = frontend::parse_whole_number(problem_tab_->overlap_text().toStdString())
-                             .value_or(engine_.data.overlap);
-  return {training, training + overlap};
-}
-
-bool MainWindow::holds_best_trees() const {
-  const std::size_t shown = last_results_.populations.size();
-  if (shown == 0 || shown > engine_.populations.size()) return false;
-  return std::all_of(engine_.populations.begin(),
-                     engine_.populations.begin() + static_cast<std::ptrdiff_t>(shown),
-                     [](const Population& pop) { return pop.best_of_gen_tree != nullptr; });
+  return run_.markers;
 }
 
 std::vector<std::string> MainWindow::best_tree_texts() const {
   std::vector<std::string> texts;
-  const bool formulas = formulas_action_->isChecked() && holds_best_trees();
-  for (std::size_t p = 0; p < last_results_.populations.size(); ++p) {
-    texts.push_back(formulas ? frontend::formula_text(frontend::describe_best_tree(
-                                   engine_, static_cast<std::int32_t>(p)))
-                             : last_results_.populations[p].tree_text);
+  const bool formulas = formulas_action_->isChecked();
+  const auto& shown = run_.last;
+  for (std::size_t p = 0; p < shown.results.populations.size(); ++p) {
+    texts.push_back(formulas && p < shown.models.size()
+                        ? frontend::formula_text(shown.models[p])
+                        : shown.results.populations[p].tree_text);
   }
   return texts;
 }
 
 void MainWindow::show_formulas(bool /*formulas*/) {
-  // Between generations and after a run the engine holds the shown trees.
-  if (!last_results_.populations.empty()) results_view_->show_best_trees(best_tree_texts());
+  if (!run_.last.results.populations.empty()) results_view_->show_best_trees(best_tree_texts());
 }
 
 void MainWindow::show_original_units(bool original) {
   results_view_->set_original_units(original);
 }
 
-void MainWindow::show_generation_results(const frontend::GenerationResults& results) {
-  histories_.record(results);
-  last_results_ = results;
-  generations_shown_ = results.generation + 1;
-  const int generations = engine_.parameters.number_of_generations;
-  results_view_->show_generation(results, histories_, generations, prediction_markers(),
+void MainWindow::show_generation_results(const ShownGeneration& shown) {
+  histories_.record(shown.results);
+  run_.last = shown;
+  run_.generations_shown = shown.results.generation + 1;
+  results_view_->show_generation(shown.results, histories_, run_.generations, run_.markers,
                                  best_tree_texts());
   // The fitness window: forecast error beside the training error; the
   // gene-length window: the best tree's size beside the population's mean size.
-  fitness_window_->plot_histories(histories_.validation_mse, histories_.mse, generations_shown_);
+  fitness_window_->plot_histories(histories_.validation_mse, histories_.mse,
+                                  run_.generations_shown);
   gene_length_window_->plot_histories(histories_.best_nodes, histories_.average_nodes,
-                                      generations_shown_);
+                                      run_.generations_shown);
   if (!run_driver_->paused()) {
-    set_run_status(
-        QStringLiteral("Running: generation %1 of %2").arg(generations_shown_).arg(generations));
+    set_run_status(QStringLiteral("Running: generation %1 of %2")
+                       .arg(run_.generations_shown)
+                       .arg(run_.generations));
   }
-}
-
-// ---------------------------------------------------------------------------
-// Output save and chart export
-
-std::optional<UserDialogs::SaveChoice> MainWindow::choose_file_to_write(
-    const QString& suggested_name, const QStringList& filters) {
-  auto choice = dialogs_.save_file(this, current_folder_, suggested_name, filters);
-  if (!choice || choice->path.isEmpty()) return std::nullopt;
-  current_folder_ = QDir::toNativeSeparators(QFileInfo(choice->path).absolutePath());
-  return choice;
-}
-
-void MainWindow::write_chosen_file(const QString& path, const QByteArray& content) {
-  const QString name = QDir::toNativeSeparators(path);
-  const QFileInfo target(path);
-  std::optional<std::string> problem;
-  const QString canonical = target.canonicalFilePath();
-  if (target.isDir()) {
-    problem = "it is a folder";
-  } else if (!canonical.isEmpty() &&
-             (canonical == training_file_ || canonical == validation_file_)) {
-    // It may be the only copy of the series.
-    problem = canonical == training_file_ ? "it holds the loaded training data"
-                                          : "it holds the loaded validation data";
-  } else if (target.exists() && !target.isWritable()) {
-    problem = "the file is write-protected";  // replacing it would defeat the protection
-  } else if (target.exists() &&
-             !dialogs_.ask_yes_no(
-                 this, QApplication::applicationName(),
-                 QStringLiteral("\"%1\" already exists.\nDo you want to replace it?")
-                     .arg(target.fileName()))) {
-    return;
-  } else {
-    problem = frontend::write_file_atomically(
-        QFile::encodeName(path).toStdString(),
-        std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
-  }
-  if (problem) {
-    dialogs_.message(this, QStringLiteral("The output could not be saved to \"%1\": %2.")
-                               .arg(name, QString::fromStdString(*problem)));
-  }
-}
-
-void MainWindow::save_output(int population) {
-  const auto choice = choose_file_to_write(
-      {}, {QStringLiteral("Scaled values, as shown (*)"), QStringLiteral("Original units (*)")});
-  if (!choice) return;
-  const auto p = static_cast<std::size_t>(population);
-  std::string text;
-  if (choice->filter == 1 && p < last_results_.populations.size()) {
-    // From the values themselves, not from their six-digit texts.
-    const frontend::OutputCells known = frontend::output_cells(
-        frontend::in_original_units(engine_, last_results_.populations[p].prediction));
-    text = frontend::output_file_text(known.index, known.value);
-    if (p < forecasts_.size()) {
-      const frontend::OutputCells ahead =
-          frontend::output_cells(frontend::in_original_units(engine_, forecasts_[p]),
-                                 static_cast<std::int64_t>(known.index.size()));
-      text += frontend::output_file_text(ahead.index, ahead.value);
-    }
-  } else {
-    const auto& cells = results_view_->output_model(population)->columns();
-    text = frontend::output_file_text(cells.time, cells.value);
-  }
-  write_chosen_file(choice->path, QByteArray::fromStdString(text));
 }
 
 void MainWindow::export_models() {
-  if (run_driver_->running()) {
-    dialogs_.message(this, QStringLiteral("The models can be exported once the run has ended."));
-    return;
-  }
-  if (last_results_.populations.empty()) {
-    dialogs_.message(this,
-                     QStringLiteral("There is no run yet: the models are those of the last run's "
-                                    "best trees. Start a run first."));
-    return;
-  }
-  if (!holds_best_trees()) {
-    dialogs_.message(this, QStringLiteral("The last run ran out of memory and gave up its trees: "
-                                          "there are no models to export. Start a run first."));
-    return;
-  }
-  const auto folder = dialogs_.choose_folder(this, current_folder_);
-  if (!folder || folder->isEmpty()) return;
-  current_folder_ = QDir::toNativeSeparators(*folder);
-  frontend::RunSettings settings;
-  (void)frontend::read_settings(settings_texts(), settings);
-  std::vector<frontend::OutputFile> files;
-  QStringList existing;
-  for (std::int32_t p = 0; p < static_cast<std::int32_t>(last_results_.populations.size()); ++p) {
-    const auto context = frontend::model_context(
-        engine_, p, settings, QFile::encodeName(run_training_file_).toStdString(),
-        QFile::encodeName(run_validation_file_).toStdString());
-    for (auto& [name, content] :
-         frontend::model_files(frontend::describe_best_tree(engine_, p), context)) {
-      const QString path = QDir(*folder).filePath(QString::fromStdString(name));
-      const QString canonical = QFileInfo(path).canonicalFilePath();
-      if (!canonical.isEmpty() && (canonical == training_file_ || canonical == validation_file_)) {
-        dialogs_.message(this, QStringLiteral("The models were not exported: \"%1\" holds the "
-                                              "loaded data.")
-                                   .arg(QDir::toNativeSeparators(path)));
-        return;
-      }
-      if (QFileInfo::exists(path)) existing << QString::fromStdString(name);
-      files.push_back({QFile::encodeName(path).toStdString(), std::move(content)});
-    }
-  }
-  if (!existing.isEmpty() &&
-      !dialogs_.ask_yes_no(
-          this, QApplication::applicationName(),
-          QStringLiteral("%1 already in \"%2\".\nDo you want to replace %3?")
-              .arg(existing.join(QStringLiteral(", ")), QDir::toNativeSeparators(*folder),
-                   existing.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")))) {
-    return;
-  }
-  if (const auto problem = frontend::write_files_atomically(files)) {
-    dialogs_.message(this,
-                     QStringLiteral("The models could not be exported to \"%1\": %2.")
-                         .arg(QDir::toNativeSeparators(*folder), QString::fromStdString(*problem)));
-  }
-}
-
-void MainWindow::export_chart(ChartView* view, const QString& suggested_name) {
-  const QStringList filters = chart_format_filters();
-  const auto choice = choose_file_to_write(suggested_name, filters);
-  if (!choice) return;
-  const ChartFormat format = chart_format_of(choice->path, choice->filter);
-  QString path = choice->path;
-  if (QFileInfo(path).suffix().isEmpty()) {
-    static constexpr const char* kSuffixes[] = {".png", ".svg", ".csv"};
-    path += QString::fromLatin1(kSuffixes[static_cast<int>(format)]);
-  }
-  write_chosen_file(path, chart_file(view, format));
+  output_controller_->export_models(run_driver_->running());
 }
 
 }  // namespace quarvel::ui

@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "frontend/datafile.h"
-#include "frontend/generationstep.h"
 #include "frontend/settings.h"
+#include "ui/OutputController.h"
 #include "ui/ResultHistories.h"
 #include "ui/ResultsView.h"
+#include "ui/RunResults.h"
 #include "ui/UserDialogs.h"
 
 class QAction;
@@ -60,7 +61,8 @@ class MainWindow final : public QMainWindow {
   MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  [[nodiscard]] Engine& engine() noexcept { return engine_; }
+  // The engine, between generations only (RunDriver::engine).
+  [[nodiscard]] Engine& engine() const;
   [[nodiscard]] ProblemTab& problem_tab() const noexcept { return *problem_tab_; }
   [[nodiscard]] PopulationsTab& populations_tab() const noexcept { return *populations_tab_; }
   [[nodiscard]] ResultsView& results_view() const noexcept { return *results_view_; }
@@ -72,17 +74,22 @@ class MainWindow final : public QMainWindow {
     return *gene_length_window_;
   }
   [[nodiscard]] AboutDialog& about_dialog() const noexcept { return *about_dialog_; }
+  [[nodiscard]] OutputController& output_controller() const noexcept {
+    return *output_controller_;
+  }
   [[nodiscard]] QTabWidget& tabs() const noexcept { return *tabs_; }
 
-  // Where the prediction chart marks the training part and the forecast: after
-  // the training rows, and the overlap field's count of rows later.
+  // Where the prediction chart marks the last run's training part and
+  // forecast: after its training points, and its overlap later.
   [[nodiscard]] PredictionMarkers prediction_markers() const;
+  // What the last run made and was made from (number 0: no run yet).
+  [[nodiscard]] const RunResults& last_run() const noexcept { return run_; }
   // Every setting as typed and chosen in the window, and back into the fields.
   [[nodiscard]] frontend::SettingsTexts settings_texts() const;
   void show_settings(const frontend::SettingsTexts& settings);
   // The folder the file dialog opens in and the settings store keeps when the
   // program ends: that of the file chosen last, in this session or before.
-  [[nodiscard]] QString remembered_folder() const { return current_folder_; }
+  [[nodiscard]] QString remembered_folder() const { return files_.folder; }
   // The texts of the status bar: the loaded data, and the run's state.
   [[nodiscard]] QString data_status() const;
   [[nodiscard]] QString run_status() const;
@@ -100,8 +107,7 @@ class MainWindow final : public QMainWindow {
   // Start when idle; while a run is in progress, the abort question.
   void start_or_abort_run();
   void toggle_pause();
-  void save_output(int population);
-  void export_chart(ChartView* view, const QString& suggested_name);
+  void save_output(int population) { output_controller_->save_output(population); }
   // The model files of every population of the last run into a chosen folder.
   void export_models();
   void show_formulas(bool formulas);
@@ -122,12 +128,9 @@ class MainWindow final : public QMainWindow {
   void show_splash();
   void remember_for_next_start() const;
   void run_generations();
-  void show_generation_results(const frontend::GenerationResults& results);
+  void show_generation_results(const ShownGeneration& shown);
   // Each population's best tree as printed, or as its formula.
   [[nodiscard]] std::vector<std::string> best_tree_texts() const;
-  // Whether the engine still holds the best trees of the shown results (a run
-  // that ran out of memory gives them back).
-  [[nodiscard]] bool holds_best_trees() const;
   // True once the user has agreed to end the run in progress.
   bool agree_to_abort();
   [[nodiscard]] std::optional<QString> choose_file();
@@ -135,16 +138,9 @@ class MainWindow final : public QMainWindow {
   // cannot be opened or is not a text file.
   [[nodiscard]] std::optional<frontend::DataFileResult> read_series(const QString& path);
   void warn_about_doubtful_file(const QString& path, const frontend::DataFileResult& file);
-  // The save dialog for a file to write; nothing when the user cancels or
-  // keeps an existing file.
-  [[nodiscard]] std::optional<UserDialogs::SaveChoice> choose_file_to_write(
-      const QString& suggested_name, const QStringList& filters);
-  // Writes `content` to `path` completely or not at all; tells the user why not.
-  void write_chosen_file(const QString& path, const QByteArray& content);
   void update_data_status();
   void set_run_status(const QString& text);
 
-  Engine& engine_;
   UserDialogs& dialogs_;
   FieldChecker* field_checker_ = nullptr;
   QTabWidget* tabs_ = nullptr;
@@ -160,21 +156,13 @@ class MainWindow final : public QMainWindow {
   QAction* formulas_action_ = nullptr;
   QLabel* data_status_label_ = nullptr;
   QLabel* run_status_label_ = nullptr;
+  OutputController* output_controller_ = nullptr;
 
   ResultHistories histories_;
-  // The last run's latest results and its forecasts past the data, at full
-  // precision, and the files its data came from.
-  frontend::GenerationResults last_results_;
-  std::vector<std::vector<double>> forecasts_;
-  QString run_training_file_;
-  QString run_validation_file_;
-  std::int32_t forecast_steps_ = 0;
-  QString current_folder_;
-  QString training_file_;  // the files the grids were loaded from, never to be written over
-  QString validation_file_;
+  RunResults run_;      // the run in progress or the last one
+  WindowFiles files_;   // the dialogs' folder and the loaded files
   bool close_after_run_ = false;  // the window was closed during a run
   bool exit_after_run_ = false;   // Exit was chosen during a run
-  int generations_shown_ = 0;     // of the run in progress or the last one
 };
 
 }  // namespace quarvel::ui

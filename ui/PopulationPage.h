@@ -3,18 +3,15 @@
 #pragma once
 
 #include <QWidget>
-#include <array>
-#include <utility>
 
 #include "frontend/settings.h"
+#include "ui/SettingsFields.h"
 
 class QGroupBox;
-class QLineEdit;
 
 namespace quarvel::ui {
 
 class FieldChecker;
-class RadioGroup;
 
 class PopulationPage final : public QWidget {
   Q_OBJECT
@@ -33,24 +30,9 @@ class PopulationPage final : public QWidget {
   void couple_tournament_size();
 
  private:
-  // The text fields and the settings they hold.
-  [[nodiscard]] std::array<std::pair<frontend::Setting, QLineEdit*>, 11> fields() const;
-
   int index_;
-  QLineEdit* population_size_edit_ = nullptr;
-  QLineEdit* terminals_edit_ = nullptr;
-  RadioGroup* selection_group_ = nullptr;
-  QLineEdit* tournament_size_edit_ = nullptr;
-  QLineEdit* elite_edit_ = nullptr;
-  QLineEdit* depth_new_edit_ = nullptr;
-  QLineEdit* depth_crossover_edit_ = nullptr;
-  QLineEdit* depth_mutant_edit_ = nullptr;
-  RadioGroup* growth_group_ = nullptr;
+  SettingsFields settings_;
   QGroupBox* rates_group_ = nullptr;
-  QLineEdit* crossover_function_edit_ = nullptr;
-  QLineEdit* crossover_any_edit_ = nullptr;
-  QLineEdit* copy_edit_ = nullptr;
-  QLineEdit* mutation_edit_ = nullptr;
 };
 
 }  // namespace quarvel::ui

@@ -9,6 +9,7 @@
 
 #include "frontend/numbertext.h"
 #include "ui/PopulationPage.h"
+#include "ui/SettingsFields.h"
 #include "ui/UserDialogs.h"
 #include "ui/qtext.h"
 
@@ -46,8 +47,11 @@ PopulationsTab::PopulationsTab(FieldChecker& checker, UserDialogs& dialogs, QWid
   layout->setContentsMargins(4, 4, 4, 4);
   auto* count_row = new QHBoxLayout();
   count_row->addStretch(1);
-  count_row->addWidget(
-      new QLabel(to_qstring(frontend::setting_info(frontend::Setting::populations).label)));
+  auto* count_label =
+      new QLabel(to_qstring(frontend::setting_info(frontend::Setting::populations).label));
+  count_label->setBuddy(population_count_box_);
+  population_count_box_->setToolTip(SettingsFields::tooltip(frontend::Setting::populations));
+  count_row->addWidget(count_label);
   count_row->addWidget(population_count_box_);
   count_row->addStretch(1);
   layout->addLayout(count_row);

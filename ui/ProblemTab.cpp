@@ -23,10 +23,6 @@ namespace {
 
 using frontend::Setting;
 
-QString label_of(Setting id) {
-  return to_qstring(frontend::setting_info(id).label);
-}
-
 QPushButton* add_button(QBoxLayout* layout, const char* name, const QString& text,
                         QStyle::StandardPixmap icon = QStyle::SP_CustomBase) {
   auto* button = new QPushButton(text);
@@ -49,16 +45,10 @@ GridView* add_data_grid(QBoxLayout* layout, const char* name) {
   return grid;
 }
 
-// A caption broken over two lines where it is long.
-QLabel* wrapped_label(const QString& text) {
-  auto* label = new QLabel(text);
-  label->setWordWrap(true);
-  return label;
-}
-
 }  // namespace
 
-ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent) : QWidget(parent) {
+ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent)
+    : QWidget(parent), settings_(checker, -1) {
   setObjectName(QStringLiteral("problem_tab"));
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
@@ -94,48 +84,32 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent) : QWidget(parent)
           &ProblemTab::clear_validation_series);
   open_validation(false);
 
-  auto* global = new QGroupBox(QStringLiteral("Global Settings"));
+  // The run-wide settings of the table, each group in its box.
+  auto* global = new QGroupBox(to_qstring(frontend::group_caption(frontend::Group::global)));
+  global->setObjectName(QStringLiteral("global_settings_group"));
   auto* global_layout = new QGridLayout(global);
-  global_layout->addWidget(new QLabel(label_of(Setting::generations)), 0, 0);
-  generations_edit_ = checker.add_field(Setting::generations, global);
-  global_layout->addWidget(generations_edit_, 0, 1);
-  global_layout->addWidget(new QLabel(label_of(Setting::seed)), 1, 0);
-  seed_edit_ = checker.add_field(Setting::seed, global);
-  global_layout->addWidget(seed_edit_, 1, 1);
-  rank_by_mdl_check_ = new QCheckBox(label_of(Setting::rank_by));
-  rank_by_mdl_check_->setObjectName(QStringLiteral("rank_by_mdl_check"));
-  rank_by_mdl_check_->setChecked(frontend::setting_info(Setting::rank_by).default_text == "mdl");
-  global_layout->addWidget(rank_by_mdl_check_, 2, 0, 1, 2);
-  global_layout->setColumnMinimumWidth(2, 16);
-  global_layout->setColumnStretch(2, 1);
   global_layout->setVerticalSpacing(4);
-  global_layout->addWidget(wrapped_label(label_of(Setting::value_limit)), 0, 3);
-  value_limit_edit_ = checker.add_field(Setting::value_limit, global);
-  global_layout->addWidget(value_limit_edit_, 0, 4);
-  global_layout->addWidget(wrapped_label(label_of(Setting::overlap)), 1, 3);
-  overlap_edit_ = checker.add_field(Setting::overlap, global);
-  connect(overlap_edit_, &QLineEdit::textChanged, this, &ProblemTab::overlap_changed);
-  global_layout->addWidget(overlap_edit_, 1, 4);
-  global_layout->addWidget(new QLabel(label_of(Setting::forecast_ahead)), 2, 3);
-  forecast_edit_ = checker.add_field(Setting::forecast_ahead, global);
-  global_layout->addWidget(forecast_edit_, 2, 4);
+  std::array<QGridLayout*, 2> global_columns{new QGridLayout(), new QGridLayout()};
+  settings_.add_group(frontend::Group::global, global_columns, global);
+  global_layout->addLayout(global_columns[0], 0, 0);
+  global_layout->setColumnMinimumWidth(1, 16);
+  global_layout->setColumnStretch(1, 1);
+  global_layout->addLayout(global_columns[1], 0, 2);
+  connect(settings_.field(Setting::overlap), &QLineEdit::textChanged, this,
+          &ProblemTab::overlap_changed);
 
-  auto* mdl = new QGroupBox(QStringLiteral("MDL Setting"));
-  auto* mdl_layout = new QGridLayout(mdl);
-  mdl_layout->addWidget(new QLabel(label_of(Setting::weight)), 0, 0);
-  weight_edit_ = checker.add_field(Setting::weight, mdl);
-  mdl_layout->addWidget(weight_edit_, 0, 1);
-  mdl_layout->addWidget(new QLabel(label_of(Setting::weight_error)), 1, 0);
-  weight_error_edit_ = checker.add_field(Setting::weight_error, mdl);
-  mdl_layout->addWidget(weight_error_edit_, 1, 1);
-  mdl_layout->setColumnStretch(2, 1);
-  mdl_layout->addWidget(
-      new QLabel(QStringLiteral("MDL = [Weight]*log(S^2) + [Weight Error]*log(N)")), 2, 0, 1, 3);
-  global_layout->addWidget(mdl, 3, 0, 1, 4);
+  auto* mdl = new QGroupBox(to_qstring(frontend::group_caption(frontend::Group::mdl)));
+  mdl->setObjectName(QStringLiteral("mdl_settings_group"));
+  auto* mdl_layout = new QVBoxLayout(mdl);
+  auto* mdl_form = new QGridLayout();
+  settings_.add_group(frontend::Group::mdl, mdl_form, mdl);
+  mdl_layout->addLayout(mdl_form);
+  mdl_layout->addWidget(new QLabel(QStringLiteral("MDL = [Weight]*log(S^2) + [Weight Error]*log(N)")));
+  global_layout->addWidget(mdl, 1, 0, 1, 2);
 
   draw_graph_button_ = new QPushButton(QStringLiteral("Draw Graph"));
   draw_graph_button_->setObjectName(QStringLiteral("draw_graph_button"));
-  global_layout->addWidget(draw_graph_button_, 3, 4, Qt::AlignBottom | Qt::AlignRight);
+  global_layout->addWidget(draw_graph_button_, 1, 2, Qt::AlignBottom | Qt::AlignRight);
   connect(draw_graph_button_, &QPushButton::clicked, this, &ProblemTab::draw_graph_requested);
 
   // The grids take the height; the settings keep their own.
@@ -185,7 +159,7 @@ void ProblemTab::show_validation_series(frontend::GridColumns cells) {
   validation_model()->load(std::move(cells));
   validation_loaded_ = true;
   const auto overlap = frontend::detect_overlap(training_cells().value, validation_cells().value);
-  overlap_edit_->setText(QString::number(overlap));
+  settings_.field(Setting::overlap)->setText(QString::number(overlap));
 }
 
 void ProblemTab::clear_training_series() {
@@ -200,28 +174,16 @@ void ProblemTab::clear_validation_series() {
   emit validation_cleared();
 }
 
-std::array<std::pair<Setting, QLineEdit*>, 7> ProblemTab::fields() const {
-  return {{{Setting::generations, generations_edit_},
-           {Setting::seed, seed_edit_},
-           {Setting::value_limit, value_limit_edit_},
-           {Setting::overlap, overlap_edit_},
-           {Setting::forecast_ahead, forecast_edit_},
-           {Setting::weight, weight_edit_},
-           {Setting::weight_error, weight_error_edit_}}};
-}
-
 void ProblemTab::fill_settings(frontend::SettingsTexts& settings) const {
-  for (const auto& [id, edit] : fields()) settings.set(id, edit->text().toStdString());
-  settings.set(Setting::rank_by, rank_by_mdl_check_->isChecked() ? "mdl" : "mse");
+  settings_.fill(settings);
 }
 
 void ProblemTab::show_settings(const frontend::SettingsTexts& settings) {
-  for (const auto& [id, edit] : fields()) edit->setText(to_qstring(settings.text(id)));
-  rank_by_mdl_check_->setChecked(settings.text(Setting::rank_by) == "mdl");
+  settings_.show(settings);
 }
 
 QString ProblemTab::overlap_text() const {
-  return overlap_edit_->text();
+  return settings_.field(Setting::overlap)->text();
 }
 
 }  // namespace quarvel::ui

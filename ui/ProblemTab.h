@@ -9,9 +9,8 @@
 
 #include "frontend/datafile.h"
 #include "frontend/settings.h"
+#include "ui/SettingsFields.h"
 
-class QCheckBox;
-class QLineEdit;
 class QPushButton;
 
 namespace quarvel::ui {
@@ -66,8 +65,6 @@ class ProblemTab final : public QWidget {
 
  private:
   void open_validation(bool open);
-  // The text fields and the settings they hold.
-  [[nodiscard]] std::array<std::pair<frontend::Setting, QLineEdit*>, 7> fields() const;
 
   GridView* training_grid_ = nullptr;
   QPushButton* load_training_button_ = nullptr;
@@ -75,14 +72,7 @@ class ProblemTab final : public QWidget {
   GridView* validation_grid_ = nullptr;
   QPushButton* load_validation_button_ = nullptr;
   QPushButton* clear_validation_button_ = nullptr;
-  QLineEdit* generations_edit_ = nullptr;
-  QLineEdit* seed_edit_ = nullptr;
-  QLineEdit* value_limit_edit_ = nullptr;
-  QLineEdit* overlap_edit_ = nullptr;
-  QLineEdit* forecast_edit_ = nullptr;
-  QCheckBox* rank_by_mdl_check_ = nullptr;
-  QLineEdit* weight_edit_ = nullptr;
-  QLineEdit* weight_error_edit_ = nullptr;
+  SettingsFields settings_;  // the run-wide settings
   QPushButton* draw_graph_button_ = nullptr;
   bool training_loaded_ = false;
   bool validation_loaded_ = false;

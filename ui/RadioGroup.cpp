@@ -6,9 +6,10 @@
 
 namespace quarvel::ui {
 
-RadioGroup::RadioGroup(const QString& title, const QStringList& items, QWidget* parent)
-    : QGroupBox(title, parent), group_(new QButtonGroup(this)) {
+RadioGroup::RadioGroup(const QStringList& items, QWidget* parent)
+    : QWidget(parent), group_(new QButtonGroup(this)) {
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
   for (int index = 0; index < items.size(); ++index) {
     auto* radio = new QRadioButton(items[index], this);
     group_->addButton(radio, index);

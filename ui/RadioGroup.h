@@ -1,20 +1,20 @@
-// A group box holding a column of exclusive radio buttons, read and set by
-// item index, as the selection-method and growth-method choices need.
+// A column of exclusive radio buttons, read and set by item index, as the
+// selection-method and growth-method choices need.
 #pragma once
 
-#include <QGroupBox>
 #include <QStringList>
+#include <QWidget>
 
 class QButtonGroup;
 class QRadioButton;
 
 namespace quarvel::ui {
 
-class RadioGroup final : public QGroupBox {
+class RadioGroup final : public QWidget {
   Q_OBJECT
 
  public:
-  RadioGroup(const QString& title, const QStringList& items, QWidget* parent = nullptr);
+  explicit RadioGroup(const QStringList& items, QWidget* parent = nullptr);
 
   [[nodiscard]] int item_index() const;
   void set_item_index(int index);

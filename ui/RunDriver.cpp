@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QtGlobal>
 #include <atomic>
 #include <exception>
 #include <new>
@@ -11,10 +12,17 @@
 #include <thread>
 
 #include "engine/engine.h"
+#include "engine/treeops.h"
+#include "frontend/forecast.h"
 
 namespace quarvel::ui {
 
 RunDriver::RunDriver(Engine& engine, QObject* parent) : QObject(parent), engine_(engine) {}
+
+Engine& RunDriver::engine() {
+  if (computing_) qFatal("The window reached the engine while a generation runs on it.");
+  return engine_;
+}
 
 void RunDriver::process_pending_messages() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -30,15 +38,15 @@ void RunDriver::request_abort() {
   abort_requested_ = true;
 }
 
-void RunDriver::compute_generation(int generation) {
-  // Nothing else touches the engine or the results while the worker runs;
-  // the GUI thread reads them once it has joined the worker.
+void RunDriver::compute(const std::function<void(Engine&)>& work) {
+  // Nothing else touches the engine or shown_ while the worker runs; the GUI
+  // thread reads them once it has joined the worker.
   std::atomic<bool> done{false};
   std::exception_ptr failure;
   QAbstractEventDispatcher* const dispatcher = QAbstractEventDispatcher::instance();
-  const auto work = [&] {
+  const auto run_work = [&] {
     try {
-      frontend::run_generation(engine_, generation, results_);
+      work(engine_);
     } catch (...) {
       failure = std::current_exception();
     }
@@ -51,10 +59,13 @@ void RunDriver::compute_generation(int generation) {
   {
     std::optional<std::jthread> worker;
     try {
-      worker.emplace(work);
+      worker.emplace(start_thread_(run_work));
     } catch (const std::system_error&) {
-      work();  // no thread to be had: the generation runs here, as it always could
+    } catch (const std::bad_alloc&) {
+      // No thread to be had (the system refused one, or its record could not be
+      // made): the work runs here, as it always could.
     }
+    if (!worker) run_work();
     while (!done.load(std::memory_order_acquire)) {
       QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
@@ -63,7 +74,7 @@ void RunDriver::compute_generation(int generation) {
   if (failure) std::rethrow_exception(failure);
 }
 
-RunDriver::Ending RunDriver::run(const ShowGeneration& show) {
+RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, std::int32_t forecast_steps) {
   running_ = true;
   paused_ = false;
   abort_requested_ = false;
@@ -75,7 +86,20 @@ RunDriver::Ending RunDriver::run(const ShowGeneration& show) {
     running_ = false;
     computing_ = false;
   };
-  Ending ending = Ending::finished;
+  RunEnd end;
+  int shown = 0;
+  // Memory that runs out ends the run and gives back what it held.
+  const auto compute_or_run_out = [&](const std::function<void(Engine&)>& work) {
+    try {
+      compute(work);
+      return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    end.ending = Ending::out_of_memory;
+    release_run(engine_);
+    return false;
+  };
   try {
     const int generations = engine_.parameters.number_of_generations;
     for (int g = 0; g < generations; ++g) {
@@ -85,29 +109,33 @@ RunDriver::Ending RunDriver::run(const ShowGeneration& show) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
       }
       if (abort_requested_) {
-        ending = Ending::aborted;
+        end.ending = Ending::aborted;
         break;
       }
-      try {
-        compute_generation(g);
-      } catch (const std::bad_alloc&) {
-        ending = Ending::out_of_memory;
-      } catch (const std::length_error&) {
-        ending = Ending::out_of_memory;
-      }
-      if (ending == Ending::out_of_memory) {
-        release_run(engine_);
-        break;
-      }
-      show(results_);
+      const bool computed = compute_or_run_out([this, g](Engine& engine) {
+        frontend::run_generation(engine, g, shown_.results);
+        shown_.models.resize(shown_.results.populations.size());
+        for (std::size_t p = 0; p < shown_.models.size(); ++p) {
+          shown_.models[p] = frontend::describe_best_tree(engine, static_cast<std::int32_t>(p));
+        }
+        if (worker_hook_) worker_hook_();
+      });
+      if (!computed) break;
+      ++shown;
+      show(shown_);
       process_pending_messages();
+    }
+    if (end.ending != Ending::out_of_memory && forecast_steps > 0 && shown > 0) {
+      compute_or_run_out([&end, forecast_steps](Engine& engine) {
+        end.forecasts = frontend::forecasts_past_data(engine, forecast_steps);
+      });
     }
   } catch (...) {
     end_run();
     throw;
   }
   end_run();
-  return ending;
+  return end;
 }
 
 }  // namespace quarvel::ui

@@ -170,5 +170,45 @@ TEST(Overlap, WalkStopsAtTheFirstTrainingRow) {
   EXPECT_EQ(detect_overlap(Texts{}, Texts{"7"}), 0);
 }
 
+// The one-pass search against the rule itself, tried at every start: the
+// first validation row matching the last training row, with the rows before
+// it (down to row 1) repeating the training rows before that one.
+TEST(Overlap, AgreesWithTheRuleOnRandomSeries) {
+  const auto by_the_rule = [](const std::vector<std::string>& training,
+                              const std::vector<std::string>& validation) {
+    const auto n = static_cast<std::int64_t>(training.size());
+    for (std::int64_t i = 0; n > 0 && i < static_cast<std::int64_t>(validation.size()); ++i) {
+      bool matched = validation[static_cast<std::size_t>(i)] == training.back();
+      for (std::int64_t j = i - 1, row = n - 2; matched && j > 0; --j, --row) {
+        matched = row >= 0 && validation[static_cast<std::size_t>(j)] ==
+                                  training[static_cast<std::size_t>(row)];
+      }
+      if (matched) return static_cast<std::int32_t>(i + 1);
+    }
+    return std::int32_t{0};
+  };
+  std::uint64_t state = 12345;
+  const auto next = [&state](std::uint64_t range) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return (state >> 33) % range;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    // Few distinct values, so that repeats and partial matches are common.
+    const std::uint64_t alphabet = 1 + next(3);
+    std::vector<std::string> training(next(12));
+    std::vector<std::string> validation(next(12));
+    for (auto& value : training) value = std::to_string(next(alphabet));
+    for (auto& value : validation) value = std::to_string(next(alphabet));
+    // Often a validation file that does repeat the training end.
+    if (!training.empty() && !validation.empty() && next(2) == 0) {
+      const std::size_t length = 1 + next(training.size());
+      validation.insert(validation.begin() + 1, training.end() - static_cast<std::ptrdiff_t>(length),
+                        training.end());
+    }
+    EXPECT_EQ(detect_overlap(training, validation), by_the_rule(training, validation))
+        << ::testing::PrintToString(training) << " / " << ::testing::PrintToString(validation);
+  }
+}
+
 }  // namespace
 }  // namespace quarvel::frontend

@@ -95,7 +95,7 @@ struct TestWindow {
   QTabWidget* population_pages() const { return tab_widget("population_pages"); }
   QTabWidget* output_tabs() const { return tab_widget("output_tabs"); }
   QCheckBox* rank_by_mdl_check() const {
-    return part<QCheckBox>(QStringLiteral("rank_by_mdl_check"));
+    return part<QCheckBox>(QStringLiteral("rank_by_check"));
   }
   RadioGroup* selection_group(int population) const {
     return part<RadioGroup>(QStringLiteral("selection_group_%1").arg(population + 1));

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -387,6 +389,42 @@ class SettingsTest : public QObject {
     const auto settings = w.window.settings_texts();
     QCOMPARE(settings.text(Setting::growth, 0), std::string("grow"));
     QCOMPARE(settings.text(Setting::growth, 2), std::string("ramped"));
+  }
+
+  // Every setting of the table has its widget in the window, made from the
+  // table: a field announced by its caption (the caption's buddy, as a screen
+  // reader reads it), a choice named by it, each with a tooltip that says
+  // what the setting does and which values it takes.
+  void every_setting_is_announced_by_its_caption_and_explained() {
+    auto& w = *window_;
+    QHash<QWidget*, QString> captions;
+    for (auto* label : w.window.findChildren<QLabel*>()) {
+      if (label->buddy() != nullptr) captions.insert(label->buddy(), label->text());
+    }
+    for (const auto& info : quarvel::frontend::settings_table()) {
+      const int pages = info.scope == quarvel::frontend::Scope::population ? 4 : 1;
+      for (int page = 0; page < pages; ++page) {
+        const int population = info.scope == quarvel::frontend::Scope::population ? page : -1;
+        const QString label = QString::fromUtf8(info.label.data(), info.label.size());
+        QWidget* widget = nullptr;
+        if (info.id == Setting::populations) {
+          widget = w.population_count_box();
+          QCOMPARE(captions.value(widget), label);
+        } else if (info.kind != quarvel::frontend::ValueKind::choice) {
+          widget = w.field(info.id, population);
+          QCOMPARE(captions.value(widget), label);
+        } else if (info.id == Setting::rank_by) {
+          widget = w.rank_by_mdl_check();
+          QCOMPARE(static_cast<QCheckBox*>(widget)->text(), label);
+        } else {
+          widget = info.id == Setting::selection ? w.selection_group(page) : w.growth_group(page);
+          QCOMPARE(widget->accessibleName(), label);
+        }
+        const QString range = QString::fromUtf8(info.range.data(), info.range.size());
+        QVERIFY2(!range.isEmpty() && widget->toolTip().contains(range),
+                 qPrintable(label + ": " + widget->toolTip()));
+      }
+    }
   }
 };
 

@@ -593,7 +593,7 @@ class WindowTest : public QObject {
     // By extension, and by the chosen filter when the name has none.
     const QString png = data_folder_.filePath(QStringLiteral("chart.png"));
     dialogs.file_answers.push_back(png);
-    w.window.export_chart(view, QStringLiteral("prediction-chart"));
+    w.window.output_controller().export_chart(view, QStringLiteral("prediction-chart"));
     QImage image;
     QVERIFY(image.load(png));
     QCOMPARE(image.size(), view->size());
@@ -602,12 +602,12 @@ class WindowTest : public QObject {
 
     dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("drawing")));
     dialogs.filter_answers.push_back(1);
-    w.window.export_chart(view, QStringLiteral("prediction-chart"));
+    w.window.output_controller().export_chart(view, QStringLiteral("prediction-chart"));
     QVERIFY(read_all(data_folder_.filePath(QStringLiteral("drawing.svg"))).contains("<svg"));
 
     const QString csv = data_folder_.filePath(QStringLiteral("data.csv"));
     dialogs.file_answers.push_back(csv);
-    w.window.export_chart(view, QStringLiteral("prediction-chart"));
+    w.window.output_controller().export_chart(view, QStringLiteral("prediction-chart"));
     const QList<QByteArray> lines = read_all(csv).split('\n');
     QCOMPARE(lines.first(), QByteArray("series,x,y"));
     int rows = 0;

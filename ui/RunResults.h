@@ -1,0 +1,29 @@
+// What one run of the window made, kept with what it was made from, so that
+// everything shown, saved or exported after it belongs to that run, whatever
+// the window's fields and grids hold by then.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "frontend/settings.h"
+#include "ui/ResultsView.h"
+#include "ui/RunDriver.h"
+
+namespace quarvel::ui {
+
+struct RunResults {
+  int number = 0;                  // the window's runs count from 1; 0: no run yet
+  frontend::RunSettings settings;  // as the run took them at Start
+  QString training_file;           // the files its data came from
+  QString validation_file;
+  DataScale scale;  // the minimum and maximum its data were scaled by
+  int populations = 0;
+  int generations = 0;  // the run's setting
+  int generations_shown = 0;
+  PredictionMarkers markers;  // the end of its training part and the start of its forecast
+  ShownGeneration last;       // the latest generation shown
+  std::vector<std::vector<double>> forecasts;  // past the data, once the run has ended
+};
+
+}  // namespace quarvel::ui
