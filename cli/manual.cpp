@@ -6,6 +6,7 @@
 #include <span>
 
 #include "cli/options.h"
+#include "cli/outputs.h"
 #include "frontend/settings.h"
 
 namespace quarvel::cli {
@@ -154,10 +155,10 @@ std::string manual_page(const ManualFacts& facts) {
   page += ".PP\n" + roff_text(kInputRule) + "\n";
   page += ".SH OUTPUTS\n";
   add_options(page, output_options());
-  page += ".PP\n" + roff_text(kOutputRule) + "\n";
+  page += ".PP\n" + roff_text(output_rule()) + "\n";
   page += ".SH MANY RUNS\n";
   add_options(page, sweep_options());
-  page += ".PP\n" + roff_text(kSweepRule) + "\n";
+  page += ".PP\n" + roff_text(sweep_rule()) + "\n";
   page += ".SH RUN SETTINGS\nThe defaults are those of the window, \\fBquarvel\\fR(1).\n";
   add_settings(page, Scope::run);
   const SettingInfo& populations = frontend::setting_info(Setting::populations);
@@ -189,8 +190,10 @@ std::string manual_page(const ManualFacts& facts) {
       ".fi\n.RE\n"
       ".PP\n"
       "Twenty runs of the sunspot model, streams 0 to 19, as many at once as there are cores; "
-      "twenty more, streams 20 to 39, written by another call (on another machine, say); and "
-      "runs.csv and summary.txt of all forty:\n"
+      "twenty more, streams 20 to 39, written by another call (on another machine, say); and " +
+      std::string(listed_output(Product::runs_table).name) + " and " +
+      std::string(listed_output(Product::summary).name) +
+      " of all forty:\n"
       ".PP\n.RS\n.nf\n" +
       example_command({training.option, sunspots_training, validation.option, sunspots_validation,
                        runs.option, "20", output.option, "sweep-a"}) +

@@ -3,6 +3,7 @@
 #include <map>
 #include <vector>
 
+#include "cli/outputs.h"
 #include "engine/random.h"
 #include "frontend/numbertext.h"
 
@@ -71,6 +72,32 @@ std::optional<Failure> apply_population_option(const SettingInfo& info,
   return std::nullopt;
 }
 
+// The width --help breaks the descriptions of the runner's own options at,
+// and its rules.
+constexpr std::size_t kDescriptionWidth = 70;
+constexpr std::size_t kRuleWidth = 88;
+
+// `text` broken into lines of at most `width` characters at its spaces.
+std::string wrapped(std::string_view text, std::size_t width) {
+  std::string out;
+  std::size_t line = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t space = std::min(text.find(' ', start), text.size());
+    const std::string_view word = text.substr(start, space - start);
+    if (line > 0 && line + 1 + word.size() > width) {
+      out += '\n';
+      line = 0;
+    } else if (line > 0) {
+      out += ' ';
+      ++line;
+    }
+    out += word;
+    line += word.size();
+    start = space + 1;
+  }
+  return out;
+}
+
 // At most this many runs at once: each is a process of its own.
 constexpr std::int32_t kMaxJobs = 1024;
 
@@ -95,13 +122,22 @@ std::optional<Failure> check_summarize(const Options& options, std::string_view 
                        "--quiet");
   }
   if (!options.output) {
-    return bad_setting("--summarize", "give --output DIR for runs.csv and summary.txt");
+    return bad_setting("--summarize", "give --output DIR for " +
+                                          std::string(listed_output(Product::runs_table).name) +
+                                          " and " +
+                                          std::string(listed_output(Product::summary).name));
   }
   return std::nullopt;
 }
 
 std::optional<Failure> check_runs(const Options& options) {
-  if (options.runs == 0) return std::nullopt;
+  if (options.runs == 0) {
+    if (options.jobs > 0) {
+      return bad_setting("--jobs",
+                         "goes only with --runs: it says how many of its runs run at once");
+    }
+    return std::nullopt;
+  }
   if (options.stream > kStreamCount - options.runs) {
     return bad_setting("--runs",
                        "streams " + std::to_string(options.stream) + " to " +
@@ -110,14 +146,21 @@ std::optional<Failure> check_runs(const Options& options) {
   }
   if (!options.output) return bad_setting("--runs", "give --output DIR for the run folders");
   if (options.history) {
-    return bad_setting("--history",
-                       "does not go with --runs: each run folder holds its history.csv");
+    return bad_setting("--history", "does not go with --runs: each run folder holds its " +
+                                        std::string(listed_output(Product::history).name));
   }
   return std::nullopt;
 }
 
+// The options that take no value.
+bool is_switch(std::string_view name) {
+  return name == "--help" || name == "--version" || name == "--quiet" || name == "--export-model";
+}
+
 std::optional<Failure> parse_arguments(std::span<const std::string> arguments, CommandLine& line) {
   Options& options = line.options;
+  // The settings as given, each checked by its rule here and read once at the end.
+  frontend::SettingsTexts texts;
   std::map<Setting, std::vector<std::string>> population_options;
   std::string_view run_option;  // the first option of a run, which --summarize refuses
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -136,6 +179,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
     }
     if (argument == "--export-model") {
       options.export_model = true;
+      if (run_option.empty()) run_option = argument;
       continue;
     }
     if (!argument.starts_with("--")) {
@@ -147,6 +191,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
     std::string value;
     if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
       name = argument.substr(0, equals);
+      if (is_switch(name)) return bad_setting(name, "takes no value");
       value = std::string(argument.substr(equals + 1));
     } else if (i + 1 < arguments.size()) {
       value = arguments[++i];
@@ -191,7 +236,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       if (const auto problem = check_option_value(*info, value)) {
         return bad_setting(name, *problem);
       }
-      options.settings.set(info->id, value);
+      texts.set(info->id, value);
       if (info->id == Setting::overlap) options.overlap_given = true;
     } else {
       return Failure{kExitBadSetting, "unknown option " + std::string(name) + " (see --help)"};
@@ -208,19 +253,24 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
   if (options.export_model && !options.output) {
     return bad_setting("--export-model", "the model files go into --output DIR; give one");
   }
-  const int count = *frontend::parse_whole_number(options.settings.text(Setting::populations));
+  const auto count = static_cast<int>(
+      *frontend::setting_value(Setting::populations, texts.text(Setting::populations)));
   for (const auto& [id, occurrences] : population_options) {
-    if (auto failure = apply_population_option(frontend::setting_info(id), occurrences, count,
-                                               options.settings)) {
+    if (auto failure =
+            apply_population_option(frontend::setting_info(id), occurrences, count, texts)) {
       return failure;
     }
   }
   for (int k = 0; k < count; ++k) {
-    if (const auto problem = frontend::check_rate_group(options.settings, k)) {
+    if (const auto problem = frontend::check_rate_group(texts, k)) {
       return bad_setting(
           "--crossover-function, --crossover-any, --copy, --mutation",
           *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
     }
+  }
+  if (const frontend::StartOutcome read = frontend::read_run_settings(texts, options.settings);
+      read.error != frontend::StartError::none) {
+    return start_failure(read, options);
   }
   return check_runs(options);
 }
@@ -258,32 +308,26 @@ std::span<const RunnerOption> input_options() {
 }
 
 std::span<const RunnerOption> output_options() {
-  static constexpr RunnerOption kOutputs[] = {
+  // Where they name files, the descriptions are written from the list of outputs.
+  static const std::string output = wrapped(output_folder_description(), kDescriptionWidth);
+  static const std::string units = wrapped(units_description(), kDescriptionWidth);
+  static const std::string export_model = wrapped(export_model_description(), kDescriptionWidth);
+  static const RunnerOption kOutputs[] = {
       {"--history", "FILE",
        "CSV: header \"generation,population,mse,mdl\", then one row per\n"
        "generation and population (generation from 0, population from 1),\n"
        "the best individual's mse and mdl with 17 significant digits"},
-      {"--output", "DIR",
-       "(created if missing) after the run, for population K:\n"
-       "prediction-K.txt, the output grid's rows (index \",\" value in the\n"
-       "general number format, CR LF), and tree-K.txt, the best tree's text;\n"
-       "with --forecast H, forecast-K.txt: the H values past the data in the\n"
-       "same format, indices from the count of loaded points on"},
-      {"--units", "scaled|original",
-       "the values of prediction-K.txt and forecast-K.txt: scaled to [0, 1]\n"
-       "together, as the window shows them (the default), or in the series'\n"
-       "own units, lo + v * (hi - lo) with the data's minimum lo and maximum hi"},
-      {"--export-model", "",
-       "also model-K.txt (the best tree as equations, with the scaling and\n"
-       "the run's settings), model-K.py (a Python module with predict_next and\n"
-       "forecast) and model-K.h (a C header, one function) in --output"},
+      {"--output", "DIR", output},
+      {"--units", "scaled|original", units},
+      {"--export-model", "", export_model},
       {"--quiet", "", "no line per generation (with --runs: per run, nor the summary)"},
   };
   return kOutputs;
 }
 
 std::span<const RunnerOption> sweep_options() {
-  static constexpr RunnerOption kSweep[] = {
+  static const std::string summarize = wrapped(summarize_description(), kDescriptionWidth);
+  static const RunnerOption kSweep[] = {
       {"--stream", "N",
        "the run's stream of the random draws that build the trees: the\n"
        "integer generator starts N * 2^40 draws on (default 0, the window's\n"
@@ -295,9 +339,7 @@ std::span<const RunnerOption> sweep_options() {
        "runs of --runs at once, each a process that fits on one thread\n"
        "(default: one per core this process may use); the results are\n"
        "the same for any N"},
-      {"--summarize", "DIR...",
-       "instead of a run: runs.csv and summary.txt in --output DIR from run\n"
-       "folders written by --runs, each DIR a run folder or one holding them"},
+      {"--summarize", "DIR...", summarize},
   };
   return kSweep;
 }
@@ -369,10 +411,10 @@ std::string usage_text() {
   text += kInputRule;
   text += "\n\nOutputs:\n";
   add_runner_options(output_options());
-  text += kOutputRule;
+  text += wrapped(output_rule(), kRuleWidth);
   text += "\n\nMany runs:\n";
   add_runner_options(sweep_options());
-  text += kSweepRule;
+  text += wrapped(sweep_rule(), kRuleWidth);
   text += '\n';
   text += "\nRun settings (defaults are the window's):\n";
   add_settings(Scope::run);

@@ -37,7 +37,9 @@ struct Options {
   bool overlap_given = false;   // otherwise detected from the two files
   bool original_units = false;  // --units original: predictions and forecasts unscaled
   bool export_model = false;    // model-K.txt, .py and .h beside the other files
-  frontend::SettingsTexts settings;
+  // Every setting as read by its rule; the overlap as detected once the data
+  // are read, unless given.
+  frontend::RunSettings settings;
   // Which runs of these settings: the integer generator's stream of the
   // first, and with --runs how many (each in its own folder under --output)
   // and how many at once (0: one per core).
@@ -75,23 +77,11 @@ struct RunnerOption {
 inline constexpr std::string_view kRunnerSummary =
     "Models the training series by genetic programming and forecasts the validation part,\n"
     "with the window's data path, settings and results.";
-// How the inputs are read and the outputs written, for --help and the manual page.
+// How the inputs are read, for --help and the manual page (the outputs:
+// cli/outputs.h).
 inline constexpr std::string_view kInputRule =
     "A data line with text after its number (\"1,5\", \"0x1A\") is read as that number, with\n"
     "a warning on the standard error.";
-inline constexpr std::string_view kOutputRule =
-    "Every output name is checked before the run. The files are written together at its\n"
-    "end, all of them or none; a replaced file keeps its permissions, a symbolic link its\n"
-    "target, which gets the new content.";
-// What --runs writes, for --help and the manual page.
-inline constexpr std::string_view kSweepRule =
-    "With --runs, each run is written to its own folder under --output, named after its\n"
-    "stream (run-0000, run-0001, ...): the files above, history.csv, and run.txt, which\n"
-    "records the data, settings, seed, stream and figures of the run. Then runs.csv, one line\n"
-    "per run in stream order, and summary.txt, the median, quartiles and range of each figure\n"
-    "and the best run (lowest best MDL or MSE, as --rank-by ranks), are written beside them.\n"
-    "A run whose files cannot be written is told in runs.csv and the exit status; the others\n"
-    "go on. Each run folder is written all or nothing.";
 inline constexpr std::string_view kPopulationListRule =
     "one value for all populations, or a comma-separated list of P values";
 

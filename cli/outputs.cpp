@@ -3,9 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 
 #include "cli/interrupts.h"
 
@@ -14,6 +18,78 @@ namespace quarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr ListedOutput kOutputs[] = {
+    {Product::prediction, "prediction-K.txt", WrittenWhen::every_run,
+     "the output grid's rows: index \",\" value in the general number format, CR LF"},
+    {Product::tree, "tree-K.txt", WrittenWhen::every_run, "the best tree's text"},
+    {Product::forecast, "forecast-K.txt", WrittenWhen::with_forecast,
+     "the H values past the data in the same format, indices from the count of loaded points "
+     "on"},
+    {Product::model_text, "model-K.txt", WrittenWhen::with_export_model,
+     "the best tree as equations, with the scaling and the run's settings"},
+    {Product::model_python, "model-K.py", WrittenWhen::with_export_model,
+     "a Python module with predict_next and forecast"},
+    {Product::model_header, "model-K.h", WrittenWhen::with_export_model,
+     "a C header, one function"},
+    {Product::history, "history.csv", WrittenWhen::in_run_folder,
+     "the run's history as --history writes it"},
+    {Product::record, "run.txt", WrittenWhen::in_run_folder,
+     "the record of the run's data, settings, seed, stream and figures"},
+    {Product::runs_table, "runs.csv", WrittenWhen::beside_run_folders,
+     "one line per run in stream order"},
+    {Product::summary, "summary.txt", WrittenWhen::beside_run_folders,
+     "the median, quartiles and range of each figure and the best run, the lowest best MDL or "
+     "MSE as --rank-by ranks"},
+};
+
+constexpr bool list_in_product_order() {
+  for (std::size_t i = 0; i < std::size(kOutputs); ++i) {
+    if (static_cast<std::size_t>(kOutputs[i].product) != i) return false;
+  }
+  return true;
+}
+static_assert(list_in_product_order());
+
+constexpr std::string_view kPopulationMark = "-K.";
+
+bool per_population(const ListedOutput& entry) {
+  return entry.name.find(kPopulationMark) != std::string_view::npos;
+}
+
+// Whether `options` writes the files of an entry into a folder of that kind.
+bool written(const ListedOutput& entry, const Options& options, OutputFolder folder) {
+  switch (entry.when) {
+    case WrittenWhen::every_run:
+      return folder != OutputFolder::sweep;
+    case WrittenWhen::with_forecast:
+      return folder != OutputFolder::sweep &&
+             options.settings.whole(frontend::Setting::forecast_ahead) > 0;
+    case WrittenWhen::with_export_model:
+      return folder != OutputFolder::sweep && options.export_model;
+    case WrittenWhen::in_run_folder:
+      return folder == OutputFolder::run_folder;
+    case WrittenWhen::beside_run_folders:
+      return folder == OutputFolder::sweep;
+  }
+  return false;
+}
+
+// Whether an earlier call could have written the files of an entry into such
+// a folder: whatever a run writes, in a run folder its history and record too.
+bool once_written(const ListedOutput& entry, OutputFolder folder) {
+  switch (entry.when) {
+    case WrittenWhen::every_run:
+    case WrittenWhen::with_forecast:
+    case WrittenWhen::with_export_model:
+      return folder != OutputFolder::sweep;
+    case WrittenWhen::in_run_folder:
+      return folder == OutputFolder::run_folder;
+    case WrittenWhen::beside_run_folders:
+      break;  // always written again; the run folders beside them are kept
+  }
+  return false;
+}
 
 // A path in double quotes, as the messages name files.
 std::string quoted(const std::string& path) {
@@ -80,27 +156,47 @@ bool on_the_way_to(const fs::path& path, const fs::path& folder) {
   }
 }
 
-}  // namespace
+// A file by its device and inode.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
 
-std::vector<std::string> output_file_names(const Options& options) {
-  const int populations = std::stoi(options.settings.text(frontend::Setting::populations));
-  const bool forecast = std::stoi(options.settings.text(frontend::Setting::forecast_ahead)) > 0;
-  std::vector<std::string> names;
-  for (int k = 1; k <= populations; ++k) {
-    const std::string number = std::to_string(k);
-    for (const char* kind : {"prediction-", "tree-"}) names.push_back(kind + number + ".txt");
-    if (forecast) names.push_back("forecast-" + number + ".txt");
-    if (options.export_model) {
-      for (const char* suffix : {".txt", ".py", ".h"}) names.push_back("model-" + number + suffix);
-    }
+// The identity of what `path` names: following links (`stat`) or not (`lstat`).
+std::optional<FileIdentity> identity(const std::string& path, bool follow_links) {
+  struct stat status {};
+  if ((follow_links ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status)) != 0) {
+    return std::nullopt;
   }
-  return names;
+  return FileIdentity{status.st_dev, status.st_ino};
 }
 
-namespace {
+// The data files of a run, known once by their identity: a name that leads to
+// one of them, as a link or a second name, would replace it. A data file that
+// does not exist cannot be replaced (and is refused when it is read).
+class DataFiles {
+ public:
+  explicit DataFiles(const Options& options) {
+    for (const std::string* path : {&options.training, &options.validation}) {
+      if (path->empty()) continue;  // --summarize reads no data file
+      if (const auto found = identity(*path, true)) files_.push_back(*found);
+    }
+  }
+
+  [[nodiscard]] bool holds(const std::string& path) const {
+    if (files_.empty()) return false;
+    const auto found = identity(path, true);
+    return found && std::find(files_.begin(), files_.end(), *found) != files_.end();
+  }
+
+ private:
+  std::vector<FileIdentity> files_;
+};
 
 std::optional<Failure> check_output_folder(const std::string& folder,
-                                           const std::vector<std::string>& names) {
+                                           std::span<const std::string> names,
+                                           const DataFiles& data) {
   if (folder.empty()) return bad_setting("--output", "no folder name given");
   struct stat status {};
   if (::lstat(folder.c_str(), &status) == 0) {
@@ -119,6 +215,15 @@ std::optional<Failure> check_output_folder(const std::string& folder,
     const std::string path = (fs::path(folder) / name).string();
     const frontend::OutputTarget target = frontend::resolve_output_target(path);
     if (target.problem) return bad_setting("--output", quoted(path) + " " + *target.problem);
+  }
+  // An output file must never replace a data file: it may be the only copy.
+  for (const std::string& name : names) {
+    const std::string path = (fs::path(folder) / name).string();
+    if (data.holds(path)) {
+      return bad_setting("--output", quoted(path) +
+                                         " would replace a data file of this run; choose "
+                                         "another folder");
+    }
   }
   return std::nullopt;
 }
@@ -140,6 +245,44 @@ std::optional<Failure> check_history(const std::string& history) {
     if (const auto problem = unwritable_folder(fs::path(target.path).parent_path())) {
       return bad_setting("--history", "cannot write " + quoted(history) + ": " + *problem);
     }
+  }
+  return std::nullopt;
+}
+
+// The outputs of --runs: runs.csv and summary.txt in --output, and the files
+// of every run folder. A run folder that does not exist yet is made empty by
+// its run in --output, checked first, so only those that exist are looked at:
+// the folder is listed once instead of looking for each of up to 2^24 folders.
+std::optional<Failure> check_sweep_outputs(const Options& options, const DataFiles& data) {
+  const std::string& top = *options.output;
+  const std::vector<std::string> sweep_names = output_file_names(options, OutputFolder::sweep);
+  if (auto failure = check_output_folder(top, sweep_names, data)) return failure;
+
+  // The streams of the run folders there, in order.
+  std::vector<std::int32_t> present;
+  std::error_code error;
+  for (auto entry = fs::directory_iterator(top, error); !error && entry != fs::directory_iterator();
+       entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    std::int32_t stream = 0;
+    const char* digits = name.c_str() + std::min<std::size_t>(name.size(), 4);
+    const auto [end, problem] = std::from_chars(digits, name.c_str() + name.size(), stream);
+    if (problem == std::errc{} && end == name.c_str() + name.size() &&
+        run_folder_name(stream) == name && stream >= options.stream &&
+        stream - options.stream < options.runs) {
+      present.push_back(stream);
+    }
+  }
+  if (error && error != std::errc::no_such_file_or_directory) {
+    // A folder that cannot be listed has each run folder looked for.
+    present.clear();
+    for (std::int32_t k = 0; k < options.runs; ++k) present.push_back(options.stream + k);
+  }
+  std::sort(present.begin(), present.end());
+  const std::vector<std::string> run_names = output_file_names(options, OutputFolder::run_folder);
+  for (const std::int32_t stream : present) {
+    const std::string folder = (fs::path(top) / run_folder_name(stream)).string();
+    if (auto failure = check_output_folder(folder, run_names, data)) return failure;
   }
   return std::nullopt;
 }
@@ -168,94 +311,41 @@ std::optional<Failure> create_folder(const std::string& folder, frontend::FileCa
   return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<Failure> check_output_paths(const Options& options,
-                                          std::span<const std::string> more_names) {
-  std::vector<std::string> names = output_file_names(options);
-  names.insert(names.end(), more_names.begin(), more_names.end());
-  if (options.output) {
-    if (auto failure = check_output_folder(*options.output, names)) return failure;
-  }
-  if (options.history) {
-    if (auto failure = check_history(*options.history)) return failure;
-  }
-
-  // An output file must never replace a data file: it may be the only copy.
-  const auto is_data_file = [&](const fs::path& path) {
-    return same_file(path, options.training) || same_file(path, options.validation);
-  };
-  if (options.history && is_data_file(*options.history)) {
-    return bad_setting(
-        "--history", quoted(*options.history) + " is a data file of this run; choose another name");
-  }
-  if (!options.output) return std::nullopt;
-  for (const std::string& name : names) {
-    const fs::path file = fs::path(*options.output) / name;
-    if (is_data_file(file)) {
-      return bad_setting("--output", quoted(file.string()) +
-                                         " would replace a data file of this run; choose "
-                                         "another folder");
+// The leftover files of `folder` to remove: only a file or link of the
+// list's names, never one written now, a data file of the run (nor a link to
+// one), nor the history file of this run under such a name.
+std::vector<std::string> leftover_paths(const Options& options, OutputFolder kind,
+                                        const std::string& folder,
+                                        const std::vector<FolderFile>& written) {
+  const DataFiles data(options);
+  const std::optional<FileIdentity> history =
+      options.history ? identity(*options.history, false) : std::nullopt;
+  std::vector<std::string> paths;
+  for (const std::string& name : leftover_names(options, kind)) {
+    if (std::any_of(written.begin(), written.end(),
+                    [&name](const FolderFile& file) { return file.first == name; })) {
+      continue;
     }
-    // Nor may two outputs be one file: the last one written would win.
-    if (options.history && same_file(*options.history, file)) {
-      return bad_setting("--history", quoted(*options.history) +
-                                          " is also written by --output, as " +
-                                          quoted(file.string()) + "; choose another name");
+    const std::string path = (fs::path(folder) / name).string();
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) continue;
+    if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) continue;
+    if (data.holds(path) || (history && *history == FileIdentity{status.st_dev, status.st_ino})) {
+      continue;
     }
+    paths.push_back(path);
   }
-  if (options.history && on_the_way_to(*options.history, *options.output)) {
-    return bad_setting("--history", quoted(*options.history) +
-                                        " would be the --output folder or one it lies in; choose "
-                                        "another name");
-  }
-  return std::nullopt;
+  return paths;
 }
 
-std::optional<Failure> check_folder_outputs(const Options& options, const std::string& folder,
-                                            std::span<const std::string> names) {
-  const std::vector<std::string> listed(names.begin(), names.end());
-  if (auto failure = check_output_folder(folder, listed)) return failure;
-  for (const std::string& name : names) {
-    const fs::path file = fs::path(folder) / name;
-    // --summarize reads no data file.
-    if (!options.training.empty() &&
-        (same_file(file, options.training) || same_file(file, options.validation))) {
-      return bad_setting("--output", quoted(file.string()) +
-                                         " would replace a data file of this run; choose "
-                                         "another folder");
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<Failure> write_outputs(const Options& options, const std::string& history,
-                                     const std::vector<FolderFile>& folder_files,
-                                     frontend::FileCalls& calls,
-                                     std::span<const frontend::OutputFile> more_files) {
-  std::vector<frontend::OutputFile> files;
-  if (options.history) files.push_back({*options.history, history});
-  if (options.output) {
-    const fs::path folder(*options.output);
-    for (const auto& [name, content] : folder_files) {
-      files.push_back({(folder / name).string(), content});
-    }
-  }
-  files.insert(files.end(), more_files.begin(), more_files.end());
-  return write_output_files(files, options.output, calls);
-}
-
-std::optional<Failure> write_output_files(std::span<const frontend::OutputFile> files,
-                                          const std::optional<std::string>& folder,
-                                          frontend::FileCalls& calls) {
-  if (files.empty()) return std::nullopt;
-
-  const HeldInterrupts held;
+// `files` written and `removed` removed, under interrupts held by the caller.
+std::optional<Failure> write_and_remove(std::span<const frontend::OutputFile> files,
+                                        const std::optional<std::string>& folder,
+                                        std::span<const std::string> removed,
+                                        const HeldInterrupts& held, frontend::FileCalls& calls) {
   std::vector<std::string> created;
   const auto remove_created = [&] {
-    for (auto folder = created.rbegin(); folder != created.rend(); ++folder) {
-      calls.rmdir(folder->c_str());
-    }
+    for (auto made = created.rbegin(); made != created.rend(); ++made) calls.rmdir(made->c_str());
   };
   if (folder) {
     if (auto failure = create_folder(*folder, calls, created)) {
@@ -268,7 +358,225 @@ std::optional<Failure> write_output_files(std::span<const frontend::OutputFile> 
     remove_created();
     return Failure{kExitFailed, *problem};
   }
+  for (const std::string& path : removed) {
+    if (calls.unlink(path.c_str()) != 0 && errno != ENOENT) {
+      return Failure{kExitFailed, "the files are written, but " + quoted(path) +
+                                      ", left there by an earlier run, cannot be removed: " +
+                                      system_reason(errno)};
+    }
+  }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::span<const ListedOutput> output_list() {
+  return kOutputs;
+}
+
+const ListedOutput& listed_output(Product product) {
+  return kOutputs[static_cast<std::size_t>(product)];
+}
+
+std::string output_name(const ListedOutput& entry, int population) {
+  std::string name(entry.name);
+  if (const std::size_t mark = name.find(kPopulationMark); mark != std::string::npos) {
+    name.replace(mark + 1, 1, std::to_string(population + 1));
+  }
+  return name;
+}
+
+std::string run_folder_name(std::int32_t stream) {
+  char name[32];
+  std::snprintf(name, sizeof name, "run-%04d", stream);
+  return name;
+}
+
+std::vector<PlannedOutput> planned_outputs(const Options& options, OutputFolder folder) {
+  std::vector<PlannedOutput> planned;
+  const int populations = folder == OutputFolder::sweep ? 0 : options.settings.population_count();
+  for (int p = 0; p < populations; ++p) {
+    for (const ListedOutput& entry : kOutputs) {
+      if (per_population(entry) && written(entry, options, folder)) {
+        planned.push_back({output_name(entry, p), entry.product, p});
+      }
+    }
+  }
+  for (const ListedOutput& entry : kOutputs) {
+    if (!per_population(entry) && written(entry, options, folder)) {
+      planned.push_back({std::string(entry.name), entry.product, 0});
+    }
+  }
+  return planned;
+}
+
+std::vector<std::string> output_file_names(const Options& options, OutputFolder folder) {
+  std::vector<std::string> names;
+  for (PlannedOutput& file : planned_outputs(options, folder))
+    names.push_back(std::move(file.name));
+  return names;
+}
+
+std::vector<std::string> leftover_names(const Options& options, OutputFolder folder) {
+  const std::vector<std::string> kept = output_file_names(options, folder);
+  std::vector<std::string> names;
+  for (const ListedOutput& entry : kOutputs) {
+    if (!once_written(entry, folder)) continue;
+    const int populations = per_population(entry) ? frontend::kMaxPopulations : 1;
+    for (int p = 0; p < populations; ++p) {
+      std::string name = output_name(entry, p);
+      if (std::find(kept.begin(), kept.end(), name) == kept.end()) names.push_back(std::move(name));
+    }
+  }
+  return names;
+}
+
+std::optional<Failure> check_output_paths(const Options& options) {
+  const DataFiles data(options);
+  if (options.runs > 0) return check_sweep_outputs(options, data);
+  const std::vector<std::string> names = output_file_names(options, OutputFolder::single_run);
+  if (options.output) {
+    if (auto failure = check_output_folder(*options.output, names, data)) return failure;
+  }
+  if (!options.history) return std::nullopt;
+  const std::string& history = *options.history;
+  if (auto failure = check_history(history)) return failure;
+  if (data.holds(history)) {
+    return bad_setting("--history",
+                       quoted(history) + " is a data file of this run; choose another name");
+  }
+  if (!options.output) return std::nullopt;
+  // Nor may two outputs be one file: the last one written would win.
+  for (const std::string& name : names) {
+    const fs::path file = fs::path(*options.output) / name;
+    if (same_file(history, file)) {
+      return bad_setting("--history", quoted(history) + " is also written by --output, as " +
+                                          quoted(file.string()) + "; choose another name");
+    }
+  }
+  if (on_the_way_to(history, *options.output)) {
+    return bad_setting("--history", quoted(history) +
+                                        " would be the --output folder or one it lies in; choose "
+                                        "another name");
+  }
+  return std::nullopt;
+}
+
+std::optional<Failure> check_folder_outputs(const Options& options, const std::string& folder,
+                                            std::span<const std::string> names) {
+  return check_output_folder(folder, names, DataFiles(options));
+}
+
+std::optional<Failure> write_outputs(const Options& options, OutputFolder folder,
+                                     const std::string& history,
+                                     const std::vector<FolderFile>& folder_files,
+                                     frontend::FileCalls& calls) {
+  std::vector<frontend::OutputFile> files;
+  if (options.history) files.push_back({*options.history, history});
+  std::vector<std::string> removed;
+  if (options.output) {
+    const fs::path place(*options.output);
+    for (const auto& [name, content] : folder_files) {
+      files.push_back({(place / name).string(), content});
+    }
+    removed = leftover_paths(options, folder, *options.output, folder_files);
+  }
+  if (files.empty()) return std::nullopt;
+  const HeldInterrupts held;
+  return write_and_remove(files, options.output, removed, held, calls);
+}
+
+std::optional<Failure> write_output_files(std::span<const frontend::OutputFile> files,
+                                          const std::optional<std::string>& folder,
+                                          frontend::FileCalls& calls) {
+  if (files.empty()) return std::nullopt;
+  const HeldInterrupts held;
+  return write_and_remove(files, folder, {}, held, calls);
+}
+
+namespace {
+
+// "a, b and c".
+std::string listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+    text += items[i];
+  }
+  return text;
+}
+
+// Each entry written `when`, as `describe` tells it.
+template <class Describe>
+std::vector<std::string> entries_written(WrittenWhen when, Describe describe) {
+  std::vector<std::string> items;
+  for (const ListedOutput& entry : kOutputs) {
+    if (entry.when == when) items.push_back(describe(entry));
+  }
+  return items;
+}
+
+// "tree-K.txt (the best tree's text)".
+std::string name_and_holds(const ListedOutput& entry) {
+  return std::string(entry.name) + " (" + std::string(entry.holds) + ")";
+}
+
+}  // namespace
+
+std::string output_folder_description() {
+  return "(created if missing) after the run, for population K: " +
+         listed(entries_written(WrittenWhen::every_run, name_and_holds)) + "; with --forecast H, " +
+         listed(entries_written(WrittenWhen::with_forecast, name_and_holds));
+}
+
+std::string units_description() {
+  return "the values of " + std::string(listed_output(Product::prediction).name) + " and " +
+         std::string(listed_output(Product::forecast).name) +
+         ": scaled to [0, 1] together, as the window shows them (the default), or in the "
+         "series' own units, lo + v * (hi - lo) with the data's minimum lo and maximum hi";
+}
+
+std::string export_model_description() {
+  return "also " + listed(entries_written(WrittenWhen::with_export_model, name_and_holds)) +
+         " in --output";
+}
+
+std::string summarize_description() {
+  return "instead of a run: " +
+         listed(
+             entries_written(WrittenWhen::beside_run_folders,
+                             [](const ListedOutput& entry) { return std::string(entry.name); })) +
+         " in --output DIR from run folders written by --runs, each DIR a run folder or one "
+         "holding them";
+}
+
+std::string output_rule() {
+  std::vector<std::string> run_files;
+  for (const ListedOutput& entry : kOutputs) {
+    if (once_written(entry, OutputFolder::single_run)) run_files.emplace_back(entry.name);
+  }
+  return "Every output name is checked before the run. The files are written together at its "
+         "end, all of them or none; a replaced file keeps its permissions, a symbolic link its "
+         "target, which gets the new content. In the same step the files an earlier run left in "
+         "the folder that this one does not write (of " +
+         listed(run_files) + ", K up to " + std::to_string(frontend::kMaxPopulations) +
+         ") are removed, so that the folder holds one run's files; no other file is "
+         "touched. A folder takes one call at a time: a call into a folder that another call "
+         "is writing is refused before its run. A call refused with status 2 or 3 leaves nothing "
+         "new, and so does a run that ends with status 1 because a file could not be written or "
+         "memory ran out; when only the standard output could not be written, the run's files "
+         "are written and the status is 1.";
+}
+
+std::string sweep_rule() {
+  return "With --runs, each run is written to its own folder under --output, named after its "
+         "stream (run-0000, run-0001, ...): the files above, " +
+         listed(entries_written(WrittenWhen::in_run_folder, name_and_holds)) + ". Then " +
+         listed(entries_written(WrittenWhen::beside_run_folders, name_and_holds)) +
+         " are written beside them. A run whose files cannot be written is told in " +
+         std::string(listed_output(Product::runs_table).name) +
+         " and the exit status; the others go on. Each run folder is written all or nothing; "
+         "the other run folders in --output are kept.";
 }
 
 }  // namespace quarvel::cli

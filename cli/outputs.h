@@ -1,11 +1,13 @@
-// The runner's output files: the checks made before the run, so that a run of
-// hours never ends on a name that cannot be written, and the writing after it,
-// all files or none.
+// The runner's output files: one list of what it writes, the checks made
+// before the run, so that a run of hours never ends on a name that cannot be
+// written, and the writing after it, all files or none.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -14,42 +16,122 @@
 
 namespace quarvel::cli {
 
+// What a file of the list holds; each is made by one producer.
+enum class Product {
+  prediction,
+  tree,
+  forecast,
+  model_text,
+  model_python,
+  model_header,
+  history,
+  record,
+  runs_table,
+  summary,
+};
+
+// When a file of the list is written.
+enum class WrittenWhen {
+  every_run,           // by every run that has a folder
+  with_forecast,       // with --forecast H above 0
+  with_export_model,   // with --export-model
+  in_run_folder,       // into each run folder of --runs
+  beside_run_folders,  // into --output by --runs and --summarize
+};
+
+// One file the runner writes. A name with "-K." is written once per
+// population, K its number from 1.
+struct ListedOutput {
+  Product product;
+  std::string_view name;
+  WrittenWhen when;
+  std::string_view holds;  // for --help and the manual page
+};
+
+// Every file the runner writes, in the order a run writes them. The checks
+// before a run, the writer, the removal of files an earlier run left, --help
+// and the manual page all read it.
+[[nodiscard]] std::span<const ListedOutput> output_list();
+
+// The entry of a product.
+[[nodiscard]] const ListedOutput& listed_output(Product product);
+
+// The file name of an entry for population `population` (0-based); the name
+// itself for a file of the whole run.
+[[nodiscard]] std::string output_name(const ListedOutput& entry, int population);
+
+// The folders the runner writes into.
+enum class OutputFolder {
+  single_run,  // --output of a run without --runs
+  run_folder,  // run-NNNN under --output
+  sweep,       // --output of --runs or --summarize, which holds the run folders
+};
+
+// The folder of a run of --runs under --output, named after its stream:
+// "run-0002".
+[[nodiscard]] std::string run_folder_name(std::int32_t stream);
+
+// A file a call writes into a folder: its name, what it holds and of which
+// population (0-based; 0 for a file of the whole run).
+struct PlannedOutput {
+  std::string name;
+  Product product;
+  int population = 0;
+};
+
+// What `options` writes into a folder of that kind, in the order written.
+[[nodiscard]] std::vector<PlannedOutput> planned_outputs(const Options& options,
+                                                         OutputFolder folder);
+
+// The names alone.
+[[nodiscard]] std::vector<std::string> output_file_names(const Options& options,
+                                                         OutputFolder folder);
+
+// The names of the list an earlier call may have left in such a folder that
+// `options` does not write: removed in the step that writes the new files, so
+// that a folder holds one run's files.
+[[nodiscard]] std::vector<std::string> leftover_names(const Options& options, OutputFolder folder);
+
 // Refuses --output and --history paths that could not be written (no name, a
 // folder, device or FIFO where a file goes, a write-protected file, a link
 // that leads nowhere, a name too long), that would replace a data file of the
-// run, or that would be written twice.
-// `more_names` are files the --output folder holds besides those of the populations.
-[[nodiscard]] std::optional<Failure> check_output_paths(
-    const Options& options, std::span<const std::string> more_names = {});
+// run, or that would be written twice: the files of a single run, or with
+// --runs those of --output and of every run folder that exists there already
+// (one that does not is made by the run, empty).
+[[nodiscard]] std::optional<Failure> check_output_paths(const Options& options);
 
 // The checks of the --output folder above for the files `names` in `folder`.
 [[nodiscard]] std::optional<Failure> check_folder_outputs(const Options& options,
                                                           const std::string& folder,
                                                           std::span<const std::string> names);
 
-// The names of the files --output receives, in the order they are written:
-// per population prediction-K.txt and tree-K.txt, with --forecast H
-// forecast-K.txt, with --export-model model-K.txt, .py and .h.
-[[nodiscard]] std::vector<std::string> output_file_names(const Options& options);
-
-// A file of the --output folder: its name and content.
+// A file of a folder: its name and content.
 using FolderFile = std::pair<std::string, std::string>;
 
-// The history file and the files of the --output folder, in one step that
-// replaces all of them or none (frontend::write_files_atomically),
-// with SIGINT, SIGTERM and SIGHUP held back meanwhile: one that comes before
-// the files are replaced abandons the step and then ends the program, one that
-// comes later ends it once they are. A failed step also removes the folders it
+// The history file and the files of the --output folder (a folder of kind
+// `folder`), in one step that replaces all of them or none
+// (frontend::write_files_atomically), with SIGINT, SIGTERM and SIGHUP held
+// back meanwhile: one that comes before the files are replaced abandons the
+// step and then ends the program, one that comes later ends it once they are.
+// Once they are, the folder's leftover_names are removed (never a data file
+// of the run nor one just written). A failed step also removes the folders it
 // created.
-// `more_files` are written in the same step.
 [[nodiscard]] std::optional<Failure> write_outputs(
-    const Options& options, const std::string& history, const std::vector<FolderFile>& folder_files,
-    frontend::FileCalls& calls = frontend::system_file_calls(),
-    std::span<const frontend::OutputFile> more_files = {});
+    const Options& options, OutputFolder folder, const std::string& history,
+    const std::vector<FolderFile>& folder_files,
+    frontend::FileCalls& calls = frontend::system_file_calls());
 
 // `files` in that one step, creating `folder` first when given and missing.
 [[nodiscard]] std::optional<Failure> write_output_files(std::span<const frontend::OutputFile> files,
                                                         const std::optional<std::string>& folder,
                                                         frontend::FileCalls& calls);
+
+// --help's and the manual page's words on the files of the list.
+[[nodiscard]] std::string output_folder_description();  // of --output
+[[nodiscard]] std::string units_description();          // of --units
+[[nodiscard]] std::string export_model_description();   // of --export-model
+[[nodiscard]] std::string summarize_description();      // of --summarize
+[[nodiscard]] std::string output_rule();
+[[nodiscard]] std::string sweep_rule();
 
 }  // namespace quarvel::cli

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <utility>
 
+#include "cli/folderclaim.h"
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/progress.h"
@@ -85,9 +88,10 @@ std::optional<Failure> make_series_grid(const DataFileResult& file, const std::s
 
 }  // namespace
 
-std::vector<FolderFile> folder_files(const Options& options, const Engine& engine,
-                                     GenerationResults& results) {
-  const std::int32_t ahead = *parse_whole_number(options.settings.text(Setting::forecast_ahead));
+std::vector<FolderFile> folder_files(const Options& options, OutputFolder folder,
+                                     const Engine& engine, GenerationResults& results,
+                                     std::string history, std::string record) {
+  const std::int32_t ahead = options.settings.whole(Setting::forecast_ahead);
   const std::vector<std::vector<double>> forecasts = forecasts_past_data(engine, ahead);
   // Files of values: "index,value" lines from `first`, scaled or in the series' units.
   const auto values_file = [&](const std::vector<double>& scaled, std::int64_t first) {
@@ -95,29 +99,54 @@ std::vector<FolderFile> folder_files(const Options& options, const Engine& engin
         output_cells(options.original_units ? in_original_units(engine, scaled) : scaled, first);
     return output_file_text(cells.index, cells.value);
   };
-  std::vector<FolderFile> files;
-  for (std::size_t p = 0; p < results.populations.size(); ++p) {
-    PopulationReport& report = results.populations[p];
-    const std::string k = std::to_string(p + 1);
-    files.emplace_back("prediction-" + k + ".txt", values_file(report.prediction, 0));
-    files.emplace_back("tree-" + k + ".txt", std::move(report.tree_text));
-    if (ahead > 0) {
-      files.emplace_back("forecast-" + k + ".txt",
-                         values_file(forecasts[p], engine.data.point_count));
-    }
-    if (options.export_model) {
-      const auto population = static_cast<std::int32_t>(p);
-      RunSettings settings;
-      (void)read_settings(options.settings, settings);
+  // The model of the population last asked for, made once for its three files.
+  std::optional<std::pair<ModelFormula, ModelContext>> model;
+  const auto model_of = [&](int population) -> const std::pair<ModelFormula, ModelContext>& {
+    if (!model || model->second.population != population + 1) {
       ModelContext context =
-          model_context(engine, population, settings, options.training, options.validation);
+          model_context(engine, population, options.settings, options.training, options.validation);
       // A run of another stream grew other trees: the stream names it too.
-      if (options.stream != 0)
+      if (options.stream != 0) {
         context.settings.emplace_back("--stream", std::to_string(options.stream));
-      for (auto& file : model_files(describe_best_tree(engine, population), context)) {
-        files.push_back(std::move(file));
       }
+      model.emplace(describe_best_tree(engine, population), std::move(context));
     }
+    return *model;
+  };
+  std::vector<FolderFile> files;
+  for (PlannedOutput& planned : planned_outputs(options, folder)) {
+    const auto p = static_cast<std::size_t>(planned.population);
+    std::string content;
+    switch (planned.product) {
+      case Product::prediction:
+        content = values_file(results.populations[p].prediction, 0);
+        break;
+      case Product::tree:
+        content = std::move(results.populations[p].tree_text);
+        break;
+      case Product::forecast:
+        content = values_file(forecasts[p], engine.data.point_count);
+        break;
+      case Product::model_text:
+      case Product::model_python:
+      case Product::model_header: {
+        const auto& [formula, context] = model_of(planned.population);
+        content = planned.product == Product::model_text     ? model_text(formula, context)
+                  : planned.product == Product::model_python ? model_python(formula, context)
+                                                             : model_c_header(formula, context);
+        break;
+      }
+      case Product::history:
+        content = std::exchange(history, {});
+        break;
+      case Product::record:
+        content = std::exchange(record, {});
+        break;
+      case Product::runs_table:
+      case Product::summary:
+        break;  // a sweep's, written from the records of its runs
+    }
+    files.emplace_back(std::move(planned.name), std::move(content));
   }
   return files;
 }
@@ -149,8 +178,7 @@ std::optional<Failure> read_run_data(const Options& given, RunData& data) {
     return failure;
   }
   if (!options.overlap_given) {
-    options.settings.set(Setting::overlap,
-                         std::to_string(detect_overlap(training.value, validation.value)));
+    options.settings.set(Setting::overlap, detect_overlap(training.value, validation.value));
   }
   return std::nullopt;
 }
@@ -164,12 +192,21 @@ std::optional<Failure> start_engine(const RunData& data, int fit_threads, Engine
   return std::nullopt;
 }
 
-void add_history_row(std::string& history, std::int32_t generation, std::size_t population,
-                     const PopulationReport& report) {
-  char row[128];
-  std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", generation, population + 1,
-                report.best_mse, report.best_mdl);
-  history += row;
+std::string run_generations(Engine& engine, GenerationResults& results,
+                            const AfterGeneration& after) {
+  std::string history = "generation,population,mse,mdl\n";
+  for (std::int32_t g = 0; g < engine.parameters.number_of_generations; ++g) {
+    run_generation(engine, g, results);
+    for (std::size_t p = 0; p < results.populations.size(); ++p) {
+      const PopulationReport& report = results.populations[p];
+      char row[128];
+      std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", g, p + 1, report.best_mse,
+                    report.best_mdl);
+      history += row;
+    }
+    if (after) after(results);
+  }
+  return history;
 }
 
 int tell_failure(const Failure& failure) {
@@ -186,33 +223,30 @@ int run(const Options& given, FileCalls& calls) {
   const auto engine = std::make_unique<Engine>();
   if (const auto failure = start_engine(data, 0, *engine)) return fail(*failure);
 
-  const std::int32_t generations = engine->parameters.number_of_generations;
-  std::string history(kHistoryHeader);
   GenerationResults results;
   OutputLines lines;
-  ProgressBar progress(generations);
+  ProgressBar progress(engine->parameters.number_of_generations);
   progress.show(0);
   std::string line;
-  for (std::int32_t g = 0; g < generations; ++g) {
-    run_generation(*engine, g, results);
-    line = "generation " + std::to_string(g) + ":";
-    for (std::size_t p = 0; p < results.populations.size(); ++p) {
-      const PopulationReport& report = results.populations[p];
-      add_history_row(history, g, p, report);
-      line += (p == 0 ? " population " : "; population ") + std::to_string(p + 1) + " MSE " +
-              format_general(report.best_mse) + " MDL " + format_general(report.best_mdl);
-    }
+  const std::string history = run_generations(*engine, results, [&](const GenerationResults& done) {
     if (!options.quiet) {
+      line = "generation " + std::to_string(done.generation) + ":";
+      for (std::size_t p = 0; p < done.populations.size(); ++p) {
+        const PopulationReport& report = done.populations[p];
+        line += (p == 0 ? " population " : "; population ") + std::to_string(p + 1) + " MSE " +
+                format_general(report.best_mse) + " MDL " + format_general(report.best_mdl);
+      }
       progress.clear();
       line += '\n';
       lines.put(line);
     }
-    progress.show(g + 1);
-  }
+    progress.show(done.generation + 1);
+  });
   progress.finish();
 
   if (const auto failure =
-          write_outputs(options, history, folder_files(options, *engine, results), calls)) {
+          write_outputs(options, OutputFolder::single_run, history,
+                        folder_files(options, OutputFolder::single_run, *engine, results), calls)) {
     return fail(*failure);
   }
   if (const auto error = lines.error()) return fail({kExitFailed, *error});
@@ -239,8 +273,13 @@ int run_command_line(std::span<const std::string> arguments, FileCalls& calls) {
     case Request::run:
       break;
   }
-  if (line.options.runs > 0) return run_sweep(line.options, calls);
   if (const auto failure = check_output_paths(line.options)) return fail(*failure);
+  // Held to the end of the call.
+  FolderClaim claim;
+  if (line.options.output) {
+    if (const auto failure = claim.take(*line.options.output)) return fail(*failure);
+  }
+  if (line.options.runs > 0) return run_sweep(line.options, calls);
   return run(line.options, calls);
 }
 

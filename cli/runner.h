@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,14 +46,21 @@ struct RunData {
 [[nodiscard]] std::optional<Failure> start_engine(const RunData& data, int fit_threads,
                                                   Engine& engine);
 
-// The --output folder's files of a finished run, named as output_file_names
-// names them; the tree texts are moved out of `results`.
-[[nodiscard]] std::vector<FolderFile> folder_files(const Options& options, const Engine& engine,
-                                                   frontend::GenerationResults& results);
+// Runs every generation of the started run, each followed by `after` (when
+// given) with its results; the run's history: the header
+// "generation,population,mse,mdl", then one row per generation and
+// population. The single run, each run of --runs and the tests run this loop.
+using AfterGeneration = std::function<void(const frontend::GenerationResults&)>;
+[[nodiscard]] std::string run_generations(Engine& engine, frontend::GenerationResults& results,
+                                          const AfterGeneration& after = {});
 
-// The history file: its header, then one row per generation and population.
-inline constexpr std::string_view kHistoryHeader = "generation,population,mse,mdl\n";
-void add_history_row(std::string& history, std::int32_t generation, std::size_t population,
-                     const frontend::PopulationReport& report);
+// The files of a finished run for a folder of kind `folder` (a run's, not a
+// sweep's), as planned_outputs plans them; the tree texts are moved out of
+// `results`. A run folder takes `history` and `record` too.
+[[nodiscard]] std::vector<FolderFile> folder_files(const Options& options, OutputFolder folder,
+                                                   const Engine& engine,
+                                                   frontend::GenerationResults& results,
+                                                   std::string history = {},
+                                                   std::string record = {});
 
 }  // namespace quarvel::cli

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "frontend/numbertext.h"
+#include "frontend/settings.h"
 
 namespace quarvel::cli {
 
@@ -125,7 +126,7 @@ std::optional<PopulationFigures> read_population(std::string_view text, std::siz
   return figures;
 }
 
-const std::string* setting_text(const RunRecord& record, std::string_view option) {
+const std::string* recorded_setting(const RunRecord& record, std::string_view option) {
   for (const auto& [name, text] : record.settings) {
     if (name == option) return &text;
   }
@@ -133,12 +134,34 @@ const std::string* setting_text(const RunRecord& record, std::string_view option
 }
 
 bool ranks_by_mse(const RunRecord& record) {
-  const std::string* rank_by = setting_text(record, "--rank-by");
+  const std::string* rank_by = recorded_setting(record, "--rank-by");
   return rank_by != nullptr && *rank_by == "mse";
 }
 
 double ranking_figure(const PopulationFigures& figures, bool by_mse) {
   return by_mse ? figures.best_mse : figures.best_mdl;
+}
+
+// A recorded setting as its rule writes it, item by item of a population
+// list, so that the same values compare equal however a record holds them
+// ("+2", "0x2" and "2" from an earlier version). A text its rule does not
+// read, or an option the settings table does not hold, is taken as it is.
+std::string canonical_setting(std::string_view option, const std::string& text) {
+  const frontend::SettingInfo* info = frontend::find_option(option);
+  if (info == nullptr) return text;
+  std::string canonical;
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = text.find(',', start);
+    const std::optional<double> value =
+        frontend::setting_value(info->id, std::string_view(text).substr(start, comma - start));
+    if (!value) return text;
+    frontend::RunSettings settings;
+    settings.set(info->id, 0, *value);
+    if (start > 0) canonical += ',';
+    canonical += frontend::setting_text(settings, info->id, 0);
+    if (comma == std::string::npos) return canonical;
+    start = comma + 1;
+  }
 }
 
 // Ascending, with "nan" after every number.
@@ -303,8 +326,9 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
                                      "--seed", "--stream", "--populations", "seconds"}) {
     if (!seen.contains(key)) return "\"" + std::string(key) + "\" is missing";
   }
-  const std::string& populations = *setting_text(record, "--populations");
-  if (std::to_string(record.populations.size()) != populations) {
+  const std::string& populations = *recorded_setting(record, "--populations");
+  const std::optional<std::int32_t> count = frontend::parse_whole_number(populations);
+  if (!count || static_cast<std::size_t>(*count) != record.populations.size()) {
     return "it gives the figures of " +
            plural(record.populations.size(), "population", "populations") + " for --populations " +
            populations;
@@ -320,15 +344,23 @@ std::optional<std::string> settings_difference(const RunRecord& a, const RunReco
       return std::string("they ran on different ") + role + " data";
     }
   }
+  // The first setting both list whose values differ is named.
   const std::size_t common = std::min(a.settings.size(), b.settings.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    if (a.settings[i].first != b.settings[i].first) break;
-    if (a.settings[i].second != b.settings[i].second) {
-      return "they differ in " + a.settings[i].first + " (" + a.settings[i].second + " and " +
-             b.settings[i].second + ")";
+  std::size_t same_options = 0;
+  while (same_options < common &&
+         a.settings[same_options].first == b.settings[same_options].first) {
+    const auto& [option, text_a] = a.settings[same_options];
+    const std::string& text_b = b.settings[same_options].second;
+    if (canonical_setting(option, text_a) != canonical_setting(option, text_b)) {
+      std::string difference = "they differ in ";
+      difference.append(option).append(" (").append(text_a).append(" and ").append(text_b);
+      return difference + ")";
     }
+    ++same_options;
   }
-  if (a.settings != b.settings) return std::string("they list different settings");
+  if (same_options != a.settings.size() || same_options != b.settings.size()) {
+    return std::string("they list different settings");
+  }
   return std::nullopt;
 }
 

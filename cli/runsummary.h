@@ -14,10 +14,6 @@
 
 namespace quarvel::cli {
 
-inline constexpr std::string_view kRecordName = "run.txt";
-inline constexpr std::string_view kRunsTableName = "runs.csv";
-inline constexpr std::string_view kSummaryName = "summary.txt";
-
 // A data file as a run read it: the name it was given, its value count, and
 // a checksum of the values as the engine received them (their texts), by
 // which runs of the same data are known wherever the file lay.
@@ -43,7 +39,9 @@ struct RunRecord {
   DataRecord training;
   DataRecord validation;
   // Every setting but the seed, as its option and text in the settings
-  // table's order; a population setting as one value per population.
+  // table's order; a population setting as one value per population, comma
+  // separated. Each value is written as its rule writes it (setting_text);
+  // records of earlier versions may hold it as it was typed.
   std::vector<std::pair<std::string, std::string>> settings;
   std::int32_t seed = 0;
   std::int32_t stream = 0;

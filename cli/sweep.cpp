@@ -2,12 +2,14 @@
 
 #include <poll.h>
 #include <sched.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/folderclaim.h"
 #include "cli/interrupts.h"
 #include "cli/outputs.h"
 #include "cli/progress.h"
@@ -38,7 +41,6 @@ namespace fs = std::filesystem;
 using frontend::OutputFile;
 using frontend::Setting;
 
-constexpr std::string_view kHistoryName = "history.csv";
 // A run record is a few hundred bytes; anything much larger is not one.
 constexpr std::uintmax_t kLargestRecord = 1 << 20;
 
@@ -56,10 +58,6 @@ Options run_options(const Options& options, std::int32_t stream) {
   return run;
 }
 
-std::int32_t whole_setting(const Options& options, Setting id) {
-  return frontend::parse_whole_number(options.settings.text(id)).value_or(0);
-}
-
 // The cores this process may run on (a batch system may give it fewer than
 // the machine has).
 int usable_cores() {
@@ -69,19 +67,6 @@ int usable_cores() {
     return CPU_COUNT(&cores);
   }
   return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
-// Before any run: the two files of --output and every run folder.
-std::optional<Failure> check_sweep_outputs(const Options& options) {
-  const std::string sweep_names[] = {std::string(kRunsTableName), std::string(kSummaryName)};
-  if (auto failure = check_folder_outputs(options, *options.output, sweep_names)) return failure;
-  const std::string run_names[] = {std::string(kHistoryName), std::string(kRecordName)};
-  for (std::int32_t k = 0; k < options.runs; ++k) {
-    if (auto failure = check_output_paths(run_options(options, options.stream + k), run_names)) {
-      return failure;
-    }
-  }
-  return std::nullopt;
 }
 
 // FNV-1a over the value texts, each ended by a line feed.
@@ -106,16 +91,20 @@ RunRecord make_record(const RunData& data, const std::vector<frontend::Populatio
   record.training = {options.training, data.training.rows(), values_checksum(data.training)};
   record.validation = {options.validation, data.validation.rows(),
                        values_checksum(data.validation)};
-  const std::int32_t populations = whole_setting(options, Setting::populations);
+  // Each value as its rule writes it, so that runs of the same settings
+  // record them alike however they were typed ("+2", "0x2", "2").
+  const int populations = options.settings.population_count();
   for (const frontend::SettingInfo& info : frontend::settings_table()) {
     if (info.id == Setting::seed) continue;
-    std::string text = options.settings.text(info.id, 0);
+    std::string text = frontend::setting_text(options.settings, info.id, 0);
     if (info.scope == frontend::Scope::population) {
-      for (int k = 1; k < populations; ++k) text += "," + options.settings.text(info.id, k);
+      for (int k = 1; k < populations; ++k) {
+        text += "," + frontend::setting_text(options.settings, info.id, k);
+      }
     }
     record.settings.emplace_back(info.option, std::move(text));
   }
-  record.seed = whole_setting(options, Setting::seed);
+  record.seed = options.settings.whole(Setting::seed);
   record.stream = options.stream;
   for (const frontend::PopulationReport& report : reports) {
     record.populations.push_back(
@@ -144,23 +133,15 @@ std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
     const auto started = std::chrono::steady_clock::now();
     const auto engine = std::make_unique<Engine>();
     if (auto failure = start_engine(data, fit_threads, *engine)) return run_report(failure, "");
-    std::string history(kHistoryHeader);
     frontend::GenerationResults results;
-    for (std::int32_t g = 0; g < engine->parameters.number_of_generations; ++g) {
-      frontend::run_generation(*engine, g, results);
-      for (std::size_t p = 0; p < results.populations.size(); ++p) {
-        add_history_row(history, g, p, results.populations[p]);
-      }
-    }
+    std::string history = run_generations(*engine, results);
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
     const std::string record = record_text(make_record(data, results.populations, seconds.count()));
 
-    const fs::path folder(*data.options.output);
-    const OutputFile files[] = {{(folder / kHistoryName).string(), history},
-                                {(folder / kRecordName).string(), record}};
-    return run_report(
-        write_outputs(data.options, "", folder_files(data.options, *engine, results), calls, files),
-        record);
+    const std::vector<FolderFile> files = folder_files(
+        data.options, OutputFolder::run_folder, *engine, results, std::move(history), record);
+    return run_report(write_outputs(data.options, OutputFolder::run_folder, "", files, calls),
+                      record);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
@@ -187,7 +168,8 @@ struct RunProcess {
 };
 
 // Starts run `index` in a process of its own, with the signal mask from
-// before the sweep, which tells its report through a pipe and ends.
+// before the sweep, which tells its report through a pipe and ends. It ends
+// with the sweep however the sweep ends, killed included.
 std::optional<RunProcess> start_process(const RunData& data, std::size_t index, int fit_threads,
                                         const HeldInterrupts& interrupts,
                                         frontend::FileCalls& calls) {
@@ -195,8 +177,15 @@ std::optional<RunProcess> start_process(const RunData& data, std::size_t index, 
   if (::pipe(ends) != 0) return std::nullopt;
   // Text buffered for the standard streams must not be written twice.
   std::fflush(nullptr);
+  const pid_t sweep = ::getpid();
   const pid_t pid = ::fork();
   if (pid == 0) {
+    // SIGTERM, not SIGKILL: a run writing its folder finishes or abandons the
+    // step whole before it ends, as on an interrupt.
+    std::signal(SIGTERM, SIG_DFL);
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The sweep may have ended before the line above.
+    if (::getppid() != sweep) ::_exit(1);
     ::close(ends[0]);
     ::pthread_sigmask(SIG_SETMASK, &interrupts.previous_mask(), nullptr);
     const auto stream = static_cast<std::int32_t>(data.options.stream + static_cast<int>(index));
@@ -257,16 +246,21 @@ std::string run_line(const RunOutcome& outcome) {
          format_general(figures.best_node_count) + "\n";
 }
 
-std::vector<OutputFile> sweep_files(const std::string& folder,
-                                    std::span<const RunOutcome> outcomes) {
-  return {{(fs::path(folder) / kRunsTableName).string(), runs_table(outcomes)},
-          {(fs::path(folder) / kSummaryName).string(), summary_text(outcomes)}};
+// runs.csv and summary.txt in `options.output`.
+std::vector<OutputFile> sweep_files(const Options& options, std::span<const RunOutcome> outcomes) {
+  std::vector<OutputFile> files;
+  for (const PlannedOutput& planned : planned_outputs(options, OutputFolder::sweep)) {
+    files.push_back(
+        {(fs::path(*options.output) / planned.name).string(),
+         planned.product == Product::runs_table ? runs_table(outcomes) : summary_text(outcomes)});
+  }
+  return files;
 }
 
-// Runs every run of the sweep, at most `jobs` at once; false when an
-// interrupt ended them.
+// Runs every run of the sweep, at most `jobs` at once, under the interrupts
+// held by the caller; false when an interrupt ended them.
 bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bool quiet,
-                   std::vector<RunOutcome>& outcomes) {
+                   const HeldInterrupts& interrupts, std::vector<RunOutcome>& outcomes) {
   const std::size_t count = outcomes.size();
   const int fit_threads = jobs > 1 ? 1 : 0;
   std::vector<bool> finished(count, false);
@@ -278,7 +272,6 @@ bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bo
   OutputLines lines;
   ProgressBar progress(static_cast<std::int32_t>(count));
   progress.show(0);
-  const HeldInterrupts interrupts;
   while (done < count) {
     while (interrupt == 0 && started < count && running.size() < static_cast<std::size_t>(jobs)) {
       if (auto process = start_process(data, started, fit_threads, interrupts, calls)) {
@@ -349,6 +342,7 @@ bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bo
 
 // run.txt of `folder`, or of each folder in it that holds one.
 std::optional<Failure> find_records(const std::string& folder, std::vector<fs::path>& records) {
+  const std::string_view record_name = listed_output(Product::record).name;
   std::error_code error;
   const fs::file_status status = fs::status(folder, error);
   if (!fs::exists(status)) {
@@ -360,14 +354,14 @@ std::optional<Failure> find_records(const std::string& folder, std::vector<fs::p
   if (!fs::is_directory(status)) {
     return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " is not a folder"};
   }
-  if (fs::exists(fs::path(folder) / kRecordName, error)) {
-    records.push_back(fs::path(folder) / kRecordName);
+  if (fs::exists(fs::path(folder) / record_name, error)) {
+    records.push_back(fs::path(folder) / record_name);
     return std::nullopt;
   }
   std::vector<fs::path> found;
   for (auto entry = fs::directory_iterator(folder, error);
        !error && entry != fs::directory_iterator(); entry.increment(error)) {
-    const fs::path record = entry->path() / kRecordName;
+    const fs::path record = entry->path() / record_name;
     std::error_code ignored;
     if (entry->is_directory(ignored) && fs::exists(record, ignored)) found.push_back(record);
   }
@@ -377,7 +371,7 @@ std::optional<Failure> find_records(const std::string& folder, std::vector<fs::p
   }
   if (found.empty()) {
     return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " holds no " +
-                                         std::string(kRecordName) + ", nor does any folder in it"};
+                                         std::string(record_name) + ", nor does any folder in it"};
   }
   std::sort(found.begin(), found.end());
   records.insert(records.end(), found.begin(), found.end());
@@ -405,14 +399,7 @@ std::optional<Failure> read_record(const fs::path& path, RunRecord& record) {
 
 }  // namespace
 
-std::string run_folder_name(std::int32_t stream) {
-  char name[32];
-  std::snprintf(name, sizeof name, "run-%04d", stream);
-  return name;
-}
-
 int run_sweep(const Options& options, frontend::FileCalls& calls) {
-  if (const auto failure = check_sweep_outputs(options)) return tell_failure(*failure);
   RunData data;
   if (const auto failure = read_run_data(options, data)) return tell_failure(*failure);
   // Whatever Start would refuse is refused here, before any run starts.
@@ -426,17 +413,24 @@ int run_sweep(const Options& options, frontend::FileCalls& calls) {
   std::vector<RunOutcome> outcomes(count);
   for (std::size_t k = 0; k < count; ++k) {
     outcomes[k].stream = options.stream + static_cast<std::int32_t>(k);
-    outcomes[k].seed = whole_setting(data.options, Setting::seed);
+    outcomes[k].seed = data.options.settings.whole(Setting::seed);
   }
-  if (!run_processes(data, jobs, calls, options.quiet, outcomes)) {
-    // The interrupt, let through by now, has ended the program unless it is
-    // handled.
-    return tell_failure({kExitFailed, "interrupted: the runs that ended are in their folders; " +
-                                          std::string(kRunsTableName) + " was not written"});
+  const std::string runs_table_name(listed_output(Product::runs_table).name);
+  bool completed = false;
+  {
+    const HeldInterrupts interrupts;
+    completed = run_processes(data, jobs, calls, options.quiet, interrupts, outcomes);
+    // Told while the interrupt is held: letting it through ends the program
+    // unless it is handled.
+    if (!completed) {
+      (void)tell_failure({kExitFailed, "interrupted: the runs that ended are in their folders; " +
+                                           runs_table_name + " was not written"});
+    }
   }
+  if (!completed) return kExitFailed;
 
   if (const auto failure =
-          write_output_files(sweep_files(*options.output, outcomes), options.output, calls)) {
+          write_output_files(sweep_files(options, outcomes), options.output, calls)) {
     return tell_failure(*failure);
   }
   OutputLines lines;
@@ -453,17 +447,20 @@ int run_sweep(const Options& options, frontend::FileCalls& calls) {
     return tell_failure({kExitFailed, std::to_string(failed.size()) + " of " +
                                           std::to_string(count) + " runs failed (stream" +
                                           (failed.size() > 1 ? "s " : " ") + streams + "); see " +
-                                          std::string(kRunsTableName)});
+                                          runs_table_name});
   }
   if (const auto error = lines.error()) return tell_failure({kExitFailed, *error});
   return kExitOk;
 }
 
 int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
-  const std::string names[] = {std::string(kRunsTableName), std::string(kSummaryName)};
-  if (const auto failure = check_folder_outputs(options, *options.output, names)) {
+  if (const auto failure = check_folder_outputs(options, *options.output,
+                                                output_file_names(options, OutputFolder::sweep))) {
     return tell_failure(*failure);
   }
+  // Held to the end of the call.
+  FolderClaim claim;
+  if (const auto failure = claim.take(*options.output)) return tell_failure(*failure);
   std::vector<fs::path> paths;
   for (const std::string& folder : options.summarized_folders) {
     if (const auto failure = find_records(folder, paths)) return tell_failure(*failure);
@@ -493,7 +490,7 @@ int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
     return std::pair{a.stream, a.seed} < std::pair{b.stream, b.seed};
   });
   if (const auto failure =
-          write_output_files(sweep_files(*options.output, outcomes), options.output, calls)) {
+          write_output_files(sweep_files(options, outcomes), options.output, calls)) {
     return tell_failure(*failure);
   }
   OutputLines lines;

@@ -3,23 +3,19 @@
 // written by any number of calls (--summarize).
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 #include "cli/options.h"
 #include "frontend/outputfile.h"
 
 namespace quarvel::cli {
 
-// The folder of a run under --output, named after its stream: "run-0002".
-[[nodiscard]] std::string run_folder_name(std::int32_t stream);
-
-// --runs: checks every setting, output name and the data before any run
+// --runs, once its output names are checked and its folder claimed
+// (run_command_line): checks every setting and the data before any run
 // starts, then runs streams --stream .. --stream + runs - 1, --jobs at a
 // time, each in a forked process with a fresh engine that writes its own
-// folder all or nothing; then runs.csv and summary.txt. A run that fails is
-// told and the others go on. An interrupt ends the runs under way without
-// their files and the program without runs.csv. The exit status.
+// folder all or nothing and ends with the sweep; then runs.csv and
+// summary.txt. A run that fails is told and the others go on. An interrupt
+// ends the runs under way without their files and the program, once told,
+// without runs.csv. The exit status.
 [[nodiscard]] int run_sweep(const Options& options, frontend::FileCalls& calls);
 
 // --summarize: runs.csv and summary.txt in --output from the run records of

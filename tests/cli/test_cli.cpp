@@ -265,6 +265,125 @@ std::vector<std::string> lynx(std::vector<std::string> extra) {
   return arguments;
 }
 
+// A folder's files as a run made them, with the seconds of run.txt and
+// runs.csv, which depend on how it ran, left out.
+std::map<std::string, std::string> files_of_run(const fs::path& folder) {
+  auto files = quarvel::testing::snapshot(folder);
+  const std::regex seconds_line("(^|\n)seconds [0-9.]+\n");
+  const std::regex seconds_field(",[0-9.]+,(ok|failed)");
+  for (auto& [name, content] : files) {
+    if (name.ends_with("run.txt")) content = std::regex_replace(content, seconds_line, "$1");
+    if (name.ends_with("runs.csv")) content = std::regex_replace(content, seconds_field, ",S,$1");
+  }
+  return files;
+}
+
+// Every spelling of a whole number that the settings check accepts is read
+// as that number everywhere: the names checked before the run, the files
+// written, the forecast steps, the run records and the models. Each runs
+// exactly as its plain form, alone and under --runs.
+TEST_F(CliTest, EverySpellingOfAWholeNumberRunsAsItsPlainForm) {
+  std::string training;
+  for (int i = 0; i < 40; ++i) training += std::to_string(i % 7 + 0.5 * (i % 3)) + "\n";
+  const std::vector<std::string> data{"--training",
+                                      write("t.txt", training),
+                                      "--validation",
+                                      write("v.txt", "3\n4.5\n1\n6\n2\n5\n"),
+                                      "--population-size",
+                                      "20",
+                                      "--elite",
+                                      "1",
+                                      "--quiet"};
+  struct Case {
+    const char* option;
+    const char* plain;
+    std::vector<const char*> spellings;
+  };
+  const Case cases[] = {
+      {"--populations", "1", {" 1", "+1", "01", "$1", "x1", "0x1"}},
+      {"--populations", "2", {"x2", "$2", "0x2", "+2", " 2", "0X2"}},
+      {"--forecast", "1", {" 1", "+1", "01", "$1", "x1", "0x1"}},
+      {"--forecast", "2", {"x2", "$2", "0x2"}},
+      {"--forecast", "16", {"$10", "x10", "X10", "0x10", "+16", "016"}},
+      {"--generations", "1", {" 1", "+1", "01", "$1", "x1", "0x1"}},
+      {"--generations", "2", {"x2", "$2", "0x2"}},
+  };
+  // The files of a run alone (with its history) or of two runs of --runs.
+  int calls = 0;
+  const auto files = [&](const Case& c, const char* value, bool sweep) {
+    const fs::path out = folder_ / ("out-" + std::to_string(calls++));
+    std::vector<std::string> arguments = data;
+    arguments.insert(arguments.end(), {c.option, value, "--output", out.string()});
+    // The settings a case leaves alone at one generation, and with models.
+    if (std::string_view(c.option) != "--generations") {
+      arguments.insert(arguments.end(), {"--generations", "1"});
+    }
+    arguments.push_back("--export-model");
+    const fs::path history = out.string() + "-history.csv";
+    if (sweep) {
+      arguments.insert(arguments.end(), {"--runs", "2", "--jobs", "2"});
+    } else {
+      arguments.insert(arguments.end(), {"--history", history.string()});
+    }
+    const Result result = run(arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    auto made = files_of_run(out);
+    if (!sweep) made["--history"] = read_file(history);
+    return made;
+  };
+  for (const Case& c : cases) {
+    for (const bool sweep : {false, true}) {
+      const auto plain = files(c, c.plain, sweep);
+      ASSERT_FALSE(plain.empty()) << c.option << " " << c.plain;
+      for (const char* spelling : c.spellings) {
+        SCOPED_TRACE(std::string(c.option) + " \"" + spelling + "\"" + (sweep ? " --runs 2" : ""));
+        EXPECT_EQ(files(c, spelling, sweep), plain);
+      }
+    }
+  }
+}
+
+// A folder used again with other settings holds the files of its last run
+// alone: those of the list an earlier run wrote and this one does not are
+// removed as the new ones are written. No other file is touched, nor a data
+// file or the history under such a name.
+TEST_F(CliTest, AFolderUsedAgainHoldsTheFilesOfItsLastRunAlone) {
+  const fs::path out = folder_ / "out";
+  ASSERT_EQ(run(lynx({"--populations", "3", "--forecast", "5", "--export-model", "--output",
+                      out.string()}))
+                .status,
+            0);
+  ASSERT_TRUE(fs::exists(out / "model-3.h"));
+  const std::map<std::string, std::string> others{
+      {"notes.txt", "mine"},
+      {"prediction-5.txt", "no population of the runner's"},
+      {"history.csv", "a history"},
+      {"runs.csv", "a table"},
+      {"run-0003/prediction-1.txt", "a run folder's"},
+  };
+  fs::create_directories(out / "run-0003");
+  for (const auto& [name, content] : others) write("out/" + name, content);
+  const std::string validation = write("out/tree-3.txt", "4\n5\n6\n");
+  std::vector<std::string> second = lynx({"--history", (out / "tree-2.txt").string()});
+  second[3] = validation;  // in place of the lynx validation file
+  std::vector<std::string> into_out = second;
+  into_out.insert(into_out.end(), {"--output", out.string()});
+  const Result result = run(into_out);
+  ASSERT_EQ(result.status, 0) << result.err;
+
+  std::vector<std::string> into_fresh = second;
+  into_fresh.insert(into_fresh.end(), {"--output", (folder_ / "fresh").string()});
+  into_fresh[into_fresh.size() - 3] = (folder_ / "h.csv").string();  // the history's place
+  ASSERT_EQ(run(into_fresh).status, 0);
+  auto expected = quarvel::testing::snapshot(folder_ / "fresh");
+  expected.insert(others.begin(), others.end());
+  expected["run-0003"] = "<folder>";
+  expected["tree-3.txt"] = "4\n5\n6\n";
+  expected["tree-2.txt"] = read_file(folder_ / "h.csv");
+  EXPECT_EQ(quarvel::testing::snapshot(out), expected);
+}
+
 // An overlap past the data (34 validation values) forecasts nothing, however
 // large: training count + overlap must not wrap around.
 TEST_F(CliTest, OverlapPastTheDataGivesWhatTheLargestMeaningfulOverlapGives) {
@@ -438,18 +557,22 @@ TEST_F(CliTest, AFullDiskLeavesNothingNew) {
   }
 }
 
-// Two runs into one folder at the same time: the files left are all of one
-// run or all of the other, never a mix.
+// Two runs into one folder at the same time, the longer one writing fewer
+// files: the second is refused before its run, or the files left are all of
+// one run; never a mix.
 TEST_F(CliTest, ConcurrentRunsIntoOneFolderLeaveOneWholeSet) {
-  const auto arguments = [](const char* seed, const fs::path& folder) {
-    return lynx({"--seed", seed, "--output", folder.string(), "--history",
-                 (folder / "history.csv").string()});
+  const auto arguments = [](int k, const fs::path& folder) {
+    std::vector<std::string> extra{"--output", folder.string(), "--history",
+                                   (folder / "history.csv").string()};
+    if (k == 0) extra.insert(extra.end(), {"--generations", "40"});
+    if (k == 1) extra.insert(extra.end(), {"--seed", "2", "--populations", "2", "--forecast", "3"});
+    return lynx(extra);
   };
   std::map<std::string, std::string> sets[2];
   for (int k = 0; k < 2; ++k) {
     const fs::path alone = folder_ / ("alone-" + std::to_string(k));
     fs::create_directories(alone);
-    ASSERT_EQ(run(arguments(k == 0 ? "1" : "2", alone)).status, 0);
+    ASSERT_EQ(run(arguments(k, alone)).status, 0);
     sets[k] = quarvel::testing::snapshot(alone);
   }
   ASSERT_NE(sets[0], sets[1]);
@@ -457,12 +580,24 @@ TEST_F(CliTest, ConcurrentRunsIntoOneFolderLeaveOneWholeSet) {
   fs::create_directories(shared);
   for (int round = 0; round < 15; ++round) {
     SCOPED_TRACE(round);
+    // In turn first, so that each set also follows the other.
+    const int first = round % 2;
     const auto a =
-        quarvel::testing::start_program(QUARVEL_CLI, folder_, arguments("1", shared), {}, "-a");
-    const auto b =
-        quarvel::testing::start_program(QUARVEL_CLI, folder_, arguments("2", shared), {}, "-b");
-    EXPECT_EQ(quarvel::testing::finish_program(a).status, 0);
-    EXPECT_EQ(quarvel::testing::finish_program(b).status, 0);
+        quarvel::testing::start_program(QUARVEL_CLI, folder_, arguments(first, shared), {}, "-a");
+    const auto b = quarvel::testing::start_program(QUARVEL_CLI, folder_,
+                                                   arguments(1 - first, shared), {}, "-b");
+    int done = 0;
+    for (const Result& result :
+         {quarvel::testing::finish_program(a), quarvel::testing::finish_program(b)}) {
+      if (result.status == 0) {
+        ++done;
+        continue;
+      }
+      EXPECT_EQ(result.status, 2) << result.err;
+      EXPECT_NE(result.err.find("is being written by another quarvel-cli call"), std::string::npos)
+          << result.err;
+    }
+    EXPECT_GE(done, 1);
     const auto left = quarvel::testing::snapshot(shared);
     EXPECT_TRUE(left == sets[0] || left == sets[1]);
   }

@@ -71,6 +71,11 @@ TEST(Options, RefusedSettingsNameTheOption) {
        "--runs: streams 16777214 to 16777216 go past the last stream, 16777215"},
       {{"--runs", "2", "--output", "o", "--history", "h.csv"},
        "--history: does not go with --runs: each run folder holds its history.csv"},
+      // What would be ignored is refused.
+      {{"--jobs", "2"}, "--jobs: goes only with --runs: it says how many of its runs run at once"},
+      {{"--export-model=1", "--output", "o"}, "--export-model: takes no value"},
+      {{"--quiet=yes"}, "--quiet: takes no value"},
+      {{"--help=all"}, "--help: takes no value"},
   };
   for (const Case& c : cases) {
     const auto failure = refusal(with_files(c.extra));
@@ -102,10 +107,11 @@ TEST(Options, AcceptedValuesReachTheSettings) {
   EXPECT_EQ(options.output, std::nullopt);
   EXPECT_TRUE(options.quiet);
   EXPECT_FALSE(options.overlap_given);
-  EXPECT_EQ(options.settings.text(Setting::elite, 0), "3");
-  EXPECT_EQ(options.settings.text(Setting::elite, 1), "4");
-  EXPECT_EQ(options.settings.text(Setting::growth, 1), "ramped");
-  EXPECT_EQ(options.settings.text(Setting::seed), "9");
+  EXPECT_EQ(options.settings.whole(Setting::elite, 0), 3);
+  EXPECT_EQ(options.settings.whole(Setting::elite, 1), 4);
+  EXPECT_EQ(options.settings.whole(Setting::growth, 1),
+            *frontend::choice_code(Setting::growth, "ramped"));
+  EXPECT_EQ(options.settings.whole(Setting::seed), 9);
   EXPECT_EQ(check_settings(options), std::nullopt);
 }
 
@@ -137,6 +143,9 @@ TEST(Options, ManyRuns) {
        "--seed: does not go with --summarize, which takes run folders, --output and --quiet"},
       {{"--training", "t.txt", "--summarize", "a", "--output", "o"},
        "--training: does not go with --summarize, which takes run folders, --output and "
+       "--quiet"},
+      {{"--summarize", "a", "--output", "o", "--export-model"},
+       "--export-model: does not go with --summarize, which takes run folders, --output and "
        "--quiet"},
   };
   for (const Case& c : refused) {

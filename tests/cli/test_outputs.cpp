@@ -1,6 +1,7 @@
 // The runner's output step in process: a system call that fails at any step,
 // or an interrupt that comes at any step, leaves all the old files or all the
 // new ones, and nothing else.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,10 +13,13 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/outputs.h"
+#include "cli/runner.h"
 #include "support/scratch.h"
 
 namespace quarvel::cli {
@@ -82,15 +86,16 @@ class SteppedCalls final : public frontend::FileCalls {
 class OutputStepTest : public quarvel::testing::ScratchFolderTest {
  protected:
   // Two populations' files and the history, either replacing files that are
-  // there or new in a folder that is not.
+  // there (and removing the third population's an earlier run left) or new in
+  // a folder that is not.
   void prepare(bool replacing) {
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     options_ = Options{};
     if (replacing) {
       fs::create_directories(folder_ / "out");
-      for (const char* name :
-           {"prediction-1.txt", "tree-1.txt", "prediction-2.txt", "tree-2.txt"}) {
+      for (const char* name : {"prediction-1.txt", "tree-1.txt", "prediction-2.txt", "tree-2.txt",
+                               "prediction-3.txt", "tree-3.txt"}) {
         write(std::string("out/") + name, std::string("old ") + name);
       }
       options_.output = (folder_ / "out").string();
@@ -102,8 +107,8 @@ class OutputStepTest : public quarvel::testing::ScratchFolderTest {
   }
 
   std::optional<Failure> write_all(frontend::FileCalls& calls) const {
-    return write_outputs(options_, "generation,population,mse,mdl\n0,1,0.5,0.25\n", results_,
-                         calls);
+    return write_outputs(options_, OutputFolder::single_run,
+                         "generation,population,mse,mdl\n0,1,0.5,0.25\n", results_, calls);
   }
 
   Options options_;
@@ -118,6 +123,7 @@ TEST_F(OutputStepTest, AFailedCallAtAnyStepLeavesNothingNew) {
     prepare(replacing);
     ASSERT_EQ(write_all(frontend::system_file_calls()), std::nullopt);
     const auto all_new = quarvel::testing::snapshot(folder_);
+    EXPECT_FALSE(all_new.contains("out/tree-3.txt"));
     // A full disk, a failing device; removing what the step made is never
     // made to fail, as nothing more could be done then.
     for (const int error : {ENOSPC, EIO}) {
@@ -194,6 +200,118 @@ TEST_F(OutputStepTest, AnInterruptAtAnyStepLeavesTheOldFilesOrTheNewOnes) {
       EXPECT_EQ(WTERMSIG(status), signal);
       EXPECT_EQ(quarvel::testing::snapshot(folder_), step < first_replacing ? old : all_new);
     }
+  }
+}
+
+// The system's calls, recording in `log` the name each file of a step is
+// given: the files written. A process forked meanwhile (a run of --runs)
+// records its files there too.
+class WrittenFiles final : public frontend::FileCalls {
+ public:
+  explicit WrittenFiles(fs::path log) : log_(std::move(log)) {}
+
+  int rename(const char* from, const char* to) override {
+    const int renamed = FileCalls::rename(from, to);
+    if (renamed == 0) {
+      const std::string line = std::string(to) + "\n";
+      const int fd = ::open(log_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+      EXPECT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+      ::close(fd);
+    }
+    return renamed;
+  }
+
+  [[nodiscard]] std::set<std::string> written() const {
+    std::set<std::string> paths;
+    std::istringstream lines(quarvel::testing::read_file(log_));
+    for (std::string line; std::getline(lines, line);) paths.insert(line);
+    return paths;
+  }
+
+ private:
+  fs::path log_;
+};
+
+class OutputListTest : public quarvel::testing::ScratchFolderTest {
+ protected:
+  // Runs `arguments` in process and then once for each file written, with a
+  // folder standing where that file goes: each must be refused before the
+  // run, nothing written. The files written.
+  std::set<std::string> expect_every_file_written_checked_first(
+      const std::vector<std::string>& arguments) {
+    WrittenFiles calls(folder_ / "written.log");
+    EXPECT_EQ(run_command_line(arguments, calls), kExitOk);
+    std::set<std::string> written = calls.written();
+    for (const std::string& path : written) {
+      SCOPED_TRACE(path);
+      fs::remove_all(folder_ / "out");
+      fs::remove(folder_ / "history.csv");
+      fs::create_directories(path);
+      const auto before = quarvel::testing::snapshot(folder_);
+      const quarvel::testing::CliResult blocked =
+          quarvel::testing::run_program(QUARVEL_CLI, folder_, arguments);
+      EXPECT_EQ(blocked.status, kExitBadSetting);
+      EXPECT_NE(blocked.err.find("\"" + path + "\" is a folder"), std::string::npos) << blocked.err;
+      EXPECT_EQ(quarvel::testing::snapshot(folder_), before);
+      fs::remove_all(path);
+    }
+    return written;
+  }
+
+  std::vector<std::string> every_option(std::vector<std::string> more) const {
+    std::vector<std::string> arguments{
+        "--training",
+        (fs::path(QUARVEL_EXAMPLES) / "lynx-training.txt").string(),
+        "--validation",
+        (fs::path(QUARVEL_EXAMPLES) / "lynx-validation.txt").string(),
+        "--generations",
+        "2",
+        "--population-size",
+        "30",
+        "--elite",
+        "1",
+        "--quiet",
+        "--populations",
+        "0x2",
+        "--forecast",
+        "$3",
+        "--export-model",
+        "--units",
+        "original",
+        "--output",
+        (folder_ / "out").string()};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+  }
+};
+
+TEST_F(OutputListTest, EveryFileWrittenIsCheckedBeforeTheRun) {
+  const std::string history = (folder_ / "history.csv").string();
+  const std::set<std::string> written =
+      expect_every_file_written_checked_first(every_option({"--history", history}));
+  std::set<std::string> listed{history};
+  for (const char* name : {"prediction-", "tree-", "forecast-", "model-"}) {
+    for (const char* k : {"1", "2"}) {
+      const std::string stem = (folder_ / "out" / name).string() + k;
+      if (std::string_view(name) == "model-") {
+        listed.insert({stem + ".txt", stem + ".py", stem + ".h"});
+      } else {
+        listed.insert(stem + ".txt");
+      }
+    }
+  }
+  EXPECT_EQ(written, listed);
+}
+
+TEST_F(OutputListTest, EveryFileOfARunFolderIsCheckedBeforeTheRuns) {
+  const std::set<std::string> written = expect_every_file_written_checked_first(
+      every_option({"--stream", "5", "--runs", "2", "--jobs", "2"}));
+  // Per run folder the files of the single run, its history and its record;
+  // runs.csv and summary.txt beside them.
+  EXPECT_EQ(written.size(), 2 * (12 + 2) + 2u);
+  for (const char* file : {"out/run-0005/history.csv", "out/run-0006/run.txt",
+                           "out/run-0006/model-2.h", "out/runs.csv", "out/summary.txt"}) {
+    EXPECT_TRUE(written.contains((folder_ / file).string())) << file;
   }
 }
 

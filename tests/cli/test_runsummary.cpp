@@ -100,6 +100,25 @@ TEST(RunRecord, RunsOfTheSameDataAndSettingsGoTogether) {
   EXPECT_EQ(settings_difference(a, fewer), "they list different settings");
 }
 
+// Records of earlier versions hold the settings as they were typed: they read
+// as before, and go with records of the same values written otherwise.
+TEST(RunRecord, SettingsAsTypedByEarlierVersionsAreTheirValues) {
+  const RunRecord a = two_populations();
+  RunRecord typed = a;
+  typed.settings = {{"--generations", "+50"},
+                    {"--rank-by", "mdl"},
+                    {"--populations", "0x2"},
+                    {"--population-size", "$3E8, 0500"}};
+  RunRecord read;
+  ASSERT_EQ(parse_record(record_text(typed), read), std::nullopt);
+  EXPECT_EQ(read, typed);
+  EXPECT_EQ(settings_difference(a, read), std::nullopt);
+  read.settings[0].second = "x33";
+  EXPECT_EQ(settings_difference(a, read), "they differ in --generations (50 and x33)");
+  read.settings[0].second = "fifty";  // not a number at all: compared as written
+  EXPECT_EQ(settings_difference(a, read), "they differ in --generations (50 and fifty)");
+}
+
 TEST(RunRecord, TheBestPopulationIsRankedAsTheRunRanks) {
   RunRecord record = two_populations();
   EXPECT_EQ(best_population(record), 1u);  // MDL -1 below -0.337

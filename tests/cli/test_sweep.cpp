@@ -328,13 +328,29 @@ TEST_F(SweepTest, AnInterruptLeavesWholeRunFoldersAndNoTable) {
       quarvel::testing::start_program(QUARVEL_CLI, folder_,
                                       sunspots({"--runs", "200", "--jobs", "2", "--quiet",
                                                 "--generations", "20", "--output", out.string()}));
+  // Three runs whose folders are being replaced already (their record is in
+  // place): an interrupt can no longer take those back.
+  const auto recorded_runs = [&out] {
+    std::size_t count = 0;
+    std::error_code error;
+    for (auto entry = fs::directory_iterator(out, error);
+         !error && entry != fs::directory_iterator(); entry.increment(error)) {
+      std::error_code ignored;
+      if (fs::exists(entry->path() / "run.txt", ignored)) ++count;
+    }
+    return count;
+  };
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!fs::exists(out / "run-0002") && std::chrono::steady_clock::now() < deadline) {
+  while (recorded_runs() < 3 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   ::kill(started.pid, SIGTERM);
   const Result result = quarvel::testing::finish_program(started);
   EXPECT_EQ(result.signal, SIGTERM) << result.err;
+  // Told before the signal ends the program.
+  EXPECT_EQ(result.err,
+            "error: interrupted: the runs that ended are in their folders; runs.csv was not "
+            "written\n");
   EXPECT_FALSE(fs::exists(out / "runs.csv"));
   EXPECT_FALSE(fs::exists(out / "run-0199"));
   std::size_t folders = 0;
@@ -351,3 +367,127 @@ TEST_F(SweepTest, AnInterruptLeavesWholeRunFoldersAndNoTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// The processes whose parent is `parent`, from /proc.
+std::vector<pid_t> children_of(pid_t parent) {
+  std::vector<pid_t> children;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::istringstream stat(read_file(entry.path() / "stat"));
+    std::string pid, command, state;
+    pid_t parent_of = 0;
+    // pid (command) state ppid ...; the command holds no blank here.
+    if (stat >> pid >> command >> state >> parent_of && parent_of == parent) {
+      children.push_back(static_cast<pid_t>(std::stoi(pid)));
+    }
+  }
+  return children;
+}
+
+// Whether `pid` still runs: a process that ended and was not yet reaped
+// (a zombie) does not.
+bool running(pid_t pid) {
+  std::istringstream stat(read_file(fs::path("/proc") / std::to_string(pid) / "stat"));
+  std::string number, command, state;
+  return static_cast<bool>(stat >> number >> command >> state) && state != "Z" && state != "X";
+}
+
+}  // namespace
+
+// A sweep killed outright takes its runs with it.
+TEST_F(SweepTest, ARunEndsWithItsSweepEvenAKilledOne) {
+  const fs::path out = folder_ / "out";
+  const auto started = quarvel::testing::start_program(
+      QUARVEL_CLI, folder_,
+      sunspots({"--runs", "100", "--jobs", "2", "--quiet", "--generations", "1000000", "--output",
+                out.string()}));
+  std::vector<pid_t> runs;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (runs.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    runs = children_of(started.pid);
+  }
+  ASSERT_EQ(runs.size(), 2u);
+  ::kill(started.pid, SIGKILL);
+  EXPECT_EQ(quarvel::testing::finish_program(started).signal, SIGKILL);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (const pid_t run : runs) {
+    while (running(run) && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(running(run)) << "run process " << run << " outlived its sweep";
+  }
+}
+
+// A second call into a folder a sweep is writing is refused before its run
+// and changes nothing there.
+TEST_F(SweepTest, ASecondCallIntoAFolderInUseIsRefused) {
+  const fs::path out = folder_ / "out";
+  const auto first =
+      quarvel::testing::start_program(QUARVEL_CLI, folder_,
+                                      sunspots({"--runs", "200", "--jobs", "2", "--quiet",
+                                                "--generations", "20", "--output", out.string()}));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(out / "run-0001") && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const std::string refusal = "error: --output: \"" + out.string() +
+                              "\" is being written by another quarvel-cli call; wait for it to "
+                              "end or choose another folder\n";
+  // Another sweep (of another seed), a single run and a summary.
+  const std::vector<std::string> seconds[] = {
+      sunspots({"--runs", "3", "--seed", "2", "--quiet", "--output", out.string()}),
+      sunspots({"--quiet", "--output", out.string()}),
+      {"--summarize", (out / "run-0000").string(), "--output", out.string()},
+  };
+  for (const auto& arguments : seconds) {
+    const Result second = run(arguments);
+    EXPECT_EQ(second.status, 2);
+    EXPECT_EQ(second.err, refusal);
+  }
+  ::kill(first.pid, SIGTERM);
+  EXPECT_EQ(quarvel::testing::finish_program(first).signal, SIGTERM);
+  EXPECT_FALSE(fs::exists(out / "prediction-1.txt"));
+  EXPECT_FALSE(fs::exists(out / "runs.csv"));
+  for (const auto& entry : fs::directory_iterator(out)) {
+    EXPECT_NE(read_file(entry.path() / "run.txt").find("\n--seed 1\n"), std::string::npos)
+        << entry.path();
+  }
+  // Once it has ended, the folder takes the next call.
+  sweep("out", {"--runs", "2", "--quiet"});
+}
+
+// A run folder used again with other settings holds its last run's files
+// alone; the other run folders stay as they were.
+TEST_F(SweepTest, ARunFolderUsedAgainHoldsItsLastRunsFilesAlone) {
+  sweep("out",
+        {"--runs", "3", "--populations", "3", "--forecast", "5", "--export-model", "--quiet"});
+  const auto third = quarvel::testing::snapshot(folder_ / "out" / "run-0002");
+  ASSERT_TRUE(third.contains("model-3.h"));
+  write("out/run-0000/notes.txt", "mine");
+  sweep("out", {"--runs", "2", "--quiet"});
+  sweep("plain", {"--runs", "2", "--quiet"});
+  auto expected = run_files(folder_ / "plain" / "run-0000");
+  expected["notes.txt"] = "mine";
+  EXPECT_EQ(run_files(folder_ / "out" / "run-0000"), expected);
+  EXPECT_EQ(run_files(folder_ / "out" / "run-0001"), run_files(folder_ / "plain" / "run-0001"));
+  EXPECT_EQ(quarvel::testing::snapshot(folder_ / "out" / "run-0002"), third);
+  EXPECT_EQ(file("out/summary.txt"), file("plain/summary.txt"));
+}
+
+// Only the run folders that exist are looked at before the runs: a sweep of a
+// million runs is refused at once for a file where its last run folder goes.
+TEST_F(SweepTest, OnlyTheRunFoldersThatExistAreCheckedBeforeTheRuns) {
+  fs::create_directories(folder_ / "out");
+  write("out/run-16777215", "a file where the last run folder goes");
+  const auto start = std::chrono::steady_clock::now();
+  const Result result = run(sunspots(
+      {"--stream", "15777216", "--runs", "1000000", "--output", (folder_ / "out").string()}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, "error: --output: \"" + (folder_ / "out" / "run-16777215").string() +
+                            "\" exists and is not a folder\n");
+}
