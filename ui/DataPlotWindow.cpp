@@ -1,5 +1,6 @@
 #include "ui/DataPlotWindow.h"
 
+#include <QShortcut>
 #include <QChart>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -18,6 +19,9 @@ namespace quarvel::ui {
 DataPlotWindow::DataPlotWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("data_plot_window"));
   setWindowTitle(QStringLiteral("Graph"));
+  // Esc closes it, as it closes the About box.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
   setFont(window_font());
   resize(367, 296);
   move(261, 131);

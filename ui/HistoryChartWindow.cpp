@@ -5,6 +5,7 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -67,6 +68,8 @@ HistoryChartWindow::HistoryChartWindow(const HistoryChartLayout& layout, QWidget
                                        QStringLiteral("&Close"));
   close_button->setObjectName(QStringLiteral("close_button"));
   connect(close_button, &QPushButton::clicked, this, &QWidget::close);
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
 
   auto* buttons = new QHBoxLayout();
   buttons->addStretch(1);

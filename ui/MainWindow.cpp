@@ -118,6 +118,9 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   });
 
   files_.folder = SettingsStore::folder();
+  for (QAction* tick : view_ticks_) {
+    tick->setChecked(SettingsStore::view_tick(tick->objectName(), tick->isChecked()));
+  }
   frontend::SettingsTexts remembered;
   SettingsStore::read_settings(remembered);
   show_settings(remembered);
@@ -177,6 +180,7 @@ void MainWindow::build_menus() {
   formulas_action_->setObjectName(QStringLiteral("formulas_action"));
   formulas_action_->setCheckable(true);
   connect(formulas_action_, &QAction::toggled, this, &MainWindow::show_formulas);
+  view_ticks_ = {units, formulas_action_};
 
   QMenu* help_menu = menuBar()->addMenu(QStringLiteral("Help (&H)"));
   help_menu->setObjectName(QStringLiteral("help_menu"));
@@ -245,6 +249,9 @@ void MainWindow::show_splash() {
 
 void MainWindow::remember_for_next_start() const {
   SettingsStore::store_folder(files_.folder);
+  for (const QAction* tick : view_ticks_) {
+    SettingsStore::store_view_tick(tick->objectName(), tick->isChecked());
+  }
   SettingsStore::store_settings(settings_texts());
 }
 

@@ -159,6 +159,7 @@ class MainWindow final : public QMainWindow {
   HistoryChartWindow* gene_length_window_ = nullptr;
   QAction* load_validation_action_ = nullptr;
   QAction* formulas_action_ = nullptr;
+  std::vector<QAction*> view_ticks_;  // the View menu's ticks, remembered between starts
   QLabel* data_status_label_ = nullptr;
   QLabel* run_status_label_ = nullptr;
   OutputController* output_controller_ = nullptr;

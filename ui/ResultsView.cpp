@@ -264,6 +264,8 @@ void ResultsView::start_run_display(std::span<const double> scaled_data, int pop
                                     const DataScale& scale) {
   for (ChartView* view : chart_views()) view->clear_points();
   scaled_data_.assign(scaled_data.begin(), scaled_data.end());
+  // A new run's trees are read from their top.
+  best_trees_text_->clear();
   scale_ = scale;
   shown_ = {};
   forecasts_.clear();

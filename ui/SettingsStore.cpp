@@ -11,6 +11,7 @@ namespace {
 constexpr const char* kFolderSection = "DIRECTORY";
 constexpr const char* kFolderValue = "INIT";
 constexpr const char* kSettingsSection = "SETTINGS";
+constexpr const char* kViewSection = "VIEW";
 
 QSettings open_store() {
   return {QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganisation),
@@ -69,6 +70,21 @@ void SettingsStore::store_settings(const frontend::SettingsTexts& settings) {
   for_each_text([&](const frontend::SettingInfo& info, int population) {
     store.setValue(key_of(info, population), to_qstring(settings.text(info.id, population)));
   });
+  store.endGroup();
+  store.sync();
+}
+
+bool SettingsStore::view_tick(const QString& name, bool otherwise) {
+  QSettings store = open_store();
+  store.beginGroup(QString::fromLatin1(kViewSection));
+  const QVariant stored = store.value(name);
+  return stored.isValid() ? stored.toBool() : otherwise;
+}
+
+void SettingsStore::store_view_tick(const QString& name, bool ticked) {
+  QSettings store = open_store();
+  store.beginGroup(QString::fromLatin1(kViewSection));
+  store.setValue(name, ticked);
   store.endGroup();
   store.sync();
 }

@@ -1,7 +1,7 @@
 // What the window remembers from one program start to the next, in the
 // per-user settings store: the folder of the last chosen file (key path
-// Software\Venko\Regression, section DIRECTORY, value INIT) and every setting
-// as last typed (section SETTINGS).
+// Software\Venko\Regression, section DIRECTORY, value INIT), every setting
+// as last typed (section SETTINGS) and the View menu's ticks (section VIEW).
 #pragma once
 
 #include <QString>
@@ -24,6 +24,11 @@ class SettingsStore {
   // check accepts replaces the one given; others are left as they are.
   static void read_settings(frontend::SettingsTexts& settings);
   static void store_settings(const frontend::SettingsTexts& settings);
+
+  // A tick of the View menu, by its action's object name; `otherwise` when
+  // none was stored.
+  [[nodiscard]] static bool view_tick(const QString& name, bool otherwise);
+  static void store_view_tick(const QString& name, bool ticked);
 };
 
 }  // namespace quarvel::ui

@@ -761,6 +761,47 @@ class WindowTest : public QObject {
     QCOMPARE(w.field(Setting::generations)->text(), QStringLiteral("50"));
   }
 
+  // The View menu's ticks come back at the next start; Esc closes the data
+  // plot and the chart windows as it closes the About box.
+  void view_ticks_are_remembered_and_esc_closes_the_chart_windows() {
+    {
+      auto& w = *window_;
+      w.action("original_units_action")->setChecked(true);
+      w.window.show();
+      QVERIFY(w.window.close());
+    }
+    window_ = std::make_unique<TestWindow>(false);
+    auto& w = *window_;
+    QVERIFY(w.action("original_units_action")->isChecked());
+    QVERIFY(!w.action("formulas_action")->isChecked());
+
+    for (QWidget* chart_window :
+         {static_cast<QWidget*>(&w.window.fitness_window()),
+          static_cast<QWidget*>(&w.window.gene_length_window()),
+          static_cast<QWidget*>(&w.window.data_plot_window())}) {
+      chart_window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(chart_window));
+      chart_window->activateWindow();
+      QTest::keyClick(chart_window, Qt::Key_Escape);
+      QVERIFY2(!chart_window->isVisible(), qPrintable(chart_window->objectName()));
+    }
+  }
+
+  // A new run's trees are shown from their top, wherever the last run's were read.
+  void a_new_runs_trees_start_at_the_top() {
+    auto& w = *window_;
+    prepare_run(1, 4);
+    w.window.resize(w.window.minimumSize());
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    w.window.start_or_abort_run();
+    QScrollBar* scroll = w.best_trees_text()->verticalScrollBar();
+    QVERIFY(scroll->maximum() > 0);
+    scroll->setValue(scroll->maximum());
+    w.window.start_or_abort_run();
+    QCOMPARE(scroll->value(), 0);
+  }
+
   // Every setting comes back at the next start; Restore default settings puts
   // the defaults back; a damaged stored text is not taken over.
   void settings_are_remembered_and_defaults_restored() {
