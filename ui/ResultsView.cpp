@@ -265,7 +265,8 @@ void ResultsView::start_run_display(std::span<const double> scaled_data, int pop
   for (ChartView* view : chart_views()) view->clear_points();
   scaled_data_.assign(scaled_data.begin(), scaled_data.end());
   // A new run's trees are read from their top.
-  best_trees_text_->clear();
+  best_trees_text_->verticalScrollBar()->setValue(0);
+  best_trees_text_->horizontalScrollBar()->setValue(0);
   scale_ = scale;
   shown_ = {};
   forecasts_.clear();
