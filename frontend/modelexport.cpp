@@ -6,6 +6,7 @@
 #include <set>
 
 #include "engine/engine.h"
+#include "engine/regressors.h"
 #include "engine/treeops.h"
 
 namespace quarvel::frontend {
@@ -65,18 +66,49 @@ class Describer {
   std::set<int> lags_;
 };
 
-// The terms of a node as the text names them: "lim(X2·n1)" and "X1²".
-std::vector<std::string> term_texts(const NodeEquation& node, double value_limit) {
-  const std::string a = name_of(node.first);
-  if (node.one_input) return {"", a, a + "²"};
-  const std::string b = name_of(node.second);
-  const auto lim = [](const std::string& x) { return "lim(" + x + ")"; };
-  return {value_limit >= 1.0 ? "" : lim("1"),
-          lim(a),
-          lim(b),
-          lim(a + "·" + b),
-          lim(a + "²"),
-          lim(b + "²")};
+// A term of a node as the exported files write it: its text in the formula
+// ("lim(X2·n1)") and its expression in Python and C ("(x2 * n1)"), formed by
+// the same term list as the program's own values.
+struct SymbolicTerm {
+  std::string text;
+  std::string code;
+  int input = -1;         // which input of the node the term is, -1 for others
+  bool constant = false;  // the term 1
+  bool bounded = false;   // the value limit applies to it
+
+  friend SymbolicTerm operator*(const SymbolicTerm& a, const SymbolicTerm& b) {
+    SymbolicTerm product;
+    product.text = a.input >= 0 && a.input == b.input ? a.text + "²" : a.text + "·" + b.text;
+    product.code = "(" + a.code + " * " + b.code + ")";
+    return product;
+  }
+};
+
+// The terms of a node in the program's order. The bound shows as "lim(...)"
+// in the text, except on a 1 that the limit cannot change.
+std::vector<SymbolicTerm> node_terms(const NodeEquation& node, double value_limit) {
+  const auto input = [](const ModelInput& in, int which) {
+    SymbolicTerm term;
+    term.text = name_of(in);
+    term.code = numbered(in.node ? "n" : "x", in.index);
+    term.input = which;
+    return term;
+  };
+  const SymbolicTerm one{"1", "1.0", -1, true, false};
+  const SymbolicTerm a = input(node.first, 0);
+  if (node.one_input) {
+    std::vector<SymbolicTerm> terms(kOneInputCoefficients);
+    one_input_terms(one, a, terms.data());
+    return terms;
+  }
+  const auto bound = [value_limit](SymbolicTerm term) {
+    term.bounded = true;
+    if (!(term.constant && value_limit >= 1.0)) term.text = "lim(" + term.text + ")";
+    return term;
+  };
+  std::vector<SymbolicTerm> terms(kTwoInputCoefficients);
+  two_input_terms(one, a, input(node.second, 1), bound, terms.data());
+  return terms;
 }
 
 // Python and C: one node's sum, term by term in the program's order.
@@ -87,30 +119,18 @@ struct CodeStyle {
   bool python = false;
 };
 
-std::string node_code(const NodeEquation& node, int name, const CodeStyle& style) {
-  const auto input = [](const ModelInput& in) { return numbered(in.node ? "n" : "x", in.index); };
-  const std::string a = input(node.first);
-  const std::string b = node.one_input ? a : input(node.second);
-  std::vector<std::string> terms;
-  if (node.one_input) {
-    terms = {"1.0", a, "(" + a + " * " + a + ")"};
-  } else {
-    terms = {"1.0",
-             a,
-             b,
-             "(" + a + " * " + b + ")",
-             "(" + a + " * " + a + ")",
-             "(" + b + " * " + b + ")"};
-  }
+std::string node_code(const NodeEquation& node, int name, double value_limit,
+                      const CodeStyle& style) {
+  const std::vector<SymbolicTerm> terms = node_terms(node, value_limit);
   std::string code = style.indent + "s = 0.0" + style.line_end + "\n";
   for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
     const std::string coefficient = exact(node.coefficients[j]);
-    if (node.one_input) {
-      code += style.indent + "s += " + coefficient + " * " + terms[j] + style.line_end + "\n";
+    if (!terms[j].bounded) {
+      code += style.indent + "s += " + coefficient + " * " + terms[j].code + style.line_end + "\n";
       continue;
     }
     // r = term, bounded to [-limit, limit], then added.
-    code += style.indent + "r = " + terms[j] + style.line_end + "\n";
+    code += style.indent + "r = " + terms[j].code + style.line_end + "\n";
     if (style.python) {
       code += style.indent + "if r > " + style.limit + ":\n" + style.indent +
               "    r = " + style.limit + "\n";
@@ -213,12 +233,13 @@ std::string formula_text(const ModelFormula& formula) {
   std::string text;
   for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
     const NodeEquation& node = formula.nodes[i];
-    const std::vector<std::string> terms = term_texts(node, formula.value_limit);
+    const std::vector<SymbolicTerm> terms = node_terms(node, formula.value_limit);
     std::string equation = numbered("n", i + 1) + " =";
     for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
       equation += j == 0 ? " " : " + ";
       equation += numbered("c", j);
-      if (!terms[j].empty()) equation += "·" + terms[j];
+      // A coefficient times 1 is the coefficient alone.
+      if (terms[j].text != "1") equation += "·" + terms[j].text;
     }
     text += equation + "\n";
     for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
@@ -309,7 +330,7 @@ std::string model_python(const ModelFormula& formula, const ModelContext& contex
   }
   const CodeStyle style{"    ", "", "VALUE_LIMIT", true};
   for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
-    text += node_code(formula.nodes[i], static_cast<int>(i + 1), style);
+    text += node_code(formula.nodes[i], static_cast<int>(i + 1), formula.value_limit, style);
   }
   text += "    return " +
           (formula.output.node ? numbered("n", formula.output.index)
@@ -379,7 +400,7 @@ std::string model_c_header(const ModelFormula& formula, const ModelContext& cont
   text += "  (void)r;\n  (void)limit;\n";
   const CodeStyle style{"  ", ";", "limit", false};
   for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
-    text += node_code(formula.nodes[i], static_cast<int>(i + 1), style);
+    text += node_code(formula.nodes[i], static_cast<int>(i + 1), formula.value_limit, style);
   }
   text += "  (void)s;\n  return " +
           (formula.output.node ? numbered("n", formula.output.index)

@@ -83,15 +83,27 @@ std::string c_driver(int population) {
          "}\n";
 }
 
-std::vector<double> run_and_read(const std::string& command) {
-  std::vector<double> values;
+// What `command` prints; a failure when it does not succeed.
+std::string run_and_capture(const std::string& command) {
+  std::string output;
   FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return values;
-  char line[128];
-  while (std::fgets(line, sizeof line, pipe) != nullptr)
-    values.push_back(std::strtod(line, nullptr));
+  if (pipe == nullptr) {
+    ADD_FAILURE() << "cannot run " << command;
+    return output;
+  }
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    output.append(buffer, n);
   const int status = ::pclose(pipe);
   EXPECT_EQ(status, 0) << command;
+  return output;
+}
+
+std::vector<double> run_and_read(const std::string& command) {
+  std::vector<double> values;
+  std::istringstream lines(run_and_capture(command));
+  for (std::string line; std::getline(lines, line);)
+    values.push_back(std::strtod(line.c_str(), nullptr));
   return values;
 }
 
@@ -218,6 +230,49 @@ TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
   GenerationResults results;
   for (int g = 0; g < 6; ++g) run_generation(*engine, g, results);
   for (std::int32_t p = 0; p < 2; ++p) expect_exported_model_reproduces(*engine, p, 20);
+}
+
+// Both forms of the node, the value limit below 1 and at 1, as the text, the
+// Python module and the C header write them.
+TEST(ModelFormula, TermsOfBothFormsInTheTextAndTheCode) {
+  ModelFormula formula;
+  formula.nodes = {{{false, 1}, {false, 2}, false, {0.5, 1, 2, 3, 4, 5}},
+                   {{true, 1}, {}, true, {0.25, 1.5, -2}}};
+  formula.output = {true, 2};
+  formula.lags = {1, 2};
+  formula.value_limit = 0.5;
+  EXPECT_EQ(formula_text(formula),
+            "n1 = c0·lim(1) + c1·lim(X1) + c2·lim(X2) + c3·lim(X1·X2) + c4·lim(X1²) + "
+            "c5·lim(X2²)\n"
+            "    c0 = 0.5\n    c1 = 1\n    c2 = 2\n    c3 = 3\n    c4 = 4\n    c5 = 5\n"
+            "n2 = c0 + c1·n1 + c2·n1²\n"
+            "    c0 = 0.25\n    c1 = 1.5\n    c2 = -2\n"
+            "prediction = n2\n");
+  const ModelContext context;
+  const std::string python = model_python(formula, context);
+  const std::string c = model_c_header(formula, context);
+  const std::string bounded_python =
+      "    r = 1.0\n    if r > VALUE_LIMIT:\n        r = VALUE_LIMIT\n"
+      "    if r < -VALUE_LIMIT:\n        r = -VALUE_LIMIT\n    s += 0.5 * r\n";
+  const std::string bounded_c =
+      "  r = (x1 * x2);\n  if (r > limit) r = limit;\n  if (r < -limit) r = -limit;\n"
+      "  s += 3 * r;\n";
+  EXPECT_NE(python.find(bounded_python), std::string::npos) << python;
+  EXPECT_NE(python.find("    r = (x2 * x2)\n"), std::string::npos) << python;
+  EXPECT_NE(python.find("    s = 0.0\n    s += 0.25 * 1.0\n    s += 1.5 * n1\n"
+                        "    s += -2 * (n1 * n1)\n    n2 = s\n"),
+            std::string::npos)
+      << python;
+  EXPECT_NE(c.find(bounded_c), std::string::npos) << c;
+  EXPECT_NE(c.find("  s += 0.25 * 1.0;\n  s += 1.5 * n1;\n  s += -2 * (n1 * n1);\n"),
+            std::string::npos)
+      << c;
+
+  // At a limit of 1 the bound cannot change the 1: the text leaves it out,
+  // the code still bounds it.
+  formula.value_limit = 1.0;
+  EXPECT_EQ(formula_text(formula).rfind("n1 = c0 + c1·lim(X1) + ", 0), 0u);
+  EXPECT_NE(model_python(formula, context).find(bounded_python), std::string::npos);
 }
 
 TEST(ModelFormula, NamesNodesInEvaluationOrderAndNoSerials) {
