@@ -146,11 +146,56 @@ std::string node_code(const NodeEquation& node, int name, double value_limit,
   return code;
 }
 
+// The length of the well-formed UTF-8 sequence that starts at `at`, or 0
+// where the bytes there are not one (a stray continuation byte, an overlong
+// form, a surrogate, past U+10FFFF, cut short).
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) {
+    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
+  };
+  const unsigned lead = byte(0);
+  if (lead < 0x80) return 1;
+  // The first continuation byte's range depends on the lead; the others are 80..BF.
+  unsigned low = 0x80;
+  unsigned high = 0xBF;
+  std::size_t length = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned next = byte(i);
+    if (next < low || next > high) return 0;
+    low = 0x80;
+    high = 0xBF;
+  }
+  return length;
+}
+
 // A text inside a Python docstring: backslashes, quotes and line ends escaped,
-// so that no file name can end the string or add code.
+// so that no file name can end the string or add code; a byte that is not
+// UTF-8 (Python reads the module as UTF-8) or a NUL written as its escape.
 std::string in_docstring(std::string_view text) {
   std::string escaped;
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    const std::size_t length = utf8_length(text, i);
+    if (length == 0 || c == '\0') {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+      escaped += hex;
+      ++i;
+      continue;
+    }
     switch (c) {
       case '\\':
         escaped += "\\\\";
@@ -165,8 +210,9 @@ std::string in_docstring(std::string_view text) {
         escaped += "\\r";
         break;
       default:
-        escaped += c;
+        escaped.append(text.substr(i, length));
     }
+    i += length;
   }
   return escaped;
 }

@@ -232,6 +232,41 @@ TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
   for (std::int32_t p = 0; p < 2; ++p) expect_exported_model_reproduces(*engine, p, 20);
 }
 
+// Bytes that are not UTF-8 in a file name stand in the module as their
+// escapes, so that Python can read it; UTF-8 stays as it is.
+TEST_F(ModelExportTest, ModuleImportsWhateverBytesTheFileNamesHold) {
+  auto engine =
+      quarvel::testing::make_engine(quarvel::testing::wave(40), quarvel::testing::wave(10, 0.4));
+  Engine& e = *engine;
+  e.populations[0].best_of_gen_tree = terminal(e, 1);
+  // A lone byte, a sequence cut short, an overlong form, a surrogate and a
+  // code point past U+10FFFF; then two, three and four bytes of UTF-8.
+  const std::string training = "a\xff b\xc3 \xe2\x82 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80.txt";
+  const std::string validation = "\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\.txt";
+  const ModelContext context = model_context(e, 0, RunSettings{}, training, validation);
+  const std::string python = model_python(describe_best_tree(e, 0), context);
+  EXPECT_NE(python.find("Training data \\\"a\\xff b\\xc3 \\xe2\\x82 \\xc0\\xaf "
+                        "\\xed\\xa0\\x80 \\xf4\\x90\\x80\\x80.txt\\\", validation data "
+                        "\\\"\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\\\.txt\\\""),
+            std::string::npos)
+      << python;
+
+  write("model-1.py", python);
+  const std::string script = write("docstring.py", R"(import importlib.util, sys
+loader_info = importlib.util.spec_from_file_location("model", sys.argv[1])
+model = importlib.util.module_from_spec(loader_info)
+loader_info.loader.exec_module(model)
+line = [l for l in model.__doc__.splitlines() if l.startswith("Training data")][0]
+sys.stdout.buffer.write(line.encode("utf-8"))
+print(" ", model.predict_next([0.25, 0.5]))
+)");
+  // Each escape reads back as the code point of its byte.
+  EXPECT_EQ(run_and_capture("python3 " + script + " " + (folder_ / "model-1.py").string()),
+            "Training data \"a\xc3\xbf b\xc3\x83 \xc3\xa2\xc2\x82 \xc3\x80\xc2\xaf "
+            "\xc3\xad\xc2\xa0\xc2\x80 \xc3\xb4\xc2\x90\xc2\x80\xc2\x80.txt\", validation data "
+            "\"\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\.txt\".  0.25\n");
+}
+
 // Both forms of the node, the value limit below 1 and at 1, as the text, the
 // Python module and the C header write them.
 TEST(ModelFormula, TermsOfBothFormsInTheTextAndTheCode) {
