@@ -14,6 +14,7 @@
 #include "frontend/datafile.h"
 #include "frontend/outputfile.h"
 #include "frontend/startrun.h"
+#include "support/data_grids.h"
 
 using namespace quarvel;
 
@@ -136,15 +137,12 @@ const char* const kDataSets[] = {"sunspots", "mackey-glass"};
 // path, overlap detected, Start.
 void start_default_run(Engine& engine, const std::string& name,
                        const std::string& dir = QUARVEL_EXAMPLES_DIR) {
-  const auto training = frontend::read_data_file(dir + "/" + name + "-training.txt");
-  const auto validation = frontend::read_data_file(dir + "/" + name + "-validation.txt");
-  const frontend::GridColumns training_grid = frontend::make_grid(training.values, 0);
-  const frontend::GridColumns validation_grid =
-      frontend::make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
+  const testing::DataGrids grids =
+      testing::read_grids(dir + "/" + name + "-training.txt", dir + "/" + name + "-validation.txt");
   frontend::SettingsTexts settings;
   settings.set(frontend::Setting::overlap, std::to_string(frontend::detect_overlap(
-                                               training_grid.value, validation_grid.value)));
-  const auto outcome = frontend::start_run(engine, training_grid, validation_grid, settings);
+                                               grids.training.value, grids.validation.value)));
+  const auto outcome = frontend::start_run(engine, grids.training, grids.validation, settings);
   if (outcome.error != frontend::StartError::none) throw std::runtime_error(outcome.message);
 }
 

@@ -22,7 +22,9 @@
 #include "frontend/generationstep.h"
 #include "frontend/modelexport.h"
 #include "frontend/startrun.h"
+#include "support/data_grids.h"
 #include "support/engine_fixtures.h"
+#include "support/examples.h"
 #include "support/scratch.h"
 
 namespace quarvel::frontend {
@@ -211,12 +213,9 @@ TEST_F(ModelExportTest, HandBuiltTreeWithOneInputNodesAndAClippingLimit) {
 }
 
 TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
-  const std::string dir = QUARVEL_EXAMPLES;
-  const auto training = read_data_file(dir + "/sunspots-training.txt");
-  const auto validation = read_data_file(dir + "/sunspots-validation.txt");
-  const GridColumns training_grid = make_grid(training.values, 0);
-  const GridColumns validation_grid =
-      make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
+  const quarvel::testing::DataGrids grids =
+      quarvel::testing::read_grids(quarvel::testing::example("sunspots-training.txt"),
+                                   quarvel::testing::example("sunspots-validation.txt"));
   SettingsTexts settings;
   settings.set(Setting::generations, "6");
   settings.set(Setting::populations, "2");
@@ -226,7 +225,7 @@ TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
   settings.set(Setting::rank_by, "mse");
   settings.set(Setting::overlap, "119");
   auto engine = std::make_unique<Engine>();
-  ASSERT_EQ(start_run(*engine, training_grid, validation_grid, settings).error, StartError::none);
+  ASSERT_EQ(start_run(*engine, grids.training, grids.validation, settings).error, StartError::none);
   GenerationResults results;
   for (int g = 0; g < 6; ++g) run_generation(*engine, g, results);
   for (std::int32_t p = 0; p < 2; ++p) expect_exported_model_reproduces(*engine, p, 20);
