@@ -45,42 +45,37 @@ std::vector<double> chaotic_series(int n, double x, double y) {
   return values;
 }
 
-void one_population(RunParameters& p) {
-  p.population_size[0] = 40;
-  p.elite_size[0] = 2;
-  p.terminal_table_size[0] = 6;
-  p.selection_method[0] = TOURNAMENT;
-  p.tournament_K[0] = 4;
-  p.grow_method[0] = GROW;
-  p.max_depth_for_new_trees[0] = 4;
-  p.max_mutant_depth[0] = 3;
-  p.crossover_func_pt_fraction[0] = 0.4f;
-  p.crossover_any_pt_fraction[0] = 0.3f;
-  p.fitness_prop_repro_fraction[0] = 0.1f;
-}
-
-void two_populations(RunParameters& p) {
-  one_population(p);
-  p.population_size[1] = 30;
-  p.elite_size[1] = 1;
-  p.terminal_table_size[1] = 8;
-  p.selection_method[1] = FITNESSPROP;
-  p.grow_method[1] = RAMPED;
-  p.max_depth_for_new_trees[1] = 3;
-  p.max_mutant_depth[1] = 4;
-  p.crossover_func_pt_fraction[1] = 0.3f;
-  p.crossover_any_pt_fraction[1] = 0.4f;
-  p.fitness_prop_repro_fraction[1] = 0.0f;
-}
+// How one population is bred.
+struct Breeding {
+  int size, elite, terminals, selection, tournament, growth, depth, mutant_depth;
+  float crossover_at_functions, crossover_anywhere, reproduction;
+};
+constexpr Breeding kTournamentGrow{40, 2, 6, TOURNAMENT, 4, GROW, 4, 3, 0.4f, 0.3f, 0.1f};
+constexpr Breeding kFitnessRamped{30, 1, 8, FITNESSPROP, 5, RAMPED, 3, 4, 0.3f, 0.4f, 0.0f};
 
 // The record of a run: per generation and population the best individual's
 // MSE and MDL as the program reports them, the mean squared error and MDL of
-// its fit in double, the mean squared error of its forecast over the validation part, the mean MSE
-// of the population and the best tree; then the states of the random generators.
-std::string run_record(int populations, void (*configure)(RunParameters&), FitPath path) {
-  auto engine = make_engine(chaotic_series(70, 0.31, 0.52), chaotic_series(20, 0.77, 0.18),
-                            populations, [&](RunParameters& p) {
-                              configure(p);
+// its fit in double, the mean squared error of its forecast over the
+// validation part, the mean MSE of the population and the best tree; then the
+// states of the random generators.
+std::string run_record(const std::vector<Breeding>& populations, FitPath path) {
+  const auto count = static_cast<int>(populations.size());
+  auto engine = make_engine(chaotic_series(70, 0.31, 0.52), chaotic_series(20, 0.77, 0.18), count,
+                            [&](RunParameters& p) {
+                              for (std::size_t i = 0; i < populations.size(); ++i) {
+                                const Breeding& b = populations[i];
+                                p.population_size[i] = b.size;
+                                p.elite_size[i] = b.elite;
+                                p.terminal_table_size[i] = b.terminals;
+                                p.selection_method[i] = b.selection;
+                                p.tournament_K[i] = b.tournament;
+                                p.grow_method[i] = b.growth;
+                                p.max_depth_for_new_trees[i] = b.depth;
+                                p.max_mutant_depth[i] = b.mutant_depth;
+                                p.crossover_func_pt_fraction[i] = b.crossover_at_functions;
+                                p.crossover_any_pt_fraction[i] = b.crossover_anywhere;
+                                p.fitness_prop_repro_fraction[i] = b.reproduction;
+                              }
                               p.random_seed = 5;
                               p.evaluate_by_mdl = 0;
                               p.mdl_weight = 0.0005;
@@ -89,10 +84,10 @@ std::string run_record(int populations, void (*configure)(RunParameters&), FitPa
   Engine& e = *engine;
   e.fit_path = path;
   e.data.overlap = 6;
-  std::string record = "run of " + std::to_string(populations) + " population(s)\n";
+  std::string record = "run of " + std::to_string(count) + " population(s)\n";
   for (int g = 0; g < 6; ++g) {
     generation_step(e, g);
-    for (int p = 0; p < populations; ++p) {
+    for (int p = 0; p < count; ++p) {
       report_best_tree(e, e.report, p);
       fill_prediction(e, e.report, p);
       report_run_figures(e, e.report, p);
@@ -116,7 +111,7 @@ std::string run_record(int populations, void (*configure)(RunParameters&), FitPa
 }
 
 std::string runs_record(FitPath path) {
-  return run_record(1, one_population, path) + run_record(2, two_populations, path);
+  return run_record({kTournamentGrow}, path) + run_record({kTournamentGrow, kFitnessRamped}, path);
 }
 
 TEST(Golden, RunsGiveThePinnedResultsOnEitherPath) {
