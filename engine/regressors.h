@@ -46,8 +46,8 @@ template <class T>
 
 // The terms in double, the value limit bounding them.
 inline void two_input_regressors(double x1, double x2, double limit, double* r) noexcept {
-  two_input_terms(
-      1.0, x1, x2, [limit](double x) { return limit_to(x, limit); }, r);
+  const auto bound = [limit](double x) { return limit_to(x, limit); };
+  two_input_terms(1.0, x1, x2, bound, r);
 }
 
 inline void one_input_regressors(double x1, double* r) noexcept {
