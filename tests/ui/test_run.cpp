@@ -43,27 +43,18 @@ using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
 using quarvel::ui::RunDriver;
+using quarvel::ui::testing::column;
+using quarvel::ui::testing::points_of;
+using quarvel::ui::testing::read_all;
 using quarvel::ui::testing::TestWindow;
+using quarvel::ui::testing::wave_text;
+using quarvel::ui::testing::WindowFixture;
 using quarvel::ui::testing::write_file;
 
 namespace {
 
 const QString kAbortQuestion = QStringLiteral("Venko|Are you sure you want to abort this GP run?");
 const QChar kIdeographicSpace(0x3000);
-
-// A wavy series, so that trees have something to fit.
-QByteArray wave(int first, int count) {
-  QByteArray text;
-  for (int k = first; k < first + count; ++k) {
-    text += QByteArray::number(0.5 + 0.3 * std::sin(0.31 * k) + 0.1 * std::sin(0.07 * k), 'g', 8);
-    text += '\n';
-  }
-  return text;
-}
-
-QList<QPointF> points_of(const ChartView* view, int series) {
-  return static_cast<QXYSeries*>(view->chart()->series().at(series))->points();
-}
 
 QList<double> y_values(const QList<QPointF>& points) {
   QList<double> values;
@@ -83,22 +74,10 @@ QList<double> indices(int count) {
   return values;
 }
 
-QStringList column(const GridModel* model, int column) {
-  QStringList texts;
-  for (int row = 0; row < model->rowCount(); ++row) texts << model->cell(column, row);
-  return texts;
-}
-
 QStringList texts(const std::vector<std::string>& cells) {
   QStringList list;
   for (const auto& cell : cells) list << QString::fromStdString(cell);
   return list;
-}
-
-QByteArray read_all(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return "(missing)";
-  return file.readAll();
 }
 
 // The figures of an engine run made through the shared Start path, as
@@ -161,48 +140,10 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 }  // namespace
 
-class RunTest : public QObject {
+class RunTest : public QObject, protected WindowFixture {
   Q_OBJECT
 
  private:
-  QTemporaryDir settings_folder_;
-  QTemporaryDir data_folder_;
-  std::unique_ptr<TestWindow> window_;
-
-  MainWindow& window() { return window_->window; }
-
-  void load(const QByteArray& training, const QByteArray& validation) {
-    window_->load_files(write_file(data_folder_, "training.txt", training),
-                        write_file(data_folder_, "validation.txt", validation));
-  }
-
-  // Small runs: a wave of 90 + 30 points, populations of 40 with an elite of 2.
-  void prepare_run(int generations, int populations) {
-    auto& w = *window_;
-    load(wave(0, 90), wave(90, 30));
-    w.field(Setting::generations)->setText(QString::number(generations));
-    w.population_count_box()->setEditText(QString::number(populations));
-    w.window.populations_tab().apply_population_count();
-    for (QLineEdit* size :
-         {w.field(Setting::population_size, 0), w.field(Setting::population_size, 1),
-          w.field(Setting::population_size, 2), w.field(Setting::population_size, 3)}) {
-      size->setText(QStringLiteral("40"));
-    }
-    for (QLineEdit* elite : {w.field(Setting::elite, 0), w.field(Setting::elite, 1),
-                             w.field(Setting::elite, 2), w.field(Setting::elite, 3)}) {
-      elite->setText(QStringLiteral("2"));
-    }
-  }
-
-  // `action` runs with the index of each generation as soon as the window has
-  // shown it, from inside the run's own message processing.
-  void after_each_generation(const std::function<void(int)>& action) {
-    connect(window_->best_trees_text(), &QPlainTextEdit::textChanged, &window(), [this, action] {
-      QTimer::singleShot(0, &window(),
-                         [this, action] { action(window_->progress_bar()->value()); });
-    });
-  }
-
   void verify_idle() {
     auto& w = *window_;
     QVERIFY(!w.window.run_driver().running());
@@ -227,13 +168,13 @@ class RunTest : public QObject {
   void cleanup() { window_.reset(); }
 
   void a_window_run_gives_the_results_of_the_shared_start_path() {
-    prepare_run(4, 2);
+    prepare_small_run(4, 2);
     const Reference reference = reference_run(window());
     QCOMPARE(reference.mdl.size(), std::size_t{2});
     auto& w = *window_;
     QStringList labels_after_last;
     bool running_state = false;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       running_state = w.window.run_driver().running() && !w.start_button()->isEnabled() &&
                       w.start_button()->kind() == ButtonKind::abort &&
                       w.start_button()->text() == QStringLiteral("Abort") &&
@@ -331,11 +272,11 @@ class RunTest : public QObject {
   }
 
   void stop_and_resume_between_generations() {
-    prepare_run(5, 1);
+    prepare_small_run(5, 1);
     auto& w = *window_;
     QStringList seen;
     int shown_while_paused = -1;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 1) return;
       w.stop_button()->click();
       seen << w.stop_button()->text() << w.start_button()->text();
@@ -357,11 +298,11 @@ class RunTest : public QObject {
 
   // Late in a long run the window still answers between generations.
   void stop_and_resume_late_in_a_long_run() {
-    prepare_run(300, 1);
+    prepare_small_run(300, 1);
     auto& w = *window_;
     int paused_at = -1;
     int resumed = 0;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 290 || paused_at >= 0) return;
       w.stop_button()->click();
       paused_at = g;
@@ -382,10 +323,10 @@ class RunTest : public QObject {
   // A Stop that arrives while the last generation is shown must not leave the
   // next run paused or the button reading "Resume".
   void stop_during_the_last_generation_leaves_no_pause_behind() {
-    prepare_run(3, 1);
+    prepare_small_run(3, 1);
     auto& w = *window_;
     bool stopped = false;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g == 2 && !stopped) {
         stopped = true;
         w.stop_button()->click();
@@ -421,7 +362,7 @@ class RunTest : public QObject {
     QFETCH(double, lo);
     QFETCH(double, hi);
     QFETCH(double, validation_x);
-    prepare_run(1, 1);
+    prepare_small_run(1, 1);
     auto& w = *window_;
     w.field(Setting::overlap)->setText(overlap);
     w.window.start_or_abort_run();
@@ -445,7 +386,7 @@ class RunTest : public QObject {
   // done and shown.
   void the_window_answers_while_a_generation_runs() {
     auto& w = *window_;
-    load(wave(0, 29000), wave(29000 - 119, 300));
+    load(wave_text(0, 29000), wave_text(29000 - 119, 300));
     w.field(Setting::generations)->setText(QStringLiteral("4"));
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
@@ -486,7 +427,7 @@ class RunTest : public QObject {
       QTest::mouseClick(w.stop_button(), Qt::LeftButton);
       seen << w.stop_button()->text() << QString::number(driver.computing());
     };
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (!stopping || g != 0) return;
       QTimer::singleShot(300, &w.window, [&] {
         shown_when_paused = static_cast<int>(points_of(w.mdl_chart(), 0).size());
@@ -548,9 +489,9 @@ class RunTest : public QObject {
   }
 
   void abort_answered_no_then_yes() {
-    prepare_run(6, 1);
+    prepare_small_run(6, 1);
     auto& w = *window_;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 1) return;
       w.stop_button()->click();  // the button route to Abort leads through Stop
       QTimer::singleShot(0, &w.window, [&] {
@@ -571,7 +512,7 @@ class RunTest : public QObject {
   }
 
   void ctrl_s_during_a_run_asks_to_abort_and_never_starts_another() {
-    prepare_run(6, 1);
+    prepare_small_run(6, 1);
     auto& w = *window_;
     int starts = 0;
     // Every Start shows the data as "Real Data" (after emptying it).
@@ -580,7 +521,7 @@ class RunTest : public QObject {
       if (!real_data->points().isEmpty()) ++starts;
     });
     bool asked = false;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 0 || asked) return;
       asked = true;
       window_->dialogs.answer_yes = true;
@@ -601,13 +542,13 @@ class RunTest : public QObject {
   }
 
   void closing_the_window_ends_the_run_first() {
-    prepare_run(6, 1);
+    prepare_small_run(6, 1);
     auto& w = *window_;
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
     bool refused = false;
     window_->dialogs.answer_yes = true;  // "Are you sure you want to abort this GP run?"
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g == 1) refused = !w.window.close();
     });
     w.window.start_or_abort_run();
@@ -625,12 +566,12 @@ class RunTest : public QObject {
   }
 
   void keyboard_roles_of_the_button_kinds() {
-    prepare_run(5, 1);
+    prepare_small_run(5, 1);
     auto& w = *window_;
     w.window.show();
     QVERIFY(QTest::qWaitForWindowActive(&w.window));
     QStringList seen;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g == 0) {
         QTest::keyClick(w.best_trees_text(), Qt::Key_Escape);  // Stop is the cancel button
         seen << w.stop_button()->text();
@@ -661,7 +602,7 @@ class RunTest : public QObject {
     QCOMPARE(dialogs.save_dialog_folders.size(), 1);
     QCOMPARE(dialogs.dialog_folders.size(), 0);
 
-    prepare_run(1, 2);
+    prepare_small_run(1, 2);
     w.window.start_or_abort_run();
     const auto save = [&](QPushButton* button, const GridModel* model) {
       dialogs.file_answers.push_back(path);
@@ -738,7 +679,7 @@ class RunTest : public QObject {
     QFETCH(QString, message);
     QFETCH(bool, data_tab);
     auto& w = *window_;
-    prepare_run(3, 1);
+    prepare_small_run(3, 1);
     if (refusal.startsWith(QStringLiteral("overselect"))) {
       const bool second = refusal.endsWith(QLatin1Char('2'));
       if (second) {
