@@ -728,7 +728,7 @@ class RunTest : public QObject, protected WindowFixture {
   // race), and the run goes on to its end with its own data and settings.
   void every_action_during_a_generation_leaves_the_engine_alone() {
     auto& w = *window_;
-    load(wave(0, 3000), wave(3000 - 119, 300));
+    load(wave_text(0, 3000), wave_text(3000 - 119, 300));
     w.field(Setting::generations)->setText(QStringLiteral("3"));
     w.field(Setting::forecast_ahead)->setText(QStringLiteral("4"));
     w.population_count_box()->setEditText(QStringLiteral("2"));
@@ -736,7 +736,7 @@ class RunTest : public QObject, protected WindowFixture {
     for (int p = 0; p < 2; ++p) {
       w.field(Setting::population_size, p)->setText(QStringLiteral("200"));
     }
-    const QString other_data = write_file(data_folder_, "other.txt", wave(0, 50));
+    const QString other_data = write_file(data_folder_, "other.txt", wave_text(0, 50));
     RunDriver& driver = w.window.run_driver();
     std::atomic<bool> all_fired{false};
     driver.set_worker_hook([&] {
@@ -793,14 +793,14 @@ class RunTest : public QObject, protected WindowFixture {
   // had, like one the system refuses: the generations run on the GUI thread,
   // with the same results, where the run used to end as out of memory.
   void without_a_thread_record_the_run_goes_on_here() {
-    prepare_run(3, 2);
+    prepare_small_run(3, 2);
     window_->window.start_or_abort_run();
     const QList<QPointF> expected = points_of(window_->mdl_chart(), 1);
     const QString expected_trees = window_->best_trees_text()->toPlainText();
 
     // The same first run in a new window, each generation on this thread.
     window_ = std::make_unique<TestWindow>();
-    prepare_run(3, 2);
+    prepare_small_run(3, 2);
     auto& w = *window_;
     int refused = 0;
     w.window.run_driver().set_thread_starter([&refused](std::function<void()>) -> std::jthread {
