@@ -7,12 +7,14 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "engine/fastfit.h"
 #include "engine/fitting.h"
 #include "engine/generations.h"
 #include "engine/prediction.h"
 #include "frontend/datafile.h"
 #include "frontend/outputfile.h"
 #include "frontend/startrun.h"
+#include "support/data_grids.h"
 
 using namespace quarvel;
 
@@ -78,6 +80,29 @@ void BM_FitFast(benchmark::State& state) {
 BENCHMARK(BM_FitReference)->Arg(100)->Arg(300)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_FitFast)->Arg(100)->Arg(300)->Arg(1000)->Arg(10000);
 
+// The outputs of one fitted node on the fast path alone: arg 0 the point count,
+// arg 1 the two-input form when 1, the one-input form when 0.
+void BM_NodeOutputs(benchmark::State& state) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> u(-2.0, 2.0);
+  std::vector<double> left(static_cast<std::size_t>(n));
+  std::vector<double> right(left.size());
+  std::vector<double> out(left.size());
+  for (std::size_t t = 0; t < left.size(); ++t) {
+    left[t] = u(rng);
+    right[t] = u(rng);
+  }
+  const double c[6] = {0.1, -0.7, 1.3, 0.4, -0.2, 0.9};
+  for (auto _ : state) {
+    fastfit::node_outputs(state.range(1) != 0, left.data(), right.data(), n, 1.5, c, out.data());
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_NodeOutputs)->ArgsProduct({{1003, 10000}, {0, 1}});
+
 // The machine's scalar rate: independent multiply-adds in scalar code (8
 // accumulators, so the adds do not wait on each other), per multiply-add.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -112,15 +137,12 @@ const char* const kDataSets[] = {"sunspots", "mackey-glass"};
 // path, overlap detected, Start.
 void start_default_run(Engine& engine, const std::string& name,
                        const std::string& dir = QUARVEL_EXAMPLES_DIR) {
-  const auto training = frontend::read_data_file(dir + "/" + name + "-training.txt");
-  const auto validation = frontend::read_data_file(dir + "/" + name + "-validation.txt");
-  const frontend::GridColumns training_grid = frontend::make_grid(training.values, 0);
-  const frontend::GridColumns validation_grid =
-      frontend::make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
+  const testing::DataGrids grids =
+      testing::read_grids(dir + "/" + name + "-training.txt", dir + "/" + name + "-validation.txt");
   frontend::SettingsTexts settings;
   settings.set(frontend::Setting::overlap, std::to_string(frontend::detect_overlap(
-                                               training_grid.value, validation_grid.value)));
-  const auto outcome = frontend::start_run(engine, training_grid, validation_grid, settings);
+                                               grids.training.value, grids.validation.value)));
+  const auto outcome = frontend::start_run(engine, grids.training, grids.validation, settings);
   if (outcome.error != frontend::StartError::none) throw std::runtime_error(outcome.message);
 }
 

@@ -16,6 +16,7 @@
 #include "frontend/generationstep.h"
 #include "frontend/startrun.h"
 #include "support/FakeDialogs.h"
+#include "support/data_grids.h"
 #include "ui/ChartView.h"
 #include "ui/HistoryChartWindow.h"
 #include "ui/MainWindow.h"
@@ -51,22 +52,19 @@ void BM_ShowGenerationResults(benchmark::State& state) {
   const SeriesFiles& set = kDataSets[state.range(0)];
   state.SetLabel(std::to_string(set.points) + " points");
   const std::string path = std::string(set.folder) + "/" + set.name;
-  const auto training = frontend::read_data_file(path + "-training.txt");
-  const auto validation = frontend::read_data_file(path + "-validation.txt");
-  const auto training_grid = frontend::make_grid(training.values, 0);
-  const auto validation_grid =
-      frontend::make_grid(validation.values, static_cast<std::int64_t>(training.values.size()));
+  const testing::DataGrids grids =
+      testing::read_grids(path + "-training.txt", path + "-validation.txt");
 
   auto engine = std::make_unique<Engine>();
   ui::testing::FakeDialogs dialogs;
   ui::MainWindow window(*engine, dialogs);
-  window.problem_tab().show_training_series(training_grid);
+  window.problem_tab().show_training_series(grids.training);
 
   frontend::SettingsTexts settings;
   settings.set(frontend::Setting::generations, "50");
   settings.set(frontend::Setting::populations, "4");
   settings.set(frontend::Setting::population_size, "200");
-  const auto outcome = frontend::start_run(*engine, training_grid, validation_grid, settings);
+  const auto outcome = frontend::start_run(*engine, grids.training, grids.validation, settings);
   if (outcome.error != frontend::StartError::none || engine->data.point_count != set.points) {
     state.SkipWithError("the example did not start");
     return;

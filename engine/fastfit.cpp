@@ -61,35 +61,32 @@ template <bool kTwoInputs>
   std::memcpy(sums + std::ptrdiff_t{6} * 8, &acc[m], sizeof(v8d));
 }
 
+// The value limit as the vector type's bound.
+struct Bound {
+  v8d limit;
+  [[gnu::always_inline]] v8d operator()(v8d r) const { return clamp(r, limit); }
+};
+
 template <bool kTwoInputs>
 [[gnu::always_inline]] inline void outputs(const double* left, const double* right, std::int32_t n,
                                            double limit, const double* c, double* out) {
-  const v8d lim = broadcast(limit);
-  const double constant = kTwoInputs ? limit_to(1.0, limit) : 1.0;
+  const Bound bound{broadcast(limit)};
+  const v8d one = broadcast(1.0);
   std::int32_t t = 0;
   for (; t + 8 <= n; t += 8) {
-    const v8d x1 = load(left + t);
-    v8d sum = broadcast(0.0);
-    sum += c[0] * broadcast(constant);
+    v8d r[kTwoInputCoefficients];
     if constexpr (kTwoInputs) {
-      const v8d x2 = load(right + t);
-      sum += c[1] * clamp(x1, lim);
-      sum += c[2] * clamp(x2, lim);
-      sum += c[3] * clamp(x1 * x2, lim);
-      sum += c[4] * clamp(x1 * x1, lim);
-      sum += c[5] * clamp(x2 * x2, lim);
+      two_input_terms(one, load(left + t), load(right + t), bound, r);
     } else {
-      sum += c[1] * x1;
-      sum += c[2] * (x1 * x1);
+      one_input_terms(one, load(left + t), r);
     }
+    const v8d sum = terms_sum(c, r, kTwoInputs ? kTwoInputCoefficients : kOneInputCoefficients);
     std::memcpy(out + t, &sum, sizeof sum);
   }
   for (; t < n; ++t) {
     double r[kTwoInputCoefficients];
     const int m = regressors_for(kTwoInputs ? 1 : -1, left[t], right[t], limit, r);
-    double sum = 0.0;
-    for (int j = 0; j < m; ++j) sum += c[j] * r[j];
-    out[t] = sum;
+    out[t] = terms_sum(c, r, m);
   }
 }
 

@@ -92,11 +92,7 @@ void design_matrix_outputs(const Engine& engine, const NodeModel& model, std::in
                            double* out) {
   const auto m = static_cast<std::int32_t>(model.coefficients.size());
   for (std::int32_t t = 0; t < n; ++t) {
-    const double* row = engine.design_matrix.row(t);
-    double sum = 0.0;
-    for (std::int32_t j = 0; j < m; ++j)
-      sum += model.coefficients[static_cast<std::size_t>(j)] * row[j];
-    out[t] = sum;
+    out[t] = terms_sum(model.coefficients.data(), engine.design_matrix.row(t), m);
   }
 }
 

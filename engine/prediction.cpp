@@ -39,10 +39,7 @@ double predict_value(const Engine& engine, std::span<const double> series, const
   const NodeModel& model = *node->model();
   double regressors[kTwoInputCoefficients];
   const int m = regressors_for(model.kind_id, x1, x2, engine.data.value_limit, regressors);
-  double sum = 0.0;
-  for (int j = 0; j < m; ++j)
-    sum += model.coefficients[static_cast<std::size_t>(j)] * regressors[j];
-  return sum;
+  return terms_sum(model.coefficients.data(), regressors, m);
 }
 
 void forecast_past_data(const Engine& engine, std::int32_t population, std::int32_t steps,

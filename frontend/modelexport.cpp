@@ -6,6 +6,7 @@
 #include <set>
 
 #include "engine/engine.h"
+#include "engine/regressors.h"
 #include "engine/treeops.h"
 
 namespace quarvel::frontend {
@@ -65,18 +66,49 @@ class Describer {
   std::set<int> lags_;
 };
 
-// The terms of a node as the text names them: "lim(X2·n1)" and "X1²".
-std::vector<std::string> term_texts(const NodeEquation& node, double value_limit) {
-  const std::string a = name_of(node.first);
-  if (node.one_input) return {"", a, a + "²"};
-  const std::string b = name_of(node.second);
-  const auto lim = [](const std::string& x) { return "lim(" + x + ")"; };
-  return {value_limit >= 1.0 ? "" : lim("1"),
-          lim(a),
-          lim(b),
-          lim(a + "·" + b),
-          lim(a + "²"),
-          lim(b + "²")};
+// A term of a node as the exported files write it: its text in the formula
+// ("lim(X2·n1)") and its expression in Python and C ("(x2 * n1)"), formed by
+// the same term list as the program's own values.
+struct SymbolicTerm {
+  std::string text;
+  std::string code;
+  int input = -1;         // which input of the node the term is, -1 for others
+  bool constant = false;  // the term 1
+  bool bounded = false;   // the value limit applies to it
+
+  friend SymbolicTerm operator*(const SymbolicTerm& a, const SymbolicTerm& b) {
+    SymbolicTerm product;
+    product.text = a.input >= 0 && a.input == b.input ? a.text + "²" : a.text + "·" + b.text;
+    product.code = "(" + a.code + " * " + b.code + ")";
+    return product;
+  }
+};
+
+// The terms of a node in the program's order. The bound shows as "lim(...)"
+// in the text, except on a 1 that the limit cannot change.
+std::vector<SymbolicTerm> node_terms(const NodeEquation& node, double value_limit) {
+  const auto input = [](const ModelInput& in, int which) {
+    SymbolicTerm term;
+    term.text = name_of(in);
+    term.code = numbered(in.node ? "n" : "x", in.index);
+    term.input = which;
+    return term;
+  };
+  const SymbolicTerm one{"1", "1.0", -1, true, false};
+  const SymbolicTerm a = input(node.first, 0);
+  if (node.one_input) {
+    std::vector<SymbolicTerm> terms(kOneInputCoefficients);
+    one_input_terms(one, a, terms.data());
+    return terms;
+  }
+  const auto bound = [value_limit](SymbolicTerm term) {
+    term.bounded = true;
+    if (!(term.constant && value_limit >= 1.0)) term.text = "lim(" + term.text + ")";
+    return term;
+  };
+  std::vector<SymbolicTerm> terms(kTwoInputCoefficients);
+  two_input_terms(one, a, input(node.second, 1), bound, terms.data());
+  return terms;
 }
 
 // Python and C: one node's sum, term by term in the program's order.
@@ -87,30 +119,18 @@ struct CodeStyle {
   bool python = false;
 };
 
-std::string node_code(const NodeEquation& node, int name, const CodeStyle& style) {
-  const auto input = [](const ModelInput& in) { return numbered(in.node ? "n" : "x", in.index); };
-  const std::string a = input(node.first);
-  const std::string b = node.one_input ? a : input(node.second);
-  std::vector<std::string> terms;
-  if (node.one_input) {
-    terms = {"1.0", a, "(" + a + " * " + a + ")"};
-  } else {
-    terms = {"1.0",
-             a,
-             b,
-             "(" + a + " * " + b + ")",
-             "(" + a + " * " + a + ")",
-             "(" + b + " * " + b + ")"};
-  }
+std::string node_code(const NodeEquation& node, int name, double value_limit,
+                      const CodeStyle& style) {
+  const std::vector<SymbolicTerm> terms = node_terms(node, value_limit);
   std::string code = style.indent + "s = 0.0" + style.line_end + "\n";
   for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
     const std::string coefficient = exact(node.coefficients[j]);
-    if (node.one_input) {
-      code += style.indent + "s += " + coefficient + " * " + terms[j] + style.line_end + "\n";
+    if (!terms[j].bounded) {
+      code += style.indent + "s += " + coefficient + " * " + terms[j].code + style.line_end + "\n";
       continue;
     }
     // r = term, bounded to [-limit, limit], then added.
-    code += style.indent + "r = " + terms[j] + style.line_end + "\n";
+    code += style.indent + "r = " + terms[j].code + style.line_end + "\n";
     if (style.python) {
       code += style.indent + "if r > " + style.limit + ":\n" + style.indent +
               "    r = " + style.limit + "\n";
@@ -126,11 +146,56 @@ std::string node_code(const NodeEquation& node, int name, const CodeStyle& style
   return code;
 }
 
+// The length of the well-formed UTF-8 sequence that starts at `at`, or 0
+// where the bytes there are not one (a stray continuation byte, an overlong
+// form, a surrogate, past U+10FFFF, cut short).
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) {
+    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
+  };
+  const unsigned lead = byte(0);
+  if (lead < 0x80) return 1;
+  // The first continuation byte's range depends on the lead; the others are 80..BF.
+  unsigned low = 0x80;
+  unsigned high = 0xBF;
+  std::size_t length = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned next = byte(i);
+    if (next < low || next > high) return 0;
+    low = 0x80;
+    high = 0xBF;
+  }
+  return length;
+}
+
 // A text inside a Python docstring: backslashes, quotes and line ends escaped,
-// so that no file name can end the string or add code.
+// so that no file name can end the string or add code; a byte that is not
+// UTF-8 (Python reads the module as UTF-8) or a NUL written as its escape.
 std::string in_docstring(std::string_view text) {
   std::string escaped;
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    const std::size_t length = utf8_length(text, i);
+    if (length == 0 || c == '\0') {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+      escaped += hex;
+      ++i;
+      continue;
+    }
     switch (c) {
       case '\\':
         escaped += "\\\\";
@@ -145,8 +210,9 @@ std::string in_docstring(std::string_view text) {
         escaped += "\\r";
         break;
       default:
-        escaped += c;
+        escaped.append(text.substr(i, length));
     }
+    i += length;
   }
   return escaped;
 }
@@ -213,12 +279,13 @@ std::string formula_text(const ModelFormula& formula) {
   std::string text;
   for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
     const NodeEquation& node = formula.nodes[i];
-    const std::vector<std::string> terms = term_texts(node, formula.value_limit);
+    const std::vector<SymbolicTerm> terms = node_terms(node, formula.value_limit);
     std::string equation = numbered("n", i + 1) + " =";
     for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
       equation += j == 0 ? " " : " + ";
       equation += numbered("c", j);
-      if (!terms[j].empty()) equation += "·" + terms[j];
+      // A coefficient times 1 is the coefficient alone.
+      if (terms[j].text != "1") equation += "·" + terms[j].text;
     }
     text += equation + "\n";
     for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
@@ -316,7 +383,7 @@ std::string model_python(const ModelFormula& formula, const ModelContext& contex
   }
   const CodeStyle style{"    ", "", "VALUE_LIMIT", true};
   for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
-    text += node_code(formula.nodes[i], static_cast<int>(i + 1), style);
+    text += node_code(formula.nodes[i], static_cast<int>(i + 1), formula.value_limit, style);
   }
   text += "    return " +
           (formula.output.node ? numbered("n", formula.output.index)
@@ -386,7 +453,7 @@ std::string model_c_header(const ModelFormula& formula, const ModelContext& cont
   text += "  (void)r;\n  (void)limit;\n";
   const CodeStyle style{"  ", ";", "limit", false};
   for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
-    text += node_code(formula.nodes[i], static_cast<int>(i + 1), style);
+    text += node_code(formula.nodes[i], static_cast<int>(i + 1), formula.value_limit, style);
   }
   text += "  (void)s;\n  return " +
           (formula.output.node ? numbered("n", formula.output.index)

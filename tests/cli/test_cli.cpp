@@ -1,12 +1,10 @@
 // quarvel-cli run as a subprocess: option errors, exit statuses and a short
 // end-to-end run whose files are checked against the output format.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +18,7 @@
 
 #include "frontend/datafile.h"
 #include "frontend/numbertext.h"
+#include "support/examples.h"
 #include "support/scratch.h"
 
 namespace {
@@ -27,11 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 
 using Result = quarvel::testing::CliResult;
+using quarvel::testing::example;
 using quarvel::testing::read_file;
-
-std::string example(const std::string& name) {
-  return (fs::path(QUARVEL_EXAMPLES) / name).string();
-}
 
 class CliTest : public quarvel::testing::ScratchFolderTest {
  protected:
@@ -540,16 +536,13 @@ TEST_F(CliTest, AFullDiskLeavesNothingNew) {
     SCOPED_TRACE(c.name);
     const auto before = quarvel::testing::snapshot(folder_);
     // The history (about 120 bytes) fits, prediction-1.txt (1803) does not.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 1000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const quarvel::testing::StartedProgram started = quarvel::testing::start_program(
-        QUARVEL_CLI, folder_, lynx({"--history", c.history, "--output", c.output}));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous_handler);
+    quarvel::testing::StartedProgram started;
+    {
+      const quarvel::testing::FileSizeLimit limit(1000);
+      ASSERT_TRUE(limit.in_force());
+      started = quarvel::testing::start_program(
+          QUARVEL_CLI, folder_, lynx({"--history", c.history, "--output", c.output}));
+    }
     const Result result = quarvel::testing::finish_program(started);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("prediction-1.txt: File too large"), std::string::npos) << result.err;

@@ -23,6 +23,7 @@
 
 #include "cli/runner.h"
 #include "frontend/outputfile.h"
+#include "support/examples.h"
 #include "support/scratch.h"
 
 namespace {
@@ -30,11 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 
 using Result = quarvel::testing::CliResult;
+using quarvel::testing::example;
 using quarvel::testing::read_file;
-
-std::string example(const std::string& name) {
-  return (fs::path(QUARVEL_EXAMPLES) / name).string();
-}
 
 // A short run whose streams differ: ranked by MSE, the best tree of the first
 // generation does not win every run.

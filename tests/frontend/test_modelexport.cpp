@@ -22,7 +22,9 @@
 #include "frontend/generationstep.h"
 #include "frontend/modelexport.h"
 #include "frontend/startrun.h"
+#include "support/data_grids.h"
 #include "support/engine_fixtures.h"
+#include "support/examples.h"
 #include "support/scratch.h"
 
 namespace quarvel::frontend {
@@ -83,15 +85,27 @@ std::string c_driver(int population) {
          "}\n";
 }
 
-std::vector<double> run_and_read(const std::string& command) {
-  std::vector<double> values;
+// What `command` prints; a failure when it does not succeed.
+std::string run_and_capture(const std::string& command) {
+  std::string output;
   FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return values;
-  char line[128];
-  while (std::fgets(line, sizeof line, pipe) != nullptr)
-    values.push_back(std::strtod(line, nullptr));
+  if (pipe == nullptr) {
+    ADD_FAILURE() << "cannot run " << command;
+    return output;
+  }
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    output.append(buffer, n);
   const int status = ::pclose(pipe);
   EXPECT_EQ(status, 0) << command;
+  return output;
+}
+
+std::vector<double> run_and_read(const std::string& command) {
+  std::vector<double> values;
+  std::istringstream lines(run_and_capture(command));
+  for (std::string line; std::getline(lines, line);)
+    values.push_back(std::strtod(line.c_str(), nullptr));
   return values;
 }
 
@@ -199,12 +213,9 @@ TEST_F(ModelExportTest, HandBuiltTreeWithOneInputNodesAndAClippingLimit) {
 }
 
 TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
-  const std::string dir = QUARVEL_EXAMPLES;
-  const auto training = read_data_file(dir + "/sunspots-training.txt");
-  const auto validation = read_data_file(dir + "/sunspots-validation.txt");
-  const GridColumns training_grid = make_grid(training.values, 0);
-  const GridColumns validation_grid =
-      make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
+  const quarvel::testing::DataGrids grids =
+      quarvel::testing::read_grids(quarvel::testing::example("sunspots-training.txt"),
+                                   quarvel::testing::example("sunspots-validation.txt"));
   SettingsTexts settings;
   settings.set(Setting::generations, "6");
   settings.set(Setting::populations, "2");
@@ -214,10 +225,88 @@ TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
   settings.set(Setting::rank_by, "mse");
   settings.set(Setting::overlap, "119");
   auto engine = std::make_unique<Engine>();
-  ASSERT_EQ(start_run(*engine, training_grid, validation_grid, settings).error, StartError::none);
+  ASSERT_EQ(start_run(*engine, grids.training, grids.validation, settings).error, StartError::none);
   GenerationResults results;
   for (int g = 0; g < 6; ++g) run_generation(*engine, g, results);
   for (std::int32_t p = 0; p < 2; ++p) expect_exported_model_reproduces(*engine, p, 20);
+}
+
+// Bytes that are not UTF-8 in a file name stand in the module as their
+// escapes, so that Python can read it; UTF-8 stays as it is.
+TEST_F(ModelExportTest, ModuleImportsWhateverBytesTheFileNamesHold) {
+  auto engine =
+      quarvel::testing::make_engine(quarvel::testing::wave(40), quarvel::testing::wave(10, 0.4));
+  Engine& e = *engine;
+  e.populations[0].best_of_gen_tree = terminal(e, 1);
+  // A lone byte, a sequence cut short, an overlong form, a surrogate and a
+  // code point past U+10FFFF; then two, three and four bytes of UTF-8.
+  const std::string training = "a\xff b\xc3 \xe2\x82 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80.txt";
+  const std::string validation = "\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\.txt";
+  const ModelContext context = model_context(e, 0, RunSettings{}, training, validation);
+  const std::string python = model_python(describe_best_tree(e, 0), context);
+  EXPECT_NE(python.find("Training data \\\"a\\xff b\\xc3 \\xe2\\x82 \\xc0\\xaf "
+                        "\\xed\\xa0\\x80 \\xf4\\x90\\x80\\x80.txt\\\", validation data "
+                        "\\\"\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\\\.txt\\\""),
+            std::string::npos)
+      << python;
+
+  write("model-1.py", python);
+  const std::string script = write("docstring.py", R"(import importlib.util, sys
+loader_info = importlib.util.spec_from_file_location("model", sys.argv[1])
+model = importlib.util.module_from_spec(loader_info)
+loader_info.loader.exec_module(model)
+line = [l for l in model.__doc__.splitlines() if l.startswith("Training data")][0]
+sys.stdout.buffer.write(line.encode("utf-8"))
+print(" ", model.predict_next([0.25, 0.5]))
+)");
+  // Each escape reads back as the code point of its byte.
+  EXPECT_EQ(run_and_capture("python3 " + script + " " + (folder_ / "model-1.py").string()),
+            "Training data \"a\xc3\xbf b\xc3\x83 \xc3\xa2\xc2\x82 \xc3\x80\xc2\xaf "
+            "\xc3\xad\xc2\xa0\xc2\x80 \xc3\xb4\xc2\x90\xc2\x80\xc2\x80.txt\", validation data "
+            "\"\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\.txt\".  0.25\n");
+}
+
+// Both forms of the node, the value limit below 1 and at 1, as the text, the
+// Python module and the C header write them.
+TEST(ModelFormula, TermsOfBothFormsInTheTextAndTheCode) {
+  ModelFormula formula;
+  formula.nodes = {{{false, 1}, {false, 2}, false, {0.5, 1, 2, 3, 4, 5}},
+                   {{true, 1}, {}, true, {0.25, 1.5, -2}}};
+  formula.output = {true, 2};
+  formula.lags = {1, 2};
+  formula.value_limit = 0.5;
+  EXPECT_EQ(formula_text(formula),
+            "n1 = c0·lim(1) + c1·lim(X1) + c2·lim(X2) + c3·lim(X1·X2) + c4·lim(X1²) + "
+            "c5·lim(X2²)\n"
+            "    c0 = 0.5\n    c1 = 1\n    c2 = 2\n    c3 = 3\n    c4 = 4\n    c5 = 5\n"
+            "n2 = c0 + c1·n1 + c2·n1²\n"
+            "    c0 = 0.25\n    c1 = 1.5\n    c2 = -2\n"
+            "prediction = n2\n");
+  const ModelContext context;
+  const std::string python = model_python(formula, context);
+  const std::string c = model_c_header(formula, context);
+  const std::string bounded_python =
+      "    r = 1.0\n    if r > VALUE_LIMIT:\n        r = VALUE_LIMIT\n"
+      "    if r < -VALUE_LIMIT:\n        r = -VALUE_LIMIT\n    s += 0.5 * r\n";
+  const std::string bounded_c =
+      "  r = (x1 * x2);\n  if (r > limit) r = limit;\n  if (r < -limit) r = -limit;\n"
+      "  s += 3 * r;\n";
+  EXPECT_NE(python.find(bounded_python), std::string::npos) << python;
+  EXPECT_NE(python.find("    r = (x2 * x2)\n"), std::string::npos) << python;
+  EXPECT_NE(python.find("    s = 0.0\n    s += 0.25 * 1.0\n    s += 1.5 * n1\n"
+                        "    s += -2 * (n1 * n1)\n    n2 = s\n"),
+            std::string::npos)
+      << python;
+  EXPECT_NE(c.find(bounded_c), std::string::npos) << c;
+  EXPECT_NE(c.find("  s += 0.25 * 1.0;\n  s += 1.5 * n1;\n  s += -2 * (n1 * n1);\n"),
+            std::string::npos)
+      << c;
+
+  // At a limit of 1 the bound cannot change the 1: the text leaves it out,
+  // the code still bounds it.
+  formula.value_limit = 1.0;
+  EXPECT_EQ(formula_text(formula).rfind("n1 = c0 + c1·lim(X1) + ", 0), 0u);
+  EXPECT_NE(model_python(formula, context).find(bounded_python), std::string::npos);
 }
 
 TEST(ModelFormula, NamesNodesInEvaluationOrderAndNoSerials) {

@@ -1,13 +1,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -88,16 +86,12 @@ TEST_F(AtomicWriteTest, FailedWriteKeepsTheOldFileAndLeavesNoPartialFile) {
   ASSERT_EQ(write_file_atomically(target.string(), "old\r\n"), std::nullopt);
 
   // A file size limit makes the write itself fail, as a full disk would.
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = 16;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const std::optional<std::string> failed =
-      write_file_atomically(target.string(), std::string(1000, 'x'));
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous_handler);
+  std::optional<std::string> failed;
+  {
+    const quarvel::testing::FileSizeLimit limit(16);
+    ASSERT_TRUE(limit.in_force());
+    failed = write_file_atomically(target.string(), std::string(1000, 'x'));
+  }
 
   ASSERT_TRUE(failed.has_value());
   EXPECT_NE(failed->find("cannot write"), std::string::npos) << *failed;

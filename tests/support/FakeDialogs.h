@@ -102,4 +102,11 @@ inline QString write_file(const QTemporaryDir& folder, const QString& name,
   return path;
 }
 
+// The whole content of the file at `path`, or "(missing)" when it cannot be read.
+inline QByteArray read_all(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return "(missing)";
+  return file.readAll();
+}
+
 }  // namespace quarvel::ui::testing

@@ -13,6 +13,11 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
+#include <QXYSeries>
+#include <cmath>
+#include <functional>
+#include <memory>
 
 #include "engine/engine.h"
 #include "frontend/settings.h"
@@ -39,6 +44,29 @@ T* child(const QObject* parent, const QString& name) {
   T* found = parent->findChild<T*>(name);
   if (found == nullptr) qFatal("no %s named %s", T::staticMetaObject.className(), qPrintable(name));
   return found;
+}
+
+// The text of a data file: values `first` to `first + count - 1` of a wavy
+// series, one a line, so that trees have something to fit.
+inline QByteArray wave_text(int first, int count) {
+  QByteArray text;
+  for (int k = first; k < first + count; ++k) {
+    text += QByteArray::number(0.5 + 0.3 * std::sin(0.31 * k) + 0.1 * std::sin(0.07 * k), 'g', 8);
+    text += '\n';
+  }
+  return text;
+}
+
+// The points that series `series` of a chart view draws.
+inline QList<QPointF> points_of(const ChartView* view, int series) {
+  return static_cast<QXYSeries*>(view->chart()->series().at(series))->points();
+}
+
+// The cells of column `column` (0 the times, 1 the values) of a grid, top down.
+inline QStringList column(const GridModel* model, int column) {
+  QStringList texts;
+  for (int row = 0; row < model->rowCount(); ++row) texts << model->cell(column, row);
+  return texts;
 }
 
 // Empties the per-user settings store, when asked, before a window reads it:
@@ -68,6 +96,22 @@ struct TestWindow {
     window.load_training_series();
     dialogs.file_answers.emplace_back(validation);
     window.load_validation_series();
+  }
+
+  // Writes the two texts to training.txt and validation.txt in `folder` and
+  // loads them.
+  void load_texts(const QTemporaryDir& folder, const QByteArray& training,
+                  const QByteArray& validation) {
+    load_files(write_file(folder, QStringLiteral("training.txt"), training),
+               write_file(folder, QStringLiteral("validation.txt"), validation));
+  }
+
+  // `action` runs with the index of each generation as soon as the window has
+  // shown it, from inside the run's own message processing.
+  void after_each_generation(const std::function<void(int)>& action) {
+    QObject::connect(best_trees_text(), &QPlainTextEdit::textChanged, &window, [this, action] {
+      QTimer::singleShot(0, &window, [this, action] { action(progress_bar()->value()); });
+    });
   }
 
   template <class T>
@@ -135,6 +179,38 @@ struct TestWindow {
   ChartView* prediction_chart() const {
     return part<ChartView>(QStringLiteral("prediction_chart"));
   }
+};
+
+// What a test class of the window runs on, beside QObject: the settings store
+// and the data files in folders of their own, and the window of the test
+// (made by its init(), dropped by its cleanup()).
+class WindowFixture {
+ protected:
+  MainWindow& window() { return window_->window; }
+
+  // Writes the two texts to training.txt and validation.txt of the data
+  // folder and loads them.
+  void load(const QByteArray& training, const QByteArray& validation) {
+    window_->load_texts(data_folder_, training, validation);
+  }
+
+  // A small run: a wave of 90 + 30 points, `populations` populations of 40
+  // with an elite of 2, `generations` generations.
+  void prepare_small_run(int generations, int populations) {
+    TestWindow& w = *window_;
+    load(wave_text(0, 90), wave_text(90, 30));
+    w.field(frontend::Setting::generations)->setText(QString::number(generations));
+    w.population_count_box()->setEditText(QString::number(populations));
+    w.window.populations_tab().apply_population_count();
+    for (int p = 0; p < 4; ++p) {
+      w.field(frontend::Setting::population_size, p)->setText(QStringLiteral("40"));
+      w.field(frontend::Setting::elite, p)->setText(QStringLiteral("2"));
+    }
+  }
+
+  QTemporaryDir settings_folder_;
+  QTemporaryDir data_folder_;
+  std::unique_ptr<TestWindow> window_;
 };
 
 }  // namespace quarvel::ui::testing

@@ -1,10 +1,11 @@
 // Shared pieces of the front-end and runner tests: a scratch folder per test,
-// whole-file reads, and quarvel-cli run as a subprocess.
+// whole-file reads, a disk that fills up, and quarvel-cli run as a subprocess.
 #pragma once
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,6 +73,34 @@ class ScratchFolderTest : public ::testing::Test {
   }
 
   fs::path folder_;
+};
+
+// While it lives, neither this process nor a program it starts can make a
+// file longer than `bytes`: such a write fails (SIGXFSZ ignored), as it does
+// on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    if (::getrlimit(RLIMIT_FSIZE, &saved_) != 0) return;
+    previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved_;
+    limited.rlim_cur = bytes;
+    in_force_ = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
+  }
+  ~FileSizeLimit() {
+    if (previous_handler_ == SIG_ERR) return;
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  [[nodiscard]] bool in_force() const { return in_force_; }
+
+ private:
+  rlimit saved_{};
+  void (*previous_handler_)(int) = SIG_ERR;
+  bool in_force_ = false;
 };
 
 struct CliResult {

@@ -19,7 +19,9 @@
 
 using quarvel::frontend::Setting;
 using quarvel::ui::GridModel;
+using quarvel::ui::testing::column;
 using quarvel::ui::testing::TestWindow;
+using quarvel::ui::testing::WindowFixture;
 using quarvel::ui::testing::write_file;
 
 namespace {
@@ -28,26 +30,16 @@ QByteArray lines(const QStringList& values) {
   return values.join(QLatin1Char('\n')).toLatin1() + '\n';
 }
 
-QStringList column(const GridModel* model, int column) {
-  QStringList texts;
-  for (int row = 0; row < model->rowCount(); ++row) texts << model->cell(column, row);
-  return texts;
-}
-
 QList<QPointF> points(const QScatterSeries* series) {
   return series->points();
 }
 
 }  // namespace
 
-class DataLoadingTest : public QObject {
+class DataLoadingTest : public QObject, protected WindowFixture {
   Q_OBJECT
 
  private:
-  QTemporaryDir settings_folder_;
-  QTemporaryDir data_folder_;
-  std::unique_ptr<TestWindow> window_;
-
   GridModel* training() const { return window_->training_model(); }
   GridModel* validation() const { return window_->validation_model(); }
 

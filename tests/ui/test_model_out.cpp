@@ -17,15 +17,10 @@
 
 using quarvel::frontend::Setting;
 using quarvel::ui::MainWindow;
+using quarvel::ui::testing::read_all;
 using quarvel::ui::testing::TestWindow;
 
 namespace {
-
-QByteArray read_all(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return "(missing)";
-  return file.readAll();
-}
 
 QString example(const char* name) {
   return QStringLiteral(QUARVEL_EXAMPLES) + QLatin1Char('/') + QLatin1String(name);

@@ -17,18 +17,13 @@
 
 using quarvel::ui::GridModel;
 using quarvel::ui::WindowArguments;
+using quarvel::ui::testing::column;
 using quarvel::ui::testing::TestWindow;
 using quarvel::ui::testing::write_file;
 
 namespace {
 
 enum class Way { dialog, command_line, drop };
-
-QStringList column(const GridModel* model, int column) {
-  QStringList texts;
-  for (int row = 0; row < model->rowCount(); ++row) texts << model->cell(column, row);
-  return texts;
-}
 
 // Drags `data` onto the training grid and drops it there; whether the grid
 // took the drag.

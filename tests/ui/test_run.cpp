@@ -43,27 +43,18 @@ using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
 using quarvel::ui::RunDriver;
+using quarvel::ui::testing::column;
+using quarvel::ui::testing::points_of;
+using quarvel::ui::testing::read_all;
 using quarvel::ui::testing::TestWindow;
+using quarvel::ui::testing::wave_text;
+using quarvel::ui::testing::WindowFixture;
 using quarvel::ui::testing::write_file;
 
 namespace {
 
 const QString kAbortQuestion = QStringLiteral("Venko|Are you sure you want to abort this GP run?");
 const QChar kIdeographicSpace(0x3000);
-
-// A wavy series, so that trees have something to fit.
-QByteArray wave(int first, int count) {
-  QByteArray text;
-  for (int k = first; k < first + count; ++k) {
-    text += QByteArray::number(0.5 + 0.3 * std::sin(0.31 * k) + 0.1 * std::sin(0.07 * k), 'g', 8);
-    text += '\n';
-  }
-  return text;
-}
-
-QList<QPointF> points_of(const ChartView* view, int series) {
-  return static_cast<QXYSeries*>(view->chart()->series().at(series))->points();
-}
 
 QList<double> y_values(const QList<QPointF>& points) {
   QList<double> values;
@@ -83,22 +74,10 @@ QList<double> indices(int count) {
   return values;
 }
 
-QStringList column(const GridModel* model, int column) {
-  QStringList texts;
-  for (int row = 0; row < model->rowCount(); ++row) texts << model->cell(column, row);
-  return texts;
-}
-
 QStringList texts(const std::vector<std::string>& cells) {
   QStringList list;
   for (const auto& cell : cells) list << QString::fromStdString(cell);
   return list;
-}
-
-QByteArray read_all(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return "(missing)";
-  return file.readAll();
 }
 
 // The figures of an engine run made through the shared Start path, as
@@ -161,48 +140,10 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 }  // namespace
 
-class RunTest : public QObject {
+class RunTest : public QObject, protected WindowFixture {
   Q_OBJECT
 
  private:
-  QTemporaryDir settings_folder_;
-  QTemporaryDir data_folder_;
-  std::unique_ptr<TestWindow> window_;
-
-  MainWindow& window() { return window_->window; }
-
-  void load(const QByteArray& training, const QByteArray& validation) {
-    window_->load_files(write_file(data_folder_, "training.txt", training),
-                        write_file(data_folder_, "validation.txt", validation));
-  }
-
-  // Small runs: a wave of 90 + 30 points, populations of 40 with an elite of 2.
-  void prepare_run(int generations, int populations) {
-    auto& w = *window_;
-    load(wave(0, 90), wave(90, 30));
-    w.field(Setting::generations)->setText(QString::number(generations));
-    w.population_count_box()->setEditText(QString::number(populations));
-    w.window.populations_tab().apply_population_count();
-    for (QLineEdit* size :
-         {w.field(Setting::population_size, 0), w.field(Setting::population_size, 1),
-          w.field(Setting::population_size, 2), w.field(Setting::population_size, 3)}) {
-      size->setText(QStringLiteral("40"));
-    }
-    for (QLineEdit* elite : {w.field(Setting::elite, 0), w.field(Setting::elite, 1),
-                             w.field(Setting::elite, 2), w.field(Setting::elite, 3)}) {
-      elite->setText(QStringLiteral("2"));
-    }
-  }
-
-  // `action` runs with the index of each generation as soon as the window has
-  // shown it, from inside the run's own message processing.
-  void after_each_generation(const std::function<void(int)>& action) {
-    connect(window_->best_trees_text(), &QPlainTextEdit::textChanged, &window(), [this, action] {
-      QTimer::singleShot(0, &window(),
-                         [this, action] { action(window_->progress_bar()->value()); });
-    });
-  }
-
   void verify_idle() {
     auto& w = *window_;
     QVERIFY(!w.window.run_driver().running());
@@ -227,13 +168,13 @@ class RunTest : public QObject {
   void cleanup() { window_.reset(); }
 
   void a_window_run_gives_the_results_of_the_shared_start_path() {
-    prepare_run(4, 2);
+    prepare_small_run(4, 2);
     const Reference reference = reference_run(window());
     QCOMPARE(reference.mdl.size(), std::size_t{2});
     auto& w = *window_;
     QStringList labels_after_last;
     bool running_state = false;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       running_state = w.window.run_driver().running() && !w.start_button()->isEnabled() &&
                       w.start_button()->kind() == ButtonKind::abort &&
                       w.start_button()->text() == QStringLiteral("Abort") &&
@@ -332,11 +273,11 @@ class RunTest : public QObject {
   }
 
   void stop_and_resume_between_generations() {
-    prepare_run(5, 1);
+    prepare_small_run(5, 1);
     auto& w = *window_;
     QStringList seen;
     int shown_while_paused = -1;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 1) return;
       w.stop_button()->click();
       seen << w.stop_button()->text() << w.start_button()->text();
@@ -358,11 +299,11 @@ class RunTest : public QObject {
 
   // Late in a long run the window still answers between generations.
   void stop_and_resume_late_in_a_long_run() {
-    prepare_run(300, 1);
+    prepare_small_run(300, 1);
     auto& w = *window_;
     int paused_at = -1;
     int resumed = 0;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 290 || paused_at >= 0) return;
       w.stop_button()->click();
       paused_at = g;
@@ -383,10 +324,10 @@ class RunTest : public QObject {
   // A Stop that arrives while the last generation is shown must not leave the
   // next run paused or the button reading "Resume".
   void stop_during_the_last_generation_leaves_no_pause_behind() {
-    prepare_run(3, 1);
+    prepare_small_run(3, 1);
     auto& w = *window_;
     bool stopped = false;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g == 2 && !stopped) {
         stopped = true;
         w.stop_button()->click();
@@ -422,7 +363,7 @@ class RunTest : public QObject {
     QFETCH(double, lo);
     QFETCH(double, hi);
     QFETCH(double, validation_x);
-    prepare_run(1, 1);
+    prepare_small_run(1, 1);
     auto& w = *window_;
     w.field(Setting::overlap)->setText(overlap);
     w.window.start_or_abort_run();
@@ -446,7 +387,7 @@ class RunTest : public QObject {
   // done and shown.
   void the_window_answers_while_a_generation_runs() {
     auto& w = *window_;
-    load(wave(0, 29000), wave(29000 - 119, 300));
+    load(wave_text(0, 29000), wave_text(29000 - 119, 300));
     w.field(Setting::generations)->setText(QStringLiteral("4"));
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
@@ -487,7 +428,7 @@ class RunTest : public QObject {
       QTest::mouseClick(w.stop_button(), Qt::LeftButton);
       seen << w.stop_button()->text() << QString::number(driver.computing());
     };
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (!stopping || g != 0) return;
       QTimer::singleShot(300, &w.window, [&] {
         shown_when_paused = static_cast<int>(points_of(w.mdl_chart(), 0).size());
@@ -549,9 +490,9 @@ class RunTest : public QObject {
   }
 
   void abort_answered_no_then_yes() {
-    prepare_run(6, 1);
+    prepare_small_run(6, 1);
     auto& w = *window_;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 1) return;
       w.stop_button()->click();  // the button route to Abort leads through Stop
       QTimer::singleShot(0, &w.window, [&] {
@@ -572,7 +513,7 @@ class RunTest : public QObject {
   }
 
   void ctrl_s_during_a_run_asks_to_abort_and_never_starts_another() {
-    prepare_run(6, 1);
+    prepare_small_run(6, 1);
     auto& w = *window_;
     int starts = 0;
     // Every Start shows the data as "Real Data" (after emptying it).
@@ -581,7 +522,7 @@ class RunTest : public QObject {
       if (!real_data->points().isEmpty()) ++starts;
     });
     bool asked = false;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 0 || asked) return;
       asked = true;
       window_->dialogs.answer_yes = true;
@@ -602,13 +543,13 @@ class RunTest : public QObject {
   }
 
   void closing_the_window_ends_the_run_first() {
-    prepare_run(6, 1);
+    prepare_small_run(6, 1);
     auto& w = *window_;
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
     bool refused = false;
     window_->dialogs.answer_yes = true;  // "Are you sure you want to abort this GP run?"
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g == 1) refused = !w.window.close();
     });
     w.window.start_or_abort_run();
@@ -626,12 +567,12 @@ class RunTest : public QObject {
   }
 
   void keyboard_roles_of_the_button_kinds() {
-    prepare_run(5, 1);
+    prepare_small_run(5, 1);
     auto& w = *window_;
     w.window.show();
     QVERIFY(QTest::qWaitForWindowActive(&w.window));
     QStringList seen;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g == 0) {
         QTest::keyClick(w.best_trees_text(), Qt::Key_Escape);  // Stop is the cancel button
         seen << w.stop_button()->text();
@@ -663,7 +604,7 @@ class RunTest : public QObject {
     dialogs.messages.clear();
     write_file(data_folder_, "out.txt", "earlier\r\n");
 
-    prepare_run(1, 2);
+    prepare_small_run(1, 2);
     w.window.start_or_abort_run();
     const auto save = [&](QPushButton* button, const GridModel* model) {
       dialogs.file_answers.push_back(path);
@@ -699,7 +640,7 @@ class RunTest : public QObject {
   void a_failed_save_names_the_file_and_the_reason() {
     auto& w = *window_;
     auto& dialogs = window_->dialogs;
-    prepare_run(1, 1);
+    prepare_small_run(1, 1);
     w.window.start_or_abort_run();
     const QString missing = data_folder_.filePath(QStringLiteral("no such folder/out.txt"));
     dialogs.file_answers.push_back(missing);
@@ -746,7 +687,7 @@ class RunTest : public QObject {
     QFETCH(QString, message);
     QFETCH(bool, data_tab);
     auto& w = *window_;
-    prepare_run(3, 1);
+    prepare_small_run(3, 1);
     if (refusal.startsWith(QStringLiteral("overselect"))) {
       const bool second = refusal.endsWith(QLatin1Char('2'));
       if (second) {
@@ -795,7 +736,7 @@ class RunTest : public QObject {
   // race), and the run goes on to its end with its own data and settings.
   void every_action_during_a_generation_leaves_the_engine_alone() {
     auto& w = *window_;
-    load(wave(0, 3000), wave(3000 - 119, 300));
+    load(wave_text(0, 3000), wave_text(3000 - 119, 300));
     w.field(Setting::generations)->setText(QStringLiteral("3"));
     w.field(Setting::forecast_ahead)->setText(QStringLiteral("4"));
     w.population_count_box()->setEditText(QStringLiteral("2"));
@@ -803,7 +744,7 @@ class RunTest : public QObject {
     for (int p = 0; p < 2; ++p) {
       w.field(Setting::population_size, p)->setText(QStringLiteral("200"));
     }
-    const QString other_data = write_file(data_folder_, "other.txt", wave(0, 50));
+    const QString other_data = write_file(data_folder_, "other.txt", wave_text(0, 50));
     RunDriver& driver = w.window.run_driver();
     std::atomic<bool> all_fired{false};
     std::atomic<int> generations_worked{0};
@@ -864,14 +805,14 @@ class RunTest : public QObject {
   // had, like one the system refuses: the generations run on the GUI thread,
   // with the same results, where the run used to end as out of memory.
   void without_a_thread_record_the_run_goes_on_here() {
-    prepare_run(3, 2);
+    prepare_small_run(3, 2);
     window_->window.start_or_abort_run();
     const QList<QPointF> expected = points_of(window_->mdl_chart(), 1);
     const QString expected_trees = window_->best_trees_text()->toPlainText();
 
     // The same first run in a new window, each generation on this thread.
     window_ = std::make_unique<TestWindow>();
-    prepare_run(3, 2);
+    prepare_small_run(3, 2);
     auto& w = *window_;
     int refused = 0;
     w.window.run_driver().set_thread_starter([&refused](std::function<void()>) -> std::jthread {

@@ -21,39 +21,19 @@ using quarvel::testing::refuse_threads;
 using quarvel::testing::refused_threads;
 
 using quarvel::frontend::Setting;
+using quarvel::ui::testing::points_of;
 using quarvel::ui::testing::TestWindow;
-using quarvel::ui::testing::write_file;
+using quarvel::ui::testing::wave_text;
+using quarvel::ui::testing::WindowFixture;
 
-namespace {
-
-QByteArray wave(int first, int count) {
-  QByteArray text;
-  for (int k = first; k < first + count; ++k) {
-    text += QByteArray::number(0.5 + 0.3 * std::sin(0.31 * k) + 0.1 * std::sin(0.07 * k), 'g', 8);
-    text += '\n';
-  }
-  return text;
-}
-
-QList<QPointF> points_of(const quarvel::ui::ChartView* view, int series) {
-  return static_cast<QXYSeries*>(view->chart()->series().at(series))->points();
-}
-
-}  // namespace
-
-class RunFailuresTest : public QObject {
+class RunFailuresTest : public QObject, protected WindowFixture {
   Q_OBJECT
 
  private:
-  QTemporaryDir settings_folder_;
-  QTemporaryDir data_folder_;
-  std::unique_ptr<TestWindow> window_;
-
   // A run of a wave of 3000 + 100 points, a population of 300.
   void prepare_run(int generations) { prepare_run(*window_, generations); }
   void prepare_run(TestWindow& w, int generations) {
-    w.load_files(write_file(data_folder_, "training.txt", wave(0, 3000)),
-                 write_file(data_folder_, "validation.txt", wave(3000 - 119, 219)));
+    w.load_texts(data_folder_, wave_text(0, 3000), wave_text(3000 - 119, 219));
     w.field(Setting::generations)->setText(QString::number(generations));
     w.field(Setting::population_size, 0)->setText(QStringLiteral("300"));
   }

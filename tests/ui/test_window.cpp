@@ -41,28 +41,15 @@ using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
 using quarvel::ui::RunDriver;
+using quarvel::ui::testing::read_all;
 using quarvel::ui::testing::TestWindow;
+using quarvel::ui::testing::wave_text;
+using quarvel::ui::testing::WindowFixture;
 using quarvel::ui::testing::write_file;
 
 namespace {
 
 const QString kAbortQuestion = QStringLiteral("Venko|Are you sure you want to abort this GP run?");
-
-// A wavy series, so that trees have something to fit.
-QByteArray wave(int first, int count) {
-  QByteArray text;
-  for (int k = first; k < first + count; ++k) {
-    text += QByteArray::number(0.5 + 0.3 * std::sin(0.31 * k) + 0.1 * std::sin(0.07 * k), 'g', 8);
-    text += '\n';
-  }
-  return text;
-}
-
-QByteArray read_all(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return "(missing)";
-  return file.readAll();
-}
 
 // WCAG contrast of a colour against white.
 double contrast_on_white(const QColor& colour) {
@@ -100,42 +87,14 @@ bool tick_labels_fit(const ChartView* view, Qt::Orientation orientation) {
 
 }  // namespace
 
-class WindowTest : public QObject {
+class WindowTest : public QObject, protected WindowFixture {
   Q_OBJECT
 
  private:
-  QTemporaryDir settings_folder_;
-  QTemporaryDir data_folder_;
-  std::unique_ptr<TestWindow> window_;
-
-  MainWindow& window() { return window_->window; }
-
-  void load(const QByteArray& training, const QByteArray& validation) {
-    window_->load_files(write_file(data_folder_, "training.txt", training),
-                        write_file(data_folder_, "validation.txt", validation));
-  }
-
-  // Small runs: a wave of 90 + 30 points, populations of 40 with an elite of 2.
+  // Small runs, with an overlap of 5.
   void prepare_run(int generations, int populations) {
-    auto& w = *window_;
-    load(wave(0, 90), wave(90, 30));
-    w.field(Setting::generations)->setText(QString::number(generations));
-    w.field(Setting::overlap)->setText(QStringLiteral("5"));
-    w.population_count_box()->setEditText(QString::number(populations));
-    w.window.populations_tab().apply_population_count();
-    for (int p = 0; p < 4; ++p) {
-      w.field(Setting::population_size, p)->setText(QStringLiteral("40"));
-      w.field(Setting::elite, p)->setText(QStringLiteral("2"));
-    }
-  }
-
-  // `action` runs with the index of each generation as soon as the window has
-  // shown it, from inside the run's own message processing.
-  void after_each_generation(const std::function<void(int)>& action) {
-    connect(window_->best_trees_text(), &QPlainTextEdit::textChanged, &window(), [this, action] {
-      QTimer::singleShot(0, &window(),
-                         [this, action] { action(window_->progress_bar()->value()); });
-    });
+    prepare_small_run(generations, populations);
+    window_->field(Setting::overlap)->setText(QStringLiteral("5"));
   }
 
   void show_window() {
@@ -314,7 +273,7 @@ class WindowTest : public QObject {
     QPlainTextEdit* text = w.best_trees_text();
     int place = -1;
     QList<int> places_after;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       QScrollBar* bar = text->verticalScrollBar();
       if (g == 1) {
         bar->setValue(bar->maximum());  // reading population 2
@@ -350,7 +309,7 @@ class WindowTest : public QObject {
     show_window();
     prepare_run(6, 1);
     w.dialogs.answer_yes = agree;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 1) return;
       if (exit) {
         w.action("exit_action")->trigger();
@@ -652,10 +611,10 @@ class WindowTest : public QObject {
              QStringLiteral("Training: 90 points, validation: none, overlap: 5"));
 
     // Abort after generation 1 (0-based), that is after two generations shown.
-    load(wave(0, 90), wave(90, 30));
+    load(wave_text(0, 90), wave_text(90, 30));
     w.field(Setting::generations)->setText(QStringLiteral("6"));
     QString while_running;
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 1) return;
       while_running = w.window.run_status();
       w.dialogs.answer_yes = true;
@@ -691,7 +650,7 @@ class WindowTest : public QObject {
       statuses << w.window.run_status();
       stop_seen = true;
     });
-    after_each_generation([&](int g) {
+    window_->after_each_generation([&](int g) {
       if (g != 2) return;
       statuses << w.window.run_status();
       w.dialogs.answer_yes = true;
@@ -715,7 +674,7 @@ class WindowTest : public QObject {
     const QList<QPointF> forecast_marker = w.prediction_chart()->points(6);
     QCOMPARE(training_marker.first().x(), 90.0);
     QCOMPARE(forecast_marker.first().x(), 95.0);
-    load(wave(0, 300), wave(300 - 119, 200));
+    load(wave_text(0, 300), wave_text(300 - 119, 200));
     w.action("formulas_action")->trigger();  // the results are shown again
     QCOMPARE(w.prediction_chart()->points(5), training_marker);
     QCOMPARE(w.prediction_chart()->points(6), forecast_marker);
@@ -748,7 +707,7 @@ class WindowTest : public QObject {
   // determine.
   void restoring_defaults_keeps_the_overlap_of_the_loaded_data() {
     auto& w = *window_;
-    load(wave(0, 90), wave(90 - 20, 50));
+    load(wave_text(0, 90), wave_text(90 - 20, 50));
     QCOMPARE(w.field(Setting::overlap)->text(), QStringLiteral("20"));
     w.field(Setting::generations)->setText(QStringLiteral("9"));
     w.dialogs.answer_yes = true;

@@ -1,0 +1,25 @@
+// Data files as the window and the runner take them in: read through the
+// shared data path and laid out as the two grids.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "frontend/datafile.h"
+
+namespace quarvel::testing {
+
+struct DataGrids {
+  frontend::GridColumns training;
+  frontend::GridColumns validation;  // its times go on from the training ones
+};
+
+inline DataGrids read_grids(const std::string& training_file, const std::string& validation_file) {
+  DataGrids grids;
+  grids.training = frontend::make_grid(frontend::read_data_file(training_file).values, 0);
+  grids.validation = frontend::make_grid(frontend::read_data_file(validation_file).values,
+                                         static_cast<std::int64_t>(grids.training.rows()));
+  return grids;
+}
+
+}  // namespace quarvel::testing
