@@ -15,9 +15,12 @@
 #include <QTableView>
 #include <QTimer>
 #include <QXYSeries>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "engine/engine.h"
 #include "frontend/settings.h"
@@ -138,9 +141,7 @@ struct TestWindow {
   // Population pages "No1".."No4" and output pages "NO.1".."NO.4".
   QTabWidget* population_pages() const { return tab_widget("population_pages"); }
   QTabWidget* output_tabs() const { return tab_widget("output_tabs"); }
-  QCheckBox* rank_by_mdl_check() const {
-    return part<QCheckBox>(QStringLiteral("rank_by_check"));
-  }
+  QCheckBox* rank_by_mdl_check() const { return part<QCheckBox>(QStringLiteral("rank_by_check")); }
   RadioGroup* selection_group(int population) const {
     return part<RadioGroup>(QStringLiteral("selection_group_%1").arg(population + 1));
   }
@@ -184,6 +185,32 @@ struct TestWindow {
 // What a test class of the window runs on, beside QObject: the settings store
 // and the data files in folders of their own, and the window of the test
 // (made by its init(), dropped by its cleanup()).
+// Holds the generations that `held` picks (by their 0-based number, counted
+// from now) on the run's own thread until `released` is true or a minute has
+// passed, so that a test sees what the window does while a generation runs.
+// Both are called on the run's thread: they may read atomics only. The hold
+// ends with the returned object.
+class GenerationHold {
+ public:
+  GenerationHold(RunDriver& driver, std::function<bool(int)> held, std::function<bool()> released)
+      : driver_(driver) {
+    driver_.set_worker_hook([held = std::move(held), released = std::move(released),
+                             counted = std::make_shared<std::atomic<int>>(0)] {
+      if (!held((*counted)++)) return;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+      while (!released() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+  }
+  GenerationHold(const GenerationHold&) = delete;
+  GenerationHold& operator=(const GenerationHold&) = delete;
+  ~GenerationHold() { driver_.set_worker_hook({}); }
+
+ private:
+  RunDriver& driver_;
+};
+
 class WindowFixture {
  protected:
   MainWindow& window() { return window_->window; }

@@ -44,6 +44,7 @@ using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
 using quarvel::ui::RunDriver;
 using quarvel::ui::testing::column;
+using quarvel::ui::testing::GenerationHold;
 using quarvel::ui::testing::points_of;
 using quarvel::ui::testing::read_all;
 using quarvel::ui::testing::TestWindow;
@@ -397,13 +398,9 @@ class RunTest : public QObject, protected WindowFixture {
     // engine works.
     std::atomic<int> ticks_while_computing{0};
     std::atomic<int> paints_while_computing{0};
-    driver.set_worker_hook([&] {
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-      while ((ticks_while_computing < 20 || paints_while_computing == 0) &&
-             std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-    });
+    const GenerationHold hold(
+        driver, [](int) { return true; },
+        [&] { return ticks_while_computing >= 20 && paints_while_computing > 0; });
     std::function<void()> on_computing_tick;
     QTimer ticker;
     ticker.setInterval(10);
@@ -486,7 +483,6 @@ class RunTest : public QObject, protected WindowFixture {
     QCOMPARE(window_->dialogs.questions, QStringList{kAbortQuestion});
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 1);
     verify_idle();
-    driver.set_worker_hook({});
   }
 
   void abort_answered_no_then_yes() {
@@ -598,8 +594,9 @@ class RunTest : public QObject, protected WindowFixture {
 
     // Before any run there is nothing to save, and no dialog asks for a name.
     w.window.save_output(0);
-    QCOMPARE(dialogs.messages, QStringList{QStringLiteral(
-                                   "There is no run yet: start a run, then save its predictions.")});
+    QCOMPARE(dialogs.messages,
+             QStringList{
+                 QStringLiteral("There is no run yet: start a run, then save its predictions.")});
     QCOMPARE(dialogs.save_dialog_folders.size(), 0);
     dialogs.messages.clear();
     write_file(data_folder_, "out.txt", "earlier\r\n");
@@ -624,9 +621,8 @@ class RunTest : public QObject, protected WindowFixture {
              QStringList(2, QStringLiteral("Quarvel ver0.0|\"out.txt\" already exists.\n"
                                            "Do you want to replace it?")));
     // The name offered says which run and population the file comes from.
-    QCOMPARE(dialogs.save_dialog_names,
-             (QStringList{QStringLiteral("run-1-population-1.txt"),
-                          QStringLiteral("run-1-population-2.txt")}));
+    QCOMPARE(dialogs.save_dialog_names, (QStringList{QStringLiteral("run-1-population-1.txt"),
+                                                     QStringLiteral("run-1-population-2.txt")}));
     QCOMPARE(QDir(data_folder_.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 
     // Cancelled: the file stays as it is.
@@ -747,15 +743,9 @@ class RunTest : public QObject, protected WindowFixture {
     const QString other_data = write_file(data_folder_, "other.txt", wave_text(0, 50));
     RunDriver& driver = w.window.run_driver();
     std::atomic<bool> all_fired{false};
-    std::atomic<int> generations_worked{0};
     // Generation 1 is held until everything has been fired.
-    driver.set_worker_hook([&] {
-      if (++generations_worked != 2) return;
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-      while (!all_fired && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-    });
+    GenerationHold hold(
+        driver, [](int generation) { return generation == 1; }, [&] { return all_fired.load(); });
     QList<QAction*> actions;
     for (QAction* action : w.window.findChildren<QAction*>()) {
       if (!action->isSeparator() && action->menu() == nullptr) actions << action;
@@ -776,7 +766,8 @@ class RunTest : public QObject, protected WindowFixture {
       }
       w.dialogs.file_answers.clear();
       for (int p = 0; p < 2; ++p) {
-        w.dialogs.file_answers.emplace_back(data_folder_.filePath(QStringLiteral("saved-%1").arg(p)));
+        w.dialogs.file_answers.emplace_back(
+            data_folder_.filePath(QStringLiteral("saved-%1").arg(p)));
         w.save_button(p)->click();
       }
       w.dialogs.file_answers.clear();
@@ -784,7 +775,6 @@ class RunTest : public QObject, protected WindowFixture {
     });
     firing.start();
     w.window.start_or_abort_run();
-    driver.set_worker_hook({});
 
     QVERIFY(all_fired);
     QCOMPARE(fired_in, 1);
@@ -843,8 +833,7 @@ class RunTest : public QObject, protected WindowFixture {
     QCOMPARE(w.validation_model()->rowCount(), 5);
     w.dialogs.messages.clear();
     w.window.start_or_abort_run();
-    QCOMPARE(w.dialogs.messages,
-             QStringList{QString::fromLatin1(quarvel::ui::kNoValidationData)});
+    QCOMPARE(w.dialogs.messages, QStringList{QString::fromLatin1(quarvel::ui::kNoValidationData)});
   }
 };
 

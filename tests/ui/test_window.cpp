@@ -41,6 +41,7 @@ using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
 using quarvel::ui::RunDriver;
+using quarvel::ui::testing::GenerationHold;
 using quarvel::ui::testing::read_all;
 using quarvel::ui::testing::TestWindow;
 using quarvel::ui::testing::wave_text;
@@ -632,15 +633,9 @@ class WindowTest : public QObject, protected WindowFixture {
     prepare_run(6, 1);
     RunDriver& driver = w.window.run_driver();
     std::atomic<bool> stop_seen{false};
-    std::atomic<int> worked{0};
-    // Generation 2 (0-based) is held until Stop has been pressed during it.
-    driver.set_worker_hook([&] {
-      if (++worked != 3) return;
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-      while (!stop_seen && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-    });
+    // Generation 2 is held until Stop has been pressed during it.
+    const GenerationHold hold(
+        driver, [](int generation) { return generation == 2; }, [&] { return stop_seen.load(); });
     QStringList statuses;
     QTimer stopper;
     stopper.setInterval(2);
@@ -658,7 +653,6 @@ class WindowTest : public QObject, protected WindowFixture {
     });
     stopper.start();
     w.window.start_or_abort_run();
-    driver.set_worker_hook({});
     QCOMPARE(statuses, (QStringList{QStringLiteral("Stopping after generation 3 of 6"),
                                     QStringLiteral("Paused after generation 3 of 6")}));
     QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 3"));
@@ -734,10 +728,9 @@ class WindowTest : public QObject, protected WindowFixture {
     QVERIFY(w.action("original_units_action")->isChecked());
     QVERIFY(!w.action("formulas_action")->isChecked());
 
-    for (QWidget* chart_window :
-         {static_cast<QWidget*>(&w.window.fitness_window()),
-          static_cast<QWidget*>(&w.window.gene_length_window()),
-          static_cast<QWidget*>(&w.window.data_plot_window())}) {
+    for (QWidget* chart_window : {static_cast<QWidget*>(&w.window.fitness_window()),
+                                  static_cast<QWidget*>(&w.window.gene_length_window()),
+                                  static_cast<QWidget*>(&w.window.data_plot_window())}) {
       chart_window->show();
       QVERIFY(QTest::qWaitForWindowExposed(chart_window));
       chart_window->activateWindow();
