@@ -14,6 +14,7 @@
 
 #include "support/TestWindow.h"
 #include "ui/RadioGroup.h"
+#include "ui/qtext.h"
 
 using quarvel::frontend::Setting;
 using quarvel::ui::testing::TestWindow;
@@ -405,7 +406,7 @@ class SettingsTest : public QObject {
       const int pages = info.scope == quarvel::frontend::Scope::population ? 4 : 1;
       for (int page = 0; page < pages; ++page) {
         const int population = info.scope == quarvel::frontend::Scope::population ? page : -1;
-        const QString label = QString::fromUtf8(info.label.data(), info.label.size());
+        const QString label = quarvel::ui::to_qstring(info.label);
         QWidget* widget = nullptr;
         if (info.id == Setting::populations) {
           widget = w.population_count_box();
@@ -420,7 +421,7 @@ class SettingsTest : public QObject {
           widget = info.id == Setting::selection ? w.selection_group(page) : w.growth_group(page);
           QCOMPARE(widget->accessibleName(), label);
         }
-        const QString range = QString::fromUtf8(info.range.data(), info.range.size());
+        const QString range = quarvel::ui::to_qstring(info.range);
         QVERIFY2(!range.isEmpty() && widget->toolTip().contains(range),
                  qPrintable(label + ": " + widget->toolTip()));
       }
