@@ -220,12 +220,14 @@ bool ends_in_empty_field(const Row& row) {
 }
 
 // The table's number of columns: the first row's fields, less a trailing
-// delimiter's empty field unless some row fills that column.
+// delimiter's empty field unless one of the first kDetectionLines rows fills
+// that column.
 std::size_t table_width(const std::vector<Row>& rows) {
   if (rows.empty()) return 0;
   const std::size_t full = rows.front().fields.size();
   if (!ends_in_empty_field(rows.front())) return full;
-  const bool filled = std::any_of(rows.begin(), rows.end(), [&](const Row& row) {
+  const auto end = rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), kDetectionLines));
+  const bool filled = std::any_of(rows.begin(), end, [&](const Row& row) {
     return row.fields.size() == full && !ends_in_empty_field(row);
   });
   return filled ? full : full - 1;

@@ -165,11 +165,14 @@ void append_padded(std::string& out, std::int64_t value, int width) {
 }
 
 std::string format_number(double value, int decimals) {
-  // Beyond 17 decimals a double has no more digits to show.
-  if (decimals < 0 || decimals > 17) return format_general(value);
   std::array<char, 400> text;
-  const auto written = std::to_chars(text.data(), text.data() + text.size(), value,
-                                     std::chars_format::fixed, decimals);
+  // With an exponent (or more decimals than a double holds), the shortest text
+  // that reads back as the same double.
+  const auto written =
+      decimals < 0 || decimals > 17
+          ? std::to_chars(text.data(), text.data() + text.size(), value)
+          : std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed,
+                          decimals);
   if (written.ec != std::errc{}) return format_general(value);
   std::string result(text.data(), written.ptr);
   // A tiny negative value rounds to "-0.00": zero has no sign.

@@ -32,7 +32,7 @@ struct TimeFormat {
   char date_time_separator = 'T';  // date_time: 'T' or ' '
   bool seconds = false;            // date_time: whether any cell writes seconds
   int decimals = 0;                // number: digits after the point; -1 when a cell
-                                   // writes an exponent (then the general number format)
+                                   // writes an exponent (then the shortest exact text)
 };
 
 // One stamp. Calendar kinds (year .. date_time) count seconds from
