@@ -226,7 +226,8 @@ std::size_t table_width(const std::vector<Row>& rows) {
   if (rows.empty()) return 0;
   const std::size_t full = rows.front().fields.size();
   if (!ends_in_empty_field(rows.front())) return full;
-  const auto end = rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), kDetectionLines));
+  const auto end =
+      rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), kDetectionLines));
   const bool filled = std::any_of(rows.begin(), end, [&](const Row& row) {
     return row.fields.size() == full && !ends_in_empty_field(row);
   });

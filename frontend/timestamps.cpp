@@ -144,7 +144,7 @@ std::optional<TimeCell> parse_calendar(std::string_view text) {
   }
   cell.format.kind = TimeKind::date_time;
   cell.format.date_time_separator = separator;
-  cell.stamp.seconds = seconds_of(date, std::int64_t{*hour} * 3600 + *minute * 60 + second);
+  cell.stamp.seconds = seconds_of(date, (std::int64_t{*hour} * 60 + *minute) * 60 + second);
   return cell;
 }
 
@@ -168,11 +168,10 @@ std::string format_number(double value, int decimals) {
   std::array<char, 400> text;
   // With an exponent (or more decimals than a double holds), the shortest text
   // that reads back as the same double.
-  const auto written =
-      decimals < 0 || decimals > 17
-          ? std::to_chars(text.data(), text.data() + text.size(), value)
-          : std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed,
-                          decimals);
+  const auto written = decimals < 0 || decimals > 17
+                           ? std::to_chars(text.data(), text.data() + text.size(), value)
+                           : std::to_chars(text.data(), text.data() + text.size(), value,
+                                           std::chars_format::fixed, decimals);
   if (written.ec != std::errc{}) return format_general(value);
   std::string result(text.data(), written.ptr);
   // A tiny negative value rounds to "-0.00": zero has no sign.

@@ -101,12 +101,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((table.filled == 0) != table.note.empty()) std::abort();
     if (table.time) check_time_column(*table.time, rows);
 
-    const SplitResult split = split_series(
-        table.values, SplitPoint::from_text("0.5"), 1, table.time ? &*table.time : nullptr);
+    const SplitResult split = split_series(table.values, SplitPoint::from_text("0.5"), 1,
+                                           table.time ? &*table.time : nullptr);
     if (split.split) {
       const SeriesSplit& parts = *split.split;
       if (parts.training.size() + parts.validation.size() != rows + 1) std::abort();
-      if (parts.detected_overlap > 1 || parts.overlap_warning.empty() != (parts.detected_overlap == 1)) {
+      if (parts.detected_overlap > 1 ||
+          parts.overlap_warning.empty() != (parts.detected_overlap == 1)) {
         std::abort();
       }
     } else if (split.error.empty()) {
