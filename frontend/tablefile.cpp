@@ -186,8 +186,11 @@ SplitRows split_rows(std::string_view text, Delimiter delimiter, std::size_t max
           if (c == '\n' || (c == '\r' && (pos >= n || text[pos] != '\n'))) ++line;
           field.text.push_back(c);
         }
+        const std::size_t closed_at = pos;
         while (pos < n && is_padding(text[pos])) ++pos;
-        if (!at_line_end(pos) && !is_delimiter(text[pos])) {
+        // Between blank-delimited fields the blanks are the delimiter.
+        const bool delimited = delimiter == Delimiter::whitespace && pos > closed_at;
+        if (!at_line_end(pos) && !is_delimiter(text[pos]) && !delimited) {
           return fail(TableProblem::text_after_quote, line, row.fields.size() + 1,
                       "text follows the closing quote of the field");
         }
@@ -219,28 +222,44 @@ bool ends_in_empty_field(const Row& row) {
   return row.fields.size() > 1 && row.fields.back().text.empty() && !row.fields.back().quoted;
 }
 
-// The table's number of columns: the first row's fields, less a trailing
-// delimiter's empty field unless one of the first kDetectionLines rows fills
-// that column.
-std::size_t table_width(const std::vector<Row>& rows) {
+// The table's number of columns, judged on the first kDetectionLines rows:
+// the first row's fields, less a trailing delimiter's empty field unless a row
+// fills that column; or one more when every other row has one more field (a
+// header without a name for the first column, the row names, as R's
+// write.table writes it). Not with commas: "value", "1,5", "2,5" is one
+// column of decimal commas.
+std::size_t table_width(const std::vector<Row>& rows, Delimiter delimiter) {
   if (rows.empty()) return 0;
-  const std::size_t full = rows.front().fields.size();
-  if (!ends_in_empty_field(rows.front())) return full;
   const auto end =
       rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), kDetectionLines));
+  const std::size_t full = rows.front().fields.size();
+  if (delimiter != Delimiter::comma && rows.size() > 1 &&
+      std::all_of(rows.begin() + 1, end, [&](const Row& row) {
+        return row.fields.size() == full + 1 && !ends_in_empty_field(row);
+      })) {
+    return full + 1;
+  }
+  if (!ends_in_empty_field(rows.front())) return full;
   const bool filled = std::any_of(rows.begin(), end, [&](const Row& row) {
     return row.fields.size() == full && !ends_in_empty_field(row);
   });
   return filled ? full : full - 1;
 }
 
+// A first row one field short of the table: a header without the row names' name.
+bool has_short_first_row(const std::vector<Row>& rows, std::size_t width) {
+  return !rows.empty() && rows.front().fields.size() + 1 == width;
+}
+
 bool fits(const Row& row, std::size_t width) {
   return row.fields.size() == width || (row.fields.size() == width + 1 && ends_in_empty_field(row));
 }
 
-// The first row that does not fit the width; rows.size() when all do.
-std::size_t first_ragged_row(const std::vector<Row>& rows, std::size_t width) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+// The first row from `first` on that does not fit the width; rows.size() when
+// all do.
+std::size_t first_ragged_row(const std::vector<Row>& rows, std::size_t width,
+                             std::size_t first = 0) {
+  for (std::size_t i = first; i < rows.size(); ++i) {
     if (!fits(rows[i], width)) return i;
   }
   return rows.size();
@@ -257,8 +276,11 @@ Delimiter detect_delimiter(std::string_view text, bool comma_allowed) {
   const auto data_cells = [&](Delimiter delimiter) {
     const SplitRows sample = split_rows(text, delimiter, kDetectionLines);
     if (sample.error.problem != TableProblem::none || sample.rows.empty()) return -1;
-    const std::size_t width = table_width(sample.rows);
-    if (width < 2 || first_ragged_row(sample.rows, width) != sample.rows.size()) return -1;
+    const std::size_t width = table_width(sample.rows, delimiter);
+    const std::size_t first = has_short_first_row(sample.rows, width) ? 1 : 0;
+    if (width < 2 || first_ragged_row(sample.rows, width, first) != sample.rows.size()) {
+      return -1;
+    }
     int cells = 0;
     for (const Row& row : sample.rows) {
       for (const Field& field : row.fields) cells += looks_like_data(field.text) ? 1 : 0;
@@ -300,15 +322,17 @@ Delimiter detect_delimiter(std::string_view text, bool comma_allowed) {
   return Delimiter::none;
 }
 
-bool detect_header(const std::vector<Row>& rows) {
+bool detect_header(const std::vector<Row>& rows, std::size_t width) {
   if (rows.empty()) return false;
   const Row& first = rows.front();
+  // A short first row names the columns after the first.
+  const std::size_t shift = has_short_first_row(rows, width) ? 1 : 0;
   for (std::size_t column = 0; column < first.fields.size(); ++column) {
     if (looks_like_data(first.fields[column].text)) continue;
     if (rows.size() == 1) return true;
     for (std::size_t i = 1; i < rows.size(); ++i) {
-      if (column < rows[i].fields.size()) {
-        const std::string& cell = rows[i].fields[column].text;
+      if (column + shift < rows[i].fields.size()) {
+        const std::string& cell = rows[i].fields[column + shift].text;
         if (looks_like_number(cell) || parse_time_stamp(cell)) return true;
       }
     }
@@ -399,15 +423,16 @@ Layout lay_out(std::string_view text, const TableOptions& options, std::size_t m
   result.complete = split.complete;
   result.error = split.error;
   std::vector<Row>& rows = split.rows;
-  layout.columns = table_width(rows);
+  layout.columns = table_width(rows, layout.delimiter);
 
   const std::vector<Row> sample(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                                  rows.size(), kDetectionLines)));
   layout.header_detected = !options.header.has_value();
   layout.header = options.header.value_or(false);
-  if (layout.header_detected) layout.header = detect_header(sample);
+  if (layout.header_detected) layout.header = detect_header(sample, layout.columns);
   if (!rows.empty()) result.header_line = rows.front().line;
   if (layout.header && !rows.empty()) {
+    if (has_short_first_row(rows, layout.columns)) result.names.emplace_back();
     for (const Field& field : rows.front().fields) result.names.push_back(field.text);
     if (result.names.size() > layout.columns) result.names.resize(layout.columns);
     rows.erase(rows.begin());

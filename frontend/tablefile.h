@@ -12,8 +12,12 @@
 //   quote. A quote inside an unquoted field is an ordinary character.
 // - Blank lines, and lines of nothing but empty unquoted fields (";;;" as
 //   spreadsheets leave them), are skipped.
-// - Every line has as many fields as the widest line; one more, empty and
-//   unquoted, at the end of a line is a trailing delimiter and dropped.
+// - Every line has as many fields as the first; one more, empty and unquoted,
+//   at the end of a line is a trailing delimiter and dropped (unless a line
+//   among the first kDetectionLines fills that column). Unless the delimiter
+//   is a comma, a header one field short of every other line names the
+//   columns after the first (R's write.table leaves the row names' column
+//   unnamed).
 // - Values: the value column's cells read by parse_number's rules (a decimal
 //   point, an optional exponent; so a table holding the numbers of a data file
 //   gives exactly the same doubles); with a decimal comma, a comma stands for

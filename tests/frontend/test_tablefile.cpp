@@ -91,6 +91,24 @@ TEST(Table, ReadsEveryLayout) {
        true,
        false,
        2},
+      {"write.table: blank-delimited and quoted",
+       "\"month\" \"passengers\"\n\"1949-01\" 112\n",
+       {},
+       {112},
+       {2},
+       Delimiter::whitespace,
+       true,
+       false,
+       2},
+      {"write.table with row names: the header one short",
+       "\"month\" \"passengers\"\n\"1\" \"1949-01\" 112\n\"2\" \"1949-02\" 118\n",
+       {},
+       {112, 118},
+       {2, 3},
+       Delimiter::whitespace,
+       true,
+       false,
+       3},
       {"whitespace with a decimal comma",
        "1700 5,5\n1701 6,25\n",
        {},
@@ -117,6 +135,15 @@ TEST(Table, ReadsEveryLayout) {
        Delimiter::none,
        false,
        false,
+       1},
+      {"one column with decimal commas: not a short header",
+       "value\n1,5\n2,25\n",
+       {},
+       {1.5, 2.25},
+       {2, 3},
+       Delimiter::none,
+       true,
+       true,
        1},
       {"one column with a decimal comma",
        "value\n1,5\n2\n",
@@ -276,6 +303,22 @@ TEST(Table, KeepsHeaderNamesUnquoted) {
   ASSERT_TRUE(named.table) << named.error.message;
   EXPECT_EQ(named.table->column_names, (std::vector<std::string>{"name, \"quoted\"", "value"}));
   EXPECT_EQ(named.table->layout.columns, 2u);
+}
+
+TEST(Table, AShortHeaderNamesTheColumnsAfterTheFirst) {
+  const TableResult read =
+      read_table("month\tpassengers\n1\t1949-01\t112\n2\t1949-02\t118\n",
+                 with_columns(ColumnChoice::by_name("passengers"), ColumnChoice::by_name("month")));
+  ASSERT_TRUE(read.table) << read.error.message;
+  EXPECT_EQ(read.table->column_names, (std::vector<std::string>{"", "month", "passengers"}));
+  EXPECT_EQ(read.table->values, (std::vector<double>{112, 118}));
+  EXPECT_EQ(read.table->time_column, 2u);
+  // Without a header the short first line is a ragged row.
+  TableOptions options;
+  options.header = false;
+  const TableResult ragged = read_table("1\t2\n3\t4\t5\n", options);
+  EXPECT_EQ(ragged.error.problem, TableProblem::ragged_row);
+  EXPECT_EQ(ragged.error.line, 1u);
 }
 
 TEST(Table, OptionsOverrideDetection) {
