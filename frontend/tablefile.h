@@ -112,12 +112,13 @@ enum class MissingValues {
                 // (by row); a missing first or last value is still refused
 };
 
-// nullopt: detect.
+// How to read a table; nullopt: detect.
 struct TableOptions {
   std::optional<Delimiter> delimiter;
   std::optional<bool> header;
   std::optional<bool> decimal_comma;  // true needs a delimiter other than the comma
-  ColumnChoice value_column = ColumnChoice::detected();
+  ColumnChoice value_column = ColumnChoice::detected();  // none reads as detect: a table
+                                                         // always has a value column
   ColumnChoice time_column = ColumnChoice::no_column();
   MissingValues missing = MissingValues::refuse;
 };

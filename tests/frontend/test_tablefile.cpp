@@ -669,6 +669,22 @@ TEST_F(TableFileTest, StopsReadingPastTheLargestTable) {
   EXPECT_EQ(largest.text.size(), kMaxTableFileBytes);
 }
 
+// Numbers read as the data files read them: every example file, read as a
+// one-column table, gives exactly the same doubles.
+TEST(ExampleTable, DataFilesReadAsTablesGiveTheSameValues) {
+  const std::string examples = QUARVEL_EXAMPLES;
+  for (const char* name : {"sunspots", "lynx", "mackey-glass", "airpassengers", "nile"}) {
+    for (const char* part : {"-training.txt", "-validation.txt"}) {
+      const std::string path = examples + "/" + name + part;
+      const TableResult table = read_table_file(path);
+      ASSERT_TRUE(table.table) << path << ": " << table.error.message;
+      EXPECT_EQ(table.table->layout.delimiter, Delimiter::none) << path;
+      EXPECT_FALSE(table.table->layout.header) << path;
+      EXPECT_EQ(table.table->values, read_data_file(path).values) << path;
+    }
+  }
+}
+
 // The example table is the two example files' series: split where they split
 // it, it gives exactly their values and grid texts.
 TEST(ExampleTable, SplitsIntoTheTwoExampleFiles) {
