@@ -557,21 +557,18 @@ struct Columns {
 // The value and time columns: the given ones first, then detection around them.
 Columns choose_columns(const Layout& table, const TableOptions& options, bool always_detect_time) {
   Columns columns;
-  if (is_given(options.time_column)) {
-    const ChosenColumn time = choose_column(options.time_column, table, "time");
-    if (time.error.problem != TableProblem::none) {
-      columns.error = time.error;
-      return columns;
-    }
-    columns.time = time.column;
+  // The column a given choice names into `column`; false on a refusal.
+  const auto take = [&](const ColumnChoice& choice, std::string_view role, std::size_t& column) {
+    const ChosenColumn chosen = choose_column(choice, table, role);
+    columns.error = chosen.error;
+    column = chosen.column;
+    return chosen.error.problem == TableProblem::none;
+  };
+  if (is_given(options.time_column) && !take(options.time_column, "time", columns.time)) {
+    return columns;
   }
   if (is_given(options.value_column)) {
-    const ChosenColumn value = choose_column(options.value_column, table, "value");
-    if (value.error.problem != TableProblem::none) {
-      columns.error = value.error;
-      return columns;
-    }
-    columns.value = value.column;
+    if (!take(options.value_column, "value", columns.value)) return columns;
   } else {
     columns.value = detect_value_column(table, columns.time);
     if (columns.value == 0) {
