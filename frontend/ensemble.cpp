@@ -18,12 +18,13 @@ EnsembleMedian ensemble_median(std::span<const std::vector<double>> forecasts) {
       return median;
     }
   }
+  const double half[] = {0.5};
+  QuantileFinder finder(forecasts.size(), half);
   std::vector<double> step_values(forecasts.size());
-  median.values.reserve(steps);
+  median.values.resize(steps);
   for (std::size_t j = 0; j < steps; ++j) {
     for (std::size_t r = 0; r < forecasts.size(); ++r) step_values[r] = forecasts[r][j];
-    sort_for_quantiles(step_values);
-    median.values.push_back(sorted_quantile(step_values, 0.5));
+    finder.compute(step_values, &median.values[j]);
   }
   return median;
 }
@@ -48,23 +49,29 @@ PooledBands pooled_bands(std::span<const PathSummary> runs, std::span<const doub
     pooled.reason = "a band's level must lie between 0 and 100 percent";
     return pooled;
   }
+  std::vector<double> probabilities;
   for (const double level : levels) {
     pooled.bands.push_back({level, std::vector<double>(static_cast<std::size_t>(steps)),
                             std::vector<double>(static_cast<std::size_t>(steps))});
+    const BandProbabilities p = band_probabilities(level);
+    probabilities.push_back(p.lower);
+    probabilities.push_back(p.upper);
   }
+  QuantileFinder finder(points, probabilities);
   std::vector<double> step_points;
   step_points.reserve(points);
+  std::vector<double> edges(probabilities.size());
   for (std::int32_t j = 0; j < steps; ++j) {
     step_points.clear();
     for (const PathSummary& run : runs) {
       const std::span<const double> at = run.at(j);
       step_points.insert(step_points.end(), at.begin(), at.end());
     }
-    sort_for_quantiles(step_points);
-    for (Band& band : pooled.bands) {
-      const BandProbabilities p = band_probabilities(band.level);
-      band.lower[static_cast<std::size_t>(j)] = sorted_quantile(step_points, p.lower);
-      band.upper[static_cast<std::size_t>(j)] = sorted_quantile(step_points, p.upper);
+    finder.compute(step_points, edges.data());
+    const auto step = static_cast<std::size_t>(j);
+    for (std::size_t l = 0; l < pooled.bands.size(); ++l) {
+      pooled.bands[l].lower[step] = edges[2 * l];
+      pooled.bands[l].upper[step] = edges[2 * l + 1];
     }
   }
   return pooled;

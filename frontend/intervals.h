@@ -22,11 +22,7 @@
 //    (added in that order); the draws go path 0 steps 0 .. S-1, then path 1,
 //    and so on. Before the first step a path is the known values; a lag
 //    reaching before the start of the series reads 0.0.
-//  - Quantiles: the values of a step sorted ascending, a NaN after every
-//    number; the quantile of probability p, with h = (B - 1) * p, i = floor(h),
-//    f = h - i, is x[i] when f = 0 or i is the last place, else NaN when x[i]
-//    or x[i+1] is NaN, else x[i] or x[i+1] when that one is infinite (x[i]
-//    checked first), else x[i] + f * (x[i+1] - x[i]).
+//  - Quantiles of the B values of a step: as quantiles.h takes them.
 //  - A band of level c (0 < c < 100): the quantiles of p = (100 - c) / 200
 //    and 1 - p.
 #pragma once
@@ -38,6 +34,7 @@
 
 #include "frontend/accuracy.h"
 #include "frontend/modelexport.h"
+#include "frontend/quantiles.h"
 
 namespace quarvel::frontend {
 
@@ -70,12 +67,6 @@ enum class PathPurpose : std::int32_t { validation = 0, past_data = 1 };
 // run draws the same residuals wherever it runs.
 [[nodiscard]] std::uint64_t path_seed(std::int64_t seed, std::int64_t stream,
                                       std::int32_t population, PathPurpose purpose) noexcept;
-
-// The quantile of probability p of values sorted as above.
-[[nodiscard]] double sorted_quantile(std::span<const double> sorted, double p);
-
-// Sorts ascending with every NaN last, as the quantiles want.
-void sort_for_quantiles(std::span<double> values);
 
 // The probabilities of a band's lower and upper edge.
 struct BandProbabilities {

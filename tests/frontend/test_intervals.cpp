@@ -20,6 +20,7 @@
 #include "frontend/formulastep.h"
 #include "frontend/intervals.h"
 #include "frontend/modelexport.h"
+#include "frontend/quantiles.h"
 #include "support/scratch.h"
 
 namespace quarvel::frontend {
@@ -147,6 +148,56 @@ TEST(Quantiles, InterpolateBetweenOrderStatisticsWithNaNLast) {
   EXPECT_EQ(band_probabilities(80.0).lower, 0.1);
   EXPECT_EQ(band_probabilities(80.0).upper, 0.9);
   EXPECT_EQ(band_probabilities(95.0).lower, 0.025);
+}
+
+// The finder's selection through buckets gives the sorted values' quantiles
+// on sets that defeat equal-width buckets: clusters far apart, most values
+// equal, infinities, NaNs, spreads too wide or too narrow for a double.
+TEST(Quantiles, FinderGivesTheQuantilesOfTheSortedValues) {
+  const double nan = std::nan("");
+  const double inf = INFINITY;
+  std::mt19937_64 random(5);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  const auto sets = [&](std::size_t n) {
+    std::vector<std::vector<double>> all(9);
+    for (std::size_t i = 0; i < n; ++i) {
+      const double z = normal(random);
+      all[0].push_back(z);
+      // Paths held by the value limit far away, in clusters a millionth as wide.
+      all[1].push_back(i % 5 == 0 ? 663.5 + 1e-6 * z : (i % 7 == 0 ? -165.0 + z : 0.3 + 0.1 * z));
+      all[2].push_back(i % 3 == 0 ? 0.25 : z);  // many ties
+      all[3].push_back(i % 11 == 0 ? inf : (i % 13 == 0 ? -inf : z));
+      all[4].push_back(i % 4 == 0 ? nan : z);
+      all[5].push_back(i % 2 == 0 ? 1e308 * z : -1e308);  // a spread past the largest double
+      all[6].push_back(1.0 + 1e-300 * static_cast<double>(i % 3) * 1e-15);
+      all[7].push_back(4e-320 * static_cast<double>(i % 9));  // denormals
+      all[8].push_back(std::exp(30.0 * z));                   // a tail over 26 decades
+    }
+    return all;
+  };
+  std::vector<double> probabilities = {0.0, 0.025, 0.1, 0.5, 0.9, 0.975, 1.0};
+  for (int i = 0; i < kSummaryPointCount; ++i) {
+    probabilities.push_back((i + 0.5) / kSummaryPointCount);
+  }
+  for (const std::size_t n : {1000u, 301u, 40u, 3u}) {
+    QuantileFinder finder(n, probabilities);
+    std::vector<double> found(probabilities.size());
+    int set = 0;
+    for (const std::vector<double>& values : sets(n)) {
+      std::vector<double> sorted = values;
+      sort_for_quantiles(sorted);
+      std::vector<double> reordered = values;
+      finder.compute(reordered, found.data());
+      for (std::size_t q = 0; q < probabilities.size(); ++q) {
+        const double expected = sorted_quantile(sorted, probabilities[q]);
+        EXPECT_TRUE(same_double(found[q], expected) ||
+                    (std::isnan(found[q]) && std::isnan(expected)))
+            << "n " << n << " set " << set << " p " << probabilities[q] << ": " << found[q]
+            << " for " << expected;
+      }
+      ++set;
+    }
+  }
 }
 
 // y_t = phi·y_{t-1} + e_t, e_t ~ N(0, sigma²), from y_0 = 0.
