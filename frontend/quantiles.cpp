@@ -85,6 +85,7 @@ constexpr std::size_t kFewValues = 32;
 // Buckets per look; and the looks before a range is sorted as it is (values
 // bunched so tightly inside a wide range need more than one look).
 constexpr std::size_t kBuckets = 256;
+constexpr std::size_t kMostBuckets = 4096;  // when sorting whole
 constexpr std::size_t kLooks = 4;
 
 }  // namespace
@@ -122,8 +123,9 @@ QuantileFinder::QuantileFinder(std::size_t count, std::span<const double> probab
   statistics_.resize(ranks_.size());
   for (Level& level : levels_) {
     level.bucket_of.resize(count);
-    level.counts.resize(kBuckets);
-    level.slot_of_bucket.assign(kBuckets, kNone);
+    const std::size_t buckets = std::min(std::max(count, kBuckets), kMostBuckets);
+    level.counts.resize(buckets);
+    level.slot_of_bucket.assign(buckets, kNone);
     level.gathered.resize(count);
     level.ranks.reserve(ranks_.size());
   }
@@ -158,11 +160,17 @@ void QuantileFinder::select(double* first, double* last, std::span<const std::si
                             double* out, std::size_t level) {
   const auto count = static_cast<std::size_t>(last - first);
   const auto read_sorted = [&] {
-    sort_numbers(first, last);
+    std::sort(first, last);
     for (std::size_t i = 0; i < ranks.size(); ++i) out[i] = first[ranks[i]];
   };
-  if (count <= kFewValues || level == levels_.size()) {
-    read_sorted();
+  // Few numbers, or ranks all over them: sort them all.
+  if (count <= kFewValues || level == levels_.size() || ranks.size() * 4 >= count) {
+    if (level < levels_.size()) {
+      sort_range(first, last, level);
+    } else {
+      sort_numbers(first, last);
+    }
+    for (std::size_t i = 0; i < ranks.size(); ++i) out[i] = first[ranks[i]];
     return;
   }
   const auto [low, high] = smallest_and_largest(first, last);
@@ -224,6 +232,59 @@ void QuantileFinder::select(double* first, double* last, std::span<const std::si
     select(at.gathered.data() + slot.begin, at.gathered.data() + slot.end, at.ranks, out + from,
            level + 1);
   }
+}
+
+// Sorts the numbers in [first, last) through buckets as select() finds them,
+// a few numbers to a bucket: each bucket sorted by itself, a crowded one by
+// another look.
+void QuantileFinder::sort_range(double* first, double* last, std::size_t level) {
+  const auto count = static_cast<std::size_t>(last - first);
+  if (count <= kFewValues || level == levels_.size()) {
+    sort_numbers(first, last);
+    return;
+  }
+  const auto [low, high] = smallest_and_largest(first, last);
+  if (low == high) return;
+  if (std::isinf(low) || std::isinf(high)) {
+    double* finite = std::partition(first, last, [](double v) { return v == -kInfinity; });
+    double* finite_end = std::partition(finite, last, [](double v) { return v != kInfinity; });
+    sort_range(finite, finite_end, level + 1);
+    return;
+  }
+  const std::size_t buckets = std::min(count, kMostBuckets);
+  const double scale = static_cast<double>(buckets) / (high - low);
+  if (!std::isfinite(high - low) || !std::isfinite(scale)) {
+    std::sort(first, last);
+    return;
+  }
+  Level& at = levels_[level];
+  const auto last_bucket = static_cast<std::uint32_t>(buckets - 1);
+  for (std::size_t i = 0; i < count; ++i) {
+    const double place = (first[i] - low) * scale;
+    at.bucket_of[i] =
+        place < static_cast<double>(last_bucket) ? static_cast<std::uint32_t>(place) : last_bucket;
+  }
+  // Counts, then each bucket's start, then (after the scatter) its end.
+  std::fill_n(at.counts.begin(), buckets, 0U);
+  for (std::size_t i = 0; i < count; ++i) ++at.counts[at.bucket_of[i]];
+  std::uint32_t start = 0;
+  for (std::size_t b = 0; b < buckets; ++b) {
+    const std::uint32_t size = at.counts[b];
+    at.counts[b] = start;
+    start += size;
+  }
+  for (std::size_t i = 0; i < count; ++i) at.gathered[at.counts[at.bucket_of[i]]++] = first[i];
+  std::uint32_t begin = 0;
+  for (std::size_t b = 0; b < buckets; ++b) {
+    const std::uint32_t end = at.counts[b];
+    if (end - begin > kFewValues) {
+      sort_range(at.gathered.data() + begin, at.gathered.data() + end, level + 1);
+    } else if (end - begin > 1) {
+      sort_numbers(at.gathered.data() + begin, at.gathered.data() + end);
+    }
+    begin = end;
+  }
+  std::copy_n(at.gathered.begin(), count, first);
 }
 
 // The same with infinities among the numbers: -inf first, +inf last, and the

@@ -59,6 +59,7 @@ class QuantileFinder {
 
   void select(double* first, double* last, std::span<const std::size_t> ranks, double* out,
               std::size_t level);
+  void sort_range(double* first, double* last, std::size_t level);
   void select_among_finite(double* first, double* last, std::span<const std::size_t> ranks,
                            double* out, std::size_t level);
 
