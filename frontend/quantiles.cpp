@@ -80,6 +80,12 @@ void sort_numbers(double* first, double* last) {
   }
 }
 
+// -inf first, +inf last; returns the finite numbers between them.
+std::pair<double*, double*> infinities_apart(double* first, double* last) {
+  double* finite = std::partition(first, last, [](double v) { return v == -kInfinity; });
+  return {finite, std::partition(finite, last, [](double v) { return v != kInfinity; })};
+}
+
 // Up to this many values are sorted as they are.
 constexpr std::size_t kFewValues = 32;
 // Buckets per look; and the looks before a range is sorted as it is (values
@@ -150,61 +156,70 @@ void QuantileFinder::compute(std::span<double> values, double* out) {
   }
 }
 
-// The order statistics at `ranks` (ascending, each below last - first) of the
-// numbers in [first, last), reordering them. The buckets are of equal width
-// between the smallest and the largest number: a number's bucket never
-// decreases as the number grows, so the buckets keep the order, and their
-// counts tell which of them hold the ranks wanted. Only those are looked at
-// again, as a range of their own.
-void QuantileFinder::select(double* first, double* last, std::span<const std::size_t> ranks,
-                            double* out, std::size_t level) {
+// What a range of numbers is, looked at at `level`: few enough to sort as
+// they are, all equal, holding an infinity, spread wider or narrower than
+// buckets can divide, or put into at most `most_buckets` buckets of equal
+// width between its smallest and its largest number (levels_[level]). A
+// number's bucket never decreases as the number grows, so the buckets keep
+// the order, and their counts tell where each rank lies.
+QuantileFinder::Range QuantileFinder::look_at(const double* first, const double* last,
+                                              std::size_t level, std::size_t most_buckets) {
   const auto count = static_cast<std::size_t>(last - first);
-  const auto read_sorted = [&] {
-    std::sort(first, last);
-    for (std::size_t i = 0; i < ranks.size(); ++i) out[i] = first[ranks[i]];
-  };
-  // Few numbers, or ranks all over them: sort them all.
-  if (count <= kFewValues || level == levels_.size() || ranks.size() * 4 >= count) {
-    if (level < levels_.size()) {
-      sort_range(first, last, level);
-    } else {
-      sort_numbers(first, last);
-    }
-    for (std::size_t i = 0; i < ranks.size(); ++i) out[i] = first[ranks[i]];
-    return;
-  }
+  if (count <= kFewValues || level == levels_.size()) return Range::few;
   const auto [low, high] = smallest_and_largest(first, last);
-  if (low == high) {
-    std::fill_n(out, ranks.size(), low);
-    return;
-  }
-  if (std::isinf(low) || std::isinf(high)) {
-    select_among_finite(first, last, ranks, out, level);
-    return;
-  }
-  const std::size_t buckets = std::min(count, kBuckets);
-  const double scale = static_cast<double>(buckets) / (high - low);
-  // A spread too wide for a double, or too narrow to divide by.
-  if (!std::isfinite(high - low) || !std::isfinite(scale)) {
-    read_sorted();
-    return;
-  }
-
+  if (low == high) return Range::equal;
+  if (std::isinf(low) || std::isinf(high)) return Range::with_infinity;
   Level& at = levels_[level];
-  const auto last_bucket = static_cast<std::uint32_t>(buckets - 1);
+  at.buckets = std::min(count, most_buckets);
+  const double scale = static_cast<double>(at.buckets) / (high - low);
+  if (!std::isfinite(high - low) || !std::isfinite(scale)) return Range::too_spread;
+  const auto last_bucket = static_cast<std::uint32_t>(at.buckets - 1);
   for (std::size_t i = 0; i < count; ++i) {
-    // Grows with the number; the largest may round onto the end: the last bucket.
+    // The largest number may round onto the end: the last bucket.
     const double place = (first[i] - low) * scale;
     at.bucket_of[i] =
         place < static_cast<double>(last_bucket) ? static_cast<std::uint32_t>(place) : last_bucket;
   }
-  std::fill_n(at.counts.begin(), buckets, 0U);
+  std::fill_n(at.counts.begin(), at.buckets, 0U);
   for (std::size_t i = 0; i < count; ++i) ++at.counts[at.bucket_of[i]];
+  return Range::bucketed;
+}
 
+// The order statistics at `ranks` (ascending, each below last - first) of the
+// numbers in [first, last), reordering them: only the buckets that hold ranks
+// are looked at again, as ranges of their own.
+void QuantileFinder::select(double* first, double* last, std::span<const std::size_t> ranks,
+                            double* out, std::size_t level) {
+  const auto read = [&] {
+    for (std::size_t i = 0; i < ranks.size(); ++i) out[i] = first[ranks[i]];
+  };
+  // Ranks all over the numbers: sort them all.
+  if (ranks.size() * 4 >= static_cast<std::size_t>(last - first)) {
+    sort_range(first, last, level);
+    read();
+    return;
+  }
+  switch (look_at(first, last, level, kBuckets)) {
+    case Range::few:
+    case Range::too_spread:
+      sort_numbers(first, last);
+      read();
+      return;
+    case Range::equal:
+      std::fill_n(out, ranks.size(), *first);
+      return;
+    case Range::with_infinity:
+      select_among_finite(first, last, ranks, out, level);
+      return;
+    case Range::bucketed:
+      break;
+  }
+
+  Level& at = levels_[level];
   at.slots.clear();
   std::size_t before = 0;
   std::size_t r = 0;
-  for (std::size_t b = 0; b < buckets && r < ranks.size(); ++b) {
+  for (std::size_t b = 0; b < at.buckets && r < ranks.size(); ++b) {
     const std::size_t size = at.counts[b];
     if (ranks[r] < before + size) {
       const std::size_t begin = at.slots.empty() ? 0 : at.slots.back().end;
@@ -215,6 +230,7 @@ void QuantileFinder::select(double* first, double* last, std::span<const std::si
     before += size;
   }
   for (Slot& slot : at.slots) slot.end = slot.begin;
+  const auto count = static_cast<std::size_t>(last - first);
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t slot = at.slot_of_bucket[at.bucket_of[i]];
     if (slot != kNone) at.gathered[at.slots[slot].end++] = first[i];
@@ -234,52 +250,40 @@ void QuantileFinder::select(double* first, double* last, std::span<const std::si
   }
 }
 
-// Sorts the numbers in [first, last) through buckets as select() finds them,
-// a few numbers to a bucket: each bucket sorted by itself, a crowded one by
-// another look.
+// Sorts the numbers in [first, last) through buckets, a few numbers to a
+// bucket: each bucket sorted by itself, a crowded one looked at again.
 void QuantileFinder::sort_range(double* first, double* last, std::size_t level) {
-  const auto count = static_cast<std::size_t>(last - first);
-  if (count <= kFewValues || level == levels_.size()) {
-    sort_numbers(first, last);
-    return;
-  }
-  const auto [low, high] = smallest_and_largest(first, last);
-  if (low == high) return;
-  if (std::isinf(low) || std::isinf(high)) {
-    double* finite = std::partition(first, last, [](double v) { return v == -kInfinity; });
-    double* finite_end = std::partition(finite, last, [](double v) { return v != kInfinity; });
-    sort_range(finite, finite_end, level + 1);
-    return;
-  }
-  const std::size_t buckets = std::min(count, kMostBuckets);
-  const double scale = static_cast<double>(buckets) / (high - low);
-  if (!std::isfinite(high - low) || !std::isfinite(scale)) {
-    std::sort(first, last);
-    return;
+  switch (look_at(first, last, level, kMostBuckets)) {
+    case Range::few:
+    case Range::too_spread:
+      sort_numbers(first, last);
+      return;
+    case Range::equal:
+      return;
+    case Range::with_infinity: {
+      const auto [finite, finite_end] = infinities_apart(first, last);
+      sort_range(finite, finite_end, level + 1);
+      return;
+    }
+    case Range::bucketed:
+      break;
   }
   Level& at = levels_[level];
-  const auto last_bucket = static_cast<std::uint32_t>(buckets - 1);
-  for (std::size_t i = 0; i < count; ++i) {
-    const double place = (first[i] - low) * scale;
-    at.bucket_of[i] =
-        place < static_cast<double>(last_bucket) ? static_cast<std::uint32_t>(place) : last_bucket;
-  }
   // Counts, then each bucket's start, then (after the scatter) its end.
-  std::fill_n(at.counts.begin(), buckets, 0U);
-  for (std::size_t i = 0; i < count; ++i) ++at.counts[at.bucket_of[i]];
   std::uint32_t start = 0;
-  for (std::size_t b = 0; b < buckets; ++b) {
+  for (std::size_t b = 0; b < at.buckets; ++b) {
     const std::uint32_t size = at.counts[b];
     at.counts[b] = start;
     start += size;
   }
+  const auto count = static_cast<std::size_t>(last - first);
   for (std::size_t i = 0; i < count; ++i) at.gathered[at.counts[at.bucket_of[i]]++] = first[i];
   std::uint32_t begin = 0;
-  for (std::size_t b = 0; b < buckets; ++b) {
+  for (std::size_t b = 0; b < at.buckets; ++b) {
     const std::uint32_t end = at.counts[b];
     if (end - begin > kFewValues) {
       sort_range(at.gathered.data() + begin, at.gathered.data() + end, level + 1);
-    } else if (end - begin > 1) {
+    } else {
       sort_numbers(at.gathered.data() + begin, at.gathered.data() + end);
     }
     begin = end;
@@ -292,8 +296,7 @@ void QuantileFinder::sort_range(double* first, double* last, std::size_t level) 
 void QuantileFinder::select_among_finite(double* first, double* last,
                                          std::span<const std::size_t> ranks, double* out,
                                          std::size_t level) {
-  double* finite = std::partition(first, last, [](double v) { return v == -kInfinity; });
-  double* finite_end = std::partition(finite, last, [](double v) { return v != kInfinity; });
+  const auto [finite, finite_end] = infinities_apart(first, last);
   const auto below = static_cast<std::size_t>(finite - first);
   const auto above = static_cast<std::size_t>(finite_end - first);
   Level& at = levels_[level];

@@ -42,6 +42,7 @@ class QuantileFinder {
     std::size_t end = 0;
   };
   struct Level {
+    std::size_t buckets = 0;
     std::vector<std::uint32_t> bucket_of;     // per value
     std::vector<std::uint32_t> counts;        // per bucket
     std::vector<std::size_t> slot_of_bucket;  // kNone where no slot
@@ -57,6 +58,10 @@ class QuantileFinder {
     double fraction = 0.0;
   };
 
+  enum class Range { few, equal, with_infinity, too_spread, bucketed };
+
+  Range look_at(const double* first, const double* last, std::size_t level,
+                std::size_t most_buckets);
   void select(double* first, double* last, std::span<const std::size_t> ranks, double* out,
               std::size_t level);
   void sort_range(double* first, double* last, std::size_t level);

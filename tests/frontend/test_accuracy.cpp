@@ -10,7 +10,7 @@
 #include "engine/engine.h"
 #include "engine/generations.h"
 #include "engine/prediction.h"
-#include "evolved_run.h"
+#include "forecast_fixtures.h"
 #include "frontend/accuracy.h"
 
 namespace quarvel::frontend {

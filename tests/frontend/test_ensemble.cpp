@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "forecast_fixtures.h"
 #include "frontend/ensemble.h"
 #include "frontend/intervals.h"
 
@@ -44,10 +45,10 @@ TEST(EnsembleMedian, PerStepMedianOfTheRuns) {
 // Two runs whose models differ by a shift of the level: each run's paths lie
 // in its own range, and the pooled band spans both.
 TEST(PooledBands, OfRunsWithShiftedPathsAreWiderThanEither) {
-  std::vector<double> known;
-  for (int t = 0; t < 50; ++t) known.push_back(0.5 + 0.05 * std::sin(0.9 * t));
-  std::vector<double> residuals;
-  for (int t = 0; t < 60; ++t) residuals.push_back(0.03 * std::sin(1.7 * t * t));
+  const std::vector<double> known =
+      samples(50, [](double t) { return 0.5 + 0.05 * std::sin(0.9 * t); });
+  const std::vector<double> residuals =
+      samples(60, [](double t) { return 0.03 * std::sin(1.7 * t * t); });
   PathSettings settings;
   settings.summary_points = kSummaryPointCount;
   std::vector<PathBands> runs;

@@ -16,7 +16,7 @@
 #include "engine/dataset.h"
 #include "engine/engine.h"
 #include "engine/prediction.h"
-#include "evolved_run.h"
+#include "forecast_fixtures.h"
 #include "frontend/formulastep.h"
 #include "frontend/intervals.h"
 #include "frontend/modelexport.h"
@@ -222,6 +222,7 @@ ModelFormula ar1_predictor(const DataSet& data, double phi) {
 
 std::vector<double> scaled(const DataSet& data, const std::vector<double>& y) {
   std::vector<double> s;
+  s.reserve(y.size());
   for (const double v : y) s.push_back((v - data.scale_low) / (data.scale_high - data.scale_low));
   return s;
 }
@@ -501,10 +502,10 @@ TEST_F(PathBandsInPython, BoundedModelWithClippedTerms) {
   formula.nodes.push_back({{true, 1}, {true, 1}, true, {0.02, 0.95, -0.05}});
   formula.output = {true, 2};
   formula.lags = {1, 3};
-  std::vector<double> known;
-  for (int t = 0; t < 40; ++t) known.push_back(0.5 + 0.4 * std::sin(0.7 * t));
-  std::vector<double> residuals;
-  for (int t = 0; t < 37; ++t) residuals.push_back(0.08 * std::cos(1.3 * t * t));
+  const std::vector<double> known =
+      samples(40, [](double t) { return 0.5 + 0.4 * std::sin(0.7 * t); });
+  const std::vector<double> residuals =
+      samples(37, [](double t) { return 0.08 * std::cos(1.3 * t * t); });
   expect_python_gives_the_same(formula, known, residuals, 30);
 }
 
@@ -513,8 +514,8 @@ TEST_F(PathBandsInPython, PathsThatRunOffToInfinityAndNaN) {
   // whose sum is NaN; below it the paths settle near 0.117.
   const ModelFormula formula = one_input_formula(0.2, -1.0, 2.5);
   const std::vector<double> known = {0.3, 0.6, 0.5};
-  std::vector<double> residuals;
-  for (int t = 0; t < 20; ++t) residuals.push_back(0.3 * std::sin(2.1 * t));
+  const std::vector<double> residuals =
+      samples(20, [](double t) { return 0.3 * std::sin(2.1 * t); });
   expect_python_gives_the_same(formula, known, residuals, 40);
   EXPECT_GT(non_finite_edges_, 0);
 }

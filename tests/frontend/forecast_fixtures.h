@@ -1,12 +1,12 @@
-// A short run on the sunspots example as the window starts it: two
-// populations of evolved trees, deep enough to hold one-input nodes, shared
-// subtrees and clipped terms.
+// Fixtures of the forecast tests: an evolved run, and short series made by a
+// formula.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/engine.h"
 #include "frontend/datafile.h"
@@ -15,6 +15,9 @@
 
 namespace quarvel::frontend {
 
+// A short run on the sunspots example as the window starts it: two
+// populations of evolved trees, deep enough to hold one-input nodes and
+// shared subtrees.
 inline std::unique_ptr<Engine> evolved_sunspots_run(int generations = 6) {
   const std::string dir = QUARVEL_EXAMPLES;
   const auto training = read_data_file(dir + "/sunspots-training.txt");
@@ -35,6 +38,15 @@ inline std::unique_ptr<Engine> evolved_sunspots_run(int generations = 6) {
   GenerationResults results;
   for (int g = 0; g < generations; ++g) run_generation(*engine, g, results);
   return engine;
+}
+
+// f(0), f(1), ..., f(n - 1).
+template <typename Formula>
+std::vector<double> samples(int n, Formula f) {
+  std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(n));
+  for (int t = 0; t < n; ++t) values.push_back(f(static_cast<double>(t)));
+  return values;
 }
 
 }  // namespace quarvel::frontend
