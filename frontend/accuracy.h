@@ -2,6 +2,7 @@
 // squared error, and whether it ran away from the data.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,12 +24,17 @@ struct ScaledData {
   double low = 0.0;
   double high = 1.0;
 
+  // The forecast start held to the points there are.
+  [[nodiscard]] std::size_t start() const noexcept {
+    return std::min(static_cast<std::size_t>(std::max(forecast_start, 0)), values.size());
+  }
   // The points the validation forecast predicts.
   [[nodiscard]] std::int32_t forecast_points() const noexcept {
-    return static_cast<std::int32_t>(values.size()) - forecast_start;
+    return static_cast<std::int32_t>(values.size() - start());
   }
+  [[nodiscard]] std::span<const double> known() const noexcept { return values.first(start()); }
   [[nodiscard]] std::span<const double> held_out() const noexcept {
-    return values.subspan(static_cast<std::size_t>(forecast_start));
+    return values.subspan(start());
   }
   [[nodiscard]] double in_units(double scaled) const noexcept {
     return low + scaled * (high - low);

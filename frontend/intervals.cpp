@@ -164,8 +164,7 @@ PathBands simulate_bands(const ModelFormula& formula, std::span<const double> kn
 PathBands validation_bands(const ModelFormula& formula, const ScaledData& data,
                            std::span<const double> residuals, std::uint64_t seed,
                            const PathSettings& settings) {
-  return simulate_bands(formula, data.values.first(static_cast<std::size_t>(data.forecast_start)),
-                        data.forecast_points(), residuals, seed, settings);
+  return simulate_bands(formula, data.known(), data.forecast_points(), residuals, seed, settings);
 }
 
 PathBands bands_past_data(const ModelFormula& formula, const ScaledData& data, std::int32_t steps,

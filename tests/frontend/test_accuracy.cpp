@@ -55,6 +55,7 @@ TEST(ForecastAccuracy, FiguresThatCannotBeGivenSayWhy) {
       {"a flat training part", {flat, 3, 3, 0.0, 1.0}, {0.6, 0.8}, true, false, true},
       {"one training value", {values, 1, 4, 0.0, 1.0}, {0.5, 0.5}, true, false, true},
       {"no forecast points", {values, 4, 6, 0.0, 1.0}, {}, false, false, false},
+      {"a forecast start past the data", {values, 4, 9, 0.0, 1.0}, {}, false, false, false},
       {"a forecast of another length", {values, 4, 4, 0.0, 1.0}, {0.5}, false, false, false},
   };
   for (const Case& c : cases) {
