@@ -2,8 +2,8 @@
 // model's own recursion, each step adding a one-step training residual drawn
 // with replacement, and the bands the paths' quantiles make, step by step.
 //
-// Every rule here is written to be repeated outside the program (the exported
-// Python module gives the same numbers):
+// Every rule here is written so that a program outside, such as the exported
+// Python module, can repeat it and get the same numbers:
 //  - Residuals: r_t = y_t - f(y, t) for t = L .. T-1, with y the scaled
 //    values, T the training count, L the model's largest lag and f the
 //    model's prediction from the values before t.
