@@ -135,13 +135,14 @@ RunOutcome outcome(std::int32_t stream, double mse, double validation_mse, doubl
   record.stream = stream;
   record.populations = {{mse, -mse, validation_mse, nodes}};
   record.seconds = 0.5;
-  return {stream, 1, record, std::nullopt};
+  return {stream, 1, record, std::nullopt, std::nullopt};
 }
 
 TEST(RunTable, FailedRunsAreToldWithTheirReason) {
-  std::vector<RunOutcome> runs{outcome(0, 0.5, 1.0, 3.0),
-                               outcome(1, 0.25, 2.0, 5.0),
-                               {2, 1, std::nullopt, "cannot create \"a,b\": disk full"}};
+  std::vector<RunOutcome> runs{
+      outcome(0, 0.5, 1.0, 3.0),
+      outcome(1, 0.25, 2.0, 5.0),
+      {2, 1, std::nullopt, "cannot create \"a,b\": disk full", std::nullopt}};
   runs[1].failure = "out of memory";
   EXPECT_EQ(runs_table(runs),
             "stream,seed,population,best_mse,best_mdl,validation_mse,best_nodes,seconds,status\n"
