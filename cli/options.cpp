@@ -415,7 +415,7 @@ std::span<const ExitStatus> exit_statuses() {
 std::string usage_text() {
   std::string text =
       "quarvel-cli --training FILE --validation FILE [options]\n"
-      "quarvel-cli --summarize DIR... --output DIR\n";
+      "quarvel-cli --summarize DIR... --output DIR [--streams LIST]\n";
   text += kRunnerSummary;
   text += '\n';
   // "  --name VALUE   description", its later lines under the description: the

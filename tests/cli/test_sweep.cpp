@@ -15,14 +15,18 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/runner.h"
+#include "cli/sweep.h"
 #include "frontend/outputfile.h"
+#include "support/cpu_limit.h"
 #include "support/examples.h"
 #include "support/scratch.h"
 
@@ -530,6 +534,23 @@ TEST_F(SweepTest, ARunEndsWithItsSweepEvenAKilledOne) {
     }
     EXPECT_FALSE(running(run)) << "run process " << run << " outlived its sweep";
   }
+}
+
+// A batch system's task that may use one CPU, by its mask or by
+// SLURM_CPUS_PER_TASK, runs one run at a time unless told otherwise.
+TEST(SweepJobs, ByDefaultOnePerCpuThisProcessMayUse) {
+  quarvel::cli::Options options;
+  options.runs = 20;
+  for (const auto& [mask_cpus, cpus_per_task] :
+       {std::pair<int, std::optional<std::string>>{1, std::nullopt}, {0, "1"}}) {
+    const quarvel::testing::CpuLimit limit(mask_cpus, cpus_per_task);
+    options.jobs = 0;
+    EXPECT_EQ(quarvel::cli::job_count(options), 1);
+    options.jobs = 3;
+    EXPECT_EQ(quarvel::cli::job_count(options), 3);
+  }
+  options.runs = 2;
+  EXPECT_EQ(quarvel::cli::job_count(options), 2);
 }
 
 // A second call into a folder a sweep is writing is refused before its run
