@@ -204,9 +204,14 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       if (run_option.empty()) run_option = argument;
       continue;
     }
-    if (argument == "--summarize") {
-      // Every folder named up to the next option; more may follow the options.
+    if (constexpr std::string_view summarize = "--summarize";
+        argument == summarize || argument.starts_with("--summarize=")) {
+      // "--summarize=DIR" and every folder named up to the next option; more
+      // may follow the options.
       line.request = Request::summarize;
+      if (argument != summarize) {
+        options.summarized_folders.emplace_back(argument.substr(summarize.size() + 1));
+      }
       while (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
         options.summarized_folders.push_back(arguments[++i]);
       }
@@ -233,7 +238,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       return bad_setting(name, "a value is missing");
     }
 
-    if (name != "--output" && name != "--summarize" && name != "--streams" && run_option.empty()) {
+    if (name != "--output" && name != "--streams" && run_option.empty()) {
       run_option = name;
     }
     if (name == "--training") {
@@ -257,13 +262,6 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       if (auto failure = read_count(name, value, 1, kStreamCount, options.runs)) return failure;
     } else if (name == "--jobs") {
       if (auto failure = read_count(name, value, 1, kMaxJobs, options.jobs)) return failure;
-    } else if (name == "--summarize") {
-      // "--summarize=DIR", then every folder named up to the next option.
-      line.request = Request::summarize;
-      options.summarized_folders.push_back(value);
-      while (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
-        options.summarized_folders.push_back(arguments[++i]);
-      }
     } else if (name == "--streams") {
       if (auto failure = read_stream_list(name, value, options.summarized_streams)) return failure;
     } else if (const SettingInfo* info = frontend::find_option(name)) {

@@ -18,6 +18,16 @@ namespace {
 
 constexpr std::string_view kRecordHeading = "quarvel-cli run record";
 
+// One figure of a population, as each file of many runs names it.
+struct FigureInfo {
+  std::string_view record_key;    // run.txt: "best-mse"
+  std::string_view column;        // runs.csv: "best_mse"
+  std::string_view summary_name;  // a line of summary.txt: "best MSE"
+  double PopulationFigures::*member;
+};
+
+// Every figure of a population, in the order the files give them: run.txt,
+// runs.csv and summary.txt are written and read from this list alone.
 constexpr FigureInfo kFigures[] = {
     {"best-mse", "best_mse", "best MSE", &PopulationFigures::best_mse},
     {"best-mdl", "best_mdl", "best MDL", &PopulationFigures::best_mdl},
@@ -431,10 +441,6 @@ std::size_t best_population(const RunRecord& record) {
     }
   }
   return best;
-}
-
-std::span<const FigureInfo> population_figures() {
-  return kFigures;
 }
 
 std::string runs_table(std::span<const RunOutcome> runs) {

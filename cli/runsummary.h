@@ -25,6 +25,9 @@ struct DataRecord {
   friend bool operator==(const DataRecord&, const DataRecord&) = default;
 };
 
+// A population's figures at the end of a run. Each is listed once, with its
+// names in run.txt, runs.csv and summary.txt, in the list those files are
+// written and read from (runsummary.cpp).
 struct PopulationFigures {
   double best_mse = 0.0;
   double best_mdl = 0.0;
@@ -33,18 +36,6 @@ struct PopulationFigures {
 
   friend bool operator==(const PopulationFigures&, const PopulationFigures&) = default;
 };
-
-// One figure of a population, as each file of many runs names it.
-struct FigureInfo {
-  std::string_view record_key;    // run.txt: "best-mse"
-  std::string_view column;        // runs.csv: "best_mse"
-  std::string_view summary_name;  // a line of summary.txt: "best MSE"
-  double PopulationFigures::*member;
-};
-
-// Every figure of a population, in the order the files give them: run.txt,
-// runs.csv and summary.txt are written and read from this list alone.
-[[nodiscard]] std::span<const FigureInfo> population_figures();
 
 struct RunRecord {
   std::string version;
