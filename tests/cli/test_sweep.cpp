@@ -390,10 +390,14 @@ TEST_F(SweepTest, AMergeCountsFailedAndMissingRunsAsTheRunsDo) {
   table.replace(row, table.find('\n', row) - row,
                 "2,1,,,,,,failed: its run.txt was not found in the folders summarized");
   EXPECT_EQ(without_seconds(file("missing/runs.csv")), table);
-  // Without --streams, the streams found are the runs.
+  // Without --streams, the streams found are the runs; with it, those listed.
   const Result found = merge("found", {"--quiet"});
   EXPECT_EQ(found.status, 0) << found.err;
   EXPECT_EQ(file("found/summary.txt").rfind("3 runs: seed 1, streams 0-1, 3\n", 0), 0u);
+  const Result listed = merge("listed", {"--quiet", "--streams", "0-1"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.err, "warning: --streams leaves out 1 run found of streams it does not list\n");
+  EXPECT_EQ(file("listed/summary.txt").rfind("2 runs: seed 1, streams 0-1\n", 0), 0u);
 
   // Stream 2 run again elsewhere: its record counts, the part's failure no more.
   ASSERT_EQ(
