@@ -73,6 +73,22 @@ struct DataFileResult {
 // ("nan")`; empty for LineProblem::none.
 [[nodiscard]] std::string describe_doubtful_line(const DoubtfulLine& doubtful);
 
+// The text of a file, read with a bound so that a device or a huge file
+// cannot fill the memory before the first line is looked at.
+struct FileText {
+  DataFileError error = DataFileError::none;
+  std::string reason;  // the system's description for cannot_open, not_a_file and
+                       // read_error; empty for too_large, which each reader words itself
+  std::string text;    // empty unless error is none
+};
+
+// Reads at most `max_bytes` of the file at `path`: error too_large when it
+// holds more. With `end_mark`, reading stops after the chunk in which that
+// character appears, and a text that holds it is never too large (the text
+// ends there, whatever follows).
+[[nodiscard]] FileText read_file_text(const std::string& path, std::size_t max_bytes,
+                                      std::optional<char> end_mark = std::nullopt);
+
 // Reads a data file: LF or CR LF line ends, a Ctrl-Z ends the text, empty
 // lines skipped, every other line one value as parse_data_text reads it. Reads
 // at most kMaxDataFileBytes (then error too_large, nothing else filled in);
