@@ -27,9 +27,9 @@ constexpr ListedOutput kOutputs[] = {
      "the H values past the data in the same format, indices from the count of loaded points "
      "on"},
     {Product::timed_prediction, "timed-prediction-K.csv", WrittenWhen::with_time_column,
-     "a header, then index, time stamp and value of the prediction's points (without the "
-     "validation part's repeated training values) and of the forecast past the data, labelled "
-     "with the time stamps that follow the table's last one"},
+     "a header \"index,time,value\", then the points of prediction-K.txt with their time "
+     "stamps, less the validation part's repeated training values, and the steps of "
+     "forecast-K.txt with the time stamps that follow the table's last one"},
     {Product::model_text, "model-K.txt", WrittenWhen::with_export_model,
      "the best tree as equations, with the scaling and the run's settings"},
     {Product::model_python, "model-K.py", WrittenWhen::with_export_model,
@@ -541,8 +541,9 @@ std::string output_folder_description() {
 }
 
 std::string units_description() {
-  return "the values of " + std::string(listed_output(Product::prediction).name) + " and " +
-         std::string(listed_output(Product::forecast).name) +
+  return "the values of " + std::string(listed_output(Product::prediction).name) + ", " +
+         std::string(listed_output(Product::forecast).name) + " and " +
+         std::string(listed_output(Product::timed_prediction).name) +
          ": scaled to [0, 1] together, as the window shows them (the default), or in the "
          "series' own units, lo + v * (hi - lo) with the data's minimum lo and maximum hi";
 }

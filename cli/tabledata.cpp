@@ -27,15 +27,16 @@ std::string header_name(const frontend::Table& table, std::size_t column) {
                                                             : std::string();
 }
 
-// A refused table: the reader's words after the file's name; a table whose
-// columns the options name both ways is a refused option.
+// A refused table: the reader's words after the file's name. Options that
+// name one column for both uses are refused options.
 Failure table_failure(const frontend::TableError& error, const std::string& name) {
   if (error.problem == frontend::TableProblem::file) {
     return data_file_failure(error.file_error, error.message, name);
   }
-  const int status =
-      error.problem == frontend::TableProblem::bad_options ? kExitBadSetting : kExitDataProblem;
-  return {status, name + ": " + error.message};
+  if (error.problem == frontend::TableProblem::bad_options) {
+    return bad_setting("--column, --time-column", name + ": " + error.message);
+  }
+  return {kExitDataProblem, name + ": " + error.message};
 }
 
 void tell(const char* kind, const std::string& name, const std::string& message) {
