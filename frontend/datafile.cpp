@@ -143,8 +143,9 @@ std::string describe_doubtful_line(const DoubtfulLine& doubtful) {
   return {};
 }
 
-FileText read_file_text(const std::string& path, std::size_t max_bytes,
+FileText read_file_text(const std::string& path, const TextBound& bound,
                         std::optional<char> end_mark) {
+  const std::size_t max_bytes = bound.bytes();
   FileText result;
   const auto failure = [&result](DataFileError error, int error_number) {
     result.error = error;
@@ -179,23 +180,23 @@ FileText read_file_text(const std::string& path, std::size_t max_bytes,
   }
   if (text.size() > max_bytes && (!end_mark || text.find(*end_mark) == std::string::npos)) {
     result.error = DataFileError::too_large;
+    result.reason = "holds more than " + std::to_string(max_bytes) + " bytes (" +
+                    std::to_string(bound.lines) + " " + std::string(bound.line_word) + " of " +
+                    std::to_string(bound.line_length) +
+                    " characters and CR LF fill at most that), so it cannot be a series";
     text.clear();
   }
   return result;
 }
 
 DataFileResult read_data_file(const std::string& path) {
-  FileText file = read_file_text(path, kMaxDataFileBytes, kEndOfText);
+  constexpr TextBound kBound{static_cast<std::size_t>(kDataSetCapacity), kMaxLineLength};
+  static_assert(kBound.bytes() == kMaxDataFileBytes);
+  FileText file = read_file_text(path, kBound, kEndOfText);
   if (file.error != DataFileError::none) {
     DataFileResult result;
     result.error = file.error;
     result.reason = std::move(file.reason);
-    if (file.error == DataFileError::too_large) {
-      result.reason = "holds more than " + std::to_string(kMaxDataFileBytes) + " bytes (" +
-                      std::to_string(kDataSetCapacity) + " lines of " +
-                      std::to_string(kMaxLineLength) +
-                      " characters and CR LF fill at most that), so it cannot be a series";
-    }
     return result;
   }
   const std::string& text = file.text;

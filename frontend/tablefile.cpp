@@ -678,14 +678,9 @@ std::string describe_layout(const TableLayout& layout) {
 }
 
 TableText read_table_file_text(const std::string& path) {
-  TableText result = read_file_text(path, kMaxTableFileBytes);
-  if (result.error == DataFileError::too_large) {
-    result.reason = "holds more than " + std::to_string(kMaxTableFileBytes) + " bytes (" +
-                    std::to_string(kMaxTableRows) + " rows of " +
-                    std::to_string(kMaxTableLineLength) +
-                    " characters and CR LF fill at most that), so it cannot be a series";
-  }
-  return result;
+  constexpr TextBound kBound{kMaxTableRows, kMaxTableLineLength, "rows"};
+  static_assert(kBound.bytes() == kMaxTableFileBytes);
+  return read_file_text(path, kBound);
 }
 
 TableResult read_table(std::string_view text, const TableOptions& options) {

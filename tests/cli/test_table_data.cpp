@@ -227,11 +227,23 @@ TEST_F(TableDataTest, ABadTableIsRefusedWithItsLineAndColumn) {
     }
     const Result result = run(arguments);
     EXPECT_EQ(result.status, c.status);
-    const std::string prefix = c.status == 2 ? "error: --column, --time-column: " : "error: ";
-    EXPECT_EQ(result.err, prefix + "data file \"" + path + "\"" + c.message + "\n");
+    std::string expected = c.status == 2 ? "error: --column, --time-column: " : "error: ";
+    expected.append("data file \"").append(path).append("\"").append(c.message).append("\n");
+    EXPECT_EQ(result.err, expected);
     EXPECT_EQ(result.out, "");
     EXPECT_FALSE(fs::exists(folder_ / "out"));
   }
+  // A table is a data file of its run: no output may replace it.
+  fs::create_directories(folder_ / "out");
+  const std::string series = "1\n5\n2\n7\n3\n";
+  const std::string inside = write("out/prediction-1.txt", series);
+  const Result replacing = run({"--data", inside, "--split", "3", "--terminals", "1", "--output",
+                                (folder_ / "out").string()});
+  EXPECT_EQ(replacing.status, 2);
+  EXPECT_NE(replacing.err.find("would replace a data file of this run"), std::string::npos)
+      << replacing.err;
+  EXPECT_EQ(read_file(inside), series);
+
   const Result missing = run({"--data", (folder_ / "none.csv").string(), "--split", "0.5"});
   EXPECT_EQ(missing.status, 3);
   EXPECT_EQ(missing.err, "error: cannot open data file \"" + (folder_ / "none.csv").string() +
