@@ -111,6 +111,10 @@ std::string quoted_words(std::span<const frontend::Choice> choices) {
 std::string manual_page(const ManualFacts& facts) {
   const RunnerOption& training = input_options()[0];
   const RunnerOption& validation = input_options()[1];
+  const RunnerOption& data = table_options()[0];
+  const RunnerOption& column = table_options()[1];
+  const RunnerOption& time_column = table_options()[2];
+  const RunnerOption& split = table_options()[3];
   const RunnerOption& history = output_options()[0];
   const RunnerOption& output = output_options()[1];
   const RunnerOption& stream = sweep_options()[0];
@@ -137,6 +141,10 @@ std::string manual_page(const ManualFacts& facts) {
       " [\\fIoptions\\fR]\n"
       ".br\n"
       ".B quarvel\\-cli\n" +
+      option_tag(data.option, data.value_name) + " " + option_tag(split.option, split.value_name) +
+      " [\\fIoptions\\fR]\n"
+      ".br\n"
+      ".B quarvel\\-cli\n" +
       option_tag(summarize.option, summarize.value_name) + " " +
       option_tag(output.option, output.value_name) + " [" +
       option_tag(streams.option, streams.value_name) +
@@ -152,9 +160,12 @@ std::string manual_page(const ManualFacts& facts) {
       "predictions and best tree.\n"
       "All values of a run are scaled together to [0, 1] by the minimum and maximum of both "
       "series, and the predictions are written on that scale.\n";
-  page += ".SH INPUTS\nPlain text files, one value per line.\n";
+  page += ".SH INPUTS\nTwo plain text files, one value per line:\n";
   add_options(page, input_options());
   page += ".PP\n" + roff_text(kInputRule) + "\n";
+  page += ".PP\nOr one table that holds the whole series, split in two:\n";
+  add_options(page, table_options());
+  page += ".PP\n" + roff_text(kTableRule) + "\n";
   page += ".SH OUTPUTS\n";
   add_options(page, output_options());
   page += ".PP\n" + roff_text(output_rule()) + "\n";
@@ -181,6 +192,18 @@ std::string manual_page(const ManualFacts& facts) {
       ".PP\n.RS\n.nf\n" +
       example_command({training.option, sunspots_training, validation.option, sunspots_validation,
                        history.option, "sunspots-history.csv", output.option, "sunspots-results"}) +
+      ".fi\n.RE\n"
+      ".PP\n"
+      "The monthly airline passengers from a CSV table with a time column, trained on the "
+      "values up to 1958-12 and forecast three years past the data, the forecast labelled "
+      "1961-01 on in " +
+      std::string(listed_output(Product::timed_prediction).name) +
+      ":\n"
+      ".PP\n.RS\n.nf\n" +
+      example_command({data.option, examples + "airpassengers.csv", column.option, "passengers",
+                       time_column.option, "month", split.option, "1958-12",
+                       option_of(Setting::terminals), "25", option_of(Setting::forecast_ahead),
+                       "36", output.option, "airpassengers-results"}) +
       ".fi\n.RE\n"
       ".PP\n"
       "Two populations of their own sizes and selection methods, 200 generations:\n"
@@ -235,16 +258,19 @@ std::string bash_completion() {
     if (value_name == "FILE") append(files, " | ", option);
     if (value_name.starts_with("DIR")) append(folders, " | ", option);
   };
-  for (const auto options :
-       {input_options(), output_options(), sweep_options(), information_options()}) {
+  for (const auto options : {input_options(), table_options(), output_options(), sweep_options(),
+                             information_options()}) {
     for (const RunnerOption& option : options) {
       add_option(option.option, option.value_name);
-      // A number or a list of them: nothing to offer.
-      if (option.value_name == "N" || option.value_name == "LIST") {
+      const std::string_view value = option.value_name;
+      const bool placeholder =
+          std::any_of(value.begin(), value.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+      // A number, a list, a column or a split point: nothing to offer.
+      if (placeholder && value != "FILE" && !value.starts_with("DIR")) {
         append(values, " | ", option.option);
       }
       // A value named by its words ("scaled|original") offers them.
-      if (option.value_name.find('|') != std::string_view::npos) {
+      if (!placeholder && value.find('|') != std::string_view::npos) {
         std::string words(option.value_name);
         std::replace(words.begin(), words.end(), '|', ' ');
         script += "    " + std::string(option.option) + ")\n      COMPREPLY=($(compgen -W '" +

@@ -1,11 +1,15 @@
 #include "cli/options.h"
 
+#include <algorithm>
+#include <iterator>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "cli/outputs.h"
 #include "engine/random.h"
 #include "frontend/numbertext.h"
+#include "frontend/seriessplit.h"
 
 namespace quarvel::cli {
 
@@ -174,6 +178,98 @@ std::optional<Failure> check_runs(const Options& options) {
   return std::nullopt;
 }
 
+bool is_table_option(std::string_view name) {
+  const std::span<const RunnerOption> options = table_options();
+  return std::any_of(options.begin(), options.end(),
+                     [name](const RunnerOption& option) { return option.option == name; });
+}
+
+// One option of --data's table into `data`, its value checked as far as it
+// can be without the table.
+std::optional<Failure> read_table_option(std::string_view name, const std::string& value,
+                                         DataTable& data) {
+  frontend::TableOptions& reading = data.reading;
+  if (name == "--data") {
+    if (value.empty()) return bad_setting(name, "no file name given");
+    data.path = value;
+  } else if (name == "--column" || name == "--time-column") {
+    if (value.empty()) return bad_setting(name, "give the column's name or number");
+    (name == "--column" ? reading.value_column : reading.time_column) =
+        frontend::ColumnChoice::from_text(value);
+  } else if (name == "--split") {
+    data.split = value;
+  } else if (name == "--delimiter") {
+    constexpr std::pair<std::string_view, frontend::Delimiter> kDelimiters[] = {
+        {"comma", frontend::Delimiter::comma},
+        {"semicolon", frontend::Delimiter::semicolon},
+        {"tab", frontend::Delimiter::tab},
+        {"whitespace", frontend::Delimiter::whitespace},
+    };
+    const auto* found = std::find_if(std::begin(kDelimiters), std::end(kDelimiters),
+                                     [&value](const auto& entry) { return entry.first == value; });
+    if (found == std::end(kDelimiters)) {
+      return bad_setting(name, "use comma, semicolon, tab or whitespace");
+    }
+    reading.delimiter = found->second;
+  } else if (name == "--header" || name == "--decimal-comma") {
+    if (value != "yes" && value != "no") return bad_setting(name, "use yes or no");
+    (name == "--header" ? reading.header : reading.decimal_comma) = value == "yes";
+  } else if (name == "--missing") {
+    if (value != "refuse" && value != "interpolate") {
+      return bad_setting(name, "use refuse or interpolate");
+    }
+    reading.missing =
+        value == "refuse" ? frontend::MissingValues::refuse : frontend::MissingValues::interpolate;
+  }
+  return std::nullopt;
+}
+
+// The data of a run: two files, or one table with --data and its split.
+// `table_option` is the first option of the table given, "" for none.
+std::optional<Failure> check_inputs(const Options& options, std::string_view table_option) {
+  if (!options.data) {
+    if (!table_option.empty()) {
+      return bad_setting(table_option, "goes only with --data: it says how its table is read");
+    }
+    if (options.training.empty() && options.validation.empty()) {
+      return Failure{kExitBadSetting,
+                     "no data given: use --training FILE and --validation FILE, or --data FILE "
+                     "with --split (see --help)"};
+    }
+    if (options.training.empty()) {
+      return bad_setting("--training", "a training FILE is required (see --help)");
+    }
+    if (options.validation.empty()) {
+      return bad_setting("--validation", "a validation FILE is required (see --help)");
+    }
+    return std::nullopt;
+  }
+  const DataTable& data = *options.data;
+  if (!options.training.empty() || !options.validation.empty()) {
+    return bad_setting(options.training.empty() ? "--validation" : "--training",
+                       "does not go with --data, which holds both parts in one table");
+  }
+  if (data.split.empty()) {
+    return bad_setting("--split",
+                       "required with --data: give a fraction between 0 and 1, a count of "
+                       "training values, or the time stamp the training part ends with");
+  }
+  const bool has_time_column = data.reading.time_column.kind != frontend::ColumnChoice::Kind::none;
+  if (const auto problem = frontend::check_split_text(data.split, has_time_column)) {
+    return bad_setting("--split", *problem);
+  }
+  if (data.reading.decimal_comma.value_or(false) &&
+      data.reading.delimiter == frontend::Delimiter::comma) {
+    return bad_setting("--decimal-comma", "yes needs another delimiter than the comma");
+  }
+  const frontend::ColumnChoice& value_column = data.reading.value_column;
+  if (has_time_column && value_column.kind != frontend::ColumnChoice::Kind::detect &&
+      value_column.name == data.reading.time_column.name) {
+    return bad_setting("--time-column", "names the same column as --column");
+  }
+  return std::nullopt;
+}
+
 // The options that take no value.
 bool is_switch(std::string_view name) {
   return name == "--help" || name == "--version" || name == "--quiet" || name == "--export-model";
@@ -184,7 +280,8 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
   // The settings as given, each checked by its rule here and read once at the end.
   frontend::SettingsTexts texts;
   std::map<Setting, std::vector<std::string>> population_options;
-  std::string_view run_option;  // the first option of a run, which --summarize refuses
+  std::string_view run_option;    // the first option of a run, which --summarize refuses
+  std::string_view table_option;  // the first option of --data's table but --data itself
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     if (argument == "--help" || argument == "-h") {
@@ -245,6 +342,10 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       options.training = value;
     } else if (name == "--validation") {
       options.validation = value;
+    } else if (is_table_option(name)) {
+      if (name != "--data" && table_option.empty()) table_option = name;
+      if (!options.data) options.data.emplace();
+      if (auto failure = read_table_option(name, value, *options.data)) return failure;
     } else if (name == "--history") {
       options.history = value;
     } else if (name == "--output") {
@@ -284,12 +385,8 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
     return bad_setting("--streams",
                        "goes only with --summarize: it says which runs the folders should hold");
   }
-  if (options.training.empty()) {
-    return bad_setting("--training", "a training FILE is required (see --help)");
-  }
-  if (options.validation.empty()) {
-    return bad_setting("--validation", "a validation FILE is required (see --help)");
-  }
+  if (options.data && options.data->path.empty()) options.data.reset();  // only other options
+  if (auto failure = check_inputs(options, table_option)) return failure;
   if (options.export_model && !options.output) {
     return bad_setting("--export-model", "the model files go into --output DIR; give one");
   }
@@ -345,6 +442,51 @@ std::span<const RunnerOption> input_options() {
        "values of the training series (see --overlap)"},
   };
   return kInputs;
+}
+
+std::span<const RunnerOption> table_options() {
+  static const std::string data = wrapped(
+      "one table (CSV, TSV, ...) that holds the whole series, instead of --training and "
+      "--validation; --split divides it into the two parts",
+      kDescriptionWidth);
+  static const std::string column = wrapped(
+      "the value column, by its header name or its number from 1 (default: the last column of "
+      "numbers)",
+      kDescriptionWidth);
+  static const std::string time_column = wrapped(
+      "the time column (years, months, dates, date-times or numbers), by name or number "
+      "(default: none): its stamps label " +
+          std::string(listed_output(Product::timed_prediction).name) + ", and --split may name one",
+      kDescriptionWidth);
+  static const std::string split = wrapped(
+      "where the training part ends: a fraction of the values (0.8, rounded down), their "
+      "count (120), or the time stamp of its last row (1958-12); the validation part repeats "
+      "the training part's last K values, then holds the rest, K the largest --terminals (at "
+      "most the training values less one) unless --overlap gives it",
+      kDescriptionWidth);
+  static const std::string delimiter =
+      wrapped("how the fields are separated (default: detected)", kDescriptionWidth);
+  static const std::string header =
+      wrapped("whether the first line names the columns (default: detected)", kDescriptionWidth);
+  static const std::string decimal_comma = wrapped(
+      "whether a comma stands for the decimal point, not with the comma as delimiter (default: "
+      "detected)",
+      kDescriptionWidth);
+  static const std::string missing = wrapped(
+      "an empty cell, NA or NaN in the value column: refused with its line (the default), or "
+      "filled on the straight line between the values around it",
+      kDescriptionWidth);
+  static const RunnerOption kTable[] = {
+      {"--data", "FILE", data},
+      {"--column", "NAME|N", column},
+      {"--time-column", "NAME|N", time_column},
+      {"--split", "FRACTION|COUNT|TIME", split},
+      {"--delimiter", "comma|semicolon|tab|whitespace", delimiter},
+      {"--header", "yes|no", header},
+      {"--decimal-comma", "yes|no", decimal_comma},
+      {"--missing", "refuse|interpolate", missing},
+  };
+  return kTable;
 }
 
 std::span<const RunnerOption> output_options() {
@@ -413,6 +555,7 @@ std::span<const ExitStatus> exit_statuses() {
 std::string usage_text() {
   std::string text =
       "quarvel-cli --training FILE --validation FILE [options]\n"
+      "quarvel-cli --data FILE --split FRACTION|COUNT|TIME [options]\n"
       "quarvel-cli --summarize DIR... --output DIR [--streams LIST]\n";
   text += kRunnerSummary;
   text += '\n';
@@ -451,6 +594,9 @@ std::string usage_text() {
   text += "\nInputs (plain text, one value per line):\n";
   add_runner_options(input_options());
   text += kInputRule;
+  text += "\n\nOne table instead of the two files:\n";
+  add_runner_options(table_options());
+  text += wrapped(kTableRule, kRuleWidth);
   text += "\n\nOutputs:\n";
   add_runner_options(output_options());
   text += wrapped(output_rule(), kRuleWidth);
@@ -473,20 +619,30 @@ std::string usage_text() {
   return text;
 }
 
+const std::string& data_path(const Options& options, std::string_view role) {
+  if (options.data) return options.data->path;
+  return role == "validation" ? options.validation : options.training;
+}
+
+std::string data_file_name(const Options& options, std::string_view role) {
+  return (options.data ? std::string("data") : std::string(role)) + " file \"" +
+         data_path(options, role) + "\"";
+}
+
 Failure start_failure(const frontend::StartOutcome& outcome, const Options& options) {
   using frontend::StartError;
   switch (outcome.error) {
     case StartError::training_invalid:
-      return {kExitDataProblem, "training file \"" + options.training + "\": " + outcome.message};
+      return {kExitDataProblem, data_file_name(options, "training") + ": " + outcome.message};
     case StartError::validation_invalid:
-      return {kExitDataProblem,
-              "validation file \"" + options.validation + "\": " + outcome.message};
+      return {kExitDataProblem, data_file_name(options, "validation") + ": " + outcome.message};
     case StartError::too_many_values:
     case StartError::constant_series:
     case StartError::non_finite_series:
-      return {kExitDataProblem, "training file \"" + options.training +
-                                    "\" and validation file \"" + options.validation +
-                                    "\": " + outcome.message};
+      return {kExitDataProblem, (options.data ? data_file_name(options, "")
+                                              : data_file_name(options, "training") + " and " +
+                                                    data_file_name(options, "validation")) +
+                                    ": " + outcome.message};
     case StartError::overselect_too_small:
       return bad_setting("--population-size", outcome.message + " (population " +
                                                   std::to_string(outcome.population) +

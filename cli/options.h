@@ -11,6 +11,7 @@
 
 #include "frontend/settings.h"
 #include "frontend/startrun.h"
+#include "frontend/tablefile.h"
 
 namespace quarvel::cli {
 
@@ -36,9 +37,20 @@ struct StreamRange {
   friend bool operator==(const StreamRange&, const StreamRange&) = default;
 };
 
+// --data: one table file, read and split into the training and the
+// validation part.
+struct DataTable {
+  std::string path;
+  // Delimiter, header, decimal comma, the value and time columns and missing
+  // values as given; detected where not.
+  frontend::TableOptions reading;
+  std::string split;  // --split as typed
+};
+
 struct Options {
   std::string training;
   std::string validation;
+  std::optional<DataTable> data;  // instead of training and validation
   std::optional<std::string> history;
   std::optional<std::string> output;
   bool quiet = false;
@@ -92,10 +104,18 @@ inline constexpr std::string_view kRunnerSummary =
 inline constexpr std::string_view kInputRule =
     "A data line with text after its number (\"1,5\", \"0x1A\") is read as that number, with\n"
     "a warning on the standard error.";
+// How --data reads its table, for --help and the manual page.
+inline constexpr std::string_view kTableRule =
+    "The table is UTF-8 text, its fields quoted or not; the delimiter, the header line and a "
+    "decimal comma are detected unless given. A cell of the value column that is not a number, "
+    "a missing value (unless filled), a ragged line or a time stamp out of order refuses the "
+    "table with its line and column.";
 inline constexpr std::string_view kPopulationListRule =
     "one value for all populations, or a comma-separated list of P values";
 
 [[nodiscard]] std::span<const RunnerOption> input_options();
+// --data and how its table is read and split.
+[[nodiscard]] std::span<const RunnerOption> table_options();
 [[nodiscard]] std::span<const RunnerOption> output_options();
 // --stream, --runs, --jobs, --summarize and --streams.
 [[nodiscard]] std::span<const RunnerOption> sweep_options();
@@ -113,6 +133,14 @@ struct ExitStatus {
 
 // --help, generated from the settings table and the lists above.
 [[nodiscard]] std::string usage_text();
+
+// The file a run reads its "training" or "validation" part from: that file,
+// or with --data its table.
+[[nodiscard]] const std::string& data_path(const Options& options, std::string_view role);
+
+// A data file as messages name it: `training file "t.txt"` for the role
+// "training" or "validation", or with --data `data file "x.csv"` for any.
+[[nodiscard]] std::string data_file_name(const Options& options, std::string_view role);
 
 // A refused Start, told in the options' terms.
 [[nodiscard]] Failure start_failure(const frontend::StartOutcome& outcome, const Options& options);

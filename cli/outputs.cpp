@@ -26,6 +26,10 @@ constexpr ListedOutput kOutputs[] = {
     {Product::forecast, "forecast-K.txt", WrittenWhen::with_forecast,
      "the H values past the data in the same format, indices from the count of loaded points "
      "on"},
+    {Product::timed_prediction, "timed-prediction-K.csv", WrittenWhen::with_time_column,
+     "a header \"index,time,value\", then the points of prediction-K.txt with their time "
+     "stamps, less the validation part's repeated training values, and the steps of "
+     "forecast-K.txt with the time stamps that follow the table's last one"},
     {Product::model_text, "model-K.txt", WrittenWhen::with_export_model,
      "the best tree as equations, with the scaling and the run's settings"},
     {Product::model_python, "model-K.py", WrittenWhen::with_export_model,
@@ -67,6 +71,9 @@ bool written(const ListedOutput& entry, const Options& options, OutputFolder fol
              options.settings.whole(frontend::Setting::forecast_ahead) > 0;
     case WrittenWhen::with_export_model:
       return folder != OutputFolder::sweep && options.export_model;
+    case WrittenWhen::with_time_column:
+      return folder != OutputFolder::sweep && options.data &&
+             options.data->reading.time_column.kind != frontend::ColumnChoice::Kind::none;
     case WrittenWhen::in_run_folder:
       return folder == OutputFolder::run_folder;
     case WrittenWhen::beside_run_folders:
@@ -82,6 +89,7 @@ bool once_written(const ListedOutput& entry, OutputFolder folder) {
     case WrittenWhen::every_run:
     case WrittenWhen::with_forecast:
     case WrittenWhen::with_export_model:
+    case WrittenWhen::with_time_column:
       return folder != OutputFolder::sweep;
     case WrittenWhen::in_run_folder:
       return folder == OutputFolder::run_folder;
@@ -178,9 +186,10 @@ std::optional<FileIdentity> identity(const std::string& path, bool follow_links)
 class DataFiles {
  public:
   explicit DataFiles(const Options& options) {
-    for (const std::string* path : {&options.training, &options.validation}) {
-      if (path->empty()) continue;  // --summarize reads no data file
-      if (const auto found = identity(*path, true)) files_.push_back(*found);
+    for (const std::string_view role : {"training", "validation"}) {
+      const std::string& path = data_path(options, role);
+      if (path.empty()) continue;  // --summarize reads no data file
+      if (const auto found = identity(path, true)) files_.push_back(*found);
     }
   }
 
@@ -526,12 +535,15 @@ std::string name_and_holds(const ListedOutput& entry) {
 std::string output_folder_description() {
   return "(created if missing) after the run, for population K: " +
          listed(entries_written(WrittenWhen::every_run, name_and_holds)) + "; with --forecast H, " +
-         listed(entries_written(WrittenWhen::with_forecast, name_and_holds));
+         listed(entries_written(WrittenWhen::with_forecast, name_and_holds)) +
+         "; with --data and --time-column, " +
+         listed(entries_written(WrittenWhen::with_time_column, name_and_holds));
 }
 
 std::string units_description() {
-  return "the values of " + std::string(listed_output(Product::prediction).name) + " and " +
-         std::string(listed_output(Product::forecast).name) +
+  return "the values of " + std::string(listed_output(Product::prediction).name) + ", " +
+         std::string(listed_output(Product::forecast).name) + " and " +
+         std::string(listed_output(Product::timed_prediction).name) +
          ": scaled to [0, 1] together, as the window shows them (the default), or in the "
          "series' own units, lo + v * (hi - lo) with the data's minimum lo and maximum hi";
 }

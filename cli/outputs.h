@@ -21,6 +21,7 @@ enum class Product {
   prediction,
   tree,
   forecast,
+  timed_prediction,
   model_text,
   model_python,
   model_header,
@@ -34,6 +35,7 @@ enum class Product {
 enum class WrittenWhen {
   every_run,           // by every run that has a folder
   with_forecast,       // with --forecast H above 0
+  with_time_column,    // with --data and --time-column
   with_export_model,   // with --export-model
   in_run_folder,       // into each run folder of --runs
   beside_run_folders,  // into --output by --runs and --summarize

@@ -37,18 +37,7 @@ std::optional<Failure> read_series(const std::string& path, const char* role,
                                    DataFileResult& file) {
   file = read_data_file(path);
   const std::string name = std::string(role) + " file \"" + path + "\"";
-  switch (file.error) {
-    case DataFileError::none:
-      break;
-    case DataFileError::cannot_open:
-      return Failure{kExitDataProblem, "cannot open " + name + ": " + file.reason};
-    case DataFileError::not_a_file:
-      return Failure{kExitDataProblem, name + " is a folder, not a file"};
-    case DataFileError::read_error:
-      return Failure{kExitDataProblem, "cannot read " + name + ": " + file.reason};
-    case DataFileError::too_large:
-      return Failure{kExitDataProblem, name + " " + file.reason};
-  }
+  if (file.error != DataFileError::none) return data_file_failure(file.error, file.reason, name);
   if (file.values.empty()) {
     return Failure{kExitDataProblem,
                    name + " holds no values (" +
@@ -89,15 +78,35 @@ std::optional<Failure> make_series_grid(const DataFileResult& file, const std::s
 
 }  // namespace
 
-std::vector<FolderFile> folder_files(const Options& options, OutputFolder folder,
-                                     const Engine& engine, GenerationResults& results,
-                                     std::string history, std::string record) {
+Failure data_file_failure(DataFileError error, const std::string& reason, const std::string& name) {
+  switch (error) {
+    case DataFileError::cannot_open:
+      return {kExitDataProblem, "cannot open " + name + ": " + reason};
+    case DataFileError::not_a_file:
+      return {kExitDataProblem, name + " is a folder, not a file"};
+    case DataFileError::read_error:
+      return {kExitDataProblem, "cannot read " + name + ": " + reason};
+    case DataFileError::too_large:
+      return {kExitDataProblem, name + " " + reason};
+    case DataFileError::none:
+      break;
+  }
+  return {kExitDataProblem, name + ": " + reason};
+}
+
+std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, const Engine& engine,
+                                     GenerationResults& results, std::string history,
+                                     std::string record) {
+  const Options& options = data.options;
   const std::int32_t ahead = options.settings.whole(Setting::forecast_ahead);
   const std::vector<std::vector<double>> forecasts = forecasts_past_data(engine, ahead);
-  // Files of values: "index,value" lines from `first`, scaled or in the series' units.
+  // Values scaled or in the series' units.
+  const auto in_units = [&](const std::vector<double>& scaled) {
+    return options.original_units ? in_original_units(engine, scaled) : scaled;
+  };
+  // Files of values: "index,value" lines from `first`.
   const auto values_file = [&](const std::vector<double>& scaled, std::int64_t first) {
-    const OutputCells cells =
-        output_cells(options.original_units ? in_original_units(engine, scaled) : scaled, first);
+    const OutputCells cells = output_cells(in_units(scaled), first);
     return output_file_text(cells.index, cells.value);
   };
   // The model of the population last asked for, made once for its three files.
@@ -105,7 +114,8 @@ std::vector<FolderFile> folder_files(const Options& options, OutputFolder folder
   const auto model_of = [&](int population) -> const std::pair<ModelFormula, ModelContext>& {
     if (!model || model->second.population != population + 1) {
       ModelContext context =
-          model_context(engine, population, options.settings, options.training, options.validation);
+          model_context(engine, population, options.settings, data_path(options, "training"),
+                        data_path(options, "validation"));
       // A run of another stream grew other trees: the stream names it too.
       if (options.stream != 0) {
         context.settings.emplace_back("--stream", std::to_string(options.stream));
@@ -127,6 +137,12 @@ std::vector<FolderFile> folder_files(const Options& options, OutputFolder folder
         break;
       case Product::forecast:
         content = values_file(forecasts[p], engine.data.point_count);
+        break;
+      case Product::timed_prediction:
+        if (data.table) {
+          content = timed_prediction_text(*data.table, in_units(results.populations[p].prediction),
+                                          in_units(forecasts[p]));
+        }
         break;
       case Product::model_text:
       case Product::model_python:
@@ -156,6 +172,7 @@ std::optional<Failure> read_run_data(const Options& given, RunData& data) {
   Options& options = data.options;
   options = given;
   if (auto failure = check_settings(options)) return failure;
+  if (options.data) return read_table_data(data);
 
   DataFileResult training_file;
   DataFileResult validation_file;
@@ -247,7 +264,7 @@ int run(const Options& given, FileCalls& calls) {
 
   if (const auto failure =
           write_outputs(options, OutputFolder::single_run, history,
-                        folder_files(options, OutputFolder::single_run, *engine, results), calls)) {
+                        folder_files(data, OutputFolder::single_run, *engine, results), calls)) {
     return fail(*failure);
   }
   if (const auto error = lines.error()) return fail({kExitFailed, *error});

@@ -11,6 +11,7 @@
 
 #include "cli/options.h"
 #include "cli/outputs.h"
+#include "cli/tabledata.h"
 #include "frontend/datafile.h"
 #include "frontend/generationstep.h"
 #include "frontend/outputfile.h"
@@ -35,11 +36,18 @@ struct RunData {
   Options options;
   frontend::GridColumns training;
   frontend::GridColumns validation;
+  std::optional<SplitTable> table;  // with --data: its split and time stamps
 };
 
-// Checks the settings and reads both data files as every run does before it
-// starts; text after a line's number is warned about on the standard error.
+// Checks the settings and reads both data files, or the table of --data
+// (read_table_data), as every run does before it starts; text after a line's
+// number is warned about on the standard error.
 [[nodiscard]] std::optional<Failure> read_run_data(const Options& given, RunData& data);
+
+// A data file that cannot be read, named `name` (`training file "t.txt"`):
+// `reason` the system's description, or for too_large the words after the name.
+[[nodiscard]] Failure data_file_failure(frontend::DataFileError error, const std::string& reason,
+                                        const std::string& name);
 
 // Starts a fresh `engine` on `data` at the stream of its options; `fit_threads`
 // above 0 sets how many threads fit (the results do not depend on it).
@@ -54,10 +62,10 @@ using AfterGeneration = std::function<void(const frontend::GenerationResults&)>;
 [[nodiscard]] std::string run_generations(Engine& engine, frontend::GenerationResults& results,
                                           const AfterGeneration& after = {});
 
-// The files of a finished run for a folder of kind `folder` (a run's, not a
-// sweep's), as planned_outputs plans them; the tree texts are moved out of
-// `results`. A run folder takes `history` and `record` too.
-[[nodiscard]] std::vector<FolderFile> folder_files(const Options& options, OutputFolder folder,
+// The files of a finished run of `data` for a folder of kind `folder` (a
+// run's, not a sweep's), as planned_outputs plans them; the tree texts are
+// moved out of `results`. A run folder takes `history` and `record` too.
+[[nodiscard]] std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder,
                                                    const Engine& engine,
                                                    frontend::GenerationResults& results,
                                                    std::string history = {},

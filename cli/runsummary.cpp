@@ -118,6 +118,28 @@ std::string checksum_text(std::uint64_t checksum) {
   return text;
 }
 
+// "2 passengers": a column's number and, when it has one, its header name.
+std::string column_text(std::size_t column, const std::string& name) {
+  return name.empty() ? std::to_string(column) : std::to_string(column) + " " + escaped(name);
+}
+
+std::optional<std::pair<std::size_t, std::string>> read_column(std::string_view text) {
+  const std::size_t space = text.find(' ');
+  const auto column = read_number<std::size_t>(text.substr(0, space));
+  if (!column || *column == 0) return std::nullopt;
+  return std::pair{*column, space == std::string_view::npos ? std::string()
+                                                            : std::string(text.substr(space + 1))};
+}
+
+void add_table_lines(std::string& text, const TableRecord& table) {
+  text += "data " + escaped(table.path) + "\n";
+  text += "data-column " + column_text(table.value_column, table.value_name) + "\n";
+  if (table.time_column > 0) {
+    text += "data-time-column " + column_text(table.time_column, table.time_name) + "\n";
+  }
+  text += "data-split " + std::to_string(table.training_values) + "\n";
+}
+
 void add_data_lines(std::string& text, std::string_view role, const DataRecord& data) {
   text += std::string(role) + " " + escaped(data.path) + "\n";
   text += std::string(role) + "-values " + std::to_string(data.values) + "\n";
@@ -302,6 +324,7 @@ std::string padded(std::string text, std::size_t width) {
 std::string record_text(const RunRecord& record) {
   std::string text(kRecordHeading);
   text += "\nversion " + escaped(record.version) + "\n";
+  if (record.table) add_table_lines(text, *record.table);
   add_data_lines(text, "training", record.training);
   add_data_lines(text, "validation", record.validation);
   text += "--seed " + std::to_string(record.seed) + "\n";
@@ -370,6 +393,20 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
       data->checksum = *checksum;
     } else if (key == "version") {
       record.version = *value;
+    } else if (key == "data") {
+      if (!record.table) record.table.emplace();
+      record.table->path = *value;
+    } else if (key == "data-column" || key == "data-time-column") {
+      const auto column = read_column(*value);
+      if (!column) return bad();
+      if (!record.table) record.table.emplace();
+      std::tie(key == "data-column" ? record.table->value_column : record.table->time_column,
+               key == "data-column" ? record.table->value_name : record.table->time_name) = *column;
+    } else if (key == "data-split") {
+      const auto count = read_number<std::size_t>(*value);
+      if (!count) return bad();
+      if (!record.table) record.table.emplace();
+      record.table->training_values = *count;
     } else if (key == "--seed" || key == "--stream") {
       const auto number = read_number<std::int32_t>(*value);
       if (!number || *number < 0) return bad();
@@ -386,6 +423,11 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
       record.seconds = *seconds;
     } else {
       return where + " is not an entry of a run record (\"" + std::string(key) + "\")";
+    }
+  }
+  if (record.table) {
+    for (const std::string_view key : {"data", "data-column", "data-split"}) {
+      if (!seen.contains(key)) return "\"" + std::string(key) + "\" is missing";
     }
   }
   for (const std::string_view key : {"version", "training", "training-values", "training-checksum",

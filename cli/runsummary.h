@@ -25,6 +25,19 @@ struct DataRecord {
   friend bool operator==(const DataRecord&, const DataRecord&) = default;
 };
 
+// The table of a --data run: its file, its value and time columns (number
+// from 1 and header name) and where it was split (the training values).
+struct TableRecord {
+  std::string path;
+  std::size_t value_column = 0;
+  std::string value_name;
+  std::size_t time_column = 0;  // 0: none
+  std::string time_name;
+  std::size_t training_values = 0;
+
+  friend bool operator==(const TableRecord&, const TableRecord&) = default;
+};
+
 // A population's figures at the end of a run. Each is listed once, with its
 // names in run.txt, runs.csv and summary.txt, in the list those files are
 // written and read from (runsummary.cpp).
@@ -39,6 +52,7 @@ struct PopulationFigures {
 
 struct RunRecord {
   std::string version;
+  std::optional<TableRecord> table;  // a --data run's; its parts are training and validation
   DataRecord training;
   DataRecord validation;
   // Every setting but the seed, as its option and text in the settings

@@ -64,8 +64,14 @@ RunRecord make_record(const RunData& data, const std::vector<frontend::Populatio
   const Options& options = data.options;
   RunRecord record;
   record.version = QUARVEL_VERSION;
-  record.training = {options.training, data.training.rows(), values_checksum(data.training)};
-  record.validation = {options.validation, data.validation.rows(),
+  if (data.table && options.data) {
+    const SplitTable& table = *data.table;
+    record.table = TableRecord{options.data->path, table.value_column, table.value_name,
+                               table.time_column,  table.time_name,    table.split.training_count};
+  }
+  record.training = {data_path(options, "training"), data.training.rows(),
+                     values_checksum(data.training)};
+  record.validation = {data_path(options, "validation"), data.validation.rows(),
                        values_checksum(data.validation)};
   // Each value as its rule writes it, so that runs of the same settings
   // record them alike however they were typed ("+2", "0x2", "2").
@@ -103,10 +109,8 @@ std::string run_report(const std::optional<Failure>& failure, const std::string&
 std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
                     frontend::FileCalls& calls) {
   try {
-    RunData data;
+    RunData data = sweep;
     data.options = run_options(sweep.options, stream);
-    data.training = sweep.training;
-    data.validation = sweep.validation;
     const auto started = std::chrono::steady_clock::now();
     const auto engine = std::make_unique<Engine>();
     if (auto failure = start_engine(data, fit_threads, *engine)) return run_report(failure, "");
@@ -115,8 +119,8 @@ std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
     const std::string record = record_text(make_record(data, results.populations, seconds.count()));
 
-    const std::vector<FolderFile> files = folder_files(
-        data.options, OutputFolder::run_folder, *engine, results, std::move(history), record);
+    const std::vector<FolderFile> files =
+        folder_files(data, OutputFolder::run_folder, *engine, results, std::move(history), record);
     return run_report(write_outputs(data.options, OutputFolder::run_folder, "", files, calls),
                       record);
   } catch (const std::bad_alloc&) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -19,18 +20,14 @@ constexpr char kEndOfText = '\x1A';
 
 // Closes the descriptor when the reader leaves, whichever way.
 struct FileDescriptor {
-  int fd;
+  explicit FileDescriptor(int descriptor) : fd(descriptor) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor() {
     if (fd >= 0) ::close(fd);
   }
+  int fd;
 };
-
-DataFileResult failure(DataFileError error, int error_number) {
-  DataFileResult result;
-  result.error = error;
-  result.reason = std::strerror(error_number);
-  return result;
-}
 
 // Calls visit(number, line) for every non-empty line of the text up to a
 // Ctrl-Z, `number` counting from 1 with the empty lines; stops early when
@@ -146,43 +143,63 @@ std::string describe_doubtful_line(const DoubtfulLine& doubtful) {
   return {};
 }
 
-DataFileResult read_data_file(const std::string& path) {
-  FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+FileText read_file_text(const std::string& path, const TextBound& bound,
+                        std::optional<char> end_mark) {
+  const std::size_t max_bytes = bound.bytes();
+  FileText result;
+  const auto failure = [&result](DataFileError error, int error_number) {
+    result.error = error;
+    result.reason = std::strerror(error_number);
+    result.text.clear();
+    return result;
+  };
+  const FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (file.fd < 0) return failure(DataFileError::cannot_open, errno);
 
   struct stat status {};
   if (::fstat(file.fd, &status) != 0) return failure(DataFileError::read_error, errno);
   if (S_ISDIR(status.st_mode)) return failure(DataFileError::not_a_file, EISDIR);
 
-  // One byte more than a series can fill tells a file too large to be one;
-  // nothing after a Ctrl-Z is read.
-  std::string text;
+  // One byte more than the bound tells a file too large.
+  std::string& text = result.text;
   if (S_ISREG(status.st_mode)) {
-    text.reserve(std::min(static_cast<std::size_t>(status.st_size), kMaxDataFileBytes + 1));
+    text.reserve(std::min(static_cast<std::size_t>(status.st_size), max_bytes + 1));
   }
-  char chunk[65536];
-  while (text.size() <= kMaxDataFileBytes) {
-    const std::size_t wanted = std::min(sizeof chunk, kMaxDataFileBytes + 1 - text.size());
-    const ssize_t n = ::read(file.fd, chunk, wanted);
+  std::array<char, 65536> chunk{};
+  while (text.size() <= max_bytes) {
+    const std::size_t wanted = std::min(chunk.size(), max_bytes + 1 - text.size());
+    const ssize_t n = ::read(file.fd, chunk.data(), wanted);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       return failure(DataFileError::read_error, errno);
     }
-    const std::string_view got(chunk, static_cast<std::size_t>(n));
+    const std::string_view got(chunk.data(), static_cast<std::size_t>(n));
     text.append(got);
-    if (got.find(kEndOfText) != std::string_view::npos) break;
+    if (end_mark && got.find(*end_mark) != std::string_view::npos) break;
   }
-  if (text.size() > kMaxDataFileBytes && text.find(kEndOfText) == std::string::npos) {
-    DataFileResult result;
+  if (text.size() > max_bytes && (!end_mark || text.find(*end_mark) == std::string::npos)) {
     result.error = DataFileError::too_large;
-    result.reason = "holds more than " + std::to_string(kMaxDataFileBytes) + " bytes (" +
-                    std::to_string(kDataSetCapacity) + " lines of " +
-                    std::to_string(kMaxLineLength) +
+    result.reason = "holds more than " + std::to_string(max_bytes) + " bytes (" +
+                    std::to_string(bound.lines) + " " + std::string(bound.line_word) + " of " +
+                    std::to_string(bound.line_length) +
                     " characters and CR LF fill at most that), so it cannot be a series";
+    text.clear();
+  }
+  return result;
+}
+
+DataFileResult read_data_file(const std::string& path) {
+  constexpr TextBound kBound{static_cast<std::size_t>(kDataSetCapacity), kMaxLineLength};
+  static_assert(kBound.bytes() == kMaxDataFileBytes);
+  FileText file = read_file_text(path, kBound, kEndOfText);
+  if (file.error != DataFileError::none) {
+    DataFileResult result;
+    result.error = file.error;
+    result.reason = std::move(file.reason);
     return result;
   }
-
+  const std::string& text = file.text;
   DataFileResult result;
   result.values = parse_data_text(text);
   result.size = text.size();

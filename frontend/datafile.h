@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/dataset.h"
@@ -72,6 +73,31 @@ struct DataFileResult {
 // The doubtful line in words, e.g. `line 2 does not start with a decimal number
 // ("nan")`; empty for LineProblem::none.
 [[nodiscard]] std::string describe_doubtful_line(const DoubtfulLine& doubtful);
+
+// The text of a file, read with a bound so that a device or a huge file
+// cannot fill the memory before the first line is looked at.
+struct FileText {
+  DataFileError error = DataFileError::none;
+  std::string reason;  // the system's description for cannot_open, not_a_file and
+                       // read_error; for too_large the words after the file's name
+  std::string text;    // empty unless error is none
+};
+
+// The largest text a series can fill: `lines` lines ("lines" or "rows", as
+// `line_word` says) of `line_length` characters and CR LF.
+struct TextBound {
+  std::size_t lines = 0;
+  std::size_t line_length = 0;
+  std::string_view line_word = "lines";
+  [[nodiscard]] constexpr std::size_t bytes() const noexcept { return lines * (line_length + 2); }
+};
+
+// Reads at most the bound's bytes of the file at `path`: error too_large when
+// it holds more. With `end_mark`, reading stops after the chunk in which that
+// character appears, and a text that holds it is never too large (the text
+// ends there, whatever follows).
+[[nodiscard]] FileText read_file_text(const std::string& path, const TextBound& bound,
+                                      std::optional<char> end_mark = std::nullopt);
 
 // Reads a data file: LF or CR LF line ends, a Ctrl-Z ends the text, empty
 // lines skipped, every other line one value as parse_data_text reads it. Reads

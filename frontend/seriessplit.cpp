@@ -11,14 +11,7 @@ namespace quarvel::frontend {
 
 namespace {
 
-// The training count a split point gives, or why it gives none.
-struct TrainingCount {
-  std::size_t count = 0;
-  std::string how;  // how the point was read, when it needs saying
-  std::string error;
-};
-
-TrainingCount count_at_fraction(double fraction, std::size_t n) {
+SplitCount count_at_fraction(double fraction, std::size_t n) {
   if (!(fraction > 0.0 && fraction < 1.0)) {
     return {0, {}, "a split fraction lies between 0 and 1, not " + format_general(fraction)};
   }
@@ -29,7 +22,7 @@ TrainingCount count_at_fraction(double fraction, std::size_t n) {
           {}};
 }
 
-TrainingCount count_at_time_stamp(std::string_view stamp, const TimeColumn* time) {
+SplitCount count_at_time_stamp(std::string_view stamp, const TimeColumn* time) {
   if (time == nullptr) {
     return {0, {}, "the series has no time column, so it cannot be split at " + quoted_cell(stamp)};
   }
@@ -43,9 +36,14 @@ TrainingCount count_at_time_stamp(std::string_view stamp, const TimeColumn* time
   return {*row + 1, {}, {}};
 }
 
-TrainingCount count_from_text(std::string_view text, std::size_t n, const TimeColumn* time) {
+std::string_view trimmed(std::string_view text) noexcept {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+SplitCount count_from_text(std::string_view text, std::size_t n, const TimeColumn* time) {
+  text = trimmed(text);
   if (time != nullptr && find_time_stamp(*time, text)) return count_at_time_stamp(text, time);
   // parse_number refuses the hexadecimal that parse_whole_number takes.
   if (const auto number = parse_number(text)) {
@@ -69,30 +67,54 @@ std::string values_word(std::size_t count) {
 
 }  // namespace
 
+SplitCount split_training_count(std::size_t n, const SplitPoint& point, const TimeColumn* time) {
+  switch (point.kind) {
+    case SplitPoint::Kind::fraction:
+      return count_at_fraction(point.fraction, n);
+    case SplitPoint::Kind::count:
+      return {point.count, {}, {}};
+    case SplitPoint::Kind::time_stamp:
+      return count_at_time_stamp(point.text, time);
+    case SplitPoint::Kind::text:
+      break;
+  }
+  return count_from_text(point.text, n, time);
+}
+
+std::size_t split_overlap(std::size_t n, std::size_t training_count,
+                          std::size_t largest_lag) noexcept {
+  const auto capacity = static_cast<std::size_t>(kDataSetCapacity);
+  std::size_t overlap = std::min(largest_lag, training_count > 0 ? training_count - 1 : 0);
+  overlap = std::min(overlap, n < capacity ? capacity - n : 0);
+  return overlap;
+}
+
+std::optional<std::string> check_split_text(std::string_view text, bool has_time_column) {
+  text = trimmed(text);
+  const std::optional<double> number = parse_number(text);
+  // With a time column, any number may be one of its stamps; the series says.
+  if (has_time_column && (number || parse_time_stamp(text))) return std::nullopt;
+  if (number && *number > 0.0 && *number < 1.0) return std::nullopt;
+  if (const auto whole = parse_whole_number(text); number && whole && *whole >= 1) {
+    return std::nullopt;
+  }
+  if (!number && parse_time_stamp(text)) {
+    return quoted_cell(text) + " is a time stamp, but no time column is chosen to find it in";
+  }
+  return quoted_cell(text) + " is neither a fraction between 0 and 1, a count of training values " +
+         "from 1 nor a time stamp";
+}
+
 SplitResult split_series(std::span<const double> values, const SplitPoint& point,
                          std::size_t overlap, const TimeColumn* time) {
   SplitResult result;
   const std::size_t n = values.size();
-  TrainingCount training;
-  switch (point.kind) {
-    case SplitPoint::Kind::fraction:
-      training = count_at_fraction(point.fraction, n);
-      break;
-    case SplitPoint::Kind::count:
-      training.count = point.count;
-      break;
-    case SplitPoint::Kind::time_stamp:
-      training = count_at_time_stamp(point.text, time);
-      break;
-    case SplitPoint::Kind::text:
-      training = count_from_text(point.text, n, time);
-      break;
-  }
+  const SplitCount training = split_training_count(n, point, time);
   if (!training.error.empty()) {
     result.error = training.error;
     return result;
   }
-  const std::size_t t = training.count;
+  const std::size_t t = training.training_count;
   const std::string at = training.how.empty() ? "" : " (" + training.how + ")";
   if (t >= n) {
     result.error = "the split" + at + " leaves no value to validate: the series holds " +

@@ -67,12 +67,47 @@ struct SeriesSplit {
   [[nodiscard]] std::size_t validation_first_row() const noexcept {
     return training_count - overlap;
   }
+  // The row of the series that a point of the two parts, loaded one after the
+  // other (T + K + N - T points), stands for: a training point its own row, a
+  // validation point the row it repeats or holds out.
+  [[nodiscard]] std::size_t series_row(std::size_t point) const noexcept {
+    return point < training_count ? point : point - overlap;
+  }
+  // Whether the point is one of the validation part's repeated training values.
+  [[nodiscard]] bool repeats_training(std::size_t point) const noexcept {
+    return point >= training_count && point - training_count < overlap;
+  }
 };
 
 struct SplitResult {
   std::optional<SeriesSplit> split;  // nullopt when refused
   std::string error;                 // why
 };
+
+// The training count T that a split point gives for a series of n values, or
+// why it names no row. Whether T leaves values to validate is split_series'
+// to say.
+struct SplitCount {
+  std::size_t training_count = 0;
+  std::string how;    // how the point was read, when that needs saying
+                      // ("0.8 of 144, rounded down")
+  std::string error;  // empty when the point names a row
+};
+[[nodiscard]] SplitCount split_training_count(std::size_t n, const SplitPoint& point,
+                                              const TimeColumn* time = nullptr);
+
+// The overlap K of a split for models that read at most `largest_lag` values
+// back: that many, or fewer where the split cannot repeat so many (at most
+// T - 1, and no more than the data set holds beside the n values).
+[[nodiscard]] std::size_t split_overlap(std::size_t n, std::size_t training_count,
+                                        std::size_t largest_lag) noexcept;
+
+// What a user typed for a split point, checked before the series is read:
+// nullopt when it may name a row (a fraction in (0, 1), a whole count from 1,
+// or, when the series has a time column, a time stamp or any number its stamps
+// may hold), else why it names none.
+[[nodiscard]] std::optional<std::string> check_split_text(std::string_view text,
+                                                          bool has_time_column);
 
 // Splits the series at the point with overlap K. `time`, when given, holds one
 // stamp per value (a time-stamp split point needs it). Refused: a point that

@@ -1,30 +1,12 @@
 #include "frontend/tablefile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstring>
 
 #include "frontend/numbertext.h"
 
 namespace quarvel::frontend {
 
 namespace {
-
-// Closes the descriptor when the reader leaves, whichever way.
-struct FileDescriptor {
-  explicit FileDescriptor(int descriptor) : fd(descriptor) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  int fd;
-};
 
 struct Field {
   std::string text;
@@ -696,44 +678,9 @@ std::string describe_layout(const TableLayout& layout) {
 }
 
 TableText read_table_file_text(const std::string& path) {
-  TableText result;
-  const auto failure = [&](DataFileError error, int error_number) {
-    result.error = error;
-    result.reason = std::strerror(error_number);
-    result.text.clear();
-    return result;
-  };
-  const FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  const int fd = file.fd;
-  if (fd < 0) return failure(DataFileError::cannot_open, errno);
-
-  struct stat status {};
-  if (::fstat(fd, &status) != 0) return failure(DataFileError::read_error, errno);
-  if (S_ISDIR(status.st_mode)) return failure(DataFileError::not_a_file, EISDIR);
-  if (S_ISREG(status.st_mode)) {
-    result.text.reserve(std::min(static_cast<std::size_t>(status.st_size), kMaxTableFileBytes + 1));
-  }
-  // One byte past the limit tells a file too large to be a table of a series.
-  std::array<char, 65536> chunk;
-  while (result.text.size() <= kMaxTableFileBytes) {
-    const std::size_t wanted = std::min(chunk.size(), kMaxTableFileBytes + 1 - result.text.size());
-    const ssize_t n = ::read(fd, chunk.data(), wanted);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return failure(DataFileError::read_error, errno);
-    }
-    result.text.append(chunk.data(), static_cast<std::size_t>(n));
-  }
-  if (result.text.size() > kMaxTableFileBytes) {
-    result.error = DataFileError::too_large;
-    result.reason = "holds more than " + std::to_string(kMaxTableFileBytes) + " bytes (" +
-                    std::to_string(kMaxTableRows) + " rows of " +
-                    std::to_string(kMaxTableLineLength) +
-                    " characters and CR LF fill at most that), so it cannot be a series";
-    result.text.clear();
-  }
-  return result;
+  constexpr TextBound kBound{kMaxTableRows, kMaxTableLineLength, "rows"};
+  static_assert(kBound.bytes() == kMaxTableFileBytes);
+  return read_file_text(path, kBound);
 }
 
 TableResult read_table(std::string_view text, const TableOptions& options) {

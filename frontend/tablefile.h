@@ -190,11 +190,7 @@ struct TableResult {
 // The text of a table file, up to kMaxTableFileBytes: error too_large past
 // that (reason: the words after the file's name), cannot_open, not_a_file,
 // read_error with the system's description, as read_data_file gives them.
-struct TableText {
-  DataFileError error = DataFileError::none;
-  std::string reason;
-  std::string text;
-};
+using TableText = FileText;
 [[nodiscard]] TableText read_table_file_text(const std::string& path);
 
 // Reads a table from text in memory (a dialog reads the file once, then

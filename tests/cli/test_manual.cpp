@@ -68,7 +68,8 @@ TEST(Manual, ListsWhatHelpLists) {
     EXPECT_NE(help.find(std::string(info.option) + " " + std::string(info.value_name)),
               std::string::npos);
   }
-  for (const auto options : {input_options(), output_options(), information_options()}) {
+  for (const auto options :
+       {input_options(), table_options(), output_options(), information_options()}) {
     for (const RunnerOption& option : options) {
       EXPECT_NE(page.find(tag(option.option, option.value_name)), std::string::npos)
           << option.option;
@@ -132,8 +133,18 @@ TEST(Completion, OffersWhatHelpLists) {
     EXPECT_NE(script.find("compgen -W '" + offered + "'", branch), std::string::npos)
         << info.option;
   }
-  EXPECT_NE(script.find("--training | --validation | --history)\n      _filedir\n"),
+  EXPECT_NE(script.find("--training | --validation | --data | --history)\n      _filedir\n"),
             std::string::npos);
+  // The words of a table option are offered; a column or a split point has none.
+  EXPECT_NE(script.find("    --delimiter)\n      COMPREPLY=($(compgen -W 'comma semicolon tab "
+                        "whitespace' -- \"$cur\"))"),
+            std::string::npos);
+  for (const std::string option : {"--column", "--time-column", "--split"}) {
+    EXPECT_EQ(script.find(std::string(4, ' ').append(option).append(")\n")), std::string::npos)
+        << option;
+    EXPECT_NE(script.find(std::string(1, ' ').append(option).append(" |")), std::string::npos)
+        << option;
+  }
   EXPECT_NE(script.find("    --output | --summarize)\n      _filedir -d\n"), std::string::npos);
 }
 

@@ -182,6 +182,81 @@ TEST(Options, ManyRuns) {
   }
 }
 
+TEST(Options, OneTableInsteadOfTwoFiles) {
+  const CommandLine line = parse_command_line(
+      std::vector<std::string>{"--data", "x.csv", "--column", "passengers", "--time-column=1",
+                               "--split", "1958-12", "--delimiter", "tab", "--header", "no",
+                               "--decimal-comma", "yes", "--missing", "interpolate"});
+  ASSERT_FALSE(line.failure) << line.failure->message;
+  ASSERT_TRUE(line.options.data);
+  const DataTable& data = *line.options.data;
+  EXPECT_EQ(data.path, "x.csv");
+  EXPECT_EQ(data.split, "1958-12");
+  EXPECT_EQ(data.reading.value_column.kind, frontend::ColumnChoice::Kind::name);
+  EXPECT_EQ(data.reading.value_column.name, "passengers");
+  EXPECT_EQ(data.reading.time_column.kind, frontend::ColumnChoice::Kind::name_or_number);
+  EXPECT_EQ(data.reading.time_column.number, 1u);
+  EXPECT_EQ(data.reading.delimiter, frontend::Delimiter::tab);
+  EXPECT_EQ(data.reading.header, false);
+  EXPECT_EQ(data.reading.decimal_comma, true);
+  EXPECT_EQ(data.reading.missing, frontend::MissingValues::interpolate);
+  // Detected unless given; two files have no table.
+  const CommandLine detected =
+      parse_command_line(std::vector<std::string>{"--data", "x.csv", "--split", "0.8"});
+  ASSERT_FALSE(detected.failure) << detected.failure->message;
+  EXPECT_EQ(detected.options.data->reading.value_column.kind, frontend::ColumnChoice::Kind::detect);
+  EXPECT_EQ(detected.options.data->reading.time_column.kind, frontend::ColumnChoice::Kind::none);
+  EXPECT_FALSE(detected.options.data->reading.delimiter);
+  EXPECT_FALSE(parse_command_line(with_files({})).options.data);
+
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* message;
+  };
+  const std::vector<std::string> table{"--data", "x.csv", "--split", "120"};
+  const auto with_table = [&table](std::vector<std::string> extra) {
+    extra.insert(extra.begin(), table.begin(), table.end());
+    return extra;
+  };
+  const Case refused[] = {
+      {{},
+       "no data given: use --training FILE and --validation FILE, or --data FILE with --split "
+       "(see --help)"},
+      {{"--data", "x.csv"},
+       "--split: required with --data: give a fraction between 0 and 1, a count of training "
+       "values, or the time stamp the training part ends with"},
+      {{"--data", "", "--split", "0.8"}, "--data: no file name given"},
+      {with_table({"--training", "t.txt"}),
+       "--training: does not go with --data, which holds both parts in one table"},
+      {with_table({"--validation", "v.txt"}),
+       "--validation: does not go with --data, which holds both parts in one table"},
+      {with_files({"--column", "2"}),
+       "--column: goes only with --data: it says how its table is read"},
+      {with_files({"--missing", "refuse", "--split", "0.8"}),
+       "--missing: goes only with --data: it says how its table is read"},
+      {{"--data", "x.csv", "--split", "1.5"},
+       "--split: \"1.5\" is neither a fraction between 0 and 1, a count of training values from 1 "
+       "nor a time stamp"},
+      {{"--data", "x.csv", "--split", "1958-12"},
+       "--split: \"1958-12\" is a time stamp, but no time column is chosen to find it in"},
+      {with_table({"--delimiter", "pipe"}), "--delimiter: use comma, semicolon, tab or whitespace"},
+      {with_table({"--header", "maybe"}), "--header: use yes or no"},
+      {with_table({"--decimal-comma", "1"}), "--decimal-comma: use yes or no"},
+      {with_table({"--missing", "fill"}), "--missing: use refuse or interpolate"},
+      {with_table({"--column", ""}), "--column: give the column's name or number"},
+      {with_table({"--decimal-comma", "yes", "--delimiter", "comma"}),
+       "--decimal-comma: yes needs another delimiter than the comma"},
+      {with_table({"--column", "month", "--time-column", "month"}),
+       "--time-column: names the same column as --column"},
+  };
+  for (const Case& c : refused) {
+    const CommandLine refusal = parse_command_line(c.arguments);
+    ASSERT_TRUE(refusal.failure.has_value()) << c.message;
+    EXPECT_EQ(refusal.failure->status, kExitBadSetting);
+    EXPECT_EQ(refusal.failure->message, c.message);
+  }
+}
+
 TEST(Options, HelpListsEveryOptionOfTheTable) {
   EXPECT_EQ(parse_command_line(std::vector<std::string>{"--help"}).request, Request::help);
   EXPECT_EQ(parse_command_line(std::vector<std::string>{"--version"}).request, Request::version);

@@ -79,6 +79,38 @@ TEST(RunRecord, BrokenRecordsAreRefused) {
   }
 }
 
+// A --data run names its table, its columns and its split; a record without
+// them (two files) reads as before.
+TEST(RunRecord, TheTableOfADataRunReadsBack) {
+  RunRecord record = two_populations();
+  record.table = TableRecord{"examples/air passengers.csv", 2, "passengers (1000s)", 1, "", 120};
+  const std::string text = record_text(record);
+  EXPECT_NE(text.find("\ndata examples/air passengers.csv\ndata-column 2 passengers (1000s)\n"
+                      "data-time-column 1\ndata-split 120\ntraining "),
+            std::string::npos)
+      << text;
+  RunRecord read;
+  ASSERT_EQ(parse_record(text, read), std::nullopt);
+  EXPECT_EQ(read, record);
+
+  record.table->time_column = 0;
+  EXPECT_EQ(record_text(record).find("data-time-column"), std::string::npos);
+  ASSERT_EQ(parse_record(record_text(record), read), std::nullopt);
+  EXPECT_EQ(read, record);
+
+  const auto refused = [&text](const std::string& from, const std::string& to) {
+    std::string broken = text;
+    broken.replace(broken.find(from), from.size(), to);
+    RunRecord ignored;
+    return parse_record(broken, ignored);
+  };
+  EXPECT_EQ(refused("data-split 120\n", ""), "\"data-split\" is missing");
+  EXPECT_EQ(refused("data-column 2", "data-column 0"),
+            "line 4: \"data-column\" has a value that cannot be read");
+  EXPECT_EQ(refused("data-split 120", "data-split most"),
+            "line 6: \"data-split\" has a value that cannot be read");
+}
+
 TEST(RunRecord, RunsOfTheSameDataAndSettingsGoTogether) {
   const RunRecord a = two_populations();
   RunRecord other_run = a;

@@ -166,6 +166,74 @@ TEST(SeriesSplit, SaysWhenTheOverlapDetectionWouldFindAnother) {
   EXPECT_FALSE(texts.split->overlap_warning.empty());
 }
 
+TEST(SeriesSplit, MapsEveryPointOfThePartsToItsRow) {
+  const SplitResult result = split_series(one_to(10), SplitPoint::at_count(8), 3);
+  ASSERT_TRUE(result.split) << result.error;
+  const SeriesSplit& split = *result.split;
+  // The parts loaded one after the other: 1..8, then 6, 7, 8 repeated, then 9, 10.
+  std::vector<double> loaded = split.training;
+  loaded.insert(loaded.end(), split.validation.begin(), split.validation.end());
+  for (std::size_t point = 0; point < loaded.size(); ++point) {
+    EXPECT_EQ(loaded[point], static_cast<double>(split.series_row(point) + 1)) << point;
+    EXPECT_EQ(split.repeats_training(point), point >= 8 && point < 11) << point;
+  }
+}
+
+// The overlap a run's largest lag asks for, as far as the split can repeat it.
+TEST(SeriesSplit, OverlapOfTheLargestLagIsCappedAsTheSplitRequires) {
+  const struct {
+    const char* name;
+    std::size_t n;
+    std::size_t training_count;
+    std::size_t lag;
+    std::size_t overlap;
+  } cases[] = {
+      {"the lag fits", 144, 120, 100, 100},    {"training values less one", 144, 10, 100, 9},
+      {"no training value", 144, 0, 5, 0},     {"room left in the data set", 39990, 30000, 100, 10},
+      {"a full data set", 40000, 30000, 5, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(split_overlap(c.n, c.training_count, c.lag), c.overlap) << c.name;
+    if (c.training_count == 0) continue;
+    // A split with that overlap is never refused for it.
+    std::vector<double> values(c.n, 0.0);
+    values.back() = 1.0;
+    const SplitResult split =
+        split_series(values, SplitPoint::at_count(c.training_count), c.overlap);
+    EXPECT_TRUE(split.split) << c.name << ": " << split.error;
+  }
+}
+
+TEST(SeriesSplit, ChecksTypedSplitPointsBeforeTheSeriesIsRead) {
+  const struct {
+    const char* text;
+    bool has_time_column;
+    const char* problem;  // nullptr: accepted
+  } cases[] = {
+      {"0.8", false, nullptr},
+      {" 120 ", false, nullptr},
+      {"1958-12", true, nullptr},
+      {"2.5", true, nullptr},  // a number column's stamp, perhaps
+      {"0", false,
+       "\"0\" is neither a fraction between 0 and 1, a count of training values from 1 "
+       "nor a time stamp"},
+      {"1.5", false, "\"1.5\" is neither"},
+      {"-3", false, "\"-3\" is neither"},
+      {"0x10", false, "\"0x10\" is neither"},
+      {"half", true, "\"half\" is neither"},
+      {"1958-12", false, "\"1958-12\" is a time stamp, but no time column is chosen to find it in"},
+  };
+  for (const auto& c : cases) {
+    const std::optional<std::string> problem = check_split_text(c.text, c.has_time_column);
+    if (c.problem == nullptr) {
+      EXPECT_EQ(problem, std::nullopt) << c.text;
+      continue;
+    }
+    ASSERT_TRUE(problem) << c.text;
+    EXPECT_EQ(problem->rfind(c.problem, 0), 0u) << *problem;
+  }
+}
+
 // Each example pair is one series split at its training length with its
 // overlap: rebuilt and split again, it gives the two files exactly, and the
 // overlap detection finds K on them.

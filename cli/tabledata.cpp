@@ -1,0 +1,161 @@
+#include "cli/tabledata.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "cli/runner.h"
+#include "frontend/datafile.h"
+#include "frontend/numbertext.h"
+#include "frontend/tablefile.h"
+
+namespace quarvel::cli {
+
+namespace {
+
+using frontend::Setting;
+
+// "column 2 ("passengers")", or "column 2" without a header.
+std::string column_words(std::size_t column, const std::string& name) {
+  std::string words = "column " + std::to_string(column);
+  if (!name.empty()) words += " (" + frontend::quoted_cell(name) + ")";
+  return words;
+}
+
+std::string header_name(const frontend::Table& table, std::size_t column) {
+  return column >= 1 && column <= table.column_names.size() ? table.column_names[column - 1]
+                                                            : std::string();
+}
+
+// A refused table: the reader's words after the file's name. Options that
+// name one column for both uses are refused options.
+Failure table_failure(const frontend::TableError& error, const std::string& name) {
+  if (error.problem == frontend::TableProblem::file) {
+    return data_file_failure(error.file_error, error.message, name);
+  }
+  if (error.problem == frontend::TableProblem::bad_options) {
+    return bad_setting("--column, --time-column", name + ": " + error.message);
+  }
+  return {kExitDataProblem, name + ": " + error.message};
+}
+
+void tell(const char* kind, const std::string& name, const std::string& message) {
+  std::fprintf(stderr, "%s: %s: %s\n", kind, name.c_str(), message.c_str());
+}
+
+}  // namespace
+
+std::size_t largest_lag(const frontend::RunSettings& settings) {
+  std::size_t lag = 0;
+  for (int p = 0; p < settings.population_count(); ++p) {
+    lag = std::max(lag, static_cast<std::size_t>(settings.whole(Setting::terminals, p)));
+  }
+  return lag;
+}
+
+std::optional<Failure> read_table_data(RunData& data) {
+  Options& options = data.options;
+  const DataTable& given = *options.data;
+  const std::string name = data_file_name(options, "");
+  frontend::TableResult read = frontend::read_table_file(given.path, given.reading);
+  if (!read.table) return table_failure(read.error, name);
+  const frontend::Table& table = *read.table;
+  const frontend::TimeColumn* time = table.time ? &*table.time : nullptr;
+  const std::size_t rows = table.values.size();
+
+  const frontend::SplitPoint point = frontend::SplitPoint::from_text(given.split);
+  const frontend::SplitCount count = frontend::split_training_count(rows, point, time);
+  const std::string at_split = name + ": --split " + given.split;
+  if (!count.error.empty()) return Failure{kExitDataProblem, at_split + ": " + count.error};
+  const std::size_t lag = largest_lag(options.settings);
+  const std::size_t overlap =
+      options.overlap_given ? static_cast<std::size_t>(options.settings.whole(Setting::overlap))
+                            : frontend::split_overlap(rows, count.training_count, lag);
+  frontend::SplitResult split = frontend::split_series(table.values, point, overlap, time);
+  if (!split.split) return Failure{kExitDataProblem, at_split + ": " + split.error};
+
+  SplitTable& parts = data.table.emplace();
+  parts.split = std::move(*split.split);
+  parts.rows = rows;
+  parts.value_column = table.value_column;
+  parts.value_name = header_name(table, table.value_column);
+  parts.time_column = table.time_column;
+  parts.time_name = header_name(table, table.time_column);
+  parts.time = table.time;
+  const frontend::SeriesSplit& halves = parts.split;
+  data.training = frontend::make_grid(halves.training, 0);
+  data.validation =
+      frontend::make_grid(halves.validation, static_cast<std::int64_t>(halves.training_count));
+  // The run takes K whether or not the detection on the two grids would find it.
+  options.settings.set(Setting::overlap, static_cast<double>(overlap));
+
+  if (!options.quiet) {
+    std::string reading = frontend::describe_layout(table.layout) + "; values from " +
+                          column_words(parts.value_column, parts.value_name);
+    if (parts.time) {
+      reading += ", time stamps from " + column_words(parts.time_column, parts.time_name) + ", " +
+                 frontend::describe_step(parts.time->step);
+    }
+    tell("note", name, reading + "; " + halves.reading);
+    if (!table.note.empty()) tell("note", name, table.note);
+  }
+  if (!options.overlap_given && overlap < lag) {
+    tell("warning", name,
+         "the validation part repeats " + std::to_string(overlap) +
+             " training values, fewer than the largest --terminals, " + std::to_string(lag) +
+             ", as the split leaves room for no more: at the forecast start, lags past " +
+             std::to_string(overlap) + " reach into the training part");
+  }
+  if (!options.overlap_given && !halves.overlap_warning.empty()) {
+    tell("warning", name,
+         "two files holding these parts would be loaded with an overlap of " +
+             std::to_string(halves.detected_overlap) +
+             ", as the last training values occur earlier in the validation part; this run "
+             "takes " +
+             std::to_string(overlap) + ", as --overlap " + std::to_string(overlap) +
+             " would set it");
+  }
+  if (const std::int32_t ahead = options.settings.whole(Setting::forecast_ahead);
+      parts.time && ahead > 0) {
+    frontend::StampsAhead stamps =
+        frontend::time_stamps_after(*parts.time, static_cast<std::size_t>(ahead));
+    if (stamps.problem.empty()) {
+      parts.labels_ahead = std::move(stamps.labels);
+    } else {
+      tell("warning", name,
+           "the forecast past the data is written without time stamps: " + stamps.problem);
+    }
+  }
+  return std::nullopt;
+}
+
+std::string timed_prediction_text(const SplitTable& table, std::span<const double> prediction,
+                                  std::span<const double> forecast) {
+  // Time stamps hold no comma, quote or line end (no stamp of any kind
+  // does), so the fields need no quotes.
+  std::string text = "index,time,value\n";
+  const auto add = [&text](std::size_t index, const std::string& stamp, double value) {
+    text += std::to_string(index);
+    text += ',';
+    text += stamp;
+    text += ',';
+    text += frontend::format_general(value);
+    text += '\n';
+  };
+  const frontend::SeriesSplit& split = table.split;
+  const std::vector<std::string> no_stamps;
+  const std::vector<std::string>& stamps = table.time ? table.time->texts : no_stamps;
+  for (std::size_t point = 0; point < prediction.size(); ++point) {
+    if (split.repeats_training(point)) continue;
+    const std::size_t row = split.series_row(point);
+    add(point, row < stamps.size() ? stamps[row] : std::string(), prediction[point]);
+  }
+  for (std::size_t step = 0; step < forecast.size(); ++step) {
+    add(prediction.size() + step,
+        step < table.labels_ahead.size() ? table.labels_ahead[step] : std::string(),
+        forecast[step]);
+  }
+  return text;
+}
+
+}  // namespace quarvel::cli

@@ -1,0 +1,57 @@
+// --data: one table file, read and split into the training and the validation
+// part that a run loads as it would load two files, and the time stamps that
+// label its outputs.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "frontend/seriessplit.h"
+#include "frontend/timestamps.h"
+
+namespace quarvel::cli {
+
+struct RunData;
+
+// The table of a --data run as the run uses it.
+struct SplitTable {
+  frontend::SeriesSplit split;   // the two parts, the training count T and the overlap K
+  std::size_t rows = 0;          // N, the series' values
+  std::size_t value_column = 0;  // 1-based
+  std::string value_name;        // the header's name of it; empty without one
+  std::size_t time_column = 0;   // 1-based; 0 when there is none
+  std::string time_name;
+  std::optional<frontend::TimeColumn> time;
+  // The time stamps of --forecast's steps past the data; empty when there are
+  // none or the time column has no constant step.
+  std::vector<std::string> labels_ahead;
+};
+
+// The largest lag a run's models read: the largest terminal table size of its
+// populations.
+[[nodiscard]] std::size_t largest_lag(const frontend::RunSettings& settings);
+
+// Reads the table of data.options.data and splits it at --split: the
+// validation part repeats the last K training values, K the --overlap given,
+// else the largest lag (capped as the split requires). Fills data.training,
+// data.validation and data.table, and sets the run's overlap to K. Unless
+// --quiet, says on the standard error how the table was read and split;
+// warns there of what the user should know (fewer repeated values than the
+// largest lag, an overlap the detection of two files would not find, time
+// stamps past the data that cannot be named).
+[[nodiscard]] std::optional<Failure> read_table_data(RunData& data);
+
+// timed-prediction-K.csv: the header "index,time,value", then one line per
+// point of `prediction` (the known values and the validation forecast) but the
+// repeated training values, its index there, the time stamp of its row and its
+// value; then one per step of `forecast`, indices on from the prediction's,
+// labelled with labels_ahead (an empty stamp where there is none). LF line ends.
+[[nodiscard]] std::string timed_prediction_text(const SplitTable& table,
+                                                std::span<const double> prediction,
+                                                std::span<const double> forecast);
+
+}  // namespace quarvel::cli
