@@ -27,9 +27,9 @@
 #include "ui/FieldChecker.h"
 #include "ui/GridModel.h"
 #include "ui/HistoryChartWindow.h"
+#include "ui/OutputController.h"
 #include "ui/PopulationsTab.h"
 #include "ui/ProblemTab.h"
-#include "ui/OutputController.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
 #include "ui/SettingsStore.h"
@@ -160,8 +160,9 @@ void MainWindow::build_menus() {
     // "&Prediction chart" suggests the file name "prediction-chart".
     QString file_name = QString(name).remove(QLatin1Char('&')).toLower();
     file_name.replace(QLatin1Char(' '), QLatin1Char('-'));
-    connect(action, &QAction::triggered, output_controller_,
-            [this, chart = view, file_name] { output_controller_->export_chart(chart, file_name); });
+    connect(action, &QAction::triggered, output_controller_, [this, chart = view, file_name] {
+      output_controller_->export_chart(chart, file_name);
+    });
   }
   add_action(file_menu, "export_models_action", QStringLiteral("Export models... (&M)"),
              &MainWindow::export_models);
@@ -227,12 +228,12 @@ void MainWindow::restore_default_settings() {
   const std::optional<std::int32_t> detected = problem_tab_->detected_overlap();
   if (detected) {
     defaults.set(frontend::Setting::overlap, std::to_string(*detected));
-    question += QStringLiteral(
-                    "\nThe overlap keeps %1, the value detected from the loaded data (its "
-                    "default is %2).")
-                    .arg(*detected)
-                    .arg(to_qstring(frontend::setting_info(frontend::Setting::overlap)
-                                        .default_text));
+    question +=
+        QStringLiteral(
+            "\nThe overlap keeps %1, the value detected from the loaded data (its "
+            "default is %2).")
+            .arg(*detected)
+            .arg(to_qstring(frontend::setting_info(frontend::Setting::overlap).default_text));
   }
   if (!dialogs_.ask_yes_no(this, QApplication::applicationName(), question)) return;
   show_settings(defaults);
@@ -373,9 +374,9 @@ void MainWindow::load_validation_series() {
   const std::size_t training_rows = problem_tab_->training_cells().rows();
   // Refused before the overlap is looked for, which takes time with the count.
   if (const auto refused = frontend::check_value_count(training_rows, file->values.size())) {
-    dialogs_.message(this, QStringLiteral("\"%1\" was not loaded: %2")
-                               .arg(QFileInfo(*path).fileName(),
-                                    QString::fromStdString(refused->message)));
+    dialogs_.message(
+        this, QStringLiteral("\"%1\" was not loaded: %2")
+                  .arg(QFileInfo(*path).fileName(), QString::fromStdString(refused->message)));
     return;
   }
   problem_tab_->show_validation_series(
@@ -396,10 +397,10 @@ std::optional<frontend::DataFileResult> MainWindow::read_series(const QString& p
   if (file.error != frontend::DataFileError::none) {
     // The box's words, then which file and why: a file named on the command
     // line or dropped was never seen in a dialog.
-    dialogs_.message(this, QStringLiteral("%1\n\"%2\": %3")
-                               .arg(QString::fromLatin1(kFileCannotBeOpened),
-                                    QDir::toNativeSeparators(path),
-                                    QString::fromStdString(file.reason)));
+    dialogs_.message(
+        this, QStringLiteral("%1\n\"%2\": %3")
+                  .arg(QString::fromLatin1(kFileCannotBeOpened), QDir::toNativeSeparators(path),
+                       QString::fromStdString(file.reason)));
     return std::nullopt;
   }
   // A binary file is no series: nothing of it is loaded.
@@ -447,12 +448,11 @@ void MainWindow::warn_about_doubtful_file(const QString& path,
   // Text after a line's number (a decimal comma: "1,5" reads as 1), once for
   // the file, with the count, as the runner warns.
   if (const frontend::TrailingText& trailing = file.trailing_text; trailing.lines > 0) {
-    warnings << QStringLiteral("%1; %2.")
-                    .arg(QString::fromStdString(frontend::describe_doubtful_line(trailing.first)),
-                         trailing.lines == 1
-                             ? QStringLiteral("1 line holds text after its number")
-                             : QStringLiteral("%1 lines hold text after their number")
-                                   .arg(trailing.lines));
+    warnings << QStringLiteral("%1; %2.").arg(
+        QString::fromStdString(frontend::describe_doubtful_line(trailing.first)),
+        trailing.lines == 1
+            ? QStringLiteral("1 line holds text after its number")
+            : QStringLiteral("%1 lines hold text after their number").arg(trailing.lines));
   }
   if (!warnings.isEmpty()) {
     dialogs_.message(this, QStringLiteral("\"%1\": %2").arg(name, warnings.join(QLatin1Char(' '))));
@@ -470,15 +470,16 @@ QString MainWindow::lags_past_the_overlap() const {
       frontend::parse_whole_number(settings.text(frontend::Setting::populations)).value_or(1);
   std::int32_t largest = 0;
   for (int p = 0; p < count; ++p) {
-    largest = std::max(largest, frontend::parse_whole_number(
-                                    settings.text(frontend::Setting::terminals, p))
-                                    .value_or(0));
+    largest = std::max(
+        largest,
+        frontend::parse_whole_number(settings.text(frontend::Setting::terminals, p)).value_or(0));
   }
   if (largest <= *overlap) return {};
-  return QStringLiteral("The validation data repeat the last %1 training values, but the "
-                        "terminal table size is %2: lags beyond %1 read training values %1 "
-                        "steps off at the forecast start. A terminal table size of at most %1 "
-                        "avoids that.")
+  return QStringLiteral(
+             "The validation data repeat the last %1 training values, but the "
+             "terminal table size is %2: lags beyond %1 read training values %1 "
+             "steps off at the forecast start. A terminal table size of at most %1 "
+             "avoids that.")
       .arg(*overlap)
       .arg(largest);
 }
@@ -624,9 +625,8 @@ void MainWindow::run_generations() {
   };
   RunDriver::RunEnd end;
   try {
-    end = run_driver_->run(
-        [this](const ShownGeneration& shown) { show_generation_results(shown); },
-        run_.settings.whole(frontend::Setting::forecast_ahead));
+    end = run_driver_->run([this](const ShownGeneration& shown) { show_generation_results(shown); },
+                           run_.settings.whole(frontend::Setting::forecast_ahead));
   } catch (...) {
     end_run();
     set_run_status(QStringLiteral("failed at generation %1").arg(run_.generations_shown + 1));
@@ -640,17 +640,18 @@ void MainWindow::run_generations() {
     dialogs_.message(this, QString::fromLatin1(kRunOutOfMemory));
     return;
   }
-  // Each best tree's forecast past the data, once the run has ended.
-  if (!end.forecasts.empty()) {
-    run_.forecasts = std::move(end.forecasts);
-    results_view_->show_forecasts(run_.forecasts);
-  }
   if (end.ending == RunDriver::Ending::finished) {
     set_run_status(QStringLiteral("finished: %1 generations in %2 s")
                        .arg(run_.generations)
                        .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
   } else {
     set_run_status(QStringLiteral("aborted at generation %1").arg(run_.generations_shown));
+  }
+  // Each best tree's forecast past the data, once the run has ended (and its
+  // status is told, whatever showing them may throw).
+  if (!end.forecasts.empty()) {
+    run_.forecasts = std::move(end.forecasts);
+    results_view_->show_forecasts(run_.forecasts);
   }
 }
 
@@ -663,9 +664,8 @@ std::vector<std::string> MainWindow::best_tree_texts() const {
   const bool formulas = formulas_action_->isChecked();
   const auto& shown = run_.last;
   for (std::size_t p = 0; p < shown.results.populations.size(); ++p) {
-    texts.push_back(formulas && p < shown.models.size()
-                        ? frontend::formula_text(shown.models[p])
-                        : shown.results.populations[p].tree_text);
+    texts.push_back(formulas && p < shown.models.size() ? frontend::formula_text(shown.models[p])
+                                                        : shown.results.populations[p].tree_text);
   }
   return texts;
 }
@@ -681,15 +681,16 @@ void MainWindow::show_original_units(bool original) {
 void MainWindow::show_generation_results(const ShownGeneration& shown) {
   histories_.record(shown.results);
   run_.last = shown;
-  run_.generations_shown = shown.results.generation + 1;
+  const int count = shown.results.generation + 1;
   results_view_->show_generation(shown.results, histories_, run_.generations, run_.markers,
                                  best_tree_texts());
   // The fitness window: forecast error beside the training error; the
   // gene-length window: the best tree's size beside the population's mean size.
-  fitness_window_->plot_histories(histories_.validation_mse, histories_.mse,
-                                  run_.generations_shown);
-  gene_length_window_->plot_histories(histories_.best_nodes, histories_.average_nodes,
-                                      run_.generations_shown);
+  fitness_window_->plot_histories(histories_.validation_mse, histories_.mse, count);
+  gene_length_window_->plot_histories(histories_.best_nodes, histories_.average_nodes, count);
+  // Counted once all of it is on display: a run that ends while it is being
+  // shown (memory ran out) ends at this generation.
+  run_.generations_shown = count;
   show_progress_status();
 }
 
@@ -698,14 +699,13 @@ void MainWindow::show_progress_status() {
   // then the run is still working on it.
   const int shown = run_.generations_shown;
   if (!run_driver_->paused()) {
-    set_run_status(shown == 0 ? QStringLiteral("Running")
-                              : QStringLiteral("Running: generation %1 of %2")
-                                    .arg(shown)
-                                    .arg(run_.generations));
+    set_run_status(
+        shown == 0
+            ? QStringLiteral("Running")
+            : QStringLiteral("Running: generation %1 of %2").arg(shown).arg(run_.generations));
   } else if (run_driver_->computing()) {
-    set_run_status(QStringLiteral("Stopping after generation %1 of %2")
-                       .arg(shown + 1)
-                       .arg(run_.generations));
+    set_run_status(
+        QStringLiteral("Stopping after generation %1 of %2").arg(shown + 1).arg(run_.generations));
   } else {
     set_run_status(
         QStringLiteral("Paused after generation %1 of %2").arg(shown).arg(run_.generations));
