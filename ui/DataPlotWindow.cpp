@@ -1,12 +1,12 @@
 #include "ui/DataPlotWindow.h"
 
-#include <QShortcut>
 #include <QChart>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLegend>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
 

@@ -74,9 +74,7 @@ class MainWindow final : public QMainWindow {
     return *gene_length_window_;
   }
   [[nodiscard]] AboutDialog& about_dialog() const noexcept { return *about_dialog_; }
-  [[nodiscard]] OutputController& output_controller() const noexcept {
-    return *output_controller_;
-  }
+  [[nodiscard]] OutputController& output_controller() const noexcept { return *output_controller_; }
   [[nodiscard]] QTabWidget& tabs() const noexcept { return *tabs_; }
 
   // Where the prediction chart marks the last run's training part and
@@ -165,8 +163,8 @@ class MainWindow final : public QMainWindow {
   OutputController* output_controller_ = nullptr;
 
   ResultHistories histories_;
-  RunResults run_;      // the run in progress or the last one
-  WindowFiles files_;   // the dialogs' folder and the loaded files
+  RunResults run_;                // the run in progress or the last one
+  WindowFiles files_;             // the dialogs' folder and the loaded files
   bool close_after_run_ = false;  // the window was closed during a run
   bool exit_after_run_ = false;   // Exit was chosen during a run
 };

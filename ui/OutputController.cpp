@@ -77,12 +77,14 @@ void OutputController::save_output(int population) {
     if (run_.number == 0) {
       why = QStringLiteral("There is no run yet: start a run, then save its predictions.");
     } else if (shown.empty()) {
-      why = QStringLiteral("Run %1 has not shown a generation yet: there are no predictions to "
-                           "save.")
+      why = QStringLiteral(
+                "Run %1 has not shown a generation yet: there are no predictions to "
+                "save.")
                 .arg(run_.number);
     } else {
-      why = QStringLiteral("Population %1 was not in the last run (run %2 of %3 population(s)): "
-                           "it has no predictions to save.")
+      why = QStringLiteral(
+                "Population %1 was not in the last run (run %2 of %3 population(s)): "
+                "it has no predictions to save.")
                 .arg(population + 1)
                 .arg(run_.number)
                 .arg(shown.size());
@@ -116,8 +118,7 @@ void OutputController::save_output(int population) {
 
 void OutputController::export_models(bool running) {
   if (running) {
-    dialogs_.message(window_,
-                     QStringLiteral("The models can be exported once the run has ended."));
+    dialogs_.message(window_, QStringLiteral("The models can be exported once the run has ended."));
     return;
   }
   if (run_.last.models.empty()) {
@@ -136,10 +137,10 @@ void OutputController::export_models(bool running) {
   const auto& figures = run_.last.results.populations;
   for (std::size_t p = 0; p < run_.last.models.size(); ++p) {
     const auto population = static_cast<std::int32_t>(p);
-    const auto context = frontend::model_context(
-        population, run_.settings, figures[p].best_mse, figures[p].best_mdl,
-        QFile::encodeName(run_.training_file).toStdString(),
-        QFile::encodeName(run_.validation_file).toStdString());
+    const auto context =
+        frontend::model_context(population, run_.settings, figures[p].best_mse, figures[p].best_mdl,
+                                QFile::encodeName(run_.training_file).toStdString(),
+                                QFile::encodeName(run_.validation_file).toStdString());
     for (auto& [name, content] : frontend::model_files(run_.last.models[p], context)) {
       const QString path = QDir(*folder).filePath(QString::fromStdString(name));
       if (is_loaded_data(path)) {

@@ -104,7 +104,8 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent)
   auto* mdl_form = new QGridLayout();
   settings_.add_group(frontend::Group::mdl, mdl_form, mdl);
   mdl_layout->addLayout(mdl_form);
-  mdl_layout->addWidget(new QLabel(QStringLiteral("MDL = [Weight]*log(S^2) + [Weight Error]*log(N)")));
+  mdl_layout->addWidget(
+      new QLabel(QStringLiteral("MDL = [Weight]*log(S^2) + [Weight Error]*log(N)")));
   global_layout->addWidget(mdl, 1, 0, 1, 2);
 
   draw_graph_button_ = new QPushButton(QStringLiteral("Draw Graph"));

@@ -66,8 +66,8 @@ std::optional<UserDialogs::SaveChoice> QtUserDialogs::save_file(QWidget* parent,
 
 std::optional<QString> QtUserDialogs::choose_folder(QWidget* parent, const QString& title,
                                                     const QString& folder) {
-  const QString chosen = QFileDialog::getExistingDirectory(
-      parent, title, QDir(folder).exists() ? folder : QString());
+  const QString chosen =
+      QFileDialog::getExistingDirectory(parent, title, QDir(folder).exists() ? folder : QString());
   if (chosen.isEmpty()) return std::nullopt;
   return chosen;
 }

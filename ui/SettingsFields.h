@@ -53,8 +53,7 @@ class SettingsFields {
   void show(const frontend::SettingsTexts& settings);
 
   // "generations_edit", "elite_edit_2", "selection_group_1", "rank_by_check".
-  [[nodiscard]] static QString object_name(frontend::Setting id, const char* kind,
-                                           int population);
+  [[nodiscard]] static QString object_name(frontend::Setting id, const char* kind, int population);
   // What a setting does and the values it takes, for its tooltip.
   [[nodiscard]] static QString tooltip(frontend::Setting id);
 

@@ -195,8 +195,9 @@ class DataLoadingTest : public QObject, protected WindowFixture {
       window_->dialogs.file_answers.push_back(data_folder_.filePath("missing.txt"));
       (window_->window.*handler)();
     }
-    const QString missing = QStringLiteral("File cannot be opend.\n\"%1\": No such file or directory")
-                                .arg(data_folder_.filePath("missing.txt"));
+    const QString missing =
+        QStringLiteral("File cannot be opend.\n\"%1\": No such file or directory")
+            .arg(data_folder_.filePath("missing.txt"));
     QCOMPARE(window_->dialogs.messages, QStringList(2, missing));
     QCOMPARE(column(training(), 1), (QStringList{"1", "2", "3"}));
     QCOMPARE(column(validation(), 1), (QStringList{"3", "4"}));
