@@ -97,7 +97,9 @@ struct AxisRanges {
 
 // The range of the finite points of all series, with a small margin (0..1
 // when there are none). `pad_x` false leaves the horizontal range as the points
-// span it, so that an axis of indices starts at its first index.
+// span it, so that an axis of indices starts at its first index. Values that
+// are never negative (errors, indices) get no axis below 0, nor values that
+// are never positive one above it.
 AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
   constexpr double inf = std::numeric_limits<double>::infinity();
   double x_min = inf;
@@ -128,22 +130,28 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
     } else if (pad) {
       margin = high * 0.05 - low * 0.05;
     }
-    return {std::max(low - margin, -largest), std::min(high + margin, largest)};
+    double padded_low = std::max(low - margin, -largest);
+    double padded_high = std::min(high + margin, largest);
+    if (low >= 0.0) {
+      padded_low = std::max(padded_low, 0.0);
+    } else if (high <= 0.0) {
+      padded_high = std::min(padded_high, 0.0);
+    }
+    return {padded_low, padded_high};
   };
   const auto [x_low, x_high] = range(x_min, x_max, pad_x);
   const auto [y_low, y_high] = range(y_min, y_max, true);
   return {x_low, x_high, y_low, y_high};
 }
 
-// Nice numbers start from the same tick count every time (applyNiceNumbers
-// leaves its own count on the axis, which would otherwise grow from fit to
-// fit), and a vertical axis gets no more ticks than its labels have room for:
-// labels closer together than their height are drawn as "...".
-constexpr int kTickCount = 5;
+// At most this many ticks on an axis, fewer where their labels have no room:
+// labels closer together than their height (or, across, their width) are
+// drawn as "...".
+constexpr int kMostTicks = 6;
 
 // Room for the labels of an axis: a vertical axis gets no more ticks than
 // label heights fit into its height, a horizontal one no more than its widest
-// labels fit into its width; closer labels are drawn as "...".
+// labels fit into its width.
 int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, double high) {
   const bool vertical = axis->orientation() == Qt::Vertical;
   // A chart that is not on screen has not been laid out yet: its view's size
@@ -162,29 +170,44 @@ int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, doubl
     };
     label = std::max(width_of(low), width_of(high)) + metrics.averageCharWidth() * 3;
   }
-  if (room <= 0.0 || label <= 0.0) return 100;
-  return std::max(2, static_cast<int>(room / label) + 1);
+  if (room <= 0.0 || label <= 0.0) return kMostTicks;
+  return std::clamp(static_cast<int>(room / label) + 1, 2, kMostTicks);
 }
 
-// The nice range of low..high on `axis`, with at most `limit` ticks.
-void set_nice_range(QValueAxis* axis, double low, double high, int limit) {
-  for (int ticks = kTickCount;; --ticks) {
-    axis->setTickCount(ticks);
-    axis->setRange(low, high);
-    axis->applyNiceNumbers();
-    if (!std::isfinite(axis->min()) || !std::isfinite(axis->max())) {
-      // Nice numbers of a range near the largest double overflow: keep it as it is.
-      axis->setTickCount(std::clamp(limit, 2, kTickCount));
-      axis->setRange(low, high);
-      return;
-    }
-    if (axis->tickCount() <= limit || ticks <= 2) return;
+}  // namespace
+
+NiceRange nice_range(double low, double high, int most_ticks) {
+  most_ticks = std::max(most_ticks, 2);
+  const double span = high - low;
+  if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(span) || !(span > 0.0)) {
+    // Nothing nice to be had (an empty range, or one too wide for a double's
+    // arithmetic): the range as it is.
+    return {low, high, 2};
   }
+  // The smallest step that fits `most_ticks` ticks, from the power of ten below
+  // it up through 1, 2 and 5 times each power.
+  double decade = std::pow(10.0, std::floor(std::log10(span / (most_ticks - 1))));
+  for (int tries = 0; tries < 8; ++tries, decade *= 10.0) {
+    for (const double factor : {1.0, 2.0, 5.0}) {
+      const double step = factor * decade;
+      const double first = std::floor(low / step);
+      const double last = std::ceil(high / step);
+      const double ticks = last - first + 1.0;
+      if (ticks <= most_ticks && std::isfinite(first * step) && std::isfinite(last * step)) {
+        return {first * step, last * step, static_cast<int>(ticks)};
+      }
+    }
+  }
+  return {low, high, 2};
 }
+
+namespace {
 
 void apply_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
   if (auto* values = qobject_cast<QValueAxis*>(axis)) {
-    set_nice_range(values, low, high, tick_limit(chart, axis, low, high));
+    const NiceRange nice = nice_range(low, high, tick_limit(chart, axis, low, high));
+    values->setRange(nice.low, nice.high);
+    values->setTickCount(nice.ticks);
   } else {
     axis->setRange(low, high);
   }
@@ -195,12 +218,11 @@ void apply_range(const QChart* chart, QAbstractAxis* axis, double low, double hi
 void update_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
   auto* values = qobject_cast<QValueAxis*>(axis);
   if (values == nullptr) return apply_range(chart, axis, low, high);
-  QValueAxis trial;
-  trial.setLabelsFont(values->labelsFont());
-  set_nice_range(&trial, low, high, tick_limit(chart, axis, low, high));
-  if (trial.min() != values->min() || trial.max() != values->max() ||
-      trial.tickCount() != values->tickCount()) {
-    apply_range(chart, axis, low, high);
+  const NiceRange nice = nice_range(low, high, tick_limit(chart, axis, low, high));
+  if (nice.low != values->min() || nice.high != values->max() ||
+      nice.ticks != values->tickCount()) {
+    values->setRange(nice.low, nice.high);
+    values->setTickCount(nice.ticks);
   }
 }
 

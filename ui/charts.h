@@ -51,6 +51,17 @@ void use_small_axis_fonts(QChart* chart);
 // series holds the thinned points.
 void show_thinned_points(QXYSeries* series, QList<QPointF> points);
 
+// The tightest range around low..high whose ends are ticks, the ticks 1, 2
+// or 5 times a power of ten apart, with no more than `most_ticks` of them
+// (at least 2). A range that is empty or too wide for a double's arithmetic
+// comes back as it is, with 2 ticks.
+struct NiceRange {
+  double low = 0.0;
+  double high = 1.0;
+  int ticks = 2;
+};
+[[nodiscard]] NiceRange nice_range(double low, double high, int most_ticks);
+
 // Sets both axes to the range of the points of all series (0..1 when there
 // are none), with a small margin, and forgets any zoom.
 void fit_axes(QChart* chart);

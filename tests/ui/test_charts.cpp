@@ -161,6 +161,47 @@ class ChartsTest : public QObject {
     QVERIFY(points_of(chart).isEmpty());
   }
 
+  // The axes span the data with a small margin, between ticks 1, 2 or 5 times
+  // a power of ten apart: values that are never negative get no axis below 0
+  // (an error, a generation), and the range is not rounded out to twice the
+  // data's.
+  void axes_fit_the_points_data() {
+    QTest::addColumn<QList<double>>("values");
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::newRow("counts from 0 to 200") << QList<double>{0, 120, 200, 35} << 0.0 << 250.0;
+    QTest::newRow("errors close to 0") << QList<double>{7.2e-5, 5e-5, 2e-5, 0.2e-5} << 0.0 << 8e-5;
+    QTest::newRow("a single error of 0") << QList<double>{0.0} << 0.0 << 1.0;
+    QTest::newRow("never positive") << QList<double>{-200, -20, -140} << -250.0 << 0.0;
+    QTest::newRow("either side of 0") << QList<double>{-3, 5, 1} << -4.0 << 6.0;
+    QTest::newRow("far from 0") << QList<double>{1003, 1017, 1009} << 1000.0 << 1020.0;
+  }
+  void axes_fit_the_points() {
+    QFETCH(QList<double>, values);
+    QFETCH(double, low);
+    QFETCH(double, high);
+    quarvel::ui::ChartView view;
+    view.resize(400, 300);
+    QChart* chart = view.chart();
+    quarvel::ui::add_line_series(chart, QStringLiteral("curve"), Qt::blue, Qt::SolidLine, 1, true);
+    quarvel::ui::attach_axes(chart, QStringLiteral("x"), QStringLiteral("y"));
+    QList<QPointF> points;
+    for (int k = 0; k < values.size(); ++k) points.append(QPointF(k, values[k]));
+    view.set_points(0, points);
+    for (const bool following : {false, true}) {
+      if (following) {
+        quarvel::ui::follow_points(chart);
+      } else {
+        quarvel::ui::fit_axes(chart);
+      }
+      const auto* y_axis = static_cast<QValueAxis*>(chart->axes(Qt::Vertical).at(0));
+      QCOMPARE(y_axis->min(), low);
+      QCOMPARE(y_axis->max(), high);
+      const auto* x_axis = static_cast<QValueAxis*>(chart->axes(Qt::Horizontal).at(0));
+      QCOMPARE(x_axis->min(), 0.0);
+    }
+  }
+
   // The data preview of 40000 values: a few triangles per pixel column, the
   // axes spanning every value.
   void the_data_preview_of_a_long_series() {
