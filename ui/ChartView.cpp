@@ -20,6 +20,9 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   chart->setMargins(QMargins(2, 2, 2, 2));
   chart->layout()->setContentsMargins(0, 0, 0, 0);
   chart->legend()->setAlignment(Qt::AlignTop);
+  // The style's layout margins would take half a small chart's height around
+  // one row of legend entries.
+  chart->legend()->layout()->setContentsMargins(0, 0, 0, 0);
   chart->setAnimationOptions(animations_);
   setChart(chart.release());  // the view owns the chart
   setRenderHint(QPainter::Antialiasing);

@@ -118,6 +118,7 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   });
 
   files_.folder = SettingsStore::folder();
+  output_controller_->set_image_size(SettingsStore::image_size(output_controller_->image_size()));
   for (QAction* tick : view_ticks_) {
     tick->setChecked(SettingsStore::view_tick(tick->objectName(), tick->isChecked()));
   }
@@ -254,6 +255,7 @@ void MainWindow::remember_for_next_start() const {
     SettingsStore::store_view_tick(tick->objectName(), tick->isChecked());
   }
   SettingsStore::store_settings(settings_texts());
+  SettingsStore::store_image_size(output_controller_->image_size());
 }
 
 bool MainWindow::agree_to_abort() {

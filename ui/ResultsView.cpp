@@ -71,6 +71,8 @@ ChartView* add_history_chart(const char* name, const QString& y_title) {
   add_population_series(view->chart(), Qt::SolidLine);
   attach_axes(view->chart(), QStringLiteral("Generation"), y_title);
   use_small_axis_fonts(view->chart());
+  // Beside the plot, the legend leaves it the height its axis title needs.
+  view->chart()->legend()->setAlignment(Qt::AlignRight);
   view->chart()->legend()->hide();
   return view;
 }

@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QImage>
@@ -16,6 +17,17 @@
 #include <limits>
 
 namespace quarvel::ui {
+
+namespace {
+
+// Whether the chart's horizontal range was last fitted with a margin
+// (fit_axes) or without (follow_points), to fit it the same way again.
+constexpr const char* kPaddedProperty = "quarvel_padded_x";
+// Set while the chart is laid out for a file (ExportLayout): its plot area is
+// the file's, whether its view is on screen or not.
+constexpr const char* kExportingProperty = "quarvel_exporting";
+
+}  // namespace
 
 QLineSeries* add_line_series(QChart* chart, const QString& title, const QColor& colour,
                              Qt::PenStyle style, int width, bool in_legend) {
@@ -76,6 +88,13 @@ void attach_axes(QChart* chart, const QString& x_title, const QString& y_title,
     series->attachAxis(x_axis);
     series->attachAxis(y_axis);
   }
+  // Ticks set for a larger plot would crowd a smaller one into "..." and
+  // hidden labels, those for a smaller one leave a larger one bare. Once the
+  // layout has settled: a change of ticks lays the chart out again.
+  chart->setProperty(kPaddedProperty, true);
+  QObject::connect(
+      chart, &QChart::plotAreaChanged, chart, [chart] { fit_ticks_to_plot(chart); },
+      Qt::QueuedConnection);
 }
 
 void use_small_axis_fonts(QChart* chart) {
@@ -83,7 +102,7 @@ void use_small_axis_fonts(QChart* chart) {
     QFont labels = axis->labelsFont();
     labels.setPixelSize(9);
     QFont titles = axis->titleFont();
-    titles.setPixelSize(10);
+    titles.setPixelSize(9);
     axis->setLabelsFont(labels);
     axis->setTitleFont(titles);
   }
@@ -159,7 +178,8 @@ int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, doubl
   const QRectF plot = chart->plotArea();
   double room = vertical ? plot.height() : plot.width();
   const auto views = chart->scene() != nullptr ? chart->scene()->views() : QList<QGraphicsView*>();
-  if (!views.isEmpty() && !views.constFirst()->isVisible()) {
+  if (!views.isEmpty() && !views.constFirst()->isVisible() &&
+      !chart->property(kExportingProperty).toBool()) {
     room = vertical ? views.constFirst()->height() - 60 : views.constFirst()->width() - 60;
   }
   const QFontMetricsF metrics(axis->labelsFont());
@@ -185,10 +205,10 @@ NiceRange nice_range(double low, double high, int most_ticks) {
     return {low, high, 2};
   }
   // The smallest step that fits `most_ticks` ticks, from the power of ten below
-  // it up through 1, 2 and 5 times each power.
+  // it up through 1, 2, 2.5 and 5 times each power.
   double decade = std::pow(10.0, std::floor(std::log10(span / (most_ticks - 1))));
   for (int tries = 0; tries < 8; ++tries, decade *= 10.0) {
-    for (const double factor : {1.0, 2.0, 5.0}) {
+    for (const double factor : {1.0, 2.0, 2.5, 5.0}) {
       const double step = factor * decade;
       const double first = std::floor(low / step);
       const double last = std::ceil(high / step);
@@ -229,6 +249,7 @@ void update_range(const QChart* chart, QAbstractAxis* axis, double low, double h
 }  // namespace
 
 void fit_axes(QChart* chart) {
+  chart->setProperty(kPaddedProperty, true);
   const AxisRanges ranges = point_ranges(chart);
   chart->zoomReset();
   for (auto* axis : chart->axes(Qt::Horizontal)) {
@@ -384,15 +405,54 @@ void show_thinned_points(QXYSeries* series, QList<QPointF> points) {
   ThinnedPoints::of(series).set(std::move(points));
 }
 
-void follow_points(QChart* chart) {
-  if (chart->isZoomed()) return;
-  const AxisRanges ranges = point_ranges(chart, false);
+namespace {
+
+void update_ranges(QChart* chart, bool pad_x) {
+  const AxisRanges ranges = point_ranges(chart, pad_x);
   for (auto* axis : chart->axes(Qt::Horizontal)) {
     update_range(chart, axis, ranges.x_low, ranges.x_high);
   }
   for (auto* axis : chart->axes(Qt::Vertical)) {
     update_range(chart, axis, ranges.y_low, ranges.y_high);
   }
+}
+
+}  // namespace
+
+void fit_ticks_to_plot(QChart* chart) {
+  if (chart->isZoomed()) {
+    fit_tick_labels(chart);
+  } else {
+    update_ranges(chart, chart->property(kPaddedProperty).toBool());
+  }
+}
+
+ExportLayout::ExportLayout(QChart* chart, const QSizeF& size)
+    : chart_(chart), on_screen_(chart->size()), animations_(chart->animationOptions().toInt()) {
+  chart_->setAnimationOptions(QChart::NoAnimation);
+  chart_->setProperty(kExportingProperty, true);
+  lay_out(size);
+}
+
+ExportLayout::~ExportLayout() {
+  chart_->setProperty(kExportingProperty, false);
+  lay_out(on_screen_);
+  chart_->setAnimationOptions(QChart::AnimationOptions::fromInt(animations_));
+}
+
+void ExportLayout::lay_out(const QSizeF& size) {
+  // Laid out at once, twice: the ticks fitted to the new plot change the room
+  // their labels take.
+  chart_->resize(size);
+  chart_->layout()->activate();
+  fit_ticks_to_plot(chart_);
+  chart_->layout()->activate();
+}
+
+void follow_points(QChart* chart) {
+  chart->setProperty(kPaddedProperty, false);
+  if (chart->isZoomed()) return;
+  update_ranges(chart, false);
 }
 
 }  // namespace quarvel::ui

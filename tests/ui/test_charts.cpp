@@ -161,8 +161,8 @@ class ChartsTest : public QObject {
     QVERIFY(points_of(chart).isEmpty());
   }
 
-  // The axes span the data with a small margin, between ticks 1, 2 or 5 times
-  // a power of ten apart: values that are never negative get no axis below 0
+  // The axes span the data with a small margin, between ticks 1, 2, 2.5 or 5
+  // times a power of ten apart: values that are never negative get no axis below 0
   // (an error, a generation), and the range is not rounded out to twice the
   // data's.
   void axes_fit_the_points_data() {
@@ -175,6 +175,7 @@ class ChartsTest : public QObject {
     QTest::newRow("never positive") << QList<double>{-200, -20, -140} << -250.0 << 0.0;
     QTest::newRow("either side of 0") << QList<double>{-3, 5, 1} << -4.0 << 6.0;
     QTest::newRow("far from 0") << QList<double>{1003, 1017, 1009} << 1000.0 << 1020.0;
+    QTest::newRow("indices 0 to 119") << QList<double>{0, 119} << 0.0 << 125.0;
   }
   void axes_fit_the_points() {
     QFETCH(QList<double>, values);
