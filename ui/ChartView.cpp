@@ -122,8 +122,10 @@ void ChartView::rescale(const std::array<int, 2>& exponents) {
     const auto axes = chart()->axes(orientations[i]);
     if (axes.isEmpty()) continue;
     if (exponents_[i] == 0) titles_[i] = axes.constFirst()->titleText();
-    axes.constFirst()->setTitleText(exponents[i] == 0 ? titles_[i]
-                                                      : titles_[i] + factor_note(exponents[i]));
+    // Every axis of the side: a chart may offer a linear and a log scale.
+    for (QAbstractAxis* axis : axes) {
+      axis->setTitleText(exponents[i] == 0 ? titles_[i] : titles_[i] + factor_note(exponents[i]));
+    }
   }
   exponents_ = exponents;
 }

@@ -182,7 +182,13 @@ void MainWindow::build_menus() {
   formulas_action_->setObjectName(QStringLiteral("formulas_action"));
   formulas_action_->setCheckable(true);
   connect(formulas_action_, &QAction::toggled, this, &MainWindow::show_formulas);
-  view_ticks_ = {units, formulas_action_};
+  QAction* log_fitness = view_menu->addAction(QStringLiteral("Fitness on a log scale (&L)"));
+  log_fitness->setObjectName(QStringLiteral("log_fitness_action"));
+  log_fitness->setCheckable(true);
+  connect(log_fitness, &QAction::toggled, fitness_window_, &HistoryChartWindow::set_log_scale);
+  connect(fitness_window_, &HistoryChartWindow::log_scale_toggled, log_fitness,
+          &QAction::setChecked);
+  view_ticks_ = {units, formulas_action_, log_fitness};
 
   QMenu* help_menu = menuBar()->addMenu(QStringLiteral("Help (&H)"));
   help_menu->setObjectName(QStringLiteral("help_menu"));

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScatterSeries>
@@ -110,8 +111,17 @@ void use_small_axis_fonts(QChart* chart) {
 
 namespace {
 
+// The range an axis is fitted to: the points' extremes with their margin,
+// and for a logarithmic axis the smallest positive and the largest value.
+struct Extent {
+  double low = 0.0;
+  double high = 1.0;
+  double smallest_positive = std::numeric_limits<double>::infinity();
+  double largest = -std::numeric_limits<double>::infinity();
+};
+
 struct AxisRanges {
-  double x_low, x_high, y_low, y_high;
+  Extent x, y;
 };
 
 // The range of the finite points of all series, with a small margin (0..1
@@ -125,6 +135,8 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
   double x_max = -inf;
   double y_min = inf;
   double y_max = -inf;
+  double x_smallest_positive = inf;
+  double y_smallest_positive = inf;
   for (auto* abstract_series : chart->series()) {
     auto* series = qobject_cast<QXYSeries*>(abstract_series);
     if (series == nullptr) continue;
@@ -134,6 +146,8 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
       x_max = std::max(x_max, point.x());
       y_min = std::min(y_min, point.y());
       y_max = std::max(y_max, point.y());
+      if (point.x() > 0.0) x_smallest_positive = std::min(x_smallest_positive, point.x());
+      if (point.y() > 0.0) y_smallest_positive = std::min(y_smallest_positive, point.y());
     }
   }
   // Margins from the halves' difference and both ends kept finite: an
@@ -160,7 +174,7 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
   };
   const auto [x_low, x_high] = range(x_min, x_max, pad_x);
   const auto [y_low, y_high] = range(y_min, y_max, true);
-  return {x_low, x_high, y_low, y_high};
+  return {{x_low, x_high, x_smallest_positive, x_max}, {y_low, y_high, y_smallest_positive, y_max}};
 }
 
 // At most this many ticks on an axis, fewer where their labels have no room:
@@ -221,29 +235,58 @@ NiceRange nice_range(double low, double high, int most_ticks) {
   return {low, high, 2};
 }
 
+LogRange log_range(double smallest_positive, double largest, int most_ticks) {
+  if (!(smallest_positive > 0.0) || !std::isfinite(smallest_positive) || !std::isfinite(largest) ||
+      largest < smallest_positive) {
+    return {};
+  }
+  // Whole powers of ten, kept to those a double holds at full precision.
+  const auto decade = [](double value, auto round) {
+    return std::clamp(static_cast<int>(round(std::log10(value))), -307, 308);
+  };
+  int low = decade(smallest_positive, [](double v) { return std::floor(v); });
+  int high = decade(largest, [](double v) { return std::ceil(v); });
+  if (high == low) high < 308 ? ++high : --low;
+  // Every k-th decade a tick, k as small as the labels' room allows.
+  const int step =
+      std::max(1, (high - low + std::max(most_ticks, 2) - 2) / (std::max(most_ticks, 2) - 1));
+  low = static_cast<int>(std::floor(static_cast<double>(low) / step)) * step;
+  high = static_cast<int>(std::ceil(static_cast<double>(high) / step)) * step;
+  return {std::pow(10.0, std::max(low, -307)), std::pow(10.0, std::min(high, 308)),
+          std::pow(10.0, step)};
+}
+
 namespace {
 
-void apply_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
+// Fits `axis` to `extent`: a value axis to a nice range, a logarithmic one to
+// whole decades. `if_changed`: the axis is left alone when it shows that
+// range already, as every change of an axis lays out every series again.
+void set_range(const QChart* chart, QAbstractAxis* axis, const Extent& extent, bool if_changed) {
   if (auto* values = qobject_cast<QValueAxis*>(axis)) {
-    const NiceRange nice = nice_range(low, high, tick_limit(chart, axis, low, high));
-    values->setRange(nice.low, nice.high);
-    values->setTickCount(nice.ticks);
+    const NiceRange nice =
+        nice_range(extent.low, extent.high, tick_limit(chart, axis, extent.low, extent.high));
+    if (!if_changed || nice.low != values->min() || nice.high != values->max() ||
+        nice.ticks != values->tickCount()) {
+      values->setRange(nice.low, nice.high);
+      values->setTickCount(nice.ticks);
+    }
+  } else if (auto* logarithmic = qobject_cast<QLogValueAxis*>(axis)) {
+    const LogRange decades =
+        log_range(extent.smallest_positive, extent.largest,
+                  tick_limit(chart, axis, extent.smallest_positive, extent.largest));
+    if (!if_changed || decades.low != logarithmic->min() || decades.high != logarithmic->max() ||
+        decades.base != logarithmic->base()) {
+      logarithmic->setBase(decades.base);
+      logarithmic->setRange(decades.low, decades.high);
+    }
   } else {
-    axis->setRange(low, high);
+    axis->setRange(extent.low, extent.high);
   }
 }
 
-// Sets the axis only when the nice range differs from the one it shows:
-// every change of an axis lays out every series of the chart again.
-void update_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
-  auto* values = qobject_cast<QValueAxis*>(axis);
-  if (values == nullptr) return apply_range(chart, axis, low, high);
-  const NiceRange nice = nice_range(low, high, tick_limit(chart, axis, low, high));
-  if (nice.low != values->min() || nice.high != values->max() ||
-      nice.ticks != values->tickCount()) {
-    values->setRange(nice.low, nice.high);
-    values->setTickCount(nice.ticks);
-  }
+void set_ranges(QChart* chart, const AxisRanges& ranges, bool if_changed) {
+  for (auto* axis : chart->axes(Qt::Horizontal)) set_range(chart, axis, ranges.x, if_changed);
+  for (auto* axis : chart->axes(Qt::Vertical)) set_range(chart, axis, ranges.y, if_changed);
 }
 
 }  // namespace
@@ -252,12 +295,7 @@ void fit_axes(QChart* chart) {
   chart->setProperty(kPaddedProperty, true);
   const AxisRanges ranges = point_ranges(chart);
   chart->zoomReset();
-  for (auto* axis : chart->axes(Qt::Horizontal)) {
-    apply_range(chart, axis, ranges.x_low, ranges.x_high);
-  }
-  for (auto* axis : chart->axes(Qt::Vertical)) {
-    apply_range(chart, axis, ranges.y_low, ranges.y_high);
-  }
+  set_ranges(chart, ranges, false);
 }
 
 QList<QPointF> index_points(std::span<const double> values, std::size_t count) {
@@ -408,13 +446,7 @@ void show_thinned_points(QXYSeries* series, QList<QPointF> points) {
 namespace {
 
 void update_ranges(QChart* chart, bool pad_x) {
-  const AxisRanges ranges = point_ranges(chart, pad_x);
-  for (auto* axis : chart->axes(Qt::Horizontal)) {
-    update_range(chart, axis, ranges.x_low, ranges.x_high);
-  }
-  for (auto* axis : chart->axes(Qt::Vertical)) {
-    update_range(chart, axis, ranges.y_low, ranges.y_high);
-  }
+  set_ranges(chart, point_ranges(chart, pad_x), true);
 }
 
 }  // namespace

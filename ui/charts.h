@@ -63,6 +63,16 @@ struct NiceRange {
 };
 [[nodiscard]] NiceRange nice_range(double low, double high, int most_ticks);
 
+// The whole decades around smallest_positive..largest for a logarithmic axis,
+// with a tick every decade, or every second, third... decade (`base`) where
+// `most_ticks` would be too few; 1..10 when there is nothing positive.
+struct LogRange {
+  double low = 1.0;
+  double high = 10.0;
+  double base = 10.0;
+};
+[[nodiscard]] LogRange log_range(double smallest_positive, double largest, int most_ticks);
+
 // Sets both axes to the range of the points of all series (0..1 when there
 // are none), with a small margin, and forgets any zoom.
 void fit_axes(QChart* chart);

@@ -1,8 +1,11 @@
 // Thinning of long series for the charts: what each pixel column keeps, and
 // a thinned series drawn again for a zoom, on a chart and in the data preview.
 #include <QChart>
+#include <QCheckBox>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QScatterSeries>
+#include <QSignalSpy>
 #include <QValueAxis>
 #include <QtTest>
 #include <algorithm>
@@ -12,6 +15,7 @@
 
 #include "ui/ChartView.h"
 #include "ui/DataPlotWindow.h"
+#include "ui/HistoryChartWindow.h"
 #include "ui/charts.h"
 
 using quarvel::ui::thin_points;
@@ -201,6 +205,45 @@ class ChartsTest : public QObject {
       const auto* x_axis = static_cast<QValueAxis*>(chart->axes(Qt::Horizontal).at(0));
       QCOMPARE(x_axis->min(), 0.0);
     }
+  }
+
+  // A first generation's error of 17500 beside errors near 1: on a log scale
+  // the small ones are told apart; an error of 0 is left out there and comes
+  // back on the linear scale.
+  void the_fitness_window_offers_a_log_scale() {
+    quarvel::ui::HistoryChartWindow window(quarvel::ui::HistoryChartWindow::fitness_layout());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const std::vector<std::vector<double>> validation{{17500, 8, 4, 2, 0}};
+    const std::vector<std::vector<double>> training{{9000, 3, 1.5, 1, 0.5}};
+    window.plot_histories(validation, training, 5);
+    QChart* chart = window.chart_view()->chart();
+    auto* solid = static_cast<QXYSeries*>(chart->series().at(0));
+    const auto height_between = [&](double low, double high) {
+      return chart->mapToPosition(QPointF(0, low), chart->series().at(0)).y() -
+             chart->mapToPosition(QPointF(0, high), chart->series().at(0)).y();
+    };
+    QCOMPARE(solid->points().size(), 5);
+    QVERIFY(height_between(1, 8) < 1.0);
+
+    auto* check = window.findChild<QCheckBox*>(QStringLiteral("log_scale_check"));
+    QSignalSpy toggled(&window, &quarvel::ui::HistoryChartWindow::log_scale_toggled);
+    check->click();
+    QVERIFY(window.log_scale());
+    QCOMPARE(toggled.size(), 1);
+    const QAbstractAxis* y_axis = solid->attachedAxes().at(1);
+    QCOMPARE(y_axis->type(), QAbstractAxis::AxisTypeLogValue);
+    QVERIFY(y_axis->isVisible());
+    const auto* log_axis = static_cast<const QLogValueAxis*>(y_axis);
+    QVERIFY(log_axis->min() <= 0.5 && log_axis->max() >= 17500.0);
+    QCOMPARE(solid->points().size(), 4);  // the error of 0 is not drawn
+    QVERIFY(height_between(1, 8) > chart->plotArea().height() / 10);
+
+    window.set_log_scale(false);
+    QVERIFY(!check->isChecked());
+    QCOMPARE(toggled.size(), 1);  // told by the program, not the user
+    QCOMPARE(solid->attachedAxes().at(1)->type(), QAbstractAxis::AxisTypeValue);
+    QCOMPARE(solid->points().size(), 5);
   }
 
   // The data preview of 40000 values: a few triangles per pixel column, the

@@ -810,6 +810,8 @@ class WindowTest : public QObject, protected WindowFixture {
     {
       auto& w = *window_;
       w.action("original_units_action")->setChecked(true);
+      w.action("log_fitness_action")->setChecked(true);
+      QVERIFY(w.window.fitness_window().log_scale());
       w.dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("chart.png")));
       w.dialogs.image_size_answers.push_back(chosen);
       w.window.output_controller().export_chart(w.mdl_chart(), QStringLiteral("mdl-chart"));
@@ -820,6 +822,12 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     QVERIFY(w.action("original_units_action")->isChecked());
     QVERIFY(!w.action("formulas_action")->isChecked());
+    QVERIFY(w.action("log_fitness_action")->isChecked());
+    QVERIFY(w.window.fitness_window().log_scale());
+    // The window's own box and the View menu's tick are one setting.
+    w.part<QCheckBox>(QStringLiteral("log_scale_check"))->click();
+    QVERIFY(!w.action("log_fitness_action")->isChecked());
+    QVERIFY(!w.window.fitness_window().log_scale());
     w.dialogs.file_answers.emplace_back(std::nullopt);
     w.dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("chart.png")));
     w.dialogs.image_size_answers.emplace_back(std::nullopt);
