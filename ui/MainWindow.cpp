@@ -344,7 +344,7 @@ void MainWindow::update_data_status() {
                           problem_tab_->overlap_text());
   // Pointed out where the user looks for the overlap, without a box to answer.
   const QString lags = lags_past_the_overlap();
-  if (!lags.isEmpty()) text += QStringLiteral(" (smaller than the terminal table)");
+  if (!lags.isEmpty()) text += QStringLiteral(" (< terminal table)");
   data_status_label_->setText(text);
   data_status_label_->setToolTip(lags);
 }

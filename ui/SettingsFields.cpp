@@ -124,8 +124,11 @@ void SettingsFields::add_group(frontend::Group group, std::span<QGridLayout* con
     add_row(columns.front(), check);
     entries_.push_back({info->id, nullptr, nullptr, check});
   }
-  // Captions and fields keep together at the top left of the room they get.
+  // Captions and fields keep together at the top left of the room they get,
+  // a caption a little apart from its field (the style would put them edge to
+  // edge).
   for (QGridLayout* column : columns) {
+    column->setHorizontalSpacing(8);
     column->setColumnStretch(2, 1);
     column->setRowStretch(column->rowCount(), 1);
   }

@@ -181,11 +181,13 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
 // labels closer together than their height (or, across, their width) are
 // drawn as "...".
 constexpr int kMostTicks = 6;
+constexpr int kMostDecadeTicks = 12;
 
 // Room for the labels of an axis: a vertical axis gets no more ticks than
 // label heights fit into its height, a horizontal one no more than its widest
 // labels fit into its width.
-int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, double high) {
+int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, double high,
+               int most = kMostTicks) {
   const bool vertical = axis->orientation() == Qt::Vertical;
   // A chart that is not on screen has not been laid out yet: its view's size
   // less the room for the axes stands in for the plot's.
@@ -204,8 +206,8 @@ int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, doubl
     };
     label = std::max(width_of(low), width_of(high)) + metrics.averageCharWidth() * 3;
   }
-  if (room <= 0.0 || label <= 0.0) return kMostTicks;
-  return std::clamp(static_cast<int>(room / label) + 1, 2, kMostTicks);
+  if (room <= 0.0 || label <= 0.0) return most;
+  return std::clamp(static_cast<int>(room / label) + 1, 2, most);
 }
 
 }  // namespace
@@ -252,8 +254,11 @@ LogRange log_range(double smallest_positive, double largest, int most_ticks) {
       std::max(1, (high - low + std::max(most_ticks, 2) - 2) / (std::max(most_ticks, 2) - 1));
   low = static_cast<int>(std::floor(static_cast<double>(low) / step)) * step;
   high = static_cast<int>(std::ceil(static_cast<double>(high) / step)) * step;
-  return {std::pow(10.0, std::max(low, -307)), std::pow(10.0, std::min(high, 308)),
-          std::pow(10.0, step)};
+  // A hair wider than the decades: the axis puts a tick at a power of ten
+  // only when its logarithm rounds inside the range.
+  constexpr double hair = 1e-9;
+  return {std::pow(10.0, std::max(low, -307)) * (1.0 - hair),
+          std::pow(10.0, std::min(high, 308)) * (1.0 + hair), std::pow(10.0, step)};
 }
 
 namespace {
@@ -271,9 +276,10 @@ void set_range(const QChart* chart, QAbstractAxis* axis, const Extent& extent, b
       values->setTickCount(nice.ticks);
     }
   } else if (auto* logarithmic = qobject_cast<QLogValueAxis*>(axis)) {
-    const LogRange decades =
-        log_range(extent.smallest_positive, extent.largest,
-                  tick_limit(chart, axis, extent.smallest_positive, extent.largest));
+    // A label for every decade where there is room: each tells a factor of ten.
+    const LogRange decades = log_range(
+        extent.smallest_positive, extent.largest,
+        tick_limit(chart, axis, extent.smallest_positive, extent.largest, kMostDecadeTicks));
     if (!if_changed || decades.low != logarithmic->min() || decades.high != logarithmic->max() ||
         decades.base != logarithmic->base()) {
       logarithmic->setBase(decades.base);

@@ -235,7 +235,11 @@ class ChartsTest : public QObject {
     QCOMPARE(y_axis->type(), QAbstractAxis::AxisTypeLogValue);
     QVERIFY(y_axis->isVisible());
     const auto* log_axis = static_cast<const QLogValueAxis*>(y_axis);
-    QVERIFY(log_axis->min() <= 0.5 && log_axis->max() >= 17500.0);
+    // Decades from 0.1 to 100000, each labelled.
+    QVERIFY(log_axis->min() <= 0.1 && log_axis->min() > 0.09);
+    QVERIFY(log_axis->max() >= 1e5 && log_axis->max() < 1.1e5);
+    QCOMPARE(log_axis->base(), 10.0);
+    QCOMPARE(log_axis->tickCount(), 7);
     QCOMPARE(solid->points().size(), 4);  // the error of 0 is not drawn
     QVERIFY(height_between(1, 8) > chart->plotArea().height() / 10);
 

@@ -713,6 +713,34 @@ class WindowTest : public QObject, protected WindowFixture {
     QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 2"));
   }
 
+  // Validation data that repeat the last 20 training values, and terminal
+  // tables of 100: the status bar points it out, its tooltip says what it
+  // means, and at the first window size both texts of the status bar are
+  // whole beside a finished run's.
+  void the_status_bar_points_out_lags_past_the_overlap() {
+    auto& w = *window_;
+    show_window();
+    load(wave_text(0, 90), wave_text(70, 50));
+    w.field(Setting::generations)->setText(QStringLiteral("2"));
+    w.field(Setting::population_size, 0)->setText(QStringLiteral("40"));
+    QCOMPARE(w.window.data_status(),
+             QStringLiteral("Training: 90 points, validation: 50 points, overlap: 20 "
+                            "(< terminal table)"));
+    auto* data_label = w.part<QLabel>(QStringLiteral("data_status_label"));
+    QVERIFY2(data_label->toolTip().contains(QStringLiteral("terminal table size is 100")),
+             qPrintable(data_label->toolTip()));
+    w.window.start_or_abort_run();
+    QCoreApplication::processEvents();
+    for (const char* name : {"run_status_label", "data_status_label"}) {
+      const auto* label = w.part<QLabel>(QString::fromLatin1(name));
+      QVERIFY2(label->width() >= label->sizeHint().width(),
+               qPrintable(QStringLiteral("%1: %2 of %3")
+                              .arg(label->text())
+                              .arg(label->width())
+                              .arg(label->sizeHint().width())));
+    }
+  }
+
   // Stop during a generation: the status bar says the run stops after the
   // generation under way, then that it is paused after that one; Abort names it.
   void stop_tells_the_generation_actually_finished() {
