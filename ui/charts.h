@@ -103,7 +103,7 @@ class ExportLayout {
 
   QChart* chart_;
   QSizeF on_screen_;
-  int animations_;
+  unsigned animations_;
 };
 
 // The automatic scaling of a chart whose points change: fit_axes, except that

@@ -85,7 +85,7 @@ class RunFailuresTest : public QObject, protected WindowFixture {
     const GenerationHold arm(
         w.window.run_driver(),
         [](int generation) {
-          if (generation == 1) fail_next_large_main_allocation = 32 * 1024;
+          if (generation == 1) fail_next_large_main_allocation = std::size_t{32} * 1024;
           return false;
         },
         [] { return true; });
