@@ -116,6 +116,7 @@ std::string manual_page(const ManualFacts& facts) {
   const RunnerOption& stream = sweep_options()[0];
   const RunnerOption& runs = sweep_options()[1];
   const RunnerOption& summarize = sweep_options()[3];
+  const RunnerOption& streams = sweep_options()[4];
   const RunnerOption& help = information_options()[0];
   const RunnerOption& version = information_options()[1];
   const std::string examples = std::string(facts.examples_path) + "/";
@@ -137,8 +138,9 @@ std::string manual_page(const ManualFacts& facts) {
       ".br\n"
       ".B quarvel\\-cli\n" +
       option_tag(summarize.option, summarize.value_name) + " " +
-      option_tag(output.option, output.value_name) +
-      "\n"
+      option_tag(output.option, output.value_name) + " [" +
+      option_tag(streams.option, streams.value_name) +
+      "]\n"
       ".br\n"
       ".B quarvel\\-cli\n" +
       option_tag(help.option, "") + " | " + option_tag(version.option, "") + "\n";
@@ -193,13 +195,14 @@ std::string manual_page(const ManualFacts& facts) {
       "twenty more, streams 20 to 39, written by another call (on another machine, say); and " +
       std::string(listed_output(Product::runs_table).name) + " and " +
       std::string(listed_output(Product::summary).name) +
-      " of all forty:\n"
+      " of all forty, a run missing among them told as a failed run:\n"
       ".PP\n.RS\n.nf\n" +
       example_command({training.option, sunspots_training, validation.option, sunspots_validation,
                        runs.option, "20", output.option, "sweep-a"}) +
       example_command({training.option, sunspots_training, validation.option, sunspots_validation,
                        stream.option, "20", runs.option, "20", output.option, "sweep-b"}) +
-      example_command({summarize.option, "sweep-a", "sweep-b", output.option, "sweep"}) +
+      example_command({summarize.option, "sweep-a", "sweep-b", streams.option, "0-39",
+                       output.option, "sweep"}) +
       ".fi\n.RE\n";
   page += ".SH FILES\n.TP\n.I " + roff_literal(examples) +
           "\n"
@@ -236,7 +239,10 @@ std::string bash_completion() {
        {input_options(), output_options(), sweep_options(), information_options()}) {
     for (const RunnerOption& option : options) {
       add_option(option.option, option.value_name);
-      if (option.value_name == "N") append(values, " | ", option.option);
+      // A number or a list of them: nothing to offer.
+      if (option.value_name == "N" || option.value_name == "LIST") {
+        append(values, " | ", option.option);
+      }
       // A value named by its words ("scaled|original") offers them.
       if (option.value_name.find('|') != std::string_view::npos) {
         std::string words(option.value_name);

@@ -113,13 +113,35 @@ std::optional<Failure> read_count(std::string_view option, const std::string& va
   return std::nullopt;
 }
 
+// "0-19", "0-9,20-29", "3": streams or ranges of them, comma-separated (with
+// blanks before a number, as the summary lists them: "0-3, 7").
+std::optional<Failure> read_stream_list(std::string_view option, const std::string& value,
+                                        std::vector<StreamRange>& ranges) {
+  const Failure refused =
+      bad_setting(option, "give streams from 0 to " + std::to_string(kStreamCount - 1) +
+                              " as N or N-M, comma-separated, such as 0-19 or 0-9,20-29");
+  ranges.clear();
+  for (const std::string& item : split_list(value)) {
+    const std::size_t dash = item.find('-', 1);
+    const std::optional<std::int32_t> first = frontend::parse_whole_number(item.substr(0, dash));
+    const std::optional<std::int32_t> last =
+        dash == std::string::npos ? first : frontend::parse_whole_number(item.substr(dash + 1));
+    if (!first || !last || *first < 0 || *last < *first || *last >= kStreamCount) return refused;
+    ranges.push_back({*first, *last});
+  }
+  return std::nullopt;
+}
+
 // --summarize reads run folders and writes to --output; an option of a run
 // would be ignored there, so it is refused.
 std::optional<Failure> check_summarize(const Options& options, std::string_view run_option) {
   if (!run_option.empty()) {
     return bad_setting(run_option,
-                       "does not go with --summarize, which takes run folders, --output and "
-                       "--quiet");
+                       "does not go with --summarize, which takes run folders, --output, "
+                       "--streams and --quiet");
+  }
+  if (options.summarized_folders.empty()) {
+    return bad_setting("--summarize", "name the run folders to summarize (DIR...)");
   }
   if (!options.output) {
     return bad_setting("--summarize", "give --output DIR for " +
@@ -182,7 +204,24 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       if (run_option.empty()) run_option = argument;
       continue;
     }
+    if (constexpr std::string_view summarize = "--summarize";
+        argument == summarize || argument.starts_with("--summarize=")) {
+      // "--summarize=DIR" and every folder named up to the next option; more
+      // may follow the options.
+      line.request = Request::summarize;
+      if (argument != summarize) {
+        options.summarized_folders.emplace_back(argument.substr(summarize.size() + 1));
+      }
+      while (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
+        options.summarized_folders.push_back(arguments[++i]);
+      }
+      continue;
+    }
     if (!argument.starts_with("--")) {
+      if (line.request == Request::summarize) {
+        options.summarized_folders.emplace_back(argument);
+        continue;
+      }
       return Failure{kExitBadSetting,
                      "unexpected argument \"" + std::string(argument) + "\" (see --help)"};
     }
@@ -199,7 +238,9 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       return bad_setting(name, "a value is missing");
     }
 
-    if (name != "--output" && name != "--summarize" && run_option.empty()) run_option = name;
+    if (name != "--output" && name != "--streams" && run_option.empty()) {
+      run_option = name;
+    }
     if (name == "--training") {
       options.training = value;
     } else if (name == "--validation") {
@@ -221,13 +262,8 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       if (auto failure = read_count(name, value, 1, kStreamCount, options.runs)) return failure;
     } else if (name == "--jobs") {
       if (auto failure = read_count(name, value, 1, kMaxJobs, options.jobs)) return failure;
-    } else if (name == "--summarize") {
-      // Every folder named up to the next option.
-      line.request = Request::summarize;
-      options.summarized_folders.push_back(value);
-      while (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
-        options.summarized_folders.push_back(arguments[++i]);
-      }
+    } else if (name == "--streams") {
+      if (auto failure = read_stream_list(name, value, options.summarized_streams)) return failure;
     } else if (const SettingInfo* info = frontend::find_option(name)) {
       if (info->scope == Scope::population) {
         population_options[info->id].push_back(value);
@@ -244,6 +280,10 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
   }
 
   if (line.request == Request::summarize) return check_summarize(options, run_option);
+  if (!options.summarized_streams.empty()) {
+    return bad_setting("--streams",
+                       "goes only with --summarize: it says which runs the folders should hold");
+  }
   if (options.training.empty()) {
     return bad_setting("--training", "a training FILE is required (see --help)");
   }
@@ -327,6 +367,7 @@ std::span<const RunnerOption> output_options() {
 
 std::span<const RunnerOption> sweep_options() {
   static const std::string summarize = wrapped(summarize_description(), kDescriptionWidth);
+  static const std::string streams = wrapped(streams_description(), kDescriptionWidth);
   static const RunnerOption kSweep[] = {
       {"--stream", "N",
        "the run's stream of the random draws that build the trees: the\n"
@@ -337,9 +378,10 @@ std::span<const RunnerOption> sweep_options() {
        "engine and folder under --output (needs --output; no --history)"},
       {"--jobs", "N",
        "runs of --runs at once, each a process that fits on one thread\n"
-       "(default: one per core this process may use); the results are\n"
-       "the same for any N"},
+       "(default: one per CPU this process may use, by its affinity mask\n"
+       "and SLURM_CPUS_PER_TASK); the results are the same for any N"},
       {"--summarize", "DIR...", summarize},
+      {"--streams", "LIST", streams},
   };
   return kSweep;
 }
@@ -371,7 +413,7 @@ std::span<const ExitStatus> exit_statuses() {
 std::string usage_text() {
   std::string text =
       "quarvel-cli --training FILE --validation FILE [options]\n"
-      "quarvel-cli --summarize DIR... --output DIR\n";
+      "quarvel-cli --summarize DIR... --output DIR [--streams LIST]\n";
   text += kRunnerSummary;
   text += '\n';
   // "  --name VALUE   description", its later lines under the description: the

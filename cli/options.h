@@ -28,6 +28,14 @@ struct Failure {
 
 [[nodiscard]] Failure bad_setting(std::string_view option, const std::string& message);
 
+// Streams `first` to `last`, both included.
+struct StreamRange {
+  std::int32_t first = 0;
+  std::int32_t last = 0;
+
+  friend bool operator==(const StreamRange&, const StreamRange&) = default;
+};
+
 struct Options {
   std::string training;
   std::string validation;
@@ -47,6 +55,8 @@ struct Options {
   std::int32_t runs = 0;  // 0: one run, its files written as without --runs
   std::int32_t jobs = 0;
   std::vector<std::string> summarized_folders;  // --summarize
+  // --streams: the streams whose runs --summarize expects; empty: those found.
+  std::vector<StreamRange> summarized_streams;
 };
 
 enum class Request { run, help, version, summarize };
@@ -87,7 +97,7 @@ inline constexpr std::string_view kPopulationListRule =
 
 [[nodiscard]] std::span<const RunnerOption> input_options();
 [[nodiscard]] std::span<const RunnerOption> output_options();
-// --stream, --runs, --jobs and --summarize.
+// --stream, --runs, --jobs, --summarize and --streams.
 [[nodiscard]] std::span<const RunnerOption> sweep_options();
 // --help and --version.
 [[nodiscard]] std::span<const RunnerOption> information_options();

@@ -546,8 +546,17 @@ std::string summarize_description() {
          listed(
              entries_written(WrittenWhen::beside_run_folders,
                              [](const ListedOutput& entry) { return std::string(entry.name); })) +
-         " in --output DIR from run folders written by --runs, each DIR a run folder or one "
-         "holding them";
+         " in --output DIR from run folders written by --runs, each DIR a run folder or a "
+         "folder that holds them at any depth; a run that a " +
+         std::string(listed_output(Product::runs_table).name) +
+         " there records as failed, with no " + std::string(listed_output(Product::record).name) +
+         " of it found, is a failed run";
+}
+
+std::string streams_description() {
+  return "with --summarize: the streams whose runs are summarized, such as 0-19 or 0-9,20-29 "
+         "(default: the streams found); a stream whose run is not found is a failed run, and "
+         "runs of other streams are left out";
 }
 
 std::string output_rule() {

@@ -131,6 +131,7 @@ using FolderFile = std::pair<std::string, std::string>;
 [[nodiscard]] std::string units_description();          // of --units
 [[nodiscard]] std::string export_model_description();   // of --export-model
 [[nodiscard]] std::string summarize_description();      // of --summarize
+[[nodiscard]] std::string streams_description();        // of --streams
 [[nodiscard]] std::string output_rule();
 [[nodiscard]] std::string sweep_rule();
 

@@ -9,6 +9,7 @@
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/progress.h"
+#include "cli/summarize.h"
 #include "cli/sweep.h"
 #include "engine/engine.h"
 #include "engine/random.h"

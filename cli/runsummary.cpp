@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "frontend/numbertext.h"
 #include "frontend/settings.h"
@@ -16,6 +17,28 @@ namespace quarvel::cli {
 namespace {
 
 constexpr std::string_view kRecordHeading = "quarvel-cli run record";
+
+// One figure of a population, as each file of many runs names it.
+struct FigureInfo {
+  std::string_view record_key;    // run.txt: "best-mse"
+  std::string_view column;        // runs.csv: "best_mse"
+  std::string_view summary_name;  // a line of summary.txt: "best MSE"
+  double PopulationFigures::*member;
+};
+
+// Every figure of a population, in the order the files give them: run.txt,
+// runs.csv and summary.txt are written and read from this list alone.
+constexpr FigureInfo kFigures[] = {
+    {"best-mse", "best_mse", "best MSE", &PopulationFigures::best_mse},
+    {"best-mdl", "best_mdl", "best MDL", &PopulationFigures::best_mdl},
+    {"validation-mse", "validation_mse", "validation MSE", &PopulationFigures::validation_mse},
+    {"best-nodes", "best_nodes", "best-tree nodes", &PopulationFigures::best_node_count},
+};
+
+// runs.csv's columns around the figures.
+constexpr std::string_view kRunColumns[] = {"stream", "seed", "population"};
+constexpr std::string_view kEndColumns[] = {"seconds", "status"};
+constexpr std::string_view kFailedStatus = "failed: ";
 
 // A double as the history writes one: 17 significant digits read back exactly.
 std::string exact(double value) {
@@ -101,7 +124,8 @@ void add_data_lines(std::string& text, std::string_view role, const DataRecord& 
   text += std::string(role) + "-checksum " + checksum_text(data.checksum) + "\n";
 }
 
-// "1 best-mse X best-mdl X validation-mse X best-nodes X" after "population ".
+// "1 best-mse X best-mdl X ..." after "population ": the figures in their
+// list's order.
 std::optional<PopulationFigures> read_population(std::string_view text, std::size_t number) {
   std::vector<std::string_view> words;
   for (std::size_t start = 0;;) {
@@ -110,18 +134,14 @@ std::optional<PopulationFigures> read_population(std::string_view text, std::siz
     if (space == std::string_view::npos) break;
     start = space + 1;
   }
-  if (words.size() != 9 || read_number<std::size_t>(words[0]) != number) return std::nullopt;
+  if (words.size() != 1 + 2 * std::size(kFigures) || read_number<std::size_t>(words[0]) != number) {
+    return std::nullopt;
+  }
   PopulationFigures figures;
-  const std::pair<std::string_view, double*> fields[] = {
-      {"best-mse", &figures.best_mse},
-      {"best-mdl", &figures.best_mdl},
-      {"validation-mse", &figures.validation_mse},
-      {"best-nodes", &figures.best_node_count},
-  };
-  for (std::size_t i = 0; i < std::size(fields); ++i) {
+  for (std::size_t i = 0; i < std::size(kFigures); ++i) {
     const std::optional<double> value = read_double(words[2 * i + 2]);
-    if (words[2 * i + 1] != fields[i].first || !value) return std::nullopt;
-    *fields[i].second = *value;
+    if (words[2 * i + 1] != kFigures[i].record_key || !value) return std::nullopt;
+    figures.*kFigures[i].member = *value;
   }
   return figures;
 }
@@ -227,6 +247,51 @@ std::string csv_field(std::string_view text) {
   return field + "\"";
 }
 
+using CsvRow = std::vector<std::string>;
+
+// The rows of a CSV text as csv_field writes its fields: a quoted field may
+// hold commas, doubled quotes and line ends; a line may end in CR LF. nullopt
+// when a quoted field is not closed.
+std::optional<std::vector<CsvRow>> csv_rows(std::string_view text) {
+  std::vector<CsvRow> rows;
+  CsvRow row;
+  std::string field;
+  bool field_begins = true;
+  bool in_quotes = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_quotes) {
+      if (c != '"') {
+        field += c;
+      } else if (i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else {
+        in_quotes = false;
+      }
+      continue;
+    }
+    if (c == '"' && field_begins) {
+      in_quotes = true;
+      field_begins = false;
+    } else if (c == ',' || c == '\n') {
+      row.push_back(std::move(field));
+      field.clear();
+      field_begins = true;
+      if (c == '\n') rows.push_back(std::exchange(row, {}));
+    } else if (c != '\r' || i + 1 == text.size() || text[i + 1] != '\n') {
+      field += c;
+      field_begins = false;
+    }
+  }
+  if (in_quotes) return std::nullopt;
+  if (!field_begins || !row.empty()) {
+    row.push_back(std::move(field));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
 std::string padded(std::string text, std::size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
   return text;
@@ -245,10 +310,12 @@ std::string record_text(const RunRecord& record) {
   }
   text += "--stream " + std::to_string(record.stream) + "\n";
   for (std::size_t p = 0; p < record.populations.size(); ++p) {
-    const PopulationFigures& figures = record.populations[p];
-    text += "population " + std::to_string(p + 1) + " best-mse " + exact(figures.best_mse) +
-            " best-mdl " + exact(figures.best_mdl) + " validation-mse " +
-            exact(figures.validation_mse) + " best-nodes " + exact(figures.best_node_count) + "\n";
+    text += "population " + std::to_string(p + 1);
+    for (const FigureInfo& figure : kFigures) {
+      text.append(" ").append(figure.record_key).append(" ");
+      text += exact(record.populations[p].*figure.member);
+    }
+    text += "\n";
   }
   text += "seconds " + seconds_text(record.seconds) + "\n";
   return text;
@@ -377,23 +444,100 @@ std::size_t best_population(const RunRecord& record) {
 }
 
 std::string runs_table(std::span<const RunOutcome> runs) {
-  std::string table =
-      "stream,seed,population,best_mse,best_mdl,validation_mse,best_nodes,seconds,status\n";
+  std::string table;
+  for (const std::string_view column : kRunColumns) table += std::string(column) + ",";
+  for (const FigureInfo& figure : kFigures) table += std::string(figure.column) + ",";
+  for (const std::string_view column : kEndColumns) table += std::string(column) + ",";
+  table.back() = '\n';
   for (const RunOutcome& run : runs) {
     table += std::to_string(run.stream) + "," + std::to_string(run.seed) + ",";
+    std::optional<TableFigures> shown = run.table_figures;
     if (run.record && !run.record->populations.empty()) {
       const std::size_t p = best_population(*run.record);
-      const PopulationFigures& figures = run.record->populations[p];
-      table += std::to_string(p + 1) + "," + exact(figures.best_mse) + "," +
-               exact(figures.best_mdl) + "," + exact(figures.validation_mse) + "," +
-               exact(figures.best_node_count) + "," + seconds_text(run.record->seconds) + ",";
-    } else {
-      table += ",,,,,,";
+      shown = TableFigures{p, run.record->populations[p], run.record->seconds};
     }
-    table += run.failure ? csv_field("failed: " + *run.failure) : std::string("ok");
+    if (shown) {
+      table += std::to_string(shown->population + 1) + ",";
+      for (const FigureInfo& figure : kFigures) table += exact(shown->figures.*figure.member) + ",";
+      table += seconds_text(shown->seconds) + ",";
+    } else {
+      table.append(std::size(kFigures) + 2, ',');
+    }
+    table += run.failure ? csv_field(std::string(kFailedStatus) + *run.failure) : std::string("ok");
     table += '\n';
   }
   return table;
+}
+
+std::optional<std::string> parse_runs_table(std::string_view text, std::vector<RunOutcome>& runs) {
+  runs.clear();
+  const std::optional<std::vector<CsvRow>> rows = csv_rows(text);
+  if (!rows) return std::string("a quoted field is not closed");
+  if (rows->empty()) return std::string("it is empty");
+  const CsvRow& heading = rows->front();
+  // The place of a column, or nullopt.
+  const auto column = [&heading](std::string_view name) -> std::optional<std::size_t> {
+    const auto found = std::find(heading.begin(), heading.end(), name);
+    if (found == heading.end()) return std::nullopt;
+    return static_cast<std::size_t>(found - heading.begin());
+  };
+  for (const std::string_view name : {"stream", "seed", "status"}) {
+    if (!column(name)) return "it has no \"" + std::string(name) + "\" column";
+  }
+  const std::size_t stream_at = *column("stream");
+  const std::size_t seed_at = *column("seed");
+  const std::size_t status_at = *column("status");
+  // The figures are read when every one of them has its column.
+  std::vector<std::size_t> figure_at;
+  for (const FigureInfo& figure : kFigures) {
+    if (const auto at = column(figure.column)) figure_at.push_back(*at);
+  }
+  const std::optional<std::size_t> population_at = column("population");
+  const std::optional<std::size_t> seconds_at = column("seconds");
+  const bool with_figures = population_at && seconds_at && figure_at.size() == std::size(kFigures);
+
+  for (std::size_t r = 1; r < rows->size(); ++r) {
+    const CsvRow& row = (*rows)[r];
+    const std::string where = "row " + std::to_string(r + 1);
+    if (row.size() != heading.size()) {
+      return where + " has " + plural(row.size(), "field", "fields") + ", the heading " +
+             std::to_string(heading.size());
+    }
+    const auto bad = [&where, &heading](std::size_t at) {
+      return where + ": \"" + heading[at] + "\" has a value that cannot be read";
+    };
+    RunOutcome run;
+    const auto stream = read_number<std::int32_t>(row[stream_at]);
+    if (!stream || *stream < 0) return bad(stream_at);
+    const auto seed = read_number<std::int32_t>(row[seed_at]);
+    if (!seed || *seed < 0) return bad(seed_at);
+    run.stream = *stream;
+    run.seed = *seed;
+    const std::string& status = row[status_at];
+    if (status.starts_with(kFailedStatus)) {
+      run.failure = status.substr(kFailedStatus.size());
+    } else if (status != "ok") {
+      return where + ": the status is neither \"ok\" nor \"" + std::string(kFailedStatus) +
+             "\" and a reason";
+    }
+    if (with_figures && !row[*population_at].empty()) {
+      TableFigures shown;
+      const auto population = read_number<std::size_t>(row[*population_at]);
+      if (!population || *population == 0) return bad(*population_at);
+      shown.population = *population - 1;
+      for (std::size_t i = 0; i < std::size(kFigures); ++i) {
+        const auto value = read_double(row[figure_at[i]]);
+        if (!value) return bad(figure_at[i]);
+        shown.figures.*kFigures[i].member = *value;
+      }
+      const auto seconds = read_double(row[*seconds_at]);
+      if (!seconds) return bad(*seconds_at);
+      shown.seconds = *seconds;
+      run.table_figures = shown;
+    }
+    runs.push_back(std::move(run));
+  }
+  return std::nullopt;
 }
 
 std::string summary_text(std::span<const RunOutcome> runs) {
@@ -450,18 +594,12 @@ std::string summary_text(std::span<const RunOutcome> runs) {
   }
   text.erase(text.find_last_not_of(' ') + 1);
   text += '\n';
-  const std::pair<std::string_view, double PopulationFigures::*> rows[] = {
-      {"best MSE", &PopulationFigures::best_mse},
-      {"best MDL", &PopulationFigures::best_mdl},
-      {"validation MSE", &PopulationFigures::validation_mse},
-      {"best-tree nodes", &PopulationFigures::best_node_count},
-  };
   std::vector<double> sorted;
-  for (const auto& [name, member] : rows) {
+  for (const FigureInfo& figure : kFigures) {
     sorted.clear();
-    for (const PopulationFigures& run : figures) sorted.push_back(run.*member);
+    for (const PopulationFigures& run : figures) sorted.push_back(run.*figure.member);
     std::sort(sorted.begin(), sorted.end(), figure_less);
-    text += padded(std::string(name), kNameWidth);
+    text += padded(std::string(figure.summary_name), kNameWidth);
     for (const double q : {0.0, 0.25, 0.5, 0.75, 1.0}) {
       text += padded(format_general(quantile(sorted, q)), kColumnWidth);
     }

@@ -25,6 +25,9 @@ struct DataRecord {
   friend bool operator==(const DataRecord&, const DataRecord&) = default;
 };
 
+// A population's figures at the end of a run. Each is listed once, with its
+// names in run.txt, runs.csv and summary.txt, in the list those files are
+// written and read from (runsummary.cpp).
 struct PopulationFigures {
   double best_mse = 0.0;
   double best_mdl = 0.0;
@@ -66,6 +69,16 @@ struct RunRecord {
 // MSE with --rank-by mse, as the run ranks its individuals; the first of equals.
 [[nodiscard]] std::size_t best_population(const RunRecord& record);
 
+// What a line of runs.csv gives of a run: the population that stands for it,
+// that population's figures, and the run's seconds.
+struct TableFigures {
+  std::size_t population = 0;  // 0-based
+  PopulationFigures figures;
+  double seconds = 0.0;
+
+  friend bool operator==(const TableFigures&, const TableFigures&) = default;
+};
+
 // One run of many: its record when it ran to its end, and why it failed when
 // it did (then the record, if any, holds figures whose files are missing).
 struct RunOutcome {
@@ -73,10 +86,21 @@ struct RunOutcome {
   std::int32_t seed = 0;
   std::optional<RunRecord> record;
   std::optional<std::string> failure;
+  // A failed run known only from a line of runs.csv: the figures that line
+  // gives, when it gives them.
+  std::optional<TableFigures> table_figures;
 };
 
 // runs.csv: a header, then one line per run in the order given.
 [[nodiscard]] std::string runs_table(std::span<const RunOutcome> runs);
+
+// Reads runs.csv into one outcome per line, in the order of the lines: each
+// with its stream, seed, failure and table_figures (no record); nullopt when
+// it is whole, else what is wrong. Columns are found by their heading, so a
+// table without some figure's column (of another version) reads, its lines
+// then without figures.
+[[nodiscard]] std::optional<std::string> parse_runs_table(std::string_view text,
+                                                          std::vector<RunOutcome>& runs);
 
 // summary.txt: the runs, the best run, and the minimum, quartiles, median and
 // maximum of each figure over the runs that did not fail. It holds no times,

@@ -1,7 +1,6 @@
 #include "cli/sweep.h"
 
 #include <poll.h>
-#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,17 +12,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <memory>
 #include <new>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include "cli/folderclaim.h"
 #include "cli/interrupts.h"
 #include "cli/outputs.h"
 #include "cli/progress.h"
@@ -41,13 +35,6 @@ namespace fs = std::filesystem;
 using frontend::OutputFile;
 using frontend::Setting;
 
-// A run record is a few hundred bytes; anything much larger is not one.
-constexpr std::uintmax_t kLargestRecord = 1 << 20;
-
-std::string quoted(const std::string& text) {
-  return "\"" + text + "\"";
-}
-
 // Options of the run of `stream`: written to its folder, with no --history.
 Options run_options(const Options& options, std::int32_t stream) {
   Options run = options;
@@ -56,17 +43,6 @@ Options run_options(const Options& options, std::int32_t stream) {
   run.stream = stream;
   run.runs = 0;
   return run;
-}
-
-// The cores this process may run on (a batch system may give it fewer than
-// the machine has).
-int usable_cores() {
-  cpu_set_t cores;
-  CPU_ZERO(&cores);
-  if (::sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 0) {
-    return CPU_COUNT(&cores);
-  }
-  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 // FNV-1a over the value texts, each ended by a line feed.
@@ -99,7 +75,8 @@ RunRecord make_record(const RunData& data, const std::vector<frontend::Populatio
     std::string text = frontend::setting_text(options.settings, info.id, 0);
     if (info.scope == frontend::Scope::population) {
       for (int k = 1; k < populations; ++k) {
-        text += "," + frontend::setting_text(options.settings, info.id, k);
+        text += ',';
+        text += frontend::setting_text(options.settings, info.id, k);
       }
     }
     record.settings.emplace_back(info.option, std::move(text));
@@ -314,7 +291,7 @@ bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bo
       ++done;
       if (outcome.failure && interrupt == 0) {
         progress.clear();
-        std::fprintf(stderr, "error: stream %d: %s\n", outcome.stream, outcome.failure->c_str());
+        tell_run_failure(outcome);
       }
       running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
     }
@@ -340,63 +317,6 @@ bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bo
   return interrupt == 0;
 }
 
-// run.txt of `folder`, or of each folder in it that holds one.
-std::optional<Failure> find_records(const std::string& folder, std::vector<fs::path>& records) {
-  const std::string_view record_name = listed_output(Product::record).name;
-  std::error_code error;
-  const fs::file_status status = fs::status(folder, error);
-  if (!fs::exists(status)) {
-    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " does not exist" +
-                                         (error && error != std::errc::no_such_file_or_directory
-                                              ? " or cannot be reached (" + error.message() + ")"
-                                              : "")};
-  }
-  if (!fs::is_directory(status)) {
-    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " is not a folder"};
-  }
-  if (fs::exists(fs::path(folder) / record_name, error)) {
-    records.push_back(fs::path(folder) / record_name);
-    return std::nullopt;
-  }
-  std::vector<fs::path> found;
-  for (auto entry = fs::directory_iterator(folder, error);
-       !error && entry != fs::directory_iterator(); entry.increment(error)) {
-    const fs::path record = entry->path() / record_name;
-    std::error_code ignored;
-    if (entry->is_directory(ignored) && fs::exists(record, ignored)) found.push_back(record);
-  }
-  if (error) {
-    return Failure{kExitDataProblem, "--summarize: cannot read the folder " + quoted(folder) +
-                                         ": " + error.message()};
-  }
-  if (found.empty()) {
-    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " holds no " +
-                                         std::string(record_name) + ", nor does any folder in it"};
-  }
-  std::sort(found.begin(), found.end());
-  records.insert(records.end(), found.begin(), found.end());
-  return std::nullopt;
-}
-
-std::optional<Failure> read_record(const fs::path& path, RunRecord& record) {
-  const std::string name = quoted(path.string());
-  std::error_code error;
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (error) return Failure{kExitDataProblem, "cannot read " + name + ": " + error.message()};
-  if (size > kLargestRecord) {
-    return Failure{kExitDataProblem, name + " is too large to be a run record"};
-  }
-  std::ifstream in(path, std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (!in.good() && !in.eof()) {
-    return Failure{kExitDataProblem, "cannot read " + name + ": " + std::strerror(errno)};
-  }
-  if (const auto problem = parse_record(text, record)) {
-    return Failure{kExitDataProblem, name + ": " + *problem};
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 int run_sweep(const Options& options, frontend::FileCalls& calls) {
@@ -409,7 +329,7 @@ int run_sweep(const Options& options, frontend::FileCalls& calls) {
   }
 
   const auto count = static_cast<std::size_t>(options.runs);
-  const int jobs = std::min(options.jobs > 0 ? options.jobs : usable_cores(), options.runs);
+  const int jobs = job_count(options);
   std::vector<RunOutcome> outcomes(count);
   for (std::size_t k = 0; k < count; ++k) {
     outcomes[k].stream = options.stream + static_cast<std::int32_t>(k);
@@ -428,7 +348,21 @@ int run_sweep(const Options& options, frontend::FileCalls& calls) {
     }
   }
   if (!completed) return kExitFailed;
+  return finish_runs(options, outcomes, calls);
+}
 
+int job_count(const Options& options) {
+  return std::min(options.jobs > 0 ? options.jobs : usable_cpu_count(), options.runs);
+}
+
+void tell_run_failure(const RunOutcome& outcome) {
+  if (outcome.failure) {
+    std::fprintf(stderr, "error: stream %d: %s\n", outcome.stream, outcome.failure->c_str());
+  }
+}
+
+int finish_runs(const Options& options, std::span<const RunOutcome> outcomes,
+                frontend::FileCalls& calls) {
   if (const auto failure =
           write_output_files(sweep_files(options, outcomes), options.output, calls)) {
     return tell_failure(*failure);
@@ -445,56 +379,10 @@ int run_sweep(const Options& options, frontend::FileCalls& calls) {
       streams += (streams.empty() ? "" : ", ") + std::to_string(stream);
     }
     return tell_failure({kExitFailed, std::to_string(failed.size()) + " of " +
-                                          std::to_string(count) + " runs failed (stream" +
+                                          std::to_string(outcomes.size()) + " runs failed (stream" +
                                           (failed.size() > 1 ? "s " : " ") + streams + "); see " +
-                                          runs_table_name});
+                                          std::string(listed_output(Product::runs_table).name)});
   }
-  if (const auto error = lines.error()) return tell_failure({kExitFailed, *error});
-  return kExitOk;
-}
-
-int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
-  if (const auto failure = check_folder_outputs(options, *options.output,
-                                                output_file_names(options, OutputFolder::sweep))) {
-    return tell_failure(*failure);
-  }
-  // Held to the end of the call.
-  FolderClaim claim;
-  if (const auto failure = claim.take(*options.output)) return tell_failure(*failure);
-  std::vector<fs::path> paths;
-  for (const std::string& folder : options.summarized_folders) {
-    if (const auto failure = find_records(folder, paths)) return tell_failure(*failure);
-  }
-  std::vector<RunOutcome> outcomes;
-  std::map<std::pair<std::int32_t, std::int32_t>, fs::path> seen;  // by seed and stream
-  for (const fs::path& path : paths) {
-    RunRecord record;
-    if (const auto failure = read_record(path, record)) return tell_failure(*failure);
-    if (!outcomes.empty()) {
-      if (const auto difference = settings_difference(*outcomes.front().record, record)) {
-        return tell_failure(
-            {kExitDataProblem, quoted(paths.front().string()) + " and " + quoted(path.string()) +
-                                   " cannot be summarized together: " + *difference});
-      }
-    }
-    const auto [place, added] = seen.emplace(std::pair{record.seed, record.stream}, path);
-    if (!added) {
-      return tell_failure(
-          {kExitDataProblem, quoted(place->second.string()) + " and " + quoted(path.string()) +
-                                 " record the same run (seed " + std::to_string(record.seed) +
-                                 ", stream " + std::to_string(record.stream) + ")"});
-    }
-    outcomes.push_back({record.stream, record.seed, std::move(record), std::nullopt});
-  }
-  std::sort(outcomes.begin(), outcomes.end(), [](const RunOutcome& a, const RunOutcome& b) {
-    return std::pair{a.stream, a.seed} < std::pair{b.stream, b.seed};
-  });
-  if (const auto failure =
-          write_output_files(sweep_files(options, outcomes), options.output, calls)) {
-    return tell_failure(*failure);
-  }
-  OutputLines lines;
-  if (!options.quiet) lines.put(summary_text(outcomes));
   if (const auto error = lines.error()) return tell_failure({kExitFailed, *error});
   return kExitOk;
 }

@@ -49,6 +49,11 @@ struct LaggedSeries {
 
 inline constexpr int kMaxFitThreads = 2;
 
+// The CPUs this process may run on: its affinity mask, and SLURM_CPUS_PER_TASK
+// where that is set and smaller (a batch system that does not pin its tasks
+// still gives each only so many CPUs); at least 1.
+[[nodiscard]] int usable_cpu_count();
+
 struct Engine {
   Engine();
 
@@ -75,6 +80,7 @@ struct Engine {
   std::unordered_map<FitKey, NodeModel*, FitKeyHash> fit_cache;
   OutputStore outputs;
   // Threads that fit a population's new models (fast path only); 1 fits in order.
+  // A fresh engine takes as many as the process has CPUs, up to kMaxFitThreads.
   int fit_threads = 1;
   GenerationReport report;
 };

@@ -69,8 +69,8 @@ struct ModelContext {
                                          std::string validation_file);
 // The same from the population's figures as the run reported them.
 [[nodiscard]] ModelContext model_context(std::int32_t population, const RunSettings& settings,
-                                         double training_mse, double mdl,
-                                         std::string training_file, std::string validation_file);
+                                         double training_mse, double mdl, std::string training_file,
+                                         std::string validation_file);
 
 [[nodiscard]] std::string model_text(const ModelFormula& formula, const ModelContext& context);
 [[nodiscard]] std::string model_python(const ModelFormula& formula, const ModelContext& context);

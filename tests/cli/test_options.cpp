@@ -127,26 +127,52 @@ TEST(Options, ManyRuns) {
   EXPECT_EQ(single.options.stream, 0);
   EXPECT_EQ(single.options.runs, 0);
 
-  const CommandLine summary = parse_command_line(std::vector<std::string>{
-      "--summarize", "a", "b/c", "--quiet", "--output", "o", "--summarize=d"});
-  ASSERT_FALSE(summary.failure) << summary.failure->message;
-  EXPECT_EQ(summary.request, Request::summarize);
-  EXPECT_EQ(summary.options.summarized_folders, (std::vector<std::string>{"a", "b/c", "d"}));
-  EXPECT_EQ(summary.options.output, "o");
+  // The folders may come before and after the other options, never taken for
+  // an option's value nor an option for a folder.
+  for (const auto& arguments : {
+           std::vector<std::string>{"--summarize", "a", "b/c", "--quiet", "--output", "o",
+                                    "--summarize=d"},
+           std::vector<std::string>{"--summarize", "--output", "o", "a", "b/c", "--quiet", "d"},
+           std::vector<std::string>{"--summarize", "a", "--streams", "0-2,5", "b/c", "d",
+                                    "--output=o", "--streams", "0-3, 5,7-9"},
+       }) {
+    const CommandLine summary = parse_command_line(arguments);
+    ASSERT_FALSE(summary.failure) << summary.failure->message;
+    EXPECT_EQ(summary.request, Request::summarize);
+    EXPECT_EQ(summary.options.summarized_folders, (std::vector<std::string>{"a", "b/c", "d"}));
+    EXPECT_EQ(summary.options.output, "o");
+    if (summary.options.summarized_streams.empty()) continue;
+    EXPECT_EQ(summary.options.summarized_streams,
+              (std::vector<StreamRange>{{0, 3}, {5, 5}, {7, 9}}));
+  }
   struct Case {
     std::vector<std::string> arguments;
     const char* message;
   };
+  const std::string streams_rule =
+      "--streams: give streams from 0 to 16777215 as N or N-M, comma-separated, such as 0-19 or "
+      "0-9,20-29";
   const Case refused[] = {
       {{"--summarize", "a"}, "--summarize: give --output DIR for runs.csv and summary.txt"},
+      {{"--summarize", "--output", "o"}, "--summarize: name the run folders to summarize (DIR...)"},
       {{"--summarize", "a", "--output", "o", "--seed", "2"},
-       "--seed: does not go with --summarize, which takes run folders, --output and --quiet"},
+       "--seed: does not go with --summarize, which takes run folders, --output, --streams and "
+       "--quiet"},
       {{"--training", "t.txt", "--summarize", "a", "--output", "o"},
-       "--training: does not go with --summarize, which takes run folders, --output and "
-       "--quiet"},
+       "--training: does not go with --summarize, which takes run folders, --output, --streams "
+       "and --quiet"},
       {{"--summarize", "a", "--output", "o", "--export-model"},
-       "--export-model: does not go with --summarize, which takes run folders, --output and "
-       "--quiet"},
+       "--export-model: does not go with --summarize, which takes run folders, --output, "
+       "--streams and --quiet"},
+      {{"stray", "--summarize", "a", "--output", "o"},
+       "unexpected argument \"stray\" (see --help)"},
+      {with_files({"--streams", "0-3"}),
+       "--streams: goes only with --summarize: it says which runs the folders should hold"},
+      {{"--summarize", "a", "--output", "o", "--streams", "3-1"}, streams_rule.c_str()},
+      {{"--summarize", "a", "--output", "o", "--streams", "0-16777216"}, streams_rule.c_str()},
+      {{"--summarize", "a", "--output", "o", "--streams", "-1"}, streams_rule.c_str()},
+      {{"--summarize", "a", "--output", "o", "--streams", "0-3,"}, streams_rule.c_str()},
+      {{"--summarize", "a", "--output", "o", "--streams", "0--3"}, streams_rule.c_str()},
   };
   for (const Case& c : refused) {
     const CommandLine line = parse_command_line(c.arguments);

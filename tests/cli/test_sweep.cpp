@@ -15,14 +15,18 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/runner.h"
+#include "cli/sweep.h"
 #include "frontend/outputfile.h"
+#include "support/cpu_limit.h"
 #include "support/examples.h"
 #include "support/scratch.h"
 
@@ -274,21 +278,26 @@ TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
   EXPECT_EQ(seeds.out.rfind("3 runs: seeds 1, 3, streams 0-1\n", 0), 0u) << seeds.out;
 }
 
-// A full disk while one run writes its folder: that run is told in runs.csv,
-// on the standard error and in the exit status, and the others complete.
-class FullDiskForOneRun final : public quarvel::frontend::FileCalls {
+// A full disk for the files under one folder, such as "/run-0001/".
+class FullDiskFor final : public quarvel::frontend::FileCalls {
  public:
+  explicit FullDiskFor(std::string folder) : folder_(std::move(folder)) {}
   int open(const char* path, int flags, mode_t mode) override {
-    if (std::strstr(path, "/run-0001/") != nullptr) {
+    if (std::strstr(path, folder_.c_str()) != nullptr) {
       errno = ENOSPC;
       return -1;
     }
     return FileCalls::open(path, flags, mode);
   }
+
+ private:
+  std::string folder_;
 };
 
+// A full disk while one run writes its folder: that run is told in runs.csv,
+// on the standard error and in the exit status, and the others complete.
 TEST_F(SweepTest, ARunThatFailsIsToldAndTheOthersComplete) {
-  FullDiskForOneRun calls;
+  FullDiskFor calls("/run-0001/");
   const fs::path out = folder_ / "out";
   const std::vector<std::string> arguments =
       sunspots({"--runs", "3", "--jobs", "2", "--quiet", "--output", out.string()});
@@ -312,10 +321,121 @@ TEST_F(SweepTest, ARunThatFailsIsToldAndTheOthersComplete) {
   const std::string summary = file("out/summary.txt");
   EXPECT_NE(summary.find("1 run failed, stream 1 (see runs.csv)"), std::string::npos) << summary;
 
-  // The folders that were written summarize as the two runs they hold.
+  // Summarized again, the run that failed is still told: runs.csv records it.
   const Result merged = run({"--summarize", out.string(), "--output", (folder_ / "m").string()});
-  ASSERT_EQ(merged.status, 0) << merged.err;
-  EXPECT_EQ(merged.out.rfind("2 runs: seed 1, streams 0, 2\n", 0), 0u) << merged.out;
+  EXPECT_EQ(merged.status, 1) << merged.err;
+  EXPECT_EQ(file("m/runs.csv"), table);
+  EXPECT_EQ(file("m/summary.txt"), summary);
+}
+
+// The runs of a batch system's tasks, one part folder each, some nested
+// deeper than others: a part whose run failed while writing (its runs.csv
+// records that) and a part that is missing are the failed runs --runs has for
+// the same fault, in runs.csv, summary.txt and the exit status.
+TEST_F(SweepTest, AMergeCountsFailedAndMissingRunsAsTheRunsDo) {
+  FullDiskFor full_disk("/run-0002/");
+  const fs::path reference = folder_ / "reference";
+  ASSERT_EQ(quarvel::cli::run_command_line(
+                sunspots({"--runs", "4", "--quiet", "--output", reference.string()}), full_disk),
+            1);
+  const std::string reference_table = without_seconds(file("reference/runs.csv"));
+  const std::string reference_summary = file("reference/summary.txt");
+  ASSERT_NE(reference_summary.find("1 run failed, stream 2"), std::string::npos);
+
+  const fs::path parts = folder_ / "parts";
+  const auto part = [&parts](int stream) {
+    return (parts / (stream < 2 ? "batch-a" : "batch-b/more") / ("part-" + std::to_string(stream)))
+        .string();
+  };
+  for (const int stream : {0, 1, 3}) {
+    sweep(fs::relative(part(stream), folder_).string(),
+          {"--stream", std::to_string(stream), "--runs", "1", "--quiet"});
+  }
+  ASSERT_EQ(
+      quarvel::cli::run_command_line(
+          sunspots({"--stream", "2", "--runs", "1", "--quiet", "--output", part(2)}), full_disk),
+      1);
+  ASSERT_FALSE(fs::exists(fs::path(part(2)) / "run-0002"));
+
+  const auto merge = [&](const std::string& name, std::vector<std::string> extra) {
+    extra.insert(extra.begin(), {"--summarize", parts.string()});
+    extra.insert(extra.end(), {"--output", (folder_ / name).string()});
+    return run(extra);
+  };
+  const Result failed_part = merge("failed-part", {});
+  EXPECT_EQ(failed_part.status, 1);
+  EXPECT_NE(failed_part.err.find("error: stream 2: cannot create a temporary file for " + part(2) +
+                                 "/run-0002/"),
+            std::string::npos)
+      << failed_part.err;
+  EXPECT_TRUE(failed_part.err.ends_with("error: 1 of 4 runs failed (stream 2); see runs.csv\n"))
+      << failed_part.err;
+  EXPECT_EQ(failed_part.out, reference_summary);
+  EXPECT_EQ(file("failed-part/summary.txt"), reference_summary);
+  // The same row, but for the folder the run was to be written to.
+  std::string table = without_seconds(file("failed-part/runs.csv"));
+  table.replace(table.find(part(2)), part(2).size(), reference.string());
+  EXPECT_EQ(table, reference_table);
+
+  // A task that wrote nothing: its stream is expected all the same.
+  fs::remove_all(part(2));
+  const Result missing = merge("missing", {"--streams", "0-3"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err,
+            "error: stream 2: its run.txt was not found in the folders summarized\n"
+            "error: 1 of 4 runs failed (stream 2); see runs.csv\n");
+  EXPECT_EQ(file("missing/summary.txt"), reference_summary);
+  table = reference_table;
+  const std::size_t row = table.find("\n2,1,") + 1;
+  table.replace(row, table.find('\n', row) - row,
+                "2,1,,,,,,failed: its run.txt was not found in the folders summarized");
+  EXPECT_EQ(without_seconds(file("missing/runs.csv")), table);
+  // Without --streams, the streams found are the runs; with it, those listed.
+  const Result found = merge("found", {"--quiet"});
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_EQ(file("found/summary.txt").rfind("3 runs: seed 1, streams 0-1, 3\n", 0), 0u);
+  const Result listed = merge("listed", {"--quiet", "--streams", "0-1"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.err, "warning: --streams leaves out 1 run found of streams it does not list\n");
+  EXPECT_EQ(file("listed/summary.txt").rfind("2 runs: seed 1, streams 0-1\n", 0), 0u);
+
+  // Stream 2 run again elsewhere: its record counts, the part's failure no more.
+  ASSERT_EQ(
+      quarvel::cli::run_command_line(
+          sunspots({"--stream", "2", "--runs", "1", "--quiet", "--output", part(2)}), full_disk),
+      1);
+  sweep("again/part-2", {"--stream", "2", "--runs", "1", "--quiet"});
+  const Result again = merge("merged-again", {(folder_ / "again").string(), "--streams", "0-3"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  sweep("whole", {"--runs", "4", "--quiet"});
+  EXPECT_EQ(file("merged-again/summary.txt"), file("whole/summary.txt"));
+  EXPECT_EQ(without_seconds(file("merged-again/runs.csv")),
+            without_seconds(file("whole/runs.csv")));
+}
+
+// A folder that cannot be read is told, not passed over: it may hold runs.
+TEST_F(SweepTest, AFolderThatCannotBeReadIsRefused) {
+  sweep("sweep", {"--runs", "2", "--quiet"});
+  const fs::path unreadable = folder_ / "sweep" / "run-0001";
+  const std::vector<std::string> merge{"--summarize", (folder_ / "sweep").string(), "--output",
+                                       (folder_ / "merged").string()};
+  std::string program = QUARVEL_CLI;
+  std::vector<std::string> arguments = merge;
+  // Root reads every folder: the merge runs as another user then.
+  if (::geteuid() == 0) {
+    program = "/usr/bin/setpriv";
+    if (!fs::exists(program)) GTEST_SKIP() << "root, and no setpriv to run as another user";
+    arguments = {"--reuid=65534", "--regid=65534", "--clear-groups", QUARVEL_CLI};
+    arguments.insert(arguments.end(), merge.begin(), merge.end());
+    fs::permissions(folder_, fs::perms::all);
+  }
+  fs::permissions(unreadable, fs::perms::none);
+  const Result result = quarvel::testing::run_program(program, folder_, arguments);
+  fs::permissions(unreadable, fs::perms::owner_all);
+  EXPECT_EQ(result.status, 3);
+  EXPECT_EQ(result.err, "error: --summarize: cannot read the folder \"" + unreadable.string() +
+                            "\": Permission denied\n");
+  EXPECT_FALSE(fs::exists(folder_ / "merged"));
 }
 
 // An interrupt ends the runs under way without their files and the program
@@ -418,6 +538,23 @@ TEST_F(SweepTest, ARunEndsWithItsSweepEvenAKilledOne) {
     }
     EXPECT_FALSE(running(run)) << "run process " << run << " outlived its sweep";
   }
+}
+
+// A batch system's task that may use one CPU, by its mask or by
+// SLURM_CPUS_PER_TASK, runs one run at a time unless told otherwise.
+TEST(SweepJobs, ByDefaultOnePerCpuThisProcessMayUse) {
+  quarvel::cli::Options options;
+  options.runs = 20;
+  for (const auto& [mask_cpus, cpus_per_task] :
+       {std::pair<int, std::optional<std::string>>{1, std::nullopt}, {0, "1"}}) {
+    const quarvel::testing::CpuLimit limit(mask_cpus, cpus_per_task);
+    options.jobs = 0;
+    EXPECT_EQ(quarvel::cli::job_count(options), 1);
+    options.jobs = 3;
+    EXPECT_EQ(quarvel::cli::job_count(options), 3);
+  }
+  options.runs = 2;
+  EXPECT_EQ(quarvel::cli::job_count(options), 2);
 }
 
 // A second call into a folder a sweep is writing is refused before its run

@@ -1,21 +1,27 @@
 // Fitting on two threads when the second one fails or cannot be had: a
 // program of its own, with the allocation and thread creation of
-// support/failing_calls.
+// support/failing_calls; and how many a fresh engine takes.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <string>
 #include <thread>
 
+#include "engine/engine.h"
 #include "engine/fitting.h"
 #include "engine/generations.h"
+#include "support/cpu_limit.h"
 #include "support/engine_fixtures.h"
 #include "support/failing_calls.h"
 
+using quarvel::testing::CpuLimit;
 using quarvel::testing::fail_other_threads_allocations;
 using quarvel::testing::refuse_threads;
 using quarvel::testing::refused_threads;
@@ -95,4 +101,26 @@ TEST(FitThreads, WithoutASecondThreadTheCallingThreadFitsEverything) {
   refuse_threads = false;
   EXPECT_GT(refused_threads.load(), 0);
   EXPECT_TRUE(same_bits(scores, expected));
+}
+
+// A process that may use one CPU, by its mask or by its batch system, fits on
+// one thread; a larger SLURM_CPUS_PER_TASK, or one that is not a count, does
+// not add any.
+TEST(FitThreads, AFreshEngineFitsOnTheCpusThisProcessMayUse) {
+  struct Case {
+    int mask_cpus;  // 0: the mask as it is
+    std::optional<std::string> cpus_per_task;
+    int expected;  // 0: as many as the whole mask has, up to kMaxFitThreads
+  };
+  const Case cases[] = {
+      {1, std::nullopt, 1}, {0, "1", 1},   {1, "8", 1},
+      {0, std::nullopt, 0}, {0, "two", 0}, {0, "0", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mask_cpus) + " " + c.cpus_per_task.value_or("(unset)"));
+    const CpuLimit limit(c.mask_cpus, c.cpus_per_task);
+    const int expected_cpus = c.expected > 0 ? c.expected : limit.cpus_before();
+    EXPECT_EQ(usable_cpu_count(), expected_cpus);
+    EXPECT_EQ(Engine().fit_threads, std::min(expected_cpus, kMaxFitThreads));
+  }
 }

@@ -202,8 +202,8 @@ TEST(Overlap, AgreesWithTheRuleOnRandomSeries) {
     // Often a validation file that does repeat the training end.
     if (!training.empty() && !validation.empty() && next(2) == 0) {
       const std::size_t length = 1 + next(training.size());
-      validation.insert(validation.begin() + 1, training.end() - static_cast<std::ptrdiff_t>(length),
-                        training.end());
+      validation.insert(validation.begin() + 1,
+                        training.end() - static_cast<std::ptrdiff_t>(length), training.end());
     }
     EXPECT_EQ(detect_overlap(training, validation), by_the_rule(training, validation))
         << ::testing::PrintToString(training) << " / " << ::testing::PrintToString(validation);

@@ -805,10 +805,11 @@ class RunTest : public QObject, protected WindowFixture {
     prepare_small_run(3, 2);
     auto& w = *window_;
     int refused = 0;
-    w.window.run_driver().set_thread_starter([&refused](std::function<void()>) -> std::jthread {
-      ++refused;
-      throw std::bad_alloc();
-    });
+    w.window.run_driver().set_thread_starter(
+        [&refused](const std::function<void()>&) -> std::jthread {
+          ++refused;
+          throw std::bad_alloc();
+        });
     w.window.start_or_abort_run();
     QCOMPARE(refused, 3);
     QCOMPARE(w.dialogs.messages, QStringList());

@@ -17,6 +17,7 @@
 
 #include "support/TestWindow.h"
 #include "ui/RadioGroup.h"
+#include "ui/qtext.h"
 
 using quarvel::frontend::Setting;
 using quarvel::ui::testing::TestWindow;
@@ -408,8 +409,7 @@ class SettingsTest : public QObject {
       const int pages = info.scope == quarvel::frontend::Scope::population ? 4 : 1;
       for (int page = 0; page < pages; ++page) {
         const int population = info.scope == quarvel::frontend::Scope::population ? page : -1;
-        const QString label =
-            QString::fromUtf8(info.label.data(), static_cast<qsizetype>(info.label.size()));
+        const QString label = quarvel::ui::to_qstring(info.label);
         QWidget* widget = nullptr;
         if (info.id == Setting::populations) {
           widget = w.population_count_box();
@@ -432,8 +432,7 @@ class SettingsTest : public QObject {
           announced << other->text(QAccessible::Name);
         }
         QVERIFY2(announced.contains(label), qPrintable(announced.join(QLatin1Char('|'))));
-        const QString range =
-            QString::fromUtf8(info.range.data(), static_cast<qsizetype>(info.range.size()));
+        const QString range = quarvel::ui::to_qstring(info.range);
         QVERIFY2(!range.isEmpty() && widget->toolTip().contains(range) &&
                      widget->toolTip().count(range) == 1,
                  qPrintable(label + ": " + widget->toolTip()));

@@ -1,0 +1,263 @@
+#include "cli/summarize.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/folderclaim.h"
+#include "cli/outputs.h"
+#include "cli/runner.h"
+#include "cli/runsummary.h"
+#include "cli/sweep.h"
+
+namespace quarvel::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A run record is a few hundred bytes; anything much larger is not one. A
+// runs.csv holds a line of about a hundred bytes for each of at most 2^24 runs.
+constexpr std::uintmax_t kLargestRecord = 1 << 20;
+constexpr std::uintmax_t kLargestTable = std::uintmax_t{1} << 32;
+
+// The reason runs.csv gives for a run of --streams that was not found.
+constexpr std::string_view kNotFound = "its run.txt was not found in the folders summarized";
+
+std::string quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+Failure unreadable_folder(const fs::path& folder, const std::string& reason) {
+  return {kExitDataProblem,
+          "--summarize: cannot read the folder " + quoted(folder.string()) + ": " + reason};
+}
+
+// The files of runs under the folders named: the record of each run folder,
+// and each runs.csv outside run folders, in the order found.
+struct FoundFiles {
+  std::vector<fs::path> records;
+  std::vector<fs::path> tables;
+};
+
+// Whether `name` is in `folder`; nullopt when that cannot be told.
+std::optional<bool> holds(const fs::path& folder, std::string_view name, std::error_code& error) {
+  const fs::file_status status = fs::status(folder / name, error);
+  if (error && error != std::errc::no_such_file_or_directory) return std::nullopt;
+  error.clear();
+  return fs::exists(status);
+}
+
+// Searches `folder` to any depth: a folder that holds run.txt is a run folder
+// and is not searched further. A folder reached again (by a link) is skipped.
+std::optional<Failure> search_folder(const fs::path& folder, FoundFiles& found,
+                                     std::set<std::pair<dev_t, ino_t>>& searched) {
+  struct stat status {};
+  if (::stat(folder.c_str(), &status) != 0) return unreadable_folder(folder, std::strerror(errno));
+  if (!searched.emplace(status.st_dev, status.st_ino).second) return std::nullopt;
+  std::error_code error;
+  for (const Product product : {Product::record, Product::runs_table}) {
+    const std::string_view name = listed_output(product).name;
+    const std::optional<bool> there = holds(folder, name, error);
+    if (!there) return unreadable_folder(folder, error.message());
+    if (!*there) continue;
+    if (product == Product::record) {
+      found.records.push_back(folder / name);
+      return std::nullopt;
+    }
+    found.tables.push_back(folder / name);
+  }
+  std::vector<fs::path> subfolders;
+  for (auto entry = fs::directory_iterator(folder, error);
+       !error && entry != fs::directory_iterator(); entry.increment(error)) {
+    // A link that leads nowhere is no folder.
+    std::error_code type_error;
+    if (entry->is_directory(type_error)) {
+      subfolders.push_back(entry->path());
+    } else if (type_error && type_error != std::errc::no_such_file_or_directory) {
+      return unreadable_folder(entry->path(), type_error.message());
+    }
+  }
+  if (error) return unreadable_folder(folder, error.message());
+  std::sort(subfolders.begin(), subfolders.end());
+  for (const fs::path& subfolder : subfolders) {
+    if (auto failure = search_folder(subfolder, found, searched)) return failure;
+  }
+  return std::nullopt;
+}
+
+// The files of runs in `folder`, named on the command line.
+std::optional<Failure> find_runs(const std::string& folder, FoundFiles& found) {
+  std::error_code error;
+  const fs::file_status status = fs::status(folder, error);
+  if (!fs::exists(status)) {
+    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " does not exist" +
+                                         (error && error != std::errc::no_such_file_or_directory
+                                              ? " or cannot be reached (" + error.message() + ")"
+                                              : "")};
+  }
+  if (!fs::is_directory(status)) {
+    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " is not a folder"};
+  }
+  const std::size_t records_before = found.records.size();
+  const std::size_t tables_before = found.tables.size();
+  std::set<std::pair<dev_t, ino_t>> searched;
+  if (auto failure = search_folder(folder, found, searched)) return failure;
+  if (found.records.size() == records_before && found.tables.size() == tables_before) {
+    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " holds no " +
+                                         std::string(listed_output(Product::record).name) +
+                                         ", nor does any folder in it"};
+  }
+  return std::nullopt;
+}
+
+// The whole text of a file of at most `largest` bytes.
+std::optional<Failure> read_text(const fs::path& path, std::uintmax_t largest,
+                                 std::string_view what, std::string& text) {
+  const std::string name = quoted(path.string());
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error) return Failure{kExitDataProblem, "cannot read " + name + ": " + error.message()};
+  if (size > largest) {
+    return Failure{kExitDataProblem, name + " is too large to be " + std::string(what)};
+  }
+  std::ifstream in(path, std::ios::binary);
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    return Failure{kExitDataProblem, "cannot read " + name + ": " + std::strerror(errno)};
+  }
+  return std::nullopt;
+}
+
+std::optional<Failure> read_record(const fs::path& path, RunRecord& record) {
+  std::string text;
+  if (auto failure = read_text(path, kLargestRecord, "a run record", text)) return failure;
+  if (const auto problem = parse_record(text, record)) {
+    return Failure{kExitDataProblem, quoted(path.string()) + ": " + *problem};
+  }
+  return std::nullopt;
+}
+
+std::optional<Failure> read_table(const fs::path& path, std::vector<RunOutcome>& runs) {
+  std::string text;
+  if (auto failure = read_text(path, kLargestTable, "a table of runs", text)) return failure;
+  if (const auto problem = parse_runs_table(text, runs)) {
+    return Failure{kExitDataProblem, quoted(path.string()) + ": " + *problem};
+  }
+  return std::nullopt;
+}
+
+bool listed(std::span<const StreamRange> ranges, std::int32_t stream) {
+  return std::any_of(ranges.begin(), ranges.end(), [stream](const StreamRange& range) {
+    return range.first <= stream && stream <= range.last;
+  });
+}
+
+// The runs of the files found: every record, then each failure a table
+// records for a run whose record is not among them (the first table's, when
+// several do).
+std::optional<Failure> collect_runs(const FoundFiles& found, std::vector<RunOutcome>& outcomes) {
+  std::map<std::pair<std::int32_t, std::int32_t>, fs::path> seen;  // by seed and stream
+  for (const fs::path& path : found.records) {
+    RunRecord record;
+    if (auto failure = read_record(path, record)) return failure;
+    if (!outcomes.empty()) {
+      if (const auto difference = settings_difference(*outcomes.front().record, record)) {
+        return Failure{kExitDataProblem, quoted(found.records.front().string()) + " and " +
+                                             quoted(path.string()) +
+                                             " cannot be summarized together: " + *difference};
+      }
+    }
+    const auto [place, added] = seen.emplace(std::pair{record.seed, record.stream}, path);
+    if (!added) {
+      return Failure{kExitDataProblem, quoted(place->second.string()) + " and " +
+                                           quoted(path.string()) + " record the same run (seed " +
+                                           std::to_string(record.seed) + ", stream " +
+                                           std::to_string(record.stream) + ")"};
+    }
+    outcomes.push_back({record.stream, record.seed, std::move(record), std::nullopt, std::nullopt});
+  }
+  for (const fs::path& path : found.tables) {
+    std::vector<RunOutcome> rows;
+    if (auto failure = read_table(path, rows)) return failure;
+    for (RunOutcome& row : rows) {
+      if (row.failure && seen.emplace(std::pair{row.seed, row.stream}, path).second) {
+        outcomes.push_back(std::move(row));
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// With --streams: the runs of other streams left out, and each stream missing
+// for a seed found added as a failed run.
+void expect_streams(std::span<const StreamRange> ranges, std::vector<RunOutcome>& outcomes) {
+  std::set<std::int32_t> seeds;
+  std::set<std::pair<std::int32_t, std::int32_t>> present;
+  for (const RunOutcome& outcome : outcomes) {
+    seeds.insert(outcome.seed);
+    present.emplace(outcome.seed, outcome.stream);
+  }
+  const auto left_out = std::stable_partition(
+      outcomes.begin(), outcomes.end(),
+      [ranges](const RunOutcome& outcome) { return listed(ranges, outcome.stream); });
+  if (left_out != outcomes.end()) {
+    const auto count = static_cast<std::size_t>(outcomes.end() - left_out);
+    std::fprintf(stderr, "warning: --streams leaves out %s found of streams it does not list\n",
+                 (std::to_string(count) + (count == 1 ? " run" : " runs")).c_str());
+    outcomes.erase(left_out, outcomes.end());
+  }
+  for (const std::int32_t seed : seeds) {
+    for (const StreamRange& range : ranges) {
+      for (std::int32_t stream = range.first; stream <= range.last; ++stream) {
+        if (present.emplace(seed, stream).second) {
+          outcomes.push_back({stream, seed, std::nullopt, std::string(kNotFound), std::nullopt});
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
+  if (const auto failure = check_folder_outputs(options, *options.output,
+                                                output_file_names(options, OutputFolder::sweep))) {
+    return tell_failure(*failure);
+  }
+  // Held to the end of the call.
+  FolderClaim claim;
+  if (const auto failure = claim.take(*options.output)) return tell_failure(*failure);
+  FoundFiles found;
+  for (const std::string& folder : options.summarized_folders) {
+    if (const auto failure = find_runs(folder, found)) return tell_failure(*failure);
+  }
+  std::vector<RunOutcome> outcomes;
+  if (const auto failure = collect_runs(found, outcomes)) return tell_failure(*failure);
+  if (!options.summarized_streams.empty()) expect_streams(options.summarized_streams, outcomes);
+  if (outcomes.empty()) {
+    return tell_failure(
+        {kExitDataProblem, "--summarize: no run to summarize: the folders hold no " +
+                               std::string(listed_output(Product::record).name) + " and no " +
+                               std::string(listed_output(Product::runs_table).name) +
+                               " that records a failed run"});
+  }
+  std::sort(outcomes.begin(), outcomes.end(), [](const RunOutcome& a, const RunOutcome& b) {
+    return std::pair{a.stream, a.seed} < std::pair{b.stream, b.seed};
+  });
+  for (const RunOutcome& outcome : outcomes) tell_run_failure(outcome);
+  return finish_runs(options, outcomes, calls);
+}
+
+}  // namespace quarvel::cli

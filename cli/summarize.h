@@ -1,0 +1,20 @@
+// The table and summary of run folders written by any number of calls, on any
+// number of machines (--summarize), with the runs that failed or are missing.
+#pragma once
+
+#include "cli/options.h"
+#include "frontend/outputfile.h"
+
+namespace quarvel::cli {
+
+// --summarize: runs.csv and summary.txt in --output from the folders named,
+// each searched to any depth. A folder that holds run.txt is a run folder;
+// every record found must be of the same data and settings, each run once. A
+// runs.csv outside run folders gives the runs it records as failed, unless
+// the record of such a run is found. With --streams, a stream whose run is
+// neither found nor recorded as failed is a failed run (of each seed found),
+// and runs of other streams are left out. The exit status: 1 when a run
+// failed, with the others summarized.
+[[nodiscard]] int summarize_run_folders(const Options& options, frontend::FileCalls& calls);
+
+}  // namespace quarvel::cli
