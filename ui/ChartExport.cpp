@@ -3,36 +3,65 @@
 #include <QBuffer>
 #include <QChart>
 #include <QFileInfo>
+#include <QGraphicsScene>
+#include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
 #include <QXYSeries>
+#include <cmath>
 #include <cstdio>
 
 #include "ui/ChartView.h"
+#include "ui/charts.h"
 
 namespace quarvel::ui {
 
 namespace {
 
-QByteArray png_of(ChartView* view) {
+// The size the chart is laid out at for a picture: the picture's pixels at
+// the resolution a screen's 96 dots per inch stand for.
+QSizeF logical_size(const UserDialogs::ImageSize& size) {
+  const double scale = size.dots_per_inch / 96.0;
+  return {size.width / scale, size.height / scale};
+}
+
+void draw_chart(ChartView* view, QPainter& painter, const QSizeF& logical) {
+  const ExportLayout layout(view->chart(), logical);
+  painter.setRenderHint(QPainter::Antialiasing);
+  view->scene()->render(&painter, QRectF(QPointF(0, 0), logical),
+                        view->chart()->sceneBoundingRect());
+}
+
+QByteArray png_of(ChartView* view, const UserDialogs::ImageSize& size) {
+  QImage image(size.width, size.height, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(size.dots_per_inch / 96.0);
+  const int dots_per_metre = static_cast<int>(std::lround(size.dots_per_inch / 0.0254));
+  image.setDotsPerMeterX(dots_per_metre);
+  image.setDotsPerMeterY(dots_per_metre);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    draw_chart(view, painter, logical_size(size));
+  }
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  view->grab().save(&buffer, "PNG");
+  image.save(&buffer, "PNG");
   return bytes;
 }
 
-QByteArray svg_of(ChartView* view) {
+QByteArray svg_of(ChartView* view, const UserDialogs::ImageSize& size) {
+  const QSizeF logical = logical_size(size);
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QSvgGenerator generator;
   generator.setOutputDevice(&buffer);
-  generator.setSize(view->size());
-  generator.setViewBox(QRect(QPoint(0, 0), view->size()));
+  generator.setSize(logical.toSize());
+  generator.setViewBox(QRectF(QPointF(0, 0), logical));
   generator.setTitle(view->chart()->title());
   QPainter painter(&generator);
-  view->render(&painter);
+  draw_chart(view, painter, logical);
   painter.end();
   return bytes;
 }
@@ -83,12 +112,12 @@ ChartFormat chart_format_of(const QString& path, int filter) {
   }
 }
 
-QByteArray chart_file(ChartView* view, ChartFormat format) {
+QByteArray chart_file(ChartView* view, ChartFormat format, const UserDialogs::ImageSize& size) {
   switch (format) {
     case ChartFormat::png:
-      return png_of(view);
+      return png_of(view, size);
     case ChartFormat::svg:
-      return svg_of(view);
+      return svg_of(view, size);
     case ChartFormat::csv:
       return csv_of(view);
   }

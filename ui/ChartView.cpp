@@ -20,6 +20,9 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   chart->setMargins(QMargins(2, 2, 2, 2));
   chart->layout()->setContentsMargins(0, 0, 0, 0);
   chart->legend()->setAlignment(Qt::AlignTop);
+  // The style's layout margins would take half a small chart's height around
+  // one row of legend entries.
+  chart->legend()->layout()->setContentsMargins(0, 0, 0, 0);
   chart->setAnimationOptions(animations_);
   setChart(chart.release());  // the view owns the chart
   setRenderHint(QPainter::Antialiasing);
@@ -55,9 +58,16 @@ namespace {
 // margins of the axes stay far from the largest double.
 constexpr double kLargestShown = 1e300;
 
+// The power of ten that brings the largest magnitude to between 1 and 10, so
+// that the ticks read as plain numbers beside the factor the title names.
 int exponent_for(double magnitude) {
   if (!(magnitude > kLargestShown)) return 0;
-  return static_cast<int>(std::ceil(std::log10(magnitude))) - 300;
+  return static_cast<int>(std::floor(std::log10(magnitude)));
+}
+
+// " (×1e+308)": the factor in the notation of the tick labels.
+QString factor_note(int exponent) {
+  return QStringLiteral(" (\u00D7%1)").arg(QString::asprintf("%g", std::pow(10.0, exponent)));
 }
 
 QList<QPointF> scaled(const QList<QPointF>& points, const std::array<int, 2>& exponents) {
@@ -112,9 +122,10 @@ void ChartView::rescale(const std::array<int, 2>& exponents) {
     const auto axes = chart()->axes(orientations[i]);
     if (axes.isEmpty()) continue;
     if (exponents_[i] == 0) titles_[i] = axes.constFirst()->titleText();
-    axes.constFirst()->setTitleText(
-        exponents[i] == 0 ? titles_[i]
-                          : QStringLiteral("%1 (\u00D71E%2)").arg(titles_[i]).arg(exponents[i]));
+    // Every axis of the side: a chart may offer a linear and a log scale.
+    for (QAbstractAxis* axis : axes) {
+      axis->setTitleText(exponents[i] == 0 ? titles_[i] : titles_[i] + factor_note(exponents[i]));
+    }
   }
   exponents_ = exponents;
 }

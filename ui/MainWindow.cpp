@@ -118,6 +118,7 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   });
 
   files_.folder = SettingsStore::folder();
+  output_controller_->set_image_size(SettingsStore::image_size(output_controller_->image_size()));
   for (QAction* tick : view_ticks_) {
     tick->setChecked(SettingsStore::view_tick(tick->objectName(), tick->isChecked()));
   }
@@ -181,7 +182,13 @@ void MainWindow::build_menus() {
   formulas_action_->setObjectName(QStringLiteral("formulas_action"));
   formulas_action_->setCheckable(true);
   connect(formulas_action_, &QAction::toggled, this, &MainWindow::show_formulas);
-  view_ticks_ = {units, formulas_action_};
+  QAction* log_fitness = view_menu->addAction(QStringLiteral("Fitness on a log scale (&L)"));
+  log_fitness->setObjectName(QStringLiteral("log_fitness_action"));
+  log_fitness->setCheckable(true);
+  connect(log_fitness, &QAction::toggled, fitness_window_, &HistoryChartWindow::set_log_scale);
+  connect(fitness_window_, &HistoryChartWindow::log_scale_toggled, log_fitness,
+          &QAction::setChecked);
+  view_ticks_ = {units, formulas_action_, log_fitness};
 
   QMenu* help_menu = menuBar()->addMenu(QStringLiteral("Help (&H)"));
   help_menu->setObjectName(QStringLiteral("help_menu"));
@@ -254,6 +261,7 @@ void MainWindow::remember_for_next_start() const {
     SettingsStore::store_view_tick(tick->objectName(), tick->isChecked());
   }
   SettingsStore::store_settings(settings_texts());
+  SettingsStore::store_image_size(output_controller_->image_size());
 }
 
 bool MainWindow::agree_to_abort() {
@@ -336,7 +344,7 @@ void MainWindow::update_data_status() {
                           problem_tab_->overlap_text());
   // Pointed out where the user looks for the overlap, without a box to answer.
   const QString lags = lags_past_the_overlap();
-  if (!lags.isEmpty()) text += QStringLiteral(" (smaller than the terminal table)");
+  if (!lags.isEmpty()) text += QStringLiteral(" (< terminal table)");
   data_status_label_->setText(text);
   data_status_label_->setToolTip(lags);
 }
@@ -640,17 +648,18 @@ void MainWindow::run_generations() {
     dialogs_.message(this, QString::fromLatin1(kRunOutOfMemory));
     return;
   }
-  // Each best tree's forecast past the data, once the run has ended.
-  if (!end.forecasts.empty()) {
-    run_.forecasts = std::move(end.forecasts);
-    results_view_->show_forecasts(run_.forecasts);
-  }
   if (end.ending == RunDriver::Ending::finished) {
     set_run_status(QStringLiteral("finished: %1 generations in %2 s")
                        .arg(run_.generations)
                        .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
   } else {
     set_run_status(QStringLiteral("aborted at generation %1").arg(run_.generations_shown));
+  }
+  // Each best tree's forecast past the data, once the run has ended (and its
+  // status is told, whatever showing them may throw).
+  if (!end.forecasts.empty()) {
+    run_.forecasts = std::move(end.forecasts);
+    results_view_->show_forecasts(run_.forecasts);
   }
 }
 
@@ -680,15 +689,16 @@ void MainWindow::show_original_units(bool original) {
 void MainWindow::show_generation_results(const ShownGeneration& shown) {
   histories_.record(shown.results);
   run_.last = shown;
-  run_.generations_shown = shown.results.generation + 1;
+  const int count = shown.results.generation + 1;
   results_view_->show_generation(shown.results, histories_, run_.generations, run_.markers,
                                  best_tree_texts());
   // The fitness window: forecast error beside the training error; the
   // gene-length window: the best tree's size beside the population's mean size.
-  fitness_window_->plot_histories(histories_.validation_mse, histories_.mse,
-                                  run_.generations_shown);
-  gene_length_window_->plot_histories(histories_.best_nodes, histories_.average_nodes,
-                                      run_.generations_shown);
+  fitness_window_->plot_histories(histories_.validation_mse, histories_.mse, count);
+  gene_length_window_->plot_histories(histories_.best_nodes, histories_.average_nodes, count);
+  // Counted once all of it is on display: a run that ends while it is being
+  // shown (memory ran out) ends at this generation.
+  run_.generations_shown = count;
   show_progress_status();
 }
 

@@ -178,7 +178,12 @@ void OutputController::export_chart(ChartView* view, const QString& suggested_na
     static constexpr const char* kSuffixes[] = {".png", ".svg", ".csv"};
     path += QString::fromLatin1(kSuffixes[static_cast<int>(format)]);
   }
-  write_chosen_file(path, chart_file(view, format));
+  if (has_image_size(format)) {
+    const auto size = dialogs_.choose_image_size(window_, image_size_);
+    if (!size) return;
+    image_size_ = *size;
+  }
+  write_chosen_file(path, chart_file(view, format, image_size_));
 }
 
 }  // namespace quarvel::ui

@@ -42,7 +42,11 @@ class OutputController final : public QObject {
   // The model files of every population of the last run into a chosen folder.
   // `running`: a run is in progress, whose models are not final.
   void export_models(bool running);
+  // A chart as a file; a picture at the size the user chooses, offered the
+  // size chosen last.
   void export_chart(ChartView* view, const QString& suggested_name);
+  [[nodiscard]] const UserDialogs::ImageSize& image_size() const noexcept { return image_size_; }
+  void set_image_size(const UserDialogs::ImageSize& size) { image_size_ = size; }
 
  private:
   // The save dialog for a file to write; nothing when the user cancels.
@@ -57,6 +61,7 @@ class OutputController final : public QObject {
   const RunResults& run_;
   WindowFiles& files_;
   QWidget* window_;
+  UserDialogs::ImageSize image_size_;
 };
 
 }  // namespace quarvel::ui

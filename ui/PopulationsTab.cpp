@@ -50,6 +50,9 @@ PopulationsTab::PopulationsTab(FieldChecker& checker, UserDialogs& dialogs, QWid
   auto* count_label =
       new QLabel(to_qstring(frontend::setting_info(frontend::Setting::populations).label));
   count_label->setBuddy(population_count_box_);
+  // The box is announced with its caption through the buddy; the typing
+  // field inside it has no caption of its own.
+  population_count_box_->lineEdit()->setAccessibleName(count_label->text());
   population_count_box_->setToolTip(SettingsFields::tooltip(frontend::Setting::populations));
   count_row->addWidget(count_label);
   count_row->addWidget(population_count_box_);

@@ -32,11 +32,13 @@ QPushButton* add_button(QBoxLayout* layout, const char* name, const QString& tex
   return button;
 }
 
-// A data grid of two editable columns, five empty rows to start with.
-GridView* add_data_grid(QBoxLayout* layout, const char* name) {
+// A data grid of two editable columns, five empty rows to start with, named
+// for a screen reader as its box is captioned.
+GridView* add_data_grid(QGroupBox* box, QBoxLayout* layout, const char* name) {
   auto* grid =
       new GridView(new GridModel(5, true, {QStringLiteral("Time"), QStringLiteral("Value")}),
                    QString::fromLatin1(name), 5);
+  grid->setAccessibleName(box->title());
   // Typing starts an edit; a cell that merely becomes current does not, so
   // that the arrow keys move between the cells.
   grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
@@ -55,7 +57,7 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent)
 
   auto* training = new QGroupBox(QStringLiteral("Training Data"));
   auto* training_layout = new QVBoxLayout(training);
-  training_grid_ = add_data_grid(training_layout, "training_grid");
+  training_grid_ = add_data_grid(training, training_layout, "training_grid");
   connect(new FileDropTarget(training_grid_), &FileDropTarget::file_dropped, this,
           &ProblemTab::training_file_dropped);
   auto* training_buttons = new QHBoxLayout();
@@ -70,7 +72,7 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent)
 
   auto* validation = new QGroupBox(QStringLiteral("Validation Data"));
   auto* validation_layout = new QVBoxLayout(validation);
-  validation_grid_ = add_data_grid(validation_layout, "validation_grid");
+  validation_grid_ = add_data_grid(validation, validation_layout, "validation_grid");
   auto* validation_buttons = new QHBoxLayout();
   validation_layout->addLayout(validation_buttons);
   load_validation_button_ = add_button(validation_buttons, "load_validation_button",

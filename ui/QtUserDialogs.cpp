@@ -1,11 +1,16 @@
 #include "ui/QtUserDialogs.h"
 
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -62,6 +67,51 @@ std::optional<UserDialogs::SaveChoice> QtUserDialogs::save_file(QWidget* parent,
   return SaveChoice{
       dialog.selectedFiles().constFirst(),
       std::max<int>(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())))};
+}
+
+std::optional<UserDialogs::ImageSize> QtUserDialogs::choose_image_size(QWidget* parent,
+                                                                       const ImageSize& suggested) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle(QStringLiteral("Picture size"));
+  const auto add_box = [&dialog](int value, int lowest, int highest, const QString& suffix) {
+    auto* box = new QSpinBox(&dialog);
+    box->setRange(lowest, highest);
+    box->setValue(std::clamp(value, lowest, highest));
+    box->setSuffix(suffix);
+    box->setAccelerated(true);
+    return box;
+  };
+  QSpinBox* width = add_box(suggested.width, ImageSize::smallest_side, ImageSize::largest_side,
+                            QStringLiteral(" px"));
+  QSpinBox* height = add_box(suggested.height, ImageSize::smallest_side, ImageSize::largest_side,
+                             QStringLiteral(" px"));
+  QSpinBox* resolution = add_box(suggested.dots_per_inch, ImageSize::lowest_resolution,
+                                 ImageSize::highest_resolution, QStringLiteral(" dpi"));
+  // What the numbers mean on paper: the texts keep their size on screen
+  // relative to the printed picture.
+  auto* printed = new QLabel(&dialog);
+  const auto show_printed_size = [=] {
+    const double inches_wide = width->value() / static_cast<double>(resolution->value());
+    const double inches_high = height->value() / static_cast<double>(resolution->value());
+    printed->setText(QStringLiteral("Printed at this resolution: %1 \u00D7 %2 cm")
+                         .arg(inches_wide * 2.54, 0, 'f', 1)
+                         .arg(inches_high * 2.54, 0, 'f', 1));
+  };
+  show_printed_size();
+  for (QSpinBox* box : {width, height, resolution}) {
+    QObject::connect(box, &QSpinBox::valueChanged, &dialog, show_printed_size);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  auto* form = new QFormLayout(&dialog);
+  form->addRow(QStringLiteral("&Width:"), width);
+  form->addRow(QStringLiteral("&Height:"), height);
+  form->addRow(QStringLiteral("&Resolution:"), resolution);
+  form->addRow(printed);
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return ImageSize{width->value(), height->value(), resolution->value()};
 }
 
 std::optional<QString> QtUserDialogs::choose_folder(QWidget* parent, const QString& title,

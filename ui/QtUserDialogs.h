@@ -1,5 +1,5 @@
-// The user's answers from the real thing: QMessageBox, QFileDialog,
-// QDesktopServices.
+// The user's answers from the real thing: QMessageBox, QFileDialog, a small
+// dialog of its own for a picture's size, QDesktopServices.
 #pragma once
 
 #include "ui/UserDialogs.h"
@@ -15,6 +15,7 @@ class QtUserDialogs final : public UserDialogs {
   std::optional<SaveChoice> save_file(QWidget* parent, const QString& folder,
                                       const QString& suggested_name,
                                       const QStringList& filters) override;
+  std::optional<ImageSize> choose_image_size(QWidget* parent, const ImageSize& suggested) override;
   std::optional<QString> choose_folder(QWidget* parent, const QString& title,
                                        const QString& folder) override;
   void splash_delay(int milliseconds) override;

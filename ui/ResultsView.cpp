@@ -71,6 +71,8 @@ ChartView* add_history_chart(const char* name, const QString& y_title) {
   add_population_series(view->chart(), Qt::SolidLine);
   attach_axes(view->chart(), QStringLiteral("Generation"), y_title);
   use_small_axis_fonts(view->chart());
+  // Beside the plot, the legend leaves it the height its axis title needs.
+  view->chart()->legend()->setAlignment(Qt::AlignRight);
   view->chart()->legend()->hide();
   return view;
 }
@@ -119,6 +121,8 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
         new GridModel(kOutputGridRows, false, {QStringLiteral("Index"), QStringLiteral("Value")}),
         QStringLiteral("output_grid_%1").arg(population + 1), 3);
     output_grids_[i]->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    output_grids_[i]->setAccessibleName(
+        QStringLiteral("Output of population %1").arg(population + 1));
     page_layout->addWidget(output_grids_[i], 1);
     auto* buttons = new QVBoxLayout();
     save_buttons_[i] = new QPushButton(QStringLiteral("Save"));
@@ -138,6 +142,7 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   panel_layout->addWidget(new QLabel(QStringLiteral("Best Individual")));
   best_trees_text_ = new QPlainTextEdit();
   best_trees_text_->setObjectName(QStringLiteral("best_trees_text"));
+  best_trees_text_->setAccessibleName(QStringLiteral("Best Individual"));
   best_trees_text_->setReadOnly(true);
   best_trees_text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   // Trees are shown line for line as printed: a break inside a number

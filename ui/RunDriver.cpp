@@ -88,10 +88,12 @@ RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, std::int32_t foreca
   };
   RunEnd end;
   int shown = 0;
-  // Memory that runs out ends the run and gives back what it held.
-  const auto compute_or_run_out = [&](const std::function<void(Engine&)>& work) {
+  // Memory that runs out ends the run and gives back what it held, whether
+  // the engine's work or the window's display of it asked for more: the
+  // window can then show that the run has ended.
+  const auto done_or_run_out = [&](const std::function<void()>& step) {
     try {
-      compute(work);
+      step();
       return true;
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
@@ -99,6 +101,9 @@ RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, std::int32_t foreca
     end.ending = Ending::out_of_memory;
     release_run(engine_);
     return false;
+  };
+  const auto compute_or_run_out = [&](const std::function<void(Engine&)>& work) {
+    return done_or_run_out([&] { compute(work); });
   };
   try {
     const int generations = engine_.parameters.number_of_generations;
@@ -122,7 +127,7 @@ RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, std::int32_t foreca
       });
       if (!computed) break;
       ++shown;
-      show(shown_);
+      if (!done_or_run_out([&] { show(shown_); })) break;
       process_pending_messages();
     }
     if (end.ending != Ending::out_of_memory && forecast_steps > 0 && shown > 0) {

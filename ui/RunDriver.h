@@ -39,8 +39,9 @@ class RunDriver final : public QObject {
   Q_OBJECT
 
  public:
-  // out_of_memory: the engine ran out of memory; what the run held is given
-  // back, the generations shown so far stay on display.
+  // out_of_memory: memory ran out, in the engine's work or while a generation
+  // was shown; what the run held is given back, the generations shown so far
+  // stay on display.
   enum class Ending { finished, aborted, out_of_memory };
   using ShowGeneration = std::function<void(const ShownGeneration&)>;
   struct RunEnd {

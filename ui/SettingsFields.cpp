@@ -74,7 +74,10 @@ QString SettingsFields::tooltip(Setting id) {
   const SettingInfo& info = frontend::setting_info(id);
   QString text = to_qstring(info.description);
   text[0] = text[0].toUpper();
-  return text + QStringLiteral(": ") + to_qstring(info.range) + QLatin1Char('.');
+  // "Number of populations, 1 to 4" says its range already.
+  const QString range = to_qstring(info.range);
+  if (text.endsWith(range)) return text + QLatin1Char('.');
+  return text + QStringLiteral(": ") + range + QLatin1Char('.');
 }
 
 void SettingsFields::add_group(frontend::Group group, std::span<QGridLayout* const> columns,
@@ -124,8 +127,11 @@ void SettingsFields::add_group(frontend::Group group, std::span<QGridLayout* con
     add_row(columns.front(), check);
     entries_.push_back({info->id, nullptr, nullptr, check});
   }
-  // Captions and fields keep together at the top left of the room they get.
+  // Captions and fields keep together at the top left of the room they get,
+  // a caption a little apart from its field (the style would put them edge to
+  // edge).
   for (QGridLayout* column : columns) {
+    column->setHorizontalSpacing(8);
     column->setColumnStretch(2, 1);
     column->setRowStretch(column->rowCount(), 1);
   }

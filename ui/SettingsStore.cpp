@@ -12,6 +12,7 @@ constexpr const char* kFolderSection = "DIRECTORY";
 constexpr const char* kFolderValue = "INIT";
 constexpr const char* kSettingsSection = "SETTINGS";
 constexpr const char* kViewSection = "VIEW";
+constexpr const char* kExportSection = "EXPORT";
 
 QSettings open_store() {
   return {QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganisation),
@@ -85,6 +86,26 @@ void SettingsStore::store_view_tick(const QString& name, bool ticked) {
   QSettings store = open_store();
   store.beginGroup(QString::fromLatin1(kViewSection));
   store.setValue(name, ticked);
+  store.endGroup();
+  store.sync();
+}
+
+UserDialogs::ImageSize SettingsStore::image_size(const UserDialogs::ImageSize& otherwise) {
+  QSettings store = open_store();
+  store.beginGroup(QString::fromLatin1(kExportSection));
+  bool read[3] = {false, false, false};
+  const UserDialogs::ImageSize stored{store.value(QStringLiteral("width")).toInt(&read[0]),
+                                      store.value(QStringLiteral("height")).toInt(&read[1]),
+                                      store.value(QStringLiteral("dots_per_inch")).toInt(&read[2])};
+  return read[0] && read[1] && read[2] && stored.within_limits() ? stored : otherwise;
+}
+
+void SettingsStore::store_image_size(const UserDialogs::ImageSize& size) {
+  QSettings store = open_store();
+  store.beginGroup(QString::fromLatin1(kExportSection));
+  store.setValue(QStringLiteral("width"), size.width);
+  store.setValue(QStringLiteral("height"), size.height);
+  store.setValue(QStringLiteral("dots_per_inch"), size.dots_per_inch);
   store.endGroup();
   store.sync();
 }

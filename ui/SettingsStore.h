@@ -1,12 +1,14 @@
 // What the window remembers from one program start to the next, in the
 // per-user settings store: the folder of the last chosen file (key path
 // Software\Venko\Regression, section DIRECTORY, value INIT), every setting
-// as last typed (section SETTINGS) and the View menu's ticks (section VIEW).
+// as last typed (section SETTINGS), the View menu's ticks (section VIEW) and
+// the size of the last exported chart picture (section EXPORT).
 #pragma once
 
 #include <QString>
 
 #include "frontend/settings.h"
+#include "ui/UserDialogs.h"
 
 namespace quarvel::ui {
 
@@ -29,6 +31,11 @@ class SettingsStore {
   // none was stored.
   [[nodiscard]] static bool view_tick(const QString& name, bool otherwise);
   static void store_view_tick(const QString& name, bool ticked);
+
+  // The size of the last exported chart picture; `otherwise` when none was
+  // stored or what was stored is no size.
+  [[nodiscard]] static UserDialogs::ImageSize image_size(const UserDialogs::ImageSize& otherwise);
+  static void store_image_size(const UserDialogs::ImageSize& size);
 };
 
 }  // namespace quarvel::ui

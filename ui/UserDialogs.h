@@ -36,6 +36,29 @@ class UserDialogs {
   virtual std::optional<SaveChoice> save_file(QWidget* parent, const QString& folder,
                                               const QString& suggested_name = {},
                                               const QStringList& filters = {}) = 0;
+  // A picture's size in pixels and the resolution it is meant to be printed
+  // at, in dots per inch.
+  struct ImageSize {
+    static constexpr int smallest_side = 100;
+    static constexpr int largest_side = 20000;
+    static constexpr int lowest_resolution = 48;
+    static constexpr int highest_resolution = 2400;
+
+    int width = 1800;
+    int height = 1200;
+    int dots_per_inch = 300;
+
+    [[nodiscard]] bool within_limits() const {
+      return width >= smallest_side && width <= largest_side && height >= smallest_side &&
+             height <= largest_side && dots_per_inch >= lowest_resolution &&
+             dots_per_inch <= highest_resolution;
+    }
+    bool operator==(const ImageSize&) const = default;
+  };
+  // The dialog for the size of a picture to write, filled in with `suggested`;
+  // the chosen size, or nothing on cancel.
+  virtual std::optional<ImageSize> choose_image_size(QWidget* parent,
+                                                     const ImageSize& suggested) = 0;
   // The dialog for a folder, captioned `title`, starting in `folder`; the
   // chosen folder, or nothing on cancel.
   virtual std::optional<QString> choose_folder(QWidget* parent, const QString& title,

@@ -2,11 +2,13 @@
 
 #include <QChart>
 #include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QImage>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScatterSeries>
@@ -16,6 +18,17 @@
 #include <limits>
 
 namespace quarvel::ui {
+
+namespace {
+
+// Whether the chart's horizontal range was last fitted with a margin
+// (fit_axes) or without (follow_points), to fit it the same way again.
+constexpr const char* kPaddedProperty = "quarvel_padded_x";
+// Set while the chart is laid out for a file (ExportLayout): its plot area is
+// the file's, whether its view is on screen or not.
+constexpr const char* kExportingProperty = "quarvel_exporting";
+
+}  // namespace
 
 QLineSeries* add_line_series(QChart* chart, const QString& title, const QColor& colour,
                              Qt::PenStyle style, int width, bool in_legend) {
@@ -76,6 +89,13 @@ void attach_axes(QChart* chart, const QString& x_title, const QString& y_title,
     series->attachAxis(x_axis);
     series->attachAxis(y_axis);
   }
+  // Ticks set for a larger plot would crowd a smaller one into "..." and
+  // hidden labels, those for a smaller one leave a larger one bare. Once the
+  // layout has settled: a change of ticks lays the chart out again.
+  chart->setProperty(kPaddedProperty, true);
+  QObject::connect(
+      chart, &QChart::plotAreaChanged, chart, [chart] { fit_ticks_to_plot(chart); },
+      Qt::QueuedConnection);
 }
 
 void use_small_axis_fonts(QChart* chart) {
@@ -83,7 +103,7 @@ void use_small_axis_fonts(QChart* chart) {
     QFont labels = axis->labelsFont();
     labels.setPixelSize(9);
     QFont titles = axis->titleFont();
-    titles.setPixelSize(10);
+    titles.setPixelSize(9);
     axis->setLabelsFont(labels);
     axis->setTitleFont(titles);
   }
@@ -91,19 +111,32 @@ void use_small_axis_fonts(QChart* chart) {
 
 namespace {
 
+// The range an axis is fitted to: the points' extremes with their margin,
+// and for a logarithmic axis the smallest positive and the largest value.
+struct Extent {
+  double low = 0.0;
+  double high = 1.0;
+  double smallest_positive = std::numeric_limits<double>::infinity();
+  double largest = -std::numeric_limits<double>::infinity();
+};
+
 struct AxisRanges {
-  double x_low, x_high, y_low, y_high;
+  Extent x, y;
 };
 
 // The range of the finite points of all series, with a small margin (0..1
 // when there are none). `pad_x` false leaves the horizontal range as the points
-// span it, so that an axis of indices starts at its first index.
+// span it, so that an axis of indices starts at its first index. Values that
+// are never negative (errors, indices) get no axis below 0, nor values that
+// are never positive one above it.
 AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
   constexpr double inf = std::numeric_limits<double>::infinity();
   double x_min = inf;
   double x_max = -inf;
   double y_min = inf;
   double y_max = -inf;
+  double x_smallest_positive = inf;
+  double y_smallest_positive = inf;
   for (auto* abstract_series : chart->series()) {
     auto* series = qobject_cast<QXYSeries*>(abstract_series);
     if (series == nullptr) continue;
@@ -113,6 +146,8 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
       x_max = std::max(x_max, point.x());
       y_min = std::min(y_min, point.y());
       y_max = std::max(y_max, point.y());
+      if (point.x() > 0.0) x_smallest_positive = std::min(x_smallest_positive, point.x());
+      if (point.y() > 0.0) y_smallest_positive = std::min(y_smallest_positive, point.y());
     }
   }
   // Margins from the halves' difference and both ends kept finite: an
@@ -128,30 +163,39 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
     } else if (pad) {
       margin = high * 0.05 - low * 0.05;
     }
-    return {std::max(low - margin, -largest), std::min(high + margin, largest)};
+    double padded_low = std::max(low - margin, -largest);
+    double padded_high = std::min(high + margin, largest);
+    if (low >= 0.0) {
+      padded_low = std::max(padded_low, 0.0);
+    } else if (high <= 0.0) {
+      padded_high = std::min(padded_high, 0.0);
+    }
+    return {padded_low, padded_high};
   };
   const auto [x_low, x_high] = range(x_min, x_max, pad_x);
   const auto [y_low, y_high] = range(y_min, y_max, true);
-  return {x_low, x_high, y_low, y_high};
+  return {{x_low, x_high, x_smallest_positive, x_max}, {y_low, y_high, y_smallest_positive, y_max}};
 }
 
-// Nice numbers start from the same tick count every time (applyNiceNumbers
-// leaves its own count on the axis, which would otherwise grow from fit to
-// fit), and a vertical axis gets no more ticks than its labels have room for:
-// labels closer together than their height are drawn as "...".
-constexpr int kTickCount = 5;
+// At most this many ticks on an axis, fewer where their labels have no room:
+// labels closer together than their height (or, across, their width) are
+// drawn as "...".
+constexpr int kMostTicks = 6;
+constexpr int kMostDecadeTicks = 12;
 
 // Room for the labels of an axis: a vertical axis gets no more ticks than
 // label heights fit into its height, a horizontal one no more than its widest
-// labels fit into its width; closer labels are drawn as "...".
-int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, double high) {
+// labels fit into its width.
+int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, double high,
+               int most = kMostTicks) {
   const bool vertical = axis->orientation() == Qt::Vertical;
   // A chart that is not on screen has not been laid out yet: its view's size
   // less the room for the axes stands in for the plot's.
   const QRectF plot = chart->plotArea();
   double room = vertical ? plot.height() : plot.width();
   const auto views = chart->scene() != nullptr ? chart->scene()->views() : QList<QGraphicsView*>();
-  if (!views.isEmpty() && !views.constFirst()->isVisible()) {
+  if (!views.isEmpty() && !views.constFirst()->isVisible() &&
+      !chart->property(kExportingProperty).toBool()) {
     room = vertical ? views.constFirst()->height() - 60 : views.constFirst()->width() - 60;
   }
   const QFontMetricsF metrics(axis->labelsFont());
@@ -162,59 +206,102 @@ int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, doubl
     };
     label = std::max(width_of(low), width_of(high)) + metrics.averageCharWidth() * 3;
   }
-  if (room <= 0.0 || label <= 0.0) return 100;
-  return std::max(2, static_cast<int>(room / label) + 1);
+  if (room <= 0.0 || label <= 0.0) return most;
+  return std::clamp(static_cast<int>(room / label) + 1, 2, most);
 }
 
-// The nice range of low..high on `axis`, with at most `limit` ticks.
-void set_nice_range(QValueAxis* axis, double low, double high, int limit) {
-  for (int ticks = kTickCount;; --ticks) {
-    axis->setTickCount(ticks);
-    axis->setRange(low, high);
-    axis->applyNiceNumbers();
-    if (!std::isfinite(axis->min()) || !std::isfinite(axis->max())) {
-      // Nice numbers of a range near the largest double overflow: keep it as it is.
-      axis->setTickCount(std::clamp(limit, 2, kTickCount));
-      axis->setRange(low, high);
-      return;
+}  // namespace
+
+NiceRange nice_range(double low, double high, int most_ticks) {
+  most_ticks = std::max(most_ticks, 2);
+  const double span = high - low;
+  if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(span) || !(span > 0.0)) {
+    // Nothing nice to be had (an empty range, or one too wide for a double's
+    // arithmetic): the range as it is.
+    return {low, high, 2};
+  }
+  // The smallest step that fits `most_ticks` ticks, from the power of ten below
+  // it up through 1, 2, 2.5 and 5 times each power.
+  double decade = std::pow(10.0, std::floor(std::log10(span / (most_ticks - 1))));
+  for (int tries = 0; tries < 8; ++tries, decade *= 10.0) {
+    for (const double factor : {1.0, 2.0, 2.5, 5.0}) {
+      const double step = factor * decade;
+      const double first = std::floor(low / step);
+      const double last = std::ceil(high / step);
+      const double ticks = last - first + 1.0;
+      if (ticks <= most_ticks && std::isfinite(first * step) && std::isfinite(last * step)) {
+        return {first * step, last * step, static_cast<int>(ticks)};
+      }
     }
-    if (axis->tickCount() <= limit || ticks <= 2) return;
   }
+  return {low, high, 2};
 }
 
-void apply_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
+LogRange log_range(double smallest_positive, double largest, int most_ticks) {
+  if (!(smallest_positive > 0.0) || !std::isfinite(smallest_positive) || !std::isfinite(largest) ||
+      largest < smallest_positive) {
+    return {};
+  }
+  // Whole powers of ten, kept to those a double holds at full precision.
+  const auto decade = [](double value, auto round) {
+    return std::clamp(static_cast<int>(round(std::log10(value))), -307, 308);
+  };
+  int low = decade(smallest_positive, [](double v) { return std::floor(v); });
+  int high = decade(largest, [](double v) { return std::ceil(v); });
+  if (high == low) high < 308 ? ++high : --low;
+  // Every k-th decade a tick, k as small as the labels' room allows.
+  const int step =
+      std::max(1, (high - low + std::max(most_ticks, 2) - 2) / (std::max(most_ticks, 2) - 1));
+  low = static_cast<int>(std::floor(static_cast<double>(low) / step)) * step;
+  high = static_cast<int>(std::ceil(static_cast<double>(high) / step)) * step;
+  // A hair wider than the decades: the axis puts a tick at a power of ten
+  // only when its logarithm rounds inside the range.
+  constexpr double hair = 1e-9;
+  return {std::pow(10.0, std::max(low, -307)) * (1.0 - hair),
+          std::pow(10.0, std::min(high, 308)) * (1.0 + hair), std::pow(10.0, step)};
+}
+
+namespace {
+
+// Fits `axis` to `extent`: a value axis to a nice range, a logarithmic one to
+// whole decades. `if_changed`: the axis is left alone when it shows that
+// range already, as every change of an axis lays out every series again.
+void set_range(const QChart* chart, QAbstractAxis* axis, const Extent& extent, bool if_changed) {
   if (auto* values = qobject_cast<QValueAxis*>(axis)) {
-    set_nice_range(values, low, high, tick_limit(chart, axis, low, high));
+    const NiceRange nice =
+        nice_range(extent.low, extent.high, tick_limit(chart, axis, extent.low, extent.high));
+    if (!if_changed || nice.low != values->min() || nice.high != values->max() ||
+        nice.ticks != values->tickCount()) {
+      values->setRange(nice.low, nice.high);
+      values->setTickCount(nice.ticks);
+    }
+  } else if (auto* logarithmic = qobject_cast<QLogValueAxis*>(axis)) {
+    // A label for every decade where there is room: each tells a factor of ten.
+    const LogRange decades = log_range(
+        extent.smallest_positive, extent.largest,
+        tick_limit(chart, axis, extent.smallest_positive, extent.largest, kMostDecadeTicks));
+    if (!if_changed || decades.low != logarithmic->min() || decades.high != logarithmic->max() ||
+        decades.base != logarithmic->base()) {
+      logarithmic->setBase(decades.base);
+      logarithmic->setRange(decades.low, decades.high);
+    }
   } else {
-    axis->setRange(low, high);
+    axis->setRange(extent.low, extent.high);
   }
 }
 
-// Sets the axis only when the nice range differs from the one it shows:
-// every change of an axis lays out every series of the chart again.
-void update_range(const QChart* chart, QAbstractAxis* axis, double low, double high) {
-  auto* values = qobject_cast<QValueAxis*>(axis);
-  if (values == nullptr) return apply_range(chart, axis, low, high);
-  QValueAxis trial;
-  trial.setLabelsFont(values->labelsFont());
-  set_nice_range(&trial, low, high, tick_limit(chart, axis, low, high));
-  if (trial.min() != values->min() || trial.max() != values->max() ||
-      trial.tickCount() != values->tickCount()) {
-    apply_range(chart, axis, low, high);
-  }
+void set_ranges(QChart* chart, const AxisRanges& ranges, bool if_changed) {
+  for (auto* axis : chart->axes(Qt::Horizontal)) set_range(chart, axis, ranges.x, if_changed);
+  for (auto* axis : chart->axes(Qt::Vertical)) set_range(chart, axis, ranges.y, if_changed);
 }
 
 }  // namespace
 
 void fit_axes(QChart* chart) {
+  chart->setProperty(kPaddedProperty, true);
   const AxisRanges ranges = point_ranges(chart);
   chart->zoomReset();
-  for (auto* axis : chart->axes(Qt::Horizontal)) {
-    apply_range(chart, axis, ranges.x_low, ranges.x_high);
-  }
-  for (auto* axis : chart->axes(Qt::Vertical)) {
-    apply_range(chart, axis, ranges.y_low, ranges.y_high);
-  }
+  set_ranges(chart, ranges, false);
 }
 
 QList<QPointF> index_points(std::span<const double> values, std::size_t count) {
@@ -362,15 +449,48 @@ void show_thinned_points(QXYSeries* series, QList<QPointF> points) {
   ThinnedPoints::of(series).set(std::move(points));
 }
 
+namespace {
+
+void update_ranges(QChart* chart, bool pad_x) {
+  set_ranges(chart, point_ranges(chart, pad_x), true);
+}
+
+}  // namespace
+
+void fit_ticks_to_plot(QChart* chart) {
+  if (chart->isZoomed()) {
+    fit_tick_labels(chart);
+  } else {
+    update_ranges(chart, chart->property(kPaddedProperty).toBool());
+  }
+}
+
+ExportLayout::ExportLayout(QChart* chart, const QSizeF& size)
+    : chart_(chart), on_screen_(chart->size()), animations_(chart->animationOptions().toInt()) {
+  chart_->setAnimationOptions(QChart::NoAnimation);
+  chart_->setProperty(kExportingProperty, true);
+  lay_out(size);
+}
+
+ExportLayout::~ExportLayout() {
+  chart_->setProperty(kExportingProperty, false);
+  lay_out(on_screen_);
+  chart_->setAnimationOptions(QChart::AnimationOptions::fromInt(animations_));
+}
+
+void ExportLayout::lay_out(const QSizeF& size) {
+  // Laid out at once, twice: the ticks fitted to the new plot change the room
+  // their labels take.
+  chart_->resize(size);
+  chart_->layout()->activate();
+  fit_ticks_to_plot(chart_);
+  chart_->layout()->activate();
+}
+
 void follow_points(QChart* chart) {
+  chart->setProperty(kPaddedProperty, false);
   if (chart->isZoomed()) return;
-  const AxisRanges ranges = point_ranges(chart, false);
-  for (auto* axis : chart->axes(Qt::Horizontal)) {
-    update_range(chart, axis, ranges.x_low, ranges.x_high);
-  }
-  for (auto* axis : chart->axes(Qt::Vertical)) {
-    update_range(chart, axis, ranges.y_low, ranges.y_high);
-  }
+  update_ranges(chart, false);
 }
 
 }  // namespace quarvel::ui

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QList>
 #include <QPointF>
+#include <QSizeF>
 #include <QString>
 #include <span>
 
@@ -51,6 +52,27 @@ void use_small_axis_fonts(QChart* chart);
 // series holds the thinned points.
 void show_thinned_points(QXYSeries* series, QList<QPointF> points);
 
+// The tightest range around low..high whose ends are ticks, the ticks 1, 2,
+// 2.5 or 5 times a power of ten apart, with no more than `most_ticks` of them
+// (at least 2). A range that is empty or too wide for a double's arithmetic
+// comes back as it is, with 2 ticks.
+struct NiceRange {
+  double low = 0.0;
+  double high = 1.0;
+  int ticks = 2;
+};
+[[nodiscard]] NiceRange nice_range(double low, double high, int most_ticks);
+
+// The whole decades around smallest_positive..largest for a logarithmic axis,
+// with a tick every decade, or every second, third... decade (`base`) where
+// `most_ticks` would be too few; 1..10 when there is nothing positive.
+struct LogRange {
+  double low = 1.0;
+  double high = 10.0;
+  double base = 10.0;
+};
+[[nodiscard]] LogRange log_range(double smallest_positive, double largest, int most_ticks);
+
 // Sets both axes to the range of the points of all series (0..1 when there
 // are none), with a small margin, and forgets any zoom.
 void fit_axes(QChart* chart);
@@ -58,6 +80,31 @@ void fit_axes(QChart* chart);
 // Fewer ticks where the labels of an axis would run into each other (after a
 // zoom to an arbitrary range, say); the range stays.
 void fit_tick_labels(QChart* chart);
+
+// The ticks for the plot's present size: as many as their labels have room
+// for, on the points' range fitted as it was last (fit_axes or
+// follow_points), or on the user's zoom. Charts call it themselves once their
+// plot has changed size and the layout has settled.
+void fit_ticks_to_plot(QChart* chart);
+
+// Lays `chart` out at `size` (in logical pixels) for as long as it lives, its
+// ticks fitted to that plot and without animation, and puts it back as it was
+// after: a chart drawn into a file at another size than on screen, whole,
+// while the screen shows no change.
+class ExportLayout {
+ public:
+  ExportLayout(QChart* chart, const QSizeF& size);
+  ~ExportLayout();
+  ExportLayout(const ExportLayout&) = delete;
+  ExportLayout& operator=(const ExportLayout&) = delete;
+
+ private:
+  void lay_out(const QSizeF& size);
+
+  QChart* chart_;
+  QSizeF on_screen_;
+  unsigned animations_;
+};
 
 // The automatic scaling of a chart whose points change: fit_axes, except that
 // the horizontal axis (point or generation indices) gets no margin, a zoomed

@@ -57,6 +57,14 @@ class FakeDialogs final : public UserDialogs {
     if (cancelled) return std::nullopt;
     return path;
   }
+  // Answered from its own queue; with none left, the suggested size is taken.
+  std::optional<ImageSize> choose_image_size(QWidget*, const ImageSize& suggested) override {
+    suggested_image_sizes.push_back(suggested);
+    if (image_size_answers.empty()) return suggested;
+    const std::optional<ImageSize> answer = image_size_answers.front();
+    image_size_answers.pop_front();
+    return answer;
+  }
   // Answered from the file queue too.
   std::optional<QString> choose_folder(QWidget*, const QString& title,
                                        const QString& folder) override {
@@ -78,6 +86,8 @@ class FakeDialogs final : public UserDialogs {
   QStringList save_dialog_names;
   QList<QStringList> save_dialog_filters;
   std::deque<int> filter_answers;
+  std::vector<ImageSize> suggested_image_sizes;
+  std::deque<std::optional<ImageSize>> image_size_answers;  // nullopt: the user cancels
   QStringList urls;
   std::vector<int> splash_delays;
   std::vector<int> end_statuses;

@@ -11,6 +11,7 @@
 namespace quarvel::testing {
 
 std::atomic<bool> fail_other_threads_allocations{false};
+std::atomic<std::size_t> fail_next_large_main_allocation{0};
 std::atomic<bool> refuse_threads{false};
 std::atomic<int> refused_threads{0};
 
@@ -18,6 +19,7 @@ std::atomic<int> refused_threads{0};
 
 namespace {
 
+using quarvel::testing::fail_next_large_main_allocation;
 using quarvel::testing::fail_other_threads_allocations;
 using quarvel::testing::refuse_threads;
 using quarvel::testing::refused_threads;
@@ -27,8 +29,13 @@ const std::thread::id main_thread = std::this_thread::get_id();
 
 // Memory from malloc, or nothing when allocations are made to fail here.
 void* allocate(std::size_t size) noexcept {
-  if (fail_other_threads_allocations.load() && std::this_thread::get_id() != main_thread)
+  const bool on_main_thread = std::this_thread::get_id() == main_thread;
+  if (fail_other_threads_allocations.load() && !on_main_thread) return nullptr;
+  if (std::size_t large = fail_next_large_main_allocation.load();
+      on_main_thread && large != 0 && size >= large &&
+      fail_next_large_main_allocation.compare_exchange_strong(large, 0)) {
     return nullptr;
+  }
   return std::malloc(size == 0 ? 1 : size);
 }
 

@@ -1,8 +1,11 @@
 // Thinning of long series for the charts: what each pixel column keeps, and
 // a thinned series drawn again for a zoom, on a chart and in the data preview.
 #include <QChart>
+#include <QCheckBox>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QScatterSeries>
+#include <QSignalSpy>
 #include <QValueAxis>
 #include <QtTest>
 #include <algorithm>
@@ -12,6 +15,7 @@
 
 #include "ui/ChartView.h"
 #include "ui/DataPlotWindow.h"
+#include "ui/HistoryChartWindow.h"
 #include "ui/charts.h"
 
 using quarvel::ui::thin_points;
@@ -159,6 +163,91 @@ class ChartsTest : public QObject {
     series->clear();
     chart->zoomIn(QRectF(chart->plotArea().center(), QSizeF(20.0, 20.0)));
     QVERIFY(points_of(chart).isEmpty());
+  }
+
+  // The axes span the data with a small margin, between ticks 1, 2, 2.5 or 5
+  // times a power of ten apart: values that are never negative get no axis below 0
+  // (an error, a generation), and the range is not rounded out to twice the
+  // data's.
+  void axes_fit_the_points_data() {
+    QTest::addColumn<QList<double>>("values");
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::newRow("counts from 0 to 200") << QList<double>{0, 120, 200, 35} << 0.0 << 250.0;
+    QTest::newRow("errors close to 0") << QList<double>{7.2e-5, 5e-5, 2e-5, 0.2e-5} << 0.0 << 8e-5;
+    QTest::newRow("a single error of 0") << QList<double>{0.0} << 0.0 << 1.0;
+    QTest::newRow("never positive") << QList<double>{-200, -20, -140} << -250.0 << 0.0;
+    QTest::newRow("either side of 0") << QList<double>{-3, 5, 1} << -4.0 << 6.0;
+    QTest::newRow("far from 0") << QList<double>{1003, 1017, 1009} << 1000.0 << 1020.0;
+    QTest::newRow("indices 0 to 119") << QList<double>{0, 119} << 0.0 << 125.0;
+  }
+  void axes_fit_the_points() {
+    QFETCH(QList<double>, values);
+    QFETCH(double, low);
+    QFETCH(double, high);
+    quarvel::ui::ChartView view;
+    view.resize(400, 300);
+    QChart* chart = view.chart();
+    quarvel::ui::add_line_series(chart, QStringLiteral("curve"), Qt::blue, Qt::SolidLine, 1, true);
+    quarvel::ui::attach_axes(chart, QStringLiteral("x"), QStringLiteral("y"));
+    QList<QPointF> points;
+    for (int k = 0; k < values.size(); ++k) points.append(QPointF(k, values[k]));
+    view.set_points(0, points);
+    for (const bool following : {false, true}) {
+      if (following) {
+        quarvel::ui::follow_points(chart);
+      } else {
+        quarvel::ui::fit_axes(chart);
+      }
+      const auto* y_axis = static_cast<QValueAxis*>(chart->axes(Qt::Vertical).at(0));
+      QCOMPARE(y_axis->min(), low);
+      QCOMPARE(y_axis->max(), high);
+      const auto* x_axis = static_cast<QValueAxis*>(chart->axes(Qt::Horizontal).at(0));
+      QCOMPARE(x_axis->min(), 0.0);
+    }
+  }
+
+  // A first generation's error of 17500 beside errors near 1: on a log scale
+  // the small ones are told apart; an error of 0 is left out there and comes
+  // back on the linear scale.
+  void the_fitness_window_offers_a_log_scale() {
+    quarvel::ui::HistoryChartWindow window(quarvel::ui::HistoryChartWindow::fitness_layout());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const std::vector<std::vector<double>> validation{{17500, 8, 4, 2, 0}};
+    const std::vector<std::vector<double>> training{{9000, 3, 1.5, 1, 0.5}};
+    window.plot_histories(validation, training, 5);
+    QChart* chart = window.chart_view()->chart();
+    auto* solid = static_cast<QXYSeries*>(chart->series().at(0));
+    const auto height_between = [&](double low, double high) {
+      return chart->mapToPosition(QPointF(0, low), chart->series().at(0)).y() -
+             chart->mapToPosition(QPointF(0, high), chart->series().at(0)).y();
+    };
+    QCOMPARE(solid->points().size(), 5);
+    QVERIFY(height_between(1, 8) < 1.0);
+
+    auto* check = window.findChild<QCheckBox*>(QStringLiteral("log_scale_check"));
+    QSignalSpy toggled(&window, &quarvel::ui::HistoryChartWindow::log_scale_toggled);
+    check->click();
+    QVERIFY(window.log_scale());
+    QCOMPARE(toggled.size(), 1);
+    const QAbstractAxis* y_axis = solid->attachedAxes().at(1);
+    QCOMPARE(y_axis->type(), QAbstractAxis::AxisTypeLogValue);
+    QVERIFY(y_axis->isVisible());
+    const auto* log_axis = static_cast<const QLogValueAxis*>(y_axis);
+    // Decades from 0.1 to 100000, each labelled.
+    QVERIFY(log_axis->min() <= 0.1 && log_axis->min() > 0.09);
+    QVERIFY(log_axis->max() >= 1e5 && log_axis->max() < 1.1e5);
+    QCOMPARE(log_axis->base(), 10.0);
+    QCOMPARE(log_axis->tickCount(), 7);
+    QCOMPARE(solid->points().size(), 4);  // the error of 0 is not drawn
+    QVERIFY(height_between(1, 8) > chart->plotArea().height() / 10);
+
+    window.set_log_scale(false);
+    QVERIFY(!check->isChecked());
+    QCOMPARE(toggled.size(), 1);  // told by the program, not the user
+    QCOMPARE(solid->attachedAxes().at(1)->type(), QAbstractAxis::AxisTypeValue);
+    QCOMPARE(solid->points().size(), 5);
   }
 
   // The data preview of 40000 values: a few triangles per pixel column, the

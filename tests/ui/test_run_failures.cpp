@@ -16,11 +16,13 @@
 #include "support/TestWindow.h"
 #include "support/failing_calls.h"
 
+using quarvel::testing::fail_next_large_main_allocation;
 using quarvel::testing::fail_other_threads_allocations;
 using quarvel::testing::refuse_threads;
 using quarvel::testing::refused_threads;
 
 using quarvel::frontend::Setting;
+using quarvel::ui::testing::GenerationHold;
 using quarvel::ui::testing::points_of;
 using quarvel::ui::testing::TestWindow;
 using quarvel::ui::testing::wave_text;
@@ -70,6 +72,42 @@ class RunFailuresTest : public QObject, protected WindowFixture {
     w.window.start_or_abort_run();
     QCOMPARE(w.dialogs.messages, QStringList());
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 3);
+    verify_idle();
+  }
+
+  // Memory runs out on the GUI thread while a generation is shown: the run
+  // ends as when the engine's memory runs out, what it held is given back
+  // and the window is idle again, its status saying why.
+  void running_out_of_memory_while_showing_ends_the_run() {
+    auto& w = *window_;
+    prepare_run(4);
+    // Showing the second generation asks for the output grid's 3100 cells.
+    const GenerationHold arm(
+        w.window.run_driver(),
+        [](int generation) {
+          if (generation == 1) fail_next_large_main_allocation = std::size_t{32} * 1024;
+          return false;
+        },
+        [] { return true; });
+    try {
+      w.window.start_or_abort_run();
+    } catch (const std::bad_alloc&) {
+      QFAIL("the shortage escaped the run");
+    }
+    QCOMPARE(fail_next_large_main_allocation.load(), std::size_t{0});
+    QCOMPARE(w.dialogs.messages, QStringList{QString::fromLatin1(quarvel::ui::kRunOutOfMemory)});
+    QCOMPARE(w.window.run_status(), QStringLiteral("out of memory at generation 2"));
+    verify_idle();
+    for (const quarvel::Population& pop : w.window.engine().populations) {
+      for (const quarvel::Tree& tree : pop.individuals) QVERIFY(tree == nullptr);
+    }
+    w.window.toggle_pause();
+    QVERIFY(!w.stop_button()->isEnabled());
+
+    w.dialogs.messages.clear();
+    w.window.start_or_abort_run();
+    QCOMPARE(w.dialogs.messages, QStringList());
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 4);
     verify_idle();
   }
 

@@ -1,10 +1,13 @@
 // The settings fields: defaults, the checks on leaving a field, the rate-group
 // check, the number of populations and the tournament-size coupling.
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHash>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -421,10 +424,39 @@ class SettingsTest : public QObject {
           widget = info.id == Setting::selection ? w.selection_group(page) : w.growth_group(page);
           QCOMPARE(widget->accessibleName(), label);
         }
+        // As a screen reader announces it: by its name, or (a combo box,
+        // whose name is its text) by the label it is labelled by.
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        QStringList announced{accessible->text(QAccessible::Name)};
+        for (const auto& [other, relation] : accessible->relations(QAccessible::Label)) {
+          announced << other->text(QAccessible::Name);
+        }
+        QVERIFY2(announced.contains(label), qPrintable(announced.join(QLatin1Char('|'))));
         const QString range = quarvel::ui::to_qstring(info.range);
-        QVERIFY2(!range.isEmpty() && widget->toolTip().contains(range),
+        QVERIFY2(!range.isEmpty() && widget->toolTip().contains(range) &&
+                     widget->toolTip().count(range) == 1,
                  qPrintable(label + ": " + widget->toolTip()));
       }
+    }
+    // Every other place the user types or reads is named too: the grids, the
+    // best trees' text, the population count's typing field.
+    for (QWidget* widget : w.window.findChildren<QWidget*>()) {
+      if (qobject_cast<QLineEdit*>(widget) == nullptr &&
+          qobject_cast<QAbstractItemView*>(widget) == nullptr &&
+          qobject_cast<QPlainTextEdit*>(widget) == nullptr) {
+        continue;
+      }
+      bool in_combo_list = false;
+      for (QWidget* up = widget->parentWidget(); up != nullptr; up = up->parentWidget()) {
+        in_combo_list = in_combo_list || qobject_cast<QComboBox*>(up) != nullptr;
+      }
+      if (qobject_cast<QHeaderView*>(widget) != nullptr ||
+          (qobject_cast<QAbstractItemView*>(widget) != nullptr && in_combo_list)) {
+        continue;  // a grid's headings, a combo box's own list
+      }
+      QVERIFY2(
+          !QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).isEmpty(),
+          qPrintable(widget->objectName() + QLatin1Char(' ') + widget->metaObject()->className()));
     }
   }
 };

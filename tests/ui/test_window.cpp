@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsTextItem>
 #include <QHeaderView>
 #include <QImage>
 #include <QLegend>
@@ -84,6 +85,19 @@ bool tick_labels_fit(const ChartView* view, Qt::Orientation orientation) {
     widest = std::max(widest, metrics.horizontalAdvance(QString::asprintf("%g", value)));
   }
   return widest <= plot.width() / (ticks - 1);
+}
+
+// The texts of a chart that are drawn cut short ("MDL of b..."): axis titles,
+// tick labels and legend entries, as the chart lays them out now.
+QStringList cut_texts(const ChartView* view) {
+  QStringList cut;
+  for (const QGraphicsItem* item : view->chart()->scene()->items()) {
+    const auto* text = dynamic_cast<const QGraphicsTextItem*>(item);
+    if (text == nullptr || !text->isVisible()) continue;
+    const QString shown = text->toPlainText();
+    if (shown.contains(QStringLiteral("...")) || shown.contains(QChar(0x2026))) cut << shown;
+  }
+  return cut;
 }
 
 }  // namespace
@@ -406,15 +420,23 @@ class WindowTest : public QObject, protected WindowFixture {
       }
     }
     QCOMPARE(preview->points(0)[1], QPointF(1, 1e308));  // true values kept
-    QVERIFY(preview->y_exponent() > 0);
-    QVERIFY(preview->chart()
-                ->axes(Qt::Vertical)
-                .constFirst()
-                ->titleText()
-                .contains(QStringLiteral("1E%1").arg(preview->y_exponent())));
+    // One notation: the title names the factor as the ticks write numbers,
+    // and the ticks read as plain numbers beside it.
+    QCOMPARE(preview->y_exponent(), 308);
+    const auto* y_axis =
+        qobject_cast<const QValueAxis*>(preview->chart()->axes(Qt::Vertical).constFirst());
+    QCOMPARE(y_axis->titleText(), QStringLiteral("Y (\u00D71e+308)"));
+    QVERIFY(y_axis->min() >= -10.0 && y_axis->max() <= 10.0);
     for (const auto* axis : preview->chart()->axes()) {
       const auto* values = qobject_cast<const QValueAxis*>(axis);
       QVERIFY(std::isfinite(values->min()) && std::isfinite(values->max()));
+      for (int k = 0; k < values->tickCount(); ++k) {
+        const double tick =
+            values->min() + (values->max() - values->min()) * k / (values->tickCount() - 1);
+        QVERIFY2(!QString::asprintf(values->labelFormat().toLatin1().constData(), tick)
+                      .contains(QLatin1Char('e')),
+                 qPrintable(values->titleText()));
+      }
     }
 
     // A single value next to the largest double, and back to ordinary values.
@@ -541,6 +563,44 @@ class WindowTest : public QObject, protected WindowFixture {
     QVERIFY(tick_labels_fit(view, Qt::Vertical));
   }
 
+  // At the first size and at the smallest, every axis title, tick label and
+  // legend entry of the charts is drawn whole.
+  void chart_texts_are_whole_at_every_window_size() {
+    auto& w = *window_;
+    show_window();
+    prepare_run(3, 4);
+    w.window.start_or_abort_run();
+    // Each check once the charts are laid out for the new size and their
+    // ticks fitted to it, which takes a few rounds of layout; without
+    // animations, so that no text is seen halfway.
+    const auto verify_whole = [](ChartView* view, const QString& where) {
+      view->chart()->setAnimationOptions(QChart::NoAnimation);
+      for (int round = 0; round < 4; ++round) QCoreApplication::processEvents();
+      QVERIFY2(cut_texts(view).isEmpty(),
+               qPrintable(QStringLiteral("%1 %2: %3")
+                              .arg(view->objectName(), where,
+                                   cut_texts(view).join(QStringLiteral(" | ")))));
+    };
+    const QSize first = w.window.size();
+    for (const QSize& size : {first, w.window.minimumSizeHint()}) {
+      w.window.resize(size);
+      w.window.tabs().setCurrentWidget(w.results_tab());
+      for (ChartView* view : {w.mdl_chart(), w.mse_chart(), w.prediction_chart()}) {
+        verify_whole(view, QStringLiteral("at %1 x %2").arg(size.width()).arg(size.height()));
+      }
+    }
+    for (ChartView* view :
+         {w.window.fitness_window().chart_view(), w.window.gene_length_window().chart_view()}) {
+      view->window()->show();
+      QVERIFY(QTest::qWaitForWindowExposed(view->window()));
+      verify_whole(view, view->window()->objectName());
+    }
+    w.window.draw_data_plot();
+    ChartView* preview = w.window.data_plot_window().chart_view();
+    QVERIFY(QTest::qWaitForWindowExposed(preview->window()));
+    verify_whole(preview, QStringLiteral("in the data preview"));
+  }
+
   // Any chart leaves the window as PNG, SVG or CSV; the output grids set the
   // forecast rows apart.
   void charts_and_data_leave_the_window() {
@@ -554,20 +614,47 @@ class WindowTest : public QObject, protected WindowFixture {
 
     ChartView* view = w.prediction_chart();
     auto& dialogs = w.dialogs;
-    // By extension, and by the chosen filter when the name has none.
+    // By extension, and by the chosen filter when the name has none. A
+    // picture has the size and resolution chosen for it, first offered 1800 x
+    // 1200 at 300 dpi, then the size chosen last; the screen shows no change.
+    using ImageSize = quarvel::ui::UserDialogs::ImageSize;
+    const QSizeF on_screen = view->chart()->size();
+    const QRectF plot = view->chart()->plotArea();
     const QString png = data_folder_.filePath(QStringLiteral("chart.png"));
     dialogs.file_answers.push_back(png);
+    dialogs.image_size_answers.push_back(ImageSize{1500, 900, 300});
     w.window.output_controller().export_chart(view, QStringLiteral("prediction-chart"));
     QImage image;
     QVERIFY(image.load(png));
-    QCOMPARE(image.size(), view->size());
+    QCOMPARE(image.size(), QSize(1500, 900));
+    QCOMPARE(image.dotsPerMeterX(), 11811);  // 300 dpi
+    QCOMPARE(dialogs.suggested_image_sizes, std::vector<ImageSize>{ImageSize{}});
     QCOMPARE(dialogs.save_dialog_names.last(), QStringLiteral("prediction-chart"));
     QCOMPARE(dialogs.save_dialog_filters.last().size(), 3);
+    QCOMPARE(view->chart()->size(), on_screen);
+    QCOMPARE(view->chart()->plotArea(), plot);
 
+    // The small MDL chart of the smallest window, as a drawing laid out for
+    // its size: every text whole.
+    w.window.resize(w.window.minimumSizeHint());
     dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("drawing")));
     dialogs.filter_answers.push_back(1);
+    dialogs.image_size_answers.push_back(ImageSize{600, 300, 96});
+    w.window.output_controller().export_chart(w.mdl_chart(), QStringLiteral("mdl-chart"));
+    QCOMPARE(dialogs.suggested_image_sizes.back(), (ImageSize{1500, 900, 300}));
+    const QByteArray drawing = read_all(data_folder_.filePath(QStringLiteral("drawing.svg")));
+    QVERIFY(drawing.contains("<svg"));
+    QVERIFY(drawing.contains("width=\"600\""));
+    for (const char* text : {">MDL of best indv.<", ">Generation<", ">No1<"}) {
+      QVERIFY2(drawing.contains(text), text);
+    }
+    QVERIFY(!drawing.contains("...<"));
+    QVERIFY(!drawing.contains("\u2026"));
+    // A size dialog cancelled writes nothing.
+    dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("cancelled.png")));
+    dialogs.image_size_answers.emplace_back(std::nullopt);
     w.window.output_controller().export_chart(view, QStringLiteral("prediction-chart"));
-    QVERIFY(read_all(data_folder_.filePath(QStringLiteral("drawing.svg"))).contains("<svg"));
+    QVERIFY(!QFile::exists(data_folder_.filePath(QStringLiteral("cancelled.png"))));
 
     const QString csv = data_folder_.filePath(QStringLiteral("data.csv"));
     dialogs.file_answers.push_back(csv);
@@ -624,6 +711,34 @@ class WindowTest : public QObject, protected WindowFixture {
     w.window.start_or_abort_run();
     QCOMPARE(while_running, QStringLiteral("Running: generation 2 of 6"));
     QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 2"));
+  }
+
+  // Validation data that repeat the last 20 training values, and terminal
+  // tables of 100: the status bar points it out, its tooltip says what it
+  // means, and at the first window size both texts of the status bar are
+  // whole beside a finished run's.
+  void the_status_bar_points_out_lags_past_the_overlap() {
+    auto& w = *window_;
+    show_window();
+    load(wave_text(0, 90), wave_text(70, 50));
+    w.field(Setting::generations)->setText(QStringLiteral("2"));
+    w.field(Setting::population_size, 0)->setText(QStringLiteral("40"));
+    QCOMPARE(w.window.data_status(),
+             QStringLiteral("Training: 90 points, validation: 50 points, overlap: 20 "
+                            "(< terminal table)"));
+    auto* data_label = w.part<QLabel>(QStringLiteral("data_status_label"));
+    QVERIFY2(data_label->toolTip().contains(QStringLiteral("terminal table size is 100")),
+             qPrintable(data_label->toolTip()));
+    w.window.start_or_abort_run();
+    QCoreApplication::processEvents();
+    for (const char* name : {"run_status_label", "data_status_label"}) {
+      const auto* label = w.part<QLabel>(QString::fromLatin1(name));
+      QVERIFY2(label->width() >= label->sizeHint().width(),
+               qPrintable(QStringLiteral("%1: %2 of %3")
+                              .arg(label->text())
+                              .arg(label->width())
+                              .arg(label->sizeHint().width())));
+    }
   }
 
   // Stop during a generation: the status bar says the run stops after the
@@ -714,12 +829,20 @@ class WindowTest : public QObject, protected WindowFixture {
     QCOMPARE(w.field(Setting::generations)->text(), QStringLiteral("50"));
   }
 
-  // The View menu's ticks come back at the next start; Esc closes the data
-  // plot and the chart windows as it closes the About box.
+  // The View menu's ticks and the size of the last exported picture come
+  // back at the next start; Esc closes the data plot and the chart windows as
+  // it closes the About box.
   void view_ticks_are_remembered_and_esc_closes_the_chart_windows() {
+    using ImageSize = quarvel::ui::UserDialogs::ImageSize;
+    const ImageSize chosen{1200, 800, 150};
     {
       auto& w = *window_;
       w.action("original_units_action")->setChecked(true);
+      w.action("log_fitness_action")->setChecked(true);
+      QVERIFY(w.window.fitness_window().log_scale());
+      w.dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("chart.png")));
+      w.dialogs.image_size_answers.push_back(chosen);
+      w.window.output_controller().export_chart(w.mdl_chart(), QStringLiteral("mdl-chart"));
       w.window.show();
       QVERIFY(w.window.close());
     }
@@ -727,6 +850,18 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     QVERIFY(w.action("original_units_action")->isChecked());
     QVERIFY(!w.action("formulas_action")->isChecked());
+    QVERIFY(w.action("log_fitness_action")->isChecked());
+    QVERIFY(w.window.fitness_window().log_scale());
+    // The window's own box and the View menu's tick are one setting.
+    w.part<QCheckBox>(QStringLiteral("log_scale_check"))->click();
+    QVERIFY(!w.action("log_fitness_action")->isChecked());
+    QVERIFY(!w.window.fitness_window().log_scale());
+    w.dialogs.file_answers.emplace_back(std::nullopt);
+    w.dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("chart.png")));
+    w.dialogs.image_size_answers.emplace_back(std::nullopt);
+    w.window.output_controller().export_chart(w.mdl_chart(), QStringLiteral("mdl-chart"));
+    w.window.output_controller().export_chart(w.mdl_chart(), QStringLiteral("mdl-chart"));
+    QCOMPARE(w.dialogs.suggested_image_sizes, std::vector<ImageSize>{chosen});
 
     for (QWidget* chart_window : {static_cast<QWidget*>(&w.window.fitness_window()),
                                   static_cast<QWidget*>(&w.window.gene_length_window()),
