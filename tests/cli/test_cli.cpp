@@ -156,13 +156,15 @@ TEST_F(CliTest, EndToEndRunWritesFilesInTheOutputFormatAndRepeatsExactly) {
   const Result a = run(first);
   ASSERT_EQ(a.status, 0) << a.err;
   EXPECT_TRUE(a.err.empty()) << a.err;  // no progress bar: the standard error is not a terminal
-  // One line per generation on the standard output.
+  // One line per generation on the standard output, then one on the forecast.
   std::istringstream lines(a.out);
   std::string line;
   for (int g = 0; g < 3; ++g) {
     ASSERT_TRUE(std::getline(lines, line));
     EXPECT_EQ(line.rfind("generation " + std::to_string(g) + ": population 1 MSE ", 0), 0u) << line;
   }
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line.rfind("population 1 validation forecast (68 points): MAE ", 0), 0u) << line;
   EXPECT_FALSE(std::getline(lines, line));
 
   // 221 training and 187 validation points.
