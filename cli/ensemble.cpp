@@ -164,8 +164,7 @@ EnsembleMember make_member(std::int32_t seed, std::int32_t stream, std::int32_t 
   member.first_index = quality.first_index;
   member.held_out.assign(data.held_out().begin(), data.held_out().end());
   member.forecast = quality.validation;
-  member.forecast.insert(member.forecast.end(), quality.past_data.begin(),
-                         quality.past_data.end());
+  member.forecast.insert(member.forecast.end(), quality.past_data.begin(), quality.past_data.end());
   member.past_data_steps = static_cast<std::int32_t>(quality.past_data.size());
   const frontend::PathSummary& validation = quality.validation_bands.summary;
   const frontend::PathSummary& past = quality.past_data_bands.summary;
@@ -190,7 +189,7 @@ std::string member_text(const EnsembleMember& member) {
   text += "\nscale-low " + exact_text(member.low);
   text += "\nscale-high " + exact_text(member.high);
   text += "\nmase-scale " + (member.mase_scale.value ? exact_text(*member.mase_scale.value)
-                                                      : "none: " + member.mase_scale.reason);
+                                                     : "none: " + member.mase_scale.reason);
   text += "\nfirst-index " + std::to_string(member.first_index);
   text += "\nvalidation-steps " + std::to_string(member.held_out.size());
   text += "\npast-data-steps " + std::to_string(member.past_data_steps);
@@ -216,14 +215,12 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
   member = EnsembleMember{};
   if (!text.ends_with('\n')) return std::string("the file ends within a line");
   const std::vector<std::string_view> lines = lines_of(text);
-  constexpr std::string_view kKeys[] = {"seed",       "stream",      "population",
-                                        "scale-low",  "scale-high",  "mase-scale",
-                                        "first-index", "validation-steps", "past-data-steps",
-                                        "summary-points"};
+  constexpr std::string_view kKeys[] = {
+      "seed",       "stream",      "population",       "scale-low",       "scale-high",
+      "mase-scale", "first-index", "validation-steps", "past-data-steps", "summary-points"};
   constexpr std::size_t kHead = 1 + std::size(kKeys);
   if (lines.size() < kHead || lines[0] != kMemberHeading) {
-    return "not an ensemble member (its first line is not \"" + std::string(kMemberHeading) +
-           "\")";
+    return "not an ensemble member (its first line is not \"" + std::string(kMemberHeading) + "\")";
   }
   // The value of header line `k`, after its key.
   std::vector<std::string_view> values;
@@ -292,7 +289,8 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
     }
     const bool validation = j < static_cast<std::size_t>(*validation_steps);
     const std::optional<double> held_out = validation ? read_double(words[1]) : std::nullopt;
-    if (validation ? !held_out : words[1] != "-") return where + ": the held-out value";
+    if (validation && !held_out) return where + ": the held-out value cannot be read";
+    if (!validation && words[1] != "-") return where + ": a held-out value past the data";
     if (held_out) member.held_out.push_back(*held_out);
     const std::optional<double> forecast = read_double(words[2]);
     if (!forecast) return where + ": the forecast cannot be read";
@@ -333,8 +331,9 @@ EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes, bool origina
     const std::span<const double> validation =
         std::span<const double>(median.values).first(validation_steps);
 
-    block += "Ensemble of " + std::to_string(members.size()) + (members.size() == 1 ? " run" : " runs") +
-             " (" + std::string(listed_output(Product::ensemble_forecast).name) +
+    block += "Ensemble of " + std::to_string(members.size()) +
+             (members.size() == 1 ? " run" : " runs") + " (" +
+             std::string(listed_output(Product::ensemble_forecast).name) +
              "): per step the median of their best populations' forecasts";
     frontend::PooledBands pooled;
     if (!table.levels.empty()) {
@@ -361,24 +360,30 @@ EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes, bool origina
     std::vector<frontend::Band> validation_bands;
     for (const frontend::Band& band : pooled.bands) {
       validation_bands.push_back(
-          {band.level, std::vector<double>(band.lower.begin(), band.lower.begin() + static_cast<std::ptrdiff_t>(validation_steps)),
-           std::vector<double>(band.upper.begin(), band.upper.begin() + static_cast<std::ptrdiff_t>(validation_steps))});
+          {band.level,
+           std::vector<double>(band.lower.begin(),
+                               band.lower.begin() + static_cast<std::ptrdiff_t>(validation_steps)),
+           std::vector<double>(band.upper.begin(), band.upper.begin() + static_cast<std::ptrdiff_t>(
+                                                                            validation_steps))});
     }
     std::string coverage;
-    for (const frontend::Coverage& band : frontend::band_coverage(validation_bands, first.held_out)) {
+    for (const frontend::Coverage& band :
+         frontend::band_coverage(validation_bands, first.held_out)) {
       coverage += coverage.empty() ? "Coverage of the held-out values: " : ", ";
       coverage += frontend::level_text(band.level) + " % band ";
-      coverage += band.share.value ? frontend::format_general(*band.share.value) + " (" +
-                                         std::to_string(band.inside) + " of " +
-                                         std::to_string(band.count) + ")"
-                                   : "not given (" + band.share.reason + ")";
+      coverage += band.share.value
+                      ? frontend::format_general(*band.share.value) + " (" +
+                            std::to_string(band.inside) + " of " + std::to_string(band.count) + ")"
+                      : "not given (" + band.share.reason + ")";
     }
     if (!coverage.empty()) block += coverage + ".\n";
-    const std::span<const double> past = std::span<const double>(median.values).subspan(validation_steps);
-    for (const auto& [part, values] : {std::pair{"validation forecast", validation}, std::pair{"forecast past the data", past}}) {
+    const std::span<const double> past =
+        std::span<const double>(median.values).subspan(validation_steps);
+    for (const auto& [part, values] : {std::pair{"validation forecast", validation},
+                                       std::pair{"forecast past the data", past}}) {
       if (const std::optional<std::int32_t> step = frontend::first_divergence(values)) {
-        block += std::string("The median's ") + part + " diverged at step " + std::to_string(*step) +
-                 " (it left [lo - span, hi + span]).\n";
+        block += std::string("The median's ") + part + " diverged at step " +
+                 std::to_string(*step) + " (it left [lo - span, hi + span]).\n";
       }
     }
   }

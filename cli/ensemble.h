@@ -51,8 +51,7 @@ struct EnsembleMember {
 
 // The member of population `population` (0-based) of a run, from its figures.
 [[nodiscard]] EnsembleMember make_member(std::int32_t seed, std::int32_t stream,
-                                         std::int32_t population,
-                                         const frontend::ScaledData& data,
+                                         std::int32_t population, const frontend::ScaledData& data,
                                          const frontend::ForecastQuality& quality);
 
 [[nodiscard]] std::string member_text(const EnsembleMember& member);

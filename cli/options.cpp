@@ -184,8 +184,9 @@ std::optional<Failure> read_intervals(std::span<const std::string> arguments, st
 std::optional<Failure> apply_paths(const std::optional<std::int32_t>& paths, Options& options) {
   if (!paths) return std::nullopt;
   if (!options.intervals) {
-    return bad_setting("--paths", "goes only with --intervals: it says how many paths its bands "
-                                  "are drawn from");
+    return bad_setting("--paths",
+                       "goes only with --intervals: it says how many paths its bands "
+                       "are drawn from");
   }
   options.intervals->paths = *paths;
   return std::nullopt;

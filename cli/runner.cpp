@@ -17,8 +17,8 @@
 #include "frontend/forecast.h"
 #include "frontend/forecastfiles.h"
 #include "frontend/forecastquality.h"
-#include "frontend/intervals.h"
 #include "frontend/generationstep.h"
+#include "frontend/intervals.h"
 #include "frontend/modelexport.h"
 #include "frontend/numbertext.h"
 #include "frontend/startrun.h"
@@ -159,11 +159,11 @@ std::vector<FolderFile> folder_files(const Options& options, OutputFolder folder
         context.settings.emplace_back("--stream", std::to_string(options.stream));
       }
       if (options.intervals) {
-        context.intervals = IntervalExport{
-            engine.data.training_count,
-            path_seed(options.settings.whole(Setting::seed), options.stream, population,
-                      PathPurpose::past_data),
-            options.intervals->levels, options.intervals->paths};
+        context.intervals =
+            IntervalExport{engine.data.training_count,
+                           path_seed(options.settings.whole(Setting::seed), options.stream,
+                                     population, PathPurpose::past_data),
+                           options.intervals->levels, options.intervals->paths};
       }
       model.emplace(describe_best_tree(engine, population), std::move(context));
     }
@@ -297,9 +297,9 @@ void tell_forecasts(const Options& options, const Engine& engine, const RunForec
   for (std::size_t p = 0; p < forecasts.quality.size(); ++p) {
     const ForecastQuality& quality = forecasts.quality[p];
     const std::string population = "population " + std::to_string(p + 1);
-    for (const auto& [part, step] : {std::pair{"validation forecast", quality.validation_divergence},
-                                     std::pair{"forecast past the data",
-                                               quality.past_data_divergence}}) {
+    for (const auto& [part, step] :
+         {std::pair{"validation forecast", quality.validation_divergence},
+          std::pair{"forecast past the data", quality.past_data_divergence}}) {
       if (step) {
         std::fprintf(stderr, "warning: %s: the %s diverged at step %d: it left %s\n",
                      population.c_str(), part, *step, range.c_str());
@@ -315,18 +315,18 @@ void tell_forecasts(const Options& options, const Engine& engine, const RunForec
     if (accuracy.points == 0) {
       line += ": " + accuracy.mae.reason;
     } else {
-      line += " (" + std::to_string(accuracy.points) + " points): " +
-              figure_words("MAE", accuracy.mae) + ", " + figure_words("RMSE", accuracy.rmse) +
-              ", " + figure_words("MAPE (%)", accuracy.mape) + ", " +
-              figure_words("MASE", accuracy.mase);
+      line += " (" + std::to_string(accuracy.points) +
+              " points): " + figure_words("MAE", accuracy.mae) + ", " +
+              figure_words("RMSE", accuracy.rmse) + ", " + figure_words("MAPE (%)", accuracy.mape) +
+              ", " + figure_words("MASE", accuracy.mase);
     }
     for (std::size_t l = 0; l < quality.coverage.size(); ++l) {
       const Coverage& band = quality.coverage[l];
       line += (l == 0 ? "; coverage: " : ", ") + level_text(band.level) + " % band " +
-              (band.share.value ? format_general(*band.share.value) + " (" +
-                                      std::to_string(band.inside) + " of " +
-                                      std::to_string(band.count) + ")"
-                                : "not given (" + band.share.reason + ")");
+              (band.share.value
+                   ? format_general(*band.share.value) + " (" + std::to_string(band.inside) +
+                         " of " + std::to_string(band.count) + ")"
+                   : "not given (" + band.share.reason + ")");
     }
     lines.put(line + "\n");
   }

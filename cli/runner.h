@@ -75,12 +75,9 @@ struct RunForecasts {
 // sweep's), as planned_outputs plans them; the tree texts are moved out of
 // `results`. A run folder takes `history`, `record` and `member` (the
 // ensemble's) too.
-[[nodiscard]] std::vector<FolderFile> folder_files(const Options& options, OutputFolder folder,
-                                                   const Engine& engine,
-                                                   frontend::GenerationResults& results,
-                                                   const RunForecasts& forecasts,
-                                                   std::string history = {},
-                                                   std::string record = {},
-                                                   std::string member = {});
+[[nodiscard]] std::vector<FolderFile> folder_files(
+    const Options& options, OutputFolder folder, const Engine& engine,
+    frontend::GenerationResults& results, const RunForecasts& forecasts, std::string history = {},
+    std::string record = {}, std::string member = {});
 
 }  // namespace quarvel::cli

@@ -333,7 +333,8 @@ std::string figure_text(const frontend::Figure& figure) {
 std::optional<frontend::Figure> read_figure(std::string_view text) {
   constexpr std::string_view kNone = "none";
   if (text == kNone) return frontend::Figure{};
-  if (text.starts_with("none: ")) return frontend::Figure{std::nullopt, std::string(text.substr(6))};
+  if (text.starts_with("none: "))
+    return frontend::Figure{std::nullopt, std::string(text.substr(6))};
   const std::optional<double> value = read_double(text);
   if (!value) return std::nullopt;
   return frontend::Figure{value, {}};
@@ -467,9 +468,9 @@ void add_optional_row(std::string& rows, std::string& notes, std::string_view na
   if (!values.empty()) rows += figure_row(name, std::move(values));
   if (missing > 0) {
     notes += std::string(name) + " is not given for " + plural(missing, "run", "runs") +
-             (!reason.empty()   ? ": " + reason
-              : missing == 1 ? std::string(" (not in its record)")
-                             : std::string(" (not in their records)")) +
+             (!reason.empty() ? ": " + reason
+              : missing == 1  ? std::string(" (not in its record)")
+                              : std::string(" (not in their records)")) +
              ".\n";
   }
 }
@@ -521,9 +522,10 @@ std::string forecast_block(std::span<const PopulationFigures* const> runs,
     if (!diverged.empty()) counts += " (" + labelled_list("stream", diverged) + ")";
   }
   if (!counts.empty()) {
-    text += "Diverged, leaving [lo - span, hi + span] (lo and hi the data's minimum and maximum, "
-            "span = hi - lo): " +
-            counts + ".\n";
+    text +=
+        "Diverged, leaving [lo - span, hi + span] (lo and hi the data's minimum and maximum, "
+        "span = hi - lo): " +
+        counts + ".\n";
   }
   return text;
 }
@@ -835,7 +837,8 @@ std::string runs_table(std::span<const RunOutcome> runs) {
         table += std::to_string(*(shown->figures.*info.member).step);
       }
     }
-    for (const double level : levels) add_figure(shown ? coverage_of(shown->figures, level) : nullptr);
+    for (const double level : levels)
+      add_figure(shown ? coverage_of(shown->figures, level) : nullptr);
     table += '\n';
   }
   return table;

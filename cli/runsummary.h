@@ -37,7 +37,7 @@ struct BandCoverage {
 
 // Where a forecast left the data's range widened by its span on each side.
 struct Divergence {
-  bool recorded = false;              // false in records of earlier versions
+  bool recorded = false;             // false in records of earlier versions
   std::optional<std::int32_t> step;  // the first step outside, from 1; none: it stayed inside
 
   friend bool operator==(const Divergence&, const Divergence&) = default;
@@ -145,7 +145,6 @@ struct RunOutcome {
 [[nodiscard]] std::vector<double> interval_levels(const RunRecord& record);
 
 // A recorded setting's text, or nullptr.
-[[nodiscard]] const std::string* recorded_setting(const RunRecord& record,
-                                                  std::string_view option);
+[[nodiscard]] const std::string* recorded_setting(const RunRecord& record, std::string_view option);
 
 }  // namespace quarvel::cli

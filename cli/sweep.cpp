@@ -267,8 +267,7 @@ std::string run_line(const RunOutcome& outcome) {
 
 // runs.csv, summary.txt and ensemble-forecast.txt in `options.output`.
 std::vector<OutputFile> sweep_files(const Options& options, std::span<const RunOutcome> outcomes,
-                                    const std::string& summary,
-                                    const EnsembleOutputs& ensemble) {
+                                    const std::string& summary, const EnsembleOutputs& ensemble) {
   std::vector<OutputFile> files;
   for (const PlannedOutput& planned : planned_outputs(options, OutputFolder::sweep)) {
     std::string content;

@@ -85,7 +85,8 @@ Accuracy forecast_accuracy(std::span<const double> actual, std::span<const doubl
   accuracy.rmse = {std::sqrt(squared / n), {}};
   accuracy.mape = zero_held_out ? absent("a held-out value is 0: its percentage error is undefined")
                                 : Figure{100.0 * (relative / n), {}};
-  accuracy.mase = mase_scale.value ? Figure{mae / *mase_scale.value, {}} : absent(mase_scale.reason);
+  accuracy.mase =
+      mase_scale.value ? Figure{mae / *mase_scale.value, {}} : absent(mase_scale.reason);
   return accuracy;
 }
 

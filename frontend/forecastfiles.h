@@ -41,8 +41,7 @@ struct BandTable {
 [[nodiscard]] std::string band_table_text(const BandTable& table);
 
 // Reads such a file; nullopt when it is whole, else what is wrong.
-[[nodiscard]] std::optional<std::string> parse_band_table(std::string_view text,
-                                                          BandTable& table);
+[[nodiscard]] std::optional<std::string> parse_band_table(std::string_view text, BandTable& table);
 
 // The table's values (point forecast and band edges) in the units of a series
 // scaled by its minimum `low` and maximum `high`.

@@ -34,8 +34,8 @@ ForecastQuality forecast_quality(const Engine& engine, std::int32_t population,
   const auto seed = [&](PathPurpose purpose) {
     return path_seed(run.seed, run.stream, population, purpose);
   };
-  quality.validation_bands = validation_bands(formula, data, residuals.values,
-                                              seed(PathPurpose::validation), *intervals);
+  quality.validation_bands =
+      validation_bands(formula, data, residuals.values, seed(PathPurpose::validation), *intervals);
   if (!past_data.empty()) {
     quality.past_data_bands =
         bands_past_data(formula, data, static_cast<std::int32_t>(past_data.size()),

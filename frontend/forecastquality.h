@@ -26,7 +26,7 @@ struct RunIdentity {
 };
 
 struct ForecastQuality {
-  std::int32_t first_index = 0;  // the point index of the first validation step
+  std::int32_t first_index = 0;    // the point index of the first validation step
   std::vector<double> validation;  // the forecast over the validation part, scaled
   std::vector<double> past_data;   // the forecast past the data, scaled (when asked)
   Accuracy accuracy;               // of `validation`

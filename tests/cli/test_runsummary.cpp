@@ -124,8 +124,9 @@ TEST(RunRecord, ForecastFiguresReadBackAndOlderRecordsReadWithout) {
     std::string problem;
   };
   const Case cases[] = {
-      {replaced("mase 1 ", "mase 3 "), "line 20 gives \"mase\" of population 3, which the "
-                                       "record does not hold"},
+      {replaced("mase 1 ", "mase 3 "),
+       "line 20 gives \"mase\" of population 3, which the "
+       "record does not hold"},
       {replaced("mase 1 0.875", "mase 1 0.875\nmase 1 0.5"),
        "line 21 gives \"mase\" of population 1 again"},
       {replaced("mae 1 21.5", "mae 1 lots"), "line 17: \"mae\" has a value that cannot be read"},
@@ -304,18 +305,19 @@ TEST(RunSummary, ForecastFiguresOverTheRunsThatGiveThem) {
   runs[0].record->populations[0].coverage.clear();
   const std::string summary = summary_text(runs);
   const std::string block = summary.substr(summary.find("NAN sorts last.\n") + 16);
-  EXPECT_EQ(block,
-            "\nThe validation forecast of each run's best population, in the series' units "
-            "(coverage: the share of held-out values inside a band):\n"
-            "figure           min             lower quartile  median          upper quartile  max\n"
-            "MAE              1               1.5             2               2.5             3\n"
-            "RMSE             2               3               4               5               6\n"
-            "MASE             0.25            0.375           0.5             0.625           0.75\n"
-            "80 % coverage    0.625           0.65625         0.6875          0.71875         0.75\n"
-            "MAPE (%) is not given for 3 runs: a held-out value is 0.\n"
-            "80 % coverage is not given for 1 run (not in its record).\n"
-            "Diverged, leaving [lo - span, hi + span] (lo and hi the data's minimum and maximum, "
-            "span = hi - lo): the validation forecast of 1 of 3 runs (stream 2).\n");
+  EXPECT_EQ(
+      block,
+      "\nThe validation forecast of each run's best population, in the series' units "
+      "(coverage: the share of held-out values inside a band):\n"
+      "figure           min             lower quartile  median          upper quartile  max\n"
+      "MAE              1               1.5             2               2.5             3\n"
+      "RMSE             2               3               4               5               6\n"
+      "MASE             0.25            0.375           0.5             0.625           0.75\n"
+      "80 % coverage    0.625           0.65625         0.6875          0.71875         0.75\n"
+      "MAPE (%) is not given for 3 runs: a held-out value is 0.\n"
+      "80 % coverage is not given for 1 run (not in its record).\n"
+      "Diverged, leaving [lo - span, hi + span] (lo and hi the data's minimum and maximum, "
+      "span = hi - lo): the validation forecast of 1 of 3 runs (stream 2).\n");
 }
 
 TEST(RunSummary, FiguresAreMedianQuartilesAndRange) {
