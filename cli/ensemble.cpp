@@ -1,6 +1,5 @@
 #include "cli/ensemble.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -31,31 +30,6 @@ std::string point_text(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.9g", value);
   return text;
-}
-
-std::optional<double> read_double(std::string_view text) {
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-template <class Number>
-std::optional<Number> read_whole(std::string_view text) {
-  Number value{};
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-std::vector<std::string_view> words_of(std::string_view line) {
-  std::vector<std::string_view> words;
-  for (std::size_t start = 0;;) {
-    const std::size_t blank = line.find(' ', start);
-    words.push_back(line.substr(start, blank - start));
-    if (blank == std::string_view::npos) return words;
-    start = blank + 1;
-  }
 }
 
 // The lines of a text that ends with a line feed.
@@ -236,15 +210,15 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
     problem += kKeys[k];
     return problem + "\" has a value that cannot be read";
   };
-  const auto seed = read_whole<std::int32_t>(values[0]);
-  const auto stream = read_whole<std::int32_t>(values[1]);
-  const auto population = read_whole<std::int32_t>(values[2]);
-  const auto low = read_double(values[3]);
-  const auto high = read_double(values[4]);
-  const auto first_index = read_whole<std::int64_t>(values[6]);
-  const auto validation_steps = read_whole<std::int32_t>(values[7]);
-  const auto past_steps = read_whole<std::int32_t>(values[8]);
-  const auto points = read_whole<std::int32_t>(values[9]);
+  const auto seed = frontend::read_exact<std::int32_t>(values[0]);
+  const auto stream = frontend::read_exact<std::int32_t>(values[1]);
+  const auto population = frontend::read_exact<std::int32_t>(values[2]);
+  const auto low = frontend::read_exact<double>(values[3]);
+  const auto high = frontend::read_exact<double>(values[4]);
+  const auto first_index = frontend::read_exact<std::int64_t>(values[6]);
+  const auto validation_steps = frontend::read_exact<std::int32_t>(values[7]);
+  const auto past_steps = frontend::read_exact<std::int32_t>(values[8]);
+  const auto points = frontend::read_exact<std::int32_t>(values[9]);
   if (!seed) return bad(0);
   if (!stream) return bad(1);
   if (!population || *population < 1) return bad(2);
@@ -262,7 +236,7 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
   if (values[5].starts_with("none: ")) {
     member.mase_scale.reason = std::string(values[5].substr(6));
   } else {
-    member.mase_scale.value = read_double(values[5]);
+    member.mase_scale.value = frontend::read_exact<double>(values[5]);
     if (!member.mase_scale.value) return bad(5);
   }
   member.first_index = *first_index;
@@ -279,24 +253,26 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
   member.summary.points.reserve(steps * per_step);
   for (std::size_t j = 0; j < steps; ++j) {
     const std::string where = "step line " + std::to_string(j + 1);
-    const std::vector<std::string_view> words = words_of(lines[kHead + j]);
+    const std::vector<std::string_view> words = frontend::split_fields(lines[kHead + j], ' ');
     if (words.size() != 3 + per_step) {
       return where + " has " + std::to_string(words.size()) + " numbers, not " +
              std::to_string(3 + per_step);
     }
-    if (read_whole<std::int64_t>(words[0]) != *first_index + static_cast<std::int64_t>(j)) {
+    if (frontend::read_exact<std::int64_t>(words[0]) !=
+        *first_index + static_cast<std::int64_t>(j)) {
       return where + ": the index does not follow the line before";
     }
     const bool validation = j < static_cast<std::size_t>(*validation_steps);
-    const std::optional<double> held_out = validation ? read_double(words[1]) : std::nullopt;
+    const std::optional<double> held_out =
+        validation ? frontend::read_exact<double>(words[1]) : std::nullopt;
     if (validation && !held_out) return where + ": the held-out value cannot be read";
     if (!validation && words[1] != "-") return where + ": a held-out value past the data";
     if (held_out) member.held_out.push_back(*held_out);
-    const std::optional<double> forecast = read_double(words[2]);
+    const std::optional<double> forecast = frontend::read_exact<double>(words[2]);
     if (!forecast) return where + ": the forecast cannot be read";
     member.forecast.push_back(*forecast);
     for (std::size_t i = 0; i < per_step; ++i) {
-      const std::optional<double> point = read_double(words[3 + i]);
+      const std::optional<double> point = frontend::read_exact<double>(words[3 + i]);
       if (!point) return where + ": a summary point cannot be read";
       member.summary.points.push_back(*point);
     }

@@ -22,12 +22,14 @@ namespace {
 constexpr std::string_view kRecordHeading = "quarvel-cli run record";
 
 // One figure of a population, as each file of many runs names it.
-struct FigureInfo {
+template <class Value>
+struct ListedFigure {
   std::string_view record_key;    // run.txt: "best-mse"
   std::string_view column;        // runs.csv: "best_mse"
   std::string_view summary_name;  // a line of summary.txt: "best MSE"
-  double PopulationFigures::*member;
+  Value PopulationFigures::*member;
 };
+using FigureInfo = ListedFigure<double>;
 
 // Every figure of a population, in the order the files give them: run.txt,
 // runs.csv and summary.txt are written and read from this list alone.
@@ -41,12 +43,7 @@ constexpr FigureInfo kFigures[] = {
 // The accuracy of a population's validation forecast, in the series' units:
 // "mae 1 X" in run.txt ("none: " and the reason when it cannot be given), a
 // column of runs.csv (empty then) and a line of summary.txt.
-struct AccuracyInfo {
-  std::string_view record_key;
-  std::string_view column;
-  std::string_view summary_name;
-  frontend::Figure PopulationFigures::*member;
-};
+using AccuracyInfo = ListedFigure<frontend::Figure>;
 
 constexpr AccuracyInfo kAccuracyFigures[] = {
     {"mae", "mae", "MAE", &PopulationFigures::mae},
@@ -58,12 +55,7 @@ constexpr AccuracyInfo kAccuracyFigures[] = {
 // Where a population's forecasts left the data's range: "validation-diverged 1
 // at step 34" (or "no") in run.txt, the step (or nothing) in runs.csv, and a
 // count in summary.txt.
-struct DivergenceInfo {
-  std::string_view record_key;
-  std::string_view column;
-  std::string_view summary_name;
-  Divergence PopulationFigures::*member;
-};
+using DivergenceInfo = ListedFigure<Divergence>;
 
 constexpr DivergenceInfo kDivergences[] = {
     {"validation-diverged", "validation_diverged_at_step", "the validation forecast",
@@ -966,6 +958,7 @@ std::string summary_text(std::span<const RunOutcome> runs) {
   text += figures_heading();
   for (const FigureInfo& figure : kFigures) {
     std::vector<double> values;
+    values.reserve(figures.size());
     for (const PopulationFigures& run : figures) values.push_back(run.*figure.member);
     text += figure_row(figure.summary_name, std::move(values));
   }

@@ -73,10 +73,10 @@ struct Accuracy {
 // MASE divides by.
 [[nodiscard]] Figure naive_training_mae(const ScaledData& data);
 
-// The same figures from the held-out values alone (scaled, one per forecast
-// value), the scaling `low` and `high`, and MASE's scale: for forecasts made
+// The same figures from the held-out values `actual` alone (scaled, one per
+// forecast value), the scaling `low` and `high`, and MASE's scale: for forecasts made
 // away from the data, such as an ensemble merged from run folders.
-[[nodiscard]] Accuracy forecast_accuracy(std::span<const double> held_out,
+[[nodiscard]] Accuracy forecast_accuracy(std::span<const double> actual,
                                          std::span<const double> forecast, double low, double high,
                                          const Figure& mase_scale);
 

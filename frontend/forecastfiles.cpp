@@ -10,36 +10,21 @@ namespace quarvel::frontend {
 
 namespace {
 
-std::vector<std::string_view> fields_of(std::string_view line) {
-  std::vector<std::string_view> fields;
-  for (std::size_t start = 0;;) {
-    const std::size_t comma = line.find(',', start);
-    fields.push_back(line.substr(start, comma - start));
-    if (comma == std::string_view::npos) return fields;
-    start = comma + 1;
-  }
-}
-
-template <class Number>
-std::optional<Number> read_whole(std::string_view text) {
-  Number value{};
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-std::optional<double> read_exact(std::string_view text) {
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
 void scale_to_units(std::vector<double>& values, double low, double high) {
   for (double& v : values) v = original_units(low, high, v);
 }
 
 }  // namespace
+
+std::vector<std::string_view> split_fields(std::string_view line, char separator) {
+  std::vector<std::string_view> fields;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = line.find(separator, start);
+    fields.push_back(line.substr(start, end - start));
+    if (end == std::string_view::npos) return fields;
+    start = end + 1;
+  }
+}
 
 std::string level_text(double level) {
   char text[32];
@@ -58,7 +43,7 @@ std::string band_table_text(const BandTable& table) {
   std::string text = "index," + table.point_name;
   for (const double level : table.levels) {
     const std::string name = level_text(level);
-    text += ",lower_" + name + ",upper_" + name;
+    text.append(",lower_").append(name).append(",upper_").append(name);
   }
   text += '\n';
   for (std::size_t j = 0; j < table.point.size(); ++j) {
@@ -90,7 +75,7 @@ std::optional<std::string> parse_band_table(std::string_view text, BandTable& ta
     start = end + 1;
   }
   if (lines.empty()) return std::string("it is empty");
-  const std::vector<std::string_view> heading = fields_of(lines.front());
+  const std::vector<std::string_view> heading = split_fields(lines.front(), ',');
   if (heading.size() < 2 || heading.size() % 2 != 0 || heading[0] != "index") {
     return std::string("its heading is not \"index,NAME\" and two columns per band");
   }
@@ -99,7 +84,7 @@ std::optional<std::string> parse_band_table(std::string_view text, BandTable& ta
     const std::string_view lower = heading[c];
     const std::string_view upper = heading[c + 1];
     const std::optional<double> level =
-        lower.starts_with("lower_") ? read_exact(lower.substr(6)) : std::nullopt;
+        lower.starts_with("lower_") ? read_exact<double>(lower.substr(6)) : std::nullopt;
     if (!level || upper != "upper_" + level_text(*level) || !valid_band_level(*level)) {
       return "its heading names no band in columns " + std::to_string(c + 1) + " and " +
              std::to_string(c + 2);
@@ -110,17 +95,17 @@ std::optional<std::string> parse_band_table(std::string_view text, BandTable& ta
   bool bands = true;
   for (std::size_t r = 1; r < lines.size(); ++r) {
     const std::string where = "row " + std::to_string(r + 1);
-    const std::vector<std::string_view> fields = fields_of(lines[r]);
+    const std::vector<std::string_view> fields = split_fields(lines[r], ',');
     if (fields.size() != heading.size()) {
       return where + " has " + std::to_string(fields.size()) + " fields, the heading " +
              std::to_string(heading.size());
     }
-    const std::optional<std::int64_t> index = read_whole<std::int64_t>(fields[0]);
+    const std::optional<std::int64_t> index = read_exact<std::int64_t>(fields[0]);
     if (r == 1 && index) table.first_index = *index;
     if (!index || *index != table.first_index + static_cast<std::int64_t>(r - 1)) {
       return where + ": the index does not follow the row before";
     }
-    const std::optional<double> point = read_exact(fields[1]);
+    const std::optional<double> point = read_exact<double>(fields[1]);
     if (!point) return where + ": the point forecast cannot be read";
     table.point.push_back(*point);
     const bool empty = levels > 0 && fields[2].empty();
@@ -136,7 +121,7 @@ std::optional<std::string> parse_band_table(std::string_view text, BandTable& ta
           if (!field.empty()) return where + ": a band edge where the first row has none";
           continue;
         }
-        const std::optional<double> edge = read_exact(field);
+        const std::optional<double> edge = read_exact<double>(field);
         if (!edge) return where + ": a band edge cannot be read";
         (side == 0 ? table.bands[l].lower : table.bands[l].upper).push_back(*edge);
       }

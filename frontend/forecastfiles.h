@@ -14,6 +14,7 @@
 // are no bands (a model with too few one-step residuals to draw from).
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,6 +32,19 @@ struct BandTable {
   std::vector<double> levels;  // of the bands, in their columns' order
   std::vector<Band> bands;     // one per level, each with every step; or none
 };
+
+// The parts of `line` between `separator`s.
+[[nodiscard]] std::vector<std::string_view> split_fields(std::string_view line, char separator);
+
+// A number that is the whole of `text`, as these files are read back: no
+// blanks, no "+", and for a double "nan", "inf" and "-inf" too.
+template <class Number>
+[[nodiscard]] std::optional<Number> read_exact(std::string_view text) {
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
 
 // A level as its columns name it: "80", "99.5".
 [[nodiscard]] std::string level_text(double level);

@@ -20,6 +20,7 @@
 #include "frontend/forecastfiles.h"
 #include "frontend/numbertext.h"
 #include "support/examples.h"
+#include "support/forecast_intervals.h"
 #include "support/scratch.h"
 
 namespace {
@@ -665,22 +666,6 @@ std::vector<std::string> value_texts(const std::string& text, std::string& first
   return values;
 }
 
-// forecast_intervals of the exported module, given the loaded values, prints
-// the rows past the data: the forecast, then each band's edges.
-constexpr const char* kIntervalsReplay = R"(import importlib.util, sys
-loader_info = importlib.util.spec_from_file_location("model", sys.argv[1])
-model = importlib.util.module_from_spec(loader_info)
-loader_info.loader.exec_module(model)
-history = [float(v) for f in sys.argv[2:4] for v in open(f)]
-h = int(sys.argv[4])
-bands = model.forecast_intervals(history, h)
-for j in range(h):
-    row = [bands["forecast"][j]]
-    for level in model.INTERVAL_LEVELS:
-        row += [bands["lower"][level][j], bands["upper"][level][j]]
-    print(",".join("%.17g" % v for v in row))
-)";
-
 // --intervals adds intervals-K.txt and forecast_intervals, and changes no
 // other file: the bands lie around the run's own forecast over the
 // validation part and past the data, nested by level, and the exported module
@@ -730,12 +715,12 @@ TEST_F(CliTest, IntervalsBesideTheForecastAndInTheExportedModule) {
     EXPECT_LE(table.bands[1].upper[j], table.bands[0].upper[j]) << j;
   }
 
-  const std::string script = write("intervals.py", kIntervalsReplay);
-  FILE* pipe =
-      ::popen(("python3 " + script + " " + (folder_ / "banded" / "model-1.py").string() + " " +
-               example("sunspots-training.txt") + " " + example("sunspots-validation.txt") + " 6")
-                  .c_str(),
-              "r");
+  const std::string script = write("intervals.py", quarvel::testing::kForecastIntervalsScript);
+  FILE* pipe = ::popen(
+      ("python3 " + script + " " + (folder_ / "banded" / "model-1.py").string() + " 6 original " +
+       example("sunspots-training.txt") + " " + example("sunspots-validation.txt"))
+          .c_str(),
+      "r");
   ASSERT_NE(pipe, nullptr);
   std::string from_python;
   char buffer[4096];

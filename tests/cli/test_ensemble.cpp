@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/ensemble.h"
+#include "support/scratch.h"
 
 namespace quarvel::cli {
 namespace {
@@ -59,9 +60,7 @@ TEST(EnsembleMember, ReadsBackAsWritten) {
 TEST(EnsembleMember, BrokenMembersAreRefused) {
   const std::string good = member_text(small_member());
   const auto replaced = [&good](const std::string& from, const std::string& to) {
-    std::string text = good;
-    text.replace(text.find(from), from.size(), to);
-    return text;
+    return quarvel::testing::replaced(good, from, to);
   };
   struct Case {
     std::string text;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/runsummary.h"
+#include "support/scratch.h"
 
 namespace quarvel::cli {
 namespace {
@@ -44,9 +45,7 @@ TEST(RunRecord, ReadsBackExactly) {
 TEST(RunRecord, BrokenRecordsAreRefused) {
   const std::string good = record_text(two_populations());
   const auto replaced = [&good](const std::string& from, const std::string& to) {
-    std::string text = good;
-    text.replace(text.find(from), from.size(), to);
-    return text;
+    return quarvel::testing::replaced(good, from, to);
   };
   struct Case {
     std::string text;
@@ -115,9 +114,7 @@ TEST(RunRecord, ForecastFiguresReadBackAndOlderRecordsReadWithout) {
   EXPECT_EQ(read.populations[1], two_populations().populations[1]);
 
   const auto replaced = [&text](const std::string& from, const std::string& to) {
-    std::string changed = text;
-    changed.replace(changed.find(from), from.size(), to);
-    return changed;
+    return quarvel::testing::replaced(text, from, to);
   };
   struct Case {
     std::string text;

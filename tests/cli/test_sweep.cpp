@@ -455,6 +455,7 @@ TEST_F(SweepTest, TheEnsembleComesFromTheRunFoldersAlike) {
   }
   for (std::size_t j = 0; j < ensemble.point.size(); ++j) {
     std::vector<double> step;
+    step.reserve(runs.size());
     for (const auto& run : runs) step.push_back(run.point[j]);
     std::sort(step.begin(), step.end());
     // The median of four, taken on the scaled values and brought back to the units.

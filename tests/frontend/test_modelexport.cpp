@@ -29,6 +29,7 @@
 #include "support/data_grids.h"
 #include "support/engine_fixtures.h"
 #include "support/examples.h"
+#include "support/forecast_intervals.h"
 #include "support/scratch.h"
 
 namespace quarvel::frontend {
@@ -270,22 +271,6 @@ print(" ", model.predict_next([0.25, 0.5]))
             "\"\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\.txt\".  0.25\n");
 }
 
-// Prints the rows past the data that forecast_intervals gives for the scaled
-// series in a file: the forecast, then each band's edges, at 17 digits.
-constexpr const char* kPythonIntervals = R"(import importlib.util, sys
-loader_info = importlib.util.spec_from_file_location("model", sys.argv[1])
-model = importlib.util.module_from_spec(loader_info)
-loader_info.loader.exec_module(model)
-series = [float(line) for line in open(sys.argv[2])]
-h = int(sys.argv[3])
-bands = model.forecast_intervals(series, h, units="scaled")
-for j in range(h):
-    row = [bands["forecast"][j]]
-    for level in model.INTERVAL_LEVELS:
-        row += [bands["lower"][level][j], bands["upper"][level][j]]
-    print(",".join("%.17g" % v for v in row))
-)";
-
 class ForecastIntervalsTest : public ModelExportTest {
  protected:
   // The module's forecast_intervals past the data against the program's own
@@ -322,10 +307,10 @@ class ForecastIntervalsTest : public ModelExportTest {
     std::getline(rows, row);  // the heading
     while (std::getline(rows, row)) expected += row.substr(row.find(',') + 1) + "\n";
 
-    const std::string script = write("intervals.py", kPythonIntervals);
+    const std::string script = write("intervals.py", quarvel::testing::kForecastIntervalsScript);
     const std::string from_python =
         run_and_capture("python3 " + script + " " + (folder_ / "model-1.py").string() + " " +
-                        series_path + " " + std::to_string(steps));
+                        std::to_string(steps) + " scaled " + series_path);
     EXPECT_EQ(from_python, expected);
     int not_finite = 0;
     for (std::istringstream lines(expected); std::getline(lines, row);) {
