@@ -49,12 +49,6 @@ bool same_steps(const EnsembleMember& a, const EnsembleMember& b) {
          a.forecast.size() == b.forecast.size();
 }
 
-std::string figure_text(std::string_view name, const frontend::Figure& figure) {
-  return std::string(name) + " " +
-         (figure.value ? frontend::format_general(*figure.value)
-                       : "not given (" + figure.reason + ")");
-}
-
 // The runs left out, by reason in the order first met.
 class LeftOut {
  public:
@@ -326,33 +320,26 @@ EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes, bool origina
         first.held_out, validation, first.low, first.high, first.mase_scale);
     if (accuracy.points > 0) {
       block += "Its validation forecast over " + std::to_string(accuracy.points) +
-               " held-out points: " + figure_text("scaled MSE", accuracy.scaled_mse) + ", " +
-               figure_text("MAE", accuracy.mae) + ", " + figure_text("RMSE", accuracy.rmse) + ", " +
-               figure_text("MAPE (%)", accuracy.mape) + ", " + figure_text("MASE", accuracy.mase) +
-               ".\n";
+               " held-out points: scaled MSE " +
+               frontend::format_general(*accuracy.scaled_mse.value) + ", " +
+               accuracy_words(accuracy) + ".\n";
     } else {
       block += "Its validation forecast has no accuracy: " + accuracy.mae.reason + ".\n";
     }
+    // The bands' validation part: their first steps.
     std::vector<frontend::Band> validation_bands;
+    const auto first_steps = [validation_steps](const std::vector<double>& values) {
+      return std::vector<double>(values.begin(),
+                                 values.begin() + static_cast<std::ptrdiff_t>(validation_steps));
+    };
     for (const frontend::Band& band : pooled.bands) {
-      validation_bands.push_back(
-          {band.level,
-           std::vector<double>(band.lower.begin(),
-                               band.lower.begin() + static_cast<std::ptrdiff_t>(validation_steps)),
-           std::vector<double>(band.upper.begin(), band.upper.begin() + static_cast<std::ptrdiff_t>(
-                                                                            validation_steps))});
+      validation_bands.push_back({band.level, first_steps(band.lower), first_steps(band.upper)});
     }
-    std::string coverage;
-    for (const frontend::Coverage& band :
-         frontend::band_coverage(validation_bands, first.held_out)) {
-      coverage += coverage.empty() ? "Coverage of the held-out values: " : ", ";
-      coverage += frontend::level_text(band.level) + " % band ";
-      coverage += band.share.value
-                      ? frontend::format_general(*band.share.value) + " (" +
-                            std::to_string(band.inside) + " of " + std::to_string(band.count) + ")"
-                      : "not given (" + band.share.reason + ")";
+    const std::vector<frontend::Coverage> coverage =
+        frontend::band_coverage(validation_bands, first.held_out);
+    if (!coverage.empty()) {
+      block += "Coverage of the held-out values: " + coverage_words(coverage) + ".\n";
     }
-    if (!coverage.empty()) block += coverage + ".\n";
     const std::span<const double> past =
         std::span<const double>(median.values).subspan(validation_steps);
     for (const auto& [part, values] : {std::pair{"validation forecast", validation},

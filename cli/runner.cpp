@@ -9,6 +9,7 @@
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/progress.h"
+#include "cli/runsummary.h"
 #include "cli/summarize.h"
 #include "cli/sweep.h"
 #include "engine/engine.h"
@@ -279,12 +280,6 @@ int tell_failure(const Failure& failure) {
 
 namespace {
 
-// "MAE 21.6", "MAPE not given (a held-out value is 0: ...)".
-std::string figure_words(std::string_view name, const Figure& figure) {
-  return std::string(name) + " " +
-         (figure.value ? format_general(*figure.value) : "not given (" + figure.reason + ")");
-}
-
 // After a single run: a line per population on its validation forecast (not
 // with --quiet), and a warning for each forecast that ran away and each
 // population left without bands.
@@ -312,22 +307,10 @@ void tell_forecasts(const Options& options, const Engine& engine, const RunForec
     if (options.quiet) continue;
     const Accuracy& accuracy = quality.accuracy;
     std::string line = population + " validation forecast";
-    if (accuracy.points == 0) {
-      line += ": " + accuracy.mae.reason;
-    } else {
-      line += " (" + std::to_string(accuracy.points) +
-              " points): " + figure_words("MAE", accuracy.mae) + ", " +
-              figure_words("RMSE", accuracy.rmse) + ", " + figure_words("MAPE (%)", accuracy.mape) +
-              ", " + figure_words("MASE", accuracy.mase);
-    }
-    for (std::size_t l = 0; l < quality.coverage.size(); ++l) {
-      const Coverage& band = quality.coverage[l];
-      line += (l == 0 ? "; coverage: " : ", ") + level_text(band.level) + " % band " +
-              (band.share.value
-                   ? format_general(*band.share.value) + " (" + std::to_string(band.inside) +
-                         " of " + std::to_string(band.count) + ")"
-                   : "not given (" + band.share.reason + ")");
-    }
+    line += accuracy.points == 0
+                ? ": " + accuracy.mae.reason
+                : " (" + std::to_string(accuracy.points) + " points): " + accuracy_words(accuracy);
+    if (!quality.coverage.empty()) line += "; coverage: " + coverage_words(quality.coverage);
     lines.put(line + "\n");
   }
 }

@@ -558,6 +558,29 @@ std::optional<std::string> read_forecast_columns(const CsvRow& heading, const Cs
 
 }  // namespace
 
+std::string accuracy_words(const frontend::Accuracy& accuracy) {
+  const auto words = [](std::string_view name, const frontend::Figure& figure) {
+    return std::string(name) + " " +
+           (figure.value ? frontend::format_general(*figure.value)
+                         : "not given (" + figure.reason + ")");
+  };
+  return words("MAE", accuracy.mae) + ", " + words("RMSE", accuracy.rmse) + ", " +
+         words("MAPE (%)", accuracy.mape) + ", " + words("MASE", accuracy.mase);
+}
+
+std::string coverage_words(std::span<const frontend::Coverage> coverage) {
+  std::string text;
+  for (const frontend::Coverage& band : coverage) {
+    if (!text.empty()) text += ", ";
+    text += frontend::level_text(band.level) + " % band ";
+    text += band.share.value
+                ? frontend::format_general(*band.share.value) + " (" + std::to_string(band.inside) +
+                      " of " + std::to_string(band.count) + ")"
+                : "not given (" + band.share.reason + ")";
+  }
+  return text;
+}
+
 std::string labelled_list(std::string_view label, std::vector<std::int32_t> numbers) {
   std::sort(numbers.begin(), numbers.end());
   const bool several = numbers.size() > 1 && numbers.front() != numbers.back();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "frontend/accuracy.h"
+#include "frontend/intervals.h"
 
 namespace quarvel::cli {
 
@@ -137,6 +138,14 @@ struct RunOutcome {
 // forecasts ran away. It holds no times, so the same runs give the same
 // summary however they were run. (The ensemble's block follows it: ensemble.h.)
 [[nodiscard]] std::string summary_text(std::span<const RunOutcome> runs);
+
+// A validation forecast's accuracy in words, as the runner and summary.txt
+// tell it: "MAE 30.8386, RMSE 42.4818, MAPE (%) 80.3483, MASE 1.90811", each
+// figure that cannot be given "not given (why)".
+[[nodiscard]] std::string accuracy_words(const frontend::Accuracy& accuracy);
+
+// The bands' coverage in words: "80 % band 0.691176 (47 of 68), 95 % band ...".
+[[nodiscard]] std::string coverage_words(std::span<const frontend::Coverage> coverage);
 
 // "seed 1", "streams 0-19", "streams 0-3, 7".
 [[nodiscard]] std::string labelled_list(std::string_view label, std::vector<std::int32_t> numbers);
