@@ -265,7 +265,12 @@ std::string lags_text(const ModelFormula& formula) {
 // frontend/quantiles.h in Python, with the run's own defaults.
 std::string python_intervals(const IntervalExport& intervals, const ModelFormula& formula) {
   std::string levels;
-  for (const double level : intervals.levels) levels += exact(level) + ", ";
+  for (const double level : intervals.levels) {
+    if (!levels.empty()) levels += ", ";
+    levels += exact(level);
+  }
+  // A tuple of one needs its comma.
+  if (intervals.levels.size() == 1) levels += ',';
   int reach = 0;
   for (const int lag : formula.lags) reach = std::max(reach, lag);
   std::string text = "\n\n";
