@@ -122,20 +122,7 @@ namespace {
 // past the data, with its bands.
 std::string intervals_text(const Options& options, const Engine& engine,
                            const ForecastQuality& quality) {
-  BandTable table;
-  table.first_index = quality.first_index;
-  table.point = quality.validation;
-  table.point.insert(table.point.end(), quality.past_data.begin(), quality.past_data.end());
-  table.levels = options.intervals->levels;
-  if (!quality.validation_bands.bands.empty()) {
-    table.bands = quality.validation_bands.bands;
-    for (std::size_t l = 0; l < quality.past_data_bands.bands.size(); ++l) {
-      const Band& past = quality.past_data_bands.bands[l];
-      Band& band = table.bands[l];
-      band.lower.insert(band.lower.end(), past.lower.begin(), past.lower.end());
-      band.upper.insert(band.upper.end(), past.upper.begin(), past.upper.end());
-    }
-  }
+  BandTable table = band_table(quality, options.intervals->levels);
   if (options.original_units) {
     to_original_units(table, engine.data.scale_low, engine.data.scale_high);
   }

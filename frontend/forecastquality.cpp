@@ -46,4 +46,22 @@ ForecastQuality forecast_quality(const Engine& engine, std::int32_t population,
   return quality;
 }
 
+BandTable band_table(const ForecastQuality& quality, std::span<const double> levels) {
+  BandTable table;
+  table.first_index = quality.first_index;
+  table.point = quality.validation;
+  table.point.insert(table.point.end(), quality.past_data.begin(), quality.past_data.end());
+  table.levels.assign(levels.begin(), levels.end());
+  if (!quality.validation_bands.bands.empty()) {
+    table.bands = quality.validation_bands.bands;
+    for (std::size_t l = 0; l < quality.past_data_bands.bands.size(); ++l) {
+      const Band& past = quality.past_data_bands.bands[l];
+      Band& band = table.bands[l];
+      band.lower.insert(band.lower.end(), past.lower.begin(), past.lower.end());
+      band.upper.insert(band.upper.end(), past.upper.begin(), past.upper.end());
+    }
+  }
+  return table;
+}
+
 }  // namespace quarvel::frontend

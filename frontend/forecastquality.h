@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "frontend/accuracy.h"
+#include "frontend/forecastfiles.h"
 #include "frontend/intervals.h"
 
 namespace quarvel {
@@ -53,5 +54,9 @@ struct ForecastQuality {
                                                std::span<const double> past_data,
                                                const std::optional<PathSettings>& intervals,
                                                const RunIdentity& run);
+
+// The forecast over the validation part and past the data with its bands (of
+// `levels`, as they were asked for), scaled, as intervals-K.txt holds them.
+[[nodiscard]] BandTable band_table(const ForecastQuality& quality, std::span<const double> levels);
 
 }  // namespace quarvel::frontend

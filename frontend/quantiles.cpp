@@ -216,28 +216,28 @@ void QuantileFinder::select(double* first, double* last, std::span<const std::si
   }
 
   Level& at = levels_[level];
-  at.slots.clear();
+  at.kept_slots.clear();
   std::size_t before = 0;
   std::size_t r = 0;
   for (std::size_t b = 0; b < at.buckets && r < ranks.size(); ++b) {
     const std::size_t size = at.counts[b];
     if (ranks[r] < before + size) {
-      const std::size_t begin = at.slots.empty() ? 0 : at.slots.back().end;
-      at.slot_of_bucket[b] = at.slots.size();
-      at.slots.push_back({b, before, begin, begin + size});
+      const std::size_t begin = at.kept_slots.empty() ? 0 : at.kept_slots.back().end;
+      at.slot_of_bucket[b] = at.kept_slots.size();
+      at.kept_slots.push_back({b, before, begin, begin + size});
       while (r < ranks.size() && ranks[r] < before + size) ++r;
     }
     before += size;
   }
-  for (Slot& slot : at.slots) slot.end = slot.begin;
+  for (Slot& slot : at.kept_slots) slot.end = slot.begin;
   const auto count = static_cast<std::size_t>(last - first);
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t slot = at.slot_of_bucket[at.bucket_of[i]];
-    if (slot != kNone) at.gathered[at.slots[slot].end++] = first[i];
+    if (slot != kNone) at.gathered[at.kept_slots[slot].end++] = first[i];
   }
 
   r = 0;
-  for (const Slot& slot : at.slots) {
+  for (const Slot& slot : at.kept_slots) {
     at.slot_of_bucket[slot.bucket] = kNone;
     const std::size_t size = slot.end - slot.begin;
     const std::size_t from = r;

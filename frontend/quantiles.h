@@ -46,7 +46,8 @@ class QuantileFinder {
     std::vector<std::uint32_t> bucket_of;     // per value
     std::vector<std::uint32_t> counts;        // per bucket
     std::vector<std::size_t> slot_of_bucket;  // kNone where no slot
-    std::vector<Slot> slots;
+    // Not "slots": Qt code that includes this header reads that word as its keyword.
+    std::vector<Slot> kept_slots;
     std::vector<double> gathered;
     std::vector<std::size_t> ranks;  // the ranks within the range looked at next
   };

@@ -79,12 +79,22 @@ QByteArray csv_field(const QString& text) {
 QByteArray csv_of(const ChartView* view) {
   QByteArray text = "series,x,y\n";
   char numbers[64];
-  for (int index = 0; index < view->chart()->series().size(); ++index) {
-    const QByteArray name = csv_field(view->series(index)->name());
-    for (const QPointF& point : view->points(index)) {
+  const auto add_rows = [&](const QString& series_name, const QList<QPointF>& points) {
+    const QByteArray name = csv_field(series_name);
+    for (const QPointF& point : points) {
       std::snprintf(numbers, sizeof numbers, ",%.17g,%.17g\n", point.x(), point.y());
       text += name;
       text += numbers;
+    }
+  };
+  for (int index = 0; index < view->chart()->series().size(); ++index) {
+    const QString name = view->chart()->series().at(index)->name();
+    if (view->series(index) != nullptr) {
+      add_rows(name, view->points(index));
+    } else {
+      // A band: its lower edge, then its upper edge.
+      add_rows(name + QStringLiteral(" lower"), view->lower_points(index));
+      add_rows(name + QStringLiteral(" upper"), view->points(index));
     }
   }
   return text;

@@ -1,12 +1,15 @@
 #include "ui/ChartView.h"
 
+#include <QAreaSeries>
 #include <QGraphicsLayout>
 #include <QLegend>
+#include <QLineSeries>
 #include <QMouseEvent>
 #include <QValueAxis>
 #include <QXYSeries>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "ui/charts.h"
 
@@ -83,7 +86,7 @@ QList<QPointF> scaled(const QList<QPointF>& points, const std::array<int, 2>& ex
 }  // namespace
 
 QXYSeries* ChartView::series(int index) const {
-  return static_cast<QXYSeries*>(chart()->series().at(index));
+  return qobject_cast<QXYSeries*>(chart()->series().at(index));
 }
 
 QList<QPointF> ChartView::points(int index) const {
@@ -91,17 +94,39 @@ QList<QPointF> ChartView::points(int index) const {
   return at < values_.size() ? values_[at] : QList<QPointF>{};
 }
 
+QList<QPointF> ChartView::lower_points(int index) const {
+  const auto at = static_cast<std::size_t>(index);
+  return at < lower_values_.size() ? lower_values_[at] : QList<QPointF>{};
+}
+
 void ChartView::set_points(int index, const QList<QPointF>& points) {
   const auto count = static_cast<std::size_t>(chart()->series().size());
-  if (extents_.size() != count) extents_.resize(count);
   if (values_.size() != count) values_.resize(count);
   values_[static_cast<std::size_t>(index)] = points;
+  update_extent(index);
+  show_series(index);
+}
+
+void ChartView::set_band(int index, const QList<QPointF>& lower, const QList<QPointF>& upper) {
+  const auto count = static_cast<std::size_t>(chart()->series().size());
+  if (values_.size() != count) values_.resize(count);
+  if (lower_values_.size() != count) lower_values_.resize(count);
+  values_[static_cast<std::size_t>(index)] = upper;
+  lower_values_[static_cast<std::size_t>(index)] = lower;
+  update_extent(index);
+  show_series(index);
+}
+
+void ChartView::update_extent(int index) {
+  const auto count = static_cast<std::size_t>(chart()->series().size());
+  if (extents_.size() != count) extents_.resize(count);
+  const auto at = static_cast<std::size_t>(index);
   Extent extent;
-  for (const QPointF& point : points) {
+  for (const QPointF& point : values_[at] + lower_points(index)) {
     if (std::isfinite(point.x())) extent.x = std::max(extent.x, std::abs(point.x()));
     if (std::isfinite(point.y())) extent.y = std::max(extent.y, std::abs(point.y()));
   }
-  extents_[static_cast<std::size_t>(index)] = extent;
+  extents_[at] = extent;
   Extent all;
   for (const Extent& each : extents_) {
     all.x = std::max(all.x, each.x);
@@ -109,29 +134,45 @@ void ChartView::set_points(int index, const QList<QPointF>& points) {
   }
   const std::array<int, 2> exponents{exponent_for(all.x), exponent_for(all.y)};
   if (exponents != exponents_) rescale(exponents);
-  show_thinned_points(series(index), scaled(points, exponents_));
+}
+
+void ChartView::show_series(int index) {
+  const auto at = static_cast<std::size_t>(index);
+  const QList<QPointF> shown =
+      at < values_.size() ? scaled(values_[at], exponents_) : QList<QPointF>{};
+  if (auto* band = qobject_cast<QAreaSeries*>(chart()->series().at(index))) {
+    // A band is short (a forecast's steps): drawn whole.
+    band->upperSeries()->replace(shown);
+    band->lowerSeries()->replace(scaled(lower_points(index), exponents_));
+    return;
+  }
+  show_thinned_points(series(index), shown);
 }
 
 void ChartView::rescale(const std::array<int, 2>& exponents) {
   // The other series shown again in the new scale, the axis titles noting it.
-  for (std::size_t index = 0; index < values_.size(); ++index) {
-    show_thinned_points(series(static_cast<int>(index)), scaled(values_[index], exponents));
-  }
+  const std::array<int, 2> before = std::exchange(exponents_, exponents);
+  for (std::size_t index = 0; index < values_.size(); ++index) show_series(static_cast<int>(index));
   const std::array<Qt::Orientation, 2> orientations{Qt::Horizontal, Qt::Vertical};
   for (std::size_t i = 0; i < 2; ++i) {
     const auto axes = chart()->axes(orientations[i]);
     if (axes.isEmpty()) continue;
-    if (exponents_[i] == 0) titles_[i] = axes.constFirst()->titleText();
+    if (before[i] == 0) titles_[i] = axes.constFirst()->titleText();
     // Every axis of the side: a chart may offer a linear and a log scale.
     for (QAbstractAxis* axis : axes) {
       axis->setTitleText(exponents[i] == 0 ? titles_[i] : titles_[i] + factor_note(exponents[i]));
     }
   }
-  exponents_ = exponents;
 }
 
 void ChartView::clear_points() {
-  for (int index = 0; index < chart()->series().size(); ++index) set_points(index, {});
+  for (int index = 0; index < chart()->series().size(); ++index) {
+    if (qobject_cast<QAreaSeries*>(chart()->series().at(index)) != nullptr) {
+      set_band(index, {}, {});
+    } else {
+      set_points(index, {});
+    }
+  }
   chart()->zoomReset();
   fit_axes(chart());
 }

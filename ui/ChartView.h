@@ -3,7 +3,8 @@
 // set_points, in their true values: values of a magnitude no axis can span
 // (beyond 1e300) are shown divided by a power of ten that the axis title names,
 // and a series of more points than the chart has pixel columns is drawn
-// thinned to a few per column, its peaks kept.
+// thinned to a few per column, its peaks kept. A band (an area series) takes
+// its two edges through set_band.
 #pragma once
 
 #include <QChart>
@@ -23,11 +24,16 @@ class ChartView final : public QChartView {
  public:
   explicit ChartView(QWidget* parent = nullptr);
 
+  // Series `index` when it is a curve; nullptr for a band.
   [[nodiscard]] QXYSeries* series(int index) const;
   // Replaces the points of series `index` at once.
   void set_points(int index, const QList<QPointF>& points);
-  // The points of series `index` in their true values.
+  // Replaces the edges of band `index` at once (the same x on both).
+  void set_band(int index, const QList<QPointF>& lower, const QList<QPointF>& upper);
+  // The points of series `index` in their true values; of a band, its upper edge.
   [[nodiscard]] QList<QPointF> points(int index) const;
+  // The lower edge of band `index` in its true values (empty for a curve).
+  [[nodiscard]] QList<QPointF> lower_points(int index) const;
   // Empties every series, undoes any zoom and fits the axes.
   void clear_points();
   // The powers of ten the axes show their values divided by (0: none).
@@ -53,9 +59,14 @@ class ChartView final : public QChartView {
     double y = 0.0;
   };
   void rescale(const std::array<int, 2>& exponents);
+  // Series `index` drawn from its true values in the present scale.
+  void show_series(int index);
+  // The extent of series `index` taken again, and the scale changed when it must.
+  void update_extent(int index);
 
   QChart::AnimationOptions animations_ = QChart::GridAxisAnimations;
-  std::vector<QList<QPointF>> values_;  // each series' points in their true values
+  std::vector<QList<QPointF>> values_;        // each series' points in their true values
+  std::vector<QList<QPointF>> lower_values_;  // each band's lower edge
   std::vector<Extent> extents_;
   std::array<int, 2> exponents_{0, 0};
   std::array<QString, 2> titles_;  // the axis titles without a scale note

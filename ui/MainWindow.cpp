@@ -21,6 +21,7 @@
 #include "frontend/outputfile.h"
 #include "frontend/startrun.h"
 #include "ui/AboutDialog.h"
+#include "ui/AccuracyTable.h"
 #include "ui/ChartExport.h"
 #include "ui/ChartView.h"
 #include "ui/DataPlotWindow.h"
@@ -188,7 +189,12 @@ void MainWindow::build_menus() {
   connect(log_fitness, &QAction::toggled, fitness_window_, &HistoryChartWindow::set_log_scale);
   connect(fitness_window_, &HistoryChartWindow::log_scale_toggled, log_fitness,
           &QAction::setChecked);
-  view_ticks_ = {units, formulas_action_, log_fitness};
+  bands_action_ = view_menu->addAction(QStringLiteral("Prediction bands (&B)"));
+  bands_action_->setObjectName(QStringLiteral("bands_action"));
+  bands_action_->setCheckable(true);
+  bands_action_->setChecked(true);
+  connect(bands_action_, &QAction::toggled, results_view_, &ResultsView::set_bands_shown);
+  view_ticks_ = {units, formulas_action_, log_fitness, bands_action_};
 
   QMenu* help_menu = menuBar()->addMenu(QStringLiteral("Help (&H)"));
   help_menu->setObjectName(QStringLiteral("help_menu"));
@@ -585,6 +591,8 @@ void MainWindow::start_or_abort_run() {
   run.generations = engine.parameters.number_of_generations;
   run.markers = PredictionMarkers{static_cast<double>(engine.data.training_count),
                                   static_cast<double>(forecast_start(engine.data))};
+  run.training_count = engine.data.training_count;
+  run.forecast = forecast_request(settings);
   run_ = std::move(run);
   tabs_->setCurrentWidget(results_view_);
   run_generations();
@@ -634,7 +642,7 @@ void MainWindow::run_generations() {
   RunDriver::RunEnd end;
   try {
     end = run_driver_->run([this](const ShownGeneration& shown) { show_generation_results(shown); },
-                           run_.settings.whole(frontend::Setting::forecast_ahead));
+                           run_.forecast);
   } catch (...) {
     end_run();
     set_run_status(QStringLiteral("failed at generation %1").arg(run_.generations_shown + 1));
@@ -661,6 +669,27 @@ void MainWindow::run_generations() {
     run_.forecasts = std::move(end.forecasts);
     results_view_->show_forecasts(run_.forecasts);
   }
+  if (!end.quality.empty()) {
+    run_.quality = std::move(end.quality);
+    results_view_->show_forecast_quality(run_.quality);
+    // A runaway forecast is told, not hidden: the user decides what to do with it.
+    QStringList diverged;
+    for (std::size_t p = 0; p < run_.quality.size(); ++p) {
+      const QString text = divergence_text(run_.quality[p]);
+      if (!text.isEmpty()) diverged << QStringLiteral("No%1 %2").arg(p + 1).arg(text);
+    }
+    if (!diverged.isEmpty()) {
+      set_run_status(run_status() + QStringLiteral("; forecast ") +
+                     diverged.join(QStringLiteral(", ")));
+    }
+  }
+}
+
+RunDriver::ForecastRequest MainWindow::forecast_request(const frontend::RunSettings& settings) {
+  // The bands at the runner's defaults, drawn as its stream 0 draws them: a
+  // window run is that stream.
+  return {settings.whole(frontend::Setting::forecast_ahead), frontend::PathSettings{},
+          frontend::RunIdentity{settings.whole(frontend::Setting::seed), 0}};
 }
 
 PredictionMarkers MainWindow::prediction_markers() const {
@@ -721,7 +750,7 @@ void MainWindow::show_progress_status() {
 }
 
 void MainWindow::export_models() {
-  output_controller_->export_models(run_driver_->running());
+  output_controller_->export_models(run_driver_->running(), bands_action_->isChecked());
 }
 
 }  // namespace quarvel::ui

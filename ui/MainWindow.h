@@ -17,6 +17,7 @@
 #include "ui/OutputController.h"
 #include "ui/ResultHistories.h"
 #include "ui/ResultsView.h"
+#include "ui/RunDriver.h"
 #include "ui/RunResults.h"
 #include "ui/UserDialogs.h"
 
@@ -38,7 +39,6 @@ class FieldChecker;
 class HistoryChartWindow;
 class PopulationsTab;
 class ProblemTab;
-class RunDriver;
 
 // The maker's page opened by "Venko Web Site".
 inline constexpr const char* kVenkoWebSite = "https://www.venko.example/";
@@ -126,6 +126,9 @@ class MainWindow final : public QMainWindow {
   void show_splash();
   void remember_for_next_start() const;
   void run_generations();
+  // What the run's end forecasts and measures for a run of `settings`.
+  [[nodiscard]] static RunDriver::ForecastRequest forecast_request(
+      const frontend::RunSettings& settings);
   void show_generation_results(const ShownGeneration& shown);
   // "Running: generation 3 of 50", "Stopping after …", "Paused after …".
   void show_progress_status();
@@ -157,6 +160,7 @@ class MainWindow final : public QMainWindow {
   HistoryChartWindow* gene_length_window_ = nullptr;
   QAction* load_validation_action_ = nullptr;
   QAction* formulas_action_ = nullptr;
+  QAction* bands_action_ = nullptr;   // "Prediction bands"
   std::vector<QAction*> view_ticks_;  // the View menu's ticks, remembered between starts
   QLabel* data_status_label_ = nullptr;
   QLabel* run_status_label_ = nullptr;

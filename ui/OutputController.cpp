@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "frontend/forecast.h"
+#include "frontend/intervals.h"
 #include "frontend/modelexport.h"
 #include "frontend/outputfile.h"
 #include "ui/ChartExport.h"
@@ -116,7 +117,7 @@ void OutputController::save_output(int population) {
   write_chosen_file(choice->path, QByteArray::fromStdString(text));
 }
 
-void OutputController::export_models(bool running) {
+void OutputController::export_models(bool running, bool with_bands) {
   if (running) {
     dialogs_.message(window_, QStringLiteral("The models can be exported once the run has ended."));
     return;
@@ -137,10 +138,18 @@ void OutputController::export_models(bool running) {
   const auto& figures = run_.last.results.populations;
   for (std::size_t p = 0; p < run_.last.models.size(); ++p) {
     const auto population = static_cast<std::int32_t>(p);
-    const auto context =
+    auto context =
         frontend::model_context(population, run_.settings, figures[p].best_mse, figures[p].best_mdl,
                                 QFile::encodeName(run_.training_file).toStdString(),
                                 QFile::encodeName(run_.validation_file).toStdString());
+    // The bands past the data as the window draws them.
+    if (const auto& intervals = run_.forecast.intervals; with_bands && intervals) {
+      context.intervals = frontend::IntervalExport{
+          run_.training_count,
+          frontend::path_seed(run_.forecast.run.seed, run_.forecast.run.stream, population,
+                              frontend::PathPurpose::past_data),
+          intervals->levels, intervals->paths};
+    }
     for (auto& [name, content] : frontend::model_files(run_.last.models[p], context)) {
       const QString path = QDir(*folder).filePath(QString::fromStdString(name));
       if (is_loaded_data(path)) {

@@ -39,9 +39,10 @@ class OutputController final : public QObject {
   // The predictions of `population` (0-based) as its output grid shows them,
   // or in the series' own units from the values themselves.
   void save_output(int population);
-  // The model files of every population of the last run into a chosen folder.
+  // The model files of every population of the last run into a chosen folder,
+  // the Python module with forecast_intervals when `with_bands`.
   // `running`: a run is in progress, whose models are not final.
-  void export_models(bool running);
+  void export_models(bool running, bool with_bands);
   // A chart as a file; a picture at the size the user chooses, offered the
   // size chosen last.
   void export_chart(ChartView* view, const QString& suggested_name);

@@ -20,6 +20,7 @@
 #include <cmath>
 
 #include "frontend/outputfile.h"
+#include "ui/AccuracyTable.h"
 #include "ui/ChartView.h"
 #include "ui/GridModel.h"
 #include "ui/GridView.h"
@@ -38,6 +39,15 @@ constexpr int kFirstPopulationSeries = 1;
 constexpr int kTrainingMarker = 5;
 constexpr int kForecastMarker = 6;
 constexpr int kFirstAheadSeries = 7;  // each best tree's forecast past the data
+// Each population's prediction bands, the 80 % then the 95 % one.
+constexpr int kFirstBandSeries = 11;
+constexpr std::array<double, 2> kBandLevels{80.0, 95.0};
+constexpr std::array<int, 2> kBandAlphas{70, 35};
+
+int band_series(int population, std::size_t level) {
+  return kFirstBandSeries + population * static_cast<int>(kBandLevels.size()) +
+         static_cast<int>(level);
+}
 
 ChartView* add_chart(const char* name, const QSize& minimum) {
   auto* view = new ChartView();
@@ -139,6 +149,9 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   auto* panel = new QFrame();
   panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   auto* panel_layout = new QVBoxLayout(panel);
+  // Tight margins leave the trees their room beside the accuracy table.
+  panel_layout->setContentsMargins(4, 4, 4, 4);
+  panel_layout->setSpacing(2);
   panel_layout->addWidget(new QLabel(QStringLiteral("Best Individual")));
   best_trees_text_ = new QPlainTextEdit();
   best_trees_text_->setObjectName(QStringLiteral("best_trees_text"));
@@ -150,6 +163,12 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   best_trees_text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   best_trees_text_->setMinimumHeight(60);
   panel_layout->addWidget(best_trees_text_);
+  auto* accuracy_label = new QLabel(QStringLiteral("Validation forecast"));
+  accuracy_label->setToolTip(
+      QStringLiteral("How the best trees forecast the validation part, in the series' units"));
+  panel_layout->addWidget(accuracy_label);
+  accuracy_table_ = new AccuracyTable();
+  panel_layout->addWidget(accuracy_table_);
 
   prediction_chart_ = add_chart("prediction_chart", QSize(280, 190));
   QChart* prediction = prediction_chart_->chart();
@@ -161,6 +180,15 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   for (int population = 0; population < kPopulations; ++population) {
     add_line_series(prediction, QStringLiteral("Forecast%1").arg(population + 1),
                     population_colour(population), Qt::DashLine, 1, false);
+  }
+  for (int population = 0; population < kPopulations; ++population) {
+    for (std::size_t level = 0; level < kBandLevels.size(); ++level) {
+      QColor colour = population_colour(population);
+      colour.setAlpha(kBandAlphas[level]);
+      add_band_series(prediction,
+                      QStringLiteral("No%1 %2 % band").arg(population + 1).arg(kBandLevels[level]),
+                      colour);
+    }
   }
   attach_axes(prediction, QStringLiteral("Time (min)"), QStringLiteral("Normalized Value"));
   use_small_axis_fonts(prediction);
@@ -275,6 +303,9 @@ void ResultsView::start_run_display(std::span<const double> scaled_data, int pop
   scale_ = scale;
   shown_ = {};
   forecasts_.clear();
+  quality_.clear();
+  accuracy_table_->clear_figures();
+  name_diverged_forecasts();
   plot_prediction_chart(true);
   // The legends name the populations of this run.
   for (ChartView* view : {mdl_chart_, mse_chart_, prediction_chart_}) {
@@ -381,6 +412,66 @@ void ResultsView::show_forecasts(const std::vector<std::vector<double>>& forecas
   plot_prediction_chart(false);
 }
 
+void ResultsView::show_forecast_quality(const std::vector<frontend::ForecastQuality>& quality) {
+  quality_ = quality;
+  accuracy_table_->show_quality(quality_, bands_shown_);
+  name_diverged_forecasts();
+  plot_prediction_chart(false);
+}
+
+void ResultsView::set_bands_shown(bool shown) {
+  if (shown == bands_shown_) return;
+  bands_shown_ = shown;
+  if (!quality_.empty()) accuracy_table_->show_quality(quality_, bands_shown_);
+  plot_prediction_chart(false);
+}
+
+void ResultsView::name_diverged_forecasts() {
+  QLegend* legend = prediction_chart_->chart()->legend();
+  for (int p = 0; p < kPopulations; ++p) {
+    const auto at = static_cast<std::size_t>(p);
+    const QString diverged = at < quality_.size() ? divergence_text(quality_[at]) : QString();
+    QString label = QStringLiteral("No%1").arg(p + 1);
+    if (!diverged.isEmpty()) label += QStringLiteral(" \u2014 ") + diverged;
+    for (QLegendMarker* marker :
+         legend->markers(prediction_chart_->series(kFirstPopulationSeries + p))) {
+      marker->setLabel(label);
+    }
+  }
+  legend->layout()->invalidate();
+}
+
+void ResultsView::plot_bands(
+    const std::function<std::vector<double>(std::vector<double>)>& in_units) {
+  const auto past_first = static_cast<double>(scaled_data_.size());
+  for (int p = 0; p < kPopulations; ++p) {
+    const auto at = static_cast<std::size_t>(p);
+    for (std::size_t level = 0; level < kBandLevels.size(); ++level) {
+      QList<QPointF> lower;
+      QList<QPointF> upper;
+      const auto add_steps = [&](const frontend::PathBands& bands, double first) {
+        for (const frontend::Band& band : bands.bands) {
+          if (band.level != kBandLevels[level]) continue;
+          const std::vector<double> low = in_units(band.lower);
+          const std::vector<double> high = in_units(band.upper);
+          for (std::size_t k = 0; k < low.size() && k < high.size(); ++k) {
+            // A step where paths ran away beyond any number has no edge to draw.
+            if (!std::isfinite(low[k]) || !std::isfinite(high[k])) continue;
+            const double x = first + static_cast<double>(k);
+            lower.append(QPointF(x, low[k]));
+            upper.append(QPointF(x, high[k]));
+          }
+        }
+      };
+      if (bands_shown_ && at < quality_.size()) {
+        add_steps(quality_[at].validation_bands, static_cast<double>(quality_[at].first_index));
+        add_steps(quality_[at].past_data_bands, past_first);
+      }
+      prediction_chart_->set_band(band_series(p, level), lower, upper);
+    }
+  }
+}
+
 void ResultsView::set_original_units(bool original) {
   if (original == original_units_) return;
   original_units_ = original;
@@ -436,6 +527,7 @@ void ResultsView::plot_prediction_chart(bool real_data_too) {
         kFirstAheadSeries + static_cast<int>(p),
         p < forecasts_.size() ? curve(forecasts_[p], first) : QList<QPointF>{});
   }
+  plot_bands(shown);
   follow_points(prediction_chart_->chart());
 }
 

@@ -6,11 +6,13 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "frontend/datafile.h"
+#include "frontend/forecastquality.h"
 #include "frontend/generationstep.h"
 #include "frontend/settings.h"
 
@@ -22,6 +24,7 @@ class QTabWidget;
 
 namespace quarvel::ui {
 
+class AccuracyTable;
 class ChartView;
 class GridModel;
 class GridView;
@@ -75,6 +78,12 @@ class ResultsView final : public QWidget {
   // After a run, each best tree's forecast past the data: dashed on the
   // prediction chart, and in the output grid after the fitted rows.
   void show_forecasts(const std::vector<std::vector<double>>& forecasts);
+  // After a run, what each population's forecasts are worth: the accuracy
+  // table, the prediction bands on the chart, a diverged forecast named in the
+  // chart's legend ("No1 — diverged at step 12").
+  void show_forecast_quality(const std::vector<frontend::ForecastQuality>& quality);
+  // The prediction bands (and their coverage in the table) shown or hidden.
+  void set_bands_shown(bool shown);
   // The prediction chart's vertical axis in the series' own units, or scaled.
   void set_original_units(bool original);
   // The predicted series and the two marker lines, which span the curves and
@@ -83,6 +92,7 @@ class ResultsView final : public QWidget {
                               const PredictionMarkers& markers);
 
   [[nodiscard]] GridModel* output_model(int population) const;
+  [[nodiscard]] AccuracyTable* accuracy_table() const noexcept { return accuracy_table_; }
   [[nodiscard]] std::array<ChartView*, 3> chart_views() const {
     return {prediction_chart_, mdl_chart_, mse_chart_};
   }
@@ -99,6 +109,9 @@ class ResultsView final : public QWidget {
   // The prediction chart drawn again from what it shows, in the chosen units;
   // the data's own curve too when `real_data_too`.
   void plot_prediction_chart(bool real_data_too);
+  // Each population's bands in the chosen units, or none when hidden.
+  void plot_bands(const std::function<std::vector<double>(std::vector<double>)>& in_units);
+  void name_diverged_forecasts();
   void plot_best_history(ChartView* chart, const std::vector<std::vector<double>>& histories,
                          int count);
 
@@ -109,6 +122,7 @@ class ResultsView final : public QWidget {
   std::array<GridView*, kPopulations> output_grids_{};
   std::array<QPushButton*, kPopulations> save_buttons_{};
   QPlainTextEdit* best_trees_text_ = nullptr;
+  AccuracyTable* accuracy_table_ = nullptr;
   QProgressBar* progress_bar_ = nullptr;
   std::array<QLabel*, kPopulations> progress_labels_{};
   KindButton* start_button_ = nullptr;
@@ -118,9 +132,11 @@ class ResultsView final : public QWidget {
   std::vector<double> scaled_data_;
   frontend::GenerationResults shown_;
   std::vector<std::vector<double>> forecasts_;
+  std::vector<frontend::ForecastQuality> quality_;
   PredictionMarkers markers_;
   DataScale scale_;
   bool original_units_ = false;
+  bool bands_shown_ = true;
 };
 
 }  // namespace quarvel::ui

@@ -74,7 +74,7 @@ void RunDriver::compute(const std::function<void(Engine&)>& work) {
   if (failure) std::rethrow_exception(failure);
 }
 
-RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, std::int32_t forecast_steps) {
+RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, const ForecastRequest& forecast) {
   running_ = true;
   paused_ = false;
   abort_requested_ = false;
@@ -130,10 +130,25 @@ RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, std::int32_t foreca
       if (!done_or_run_out([&] { show(shown_); })) break;
       process_pending_messages();
     }
-    if (end.ending != Ending::out_of_memory && forecast_steps > 0 && shown > 0) {
-      compute_or_run_out([&end, forecast_steps](Engine& engine) {
-        end.forecasts = frontend::forecasts_past_data(engine, forecast_steps);
+    if (end.ending != Ending::out_of_memory && shown > 0) {
+      const bool measured = compute_or_run_out([this, &end, &forecast](Engine& engine) {
+        if (forecast.steps > 0) {
+          end.forecasts = frontend::forecasts_past_data(engine, forecast.steps);
+        }
+        const auto& populations = shown_.results.populations;
+        for (std::size_t p = 0; p < populations.size(); ++p) {
+          const std::span<const double> past_data = p < end.forecasts.size()
+                                                        ? std::span<const double>(end.forecasts[p])
+                                                        : std::span<const double>();
+          end.quality.push_back(frontend::forecast_quality(engine, static_cast<std::int32_t>(p),
+                                                           populations[p].prediction, past_data,
+                                                           forecast.intervals, forecast.run));
+        }
       });
+      if (!measured) {
+        end.forecasts.clear();
+        end.quality.clear();
+      }
     }
   } catch (...) {
     end_run();

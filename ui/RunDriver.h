@@ -11,9 +11,11 @@
 #include <QObject>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include "frontend/forecastquality.h"
 #include "frontend/generationstep.h"
 #include "frontend/modelexport.h"
 
@@ -44,20 +46,31 @@ class RunDriver final : public QObject {
   // stay on display.
   enum class Ending { finished, aborted, out_of_memory };
   using ShowGeneration = std::function<void(const ShownGeneration&)>;
+  // What the run's end forecasts: `steps` past the data and, with
+  // `intervals`, the bands drawn as the runner's stream `run.stream` draws them.
+  struct ForecastRequest {
+    std::int32_t steps = 0;
+    std::optional<frontend::PathSettings> intervals;
+    frontend::RunIdentity run;
+  };
   struct RunEnd {
     Ending ending = Ending::finished;
     // Per population, the steps past the data its last best tree forecasts
     // (none when no generation was shown or memory ran out).
     std::vector<std::vector<double>> forecasts;
+    // Per population, what its last best tree's forecasts are worth (none
+    // when no generation was shown or memory ran out).
+    std::vector<frontend::ForecastQuality> quality;
   };
 
   explicit RunDriver(Engine& engine, QObject* parent = nullptr);
 
   // Runs every generation of the run the engine has started, handing each
-  // generation to `show`, then forecasts `forecast_steps` past the data.
+  // generation to `show`, then forecasts as `forecast` asks and measures each
+  // population's forecasts, off the GUI thread too.
   // Returns when the last generation has been shown, an abort was requested
   // or memory ran out; the flags are reset then, however the run ends.
-  RunEnd run(const ShowGeneration& show, std::int32_t forecast_steps);
+  RunEnd run(const ShowGeneration& show, const ForecastRequest& forecast);
 
   // The engine, for Start and for what is done with it between runs. While a
   // generation runs the worker owns it: reaching it then is a programming

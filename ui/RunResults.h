@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <vector>
 
+#include "frontend/forecastquality.h"
 #include "frontend/settings.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
@@ -18,12 +20,17 @@ struct RunResults {
   QString training_file;           // the files its data came from
   QString validation_file;
   DataScale scale;  // the minimum and maximum its data were scaled by
+  std::int32_t training_count = 0;
   int populations = 0;
   int generations = 0;  // the run's setting
   int generations_shown = 0;
   PredictionMarkers markers;  // the end of its training part and the start of its forecast
   ShownGeneration last;       // the latest generation shown
   std::vector<std::vector<double>> forecasts;  // past the data, once the run has ended
+  // What the run's end was asked to forecast (the bands' paths and seeds among
+  // it), and what each population's forecasts are worth once the run has ended.
+  RunDriver::ForecastRequest forecast;
+  std::vector<frontend::ForecastQuality> quality;
 };
 
 }  // namespace quarvel::ui

@@ -1,5 +1,6 @@
 #include "ui/charts.h"
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QFontMetricsF>
 #include <QGraphicsLayout>
@@ -43,6 +44,19 @@ QLineSeries* add_line_series(QChart* chart, const QString& title, const QColor& 
     for (auto* marker : chart->legend()->markers(series)) marker->setVisible(false);
   }
   return series;
+}
+
+QAreaSeries* add_band_series(QChart* chart, const QString& title, const QColor& colour) {
+  auto* band = new QAreaSeries(chart);
+  band->setName(title);
+  // The edges belong to the band.
+  band->setUpperSeries(new QLineSeries(band));
+  band->setLowerSeries(new QLineSeries(band));
+  band->setBrush(colour);
+  band->setPen(Qt::NoPen);
+  chart->addSeries(band);
+  for (auto* marker : chart->legend()->markers(band)) marker->setVisible(false);
+  return band;
 }
 
 QScatterSeries* add_triangle_series(QChart* chart, const QString& title, const QColor& colour,
@@ -137,8 +151,16 @@ AxisRanges point_ranges(const QChart* chart, bool pad_x = true) {
   double y_max = -inf;
   double x_smallest_positive = inf;
   double y_smallest_positive = inf;
+  // The curves, and both edges of each band.
+  QList<const QXYSeries*> curves;
   for (auto* abstract_series : chart->series()) {
-    auto* series = qobject_cast<QXYSeries*>(abstract_series);
+    if (const auto* band = qobject_cast<QAreaSeries*>(abstract_series)) {
+      curves << band->upperSeries() << band->lowerSeries();
+    } else if (const auto* series = qobject_cast<QXYSeries*>(abstract_series)) {
+      curves << series;
+    }
+  }
+  for (const QXYSeries* series : curves) {
     if (series == nullptr) continue;
     for (const QPointF& point : series->points()) {
       if (!std::isfinite(point.x()) || !std::isfinite(point.y())) continue;

@@ -9,6 +9,7 @@
 #include <QString>
 #include <span>
 
+class QAreaSeries;
 class QChart;
 class QLineSeries;
 class QScatterSeries;
@@ -19,6 +20,10 @@ namespace quarvel::ui {
 // A line series added to `chart`; `in_legend` false hides its legend entry.
 QLineSeries* add_line_series(QChart* chart, const QString& title, const QColor& colour,
                              Qt::PenStyle style, int width, bool in_legend);
+
+// A band between two curves, filled with `colour` (light: give it an alpha),
+// without a legend entry; ChartView::set_band gives it its edges.
+QAreaSeries* add_band_series(QChart* chart, const QString& title, const QColor& colour);
 
 // A point series of triangles pointing up or down.
 QScatterSeries* add_triangle_series(QChart* chart, const QString& title, const QColor& colour,

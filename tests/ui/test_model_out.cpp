@@ -2,6 +2,8 @@
 // in the output grids, saves and the chart in the series' own units, the best
 // trees as formulas, and the model files of every population.
 #include <QApplication>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QMenu>
 #include <QProcess>
 #include <QXYSeries>
@@ -10,10 +12,12 @@
 
 #include "engine/engine.h"
 #include "frontend/forecast.h"
+#include "frontend/forecastquality.h"
 #include "frontend/generationstep.h"
 #include "frontend/numbertext.h"
 #include "frontend/startrun.h"
 #include "support/TestWindow.h"
+#include "ui/AccuracyTable.h"
 
 using quarvel::frontend::Setting;
 using quarvel::ui::MainWindow;
@@ -209,13 +213,26 @@ class ModelOutTest : public QObject {
     QVERIFY(text.startsWith("Quarvel model of population 2"));
     QVERIFY(text.contains("sunspots-training.txt"));
 
-    // The same as the runner exports for the same settings.
+    // The same as the runner exports for the same settings: with the bands
+    // shown, its --intervals export with forecast_intervals; without, the plain one.
+    const auto code = [](const QString& path) {
+      const QByteArray python = read_all(path);
+      return python.mid(python.indexOf("LOW = "));
+    };
+    QVERIFY(run_cli({QStringLiteral("--export-model"), QStringLiteral("--intervals"),
+                     QStringLiteral("--output"), folder_.filePath(QStringLiteral("cli-bands"))}));
+    QVERIFY(code(folder_.filePath("model-2.py")).contains("def forecast_intervals("));
+    QCOMPARE(code(folder_.filePath("model-2.py")), code(folder_.filePath("cli-bands/model-2.py")));
+    w.action("bands_action")->trigger();
+    QVERIFY(!w.action("bands_action")->isChecked());
+    dialogs.file_answers.push_back(folder_.filePath(QStringLiteral("plain")));
+    QVERIFY(QDir(folder_.path()).mkdir(QStringLiteral("plain")));
+    w.action("export_models_action")->trigger();
     QVERIFY(run_cli({QStringLiteral("--export-model"), QStringLiteral("--output"),
                      folder_.filePath(QStringLiteral("cli"))}));
-    const QByteArray cli_python = read_all(folder_.filePath(QStringLiteral("cli/model-2.py")));
-    const QByteArray window_python = read_all(folder_.filePath(QStringLiteral("model-2.py")));
-    const auto code = [](const QByteArray& python) { return python.mid(python.indexOf("LOW = ")); };
-    QCOMPARE(code(window_python), code(cli_python));
+    QVERIFY(!code(folder_.filePath("plain/model-2.py")).contains("forecast_intervals"));
+    QCOMPARE(code(folder_.filePath("plain/model-2.py")), code(folder_.filePath("cli/model-2.py")));
+    w.action("bands_action")->trigger();
 
     // Again: the existing files are named and kept on No.
     const QByteArray before = read_all(folder_.filePath(QStringLiteral("model-1.h")));
@@ -233,6 +250,119 @@ class ModelOutTest : public QObject {
     QCOMPARE(read_all(folder_.filePath(QStringLiteral("model-1.h"))), before);
   }
 
+  // After a run, each population's forecast figures are the runner's: the
+  // forecast over the validation part and past the data with its 80 and 95 %
+  // bands equal intervals-K.txt of quarvel-cli --intervals for the same data
+  // and settings; the chart shades the bands, the accuracy table holds the
+  // figures, and the "Prediction bands" tick hides and shows them.
+  void forecast_figures_and_bands_as_the_runner_gives_them() {
+    auto& w = *window_;
+    run_sunspots(12);
+    QVERIFY(
+        run_cli({QStringLiteral("--forecast"), QStringLiteral("12"), QStringLiteral("--intervals"),
+                 QStringLiteral("--output"), folder_.filePath(QStringLiteral("bands"))}));
+    const auto& quality = w.window.last_run().quality;
+    QCOMPARE(quality.size(), std::size_t{2});
+    const std::vector<double> levels{80.0, 95.0};
+    const quarvel::ui::AccuracyTable* table = w.window.results_view().accuracy_table();
+    QCOMPARE(table->rowCount(), 2);
+    for (int p = 0; p < 2; ++p) {
+      const auto& figures = quality[static_cast<std::size_t>(p)];
+      QCOMPARE(figures.first_index, 340);
+      QCOMPARE(QByteArray::fromStdString(quarvel::frontend::band_table_text(
+                   quarvel::frontend::band_table(figures, levels))),
+               read_all(folder_.filePath(QStringLiteral("bands/intervals-%1.txt").arg(p + 1))));
+
+      // The 80 % band from the first validation step to the last forecast step.
+      const int band = 11 + 2 * p;
+      const auto upper = w.prediction_chart()->points(band);
+      const auto lower = w.prediction_chart()->lower_points(band);
+      QCOMPARE(upper.size(), 68 + 12);
+      QCOMPARE(lower.size(), upper.size());
+      QCOMPARE(lower.first(), QPointF(340, figures.validation_bands.bands[0].lower[0]));
+      QCOMPARE(upper.last(), QPointF(419, figures.past_data_bands.bands[0].upper[11]));
+      QCOMPARE(w.prediction_chart()->points(band + 1).last().y(),
+               figures.past_data_bands.bands[1].upper[11]);
+
+      const auto& accuracy = figures.accuracy;
+      QCOMPARE(table->cell_text(p, 0), QStringLiteral("68"));
+      QCOMPARE(table->cell_text(p, 1), QString::number(*accuracy.scaled_mse.value, 'g', 4));
+      QCOMPARE(table->cell_text(p, 2), QString::number(*accuracy.mae.value, 'g', 4));
+      QCOMPARE(table->cell_text(p, 5), QString::number(*accuracy.mase.value, 'g', 4));
+      // The scaled MSE is the engine's own validation MSE of the best tree.
+      QCOMPARE(
+          *accuracy.scaled_mse.value,
+          w.window.last_run().last.results.populations[static_cast<std::size_t>(p)].validation_mse);
+      QCOMPARE(table->cell_text(p, 4),
+               QString::number(*accuracy.mape.value, 'g', 4) + QStringLiteral(" %"));
+      const auto& cover = figures.coverage[0];
+      QCOMPARE(table->cell_text(p, 6),
+               QString::number(*cover.share.value * 100.0, 'f', 1) + QStringLiteral(" %"));
+      QVERIFY(!table->isColumnHidden(6));
+    }
+    // Hidden: no band drawn, no coverage column; shown again as before.
+    const auto shown = w.prediction_chart()->points(11);
+    w.action("bands_action")->trigger();
+    QVERIFY(w.prediction_chart()->points(11).isEmpty());
+    QVERIFY(table->isColumnHidden(6) && table->isColumnHidden(7));
+    w.action("bands_action")->trigger();
+    QCOMPARE(w.prediction_chart()->points(11), shown);
+    // In the series' units, as the chart's curves.
+    w.action("original_units_action")->trigger();
+    const double low = w.engine.data.scale_low;
+    const double range = w.engine.data.scale_high - low;
+    QCOMPARE(w.prediction_chart()->points(11).first().y(),
+             low + quality[0].validation_bands.bands[0].upper[0] * range);
+    w.action("original_units_action")->trigger();
+    // The next run starts without the last one's figures.
+    w.after_each_generation([&](int) {
+      QCOMPARE(table->rowCount(), 0);
+      QVERIFY(w.prediction_chart()->points(11).isEmpty());
+    });
+    w.window.start_or_abort_run();
+    QCOMPARE(table->rowCount(), 2);
+  }
+
+  // A forecast that runs away from the data is named in the status bar and in
+  // the chart's legend, and kept: a steady climb forecast far past its end
+  // leaves the data's range widened by its span.
+  void a_diverged_forecast_is_named() {
+    auto& w = *window_;
+    QByteArray training;
+    QByteArray validation;
+    for (int k = 0; k < 90; ++k) training += QByteArray::number(k) + '\n';
+    for (int k = 90; k < 120; ++k) validation += QByteArray::number(k) + '\n';
+    w.load_texts(folder_, training, validation);
+    w.field(Setting::generations)->setText(QStringLiteral("2"));
+    w.field(Setting::forecast_ahead)->setText(QStringLiteral("400"));
+    w.window.start_or_abort_run();
+    const auto& quality = w.window.last_run().quality;
+    QCOMPARE(quality.size(), std::size_t{1});
+    QVERIFY(!quality[0].validation_divergence);
+    QVERIFY(quality[0].past_data_divergence.has_value());
+    const QString words =
+        QStringLiteral("diverged at step %1 past the data").arg(*quality[0].past_data_divergence);
+    QVERIFY2(w.window.run_status().endsWith(QStringLiteral("; forecast No1 ") + words),
+             qPrintable(w.window.run_status()));
+    const auto markers =
+        w.prediction_chart()->chart()->legend()->markers(w.prediction_chart()->series(1));
+    QCOMPARE(markers.constFirst()->label(), QStringLiteral("No1 \u2014 ") + words);
+    QCOMPARE(w.prediction_chart()->points(7).size(), 400);  // nothing dropped
+    QVERIFY(w.window.results_view().accuracy_table()->cell_text(0, 8).startsWith("at step"));
+    // A run whose forecasts stay near the data names none.
+    w.field(Setting::forecast_ahead)->setText(QStringLiteral("5"));
+    w.window.start_or_abort_run();
+    QVERIFY2(!w.window.run_status().contains(QStringLiteral("diverged")),
+             qPrintable(w.window.run_status()));
+    QCOMPARE(w.prediction_chart()
+                 ->chart()
+                 ->legend()
+                 ->markers(w.prediction_chart()->series(1))
+                 .constFirst()
+                 ->label(),
+             QStringLiteral("No1"));
+  }
+
   void the_forecast_field_is_checked_like_the_others() {
     auto& w = *window_;
     w.window.show();
@@ -246,13 +376,6 @@ class ModelOutTest : public QObject {
     QTRY_COMPARE(w.dialogs.messages,
                  QStringList{QStringLiteral("The value must be a whole number from 0 to 100000.")});
     QCOMPARE(field->text(), QStringLiteral("0"));
-  }
-
- private:
-  static void write_file_text(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
   }
 
   // The exported models record the run's own settings, whatever the fields
@@ -279,6 +402,13 @@ class ModelOutTest : public QObject {
     QVERIFY(!QFile::exists(folder_.filePath(QStringLiteral("model-3.txt"))));
     QCOMPARE(w.dialogs.folder_dialog_titles,
              QStringList{QStringLiteral("Export the models of run 1 into a folder")});
+  }
+
+ private:
+  static void write_file_text(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
   }
 };
 

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QAreaSeries>
 #include <QChart>
 #include <QGroupBox>
 #include <QLabel>
@@ -48,9 +49,20 @@ void verify_series(ChartView* view, const QList<SeriesLook>& expected) {
   const auto series = view->chart()->series();
   QCOMPARE(series.size(), expected.size());
   for (int index = 0; index < series.size(); ++index) {
+    const SeriesLook& look = expected[index];
+    if (auto* band = qobject_cast<QAreaSeries*>(series[index])) {
+      // A band: light, in its population's colour, without an outline.
+      QCOMPARE(look.style, Qt::NoPen);
+      QCOMPARE(band->name(), look.title);
+      QCOMPARE(band->brush().color().rgb(), look.colour.rgb());
+      QVERIFY(band->brush().color().alpha() <= 80);
+      QCOMPARE(band->pen().style(), Qt::NoPen);
+      QCOMPARE(view->chart()->legend()->markers(band).constFirst()->isVisible(), look.in_legend);
+      QVERIFY(band->upperSeries()->points().isEmpty() && band->lowerSeries()->points().isEmpty());
+      continue;
+    }
     auto* line = qobject_cast<QLineSeries*>(series[index]);
     QVERIFY(line != nullptr);
-    const SeriesLook& look = expected[index];
     QCOMPARE(line->name(), look.title);
     QCOMPARE(line->pen().color(), look.colour);
     QCOMPARE(line->pen().style(), look.style);
@@ -285,7 +297,15 @@ class ShellTest : public QObject {
                    {"Forecast1", Qt::red, Qt::DashLine, 1, false},
                    {"Forecast2", Qt::blue, Qt::DashLine, 1, false},
                    {"Forecast3", green, Qt::DashLine, 1, false},
-                   {"Forecast4", yellow, Qt::DashLine, 1, false}});
+                   {"Forecast4", yellow, Qt::DashLine, 1, false},
+                   {"No1 80 % band", Qt::red, Qt::NoPen, 0, false},
+                   {"No1 95 % band", Qt::red, Qt::NoPen, 0, false},
+                   {"No2 80 % band", Qt::blue, Qt::NoPen, 0, false},
+                   {"No2 95 % band", Qt::blue, Qt::NoPen, 0, false},
+                   {"No3 80 % band", green, Qt::NoPen, 0, false},
+                   {"No3 95 % band", green, Qt::NoPen, 0, false},
+                   {"No4 80 % band", yellow, Qt::NoPen, 0, false},
+                   {"No4 95 % band", yellow, Qt::NoPen, 0, false}});
     const QList<SeriesLook> histories{{"Population1", Qt::red, Qt::SolidLine, 1, false},
                                       {"Population2", Qt::blue, Qt::SolidLine, 1, false},
                                       {"Population3", green, Qt::SolidLine, 1, false},

@@ -1,0 +1,152 @@
+#include "ui/AccuracyTable.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+#include <algorithm>
+#include <cstddef>
+
+namespace quarvel::ui {
+
+namespace {
+
+enum Column { points, scaled_mse, mae, rmse, mape, mase, cover_80, cover_95, diverged, columns };
+
+// A figure to four significant digits, or a dash with the reason as its tip.
+QTableWidgetItem* figure_item(const frontend::Figure& figure, const QString& suffix = {}) {
+  auto* item = new QTableWidgetItem();
+  if (figure.value) {
+    item->setText(QString::number(*figure.value, 'g', 4) + suffix);
+  } else {
+    item->setText(QStringLiteral("\u2014"));
+    item->setToolTip(QString::fromStdString(figure.reason));
+  }
+  return item;
+}
+
+QTableWidgetItem* coverage_item(const frontend::ForecastQuality& quality, double level) {
+  for (const frontend::Coverage& coverage : quality.coverage) {
+    if (coverage.level != level) continue;
+    QTableWidgetItem* item =
+        coverage.share.value
+            ? new QTableWidgetItem(QString::number(*coverage.share.value * 100.0, 'f', 1) +
+                                   QStringLiteral(" %"))
+            : figure_item(coverage.share);
+    if (coverage.share.value) {
+      item->setToolTip(QStringLiteral("%1 of %2 held-out values inside the %3 % band")
+                           .arg(coverage.inside)
+                           .arg(coverage.count)
+                           .arg(level));
+    }
+    return item;
+  }
+  auto* item = new QTableWidgetItem(QStringLiteral("\u2014"));
+  item->setToolTip(QString::fromStdString(quality.interval_reason));
+  return item;
+}
+
+}  // namespace
+
+QString divergence_text(const frontend::ForecastQuality& quality) {
+  const auto& validation = quality.validation_divergence;
+  const auto& past = quality.past_data_divergence;
+  if (validation && past) {
+    return QStringLiteral("diverged at step %1 (past the data: step %2)")
+        .arg(*validation)
+        .arg(*past);
+  }
+  if (validation) return QStringLiteral("diverged at step %1").arg(*validation);
+  if (past) return QStringLiteral("diverged at step %1 past the data").arg(*past);
+  return {};
+}
+
+AccuracyTable::AccuracyTable(QWidget* parent) : QTableWidget(0, columns, parent) {
+  setObjectName(QStringLiteral("accuracy_table"));
+  setAccessibleName(QStringLiteral("Accuracy of the validation forecasts"));
+  setHorizontalHeaderLabels({QStringLiteral("Points"), QStringLiteral("MSE (scaled)"),
+                             QStringLiteral("MAE"), QStringLiteral("RMSE"), QStringLiteral("MAPE"),
+                             QStringLiteral("MASE"), QStringLiteral("80 % band"),
+                             QStringLiteral("95 % band"), QStringLiteral("Diverged")});
+  horizontalHeaderItem(scaled_mse)
+      ->setToolTip(QStringLiteral("Mean squared error of the scaled validation forecast"));
+  horizontalHeaderItem(mase)->setToolTip(QStringLiteral(
+      "MAE over the in-sample MAE of the one-step naive forecast on the training data"));
+  horizontalHeaderItem(cover_80)->setToolTip(
+      QStringLiteral("Share of the held-out values inside the 80 % prediction band"));
+  horizontalHeaderItem(cover_95)->setToolTip(
+      QStringLiteral("Share of the held-out values inside the 95 % prediction band"));
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::NoSelection);
+  setFocusPolicy(Qt::NoFocus);
+  QFont small = font();
+  small.setPixelSize(10);
+  setFont(small);
+  horizontalHeader()->setFont(small);
+  verticalHeader()->setFont(small);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  fit_height();
+}
+
+void AccuracyTable::clear_figures() {
+  setRowCount(0);
+  fit_height();
+}
+
+void AccuracyTable::show_quality(const std::vector<frontend::ForecastQuality>& quality,
+                                 bool bands) {
+  setRowCount(static_cast<int>(quality.size()));
+  QStringList rows;
+  for (std::size_t p = 0; p < quality.size(); ++p) {
+    const auto row = static_cast<int>(p);
+    const frontend::ForecastQuality& figures = quality[p];
+    const frontend::Accuracy& accuracy = figures.accuracy;
+    rows << QStringLiteral("No%1").arg(row + 1);
+    setItem(row, points, new QTableWidgetItem(QString::number(accuracy.points)));
+    setItem(row, scaled_mse, figure_item(accuracy.scaled_mse));
+    setItem(row, mae, figure_item(accuracy.mae));
+    setItem(row, rmse, figure_item(accuracy.rmse));
+    setItem(row, mape, figure_item(accuracy.mape, QStringLiteral(" %")));
+    setItem(row, mase, figure_item(accuracy.mase));
+    setItem(row, cover_80, coverage_item(figures, 80.0));
+    setItem(row, cover_95, coverage_item(figures, 95.0));
+    const QString diverged_text = divergence_text(figures);
+    auto* diverged_item = new QTableWidgetItem(
+        diverged_text.isEmpty() ? QStringLiteral("no")
+                                : diverged_text.mid(QStringLiteral("diverged ").size()));
+    if (!diverged_text.isEmpty()) {
+      diverged_item->setForeground(QColor(0xC0, 0x00, 0x00));
+      diverged_item->setToolTip(QStringLiteral(
+          "The forecast left the loaded data's range widened by its span on each side."));
+    }
+    setItem(row, diverged, diverged_item);
+  }
+  setVerticalHeaderLabels(rows);
+  setColumnHidden(cover_80, !bands);
+  setColumnHidden(cover_95, !bands);
+  fit_height();
+}
+
+QString AccuracyTable::cell_text(int row, int column) const {
+  const QTableWidgetItem* found = item(row, column);
+  return found != nullptr ? found->text() : QString();
+}
+
+QString AccuracyTable::cell_tip(int row, int column) const {
+  const QTableWidgetItem* found = item(row, column);
+  return found != nullptr ? found->toolTip() : QString();
+}
+
+void AccuracyTable::fit_height() {
+  // Every row shown without a scroll bar: at most four populations.
+  // Room for the scroll bar a narrow window needs to reach the last columns.
+  int height = horizontalHeader()->sizeHint().height() + 2 * frameWidth() +
+               horizontalScrollBar()->sizeHint().height();
+  for (int row = 0; row < std::max(rowCount(), 1); ++row) {
+    height += row < rowCount() ? rowHeight(row) : verticalHeader()->defaultSectionSize();
+  }
+  setFixedHeight(height);
+}
+
+}  // namespace quarvel::ui
