@@ -33,6 +33,7 @@
 #include "ui/ProblemTab.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
+#include "ui/RunsWindow.h"
 #include "ui/SettingsStore.h"
 #include "ui/UserDialogs.h"
 #include "ui/qtext.h"
@@ -64,6 +65,7 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   data_plot_window_ = new DataPlotWindow(this);
   fitness_window_ = new HistoryChartWindow(HistoryChartWindow::fitness_layout(), this);
   gene_length_window_ = new HistoryChartWindow(HistoryChartWindow::gene_length_layout(), this);
+  runs_window_ = new RunsWindow(this);
   build_menus();
 
   run_status_label_ = new QLabel();
@@ -154,6 +156,8 @@ void MainWindow::build_menus() {
                  &MainWindow::load_validation_series);
   load_validation_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
   load_validation_action_->setEnabled(false);
+  add_action(file_menu, "open_runs_action", QStringLiteral("Open runs... (&R)"),
+             &MainWindow::open_runs);
   file_menu->addSeparator();
   QMenu* export_menu = file_menu->addMenu(QStringLiteral("Export chart (&E)"));
   export_menu->setObjectName(QStringLiteral("export_menu"));
@@ -219,7 +223,8 @@ QList<QPair<QString, ChartView*>> MainWindow::exportable_charts() const {
           {QStringLiteral("&Prediction chart"), views[0]},
           {QStringLiteral("&Fitness chart"), fitness_window_->chart_view()},
           {QStringLiteral("&Gene length chart"), gene_length_window_->chart_view()},
-          {QStringLiteral("&Data plot"), data_plot_window_->chart_view()}};
+          {QStringLiteral("&Data plot"), data_plot_window_->chart_view()},
+          {QStringLiteral("E&nsemble fan chart"), runs_window_->fan_chart()}};
 }
 
 frontend::SettingsTexts MainWindow::settings_texts() const {
@@ -327,6 +332,19 @@ void MainWindow::show_fitness_window() {
 
 void MainWindow::show_gene_length_window() {
   gene_length_window_->show_window();
+}
+
+void MainWindow::open_runs() {
+  const auto folder = dialogs_.choose_folder(
+      this, QStringLiteral("Open the runs of a folder written by --runs or --summarize"),
+      files_.folder);
+  if (!folder || folder->isEmpty()) return;
+  files_.folder = QDir::toNativeSeparators(*folder);
+  if (const auto problem = runs_window_->open_folder(*folder)) {
+    dialogs_.message(this, *problem);
+    return;
+  }
+  runs_window_->show_window();
 }
 
 // ---------------------------------------------------------------------------

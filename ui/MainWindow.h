@@ -39,6 +39,7 @@ class FieldChecker;
 class HistoryChartWindow;
 class PopulationsTab;
 class ProblemTab;
+class RunsWindow;
 
 // The maker's page opened by "Venko Web Site".
 inline constexpr const char* kVenkoWebSite = "https://www.venko.example/";
@@ -74,6 +75,7 @@ class MainWindow final : public QMainWindow {
     return *gene_length_window_;
   }
   [[nodiscard]] AboutDialog& about_dialog() const noexcept { return *about_dialog_; }
+  [[nodiscard]] RunsWindow& runs_window() const noexcept { return *runs_window_; }
   [[nodiscard]] OutputController& output_controller() const noexcept { return *output_controller_; }
   [[nodiscard]] QTabWidget& tabs() const noexcept { return *tabs_; }
 
@@ -113,6 +115,8 @@ class MainWindow final : public QMainWindow {
   void restore_default_settings();
   void show_fitness_window();
   void show_gene_length_window();
+  // File > Open runs: the runs table and fan chart of a folder of many runs.
+  void open_runs();
   void show_about();
   void open_web_site();
   // Ends the program; during a run only after the abort question and the run's end.
@@ -158,6 +162,7 @@ class MainWindow final : public QMainWindow {
   DataPlotWindow* data_plot_window_ = nullptr;
   HistoryChartWindow* fitness_window_ = nullptr;
   HistoryChartWindow* gene_length_window_ = nullptr;
+  RunsWindow* runs_window_ = nullptr;
   QAction* load_validation_action_ = nullptr;
   QAction* formulas_action_ = nullptr;
   QAction* bands_action_ = nullptr;   // "Prediction bands"

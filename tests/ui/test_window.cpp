@@ -613,7 +613,7 @@ class WindowTest : public QObject, protected WindowFixture {
     prepare_run(2, 1);
     w.window.start_or_abort_run();
     auto* export_menu = w.part<QMenu>(QStringLiteral("export_menu"));
-    QCOMPARE(export_menu->actions().size(), 6);
+    QCOMPARE(export_menu->actions().size(), 7);
     QCOMPARE(export_menu->title(), QStringLiteral("Export chart (&E)"));
 
     ChartView* view = w.prediction_chart();

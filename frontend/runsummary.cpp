@@ -1,4 +1,4 @@
-#include "cli/runsummary.h"
+#include "frontend/runsummary.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,7 +15,7 @@
 #include "frontend/numbertext.h"
 #include "frontend/settings.h"
 
-namespace quarvel::cli {
+namespace quarvel::frontend {
 
 namespace {
 
@@ -43,7 +43,7 @@ constexpr FigureInfo kFigures[] = {
 // The accuracy of a population's validation forecast, in the series' units:
 // "mae 1 X" in run.txt ("none: " and the reason when it cannot be given), a
 // column of runs.csv (empty then) and a line of summary.txt.
-using AccuracyInfo = ListedFigure<frontend::Figure>;
+using AccuracyInfo = ListedFigure<Figure>;
 
 constexpr AccuracyInfo kAccuracyFigures[] = {
     {"mae", "mae", "MAE", &PopulationFigures::mae},
@@ -216,18 +216,18 @@ double ranking_figure(const PopulationFigures& figures, bool by_mse) {
 // ("+2", "0x2" and "2" from an earlier version). A text its rule does not
 // read, or an option the settings table does not hold, is taken as it is.
 std::string canonical_setting(std::string_view option, const std::string& text) {
-  const frontend::SettingInfo* info = frontend::find_option(option);
+  const SettingInfo* info = find_option(option);
   if (info == nullptr) return text;
   std::string canonical;
   for (std::size_t start = 0;;) {
     const std::size_t comma = text.find(',', start);
     const std::optional<double> value =
-        frontend::setting_value(info->id, std::string_view(text).substr(start, comma - start));
+        setting_value(info->id, std::string_view(text).substr(start, comma - start));
     if (!value) return text;
-    frontend::RunSettings settings;
+    RunSettings settings;
     settings.set(info->id, 0, *value);
     if (start > 0) canonical += ',';
-    canonical += frontend::setting_text(settings, info->id, 0);
+    canonical += setting_text(settings, info->id, 0);
     if (comma == std::string::npos) return canonical;
     start = comma + 1;
   }
@@ -289,69 +289,23 @@ std::string csv_field(std::string_view text) {
   return field + "\"";
 }
 
-using CsvRow = std::vector<std::string>;
-
-// The rows of a CSV text as csv_field writes its fields: a quoted field may
-// hold commas, doubled quotes and line ends; a line may end in CR LF. nullopt
-// when a quoted field is not closed.
-std::optional<std::vector<CsvRow>> csv_rows(std::string_view text) {
-  std::vector<CsvRow> rows;
-  CsvRow row;
-  std::string field;
-  bool field_begins = true;
-  bool in_quotes = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (in_quotes) {
-      if (c != '"') {
-        field += c;
-      } else if (i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else {
-        in_quotes = false;
-      }
-      continue;
-    }
-    if (c == '"' && field_begins) {
-      in_quotes = true;
-      field_begins = false;
-    } else if (c == ',' || c == '\n') {
-      row.push_back(std::move(field));
-      field.clear();
-      field_begins = true;
-      if (c == '\n') rows.push_back(std::exchange(row, {}));
-    } else if (c != '\r' || i + 1 == text.size() || text[i + 1] != '\n') {
-      field += c;
-      field_begins = false;
-    }
-  }
-  if (in_quotes) return std::nullopt;
-  if (!field_begins || !row.empty()) {
-    row.push_back(std::move(field));
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
 std::string padded(std::string text, std::size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
   return text;
 }
 
 // A figure's value in run.txt: the number, or "none: " and why.
-std::string figure_text(const frontend::Figure& figure) {
+std::string figure_text(const Figure& figure) {
   return figure.value ? exact(*figure.value) : "none: " + escaped(figure.reason);
 }
 
-std::optional<frontend::Figure> read_figure(std::string_view text) {
+std::optional<Figure> read_figure(std::string_view text) {
   constexpr std::string_view kNone = "none";
-  if (text == kNone) return frontend::Figure{};
-  if (text.starts_with("none: "))
-    return frontend::Figure{std::nullopt, std::string(text.substr(6))};
+  if (text == kNone) return Figure{};
+  if (text.starts_with("none: ")) return Figure{std::nullopt, std::string(text.substr(6))};
   const std::optional<double> value = read_double(text);
   if (!value) return std::nullopt;
-  return frontend::Figure{value, {}};
+  return Figure{value, {}};
 }
 
 std::string divergence_text(const Divergence& divergence) {
@@ -368,7 +322,7 @@ std::optional<Divergence> read_divergence(std::string_view text) {
 }
 
 // The coverage of `level` among a population's, or nullptr.
-const frontend::Figure* coverage_of(const PopulationFigures& figures, double level) {
+const Figure* coverage_of(const PopulationFigures& figures, double level) {
   for (const BandCoverage& band : figures.coverage) {
     if (band.level == level) return &band.share;
   }
@@ -379,8 +333,7 @@ const frontend::Figure* coverage_of(const PopulationFigures& figures, double lev
 std::optional<double> coverage_level(std::string_view name, std::string_view prefix) {
   if (!name.starts_with(prefix)) return std::nullopt;
   const std::optional<double> level = read_double(name.substr(prefix.size()));
-  if (!level || !frontend::valid_band_level(*level) ||
-      frontend::level_text(*level) != name.substr(prefix.size())) {
+  if (!level || !valid_band_level(*level) || level_text(*level) != name.substr(prefix.size())) {
     return std::nullopt;
   }
   return level;
@@ -407,7 +360,7 @@ bool is_forecast_key(std::string_view key) {
 bool apply_forecast_line(const ForecastLine& line, PopulationFigures& figures) {
   for (const AccuracyInfo& info : kAccuracyFigures) {
     if (info.record_key != line.key) continue;
-    const std::optional<frontend::Figure> figure = read_figure(line.value);
+    const std::optional<Figure> figure = read_figure(line.value);
     if (!figure) return false;
     figures.*info.member = *figure;
     return true;
@@ -420,7 +373,7 @@ bool apply_forecast_line(const ForecastLine& line, PopulationFigures& figures) {
     return true;
   }
   const std::optional<double> level = coverage_level(line.key, kCoverageKey);
-  const std::optional<frontend::Figure> share = read_figure(line.value);
+  const std::optional<Figure> share = read_figure(line.value);
   if (!level || !share) return false;
   figures.coverage.push_back({*level, *share});
   return true;
@@ -459,7 +412,7 @@ std::string figure_row(std::string_view name, std::vector<double> values) {
   std::sort(values.begin(), values.end(), figure_less);
   std::string row = padded(std::string(name), kNameWidth);
   for (const double q : {0.0, 0.25, 0.5, 0.75, 1.0}) {
-    row += padded(frontend::format_general(quantile(values, q)), kColumnWidth);
+    row += padded(format_general(quantile(values, q)), kColumnWidth);
   }
   row.erase(row.find_last_not_of(' ') + 1);
   return row + '\n';
@@ -467,11 +420,11 @@ std::string figure_row(std::string_view name, std::vector<double> values) {
 
 // A row for a figure that some runs may lack, and a line for those.
 void add_optional_row(std::string& rows, std::string& notes, std::string_view name,
-                      std::span<const frontend::Figure* const> figures) {
+                      std::span<const Figure* const> figures) {
   std::vector<double> values;
   std::size_t missing = 0;
   std::string reason;
-  for (const frontend::Figure* figure : figures) {
+  for (const Figure* figure : figures) {
     if (figure != nullptr && figure->value) {
       values.push_back(*figure->value);
       continue;
@@ -496,14 +449,14 @@ std::string forecast_block(std::span<const PopulationFigures* const> runs,
   const auto holds_figures = [](const PopulationFigures* run) {
     return std::any_of(std::begin(kAccuracyFigures), std::end(kAccuracyFigures),
                        [run](const AccuracyInfo& info) {
-                         const frontend::Figure& figure = run->*info.member;
+                         const Figure& figure = run->*info.member;
                          return figure.value || !figure.reason.empty();
                        });
   };
   if (std::none_of(runs.begin(), runs.end(), holds_figures)) return {};
   std::string rows;
   std::string notes;
-  std::vector<const frontend::Figure*> figures;
+  std::vector<const Figure*> figures;
   for (const AccuracyInfo& info : kAccuracyFigures) {
     figures.clear();
     for (const PopulationFigures* run : runs) figures.push_back(&(run->*info.member));
@@ -514,7 +467,7 @@ std::string forecast_block(std::span<const PopulationFigures* const> runs,
     for (const PopulationFigures* run : runs) {
       figures.push_back(coverage_of(*run, level));
     }
-    add_optional_row(rows, notes, frontend::level_text(level) + " % coverage", figures);
+    add_optional_row(rows, notes, level_text(level) + " % coverage", figures);
   }
   std::string text =
       "\nThe validation forecast of each run's best population, in the series' units (coverage: "
@@ -580,24 +533,63 @@ std::optional<std::string> read_forecast_columns(const CsvRow& heading, const Cs
 
 }  // namespace
 
-std::string accuracy_words(const frontend::Accuracy& accuracy) {
-  const auto words = [](std::string_view name, const frontend::Figure& figure) {
+std::optional<std::vector<CsvRow>> csv_rows(std::string_view text) {
+  std::vector<CsvRow> rows;
+  CsvRow row;
+  std::string field;
+  bool field_begins = true;
+  bool in_quotes = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_quotes) {
+      if (c != '"') {
+        field += c;
+      } else if (i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else {
+        in_quotes = false;
+      }
+      continue;
+    }
+    if (c == '"' && field_begins) {
+      in_quotes = true;
+      field_begins = false;
+    } else if (c == ',' || c == '\n') {
+      row.push_back(std::move(field));
+      field.clear();
+      field_begins = true;
+      if (c == '\n') rows.push_back(std::exchange(row, {}));
+    } else if (c != '\r' || i + 1 == text.size() || text[i + 1] != '\n') {
+      field += c;
+      field_begins = false;
+    }
+  }
+  if (in_quotes) return std::nullopt;
+  if (!field_begins || !row.empty()) {
+    row.push_back(std::move(field));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::string accuracy_words(const Accuracy& accuracy) {
+  const auto words = [](std::string_view name, const Figure& figure) {
     return std::string(name) + " " +
-           (figure.value ? frontend::format_general(*figure.value)
-                         : "not given (" + figure.reason + ")");
+           (figure.value ? format_general(*figure.value) : "not given (" + figure.reason + ")");
   };
   return words("MAE", accuracy.mae) + ", " + words("RMSE", accuracy.rmse) + ", " +
          words("MAPE (%)", accuracy.mape) + ", " + words("MASE", accuracy.mase);
 }
 
-std::string coverage_words(std::span<const frontend::Coverage> coverage) {
+std::string coverage_words(std::span<const Coverage> coverage) {
   std::string text;
-  for (const frontend::Coverage& band : coverage) {
+  for (const Coverage& band : coverage) {
     if (!text.empty()) text += ", ";
-    text += frontend::level_text(band.level) + " % band ";
+    text += level_text(band.level) + " % band ";
     text += band.share.value
-                ? frontend::format_general(*band.share.value) + " (" + std::to_string(band.inside) +
-                      " of " + std::to_string(band.count) + ")"
+                ? format_general(*band.share.value) + " (" + std::to_string(band.inside) + " of " +
+                      std::to_string(band.count) + ")"
                 : "not given (" + band.share.reason + ")";
   }
   return text;
@@ -654,12 +646,12 @@ std::string record_text(const RunRecord& record) {
     std::string number(1, ' ');
     number += std::to_string(p + 1) + " ";
     for (const AccuracyInfo& info : kAccuracyFigures) {
-      const frontend::Figure& figure = figures.*info.member;
+      const Figure& figure = figures.*info.member;
       if (!figure.value && figure.reason.empty()) continue;
       text += std::string(info.record_key) + number + figure_text(figure) + "\n";
     }
     for (const BandCoverage& band : figures.coverage) {
-      text += std::string(kCoverageKey) + frontend::level_text(band.level) + number +
+      text += std::string(kCoverageKey) + level_text(band.level) + number +
               figure_text(band.share) + "\n";
     }
     for (const DivergenceInfo& info : kDivergences) {
@@ -782,7 +774,7 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
     if (!seen.contains(key)) return "\"" + std::string(key) + "\" is missing";
   }
   const std::string& populations = *recorded_setting(record, "--populations");
-  const std::optional<std::int32_t> count = frontend::parse_whole_number(populations);
+  const std::optional<std::int32_t> count = parse_whole_number(populations);
   if (!count || static_cast<std::size_t>(*count) != record.populations.size()) {
     return "it gives the figures of " +
            plural(record.populations.size(), "population", "populations") + " for --populations " +
@@ -865,7 +857,7 @@ std::string runs_table(std::span<const RunOutcome> runs) {
   for (const AccuracyInfo& info : kAccuracyFigures) table += std::string(info.column) + ",";
   for (const DivergenceInfo& info : kDivergences) table += std::string(info.column) + ",";
   for (const double level : levels) {
-    table += std::string(kCoverageColumn) + frontend::level_text(level) + ",";
+    table += std::string(kCoverageColumn) + level_text(level) + ",";
   }
   table.back() = '\n';
   for (std::size_t r = 0; r < runs.size(); ++r) {
@@ -881,7 +873,7 @@ std::string runs_table(std::span<const RunOutcome> runs) {
     }
     table += run.failure ? csv_field(std::string(kFailedStatus) + *run.failure) : std::string("ok");
     // The forecast's figures after the status: empty where a line has none.
-    const auto add_figure = [&table](const frontend::Figure* figure) {
+    const auto add_figure = [&table](const Figure* figure) {
       table += ',';
       if (figure != nullptr && figure->value) table += exact(*figure->value);
     };
@@ -1013,7 +1005,6 @@ std::string summary_text(std::span<const RunOutcome> runs) {
   }
   const std::size_t best_p = best_population(*best);
   const PopulationFigures& top = best->populations[best_p];
-  using frontend::format_general;
   text += "Best run: stream " + std::to_string(best->stream) + ", seed " +
           std::to_string(best->seed) + ", population " + std::to_string(best_p + 1) +
           ": best MSE " + format_general(top.best_mse) + ", best MDL " +
@@ -1039,4 +1030,4 @@ std::string summary_text(std::span<const RunOutcome> runs) {
   return text + forecast_block(shown, shown_streams);
 }
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::frontend

@@ -1,0 +1,238 @@
+// File > "Open runs...": the runs table and the ensemble's fan chart of a
+// folder that quarvel-cli --runs wrote, read as the runner reads it.
+#include <QAreaSeries>
+#include <QProcess>
+#include <QTableWidget>
+#include <QtTest>
+#include <algorithm>
+#include <memory>
+
+#include "frontend/datafile.h"
+#include "frontend/forecastfiles.h"
+#include "support/TestWindow.h"
+#include "ui/RunsWindow.h"
+
+using quarvel::ui::RunsWindow;
+using quarvel::ui::testing::read_all;
+using quarvel::ui::testing::TestWindow;
+
+namespace {
+
+QString example(const char* name) {
+  return QStringLiteral(QUARVEL_EXAMPLES) + QLatin1Char('/') + QLatin1String(name);
+}
+
+// The sunspot values, training then validation, as the runs indexed them.
+std::vector<double> sunspots() {
+  std::vector<double> values;
+  for (const char* name : {"sunspots-training.txt", "sunspots-validation.txt"}) {
+    const auto file =
+        quarvel::frontend::read_data_file(QFile::encodeName(example(name)).toStdString());
+    values.insert(values.end(), file.values.begin(), file.values.end());
+  }
+  return values;
+}
+
+quarvel::frontend::BandTable band_table(const QString& path) {
+  quarvel::frontend::BandTable table;
+  const QByteArray text = read_all(path);
+  const auto wrong = quarvel::frontend::parse_band_table(
+      std::string_view(text.constData(), static_cast<std::size_t>(text.size())), table);
+  if (wrong) qFatal("%s: %s", qPrintable(path), wrong->c_str());
+  return table;
+}
+
+int column_of(const QTableWidget* table, const QString& heading) {
+  for (int c = 0; c < table->columnCount(); ++c) {
+    if (table->horizontalHeaderItem(c)->text() == heading) return c;
+  }
+  return -1;
+}
+
+}  // namespace
+
+class RunsWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir settings_folder_;
+  QTemporaryDir folder_;
+  std::unique_ptr<TestWindow> window_;
+
+  // quarvel-cli --runs on the sunspots into `name`; true when it succeeds.
+  bool run_cli(const QString& name, const QStringList& extra) {
+    QProcess runner;
+    runner.start(
+        QStringLiteral(QUARVEL_CLI),
+        QStringList{QStringLiteral("--training"), example("sunspots-training.txt"),
+                    QStringLiteral("--validation"), example("sunspots-validation.txt"),
+                    QStringLiteral("--generations"), QStringLiteral("3"),
+                    QStringLiteral("--population-size"), QStringLiteral("150"),
+                    QStringLiteral("--rank-by"), QStringLiteral("mse"), QStringLiteral("--runs"),
+                    QStringLiteral("4"), QStringLiteral("--forecast"), QStringLiteral("10"),
+                    QStringLiteral("--quiet"), QStringLiteral("--output"), folder_.filePath(name)} +
+            extra);
+    return runner.waitForFinished(120000) && runner.exitStatus() == QProcess::NormalExit &&
+           runner.exitCode() == 0;
+  }
+
+  RunsWindow& open(const QString& folder) {
+    window_->dialogs.file_answers.emplace_back(folder);
+    window_->action("open_runs_action")->trigger();
+    return window_->window.runs_window();
+  }
+
+ private slots:
+  void initTestCase() {
+    quarvel::ui::testing::prepare_application(settings_folder_);
+    QVERIFY(run_cli(QStringLiteral("runs"), {QStringLiteral("--intervals")}));
+  }
+  void init() { window_ = std::make_unique<TestWindow>(); }
+  void cleanup() { window_.reset(); }
+
+  // The table holds every column of runs.csv, a row a run, and sorts by any
+  // column either way.
+  void the_runs_table_holds_every_run() {
+    RunsWindow& runs = open(folder_.filePath(QStringLiteral("runs")));
+    QCOMPARE(window_->dialogs.messages, QStringList());
+    QVERIFY(runs.isVisible());
+    QTableWidget* table = runs.runs_table();
+    QCOMPARE(table->rowCount(), 4);
+    const QList<QByteArray> lines = read_all(folder_.filePath("runs/runs.csv")).split('\n');
+    QCOMPARE(table->columnCount(), static_cast<int>(lines[0].count(',')) + 1);
+    QVERIFY(runs.notes().startsWith(QStringLiteral("4 runs in")));
+
+    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+      const int stream = column_of(table, QStringLiteral("stream"));
+      table->sortByColumn(stream, order);
+      QStringList streams;
+      for (int r = 0; r < 4; ++r) streams << table->item(r, stream)->text();
+      QCOMPARE(streams, order == Qt::AscendingOrder ? (QStringList{"0", "1", "2", "3"})
+                                                    : (QStringList{"3", "2", "1", "0"}));
+    }
+  }
+
+  // A numeric column read from the file sorts by value.
+  void a_column_of_figures_sorts_by_value() {
+    const QString folder = folder_.filePath(QStringLiteral("runs"));
+    // The seconds column rewritten to values whose texts sort otherwise.
+    const QString path = folder + QStringLiteral("/runs.csv");
+    QByteArray text = read_all(path);
+    QList<QByteArray> lines = text.split('\n');
+    const QList<QByteArray> heading = lines[0].split(',');
+    const auto seconds = static_cast<int>(heading.indexOf("seconds"));
+    QVERIFY(seconds >= 0);
+    const QList<QByteArray> values{"100", "9", "0.5", "10"};
+    for (int r = 1; r <= 4; ++r) {
+      QList<QByteArray> fields = lines[r].split(',');
+      fields[seconds] = values[r - 1];
+      lines[r] = fields.join(',');
+    }
+    const QString copy = folder_.filePath(QStringLiteral("sorted"));
+    QVERIFY(QDir().mkpath(copy));
+    QFile::remove(copy + QStringLiteral("/runs.csv"));
+    QFile out(copy + QStringLiteral("/runs.csv"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(lines.join('\n'));
+    out.close();
+    QTableWidget* table = open(copy).runs_table();
+    QCOMPARE(window_->dialogs.messages, QStringList());
+    table->sortByColumn(seconds, Qt::AscendingOrder);
+    QStringList sorted;
+    for (int r = 0; r < 4; ++r) sorted << table->item(r, seconds)->text();
+    QCOMPARE(sorted, (QStringList{"0.5", "9", "10", "100"}));
+    // No ensemble file there: the table alone, and the reader told why.
+    QVERIFY(open(copy).notes().contains(QStringLiteral("No ensemble forecast")));
+  }
+
+  // The fan chart: the data, the median and the pooled bands of
+  // ensemble-forecast.txt in the series' units, from the first forecast point on.
+  void the_fan_chart_over_the_data() {
+    RunsWindow& runs = open(folder_.filePath(QStringLiteral("runs")));
+    const quarvel::ui::ChartView* chart = runs.fan_chart();
+    const std::vector<double> data = sunspots();
+    const auto drawn = chart->points(RunsWindow::data);
+    QCOMPARE(drawn.size(), static_cast<qsizetype>(data.size()));
+    QCOMPARE(drawn[0], QPointF(0, 5));
+    QCOMPARE(drawn.last().y(), data.back());
+
+    auto table = band_table(folder_.filePath(QStringLiteral("runs/ensemble-forecast.txt")));
+    const auto [low, high] = std::minmax_element(data.begin(), data.end());
+    quarvel::frontend::to_original_units(table, *low, *high);
+    QCOMPARE(table.first_index, 340);
+    const auto median = chart->points(RunsWindow::median);
+    QCOMPARE(median.size(), 68 + 10);
+    QCOMPARE(median[0], QPointF(340, table.point[0]));
+    QCOMPARE(median.last(), QPointF(417, table.point[77]));
+    const auto upper_80 = chart->points(RunsWindow::band_80);
+    const auto lower_95 = chart->lower_points(RunsWindow::band_95);
+    QCOMPARE(upper_80.size(), 78);
+    QCOMPARE(upper_80[5], QPointF(345, table.bands[0].upper[5]));
+    QCOMPARE(lower_95[5], QPointF(345, table.bands[1].lower[5]));
+    QCOMPARE(chart->points(RunsWindow::forecast_start)[0].x(), 340.0);
+  }
+
+  // Runs written with --units original give a table in the series' units:
+  // drawn as it is.
+  void a_table_in_the_series_units_is_drawn_as_it_is() {
+    QVERIFY(run_cli(
+        QStringLiteral("original"),
+        {QStringLiteral("--intervals"), QStringLiteral("--units"), QStringLiteral("original")}));
+    RunsWindow& runs = open(folder_.filePath(QStringLiteral("original")));
+    const auto table =
+        band_table(folder_.filePath(QStringLiteral("original/ensemble-forecast.txt")));
+    const auto median = runs.fan_chart()->points(RunsWindow::median);
+    QCOMPARE(median[3], QPointF(343, table.point[3]));
+    QCOMPARE(runs.fan_chart()->points(RunsWindow::band_95)[3].y(), table.bands[1].upper[3]);
+  }
+
+  // Data that cannot be found leave the fan chart alone, with the reason; a
+  // failed run stands out with its reason; a folder without runs.csv is
+  // refused with a clear message.
+  void missing_data_failed_runs_and_folders_without_runs() {
+    const QString source = folder_.filePath(QStringLiteral("runs"));
+    const QString copy = folder_.filePath(QStringLiteral("moved"));
+    QVERIFY(QDir().mkpath(copy + QStringLiteral("/run-0000")));
+    for (const char* name : {"ensemble-forecast.txt", "runs.csv", "run-0000/run.txt"}) {
+      QByteArray text = read_all(source + QLatin1Char('/') + QLatin1String(name));
+      text.replace(QFile::encodeName(QStringLiteral(QUARVEL_EXAMPLES)), "/nowhere");
+      if (QLatin1String(name) == QLatin1String("runs.csv")) {
+        QList<QByteArray> lines = text.split('\n');
+        lines[2].replace(",ok,", ",\"failed: the disk was full, at generation 2\",");
+        text = lines.join('\n');
+      }
+      QFile out(copy + QLatin1Char('/') + QLatin1String(name));
+      QVERIFY(out.open(QIODevice::WriteOnly));
+      out.write(text);
+    }
+    RunsWindow& runs = open(copy);
+    QCOMPARE(window_->dialogs.messages, QStringList());
+    QVERIFY2(runs.notes().contains(QStringLiteral("The data are not drawn")),
+             qPrintable(runs.notes()));
+    QVERIFY(runs.notes().contains(QStringLiteral("1 failed")));
+    QVERIFY(runs.fan_chart()->points(RunsWindow::data).isEmpty());
+    QCOMPARE(runs.fan_chart()->points(RunsWindow::median).size(), 78);
+
+    QTableWidget* table = runs.runs_table();
+    const int stream = column_of(table, QStringLiteral("stream"));
+    const int status = column_of(table, QStringLiteral("status"));
+    table->sortByColumn(stream, Qt::AscendingOrder);
+    QCOMPARE(table->item(1, status)->text(),
+             QStringLiteral("failed: the disk was full, at generation 2"));
+    QCOMPARE(table->item(1, stream)->toolTip(), table->item(1, status)->text());
+    QVERIFY(table->item(1, stream)->background() != table->item(0, stream)->background());
+
+    const QString empty = folder_.filePath(QStringLiteral("empty"));
+    QVERIFY(QDir().mkpath(empty));
+    window_->window.runs_window().close();
+    open(empty);
+    QCOMPARE(window_->dialogs.messages.size(), 1);
+    QVERIFY(window_->dialogs.messages[0].contains(QStringLiteral("holds no runs.csv")));
+    QVERIFY(!window_->window.runs_window().isVisible());
+    // A chosen folder is where the next dialog opens.
+    QCOMPARE(window_->dialogs.folder_dialog_folders.size(), 2);
+  }
+};
+
+QTEST_MAIN(RunsWindowTest)
+#include "test_runs_window.moc"

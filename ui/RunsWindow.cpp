@@ -1,0 +1,381 @@
+#include "ui/RunsWindow.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "frontend/datafile.h"
+#include "frontend/forecastfiles.h"
+#include "frontend/runsummary.h"
+#include "ui/ChartView.h"
+#include "ui/charts.h"
+#include "ui/style.h"
+
+namespace quarvel::ui {
+
+namespace {
+
+constexpr const char* kRunsTable = "runs.csv";
+constexpr const char* kEnsembleTable = "ensemble-forecast.txt";
+constexpr const char* kRunRecord = "run.txt";
+// A folder's files are read whole; none of these is anywhere near this size.
+constexpr qint64 kMostBytes = qint64{1} << 30;
+
+// A cell that sorts as a number when both it and the other hold one, numbers
+// before text and empty cells.
+class TableCell final : public QTableWidgetItem {
+ public:
+  explicit TableCell(const QString& text) : QTableWidgetItem(text) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (ok && !std::isnan(value)) number_ = value;
+  }
+  bool operator<(const QTableWidgetItem& other) const override {
+    const auto* cell = dynamic_cast<const TableCell*>(&other);
+    if (cell == nullptr) return QTableWidgetItem::operator<(other);
+    if (number_ && cell->number_) return *number_ < *cell->number_;
+    if (number_ || cell->number_) return number_.has_value();
+    return text() < cell->text();
+  }
+
+ private:
+  std::optional<double> number_;
+};
+
+// The whole of a file, or why it could not be read.
+struct FileText {
+  std::optional<QByteArray> bytes;
+  QString reason;
+};
+
+FileText read_text(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {std::nullopt, file.errorString()};
+  if (file.size() > kMostBytes) return {std::nullopt, QStringLiteral("it is too large")};
+  return {file.readAll(), {}};
+}
+
+std::string_view view_of(const QByteArray& bytes) {
+  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+// The data a run's record names, training then validation, as the run indexed
+// its points; or why they cannot be drawn. A path the record gives relative to
+// where the runner ran is looked for from the folder and the one above it.
+struct RunData {
+  std::vector<double> values;
+  QString problem;
+};
+
+RunData data_of_record(const QString& record_path) {
+  const FileText text = read_text(record_path);
+  frontend::RunRecord record;
+  if (!text.bytes) return {{}, text.reason};
+  if (const auto wrong = frontend::parse_record(view_of(*text.bytes), record)) {
+    return {{}, QString::fromStdString(*wrong)};
+  }
+  if (record.table) {
+    return {{}, QStringLiteral("the runs read a table (--data), which is not drawn here")};
+  }
+  const QDir run_folder = QFileInfo(record_path).dir();
+  RunData data;
+  for (const frontend::DataRecord* file : {&record.training, &record.validation}) {
+    const QString given = QString::fromStdString(file->path);
+    QStringList tried{given};
+    if (QFileInfo(given).isRelative()) {
+      QDir up = run_folder;
+      for (int level = 0; level < 3 && up.cdUp(); ++level) tried << up.filePath(given);
+    }
+    std::optional<std::vector<double>> values;
+    for (const QString& path : tried) {
+      frontend::DataFileResult read =
+          frontend::read_data_file(QFile::encodeName(path).toStdString());
+      // The file the run read, by its value count: another file of that name is not it.
+      if (read.error == frontend::DataFileError::none && read.values.size() == file->values) {
+        values = std::move(read.values);
+        break;
+      }
+    }
+    if (!values) return {{}, QStringLiteral("\"%1\" was not found as the runs read it").arg(given)};
+    data.values.insert(data.values.end(), values->begin(), values->end());
+  }
+  return data;
+}
+
+// The first run record under `folder` (a run folder of --runs, or deeper
+// where --summarize gathered them), in name order.
+QString first_record(const QString& folder) {
+  QStringList found;
+  QDirIterator records(folder, {QString::fromLatin1(kRunRecord)}, QDir::Files,
+                       QDirIterator::Subdirectories);
+  while (records.hasNext()) found << records.next();
+  found.sort();
+  return found.isEmpty() ? QString() : found.constFirst();
+}
+
+// Whether the table's values are in the series' units rather than scaled to
+// [0, 1] (the runner writes either, with or without --units original): the
+// reading under which the median lies closer to the held-out values.
+bool in_original_units(const frontend::BandTable& table, const std::vector<double>& data,
+                       double low, double high) {
+  double scaled_error = 0.0;
+  double original_error = 0.0;
+  for (std::size_t k = 0; k < table.point.size(); ++k) {
+    const auto at = static_cast<std::size_t>(table.first_index) + k;
+    if (at >= data.size() || !std::isfinite(table.point[k])) continue;
+    const double actual = data[at];
+    const double as_scaled = low + table.point[k] * (high - low);
+    scaled_error += (as_scaled - actual) * (as_scaled - actual);
+    original_error += (table.point[k] - actual) * (table.point[k] - actual);
+  }
+  return original_error < scaled_error;
+}
+
+QList<QPointF> step_points(const std::vector<double>& values, std::int64_t first) {
+  QList<QPointF> points;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    if (std::isfinite(values[k])) {
+      points.append(QPointF(static_cast<double>(first) + static_cast<double>(k), values[k]));
+    }
+  }
+  return points;
+}
+
+}  // namespace
+
+RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("runs_window"));
+  setWindowTitle(QStringLiteral("Runs"));
+  setFont(window_font());
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
+  resize(760, 560);
+
+  runs_table_ = new QTableWidget();
+  runs_table_->setObjectName(QStringLiteral("runs_table"));
+  runs_table_->setAccessibleName(QStringLiteral("Runs"));
+  runs_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  runs_table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  runs_table_->setSortingEnabled(true);
+  runs_table_->verticalHeader()->hide();
+  runs_table_->setToolTip(QStringLiteral("Click a column's heading to sort the runs by it."));
+
+  notes_label_ = new QLabel();
+  notes_label_->setObjectName(QStringLiteral("runs_notes"));
+  notes_label_->setTextFormat(Qt::PlainText);
+  notes_label_->setWordWrap(true);
+
+  fan_chart_ = new ChartView();
+  fan_chart_->setObjectName(QStringLiteral("fan_chart"));
+  fan_chart_->setMinimumSize(320, 220);
+  QChart* chart = fan_chart_->chart();
+  chart->setTitle(QStringLiteral("Ensemble forecast"));
+  // The bands first, so that the curves are drawn over them.
+  QColor band = colours::blue;
+  band.setAlpha(45);
+  add_band_series(chart, QStringLiteral("95 % band"), band);
+  band.setAlpha(90);
+  add_band_series(chart, QStringLiteral("80 % band"), band);
+  for (QAreaSeries* series : {static_cast<QAreaSeries*>(chart->series().at(band_95)),
+                              static_cast<QAreaSeries*>(chart->series().at(band_80))}) {
+    for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(true);
+  }
+  add_line_series(chart, QStringLiteral("Data"), colours::black, Qt::SolidLine, 1, true);
+  add_line_series(chart, QStringLiteral("Median"), QColor(0, 0, 160), Qt::SolidLine, 2, true);
+  add_line_series(chart, QStringLiteral("Forecast start"), colours::fuchsia, Qt::SolidLine, 1,
+                  false);
+  attach_axes(chart, QStringLiteral("Point"), QStringLiteral("Value"));
+  use_small_axis_fonts(chart);
+
+  auto* top = new QWidget();
+  auto* top_layout = new QVBoxLayout(top);
+  top_layout->setContentsMargins(0, 0, 0, 0);
+  top_layout->addWidget(runs_table_);
+  top_layout->addWidget(notes_label_);
+  auto* splitter = new QSplitter(Qt::Vertical);
+  splitter->addWidget(top);
+  splitter->addWidget(fan_chart_);
+  splitter->setStretchFactor(0, 2);
+  splitter->setStretchFactor(1, 3);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(splitter);
+}
+
+QString RunsWindow::notes() const {
+  return notes_label_->text();
+}
+
+void RunsWindow::show_window() {
+  show();
+  raise();
+  activateWindow();
+}
+
+std::optional<QString> RunsWindow::open_folder(const QString& folder) {
+  const QString shown_folder = QDir::toNativeSeparators(folder);
+  const QString table_path = QDir(folder).filePath(QString::fromLatin1(kRunsTable));
+  if (!QFileInfo::exists(table_path)) {
+    return QStringLiteral(
+               "\"%1\" holds no runs.csv: choose a folder that quarvel-cli --runs or "
+               "--summarize wrote.")
+        .arg(shown_folder);
+  }
+  const FileText text = read_text(table_path);
+  if (!text.bytes) {
+    return QStringLiteral("\"%1\" cannot be read: %2")
+        .arg(QDir::toNativeSeparators(table_path), text.reason);
+  }
+  // The runner's own reader says whether this is a runs table; the window
+  // shows every column it holds, also those of other versions.
+  std::vector<frontend::RunOutcome> runs;
+  if (const auto wrong = frontend::parse_runs_table(view_of(*text.bytes), runs)) {
+    return QStringLiteral("\"%1\" is not a runs table that can be read: %2")
+        .arg(QDir::toNativeSeparators(table_path), QString::fromStdString(*wrong));
+  }
+  const auto rows = frontend::csv_rows(view_of(*text.bytes));
+  if (!rows || rows->empty()) {
+    return QStringLiteral("\"%1\" holds no runs.").arg(QDir::toNativeSeparators(table_path));
+  }
+  show_runs_table(*rows);
+  const auto failed = std::count_if(runs.begin(), runs.end(),
+                                    [](const frontend::RunOutcome& run) { return run.failure; });
+  QStringList notes;
+  notes << QStringLiteral("%1 runs in \"%2\"").arg(runs.size()).arg(shown_folder) +
+               (failed > 0 ? QStringLiteral(", %1 failed").arg(failed) : QString()) +
+               QStringLiteral(".");
+  notes << show_fan_chart(folder);
+  notes_label_->setText(notes.join(QLatin1Char(' ')));
+  setWindowTitle(QStringLiteral("Runs \u2014 %1").arg(shown_folder));
+  return std::nullopt;
+}
+
+void RunsWindow::show_runs_table(const std::vector<std::vector<std::string>>& rows) {
+  // Filled unsorted, then sorted as the user last chose (by stream at first).
+  runs_table_->setSortingEnabled(false);
+  runs_table_->clear();
+  const std::vector<std::string>& heading = rows.front();
+  runs_table_->setColumnCount(static_cast<int>(heading.size()));
+  runs_table_->setRowCount(static_cast<int>(rows.size() - 1));
+  QStringList labels;
+  int status_column = -1;
+  for (std::size_t c = 0; c < heading.size(); ++c) {
+    labels << QString::fromStdString(heading[c]);
+    if (heading[c] == "status") status_column = static_cast<int>(c);
+  }
+  runs_table_->setHorizontalHeaderLabels(labels);
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    const auto row = static_cast<int>(r - 1);
+    const std::vector<std::string>& fields = rows[r];
+    const bool failed = status_column >= 0 &&
+                        static_cast<std::size_t>(status_column) < fields.size() &&
+                        fields[static_cast<std::size_t>(status_column)] != "ok";
+    for (std::size_t c = 0; c < fields.size() && c < heading.size(); ++c) {
+      auto* cell = new TableCell(QString::fromStdString(fields[c]));
+      if (failed) {
+        // A failed run stands out, with its reason in full on every cell.
+        cell->setBackground(QColor(255, 225, 225));
+        cell->setToolTip(QString::fromStdString(fields[static_cast<std::size_t>(status_column)]));
+      }
+      runs_table_->setItem(row, static_cast<int>(c), cell);
+    }
+  }
+  runs_table_->resizeColumnsToContents();
+  runs_table_->setSortingEnabled(true);
+  if (runs_table_->horizontalHeader()->sortIndicatorSection() >= runs_table_->columnCount()) {
+    runs_table_->sortByColumn(0, Qt::AscendingOrder);
+  }
+}
+
+QStringList RunsWindow::show_fan_chart(const QString& folder) {
+  fan_chart_->clear_points();
+  QStringList notes;
+  const QString table_path = QDir(folder).filePath(QString::fromLatin1(kEnsembleTable));
+  frontend::BandTable table;
+  const FileText text = read_text(table_path);
+  if (!text.bytes) {
+    notes << QStringLiteral("No ensemble forecast: %1 cannot be read (%2).")
+                 .arg(QString::fromLatin1(kEnsembleTable), text.reason);
+    return notes;
+  }
+  if (const auto wrong = frontend::parse_band_table(view_of(*text.bytes), table)) {
+    notes << QStringLiteral("No ensemble forecast: %1 %2.")
+                 .arg(QString::fromLatin1(kEnsembleTable), QString::fromStdString(*wrong));
+    return notes;
+  }
+
+  // The data under the fan, in the series' units; without them, the fan as
+  // the file gives it.
+  const QString record = first_record(folder);
+  const RunData data = record.isEmpty()
+                           ? RunData{{}, QStringLiteral("no run folder with run.txt was found")}
+                           : data_of_record(record);
+  QString y_title = QStringLiteral("Value");
+  if (!data.values.empty()) {
+    const auto [low, high] = std::minmax_element(data.values.begin(), data.values.end());
+    if (!in_original_units(table, data.values, *low, *high)) {
+      frontend::to_original_units(table, *low, *high);
+    }
+    fan_chart_->set_points(Series::data, step_points(data.values, 0));
+  } else {
+    notes << QStringLiteral("The data are not drawn: %1.").arg(data.problem);
+    y_title = QStringLiteral("Value as the file gives it");
+  }
+  fan_chart_->chart()->axes(Qt::Vertical).constFirst()->setTitleText(y_title);
+
+  fan_chart_->set_points(Series::median, step_points(table.point, table.first_index));
+  const std::array<std::pair<Series, double>, 2> bands{std::pair{Series::band_95, 95.0},
+                                                       std::pair{Series::band_80, 80.0}};
+  for (const auto& [series, level] : bands) {
+    const auto found = std::find(table.levels.begin(), table.levels.end(), level);
+    if (found == table.levels.end() || table.bands.empty()) continue;
+    const frontend::Band& band =
+        table.bands[static_cast<std::size_t>(found - table.levels.begin())];
+    QList<QPointF> lower;
+    QList<QPointF> upper;
+    for (std::size_t k = 0; k < band.lower.size() && k < band.upper.size(); ++k) {
+      if (!std::isfinite(band.lower[k]) || !std::isfinite(band.upper[k])) continue;
+      const double x = static_cast<double>(table.first_index) + static_cast<double>(k);
+      lower.append(QPointF(x, band.lower[k]));
+      upper.append(QPointF(x, band.upper[k]));
+    }
+    fan_chart_->set_band(series, lower, upper);
+  }
+  if (table.bands.empty())
+    notes << QStringLiteral("The runs were made without --intervals: no bands.");
+
+  // The forecast start, across the curves.
+  double lowest = std::numeric_limits<double>::infinity();
+  double highest = -lowest;
+  for (int series = 0; series < forecast_start; ++series) {
+    for (const QPointF& point : fan_chart_->points(series) + fan_chart_->lower_points(series)) {
+      lowest = std::min(lowest, point.y());
+      highest = std::max(highest, point.y());
+    }
+  }
+  if (lowest <= highest) {
+    const auto x = static_cast<double>(table.first_index);
+    fan_chart_->set_points(Series::forecast_start, {QPointF(x, lowest), QPointF(x, highest)});
+  }
+  fit_axes(fan_chart_->chart());
+  return notes;
+}
+
+}  // namespace quarvel::ui

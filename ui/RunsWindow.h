@@ -1,0 +1,51 @@
+// The runs of a folder written by quarvel-cli --runs or --summarize, from
+// this machine or a cluster: the runs table of runs.csv, sortable by any
+// column, and the ensemble's fan chart (ensemble-forecast.txt: the median of
+// the runs' forecasts and the 80 and 95 % bands pooled from their paths) over
+// the data the runs' records name.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QTableWidget;
+
+namespace quarvel::ui {
+
+class ChartView;
+
+class RunsWindow final : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Series of the fan chart.
+  enum Series { band_95 = 0, band_80 = 1, data = 2, median = 3, forecast_start = 4 };
+
+  explicit RunsWindow(QWidget* parent = nullptr);
+
+  // Reads the runs of `folder` and shows them; nothing but why, when the
+  // folder holds no runs table that can be read (what was shown stays).
+  [[nodiscard]] std::optional<QString> open_folder(const QString& folder);
+  // Shows the window in front.
+  void show_window();
+
+  [[nodiscard]] QTableWidget* runs_table() const noexcept { return runs_table_; }
+  [[nodiscard]] ChartView* fan_chart() const noexcept { return fan_chart_; }
+  // What the window says about the runs and the ensemble under the table.
+  [[nodiscard]] QString notes() const;
+
+ private:
+  void show_runs_table(const std::vector<std::vector<std::string>>& rows);
+  // The fan chart from ensemble-forecast.txt and the data; returns what it
+  // tells the reader about them.
+  [[nodiscard]] QStringList show_fan_chart(const QString& folder);
+
+  QTableWidget* runs_table_ = nullptr;
+  ChartView* fan_chart_ = nullptr;
+  QLabel* notes_label_ = nullptr;
+};
+
+}  // namespace quarvel::ui
