@@ -44,6 +44,16 @@ constexpr int kFirstBandSeries = 11;
 constexpr std::array<double, 2> kBandLevels{80.0, 95.0};
 constexpr std::array<int, 2> kBandAlphas{70, 35};
 
+// A band's edges drawn no further than the range a forecast diverges beyond
+// ([-1, 2] scaled, the data's range widened by its span on each side): paths
+// that ran away would stretch the chart until the data were a flat line.
+std::vector<double> held_to_range(std::vector<double> edge) {
+  for (double& value : edge) {
+    if (!std::isnan(value)) value = std::clamp(value, -1.0, 2.0);
+  }
+  return edge;
+}
+
 int band_series(int population, std::size_t level) {
   return kFirstBandSeries + population * static_cast<int>(kBandLevels.size()) +
          static_cast<int>(level);
@@ -452,8 +462,8 @@ void ResultsView::plot_bands(
       const auto add_steps = [&](const frontend::PathBands& bands, double first) {
         for (const frontend::Band& band : bands.bands) {
           if (band.level != kBandLevels[level]) continue;
-          const std::vector<double> low = in_units(band.lower);
-          const std::vector<double> high = in_units(band.upper);
+          const std::vector<double> low = in_units(held_to_range(band.lower));
+          const std::vector<double> high = in_units(held_to_range(band.upper));
           for (std::size_t k = 0; k < low.size() && k < high.size(); ++k) {
             // A step where paths ran away beyond any number has no edge to draw.
             if (!std::isfinite(low[k]) || !std::isfinite(high[k])) continue;

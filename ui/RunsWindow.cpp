@@ -297,8 +297,9 @@ void RunsWindow::show_runs_table(const std::vector<std::vector<std::string>>& ro
       runs_table_->setItem(row, static_cast<int>(c), cell);
     }
   }
-  runs_table_->resizeColumnsToContents();
   runs_table_->setSortingEnabled(true);
+  // With the sort indicator: its room counted in the headings' widths.
+  runs_table_->resizeColumnsToContents();
   if (runs_table_->horizontalHeader()->sortIndicatorSection() >= runs_table_->columnCount()) {
     runs_table_->sortByColumn(0, Qt::AscendingOrder);
   }
@@ -341,6 +342,22 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   fan_chart_->chart()->axes(Qt::Vertical).constFirst()->setTitleText(y_title);
 
   fan_chart_->set_points(Series::median, step_points(table.point, table.first_index));
+  // The bands drawn no further than the range a forecast diverges beyond (the
+  // data's range widened by its span on each side, or the median's without
+  // the data): paths that ran away would stretch the chart until the data
+  // were a flat line.
+  const std::vector<double>& reference = data.values.empty() ? table.point : data.values;
+  double low = std::numeric_limits<double>::infinity();
+  double high = -low;
+  for (const double value : reference) {
+    if (!std::isfinite(value)) continue;
+    low = std::min(low, value);
+    high = std::max(high, value);
+  }
+  const double span = high - low;
+  const auto held = [&](double value) {
+    return low <= high ? std::clamp(value, low - span, high + span) : value;
+  };
   const std::array<std::pair<Series, double>, 2> bands{std::pair{Series::band_95, 95.0},
                                                        std::pair{Series::band_80, 80.0}};
   for (const auto& [series, level] : bands) {
@@ -353,8 +370,8 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
     for (std::size_t k = 0; k < band.lower.size() && k < band.upper.size(); ++k) {
       if (!std::isfinite(band.lower[k]) || !std::isfinite(band.upper[k])) continue;
       const double x = static_cast<double>(table.first_index) + static_cast<double>(k);
-      lower.append(QPointF(x, band.lower[k]));
-      upper.append(QPointF(x, band.upper[k]));
+      lower.append(QPointF(x, held(band.lower[k])));
+      upper.append(QPointF(x, held(band.upper[k])));
     }
     fan_chart_->set_band(series, lower, upper);
   }

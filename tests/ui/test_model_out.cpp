@@ -323,6 +323,23 @@ class ModelOutTest : public QObject {
     QCOMPARE(table->rowCount(), 2);
   }
 
+  // Band edges that ran away are drawn to the edge of the range a forecast
+  // diverges beyond, so that the data stay readable; the edges in range as they are.
+  void runaway_bands_are_drawn_to_the_divergence_range() {
+    auto& w = *window_;
+    run_sunspots(0);
+    quarvel::frontend::ForecastQuality quality;
+    quality.first_index = 340;
+    quality.with_intervals = true;
+    quality.validation_bands.bands = {{80.0, {-5.0, 0.2}, {0.5, 7.0}}};
+    w.window.results_view().show_forecast_quality({quality});
+    QCOMPARE(w.prediction_chart()->lower_points(11),
+             (QList<QPointF>{QPointF(340, -1.0), QPointF(341, 0.2)}));
+    QCOMPARE(w.prediction_chart()->points(11),
+             (QList<QPointF>{QPointF(340, 0.5), QPointF(341, 2.0)}));
+    QVERIFY(w.prediction_chart()->points(12).isEmpty());  // no 95 % band given
+  }
+
   // A forecast that runs away from the data is named in the status bar and in
   // the chart's legend, and kept: a steady climb forecast far past its end
   // leaves the data's range widened by its span.
