@@ -50,12 +50,10 @@ QString divergence_text(const frontend::ForecastQuality& quality) {
   const auto& validation = quality.validation_divergence;
   const auto& past = quality.past_data_divergence;
   if (validation && past) {
-    return QStringLiteral("diverged at step %1 (past the data: step %2)")
-        .arg(*validation)
-        .arg(*past);
+    return QStringLiteral("diverged at step %1 (ahead: step %2)").arg(*validation).arg(*past);
   }
   if (validation) return QStringLiteral("diverged at step %1").arg(*validation);
-  if (past) return QStringLiteral("diverged at step %1 past the data").arg(*past);
+  if (past) return QStringLiteral("diverged at step %1 ahead").arg(*past);
   return {};
 }
 
@@ -118,7 +116,8 @@ void AccuracyTable::show_quality(const std::vector<frontend::ForecastQuality>& q
     if (!diverged_text.isEmpty()) {
       diverged_item->setForeground(QColor(0xC0, 0x00, 0x00));
       diverged_item->setToolTip(QStringLiteral(
-          "The forecast left the loaded data's range widened by its span on each side."));
+          "The forecast left the loaded data's range widened by its span on each side: over the "
+          "validation part at the step given, or past the data (\"ahead\")."));
     }
     setItem(row, diverged, diverged_item);
   }

@@ -12,8 +12,9 @@
 
 namespace quarvel::ui {
 
-// "diverged at step 12" (the validation forecast), "diverged at step 3 past
-// the data", both together, or empty when the forecasts stayed near the data.
+// "diverged at step 12" (the validation forecast), "diverged at step 3 ahead"
+// (the forecast past the data), both together, or empty when the forecasts
+// stayed near the data.
 [[nodiscard]] QString divergence_text(const frontend::ForecastQuality& quality);
 
 class AccuracyTable final : public QTableWidget {

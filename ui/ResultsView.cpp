@@ -45,11 +45,12 @@ constexpr std::array<double, 2> kBandLevels{80.0, 95.0};
 constexpr std::array<int, 2> kBandAlphas{70, 35};
 
 // A band's edges drawn no further than the range a forecast diverges beyond
-// ([-1, 2] scaled, the data's range widened by its span on each side): paths
-// that ran away would stretch the chart until the data were a flat line.
-std::vector<double> held_to_range(std::vector<double> edge) {
+// ([-1, 2] scaled: the data's range widened by its span on each side), or the
+// curves' own range where they reach further: paths that ran away would
+// stretch the chart until the data were a flat line.
+std::vector<double> held_to_range(std::vector<double> edge, double low, double high) {
   for (double& value : edge) {
-    if (!std::isnan(value)) value = std::clamp(value, -1.0, 2.0);
+    if (!std::isnan(value)) value = std::clamp(value, low, high);
   }
   return edge;
 }
@@ -454,6 +455,16 @@ void ResultsView::name_diverged_forecasts() {
 void ResultsView::plot_bands(
     const std::function<std::vector<double>(std::vector<double>)>& in_units) {
   const auto past_first = static_cast<double>(scaled_data_.size());
+  std::array<double, 2> range{-1.0, 2.0};
+  const auto widen = [&range](std::span<const double> values) {
+    for (const double value : values) {
+      if (!std::isfinite(value)) continue;
+      range[0] = std::min(range[0], value);
+      range[1] = std::max(range[1], value);
+    }
+  };
+  for (const frontend::PopulationReport& report : shown_.populations) widen(report.prediction);
+  for (const std::vector<double>& forecast : forecasts_) widen(forecast);
   for (int p = 0; p < kPopulations; ++p) {
     const auto at = static_cast<std::size_t>(p);
     for (std::size_t level = 0; level < kBandLevels.size(); ++level) {
@@ -462,8 +473,8 @@ void ResultsView::plot_bands(
       const auto add_steps = [&](const frontend::PathBands& bands, double first) {
         for (const frontend::Band& band : bands.bands) {
           if (band.level != kBandLevels[level]) continue;
-          const std::vector<double> low = in_units(held_to_range(band.lower));
-          const std::vector<double> high = in_units(held_to_range(band.upper));
+          const std::vector<double> low = in_units(held_to_range(band.lower, range[0], range[1]));
+          const std::vector<double> high = in_units(held_to_range(band.upper, range[0], range[1]));
           for (std::size_t k = 0; k < low.size() && k < high.size(); ++k) {
             // A step where paths ran away beyond any number has no edge to draw.
             if (!std::isfinite(low[k]) || !std::isfinite(high[k])) continue;

@@ -343,20 +343,26 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
 
   fan_chart_->set_points(Series::median, step_points(table.point, table.first_index));
   // The bands drawn no further than the range a forecast diverges beyond (the
-  // data's range widened by its span on each side, or the median's without
-  // the data): paths that ran away would stretch the chart until the data
-  // were a flat line.
-  const std::vector<double>& reference = data.values.empty() ? table.point : data.values;
-  double low = std::numeric_limits<double>::infinity();
-  double high = -low;
-  for (const double value : reference) {
-    if (!std::isfinite(value)) continue;
-    low = std::min(low, value);
-    high = std::max(high, value);
-  }
+  // data's range widened by its span on each side; the median's without the
+  // data), or the median's where it reaches further: paths that ran away would
+  // stretch the chart until the data were a flat line.
+  const auto finite_range = [](const std::vector<double>& values) {
+    std::pair<double, double> range{std::numeric_limits<double>::infinity(),
+                                    -std::numeric_limits<double>::infinity()};
+    for (const double value : values) {
+      if (!std::isfinite(value)) continue;
+      range.first = std::min(range.first, value);
+      range.second = std::max(range.second, value);
+    }
+    return range;
+  };
+  const auto median_range = finite_range(table.point);
+  const auto [low, high] = data.values.empty() ? median_range : finite_range(data.values);
   const double span = high - low;
+  const double bottom = std::min(low - span, median_range.first);
+  const double top = std::max(high + span, median_range.second);
   const auto held = [&](double value) {
-    return low <= high ? std::clamp(value, low - span, high + span) : value;
+    return bottom <= top ? std::clamp(value, bottom, top) : value;
   };
   const std::array<std::pair<Series, double>, 2> bands{std::pair{Series::band_95, 95.0},
                                                        std::pair{Series::band_80, 80.0}};

@@ -338,6 +338,9 @@ class ModelOutTest : public QObject {
     QCOMPARE(w.prediction_chart()->points(11),
              (QList<QPointF>{QPointF(340, 0.5), QPointF(341, 2.0)}));
     QVERIFY(w.prediction_chart()->points(12).isEmpty());  // no 95 % band given
+    // A forecast drawn further up takes the band's edge with it.
+    w.window.results_view().show_forecasts({{0.5, 9.0}});
+    QCOMPARE(w.prediction_chart()->points(11).last(), QPointF(341, 7.0));
   }
 
   // A forecast that runs away from the data is named in the status bar and in
@@ -358,7 +361,7 @@ class ModelOutTest : public QObject {
     QVERIFY(!quality[0].validation_divergence);
     QVERIFY(quality[0].past_data_divergence.has_value());
     const QString words =
-        QStringLiteral("diverged at step %1 past the data").arg(*quality[0].past_data_divergence);
+        QStringLiteral("diverged at step %1 ahead").arg(*quality[0].past_data_divergence);
     QVERIFY2(w.window.run_status().endsWith(QStringLiteral("; forecast No1 ") + words),
              qPrintable(w.window.run_status()));
     const auto markers =

@@ -10,6 +10,7 @@
 #include "frontend/datafile.h"
 #include "frontend/forecastfiles.h"
 #include "support/TestWindow.h"
+#include "support/examples.h"
 #include "ui/RunsWindow.h"
 
 using quarvel::ui::RunsWindow;
@@ -19,7 +20,7 @@ using quarvel::ui::testing::TestWindow;
 namespace {
 
 QString example(const char* name) {
-  return QStringLiteral(QUARVEL_EXAMPLES) + QLatin1Char('/') + QLatin1String(name);
+  return QString::fromStdString(quarvel::testing::example(name));
 }
 
 // The sunspot values, training then validation, as the runs indexed them.

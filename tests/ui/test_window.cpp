@@ -674,6 +674,13 @@ class WindowTest : public QObject, protected WindowFixture {
     const QList<QByteArray> first_point = lines[1].split(',');
     QCOMPARE(first_point[0], QByteArray("Real Data"));
     QCOMPARE(first_point[2].toDouble(), view->points(0).constFirst().y());
+    // The bands too: each edge's rows, named after the band.
+    const QList<QPointF> lower = view->lower_points(11);
+    QVERIFY(!lower.isEmpty());
+    const QByteArray first_lower = "No1 80 % band lower," +
+                                   QByteArray::number(lower[0].x(), 'g', 17) + ',' +
+                                   QByteArray::number(lower[0].y(), 'g', 17);
+    QVERIFY2(lines.contains(first_lower), first_lower.constData());
     QCOMPARE(dialogs.messages, QStringList());
 
     // Rows from training count + overlap on are the forecast.
