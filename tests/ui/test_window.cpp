@@ -35,6 +35,7 @@
 
 #include "frontend/settings.h"
 #include "support/TestWindow.h"
+#include "ui/AccuracyTable.h"
 #include "ui/SettingsStore.h"
 #include "ui/style.h"
 
@@ -852,6 +853,8 @@ class WindowTest : public QObject, protected WindowFixture {
       w.action("original_units_action")->setChecked(true);
       w.action("log_fitness_action")->setChecked(true);
       QVERIFY(w.window.fitness_window().log_scale());
+      QVERIFY(w.action("bands_action")->isChecked());  // the bands are shown at first
+      w.action("bands_action")->setChecked(false);
       w.dialogs.file_answers.push_back(data_folder_.filePath(QStringLiteral("chart.png")));
       w.dialogs.image_size_answers.push_back(chosen);
       w.window.output_controller().export_chart(w.mdl_chart(), QStringLiteral("mdl-chart"));
@@ -884,6 +887,13 @@ class WindowTest : public QObject, protected WindowFixture {
       QTest::keyClick(chart_window, Qt::Key_Escape);
       QVERIFY2(!chart_window->isVisible(), qPrintable(chart_window->objectName()));
     }
+    // The bands hidden at the last start stay hidden: none drawn, no coverage.
+    QVERIFY(!w.action("bands_action")->isChecked());
+    prepare_run(2, 1);
+    w.window.start_or_abort_run();
+    QVERIFY(w.window.last_run().quality.at(0).with_intervals);
+    QVERIFY(w.prediction_chart()->points(11).isEmpty());
+    QVERIFY(w.window.results_view().accuracy_table()->isColumnHidden(6));
   }
 
   // A new run's trees are shown from their top, wherever the last run's were read.
