@@ -24,6 +24,7 @@
 #include "frontend/datafile.h"
 #include "frontend/forecastfiles.h"
 #include "frontend/runsummary.h"
+#include "frontend/tablefile.h"
 #include "ui/ChartView.h"
 #include "ui/charts.h"
 #include "ui/style.h"
@@ -84,6 +85,46 @@ struct RunData {
   QString problem;
 };
 
+// Where a file the record names may be: as given, and a relative path also
+// from the folders above the run folder.
+QStringList places_of(const std::string& path, const QString& record_path) {
+  const QString given = QString::fromStdString(path);
+  QStringList places{given};
+  if (QFileInfo(given).isRelative()) {
+    QDir up = QFileInfo(record_path).dir();
+    for (int level = 0; level < 3 && up.cdUp(); ++level) places << up.filePath(given);
+  }
+  return places;
+}
+
+// The series of a --data run: the table's column the run read, its training
+// part then its validation part (the last values, the overlap repeated).
+RunData data_of_table(const frontend::RunRecord& record, const QString& record_path) {
+  const frontend::TableRecord& table = *record.table;
+  frontend::TableOptions options;
+  options.value_column = frontend::ColumnChoice::by_number(table.value_column);
+  for (const QString& path : places_of(table.path, record_path)) {
+    const frontend::TableResult read =
+        frontend::read_table_file(QFile::encodeName(path).toStdString(), options);
+    if (!read.table) continue;
+    const std::vector<double>& values = read.table->values;
+    const std::size_t training = record.training.values;
+    const std::size_t validation = record.validation.values;
+    // The table the run read, by its value counts.
+    if (training != table.training_values || values.size() < std::max(training, validation)) {
+      continue;
+    }
+    RunData data;
+    data.values.assign(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(training));
+    data.values.insert(data.values.end(), values.end() - static_cast<std::ptrdiff_t>(validation),
+                       values.end());
+    return data;
+  }
+  return {{},
+          QStringLiteral("\"%1\" was not found as the runs read it")
+              .arg(QString::fromStdString(table.path))};
+}
+
 RunData data_of_record(const QString& record_path) {
   const FileText text = read_text(record_path);
   frontend::RunRecord record;
@@ -91,20 +132,11 @@ RunData data_of_record(const QString& record_path) {
   if (const auto wrong = frontend::parse_record(view_of(*text.bytes), record)) {
     return {{}, QString::fromStdString(*wrong)};
   }
-  if (record.table) {
-    return {{}, QStringLiteral("the runs read a table (--data), which is not drawn here")};
-  }
-  const QDir run_folder = QFileInfo(record_path).dir();
+  if (record.table) return data_of_table(record, record_path);
   RunData data;
   for (const frontend::DataRecord* file : {&record.training, &record.validation}) {
-    const QString given = QString::fromStdString(file->path);
-    QStringList tried{given};
-    if (QFileInfo(given).isRelative()) {
-      QDir up = run_folder;
-      for (int level = 0; level < 3 && up.cdUp(); ++level) tried << up.filePath(given);
-    }
     std::optional<std::vector<double>> values;
-    for (const QString& path : tried) {
+    for (const QString& path : places_of(file->path, record_path)) {
       frontend::DataFileResult read =
           frontend::read_data_file(QFile::encodeName(path).toStdString());
       // The file the run read, by its value count: another file of that name is not it.
@@ -113,7 +145,11 @@ RunData data_of_record(const QString& record_path) {
         break;
       }
     }
-    if (!values) return {{}, QStringLiteral("\"%1\" was not found as the runs read it").arg(given)};
+    if (!values) {
+      return {{},
+              QStringLiteral("\"%1\" was not found as the runs read it")
+                  .arg(QString::fromStdString(file->path))};
+    }
     data.values.insert(data.values.end(), values->begin(), values->end());
   }
   return data;

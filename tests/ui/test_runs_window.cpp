@@ -60,18 +60,23 @@ class RunsWindowTest : public QObject {
   QTemporaryDir folder_;
   std::unique_ptr<TestWindow> window_;
 
-  // quarvel-cli --runs on the sunspots into `name`; true when it succeeds.
-  bool run_cli(const QString& name, const QStringList& extra) {
+  // quarvel-cli --runs into `name` on the sunspot files, or on the data
+  // `data` names; true when it succeeds.
+  bool run_cli(const QString& name, const QStringList& extra, QStringList data = {}) {
+    if (data.isEmpty()) {
+      data = {QStringLiteral("--training"), example("sunspots-training.txt"),
+              QStringLiteral("--validation"), example("sunspots-validation.txt")};
+    }
     QProcess runner;
     runner.start(
         QStringLiteral(QUARVEL_CLI),
-        QStringList{QStringLiteral("--training"), example("sunspots-training.txt"),
-                    QStringLiteral("--validation"), example("sunspots-validation.txt"),
-                    QStringLiteral("--generations"), QStringLiteral("3"),
-                    QStringLiteral("--population-size"), QStringLiteral("150"),
-                    QStringLiteral("--rank-by"), QStringLiteral("mse"), QStringLiteral("--runs"),
-                    QStringLiteral("4"), QStringLiteral("--forecast"), QStringLiteral("10"),
-                    QStringLiteral("--quiet"), QStringLiteral("--output"), folder_.filePath(name)} +
+        data +
+            QStringList{QStringLiteral("--generations"), QStringLiteral("3"),
+                        QStringLiteral("--population-size"), QStringLiteral("150"),
+                        QStringLiteral("--rank-by"), QStringLiteral("mse"),
+                        QStringLiteral("--runs"), QStringLiteral("4"), QStringLiteral("--forecast"),
+                        QStringLiteral("10"), QStringLiteral("--quiet"), QStringLiteral("--output"),
+                        folder_.filePath(name)} +
             extra);
     return runner.waitForFinished(120000) && runner.exitStatus() == QProcess::NormalExit &&
            runner.exitCode() == 0;
@@ -185,6 +190,27 @@ class RunsWindowTest : public QObject {
     const auto median = runs.fan_chart()->points(RunsWindow::median);
     QCOMPARE(median[3], QPointF(343, table.point[3]));
     QCOMPARE(runs.fan_chart()->points(RunsWindow::band_95)[3].y(), table.bands[1].upper[3]);
+  }
+
+  // Runs of a table (--data) draw its column: the training part, then the
+  // validation part with the overlap repeated, as the runs indexed them.
+  void runs_of_a_table_draw_its_column() {
+    QVERIFY(
+        run_cli(QStringLiteral("table"), {QStringLiteral("--intervals")},
+                {QStringLiteral("--data"), example("airpassengers.csv"), QStringLiteral("--column"),
+                 QStringLiteral("passengers"), QStringLiteral("--split"), QStringLiteral("120"),
+                 QStringLiteral("--terminals"), QStringLiteral("12")}));
+    RunsWindow& runs = open(folder_.filePath(QStringLiteral("table")));
+    QVERIFY2(!runs.notes().contains(QStringLiteral("not drawn")), qPrintable(runs.notes()));
+    const auto drawn = runs.fan_chart()->points(RunsWindow::data);
+    const auto table = band_table(folder_.filePath(QStringLiteral("table/ensemble-forecast.txt")));
+    // 120 training months, then the validation part: its overlap, then 24 months.
+    QCOMPARE(drawn.size(), static_cast<qsizetype>(table.first_index) + 24);
+    QCOMPARE(drawn[0].y(), 112.0);
+    QCOMPARE(drawn[119].y(), 337.0);    // December 1958
+    QCOMPARE(drawn.last().y(), 432.0);  // December 1960
+    QCOMPARE(runs.fan_chart()->points(RunsWindow::median).constFirst().x(),
+             static_cast<double>(table.first_index));
   }
 
   // Data that cannot be found leave the fan chart alone, with the reason; a
