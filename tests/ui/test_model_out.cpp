@@ -322,6 +322,29 @@ class ModelOutTest : public QObject {
     QCOMPARE(table->rowCount(), 2);
   }
 
+  // A figure that cannot be given shows a dash with the reason as its tip: a
+  // MAPE over a held-out 0, bands of a model with too few residuals.
+  void the_accuracy_table_gives_the_reason_for_a_missing_figure() {
+    quarvel::frontend::ForecastQuality quality;
+    quality.accuracy.points = 4;
+    quality.accuracy.mae.value = 2.5;
+    quality.accuracy.mape.reason = "a held-out value is 0";
+    quality.with_intervals = true;
+    quality.interval_reason = "fewer than 2 one-step residuals";
+    quality.validation_divergence = 3;
+    quarvel::ui::AccuracyTable table;
+    table.show_quality({quality, quality}, true);
+    QCOMPARE(table.rowCount(), 2);
+    QCOMPARE(table.cell_text(1, 2), QStringLiteral("2.5"));
+    QCOMPARE(table.cell_text(1, 4), QStringLiteral("\u2014"));
+    QCOMPARE(table.cell_tip(1, 4), QStringLiteral("a held-out value is 0"));
+    QCOMPARE(table.cell_text(0, 7), QStringLiteral("\u2014"));
+    QCOMPARE(table.cell_tip(0, 7), QStringLiteral("fewer than 2 one-step residuals"));
+    QCOMPARE(table.cell_text(0, 8), QStringLiteral("at step 3"));
+    table.clear_figures();
+    QCOMPARE(table.rowCount(), 0);
+  }
+
   // Band edges that ran away are drawn to the edge of the range a forecast
   // diverges beyond, so that the data stay readable; the edges in range as they are.
   void runaway_bands_are_drawn_to_the_divergence_range() {
