@@ -4,11 +4,13 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "frontend/settings.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
+#include "ui/TimeAxis.h"
 
 namespace quarvel::ui {
 
@@ -22,6 +24,9 @@ struct RunResults {
   int generations = 0;  // the run's setting
   int generations_shown = 0;
   PredictionMarkers markers;  // the end of its training part and the start of its forecast
+  // The time stamps of the table its data came from, which its charts show;
+  // null: the points at their indices.
+  std::shared_ptr<const TimeScale> time;
   ShownGeneration last;       // the latest generation shown
   std::vector<std::vector<double>> forecasts;  // past the data, once the run has ended
 };
