@@ -33,6 +33,7 @@ using frontend::Delimiter;
 
 // Rows the preview shows.
 constexpr std::size_t kPreviewRows = 20;
+constexpr std::size_t kColumnsSharingWidth = 6;
 // Bytes of a file looked at to tell a table from a data file: detection's
 // lines, as long as tables' lines usually are.
 constexpr qint64 kTableHeadBytes = 64 * 1024;
@@ -278,6 +279,7 @@ void ImportTableDialog::read_table_again() {
   fill_column_boxes(preview, preview.value_column, time);
   if (preview.error.problem != frontend::TableProblem::none) {
     refuse(to_qstring(preview.error.message));
+    point_at(preview.error, preview);
     return;
   }
 
@@ -286,6 +288,7 @@ void ImportTableDialog::read_table_again() {
   frontend::TableResult result = frontend::read_table(text_, options);
   if (!result.table) {
     refuse(to_qstring(result.error.message));
+    point_at(result.error, preview);
     return;
   }
   table_ = std::move(result.table);
@@ -330,6 +333,18 @@ void ImportTableDialog::show_preview(const frontend::TablePreview& preview) {
     }
   }
   preview_table_->setVerticalHeaderLabels(lines);
+  // A few columns share the width; more keep theirs and scroll.
+  preview_table_->horizontalHeader()->setSectionResizeMode(
+      columns <= kColumnsSharingWidth ? QHeaderView::Stretch : QHeaderView::Interactive);
+}
+
+void ImportTableDialog::point_at(const frontend::TableError& error,
+                                 const frontend::TablePreview& preview) {
+  const auto row = std::find(preview.lines.begin(), preview.lines.end(), error.line);
+  if (row == preview.lines.end() || error.column == 0) return;
+  preview_table_->setCurrentCell(static_cast<int>(row - preview.lines.begin()),
+                                 static_cast<int>(error.column) - 1);
+  preview_table_->scrollTo(preview_table_->currentIndex());
 }
 
 void ImportTableDialog::fill_column_boxes(const frontend::TablePreview& preview,

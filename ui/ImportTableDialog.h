@@ -65,6 +65,8 @@ class ImportTableDialog final : public QDialog {
   // detected options, the column pickers, then the split.
   void read_table_again();
   void show_preview(const frontend::TablePreview& preview);
+  // The refused cell made current in the preview, when the preview shows it.
+  void point_at(const frontend::TableError& error, const frontend::TablePreview& preview);
   void fill_column_boxes(const frontend::TablePreview& preview, std::size_t value_column,
                          std::size_t time_column);
   // Splits the table read again after a change of the split point.

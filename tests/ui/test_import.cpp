@@ -232,6 +232,9 @@ class ImportTest : public QObject {
     QVERIFY(!parts.ok()->isEnabled());
     QVERIFY(!dialog->imported());
     QCOMPARE(parts.counts(), QString());
+    // The preview points at the cell: line 3, the second row shown.
+    QCOMPARE(parts.preview()->currentRow(), 1);
+    QCOMPARE(parts.preview()->currentColumn(), 1);
   }
 
   // The user's choices override detection, and stay as the table is read again.

@@ -175,7 +175,7 @@ class ShellTest : public QObject {
     }
     QCOMPARE(file_entries,
              (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
-                          "Export chart (&E)|", "Export models... (&M)|",
+                          "Import table... (&I)|", "Export chart (&E)|", "Export models... (&M)|",
                           "Restore default settings (&D)|", "Exit (&X)|"}));
     QStringList help_entries;
     for (QAction* action : w.part<QMenu>("help_menu")->actions()) help_entries << action->text();
