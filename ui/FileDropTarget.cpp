@@ -42,7 +42,8 @@ bool FileDropTarget::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragMove: {
       auto* drag = static_cast<QDragMoveEvent*>(event);
       // The filter may read the file: once as the drag enters, not at every move.
-      if (event->type() == QEvent::DragEnter) drag_taken_ = taken_file(drag->mimeData()).has_value();
+      if (event->type() == QEvent::DragEnter)
+        drag_taken_ = taken_file(drag->mimeData()).has_value();
       if (drag_taken_) {
         drag->acceptProposedAction();
       } else {

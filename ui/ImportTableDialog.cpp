@@ -36,11 +36,10 @@ constexpr std::size_t kPreviewRows = 20;
 constexpr std::size_t kColumnsSharingWidth = 6;
 // Bytes of a file looked at to tell a table from a data file: detection's
 // lines, as long as tables' lines usually are.
-constexpr qint64 kTableHeadBytes = 64 * 1024;
+constexpr qint64 kTableHeadBytes = qint64{64} * 1024;
 
-constexpr std::array<Delimiter, 5> kDelimiters{Delimiter::comma, Delimiter::semicolon,
-                                               Delimiter::tab, Delimiter::whitespace,
-                                               Delimiter::none};
+constexpr std::array<Delimiter, 5> kDelimiters{
+    Delimiter::comma, Delimiter::semicolon, Delimiter::tab, Delimiter::whitespace, Delimiter::none};
 
 QString capitalised(std::string_view text) {
   QString words = to_qstring(text);
@@ -374,7 +373,8 @@ void ImportTableDialog::split_again() {
     split_slider_->setRange(1, static_cast<int>(std::max<std::size_t>(rows, 2) - 1));
     split_slider_->setEnabled(rows >= 2);
   }
-  const frontend::SplitPoint point = frontend::SplitPoint::from_text(split_edit_->text().toStdString());
+  const frontend::SplitPoint point =
+      frontend::SplitPoint::from_text(split_edit_->text().toStdString());
   const frontend::SplitCount count = frontend::split_training_count(rows, point, time);
   if (!count.error.empty()) {
     refuse(QStringLiteral("The split point: %1").arg(to_qstring(count.error)));
@@ -398,7 +398,8 @@ void ImportTableDialog::split_again() {
           .arg(rows - split.training_count)
           .arg(overlap));
   QString reading = capitalised(split.reading) + QLatin1Char('.');
-  if (!table_->note.empty()) reading += QLatin1Char(' ') + capitalised(table_->note) + QLatin1Char('.');
+  if (!table_->note.empty())
+    reading += QLatin1Char(' ') + capitalised(table_->note) + QLatin1Char('.');
   reading_label_->setText(reading);
 
   // What the user should know before loading: fewer repeated values than

@@ -49,9 +49,7 @@ class ImportTableDialog final : public QDialog {
 
   // The parts as the dialog now reads and splits the table; nothing while
   // it refuses them (OK is disabled then).
-  [[nodiscard]] const std::optional<ImportedTable>& imported() const noexcept {
-    return imported_;
-  }
+  [[nodiscard]] const std::optional<ImportedTable>& imported() const noexcept { return imported_; }
 
   // Whether the file at `path` is plainly a table rather than a data file: a
   // .csv or .tsv name, or a first line that reads as a header of two or more

@@ -89,8 +89,8 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
           &MainWindow::load_training_series);
   connect(problem_tab_, &ProblemTab::training_file_dropped, this, &MainWindow::open_dropped_file);
   // A table dropped anywhere else on the window opens the import dialog too.
-  connect(new FileDropTarget(this, &ImportTableDialog::is_table_file), &FileDropTarget::file_dropped,
-          this, &MainWindow::open_table_file);
+  connect(new FileDropTarget(this, &ImportTableDialog::is_table_file),
+          &FileDropTarget::file_dropped, this, &MainWindow::open_table_file);
   connect(problem_tab_, &ProblemTab::load_validation_requested, this,
           &MainWindow::load_validation_series);
   connect(problem_tab_, &ProblemTab::draw_graph_requested, this, &MainWindow::draw_data_plot);
@@ -426,8 +426,8 @@ void MainWindow::open_table_file(const QString& path) {
   frontend::TableText text = frontend::read_table_file_text(QFile::encodeName(path).toStdString());
   if (tell_unreadable(path, text.error, text.reason)) return;
   // Window-modal and shown without waiting: OK loads the parts.
-  auto* dialog = new ImportTableDialog(
-      path, std::move(text.text), static_cast<std::size_t>(largest_terminal_table()), this);
+  auto* dialog = new ImportTableDialog(path, std::move(text.text),
+                                       static_cast<std::size_t>(largest_terminal_table()), this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     if (dialog->imported()) load_imported_table(*dialog->imported());
@@ -460,9 +460,8 @@ void MainWindow::forget_table_time() {
 bool MainWindow::tell_unreadable(const QString& path, frontend::DataFileError error,
                                  const std::string& reason) {
   if (error == frontend::DataFileError::too_large) {
-    dialogs_.message(this,
-                     QStringLiteral("\"%1\" %2. Nothing was loaded.")
-                         .arg(QFileInfo(path).fileName(), QString::fromStdString(reason)));
+    dialogs_.message(this, QStringLiteral("\"%1\" %2. Nothing was loaded.")
+                               .arg(QFileInfo(path).fileName(), QString::fromStdString(reason)));
     return true;
   }
   if (error != frontend::DataFileError::none) {
@@ -573,9 +572,9 @@ void MainWindow::draw_data_plot() {
                                                           &problem_tab_->validation_cells()};
   // The grids' times are the points' indices: on the table's time axis while
   // the grids hold its parts.
-  const TimeScale* time =
-      table_time_ && table_time_->fits(grids[0]->rows(), grids[1]->rows()) ? table_time_.get()
-                                                                           : nullptr;
+  const TimeScale* time = table_time_ && table_time_->fits(grids[0]->rows(), grids[1]->rows())
+                              ? table_time_.get()
+                              : nullptr;
   show_time_axis(data_plot_window_->chart_view(), time != nullptr ? table_time_ : nullptr);
   for (int series = 0; series < 2; ++series) {
     const frontend::GridColumns& cells = *grids[static_cast<std::size_t>(series)];

@@ -185,8 +185,8 @@ class MainWindow final : public QMainWindow {
   OutputController* output_controller_ = nullptr;
 
   ResultHistories histories_;
-  RunResults run_;                // the run in progress or the last one
-  WindowFiles files_;             // the dialogs' folder and the loaded files
+  RunResults run_;     // the run in progress or the last one
+  WindowFiles files_;  // the dialogs' folder and the loaded files
   // The time stamps of the table whose parts the grids hold; null when they
   // hold data files (or nothing).
   std::shared_ptr<const TimeScale> table_time_;

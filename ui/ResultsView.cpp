@@ -413,9 +413,7 @@ void ResultsView::plot_prediction_chart(bool real_data_too) {
   };
   // The markers at the rows the points they mark stand for: on a time axis
   // the validation part starts with the training rows it repeats.
-  const auto marker_x = [this](double point) {
-    return time_ ? time_->x_of_point(point) : point;
-  };
+  const auto marker_x = [this](double point) { return time_ ? time_->x_of_point(point) : point; };
   // The data change only with a new run or other units.
   if (real_data_too) prediction_chart_->set_points(kRealDataSeries, curve(scaled_data_, 0));
 

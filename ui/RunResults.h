@@ -27,7 +27,7 @@ struct RunResults {
   // The time stamps of the table its data came from, which its charts show;
   // null: the points at their indices.
   std::shared_ptr<const TimeScale> time;
-  ShownGeneration last;       // the latest generation shown
+  ShownGeneration last;                        // the latest generation shown
   std::vector<std::vector<double>> forecasts;  // past the data, once the run has ended
 };
 

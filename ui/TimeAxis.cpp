@@ -172,7 +172,8 @@ std::int64_t seconds_at(double x) {
   const int year = static_cast<int>(std::floor(x));
   const std::int64_t start = first_of_year(year);
   const std::int64_t end = first_of_year(year + 1);
-  return start + static_cast<std::int64_t>(std::floor((x - year) * static_cast<double>(end - start)));
+  return start +
+         static_cast<std::int64_t>(std::floor((x - year) * static_cast<double>(end - start)));
 }
 
 // The ticks of one step from `low` to `high`; more than `most` stops the count.
@@ -199,8 +200,8 @@ std::vector<TimeTick> ticks_of(const TickStep& step, double low, double high,
     case StepUnit::months: {
       // From the January of the year `low` falls in: a step of months
       // reaches `low` within a year.
-      std::int64_t month = floor_divide(static_cast<std::int64_t>(std::floor(low)) * 12, step.count) *
-                           step.count;
+      std::int64_t month =
+          floor_divide(static_cast<std::int64_t>(std::floor(low)) * 12, step.count) * step.count;
       for (; month / 12 <= kLastYear; month += step.count) {
         const chrono::year_month_day first{chrono::year{static_cast<int>(month / 12)},
                                            chrono::month{static_cast<unsigned>(month % 12 + 1)},
@@ -214,9 +215,8 @@ std::vector<TimeTick> ticks_of(const TickStep& step, double low, double high,
       const std::int64_t length =
           step.unit == StepUnit::days ? step.count * kSecondsPerDay : step.count;
       // Weeks start on a Monday (1970-01-01 was a Thursday).
-      const std::int64_t anchor = step.unit == StepUnit::days && step.count % 7 == 0
-                                      ? 4 * kSecondsPerDay
-                                      : 0;
+      const std::int64_t anchor =
+          step.unit == StepUnit::days && step.count % 7 == 0 ? 4 * kSecondsPerDay : 0;
       const std::int64_t end = first_of_year(kLastYear + 1);
       for (std::int64_t seconds = floor_divide(seconds_at(low) - anchor, length) * length + anchor;
            seconds < end; seconds += length) {

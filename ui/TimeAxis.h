@@ -57,8 +57,7 @@ class TimeScale {
   }
   // Points (index, y) moved to their time; the repeated training values left
   // out unless `keep_repeats` (a curve through them would run back in time).
-  [[nodiscard]] QList<QPointF> on_time(const QList<QPointF>& index_points,
-                                       bool keep_repeats) const;
+  [[nodiscard]] QList<QPointF> on_time(const QList<QPointF>& index_points, bool keep_repeats) const;
   // The stamp whose x is exactly `x`, as the table writes it; empty when no
   // row or named step is there.
   [[nodiscard]] QString label_at(double x) const;

@@ -3,12 +3,9 @@
 // column, the column pickers, the live counts of the split), the two parts it
 // loads into the grids beside those of the two example files, the drops that
 // open it, and the time stamps the charts then show.
-#include <QCategoryAxis>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,8 +28,10 @@ using quarvel::testing::example;
 using quarvel::ui::ImportTableDialog;
 using quarvel::ui::testing::child;
 using quarvel::ui::testing::column;
+using quarvel::ui::testing::drop_on;
 using quarvel::ui::testing::read_all;
 using quarvel::ui::testing::TestWindow;
+using quarvel::ui::testing::time_axis_labels;
 using quarvel::ui::testing::write_file;
 
 namespace {
@@ -85,16 +84,6 @@ QByteArray air_passengers() {
   return read_all(example_path("airpassengers.csv"));
 }
 
-// Drags `data` onto `target` and drops it there; whether the target took it.
-bool drop_on(QWidget* target, const QMimeData& data) {
-  const QPoint inside = target->rect().center();
-  QDragEnterEvent enter(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(target, &enter);
-  QDropEvent drop(QPointF(inside), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(target, &drop);
-  return enter.isAccepted() && drop.isAccepted();
-}
-
 std::unique_ptr<QMimeData> file_drag(const QString& path) {
   auto data = std::make_unique<QMimeData>();
   data->setUrls({QUrl::fromLocalFile(path)});
@@ -103,16 +92,6 @@ std::unique_ptr<QMimeData> file_drag(const QString& path) {
 
 ImportTableDialog* open_dialog(const TestWindow& w) {
   return w.window.findChild<ImportTableDialog*>();
-}
-
-// The labels of a chart's time axis; empty while it shows none.
-QStringList time_labels(const quarvel::ui::ChartView* view) {
-  for (QAbstractAxis* axis : view->chart()->axes(Qt::Horizontal)) {
-    if (auto* time = qobject_cast<QCategoryAxis*>(axis); time != nullptr && time->isVisible()) {
-      return time->categoriesLabels();
-    }
-  }
-  return {};
 }
 
 }  // namespace
@@ -163,8 +142,9 @@ class ImportTest : public QObject {
     QCOMPARE(preview->item(5, 1)->text(), QStringLiteral("135"));
     QCOMPARE(preview->verticalHeaderItem(19)->text(), QStringLiteral("21"));
     // The first split offered: 0.8 of the rows.
-    QCOMPARE(parts.counts(),
-             QStringLiteral("Training: 115 points, validation: 65 points (29 held out), overlap: 36"));
+    QCOMPARE(
+        parts.counts(),
+        QStringLiteral("Training: 115 points, validation: 65 points (29 held out), overlap: 36"));
     QVERIFY(parts.ok()->isEnabled());
   }
 
@@ -177,18 +157,19 @@ class ImportTest : public QObject {
     QTest::addColumn<QList<double>>("values");
     QTest::newRow("semicolons, decimal commas, a BOM, CR LF")
         << QByteArray("\xEF\xBB\xBFmonth;value\r\n1949-01;1,5\r\n1949-02;2,25\r\n1949-03;3\r\n")
-        << "Semicolon (detected)" << true << "value (column 2)" << "month (column 1)"
-        << QList<double>{1.5, 2.25, 3};
+        << "Semicolon (detected)" << true << "value (column 2)"
+        << "month (column 1)" << QList<double>{1.5, 2.25, 3};
     QTest::newRow("tabs, a quoted header, plain numbers for time")
         << QByteArray("\"t\"\t\"v\"\n1\t10\n2\t20\n3\t30\n") << "Tab (detected)" << false
-        << "v (column 2)" << "(none)" << QList<double>{10, 20, 30};
+        << "v (column 2)"
+        << "(none)" << QList<double>{10, 20, 30};
     QTest::newRow("blanks, years")
         << QByteArray("year   flow\n1871   1120\n1872   1160\n1873    963\n")
-        << "Whitespace (detected)" << false << "flow (column 2)" << "year (column 1)"
-        << QList<double>{1120, 1160, 963};
-    QTest::newRow("one column")
-        << QByteArray("level\n5\n6.5\n7\n") << "None (one column) (detected)" << false
-        << "level (column 1)" << "(none)" << QList<double>{5, 6.5, 7};
+        << "Whitespace (detected)" << false << "flow (column 2)"
+        << "year (column 1)" << QList<double>{1120, 1160, 963};
+    QTest::newRow("one column") << QByteArray("level\n5\n6.5\n7\n")
+                                << "None (one column) (detected)" << false << "level (column 1)"
+                                << "(none)" << QList<double>{5, 6.5, 7};
   }
   void layouts_are_detected() {
     QFETCH(QByteArray, text);
@@ -216,9 +197,9 @@ class ImportTest : public QObject {
     QTest::newRow("text in the value column")
         << QByteArray("month,passengers\n1949-01,112\n1949-02,abc\n1949-03,130\n")
         << "Nothing can be loaded: line 3, column 2 (\"passengers\"): \"abc\" is not a number";
-    QTest::newRow("a ragged row")
-        << QByteArray("month,passengers\n1949-01,112\n1949-02\n1949-03,130\n")
-        << "Nothing can be loaded: line 3";
+    QTest::newRow("a ragged row") << QByteArray(
+                                         "month,passengers\n1949-01,112\n1949-02\n1949-03,130\n")
+                                  << "Nothing can be loaded: line 3";
     QTest::newRow("a missing value")
         << QByteArray("month,passengers\n1949-01,112\n1949-02,NA\n1949-03,130\n")
         << "Nothing can be loaded: line 3, column 2 (\"passengers\")";
@@ -258,15 +239,17 @@ class ImportTest : public QObject {
     QVERIFY(parts.ok()->isEnabled());
 
     // Missing values filled when asked: the gaps between known values.
-    const auto gaps = dialog_for("date,low,high\n2024-01-01,1,10\n2024-01-02,,20\n"
-                                 "2024-01-03,3,NaN\n2024-01-04,4,40\n2024-01-05,5,50\n",
-                                 0);
+    const auto gaps = dialog_for(
+        "date,low,high\n2024-01-01,1,10\n2024-01-02,,20\n"
+        "2024-01-03,3,NaN\n2024-01-04,4,40\n2024-01-05,5,50\n",
+        0);
     const DialogParts gap_parts(gaps.get());
     QCOMPARE(gap_parts.value_column()->currentText(), QStringLiteral("high (column 3)"));
     QVERIFY(gap_parts.message().contains("line 4, column 3 (\"high\")"));
     gap_parts.fill_missing()->click();
     QCOMPARE(gap_parts.loaded_values(), (QList<double>{10, 20, 30, 40, 50}));
-    QVERIFY2(gap_parts.reading().contains("1 missing value filled"), qPrintable(gap_parts.reading()));
+    QVERIFY2(gap_parts.reading().contains("1 missing value filled"),
+             qPrintable(gap_parts.reading()));
     // A column picked by its name; no time column when the user wants none.
     gap_parts.value_column()->setCurrentIndex(1);
     QCOMPARE(gap_parts.loaded_values(), (QList<double>{1, 2, 3, 4, 5}));
@@ -296,22 +279,30 @@ class ImportTest : public QObject {
     QTest::addColumn<QString>("counts");
     QTest::addColumn<QString>("message");
     QTest::newRow("a count")
-        << "120" << "Training: 120 points, validation: 60 points (24 held out), overlap: 36"
+        << "120"
+        << "Training: 120 points, validation: 60 points (24 held out), overlap: 36"
         << "";
     QTest::newRow("its time stamp")
-        << "1958-12" << "Training: 120 points, validation: 60 points (24 held out), overlap: 36"
+        << "1958-12"
+        << "Training: 120 points, validation: 60 points (24 held out), overlap: 36"
         << "";
     QTest::newRow("a fraction")
-        << "0.5" << "Training: 72 points, validation: 108 points (72 held out), overlap: 36"
+        << "0.5"
+        << "Training: 72 points, validation: 108 points (72 held out), overlap: 36"
         << "";
     QTest::newRow("room for fewer repeats")
-        << "30" << "Training: 30 points, validation: 143 points (114 held out), overlap: 29"
+        << "30"
+        << "Training: 30 points, validation: 143 points (114 held out), overlap: 29"
         << "The validation part repeats 29 training values, fewer than the largest terminal "
            "table size, 36,";
     QTest::newRow("no such month")
-        << "1961-01" << "" << "Nothing can be loaded: The split point: no row has the time stamp";
+        << "1961-01"
+        << ""
+        << "Nothing can be loaded: The split point: no row has the time stamp";
     QTest::newRow("nothing left to validate")
-        << "144" << "" << "Nothing can be loaded: The split point: the split leaves no value";
+        << "144"
+        << ""
+        << "Nothing can be loaded: The split point: the split leaves no value";
   }
   void live_counts_follow_the_split_point() {
     QFETCH(QString, split);
@@ -328,7 +319,8 @@ class ImportTest : public QObject {
     }
     QCOMPARE(parts.ok()->isEnabled(), !counts.isEmpty());
     if (counts.isEmpty()) return;
-    QCOMPARE(dialog->imported()->split.training_count, static_cast<std::size_t>(parts.slider()->value()));
+    QCOMPARE(dialog->imported()->split.training_count,
+             static_cast<std::size_t>(parts.slider()->value()));
   }
 
   void the_slider_picks_the_last_training_row() {
@@ -382,8 +374,8 @@ class ImportTest : public QObject {
     w.action("import_table_action")->trigger();
     QCOMPARE(open_dialog(w), nullptr);
     QCOMPARE(w.dialogs.messages.size(), 1);
-    QVERIFY2(w.dialogs.messages[0].startsWith(
-                 "File cannot be opend.\n\"" + QDir::toNativeSeparators(missing) + "\": "),
+    QVERIFY2(w.dialogs.messages[0].startsWith("File cannot be opend.\n\"" +
+                                              QDir::toNativeSeparators(missing) + "\": "),
              qPrintable(w.dialogs.messages[0]));
   }
 
@@ -432,8 +424,9 @@ class ImportTest : public QObject {
     quarvel::ui::ChartView* plot = w.window.data_plot_window().chart_view();
     QVERIFY(quarvel::ui::time_scale_of(plot) != nullptr);
     QCoreApplication::processEvents();
-    QVERIFY2(!time_labels(plot).isEmpty() && time_labels(plot).constFirst().startsWith("19"),
-             qPrintable(time_labels(plot).join(' ')));
+    QVERIFY2(!time_axis_labels(plot->chart()).isEmpty() &&
+                 time_axis_labels(plot->chart()).constFirst().startsWith("19"),
+             qPrintable(time_axis_labels(plot->chart()).join(' ')));
     // Each validation point at the month it repeats or holds out.
     QCOMPARE(plot->points(0).constFirst().x(), 1949.0);
     QCOMPARE(plot->points(1).constFirst().x(), 1956.0);  // the 36th month before 1959-01

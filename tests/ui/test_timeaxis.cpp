@@ -1,7 +1,6 @@
 // A table's time stamps on a chart: where the points of a split series stand
 // in time, the calendar ticks and their labels, and a chart's time axis as it
 // follows a zoom, an export and its removal.
-#include <QCategoryAxis>
 #include <QChart>
 #include <QLineSeries>
 #include <QValueAxis>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "frontend/timestamps.h"
+#include "support/TestWindow.h"
 #include "ui/ChartExport.h"
 #include "ui/ChartView.h"
 #include "ui/TimeAxis.h"
@@ -20,6 +20,7 @@ using quarvel::frontend::TimeFormat;
 using quarvel::frontend::TimeKind;
 using quarvel::ui::TimeScale;
 using quarvel::ui::TimeTick;
+using quarvel::ui::testing::time_axis_labels;
 
 namespace {
 
@@ -32,6 +33,7 @@ TimeColumn time_column(const std::vector<std::string>& cells) {
 // "1949-01" ... for `count` months from January 1949.
 std::vector<std::string> months(int count) {
   std::vector<std::string> cells;
+  cells.reserve(static_cast<std::size_t>(count));
   for (int k = 0; k < count; ++k) {
     cells.push_back(QStringLiteral("%1-%2")
                         .arg(1949 + k / 12)
@@ -50,16 +52,6 @@ QStringList labels(const std::vector<TimeTick>& ticks) {
   QStringList texts;
   for (const TimeTick& tick : ticks) texts << tick.label;
   return texts;
-}
-
-// The labels a chart's time axis shows; empty when it shows none.
-QStringList axis_labels(const QChart* chart) {
-  for (QAbstractAxis* axis : chart->axes(Qt::Horizontal)) {
-    if (auto* time = qobject_cast<QCategoryAxis*>(axis); time != nullptr && time->isVisible()) {
-      return time->categoriesLabels();
-    }
-  }
-  return {};
 }
 
 }  // namespace
@@ -116,28 +108,32 @@ class TimeAxisTest : public QObject {
     QTest::addColumn<int>("most");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("yearly sunspots: every 50 years")
-        << "1700" << "1988" << 7
-        << QStringList{"1700", "1750", "1800", "1850", "1900", "1950"};
+        << "1700"
+        << "1988" << 7 << QStringList{"1700", "1750", "1800", "1850", "1900", "1950"};
     QTest::newRow("a few years: every year, no months")
-        << "1871" << "1874" << 8 << QStringList{"1871", "1872", "1873", "1874"};
+        << "1871"
+        << "1874" << 8 << QStringList{"1871", "1872", "1873", "1874"};
     QTest::newRow("monthly AirPassengers: every 2 years, as months")
-        << "1949-01" << "1960-12" << 7
+        << "1949-01"
+        << "1960-12" << 7
         << QStringList{"1950-01", "1952-01", "1954-01", "1956-01", "1958-01", "1960-01"};
     QTest::newRow("one year of months: every quarter")
-        << "1949-01" << "1949-12" << 5 << QStringList{"1949-01", "1949-04", "1949-07", "1949-10"};
+        << "1949-01"
+        << "1949-12" << 5 << QStringList{"1949-01", "1949-04", "1949-07", "1949-10"};
     QTest::newRow("daily: fortnights from a Monday")
-        << "2024-01-01" << "2024-03-31" << 6
-        << QStringList{"2024-01-08", "2024-01-22", "2024-02-05",
-                       "2024-02-19", "2024-03-04", "2024-03-18"};
-    QTest::newRow("hourly: every 6 hours")
-        << "2024-01-01 00:00" << "2024-01-01 23:00" << 5
-        << QStringList{"2024-01-01 00:00", "2024-01-01 06:00", "2024-01-01 12:00",
-                       "2024-01-01 18:00"};
+        << "2024-01-01"
+        << "2024-03-31" << 6 << QStringList{"2024-01-08", "2024-01-22", "2024-02-05",
+                                            "2024-02-19", "2024-03-04", "2024-03-18"};
+    QTest::newRow("hourly: every 6 hours") << "2024-01-01 00:00"
+                                           << "2024-01-01 23:00" << 5
+                                           << QStringList{"2024-01-01 00:00", "2024-01-01 06:00",
+                                                          "2024-01-01 12:00", "2024-01-01 18:00"};
     QTest::newRow("date-times at months: written as dates")
-        << "2024-01-01T00:00" << "2024-03-31T00:00" << 4
-        << QStringList{"2024-01-01", "2024-02-01", "2024-03-01"};
+        << "2024-01-01T00:00"
+        << "2024-03-31T00:00" << 4 << QStringList{"2024-01-01", "2024-02-01", "2024-03-01"};
     QTest::newRow("seconds: written with them")
-        << "2024-01-01T12:00:00" << "2024-01-01T12:00:40" << 4
+        << "2024-01-01T12:00:00"
+        << "2024-01-01T12:00:40" << 4
         << QStringList{"2024-01-01T12:00:00", "2024-01-01T12:00:15", "2024-01-01T12:00:30"};
   }
   void ticks_fall_on_calendar_steps() {
@@ -192,26 +188,27 @@ class TimeAxisTest : public QObject {
     QCOMPARE(x_axis->max(), x_of("1960-12"));
     QVERIFY(!x_axis->isVisible());
     // Whole years, as months, a year or more apart.
-    const QStringList whole = axis_labels(chart);
+    const QStringList whole = time_axis_labels(chart);
     QVERIFY2(whole.size() >= 3 && whole.size() < 12, qPrintable(whole.join(' ')));
     for (const QString& label : whole) QVERIFY2(label.endsWith("-01"), qPrintable(label));
 
     const QRectF plot = chart->plotArea();
     chart->zoomIn(QRectF(plot.left(), plot.top(), plot.width() / 12.0, plot.height()));
     QCoreApplication::processEvents();
-    const QStringList zoomed = axis_labels(chart);
+    const QStringList zoomed = time_axis_labels(chart);
     QVERIFY2(zoomed.contains("1949-07") && !zoomed.contains("1951-01"),
              qPrintable(zoomed.join(' ')));
     chart->zoomReset();
     QCoreApplication::processEvents();
-    QCOMPARE(axis_labels(chart), whole);
+    QCOMPARE(time_axis_labels(chart), whole);
 
     // A wider picture has room for more labels; the screen's come back after.
     {
       const quarvel::ui::ExportLayout layout(chart, QSizeF(3000, 600));
-      QVERIFY2(axis_labels(chart).size() > whole.size(), qPrintable(axis_labels(chart).join(' ')));
+      QVERIFY2(time_axis_labels(chart).size() > whole.size(),
+               qPrintable(time_axis_labels(chart).join(' ')));
     }
-    QCOMPARE(axis_labels(chart), whole);
+    QCOMPARE(time_axis_labels(chart), whole);
 
     const QByteArray csv = quarvel::ui::chart_file(&view, quarvel::ui::ChartFormat::csv);
     QVERIFY(csv.startsWith("series,x,y,time\ncurve,1949,0,1949-01\n"));
@@ -229,8 +226,8 @@ class TimeAxisTest : public QObject {
   // Number stamps keep the chart's value axis, titled with the column's name.
   void number_stamps_keep_the_value_axis() {
     quarvel::ui::ChartView view;
-    quarvel::ui::add_line_series(view.chart(), QStringLiteral("curve"), Qt::blue, Qt::SolidLine,
-                                 1, true);
+    quarvel::ui::add_line_series(view.chart(), QStringLiteral("curve"), Qt::blue, Qt::SolidLine, 1,
+                                 true);
     quarvel::ui::attach_axes(view.chart(), QStringLiteral("Index"), QStringLiteral("y"));
     quarvel::ui::show_time_axis(
         &view, std::make_shared<const TimeScale>(time_column({"0.5", "1", "1.5"}), 2, 0,
