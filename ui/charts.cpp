@@ -271,9 +271,9 @@ LogRange log_range(double smallest_positive, double largest, int most_ticks) {
 namespace {
 
 // Fits `axis` to `extent`: a value axis to a nice range (or to the extent
-// itself, when it keeps an exact range), a logarithmic one to whole decades. `if_changed`: the axis
-// is left alone when it shows that range already, as every change of an axis lays out every series
-// again.
+// itself, when it keeps an exact range), a logarithmic one to whole decades.
+// `if_changed`: the axis is left alone when it shows that range already, as
+// every change of an axis lays out every series again.
 void set_range(const QChart* chart, QAbstractAxis* axis, const Extent& extent, bool if_changed) {
   auto* values = qobject_cast<QValueAxis*>(axis);
   if (values != nullptr && values->property(kExactRangeProperty).toBool()) {
