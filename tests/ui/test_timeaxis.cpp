@@ -221,6 +221,11 @@ class TimeAxisTest : public QObject {
     QCOMPARE(x_axis->titleText(), QStringLiteral("Index"));
     QVERIFY(quarvel::ui::chart_file(&view, quarvel::ui::ChartFormat::csv)
                 .startsWith("series,x,y\ncurve,1949,0\n"));
+    // And back again, as for the next table.
+    quarvel::ui::show_time_axis(&view, scale);
+    quarvel::ui::follow_points(chart);
+    QCoreApplication::processEvents();
+    QCOMPARE(time_axis_labels(chart), whole);
   }
 
   // Number stamps keep the chart's value axis, titled with the column's name.
