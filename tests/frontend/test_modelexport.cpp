@@ -232,7 +232,7 @@ TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
   auto engine = std::make_unique<Engine>();
   ASSERT_EQ(start_run(*engine, grids.training, grids.validation, settings).error, StartError::none);
   GenerationResults results;
-  for (int g = 0; g < 6; ++g) run_generation(*engine, g, results);
+  run_generations(*engine, results);
   for (std::int32_t p = 0; p < 2; ++p) expect_exported_model_reproduces(*engine, p, 20);
 }
 
