@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iterator>
 #include <map>
 #include <utility>
@@ -136,13 +137,71 @@ std::optional<Failure> read_stream_list(std::string_view option, const std::stri
   return std::nullopt;
 }
 
+// At most this many simulated paths per band: memory grows with paths times
+// the largest lag.
+constexpr std::int32_t kMaxPaths = 100000;
+
+// The levels of --intervals: "80,95" (the default when none are given), each
+// a percentage strictly between 0 and 100, none twice.
+std::optional<Failure> read_interval_levels(std::string_view option, std::string_view value,
+                                            std::vector<double>& levels) {
+  levels.clear();
+  for (const std::string& item : split_list(value)) {
+    double level = 0.0;
+    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), level);
+    if (error != std::errc{} || end != item.data() + item.size() ||
+        !frontend::valid_band_level(level)) {
+      return bad_setting(option,
+                         "give band levels in percent, each strictly between 0 and 100, "
+                         "comma-separated, such as 80,95");
+    }
+    if (std::find(levels.begin(), levels.end(), level) != levels.end()) {
+      return bad_setting(option, "the level " + item + " is given twice");
+    }
+    levels.push_back(level);
+  }
+  return std::nullopt;
+}
+
+// "--intervals", "--intervals LEVELS" or "--intervals=LEVELS" at arguments[i]:
+// the value is optional, so an argument that starts with "--" is the next
+// option. Moves i past what it reads.
+std::optional<Failure> read_intervals(std::span<const std::string> arguments, std::size_t& i,
+                                      Options& options) {
+  const std::string_view argument = arguments[i];
+  constexpr std::string_view option = "--intervals";
+  std::string_view value = "80,95";
+  if (argument.size() > option.size()) {
+    value = argument.substr(option.size() + 1);
+  } else if (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
+    value = arguments[++i];
+  }
+  frontend::PathSettings settings;
+  if (auto failure = read_interval_levels(option, value, settings.levels)) return failure;
+  settings.paths = options.intervals ? options.intervals->paths : frontend::kDefaultPathCount;
+  options.intervals = std::move(settings);
+  return std::nullopt;
+}
+
+// --paths goes with --intervals alone.
+std::optional<Failure> apply_paths(const std::optional<std::int32_t>& paths, Options& options) {
+  if (!paths) return std::nullopt;
+  if (!options.intervals) {
+    return bad_setting("--paths",
+                       "goes only with --intervals: it says how many paths its bands "
+                       "are drawn from");
+  }
+  options.intervals->paths = *paths;
+  return std::nullopt;
+}
+
 // --summarize reads run folders and writes to --output; an option of a run
 // would be ignored there, so it is refused.
 std::optional<Failure> check_summarize(const Options& options, std::string_view run_option) {
   if (!run_option.empty()) {
     return bad_setting(run_option,
                        "does not go with --summarize, which takes run folders, --output, "
-                       "--streams and --quiet");
+                       "--units, --streams and --quiet");
   }
   if (options.summarized_folders.empty()) {
     return bad_setting("--summarize", "name the run folders to summarize (DIR...)");
@@ -282,6 +341,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
   std::map<Setting, std::vector<std::string>> population_options;
   std::string_view run_option;    // the first option of a run, which --summarize refuses
   std::string_view table_option;  // the first option of --data's table but --data itself
+  std::optional<std::int32_t> paths;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     if (argument == "--help" || argument == "-h") {
@@ -314,6 +374,11 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       }
       continue;
     }
+    if (argument == "--intervals" || argument.starts_with("--intervals=")) {
+      if (auto failure = read_intervals(arguments, i, options)) return failure;
+      if (run_option.empty()) run_option = "--intervals";
+      continue;
+    }
     if (!argument.starts_with("--")) {
       if (line.request == Request::summarize) {
         options.summarized_folders.emplace_back(argument);
@@ -335,7 +400,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       return bad_setting(name, "a value is missing");
     }
 
-    if (name != "--output" && name != "--streams" && run_option.empty()) {
+    if (name != "--output" && name != "--streams" && name != "--units" && run_option.empty()) {
       run_option = name;
     }
     if (name == "--training") {
@@ -365,6 +430,10 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       if (auto failure = read_count(name, value, 1, kMaxJobs, options.jobs)) return failure;
     } else if (name == "--streams") {
       if (auto failure = read_stream_list(name, value, options.summarized_streams)) return failure;
+    } else if (name == "--paths") {
+      std::int32_t count = 0;
+      if (auto failure = read_count(name, value, 1, kMaxPaths, count)) return failure;
+      paths = count;
     } else if (const SettingInfo* info = frontend::find_option(name)) {
       if (info->scope == Scope::population) {
         population_options[info->id].push_back(value);
@@ -387,6 +456,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
   }
   if (options.data && options.data->path.empty()) options.data.reset();  // only other options
   if (auto failure = check_inputs(options, table_option)) return failure;
+  if (auto failure = apply_paths(paths, options)) return failure;
   if (options.export_model && !options.output) {
     return bad_setting("--export-model", "the model files go into --output DIR; give one");
   }
@@ -494,6 +564,7 @@ std::span<const RunnerOption> output_options() {
   static const std::string output = wrapped(output_folder_description(), kDescriptionWidth);
   static const std::string units = wrapped(units_description(), kDescriptionWidth);
   static const std::string export_model = wrapped(export_model_description(), kDescriptionWidth);
+  static const std::string intervals = wrapped(intervals_description(), kDescriptionWidth);
   static const RunnerOption kOutputs[] = {
       {"--history", "FILE",
        "CSV: header \"generation,population,mse,mdl\", then one row per\n"
@@ -502,6 +573,10 @@ std::span<const RunnerOption> output_options() {
       {"--output", "DIR", output},
       {"--units", "scaled|original", units},
       {"--export-model", "", export_model},
+      {"--intervals", "[LEVELS]", intervals},
+      {"--paths", "N",
+       "paths the bands of --intervals are drawn from (default 1000, at most\n"
+       "100000); memory grows with paths times the largest lag"},
       {"--quiet", "", "no line per generation (with --runs: per run, nor the summary)"},
   };
   return kOutputs;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "frontend/intervals.h"
 #include "frontend/settings.h"
 #include "frontend/startrun.h"
 #include "frontend/tablefile.h"
@@ -57,6 +58,9 @@ struct Options {
   bool overlap_given = false;   // otherwise detected from the two files
   bool original_units = false;  // --units original: predictions and forecasts unscaled
   bool export_model = false;    // model-K.txt, .py and .h beside the other files
+  // --intervals and --paths: prediction bands of these levels from so many
+  // simulated paths, beside each forecast.
+  std::optional<frontend::PathSettings> intervals;
   // Every setting as read by its rule; the overlap as detected once the data
   // are read, unless given.
   frontend::RunSettings settings;

@@ -30,6 +30,9 @@ constexpr ListedOutput kOutputs[] = {
      "a header \"index,time,value\", then the points of prediction-K.txt with their time "
      "stamps, less the validation part's repeated training values, and the steps of "
      "forecast-K.txt with the time stamps that follow the table's last one"},
+    {Product::intervals, "intervals-K.txt", WrittenWhen::with_intervals,
+     "CSV: per step of the validation part, then of the forecast past the data, the index, the "
+     "point forecast and each band's lower and upper edge, 17 significant digits"},
     {Product::model_text, "model-K.txt", WrittenWhen::with_export_model,
      "the best tree as equations, with the scaling and the run's settings"},
     {Product::model_python, "model-K.py", WrittenWhen::with_export_model,
@@ -40,11 +43,17 @@ constexpr ListedOutput kOutputs[] = {
      "the run's history as --history writes it"},
     {Product::record, "run.txt", WrittenWhen::in_run_folder,
      "the record of the run's data, settings, seed, stream and figures"},
+    {Product::ensemble_member, "ensemble-member.txt", WrittenWhen::in_run_folder,
+     "what the ensemble takes of the run: its best population's forecasts at full precision "
+     "and, with --intervals, 200 quantiles of its simulated paths per step"},
     {Product::runs_table, "runs.csv", WrittenWhen::beside_run_folders,
      "one line per run in stream order"},
     {Product::summary, "summary.txt", WrittenWhen::beside_run_folders,
      "the median, quartiles and range of each figure and the best run, the lowest best MDL or "
      "MSE as --rank-by ranks"},
+    {Product::ensemble_forecast, "ensemble-forecast.txt", WrittenWhen::beside_run_folders,
+     "the runs' forecasts made one: per step their median and, with --intervals, the bands "
+     "pooled from all runs' paths, in the layout of intervals-K.txt"},
 };
 
 constexpr bool list_in_product_order() {
@@ -74,6 +83,8 @@ bool written(const ListedOutput& entry, const Options& options, OutputFolder fol
     case WrittenWhen::with_time_column:
       return folder != OutputFolder::sweep && options.data &&
              options.data->reading.time_column.kind != frontend::ColumnChoice::Kind::none;
+    case WrittenWhen::with_intervals:
+      return folder != OutputFolder::sweep && options.intervals.has_value();
     case WrittenWhen::in_run_folder:
       return folder == OutputFolder::run_folder;
     case WrittenWhen::beside_run_folders:
@@ -88,6 +99,7 @@ bool once_written(const ListedOutput& entry, OutputFolder folder) {
   switch (entry.when) {
     case WrittenWhen::every_run:
     case WrittenWhen::with_forecast:
+    case WrittenWhen::with_intervals:
     case WrittenWhen::with_export_model:
     case WrittenWhen::with_time_column:
       return folder != OutputFolder::sweep;
@@ -541,11 +553,28 @@ std::string output_folder_description() {
 }
 
 std::string units_description() {
-  return "the values of " + std::string(listed_output(Product::prediction).name) + ", " +
-         std::string(listed_output(Product::forecast).name) + " and " +
-         std::string(listed_output(Product::timed_prediction).name) +
+  return "the values of " +
+         listed({std::string(listed_output(Product::prediction).name),
+                 std::string(listed_output(Product::forecast).name),
+                 std::string(listed_output(Product::timed_prediction).name),
+                 std::string(listed_output(Product::intervals).name),
+                 std::string(listed_output(Product::ensemble_forecast).name)}) +
          ": scaled to [0, 1] together, as the window shows them (the default), or in the "
-         "series' own units, lo + v * (hi - lo) with the data's minimum lo and maximum hi";
+         "series' own units, lo + v * (hi - lo) with the data's minimum lo and maximum hi (with "
+         "--summarize too)";
+}
+
+std::string intervals_description() {
+  return "prediction bands of each best model at these levels in percent (default 80,95): "
+         "paths simulated through the model's own recursion, each step adding a one-step "
+         "training residual drawn with replacement from a generator seeded by --seed, --stream "
+         "and the population, and per step the paths' quantiles; in --output, " +
+         name_and_holds(listed_output(Product::intervals)) +
+         "; the share of held-out values inside each band goes into " +
+         std::string(listed_output(Product::record).name) + ", " +
+         std::string(listed_output(Product::runs_table).name) + " and " +
+         std::string(listed_output(Product::summary).name) +
+         ", and with --export-model model-K.py gains forecast_intervals";
 }
 
 std::string export_model_description() {

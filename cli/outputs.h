@@ -22,13 +22,16 @@ enum class Product {
   tree,
   forecast,
   timed_prediction,
+  intervals,
   model_text,
   model_python,
   model_header,
   history,
   record,
+  ensemble_member,
   runs_table,
   summary,
+  ensemble_forecast,
 };
 
 // When a file of the list is written.
@@ -36,6 +39,7 @@ enum class WrittenWhen {
   every_run,           // by every run that has a folder
   with_forecast,       // with --forecast H above 0
   with_time_column,    // with --data and --time-column
+  with_intervals,      // with --intervals
   with_export_model,   // with --export-model
   in_run_folder,       // into each run folder of --runs
   beside_run_folders,  // into --output by --runs and --summarize
@@ -132,6 +136,7 @@ using FolderFile = std::pair<std::string, std::string>;
 [[nodiscard]] std::string output_folder_description();  // of --output
 [[nodiscard]] std::string units_description();          // of --units
 [[nodiscard]] std::string export_model_description();   // of --export-model
+[[nodiscard]] std::string intervals_description();      // of --intervals
 [[nodiscard]] std::string summarize_description();      // of --summarize
 [[nodiscard]] std::string streams_description();        // of --streams
 [[nodiscard]] std::string output_rule();

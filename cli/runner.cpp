@@ -9,13 +9,17 @@
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/progress.h"
+#include "cli/runsummary.h"
 #include "cli/summarize.h"
 #include "cli/sweep.h"
 #include "engine/engine.h"
 #include "engine/random.h"
 #include "frontend/datafile.h"
 #include "frontend/forecast.h"
+#include "frontend/forecastfiles.h"
+#include "frontend/forecastquality.h"
 #include "frontend/generationstep.h"
+#include "frontend/intervals.h"
 #include "frontend/modelexport.h"
 #include "frontend/numbertext.h"
 #include "frontend/startrun.h"
@@ -94,12 +98,57 @@ Failure data_file_failure(DataFileError error, const std::string& reason, const 
   return {kExitDataProblem, name + ": " + reason};
 }
 
-std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, const Engine& engine,
-                                     GenerationResults& results, std::string history,
-                                     std::string record) {
+RunForecasts run_forecasts(const RunData& data, const Engine& engine,
+                           const GenerationResults& results,
+                           std::optional<std::size_t> ensemble_population) {
   const Options& options = data.options;
-  const std::int32_t ahead = options.settings.whole(Setting::forecast_ahead);
-  const std::vector<std::vector<double>> forecasts = forecasts_past_data(engine, ahead);
+  RunForecasts forecasts;
+  forecasts.past_data =
+      forecasts_past_data(engine, options.settings.whole(Setting::forecast_ahead));
+  const RunIdentity run{options.settings.whole(Setting::seed), options.stream};
+  for (std::size_t p = 0; p < results.populations.size(); ++p) {
+    std::optional<PathSettings> intervals = options.intervals;
+    if (intervals && ensemble_population == p) intervals->summary_points = kSummaryPointCount;
+    forecasts.quality.push_back(forecast_quality(engine, static_cast<std::int32_t>(p),
+                                                 results.populations[p].prediction,
+                                                 forecasts.past_data[p], intervals, run));
+  }
+  return forecasts;
+}
+
+namespace {
+
+// intervals-K.txt of a population: the forecast over the validation part and
+// past the data, with its bands.
+std::string intervals_text(const Options& options, const Engine& engine,
+                           const ForecastQuality& quality) {
+  BandTable table;
+  table.first_index = quality.first_index;
+  table.point = quality.validation;
+  table.point.insert(table.point.end(), quality.past_data.begin(), quality.past_data.end());
+  table.levels = options.intervals->levels;
+  if (!quality.validation_bands.bands.empty()) {
+    table.bands = quality.validation_bands.bands;
+    for (std::size_t l = 0; l < quality.past_data_bands.bands.size(); ++l) {
+      const Band& past = quality.past_data_bands.bands[l];
+      Band& band = table.bands[l];
+      band.lower.insert(band.lower.end(), past.lower.begin(), past.lower.end());
+      band.upper.insert(band.upper.end(), past.upper.begin(), past.upper.end());
+    }
+  }
+  if (options.original_units) {
+    to_original_units(table, engine.data.scale_low, engine.data.scale_high);
+  }
+  return band_table_text(table);
+}
+
+}  // namespace
+
+std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, const Engine& engine,
+                                     GenerationResults& results, const RunForecasts& run_forecasts,
+                                     std::string history, std::string record, std::string member) {
+  const Options& options = data.options;
+  const std::vector<std::vector<double>>& forecasts = run_forecasts.past_data;
   // Values scaled or in the series' units.
   const auto in_units = [&](const std::vector<double>& scaled) {
     return options.original_units ? in_original_units(engine, scaled) : scaled;
@@ -119,6 +168,13 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
       // A run of another stream grew other trees: the stream names it too.
       if (options.stream != 0) {
         context.settings.emplace_back("--stream", std::to_string(options.stream));
+      }
+      if (options.intervals) {
+        context.intervals =
+            IntervalExport{engine.data.training_count,
+                           path_seed(options.settings.whole(Setting::seed), options.stream,
+                                     population, PathPurpose::past_data),
+                           options.intervals->levels, options.intervals->paths};
       }
       model.emplace(describe_best_tree(engine, population), std::move(context));
     }
@@ -144,6 +200,9 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
                                           in_units(forecasts[p]));
         }
         break;
+      case Product::intervals:
+        content = intervals_text(options, engine, run_forecasts.quality[p]);
+        break;
       case Product::model_text:
       case Product::model_python:
       case Product::model_header: {
@@ -159,8 +218,12 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
       case Product::record:
         content = std::exchange(record, {});
         break;
+      case Product::ensemble_member:
+        content = std::exchange(member, {});
+        break;
       case Product::runs_table:
       case Product::summary:
+      case Product::ensemble_forecast:
         break;  // a sweep's, written from the records of its runs
     }
     files.emplace_back(std::move(planned.name), std::move(content));
@@ -210,20 +273,19 @@ std::optional<Failure> start_engine(const RunData& data, int fit_threads, Engine
   return std::nullopt;
 }
 
-std::string run_generations(Engine& engine, GenerationResults& results,
-                            const AfterGeneration& after) {
+std::string run_with_history(Engine& engine, GenerationResults& results,
+                             const AfterGeneration& after) {
   std::string history = "generation,population,mse,mdl\n";
-  for (std::int32_t g = 0; g < engine.parameters.number_of_generations; ++g) {
-    run_generation(engine, g, results);
-    for (std::size_t p = 0; p < results.populations.size(); ++p) {
-      const PopulationReport& report = results.populations[p];
+  frontend::run_generations(engine, results, [&](const GenerationResults& done) {
+    for (std::size_t p = 0; p < done.populations.size(); ++p) {
+      const PopulationReport& report = done.populations[p];
       char row[128];
-      std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", g, p + 1, report.best_mse,
-                    report.best_mdl);
+      std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", done.generation, p + 1,
+                    report.best_mse, report.best_mdl);
       history += row;
     }
-    if (after) after(results);
-  }
+    if (after) after(done);
+  });
   return history;
 }
 
@@ -233,6 +295,41 @@ int tell_failure(const Failure& failure) {
 }
 
 namespace {
+
+// After a single run: a line per population on its validation forecast (not
+// with --quiet), and a warning for each forecast that ran away and each
+// population left without bands.
+void tell_forecasts(const Options& options, const Engine& engine, const RunForecasts& forecasts,
+                    OutputLines& lines) {
+  const double span = engine.data.scale_high - engine.data.scale_low;
+  std::string range(1, '[');
+  range += format_general(engine.data.scale_low - span) + ", " +
+           format_general(engine.data.scale_high + span) + "]";
+  for (std::size_t p = 0; p < forecasts.quality.size(); ++p) {
+    const ForecastQuality& quality = forecasts.quality[p];
+    const std::string population = "population " + std::to_string(p + 1);
+    for (const auto& [part, step] :
+         {std::pair{"validation forecast", quality.validation_divergence},
+          std::pair{"forecast past the data", quality.past_data_divergence}}) {
+      if (step) {
+        std::fprintf(stderr, "warning: %s: the %s diverged at step %d: it left %s\n",
+                     population.c_str(), part, *step, range.c_str());
+      }
+    }
+    if (quality.with_intervals && !quality.interval_reason.empty()) {
+      std::fprintf(stderr, "warning: %s: %s\n", population.c_str(),
+                   quality.interval_reason.c_str());
+    }
+    if (options.quiet) continue;
+    const Accuracy& accuracy = quality.accuracy;
+    std::string line = population + " validation forecast";
+    line += accuracy.points == 0
+                ? ": " + accuracy.mae.reason
+                : " (" + std::to_string(accuracy.points) + " points): " + accuracy_words(accuracy);
+    if (!quality.coverage.empty()) line += "; coverage: " + coverage_words(quality.coverage);
+    lines.put(line + "\n");
+  }
+}
 
 int run(const Options& given, FileCalls& calls) {
   RunData data;
@@ -246,25 +343,28 @@ int run(const Options& given, FileCalls& calls) {
   ProgressBar progress(engine->parameters.number_of_generations);
   progress.show(0);
   std::string line;
-  const std::string history = run_generations(*engine, results, [&](const GenerationResults& done) {
-    if (!options.quiet) {
-      line = "generation " + std::to_string(done.generation) + ":";
-      for (std::size_t p = 0; p < done.populations.size(); ++p) {
-        const PopulationReport& report = done.populations[p];
-        line += (p == 0 ? " population " : "; population ") + std::to_string(p + 1) + " MSE " +
-                format_general(report.best_mse) + " MDL " + format_general(report.best_mdl);
-      }
-      progress.clear();
-      line += '\n';
-      lines.put(line);
-    }
-    progress.show(done.generation + 1);
-  });
+  const std::string history =
+      run_with_history(*engine, results, [&](const GenerationResults& done) {
+        if (!options.quiet) {
+          line = "generation " + std::to_string(done.generation) + ":";
+          for (std::size_t p = 0; p < done.populations.size(); ++p) {
+            const PopulationReport& report = done.populations[p];
+            line += (p == 0 ? " population " : "; population ") + std::to_string(p + 1) + " MSE " +
+                    format_general(report.best_mse) + " MDL " + format_general(report.best_mdl);
+          }
+          progress.clear();
+          line += '\n';
+          lines.put(line);
+        }
+        progress.show(done.generation + 1);
+      });
   progress.finish();
 
-  if (const auto failure =
-          write_outputs(options, OutputFolder::single_run, history,
-                        folder_files(data, OutputFolder::single_run, *engine, results), calls)) {
+  const RunForecasts forecasts = run_forecasts(data, *engine, results);
+  tell_forecasts(options, *engine, forecasts, lines);
+  if (const auto failure = write_outputs(
+          options, OutputFolder::single_run, history,
+          folder_files(data, OutputFolder::single_run, *engine, results, forecasts), calls)) {
     return fail(*failure);
   }
   if (const auto error = lines.error()) return fail({kExitFailed, *error});

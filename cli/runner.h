@@ -8,11 +8,13 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/tabledata.h"
 #include "frontend/datafile.h"
+#include "frontend/forecastquality.h"
 #include "frontend/generationstep.h"
 #include "frontend/outputfile.h"
 
@@ -58,17 +60,32 @@ struct RunData {
 // given) with its results; the run's history: the header
 // "generation,population,mse,mdl", then one row per generation and
 // population. The single run, each run of --runs and the tests run this loop.
-using AfterGeneration = std::function<void(const frontend::GenerationResults&)>;
-[[nodiscard]] std::string run_generations(Engine& engine, frontend::GenerationResults& results,
-                                          const AfterGeneration& after = {});
+using frontend::AfterGeneration;
+[[nodiscard]] std::string run_with_history(Engine& engine, frontend::GenerationResults& results,
+                                           const AfterGeneration& after = {});
+
+// A finished run's forecasts: per population, the forecast past the data
+// (with --forecast) and what its forecasts are worth (with --intervals, their
+// bands too).
+struct RunForecasts {
+  std::vector<std::vector<double>> past_data;
+  std::vector<frontend::ForecastQuality> quality;
+};
+
+// The forecasts of the finished run; with --intervals, population
+// `ensemble_population` (0-based) also keeps the summary of its paths that an
+// ensemble pools.
+[[nodiscard]] RunForecasts run_forecasts(const RunData& data, const Engine& engine,
+                                         const frontend::GenerationResults& results,
+                                         std::optional<std::size_t> ensemble_population = {});
 
 // The files of a finished run of `data` for a folder of kind `folder` (a
 // run's, not a sweep's), as planned_outputs plans them; the tree texts are
-// moved out of `results`. A run folder takes `history` and `record` too.
-[[nodiscard]] std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder,
-                                                   const Engine& engine,
-                                                   frontend::GenerationResults& results,
-                                                   std::string history = {},
-                                                   std::string record = {});
+// moved out of `results`. A run folder takes `history`, `record` and `member`
+// (the ensemble's) too.
+[[nodiscard]] std::vector<FolderFile> folder_files(
+    const RunData& data, OutputFolder folder, const Engine& engine,
+    frontend::GenerationResults& results, const RunForecasts& forecasts, std::string history = {},
+    std::string record = {}, std::string member = {});
 
 }  // namespace quarvel::cli

@@ -4,11 +4,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <set>
 #include <tuple>
 #include <utility>
 
+#include "frontend/forecastfiles.h"
+#include "frontend/intervals.h"
 #include "frontend/numbertext.h"
 #include "frontend/settings.h"
 
@@ -19,12 +22,14 @@ namespace {
 constexpr std::string_view kRecordHeading = "quarvel-cli run record";
 
 // One figure of a population, as each file of many runs names it.
-struct FigureInfo {
+template <class Value>
+struct ListedFigure {
   std::string_view record_key;    // run.txt: "best-mse"
   std::string_view column;        // runs.csv: "best_mse"
   std::string_view summary_name;  // a line of summary.txt: "best MSE"
-  double PopulationFigures::*member;
+  Value PopulationFigures::*member;
 };
+using FigureInfo = ListedFigure<double>;
 
 // Every figure of a population, in the order the files give them: run.txt,
 // runs.csv and summary.txt are written and read from this list alone.
@@ -34,6 +39,35 @@ constexpr FigureInfo kFigures[] = {
     {"validation-mse", "validation_mse", "validation MSE", &PopulationFigures::validation_mse},
     {"best-nodes", "best_nodes", "best-tree nodes", &PopulationFigures::best_node_count},
 };
+
+// The accuracy of a population's validation forecast, in the series' units:
+// "mae 1 X" in run.txt ("none: " and the reason when it cannot be given), a
+// column of runs.csv (empty then) and a line of summary.txt.
+using AccuracyInfo = ListedFigure<frontend::Figure>;
+
+constexpr AccuracyInfo kAccuracyFigures[] = {
+    {"mae", "mae", "MAE", &PopulationFigures::mae},
+    {"rmse", "rmse", "RMSE", &PopulationFigures::rmse},
+    {"mape", "mape", "MAPE (%)", &PopulationFigures::mape},
+    {"mase", "mase", "MASE", &PopulationFigures::mase},
+};
+
+// Where a population's forecasts left the data's range: "validation-diverged 1
+// at step 34" (or "no") in run.txt, the step (or nothing) in runs.csv, and a
+// count in summary.txt.
+using DivergenceInfo = ListedFigure<Divergence>;
+
+constexpr DivergenceInfo kDivergences[] = {
+    {"validation-diverged", "validation_diverged_at_step", "the validation forecast",
+     &PopulationFigures::validation_divergence},
+    {"forecast-diverged", "forecast_diverged_at_step", "the forecast past the data",
+     &PopulationFigures::forecast_divergence},
+};
+
+// A band's coverage: "coverage-80" in run.txt, "coverage_80" in runs.csv,
+// "80 % coverage" in summary.txt.
+constexpr std::string_view kCoverageKey = "coverage-";
+constexpr std::string_view kCoverageColumn = "coverage_";
 
 // runs.csv's columns around the figures.
 constexpr std::string_view kRunColumns[] = {"stream", "seed", "population"};
@@ -168,13 +202,6 @@ std::optional<PopulationFigures> read_population(std::string_view text, std::siz
   return figures;
 }
 
-const std::string* recorded_setting(const RunRecord& record, std::string_view option) {
-  for (const auto& [name, text] : record.settings) {
-    if (name == option) return &text;
-  }
-  return nullptr;
-}
-
 bool ranks_by_mse(const RunRecord& record) {
   const std::string* rank_by = recorded_setting(record, "--rank-by");
   return rank_by != nullptr && *rank_by == "mse";
@@ -247,13 +274,6 @@ std::string number_list(std::vector<std::int32_t> numbers) {
   return text;
 }
 
-// "seed 1", "streams 0-19".
-std::string labelled_list(std::string_view label, std::vector<std::int32_t> numbers) {
-  std::sort(numbers.begin(), numbers.end());
-  const bool several = numbers.size() > 1 && numbers.front() != numbers.back();
-  return std::string(label) + (several ? "s " : " ") + number_list(std::move(numbers));
-}
-
 std::string plural(std::size_t count, std::string_view one, std::string_view many) {
   return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
@@ -319,7 +339,296 @@ std::string padded(std::string text, std::size_t width) {
   return text;
 }
 
+// A figure's value in run.txt: the number, or "none: " and why.
+std::string figure_text(const frontend::Figure& figure) {
+  return figure.value ? exact(*figure.value) : "none: " + escaped(figure.reason);
+}
+
+std::optional<frontend::Figure> read_figure(std::string_view text) {
+  constexpr std::string_view kNone = "none";
+  if (text == kNone) return frontend::Figure{};
+  if (text.starts_with("none: "))
+    return frontend::Figure{std::nullopt, std::string(text.substr(6))};
+  const std::optional<double> value = read_double(text);
+  if (!value) return std::nullopt;
+  return frontend::Figure{value, {}};
+}
+
+std::string divergence_text(const Divergence& divergence) {
+  return divergence.step ? "at step " + std::to_string(*divergence.step) : std::string("no");
+}
+
+std::optional<Divergence> read_divergence(std::string_view text) {
+  if (text == "no") return Divergence{true, std::nullopt};
+  constexpr std::string_view kAtStep = "at step ";
+  if (!text.starts_with(kAtStep)) return std::nullopt;
+  const auto step = read_number<std::int32_t>(text.substr(kAtStep.size()));
+  if (!step || *step < 1) return std::nullopt;
+  return Divergence{true, step};
+}
+
+// The coverage of `level` among a population's, or nullptr.
+const frontend::Figure* coverage_of(const PopulationFigures& figures, double level) {
+  for (const BandCoverage& band : figures.coverage) {
+    if (band.level == level) return &band.share;
+  }
+  return nullptr;
+}
+
+// "80" of "coverage-80" or "coverage_80", a valid band level.
+std::optional<double> coverage_level(std::string_view name, std::string_view prefix) {
+  if (!name.starts_with(prefix)) return std::nullopt;
+  const std::optional<double> level = read_double(name.substr(prefix.size()));
+  if (!level || !frontend::valid_band_level(*level) ||
+      frontend::level_text(*level) != name.substr(prefix.size())) {
+    return std::nullopt;
+  }
+  return level;
+}
+
+// A line of a population's forecast figures in run.txt: "KEY K VALUE", read
+// once the population lines are.
+struct ForecastLine {
+  std::string key;
+  std::size_t population = 0;  // from 1
+  std::string value;
+  std::size_t line_number = 0;
+};
+
+bool is_forecast_key(std::string_view key) {
+  return std::any_of(std::begin(kAccuracyFigures), std::end(kAccuracyFigures),
+                     [key](const AccuracyInfo& info) { return info.record_key == key; }) ||
+         std::any_of(std::begin(kDivergences), std::end(kDivergences),
+                     [key](const DivergenceInfo& info) { return info.record_key == key; }) ||
+         coverage_level(key, kCoverageKey).has_value();
+}
+
+// Applies a forecast line to its population; false when its value cannot be read.
+bool apply_forecast_line(const ForecastLine& line, PopulationFigures& figures) {
+  for (const AccuracyInfo& info : kAccuracyFigures) {
+    if (info.record_key != line.key) continue;
+    const std::optional<frontend::Figure> figure = read_figure(line.value);
+    if (!figure) return false;
+    figures.*info.member = *figure;
+    return true;
+  }
+  for (const DivergenceInfo& info : kDivergences) {
+    if (info.record_key != line.key) continue;
+    const std::optional<Divergence> divergence = read_divergence(line.value);
+    if (!divergence) return false;
+    figures.*info.member = *divergence;
+    return true;
+  }
+  const std::optional<double> level = coverage_level(line.key, kCoverageKey);
+  const std::optional<frontend::Figure> share = read_figure(line.value);
+  if (!level || !share) return false;
+  figures.coverage.push_back({*level, *share});
+  return true;
+}
+
+// The levels of the coverage that any of `figures` gives, in the order first met.
+std::vector<double> coverage_levels(std::span<const PopulationFigures* const> figures) {
+  std::vector<double> levels;
+  for (const PopulationFigures* run : figures) {
+    for (const BandCoverage& band : run->coverage) {
+      if (std::find(levels.begin(), levels.end(), band.level) == levels.end()) {
+        levels.push_back(band.level);
+      }
+    }
+  }
+  return levels;
+}
+
+// The columns of a table of figures.
+constexpr std::size_t kNameWidth = 17;
+constexpr std::size_t kColumnWidth = 16;
+
+std::string figures_heading() {
+  std::string text = padded("figure", kNameWidth);
+  for (const std::string_view heading :
+       {"min", "lower quartile", "median", "upper quartile", "max"}) {
+    text += padded(std::string(heading), kColumnWidth);
+  }
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text + '\n';
+}
+
+// A row of the figures table: the name, then the minimum, quartiles, median
+// and maximum of `values`.
+std::string figure_row(std::string_view name, std::vector<double> values) {
+  std::sort(values.begin(), values.end(), figure_less);
+  std::string row = padded(std::string(name), kNameWidth);
+  for (const double q : {0.0, 0.25, 0.5, 0.75, 1.0}) {
+    row += padded(frontend::format_general(quantile(values, q)), kColumnWidth);
+  }
+  row.erase(row.find_last_not_of(' ') + 1);
+  return row + '\n';
+}
+
+// A row for a figure that some runs may lack, and a line for those.
+void add_optional_row(std::string& rows, std::string& notes, std::string_view name,
+                      std::span<const frontend::Figure* const> figures) {
+  std::vector<double> values;
+  std::size_t missing = 0;
+  std::string reason;
+  for (const frontend::Figure* figure : figures) {
+    if (figure != nullptr && figure->value) {
+      values.push_back(*figure->value);
+      continue;
+    }
+    ++missing;
+    if (reason.empty() && figure != nullptr) reason = figure->reason;
+  }
+  if (!values.empty()) rows += figure_row(name, std::move(values));
+  if (missing > 0) {
+    notes += std::string(name) + " is not given for " + plural(missing, "run", "runs") +
+             (!reason.empty() ? ": " + reason
+              : missing == 1  ? std::string(" (not in its record)")
+                              : std::string(" (not in their records)")) +
+             ".\n";
+  }
+}
+
+// The block of summary.txt on the runs' validation forecasts, when their
+// records hold its figures.
+std::string forecast_block(std::span<const PopulationFigures* const> runs,
+                           std::span<const std::int32_t> streams) {
+  const auto holds_figures = [](const PopulationFigures* run) {
+    return std::any_of(std::begin(kAccuracyFigures), std::end(kAccuracyFigures),
+                       [run](const AccuracyInfo& info) {
+                         const frontend::Figure& figure = run->*info.member;
+                         return figure.value || !figure.reason.empty();
+                       });
+  };
+  if (std::none_of(runs.begin(), runs.end(), holds_figures)) return {};
+  std::string rows;
+  std::string notes;
+  std::vector<const frontend::Figure*> figures;
+  for (const AccuracyInfo& info : kAccuracyFigures) {
+    figures.clear();
+    for (const PopulationFigures* run : runs) figures.push_back(&(run->*info.member));
+    add_optional_row(rows, notes, info.summary_name, figures);
+  }
+  for (const double level : coverage_levels(runs)) {
+    figures.clear();
+    for (const PopulationFigures* run : runs) {
+      figures.push_back(coverage_of(*run, level));
+    }
+    add_optional_row(rows, notes, frontend::level_text(level) + " % coverage", figures);
+  }
+  std::string text =
+      "\nThe validation forecast of each run's best population, in the series' units (coverage: "
+      "the share of held-out values inside a band):\n" +
+      figures_heading() + rows + notes;
+  std::string counts;
+  for (const DivergenceInfo& info : kDivergences) {
+    std::size_t recorded = 0;
+    std::vector<std::int32_t> diverged;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+      const Divergence& divergence = runs[r]->*info.member;
+      recorded += divergence.recorded ? 1 : 0;
+      if (divergence.step) diverged.push_back(streams[r]);
+    }
+    if (recorded == 0) continue;
+    counts += counts.empty() ? "" : "; ";
+    counts += std::string(info.summary_name) + " of " + std::to_string(diverged.size()) + " of " +
+              plural(recorded, "run", "runs");
+    if (!diverged.empty()) counts += " (" + labelled_list("stream", diverged) + ")";
+  }
+  if (!counts.empty()) {
+    text +=
+        "Diverged, leaving [lo - span, hi + span] (lo and hi the data's minimum and maximum, "
+        "span = hi - lo): " +
+        counts + ".\n";
+  }
+  return text;
+}
+
+// The forecast's figures of a row of runs.csv, from the columns its heading
+// has (a table of an earlier version has none); nullopt when they read.
+std::optional<std::string> read_forecast_columns(const CsvRow& heading, const CsvRow& row,
+                                                 PopulationFigures& figures) {
+  const auto bad = [&heading](std::size_t at) {
+    return "\"" + heading[at] + "\" has a value that cannot be read";
+  };
+  for (std::size_t at = 0; at < heading.size(); ++at) {
+    const std::string& name = heading[at];
+    const std::string& field = row[at];
+    for (const AccuracyInfo& info : kAccuracyFigures) {
+      if (name != info.column || field.empty()) continue;
+      const std::optional<double> value = read_double(field);
+      if (!value) return bad(at);
+      (figures.*info.member).value = value;
+    }
+    for (const DivergenceInfo& info : kDivergences) {
+      // An empty field tells no step: the table does not say whether the
+      // forecast stayed inside or was not looked at.
+      if (name != info.column || field.empty()) continue;
+      const auto step = read_number<std::int32_t>(field);
+      if (!step || *step < 1) return bad(at);
+      figures.*info.member = {true, step};
+    }
+    const std::optional<double> level = coverage_level(name, kCoverageColumn);
+    if (level && !field.empty()) {
+      const std::optional<double> share = read_double(field);
+      if (!share) return bad(at);
+      figures.coverage.push_back({*level, {share, {}}});
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
+
+std::string accuracy_words(const frontend::Accuracy& accuracy) {
+  const auto words = [](std::string_view name, const frontend::Figure& figure) {
+    return std::string(name) + " " +
+           (figure.value ? frontend::format_general(*figure.value)
+                         : "not given (" + figure.reason + ")");
+  };
+  return words("MAE", accuracy.mae) + ", " + words("RMSE", accuracy.rmse) + ", " +
+         words("MAPE (%)", accuracy.mape) + ", " + words("MASE", accuracy.mase);
+}
+
+std::string coverage_words(std::span<const frontend::Coverage> coverage) {
+  std::string text;
+  for (const frontend::Coverage& band : coverage) {
+    if (!text.empty()) text += ", ";
+    text += frontend::level_text(band.level) + " % band ";
+    text += band.share.value
+                ? frontend::format_general(*band.share.value) + " (" + std::to_string(band.inside) +
+                      " of " + std::to_string(band.count) + ")"
+                : "not given (" + band.share.reason + ")";
+  }
+  return text;
+}
+
+std::string labelled_list(std::string_view label, std::vector<std::int32_t> numbers) {
+  std::sort(numbers.begin(), numbers.end());
+  const bool several = numbers.size() > 1 && numbers.front() != numbers.back();
+  return std::string(label) + (several ? "s " : " ") + number_list(std::move(numbers));
+}
+
+const std::string* recorded_setting(const RunRecord& record, std::string_view option) {
+  for (const auto& [name, text] : record.settings) {
+    if (name == option) return &text;
+  }
+  return nullptr;
+}
+
+std::vector<double> interval_levels(const RunRecord& record) {
+  std::vector<double> levels;
+  const std::string* text = recorded_setting(record, "--intervals");
+  if (text == nullptr) return levels;
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = text->find(',', start);
+    if (const auto level = read_double(std::string_view(*text).substr(start, comma - start))) {
+      levels.push_back(*level);
+    }
+    if (comma == std::string::npos) return levels;
+    start = comma + 1;
+  }
+}
 
 std::string record_text(const RunRecord& record) {
   std::string text(kRecordHeading);
@@ -340,6 +649,26 @@ std::string record_text(const RunRecord& record) {
     }
     text += "\n";
   }
+  for (std::size_t p = 0; p < record.populations.size(); ++p) {
+    const PopulationFigures& figures = record.populations[p];
+    std::string number(1, ' ');
+    number += std::to_string(p + 1) + " ";
+    for (const AccuracyInfo& info : kAccuracyFigures) {
+      const frontend::Figure& figure = figures.*info.member;
+      if (!figure.value && figure.reason.empty()) continue;
+      text += std::string(info.record_key) + number + figure_text(figure) + "\n";
+    }
+    for (const BandCoverage& band : figures.coverage) {
+      text += std::string(kCoverageKey) + frontend::level_text(band.level) + number +
+              figure_text(band.share) + "\n";
+    }
+    for (const DivergenceInfo& info : kDivergences) {
+      const Divergence& divergence = figures.*info.member;
+      if (divergence.recorded) {
+        text += std::string(info.record_key) + number + divergence_text(divergence) + "\n";
+      }
+    }
+  }
   text += "seconds " + seconds_text(record.seconds) + "\n";
   return text;
 }
@@ -352,6 +681,7 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
   }
   if (!text.ends_with('\n')) return std::string("the record ends within a line");
   std::set<std::string, std::less<>> seen;
+  std::vector<ForecastLine> forecast_lines;
   std::size_t line_number = 1;
   std::size_t start = kRecordHeading.size() + 1;
   while (start < text.size()) {
@@ -364,6 +694,22 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
     if (space == std::string_view::npos) return where + " has no value";
     const std::string_view key = line.substr(0, space);
     const std::string_view raw = line.substr(space + 1);
+    if (is_forecast_key(key)) {
+      // "KEY K VALUE": K's figure, once per population.
+      const std::size_t blank = raw.find(' ');
+      const auto population = read_number<std::size_t>(raw.substr(0, blank));
+      const std::optional<std::string> value =
+          blank == std::string_view::npos ? std::nullopt : unescaped(raw.substr(blank + 1));
+      if (!population || *population == 0 || !value) {
+        return where + ": \"" + std::string(key) + "\" has a value that cannot be read";
+      }
+      if (!seen.insert(std::string(key) + " " + std::to_string(*population)).second) {
+        return where + " gives \"" + std::string(key) + "\" of population " +
+               std::to_string(*population) + " again";
+      }
+      forecast_lines.push_back({std::string(key), *population, *value, line_number});
+      continue;
+    }
     if (key != "population" && !seen.insert(std::string(key)).second) {
       return where + " gives \"" + std::string(key) + "\" again";
     }
@@ -442,6 +788,16 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
            plural(record.populations.size(), "population", "populations") + " for --populations " +
            populations;
   }
+  for (const ForecastLine& line : forecast_lines) {
+    const std::string where = "line " + std::to_string(line.line_number);
+    if (line.population > record.populations.size()) {
+      return where + " gives \"" + line.key + "\" of population " +
+             std::to_string(line.population) + ", which the record does not hold";
+    }
+    if (!apply_forecast_line(line, record.populations[line.population - 1])) {
+      return where + ": \"" + line.key + "\" has a value that cannot be read";
+    }
+  }
   return std::nullopt;
 }
 
@@ -486,18 +842,36 @@ std::size_t best_population(const RunRecord& record) {
 }
 
 std::string runs_table(std::span<const RunOutcome> runs) {
-  std::string table;
-  for (const std::string_view column : kRunColumns) table += std::string(column) + ",";
-  for (const FigureInfo& figure : kFigures) table += std::string(figure.column) + ",";
-  for (const std::string_view column : kEndColumns) table += std::string(column) + ",";
-  table.back() = '\n';
+  // The figures each line gives.
+  std::vector<std::optional<TableFigures>> lines;
   for (const RunOutcome& run : runs) {
-    table += std::to_string(run.stream) + "," + std::to_string(run.seed) + ",";
     std::optional<TableFigures> shown = run.table_figures;
     if (run.record && !run.record->populations.empty()) {
       const std::size_t p = best_population(*run.record);
       shown = TableFigures{p, run.record->populations[p], run.record->seconds};
     }
+    lines.push_back(std::move(shown));
+  }
+  std::vector<const PopulationFigures*> shown_figures;
+  for (const std::optional<TableFigures>& shown : lines) {
+    if (shown) shown_figures.push_back(&shown->figures);
+  }
+  const std::vector<double> levels = coverage_levels(shown_figures);
+
+  std::string table;
+  for (const std::string_view column : kRunColumns) table += std::string(column) + ",";
+  for (const FigureInfo& figure : kFigures) table += std::string(figure.column) + ",";
+  for (const std::string_view column : kEndColumns) table += std::string(column) + ",";
+  for (const AccuracyInfo& info : kAccuracyFigures) table += std::string(info.column) + ",";
+  for (const DivergenceInfo& info : kDivergences) table += std::string(info.column) + ",";
+  for (const double level : levels) {
+    table += std::string(kCoverageColumn) + frontend::level_text(level) + ",";
+  }
+  table.back() = '\n';
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    const RunOutcome& run = runs[r];
+    table += std::to_string(run.stream) + "," + std::to_string(run.seed) + ",";
+    const std::optional<TableFigures>& shown = lines[r];
     if (shown) {
       table += std::to_string(shown->population + 1) + ",";
       for (const FigureInfo& figure : kFigures) table += exact(shown->figures.*figure.member) + ",";
@@ -506,6 +880,22 @@ std::string runs_table(std::span<const RunOutcome> runs) {
       table.append(std::size(kFigures) + 2, ',');
     }
     table += run.failure ? csv_field(std::string(kFailedStatus) + *run.failure) : std::string("ok");
+    // The forecast's figures after the status: empty where a line has none.
+    const auto add_figure = [&table](const frontend::Figure* figure) {
+      table += ',';
+      if (figure != nullptr && figure->value) table += exact(*figure->value);
+    };
+    for (const AccuracyInfo& info : kAccuracyFigures) {
+      add_figure(shown ? &(shown->figures.*info.member) : nullptr);
+    }
+    for (const DivergenceInfo& info : kDivergences) {
+      table += ',';
+      if (shown && (shown->figures.*info.member).step) {
+        table += std::to_string(*(shown->figures.*info.member).step);
+      }
+    }
+    for (const double level : levels)
+      add_figure(shown ? coverage_of(shown->figures, level) : nullptr);
     table += '\n';
   }
   return table;
@@ -572,6 +962,9 @@ std::optional<std::string> parse_runs_table(std::string_view text, std::vector<R
         if (!value) return bad(figure_at[i]);
         shown.figures.*kFigures[i].member = *value;
       }
+      if (auto problem = read_forecast_columns(heading, row, shown.figures)) {
+        return where + ": " + *problem;
+      }
       const auto seconds = read_double(row[*seconds_at]);
       if (!seconds) return bad(*seconds_at);
       shown.seconds = *seconds;
@@ -627,31 +1020,23 @@ std::string summary_text(std::span<const RunOutcome> runs) {
           format_general(top.best_mdl) + ", validation MSE " + format_general(top.validation_mse) +
           ", best tree " + format_general(top.best_node_count) + " nodes\n\n";
 
-  constexpr std::size_t kNameWidth = 17;
-  constexpr std::size_t kColumnWidth = 16;
-  text += padded("figure", kNameWidth);
-  for (const std::string_view heading :
-       {"min", "lower quartile", "median", "upper quartile", "max"}) {
-    text += padded(std::string(heading), kColumnWidth);
-  }
-  text.erase(text.find_last_not_of(' ') + 1);
-  text += '\n';
-  std::vector<double> sorted;
+  text += figures_heading();
   for (const FigureInfo& figure : kFigures) {
-    sorted.clear();
-    for (const PopulationFigures& run : figures) sorted.push_back(run.*figure.member);
-    std::sort(sorted.begin(), sorted.end(), figure_less);
-    text += padded(std::string(figure.summary_name), kNameWidth);
-    for (const double q : {0.0, 0.25, 0.5, 0.75, 1.0}) {
-      text += padded(format_general(quantile(sorted, q)), kColumnWidth);
-    }
-    text.erase(text.find_last_not_of(' ') + 1);
-    text += '\n';
+    std::vector<double> values;
+    values.reserve(figures.size());
+    for (const PopulationFigures& run : figures) values.push_back(run.*figure.member);
+    text += figure_row(figure.summary_name, std::move(values));
   }
   text +=
       "\nQuartiles and median are interpolated linearly between the sorted values; NAN sorts "
       "last.\n";
-  return text;
+  std::vector<const PopulationFigures*> shown;
+  std::vector<std::int32_t> shown_streams;
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    shown.push_back(&figures[r]);
+    shown_streams.push_back(records[r]->stream);
+  }
+  return text + forecast_block(shown, shown_streams);
 }
 
 }  // namespace quarvel::cli

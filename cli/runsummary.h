@@ -12,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "frontend/accuracy.h"
+#include "frontend/intervals.h"
+
 namespace quarvel::cli {
 
 // A data file as a run read it: the name it was given, its value count, and
@@ -38,14 +41,40 @@ struct TableRecord {
   friend bool operator==(const TableRecord&, const TableRecord&) = default;
 };
 
+// The share of held-out values inside a prediction band of one level.
+struct BandCoverage {
+  double level = 0.0;
+  frontend::Figure share;
+
+  friend bool operator==(const BandCoverage&, const BandCoverage&) = default;
+};
+
+// Where a forecast left the data's range widened by its span on each side.
+struct Divergence {
+  bool recorded = false;             // false in records of earlier versions
+  std::optional<std::int32_t> step;  // the first step outside, from 1; none: it stayed inside
+
+  friend bool operator==(const Divergence&, const Divergence&) = default;
+};
+
 // A population's figures at the end of a run. Each is listed once, with its
-// names in run.txt, runs.csv and summary.txt, in the list those files are
+// names in run.txt, runs.csv and summary.txt, in the lists those files are
 // written and read from (runsummary.cpp).
 struct PopulationFigures {
   double best_mse = 0.0;
   double best_mdl = 0.0;
   double validation_mse = 0.0;  // of the forecast over the validation part
   double best_node_count = 0.0;
+  // The accuracy of that forecast in the series' units: a figure that cannot
+  // be given is absent with the reason, one that a record of an earlier
+  // version does not hold absent without one.
+  frontend::Figure mae{};
+  frontend::Figure rmse{};
+  frontend::Figure mape{};  // in percent
+  frontend::Figure mase{};
+  std::vector<BandCoverage> coverage{};  // with --intervals, per level
+  Divergence validation_divergence{};
+  Divergence forecast_divergence{};  // of the forecast past the data, with --forecast
 
   friend bool operator==(const PopulationFigures&, const PopulationFigures&) = default;
 };
@@ -103,6 +132,8 @@ struct RunOutcome {
   // A failed run known only from a line of runs.csv: the figures that line
   // gives, when it gives them.
   std::optional<TableFigures> table_figures;
+  // The folder that holds the run's files, when it is known.
+  std::string folder{};
 };
 
 // runs.csv: a header, then one line per run in the order given.
@@ -117,8 +148,26 @@ struct RunOutcome {
                                                           std::vector<RunOutcome>& runs);
 
 // summary.txt: the runs, the best run, and the minimum, quartiles, median and
-// maximum of each figure over the runs that did not fail. It holds no times,
-// so the same runs give the same summary however they were run.
+// maximum of each figure over the runs that did not fail, with the runs whose
+// forecasts ran away. It holds no times, so the same runs give the same
+// summary however they were run. (The ensemble's block follows it: ensemble.h.)
 [[nodiscard]] std::string summary_text(std::span<const RunOutcome> runs);
+
+// A validation forecast's accuracy in words, as the runner and summary.txt
+// tell it: "MAE 30.8386, RMSE 42.4818, MAPE (%) 80.3483, MASE 1.90811", each
+// figure that cannot be given "not given (why)".
+[[nodiscard]] std::string accuracy_words(const frontend::Accuracy& accuracy);
+
+// The bands' coverage in words: "80 % band 0.691176 (47 of 68), 95 % band ...".
+[[nodiscard]] std::string coverage_words(std::span<const frontend::Coverage> coverage);
+
+// "seed 1", "streams 0-19", "streams 0-3, 7".
+[[nodiscard]] std::string labelled_list(std::string_view label, std::vector<std::int32_t> numbers);
+
+// The band levels a record's --intervals names; none without it.
+[[nodiscard]] std::vector<double> interval_levels(const RunRecord& record);
+
+// A recorded setting's text, or nullptr.
+[[nodiscard]] const std::string* recorded_setting(const RunRecord& record, std::string_view option);
 
 }  // namespace quarvel::cli

@@ -122,7 +122,8 @@ std::optional<Failure> find_runs(const std::string& folder, FoundFiles& found) {
   return std::nullopt;
 }
 
-// The whole text of a file of at most `largest` bytes.
+}  // namespace
+
 std::optional<Failure> read_text(const fs::path& path, std::uintmax_t largest,
                                  std::string_view what, std::string& text) {
   const std::string name = quoted(path.string());
@@ -139,6 +140,8 @@ std::optional<Failure> read_text(const fs::path& path, std::uintmax_t largest,
   }
   return std::nullopt;
 }
+
+namespace {
 
 std::optional<Failure> read_record(const fs::path& path, RunRecord& record) {
   std::string text;
@@ -186,7 +189,8 @@ std::optional<Failure> collect_runs(const FoundFiles& found, std::vector<RunOutc
                                            std::to_string(record.seed) + ", stream " +
                                            std::to_string(record.stream) + ")"};
     }
-    outcomes.push_back({record.stream, record.seed, std::move(record), std::nullopt, std::nullopt});
+    outcomes.push_back({record.stream, record.seed, std::move(record), std::nullopt, std::nullopt,
+                        path.parent_path().string()});
   }
   for (const fs::path& path : found.tables) {
     std::vector<RunOutcome> rows;

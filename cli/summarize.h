@@ -2,6 +2,12 @@
 // number of machines (--summarize), with the runs that failed or are missing.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include "cli/options.h"
 #include "frontend/outputfile.h"
 
@@ -16,5 +22,11 @@ namespace quarvel::cli {
 // and runs of other streams are left out. The exit status: 1 when a run
 // failed, with the others summarized.
 [[nodiscard]] int summarize_run_folders(const Options& options, frontend::FileCalls& calls);
+
+// The whole text of a file of at most `largest` bytes; `what` names what it
+// should be in the message when it is larger.
+[[nodiscard]] std::optional<Failure> read_text(const std::filesystem::path& path,
+                                               std::uintmax_t largest, std::string_view what,
+                                               std::string& text);
 
 }  // namespace quarvel::cli

@@ -18,12 +18,14 @@
 #include <utility>
 #include <vector>
 
+#include "cli/ensemble.h"
 #include "cli/interrupts.h"
 #include "cli/outputs.h"
 #include "cli/progress.h"
 #include "cli/runner.h"
 #include "cli/runsummary.h"
 #include "engine/engine.h"
+#include "frontend/forecastfiles.h"
 #include "frontend/generationstep.h"
 #include "frontend/numbertext.h"
 
@@ -45,6 +47,35 @@ Options run_options(const Options& options, std::int32_t stream) {
   return run;
 }
 
+// --intervals and --paths as the record lists them, after the table's
+// settings: runs with other bands are not summarized together.
+void add_interval_settings(const Options& options, RunRecord& record) {
+  if (!options.intervals) return;
+  std::string levels;
+  for (const double level : options.intervals->levels) {
+    if (!levels.empty()) levels += ',';
+    levels += frontend::level_text(level);
+  }
+  record.settings.emplace_back("--intervals", std::move(levels));
+  record.settings.emplace_back("--paths", std::to_string(options.intervals->paths));
+}
+
+// What a population's forecasts are worth, as its record gives it.
+void add_forecast_figures(const frontend::ForecastQuality& quality, bool past_data,
+                          PopulationFigures& figures) {
+  figures.mae = quality.accuracy.mae;
+  figures.rmse = quality.accuracy.rmse;
+  figures.mape = quality.accuracy.mape;
+  figures.mase = quality.accuracy.mase;
+  if (quality.with_intervals) {
+    for (const frontend::Coverage& band : quality.coverage) {
+      figures.coverage.push_back({band.level, band.share});
+    }
+  }
+  figures.validation_divergence = {true, quality.validation_divergence};
+  if (past_data) figures.forecast_divergence = {true, quality.past_data_divergence};
+}
+
 // FNV-1a over the value texts, each ended by a line feed.
 std::uint64_t values_checksum(const frontend::GridColumns& grid) {
   std::uint64_t hash = 14695981039346656037u;
@@ -59,8 +90,7 @@ std::uint64_t values_checksum(const frontend::GridColumns& grid) {
   return hash;
 }
 
-RunRecord make_record(const RunData& data, const std::vector<frontend::PopulationReport>& reports,
-                      double seconds) {
+RunRecord make_record(const RunData& data, const std::vector<frontend::PopulationReport>& reports) {
   const Options& options = data.options;
   RunRecord record;
   record.version = QUARVEL_VERSION;
@@ -87,13 +117,13 @@ RunRecord make_record(const RunData& data, const std::vector<frontend::Populatio
     }
     record.settings.emplace_back(info.option, std::move(text));
   }
+  add_interval_settings(options, record);
   record.seed = options.settings.whole(Setting::seed);
   record.stream = options.stream;
   for (const frontend::PopulationReport& report : reports) {
     record.populations.push_back(
         {report.best_mse, report.best_mdl, report.validation_mse, report.best_node_count});
   }
-  record.seconds = seconds;
   return record;
 }
 
@@ -115,12 +145,24 @@ std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
     const auto engine = std::make_unique<Engine>();
     if (auto failure = start_engine(data, fit_threads, *engine)) return run_report(failure, "");
     frontend::GenerationResults results;
-    std::string history = run_generations(*engine, results);
+    std::string history = run_with_history(*engine, results);
+    RunRecord run_record = make_record(data, results.populations);
+    const std::size_t best = best_population(run_record);
+    const RunForecasts forecasts = run_forecasts(data, *engine, results, best);
+    const bool past_data = data.options.settings.whole(Setting::forecast_ahead) > 0;
+    for (std::size_t p = 0; p < forecasts.quality.size(); ++p) {
+      add_forecast_figures(forecasts.quality[p], past_data, run_record.populations[p]);
+    }
+    std::string member =
+        member_text(make_member(run_record.seed, stream, static_cast<std::int32_t>(best),
+                                frontend::scaled_data(engine->data), forecasts.quality[best]));
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
-    const std::string record = record_text(make_record(data, results.populations, seconds.count()));
+    run_record.seconds = seconds.count();
+    const std::string record = record_text(run_record);
 
     const std::vector<FolderFile> files =
-        folder_files(data, OutputFolder::run_folder, *engine, results, std::move(history), record);
+        folder_files(data, OutputFolder::run_folder, *engine, results, forecasts,
+                     std::move(history), record, std::move(member));
     return run_report(write_outputs(data.options, OutputFolder::run_folder, "", files, calls),
                       record);
   } catch (const std::bad_alloc&) {
@@ -227,13 +269,20 @@ std::string run_line(const RunOutcome& outcome) {
          format_general(figures.best_node_count) + "\n";
 }
 
-// runs.csv and summary.txt in `options.output`.
-std::vector<OutputFile> sweep_files(const Options& options, std::span<const RunOutcome> outcomes) {
+// runs.csv, summary.txt and ensemble-forecast.txt in `options.output`.
+std::vector<OutputFile> sweep_files(const Options& options, std::span<const RunOutcome> outcomes,
+                                    const std::string& summary, const EnsembleOutputs& ensemble) {
   std::vector<OutputFile> files;
   for (const PlannedOutput& planned : planned_outputs(options, OutputFolder::sweep)) {
-    files.push_back(
-        {(fs::path(*options.output) / planned.name).string(),
-         planned.product == Product::runs_table ? runs_table(outcomes) : summary_text(outcomes)});
+    std::string content;
+    if (planned.product == Product::runs_table) {
+      content = runs_table(outcomes);
+    } else if (planned.product == Product::summary) {
+      content = summary;
+    } else if (planned.product == Product::ensemble_forecast) {
+      content = ensemble.forecast_file;
+    }
+    files.push_back({(fs::path(*options.output) / planned.name).string(), std::move(content)});
   }
   return files;
 }
@@ -338,6 +387,7 @@ int run_sweep(const Options& options, frontend::FileCalls& calls) {
   for (std::size_t k = 0; k < count; ++k) {
     outcomes[k].stream = options.stream + static_cast<std::int32_t>(k);
     outcomes[k].seed = data.options.settings.whole(Setting::seed);
+    outcomes[k].folder = *run_options(options, outcomes[k].stream).output;
   }
   const std::string runs_table_name(listed_output(Product::runs_table).name);
   bool completed = false;
@@ -367,12 +417,14 @@ void tell_run_failure(const RunOutcome& outcome) {
 
 int finish_runs(const Options& options, std::span<const RunOutcome> outcomes,
                 frontend::FileCalls& calls) {
-  if (const auto failure =
-          write_output_files(sweep_files(options, outcomes), options.output, calls)) {
+  const EnsembleOutputs ensemble = make_ensemble(outcomes, options.original_units);
+  const std::string summary = summary_text(outcomes) + ensemble.summary_block;
+  if (const auto failure = write_output_files(sweep_files(options, outcomes, summary, ensemble),
+                                              options.output, calls)) {
     return tell_failure(*failure);
   }
   OutputLines lines;
-  if (!options.quiet) lines.put(summary_text(outcomes));
+  if (!options.quiet) lines.put(summary);
   std::vector<std::int32_t> failed;
   for (const RunOutcome& outcome : outcomes) {
     if (outcome.failure) failed.push_back(outcome.stream);

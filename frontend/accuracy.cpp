@@ -17,8 +17,17 @@ Figure absent(std::string reason) {
   return {std::nullopt, std::move(reason)};
 }
 
-// The in-sample MAE of the naive forecast (each training value predicted by
-// the one before it), in the series' units: what MASE divides by.
+Accuracy all_absent(const std::string& reason) {
+  Accuracy accuracy;
+  for (Figure* figure :
+       {&accuracy.scaled_mse, &accuracy.mae, &accuracy.rmse, &accuracy.mape, &accuracy.mase}) {
+    *figure = absent(reason);
+  }
+  return accuracy;
+}
+
+}  // namespace
+
 Figure naive_training_mae(const ScaledData& data) {
   const auto count =
       std::min<std::size_t>(static_cast<std::size_t>(data.training_count), data.values.size());
@@ -32,26 +41,23 @@ Figure naive_training_mae(const ScaledData& data) {
   return {scale, {}};
 }
 
-}  // namespace
-
 Accuracy forecast_accuracy(const ScaledData& data, std::span<const double> forecast) {
-  Accuracy accuracy;
-  const std::span<const double> actual = data.held_out();
-  std::string reason;
-  if (actual.empty()) {
-    reason = "no forecast points: the validation part ends before the forecast starts";
-  } else if (forecast.size() != actual.size()) {
-    reason = "the forecast has " + std::to_string(forecast.size()) + " values for " +
-             std::to_string(actual.size()) + " forecast points";
+  if (data.held_out().empty()) {
+    return all_absent("no forecast points: the validation part ends before the forecast starts");
   }
-  if (!reason.empty()) {
-    for (Figure* figure :
-         {&accuracy.scaled_mse, &accuracy.mae, &accuracy.rmse, &accuracy.mape, &accuracy.mase}) {
-      *figure = absent(reason);
-    }
-    return accuracy;
-  }
+  return forecast_accuracy(data.held_out(), forecast, data.low, data.high,
+                           naive_training_mae(data));
+}
 
+Accuracy forecast_accuracy(std::span<const double> actual, std::span<const double> forecast,
+                           double low, double high, const Figure& mase_scale) {
+  if (actual.empty()) return all_absent("no forecast points");
+  if (forecast.size() != actual.size()) {
+    return all_absent("the forecast has " + std::to_string(forecast.size()) + " values for " +
+                      std::to_string(actual.size()) + " forecast points");
+  }
+  const auto in_units = [low, high](double scaled) { return original_units(low, high, scaled); };
+  Accuracy accuracy;
   const auto n = static_cast<double>(actual.size());
   accuracy.points = static_cast<std::int32_t>(actual.size());
   double squared_scaled = 0.0;
@@ -63,8 +69,8 @@ Accuracy forecast_accuracy(const ScaledData& data, std::span<const double> forec
     // In the engine's order: prediction minus value, squared, summed.
     const double d = forecast[i] - actual[i];
     squared_scaled += d * d;
-    const double value = data.in_units(actual[i]);
-    const double error = data.in_units(forecast[i]) - value;
+    const double value = in_units(actual[i]);
+    const double error = in_units(forecast[i]) - value;
     absolute += std::abs(error);
     squared += error * error;
     if (value == 0.0) {
@@ -79,8 +85,8 @@ Accuracy forecast_accuracy(const ScaledData& data, std::span<const double> forec
   accuracy.rmse = {std::sqrt(squared / n), {}};
   accuracy.mape = zero_held_out ? absent("a held-out value is 0: its percentage error is undefined")
                                 : Figure{100.0 * (relative / n), {}};
-  const Figure scale = naive_training_mae(data);
-  accuracy.mase = scale.value ? Figure{mae / *scale.value, {}} : absent(scale.reason);
+  accuracy.mase =
+      mase_scale.value ? Figure{mae / *mase_scale.value, {}} : absent(mase_scale.reason);
   return accuracy;
 }
 

@@ -48,6 +48,8 @@ struct ScaledData {
 struct Figure {
   std::optional<double> value;
   std::string reason;  // when there is no value
+
+  friend bool operator==(const Figure&, const Figure&) = default;
 };
 
 struct Accuracy {
@@ -65,6 +67,18 @@ struct Accuracy {
 // engine's validation MSE does and is the same double. With no forecast
 // points, or a forecast of another length, every figure is absent.
 [[nodiscard]] Accuracy forecast_accuracy(const ScaledData& data, std::span<const double> forecast);
+
+// The in-sample MAE of the one-step naive forecast over the training part (each
+// training value predicted by the one before it), in the series' units: what
+// MASE divides by.
+[[nodiscard]] Figure naive_training_mae(const ScaledData& data);
+
+// The same figures from the held-out values `actual` alone (scaled, one per
+// forecast value), the scaling `low` and `high`, and MASE's scale: for forecasts made
+// away from the data, such as an ensemble merged from run folders.
+[[nodiscard]] Accuracy forecast_accuracy(std::span<const double> actual,
+                                         std::span<const double> forecast, double low, double high,
+                                         const Figure& mase_scale);
 
 // The first step (1 for the first forecast value) whose scaled value is not a
 // number or leaves [-1, 2], i.e. [lo - span, hi + span] in the series' units

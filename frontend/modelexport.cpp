@@ -1,5 +1,6 @@
 #include "frontend/modelexport.h"
 
+#include <algorithm>
 #include <concepts>
 #include <cstdio>
 #include <map>
@@ -260,6 +261,112 @@ std::string lags_text(const ModelFormula& formula) {
   return text.empty() ? "none" : text;
 }
 
+// forecast_intervals and its helpers: the rules of frontend/intervals.h and
+// frontend/quantiles.h in Python, with the run's own defaults.
+std::string python_intervals(const IntervalExport& intervals, const ModelFormula& formula) {
+  std::string levels;
+  for (const double level : intervals.levels) {
+    if (!levels.empty()) levels += ", ";
+    levels += exact(level);
+  }
+  // A tuple of one needs its comma.
+  if (intervals.levels.size() == 1) levels += ',';
+  int reach = 0;
+  for (const int lag : formula.lags) reach = std::max(reach, lag);
+  std::string text = "\n\n";
+  text += "TRAINING_POINTS = " + std::to_string(intervals.training_points) + "\n";
+  text += "INTERVAL_SEED = " + std::to_string(intervals.seed) + "\n";
+  text += "INTERVAL_LEVELS = (" + levels + ")\n";
+  text += "INTERVAL_PATHS = " + std::to_string(intervals.paths) + "\n";
+  text += "_REACH = " + std::to_string(reach) + "\n";
+  text +=
+      "_MASK = (1 << 64) - 1\n"
+      "\n\n"
+      "def _next_draw(state):\n"
+      "    \"\"\"The generator of the draws (splitmix64): its next state and output.\"\"\"\n"
+      "    state = (state + 0x9E3779B97F4A7C15) & _MASK\n"
+      "    z = state\n"
+      "    z = ((z ^ (z >> 30)) * 0xBF58476D1CE4E5B9) & _MASK\n"
+      "    z = ((z ^ (z >> 27)) * 0x94D049BB133111EB) & _MASK\n"
+      "    return state, z ^ (z >> 31)\n"
+      "\n\n"
+      "def _quantile(x, p):\n"
+      "    \"\"\"The quantile of probability p of x, sorted with every NaN last: linear\n"
+      "    between the two order statistics around it, NaN when either is NaN, an\n"
+      "    infinite one as it is (the lower looked at first).\"\"\"\n"
+      "    h = (len(x) - 1) * p\n"
+      "    i = int(h)\n"
+      "    f = h - i\n"
+      "    if f == 0 or i + 1 >= len(x):\n"
+      "        return x[i]\n"
+      "    a, b = x[i], x[i + 1]\n"
+      "    if math.isnan(a) or math.isnan(b):\n"
+      "        return math.nan\n"
+      "    if math.isinf(a):\n"
+      "        return a\n"
+      "    if math.isinf(b):\n"
+      "        return b\n"
+      "    return a + f * (b - a)\n"
+      "\n\n"
+      "def forecast_intervals(history, h, levels=INTERVAL_LEVELS, paths=INTERVAL_PATHS,\n"
+      "                       seed=INTERVAL_SEED, units=\"original\"):\n"
+      "    \"\"\"The forecast of the h values after `history` with its prediction bands.\n\n"
+      "    `paths` future paths run through the model, each step adding a one-step\n"
+      "    residual of the first TRAINING_POINTS values of `history` drawn with\n"
+      "    replacement by the generator started at `seed`; per step, the band of\n"
+      "    level c lies between the paths' quantiles (100 - c) / 200 and\n"
+      "    1 - (100 - c) / 200. Given the values the program ran on (training, then\n"
+      "    validation) and the defaults, the numbers are the program's own\n"
+      "    (intervals-K.txt past the data).\n\n"
+      "    Returns {\"forecast\": [...], \"lower\": {level: [...]}, \"upper\": {level: [...]}},\n"
+      "    h values each, in the series' own units (units=\"original\") or scaled to\n"
+      "    [0, 1] (units=\"scaled\"), as `history` is.\n"
+      "    \"\"\"\n"
+      "    if units not in (\"original\", \"scaled\"):\n"
+      "        raise ValueError('units must be \"original\" or \"scaled\"')\n"
+      "    if any(not 0 < level < 100 for level in levels):\n"
+      "        raise ValueError(\"a band's level must lie between 0 and 100 percent\")\n"
+      "    if paths < 1:\n"
+      "        raise ValueError(\"paths must be at least 1\")\n"
+      "    if units == \"original\":\n"
+      "        series = [(float(v) - LOW) / (HIGH - LOW) for v in history]\n"
+      "    else:\n"
+      "        series = [float(v) for v in history]\n"
+      "    residuals = [series[t] - predict_next(series[t - _REACH:t])\n"
+      "                 for t in range(_REACH, min(TRAINING_POINTS, len(series)))]\n"
+      "    if len(residuals) < 2:\n"
+      "        raise ValueError(\"fewer than 2 one-step residuals to draw from\")\n"
+      "    steps = [[] for _ in range(h)]\n"
+      "    state = seed & _MASK\n"
+      "    for _ in range(paths):\n"
+      "        # The values a prediction reads: the last _REACH of the path.\n"
+      "        path = series[-_REACH:]\n"
+      "        for step in steps:\n"
+      "            state, z = _next_draw(state)\n"
+      "            value = predict_next(path) + residuals[z % len(residuals)]\n"
+      "            path.append(value)\n"
+      "            if len(path) > _REACH:\n"
+      "                del path[0]\n"
+      "            step.append(value)\n"
+      "    lower = {level: [] for level in levels}\n"
+      "    upper = {level: [] for level in levels}\n"
+      "    for step in steps:\n"
+      "        ordered = sorted(step, key=lambda v: (math.isnan(v), v))\n"
+      "        for level in levels:\n"
+      "            p = (100.0 - level) / 200.0\n"
+      "            lower[level].append(_quantile(ordered, p))\n"
+      "            upper[level].append(_quantile(ordered, 1.0 - p))\n"
+      "    point = forecast(series, h, units=\"scaled\")\n"
+      "    if units == \"original\":\n"
+      "        def unscaled(values):\n"
+      "            return [LOW + v * (HIGH - LOW) for v in values]\n"
+      "        point = unscaled(point)\n"
+      "        lower = {level: unscaled(values) for level, values in lower.items()}\n"
+      "        upper = {level: unscaled(values) for level, values in upper.items()}\n"
+      "    return {\"forecast\": point, \"lower\": lower, \"upper\": upper}\n";
+  return text;
+}
+
 }  // namespace
 
 ModelFormula describe_best_tree(const Engine& engine, std::int32_t population) {
@@ -353,7 +460,11 @@ std::string model_python(const ModelFormula& formula, const ModelContext& contex
                      "[0, 1].\n"
                      "forecast(history, h, units=\"original\"): the h values after `history`, in "
                      "the series'\n"
-                     "    own units (\"original\") or scaled (\"scaled\").\n\n"
+                     "    own units (\"original\") or scaled (\"scaled\").\n" +
+                     (context.intervals ? "forecast_intervals(history, h, ...): that forecast "
+                                          "with the program's prediction bands.\n"
+                                        : "") +
+                     "\n"
                      "Training data \\\"" +
                      in_docstring(context.training_file) + "\\\", validation data \\\"" +
                      in_docstring(context.validation_file) +
@@ -366,6 +477,7 @@ std::string model_python(const ModelFormula& formula, const ModelContext& contex
                      ".\n"
                      "The arithmetic is the program's, step for step, so the values are its "
                      "own.\n\"\"\"\n\n";
+  if (context.intervals) text += "import math\n\n";
   text += "LOW = " + exact(formula.low) + "\n";
   text += "HIGH = " + exact(formula.high) + "\n";
   text += "VALUE_LIMIT = " + exact(formula.value_limit) + "\n";
@@ -409,6 +521,7 @@ std::string model_python(const ModelFormula& formula, const ModelContext& contex
       "    if units == \"original\":\n"
       "        return [LOW + v * (HIGH - LOW) for v in values]\n"
       "    return values\n";
+  if (context.intervals) text += python_intervals(*context.intervals, formula);
   return text;
 }
 

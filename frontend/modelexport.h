@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,16 @@ struct ModelFormula {
 // The equations with their coefficients at full precision, and the output.
 [[nodiscard]] std::string formula_text(const ModelFormula& formula);
 
+// What the Python module needs to draw the program's prediction bands past the
+// data (forecast_intervals): the run's training count, the start of the draws
+// of its bands past the data (path_seed) and the levels and paths it used.
+struct IntervalExport {
+  std::int32_t training_points = 0;
+  std::uint64_t seed = 0;
+  std::vector<double> levels;
+  std::int32_t paths = 0;
+};
+
 // What the files record of the run besides the model.
 struct ModelContext {
   std::int32_t population = 1;  // 1-based
@@ -60,6 +71,8 @@ struct ModelContext {
   std::vector<std::pair<std::string, std::string>> settings;  // option, value
   double training_mse = 0.0;
   double mdl = 0.0;
+  // With prediction intervals: the module gains forecast_intervals.
+  std::optional<IntervalExport> intervals;
 };
 
 // The context of `population` (0-based): its settings from `settings` (the

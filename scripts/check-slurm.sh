@@ -192,7 +192,7 @@ show cat "$(ls slurm-*_"$failing_stream".out)"
 if [[ $(job_end "$merge") != *"ExitCode=1:0"* ]] ||
   ! grep -q "^$failing_stream,1,,,,,,,failed: its run.txt was not found" sweep/runs.csv ||
   ! grep -q "^1 run failed, stream $failing_stream " sweep/summary.txt ||
-  [[ $(grep -c ',ok$' sweep/runs.csv) -ne 19 ]]; then
+  [[ $(grep -c ',ok,' sweep/runs.csv) -ne 19 ]]; then
   echo "the merge did not count stream $failing_stream as the one failed run of 20" >&2
   exit 1
 fi

@@ -17,8 +17,10 @@
 #include <vector>
 
 #include "frontend/datafile.h"
+#include "frontend/forecastfiles.h"
 #include "frontend/numbertext.h"
 #include "support/examples.h"
+#include "support/forecast_intervals.h"
 #include "support/scratch.h"
 
 namespace {
@@ -156,13 +158,15 @@ TEST_F(CliTest, EndToEndRunWritesFilesInTheOutputFormatAndRepeatsExactly) {
   const Result a = run(first);
   ASSERT_EQ(a.status, 0) << a.err;
   EXPECT_TRUE(a.err.empty()) << a.err;  // no progress bar: the standard error is not a terminal
-  // One line per generation on the standard output.
+  // One line per generation on the standard output, then one on the forecast.
   std::istringstream lines(a.out);
   std::string line;
   for (int g = 0; g < 3; ++g) {
     ASSERT_TRUE(std::getline(lines, line));
     EXPECT_EQ(line.rfind("generation " + std::to_string(g) + ": population 1 MSE ", 0), 0u) << line;
   }
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line.rfind("population 1 validation forecast (68 points): MAE ", 0), 0u) << line;
   EXPECT_FALSE(std::getline(lines, line));
 
   // 221 training and 187 validation points.
@@ -660,6 +664,107 @@ std::vector<std::string> value_texts(const std::string& text, std::string& first
     values.push_back(line.substr(comma + 1));
   }
   return values;
+}
+
+// --intervals adds intervals-K.txt and forecast_intervals, and changes no
+// other file: the bands lie around the run's own forecast over the
+// validation part and past the data, nested by level, and the exported module
+// gives the rows past the data to the last bit.
+TEST_F(CliTest, IntervalsBesideTheForecastAndInTheExportedModule) {
+  std::vector<std::string> base = sunspots();
+  base.insert(base.end(), {"--generations", "3", "--population-size", "100", "--rank-by", "mse",
+                           "--forecast", "6", "--export-model", "--units", "original"});
+  std::vector<std::string> plain = base;
+  plain.insert(plain.end(), {"--quiet", "--output", (folder_ / "plain").string()});
+  std::vector<std::string> banded = base;
+  banded.insert(banded.end(), {"--intervals", "95,80", "--paths", "400", "--output",
+                               (folder_ / "banded").string()});
+  ASSERT_EQ(run(plain).status, 0);
+  const Result result = run(banded);
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("; coverage: 95 % band "), std::string::npos) << result.out;
+
+  auto with = quarvel::testing::snapshot(folder_ / "banded");
+  const auto without = quarvel::testing::snapshot(folder_ / "plain");
+  const std::string table_text = with["intervals-1.txt"];
+  const std::string module = with["model-1.py"];
+  EXPECT_EQ(without.at("model-1.py").find("forecast_intervals"), std::string::npos);
+  EXPECT_EQ(module.rfind(without.at("model-1.py").substr(0, 40), 0), 0u);
+  with.erase("intervals-1.txt");
+  with.erase("model-1.py");
+  auto others = without;
+  others.erase("model-1.py");
+  EXPECT_EQ(with, others);
+
+  quarvel::frontend::BandTable table;
+  ASSERT_EQ(quarvel::frontend::parse_band_table(table_text, table), std::nullopt);
+  EXPECT_EQ(table.first_index, 340);
+  EXPECT_EQ(table.levels, (std::vector<double>{95.0, 80.0}));
+  ASSERT_EQ(table.point.size(), 68u + 6u);
+  ASSERT_EQ(table.bands.size(), 2u);
+  // The point forecast is the run's, in its files' 6 digits.
+  std::string first;
+  std::vector<std::string> forecast = value_texts(without.at("prediction-1.txt"), first);
+  forecast.erase(forecast.begin(), forecast.begin() + 340);
+  const std::vector<std::string> past = value_texts(without.at("forecast-1.txt"), first);
+  forecast.insert(forecast.end(), past.begin(), past.end());
+  for (std::size_t j = 0; j < table.point.size(); ++j) {
+    EXPECT_EQ(quarvel::frontend::format_general(table.point[j]), forecast[j]) << j;
+    EXPECT_LE(table.bands[0].lower[j], table.bands[1].lower[j]) << j;
+    EXPECT_LT(table.bands[1].lower[j], table.bands[1].upper[j]) << j;
+    EXPECT_LE(table.bands[1].upper[j], table.bands[0].upper[j]) << j;
+  }
+
+  const std::string script = write("intervals.py", quarvel::testing::kForecastIntervalsScript);
+  FILE* pipe = ::popen(
+      ("python3 " + script + " " + (folder_ / "banded" / "model-1.py").string() + " 6 original " +
+       example("sunspots-training.txt") + " " + example("sunspots-validation.txt"))
+          .c_str(),
+      "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string from_python;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    from_python.append(buffer, n);
+  }
+  ASSERT_EQ(::pclose(pipe), 0);
+  std::string rows_past_data;
+  std::istringstream rows(table_text);
+  std::string row;
+  std::getline(rows, row);  // the heading
+  while (std::getline(rows, row)) {
+    // Past the 221 + 187 loaded points.
+    if (std::stoi(row) >= 408) rows_past_data += row.substr(row.find(',') + 1) + "\n";
+  }
+  EXPECT_EQ(std::count(rows_past_data.begin(), rows_past_data.end(), '\n'), 6);
+  EXPECT_EQ(from_python, rows_past_data);
+}
+
+// A forecast that leaves the data's range widened by its span is told, and
+// nothing is dropped.
+TEST_F(CliTest, AForecastThatRunsAwayIsWarnedAbout) {
+  const Result result =
+      run({"--training", example("mackey-glass-training.txt"), "--validation",
+           example("mackey-glass-validation.txt"), "--stream", "1", "--generations", "10",
+           "--population-size", "300", "--quiet", "--output", (folder_ / "out").string()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::regex warning(
+      R"(warning: population 1: the validation forecast diverged at step ([0-9]+): it left )"
+      R"(\[-0\.481876, 2\.21854\]\n)");
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(result.err, match, warning)) << result.err;
+  // The step is the first forecast value of the prediction outside [-1, 2].
+  std::string first;
+  const std::vector<std::string> prediction =
+      value_texts(read_file(folder_ / "out" / "prediction-1.txt"), first);
+  ASSERT_EQ(prediction.size(), 1319u);
+  std::size_t outside = 1119;  // the forecast starts after 1000 + 119 known values
+  while (outside < prediction.size()) {
+    const double v = std::strtod(prediction[outside].c_str(), nullptr);
+    if (!(v >= -1.0 && v <= 2.0)) break;
+    ++outside;
+  }
+  EXPECT_EQ(std::to_string(outside - 1119 + 1), match[1].str());
 }
 
 }  // namespace

@@ -25,6 +25,10 @@ std::optional<Failure> refusal(const std::vector<std::string>& arguments) {
   return check_settings(line.options);
 }
 
+constexpr const char* kLevelsRule =
+    "--intervals: give band levels in percent, each strictly between 0 and 100, comma-separated, "
+    "such as 80,95";
+
 TEST(Options, RefusedSettingsNameTheOption) {
   struct Case {
     std::vector<std::string> extra;
@@ -76,6 +80,17 @@ TEST(Options, RefusedSettingsNameTheOption) {
       {{"--export-model=1", "--output", "o"}, "--export-model: takes no value"},
       {{"--quiet=yes"}, "--quiet: takes no value"},
       {{"--help=all"}, "--help: takes no value"},
+      // Band levels strictly between 0 and 100, each once; paths only for bands.
+      {{"--intervals", "80,100"}, kLevelsRule},
+      {{"--intervals=0"}, kLevelsRule},
+      {{"--intervals", "80,,95"}, kLevelsRule},
+      {{"--intervals", "95%"}, kLevelsRule},
+      {{"--intervals=", "--quiet"}, kLevelsRule},
+      {{"--intervals", "80,95,80"}, "--intervals: the level 80 is given twice"},
+      {{"--intervals", "--paths", "0"}, "--paths: give a whole number from 1 to 100000"},
+      {{"--intervals", "--paths", "100001"}, "--paths: give a whole number from 1 to 100000"},
+      {{"--paths", "500"},
+       "--paths: goes only with --intervals: it says how many paths its bands are drawn from"},
   };
   for (const Case& c : cases) {
     const auto failure = refusal(with_files(c.extra));
@@ -115,6 +130,30 @@ TEST(Options, AcceptedValuesReachTheSettings) {
   EXPECT_EQ(check_settings(options), std::nullopt);
 }
 
+// --intervals takes its levels when the next argument is not an option.
+TEST(Options, IntervalsWithOrWithoutLevels) {
+  struct Case {
+    std::vector<std::string> extra;
+    std::vector<double> levels;
+    std::int32_t paths;
+  };
+  const Case cases[] = {
+      {{"--intervals"}, {80.0, 95.0}, 1000},
+      {{"--intervals", "--quiet"}, {80.0, 95.0}, 1000},
+      {{"--intervals", "50,99.5", "--paths", "200"}, {50.0, 99.5}, 200},
+      {{"--paths=7", "--intervals=90"}, {90.0}, 7},
+      {{"--intervals", "90", "--paths", "7", "--intervals"}, {80.0, 95.0}, 7},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = parse_command_line(with_files(c.extra));
+    ASSERT_FALSE(line.failure) << line.failure->message;
+    ASSERT_TRUE(line.options.intervals.has_value());
+    EXPECT_EQ(line.options.intervals->levels, c.levels);
+    EXPECT_EQ(line.options.intervals->paths, c.paths);
+  }
+  EXPECT_FALSE(parse_command_line(with_files({})).options.intervals.has_value());
+}
+
 TEST(Options, ManyRuns) {
   const CommandLine sweep = parse_command_line(
       with_files({"--stream", "16777214", "--runs=2", "--jobs", "3", "--output", "o"}));
@@ -135,6 +174,9 @@ TEST(Options, ManyRuns) {
            std::vector<std::string>{"--summarize", "--output", "o", "a", "b/c", "--quiet", "d"},
            std::vector<std::string>{"--summarize", "a", "--streams", "0-2,5", "b/c", "d",
                                     "--output=o", "--streams", "0-3, 5,7-9"},
+           // The values of --summarize's files in the series' units.
+           std::vector<std::string>{"--summarize", "a", "b/c", "--units", "original", "d",
+                                    "--output", "o"},
        }) {
     const CommandLine summary = parse_command_line(arguments);
     ASSERT_FALSE(summary.failure) << summary.failure->message;
@@ -156,16 +198,19 @@ TEST(Options, ManyRuns) {
       {{"--summarize", "a"}, "--summarize: give --output DIR for runs.csv and summary.txt"},
       {{"--summarize", "--output", "o"}, "--summarize: name the run folders to summarize (DIR...)"},
       {{"--summarize", "a", "--output", "o", "--seed", "2"},
-       "--seed: does not go with --summarize, which takes run folders, --output, --streams and "
-       "--quiet"},
+       "--seed: does not go with --summarize, which takes run folders, --output, --units, "
+       "--streams and --quiet"},
       {{"--training", "t.txt", "--summarize", "a", "--output", "o"},
-       "--training: does not go with --summarize, which takes run folders, --output, --streams "
-       "and --quiet"},
+       "--training: does not go with --summarize, which takes run folders, --output, --units, "
+       "--streams and --quiet"},
       {{"--summarize", "a", "--output", "o", "--export-model"},
        "--export-model: does not go with --summarize, which takes run folders, --output, "
-       "--streams and --quiet"},
+       "--units, --streams and --quiet"},
       {{"stray", "--summarize", "a", "--output", "o"},
        "unexpected argument \"stray\" (see --help)"},
+      {{"--summarize", "a", "--output", "o", "--intervals"},
+       "--intervals: does not go with --summarize, which takes run folders, --output, --units, "
+       "--streams and --quiet"},
       {with_files({"--streams", "0-3"}),
        "--streams: goes only with --summarize: it says which runs the folders should hold"},
       {{"--summarize", "a", "--output", "o", "--streams", "3-1"}, streams_rule.c_str()},

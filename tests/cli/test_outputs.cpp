@@ -278,6 +278,9 @@ class OutputListTest : public quarvel::testing::ScratchFolderTest {
         "--export-model",
         "--units",
         "original",
+        "--intervals",
+        "--paths",
+        "50",
         "--output",
         (folder_ / "out").string()};
     arguments.insert(arguments.end(), more.begin(), more.end());
@@ -290,7 +293,7 @@ TEST_F(OutputListTest, EveryFileWrittenIsCheckedBeforeTheRun) {
   const std::set<std::string> written =
       expect_every_file_written_checked_first(every_option({"--history", history}));
   std::set<std::string> listed{history};
-  for (const char* name : {"prediction-", "tree-", "forecast-", "model-"}) {
+  for (const char* name : {"prediction-", "tree-", "forecast-", "intervals-", "model-"}) {
     for (const char* k : {"1", "2"}) {
       const std::string stem = (folder_ / "out" / name).string() + k;
       if (std::string_view(name) == "model-") {
@@ -306,11 +309,13 @@ TEST_F(OutputListTest, EveryFileWrittenIsCheckedBeforeTheRun) {
 TEST_F(OutputListTest, EveryFileOfARunFolderIsCheckedBeforeTheRuns) {
   const std::set<std::string> written = expect_every_file_written_checked_first(
       every_option({"--stream", "5", "--runs", "2", "--jobs", "2"}));
-  // Per run folder the files of the single run, its history and its record;
-  // runs.csv and summary.txt beside them.
-  EXPECT_EQ(written.size(), 2 * (12 + 2) + 2u);
-  for (const char* file : {"out/run-0005/history.csv", "out/run-0006/run.txt",
-                           "out/run-0006/model-2.h", "out/runs.csv", "out/summary.txt"}) {
+  // Per run folder the files of the single run, its history, its record and
+  // its ensemble member; runs.csv, summary.txt and the ensemble beside them.
+  EXPECT_EQ(written.size(), 2 * (14 + 3) + 3u);
+  for (const char* file :
+       {"out/run-0005/history.csv", "out/run-0006/run.txt", "out/run-0006/model-2.h",
+        "out/run-0005/intervals-2.txt", "out/run-0005/ensemble-member.txt", "out/runs.csv",
+        "out/summary.txt", "out/ensemble-forecast.txt"}) {
     EXPECT_TRUE(written.contains((folder_ / file).string())) << file;
   }
 }

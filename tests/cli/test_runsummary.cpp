@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/runsummary.h"
+#include "support/scratch.h"
 
 namespace quarvel::cli {
 namespace {
@@ -44,9 +45,7 @@ TEST(RunRecord, ReadsBackExactly) {
 TEST(RunRecord, BrokenRecordsAreRefused) {
   const std::string good = record_text(two_populations());
   const auto replaced = [&good](const std::string& from, const std::string& to) {
-    std::string text = good;
-    text.replace(text.find(from), from.size(), to);
-    return text;
+    return quarvel::testing::replaced(good, from, to);
   };
   struct Case {
     std::string text;
@@ -75,6 +74,66 @@ TEST(RunRecord, BrokenRecordsAreRefused) {
   };
   for (const Case& c : cases) {
     RunRecord read;
+    EXPECT_EQ(parse_record(c.text, read), c.problem) << c.text;
+  }
+}
+
+// Population 1's forecast figures: given, not given with the reason, the
+// coverage of two bands and where its forecasts ran away; population 2 of a
+// record of an earlier version, without them.
+RunRecord with_forecast_figures() {
+  RunRecord record = two_populations();
+  PopulationFigures& figures = record.populations[0];
+  figures.mae = {21.5, {}};
+  figures.rmse = {1.0 / 3.0, {}};
+  figures.mape = {std::nullopt, "a held-out value is 0: its percentage error is undefined"};
+  figures.mase = {0.875, {}};
+  figures.coverage = {{80.0, {0.75, {}}}, {99.5, {std::nullopt, "no intervals: too few"}}};
+  figures.validation_divergence = {true, std::nullopt};
+  figures.forecast_divergence = {true, 12};
+  return record;
+}
+
+TEST(RunRecord, ForecastFiguresReadBackAndOlderRecordsReadWithout) {
+  const RunRecord record = with_forecast_figures();
+  const std::string text = record_text(record);
+  EXPECT_NE(text.find("\nmae 1 21.5\n"
+                      "rmse 1 0.33333333333333331\n"
+                      "mape 1 none: a held-out value is 0: its percentage error is undefined\n"
+                      "mase 1 0.875\n"
+                      "coverage-80 1 0.75\n"
+                      "coverage-99.5 1 none: no intervals: too few\n"
+                      "validation-diverged 1 no\n"
+                      "forecast-diverged 1 at step 12\n"
+                      "seconds "),
+            std::string::npos)
+      << text;
+  RunRecord read;
+  ASSERT_EQ(parse_record(text, read), std::nullopt);
+  EXPECT_EQ(read, record);
+  EXPECT_EQ(read.populations[1], two_populations().populations[1]);
+
+  const auto replaced = [&text](const std::string& from, const std::string& to) {
+    return quarvel::testing::replaced(text, from, to);
+  };
+  struct Case {
+    std::string text;
+    std::string problem;
+  };
+  const Case cases[] = {
+      {replaced("mase 1 ", "mase 3 "),
+       "line 20 gives \"mase\" of population 3, which the "
+       "record does not hold"},
+      {replaced("mase 1 0.875", "mase 1 0.875\nmase 1 0.5"),
+       "line 21 gives \"mase\" of population 1 again"},
+      {replaced("mae 1 21.5", "mae 1 lots"), "line 17: \"mae\" has a value that cannot be read"},
+      {replaced("mae 1 21.5", "mae 21.5"), "line 17: \"mae\" has a value that cannot be read"},
+      {replaced("forecast-diverged 1 at step 12", "forecast-diverged 1 at step 0"),
+       "line 24: \"forecast-diverged\" has a value that cannot be read"},
+      {replaced("coverage-80 1", "coverage-100 1"),
+       "line 21 is not an entry of a run record (\"coverage-100\")"},
+  };
+  for (const Case& c : cases) {
     EXPECT_EQ(parse_record(c.text, read), c.problem) << c.text;
   }
 }
@@ -177,10 +236,11 @@ TEST(RunTable, FailedRunsAreToldWithTheirReason) {
       {2, 1, std::nullopt, "cannot create \"a,b\": disk full", std::nullopt}};
   runs[1].failure = "out of memory";
   EXPECT_EQ(runs_table(runs),
-            "stream,seed,population,best_mse,best_mdl,validation_mse,best_nodes,seconds,status\n"
-            "0,1,1,0.5,-0.5,1,3,0.500,ok\n"
-            "1,1,1,0.25,-0.25,2,5,0.500,failed: out of memory\n"
-            "2,1,,,,,,,\"failed: cannot create \"\"a,b\"\": disk full\"\n");
+            "stream,seed,population,best_mse,best_mdl,validation_mse,best_nodes,seconds,status,"
+            "mae,rmse,mape,mase,validation_diverged_at_step,forecast_diverged_at_step\n"
+            "0,1,1,0.5,-0.5,1,3,0.500,ok,,,,,,\n"
+            "1,1,1,0.25,-0.25,2,5,0.500,failed: out of memory,,,,,,\n"
+            "2,1,,,,,,,\"failed: cannot create \"\"a,b\"\": disk full\",,,,,,\n");
   const std::string summary = summary_text(runs);
   EXPECT_EQ(summary.substr(0, summary.find("Runs are")),
             "3 runs: seed 1, streams 0-2\n"
@@ -199,7 +259,14 @@ TEST(RunTable, ReadsBackWhatItWrote) {
       {2, 7, std::nullopt, "cannot create \"a,b\":\r\ndisk full", std::nullopt}};
   runs[1].failure = "out of memory";
   runs[1].record->populations.push_back({0.125, -2.0, 1.0, 9.0});
+  // Its forecast's figures as a table gives them: values, and steps where it ran away.
+  PopulationFigures& forecast = runs[1].record->populations[1];
+  forecast.mae = {1.5, {}};
+  forecast.mase = {0.1 + 0.2, {}};
+  forecast.coverage = {{80.0, {0.8125, {}}}, {95.0, {1.0, {}}}};
+  forecast.forecast_divergence = {true, 7};
   const std::string table = runs_table(runs);
+  EXPECT_NE(table.find(",coverage_80,coverage_95\n"), std::string::npos) << table;
   std::vector<RunOutcome> read;
   ASSERT_EQ(parse_runs_table(table, read), std::nullopt);
   ASSERT_EQ(read.size(), 3u);
@@ -246,6 +313,40 @@ TEST(RunTable, BrokenTablesAreRefused) {
     std::vector<RunOutcome> read;
     EXPECT_EQ(parse_runs_table(c.text, read), c.problem) << c.text;
   }
+}
+
+// The block on the runs' forecasts: each figure over the runs that give it,
+// those that do not with the reason, and the runs whose forecasts ran away.
+TEST(RunSummary, ForecastFiguresOverTheRunsThatGiveThem) {
+  std::vector<RunOutcome> runs{outcome(0, 0.3, 4.0, 9.0), outcome(1, 0.1, 1.0, 3.0),
+                               outcome(2, 0.5, 2.0, 5.0)};
+  const double maes[] = {3.0, 1.0, 2.0};
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    PopulationFigures& figures = runs[r].record->populations[0];
+    figures.mae = {maes[r], {}};
+    figures.rmse = {2.0 * maes[r], {}};
+    figures.mape = {std::nullopt, "a held-out value is 0"};
+    figures.mase = {maes[r] / 4.0, {}};
+    figures.coverage = {{80.0, {0.5 + 0.125 * static_cast<double>(r), {}}}};
+    figures.validation_divergence = {true, std::nullopt};
+  }
+  runs[2].record->populations[0].validation_divergence.step = 3;
+  runs[0].record->populations[0].coverage.clear();
+  const std::string summary = summary_text(runs);
+  const std::string block = summary.substr(summary.find("NAN sorts last.\n") + 16);
+  EXPECT_EQ(
+      block,
+      "\nThe validation forecast of each run's best population, in the series' units "
+      "(coverage: the share of held-out values inside a band):\n"
+      "figure           min             lower quartile  median          upper quartile  max\n"
+      "MAE              1               1.5             2               2.5             3\n"
+      "RMSE             2               3               4               5               6\n"
+      "MASE             0.25            0.375           0.5             0.625           0.75\n"
+      "80 % coverage    0.625           0.65625         0.6875          0.71875         0.75\n"
+      "MAPE (%) is not given for 3 runs: a held-out value is 0.\n"
+      "80 % coverage is not given for 1 run (not in its record).\n"
+      "Diverged, leaving [lo - span, hi + span] (lo and hi the data's minimum and maximum, "
+      "span = hi - lo): the validation forecast of 1 of 3 runs (stream 2).\n");
 }
 
 TEST(RunSummary, FiguresAreMedianQuartilesAndRange) {

@@ -17,14 +17,19 @@
 #include "engine/engine.h"
 #include "engine/fitting.h"
 #include "engine/prediction.h"
+#include "forecast_fixtures.h"
 #include "frontend/datafile.h"
 #include "frontend/forecast.h"
+#include "frontend/forecastfiles.h"
+#include "frontend/formulastep.h"
 #include "frontend/generationstep.h"
+#include "frontend/intervals.h"
 #include "frontend/modelexport.h"
 #include "frontend/startrun.h"
 #include "support/data_grids.h"
 #include "support/engine_fixtures.h"
 #include "support/examples.h"
+#include "support/forecast_intervals.h"
 #include "support/scratch.h"
 
 namespace quarvel::frontend {
@@ -227,7 +232,7 @@ TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
   auto engine = std::make_unique<Engine>();
   ASSERT_EQ(start_run(*engine, grids.training, grids.validation, settings).error, StartError::none);
   GenerationResults results;
-  for (int g = 0; g < 6; ++g) run_generation(*engine, g, results);
+  run_generations(*engine, results);
   for (std::int32_t p = 0; p < 2; ++p) expect_exported_model_reproduces(*engine, p, 20);
 }
 
@@ -264,6 +269,75 @@ print(" ", model.predict_next([0.25, 0.5]))
             "Training data \"a\xc3\xbf b\xc3\x83 \xc3\xa2\xc2\x82 \xc3\x80\xc2\xaf "
             "\xc3\xad\xc2\xa0\xc2\x80 \xc3\xb4\xc2\x90\xc2\x80\xc2\x80.txt\", validation data "
             "\"\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\.txt\".  0.25\n");
+}
+
+class ForecastIntervalsTest : public ModelExportTest {
+ protected:
+  // The module's forecast_intervals past the data against the program's own
+  // bands, as intervals-K.txt writes them: the same texts, row for row. The
+  // number of rows with a value that is not finite.
+  int expect_python_gives_the_programs_bands(const ModelFormula& formula, const ScaledData& data,
+                                             std::int32_t steps) {
+    const std::uint64_t seed = path_seed(3, 11, 0, PathPurpose::past_data);
+    PathSettings settings;
+    settings.paths = 500;
+    settings.levels = {80.0, 95.0, 50.0};
+    ModelContext context;
+    context.intervals = IntervalExport{data.training_count, seed, settings.levels, settings.paths};
+    write("model-1.py", model_python(formula, context));
+    std::string series;
+    for (const double v : data.values) series += exact_text(v) + "\n";
+    const std::string series_path = write("series.txt", series);
+
+    // The program's rows: the forecast by the model's recursion and the bands.
+    BandTable table;
+    table.levels = settings.levels;
+    FormulaEvaluator evaluator(formula);
+    std::vector<double> path(data.values.begin(), data.values.end());
+    for (std::int32_t j = 0; j < steps; ++j) {
+      path.push_back(evaluator.predict(path, static_cast<std::int64_t>(path.size())));
+      table.point.push_back(path.back());
+    }
+    const Residuals residuals = training_residuals(formula, data);
+    EXPECT_TRUE(residuals.reason.empty()) << residuals.reason;
+    table.bands = bands_past_data(formula, data, steps, residuals.values, seed, settings).bands;
+    std::string expected;
+    std::istringstream rows(band_table_text(table));
+    std::string row;
+    std::getline(rows, row);  // the heading
+    while (std::getline(rows, row)) expected += row.substr(row.find(',') + 1) + "\n";
+
+    const std::string script = write("intervals.py", quarvel::testing::kForecastIntervalsScript);
+    const std::string from_python =
+        run_and_capture("python3 " + script + " " + (folder_ / "model-1.py").string() + " " +
+                        std::to_string(steps) + " scaled " + series_path);
+    EXPECT_EQ(from_python, expected);
+    int not_finite = 0;
+    for (std::istringstream lines(expected); std::getline(lines, row);) {
+      not_finite += row.find("inf") != std::string::npos || row.find("nan") != std::string::npos;
+    }
+    return not_finite;
+  }
+};
+
+TEST_F(ForecastIntervalsTest, AreTheProgramsBandsForAnEvolvedModel) {
+  auto engine = evolved_sunspots_run();
+  expect_python_gives_the_programs_bands(describe_best_tree(*engine, 1), scaled_data(engine->data),
+                                         15);
+}
+
+TEST_F(ForecastIntervalsTest, AreTheProgramsBandsForPathsThatRunAway) {
+  // c0 + c1·X1 + c2·X1² escapes above 0.683: -X1 and 2.5·X1² grow to -inf and
+  // +inf, whose sum is NaN.
+  ModelFormula formula;
+  formula.nodes.push_back({{false, 1}, {false, 1}, true, {0.2, -1.0, 2.5}});
+  formula.output = {true, 1};
+  formula.lags = {1};
+  formula.value_limit = 100.0;
+  const std::vector<double> values =
+      samples(30, [](double t) { return 0.5 + 0.4 * std::sin(0.9 * t); });
+  const ScaledData data{values, 25, 25, 0.0, 1.0};
+  EXPECT_GT(expect_python_gives_the_programs_bands(formula, data, 12), 0);
 }
 
 // Both forms of the node, the value limit below 1 and at 1, as the text, the

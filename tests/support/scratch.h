@@ -24,6 +24,14 @@ namespace quarvel::testing {
 
 namespace fs = std::filesystem;
 
+// `text` with its first `from` replaced by `to` (a broken copy of a good file).
+inline std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
 inline std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -1,0 +1,361 @@
+#include "cli/ensemble.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <utility>
+
+#include "cli/outputs.h"
+#include "cli/summarize.h"
+#include "frontend/ensemble.h"
+#include "frontend/forecastfiles.h"
+#include "frontend/numbertext.h"
+
+namespace quarvel::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kMemberHeading = "quarvel-cli ensemble member";
+// A member holds 200 numbers for each of at most 40000 + 2^31 steps; one much
+// larger than a data set's steps allow is not one.
+constexpr std::uintmax_t kLargestMember = std::uintmax_t{1} << 31;
+
+// The summary points: 9 significant digits keep the member small, and
+// --runs reads them back from the file as --summarize does.
+std::string point_text(double value) {
+  if (std::isnan(value)) return "nan";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", value);
+  return text;
+}
+
+// The lines of a text that ends with a line feed.
+std::vector<std::string_view> lines_of(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The shape two members must share to be one ensemble.
+bool same_steps(const EnsembleMember& a, const EnsembleMember& b) {
+  return a.first_index == b.first_index && a.held_out.size() == b.held_out.size() &&
+         a.forecast.size() == b.forecast.size();
+}
+
+// The runs left out, by reason in the order first met.
+class LeftOut {
+ public:
+  void add(std::int32_t stream, const std::string& reason) {
+    const auto [place, added] = streams_.try_emplace(reason);
+    if (added) reasons_.push_back(reason);
+    place->second.push_back(stream);
+  }
+  [[nodiscard]] std::string text() const {
+    std::string text;
+    for (const std::string& reason : reasons_) {
+      text += "Left out of the ensemble: " + labelled_list("stream", streams_.at(reason)) + " (" +
+              reason + ").\n";
+    }
+    return text;
+  }
+
+ private:
+  std::vector<std::string> reasons_;
+  std::map<std::string, std::vector<std::int32_t>> streams_;
+};
+
+// The members of the runs that completed, each read from its folder; those
+// that are missing or do not fit the first are left out.
+std::vector<EnsembleMember> read_members(std::span<const RunOutcome> outcomes, LeftOut& left_out) {
+  const std::string name(listed_output(Product::ensemble_member).name);
+  std::vector<EnsembleMember> members;
+  for (const RunOutcome& outcome : outcomes) {
+    if (outcome.failure || !outcome.record) continue;
+    const fs::path path = fs::path(outcome.folder) / name;
+    std::error_code error;
+    if (outcome.folder.empty() || !fs::exists(path, error)) {
+      left_out.add(outcome.stream, "no " + name + " in its folder");
+      continue;
+    }
+    std::string text;
+    EnsembleMember member;
+    if (const auto failure = read_text(path, kLargestMember, "an ensemble member", text)) {
+      left_out.add(outcome.stream, failure->message);
+      continue;
+    }
+    if (const auto problem = parse_member(text, member)) {
+      left_out.add(outcome.stream, name + ": " + *problem);
+      continue;
+    }
+    if (member.seed != outcome.seed || member.stream != outcome.stream) {
+      left_out.add(outcome.stream, "its " + name + " is of another run");
+      continue;
+    }
+    if (!members.empty() && !same_steps(member, members.front())) {
+      left_out.add(outcome.stream, "its " + name + " forecasts other steps than stream " +
+                                       std::to_string(members.front().stream) + "'s");
+      continue;
+    }
+    members.push_back(std::move(member));
+  }
+  return members;
+}
+
+// The band levels of the runs' --intervals: the first record's (the runs of
+// one summary share their settings).
+std::vector<double> ensemble_levels(std::span<const RunOutcome> outcomes) {
+  for (const RunOutcome& outcome : outcomes) {
+    if (outcome.record) return interval_levels(*outcome.record);
+  }
+  return {};
+}
+
+}  // namespace
+
+EnsembleMember make_member(std::int32_t seed, std::int32_t stream, std::int32_t population,
+                           const frontend::ScaledData& data,
+                           const frontend::ForecastQuality& quality) {
+  EnsembleMember member;
+  member.seed = seed;
+  member.stream = stream;
+  member.population = population + 1;
+  member.low = data.low;
+  member.high = data.high;
+  member.mase_scale = frontend::naive_training_mae(data);
+  member.first_index = quality.first_index;
+  member.held_out.assign(data.held_out().begin(), data.held_out().end());
+  member.forecast = quality.validation;
+  member.forecast.insert(member.forecast.end(), quality.past_data.begin(), quality.past_data.end());
+  member.past_data_steps = static_cast<std::int32_t>(quality.past_data.size());
+  const frontend::PathSummary& validation = quality.validation_bands.summary;
+  const frontend::PathSummary& past = quality.past_data_bands.summary;
+  // Both parts, or none: a part of other steps would not pool.
+  if (validation.points_per_step > 0 &&
+      validation.steps() == static_cast<std::int32_t>(quality.validation.size()) &&
+      past.steps() == member.past_data_steps) {
+    member.summary.points_per_step = validation.points_per_step;
+    member.summary.points = validation.points;
+    member.summary.points.insert(member.summary.points.end(), past.points.begin(),
+                                 past.points.end());
+  }
+  return member;
+}
+
+std::string member_text(const EnsembleMember& member) {
+  using frontend::exact_text;
+  std::string text(kMemberHeading);
+  text += "\nseed " + std::to_string(member.seed);
+  text += "\nstream " + std::to_string(member.stream);
+  text += "\npopulation " + std::to_string(member.population);
+  text += "\nscale-low " + exact_text(member.low);
+  text += "\nscale-high " + exact_text(member.high);
+  text += "\nmase-scale " + (member.mase_scale.value ? exact_text(*member.mase_scale.value)
+                                                     : "none: " + member.mase_scale.reason);
+  text += "\nfirst-index " + std::to_string(member.first_index);
+  text += "\nvalidation-steps " + std::to_string(member.held_out.size());
+  text += "\npast-data-steps " + std::to_string(member.past_data_steps);
+  text += "\nsummary-points " + std::to_string(member.summary.points_per_step) + "\n";
+  for (std::size_t j = 0; j < member.forecast.size(); ++j) {
+    text += std::to_string(member.first_index + static_cast<std::int64_t>(j));
+    text += ' ';
+    text += j < member.held_out.size() ? exact_text(member.held_out[j]) : std::string("-");
+    text += ' ';
+    text += exact_text(member.forecast[j]);
+    if (member.summary.points_per_step > 0) {
+      for (const double point : member.summary.at(static_cast<std::int32_t>(j))) {
+        text += ' ';
+        text += point_text(point);
+      }
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+std::optional<std::string> parse_member(std::string_view text, EnsembleMember& member) {
+  member = EnsembleMember{};
+  if (!text.ends_with('\n')) return std::string("the file ends within a line");
+  const std::vector<std::string_view> lines = lines_of(text);
+  constexpr std::string_view kKeys[] = {
+      "seed",       "stream",      "population",       "scale-low",       "scale-high",
+      "mase-scale", "first-index", "validation-steps", "past-data-steps", "summary-points"};
+  constexpr std::size_t kHead = 1 + std::size(kKeys);
+  if (lines.size() < kHead || lines[0] != kMemberHeading) {
+    return "not an ensemble member (its first line is not \"" + std::string(kMemberHeading) + "\")";
+  }
+  // The value of header line `k`, after its key.
+  std::vector<std::string_view> values;
+  for (std::size_t k = 0; k < std::size(kKeys); ++k) {
+    const std::string_view line = lines[k + 1];
+    if (!line.starts_with(kKeys[k]) || line.substr(kKeys[k].size(), 1) != " ") {
+      return "line " + std::to_string(k + 2) + " is not \"" + std::string(kKeys[k]) + "\"";
+    }
+    values.push_back(line.substr(kKeys[k].size() + 1));
+  }
+  const auto bad = [&kKeys](std::size_t k) {
+    std::string problem(1, '"');
+    problem += kKeys[k];
+    return problem + "\" has a value that cannot be read";
+  };
+  const auto seed = frontend::read_exact<std::int32_t>(values[0]);
+  const auto stream = frontend::read_exact<std::int32_t>(values[1]);
+  const auto population = frontend::read_exact<std::int32_t>(values[2]);
+  const auto low = frontend::read_exact<double>(values[3]);
+  const auto high = frontend::read_exact<double>(values[4]);
+  const auto first_index = frontend::read_exact<std::int64_t>(values[6]);
+  const auto validation_steps = frontend::read_exact<std::int32_t>(values[7]);
+  const auto past_steps = frontend::read_exact<std::int32_t>(values[8]);
+  const auto points = frontend::read_exact<std::int32_t>(values[9]);
+  if (!seed) return bad(0);
+  if (!stream) return bad(1);
+  if (!population || *population < 1) return bad(2);
+  if (!low) return bad(3);
+  if (!high) return bad(4);
+  if (!first_index) return bad(6);
+  if (!validation_steps || *validation_steps < 0) return bad(7);
+  if (!past_steps || *past_steps < 0) return bad(8);
+  if (!points || *points < 0) return bad(9);
+  member.seed = *seed;
+  member.stream = *stream;
+  member.population = *population;
+  member.low = *low;
+  member.high = *high;
+  if (values[5].starts_with("none: ")) {
+    member.mase_scale.reason = std::string(values[5].substr(6));
+  } else {
+    member.mase_scale.value = frontend::read_exact<double>(values[5]);
+    if (!member.mase_scale.value) return bad(5);
+  }
+  member.first_index = *first_index;
+  member.past_data_steps = *past_steps;
+  member.summary.points_per_step = *points;
+
+  const std::size_t steps =
+      static_cast<std::size_t>(*validation_steps) + static_cast<std::size_t>(*past_steps);
+  if (lines.size() - kHead != steps) {
+    return "it gives " + std::to_string(lines.size() - kHead) + " steps for " +
+           std::to_string(steps);
+  }
+  const auto per_step = static_cast<std::size_t>(*points);
+  member.summary.points.reserve(steps * per_step);
+  for (std::size_t j = 0; j < steps; ++j) {
+    const std::string where = "step line " + std::to_string(j + 1);
+    const std::vector<std::string_view> words = frontend::split_fields(lines[kHead + j], ' ');
+    if (words.size() != 3 + per_step) {
+      return where + " has " + std::to_string(words.size()) + " numbers, not " +
+             std::to_string(3 + per_step);
+    }
+    if (frontend::read_exact<std::int64_t>(words[0]) !=
+        *first_index + static_cast<std::int64_t>(j)) {
+      return where + ": the index does not follow the line before";
+    }
+    const bool validation = j < static_cast<std::size_t>(*validation_steps);
+    const std::optional<double> held_out =
+        validation ? frontend::read_exact<double>(words[1]) : std::nullopt;
+    if (validation && !held_out) return where + ": the held-out value cannot be read";
+    if (!validation && words[1] != "-") return where + ": a held-out value past the data";
+    if (held_out) member.held_out.push_back(*held_out);
+    const std::optional<double> forecast = frontend::read_exact<double>(words[2]);
+    if (!forecast) return where + ": the forecast cannot be read";
+    member.forecast.push_back(*forecast);
+    for (std::size_t i = 0; i < per_step; ++i) {
+      const std::optional<double> point = frontend::read_exact<double>(words[3 + i]);
+      if (!point) return where + ": a summary point cannot be read";
+      member.summary.points.push_back(*point);
+    }
+  }
+  return std::nullopt;
+}
+
+EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes, bool original_units) {
+  LeftOut left_out;
+  const std::vector<EnsembleMember> members = read_members(outcomes, left_out);
+  frontend::BandTable table;
+  table.point_name = "median";
+  table.levels = ensemble_levels(outcomes);
+  EnsembleOutputs outputs;
+  std::string& block = outputs.summary_block;
+  block = "\n";
+  if (members.empty()) {
+    block += "No ensemble: no run that completed left its " +
+             std::string(listed_output(Product::ensemble_member).name) + ".\n";
+  } else {
+    const EnsembleMember& first = members.front();
+    std::vector<std::vector<double>> forecasts;
+    std::vector<frontend::PathSummary> summaries;
+    for (const EnsembleMember& member : members) {
+      forecasts.push_back(member.forecast);
+      if (member.summary.points_per_step > 0) summaries.push_back(member.summary);
+    }
+    const frontend::EnsembleMedian median = frontend::ensemble_median(forecasts);
+    table.first_index = first.first_index;
+    table.point = median.values;
+    const std::size_t validation_steps = first.held_out.size();
+    const std::span<const double> validation =
+        std::span<const double>(median.values).first(validation_steps);
+
+    block += "Ensemble of " + std::to_string(members.size()) +
+             (members.size() == 1 ? " run" : " runs") + " (" +
+             std::string(listed_output(Product::ensemble_forecast).name) +
+             "): per step the median of their best populations' forecasts";
+    frontend::PooledBands pooled;
+    if (!table.levels.empty()) {
+      pooled = frontend::pooled_bands(summaries, table.levels);
+      block += pooled.reason.empty()
+                   ? ", and bands pooled from the paths of " + std::to_string(summaries.size()) +
+                         (summaries.size() == 1 ? " run" : " runs")
+                   : "; no bands (" + pooled.reason + ")";
+      table.bands = pooled.bands;
+    }
+    block += ".\n";
+
+    const frontend::Accuracy accuracy = frontend::forecast_accuracy(
+        first.held_out, validation, first.low, first.high, first.mase_scale);
+    if (accuracy.points > 0) {
+      block += "Its validation forecast over " + std::to_string(accuracy.points) +
+               " held-out points: scaled MSE " +
+               frontend::format_general(*accuracy.scaled_mse.value) + ", " +
+               accuracy_words(accuracy) + ".\n";
+    } else {
+      block += "Its validation forecast has no accuracy: " + accuracy.mae.reason + ".\n";
+    }
+    // The bands' validation part: their first steps.
+    std::vector<frontend::Band> validation_bands;
+    const auto first_steps = [validation_steps](const std::vector<double>& values) {
+      return std::vector<double>(values.begin(),
+                                 values.begin() + static_cast<std::ptrdiff_t>(validation_steps));
+    };
+    for (const frontend::Band& band : pooled.bands) {
+      validation_bands.push_back({band.level, first_steps(band.lower), first_steps(band.upper)});
+    }
+    const std::vector<frontend::Coverage> coverage =
+        frontend::band_coverage(validation_bands, first.held_out);
+    if (!coverage.empty()) {
+      block += "Coverage of the held-out values: " + coverage_words(coverage) + ".\n";
+    }
+    const std::span<const double> past =
+        std::span<const double>(median.values).subspan(validation_steps);
+    for (const auto& [part, values] : {std::pair{"validation forecast", validation},
+                                       std::pair{"forecast past the data", past}}) {
+      if (const std::optional<std::int32_t> step = frontend::first_divergence(values)) {
+        block += std::string("The median's ") + part + " diverged at step " +
+                 std::to_string(*step) + " (it left [lo - span, hi + span]).\n";
+      }
+    }
+  }
+  block += left_out.text();
+  if (original_units && !members.empty()) {
+    frontend::to_original_units(table, members.front().low, members.front().high);
+  }
+  outputs.forecast_file = frontend::band_table_text(table);
+  return outputs;
+}
+
+}  // namespace quarvel::cli

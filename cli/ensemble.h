@@ -1,0 +1,75 @@
+// The ensemble of many runs of the same data and settings: what each run
+// folder of --runs keeps for it (ensemble-member.txt), and what --runs and
+// --summarize make of those files, read back from the folders so that both
+// give the same: ensemble-forecast.txt and the ensemble's block of summary.txt.
+//
+// ensemble-member.txt: "key value" lines, then one line per step.
+//     quarvel-cli ensemble member
+//     seed 1
+//     stream 0
+//     population 1        the run's best population (from 1), whose forecast it is
+//     scale-low X         the data's minimum and maximum, 17 significant digits
+//     scale-high X
+//     mase-scale X        MASE's divisor in the series' units, or "none: " and why
+//     first-index 340     the point index of the first forecast step of the validation part
+//     validation-steps 68
+//     past-data-steps 10  (0 without --forecast)
+//     summary-points 200  (0 without --intervals, or when the run has no bands)
+// then per step, the validation part's first: "INDEX HELD-OUT FORECAST P1 ... Pm",
+// the held-out value ("-" past the data) and the forecast scaled to [0, 1] at
+// 17 significant digits, and with --intervals m = 200 quantiles of the run's
+// simulated paths at probabilities (i + 0.5) / 200, at 9 significant digits.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/runsummary.h"
+#include "frontend/accuracy.h"
+#include "frontend/forecastquality.h"
+#include "frontend/intervals.h"
+
+namespace quarvel::cli {
+
+struct EnsembleMember {
+  std::int32_t seed = 0;
+  std::int32_t stream = 0;
+  std::int32_t population = 1;  // from 1
+  double low = 0.0;
+  double high = 1.0;
+  frontend::Figure mase_scale;
+  std::int64_t first_index = 0;
+  std::vector<double> held_out;  // per step of the validation part
+  std::vector<double> forecast;  // per step: the validation part, then past the data
+  std::int32_t past_data_steps = 0;
+  frontend::PathSummary summary;  // over the same steps, or none
+};
+
+// The member of population `population` (0-based) of a run, from its figures.
+[[nodiscard]] EnsembleMember make_member(std::int32_t seed, std::int32_t stream,
+                                         std::int32_t population, const frontend::ScaledData& data,
+                                         const frontend::ForecastQuality& quality);
+
+[[nodiscard]] std::string member_text(const EnsembleMember& member);
+
+// Reads ensemble-member.txt; nullopt when it is whole, else what is wrong.
+[[nodiscard]] std::optional<std::string> parse_member(std::string_view text,
+                                                      EnsembleMember& member);
+
+struct EnsembleOutputs {
+  std::string forecast_file;  // ensemble-forecast.txt
+  std::string summary_block;  // follows summary_text
+};
+
+// The ensemble of the runs that completed, each run's member read from its
+// folder; the values of the file in the series' units with `original_units`.
+// A run whose member is missing or does not fit is left out, and the block
+// says why.
+[[nodiscard]] EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes,
+                                            bool original_units);
+
+}  // namespace quarvel::cli

@@ -1,0 +1,49 @@
+#include "frontend/forecastquality.h"
+
+#include <algorithm>
+
+#include "engine/engine.h"
+#include "frontend/modelexport.h"
+
+namespace quarvel::frontend {
+
+ForecastQuality forecast_quality(const Engine& engine, std::int32_t population,
+                                 std::span<const double> prediction,
+                                 std::span<const double> past_data,
+                                 const std::optional<PathSettings>& intervals,
+                                 const RunIdentity& run) {
+  const ScaledData data = scaled_data(engine.data);
+  ForecastQuality quality;
+  const std::size_t start = std::min(data.start(), prediction.size());
+  quality.first_index = static_cast<std::int32_t>(start);
+  quality.validation.assign(prediction.begin() + static_cast<std::ptrdiff_t>(start),
+                            prediction.end());
+  quality.past_data.assign(past_data.begin(), past_data.end());
+  quality.accuracy = forecast_accuracy(data, quality.validation);
+  quality.validation_divergence = first_divergence(quality.validation);
+  quality.past_data_divergence = first_divergence(quality.past_data);
+  if (!intervals) return quality;
+
+  quality.with_intervals = true;
+  const ModelFormula formula = describe_best_tree(engine, population);
+  const Residuals residuals = training_residuals(formula, data);
+  if (!residuals.reason.empty()) {
+    quality.interval_reason = residuals.reason;
+    return quality;
+  }
+  const auto seed = [&](PathPurpose purpose) {
+    return path_seed(run.seed, run.stream, population, purpose);
+  };
+  quality.validation_bands =
+      validation_bands(formula, data, residuals.values, seed(PathPurpose::validation), *intervals);
+  if (!past_data.empty()) {
+    quality.past_data_bands =
+        bands_past_data(formula, data, static_cast<std::int32_t>(past_data.size()),
+                        residuals.values, seed(PathPurpose::past_data), *intervals);
+  }
+  quality.interval_reason = quality.validation_bands.reason;
+  quality.coverage = band_coverage(quality.validation_bands.bands, data.held_out());
+  return quality;
+}
+
+}  // namespace quarvel::frontend
