@@ -260,20 +260,19 @@ std::optional<Failure> start_engine(const RunData& data, int fit_threads, Engine
   return std::nullopt;
 }
 
-std::string run_generations(Engine& engine, GenerationResults& results,
-                            const AfterGeneration& after) {
+std::string run_with_history(Engine& engine, GenerationResults& results,
+                             const AfterGeneration& after) {
   std::string history = "generation,population,mse,mdl\n";
-  for (std::int32_t g = 0; g < engine.parameters.number_of_generations; ++g) {
-    run_generation(engine, g, results);
-    for (std::size_t p = 0; p < results.populations.size(); ++p) {
-      const PopulationReport& report = results.populations[p];
+  frontend::run_generations(engine, results, [&](const GenerationResults& done) {
+    for (std::size_t p = 0; p < done.populations.size(); ++p) {
+      const PopulationReport& report = done.populations[p];
       char row[128];
-      std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", g, p + 1, report.best_mse,
-                    report.best_mdl);
+      std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", done.generation, p + 1,
+                    report.best_mse, report.best_mdl);
       history += row;
     }
-    if (after) after(results);
-  }
+    if (after) after(done);
+  });
   return history;
 }
 
@@ -331,20 +330,21 @@ int run(const Options& given, FileCalls& calls) {
   ProgressBar progress(engine->parameters.number_of_generations);
   progress.show(0);
   std::string line;
-  const std::string history = run_generations(*engine, results, [&](const GenerationResults& done) {
-    if (!options.quiet) {
-      line = "generation " + std::to_string(done.generation) + ":";
-      for (std::size_t p = 0; p < done.populations.size(); ++p) {
-        const PopulationReport& report = done.populations[p];
-        line += (p == 0 ? " population " : "; population ") + std::to_string(p + 1) + " MSE " +
-                format_general(report.best_mse) + " MDL " + format_general(report.best_mdl);
-      }
-      progress.clear();
-      line += '\n';
-      lines.put(line);
-    }
-    progress.show(done.generation + 1);
-  });
+  const std::string history =
+      run_with_history(*engine, results, [&](const GenerationResults& done) {
+        if (!options.quiet) {
+          line = "generation " + std::to_string(done.generation) + ":";
+          for (std::size_t p = 0; p < done.populations.size(); ++p) {
+            const PopulationReport& report = done.populations[p];
+            line += (p == 0 ? " population " : "; population ") + std::to_string(p + 1) + " MSE " +
+                    format_general(report.best_mse) + " MDL " + format_general(report.best_mdl);
+          }
+          progress.clear();
+          line += '\n';
+          lines.put(line);
+        }
+        progress.show(done.generation + 1);
+      });
   progress.finish();
 
   const RunForecasts forecasts = run_forecasts(data, *engine, results);

@@ -60,9 +60,9 @@ struct RunData {
 // given) with its results; the run's history: the header
 // "generation,population,mse,mdl", then one row per generation and
 // population. The single run, each run of --runs and the tests run this loop.
-using AfterGeneration = std::function<void(const frontend::GenerationResults&)>;
-[[nodiscard]] std::string run_generations(Engine& engine, frontend::GenerationResults& results,
-                                          const AfterGeneration& after = {});
+using frontend::AfterGeneration;
+[[nodiscard]] std::string run_with_history(Engine& engine, frontend::GenerationResults& results,
+                                           const AfterGeneration& after = {});
 
 // A finished run's forecasts: per population, the forecast past the data
 // (with --forecast) and what its forecasts are worth (with --intervals, their

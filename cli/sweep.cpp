@@ -145,7 +145,7 @@ std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
     const auto engine = std::make_unique<Engine>();
     if (auto failure = start_engine(data, fit_threads, *engine)) return run_report(failure, "");
     frontend::GenerationResults results;
-    std::string history = run_generations(*engine, results);
+    std::string history = run_with_history(*engine, results);
     RunRecord run_record = make_record(data, results.populations);
     const std::size_t best = best_population(run_record);
     const RunForecasts forecasts = run_forecasts(data, *engine, results, best);

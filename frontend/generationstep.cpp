@@ -29,4 +29,11 @@ void run_generation(Engine& engine, std::int32_t generation, GenerationResults& 
   }
 }
 
+void run_generations(Engine& engine, GenerationResults& results, const AfterGeneration& after) {
+  for (std::int32_t g = 0; g < engine.parameters.number_of_generations; ++g) {
+    run_generation(engine, g, results);
+    if (after) after(results);
+  }
+}
+
 }  // namespace quarvel::frontend

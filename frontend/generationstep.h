@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,5 +32,11 @@ struct GenerationResults {
 // Runs generation `generation` of the started run and fills `results` (whose
 // buffers are reused from generation to generation).
 void run_generation(Engine& engine, std::int32_t generation, GenerationResults& results);
+
+// Runs every generation of the started run, each followed by `after` (when
+// given) with its results: the one run loop of the runner's single run, each
+// run of --runs, and the tests' reference runs.
+using AfterGeneration = std::function<void(const GenerationResults&)>;
+void run_generations(Engine& engine, GenerationResults& results, const AfterGeneration& after = {});
 
 }  // namespace quarvel::frontend

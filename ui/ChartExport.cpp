@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "ui/ChartView.h"
+#include "ui/TimeAxis.h"
 #include "ui/charts.h"
 
 namespace quarvel::ui {
@@ -77,14 +78,21 @@ QByteArray csv_field(const QString& text) {
 }
 
 QByteArray csv_of(const ChartView* view) {
-  QByteArray text = "series,x,y\n";
+  // A chart on a time axis keeps its x numbers and names each point's time.
+  const TimeScale* time = time_scale_of(view);
+  QByteArray text = time != nullptr ? "series,x,y,time\n" : "series,x,y\n";
   char numbers[64];
   const auto add_rows = [&](const QString& series_name, const QList<QPointF>& points) {
     const QByteArray name = csv_field(series_name);
     for (const QPointF& point : points) {
-      std::snprintf(numbers, sizeof numbers, ",%.17g,%.17g\n", point.x(), point.y());
+      std::snprintf(numbers, sizeof numbers, ",%.17g,%.17g", point.x(), point.y());
       text += name;
       text += numbers;
+      if (time != nullptr) {
+        text += ',';
+        text += csv_field(time->label_at(point.x()));
+      }
+      text += '\n';
     }
   };
   for (int index = 0; index < view->chart()->series().size(); ++index) {

@@ -28,7 +28,8 @@ enum class ChartFormat { png, svg, csv };
 // The file content. PNG and SVG: the chart drawn at `size`, its texts at the
 // size they have on screen when printed at the size's resolution (a PNG
 // records the resolution). CSV: "series,x,y", then every point of every
-// series with 17 significant digits.
+// series with 17 significant digits; on a time axis (TimeAxis.h) a fourth
+// column, "time", with the stamp of each point's x (empty where none is).
 [[nodiscard]] QByteArray chart_file(ChartView* view, ChartFormat format,
                                     const UserDialogs::ImageSize& size = {});
 

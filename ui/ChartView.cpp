@@ -34,12 +34,24 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
 }
 
 void ChartView::pause_animations() {
-  animations_ = chart()->animationOptions();
-  chart()->setAnimationOptions(QChart::NoAnimation);
+  if (!paused_ && !axes_still_) animations_ = chart()->animationOptions();
+  paused_ = true;
+  apply_animations();
 }
 
 void ChartView::resume_animations() {
-  chart()->setAnimationOptions(animations_);
+  paused_ = false;
+  apply_animations();
+}
+
+void ChartView::set_axes_animated(bool animated) {
+  if (!paused_ && !axes_still_) animations_ = chart()->animationOptions();
+  axes_still_ = !animated;
+  apply_animations();
+}
+
+void ChartView::apply_animations() {
+  chart()->setAnimationOptions(paused_ || axes_still_ ? QChart::NoAnimation : animations_);
 }
 
 void ChartView::mouseReleaseEvent(QMouseEvent* event) {

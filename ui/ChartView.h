@@ -44,6 +44,10 @@ class ChartView final : public QChartView {
   // them every generation, and animating each change would blur the chart.
   void pause_animations();
   void resume_animations();
+  // Whether axis changes may be animated at all: not while the chart shows a
+  // time axis, whose labels change with its range, which an axis animation
+  // in progress does not follow.
+  void set_axes_animated(bool animated);
 
  signals:
   void doubleClicked();
@@ -63,8 +67,12 @@ class ChartView final : public QChartView {
   void show_series(int index);
   // The extent of series `index` taken again, and the scale changed when it must.
   void update_extent(int index);
+  void apply_animations();
 
+  // The chart's animations when neither a run nor a time axis holds them off.
   QChart::AnimationOptions animations_ = QChart::GridAxisAnimations;
+  bool paused_ = false;
+  bool axes_still_ = false;
   std::vector<QList<QPointF>> values_;        // each series' points in their true values
   std::vector<QList<QPointF>> lower_values_;  // each band's lower edge
   std::vector<Extent> extents_;

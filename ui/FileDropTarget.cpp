@@ -13,6 +13,12 @@ FileDropTarget::FileDropTarget(QAbstractScrollArea* area) : QObject(area) {
   area->viewport()->installEventFilter(this);
 }
 
+FileDropTarget::FileDropTarget(QWidget* widget, Filter accepts)
+    : QObject(widget), accepts_(std::move(accepts)) {
+  widget->setAcceptDrops(true);
+  widget->installEventFilter(this);
+}
+
 std::optional<QString> FileDropTarget::dropped_file(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return std::nullopt;
   const QList<QUrl> urls = data->urls();
@@ -24,12 +30,21 @@ std::optional<QString> FileDropTarget::dropped_file(const QMimeData* data) {
   return path;
 }
 
+std::optional<QString> FileDropTarget::taken_file(const QMimeData* data) const {
+  std::optional<QString> path = dropped_file(data);
+  if (path && accepts_ && !accepts_(*path)) return std::nullopt;
+  return path;
+}
+
 bool FileDropTarget::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
       auto* drag = static_cast<QDragMoveEvent*>(event);
-      if (dropped_file(drag->mimeData())) {
+      // The filter may read the file: once as the drag enters, not at every move.
+      if (event->type() == QEvent::DragEnter)
+        drag_taken_ = taken_file(drag->mimeData()).has_value();
+      if (drag_taken_) {
         drag->acceptProposedAction();
       } else {
         drag->ignore();
@@ -38,7 +53,7 @@ bool FileDropTarget::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::Drop: {
       auto* drop = static_cast<QDropEvent*>(event);
-      const std::optional<QString> path = dropped_file(drop->mimeData());
+      const std::optional<QString> path = taken_file(drop->mimeData());
       if (!path) {
         drop->ignore();
         return true;

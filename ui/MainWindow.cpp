@@ -20,14 +20,17 @@
 #include "frontend/numbertext.h"
 #include "frontend/outputfile.h"
 #include "frontend/startrun.h"
+#include "frontend/tablefile.h"
 #include "ui/AboutDialog.h"
 #include "ui/AccuracyTable.h"
 #include "ui/ChartExport.h"
 #include "ui/ChartView.h"
 #include "ui/DataPlotWindow.h"
 #include "ui/FieldChecker.h"
+#include "ui/FileDropTarget.h"
 #include "ui/GridModel.h"
 #include "ui/HistoryChartWindow.h"
+#include "ui/ImportTableDialog.h"
 #include "ui/OutputController.h"
 #include "ui/PopulationsTab.h"
 #include "ui/ProblemTab.h"
@@ -35,6 +38,7 @@
 #include "ui/RunDriver.h"
 #include "ui/RunsWindow.h"
 #include "ui/SettingsStore.h"
+#include "ui/TimeAxis.h"
 #include "ui/UserDialogs.h"
 #include "ui/qtext.h"
 #include "ui/style.h"
@@ -86,18 +90,24 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
 
   connect(problem_tab_, &ProblemTab::load_training_requested, this,
           &MainWindow::load_training_series);
-  connect(problem_tab_, &ProblemTab::training_file_dropped, this, &MainWindow::load_training_file);
+  connect(problem_tab_, &ProblemTab::training_file_dropped, this, &MainWindow::open_dropped_file);
+  // A table dropped anywhere else on the window opens the import dialog too.
+  connect(new FileDropTarget(this, &ImportTableDialog::is_table_file),
+          &FileDropTarget::file_dropped, this, &MainWindow::open_table_file);
   connect(problem_tab_, &ProblemTab::load_validation_requested, this,
           &MainWindow::load_validation_series);
   connect(problem_tab_, &ProblemTab::draw_graph_requested, this, &MainWindow::draw_data_plot);
   connect(problem_tab_, &ProblemTab::training_cleared, this, [this] {
     data_plot_window_->clear_series(DataPlotWindow::training);
     files_.training.clear();
+    forget_table_time();
     update_data_status();
   });
+  // Also at every training load, which empties the validation grid.
   connect(problem_tab_, &ProblemTab::validation_cleared, this, [this] {
     data_plot_window_->clear_series(DataPlotWindow::validation);
     files_.validation.clear();
+    forget_table_time();
     update_data_status();
   });
   connect(problem_tab_, &ProblemTab::overlap_changed, this, &MainWindow::update_data_status);
@@ -156,6 +166,8 @@ void MainWindow::build_menus() {
                  &MainWindow::load_validation_series);
   load_validation_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
   load_validation_action_->setEnabled(false);
+  add_action(file_menu, "import_table_action", QStringLiteral("Import table... (&I)"),
+             &MainWindow::import_table);
   add_action(file_menu, "open_runs_action", QStringLiteral("Open runs... (&R)"),
              &MainWindow::open_runs);
   file_menu->addSeparator();
@@ -414,27 +426,83 @@ void MainWindow::load_validation_series() {
   problem_tab_->show_validation_series(
       frontend::make_grid(file->values, static_cast<std::int64_t>(training_rows)));
   files_.validation = QFileInfo(*path).canonicalFilePath();
+  forget_table_time();
   update_data_status();
   warn_about_doubtful_file(*path, *file);
 }
 
-std::optional<frontend::DataFileResult> MainWindow::read_series(const QString& path) {
-  auto file = frontend::read_data_file(QFile::encodeName(path).toStdString());
-  if (file.error == frontend::DataFileError::too_large) {
-    dialogs_.message(this,
-                     QStringLiteral("\"%1\" %2. Nothing was loaded.")
-                         .arg(QFileInfo(path).fileName(), QString::fromStdString(file.reason)));
-    return std::nullopt;
+void MainWindow::import_table() {
+  const auto path = choose_file();
+  if (!path) return;
+  open_table_file(*path);
+}
+
+void MainWindow::open_dropped_file(const QString& path) {
+  if (ImportTableDialog::is_table_file(path)) {
+    open_table_file(path);
+  } else {
+    load_training_file(path);
   }
-  if (file.error != frontend::DataFileError::none) {
+}
+
+void MainWindow::open_table_file(const QString& path) {
+  files_.folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+  frontend::TableText text = frontend::read_table_file_text(QFile::encodeName(path).toStdString());
+  if (tell_unreadable(path, text.error, text.reason)) return;
+  // Window-modal and shown without waiting: OK loads the parts.
+  auto* dialog = new ImportTableDialog(path, std::move(text.text),
+                                       static_cast<std::size_t>(largest_terminal_table()), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] {
+    if (dialog->imported()) load_imported_table(*dialog->imported());
+  });
+  dialog->open();
+}
+
+void MainWindow::load_imported_table(const ImportedTable& table) {
+  const frontend::SeriesSplit& split = table.split;
+  problem_tab_->show_training_series(frontend::make_grid(split.training, 0));
+  problem_tab_->show_validation_series(
+      frontend::make_grid(split.validation, static_cast<std::int64_t>(split.training_count)),
+      static_cast<std::int32_t>(split.overlap));
+  // Both parts came from the table: it is the loaded data, never written over.
+  files_.training = QFileInfo(table.path).canonicalFilePath();
+  files_.validation = files_.training;
+  if (table.time) {
+    table_time_ = std::make_shared<const TimeScale>(*table.time, split.training_count,
+                                                    split.overlap, table.time_name);
+  }
+  update_data_status();
+}
+
+void MainWindow::forget_table_time() {
+  if (!table_time_) return;
+  table_time_.reset();
+  show_time_axis(data_plot_window_->chart_view(), nullptr);
+}
+
+bool MainWindow::tell_unreadable(const QString& path, frontend::DataFileError error,
+                                 const std::string& reason) {
+  if (error == frontend::DataFileError::too_large) {
+    dialogs_.message(this, QStringLiteral("\"%1\" %2. Nothing was loaded.")
+                               .arg(QFileInfo(path).fileName(), QString::fromStdString(reason)));
+    return true;
+  }
+  if (error != frontend::DataFileError::none) {
     // The box's words, then which file and why: a file named on the command
     // line or dropped was never seen in a dialog.
     dialogs_.message(
         this, QStringLiteral("%1\n\"%2\": %3")
                   .arg(QString::fromLatin1(kFileCannotBeOpened), QDir::toNativeSeparators(path),
-                       QString::fromStdString(file.reason)));
-    return std::nullopt;
+                       QString::fromStdString(reason)));
+    return true;
   }
+  return false;
+}
+
+std::optional<frontend::DataFileResult> MainWindow::read_series(const QString& path) {
+  auto file = frontend::read_data_file(QFile::encodeName(path).toStdString());
+  if (tell_unreadable(path, file.error, file.reason)) return std::nullopt;
   // A binary file is no series: nothing of it is loaded.
   if (file.doubtful.problem == frontend::LineProblem::nul_byte) {
     dialogs_.message(
@@ -497,15 +565,7 @@ QString MainWindow::lags_past_the_overlap() const {
   // training part and read values K steps off.
   const std::optional<std::int32_t> overlap = problem_tab_->detected_overlap();
   if (!overlap || *overlap == 0) return {};
-  const frontend::SettingsTexts settings = settings_texts();
-  const int count =
-      frontend::parse_whole_number(settings.text(frontend::Setting::populations)).value_or(1);
-  std::int32_t largest = 0;
-  for (int p = 0; p < count; ++p) {
-    largest = std::max(
-        largest,
-        frontend::parse_whole_number(settings.text(frontend::Setting::terminals, p)).value_or(0));
-  }
+  const std::int32_t largest = largest_terminal_table();
   if (largest <= *overlap) return {};
   return QStringLiteral(
              "The validation data repeat the last %1 training values, but the "
@@ -516,11 +576,30 @@ QString MainWindow::lags_past_the_overlap() const {
       .arg(largest);
 }
 
+std::int32_t MainWindow::largest_terminal_table() const {
+  const frontend::SettingsTexts settings = settings_texts();
+  const int count =
+      frontend::parse_whole_number(settings.text(frontend::Setting::populations)).value_or(1);
+  std::int32_t largest = 0;
+  for (int p = 0; p < count; ++p) {
+    largest = std::max(
+        largest,
+        frontend::parse_whole_number(settings.text(frontend::Setting::terminals, p)).value_or(0));
+  }
+  return largest;
+}
+
 void MainWindow::draw_data_plot() {
   data_plot_window_->clear_series(DataPlotWindow::training);
   data_plot_window_->clear_series(DataPlotWindow::validation);
   const std::array<const frontend::GridColumns*, 2> grids{&problem_tab_->training_cells(),
                                                           &problem_tab_->validation_cells()};
+  // The grids' times are the points' indices: on the table's time axis while
+  // the grids hold its parts.
+  const TimeScale* time = table_time_ && table_time_->fits(grids[0]->rows(), grids[1]->rows())
+                              ? table_time_.get()
+                              : nullptr;
+  show_time_axis(data_plot_window_->chart_view(), time != nullptr ? table_time_ : nullptr);
   for (int series = 0; series < 2; ++series) {
     const frontend::GridColumns& cells = *grids[static_cast<std::size_t>(series)];
     QList<QPointF> points;
@@ -529,17 +608,17 @@ void MainWindow::draw_data_plot() {
       const std::string& time_text = cells.time[row];
       const std::string& value_text = cells.value[row];
       if (time_text.empty() || value_text.empty()) continue;
-      const auto time = frontend::parse_number(time_text);
+      const auto at = frontend::parse_number(time_text);
       const auto value = frontend::parse_number(value_text);
-      if (!time || !value) {
+      if (!at || !value) {
         // The rows before the bad one stay plotted; the window is not shown.
         data_plot_window_->set_points(series, points);
-        const std::string& bad = time ? value_text : time_text;
+        const std::string& bad = at ? value_text : time_text;
         dialogs_.error(this, QStringLiteral("'%1' is not a floating point number.")
                                  .arg(QString::fromStdString(bad)));
         return;
       }
-      points.append(QPointF(*time, *value));
+      points.append(QPointF(time != nullptr ? time->x_of_point(*at) : *at, *value));
     }
     data_plot_window_->set_points(series, points);
   }
@@ -611,6 +690,11 @@ void MainWindow::start_or_abort_run() {
                                   static_cast<double>(forecast_start(engine.data))};
   run.training_count = engine.data.training_count;
   run.forecast = forecast_request(settings);
+  if (table_time_ && table_time_->fits(problem_tab_->training_cells().rows(),
+                                       problem_tab_->validation_cells().rows())) {
+    run.time = std::make_shared<const TimeScale>(table_time_->with_steps_ahead(
+        static_cast<std::size_t>(std::max(settings.whole(frontend::Setting::forecast_ahead), 0))));
+  }
   run_ = std::move(run);
   tabs_->setCurrentWidget(results_view_);
   run_generations();
@@ -639,6 +723,7 @@ void MainWindow::run_generations() {
   set_run_status(QStringLiteral("Running"));
 
   histories_ = ResultHistories(run_.populations, run_.generations);
+  results_view_->set_time_scale(run_.time);
   {
     const Engine& engine = run_driver_->engine();
     const auto points = static_cast<std::size_t>(engine.data.point_count);

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +40,10 @@ class FieldChecker;
 class HistoryChartWindow;
 class PopulationsTab;
 class ProblemTab;
+class RunDriver;
 class RunsWindow;
+class TimeScale;
+struct ImportedTable;
 
 // The maker's page opened by "Venko Web Site".
 inline constexpr const char* kVenkoWebSite = "https://www.venko.example/";
@@ -103,6 +107,14 @@ class MainWindow final : public QMainWindow {
   // dialog: a file given on the command line or dropped on the training grid.
   void load_training_file(const QString& path);
   void load_validation_series();
+  // File > "Import table...": a table file chosen, read and split in the
+  // import dialog, whose OK loads the two parts into the grids.
+  void import_table();
+  // The import dialog for the table at `path` (window-modal; it loads on OK).
+  void open_table_file(const QString& path);
+  // A file dropped on the training grid: a table opens the import dialog,
+  // a data file loads as the training series.
+  void open_dropped_file(const QString& path);
   void draw_data_plot();
   // Start when idle; while a run is in progress, the abort question.
   void start_or_abort_run();
@@ -144,6 +156,17 @@ class MainWindow final : public QMainWindow {
   // Reads a data file for a load; nothing (after telling the user) when it
   // cannot be opened or is not a text file.
   [[nodiscard]] std::optional<frontend::DataFileResult> read_series(const QString& path);
+  // Tells the user why the file at `path` cannot be read; false when it can.
+  bool tell_unreadable(const QString& path, frontend::DataFileError error,
+                       const std::string& reason);
+  // The two parts of an imported table into the grids, as loading them from
+  // two files would, the overlap the split's; its time stamps kept for the charts.
+  void load_imported_table(const ImportedTable& table);
+  // The grids no longer hold the parts of an imported table: index axes again.
+  void forget_table_time();
+  // The largest terminal table size of the populations now set (unreadable
+  // fields count as 0).
+  [[nodiscard]] std::int32_t largest_terminal_table() const;
   void warn_about_doubtful_file(const QString& path, const frontend::DataFileResult& file);
   // What to tell the user when a population's terminal table is larger than
   // the overlap the loaded validation data were detected with; empty when not.
@@ -172,8 +195,11 @@ class MainWindow final : public QMainWindow {
   OutputController* output_controller_ = nullptr;
 
   ResultHistories histories_;
-  RunResults run_;                // the run in progress or the last one
-  WindowFiles files_;             // the dialogs' folder and the loaded files
+  RunResults run_;     // the run in progress or the last one
+  WindowFiles files_;  // the dialogs' folder and the loaded files
+  // The time stamps of the table whose parts the grids hold; null when they
+  // hold data files (or nothing).
+  std::shared_ptr<const TimeScale> table_time_;
   bool close_after_run_ = false;  // the window was closed during a run
   bool exit_after_run_ = false;   // Exit was chosen during a run
 };

@@ -159,10 +159,13 @@ void ProblemTab::show_training_series(frontend::GridColumns cells) {
   emit validation_cleared();
 }
 
-void ProblemTab::show_validation_series(frontend::GridColumns cells) {
+void ProblemTab::show_validation_series(frontend::GridColumns cells,
+                                        std::optional<std::int32_t> overlap) {
   validation_model()->load(std::move(cells));
   validation_loaded_ = true;
-  detected_overlap_ = frontend::detect_overlap(training_cells().value, validation_cells().value);
+  detected_overlap_ =
+      overlap ? *overlap
+              : frontend::detect_overlap(training_cells().value, validation_cells().value);
   settings_.field(Setting::overlap)->setText(QString::number(*detected_overlap_));
 }
 

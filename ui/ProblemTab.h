@@ -39,16 +39,18 @@ class ProblemTab final : public QWidget {
   // A loaded training series: the grid, the validation group opened and its
   // cells emptied.
   void show_training_series(frontend::GridColumns cells);
-  // A loaded validation series: the grid, and the overlap detected against the
-  // training cells written into the overlap field.
-  void show_validation_series(frontend::GridColumns cells);
+  // A loaded validation series: the grid, and the overlap written into the
+  // overlap field: `overlap` when given (the split of one table knows it),
+  // else the one detected against the training cells.
+  void show_validation_series(frontend::GridColumns cells,
+                              std::optional<std::int32_t> overlap = std::nullopt);
 
   // The run-wide settings as typed, and back into the fields.
   void fill_settings(frontend::SettingsTexts& settings) const;
   void show_settings(const frontend::SettingsTexts& settings);
   [[nodiscard]] QString overlap_text() const;
-  // The overlap detected when the validation series was loaded; nothing while
-  // none is loaded.
+  // The overlap detected (or given) when the validation series was loaded;
+  // nothing while none is loaded.
   [[nodiscard]] std::optional<std::int32_t> detected_overlap() const noexcept {
     return detected_overlap_;
   }

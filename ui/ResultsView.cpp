@@ -26,6 +26,7 @@
 #include "ui/GridView.h"
 #include "ui/KindButton.h"
 #include "ui/ResultHistories.h"
+#include "ui/TimeAxis.h"
 #include "ui/charts.h"
 #include "ui/style.h"
 
@@ -488,6 +489,11 @@ void ResultsView::plot_bands(
         add_steps(quality_[at].validation_bands, static_cast<double>(quality_[at].first_index));
         add_steps(quality_[at].past_data_bands, past_first);
       }
+      if (time_) {
+        // At the time stamps of the table the data came from, as the curves.
+        lower = time_->on_time(lower, false);
+        upper = time_->on_time(upper, false);
+      }
       prediction_chart_->set_band(band_series(p, level), lower, upper);
     }
   }
@@ -503,6 +509,11 @@ void ResultsView::set_original_units(bool original) {
   plot_prediction_chart(true);
 }
 
+void ResultsView::set_time_scale(std::shared_ptr<const TimeScale> time) {
+  time_ = std::move(time);
+  show_time_axis(prediction_chart_, time_);
+}
+
 void ResultsView::plot_prediction_chart(bool real_data_too) {
   // The scaled values, or the series' own units lo + v * (hi - lo).
   const auto shown = [this](std::vector<double> values) {
@@ -515,8 +526,11 @@ void ResultsView::plot_prediction_chart(bool real_data_too) {
     const std::vector<double> in_units = shown({values.begin(), values.end()});
     QList<QPointF> points = index_points(in_units, in_units.size());
     for (QPointF& point : points) point.rx() += static_cast<double>(first);
-    return points;
+    return time_ ? time_->on_time(points, false) : points;
   };
+  // The markers at the rows the points they mark stand for: on a time axis
+  // the validation part starts with the training rows it repeats.
+  const auto marker_x = [this](double point) { return time_ ? time_->x_of_point(point) : point; };
   // The data change only with a new run or other units.
   if (real_data_too) prediction_chart_->set_points(kRealDataSeries, curve(scaled_data_, 0));
 
@@ -533,10 +547,12 @@ void ResultsView::plot_prediction_chart(bool real_data_too) {
   }
   if (!shown_.populations.empty()) {
     const std::vector<double> span = shown({lo, hi});
-    prediction_chart_->set_points(kTrainingMarker, {QPointF(markers_.training, span[0]),
-                                                    QPointF(markers_.training, span[1])});
-    prediction_chart_->set_points(kForecastMarker, {QPointF(markers_.forecast, span[0]),
-                                                    QPointF(markers_.forecast, span[1])});
+    const double training = marker_x(markers_.training);
+    const double forecast = marker_x(markers_.forecast);
+    prediction_chart_->set_points(kTrainingMarker,
+                                  {QPointF(training, span[0]), QPointF(training, span[1])});
+    prediction_chart_->set_points(kForecastMarker,
+                                  {QPointF(forecast, span[0]), QPointF(forecast, span[1])});
   }
   for (std::size_t p = 0; p < shown_.populations.size() && p < kPopulations; ++p) {
     prediction_chart_->set_points(kFirstPopulationSeries + static_cast<int>(p),

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ class ChartView;
 class GridModel;
 class GridView;
 class KindButton;
+class TimeScale;
 enum class ButtonKind;
 struct ResultHistories;
 
@@ -86,6 +88,9 @@ class ResultsView final : public QWidget {
   void set_bands_shown(bool shown);
   // The prediction chart's vertical axis in the series' own units, or scaled.
   void set_original_units(bool original);
+  // The time stamps the prediction chart's points stand at, set before
+  // start_run_display; null: at their indices.
+  void set_time_scale(std::shared_ptr<const TimeScale> time);
   // The predicted series and the two marker lines, which span the curves and
   // at least 0 to 1.
   void plot_prediction_curves(const frontend::GenerationResults& results,
@@ -134,6 +139,7 @@ class ResultsView final : public QWidget {
   std::vector<std::vector<double>> forecasts_;
   std::vector<frontend::ForecastQuality> quality_;
   PredictionMarkers markers_;
+  std::shared_ptr<const TimeScale> time_;
   DataScale scale_;
   bool original_units_ = false;
   bool bands_shown_ = true;

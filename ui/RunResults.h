@@ -5,12 +5,14 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "frontend/forecastquality.h"
 #include "frontend/settings.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
+#include "ui/TimeAxis.h"
 
 namespace quarvel::ui {
 
@@ -25,7 +27,10 @@ struct RunResults {
   int generations = 0;  // the run's setting
   int generations_shown = 0;
   PredictionMarkers markers;  // the end of its training part and the start of its forecast
-  ShownGeneration last;       // the latest generation shown
+  // The time stamps of the table its data came from, which its charts show;
+  // null: the points at their indices.
+  std::shared_ptr<const TimeScale> time;
+  ShownGeneration last;                        // the latest generation shown
   std::vector<std::vector<double>> forecasts;  // past the data, once the run has ended
   // What the run's end was asked to forecast (the bands' paths and seeds among
   // it), and what each population's forecasts are worth once the run has ended.

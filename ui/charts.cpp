@@ -28,6 +28,8 @@ constexpr const char* kPaddedProperty = "quarvel_padded_x";
 // Set while the chart is laid out for a file (ExportLayout): its plot area is
 // the file's, whether its view is on screen or not.
 constexpr const char* kExportingProperty = "quarvel_exporting";
+// Set on an axis that spans the points' range as it is (keep_exact_range).
+constexpr const char* kExactRangeProperty = "quarvel_exact_range";
 
 }  // namespace
 
@@ -210,7 +212,22 @@ constexpr int kMostDecadeTicks = 12;
 // labels fit into its width.
 int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, double high,
                int most = kMostTicks) {
-  const bool vertical = axis->orientation() == Qt::Vertical;
+  const QFontMetricsF metrics(axis->labelsFont());
+  if (axis->orientation() == Qt::Vertical) {
+    return ticks_with_room(chart, Qt::Vertical, metrics.height() * 1.7, most);
+  }
+  const auto width_of = [&metrics](double value) {
+    return metrics.horizontalAdvance(QString::asprintf("%g", value));
+  };
+  return ticks_with_room(chart, Qt::Horizontal,
+                         std::max(width_of(low), width_of(high)) + metrics.averageCharWidth() * 3,
+                         most);
+}
+
+}  // namespace
+
+int ticks_with_room(const QChart* chart, Qt::Orientation orientation, double label_size, int most) {
+  const bool vertical = orientation == Qt::Vertical;
   // A chart that is not on screen has not been laid out yet: its view's size
   // less the room for the axes stands in for the plot's.
   const QRectF plot = chart->plotArea();
@@ -220,19 +237,9 @@ int tick_limit(const QChart* chart, const QAbstractAxis* axis, double low, doubl
       !chart->property(kExportingProperty).toBool()) {
     room = vertical ? views.constFirst()->height() - 60 : views.constFirst()->width() - 60;
   }
-  const QFontMetricsF metrics(axis->labelsFont());
-  double label = metrics.height() * 1.7;
-  if (!vertical) {
-    const auto width_of = [&metrics](double value) {
-      return metrics.horizontalAdvance(QString::asprintf("%g", value));
-    };
-    label = std::max(width_of(low), width_of(high)) + metrics.averageCharWidth() * 3;
-  }
-  if (room <= 0.0 || label <= 0.0) return most;
-  return std::clamp(static_cast<int>(room / label) + 1, 2, most);
+  if (room <= 0.0 || label_size <= 0.0) return most;
+  return std::clamp(static_cast<int>(room / label_size) + 1, 2, most);
 }
-
-}  // namespace
 
 NiceRange nice_range(double low, double high, int most_ticks) {
   most_ticks = std::max(most_ticks, 2);
@@ -285,11 +292,19 @@ LogRange log_range(double smallest_positive, double largest, int most_ticks) {
 
 namespace {
 
-// Fits `axis` to `extent`: a value axis to a nice range, a logarithmic one to
-// whole decades. `if_changed`: the axis is left alone when it shows that
-// range already, as every change of an axis lays out every series again.
+// Fits `axis` to `extent`: a value axis to a nice range (or to the extent
+// itself, when it keeps an exact range), a logarithmic one to whole decades.
+// `if_changed`: the axis is left alone when it shows that range already, as
+// every change of an axis lays out every series again.
 void set_range(const QChart* chart, QAbstractAxis* axis, const Extent& extent, bool if_changed) {
-  if (auto* values = qobject_cast<QValueAxis*>(axis)) {
+  auto* values = qobject_cast<QValueAxis*>(axis);
+  if (values != nullptr && values->property(kExactRangeProperty).toBool()) {
+    if (!if_changed || extent.low != values->min() || extent.high != values->max()) {
+      values->setRange(extent.low, extent.high);
+    }
+    return;
+  }
+  if (values != nullptr) {
     const NiceRange nice =
         nice_range(extent.low, extent.high, tick_limit(chart, axis, extent.low, extent.high));
     if (!if_changed || nice.low != values->min() || nice.high != values->max() ||
@@ -318,6 +333,10 @@ void set_ranges(QChart* chart, const AxisRanges& ranges, bool if_changed) {
 }
 
 }  // namespace
+
+void keep_exact_range(QAbstractAxis* axis, bool exact) {
+  axis->setProperty(kExactRangeProperty, exact);
+}
 
 void fit_axes(QChart* chart) {
   chart->setProperty(kPaddedProperty, true);

@@ -9,6 +9,7 @@
 #include <QString>
 #include <span>
 
+class QAbstractAxis;
 class QAreaSeries;
 class QChart;
 class QLineSeries;
@@ -77,6 +78,18 @@ struct LogRange {
   double base = 10.0;
 };
 [[nodiscard]] LogRange log_range(double smallest_positive, double largest, int most_ticks);
+
+// How many ticks an axis of `orientation` has room for, between 2 and
+// `most`, when each label takes `label_size` pixels along it (its gap to the
+// next included): the plot's width or height, or, before the chart is laid
+// out, its view's less the room for the axes.
+[[nodiscard]] int ticks_with_room(const QChart* chart, Qt::Orientation orientation,
+                                  double label_size, int most);
+
+// Whether fit_axes and follow_points fit `axis` to the points' range as it
+// is, with its margin, rather than widen it to ticks at round numbers: for an
+// axis whose ticks are placed apart from its range (a time axis).
+void keep_exact_range(QAbstractAxis* axis, bool exact);
 
 // Sets both axes to the range of the points of all series (0..1 when there
 // are none), with a small margin, and forgets any zoom.

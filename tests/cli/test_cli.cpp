@@ -249,20 +249,8 @@ TEST_F(CliTest, NothingIsWrittenWhenTheRunIsRefused) {
   EXPECT_NE(history.err.find("error: --history:"), std::string::npos) << history.err;
 }
 
-std::vector<std::string> lynx(std::vector<std::string> extra) {
-  std::vector<std::string> arguments{"--training",
-                                     example("lynx-training.txt"),
-                                     "--validation",
-                                     example("lynx-validation.txt"),
-                                     "--generations",
-                                     "2",
-                                     "--population-size",
-                                     "30",
-                                     "--elite",
-                                     "1",
-                                     "--quiet"};
-  arguments.insert(arguments.end(), extra.begin(), extra.end());
-  return arguments;
+std::vector<std::string> lynx(const std::vector<std::string>& extra) {
+  return quarvel::testing::quick_lynx_run(extra);
 }
 
 // A folder's files as a run made them, with the seconds of run.txt and

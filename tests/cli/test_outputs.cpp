@@ -20,6 +20,7 @@
 
 #include "cli/outputs.h"
 #include "cli/runner.h"
+#include "support/examples.h"
 #include "support/scratch.h"
 
 namespace quarvel::cli {
@@ -259,30 +260,9 @@ class OutputListTest : public quarvel::testing::ScratchFolderTest {
   }
 
   std::vector<std::string> every_option(std::vector<std::string> more) const {
-    std::vector<std::string> arguments{
-        "--training",
-        (fs::path(QUARVEL_EXAMPLES) / "lynx-training.txt").string(),
-        "--validation",
-        (fs::path(QUARVEL_EXAMPLES) / "lynx-validation.txt").string(),
-        "--generations",
-        "2",
-        "--population-size",
-        "30",
-        "--elite",
-        "1",
-        "--quiet",
-        "--populations",
-        "0x2",
-        "--forecast",
-        "$3",
-        "--export-model",
-        "--units",
-        "original",
-        "--intervals",
-        "--paths",
-        "50",
-        "--output",
-        (folder_ / "out").string()};
+    std::vector<std::string> arguments = quarvel::testing::quick_lynx_run(
+        {"--populations", "0x2", "--forecast", "$3", "--export-model", "--units", "original",
+         "--intervals", "--paths", "50", "--output", (folder_ / "out").string()});
     arguments.insert(arguments.end(), more.begin(), more.end());
     return arguments;
   }

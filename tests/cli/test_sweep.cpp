@@ -98,6 +98,13 @@ class SweepTest : public quarvel::testing::ScratchFolderTest {
     return result;
   }
   std::string file(const std::string& name) const { return read_file(folder_ / name); }
+  // A sweep into `out` long enough to be caught under way.
+  quarvel::testing::StartedProgram start_long_sweep(const fs::path& out) const {
+    return quarvel::testing::start_program(
+        QUARVEL_CLI, folder_,
+        sunspots({"--runs", "200", "--jobs", "2", "--quiet", "--generations", "20", "--output",
+                  out.string()}));
+  }
 };
 
 TEST_F(SweepTest, StreamZeroIsTheRunWithoutAStreamAndOtherStreamsDiffer) {
@@ -614,10 +621,7 @@ TEST_F(SweepTest, AFolderThatCannotBeReadIsRefused) {
 // without runs.csv; every run folder left is whole.
 TEST_F(SweepTest, AnInterruptLeavesWholeRunFoldersAndNoTable) {
   const fs::path out = folder_ / "out";
-  const auto started =
-      quarvel::testing::start_program(QUARVEL_CLI, folder_,
-                                      sunspots({"--runs", "200", "--jobs", "2", "--quiet",
-                                                "--generations", "20", "--output", out.string()}));
+  const auto started = start_long_sweep(out);
   // Three runs whose folders are being replaced already (their record is in
   // place): an interrupt can no longer take those back.
   const auto recorded_runs = [&out] {
@@ -733,10 +737,7 @@ TEST(SweepJobs, ByDefaultOnePerCpuThisProcessMayUse) {
 // and changes nothing there.
 TEST_F(SweepTest, ASecondCallIntoAFolderInUseIsRefused) {
   const fs::path out = folder_ / "out";
-  const auto first =
-      quarvel::testing::start_program(QUARVEL_CLI, folder_,
-                                      sunspots({"--runs", "200", "--jobs", "2", "--quiet",
-                                                "--generations", "20", "--output", out.string()}));
+  const auto first = start_long_sweep(out);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!fs::exists(out / "run-0001") && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -36,7 +36,7 @@ inline std::unique_ptr<Engine> evolved_sunspots_run(int generations = 6) {
   auto engine = std::make_unique<Engine>();
   EXPECT_EQ(start_run(*engine, training_grid, validation_grid, settings).error, StartError::none);
   GenerationResults results;
-  for (int g = 0; g < generations; ++g) run_generation(*engine, g, results);
+  run_generations(*engine, results);
   return engine;
 }
 

@@ -218,21 +218,7 @@ TEST_F(ModelExportTest, HandBuiltTreeWithOneInputNodesAndAClippingLimit) {
 }
 
 TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
-  const quarvel::testing::DataGrids grids =
-      quarvel::testing::read_grids(quarvel::testing::example("sunspots-training.txt"),
-                                   quarvel::testing::example("sunspots-validation.txt"));
-  SettingsTexts settings;
-  settings.set(Setting::generations, "6");
-  settings.set(Setting::populations, "2");
-  settings.set(Setting::population_size, "200");
-  settings.set(Setting::growth, 1, "ramped");
-  settings.set(Setting::depth_new, 1, "5");
-  settings.set(Setting::rank_by, "mse");
-  settings.set(Setting::overlap, "119");
-  auto engine = std::make_unique<Engine>();
-  ASSERT_EQ(start_run(*engine, grids.training, grids.validation, settings).error, StartError::none);
-  GenerationResults results;
-  for (int g = 0; g < 6; ++g) run_generation(*engine, g, results);
+  auto engine = evolved_sunspots_run();
   for (std::int32_t p = 0; p < 2; ++p) expect_exported_model_reproduces(*engine, p, 20);
 }
 

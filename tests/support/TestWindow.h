@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QAction>
+#include <QCategoryAxis>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +66,27 @@ inline QByteArray wave_text(int first, int count) {
 // The points that series `series` of a chart view draws.
 inline QList<QPointF> points_of(const ChartView* view, int series) {
   return static_cast<QXYSeries*>(view->chart()->series().at(series))->points();
+}
+
+// The labels of a chart's time axis (ui/TimeAxis.h); empty while it shows none.
+inline QStringList time_axis_labels(const QChart* chart) {
+  for (QAbstractAxis* axis : chart->axes(Qt::Horizontal)) {
+    if (auto* time = qobject_cast<QCategoryAxis*>(axis); time != nullptr && time->isVisible()) {
+      return time->categoriesLabels();
+    }
+  }
+  return {};
+}
+
+// Drags `data` onto `target` (a grid's viewport, a window) and drops it
+// there; whether the target took the drag and the drop.
+inline bool drop_on(QWidget* target, const QMimeData& data) {
+  const QPoint inside = target->rect().center();
+  QDragEnterEvent enter(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enter);
+  QDropEvent drop(QPointF(inside), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &drop);
+  return enter.isAccepted() && drop.isAccepted();
 }
 
 // The cells of column `column` (0 the times, 1 the values) of a grid, top down.

@@ -88,8 +88,8 @@ class ModelOutTest : public QObject {
           *engine, w.window.problem_tab().training_cells(),
           w.window.problem_tab().validation_cells(), w.window.settings_texts());
       quarvel::frontend::GenerationResults results;
-      for (int g = 0; outcome.error == quarvel::frontend::StartError::none && g < 3; ++g) {
-        quarvel::frontend::run_generation(*engine, g, results);
+      if (outcome.error == quarvel::frontend::StartError::none) {
+        quarvel::frontend::run_generations(*engine, results);
       }
       return quarvel::frontend::forecasts_past_data(*engine, 12);
     }();

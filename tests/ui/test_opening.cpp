@@ -2,8 +2,6 @@
 // line or dropped on the training grid, it is loaded as the training series
 // exactly as the dialog's choice would be, messages and remembered folder included.
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QTableView>
@@ -28,13 +26,7 @@ enum class Way { dialog, command_line, drop };
 // Drags `data` onto the training grid and drops it there; whether the grid
 // took the drag.
 bool drop_on_training_grid(const TestWindow& w, const QMimeData& data) {
-  QWidget* viewport = w.training_grid()->viewport();
-  const QPoint inside = viewport->rect().center();
-  QDragEnterEvent enter(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(viewport, &enter);
-  QDropEvent drop(QPointF(inside), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(viewport, &drop);
-  return enter.isAccepted() && drop.isAccepted();
+  return quarvel::ui::testing::drop_on(w.training_grid()->viewport(), data);
 }
 
 QMimeData* files(const QList<QUrl>& urls) {

@@ -104,10 +104,9 @@ Reference reference_run(const MainWindow& window) {
   reference.prediction.resize(count);
   reference.tree_text.resize(count);
   quarvel::frontend::GenerationResults results;
-  for (int g = 0; g < engine->parameters.number_of_generations; ++g) {
-    quarvel::frontend::run_generation(*engine, g, results);
+  quarvel::frontend::run_generations(*engine, results, [&](const auto& done) {
     for (std::size_t i = 0; i < count; ++i) {
-      const auto& report = results.populations[i];
+      const auto& report = done.populations[i];
       reference.mdl[i] << report.best_mdl;
       reference.mse[i] << report.best_mse;
       reference.validation_mse[i] << report.validation_mse;
@@ -116,7 +115,7 @@ Reference reference_run(const MainWindow& window) {
       reference.prediction[i] = report.prediction;
       reference.tree_text[i] = report.tree_text;
     }
-  }
+  });
   return reference;
 }
 

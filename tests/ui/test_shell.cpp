@@ -185,10 +185,11 @@ class ShellTest : public QObject {
       if (!action->isSeparator())
         file_entries << action->text() + '|' + action->shortcut().toString();
     }
-    QCOMPARE(file_entries,
-             (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
-                          "Open runs... (&R)|", "Export chart (&E)|", "Export models... (&M)|",
-                          "Restore default settings (&D)|", "Exit (&X)|"}));
+    QCOMPARE(
+        file_entries,
+        (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
+                     "Import table... (&I)|", "Open runs... (&R)|", "Export chart (&E)|",
+                     "Export models... (&M)|", "Restore default settings (&D)|", "Exit (&X)|"}));
     QStringList help_entries;
     for (QAction* action : w.part<QMenu>("help_menu")->actions()) help_entries << action->text();
     QCOMPARE(help_entries, (QStringList{"About Venko (&A)", "Venko Web Site"}));

@@ -1,0 +1,107 @@
+// File > "Import table...": one table file (CSV, TSV and the like) read as the
+// user sees fit and split into the training and the validation part. The
+// delimiter, the header line and the decimal comma are detected and may be
+// overridden; the value and time columns are picked by their header names;
+// missing values are refused or filled; the split point is typed (a fraction,
+// a count or a time stamp) or picked on a slider, with a live count of the
+// two parts and the overlap the populations' largest terminal table needs.
+// A table the reader refuses shows why (line and column) instead of loading.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frontend/seriessplit.h"
+#include "frontend/tablefile.h"
+#include "frontend/timestamps.h"
+
+class QCheckBox;
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+class QTableWidget;
+
+namespace quarvel::ui {
+
+// What OK loads: the two parts and the time stamps of the series' rows.
+struct ImportedTable {
+  QString path;
+  frontend::SeriesSplit split;
+  std::optional<frontend::TimeColumn> time;
+  QString time_name;  // the time column's header name, else "Time"
+};
+
+class ImportTableDialog final : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `text`: the file's text (frontend::read_table_file_text); `largest_lag`:
+  // the largest terminal table size of the populations now set, the number of
+  // training values the validation part repeats where the split has room.
+  ImportTableDialog(const QString& path, std::string text, std::size_t largest_lag,
+                    QWidget* parent = nullptr);
+
+  // The parts as the dialog now reads and splits the table; nothing while
+  // it refuses them (OK is disabled then).
+  [[nodiscard]] const std::optional<ImportedTable>& imported() const noexcept { return imported_; }
+
+  // Whether the file at `path` is plainly a table rather than a data file: a
+  // .csv or .tsv name, or a first line that reads as a header of two or more
+  // columns.
+  [[nodiscard]] static bool is_table_file(const QString& path);
+
+ private:
+  // The options as the user has set them: detection for what is not set.
+  [[nodiscard]] frontend::TableOptions chosen_options() const;
+  // Reads the table again after a change of the options: the preview, the
+  // detected options, the column pickers, then the split.
+  void read_table_again();
+  void show_preview(const frontend::TablePreview& preview);
+  // The refused cell made current in the preview, when the preview shows it.
+  void point_at(const frontend::TableError& error, const frontend::TablePreview& preview);
+  void fill_column_boxes(const frontend::TablePreview& preview, std::size_t value_column,
+                         std::size_t time_column);
+  // Splits the table read again after a change of the split point.
+  void split_again();
+  void pick_split_on_slider(int training_count);
+  void refuse(const QString& message);
+
+  QString path_;
+  std::string text_;
+  std::size_t largest_lag_;
+  frontend::Delimiter detected_delimiter_ = frontend::Delimiter::none;
+
+  // What the user set; nullopt: as detected.
+  std::optional<frontend::Delimiter> delimiter_choice_;
+  std::optional<bool> header_choice_;
+  std::optional<bool> decimal_comma_choice_;
+  frontend::ColumnChoice value_choice_ = frontend::ColumnChoice::detected();
+  frontend::ColumnChoice time_choice_ = frontend::ColumnChoice::detected();
+
+  std::vector<std::string> column_names_;  // the header's, as the table is read now
+  std::optional<frontend::Table> table_;
+  std::optional<ImportedTable> imported_;
+
+  QTableWidget* preview_table_ = nullptr;
+  QLabel* layout_label_ = nullptr;
+  QComboBox* delimiter_box_ = nullptr;
+  QCheckBox* header_check_ = nullptr;
+  QCheckBox* decimal_comma_check_ = nullptr;
+  QComboBox* value_column_box_ = nullptr;
+  QComboBox* time_column_box_ = nullptr;
+  QCheckBox* fill_missing_check_ = nullptr;
+  QLineEdit* split_edit_ = nullptr;
+  QSlider* split_slider_ = nullptr;
+  QLabel* counts_label_ = nullptr;
+  QLabel* reading_label_ = nullptr;
+  QLabel* message_label_ = nullptr;
+  QDialogButtonBox* buttons_ = nullptr;
+};
+
+}  // namespace quarvel::ui
