@@ -444,6 +444,12 @@ class ImportTest : public QObject {
     const QByteArray csv = quarvel::ui::chart_file(prediction, quarvel::ui::ChartFormat::csv);
     QVERIFY(csv.startsWith("series,x,y,time\nReal Data,1949,"));
     QVERIFY2(csv.contains("\nForecast1,1961,") && csv.contains(",1961-03\n"), csv.constData());
+    // The prediction bands at the months too: from the first held-out month
+    // to the last step past the data.
+    const QList<QPointF> band = prediction->points(11);
+    QCOMPARE(band.constFirst().x(), 1959.0);
+    QCOMPARE(band.constLast().x(), 1961.0 + 2.0 / 12.0);
+    QCOMPARE(prediction->lower_points(11).constFirst().x(), 1959.0);
     // The output grid keeps its indices.
     QCOMPARE(w.output_model(0)->cell(0, 180), QStringLiteral("180"));
 
