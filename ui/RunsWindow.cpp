@@ -19,6 +19,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "frontend/datafile.h"
@@ -26,6 +27,7 @@
 #include "frontend/runsummary.h"
 #include "frontend/tablefile.h"
 #include "ui/ChartView.h"
+#include "ui/TimeAxis.h"
 #include "ui/charts.h"
 #include "ui/style.h"
 
@@ -83,6 +85,8 @@ std::string_view view_of(const QByteArray& bytes) {
 struct RunData {
   std::vector<double> values;
   QString problem;
+  // The time stamps of a table's rows, when the runs read a time column.
+  std::shared_ptr<const TimeScale> time{};
 };
 
 // Where a file the record names may be: as given, and a relative path also
@@ -103,6 +107,9 @@ RunData data_of_table(const frontend::RunRecord& record, const QString& record_p
   const frontend::TableRecord& table = *record.table;
   frontend::TableOptions options;
   options.value_column = frontend::ColumnChoice::by_number(table.value_column);
+  if (table.time_column != 0) {
+    options.time_column = frontend::ColumnChoice::by_number(table.time_column);
+  }
   for (const QString& path : places_of(table.path, record_path)) {
     const frontend::TableResult read =
         frontend::read_table_file(QFile::encodeName(path).toStdString(), options);
@@ -118,6 +125,11 @@ RunData data_of_table(const frontend::RunRecord& record, const QString& record_p
     data.values.assign(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(training));
     data.values.insert(data.values.end(), values.end() - static_cast<std::ptrdiff_t>(validation),
                        values.end());
+    if (read.table->time) {
+      const std::size_t overlap = training + validation - values.size();
+      data.time = std::make_shared<const TimeScale>(*read.table->time, training, overlap,
+                                                    QString::fromStdString(table.time_name));
+    }
     return data;
   }
   return {{},
@@ -342,6 +354,7 @@ void RunsWindow::show_runs_table(const std::vector<std::vector<std::string>>& ro
 }
 
 QStringList RunsWindow::show_fan_chart(const QString& folder) {
+  show_time_axis(fan_chart_, nullptr);
   fan_chart_->clear_points();
   QStringList notes;
   const QString table_path = QDir(folder).filePath(QString::fromLatin1(kEnsembleTable));
@@ -364,20 +377,36 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   const RunData data = record.isEmpty()
                            ? RunData{{}, QStringLiteral("no run folder with run.txt was found")}
                            : data_of_record(record);
+  // At the time stamps of a table's rows and the steps after them, when the
+  // runs read a time column; else at the points' indices.
+  std::shared_ptr<const TimeScale> time;
+  if (data.time) {
+    const auto points = static_cast<std::ptrdiff_t>(data.values.size());
+    const std::ptrdiff_t ahead =
+        static_cast<std::ptrdiff_t>(table.first_index +
+                                    static_cast<std::int64_t>(table.point.size())) -
+        points;
+    time = std::make_shared<const TimeScale>(
+        data.time->with_steps_ahead(static_cast<std::size_t>(std::max<std::ptrdiff_t>(ahead, 0))));
+    show_time_axis(fan_chart_, time);
+  }
+  const auto on_time = [&time](const QList<QPointF>& points) {
+    return time ? time->on_time(points, false) : points;
+  };
   QString y_title = QStringLiteral("Value");
   if (!data.values.empty()) {
     const auto [low, high] = std::minmax_element(data.values.begin(), data.values.end());
     if (!in_original_units(table, data.values, *low, *high)) {
       frontend::to_original_units(table, *low, *high);
     }
-    fan_chart_->set_points(Series::data, step_points(data.values, 0));
+    fan_chart_->set_points(Series::data, on_time(step_points(data.values, 0)));
   } else {
     notes << QStringLiteral("The data are not drawn: %1.").arg(data.problem);
     y_title = QStringLiteral("Value as the file gives it");
   }
   fan_chart_->chart()->axes(Qt::Vertical).constFirst()->setTitleText(y_title);
 
-  fan_chart_->set_points(Series::median, step_points(table.point, table.first_index));
+  fan_chart_->set_points(Series::median, on_time(step_points(table.point, table.first_index)));
   // The bands drawn no further than the range a forecast diverges beyond (the
   // data's range widened by its span on each side; the median's without the
   // data), or the median's where it reaches further: paths that ran away would
@@ -415,10 +444,11 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
       lower.append(QPointF(x, held(band.lower[k])));
       upper.append(QPointF(x, held(band.upper[k])));
     }
-    fan_chart_->set_band(series, lower, upper);
+    fan_chart_->set_band(series, on_time(lower), on_time(upper));
   }
-  if (table.bands.empty())
+  if (table.bands.empty()) {
     notes << QStringLiteral("The runs were made without --intervals: no bands.");
+  }
 
   // The forecast start, across the curves.
   double lowest = std::numeric_limits<double>::infinity();
@@ -430,7 +460,8 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
     }
   }
   if (lowest <= highest) {
-    const auto x = static_cast<double>(table.first_index);
+    const auto first = static_cast<double>(table.first_index);
+    const double x = time ? time->x_of_point(first) : first;
     fan_chart_->set_points(Series::forecast_start, {QPointF(x, lowest), QPointF(x, highest)});
   }
   fit_axes(fan_chart_->chart());

@@ -12,6 +12,7 @@
 #include "support/TestWindow.h"
 #include "support/examples.h"
 #include "ui/RunsWindow.h"
+#include "ui/TimeAxis.h"
 
 using quarvel::ui::RunsWindow;
 using quarvel::ui::testing::read_all;
@@ -193,13 +194,14 @@ class RunsWindowTest : public QObject {
   }
 
   // Runs of a table (--data) draw its column: the training part, then the
-  // validation part with the overlap repeated, as the runs indexed them.
+  // validation part with the overlap repeated, as the runs indexed them; with
+  // a time column, at its stamps.
   void runs_of_a_table_draw_its_column() {
-    QVERIFY(
-        run_cli(QStringLiteral("table"), {QStringLiteral("--intervals")},
-                {QStringLiteral("--data"), example("airpassengers.csv"), QStringLiteral("--column"),
-                 QStringLiteral("passengers"), QStringLiteral("--split"), QStringLiteral("120"),
-                 QStringLiteral("--terminals"), QStringLiteral("12")}));
+    const QStringList table_data{QStringLiteral("--data"),      example("airpassengers.csv"),
+                                 QStringLiteral("--column"),    QStringLiteral("passengers"),
+                                 QStringLiteral("--split"),     QStringLiteral("120"),
+                                 QStringLiteral("--terminals"), QStringLiteral("12")};
+    QVERIFY(run_cli(QStringLiteral("table"), {QStringLiteral("--intervals")}, table_data));
     RunsWindow& runs = open(folder_.filePath(QStringLiteral("table")));
     QVERIFY2(!runs.notes().contains(QStringLiteral("not drawn")), qPrintable(runs.notes()));
     const auto drawn = runs.fan_chart()->points(RunsWindow::data);
@@ -211,6 +213,27 @@ class RunsWindowTest : public QObject {
     QCOMPARE(drawn.last().y(), 432.0);  // December 1960
     QCOMPARE(runs.fan_chart()->points(RunsWindow::median).constFirst().x(),
              static_cast<double>(table.first_index));
+    QCOMPARE(quarvel::ui::time_scale_of(runs.fan_chart()), nullptr);
+
+    QVERIFY(run_cli(
+        QStringLiteral("months"), {QStringLiteral("--intervals")},
+        table_data + QStringList{QStringLiteral("--time-column"), QStringLiteral("month")}));
+    open(folder_.filePath(QStringLiteral("months")));
+    const quarvel::ui::ChartView* chart = runs.fan_chart();
+    QVERIFY(quarvel::ui::time_scale_of(chart) != nullptr);
+    const auto months = chart->points(RunsWindow::data);
+    QCOMPARE(months.size(), 144);  // each month once
+    QCOMPARE(months[0], QPointF(1949.0, 112.0));
+    QCOMPARE(months.last(), QPointF(1960.0 + 11.0 / 12.0, 432.0));
+    // The forecast from January 1959, its 10 steps past the data to October 1961.
+    QCOMPARE(chart->points(RunsWindow::median).constFirst().x(), 1959.0);
+    QCOMPARE(chart->points(RunsWindow::median).constLast().x(), 1961.0 + 9.0 / 12.0);
+    QCOMPARE(chart->lower_points(RunsWindow::band_80).constFirst().x(), 1959.0);
+    QCOMPARE(chart->points(RunsWindow::forecast_start).constFirst().x(), 1959.0);
+    // Runs of data files next: their points at their indices again.
+    open(folder_.filePath(QStringLiteral("runs")));
+    QCOMPARE(quarvel::ui::time_scale_of(chart), nullptr);
+    QCOMPARE(chart->points(RunsWindow::median).constFirst().x(), 340.0);
   }
 
   // Data that cannot be found leave the fan chart alone, with the reason; a
