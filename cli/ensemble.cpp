@@ -60,8 +60,9 @@ class LeftOut {
   [[nodiscard]] std::string text() const {
     std::string text;
     for (const std::string& reason : reasons_) {
-      text += "Left out of the ensemble: " + labelled_list("stream", streams_.at(reason)) + " (" +
-              reason + ").\n";
+      text +=
+          "Left out of the ensemble: " + frontend::labelled_list("stream", streams_.at(reason)) +
+          " (" + reason + ").\n";
     }
     return text;
   }
@@ -73,10 +74,11 @@ class LeftOut {
 
 // The members of the runs that completed, each read from its folder; those
 // that are missing or do not fit the first are left out.
-std::vector<EnsembleMember> read_members(std::span<const RunOutcome> outcomes, LeftOut& left_out) {
+std::vector<EnsembleMember> read_members(std::span<const frontend::RunOutcome> outcomes,
+                                         LeftOut& left_out) {
   const std::string name(listed_output(Product::ensemble_member).name);
   std::vector<EnsembleMember> members;
-  for (const RunOutcome& outcome : outcomes) {
+  for (const frontend::RunOutcome& outcome : outcomes) {
     if (outcome.failure || !outcome.record) continue;
     const fs::path path = fs::path(outcome.folder) / name;
     std::error_code error;
@@ -110,9 +112,9 @@ std::vector<EnsembleMember> read_members(std::span<const RunOutcome> outcomes, L
 
 // The band levels of the runs' --intervals: the first record's (the runs of
 // one summary share their settings).
-std::vector<double> ensemble_levels(std::span<const RunOutcome> outcomes) {
-  for (const RunOutcome& outcome : outcomes) {
-    if (outcome.record) return interval_levels(*outcome.record);
+std::vector<double> ensemble_levels(std::span<const frontend::RunOutcome> outcomes) {
+  for (const frontend::RunOutcome& outcome : outcomes) {
+    if (outcome.record) return frontend::interval_levels(*outcome.record);
   }
   return {};
 }
@@ -274,7 +276,7 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
   return std::nullopt;
 }
 
-EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes, bool original_units) {
+EnsembleOutputs make_ensemble(std::span<const frontend::RunOutcome> outcomes, bool original_units) {
   LeftOut left_out;
   const std::vector<EnsembleMember> members = read_members(outcomes, left_out);
   frontend::BandTable table;
@@ -303,7 +305,8 @@ EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes, bool origina
 
     block += "Ensemble of " + std::to_string(members.size()) +
              (members.size() == 1 ? " run" : " runs") + " (" +
-             std::string(listed_output(Product::ensemble_forecast).name) +
+             std::string(listed_output(Product::ensemble_forecast).name) + ", " +
+             std::string(frontend::ensemble_units_words(original_units)) +
              "): per step the median of their best populations' forecasts";
     frontend::PooledBands pooled;
     if (!table.levels.empty()) {
@@ -322,7 +325,7 @@ EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes, bool origina
       block += "Its validation forecast over " + std::to_string(accuracy.points) +
                " held-out points: scaled MSE " +
                frontend::format_general(*accuracy.scaled_mse.value) + ", " +
-               accuracy_words(accuracy) + ".\n";
+               frontend::accuracy_words(accuracy) + ".\n";
     } else {
       block += "Its validation forecast has no accuracy: " + accuracy.mae.reason + ".\n";
     }
@@ -338,7 +341,7 @@ EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes, bool origina
     const std::vector<frontend::Coverage> coverage =
         frontend::band_coverage(validation_bands, first.held_out);
     if (!coverage.empty()) {
-      block += "Coverage of the held-out values: " + coverage_words(coverage) + ".\n";
+      block += "Coverage of the held-out values: " + frontend::coverage_words(coverage) + ".\n";
     }
     const std::span<const double> past =
         std::span<const double>(median.values).subspan(validation_steps);

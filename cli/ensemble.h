@@ -28,10 +28,10 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/runsummary.h"
 #include "frontend/accuracy.h"
 #include "frontend/forecastquality.h"
 #include "frontend/intervals.h"
+#include "frontend/runsummary.h"
 
 namespace quarvel::cli {
 
@@ -62,14 +62,14 @@ struct EnsembleMember {
 
 struct EnsembleOutputs {
   std::string forecast_file;  // ensemble-forecast.txt
-  std::string summary_block;  // follows summary_text
+  std::string summary_block;  // follows frontend::summary_text
 };
 
 // The ensemble of the runs that completed, each run's member read from its
 // folder; the values of the file in the series' units with `original_units`.
 // A run whose member is missing or does not fit is left out, and the block
 // says why.
-[[nodiscard]] EnsembleOutputs make_ensemble(std::span<const RunOutcome> outcomes,
+[[nodiscard]] EnsembleOutputs make_ensemble(std::span<const frontend::RunOutcome> outcomes,
                                             bool original_units);
 
 }  // namespace quarvel::cli

@@ -9,7 +9,6 @@
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/progress.h"
-#include "cli/runsummary.h"
 #include "cli/summarize.h"
 #include "cli/sweep.h"
 #include "engine/engine.h"
@@ -22,6 +21,7 @@
 #include "frontend/intervals.h"
 #include "frontend/modelexport.h"
 #include "frontend/numbertext.h"
+#include "frontend/runsummary.h"
 #include "frontend/startrun.h"
 
 namespace quarvel::cli {
@@ -310,10 +310,11 @@ void tell_forecasts(const Options& options, const Engine& engine, const RunForec
     if (options.quiet) continue;
     const Accuracy& accuracy = quality.accuracy;
     std::string line = population + " validation forecast";
-    line += accuracy.points == 0
-                ? ": " + accuracy.mae.reason
-                : " (" + std::to_string(accuracy.points) + " points): " + accuracy_words(accuracy);
-    if (!quality.coverage.empty()) line += "; coverage: " + coverage_words(quality.coverage);
+    line += accuracy.points == 0 ? ": " + accuracy.mae.reason
+                                 : " (" + std::to_string(accuracy.points) +
+                                       " points): " + frontend::accuracy_words(accuracy);
+    if (!quality.coverage.empty())
+      line += "; coverage: " + frontend::coverage_words(quality.coverage);
     lines.put(line + "\n");
   }
 }

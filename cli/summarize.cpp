@@ -18,8 +18,8 @@
 #include "cli/folderclaim.h"
 #include "cli/outputs.h"
 #include "cli/runner.h"
-#include "cli/runsummary.h"
 #include "cli/sweep.h"
+#include "frontend/runsummary.h"
 
 namespace quarvel::cli {
 
@@ -143,19 +143,19 @@ std::optional<Failure> read_text(const fs::path& path, std::uintmax_t largest,
 
 namespace {
 
-std::optional<Failure> read_record(const fs::path& path, RunRecord& record) {
+std::optional<Failure> read_record(const fs::path& path, frontend::RunRecord& record) {
   std::string text;
   if (auto failure = read_text(path, kLargestRecord, "a run record", text)) return failure;
-  if (const auto problem = parse_record(text, record)) {
+  if (const auto problem = frontend::parse_record(text, record)) {
     return Failure{kExitDataProblem, quoted(path.string()) + ": " + *problem};
   }
   return std::nullopt;
 }
 
-std::optional<Failure> read_table(const fs::path& path, std::vector<RunOutcome>& runs) {
+std::optional<Failure> read_table(const fs::path& path, std::vector<frontend::RunOutcome>& runs) {
   std::string text;
   if (auto failure = read_text(path, kLargestTable, "a table of runs", text)) return failure;
-  if (const auto problem = parse_runs_table(text, runs)) {
+  if (const auto problem = frontend::parse_runs_table(text, runs)) {
     return Failure{kExitDataProblem, quoted(path.string()) + ": " + *problem};
   }
   return std::nullopt;
@@ -170,13 +170,14 @@ bool listed(std::span<const StreamRange> ranges, std::int32_t stream) {
 // The runs of the files found: every record, then each failure a table
 // records for a run whose record is not among them (the first table's, when
 // several do).
-std::optional<Failure> collect_runs(const FoundFiles& found, std::vector<RunOutcome>& outcomes) {
+std::optional<Failure> collect_runs(const FoundFiles& found,
+                                    std::vector<frontend::RunOutcome>& outcomes) {
   std::map<std::pair<std::int32_t, std::int32_t>, fs::path> seen;  // by seed and stream
   for (const fs::path& path : found.records) {
-    RunRecord record;
+    frontend::RunRecord record;
     if (auto failure = read_record(path, record)) return failure;
     if (!outcomes.empty()) {
-      if (const auto difference = settings_difference(*outcomes.front().record, record)) {
+      if (const auto difference = frontend::settings_difference(*outcomes.front().record, record)) {
         return Failure{kExitDataProblem, quoted(found.records.front().string()) + " and " +
                                              quoted(path.string()) +
                                              " cannot be summarized together: " + *difference};
@@ -193,9 +194,9 @@ std::optional<Failure> collect_runs(const FoundFiles& found, std::vector<RunOutc
                         path.parent_path().string()});
   }
   for (const fs::path& path : found.tables) {
-    std::vector<RunOutcome> rows;
+    std::vector<frontend::RunOutcome> rows;
     if (auto failure = read_table(path, rows)) return failure;
-    for (RunOutcome& row : rows) {
+    for (frontend::RunOutcome& row : rows) {
       if (row.failure && seen.emplace(std::pair{row.seed, row.stream}, path).second) {
         outcomes.push_back(std::move(row));
       }
@@ -206,16 +207,17 @@ std::optional<Failure> collect_runs(const FoundFiles& found, std::vector<RunOutc
 
 // With --streams: the runs of other streams left out, and each stream missing
 // for a seed found added as a failed run.
-void expect_streams(std::span<const StreamRange> ranges, std::vector<RunOutcome>& outcomes) {
+void expect_streams(std::span<const StreamRange> ranges,
+                    std::vector<frontend::RunOutcome>& outcomes) {
   std::set<std::int32_t> seeds;
   std::set<std::pair<std::int32_t, std::int32_t>> present;
-  for (const RunOutcome& outcome : outcomes) {
+  for (const frontend::RunOutcome& outcome : outcomes) {
     seeds.insert(outcome.seed);
     present.emplace(outcome.seed, outcome.stream);
   }
   const auto left_out = std::stable_partition(
       outcomes.begin(), outcomes.end(),
-      [ranges](const RunOutcome& outcome) { return listed(ranges, outcome.stream); });
+      [ranges](const frontend::RunOutcome& outcome) { return listed(ranges, outcome.stream); });
   if (left_out != outcomes.end()) {
     const auto count = static_cast<std::size_t>(outcomes.end() - left_out);
     std::fprintf(stderr, "warning: --streams leaves out %s found of streams it does not list\n",
@@ -247,7 +249,7 @@ int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
   for (const std::string& folder : options.summarized_folders) {
     if (const auto failure = find_runs(folder, found)) return tell_failure(*failure);
   }
-  std::vector<RunOutcome> outcomes;
+  std::vector<frontend::RunOutcome> outcomes;
   if (const auto failure = collect_runs(found, outcomes)) return tell_failure(*failure);
   if (!options.summarized_streams.empty()) expect_streams(options.summarized_streams, outcomes);
   if (outcomes.empty()) {
@@ -257,10 +259,11 @@ int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
                                std::string(listed_output(Product::runs_table).name) +
                                " that records a failed run"});
   }
-  std::sort(outcomes.begin(), outcomes.end(), [](const RunOutcome& a, const RunOutcome& b) {
-    return std::pair{a.stream, a.seed} < std::pair{b.stream, b.seed};
-  });
-  for (const RunOutcome& outcome : outcomes) tell_run_failure(outcome);
+  std::sort(outcomes.begin(), outcomes.end(),
+            [](const frontend::RunOutcome& a, const frontend::RunOutcome& b) {
+              return std::pair{a.stream, a.seed} < std::pair{b.stream, b.seed};
+            });
+  for (const frontend::RunOutcome& outcome : outcomes) tell_run_failure(outcome);
   return finish_runs(options, outcomes, calls);
 }
 

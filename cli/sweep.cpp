@@ -23,11 +23,11 @@
 #include "cli/outputs.h"
 #include "cli/progress.h"
 #include "cli/runner.h"
-#include "cli/runsummary.h"
 #include "engine/engine.h"
 #include "frontend/forecastfiles.h"
 #include "frontend/generationstep.h"
 #include "frontend/numbertext.h"
+#include "frontend/runsummary.h"
 
 namespace quarvel::cli {
 
@@ -49,7 +49,7 @@ Options run_options(const Options& options, std::int32_t stream) {
 
 // --intervals and --paths as the record lists them, after the table's
 // settings: runs with other bands are not summarized together.
-void add_interval_settings(const Options& options, RunRecord& record) {
+void add_interval_settings(const Options& options, frontend::RunRecord& record) {
   if (!options.intervals) return;
   std::string levels;
   for (const double level : options.intervals->levels) {
@@ -62,7 +62,7 @@ void add_interval_settings(const Options& options, RunRecord& record) {
 
 // What a population's forecasts are worth, as its record gives it.
 void add_forecast_figures(const frontend::ForecastQuality& quality, bool past_data,
-                          PopulationFigures& figures) {
+                          frontend::PopulationFigures& figures) {
   figures.mae = quality.accuracy.mae;
   figures.rmse = quality.accuracy.rmse;
   figures.mape = quality.accuracy.mape;
@@ -90,14 +90,16 @@ std::uint64_t values_checksum(const frontend::GridColumns& grid) {
   return hash;
 }
 
-RunRecord make_record(const RunData& data, const std::vector<frontend::PopulationReport>& reports) {
+frontend::RunRecord make_record(const RunData& data,
+                                const std::vector<frontend::PopulationReport>& reports) {
   const Options& options = data.options;
-  RunRecord record;
+  frontend::RunRecord record;
   record.version = QUARVEL_VERSION;
   if (data.table && options.data) {
     const SplitTable& table = *data.table;
-    record.table = TableRecord{options.data->path, table.value_column, table.value_name,
-                               table.time_column,  table.time_name,    table.split.training_count};
+    record.table =
+        frontend::TableRecord{options.data->path, table.value_column, table.value_name,
+                              table.time_column,  table.time_name,    table.split.training_count};
   }
   record.training = {data_path(options, "training"), data.training.rows(),
                      values_checksum(data.training)};
@@ -146,8 +148,8 @@ std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
     if (auto failure = start_engine(data, fit_threads, *engine)) return run_report(failure, "");
     frontend::GenerationResults results;
     std::string history = run_with_history(*engine, results);
-    RunRecord run_record = make_record(data, results.populations);
-    const std::size_t best = best_population(run_record);
+    frontend::RunRecord run_record = make_record(data, results.populations);
+    const std::size_t best = frontend::best_population(run_record);
     const RunForecasts forecasts = run_forecasts(data, *engine, results, best);
     const bool past_data = data.options.settings.whole(Setting::forecast_ahead) > 0;
     for (std::size_t p = 0; p < forecasts.quality.size(); ++p) {
@@ -158,7 +160,7 @@ std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
                                 frontend::scaled_data(engine->data), forecasts.quality[best]));
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
     run_record.seconds = seconds.count();
-    const std::string record = record_text(run_record);
+    const std::string record = frontend::record_text(run_record);
 
     const std::vector<FolderFile> files =
         folder_files(data, OutputFolder::run_folder, *engine, results, forecasts,
@@ -224,7 +226,7 @@ std::optional<RunProcess> start_process(const RunData& data, std::size_t index, 
 }
 
 // Reads what a finished run's process told, and how it ended.
-void take_report(const RunProcess& process, int wait_status, RunOutcome& outcome) {
+void take_report(const RunProcess& process, int wait_status, frontend::RunOutcome& outcome) {
   const std::string_view report = process.report;
   const std::size_t line_end = report.find('\n');
   if (WIFSIGNALED(wait_status)) {
@@ -250,8 +252,8 @@ void take_report(const RunProcess& process, int wait_status, RunOutcome& outcome
     if (!outcome.failure) outcome.failure = "its process ended without telling its results";
     return;
   }
-  RunRecord parsed;
-  if (const auto problem = parse_record(record, parsed)) {
+  frontend::RunRecord parsed;
+  if (const auto problem = frontend::parse_record(record, parsed)) {
     outcome.failure = "its record could not be read back: " + *problem;
     return;
   }
@@ -259,10 +261,10 @@ void take_report(const RunProcess& process, int wait_status, RunOutcome& outcome
 }
 
 // The line a finished run prints: its best population's figures.
-std::string run_line(const RunOutcome& outcome) {
+std::string run_line(const frontend::RunOutcome& outcome) {
   using frontend::format_general;
-  const std::size_t p = best_population(*outcome.record);
-  const PopulationFigures& figures = outcome.record->populations[p];
+  const std::size_t p = frontend::best_population(*outcome.record);
+  const frontend::PopulationFigures& figures = outcome.record->populations[p];
   return "stream " + std::to_string(outcome.stream) + ": population " + std::to_string(p + 1) +
          " MSE " + format_general(figures.best_mse) + " MDL " + format_general(figures.best_mdl) +
          " validation MSE " + format_general(figures.validation_mse) + " nodes " +
@@ -270,13 +272,14 @@ std::string run_line(const RunOutcome& outcome) {
 }
 
 // runs.csv, summary.txt and ensemble-forecast.txt in `options.output`.
-std::vector<OutputFile> sweep_files(const Options& options, std::span<const RunOutcome> outcomes,
+std::vector<OutputFile> sweep_files(const Options& options,
+                                    std::span<const frontend::RunOutcome> outcomes,
                                     const std::string& summary, const EnsembleOutputs& ensemble) {
   std::vector<OutputFile> files;
   for (const PlannedOutput& planned : planned_outputs(options, OutputFolder::sweep)) {
     std::string content;
     if (planned.product == Product::runs_table) {
-      content = runs_table(outcomes);
+      content = frontend::runs_table(outcomes);
     } else if (planned.product == Product::summary) {
       content = summary;
     } else if (planned.product == Product::ensemble_forecast) {
@@ -290,7 +293,7 @@ std::vector<OutputFile> sweep_files(const Options& options, std::span<const RunO
 // Runs every run of the sweep, at most `jobs` at once, under the interrupts
 // held by the caller; false when an interrupt ended them.
 bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bool quiet,
-                   const HeldInterrupts& interrupts, std::vector<RunOutcome>& outcomes) {
+                   const HeldInterrupts& interrupts, std::vector<frontend::RunOutcome>& outcomes) {
   const std::size_t count = outcomes.size();
   const int fit_threads = jobs > 1 ? 1 : 0;
   std::vector<bool> finished(count, false);
@@ -338,7 +341,7 @@ bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bo
       int status = 0;
       while (::waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {
       }
-      RunOutcome& outcome = outcomes[process.index];
+      frontend::RunOutcome& outcome = outcomes[process.index];
       take_report(process, status, outcome);
       finished[process.index] = true;
       ++done;
@@ -383,7 +386,7 @@ int run_sweep(const Options& options, frontend::FileCalls& calls) {
 
   const auto count = static_cast<std::size_t>(options.runs);
   const int jobs = job_count(options);
-  std::vector<RunOutcome> outcomes(count);
+  std::vector<frontend::RunOutcome> outcomes(count);
   for (std::size_t k = 0; k < count; ++k) {
     outcomes[k].stream = options.stream + static_cast<std::int32_t>(k);
     outcomes[k].seed = data.options.settings.whole(Setting::seed);
@@ -409,16 +412,16 @@ int job_count(const Options& options) {
   return std::min(options.jobs > 0 ? options.jobs : usable_cpu_count(), options.runs);
 }
 
-void tell_run_failure(const RunOutcome& outcome) {
+void tell_run_failure(const frontend::RunOutcome& outcome) {
   if (outcome.failure) {
     std::fprintf(stderr, "error: stream %d: %s\n", outcome.stream, outcome.failure->c_str());
   }
 }
 
-int finish_runs(const Options& options, std::span<const RunOutcome> outcomes,
+int finish_runs(const Options& options, std::span<const frontend::RunOutcome> outcomes,
                 frontend::FileCalls& calls) {
   const EnsembleOutputs ensemble = make_ensemble(outcomes, options.original_units);
-  const std::string summary = summary_text(outcomes) + ensemble.summary_block;
+  const std::string summary = frontend::summary_text(outcomes) + ensemble.summary_block;
   if (const auto failure = write_output_files(sweep_files(options, outcomes, summary, ensemble),
                                               options.output, calls)) {
     return tell_failure(*failure);
@@ -426,7 +429,7 @@ int finish_runs(const Options& options, std::span<const RunOutcome> outcomes,
   OutputLines lines;
   if (!options.quiet) lines.put(summary);
   std::vector<std::int32_t> failed;
-  for (const RunOutcome& outcome : outcomes) {
+  for (const frontend::RunOutcome& outcome : outcomes) {
     if (outcome.failure) failed.push_back(outcome.stream);
   }
   if (!failed.empty()) {

@@ -5,8 +5,8 @@
 #include <span>
 
 #include "cli/options.h"
-#include "cli/runsummary.h"
 #include "frontend/outputfile.h"
+#include "frontend/runsummary.h"
 
 namespace quarvel::cli {
 
@@ -25,12 +25,13 @@ namespace quarvel::cli {
 [[nodiscard]] int job_count(const Options& options);
 
 // "error: stream N: reason" on the standard error for a failed run.
-void tell_run_failure(const RunOutcome& outcome);
+void tell_run_failure(const frontend::RunOutcome& outcome);
 
 // The end of --runs and --summarize: runs.csv and summary.txt of `outcomes`
 // (in the order given) in --output, the summary on the standard output unless
 // --quiet, and the failed runs named. The exit status: 1 when a run failed.
-[[nodiscard]] int finish_runs(const Options& options, std::span<const RunOutcome> outcomes,
+[[nodiscard]] int finish_runs(const Options& options,
+                              std::span<const frontend::RunOutcome> outcomes,
                               frontend::FileCalls& calls);
 
 }  // namespace quarvel::cli

@@ -1,6 +1,7 @@
 #include "frontend/ensemble.h"
 
 #include <algorithm>
+#include <string>
 
 namespace quarvel::frontend {
 
@@ -75,6 +76,33 @@ PooledBands pooled_bands(std::span<const PathSummary> runs, std::span<const doub
     }
   }
   return pooled;
+}
+
+namespace {
+
+constexpr std::string_view kOriginalUnits = "in the series' units";
+constexpr std::string_view kScaledUnits = "scaled to [0, 1]";
+
+}  // namespace
+
+std::string_view ensemble_units_words(bool original_units) {
+  return original_units ? kOriginalUnits : kScaledUnits;
+}
+
+std::optional<bool> ensemble_in_original_units(std::string_view summary) {
+  // The line that names the table: "Ensemble of N runs (NAME, UNITS): ...".
+  std::size_t at = 0;
+  if (!summary.starts_with("Ensemble of ")) {
+    at = summary.find("\nEnsemble of ");
+    if (at == std::string_view::npos) return std::nullopt;
+    ++at;
+  }
+  const std::string_view line = summary.substr(at, summary.find('\n', at) - at);
+  for (const bool original : {true, false}) {
+    const std::string named = ", " + std::string(ensemble_units_words(original)) + "):";
+    if (line.find(named) != std::string_view::npos) return original;
+  }
+  return std::nullopt;
 }
 
 }  // namespace quarvel::frontend

@@ -4,8 +4,10 @@
 // band_coverage).
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frontend/intervals.h"
@@ -31,5 +33,14 @@ struct PooledBands {
 // each level's probabilities). The summaries must have the same steps.
 [[nodiscard]] PooledBands pooled_bands(std::span<const PathSummary> runs,
                                        std::span<const double> levels);
+
+// The units the ensemble's table is written in, as the summary names them
+// beside the table's name ("(ensemble-forecast.txt, in the series' units)"):
+// the table itself has no line to say it.
+[[nodiscard]] std::string_view ensemble_units_words(bool original_units);
+
+// Whether a summary says its ensemble's table is in the series' units (true)
+// or scaled to [0, 1] (false); nothing when it does not say.
+[[nodiscard]] std::optional<bool> ensemble_in_original_units(std::string_view summary);
 
 }  // namespace quarvel::frontend

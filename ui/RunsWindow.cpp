@@ -23,6 +23,7 @@
 #include <string>
 
 #include "frontend/datafile.h"
+#include "frontend/ensemble.h"
 #include "frontend/forecastfiles.h"
 #include "frontend/runsummary.h"
 #include "frontend/tablefile.h"
@@ -179,10 +180,11 @@ QString first_record(const QString& folder) {
 }
 
 // Whether the table's values are in the series' units rather than scaled to
-// [0, 1] (the runner writes either, with or without --units original): the
-// reading under which the median lies closer to the held-out values.
-bool in_original_units(const frontend::BandTable& table, const std::vector<double>& data,
-                       double low, double high) {
+// [0, 1] (the runner writes either, with or without --units original), for a
+// folder whose summary does not say (an earlier version's): the reading under
+// which the median lies closer to the held-out values.
+bool closer_in_original_units(const frontend::BandTable& table, const std::vector<double>& data,
+                              double low, double high) {
   double scaled_error = 0.0;
   double original_error = 0.0;
   for (std::size_t k = 0; k < table.point.size(); ++k) {
@@ -396,7 +398,12 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   QString y_title = QStringLiteral("Value");
   if (!data.values.empty()) {
     const auto [low, high] = std::minmax_element(data.values.begin(), data.values.end());
-    if (!in_original_units(table, data.values, *low, *high)) {
+    // The summary names the table's units; an earlier version's did not.
+    const FileText summary = read_text(QDir(folder).filePath(QStringLiteral("summary.txt")));
+    const std::optional<bool> said =
+        summary.bytes ? frontend::ensemble_in_original_units(view_of(*summary.bytes))
+                      : std::nullopt;
+    if (!said.value_or(closer_in_original_units(table, data.values, *low, *high))) {
       frontend::to_original_units(table, *low, *high);
     }
     fan_chart_->set_points(Series::data, on_time(step_points(data.values, 0)));

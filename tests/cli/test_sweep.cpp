@@ -439,9 +439,10 @@ TEST_F(SweepTest, TheEnsembleComesFromTheRunFoldersAlike) {
             std::string::npos)
       << table;
   const std::string summary = file("sweep/summary.txt");
-  EXPECT_NE(summary.find("\nEnsemble of 4 runs (ensemble-forecast.txt): per step the median of "
-                         "their best populations' forecasts, and bands pooled from the paths of "
-                         "4 runs.\nIts validation forecast over 68 held-out points: scaled MSE "),
+  EXPECT_NE(summary.find("\nEnsemble of 4 runs (ensemble-forecast.txt, in the series' units): "
+                         "per step the median of their best populations' forecasts, and bands "
+                         "pooled from the paths of 4 runs.\nIts validation forecast over 68 "
+                         "held-out points: scaled MSE "),
             std::string::npos)
       << summary;
   EXPECT_NE(summary.find("\nCoverage of the held-out values: 80 % band "), std::string::npos);
@@ -478,12 +479,15 @@ TEST_F(SweepTest, TheEnsembleComesFromTheRunFoldersAlike) {
   EXPECT_EQ(file("merged/summary.txt"), summary);
   EXPECT_EQ(file("merged/ensemble-forecast.txt"), file("sweep/ensemble-forecast.txt"));
   EXPECT_EQ(without_seconds(file("merged/runs.csv")), without_seconds(table));
-  // Scaled, the default: the same summary, the ensemble on the [0, 1] scale.
+  // Scaled, the default: the same summary but for the units it names, the
+  // ensemble on the [0, 1] scale.
   ASSERT_EQ(run({"--summarize", (folder_ / "sweep").string(), "--output",
                  (folder_ / "scaled").string(), "--quiet"})
                 .status,
             0);
-  EXPECT_EQ(file("scaled/summary.txt"), summary);
+  EXPECT_EQ(file("scaled/summary.txt"),
+            quarvel::testing::replaced(summary, "in the series' units): per step",
+                                       "scaled to [0, 1]): per step"));
   quarvel::frontend::BandTable scaled;
   ASSERT_EQ(quarvel::frontend::parse_band_table(file("scaled/ensemble-forecast.txt"), scaled),
             std::nullopt);

@@ -92,5 +92,22 @@ TEST(PooledBands, OfRunsWithShiftedPathsAreWiderThanEither) {
   EXPECT_FALSE(pooled_bands({}, levels).reason.empty());
 }
 
+// The summary names the units of the table it writes, and its reader finds
+// them on that line only.
+TEST(EnsembleUnits, TheSummaryNamesThemAndTheirReaderFindsThem) {
+  for (const bool original : {true, false}) {
+    const std::string line = "Ensemble of 3 runs (ensemble-forecast.txt, " +
+                             std::string(ensemble_units_words(original)) + "): per step ...\n";
+    EXPECT_EQ(ensemble_in_original_units(line), original);
+    EXPECT_EQ(ensemble_in_original_units("3 runs: seed 1\n\n" + line + "Its ..."), original);
+  }
+  EXPECT_EQ(ensemble_in_original_units("Ensemble of 3 runs (ensemble-forecast.txt): per step\n"),
+            std::nullopt);
+  EXPECT_EQ(ensemble_in_original_units("Note (x, in the series' units): a\nEnsemble of 2 runs "
+                                       "(ensemble-forecast.txt): per step\n"),
+            std::nullopt);
+  EXPECT_EQ(ensemble_in_original_units(""), std::nullopt);
+}
+
 }  // namespace
 }  // namespace quarvel::frontend

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/runsummary.h"
+#include "frontend/runsummary.h"
 #include "support/scratch.h"
 
-namespace quarvel::cli {
+namespace quarvel::frontend {
 namespace {
 
 RunRecord two_populations() {
@@ -382,4 +382,4 @@ TEST(RunSummary, FiguresAreMedianQuartilesAndRange) {
 }
 
 }  // namespace
-}  // namespace quarvel::cli
+}  // namespace quarvel::frontend
