@@ -30,7 +30,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEL_TS
   -DQUARVEL_BUILD_BENCH=OFF
 cmake --build build-tsan --target engine_tests engine_thread_tests test_run test_run_failures
 ctest --test-dir build-tsan/tests/engine --output-on-failure -j2
-ctest --test-dir build-tsan/tests/ui --output-on-failure -R '^test_run'
+ctest --test-dir build-tsan/tests/ui --output-on-failure -R '^test_run(_failures)?$'
 
 # libFuzzer needs clang; only the fuzz targets are built there.
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
