@@ -105,14 +105,9 @@ RunForecasts run_forecasts(const RunData& data, const Engine& engine,
   RunForecasts forecasts;
   forecasts.past_data =
       forecasts_past_data(engine, options.settings.whole(Setting::forecast_ahead));
-  const RunIdentity run{options.settings.whole(Setting::seed), options.stream};
-  for (std::size_t p = 0; p < results.populations.size(); ++p) {
-    std::optional<PathSettings> intervals = options.intervals;
-    if (intervals && ensemble_population == p) intervals->summary_points = kSummaryPointCount;
-    forecasts.quality.push_back(forecast_quality(engine, static_cast<std::int32_t>(p),
-                                                 results.populations[p].prediction,
-                                                 forecasts.past_data[p], intervals, run));
-  }
+  forecasts.quality = populations_quality(
+      engine, results, forecasts.past_data, options.intervals,
+      RunIdentity{options.settings.whole(Setting::seed), options.stream}, ensemble_population);
   return forecasts;
 }
 

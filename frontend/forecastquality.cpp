@@ -7,6 +7,24 @@
 
 namespace quarvel::frontend {
 
+std::vector<ForecastQuality> populations_quality(const Engine& engine,
+                                                 const GenerationResults& results,
+                                                 std::span<const std::vector<double>> past_data,
+                                                 const std::optional<PathSettings>& intervals,
+                                                 const RunIdentity& run,
+                                                 std::optional<std::size_t> ensemble_population) {
+  std::vector<ForecastQuality> quality;
+  for (std::size_t p = 0; p < results.populations.size(); ++p) {
+    std::optional<PathSettings> paths = intervals;
+    if (paths && ensemble_population == p) paths->summary_points = kSummaryPointCount;
+    const std::span<const double> ahead =
+        p < past_data.size() ? std::span<const double>(past_data[p]) : std::span<const double>();
+    quality.push_back(forecast_quality(engine, static_cast<std::int32_t>(p),
+                                       results.populations[p].prediction, ahead, paths, run));
+  }
+  return quality;
+}
+
 ForecastQuality forecast_quality(const Engine& engine, std::int32_t population,
                                  std::span<const double> prediction,
                                  std::span<const double> past_data,

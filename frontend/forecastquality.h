@@ -12,6 +12,7 @@
 
 #include "frontend/accuracy.h"
 #include "frontend/forecastfiles.h"
+#include "frontend/generationstep.h"
 #include "frontend/intervals.h"
 
 namespace quarvel {
@@ -54,6 +55,15 @@ struct ForecastQuality {
                                                std::span<const double> past_data,
                                                const std::optional<PathSettings>& intervals,
                                                const RunIdentity& run);
+
+// The figures of every population of the finished run, as forecast_quality
+// gives them: `past_data` holds each population's forecast past the data (or
+// nothing, when none was asked for). The population `ensemble_population`
+// also keeps the summary points of its paths that an ensemble pools.
+[[nodiscard]] std::vector<ForecastQuality> populations_quality(
+    const Engine& engine, const GenerationResults& results,
+    std::span<const std::vector<double>> past_data, const std::optional<PathSettings>& intervals,
+    const RunIdentity& run, std::optional<std::size_t> ensemble_population = std::nullopt);
 
 // The forecast over the validation part and past the data with its bands (of
 // `levels`, as they were asked for), scaled, as intervals-K.txt holds them.

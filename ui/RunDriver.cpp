@@ -135,15 +135,8 @@ RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, const ForecastReque
         if (forecast.steps > 0) {
           end.forecasts = frontend::forecasts_past_data(engine, forecast.steps);
         }
-        const auto& populations = shown_.results.populations;
-        for (std::size_t p = 0; p < populations.size(); ++p) {
-          const std::span<const double> past_data = p < end.forecasts.size()
-                                                        ? std::span<const double>(end.forecasts[p])
-                                                        : std::span<const double>();
-          end.quality.push_back(frontend::forecast_quality(engine, static_cast<std::int32_t>(p),
-                                                           populations[p].prediction, past_data,
-                                                           forecast.intervals, forecast.run));
-        }
+        end.quality = frontend::populations_quality(engine, shown_.results, end.forecasts,
+                                                    forecast.intervals, forecast.run);
       });
       if (!measured) {
         end.forecasts.clear();
