@@ -27,6 +27,7 @@
 //    and 1 - p.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -39,6 +40,8 @@
 namespace quarvel::frontend {
 
 inline constexpr std::int32_t kDefaultPathCount = 1000;
+// The bands' levels (in percent) when none are asked for.
+inline constexpr std::array<double, 2> kDefaultLevels{80.0, 95.0};
 // Order-statistic points per step that a run keeps of its paths for an ensemble.
 inline constexpr std::int32_t kSummaryPointCount = 200;
 
@@ -111,7 +114,7 @@ struct PathSummary {
 
 struct PathSettings {
   std::int32_t paths = kDefaultPathCount;
-  std::vector<double> levels = {80.0, 95.0};
+  std::vector<double> levels{kDefaultLevels.begin(), kDefaultLevels.end()};
   std::int32_t summary_points = 0;  // none; kSummaryPointCount for an ensemble
 };
 

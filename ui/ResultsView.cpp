@@ -40,10 +40,11 @@ constexpr int kFirstPopulationSeries = 1;
 constexpr int kTrainingMarker = 5;
 constexpr int kForecastMarker = 6;
 constexpr int kFirstAheadSeries = 7;  // each best tree's forecast past the data
-// Each population's prediction bands, the 80 % then the 95 % one.
+// Each population's prediction bands at the levels the window asks for, the
+// 80 % then the 95 % one.
 constexpr int kFirstBandSeries = 11;
-constexpr std::array<double, 2> kBandLevels{80.0, 95.0};
-constexpr std::array<int, 2> kBandAlphas{70, 35};
+constexpr auto kBandLevels = frontend::kDefaultLevels;
+constexpr std::array<int, kBandLevels.size()> kBandAlphas{70, 35};
 
 // A band's edges drawn no further than the range a forecast diverges beyond
 // ([-1, 2] scaled: the data's range widened by its span on each side), or the
