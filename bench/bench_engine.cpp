@@ -6,14 +6,14 @@
 #include <random>
 #include <string>
 
+#include "data/datafile.h"
 #include "engine/engine.h"
 #include "engine/fastfit.h"
 #include "engine/fitting.h"
 #include "engine/generations.h"
 #include "engine/prediction.h"
-#include "frontend/datafile.h"
-#include "frontend/outputfile.h"
-#include "frontend/startrun.h"
+#include "records/outputfile.h"
+#include "runs/startrun.h"
 #include "support/data_grids.h"
 
 using namespace quarvel;

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <vector>
 
-#include "frontend/ensemble.h"
-#include "frontend/intervals.h"
+#include "forecasting/ensemble.h"
+#include "forecasting/intervals.h"
 
 using namespace quarvel::frontend;
 

@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
+#include "data/datafile.h"
 #include "engine/engine.h"
-#include "frontend/datafile.h"
-#include "frontend/generationstep.h"
-#include "frontend/startrun.h"
+#include "runs/generationstep.h"
+#include "runs/startrun.h"
 #include "support/FakeDialogs.h"
 #include "support/data_grids.h"
 #include "ui/ChartView.h"

@@ -8,9 +8,9 @@
 
 #include "cli/outputs.h"
 #include "cli/summarize.h"
-#include "frontend/ensemble.h"
-#include "frontend/forecastfiles.h"
-#include "frontend/numbertext.h"
+#include "data/numbertext.h"
+#include "forecasting/ensemble.h"
+#include "forecasting/forecastfiles.h"
 
 namespace quarvel::cli {
 

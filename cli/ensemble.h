@@ -28,10 +28,10 @@
 #include <string_view>
 #include <vector>
 
-#include "frontend/accuracy.h"
-#include "frontend/forecastquality.h"
-#include "frontend/intervals.h"
-#include "frontend/runsummary.h"
+#include "forecasting/accuracy.h"
+#include "forecasting/forecastquality.h"
+#include "forecasting/intervals.h"
+#include "records/runsummary.h"
 
 namespace quarvel::cli {
 

@@ -7,7 +7,7 @@
 
 #include "cli/options.h"
 #include "cli/outputs.h"
-#include "frontend/settings.h"
+#include "runs/settings.h"
 
 namespace quarvel::cli {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "cli/outputs.h"
+#include "data/numbertext.h"
+#include "data/seriessplit.h"
 #include "engine/random.h"
-#include "frontend/numbertext.h"
-#include "frontend/seriessplit.h"
 
 namespace quarvel::cli {
 

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "frontend/intervals.h"
-#include "frontend/settings.h"
-#include "frontend/startrun.h"
-#include "frontend/tablefile.h"
+#include "data/tablefile.h"
+#include "forecasting/intervals.h"
+#include "runs/settings.h"
+#include "runs/startrun.h"
 
 namespace quarvel::cli {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "frontend/outputfile.h"
+#include "records/outputfile.h"
 
 namespace quarvel::cli {
 

@@ -13,10 +13,10 @@
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/tabledata.h"
-#include "frontend/datafile.h"
-#include "frontend/forecastquality.h"
-#include "frontend/generationstep.h"
-#include "frontend/outputfile.h"
+#include "data/datafile.h"
+#include "forecasting/forecastquality.h"
+#include "records/outputfile.h"
+#include "runs/generationstep.h"
 
 namespace quarvel {
 struct Engine;

@@ -19,7 +19,7 @@
 #include "cli/outputs.h"
 #include "cli/runner.h"
 #include "cli/sweep.h"
-#include "frontend/runsummary.h"
+#include "records/runsummary.h"
 
 namespace quarvel::cli {
 

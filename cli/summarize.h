@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "cli/options.h"
-#include "frontend/outputfile.h"
+#include "records/outputfile.h"
 
 namespace quarvel::cli {
 

@@ -23,11 +23,11 @@
 #include "cli/outputs.h"
 #include "cli/progress.h"
 #include "cli/runner.h"
+#include "data/numbertext.h"
 #include "engine/engine.h"
-#include "frontend/forecastfiles.h"
-#include "frontend/generationstep.h"
-#include "frontend/numbertext.h"
-#include "frontend/runsummary.h"
+#include "forecasting/forecastfiles.h"
+#include "records/runsummary.h"
+#include "runs/generationstep.h"
 
 namespace quarvel::cli {
 

@@ -5,8 +5,8 @@
 #include <span>
 
 #include "cli/options.h"
-#include "frontend/outputfile.h"
-#include "frontend/runsummary.h"
+#include "records/outputfile.h"
+#include "records/runsummary.h"
 
 namespace quarvel::cli {
 

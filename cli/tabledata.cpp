@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "cli/runner.h"
-#include "frontend/datafile.h"
-#include "frontend/numbertext.h"
-#include "frontend/tablefile.h"
+#include "data/datafile.h"
+#include "data/numbertext.h"
+#include "data/tablefile.h"
 
 namespace quarvel::cli {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "frontend/seriessplit.h"
-#include "frontend/timestamps.h"
+#include "data/seriessplit.h"
+#include "data/timestamps.h"
 
 namespace quarvel::cli {
 

@@ -19,7 +19,7 @@ export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEL_SANITIZE=ON \
   -DQUARVEL_BUILD_GUI=OFF -DQUARVEL_BUILD_BENCH=OFF
-cmake --build build-asan --target engine_tests engine_thread_tests frontend_tests cli_tests quarvel-cli
+cmake --build build-asan --target engine_tests engine_thread_tests data_tests runs_tests forecasting_tests records_tests cli_tests quarvel-cli
 ctest --test-dir build-asan --output-on-failure -j2
 
 # ThreadSanitizer: the engine's tests (fitting on two threads among them) and

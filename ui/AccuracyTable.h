@@ -8,7 +8,7 @@
 #include <QTableWidget>
 #include <vector>
 
-#include "frontend/forecastquality.h"
+#include "forecasting/forecastquality.h"
 
 namespace quarvel::ui {
 

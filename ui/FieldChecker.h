@@ -10,7 +10,7 @@
 #include <QString>
 #include <array>
 
-#include "frontend/settings.h"
+#include "runs/settings.h"
 
 class QGroupBox;
 class QLineEdit;

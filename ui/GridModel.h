@@ -7,7 +7,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
-#include "frontend/datafile.h"
+#include "data/datafile.h"
 
 namespace quarvel::ui {
 

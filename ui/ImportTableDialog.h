@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "frontend/seriessplit.h"
-#include "frontend/tablefile.h"
-#include "frontend/timestamps.h"
+#include "data/seriessplit.h"
+#include "data/tablefile.h"
+#include "data/timestamps.h"
 
 class QCheckBox;
 class QComboBox;

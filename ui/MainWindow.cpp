@@ -14,13 +14,13 @@
 #include <algorithm>
 #include <new>
 
+#include "data/numbertext.h"
+#include "data/tablefile.h"
 #include "engine/engine.h"
-#include "frontend/forecast.h"
-#include "frontend/modelexport.h"
-#include "frontend/numbertext.h"
-#include "frontend/outputfile.h"
-#include "frontend/startrun.h"
-#include "frontend/tablefile.h"
+#include "forecasting/forecast.h"
+#include "records/modelexport.h"
+#include "records/outputfile.h"
+#include "runs/startrun.h"
 #include "ui/AboutDialog.h"
 #include "ui/AccuracyTable.h"
 #include "ui/ChartExport.h"

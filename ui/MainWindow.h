@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "frontend/datafile.h"
-#include "frontend/settings.h"
+#include "data/datafile.h"
+#include "runs/settings.h"
 #include "ui/OutputController.h"
 #include "ui/ResultHistories.h"
 #include "ui/ResultsView.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "frontend/forecast.h"
-#include "frontend/intervals.h"
-#include "frontend/modelexport.h"
-#include "frontend/outputfile.h"
+#include "forecasting/forecast.h"
+#include "forecasting/intervals.h"
+#include "records/modelexport.h"
+#include "records/outputfile.h"
 #include "ui/ChartExport.h"
 #include "ui/GridModel.h"
 #include "ui/ResultsView.h"

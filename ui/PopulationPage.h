@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "frontend/settings.h"
+#include "runs/settings.h"
 #include "ui/SettingsFields.h"
 
 class QGroupBox;

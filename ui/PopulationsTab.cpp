@@ -7,7 +7,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "frontend/numbertext.h"
+#include "data/numbertext.h"
 #include "ui/PopulationPage.h"
 #include "ui/SettingsFields.h"
 #include "ui/UserDialogs.h"

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <array>
 
-#include "frontend/settings.h"
+#include "runs/settings.h"
 
 class QComboBox;
 class QTabWidget;

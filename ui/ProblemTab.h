@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "frontend/datafile.h"
-#include "frontend/settings.h"
+#include "data/datafile.h"
+#include "runs/settings.h"
 #include "ui/SettingsFields.h"
 
 class QPushButton;

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "frontend/generationstep.h"
+#include "runs/generationstep.h"
 
 namespace quarvel::ui {
 

@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "frontend/outputfile.h"
+#include "records/outputfile.h"
 #include "ui/AccuracyTable.h"
 #include "ui/ChartView.h"
 #include "ui/GridModel.h"

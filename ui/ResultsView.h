@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "frontend/datafile.h"
-#include "frontend/forecastquality.h"
-#include "frontend/generationstep.h"
-#include "frontend/settings.h"
+#include "data/datafile.h"
+#include "forecasting/forecastquality.h"
+#include "runs/generationstep.h"
+#include "runs/settings.h"
 
 class QLabel;
 class QPlainTextEdit;

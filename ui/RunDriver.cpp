@@ -13,7 +13,7 @@
 
 #include "engine/engine.h"
 #include "engine/treeops.h"
-#include "frontend/forecast.h"
+#include "forecasting/forecast.h"
 
 namespace quarvel::ui {
 

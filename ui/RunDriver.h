@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "frontend/forecastquality.h"
-#include "frontend/generationstep.h"
-#include "frontend/modelexport.h"
+#include "forecasting/forecastquality.h"
+#include "records/modelexport.h"
+#include "runs/generationstep.h"
 
 namespace quarvel {
 struct Engine;

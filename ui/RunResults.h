@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "frontend/forecastquality.h"
-#include "frontend/settings.h"
+#include "forecasting/forecastquality.h"
+#include "runs/settings.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
 #include "ui/TimeAxis.h"

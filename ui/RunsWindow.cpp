@@ -22,11 +22,11 @@
 #include <memory>
 #include <string>
 
-#include "frontend/datafile.h"
-#include "frontend/ensemble.h"
-#include "frontend/forecastfiles.h"
-#include "frontend/runsummary.h"
-#include "frontend/tablefile.h"
+#include "data/datafile.h"
+#include "data/tablefile.h"
+#include "forecasting/ensemble.h"
+#include "forecasting/forecastfiles.h"
+#include "records/runsummary.h"
 #include "ui/ChartView.h"
 #include "ui/TimeAxis.h"
 #include "ui/charts.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/settings.h"
+#include "runs/settings.h"
 
 class QCheckBox;
 class QGridLayout;

@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "frontend/settings.h"
+#include "runs/settings.h"
 #include "ui/UserDialogs.h"
 
 namespace quarvel::ui {

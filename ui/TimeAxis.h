@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/timestamps.h"
+#include "data/timestamps.h"
 
 namespace quarvel::ui {
 

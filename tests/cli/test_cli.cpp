@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "frontend/datafile.h"
-#include "frontend/forecastfiles.h"
-#include "frontend/numbertext.h"
+#include "data/datafile.h"
+#include "data/numbertext.h"
+#include "forecasting/forecastfiles.h"
 #include "support/examples.h"
 #include "support/forecast_intervals.h"
 #include "support/scratch.h"

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "frontend/datafile.h"
-#include "frontend/numbertext.h"
+#include "data/datafile.h"
+#include "data/numbertext.h"
 
 using quarvel::frontend::kMaxLineLength;
 using quarvel::frontend::leading_number;

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "frontend/numbertext.h"
+#include "data/numbertext.h"
 
 using quarvel::frontend::format_general;
 using quarvel::frontend::parse_number;

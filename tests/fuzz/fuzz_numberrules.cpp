@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "frontend/numbertext.h"
+#include "data/numbertext.h"
 
 using quarvel::frontend::parse_number;
 using quarvel::frontend::parse_whole_number;

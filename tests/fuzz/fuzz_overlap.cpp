@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "frontend/datafile.h"
+#include "data/datafile.h"
 
 using quarvel::frontend::detect_overlap;
 

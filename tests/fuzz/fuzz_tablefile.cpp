@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "frontend/seriessplit.h"
-#include "frontend/tablefile.h"
+#include "data/seriessplit.h"
+#include "data/tablefile.h"
 
 using namespace quarvel::frontend;
 

@@ -26,7 +26,7 @@
 #include <thread>
 
 #include "engine/engine.h"
-#include "frontend/settings.h"
+#include "runs/settings.h"
 #include "support/FakeDialogs.h"
 #include "ui/AboutDialog.h"
 #include "ui/ChartView.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "frontend/datafile.h"
+#include "data/datafile.h"
 
 namespace quarvel::testing {
 

@@ -13,7 +13,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "frontend/datafile.h"
+#include "data/datafile.h"
 #include "support/TestWindow.h"
 #include "ui/GridModel.h"
 

@@ -10,12 +10,12 @@
 #include <QtTest>
 #include <memory>
 
+#include "data/numbertext.h"
 #include "engine/engine.h"
-#include "frontend/forecast.h"
-#include "frontend/forecastquality.h"
-#include "frontend/generationstep.h"
-#include "frontend/numbertext.h"
-#include "frontend/startrun.h"
+#include "forecasting/forecast.h"
+#include "forecasting/forecastquality.h"
+#include "runs/generationstep.h"
+#include "runs/startrun.h"
 #include "support/TestWindow.h"
 #include "ui/AccuracyTable.h"
 

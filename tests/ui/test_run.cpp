@@ -29,10 +29,10 @@
 #include <memory>
 #include <thread>
 
-#include "frontend/generationstep.h"
-#include "frontend/numbertext.h"
-#include "frontend/outputfile.h"
-#include "frontend/startrun.h"
+#include "data/numbertext.h"
+#include "records/outputfile.h"
+#include "runs/generationstep.h"
+#include "runs/startrun.h"
 #include "support/TestWindow.h"
 #include "ui/HistoryChartWindow.h"
 #include "ui/RunDriver.h"

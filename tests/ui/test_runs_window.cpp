@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "frontend/datafile.h"
-#include "frontend/forecastfiles.h"
+#include "data/datafile.h"
+#include "forecasting/forecastfiles.h"
 #include "support/TestWindow.h"
 #include "support/examples.h"
 #include "ui/RunsWindow.h"

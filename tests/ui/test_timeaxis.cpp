@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/timestamps.h"
+#include "data/timestamps.h"
 #include "support/TestWindow.h"
 #include "ui/ChartExport.h"
 #include "ui/ChartView.h"

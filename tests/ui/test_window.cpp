@@ -33,7 +33,7 @@
 #include <memory>
 #include <thread>
 
-#include "frontend/settings.h"
+#include "runs/settings.h"
 #include "support/TestWindow.h"
 #include "ui/AccuracyTable.h"
 #include "ui/SettingsStore.h"

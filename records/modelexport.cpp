@@ -1,0 +1,449 @@
+#include "records/modelexport.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/engine.h"
+
+namespace quarvel::frontend {
+
+namespace {
+
+// Python and C: one node's sum, term by term in the program's order.
+struct CodeStyle {
+  std::string indent;
+  std::string line_end;
+  std::string limit;  // the value limit's name
+  bool python = false;
+};
+
+std::string node_code(const NodeEquation& node, int name, double value_limit,
+                      const CodeStyle& style) {
+  const std::vector<SymbolicTerm> terms = node_terms(node, value_limit);
+  std::string code = style.indent + "s = 0.0" + style.line_end + "\n";
+  for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
+    const std::string coefficient = exact(node.coefficients[j]);
+    if (!terms[j].bounded) {
+      code += style.indent + "s += " + coefficient + " * " + terms[j].code + style.line_end + "\n";
+      continue;
+    }
+    // r = term, bounded to [-limit, limit], then added.
+    code += style.indent + "r = " + terms[j].code + style.line_end + "\n";
+    if (style.python) {
+      code += style.indent + "if r > " + style.limit + ":\n" + style.indent +
+              "    r = " + style.limit + "\n";
+      code += style.indent + "if r < -" + style.limit + ":\n" + style.indent + "    r = -" +
+              style.limit + "\n";
+    } else {
+      code += style.indent + "if (r > " + style.limit + ") r = " + style.limit + ";\n";
+      code += style.indent + "if (r < -" + style.limit + ") r = -" + style.limit + ";\n";
+    }
+    code += style.indent + "s += " + coefficient + " * r" + style.line_end + "\n";
+  }
+  code += style.indent + numbered("n", name) + " = s" + style.line_end + "\n";
+  return code;
+}
+
+// The length of the well-formed UTF-8 sequence that starts at `at`, or 0
+// where the bytes there are not one (a stray continuation byte, an overlong
+// form, a surrogate, past U+10FFFF, cut short).
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) {
+    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
+  };
+  const unsigned lead = byte(0);
+  if (lead < 0x80) return 1;
+  // The first continuation byte's range depends on the lead; the others are 80..BF.
+  unsigned low = 0x80;
+  unsigned high = 0xBF;
+  std::size_t length = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned next = byte(i);
+    if (next < low || next > high) return 0;
+    low = 0x80;
+    high = 0xBF;
+  }
+  return length;
+}
+
+// A text inside a Python docstring: backslashes, quotes and line ends escaped,
+// so that no file name can end the string or add code; a byte that is not
+// UTF-8 (Python reads the module as UTF-8) or a NUL written as its escape.
+std::string in_docstring(std::string_view text) {
+  std::string escaped;
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    const std::size_t length = utf8_length(text, i);
+    if (length == 0 || c == '\0') {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+      escaped += hex;
+      ++i;
+      continue;
+    }
+    switch (c) {
+      case '\\':
+        escaped += "\\\\";
+        break;
+      case '"':
+        escaped += "\\\"";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
+      default:
+        escaped.append(text.substr(i, length));
+    }
+    i += length;
+  }
+  return escaped;
+}
+
+// A text inside a C comment: no "*/" to end it, no "/*" to nest, no line end.
+std::string in_comment(std::string_view text) {
+  std::string safe;
+  for (const char c : text) {
+    const char before = safe.empty() ? '\0' : safe.back();
+    if ((c == '/' && before == '*') || (c == '*' && before == '/') || c == '\n' || c == '\r') {
+      safe += '?';
+    } else {
+      safe += c;
+    }
+  }
+  return safe;
+}
+
+// The settings as runner options, broken into lines of at most 90 characters,
+// each line after the first starting with `indent`.
+std::string settings_lines(const ModelContext& context, std::string_view indent) {
+  std::string text;
+  std::size_t line_length = 0;
+  for (const auto& [option, value] : context.settings) {
+    std::string item = option;
+    item += ' ';
+    item += value;
+    if (line_length > 0 && line_length + 1 + item.size() > 72) {
+      text += '\n';
+      text += indent;
+      line_length = 0;
+    } else if (line_length > 0) {
+      text += ' ';
+      ++line_length;
+    }
+    text += item;
+    line_length += item.size();
+  }
+  return text;
+}
+
+std::string lags_text(const ModelFormula& formula) {
+  std::string text;
+  for (const int lag : formula.lags) text += (text.empty() ? "X" : ", X") + std::to_string(lag);
+  return text.empty() ? "none" : text;
+}
+
+// forecast_intervals and its helpers: the rules of frontend/intervals.h and
+// frontend/quantiles.h in Python, with the run's own defaults.
+std::string python_intervals(const IntervalExport& intervals, const ModelFormula& formula) {
+  std::string levels;
+  for (const double level : intervals.levels) {
+    if (!levels.empty()) levels += ", ";
+    levels += exact(level);
+  }
+  // A tuple of one needs its comma.
+  if (intervals.levels.size() == 1) levels += ',';
+  int reach = 0;
+  for (const int lag : formula.lags) reach = std::max(reach, lag);
+  std::string text = "\n\n";
+  text += "TRAINING_POINTS = " + std::to_string(intervals.training_points) + "\n";
+  text += "INTERVAL_SEED = " + std::to_string(intervals.seed) + "\n";
+  text += "INTERVAL_LEVELS = (" + levels + ")\n";
+  text += "INTERVAL_PATHS = " + std::to_string(intervals.paths) + "\n";
+  text += "_REACH = " + std::to_string(reach) + "\n";
+  text +=
+      "_MASK = (1 << 64) - 1\n"
+      "\n\n"
+      "def _next_draw(state):\n"
+      "    \"\"\"The generator of the draws (splitmix64): its next state and output.\"\"\"\n"
+      "    state = (state + 0x9E3779B97F4A7C15) & _MASK\n"
+      "    z = state\n"
+      "    z = ((z ^ (z >> 30)) * 0xBF58476D1CE4E5B9) & _MASK\n"
+      "    z = ((z ^ (z >> 27)) * 0x94D049BB133111EB) & _MASK\n"
+      "    return state, z ^ (z >> 31)\n"
+      "\n\n"
+      "def _quantile(x, p):\n"
+      "    \"\"\"The quantile of probability p of x, sorted with every NaN last: linear\n"
+      "    between the two order statistics around it, NaN when either is NaN, an\n"
+      "    infinite one as it is (the lower looked at first).\"\"\"\n"
+      "    h = (len(x) - 1) * p\n"
+      "    i = int(h)\n"
+      "    f = h - i\n"
+      "    if f == 0 or i + 1 >= len(x):\n"
+      "        return x[i]\n"
+      "    a, b = x[i], x[i + 1]\n"
+      "    if math.isnan(a) or math.isnan(b):\n"
+      "        return math.nan\n"
+      "    if math.isinf(a):\n"
+      "        return a\n"
+      "    if math.isinf(b):\n"
+      "        return b\n"
+      "    return a + f * (b - a)\n"
+      "\n\n"
+      "def forecast_intervals(history, h, levels=INTERVAL_LEVELS, paths=INTERVAL_PATHS,\n"
+      "                       seed=INTERVAL_SEED, units=\"original\"):\n"
+      "    \"\"\"The forecast of the h values after `history` with its prediction bands.\n\n"
+      "    `paths` future paths run through the model, each step adding a one-step\n"
+      "    residual of the first TRAINING_POINTS values of `history` drawn with\n"
+      "    replacement by the generator started at `seed`; per step, the band of\n"
+      "    level c lies between the paths' quantiles (100 - c) / 200 and\n"
+      "    1 - (100 - c) / 200. Given the values the program ran on (training, then\n"
+      "    validation) and the defaults, the numbers are the program's own\n"
+      "    (intervals-K.txt past the data).\n\n"
+      "    Returns {\"forecast\": [...], \"lower\": {level: [...]}, \"upper\": {level: [...]}},\n"
+      "    h values each, in the series' own units (units=\"original\") or scaled to\n"
+      "    [0, 1] (units=\"scaled\"), as `history` is.\n"
+      "    \"\"\"\n"
+      "    if units not in (\"original\", \"scaled\"):\n"
+      "        raise ValueError('units must be \"original\" or \"scaled\"')\n"
+      "    if any(not 0 < level < 100 for level in levels):\n"
+      "        raise ValueError(\"a band's level must lie between 0 and 100 percent\")\n"
+      "    if paths < 1:\n"
+      "        raise ValueError(\"paths must be at least 1\")\n"
+      "    if units == \"original\":\n"
+      "        series = [(float(v) - LOW) / (HIGH - LOW) for v in history]\n"
+      "    else:\n"
+      "        series = [float(v) for v in history]\n"
+      "    residuals = [series[t] - predict_next(series[t - _REACH:t])\n"
+      "                 for t in range(_REACH, min(TRAINING_POINTS, len(series)))]\n"
+      "    if len(residuals) < 2:\n"
+      "        raise ValueError(\"fewer than 2 one-step residuals to draw from\")\n"
+      "    steps = [[] for _ in range(h)]\n"
+      "    state = seed & _MASK\n"
+      "    for _ in range(paths):\n"
+      "        # The values a prediction reads: the last _REACH of the path.\n"
+      "        path = series[-_REACH:]\n"
+      "        for step in steps:\n"
+      "            state, z = _next_draw(state)\n"
+      "            value = predict_next(path) + residuals[z % len(residuals)]\n"
+      "            path.append(value)\n"
+      "            if len(path) > _REACH:\n"
+      "                del path[0]\n"
+      "            step.append(value)\n"
+      "    lower = {level: [] for level in levels}\n"
+      "    upper = {level: [] for level in levels}\n"
+      "    for step in steps:\n"
+      "        ordered = sorted(step, key=lambda v: (math.isnan(v), v))\n"
+      "        for level in levels:\n"
+      "            p = (100.0 - level) / 200.0\n"
+      "            lower[level].append(_quantile(ordered, p))\n"
+      "            upper[level].append(_quantile(ordered, 1.0 - p))\n"
+      "    point = forecast(series, h, units=\"scaled\")\n"
+      "    if units == \"original\":\n"
+      "        def unscaled(values):\n"
+      "            return [LOW + v * (HIGH - LOW) for v in values]\n"
+      "        point = unscaled(point)\n"
+      "        lower = {level: unscaled(values) for level, values in lower.items()}\n"
+      "        upper = {level: unscaled(values) for level, values in upper.items()}\n"
+      "    return {\"forecast\": point, \"lower\": lower, \"upper\": upper}\n";
+  return text;
+}
+
+}  // namespace
+
+ModelContext model_context(std::int32_t population, const RunSettings& settings,
+                           double training_mse, double mdl, std::string training_file,
+                           std::string validation_file) {
+  ModelContext context;
+  context.population = population + 1;
+  context.training_file = std::move(training_file);
+  context.validation_file = std::move(validation_file);
+  for (const SettingInfo& info : settings_table()) {
+    context.settings.emplace_back(std::string(info.option),
+                                  setting_text(settings, info.id, population));
+  }
+  context.training_mse = training_mse;
+  context.mdl = mdl;
+  return context;
+}
+
+ModelContext model_context(const Engine& engine, std::int32_t population,
+                           const RunSettings& settings, std::string training_file,
+                           std::string validation_file) {
+  const Population& pop = engine.populations[static_cast<std::size_t>(population)];
+  return model_context(population, settings, pop.best_of_gen_sn2, pop.best_of_gen_mdl,
+                       std::move(training_file), std::move(validation_file));
+}
+
+std::string model_text(const ModelFormula& formula, const ModelContext& context) {
+  const std::string k = std::to_string(context.population);
+  std::string text = "Quarvel model of population " + k + "\n\n";
+  text += "Training data:    \"" + context.training_file + "\"\n";
+  text += "Validation data:  \"" + context.validation_file + "\"\n";
+  text += "Settings:         " + settings_lines(context, "                  ") + "\n";
+  text += "Training MSE:     " + exact(context.training_mse) + "\n";
+  text += "MDL:              " + exact(context.mdl) + "\n";
+  text += "Lags used:        " + lags_text(formula) + "\n\n";
+  text +=
+      "Scaling: the model works on the series scaled to [0, 1] by the minimum lo and the\n"
+      "maximum hi of the training and validation data together:\n"
+      "    s = (v - lo) / (hi - lo)        and back        v = lo + s * (hi - lo)\n"
+      "    lo = " +
+      exact(formula.low) + "\n    hi = " + exact(formula.high) + "\n\n";
+  text +=
+      "Inputs: Xk is the scaled value k steps before the one predicted; before the first\n"
+      "value of the series it is 0.\n";
+  text += "Value limit: lim(x) bounds x to [-L, L], L = " + exact(formula.value_limit) +
+          "; the two-input nodes apply it to each of their terms.\n";
+  text += "Each node adds its terms from 0 in the order written.\n\n";
+  text += "Nodes, in evaluation order:\n" + formula_text(formula);
+  return text;
+}
+
+std::string model_python(const ModelFormula& formula, const ModelContext& context) {
+  const std::string k = std::to_string(context.population);
+  std::string text = "\"\"\"Quarvel model of population " + k +
+                     ", as a module of plain Python (standard library only).\n\n"
+                     "predict_next(history): the value after `history`, all values scaled to "
+                     "[0, 1].\n"
+                     "forecast(history, h, units=\"original\"): the h values after `history`, in "
+                     "the series'\n"
+                     "    own units (\"original\") or scaled (\"scaled\").\n" +
+                     (context.intervals ? "forecast_intervals(history, h, ...): that forecast "
+                                          "with the program's prediction bands.\n"
+                                        : "") +
+                     "\n"
+                     "Training data \\\"" +
+                     in_docstring(context.training_file) + "\\\", validation data \\\"" +
+                     in_docstring(context.validation_file) +
+                     "\\\".\n"
+                     "Settings: " +
+                     settings_lines(context, "    ") +
+                     "\n"
+                     "Training MSE " +
+                     exact(context.training_mse) + ", MDL " + exact(context.mdl) +
+                     ".\n"
+                     "The arithmetic is the program's, step for step, so the values are its "
+                     "own.\n\"\"\"\n\n";
+  if (context.intervals) text += "import math\n\n";
+  text += "LOW = " + exact(formula.low) + "\n";
+  text += "HIGH = " + exact(formula.high) + "\n";
+  text += "VALUE_LIMIT = " + exact(formula.value_limit) + "\n";
+  text += "LAGS = (";
+  for (const int lag : formula.lags) text += std::to_string(lag) + ", ";
+  text += ")\n\n\n";
+  text +=
+      "def predict_next(history):\n"
+      "    \"\"\"The scaled value after `history` (scaled values, oldest first).\"\"\"\n"
+      "    n = len(history)\n";
+  for (const int lag : formula.lags) {
+    const std::string x = numbered("x", lag);
+    text += "    " + x + " = float(history[n - " + std::to_string(lag) +
+            "]) if n >= " + std::to_string(lag) + " else 0.0\n";
+  }
+  const CodeStyle style{"    ", "", "VALUE_LIMIT", true};
+  for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
+    text += node_code(formula.nodes[i], static_cast<int>(i + 1), formula.value_limit, style);
+  }
+  text += "    return " +
+          (formula.output.node ? numbered("n", formula.output.index)
+                               : numbered("x", formula.output.index)) +
+          "\n\n\n";
+  text +=
+      "def forecast(history, h, units=\"original\"):\n"
+      "    \"\"\"The h values after `history`, each predicted from those before it.\n\n"
+      "    `history` and the result are in the series' own units (units=\"original\") or\n"
+      "    scaled to [0, 1] (units=\"scaled\").\n"
+      "    \"\"\"\n"
+      "    if units not in (\"original\", \"scaled\"):\n"
+      "        raise ValueError('units must be \"original\" or \"scaled\"')\n"
+      "    if units == \"original\":\n"
+      "        series = [(float(v) - LOW) / (HIGH - LOW) for v in history]\n"
+      "    else:\n"
+      "        series = [float(v) for v in history]\n"
+      "    values = []\n"
+      "    for _ in range(h):\n"
+      "        value = predict_next(series)\n"
+      "        series.append(value)\n"
+      "        values.append(value)\n"
+      "    if units == \"original\":\n"
+      "        return [LOW + v * (HIGH - LOW) for v in values]\n"
+      "    return values\n";
+  if (context.intervals) text += python_intervals(*context.intervals, formula);
+  return text;
+}
+
+std::string model_c_header(const ModelFormula& formula, const ModelContext& context) {
+  const std::string k = std::to_string(context.population);
+  const std::string prefix = "quarvel_model_" + k;
+  std::string guard = "QUARVEL_MODEL_" + k + "_H";
+  std::string text = "/* Quarvel model of population " + k +
+                     ": one function, no allocation.\n"
+                     " *\n"
+                     " * " +
+                     prefix +
+                     "_predict_next(history, n): the value after history[0..n-1], all\n"
+                     " * values scaled to [0, 1]. A value v of the series is scaled to\n"
+                     " * (v - LOW) / (HIGH - LOW) and back to LOW + s * (HIGH - LOW).\n"
+                     " *\n"
+                     " * Training data \"" +
+                     in_comment(context.training_file) + "\", validation data \"" +
+                     in_comment(context.validation_file) +
+                     "\".\n"
+                     " * Training MSE " +
+                     exact(context.training_mse) + ", MDL " + exact(context.mdl) +
+                     ".\n"
+                     " * The program's own values come out when multiply and add are not fused\n"
+                     " * (GCC and clang: -ffp-contract=off).\n"
+                     " */\n";
+  text += "#ifndef " + guard + "\n#define " + guard + "\n\n#include <stddef.h>\n\n";
+  std::string upper = "QUARVEL_MODEL_" + k;
+  text += "#define " + upper + "_LOW " + exact(formula.low) + "\n";
+  text += "#define " + upper + "_HIGH " + exact(formula.high) + "\n\n";
+  text += "static inline double " + prefix + "_predict_next(const double *history, size_t n) {\n";
+  text += "  const double limit = " + exact(formula.value_limit) + ";\n";
+  text += "  double s = 0.0, r = 0.0;\n";
+  for (const int lag : formula.lags) {
+    const std::string l = std::to_string(lag);
+    text.append("  const double x").append(l).append(" = n >= ").append(l);
+    text.append(" ? history[n - ").append(l).append("] : 0.0;\n");
+  }
+  for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
+    text += numbered("  double n", i + 1) + ";\n";
+  }
+  text += "  (void)r;\n  (void)limit;\n";
+  const CodeStyle style{"  ", ";", "limit", false};
+  for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
+    text += node_code(formula.nodes[i], static_cast<int>(i + 1), formula.value_limit, style);
+  }
+  text += "  (void)s;\n  return " +
+          (formula.output.node ? numbered("n", formula.output.index)
+                               : numbered("x", formula.output.index)) +
+          ";\n}\n\n#endif\n";
+  return text;
+}
+
+std::vector<std::pair<std::string, std::string>> model_files(const ModelFormula& formula,
+                                                             const ModelContext& context) {
+  const std::string k = std::to_string(context.population);
+  return {{"model-" + k + ".txt", model_text(formula, context)},
+          {"model-" + k + ".py", model_python(formula, context)},
+          {"model-" + k + ".h", model_c_header(formula, context)}};
+}
+
+}  // namespace quarvel::frontend

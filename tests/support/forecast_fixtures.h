@@ -1,0 +1,52 @@
+// Fixtures of the forecast tests: an evolved run, and short series made by a
+// formula.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/datafile.h"
+#include "engine/engine.h"
+#include "runs/generationstep.h"
+#include "runs/startrun.h"
+
+namespace quarvel::frontend {
+
+// A short run on the sunspots example as the window starts it: two
+// populations of evolved trees, deep enough to hold one-input nodes and
+// shared subtrees.
+inline std::unique_ptr<Engine> evolved_sunspots_run(int generations = 6) {
+  const std::string dir = QUARVEL_EXAMPLES;
+  const auto training = read_data_file(dir + "/sunspots-training.txt");
+  const auto validation = read_data_file(dir + "/sunspots-validation.txt");
+  const GridColumns training_grid = make_grid(training.values, 0);
+  const GridColumns validation_grid =
+      make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
+  SettingsTexts settings;
+  settings.set(Setting::generations, std::to_string(generations));
+  settings.set(Setting::populations, "2");
+  settings.set(Setting::population_size, "200");
+  settings.set(Setting::growth, 1, "ramped");
+  settings.set(Setting::depth_new, 1, "5");
+  settings.set(Setting::rank_by, "mse");
+  settings.set(Setting::overlap, "119");
+  auto engine = std::make_unique<Engine>();
+  EXPECT_EQ(start_run(*engine, training_grid, validation_grid, settings).error, StartError::none);
+  GenerationResults results;
+  run_generations(*engine, results);
+  return engine;
+}
+
+// f(0), f(1), ..., f(n - 1).
+template <typename Formula>
+std::vector<double> samples(int n, Formula f) {
+  std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(n));
+  for (int t = 0; t < n; ++t) values.push_back(f(static_cast<double>(t)));
+  return values;
+}
+
+}  // namespace quarvel::frontend
