@@ -139,11 +139,11 @@ void start_default_run(Engine& engine, const std::string& name,
                        const std::string& dir = QUARVEL_EXAMPLES_DIR) {
   const testing::DataGrids grids =
       testing::read_grids(dir + "/" + name + "-training.txt", dir + "/" + name + "-validation.txt");
-  frontend::SettingsTexts settings;
-  settings.set(frontend::Setting::overlap, std::to_string(frontend::detect_overlap(
-                                               grids.training.value, grids.validation.value)));
-  const auto outcome = frontend::start_run(engine, grids.training, grids.validation, settings);
-  if (outcome.error != frontend::StartError::none) throw std::runtime_error(outcome.message);
+  runs::SettingsTexts settings;
+  settings.set(runs::Setting::overlap,
+               std::to_string(data::detect_overlap(grids.training.value, grids.validation.value)));
+  const auto outcome = runs::start_run(engine, grids.training, grids.validation, settings);
+  if (outcome.error != runs::StartError::none) throw std::runtime_error(outcome.message);
 }
 
 void report_all(Engine& engine) {
@@ -196,7 +196,7 @@ void BM_OutputCells(benchmark::State& state) {
   const std::span<const double> prediction(engine.report.prediction.data(),
                                            static_cast<std::size_t>(engine.data.point_count));
   for (auto _ : state) {
-    const frontend::OutputCells cells = frontend::output_cells(prediction);
+    const records::OutputCells cells = records::output_cells(prediction);
     benchmark::DoNotOptimize(cells.value.data());
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(prediction.size()));

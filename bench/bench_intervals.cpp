@@ -11,7 +11,7 @@
 #include "forecasting/ensemble.h"
 #include "forecasting/intervals.h"
 
-using namespace quarvel::frontend;
+using namespace quarvel::forecasting;
 
 namespace {
 

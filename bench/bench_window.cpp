@@ -60,19 +60,19 @@ void BM_ShowGenerationResults(benchmark::State& state) {
   ui::MainWindow window(*engine, dialogs);
   window.problem_tab().show_training_series(grids.training);
 
-  frontend::SettingsTexts settings;
-  settings.set(frontend::Setting::generations, "50");
-  settings.set(frontend::Setting::populations, "4");
-  settings.set(frontend::Setting::population_size, "200");
-  const auto outcome = frontend::start_run(*engine, grids.training, grids.validation, settings);
-  if (outcome.error != frontend::StartError::none || engine->data.point_count != set.points) {
+  runs::SettingsTexts settings;
+  settings.set(runs::Setting::generations, "50");
+  settings.set(runs::Setting::populations, "4");
+  settings.set(runs::Setting::population_size, "200");
+  const auto outcome = runs::start_run(*engine, grids.training, grids.validation, settings);
+  if (outcome.error != runs::StartError::none || engine->data.point_count != set.points) {
     state.SkipWithError("the example did not start");
     return;
   }
   // Two generations shown in turn, so that every display draws new curves.
-  frontend::GenerationResults shown[2];
-  frontend::run_generation(*engine, 0, shown[0]);
-  frontend::run_generation(*engine, 1, shown[1]);
+  runs::GenerationResults shown[2];
+  runs::run_generation(*engine, 0, shown[0]);
+  runs::run_generation(*engine, 1, shown[1]);
 
   window.show();
   window.tabs().setCurrentWidget(&window.results_view());
@@ -92,7 +92,7 @@ void BM_ShowGenerationResults(benchmark::State& state) {
   }
   int g = 0;
   for (auto _ : state) {
-    frontend::GenerationResults& results = shown[g % 2];
+    runs::GenerationResults& results = shown[g % 2];
     results.generation = g;
     histories.record(results);
     window.results_view().show_generation(results, histories, 50, window.prediction_markers(),

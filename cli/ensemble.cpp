@@ -60,9 +60,8 @@ class LeftOut {
   [[nodiscard]] std::string text() const {
     std::string text;
     for (const std::string& reason : reasons_) {
-      text +=
-          "Left out of the ensemble: " + frontend::labelled_list("stream", streams_.at(reason)) +
-          " (" + reason + ").\n";
+      text += "Left out of the ensemble: " + records::labelled_list("stream", streams_.at(reason)) +
+              " (" + reason + ").\n";
     }
     return text;
   }
@@ -74,11 +73,11 @@ class LeftOut {
 
 // The members of the runs that completed, each read from its folder; those
 // that are missing or do not fit the first are left out.
-std::vector<EnsembleMember> read_members(std::span<const frontend::RunOutcome> outcomes,
+std::vector<EnsembleMember> read_members(std::span<const records::RunOutcome> outcomes,
                                          LeftOut& left_out) {
   const std::string name(listed_output(Product::ensemble_member).name);
   std::vector<EnsembleMember> members;
-  for (const frontend::RunOutcome& outcome : outcomes) {
+  for (const records::RunOutcome& outcome : outcomes) {
     if (outcome.failure || !outcome.record) continue;
     const fs::path path = fs::path(outcome.folder) / name;
     std::error_code error;
@@ -112,9 +111,9 @@ std::vector<EnsembleMember> read_members(std::span<const frontend::RunOutcome> o
 
 // The band levels of the runs' --intervals: the first record's (the runs of
 // one summary share their settings).
-std::vector<double> ensemble_levels(std::span<const frontend::RunOutcome> outcomes) {
-  for (const frontend::RunOutcome& outcome : outcomes) {
-    if (outcome.record) return frontend::interval_levels(*outcome.record);
+std::vector<double> ensemble_levels(std::span<const records::RunOutcome> outcomes) {
+  for (const records::RunOutcome& outcome : outcomes) {
+    if (outcome.record) return records::interval_levels(*outcome.record);
   }
   return {};
 }
@@ -122,22 +121,22 @@ std::vector<double> ensemble_levels(std::span<const frontend::RunOutcome> outcom
 }  // namespace
 
 EnsembleMember make_member(std::int32_t seed, std::int32_t stream, std::int32_t population,
-                           const frontend::ScaledData& data,
-                           const frontend::ForecastQuality& quality) {
+                           const forecasting::ScaledData& data,
+                           const forecasting::ForecastQuality& quality) {
   EnsembleMember member;
   member.seed = seed;
   member.stream = stream;
   member.population = population + 1;
   member.low = data.low;
   member.high = data.high;
-  member.mase_scale = frontend::naive_training_mae(data);
+  member.mase_scale = forecasting::naive_training_mae(data);
   member.first_index = quality.first_index;
   member.held_out.assign(data.held_out().begin(), data.held_out().end());
   member.forecast = quality.validation;
   member.forecast.insert(member.forecast.end(), quality.past_data.begin(), quality.past_data.end());
   member.past_data_steps = static_cast<std::int32_t>(quality.past_data.size());
-  const frontend::PathSummary& validation = quality.validation_bands.summary;
-  const frontend::PathSummary& past = quality.past_data_bands.summary;
+  const forecasting::PathSummary& validation = quality.validation_bands.summary;
+  const forecasting::PathSummary& past = quality.past_data_bands.summary;
   // Both parts, or none: a part of other steps would not pool.
   if (validation.points_per_step > 0 &&
       validation.steps() == static_cast<std::int32_t>(quality.validation.size()) &&
@@ -151,7 +150,7 @@ EnsembleMember make_member(std::int32_t seed, std::int32_t stream, std::int32_t 
 }
 
 std::string member_text(const EnsembleMember& member) {
-  using frontend::exact_text;
+  using forecasting::exact_text;
   std::string text(kMemberHeading);
   text += "\nseed " + std::to_string(member.seed);
   text += "\nstream " + std::to_string(member.stream);
@@ -206,15 +205,15 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
     problem += kKeys[k];
     return problem + "\" has a value that cannot be read";
   };
-  const auto seed = frontend::read_exact<std::int32_t>(values[0]);
-  const auto stream = frontend::read_exact<std::int32_t>(values[1]);
-  const auto population = frontend::read_exact<std::int32_t>(values[2]);
-  const auto low = frontend::read_exact<double>(values[3]);
-  const auto high = frontend::read_exact<double>(values[4]);
-  const auto first_index = frontend::read_exact<std::int64_t>(values[6]);
-  const auto validation_steps = frontend::read_exact<std::int32_t>(values[7]);
-  const auto past_steps = frontend::read_exact<std::int32_t>(values[8]);
-  const auto points = frontend::read_exact<std::int32_t>(values[9]);
+  const auto seed = forecasting::read_exact<std::int32_t>(values[0]);
+  const auto stream = forecasting::read_exact<std::int32_t>(values[1]);
+  const auto population = forecasting::read_exact<std::int32_t>(values[2]);
+  const auto low = forecasting::read_exact<double>(values[3]);
+  const auto high = forecasting::read_exact<double>(values[4]);
+  const auto first_index = forecasting::read_exact<std::int64_t>(values[6]);
+  const auto validation_steps = forecasting::read_exact<std::int32_t>(values[7]);
+  const auto past_steps = forecasting::read_exact<std::int32_t>(values[8]);
+  const auto points = forecasting::read_exact<std::int32_t>(values[9]);
   if (!seed) return bad(0);
   if (!stream) return bad(1);
   if (!population || *population < 1) return bad(2);
@@ -232,7 +231,7 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
   if (values[5].starts_with("none: ")) {
     member.mase_scale.reason = std::string(values[5].substr(6));
   } else {
-    member.mase_scale.value = frontend::read_exact<double>(values[5]);
+    member.mase_scale.value = forecasting::read_exact<double>(values[5]);
     if (!member.mase_scale.value) return bad(5);
   }
   member.first_index = *first_index;
@@ -249,26 +248,26 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
   member.summary.points.reserve(steps * per_step);
   for (std::size_t j = 0; j < steps; ++j) {
     const std::string where = "step line " + std::to_string(j + 1);
-    const std::vector<std::string_view> words = frontend::split_fields(lines[kHead + j], ' ');
+    const std::vector<std::string_view> words = forecasting::split_fields(lines[kHead + j], ' ');
     if (words.size() != 3 + per_step) {
       return where + " has " + std::to_string(words.size()) + " numbers, not " +
              std::to_string(3 + per_step);
     }
-    if (frontend::read_exact<std::int64_t>(words[0]) !=
+    if (forecasting::read_exact<std::int64_t>(words[0]) !=
         *first_index + static_cast<std::int64_t>(j)) {
       return where + ": the index does not follow the line before";
     }
     const bool validation = j < static_cast<std::size_t>(*validation_steps);
     const std::optional<double> held_out =
-        validation ? frontend::read_exact<double>(words[1]) : std::nullopt;
+        validation ? forecasting::read_exact<double>(words[1]) : std::nullopt;
     if (validation && !held_out) return where + ": the held-out value cannot be read";
     if (!validation && words[1] != "-") return where + ": a held-out value past the data";
     if (held_out) member.held_out.push_back(*held_out);
-    const std::optional<double> forecast = frontend::read_exact<double>(words[2]);
+    const std::optional<double> forecast = forecasting::read_exact<double>(words[2]);
     if (!forecast) return where + ": the forecast cannot be read";
     member.forecast.push_back(*forecast);
     for (std::size_t i = 0; i < per_step; ++i) {
-      const std::optional<double> point = frontend::read_exact<double>(words[3 + i]);
+      const std::optional<double> point = forecasting::read_exact<double>(words[3 + i]);
       if (!point) return where + ": a summary point cannot be read";
       member.summary.points.push_back(*point);
     }
@@ -276,10 +275,10 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
   return std::nullopt;
 }
 
-EnsembleOutputs make_ensemble(std::span<const frontend::RunOutcome> outcomes, bool original_units) {
+EnsembleOutputs make_ensemble(std::span<const records::RunOutcome> outcomes, bool original_units) {
   LeftOut left_out;
   const std::vector<EnsembleMember> members = read_members(outcomes, left_out);
-  frontend::BandTable table;
+  forecasting::BandTable table;
   table.point_name = "median";
   table.levels = ensemble_levels(outcomes);
   EnsembleOutputs outputs;
@@ -291,12 +290,12 @@ EnsembleOutputs make_ensemble(std::span<const frontend::RunOutcome> outcomes, bo
   } else {
     const EnsembleMember& first = members.front();
     std::vector<std::vector<double>> forecasts;
-    std::vector<frontend::PathSummary> summaries;
+    std::vector<forecasting::PathSummary> summaries;
     for (const EnsembleMember& member : members) {
       forecasts.push_back(member.forecast);
       if (member.summary.points_per_step > 0) summaries.push_back(member.summary);
     }
-    const frontend::EnsembleMedian median = frontend::ensemble_median(forecasts);
+    const forecasting::EnsembleMedian median = forecasting::ensemble_median(forecasts);
     table.first_index = first.first_index;
     table.point = median.values;
     const std::size_t validation_steps = first.held_out.size();
@@ -306,11 +305,11 @@ EnsembleOutputs make_ensemble(std::span<const frontend::RunOutcome> outcomes, bo
     block += "Ensemble of " + std::to_string(members.size()) +
              (members.size() == 1 ? " run" : " runs") + " (" +
              std::string(listed_output(Product::ensemble_forecast).name) + ", " +
-             std::string(frontend::ensemble_units_words(original_units)) +
+             std::string(forecasting::ensemble_units_words(original_units)) +
              "): per step the median of their best populations' forecasts";
-    frontend::PooledBands pooled;
+    forecasting::PooledBands pooled;
     if (!table.levels.empty()) {
-      pooled = frontend::pooled_bands(summaries, table.levels);
+      pooled = forecasting::pooled_bands(summaries, table.levels);
       block += pooled.reason.empty()
                    ? ", and bands pooled from the paths of " + std::to_string(summaries.size()) +
                          (summaries.size() == 1 ? " run" : " runs")
@@ -319,35 +318,34 @@ EnsembleOutputs make_ensemble(std::span<const frontend::RunOutcome> outcomes, bo
     }
     block += ".\n";
 
-    const frontend::Accuracy accuracy = frontend::forecast_accuracy(
+    const forecasting::Accuracy accuracy = forecasting::forecast_accuracy(
         first.held_out, validation, first.low, first.high, first.mase_scale);
     if (accuracy.points > 0) {
       block += "Its validation forecast over " + std::to_string(accuracy.points) +
-               " held-out points: scaled MSE " +
-               frontend::format_general(*accuracy.scaled_mse.value) + ", " +
-               frontend::accuracy_words(accuracy) + ".\n";
+               " held-out points: scaled MSE " + data::format_general(*accuracy.scaled_mse.value) +
+               ", " + records::accuracy_words(accuracy) + ".\n";
     } else {
       block += "Its validation forecast has no accuracy: " + accuracy.mae.reason + ".\n";
     }
     // The bands' validation part: their first steps.
-    std::vector<frontend::Band> validation_bands;
+    std::vector<forecasting::Band> validation_bands;
     const auto first_steps = [validation_steps](const std::vector<double>& values) {
       return std::vector<double>(values.begin(),
                                  values.begin() + static_cast<std::ptrdiff_t>(validation_steps));
     };
-    for (const frontend::Band& band : pooled.bands) {
+    for (const forecasting::Band& band : pooled.bands) {
       validation_bands.push_back({band.level, first_steps(band.lower), first_steps(band.upper)});
     }
-    const std::vector<frontend::Coverage> coverage =
-        frontend::band_coverage(validation_bands, first.held_out);
+    const std::vector<forecasting::Coverage> coverage =
+        forecasting::band_coverage(validation_bands, first.held_out);
     if (!coverage.empty()) {
-      block += "Coverage of the held-out values: " + frontend::coverage_words(coverage) + ".\n";
+      block += "Coverage of the held-out values: " + records::coverage_words(coverage) + ".\n";
     }
     const std::span<const double> past =
         std::span<const double>(median.values).subspan(validation_steps);
     for (const auto& [part, values] : {std::pair{"validation forecast", validation},
                                        std::pair{"forecast past the data", past}}) {
-      if (const std::optional<std::int32_t> step = frontend::first_divergence(values)) {
+      if (const std::optional<std::int32_t> step = forecasting::first_divergence(values)) {
         block += std::string("The median's ") + part + " diverged at step " +
                  std::to_string(*step) + " (it left [lo - span, hi + span]).\n";
       }
@@ -355,9 +353,9 @@ EnsembleOutputs make_ensemble(std::span<const frontend::RunOutcome> outcomes, bo
   }
   block += left_out.text();
   if (original_units && !members.empty()) {
-    frontend::to_original_units(table, members.front().low, members.front().high);
+    forecasting::to_original_units(table, members.front().low, members.front().high);
   }
-  outputs.forecast_file = frontend::band_table_text(table);
+  outputs.forecast_file = forecasting::band_table_text(table);
   return outputs;
 }
 

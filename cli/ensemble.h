@@ -41,18 +41,19 @@ struct EnsembleMember {
   std::int32_t population = 1;  // from 1
   double low = 0.0;
   double high = 1.0;
-  frontend::Figure mase_scale;
+  forecasting::Figure mase_scale;
   std::int64_t first_index = 0;
   std::vector<double> held_out;  // per step of the validation part
   std::vector<double> forecast;  // per step: the validation part, then past the data
   std::int32_t past_data_steps = 0;
-  frontend::PathSummary summary;  // over the same steps, or none
+  forecasting::PathSummary summary;  // over the same steps, or none
 };
 
 // The member of population `population` (0-based) of a run, from its figures.
 [[nodiscard]] EnsembleMember make_member(std::int32_t seed, std::int32_t stream,
-                                         std::int32_t population, const frontend::ScaledData& data,
-                                         const frontend::ForecastQuality& quality);
+                                         std::int32_t population,
+                                         const forecasting::ScaledData& data,
+                                         const forecasting::ForecastQuality& quality);
 
 [[nodiscard]] std::string member_text(const EnsembleMember& member);
 
@@ -62,14 +63,14 @@ struct EnsembleMember {
 
 struct EnsembleOutputs {
   std::string forecast_file;  // ensemble-forecast.txt
-  std::string summary_block;  // follows frontend::summary_text
+  std::string summary_block;  // follows records::summary_text
 };
 
 // The ensemble of the runs that completed, each run's member read from its
 // folder; the values of the file in the series' units with `original_units`.
 // A run whose member is missing or does not fit is left out, and the block
 // says why.
-[[nodiscard]] EnsembleOutputs make_ensemble(std::span<const frontend::RunOutcome> outcomes,
+[[nodiscard]] EnsembleOutputs make_ensemble(std::span<const records::RunOutcome> outcomes,
                                             bool original_units);
 
 }  // namespace quarvel::cli

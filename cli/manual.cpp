@@ -13,9 +13,9 @@ namespace quarvel::cli {
 
 namespace {
 
-using frontend::Scope;
-using frontend::Setting;
-using frontend::SettingInfo;
+using runs::Scope;
+using runs::Setting;
+using runs::SettingInfo;
 
 // Prose for a roff text line: backslashes kept, and every "-" of an option (a
 // word that starts with "-") written as a minus, which man pages need for an
@@ -73,7 +73,7 @@ void add_options(std::string& page, std::span<const RunnerOption> options) {
 }
 
 void add_settings(std::string& page, Scope scope) {
-  for (const SettingInfo& info : frontend::settings_table()) {
+  for (const SettingInfo& info : runs::settings_table()) {
     if (info.scope != scope) continue;
     page += ".TP\n" + option_tag(info.option, info.value_name) + "\n" +
             roff_text(info.description) + " (default " + roff_literal(shown_default(info)) + ")\n";
@@ -81,7 +81,7 @@ void add_settings(std::string& page, Scope scope) {
 }
 
 std::string_view option_of(Setting id) {
-  return frontend::setting_info(id).option;
+  return runs::setting_info(id).option;
 }
 
 // A command line of the examples, one option and its value per line.
@@ -97,9 +97,9 @@ std::string example_command(std::initializer_list<std::string_view> arguments) {
 }
 
 // The words of a shell list: "'mdl mse'".
-std::string quoted_words(std::span<const frontend::Choice> choices) {
+std::string quoted_words(std::span<const runs::Choice> choices) {
   std::string words = "'";
-  for (const frontend::Choice& choice : choices) {
+  for (const runs::Choice& choice : choices) {
     if (words.size() > 1) words += ' ';
     words += choice.word;
   }
@@ -174,7 +174,7 @@ std::string manual_page(const ManualFacts& facts) {
   page += ".PP\n" + roff_text(sweep_rule()) + "\n";
   page += ".SH RUN SETTINGS\nThe defaults are those of the window, \\fBquarvel\\fR(1).\n";
   add_settings(page, Scope::run);
-  const SettingInfo& populations = frontend::setting_info(Setting::populations);
+  const SettingInfo& populations = runs::setting_info(Setting::populations);
   page += ".SH POPULATION SETTINGS\nEach takes " + roff_text(kPopulationListRule) + ", where \\fI" +
           roff_literal(populations.value_name) + "\\fR is the value of " +
           option_tag(populations.option, "") + ".\n";
@@ -278,7 +278,7 @@ std::string bash_completion() {
       }
     }
   }
-  for (const SettingInfo& info : frontend::settings_table()) {
+  for (const SettingInfo& info : runs::settings_table()) {
     add_option(info.option, info.value_name);
     if (!info.choices.empty()) {
       script += "    " + std::string(info.option) + ")\n      COMPREPLY=($(compgen -W " +

@@ -16,9 +16,9 @@ namespace quarvel::cli {
 
 namespace {
 
-using frontend::Scope;
-using frontend::Setting;
-using frontend::SettingInfo;
+using runs::Scope;
+using runs::Setting;
+using runs::SettingInfo;
 
 std::vector<std::string> split_list(std::string_view text) {
   std::vector<std::string> items;
@@ -44,7 +44,7 @@ std::string offered_words(const SettingInfo& info) {
 // The check of one option value: the field's message, or the offered words.
 std::optional<std::string> check_option_value(const SettingInfo& info, std::string_view text) {
   if (!info.choices.empty()) {
-    if (frontend::choice_code(info.id, text)) return std::nullopt;
+    if (runs::choice_code(info.id, text)) return std::nullopt;
     return offered_words(info);
   }
   return info.check(text);
@@ -54,7 +54,7 @@ std::optional<std::string> check_option_value(const SettingInfo& info, std::stri
 // count is known; the last one sets the values.
 std::optional<Failure> apply_population_option(const SettingInfo& info,
                                                const std::vector<std::string>& occurrences,
-                                               int count, frontend::SettingsTexts& settings) {
+                                               int count, runs::SettingsTexts& settings) {
   for (const std::string& given : occurrences) {
     const std::vector<std::string> items = split_list(given);
     if (items.size() != 1 && items.size() != static_cast<std::size_t>(count)) {
@@ -109,7 +109,7 @@ constexpr std::int32_t kMaxJobs = 1024;
 // A whole number of the runner's own options, from `lowest` to `highest`.
 std::optional<Failure> read_count(std::string_view option, const std::string& value,
                                   std::int32_t lowest, std::int32_t highest, std::int32_t& count) {
-  const std::optional<std::int32_t> number = frontend::parse_whole_number(value);
+  const std::optional<std::int32_t> number = data::parse_whole_number(value);
   if (!number || *number < lowest || *number > highest) {
     return bad_setting(option, "give a whole number from " + std::to_string(lowest) + " to " +
                                    std::to_string(highest));
@@ -128,9 +128,9 @@ std::optional<Failure> read_stream_list(std::string_view option, const std::stri
   ranges.clear();
   for (const std::string& item : split_list(value)) {
     const std::size_t dash = item.find('-', 1);
-    const std::optional<std::int32_t> first = frontend::parse_whole_number(item.substr(0, dash));
+    const std::optional<std::int32_t> first = data::parse_whole_number(item.substr(0, dash));
     const std::optional<std::int32_t> last =
-        dash == std::string::npos ? first : frontend::parse_whole_number(item.substr(dash + 1));
+        dash == std::string::npos ? first : data::parse_whole_number(item.substr(dash + 1));
     if (!first || !last || *first < 0 || *last < *first || *last >= kStreamCount) return refused;
     ranges.push_back({*first, *last});
   }
@@ -150,7 +150,7 @@ std::optional<Failure> read_interval_levels(std::string_view option, std::string
     double level = 0.0;
     const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), level);
     if (error != std::errc{} || end != item.data() + item.size() ||
-        !frontend::valid_band_level(level)) {
+        !forecasting::valid_band_level(level)) {
       return bad_setting(option,
                          "give band levels in percent, each strictly between 0 and 100, "
                          "comma-separated, such as 80,95");
@@ -176,9 +176,9 @@ std::optional<Failure> read_intervals(std::span<const std::string> arguments, st
   } else if (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
     value = arguments[++i];
   }
-  frontend::PathSettings settings;
+  forecasting::PathSettings settings;
   if (auto failure = read_interval_levels(option, value, settings.levels)) return failure;
-  settings.paths = options.intervals ? options.intervals->paths : frontend::kDefaultPathCount;
+  settings.paths = options.intervals ? options.intervals->paths : forecasting::kDefaultPathCount;
   options.intervals = std::move(settings);
   return std::nullopt;
 }
@@ -247,22 +247,22 @@ bool is_table_option(std::string_view name) {
 // can be without the table.
 std::optional<Failure> read_table_option(std::string_view name, const std::string& value,
                                          DataTable& data) {
-  frontend::TableOptions& reading = data.reading;
+  data::TableOptions& reading = data.reading;
   if (name == "--data") {
     if (value.empty()) return bad_setting(name, "no file name given");
     data.path = value;
   } else if (name == "--column" || name == "--time-column") {
     if (value.empty()) return bad_setting(name, "give the column's name or number");
     (name == "--column" ? reading.value_column : reading.time_column) =
-        frontend::ColumnChoice::from_text(value);
+        data::ColumnChoice::from_text(value);
   } else if (name == "--split") {
     data.split = value;
   } else if (name == "--delimiter") {
-    constexpr std::pair<std::string_view, frontend::Delimiter> kDelimiters[] = {
-        {"comma", frontend::Delimiter::comma},
-        {"semicolon", frontend::Delimiter::semicolon},
-        {"tab", frontend::Delimiter::tab},
-        {"whitespace", frontend::Delimiter::whitespace},
+    constexpr std::pair<std::string_view, data::Delimiter> kDelimiters[] = {
+        {"comma", data::Delimiter::comma},
+        {"semicolon", data::Delimiter::semicolon},
+        {"tab", data::Delimiter::tab},
+        {"whitespace", data::Delimiter::whitespace},
     };
     const auto* found = std::find_if(std::begin(kDelimiters), std::end(kDelimiters),
                                      [&value](const auto& entry) { return entry.first == value; });
@@ -278,7 +278,7 @@ std::optional<Failure> read_table_option(std::string_view name, const std::strin
       return bad_setting(name, "use refuse or interpolate");
     }
     reading.missing =
-        value == "refuse" ? frontend::MissingValues::refuse : frontend::MissingValues::interpolate;
+        value == "refuse" ? data::MissingValues::refuse : data::MissingValues::interpolate;
   }
   return std::nullopt;
 }
@@ -313,16 +313,16 @@ std::optional<Failure> check_inputs(const Options& options, std::string_view tab
                        "required with --data: give a fraction between 0 and 1, a count of "
                        "training values, or the time stamp the training part ends with");
   }
-  const bool has_time_column = data.reading.time_column.kind != frontend::ColumnChoice::Kind::none;
-  if (const auto problem = frontend::check_split_text(data.split, has_time_column)) {
+  const bool has_time_column = data.reading.time_column.kind != data::ColumnChoice::Kind::none;
+  if (const auto problem = data::check_split_text(data.split, has_time_column)) {
     return bad_setting("--split", *problem);
   }
   if (data.reading.decimal_comma.value_or(false) &&
-      data.reading.delimiter == frontend::Delimiter::comma) {
+      data.reading.delimiter == data::Delimiter::comma) {
     return bad_setting("--decimal-comma", "yes needs another delimiter than the comma");
   }
-  const frontend::ColumnChoice& value_column = data.reading.value_column;
-  if (has_time_column && value_column.kind != frontend::ColumnChoice::Kind::detect &&
+  const data::ColumnChoice& value_column = data.reading.value_column;
+  if (has_time_column && value_column.kind != data::ColumnChoice::Kind::detect &&
       value_column.name == data.reading.time_column.name) {
     return bad_setting("--time-column", "names the same column as --column");
   }
@@ -337,7 +337,7 @@ bool is_switch(std::string_view name) {
 std::optional<Failure> parse_arguments(std::span<const std::string> arguments, CommandLine& line) {
   Options& options = line.options;
   // The settings as given, each checked by its rule here and read once at the end.
-  frontend::SettingsTexts texts;
+  runs::SettingsTexts texts;
   std::map<Setting, std::vector<std::string>> population_options;
   std::string_view run_option;    // the first option of a run, which --summarize refuses
   std::string_view table_option;  // the first option of --data's table but --data itself
@@ -434,7 +434,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       std::int32_t count = 0;
       if (auto failure = read_count(name, value, 1, kMaxPaths, count)) return failure;
       paths = count;
-    } else if (const SettingInfo* info = frontend::find_option(name)) {
+    } else if (const SettingInfo* info = runs::find_option(name)) {
       if (info->scope == Scope::population) {
         population_options[info->id].push_back(value);
         continue;
@@ -461,22 +461,21 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
     return bad_setting("--export-model", "the model files go into --output DIR; give one");
   }
   const auto count = static_cast<int>(
-      *frontend::setting_value(Setting::populations, texts.text(Setting::populations)));
+      *runs::setting_value(Setting::populations, texts.text(Setting::populations)));
   for (const auto& [id, occurrences] : population_options) {
-    if (auto failure =
-            apply_population_option(frontend::setting_info(id), occurrences, count, texts)) {
+    if (auto failure = apply_population_option(runs::setting_info(id), occurrences, count, texts)) {
       return failure;
     }
   }
   for (int k = 0; k < count; ++k) {
-    if (const auto problem = frontend::check_rate_group(texts, k)) {
+    if (const auto problem = runs::check_rate_group(texts, k)) {
       return bad_setting(
           "--crossover-function, --crossover-any, --copy, --mutation",
           *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
     }
   }
-  if (const frontend::StartOutcome read = frontend::read_run_settings(texts, options.settings);
-      read.error != frontend::StartError::none) {
+  if (const runs::StartOutcome read = runs::read_run_settings(texts, options.settings);
+      read.error != runs::StartError::none) {
     return start_failure(read, options);
   }
   return check_runs(options);
@@ -498,9 +497,9 @@ std::optional<Failure> check_settings(const Options& options) {
   RunParameters scratch{};
   set_default_parameters(scratch);
   DataSet scratch_data;
-  const frontend::StartOutcome outcome =
-      frontend::transfer_settings(options.settings, scratch, scratch_data);
-  if (outcome.error == frontend::StartError::none) return std::nullopt;
+  const runs::StartOutcome outcome =
+      runs::transfer_settings(options.settings, scratch, scratch_data);
+  if (outcome.error == runs::StartError::none) return std::nullopt;
   return start_failure(outcome, options);
 }
 
@@ -660,7 +659,7 @@ std::string usage_text() {
     }
   };
   const auto add_settings = [&add](Scope scope) {
-    for (const SettingInfo& info : frontend::settings_table()) {
+    for (const SettingInfo& info : runs::settings_table()) {
       if (info.scope != scope) continue;
       add(kSettingWidth, info.option, info.value_name,
           std::string(info.description) + " (default " + shown_default(info) + ")");
@@ -704,8 +703,8 @@ std::string data_file_name(const Options& options, std::string_view role) {
          data_path(options, role) + "\"";
 }
 
-Failure start_failure(const frontend::StartOutcome& outcome, const Options& options) {
-  using frontend::StartError;
+Failure start_failure(const runs::StartOutcome& outcome, const Options& options) {
+  using runs::StartError;
   switch (outcome.error) {
     case StartError::training_invalid:
       return {kExitDataProblem, data_file_name(options, "training") + ": " + outcome.message};
@@ -728,7 +727,7 @@ Failure start_failure(const frontend::StartOutcome& outcome, const Options& opti
       break;
   }
   const std::string_view option =
-      outcome.setting ? frontend::setting_info(*outcome.setting).option : "--settings";
+      outcome.setting ? runs::setting_info(*outcome.setting).option : "--settings";
   return bad_setting(option, outcome.message);
 }
 

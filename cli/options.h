@@ -44,7 +44,7 @@ struct DataTable {
   std::string path;
   // Delimiter, header, decimal comma, the value and time columns and missing
   // values as given; detected where not.
-  frontend::TableOptions reading;
+  data::TableOptions reading;
   std::string split;  // --split as typed
 };
 
@@ -60,10 +60,10 @@ struct Options {
   bool export_model = false;    // model-K.txt, .py and .h beside the other files
   // --intervals and --paths: prediction bands of these levels from so many
   // simulated paths, beside each forecast.
-  std::optional<frontend::PathSettings> intervals;
+  std::optional<forecasting::PathSettings> intervals;
   // Every setting as read by its rule; the overlap as detected once the data
   // are read, unless given.
-  frontend::RunSettings settings;
+  runs::RunSettings settings;
   // Which runs of these settings: the integer generator's stream of the
   // first, and with --runs how many (each in its own folder under --output)
   // and how many at once (0: one per core).
@@ -127,7 +127,7 @@ inline constexpr std::string_view kPopulationListRule =
 [[nodiscard]] std::span<const RunnerOption> information_options();
 
 // The default of a setting as --help and the manual page show it.
-[[nodiscard]] std::string shown_default(const frontend::SettingInfo& info);
+[[nodiscard]] std::string shown_default(const runs::SettingInfo& info);
 
 struct ExitStatus {
   int status;
@@ -147,6 +147,6 @@ struct ExitStatus {
 [[nodiscard]] std::string data_file_name(const Options& options, std::string_view role);
 
 // A refused Start, told in the options' terms.
-[[nodiscard]] Failure start_failure(const frontend::StartOutcome& outcome, const Options& options);
+[[nodiscard]] Failure start_failure(const runs::StartOutcome& outcome, const Options& options);
 
 }  // namespace quarvel::cli

@@ -77,12 +77,12 @@ bool written(const ListedOutput& entry, const Options& options, OutputFolder fol
       return folder != OutputFolder::sweep;
     case WrittenWhen::with_forecast:
       return folder != OutputFolder::sweep &&
-             options.settings.whole(frontend::Setting::forecast_ahead) > 0;
+             options.settings.whole(runs::Setting::forecast_ahead) > 0;
     case WrittenWhen::with_export_model:
       return folder != OutputFolder::sweep && options.export_model;
     case WrittenWhen::with_time_column:
       return folder != OutputFolder::sweep && options.data &&
-             options.data->reading.time_column.kind != frontend::ColumnChoice::Kind::none;
+             options.data->reading.time_column.kind != data::ColumnChoice::Kind::none;
     case WrittenWhen::with_intervals:
       return folder != OutputFolder::sweep && options.intervals.has_value();
     case WrittenWhen::in_run_folder:
@@ -234,7 +234,7 @@ std::optional<Failure> check_output_folder(const std::string& folder,
   }
   for (const std::string& name : names) {
     const std::string path = (fs::path(folder) / name).string();
-    const frontend::OutputTarget target = frontend::resolve_output_target(path);
+    const records::OutputTarget target = records::resolve_output_target(path);
     if (target.problem) return bad_setting("--output", quoted(path) + " " + *target.problem);
   }
   // An output file must never replace a data file: it may be the only copy.
@@ -259,7 +259,7 @@ std::optional<Failure> check_history(const std::string& history) {
   if (const auto problem = unwritable_folder(folder)) {
     return bad_setting("--history", "cannot write " + quoted(history) + ": " + *problem);
   }
-  const frontend::OutputTarget target = frontend::resolve_output_target(history);
+  const records::OutputTarget target = records::resolve_output_target(history);
   if (target.problem) return bad_setting("--history", quoted(history) + " " + *target.problem);
   // A link is written through: its target's folder is the one written into.
   if (target.path != history) {
@@ -310,7 +310,7 @@ std::optional<Failure> check_sweep_outputs(const Options& options, const DataFil
 
 // Creates `folder` and the folders missing on the way to it, recording those
 // made, outermost first.
-std::optional<Failure> create_folder(const std::string& folder, frontend::FileCalls& calls,
+std::optional<Failure> create_folder(const std::string& folder, records::FileCalls& calls,
                                      std::vector<std::string>& created) {
   fs::path path(folder);
   if (path.filename().empty()) path = path.parent_path();
@@ -360,10 +360,10 @@ std::vector<std::string> leftover_paths(const Options& options, OutputFolder kin
 }
 
 // `files` written and `removed` removed, under interrupts held by the caller.
-std::optional<Failure> write_and_remove(std::span<const frontend::OutputFile> files,
+std::optional<Failure> write_and_remove(std::span<const records::OutputFile> files,
                                         const std::optional<std::string>& folder,
                                         std::span<const std::string> removed,
-                                        const HeldInterrupts& held, frontend::FileCalls& calls) {
+                                        const HeldInterrupts& held, records::FileCalls& calls) {
   std::vector<std::string> created;
   const auto remove_created = [&] {
     for (auto made = created.rbegin(); made != created.rend(); ++made) calls.rmdir(made->c_str());
@@ -375,7 +375,7 @@ std::optional<Failure> write_and_remove(std::span<const frontend::OutputFile> fi
     }
   }
   if (const auto problem =
-          frontend::write_files_atomically(files, calls, [&held] { return held.pending(); })) {
+          records::write_files_atomically(files, calls, [&held] { return held.pending(); })) {
     remove_created();
     return Failure{kExitFailed, *problem};
   }
@@ -443,7 +443,7 @@ std::vector<std::string> leftover_names(const Options& options, OutputFolder fol
   std::vector<std::string> names;
   for (const ListedOutput& entry : kOutputs) {
     if (!once_written(entry, folder)) continue;
-    const int populations = per_population(entry) ? frontend::kMaxPopulations : 1;
+    const int populations = per_population(entry) ? runs::kMaxPopulations : 1;
     for (int p = 0; p < populations; ++p) {
       std::string name = output_name(entry, p);
       if (std::find(kept.begin(), kept.end(), name) == kept.end()) names.push_back(std::move(name));
@@ -491,8 +491,8 @@ std::optional<Failure> check_folder_outputs(const Options& options, const std::s
 std::optional<Failure> write_outputs(const Options& options, OutputFolder folder,
                                      const std::string& history,
                                      const std::vector<FolderFile>& folder_files,
-                                     frontend::FileCalls& calls) {
-  std::vector<frontend::OutputFile> files;
+                                     records::FileCalls& calls) {
+  std::vector<records::OutputFile> files;
   if (options.history) files.push_back({*options.history, history});
   std::vector<std::string> removed;
   if (options.output) {
@@ -507,9 +507,9 @@ std::optional<Failure> write_outputs(const Options& options, OutputFolder folder
   return write_and_remove(files, options.output, removed, held, calls);
 }
 
-std::optional<Failure> write_output_files(std::span<const frontend::OutputFile> files,
+std::optional<Failure> write_output_files(std::span<const records::OutputFile> files,
                                           const std::optional<std::string>& folder,
-                                          frontend::FileCalls& calls) {
+                                          records::FileCalls& calls) {
   if (files.empty()) return std::nullopt;
   const HeldInterrupts held;
   return write_and_remove(files, folder, {}, held, calls);
@@ -609,7 +609,7 @@ std::string output_rule() {
          "end, all of them or none; a replaced file keeps its permissions, a symbolic link its "
          "target, which gets the new content. In the same step the files an earlier run left in "
          "the folder that this one does not write (of " +
-         listed(run_files) + ", K up to " + std::to_string(frontend::kMaxPopulations) +
+         listed(run_files) + ", K up to " + std::to_string(runs::kMaxPopulations) +
          ") are removed, so that the folder holds one run's files; no other file is "
          "touched. A folder takes one call at a time: a call into a folder that another call "
          "is writing is refused before its run. A call refused with status 2 or 3 leaves nothing "

@@ -116,7 +116,7 @@ using FolderFile = std::pair<std::string, std::string>;
 
 // The history file and the files of the --output folder (a folder of kind
 // `folder`), in one step that replaces all of them or none
-// (frontend::write_files_atomically), with SIGINT, SIGTERM and SIGHUP held
+// (records::write_files_atomically), with SIGINT, SIGTERM and SIGHUP held
 // back meanwhile: one that comes before the files are replaced abandons the
 // step and then ends the program, one that comes later ends it once they are.
 // Once they are, the folder's leftover_names are removed (never a data file
@@ -125,12 +125,12 @@ using FolderFile = std::pair<std::string, std::string>;
 [[nodiscard]] std::optional<Failure> write_outputs(
     const Options& options, OutputFolder folder, const std::string& history,
     const std::vector<FolderFile>& folder_files,
-    frontend::FileCalls& calls = frontend::system_file_calls());
+    records::FileCalls& calls = records::system_file_calls());
 
 // `files` in that one step, creating `folder` first when given and missing.
-[[nodiscard]] std::optional<Failure> write_output_files(std::span<const frontend::OutputFile> files,
+[[nodiscard]] std::optional<Failure> write_output_files(std::span<const records::OutputFile> files,
                                                         const std::optional<std::string>& folder,
-                                                        frontend::FileCalls& calls);
+                                                        records::FileCalls& calls);
 
 // --help's and the manual page's words on the files of the list.
 [[nodiscard]] std::string output_folder_description();  // of --output

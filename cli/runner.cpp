@@ -28,8 +28,6 @@ namespace quarvel::cli {
 
 namespace {
 
-using namespace quarvel::frontend;
-
 int fail(const Failure& failure) {
   return tell_failure(failure);
 }
@@ -38,39 +36,41 @@ int fail(const Failure& failure) {
 // out is refused, as a script wants to hear about it, except text after a
 // line's number, which files may rely on: that is told in a warning.
 std::optional<Failure> read_series(const std::string& path, const char* role,
-                                   DataFileResult& file) {
-  file = read_data_file(path);
+                                   data::DataFileResult& file) {
+  file = data::read_data_file(path);
   const std::string name = std::string(role) + " file \"" + path + "\"";
-  if (file.error != DataFileError::none) return data_file_failure(file.error, file.reason, name);
+  if (file.error != data::DataFileError::none)
+    return data_file_failure(file.error, file.reason, name);
   if (file.values.empty()) {
     return Failure{kExitDataProblem,
                    name + " holds no values (" +
                        (file.size == 0 ? "the file is empty" : "every line is empty") + ")"};
   }
-  if (const DoubtfulLine& doubtful = file.doubtful; doubtful.problem != LineProblem::none) {
-    const std::string what = describe_doubtful_line(doubtful);
-    return Failure{kExitDataProblem, doubtful.problem == LineProblem::nul_byte
+  if (const data::DoubtfulLine& doubtful = file.doubtful;
+      doubtful.problem != data::LineProblem::none) {
+    const std::string what = data::describe_doubtful_line(doubtful);
+    return Failure{kExitDataProblem, doubtful.problem == data::LineProblem::nul_byte
                                          ? name + " is not a text file: " + what
                                          : name + ": " + what};
   }
-  if (const TrailingText& trailing = file.trailing_text; trailing.lines > 0) {
+  if (const data::TrailingText& trailing = file.trailing_text; trailing.lines > 0) {
     const std::string count = trailing.lines == 1 ? "1 line holds text after its number"
                                                   : std::to_string(trailing.lines) +
                                                         " lines hold text after their number";
     std::fprintf(stderr, "warning: %s: %s; %s\n", name.c_str(),
-                 describe_doubtful_line(trailing.first).c_str(), count.c_str());
+                 data::describe_doubtful_line(trailing.first).c_str(), count.c_str());
   }
   return std::nullopt;
 }
 
 // The grid of a file's values as the window fills it; every cell must read
 // back as a number.
-std::optional<Failure> make_series_grid(const DataFileResult& file, const std::string& path,
+std::optional<Failure> make_series_grid(const data::DataFileResult& file, const std::string& path,
                                         const char* role, std::int64_t first_time,
-                                        GridColumns& grid) {
-  grid = make_grid(file.values, first_time);
+                                        data::GridColumns& grid) {
+  grid = data::make_grid(file.values, first_time);
   for (std::size_t row = 0; row < grid.rows(); ++row) {
-    if (!parse_number(grid.value[row])) {
+    if (!data::parse_number(grid.value[row])) {
       return Failure{kExitDataProblem, std::string(role) + " file \"" + path + "\": value " +
                                            std::to_string(row + 1) + " reads as " +
                                            grid.value[row] +
@@ -82,32 +82,34 @@ std::optional<Failure> make_series_grid(const DataFileResult& file, const std::s
 
 }  // namespace
 
-Failure data_file_failure(DataFileError error, const std::string& reason, const std::string& name) {
+Failure data_file_failure(data::DataFileError error, const std::string& reason,
+                          const std::string& name) {
   switch (error) {
-    case DataFileError::cannot_open:
+    case data::DataFileError::cannot_open:
       return {kExitDataProblem, "cannot open " + name + ": " + reason};
-    case DataFileError::not_a_file:
+    case data::DataFileError::not_a_file:
       return {kExitDataProblem, name + " is a folder, not a file"};
-    case DataFileError::read_error:
+    case data::DataFileError::read_error:
       return {kExitDataProblem, "cannot read " + name + ": " + reason};
-    case DataFileError::too_large:
+    case data::DataFileError::too_large:
       return {kExitDataProblem, name + " " + reason};
-    case DataFileError::none:
+    case data::DataFileError::none:
       break;
   }
   return {kExitDataProblem, name + ": " + reason};
 }
 
 RunForecasts run_forecasts(const RunData& data, const Engine& engine,
-                           const GenerationResults& results,
+                           const runs::GenerationResults& results,
                            std::optional<std::size_t> ensemble_population) {
   const Options& options = data.options;
   RunForecasts forecasts;
-  forecasts.past_data =
-      forecasts_past_data(engine, options.settings.whole(Setting::forecast_ahead));
+  forecasts.past_data = forecasting::forecasts_past_data(
+      engine, options.settings.whole(runs::Setting::forecast_ahead));
   forecasts.quality = populations_quality(
       engine, results, forecasts.past_data, options.intervals,
-      RunIdentity{options.settings.whole(Setting::seed), options.stream}, ensemble_population);
+      forecasting::RunIdentity{options.settings.whole(runs::Setting::seed), options.stream},
+      ensemble_population);
   return forecasts;
 }
 
@@ -116,49 +118,51 @@ namespace {
 // intervals-K.txt of a population: the forecast over the validation part and
 // past the data, with its bands.
 std::string intervals_text(const Options& options, const Engine& engine,
-                           const ForecastQuality& quality) {
-  BandTable table = band_table(quality, options.intervals->levels);
+                           const forecasting::ForecastQuality& quality) {
+  forecasting::BandTable table = band_table(quality, options.intervals->levels);
   if (options.original_units) {
-    to_original_units(table, engine.data.scale_low, engine.data.scale_high);
+    forecasting::to_original_units(table, engine.data.scale_low, engine.data.scale_high);
   }
-  return band_table_text(table);
+  return forecasting::band_table_text(table);
 }
 
 }  // namespace
 
 std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, const Engine& engine,
-                                     GenerationResults& results, const RunForecasts& run_forecasts,
-                                     std::string history, std::string record, std::string member) {
+                                     runs::GenerationResults& results,
+                                     const RunForecasts& run_forecasts, std::string history,
+                                     std::string record, std::string member) {
   const Options& options = data.options;
   const std::vector<std::vector<double>>& forecasts = run_forecasts.past_data;
   // Values scaled or in the series' units.
   const auto in_units = [&](const std::vector<double>& scaled) {
-    return options.original_units ? in_original_units(engine, scaled) : scaled;
+    return options.original_units ? forecasting::in_original_units(engine, scaled) : scaled;
   };
   // Files of values: "index,value" lines from `first`.
   const auto values_file = [&](const std::vector<double>& scaled, std::int64_t first) {
-    const OutputCells cells = output_cells(in_units(scaled), first);
-    return output_file_text(cells.index, cells.value);
+    const records::OutputCells cells = records::output_cells(in_units(scaled), first);
+    return records::output_file_text(cells.index, cells.value);
   };
   // The model of the population last asked for, made once for its three files.
-  std::optional<std::pair<ModelFormula, ModelContext>> model;
-  const auto model_of = [&](int population) -> const std::pair<ModelFormula, ModelContext>& {
+  std::optional<std::pair<forecasting::ModelFormula, records::ModelContext>> model;
+  const auto model_of =
+      [&](int population) -> const std::pair<forecasting::ModelFormula, records::ModelContext>& {
     if (!model || model->second.population != population + 1) {
-      ModelContext context =
-          model_context(engine, population, options.settings, data_path(options, "training"),
-                        data_path(options, "validation"));
+      records::ModelContext context =
+          records::model_context(engine, population, options.settings,
+                                 data_path(options, "training"), data_path(options, "validation"));
       // A run of another stream grew other trees: the stream names it too.
       if (options.stream != 0) {
         context.settings.emplace_back("--stream", std::to_string(options.stream));
       }
       if (options.intervals) {
-        context.intervals =
-            IntervalExport{engine.data.training_count,
-                           path_seed(options.settings.whole(Setting::seed), options.stream,
-                                     population, PathPurpose::past_data),
-                           options.intervals->levels, options.intervals->paths};
+        context.intervals = records::IntervalExport{
+            engine.data.training_count,
+            forecasting::path_seed(options.settings.whole(runs::Setting::seed), options.stream,
+                                   population, forecasting::PathPurpose::past_data),
+            options.intervals->levels, options.intervals->paths};
       }
-      model.emplace(describe_best_tree(engine, population), std::move(context));
+      model.emplace(forecasting::describe_best_tree(engine, population), std::move(context));
     }
     return *model;
   };
@@ -189,9 +193,10 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
       case Product::model_python:
       case Product::model_header: {
         const auto& [formula, context] = model_of(planned.population);
-        content = planned.product == Product::model_text     ? model_text(formula, context)
-                  : planned.product == Product::model_python ? model_python(formula, context)
-                                                             : model_c_header(formula, context);
+        content = planned.product == Product::model_text ? records::model_text(formula, context)
+                  : planned.product == Product::model_python
+                      ? records::model_python(formula, context)
+                      : records::model_c_header(formula, context);
         break;
       }
       case Product::history:
@@ -219,8 +224,8 @@ std::optional<Failure> read_run_data(const Options& given, RunData& data) {
   if (auto failure = check_settings(options)) return failure;
   if (options.data) return read_table_data(data);
 
-  DataFileResult training_file;
-  DataFileResult validation_file;
+  data::DataFileResult training_file;
+  data::DataFileResult validation_file;
   if (auto failure = read_series(options.training, "training", training_file)) return failure;
   if (auto failure = read_series(options.validation, "validation", validation_file)) {
     return failure;
@@ -228,11 +233,11 @@ std::optional<Failure> read_run_data(const Options& given, RunData& data) {
   // Before the grids are made and the overlap is looked for, both of which
   // grow with the count (the overlap with its square).
   if (const auto refused =
-          check_value_count(training_file.values.size(), validation_file.values.size())) {
+          runs::check_value_count(training_file.values.size(), validation_file.values.size())) {
     return start_failure(*refused, options);
   }
-  GridColumns& training = data.training;
-  GridColumns& validation = data.validation;
+  data::GridColumns& training = data.training;
+  data::GridColumns& validation = data.validation;
   if (auto failure = make_series_grid(training_file, options.training, "training", 0, training)) {
     return failure;
   }
@@ -241,7 +246,8 @@ std::optional<Failure> read_run_data(const Options& given, RunData& data) {
     return failure;
   }
   if (!options.overlap_given) {
-    options.settings.set(Setting::overlap, detect_overlap(training.value, validation.value));
+    options.settings.set(runs::Setting::overlap,
+                         data::detect_overlap(training.value, validation.value));
   }
   return std::nullopt;
 }
@@ -249,18 +255,18 @@ std::optional<Failure> read_run_data(const Options& given, RunData& data) {
 std::optional<Failure> start_engine(const RunData& data, int fit_threads, Engine& engine) {
   if (fit_threads > 0) engine.fit_threads = fit_threads;
   start_integer_stream(engine.random, data.options.stream);
-  const StartOutcome outcome =
+  const runs::StartOutcome outcome =
       start_run(engine, data.training, data.validation, data.options.settings);
-  if (outcome.error != StartError::none) return start_failure(outcome, data.options);
+  if (outcome.error != runs::StartError::none) return start_failure(outcome, data.options);
   return std::nullopt;
 }
 
-std::string run_with_history(Engine& engine, GenerationResults& results,
+std::string run_with_history(Engine& engine, runs::GenerationResults& results,
                              const AfterGeneration& after) {
   std::string history = "generation,population,mse,mdl\n";
-  frontend::run_generations(engine, results, [&](const GenerationResults& done) {
+  runs::run_generations(engine, results, [&](const runs::GenerationResults& done) {
     for (std::size_t p = 0; p < done.populations.size(); ++p) {
-      const PopulationReport& report = done.populations[p];
+      const runs::PopulationReport& report = done.populations[p];
       char row[128];
       std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", done.generation, p + 1,
                     report.best_mse, report.best_mdl);
@@ -285,10 +291,10 @@ void tell_forecasts(const Options& options, const Engine& engine, const RunForec
                     OutputLines& lines) {
   const double span = engine.data.scale_high - engine.data.scale_low;
   std::string range(1, '[');
-  range += format_general(engine.data.scale_low - span) + ", " +
-           format_general(engine.data.scale_high + span) + "]";
+  range += data::format_general(engine.data.scale_low - span) + ", " +
+           data::format_general(engine.data.scale_high + span) + "]";
   for (std::size_t p = 0; p < forecasts.quality.size(); ++p) {
-    const ForecastQuality& quality = forecasts.quality[p];
+    const forecasting::ForecastQuality& quality = forecasts.quality[p];
     const std::string population = "population " + std::to_string(p + 1);
     for (const auto& [part, step] :
          {std::pair{"validation forecast", quality.validation_divergence},
@@ -303,37 +309,38 @@ void tell_forecasts(const Options& options, const Engine& engine, const RunForec
                    quality.interval_reason.c_str());
     }
     if (options.quiet) continue;
-    const Accuracy& accuracy = quality.accuracy;
+    const forecasting::Accuracy& accuracy = quality.accuracy;
     std::string line = population + " validation forecast";
     line += accuracy.points == 0 ? ": " + accuracy.mae.reason
                                  : " (" + std::to_string(accuracy.points) +
-                                       " points): " + frontend::accuracy_words(accuracy);
+                                       " points): " + records::accuracy_words(accuracy);
     if (!quality.coverage.empty())
-      line += "; coverage: " + frontend::coverage_words(quality.coverage);
+      line += "; coverage: " + records::coverage_words(quality.coverage);
     lines.put(line + "\n");
   }
 }
 
-int run(const Options& given, FileCalls& calls) {
+int run(const Options& given, records::FileCalls& calls) {
   RunData data;
   if (const auto failure = read_run_data(given, data)) return fail(*failure);
   const Options& options = data.options;
   const auto engine = std::make_unique<Engine>();
   if (const auto failure = start_engine(data, 0, *engine)) return fail(*failure);
 
-  GenerationResults results;
+  runs::GenerationResults results;
   OutputLines lines;
   ProgressBar progress(engine->parameters.number_of_generations);
   progress.show(0);
   std::string line;
   const std::string history =
-      run_with_history(*engine, results, [&](const GenerationResults& done) {
+      run_with_history(*engine, results, [&](const runs::GenerationResults& done) {
         if (!options.quiet) {
           line = "generation " + std::to_string(done.generation) + ":";
           for (std::size_t p = 0; p < done.populations.size(); ++p) {
-            const PopulationReport& report = done.populations[p];
+            const runs::PopulationReport& report = done.populations[p];
             line += (p == 0 ? " population " : "; population ") + std::to_string(p + 1) + " MSE " +
-                    format_general(report.best_mse) + " MDL " + format_general(report.best_mdl);
+                    data::format_general(report.best_mse) + " MDL " +
+                    data::format_general(report.best_mdl);
           }
           progress.clear();
           line += '\n';
@@ -356,7 +363,7 @@ int run(const Options& given, FileCalls& calls) {
 
 }  // namespace
 
-int run_command_line(std::span<const std::string> arguments, FileCalls& calls) {
+int run_command_line(std::span<const std::string> arguments, records::FileCalls& calls) {
   const CommandLine line = parse_command_line(arguments);
   if (line.failure) return fail(*line.failure);
   switch (line.request) {

@@ -27,7 +27,7 @@ namespace quarvel::cli {
 // Runs quarvel-cli with `arguments` (without the program name); the exit status.
 // The output files are written through `calls`.
 [[nodiscard]] int run_command_line(std::span<const std::string> arguments,
-                                   frontend::FileCalls& calls = frontend::system_file_calls());
+                                   records::FileCalls& calls = records::system_file_calls());
 
 // Prints "error: " and the message on the standard error; the failure's status.
 int tell_failure(const Failure& failure);
@@ -36,8 +36,8 @@ int tell_failure(const Failure& failure);
 // overlap detected from the data when not given.
 struct RunData {
   Options options;
-  frontend::GridColumns training;
-  frontend::GridColumns validation;
+  data::GridColumns training;
+  data::GridColumns validation;
   std::optional<SplitTable> table;  // with --data: its split and time stamps
 };
 
@@ -48,7 +48,7 @@ struct RunData {
 
 // A data file that cannot be read, named `name` (`training file "t.txt"`):
 // `reason` the system's description, or for too_large the words after the name.
-[[nodiscard]] Failure data_file_failure(frontend::DataFileError error, const std::string& reason,
+[[nodiscard]] Failure data_file_failure(data::DataFileError error, const std::string& reason,
                                         const std::string& name);
 
 // Starts a fresh `engine` on `data` at the stream of its options; `fit_threads`
@@ -60,8 +60,8 @@ struct RunData {
 // given) with its results; the run's history: the header
 // "generation,population,mse,mdl", then one row per generation and
 // population. The single run, each run of --runs and the tests run this loop.
-using frontend::AfterGeneration;
-[[nodiscard]] std::string run_with_history(Engine& engine, frontend::GenerationResults& results,
+using runs::AfterGeneration;
+[[nodiscard]] std::string run_with_history(Engine& engine, runs::GenerationResults& results,
                                            const AfterGeneration& after = {});
 
 // A finished run's forecasts: per population, the forecast past the data
@@ -69,14 +69,14 @@ using frontend::AfterGeneration;
 // bands too).
 struct RunForecasts {
   std::vector<std::vector<double>> past_data;
-  std::vector<frontend::ForecastQuality> quality;
+  std::vector<forecasting::ForecastQuality> quality;
 };
 
 // The forecasts of the finished run; with --intervals, population
 // `ensemble_population` (0-based) also keeps the summary of its paths that an
 // ensemble pools.
 [[nodiscard]] RunForecasts run_forecasts(const RunData& data, const Engine& engine,
-                                         const frontend::GenerationResults& results,
+                                         const runs::GenerationResults& results,
                                          std::optional<std::size_t> ensemble_population = {});
 
 // The files of a finished run of `data` for a folder of kind `folder` (a
@@ -85,7 +85,7 @@ struct RunForecasts {
 // (the ensemble's) too.
 [[nodiscard]] std::vector<FolderFile> folder_files(
     const RunData& data, OutputFolder folder, const Engine& engine,
-    frontend::GenerationResults& results, const RunForecasts& forecasts, std::string history = {},
+    runs::GenerationResults& results, const RunForecasts& forecasts, std::string history = {},
     std::string record = {}, std::string member = {});
 
 }  // namespace quarvel::cli

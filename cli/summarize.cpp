@@ -143,19 +143,19 @@ std::optional<Failure> read_text(const fs::path& path, std::uintmax_t largest,
 
 namespace {
 
-std::optional<Failure> read_record(const fs::path& path, frontend::RunRecord& record) {
+std::optional<Failure> read_record(const fs::path& path, records::RunRecord& record) {
   std::string text;
   if (auto failure = read_text(path, kLargestRecord, "a run record", text)) return failure;
-  if (const auto problem = frontend::parse_record(text, record)) {
+  if (const auto problem = records::parse_record(text, record)) {
     return Failure{kExitDataProblem, quoted(path.string()) + ": " + *problem};
   }
   return std::nullopt;
 }
 
-std::optional<Failure> read_table(const fs::path& path, std::vector<frontend::RunOutcome>& runs) {
+std::optional<Failure> read_table(const fs::path& path, std::vector<records::RunOutcome>& runs) {
   std::string text;
   if (auto failure = read_text(path, kLargestTable, "a table of runs", text)) return failure;
-  if (const auto problem = frontend::parse_runs_table(text, runs)) {
+  if (const auto problem = records::parse_runs_table(text, runs)) {
     return Failure{kExitDataProblem, quoted(path.string()) + ": " + *problem};
   }
   return std::nullopt;
@@ -171,13 +171,13 @@ bool listed(std::span<const StreamRange> ranges, std::int32_t stream) {
 // records for a run whose record is not among them (the first table's, when
 // several do).
 std::optional<Failure> collect_runs(const FoundFiles& found,
-                                    std::vector<frontend::RunOutcome>& outcomes) {
+                                    std::vector<records::RunOutcome>& outcomes) {
   std::map<std::pair<std::int32_t, std::int32_t>, fs::path> seen;  // by seed and stream
   for (const fs::path& path : found.records) {
-    frontend::RunRecord record;
+    records::RunRecord record;
     if (auto failure = read_record(path, record)) return failure;
     if (!outcomes.empty()) {
-      if (const auto difference = frontend::settings_difference(*outcomes.front().record, record)) {
+      if (const auto difference = records::settings_difference(*outcomes.front().record, record)) {
         return Failure{kExitDataProblem, quoted(found.records.front().string()) + " and " +
                                              quoted(path.string()) +
                                              " cannot be summarized together: " + *difference};
@@ -194,9 +194,9 @@ std::optional<Failure> collect_runs(const FoundFiles& found,
                         path.parent_path().string()});
   }
   for (const fs::path& path : found.tables) {
-    std::vector<frontend::RunOutcome> rows;
+    std::vector<records::RunOutcome> rows;
     if (auto failure = read_table(path, rows)) return failure;
-    for (frontend::RunOutcome& row : rows) {
+    for (records::RunOutcome& row : rows) {
       if (row.failure && seen.emplace(std::pair{row.seed, row.stream}, path).second) {
         outcomes.push_back(std::move(row));
       }
@@ -208,16 +208,16 @@ std::optional<Failure> collect_runs(const FoundFiles& found,
 // With --streams: the runs of other streams left out, and each stream missing
 // for a seed found added as a failed run.
 void expect_streams(std::span<const StreamRange> ranges,
-                    std::vector<frontend::RunOutcome>& outcomes) {
+                    std::vector<records::RunOutcome>& outcomes) {
   std::set<std::int32_t> seeds;
   std::set<std::pair<std::int32_t, std::int32_t>> present;
-  for (const frontend::RunOutcome& outcome : outcomes) {
+  for (const records::RunOutcome& outcome : outcomes) {
     seeds.insert(outcome.seed);
     present.emplace(outcome.seed, outcome.stream);
   }
   const auto left_out = std::stable_partition(
       outcomes.begin(), outcomes.end(),
-      [ranges](const frontend::RunOutcome& outcome) { return listed(ranges, outcome.stream); });
+      [ranges](const records::RunOutcome& outcome) { return listed(ranges, outcome.stream); });
   if (left_out != outcomes.end()) {
     const auto count = static_cast<std::size_t>(outcomes.end() - left_out);
     std::fprintf(stderr, "warning: --streams leaves out %s found of streams it does not list\n",
@@ -237,7 +237,7 @@ void expect_streams(std::span<const StreamRange> ranges,
 
 }  // namespace
 
-int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
+int summarize_run_folders(const Options& options, records::FileCalls& calls) {
   if (const auto failure = check_folder_outputs(options, *options.output,
                                                 output_file_names(options, OutputFolder::sweep))) {
     return tell_failure(*failure);
@@ -249,7 +249,7 @@ int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
   for (const std::string& folder : options.summarized_folders) {
     if (const auto failure = find_runs(folder, found)) return tell_failure(*failure);
   }
-  std::vector<frontend::RunOutcome> outcomes;
+  std::vector<records::RunOutcome> outcomes;
   if (const auto failure = collect_runs(found, outcomes)) return tell_failure(*failure);
   if (!options.summarized_streams.empty()) expect_streams(options.summarized_streams, outcomes);
   if (outcomes.empty()) {
@@ -260,10 +260,10 @@ int summarize_run_folders(const Options& options, frontend::FileCalls& calls) {
                                " that records a failed run"});
   }
   std::sort(outcomes.begin(), outcomes.end(),
-            [](const frontend::RunOutcome& a, const frontend::RunOutcome& b) {
+            [](const records::RunOutcome& a, const records::RunOutcome& b) {
               return std::pair{a.stream, a.seed} < std::pair{b.stream, b.seed};
             });
-  for (const frontend::RunOutcome& outcome : outcomes) tell_run_failure(outcome);
+  for (const records::RunOutcome& outcome : outcomes) tell_run_failure(outcome);
   return finish_runs(options, outcomes, calls);
 }
 

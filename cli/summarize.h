@@ -21,7 +21,7 @@ namespace quarvel::cli {
 // neither found nor recorded as failed is a failed run (of each seed found),
 // and runs of other streams are left out. The exit status: 1 when a run
 // failed, with the others summarized.
-[[nodiscard]] int summarize_run_folders(const Options& options, frontend::FileCalls& calls);
+[[nodiscard]] int summarize_run_folders(const Options& options, records::FileCalls& calls);
 
 // The whole text of a file of at most `largest` bytes; `what` names what it
 // should be in the message when it is larger.

@@ -34,8 +34,8 @@ namespace quarvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using frontend::OutputFile;
-using frontend::Setting;
+using records::OutputFile;
+using runs::Setting;
 
 // Options of the run of `stream`: written to its folder, with no --history.
 Options run_options(const Options& options, std::int32_t stream) {
@@ -49,26 +49,26 @@ Options run_options(const Options& options, std::int32_t stream) {
 
 // --intervals and --paths as the record lists them, after the table's
 // settings: runs with other bands are not summarized together.
-void add_interval_settings(const Options& options, frontend::RunRecord& record) {
+void add_interval_settings(const Options& options, records::RunRecord& record) {
   if (!options.intervals) return;
   std::string levels;
   for (const double level : options.intervals->levels) {
     if (!levels.empty()) levels += ',';
-    levels += frontend::level_text(level);
+    levels += forecasting::level_text(level);
   }
   record.settings.emplace_back("--intervals", std::move(levels));
   record.settings.emplace_back("--paths", std::to_string(options.intervals->paths));
 }
 
 // What a population's forecasts are worth, as its record gives it.
-void add_forecast_figures(const frontend::ForecastQuality& quality, bool past_data,
-                          frontend::PopulationFigures& figures) {
+void add_forecast_figures(const forecasting::ForecastQuality& quality, bool past_data,
+                          records::PopulationFigures& figures) {
   figures.mae = quality.accuracy.mae;
   figures.rmse = quality.accuracy.rmse;
   figures.mape = quality.accuracy.mape;
   figures.mase = quality.accuracy.mase;
   if (quality.with_intervals) {
-    for (const frontend::Coverage& band : quality.coverage) {
+    for (const forecasting::Coverage& band : quality.coverage) {
       figures.coverage.push_back({band.level, band.share});
     }
   }
@@ -77,7 +77,7 @@ void add_forecast_figures(const frontend::ForecastQuality& quality, bool past_da
 }
 
 // FNV-1a over the value texts, each ended by a line feed.
-std::uint64_t values_checksum(const frontend::GridColumns& grid) {
+std::uint64_t values_checksum(const data::GridColumns& grid) {
   std::uint64_t hash = 14695981039346656037u;
   const auto add = [&hash](char c) {
     hash ^= static_cast<unsigned char>(c);
@@ -90,16 +90,16 @@ std::uint64_t values_checksum(const frontend::GridColumns& grid) {
   return hash;
 }
 
-frontend::RunRecord make_record(const RunData& data,
-                                const std::vector<frontend::PopulationReport>& reports) {
+records::RunRecord make_record(const RunData& data,
+                               const std::vector<runs::PopulationReport>& reports) {
   const Options& options = data.options;
-  frontend::RunRecord record;
+  records::RunRecord record;
   record.version = QUARVEL_VERSION;
   if (data.table && options.data) {
     const SplitTable& table = *data.table;
     record.table =
-        frontend::TableRecord{options.data->path, table.value_column, table.value_name,
-                              table.time_column,  table.time_name,    table.split.training_count};
+        records::TableRecord{options.data->path, table.value_column, table.value_name,
+                             table.time_column,  table.time_name,    table.split.training_count};
   }
   record.training = {data_path(options, "training"), data.training.rows(),
                      values_checksum(data.training)};
@@ -108,13 +108,13 @@ frontend::RunRecord make_record(const RunData& data,
   // Each value as its rule writes it, so that runs of the same settings
   // record them alike however they were typed ("+2", "0x2", "2").
   const int populations = options.settings.population_count();
-  for (const frontend::SettingInfo& info : frontend::settings_table()) {
+  for (const runs::SettingInfo& info : runs::settings_table()) {
     if (info.id == Setting::seed) continue;
-    std::string text = frontend::setting_text(options.settings, info.id, 0);
-    if (info.scope == frontend::Scope::population) {
+    std::string text = runs::setting_text(options.settings, info.id, 0);
+    if (info.scope == runs::Scope::population) {
       for (int k = 1; k < populations; ++k) {
         text += ',';
-        text += frontend::setting_text(options.settings, info.id, k);
+        text += runs::setting_text(options.settings, info.id, k);
       }
     }
     record.settings.emplace_back(info.option, std::move(text));
@@ -122,7 +122,7 @@ frontend::RunRecord make_record(const RunData& data,
   add_interval_settings(options, record);
   record.seed = options.settings.whole(Setting::seed);
   record.stream = options.stream;
-  for (const frontend::PopulationReport& report : reports) {
+  for (const runs::PopulationReport& report : reports) {
     record.populations.push_back(
         {report.best_mse, report.best_mdl, report.validation_mse, report.best_node_count});
   }
@@ -139,17 +139,17 @@ std::string run_report(const std::optional<Failure>& failure, const std::string&
 
 // One run from a fresh engine to its written folder, in its own process.
 std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
-                    frontend::FileCalls& calls) {
+                    records::FileCalls& calls) {
   try {
     RunData data = sweep;
     data.options = run_options(sweep.options, stream);
     const auto started = std::chrono::steady_clock::now();
     const auto engine = std::make_unique<Engine>();
     if (auto failure = start_engine(data, fit_threads, *engine)) return run_report(failure, "");
-    frontend::GenerationResults results;
+    runs::GenerationResults results;
     std::string history = run_with_history(*engine, results);
-    frontend::RunRecord run_record = make_record(data, results.populations);
-    const std::size_t best = frontend::best_population(run_record);
+    records::RunRecord run_record = make_record(data, results.populations);
+    const std::size_t best = records::best_population(run_record);
     const RunForecasts forecasts = run_forecasts(data, *engine, results, best);
     const bool past_data = data.options.settings.whole(Setting::forecast_ahead) > 0;
     for (std::size_t p = 0; p < forecasts.quality.size(); ++p) {
@@ -157,10 +157,10 @@ std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
     }
     std::string member =
         member_text(make_member(run_record.seed, stream, static_cast<std::int32_t>(best),
-                                frontend::scaled_data(engine->data), forecasts.quality[best]));
+                                forecasting::scaled_data(engine->data), forecasts.quality[best]));
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
     run_record.seconds = seconds.count();
-    const std::string record = frontend::record_text(run_record);
+    const std::string record = records::record_text(run_record);
 
     const std::vector<FolderFile> files =
         folder_files(data, OutputFolder::run_folder, *engine, results, forecasts,
@@ -197,7 +197,7 @@ struct RunProcess {
 // with the sweep however the sweep ends, killed included.
 std::optional<RunProcess> start_process(const RunData& data, std::size_t index, int fit_threads,
                                         const HeldInterrupts& interrupts,
-                                        frontend::FileCalls& calls) {
+                                        records::FileCalls& calls) {
   int ends[2];
   if (::pipe(ends) != 0) return std::nullopt;
   // Text buffered for the standard streams must not be written twice.
@@ -226,7 +226,7 @@ std::optional<RunProcess> start_process(const RunData& data, std::size_t index, 
 }
 
 // Reads what a finished run's process told, and how it ended.
-void take_report(const RunProcess& process, int wait_status, frontend::RunOutcome& outcome) {
+void take_report(const RunProcess& process, int wait_status, records::RunOutcome& outcome) {
   const std::string_view report = process.report;
   const std::size_t line_end = report.find('\n');
   if (WIFSIGNALED(wait_status)) {
@@ -252,8 +252,8 @@ void take_report(const RunProcess& process, int wait_status, frontend::RunOutcom
     if (!outcome.failure) outcome.failure = "its process ended without telling its results";
     return;
   }
-  frontend::RunRecord parsed;
-  if (const auto problem = frontend::parse_record(record, parsed)) {
+  records::RunRecord parsed;
+  if (const auto problem = records::parse_record(record, parsed)) {
     outcome.failure = "its record could not be read back: " + *problem;
     return;
   }
@@ -261,10 +261,10 @@ void take_report(const RunProcess& process, int wait_status, frontend::RunOutcom
 }
 
 // The line a finished run prints: its best population's figures.
-std::string run_line(const frontend::RunOutcome& outcome) {
-  using frontend::format_general;
-  const std::size_t p = frontend::best_population(*outcome.record);
-  const frontend::PopulationFigures& figures = outcome.record->populations[p];
+std::string run_line(const records::RunOutcome& outcome) {
+  using data::format_general;
+  const std::size_t p = records::best_population(*outcome.record);
+  const records::PopulationFigures& figures = outcome.record->populations[p];
   return "stream " + std::to_string(outcome.stream) + ": population " + std::to_string(p + 1) +
          " MSE " + format_general(figures.best_mse) + " MDL " + format_general(figures.best_mdl) +
          " validation MSE " + format_general(figures.validation_mse) + " nodes " +
@@ -273,13 +273,13 @@ std::string run_line(const frontend::RunOutcome& outcome) {
 
 // runs.csv, summary.txt and ensemble-forecast.txt in `options.output`.
 std::vector<OutputFile> sweep_files(const Options& options,
-                                    std::span<const frontend::RunOutcome> outcomes,
+                                    std::span<const records::RunOutcome> outcomes,
                                     const std::string& summary, const EnsembleOutputs& ensemble) {
   std::vector<OutputFile> files;
   for (const PlannedOutput& planned : planned_outputs(options, OutputFolder::sweep)) {
     std::string content;
     if (planned.product == Product::runs_table) {
-      content = frontend::runs_table(outcomes);
+      content = records::runs_table(outcomes);
     } else if (planned.product == Product::summary) {
       content = summary;
     } else if (planned.product == Product::ensemble_forecast) {
@@ -292,8 +292,8 @@ std::vector<OutputFile> sweep_files(const Options& options,
 
 // Runs every run of the sweep, at most `jobs` at once, under the interrupts
 // held by the caller; false when an interrupt ended them.
-bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bool quiet,
-                   const HeldInterrupts& interrupts, std::vector<frontend::RunOutcome>& outcomes) {
+bool run_processes(const RunData& data, int jobs, records::FileCalls& calls, bool quiet,
+                   const HeldInterrupts& interrupts, std::vector<records::RunOutcome>& outcomes) {
   const std::size_t count = outcomes.size();
   const int fit_threads = jobs > 1 ? 1 : 0;
   std::vector<bool> finished(count, false);
@@ -341,7 +341,7 @@ bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bo
       int status = 0;
       while (::waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {
       }
-      frontend::RunOutcome& outcome = outcomes[process.index];
+      records::RunOutcome& outcome = outcomes[process.index];
       take_report(process, status, outcome);
       finished[process.index] = true;
       ++done;
@@ -375,7 +375,7 @@ bool run_processes(const RunData& data, int jobs, frontend::FileCalls& calls, bo
 
 }  // namespace
 
-int run_sweep(const Options& options, frontend::FileCalls& calls) {
+int run_sweep(const Options& options, records::FileCalls& calls) {
   RunData data;
   if (const auto failure = read_run_data(options, data)) return tell_failure(*failure);
   // Whatever Start would refuse is refused here, before any run starts.
@@ -386,7 +386,7 @@ int run_sweep(const Options& options, frontend::FileCalls& calls) {
 
   const auto count = static_cast<std::size_t>(options.runs);
   const int jobs = job_count(options);
-  std::vector<frontend::RunOutcome> outcomes(count);
+  std::vector<records::RunOutcome> outcomes(count);
   for (std::size_t k = 0; k < count; ++k) {
     outcomes[k].stream = options.stream + static_cast<std::int32_t>(k);
     outcomes[k].seed = data.options.settings.whole(Setting::seed);
@@ -412,16 +412,16 @@ int job_count(const Options& options) {
   return std::min(options.jobs > 0 ? options.jobs : usable_cpu_count(), options.runs);
 }
 
-void tell_run_failure(const frontend::RunOutcome& outcome) {
+void tell_run_failure(const records::RunOutcome& outcome) {
   if (outcome.failure) {
     std::fprintf(stderr, "error: stream %d: %s\n", outcome.stream, outcome.failure->c_str());
   }
 }
 
-int finish_runs(const Options& options, std::span<const frontend::RunOutcome> outcomes,
-                frontend::FileCalls& calls) {
+int finish_runs(const Options& options, std::span<const records::RunOutcome> outcomes,
+                records::FileCalls& calls) {
   const EnsembleOutputs ensemble = make_ensemble(outcomes, options.original_units);
-  const std::string summary = frontend::summary_text(outcomes) + ensemble.summary_block;
+  const std::string summary = records::summary_text(outcomes) + ensemble.summary_block;
   if (const auto failure = write_output_files(sweep_files(options, outcomes, summary, ensemble),
                                               options.output, calls)) {
     return tell_failure(*failure);
@@ -429,7 +429,7 @@ int finish_runs(const Options& options, std::span<const frontend::RunOutcome> ou
   OutputLines lines;
   if (!options.quiet) lines.put(summary);
   std::vector<std::int32_t> failed;
-  for (const frontend::RunOutcome& outcome : outcomes) {
+  for (const records::RunOutcome& outcome : outcomes) {
     if (outcome.failure) failed.push_back(outcome.stream);
   }
   if (!failed.empty()) {

@@ -18,20 +18,19 @@ namespace quarvel::cli {
 // that fails is told and the others go on. An interrupt ends the runs under
 // way without their files and the program, once told, without runs.csv. The
 // exit status.
-[[nodiscard]] int run_sweep(const Options& options, frontend::FileCalls& calls);
+[[nodiscard]] int run_sweep(const Options& options, records::FileCalls& calls);
 
 // How many runs of --runs run at once: --jobs, or one per CPU this process
 // may use (usable_cpu_count); never more than the runs.
 [[nodiscard]] int job_count(const Options& options);
 
 // "error: stream N: reason" on the standard error for a failed run.
-void tell_run_failure(const frontend::RunOutcome& outcome);
+void tell_run_failure(const records::RunOutcome& outcome);
 
 // The end of --runs and --summarize: runs.csv and summary.txt of `outcomes`
 // (in the order given) in --output, the summary on the standard output unless
 // --quiet, and the failed runs named. The exit status: 1 when a run failed.
-[[nodiscard]] int finish_runs(const Options& options,
-                              std::span<const frontend::RunOutcome> outcomes,
-                              frontend::FileCalls& calls);
+[[nodiscard]] int finish_runs(const Options& options, std::span<const records::RunOutcome> outcomes,
+                              records::FileCalls& calls);
 
 }  // namespace quarvel::cli

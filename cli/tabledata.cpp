@@ -13,27 +13,27 @@ namespace quarvel::cli {
 
 namespace {
 
-using frontend::Setting;
+using runs::Setting;
 
 // "column 2 ("passengers")", or "column 2" without a header.
 std::string column_words(std::size_t column, const std::string& name) {
   std::string words = "column " + std::to_string(column);
-  if (!name.empty()) words += " (" + frontend::quoted_cell(name) + ")";
+  if (!name.empty()) words += " (" + data::quoted_cell(name) + ")";
   return words;
 }
 
-std::string header_name(const frontend::Table& table, std::size_t column) {
+std::string header_name(const data::Table& table, std::size_t column) {
   return column >= 1 && column <= table.column_names.size() ? table.column_names[column - 1]
                                                             : std::string();
 }
 
 // A refused table: the reader's words after the file's name. Options that
 // name one column for both uses are refused options.
-Failure table_failure(const frontend::TableError& error, const std::string& name) {
-  if (error.problem == frontend::TableProblem::file) {
+Failure table_failure(const data::TableError& error, const std::string& name) {
+  if (error.problem == data::TableProblem::file) {
     return data_file_failure(error.file_error, error.message, name);
   }
-  if (error.problem == frontend::TableProblem::bad_options) {
+  if (error.problem == data::TableProblem::bad_options) {
     return bad_setting("--column, --time-column", name + ": " + error.message);
   }
   return {kExitDataProblem, name + ": " + error.message};
@@ -45,7 +45,7 @@ void tell(const char* kind, const std::string& name, const std::string& message)
 
 }  // namespace
 
-std::size_t largest_lag(const frontend::RunSettings& settings) {
+std::size_t largest_lag(const runs::RunSettings& settings) {
   std::size_t lag = 0;
   for (int p = 0; p < settings.population_count(); ++p) {
     lag = std::max(lag, static_cast<std::size_t>(settings.whole(Setting::terminals, p)));
@@ -57,21 +57,21 @@ std::optional<Failure> read_table_data(RunData& data) {
   Options& options = data.options;
   const DataTable& given = *options.data;
   const std::string name = data_file_name(options, "");
-  frontend::TableResult read = frontend::read_table_file(given.path, given.reading);
+  data::TableResult read = data::read_table_file(given.path, given.reading);
   if (!read.table) return table_failure(read.error, name);
-  const frontend::Table& table = *read.table;
-  const frontend::TimeColumn* time = table.time ? &*table.time : nullptr;
+  const data::Table& table = *read.table;
+  const data::TimeColumn* time = table.time ? &*table.time : nullptr;
   const std::size_t rows = table.values.size();
 
-  const frontend::SplitPoint point = frontend::SplitPoint::from_text(given.split);
-  const frontend::SplitCount count = frontend::split_training_count(rows, point, time);
+  const data::SplitPoint point = data::SplitPoint::from_text(given.split);
+  const data::SplitCount count = data::split_training_count(rows, point, time);
   const std::string at_split = name + ": --split " + given.split;
   if (!count.error.empty()) return Failure{kExitDataProblem, at_split + ": " + count.error};
   const std::size_t lag = largest_lag(options.settings);
   const std::size_t overlap =
       options.overlap_given ? static_cast<std::size_t>(options.settings.whole(Setting::overlap))
-                            : frontend::split_overlap(rows, count.training_count, lag);
-  frontend::SplitResult split = frontend::split_series(table.values, point, overlap, time);
+                            : data::split_overlap(rows, count.training_count, lag);
+  data::SplitResult split = data::split_series(table.values, point, overlap, time);
   if (!split.split) return Failure{kExitDataProblem, at_split + ": " + split.error};
 
   SplitTable& parts = data.table.emplace();
@@ -82,19 +82,19 @@ std::optional<Failure> read_table_data(RunData& data) {
   parts.time_column = table.time_column;
   parts.time_name = header_name(table, table.time_column);
   parts.time = table.time;
-  const frontend::SeriesSplit& halves = parts.split;
-  data.training = frontend::make_grid(halves.training, 0);
+  const data::SeriesSplit& halves = parts.split;
+  data.training = data::make_grid(halves.training, 0);
   data.validation =
-      frontend::make_grid(halves.validation, static_cast<std::int64_t>(halves.training_count));
+      data::make_grid(halves.validation, static_cast<std::int64_t>(halves.training_count));
   // The run takes K whether or not the detection on the two grids would find it.
   options.settings.set(Setting::overlap, static_cast<double>(overlap));
 
   if (!options.quiet) {
-    std::string reading = frontend::describe_layout(table.layout) + "; values from " +
+    std::string reading = data::describe_layout(table.layout) + "; values from " +
                           column_words(parts.value_column, parts.value_name);
     if (parts.time) {
       reading += ", time stamps from " + column_words(parts.time_column, parts.time_name) + ", " +
-                 frontend::describe_step(parts.time->step);
+                 data::describe_step(parts.time->step);
     }
     tell("note", name, reading + "; " + halves.reading);
     if (!table.note.empty()) tell("note", name, table.note);
@@ -117,8 +117,8 @@ std::optional<Failure> read_table_data(RunData& data) {
   }
   if (const std::int32_t ahead = options.settings.whole(Setting::forecast_ahead);
       parts.time && ahead > 0) {
-    frontend::StampsAhead stamps =
-        frontend::time_stamps_after(*parts.time, static_cast<std::size_t>(ahead));
+    data::StampsAhead stamps =
+        data::time_stamps_after(*parts.time, static_cast<std::size_t>(ahead));
     if (stamps.problem.empty()) {
       parts.labels_ahead = std::move(stamps.labels);
     } else {
@@ -139,10 +139,10 @@ std::string timed_prediction_text(const SplitTable& table, std::span<const doubl
     text += ',';
     text += stamp;
     text += ',';
-    text += frontend::format_general(value);
+    text += data::format_general(value);
     text += '\n';
   };
-  const frontend::SeriesSplit& split = table.split;
+  const data::SeriesSplit& split = table.split;
   const std::vector<std::string> no_stamps;
   const std::vector<std::string>& stamps = table.time ? table.time->texts : no_stamps;
   for (std::size_t point = 0; point < prediction.size(); ++point) {

@@ -19,13 +19,13 @@ struct RunData;
 
 // The table of a --data run as the run uses it.
 struct SplitTable {
-  frontend::SeriesSplit split;   // the two parts, the training count T and the overlap K
+  data::SeriesSplit split;       // the two parts, the training count T and the overlap K
   std::size_t rows = 0;          // N, the series' values
   std::size_t value_column = 0;  // 1-based
   std::string value_name;        // the header's name of it; empty without one
   std::size_t time_column = 0;   // 1-based; 0 when there is none
   std::string time_name;
-  std::optional<frontend::TimeColumn> time;
+  std::optional<data::TimeColumn> time;
   // The time stamps of --forecast's steps past the data; empty when there are
   // none or the time column has no constant step.
   std::vector<std::string> labels_ahead;
@@ -33,7 +33,7 @@ struct SplitTable {
 
 // The largest lag a run's models read: the largest terminal table size of its
 // populations.
-[[nodiscard]] std::size_t largest_lag(const frontend::RunSettings& settings);
+[[nodiscard]] std::size_t largest_lag(const runs::RunSettings& settings);
 
 // Reads the table of data.options.data and splits it at --split: the
 // validation part repeats the last K training values, K the --overlap given,

@@ -12,7 +12,7 @@
 
 #include "data/numbertext.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 namespace {
 
@@ -260,4 +260,4 @@ std::int32_t detect_overlap(std::span<const std::string> training_values,
   return static_cast<std::int32_t>(matched + 1);
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

@@ -10,7 +10,7 @@
 
 #include "engine/dataset.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 inline constexpr std::size_t kMaxLineLength = 255;
 
@@ -138,4 +138,4 @@ struct GridColumns {
 [[nodiscard]] std::int32_t detect_overlap(std::span<const std::string> training_values,
                                           std::span<const std::string> validation_values);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

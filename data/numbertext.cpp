@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string_view>
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 namespace {
 
@@ -287,4 +287,4 @@ std::string exact(double value) {
   return text;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 // The general number format of every grid cell: 6 significant digits (rounded
 // half away from zero on the exact binary value), trailing zeros dropped, fixed
@@ -48,4 +48,4 @@ char* write_general(double value, char* out);
 // "0x1A", "\t6" for "5\t6". leading_number ignores this text.
 [[nodiscard]] std::string_view text_after_number(std::string_view line);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

@@ -7,7 +7,7 @@
 #include "data/numbertext.h"
 #include "engine/dataset.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 namespace {
 
@@ -165,4 +165,4 @@ SplitResult split_series(std::span<const double> values, const SplitPoint& point
   return result;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

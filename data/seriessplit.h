@@ -16,7 +16,7 @@
 
 #include "data/timestamps.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 // Where the training part ends.
 struct SplitPoint {
@@ -117,4 +117,4 @@ struct SplitCount {
 [[nodiscard]] SplitResult split_series(std::span<const double> values, const SplitPoint& point,
                                        std::size_t overlap, const TimeColumn* time = nullptr);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

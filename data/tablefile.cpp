@@ -4,7 +4,7 @@
 
 #include "data/numbertext.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 namespace {
 
@@ -804,4 +804,4 @@ TablePreview preview_table(std::string_view text, const TableOptions& options, s
   return preview;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

@@ -23,7 +23,7 @@
 //   gives exactly the same doubles); with a decimal comma, a comma stands for
 //   the point and a point is refused (it may separate thousands). Empty cells,
 //   NA, N/A, #N/A and NaN (any case) are missing values.
-// - Time stamps: see frontend/timestamps.h.
+// - Time stamps: see data/timestamps.h.
 //
 // Detection, which a caller may override option by option, looks at the first
 // kDetectionLines lines:
@@ -57,7 +57,7 @@
 #include "data/datafile.h"
 #include "data/timestamps.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 // Wider lines than a data file's: a table may hold several columns. The
 // reader stops past this many bytes, before the text is looked at.
@@ -219,4 +219,4 @@ struct TablePreview {
 [[nodiscard]] TablePreview preview_table(std::string_view text, const TableOptions& options = {},
                                          std::size_t rows = 20);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

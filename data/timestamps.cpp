@@ -9,7 +9,7 @@
 
 #include "data/numbertext.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 namespace {
 
@@ -495,4 +495,4 @@ std::optional<std::size_t> find_time_stamp(const TimeColumn& column, std::string
   return static_cast<std::size_t>(found - column.stamps.begin());
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

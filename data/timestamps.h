@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 
 enum class TimeKind { number, year, year_month, date, date_time };
 
@@ -125,4 +125,4 @@ struct StampsAhead {
 [[nodiscard]] std::optional<std::size_t> find_time_stamp(const TimeColumn& column,
                                                          std::string_view text);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

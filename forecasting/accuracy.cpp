@@ -4,7 +4,7 @@
 
 #include "engine/dataset.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 ScaledData scaled_data(const DataSet& data) {
   return {std::span<const double>(data.values).first(static_cast<std::size_t>(data.point_count)),
@@ -99,4 +99,4 @@ std::optional<std::int32_t> first_divergence(std::span<const double> forecast) {
   return std::nullopt;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

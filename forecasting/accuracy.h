@@ -12,7 +12,7 @@ namespace quarvel {
 struct DataSet;
 }
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 // The loaded points as the run sees them: scaled to [0, 1] by `low` and
 // `high`, the first `training_count` the training part, the validation
@@ -86,4 +86,4 @@ struct Accuracy {
 // validation forecast and for one past the data.
 [[nodiscard]] std::optional<std::int32_t> first_divergence(std::span<const double> forecast);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 EnsembleMedian ensemble_median(std::span<const std::vector<double>> forecasts) {
   EnsembleMedian median;
@@ -105,4 +105,4 @@ std::optional<bool> ensemble_in_original_units(std::string_view summary) {
   return std::nullopt;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

@@ -12,7 +12,7 @@
 
 #include "forecasting/intervals.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 struct EnsembleMedian {
   std::vector<double> values;  // per step, scaled
@@ -43,4 +43,4 @@ struct PooledBands {
 // or scaled to [0, 1] (false); nothing when it does not say.
 [[nodiscard]] std::optional<bool> ensemble_in_original_units(std::string_view summary);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

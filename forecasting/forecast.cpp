@@ -3,7 +3,7 @@
 #include "engine/engine.h"
 #include "engine/prediction.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 std::vector<std::vector<double>> forecasts_past_data(const Engine& engine, std::int32_t steps) {
   std::vector<std::vector<double>> forecasts;
@@ -26,4 +26,4 @@ std::vector<double> in_original_units(double low, double high, std::span<const d
   return values;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

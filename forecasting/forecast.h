@@ -10,7 +10,7 @@ namespace quarvel {
 struct Engine;
 }
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 // Per population of the started run, the `steps` values its best tree
 // forecasts past the last loaded point (scaled).
@@ -25,4 +25,4 @@ namespace quarvel::frontend {
 [[nodiscard]] std::vector<double> in_original_units(double low, double high,
                                                     std::span<const double> scaled);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

@@ -7,7 +7,7 @@
 #include "data/numbertext.h"
 #include "engine/dataset.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 namespace {
 
@@ -34,7 +34,7 @@ std::string level_text(double level) {
 }
 
 std::string exact_text(double value) {
-  return std::isnan(value) ? "nan" : exact(value);
+  return std::isnan(value) ? "nan" : data::exact(value);
 }
 
 std::string band_table_text(const BandTable& table) {
@@ -136,4 +136,4 @@ void to_original_units(BandTable& table, double low, double high) {
   }
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

@@ -23,7 +23,7 @@
 
 #include "forecasting/intervals.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 struct BandTable {
   std::string point_name = "forecast";
@@ -61,4 +61,4 @@ template <class Number>
 // scaled by its minimum `low` and maximum `high`.
 void to_original_units(BandTable& table, double low, double high);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

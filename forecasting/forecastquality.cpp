@@ -5,10 +5,10 @@
 #include "engine/engine.h"
 #include "forecasting/modelformula.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 std::vector<ForecastQuality> populations_quality(const Engine& engine,
-                                                 const GenerationResults& results,
+                                                 const runs::GenerationResults& results,
                                                  std::span<const std::vector<double>> past_data,
                                                  const std::optional<PathSettings>& intervals,
                                                  const RunIdentity& run,
@@ -82,4 +82,4 @@ BandTable band_table(const ForecastQuality& quality, std::span<const double> lev
   return table;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

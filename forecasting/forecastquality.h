@@ -19,7 +19,7 @@ namespace quarvel {
 struct Engine;
 }
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 // A run as the draws of its bands know it: the seed and the stream.
 struct RunIdentity {
@@ -61,7 +61,7 @@ struct ForecastQuality {
 // nothing, when none was asked for). The population `ensemble_population`
 // also keeps the summary points of its paths that an ensemble pools.
 [[nodiscard]] std::vector<ForecastQuality> populations_quality(
-    const Engine& engine, const GenerationResults& results,
+    const Engine& engine, const runs::GenerationResults& results,
     std::span<const std::vector<double>> past_data, const std::optional<PathSettings>& intervals,
     const RunIdentity& run, std::optional<std::size_t> ensemble_population = std::nullopt);
 
@@ -69,4 +69,4 @@ struct ForecastQuality {
 // `levels`, as they were asked for), scaled, as intervals-K.txt holds them.
 [[nodiscard]] BandTable band_table(const ForecastQuality& quality, std::span<const double> levels);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

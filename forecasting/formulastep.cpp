@@ -4,7 +4,7 @@
 
 #include "engine/regressors.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 namespace {
 
@@ -103,4 +103,4 @@ void FormulaEvaluator::predict_paths(std::span<const double* const> lag_rows, st
   std::copy(result, result + count, out);
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

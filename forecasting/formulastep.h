@@ -10,7 +10,7 @@
 
 #include "forecasting/modelformula.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 class FormulaEvaluator {
  public:
@@ -48,4 +48,4 @@ class FormulaEvaluator {
   std::vector<double> node_values_;  // one per node (predict), or per node and path
 };
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

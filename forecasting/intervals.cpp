@@ -4,7 +4,7 @@
 
 #include "forecasting/formulastep.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 namespace {
 
@@ -195,4 +195,4 @@ std::vector<Coverage> band_coverage(std::span<const Band> bands, std::span<const
   return coverage;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

@@ -37,7 +37,7 @@
 #include "forecasting/modelformula.h"
 #include "forecasting/quantiles.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 inline constexpr std::int32_t kDefaultPathCount = 1000;
 // The bands' levels (in percent) when none are asked for.
@@ -153,4 +153,4 @@ struct Coverage {
 [[nodiscard]] std::vector<Coverage> band_coverage(std::span<const Band> bands,
                                                   std::span<const double> held_out);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

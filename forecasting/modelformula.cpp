@@ -8,7 +8,7 @@
 #include "engine/regressors.h"
 #include "engine/treeops.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 namespace {
 
@@ -103,11 +103,11 @@ std::string formula_text(const ModelFormula& formula) {
     }
     text += equation + "\n";
     for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
-      text += numbered("    c", j) + " = " + exact(node.coefficients[j]) + "\n";
+      text += numbered("    c", j) + " = " + data::exact(node.coefficients[j]) + "\n";
     }
   }
   text += "prediction = " + name_of(formula.output) + "\n";
   return text;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

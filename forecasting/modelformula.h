@@ -15,7 +15,7 @@ namespace quarvel {
 struct Engine;
 }
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 // An input of a node: the scaled value `index` steps back (Xk), or the output
 // of an earlier node (n`index`).
@@ -86,4 +86,4 @@ struct SymbolicTerm {
 // in the text, except on a 1 that the limit cannot change.
 [[nodiscard]] std::vector<SymbolicTerm> node_terms(const NodeEquation& node, double value_limit);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 namespace {
 
@@ -315,4 +315,4 @@ void QuantileFinder::select_among_finite(double* first, double* last,
   if (!at.ranks.empty()) select(finite, finite_end, at.ranks, out + from, level + 1);
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

@@ -14,7 +14,7 @@
 #include <span>
 #include <vector>
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 // Sorts ascending with every NaN last.
 void sort_for_quantiles(std::span<double> values);
@@ -75,4 +75,4 @@ class QuantileFinder {
   std::vector<Level> levels_;
 };
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

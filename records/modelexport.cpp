@@ -5,7 +5,7 @@
 
 #include "engine/engine.h"
 
-namespace quarvel::frontend {
+namespace quarvel::records {
 
 namespace {
 
@@ -17,12 +17,12 @@ struct CodeStyle {
   bool python = false;
 };
 
-std::string node_code(const NodeEquation& node, int name, double value_limit,
+std::string node_code(const forecasting::NodeEquation& node, int name, double value_limit,
                       const CodeStyle& style) {
-  const std::vector<SymbolicTerm> terms = node_terms(node, value_limit);
+  const std::vector<forecasting::SymbolicTerm> terms = forecasting::node_terms(node, value_limit);
   std::string code = style.indent + "s = 0.0" + style.line_end + "\n";
   for (std::size_t j = 0; j < node.coefficients.size(); ++j) {
-    const std::string coefficient = exact(node.coefficients[j]);
+    const std::string coefficient = data::exact(node.coefficients[j]);
     if (!terms[j].bounded) {
       code += style.indent + "s += " + coefficient + " * " + terms[j].code + style.line_end + "\n";
       continue;
@@ -40,7 +40,7 @@ std::string node_code(const NodeEquation& node, int name, double value_limit,
     }
     code += style.indent + "s += " + coefficient + " * r" + style.line_end + "\n";
   }
-  code += style.indent + numbered("n", name) + " = s" + style.line_end + "\n";
+  code += style.indent + forecasting::numbered("n", name) + " = s" + style.line_end + "\n";
   return code;
 }
 
@@ -152,19 +152,20 @@ std::string settings_lines(const ModelContext& context, std::string_view indent)
   return text;
 }
 
-std::string lags_text(const ModelFormula& formula) {
+std::string lags_text(const forecasting::ModelFormula& formula) {
   std::string text;
   for (const int lag : formula.lags) text += (text.empty() ? "X" : ", X") + std::to_string(lag);
   return text.empty() ? "none" : text;
 }
 
-// forecast_intervals and its helpers: the rules of frontend/intervals.h and
-// frontend/quantiles.h in Python, with the run's own defaults.
-std::string python_intervals(const IntervalExport& intervals, const ModelFormula& formula) {
+// forecast_intervals and its helpers: the rules of forecasting/intervals.h and
+// forecasting/quantiles.h in Python, with the run's own defaults.
+std::string python_intervals(const IntervalExport& intervals,
+                             const forecasting::ModelFormula& formula) {
   std::string levels;
   for (const double level : intervals.levels) {
     if (!levels.empty()) levels += ", ";
-    levels += exact(level);
+    levels += data::exact(level);
   }
   // A tuple of one needs its comma.
   if (intervals.levels.size() == 1) levels += ',';
@@ -266,14 +267,14 @@ std::string python_intervals(const IntervalExport& intervals, const ModelFormula
 
 }  // namespace
 
-ModelContext model_context(std::int32_t population, const RunSettings& settings,
+ModelContext model_context(std::int32_t population, const runs::RunSettings& settings,
                            double training_mse, double mdl, std::string training_file,
                            std::string validation_file) {
   ModelContext context;
   context.population = population + 1;
   context.training_file = std::move(training_file);
   context.validation_file = std::move(validation_file);
-  for (const SettingInfo& info : settings_table()) {
+  for (const runs::SettingInfo& info : runs::settings_table()) {
     context.settings.emplace_back(std::string(info.option),
                                   setting_text(settings, info.id, population));
   }
@@ -283,39 +284,39 @@ ModelContext model_context(std::int32_t population, const RunSettings& settings,
 }
 
 ModelContext model_context(const Engine& engine, std::int32_t population,
-                           const RunSettings& settings, std::string training_file,
+                           const runs::RunSettings& settings, std::string training_file,
                            std::string validation_file) {
   const Population& pop = engine.populations[static_cast<std::size_t>(population)];
   return model_context(population, settings, pop.best_of_gen_sn2, pop.best_of_gen_mdl,
                        std::move(training_file), std::move(validation_file));
 }
 
-std::string model_text(const ModelFormula& formula, const ModelContext& context) {
+std::string model_text(const forecasting::ModelFormula& formula, const ModelContext& context) {
   const std::string k = std::to_string(context.population);
   std::string text = "Quarvel model of population " + k + "\n\n";
   text += "Training data:    \"" + context.training_file + "\"\n";
   text += "Validation data:  \"" + context.validation_file + "\"\n";
   text += "Settings:         " + settings_lines(context, "                  ") + "\n";
-  text += "Training MSE:     " + exact(context.training_mse) + "\n";
-  text += "MDL:              " + exact(context.mdl) + "\n";
+  text += "Training MSE:     " + data::exact(context.training_mse) + "\n";
+  text += "MDL:              " + data::exact(context.mdl) + "\n";
   text += "Lags used:        " + lags_text(formula) + "\n\n";
   text +=
       "Scaling: the model works on the series scaled to [0, 1] by the minimum lo and the\n"
       "maximum hi of the training and validation data together:\n"
       "    s = (v - lo) / (hi - lo)        and back        v = lo + s * (hi - lo)\n"
       "    lo = " +
-      exact(formula.low) + "\n    hi = " + exact(formula.high) + "\n\n";
+      data::exact(formula.low) + "\n    hi = " + data::exact(formula.high) + "\n\n";
   text +=
       "Inputs: Xk is the scaled value k steps before the one predicted; before the first\n"
       "value of the series it is 0.\n";
-  text += "Value limit: lim(x) bounds x to [-L, L], L = " + exact(formula.value_limit) +
+  text += "Value limit: lim(x) bounds x to [-L, L], L = " + data::exact(formula.value_limit) +
           "; the two-input nodes apply it to each of their terms.\n";
   text += "Each node adds its terms from 0 in the order written.\n\n";
-  text += "Nodes, in evaluation order:\n" + formula_text(formula);
+  text += "Nodes, in evaluation order:\n" + forecasting::formula_text(formula);
   return text;
 }
 
-std::string model_python(const ModelFormula& formula, const ModelContext& context) {
+std::string model_python(const forecasting::ModelFormula& formula, const ModelContext& context) {
   const std::string k = std::to_string(context.population);
   std::string text = "\"\"\"Quarvel model of population " + k +
                      ", as a module of plain Python (standard library only).\n\n"
@@ -336,14 +337,14 @@ std::string model_python(const ModelFormula& formula, const ModelContext& contex
                      settings_lines(context, "    ") +
                      "\n"
                      "Training MSE " +
-                     exact(context.training_mse) + ", MDL " + exact(context.mdl) +
+                     data::exact(context.training_mse) + ", MDL " + data::exact(context.mdl) +
                      ".\n"
                      "The arithmetic is the program's, step for step, so the values are its "
                      "own.\n\"\"\"\n\n";
   if (context.intervals) text += "import math\n\n";
-  text += "LOW = " + exact(formula.low) + "\n";
-  text += "HIGH = " + exact(formula.high) + "\n";
-  text += "VALUE_LIMIT = " + exact(formula.value_limit) + "\n";
+  text += "LOW = " + data::exact(formula.low) + "\n";
+  text += "HIGH = " + data::exact(formula.high) + "\n";
+  text += "VALUE_LIMIT = " + data::exact(formula.value_limit) + "\n";
   text += "LAGS = (";
   for (const int lag : formula.lags) text += std::to_string(lag) + ", ";
   text += ")\n\n\n";
@@ -352,7 +353,7 @@ std::string model_python(const ModelFormula& formula, const ModelContext& contex
       "    \"\"\"The scaled value after `history` (scaled values, oldest first).\"\"\"\n"
       "    n = len(history)\n";
   for (const int lag : formula.lags) {
-    const std::string x = numbered("x", lag);
+    const std::string x = forecasting::numbered("x", lag);
     text += "    " + x + " = float(history[n - " + std::to_string(lag) +
             "]) if n >= " + std::to_string(lag) + " else 0.0\n";
   }
@@ -361,8 +362,8 @@ std::string model_python(const ModelFormula& formula, const ModelContext& contex
     text += node_code(formula.nodes[i], static_cast<int>(i + 1), formula.value_limit, style);
   }
   text += "    return " +
-          (formula.output.node ? numbered("n", formula.output.index)
-                               : numbered("x", formula.output.index)) +
+          (formula.output.node ? forecasting::numbered("n", formula.output.index)
+                               : forecasting::numbered("x", formula.output.index)) +
           "\n\n\n";
   text +=
       "def forecast(history, h, units=\"original\"):\n"
@@ -388,7 +389,7 @@ std::string model_python(const ModelFormula& formula, const ModelContext& contex
   return text;
 }
 
-std::string model_c_header(const ModelFormula& formula, const ModelContext& context) {
+std::string model_c_header(const forecasting::ModelFormula& formula, const ModelContext& context) {
   const std::string k = std::to_string(context.population);
   const std::string prefix = "quarvel_model_" + k;
   std::string guard = "QUARVEL_MODEL_" + k + "_H";
@@ -406,17 +407,17 @@ std::string model_c_header(const ModelFormula& formula, const ModelContext& cont
                      in_comment(context.validation_file) +
                      "\".\n"
                      " * Training MSE " +
-                     exact(context.training_mse) + ", MDL " + exact(context.mdl) +
+                     data::exact(context.training_mse) + ", MDL " + data::exact(context.mdl) +
                      ".\n"
                      " * The program's own values come out when multiply and add are not fused\n"
                      " * (GCC and clang: -ffp-contract=off).\n"
                      " */\n";
   text += "#ifndef " + guard + "\n#define " + guard + "\n\n#include <stddef.h>\n\n";
   std::string upper = "QUARVEL_MODEL_" + k;
-  text += "#define " + upper + "_LOW " + exact(formula.low) + "\n";
-  text += "#define " + upper + "_HIGH " + exact(formula.high) + "\n\n";
+  text += "#define " + upper + "_LOW " + data::exact(formula.low) + "\n";
+  text += "#define " + upper + "_HIGH " + data::exact(formula.high) + "\n\n";
   text += "static inline double " + prefix + "_predict_next(const double *history, size_t n) {\n";
-  text += "  const double limit = " + exact(formula.value_limit) + ";\n";
+  text += "  const double limit = " + data::exact(formula.value_limit) + ";\n";
   text += "  double s = 0.0, r = 0.0;\n";
   for (const int lag : formula.lags) {
     const std::string l = std::to_string(lag);
@@ -424,7 +425,7 @@ std::string model_c_header(const ModelFormula& formula, const ModelContext& cont
     text.append(" ? history[n - ").append(l).append("] : 0.0;\n");
   }
   for (std::size_t i = 0; i < formula.nodes.size(); ++i) {
-    text += numbered("  double n", i + 1) + ";\n";
+    text += forecasting::numbered("  double n", i + 1) + ";\n";
   }
   text += "  (void)r;\n  (void)limit;\n";
   const CodeStyle style{"  ", ";", "limit", false};
@@ -432,18 +433,18 @@ std::string model_c_header(const ModelFormula& formula, const ModelContext& cont
     text += node_code(formula.nodes[i], static_cast<int>(i + 1), formula.value_limit, style);
   }
   text += "  (void)s;\n  return " +
-          (formula.output.node ? numbered("n", formula.output.index)
-                               : numbered("x", formula.output.index)) +
+          (formula.output.node ? forecasting::numbered("n", formula.output.index)
+                               : forecasting::numbered("x", formula.output.index)) +
           ";\n}\n\n#endif\n";
   return text;
 }
 
-std::vector<std::pair<std::string, std::string>> model_files(const ModelFormula& formula,
-                                                             const ModelContext& context) {
+std::vector<std::pair<std::string, std::string>> model_files(
+    const forecasting::ModelFormula& formula, const ModelContext& context) {
   const std::string k = std::to_string(context.population);
   return {{"model-" + k + ".txt", model_text(formula, context)},
           {"model-" + k + ".py", model_python(formula, context)},
           {"model-" + k + ".h", model_c_header(formula, context)}};
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::records

@@ -16,7 +16,7 @@ namespace quarvel {
 struct Engine;
 }
 
-namespace quarvel::frontend {
+namespace quarvel::records {
 
 // What the Python module needs to draw the program's prediction bands past the
 // data (forecast_intervals): the run's training count, the start of the draws
@@ -43,20 +43,23 @@ struct ModelContext {
 // The context of `population` (0-based): its settings from `settings` (the
 // run-wide ones and those of its page), its best MSE and MDL from the engine.
 [[nodiscard]] ModelContext model_context(const Engine& engine, std::int32_t population,
-                                         const RunSettings& settings, std::string training_file,
-                                         std::string validation_file);
+                                         const runs::RunSettings& settings,
+                                         std::string training_file, std::string validation_file);
 // The same from the population's figures as the run reported them.
-[[nodiscard]] ModelContext model_context(std::int32_t population, const RunSettings& settings,
+[[nodiscard]] ModelContext model_context(std::int32_t population, const runs::RunSettings& settings,
                                          double training_mse, double mdl, std::string training_file,
                                          std::string validation_file);
 
-[[nodiscard]] std::string model_text(const ModelFormula& formula, const ModelContext& context);
-[[nodiscard]] std::string model_python(const ModelFormula& formula, const ModelContext& context);
-[[nodiscard]] std::string model_c_header(const ModelFormula& formula, const ModelContext& context);
+[[nodiscard]] std::string model_text(const forecasting::ModelFormula& formula,
+                                     const ModelContext& context);
+[[nodiscard]] std::string model_python(const forecasting::ModelFormula& formula,
+                                       const ModelContext& context);
+[[nodiscard]] std::string model_c_header(const forecasting::ModelFormula& formula,
+                                         const ModelContext& context);
 
 // The three files of a population: {"model-K.txt", text}, {"model-K.py", ...},
 // {"model-K.h", ...}.
 [[nodiscard]] std::vector<std::pair<std::string, std::string>> model_files(
-    const ModelFormula& formula, const ModelContext& context);
+    const forecasting::ModelFormula& formula, const ModelContext& context);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::records

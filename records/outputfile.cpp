@@ -16,7 +16,7 @@
 
 #include "data/numbertext.h"
 
-namespace quarvel::frontend {
+namespace quarvel::records {
 
 namespace {
 
@@ -360,13 +360,13 @@ OutputCells output_cells(std::span<const double> prediction, std::int64_t first)
   OutputCells cells;
   cells.index.reserve(prediction.size());
   cells.value.reserve(prediction.size());
-  std::array<char, kGeneralTextSize> text;
+  std::array<char, data::kGeneralTextSize> text;
   for (std::size_t i = 0; i < prediction.size(); ++i) {
     const auto index = static_cast<double>(first + static_cast<std::int64_t>(i));
-    cells.index.emplace_back(text.data(), write_general(index, text.data()));
-    cells.value.emplace_back(text.data(), write_general(prediction[i], text.data()));
+    cells.index.emplace_back(text.data(), data::write_general(index, text.data()));
+    cells.value.emplace_back(text.data(), data::write_general(prediction[i], text.data()));
   }
   return cells;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::records

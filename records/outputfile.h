@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quarvel::frontend {
+namespace quarvel::records {
 
 // The exact file content for the rows (column 0 texts, column 1 texts).
 [[nodiscard]] std::string output_file_text(std::span<const std::string> index_cells,
@@ -84,4 +84,4 @@ struct OutputCells {
 };
 [[nodiscard]] OutputCells output_cells(std::span<const double> prediction, std::int64_t first = 0);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::records

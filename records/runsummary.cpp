@@ -15,7 +15,7 @@
 #include "forecasting/intervals.h"
 #include "runs/settings.h"
 
-namespace quarvel::frontend {
+namespace quarvel::records {
 
 namespace {
 
@@ -43,7 +43,7 @@ constexpr FigureInfo kFigures[] = {
 // The accuracy of a population's validation forecast, in the series' units:
 // "mae 1 X" in run.txt ("none: " and the reason when it cannot be given), a
 // column of runs.csv (empty then) and a line of summary.txt.
-using AccuracyInfo = ListedFigure<Figure>;
+using AccuracyInfo = ListedFigure<forecasting::Figure>;
 
 constexpr AccuracyInfo kAccuracyFigures[] = {
     {"mae", "mae", "MAE", &PopulationFigures::mae},
@@ -209,18 +209,18 @@ double ranking_figure(const PopulationFigures& figures, bool by_mse) {
 // ("+2", "0x2" and "2" from an earlier version). A text its rule does not
 // read, or an option the settings table does not hold, is taken as it is.
 std::string canonical_setting(std::string_view option, const std::string& text) {
-  const SettingInfo* info = find_option(option);
+  const runs::SettingInfo* info = runs::find_option(option);
   if (info == nullptr) return text;
   std::string canonical;
   for (std::size_t start = 0;;) {
     const std::size_t comma = text.find(',', start);
     const std::optional<double> value =
-        setting_value(info->id, std::string_view(text).substr(start, comma - start));
+        runs::setting_value(info->id, std::string_view(text).substr(start, comma - start));
     if (!value) return text;
-    RunSettings settings;
+    runs::RunSettings settings;
     settings.set(info->id, 0, *value);
     if (start > 0) canonical += ',';
-    canonical += setting_text(settings, info->id, 0);
+    canonical += runs::setting_text(settings, info->id, 0);
     if (comma == std::string::npos) return canonical;
     start = comma + 1;
   }
@@ -288,17 +288,18 @@ std::string padded(std::string text, std::size_t width) {
 }
 
 // A figure's value in run.txt: the number, or "none: " and why.
-std::string figure_text(const Figure& figure) {
-  return figure.value ? exact(*figure.value) : "none: " + escaped(figure.reason);
+std::string figure_text(const forecasting::Figure& figure) {
+  return figure.value ? data::exact(*figure.value) : "none: " + escaped(figure.reason);
 }
 
-std::optional<Figure> read_figure(std::string_view text) {
+std::optional<forecasting::Figure> read_figure(std::string_view text) {
   constexpr std::string_view kNone = "none";
-  if (text == kNone) return Figure{};
-  if (text.starts_with("none: ")) return Figure{std::nullopt, std::string(text.substr(6))};
+  if (text == kNone) return forecasting::Figure{};
+  if (text.starts_with("none: "))
+    return forecasting::Figure{std::nullopt, std::string(text.substr(6))};
   const std::optional<double> value = read_double(text);
   if (!value) return std::nullopt;
-  return Figure{value, {}};
+  return forecasting::Figure{value, {}};
 }
 
 std::string divergence_text(const Divergence& divergence) {
@@ -315,7 +316,7 @@ std::optional<Divergence> read_divergence(std::string_view text) {
 }
 
 // The coverage of `level` among a population's, or nullptr.
-const Figure* coverage_of(const PopulationFigures& figures, double level) {
+const forecasting::Figure* coverage_of(const PopulationFigures& figures, double level) {
   for (const BandCoverage& band : figures.coverage) {
     if (band.level == level) return &band.share;
   }
@@ -326,7 +327,8 @@ const Figure* coverage_of(const PopulationFigures& figures, double level) {
 std::optional<double> coverage_level(std::string_view name, std::string_view prefix) {
   if (!name.starts_with(prefix)) return std::nullopt;
   const std::optional<double> level = read_double(name.substr(prefix.size()));
-  if (!level || !valid_band_level(*level) || level_text(*level) != name.substr(prefix.size())) {
+  if (!level || !forecasting::valid_band_level(*level) ||
+      forecasting::level_text(*level) != name.substr(prefix.size())) {
     return std::nullopt;
   }
   return level;
@@ -353,7 +355,7 @@ bool is_forecast_key(std::string_view key) {
 bool apply_forecast_line(const ForecastLine& line, PopulationFigures& figures) {
   for (const AccuracyInfo& info : kAccuracyFigures) {
     if (info.record_key != line.key) continue;
-    const std::optional<Figure> figure = read_figure(line.value);
+    const std::optional<forecasting::Figure> figure = read_figure(line.value);
     if (!figure) return false;
     figures.*info.member = *figure;
     return true;
@@ -366,7 +368,7 @@ bool apply_forecast_line(const ForecastLine& line, PopulationFigures& figures) {
     return true;
   }
   const std::optional<double> level = coverage_level(line.key, kCoverageKey);
-  const std::optional<Figure> share = read_figure(line.value);
+  const std::optional<forecasting::Figure> share = read_figure(line.value);
   if (!level || !share) return false;
   figures.coverage.push_back({*level, *share});
   return true;
@@ -405,7 +407,7 @@ std::string figure_row(std::string_view name, std::vector<double> values) {
   std::sort(values.begin(), values.end(), figure_less);
   std::string row = padded(std::string(name), kNameWidth);
   for (const double q : {0.0, 0.25, 0.5, 0.75, 1.0}) {
-    row += padded(format_general(quantile(values, q)), kColumnWidth);
+    row += padded(data::format_general(quantile(values, q)), kColumnWidth);
   }
   row.erase(row.find_last_not_of(' ') + 1);
   return row + '\n';
@@ -413,11 +415,11 @@ std::string figure_row(std::string_view name, std::vector<double> values) {
 
 // A row for a figure that some runs may lack, and a line for those.
 void add_optional_row(std::string& rows, std::string& notes, std::string_view name,
-                      std::span<const Figure* const> figures) {
+                      std::span<const forecasting::Figure* const> figures) {
   std::vector<double> values;
   std::size_t missing = 0;
   std::string reason;
-  for (const Figure* figure : figures) {
+  for (const forecasting::Figure* figure : figures) {
     if (figure != nullptr && figure->value) {
       values.push_back(*figure->value);
       continue;
@@ -442,14 +444,14 @@ std::string forecast_block(std::span<const PopulationFigures* const> runs,
   const auto holds_figures = [](const PopulationFigures* run) {
     return std::any_of(std::begin(kAccuracyFigures), std::end(kAccuracyFigures),
                        [run](const AccuracyInfo& info) {
-                         const Figure& figure = run->*info.member;
+                         const forecasting::Figure& figure = run->*info.member;
                          return figure.value || !figure.reason.empty();
                        });
   };
   if (std::none_of(runs.begin(), runs.end(), holds_figures)) return {};
   std::string rows;
   std::string notes;
-  std::vector<const Figure*> figures;
+  std::vector<const forecasting::Figure*> figures;
   for (const AccuracyInfo& info : kAccuracyFigures) {
     figures.clear();
     for (const PopulationFigures* run : runs) figures.push_back(&(run->*info.member));
@@ -460,7 +462,7 @@ std::string forecast_block(std::span<const PopulationFigures* const> runs,
     for (const PopulationFigures* run : runs) {
       figures.push_back(coverage_of(*run, level));
     }
-    add_optional_row(rows, notes, level_text(level) + " % coverage", figures);
+    add_optional_row(rows, notes, forecasting::level_text(level) + " % coverage", figures);
   }
   std::string text =
       "\nThe validation forecast of each run's best population, in the series' units (coverage: "
@@ -566,23 +568,24 @@ std::optional<std::vector<CsvRow>> csv_rows(std::string_view text) {
   return rows;
 }
 
-std::string accuracy_words(const Accuracy& accuracy) {
-  const auto words = [](std::string_view name, const Figure& figure) {
+std::string accuracy_words(const forecasting::Accuracy& accuracy) {
+  const auto words = [](std::string_view name, const forecasting::Figure& figure) {
     return std::string(name) + " " +
-           (figure.value ? format_general(*figure.value) : "not given (" + figure.reason + ")");
+           (figure.value ? data::format_general(*figure.value)
+                         : "not given (" + figure.reason + ")");
   };
   return words("MAE", accuracy.mae) + ", " + words("RMSE", accuracy.rmse) + ", " +
          words("MAPE (%)", accuracy.mape) + ", " + words("MASE", accuracy.mase);
 }
 
-std::string coverage_words(std::span<const Coverage> coverage) {
+std::string coverage_words(std::span<const forecasting::Coverage> coverage) {
   std::string text;
-  for (const Coverage& band : coverage) {
+  for (const forecasting::Coverage& band : coverage) {
     if (!text.empty()) text += ", ";
-    text += level_text(band.level) + " % band ";
+    text += forecasting::level_text(band.level) + " % band ";
     text += band.share.value
-                ? format_general(*band.share.value) + " (" + std::to_string(band.inside) + " of " +
-                      std::to_string(band.count) + ")"
+                ? data::format_general(*band.share.value) + " (" + std::to_string(band.inside) +
+                      " of " + std::to_string(band.count) + ")"
                 : "not given (" + band.share.reason + ")";
   }
   return text;
@@ -630,7 +633,7 @@ std::string record_text(const RunRecord& record) {
     text += "population " + std::to_string(p + 1);
     for (const FigureInfo& figure : kFigures) {
       text.append(" ").append(figure.record_key).append(" ");
-      text += exact(record.populations[p].*figure.member);
+      text += data::exact(record.populations[p].*figure.member);
     }
     text += "\n";
   }
@@ -639,12 +642,12 @@ std::string record_text(const RunRecord& record) {
     std::string number(1, ' ');
     number += std::to_string(p + 1) + " ";
     for (const AccuracyInfo& info : kAccuracyFigures) {
-      const Figure& figure = figures.*info.member;
+      const forecasting::Figure& figure = figures.*info.member;
       if (!figure.value && figure.reason.empty()) continue;
       text += std::string(info.record_key) + number + figure_text(figure) + "\n";
     }
     for (const BandCoverage& band : figures.coverage) {
-      text += std::string(kCoverageKey) + level_text(band.level) + number +
+      text += std::string(kCoverageKey) + forecasting::level_text(band.level) + number +
               figure_text(band.share) + "\n";
     }
     for (const DivergenceInfo& info : kDivergences) {
@@ -767,7 +770,7 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
     if (!seen.contains(key)) return "\"" + std::string(key) + "\" is missing";
   }
   const std::string& populations = *recorded_setting(record, "--populations");
-  const std::optional<std::int32_t> count = parse_whole_number(populations);
+  const std::optional<std::int32_t> count = data::parse_whole_number(populations);
   if (!count || static_cast<std::size_t>(*count) != record.populations.size()) {
     return "it gives the figures of " +
            plural(record.populations.size(), "population", "populations") + " for --populations " +
@@ -850,7 +853,7 @@ std::string runs_table(std::span<const RunOutcome> runs) {
   for (const AccuracyInfo& info : kAccuracyFigures) table += std::string(info.column) + ",";
   for (const DivergenceInfo& info : kDivergences) table += std::string(info.column) + ",";
   for (const double level : levels) {
-    table += std::string(kCoverageColumn) + level_text(level) + ",";
+    table += std::string(kCoverageColumn) + forecasting::level_text(level) + ",";
   }
   table.back() = '\n';
   for (std::size_t r = 0; r < runs.size(); ++r) {
@@ -859,16 +862,17 @@ std::string runs_table(std::span<const RunOutcome> runs) {
     const std::optional<TableFigures>& shown = lines[r];
     if (shown) {
       table += std::to_string(shown->population + 1) + ",";
-      for (const FigureInfo& figure : kFigures) table += exact(shown->figures.*figure.member) + ",";
+      for (const FigureInfo& figure : kFigures)
+        table += data::exact(shown->figures.*figure.member) + ",";
       table += seconds_text(shown->seconds) + ",";
     } else {
       table.append(std::size(kFigures) + 2, ',');
     }
     table += run.failure ? csv_field(std::string(kFailedStatus) + *run.failure) : std::string("ok");
     // The forecast's figures after the status: empty where a line has none.
-    const auto add_figure = [&table](const Figure* figure) {
+    const auto add_figure = [&table](const forecasting::Figure* figure) {
       table += ',';
-      if (figure != nullptr && figure->value) table += exact(*figure->value);
+      if (figure != nullptr && figure->value) table += data::exact(*figure->value);
     };
     for (const AccuracyInfo& info : kAccuracyFigures) {
       add_figure(shown ? &(shown->figures.*info.member) : nullptr);
@@ -1000,9 +1004,10 @@ std::string summary_text(std::span<const RunOutcome> runs) {
   const PopulationFigures& top = best->populations[best_p];
   text += "Best run: stream " + std::to_string(best->stream) + ", seed " +
           std::to_string(best->seed) + ", population " + std::to_string(best_p + 1) +
-          ": best MSE " + format_general(top.best_mse) + ", best MDL " +
-          format_general(top.best_mdl) + ", validation MSE " + format_general(top.validation_mse) +
-          ", best tree " + format_general(top.best_node_count) + " nodes\n\n";
+          ": best MSE " + data::format_general(top.best_mse) + ", best MDL " +
+          data::format_general(top.best_mdl) + ", validation MSE " +
+          data::format_general(top.validation_mse) + ", best tree " +
+          data::format_general(top.best_node_count) + " nodes\n\n";
 
   text += figures_heading();
   for (const FigureInfo& figure : kFigures) {
@@ -1023,4 +1028,4 @@ std::string summary_text(std::span<const RunOutcome> runs) {
   return text + forecast_block(shown, shown_streams);
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::records

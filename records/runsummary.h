@@ -16,7 +16,7 @@
 #include "forecasting/accuracy.h"
 #include "forecasting/intervals.h"
 
-namespace quarvel::frontend {
+namespace quarvel::records {
 
 // A data file as a run read it: the name it was given, its value count, and
 // a checksum of the values as the engine received them (their texts), by
@@ -45,7 +45,7 @@ struct TableRecord {
 // The share of held-out values inside a prediction band of one level.
 struct BandCoverage {
   double level = 0.0;
-  Figure share;
+  forecasting::Figure share;
 
   friend bool operator==(const BandCoverage&, const BandCoverage&) = default;
 };
@@ -69,10 +69,10 @@ struct PopulationFigures {
   // The accuracy of that forecast in the series' units: a figure that cannot
   // be given is absent with the reason, one that a record of an earlier
   // version does not hold absent without one.
-  Figure mae{};
-  Figure rmse{};
-  Figure mape{};  // in percent
-  Figure mase{};
+  forecasting::Figure mae{};
+  forecasting::Figure rmse{};
+  forecasting::Figure mape{};  // in percent
+  forecasting::Figure mase{};
   std::vector<BandCoverage> coverage{};  // with --intervals, per level
   Divergence validation_divergence{};
   Divergence forecast_divergence{};  // of the forecast past the data, with --forecast
@@ -165,10 +165,10 @@ using CsvRow = std::vector<std::string>;
 // A validation forecast's accuracy in words, as the runner and summary.txt
 // tell it: "MAE 30.8386, RMSE 42.4818, MAPE (%) 80.3483, MASE 1.90811", each
 // figure that cannot be given "not given (why)".
-[[nodiscard]] std::string accuracy_words(const Accuracy& accuracy);
+[[nodiscard]] std::string accuracy_words(const forecasting::Accuracy& accuracy);
 
 // The bands' coverage in words: "80 % band 0.691176 (47 of 68), 95 % band ...".
-[[nodiscard]] std::string coverage_words(std::span<const Coverage> coverage);
+[[nodiscard]] std::string coverage_words(std::span<const forecasting::Coverage> coverage);
 
 // "seed 1", "streams 0-19", "streams 0-3, 7".
 [[nodiscard]] std::string labelled_list(std::string_view label, std::vector<std::int32_t> numbers);
@@ -179,4 +179,4 @@ using CsvRow = std::vector<std::string>;
 // A recorded setting's text, or nullptr.
 [[nodiscard]] const std::string* recorded_setting(const RunRecord& record, std::string_view option);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::records

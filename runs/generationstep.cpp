@@ -6,7 +6,7 @@
 #include "engine/generations.h"
 #include "engine/prediction.h"
 
-namespace quarvel::frontend {
+namespace quarvel::runs {
 
 void run_generation(Engine& engine, std::int32_t generation, GenerationResults& results) {
   generation_step(engine, generation);
@@ -36,4 +36,4 @@ void run_generations(Engine& engine, GenerationResults& results, const AfterGene
   }
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::runs

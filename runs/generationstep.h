@@ -12,7 +12,7 @@ namespace quarvel {
 struct Engine;
 }
 
-namespace quarvel::frontend {
+namespace quarvel::runs {
 
 struct PopulationReport {
   double best_mse = 0.0;
@@ -39,4 +39,4 @@ void run_generation(Engine& engine, std::int32_t generation, GenerationResults& 
 using AfterGeneration = std::function<void(const GenerationResults&)>;
 void run_generations(Engine& engine, GenerationResults& results, const AfterGeneration& after = {});
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::runs

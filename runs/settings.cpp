@@ -7,7 +7,7 @@
 #include "engine/dataset.h"
 #include "engine/parameters.h"
 
-namespace quarvel::frontend {
+namespace quarvel::runs {
 
 namespace {
 
@@ -378,40 +378,40 @@ const SettingInfo* find_option(std::string_view option) {
 }
 
 std::optional<std::string> check_natural(std::string_view text) {
-  const std::optional<std::int32_t> value = parse_whole_number(text);
+  const std::optional<std::int32_t> value = data::parse_whole_number(text);
   if (value && *value >= 1) return std::nullopt;
   return std::string(kNotNatural);
 }
 
 std::optional<std::string> check_overlap(std::string_view text) {
-  const std::optional<std::int32_t> value = parse_whole_number(text);
+  const std::optional<std::int32_t> value = data::parse_whole_number(text);
   if (value && *value >= 0) return std::nullopt;
   return std::string(kNotNatural);
 }
 
 std::optional<std::string> check_weight(std::string_view text) {
-  const std::optional<double> value = parse_number(text);
+  const std::optional<double> value = data::parse_number(text);
   if (!value) return std::string(kNotFloat);
   if (!(*value > 0.0)) return std::string(kNotPositive);
   return std::nullopt;
 }
 
 std::optional<std::string> check_rate(std::string_view text) {
-  const std::optional<double> value = parse_number(text);
+  const std::optional<double> value = data::parse_number(text);
   if (!value) return std::string(kNotFloat);
   if (*value < 0.0) return std::string(kNegativeRate);
   return std::nullopt;
 }
 
 std::optional<std::string> check_population_count(std::string_view text) {
-  const std::optional<std::int32_t> count = parse_whole_number(text);
+  const std::optional<std::int32_t> count = data::parse_whole_number(text);
   if (!count) return std::string(kPopulationCountNotWhole);
   if (*count < 1 || *count > kMaxPopulations) return std::string(kPopulationCountRange);
   return std::nullopt;
 }
 
 std::optional<std::string> check_forecast_steps(std::string_view text) {
-  const std::optional<std::int32_t> steps = parse_whole_number(text);
+  const std::optional<std::int32_t> steps = data::parse_whole_number(text);
   if (!steps || *steps < 0 || *steps > kMaxForecastSteps) {
     return "The value must be a whole number from 0 to " + std::to_string(kMaxForecastSteps) + ".";
   }
@@ -467,7 +467,7 @@ std::optional<std::string> check_rate_group(const SettingsTexts& settings, int p
   double sum = 0.0;
   for (const Setting rate :
        {Setting::crossover_function, Setting::crossover_any, Setting::copy, Setting::mutation}) {
-    const std::optional<double> value = parse_number(settings.text(rate, population));
+    const std::optional<double> value = data::parse_number(settings.text(rate, population));
     if (!value) return std::string(kRateNotFloat);
     sum += *value;
   }
@@ -479,9 +479,9 @@ std::optional<double> setting_value(Setting id, std::string_view text) {
   if (check_setting(id, text)) return std::nullopt;
   switch (setting_info(id).kind) {
     case ValueKind::whole:
-      return *parse_whole_number(text);
+      return *data::parse_whole_number(text);
     case ValueKind::number:
-      return *parse_number(text);
+      return *data::parse_number(text);
     case ValueKind::choice:
       return *choice_code(id, text);
   }
@@ -498,7 +498,7 @@ double RunSettings::value(Setting id, int population) const {
 }
 
 std::int32_t RunSettings::whole(Setting id, int population) const {
-  return frontend::whole(value(id, population));
+  return runs::whole(value(id, population));
 }
 
 void RunSettings::set(Setting id, double value) {
@@ -572,4 +572,4 @@ SettingsTexts settings_texts(const RunSettings& settings) {
   return texts;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::runs

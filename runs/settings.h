@@ -16,7 +16,7 @@ struct RunParameters;
 struct DataSet;
 }  // namespace quarvel
 
-namespace quarvel::frontend {
+namespace quarvel::runs {
 
 inline constexpr int kMaxPopulations = 4;
 
@@ -200,4 +200,4 @@ struct SettingProblem {
 // The texts of read settings, every page included.
 [[nodiscard]] SettingsTexts settings_texts(const RunSettings& settings);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::runs

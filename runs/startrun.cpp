@@ -8,7 +8,7 @@
 #include "engine/engine.h"
 #include "engine/treeops.h"
 
-namespace quarvel::frontend {
+namespace quarvel::runs {
 
 namespace {
 
@@ -91,14 +91,14 @@ std::optional<StartOutcome> check_value_count(std::size_t training_values,
                      " can be used. Load shorter series.");
 }
 
-StartOutcome start_run(Engine& engine, const GridColumns& training, const GridColumns& validation,
-                       const RunSettings& settings) {
+StartOutcome start_run(Engine& engine, const data::GridColumns& training,
+                       const data::GridColumns& validation, const RunSettings& settings) {
   // A grid without rows can only come from a file without values; the window
   // always keeps one row, whose empty cells fail the same way.
-  if (training.rows() == 0 || !check_grid_values(training)) {
+  if (training.rows() == 0 || !data::check_grid_values(training)) {
     return refusal(StartError::training_invalid, std::string(kTrainingInvalid));
   }
-  if (validation.rows() == 0 || !check_grid_values(validation)) {
+  if (validation.rows() == 0 || !data::check_grid_values(validation)) {
     return refusal(StartError::validation_invalid, std::string(kValidationInvalid));
   }
   if (auto refused = check_value_count(training.rows(), validation.rows())) return *refused;
@@ -106,10 +106,12 @@ StartOutcome start_run(Engine& engine, const GridColumns& training, const GridCo
   // The engine receives exactly what the cells show.
   std::vector<double> training_values;
   training_values.reserve(training.rows());
-  for (const std::string& cell : training.value) training_values.push_back(*parse_number(cell));
+  for (const std::string& cell : training.value)
+    training_values.push_back(*data::parse_number(cell));
   std::vector<double> validation_values;
   validation_values.reserve(validation.rows());
-  for (const std::string& cell : validation.value) validation_values.push_back(*parse_number(cell));
+  for (const std::string& cell : validation.value)
+    validation_values.push_back(*data::parse_number(cell));
 
   // Everything is prepared on copies so that a refused Start leaves the
   // engine's data and settings as they were.
@@ -153,8 +155,8 @@ StartOutcome start_run(Engine& engine, const GridColumns& training, const GridCo
   return outcome;
 }
 
-StartOutcome start_run(Engine& engine, const GridColumns& training, const GridColumns& validation,
-                       const SettingsTexts& texts) {
+StartOutcome start_run(Engine& engine, const data::GridColumns& training,
+                       const data::GridColumns& validation, const SettingsTexts& texts) {
   RunSettings settings;
   if (StartOutcome outcome = read_run_settings(texts, settings);
       outcome.error != StartError::none) {
@@ -163,4 +165,4 @@ StartOutcome start_run(Engine& engine, const GridColumns& training, const GridCo
   return start_run(engine, training, validation, settings);
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::runs

@@ -15,7 +15,7 @@ namespace quarvel {
 struct Engine;
 }
 
-namespace quarvel::frontend {
+namespace quarvel::runs {
 
 enum class StartError {
   none,
@@ -59,10 +59,12 @@ struct StartOutcome {
 // engine and scaled, transfer_settings, apply_run_parameters,
 // allocate_populations, prepare_engine. On refusal nothing of the engine's run
 // state is created.
-[[nodiscard]] StartOutcome start_run(Engine& engine, const GridColumns& training,
-                                     const GridColumns& validation, const RunSettings& settings);
+[[nodiscard]] StartOutcome start_run(Engine& engine, const data::GridColumns& training,
+                                     const data::GridColumns& validation,
+                                     const RunSettings& settings);
 // The same from texts, read once.
-[[nodiscard]] StartOutcome start_run(Engine& engine, const GridColumns& training,
-                                     const GridColumns& validation, const SettingsTexts& texts);
+[[nodiscard]] StartOutcome start_run(Engine& engine, const data::GridColumns& training,
+                                     const data::GridColumns& validation,
+                                     const SettingsTexts& texts);
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::runs

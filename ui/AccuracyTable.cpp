@@ -12,7 +12,7 @@ namespace {
 enum Column { points, scaled_mse, mae, rmse, mape, mase, cover_80, cover_95, diverged, columns };
 
 // A figure to four significant digits, or a dash with the reason as its tip.
-QTableWidgetItem* figure_item(const frontend::Figure& figure, const QString& suffix = {}) {
+QTableWidgetItem* figure_item(const forecasting::Figure& figure, const QString& suffix = {}) {
   auto* item = new QTableWidgetItem();
   if (figure.value) {
     item->setText(QString::number(*figure.value, 'g', 4) + suffix);
@@ -23,8 +23,8 @@ QTableWidgetItem* figure_item(const frontend::Figure& figure, const QString& suf
   return item;
 }
 
-QTableWidgetItem* coverage_item(const frontend::ForecastQuality& quality, double level) {
-  for (const frontend::Coverage& coverage : quality.coverage) {
+QTableWidgetItem* coverage_item(const forecasting::ForecastQuality& quality, double level) {
+  for (const forecasting::Coverage& coverage : quality.coverage) {
     if (coverage.level != level) continue;
     QTableWidgetItem* item =
         coverage.share.value
@@ -46,7 +46,7 @@ QTableWidgetItem* coverage_item(const frontend::ForecastQuality& quality, double
 
 }  // namespace
 
-QString divergence_text(const frontend::ForecastQuality& quality) {
+QString divergence_text(const forecasting::ForecastQuality& quality) {
   const auto& validation = quality.validation_divergence;
   const auto& past = quality.past_data_divergence;
   if (validation && past) {
@@ -92,14 +92,14 @@ void AccuracyTable::clear_figures() {
   fit_height();
 }
 
-void AccuracyTable::show_quality(const std::vector<frontend::ForecastQuality>& quality,
+void AccuracyTable::show_quality(const std::vector<forecasting::ForecastQuality>& quality,
                                  bool bands) {
   setRowCount(static_cast<int>(quality.size()));
   QStringList rows;
   for (std::size_t p = 0; p < quality.size(); ++p) {
     const auto row = static_cast<int>(p);
-    const frontend::ForecastQuality& figures = quality[p];
-    const frontend::Accuracy& accuracy = figures.accuracy;
+    const forecasting::ForecastQuality& figures = quality[p];
+    const forecasting::Accuracy& accuracy = figures.accuracy;
     rows << QStringLiteral("No%1").arg(row + 1);
     setItem(row, points, new QTableWidgetItem(QString::number(accuracy.points)));
     setItem(row, scaled_mse, figure_item(accuracy.scaled_mse));

@@ -15,7 +15,7 @@ namespace quarvel::ui {
 // "diverged at step 12" (the validation forecast), "diverged at step 3 ahead"
 // (the forecast past the data), both together, or empty when the forecasts
 // stayed near the data.
-[[nodiscard]] QString divergence_text(const frontend::ForecastQuality& quality);
+[[nodiscard]] QString divergence_text(const forecasting::ForecastQuality& quality);
 
 class AccuracyTable final : public QTableWidget {
   Q_OBJECT
@@ -24,7 +24,7 @@ class AccuracyTable final : public QTableWidget {
   explicit AccuracyTable(QWidget* parent = nullptr);
 
   // A row per population of `quality`; the coverage columns with `bands`.
-  void show_quality(const std::vector<frontend::ForecastQuality>& quality, bool bands);
+  void show_quality(const std::vector<forecasting::ForecastQuality>& quality, bool bands);
   // No rows: a run under way has no figures yet.
   void clear_figures();
 

@@ -18,21 +18,21 @@ namespace quarvel::ui {
 
 namespace {
 
-constexpr std::array<frontend::Setting, 4> kRates{
-    frontend::Setting::crossover_function, frontend::Setting::crossover_any,
-    frontend::Setting::copy, frontend::Setting::mutation};
+constexpr std::array<runs::Setting, 4> kRates{runs::Setting::crossover_function,
+                                              runs::Setting::crossover_any, runs::Setting::copy,
+                                              runs::Setting::mutation};
 
 }  // namespace
 
 FieldChecker::FieldChecker(UserDialogs& dialogs, QWidget* window)
     : QObject(window), dialogs_(dialogs), window_(window) {}
 
-QString FieldChecker::field_name(frontend::Setting id, int population) {
+QString FieldChecker::field_name(runs::Setting id, int population) {
   return SettingsFields::object_name(id, "edit", population);
 }
 
-QLineEdit* FieldChecker::add_field(frontend::Setting id, QWidget* parent, int population) {
-  auto* field = new QLineEdit(to_qstring(frontend::setting_info(id).default_text), parent);
+QLineEdit* FieldChecker::add_field(runs::Setting id, QWidget* parent, int population) {
+  auto* field = new QLineEdit(to_qstring(runs::setting_info(id).default_text), parent);
   field->setObjectName(field_name(id, population));
   // Room for the texts a field holds in practice ("0.0005", "100000"); longer
   // ones scroll within the field.
@@ -65,11 +65,10 @@ void FieldChecker::focus_field(QWidget* field) {
 bool FieldChecker::check_field(QLineEdit* field) {
   const auto setting = settings_.find(field);
   if (setting == settings_.end()) return true;
-  const auto message = frontend::check_setting(*setting, field->text().toStdString());
+  const auto message = runs::check_setting(*setting, field->text().toStdString());
   if (!message) return true;
   dialogs_.message(window_, QString::fromStdString(*message));
-  field->setText(
-      entry_texts_.value(field, to_qstring(frontend::setting_info(*setting).default_text)));
+  field->setText(entry_texts_.value(field, to_qstring(runs::setting_info(*setting).default_text)));
   focus_field(field);
   return false;
 }
@@ -77,13 +76,13 @@ bool FieldChecker::check_field(QLineEdit* field) {
 bool FieldChecker::check_rate_group(QGroupBox* group) {
   const auto rates = rates_.find(group);
   if (rates == rates_.end()) return true;
-  frontend::SettingsTexts texts;
+  runs::SettingsTexts texts;
   for (std::size_t i = 0; i < kRates.size(); ++i) {
     texts.set(kRates[i], 0, (*rates)[i]->text().toStdString());
   }
-  const auto message = frontend::check_rate_group(texts, 0);
+  const auto message = runs::check_rate_group(texts, 0);
   if (!message) return true;
-  if (*message == frontend::kRateSum) focus_field((*rates)[0]);
+  if (*message == runs::kRateSum) focus_field((*rates)[0]);
   dialogs_.message(window_, QString::fromStdString(*message));
   return false;
 }

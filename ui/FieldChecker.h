@@ -29,9 +29,9 @@ class FieldChecker final : public QObject {
 
   // A field for setting `id` (of population `population`, 0-based, for a
   // population setting), holding its default text and checked when left.
-  QLineEdit* add_field(frontend::Setting id, QWidget* parent, int population = -1);
+  QLineEdit* add_field(runs::Setting id, QWidget* parent, int population = -1);
   // The object name of that field: "generations_edit", "elite_edit_2".
-  [[nodiscard]] static QString field_name(frontend::Setting id, int population = -1);
+  [[nodiscard]] static QString field_name(runs::Setting id, int population = -1);
   // The four rates of a population page, in the order of the settings table.
   void watch_rate_group(QGroupBox* group, const std::array<QLineEdit*, 4>& rates);
 
@@ -50,7 +50,7 @@ class FieldChecker final : public QObject {
 
   UserDialogs& dialogs_;
   QWidget* window_;
-  QHash<QLineEdit*, frontend::Setting> settings_;
+  QHash<QLineEdit*, runs::Setting> settings_;
   QHash<QLineEdit*, QGroupBox*> rate_group_of_;
   QHash<QGroupBox*, std::array<QLineEdit*, 4>> rates_;
   QHash<QLineEdit*, QString> entry_texts_;  // each field's text when the user entered it

@@ -113,7 +113,7 @@ void GridModel::clear_cells() {
   emit dataChanged(index(0, 0), index(rowCount() - 1, 1), {Qt::DisplayRole, Qt::EditRole});
 }
 
-void GridModel::load(frontend::GridColumns cells) {
+void GridModel::load(data::GridColumns cells) {
   if (cells.rows() == 0) {
     set_row_count(1);
     return;
@@ -124,9 +124,9 @@ void GridModel::load(frontend::GridColumns cells) {
   endResetModel();
 }
 
-void GridModel::replace_cells(frontend::GridColumns cells) {
+void GridModel::replace_cells(data::GridColumns cells) {
   cells.time.resize(cells.rows());
-  if (cells.rows() == 0) cells = frontend::GridColumns{{std::string()}, {std::string()}};
+  if (cells.rows() == 0) cells = data::GridColumns{{std::string()}, {std::string()}};
   if (cells.rows() != cells_.rows()) {
     beginResetModel();
     cells_ = std::move(cells);

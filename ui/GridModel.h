@@ -1,5 +1,5 @@
 // The two-column string grid of the data and output grids: time (or index) texts and
-// value texts, one pair per row. It keeps the cells as frontend::GridColumns so
+// value texts, one pair per row. It keeps the cells as data::GridColumns so
 // that the data path reads them without a copy per cell and a 40000-row load
 // is one model reset.
 #pragma once
@@ -25,7 +25,7 @@ class GridModel final : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-  [[nodiscard]] const frontend::GridColumns& columns() const noexcept { return cells_; }
+  [[nodiscard]] const data::GridColumns& columns() const noexcept { return cells_; }
   [[nodiscard]] QString cell(int column, int row) const;
   void set_cell(int column, int row, const QString& text);
 
@@ -36,10 +36,10 @@ class GridModel final : public QAbstractTableModel {
   void clear_cells();
   // A load: as many rows as `cells` has (at least 1), the cells written from row 0.
   // An empty `cells` leaves one row whose texts are not rewritten.
-  void load(frontend::GridColumns cells);
+  void load(data::GridColumns cells);
   // New texts for every cell at once: one change notice when the row count
   // stays (views keep their scroll position), a reset otherwise.
-  void replace_cells(frontend::GridColumns cells);
+  void replace_cells(data::GridColumns cells);
 
   // Rows from `row` on are forecasts, the rows before it known values: the
   // grid sets them apart. -1: no row is a forecast.
@@ -50,7 +50,7 @@ class GridModel final : public QAbstractTableModel {
   [[nodiscard]] int first_ahead_row() const noexcept { return first_ahead_row_; }
 
  private:
-  frontend::GridColumns cells_;
+  data::GridColumns cells_;
   bool editable_;
   QStringList headings_;
   int first_forecast_row_ = -1;

@@ -28,8 +28,8 @@ namespace quarvel::ui {
 
 namespace {
 
-using frontend::ColumnChoice;
-using frontend::Delimiter;
+using data::ColumnChoice;
+using data::Delimiter;
 
 // Rows the preview shows.
 constexpr std::size_t kPreviewRows = 20;
@@ -75,7 +75,7 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   setObjectName(QStringLiteral("import_table_dialog"));
   setWindowTitle(QStringLiteral("Import table"));
   setFont(window_font());
-  detected_delimiter_ = frontend::preview_table(text_, {}, 0).layout.delimiter;
+  detected_delimiter_ = data::preview_table(text_, {}, 0).layout.delimiter;
 
   auto* file_label = new QLabel(QStringLiteral("File: %1").arg(QDir::toNativeSeparators(path)));
   file_label->setObjectName(QStringLiteral("file_label"));
@@ -93,7 +93,7 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   delimiter_box_ = new QComboBox();
   delimiter_box_->setObjectName(QStringLiteral("delimiter_box"));
   for (const Delimiter delimiter : kDelimiters) {
-    QString caption = capitalised(frontend::delimiter_name(delimiter));
+    QString caption = capitalised(data::delimiter_name(delimiter));
     if (delimiter == detected_delimiter_) caption += QStringLiteral(" (detected)");
     delimiter_box_->addItem(caption, static_cast<int>(delimiter));
   }
@@ -231,22 +231,22 @@ bool ImportTableDialog::is_table_file(const QString& path) {
   QByteArray head = file.read(kTableHeadBytes);
   // The lines read whole: a line cut short could read as another kind.
   if (!file.atEnd()) head.truncate(static_cast<qsizetype>(head.lastIndexOf('\n')) + 1);
-  const frontend::TablePreview preview = frontend::preview_table(
+  const data::TablePreview preview = data::preview_table(
       std::string_view(head.constData(), static_cast<std::size_t>(head.size())), {}, 0);
-  return preview.error.problem != frontend::TableProblem::not_text && preview.layout.header &&
+  return preview.error.problem != data::TableProblem::not_text && preview.layout.header &&
          preview.layout.columns >= 2;
 }
 
-frontend::TableOptions ImportTableDialog::chosen_options() const {
-  frontend::TableOptions options;
+data::TableOptions ImportTableDialog::chosen_options() const {
+  data::TableOptions options;
   options.delimiter = delimiter_choice_;
   options.header = header_choice_;
   // A decimal comma is no choice where the comma delimits the fields.
   if (delimiter_choice_.value_or(detected_delimiter_) != Delimiter::comma) {
     options.decimal_comma = decimal_comma_choice_;
   }
-  options.missing = fill_missing_check_->isChecked() ? frontend::MissingValues::interpolate
-                                                     : frontend::MissingValues::refuse;
+  options.missing = fill_missing_check_->isChecked() ? data::MissingValues::interpolate
+                                                     : data::MissingValues::refuse;
   options.value_column = ColumnChoice::detected();
   options.time_column = ColumnChoice::detected();
   return options;
@@ -254,9 +254,9 @@ frontend::TableOptions ImportTableDialog::chosen_options() const {
 
 void ImportTableDialog::read_table_again() {
   table_.reset();
-  frontend::TableOptions options = chosen_options();
+  data::TableOptions options = chosen_options();
   // The columns there are under these options, to find the picked ones among.
-  const frontend::TablePreview columns = frontend::preview_table(text_, options, 0);
+  const data::TablePreview columns = data::preview_table(text_, options, 0);
   column_names_ = columns.column_names;
   if (time_choice_.kind == ColumnChoice::Kind::none) {
     options.time_column = ColumnChoice::no_column();
@@ -268,7 +268,7 @@ void ImportTableDialog::read_table_again() {
           chosen_column(value_choice_, column_names_, columns.layout.columns)) {
     options.value_column = ColumnChoice::by_number(value);
   }
-  const frontend::TablePreview preview = frontend::preview_table(text_, options, kPreviewRows);
+  const data::TablePreview preview = data::preview_table(text_, options, kPreviewRows);
   column_names_ = preview.column_names;
   // Detection's suggestion stands beside the picker, not in it, when the
   // user wants no time column.
@@ -276,7 +276,7 @@ void ImportTableDialog::read_table_again() {
       options.time_column.kind == ColumnChoice::Kind::none ? 0 : preview.time_column;
   show_preview(preview);
   fill_column_boxes(preview, preview.value_column, time);
-  if (preview.error.problem != frontend::TableProblem::none) {
+  if (preview.error.problem != data::TableProblem::none) {
     refuse(to_qstring(preview.error.message));
     point_at(preview.error, preview);
     return;
@@ -284,7 +284,7 @@ void ImportTableDialog::read_table_again() {
 
   options.value_column = ColumnChoice::by_number(preview.value_column);
   options.time_column = time != 0 ? ColumnChoice::by_number(time) : ColumnChoice::no_column();
-  frontend::TableResult result = frontend::read_table(text_, options);
+  data::TableResult result = data::read_table(text_, options);
   if (!result.table) {
     refuse(to_qstring(result.error.message));
     point_at(result.error, preview);
@@ -294,8 +294,8 @@ void ImportTableDialog::read_table_again() {
   split_again();
 }
 
-void ImportTableDialog::show_preview(const frontend::TablePreview& preview) {
-  const frontend::TableLayout& layout = preview.layout;
+void ImportTableDialog::show_preview(const data::TablePreview& preview) {
+  const data::TableLayout& layout = preview.layout;
   {
     const QSignalBlocker delimiter(delimiter_box_);
     const QSignalBlocker header(header_check_);
@@ -305,7 +305,7 @@ void ImportTableDialog::show_preview(const frontend::TablePreview& preview) {
     decimal_comma_check_->setChecked(layout.decimal_comma);
     decimal_comma_check_->setEnabled(layout.delimiter != Delimiter::comma);
   }
-  layout_label_->setText(capitalised(frontend::describe_layout(layout)) + QLatin1Char('.'));
+  layout_label_->setText(capitalised(data::describe_layout(layout)) + QLatin1Char('.'));
 
   std::size_t columns = layout.columns;
   for (const auto& row : preview.rows) columns = std::max(columns, row.size());
@@ -337,8 +337,7 @@ void ImportTableDialog::show_preview(const frontend::TablePreview& preview) {
       columns <= kColumnsSharingWidth ? QHeaderView::Stretch : QHeaderView::Interactive);
 }
 
-void ImportTableDialog::point_at(const frontend::TableError& error,
-                                 const frontend::TablePreview& preview) {
+void ImportTableDialog::point_at(const data::TableError& error, const data::TablePreview& preview) {
   const auto row = std::find(preview.lines.begin(), preview.lines.end(), error.line);
   if (row == preview.lines.end() || error.column == 0) return;
   preview_table_->setCurrentCell(static_cast<int>(row - preview.lines.begin()),
@@ -346,7 +345,7 @@ void ImportTableDialog::point_at(const frontend::TableError& error,
   preview_table_->scrollTo(preview_table_->currentIndex());
 }
 
-void ImportTableDialog::fill_column_boxes(const frontend::TablePreview& preview,
+void ImportTableDialog::fill_column_boxes(const data::TablePreview& preview,
                                           std::size_t value_column, std::size_t time_column) {
   const QSignalBlocker value(value_column_box_);
   const QSignalBlocker time(time_column_box_);
@@ -366,27 +365,26 @@ void ImportTableDialog::split_again() {
   imported_.reset();
   if (!table_) return;
   const std::vector<double>& values = table_->values;
-  const frontend::TimeColumn* time = table_->time ? &*table_->time : nullptr;
+  const data::TimeColumn* time = table_->time ? &*table_->time : nullptr;
   const std::size_t rows = values.size();
   {
     const QSignalBlocker blocker(split_slider_);
     split_slider_->setRange(1, static_cast<int>(std::max<std::size_t>(rows, 2) - 1));
     split_slider_->setEnabled(rows >= 2);
   }
-  const frontend::SplitPoint point =
-      frontend::SplitPoint::from_text(split_edit_->text().toStdString());
-  const frontend::SplitCount count = frontend::split_training_count(rows, point, time);
+  const data::SplitPoint point = data::SplitPoint::from_text(split_edit_->text().toStdString());
+  const data::SplitCount count = data::split_training_count(rows, point, time);
   if (!count.error.empty()) {
     refuse(QStringLiteral("The split point: %1").arg(to_qstring(count.error)));
     return;
   }
-  const std::size_t overlap = frontend::split_overlap(rows, count.training_count, largest_lag_);
-  frontend::SplitResult result = frontend::split_series(values, point, overlap, time);
+  const std::size_t overlap = data::split_overlap(rows, count.training_count, largest_lag_);
+  data::SplitResult result = data::split_series(values, point, overlap, time);
   if (!result.split) {
     refuse(QStringLiteral("The split point: %1").arg(to_qstring(result.error)));
     return;
   }
-  frontend::SeriesSplit& split = *result.split;
+  data::SeriesSplit& split = *result.split;
   {
     const QSignalBlocker blocker(split_slider_);
     split_slider_->setValue(static_cast<int>(split.training_count));

@@ -32,8 +32,8 @@ namespace quarvel::ui {
 // What OK loads: the two parts and the time stamps of the series' rows.
 struct ImportedTable {
   QString path;
-  frontend::SeriesSplit split;
-  std::optional<frontend::TimeColumn> time;
+  data::SeriesSplit split;
+  std::optional<data::TimeColumn> time;
   QString time_name;  // the time column's header name, else "Time"
 };
 
@@ -41,7 +41,7 @@ class ImportTableDialog final : public QDialog {
   Q_OBJECT
 
  public:
-  // `text`: the file's text (frontend::read_table_file_text); `largest_lag`:
+  // `text`: the file's text (data::read_table_file_text); `largest_lag`:
   // the largest terminal table size of the populations now set, the number of
   // training values the validation part repeats where the split has room.
   ImportTableDialog(const QString& path, std::string text, std::size_t largest_lag,
@@ -58,14 +58,14 @@ class ImportTableDialog final : public QDialog {
 
  private:
   // The options as the user has set them: detection for what is not set.
-  [[nodiscard]] frontend::TableOptions chosen_options() const;
+  [[nodiscard]] data::TableOptions chosen_options() const;
   // Reads the table again after a change of the options: the preview, the
   // detected options, the column pickers, then the split.
   void read_table_again();
-  void show_preview(const frontend::TablePreview& preview);
+  void show_preview(const data::TablePreview& preview);
   // The refused cell made current in the preview, when the preview shows it.
-  void point_at(const frontend::TableError& error, const frontend::TablePreview& preview);
-  void fill_column_boxes(const frontend::TablePreview& preview, std::size_t value_column,
+  void point_at(const data::TableError& error, const data::TablePreview& preview);
+  void fill_column_boxes(const data::TablePreview& preview, std::size_t value_column,
                          std::size_t time_column);
   // Splits the table read again after a change of the split point.
   void split_again();
@@ -75,17 +75,17 @@ class ImportTableDialog final : public QDialog {
   QString path_;
   std::string text_;
   std::size_t largest_lag_;
-  frontend::Delimiter detected_delimiter_ = frontend::Delimiter::none;
+  data::Delimiter detected_delimiter_ = data::Delimiter::none;
 
   // What the user set; nullopt: as detected.
-  std::optional<frontend::Delimiter> delimiter_choice_;
+  std::optional<data::Delimiter> delimiter_choice_;
   std::optional<bool> header_choice_;
   std::optional<bool> decimal_comma_choice_;
-  frontend::ColumnChoice value_choice_ = frontend::ColumnChoice::detected();
-  frontend::ColumnChoice time_choice_ = frontend::ColumnChoice::detected();
+  data::ColumnChoice value_choice_ = data::ColumnChoice::detected();
+  data::ColumnChoice time_choice_ = data::ColumnChoice::detected();
 
   std::vector<std::string> column_names_;  // the header's, as the table is read now
-  std::optional<frontend::Table> table_;
+  std::optional<data::Table> table_;
   std::optional<ImportedTable> imported_;
 
   QTableWidget* preview_table_ = nullptr;

@@ -135,7 +135,7 @@ MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
   for (QAction* tick : view_ticks_) {
     tick->setChecked(SettingsStore::view_tick(tick->objectName(), tick->isChecked()));
   }
-  frontend::SettingsTexts remembered;
+  runs::SettingsTexts remembered;
   SettingsStore::read_settings(remembered);
   show_settings(remembered);
   show_splash();
@@ -239,31 +239,30 @@ QList<QPair<QString, ChartView*>> MainWindow::exportable_charts() const {
           {QStringLiteral("E&nsemble fan chart"), runs_window_->fan_chart()}};
 }
 
-frontend::SettingsTexts MainWindow::settings_texts() const {
-  frontend::SettingsTexts settings;
+runs::SettingsTexts MainWindow::settings_texts() const {
+  runs::SettingsTexts settings;
   problem_tab_->fill_settings(settings);
   populations_tab_->fill_settings(settings);
   return settings;
 }
 
-void MainWindow::show_settings(const frontend::SettingsTexts& settings) {
+void MainWindow::show_settings(const runs::SettingsTexts& settings) {
   problem_tab_->show_settings(settings);
   populations_tab_->show_settings(settings);
 }
 
 void MainWindow::restore_default_settings() {
-  frontend::SettingsTexts defaults;
+  runs::SettingsTexts defaults;
   QString question = QStringLiteral("Put every setting back to its default?");
   // The overlap of loaded data is what the data say, not a default.
   const std::optional<std::int32_t> detected = problem_tab_->detected_overlap();
   if (detected) {
-    defaults.set(frontend::Setting::overlap, std::to_string(*detected));
-    question +=
-        QStringLiteral(
-            "\nThe overlap keeps %1, the value detected from the loaded data (its "
-            "default is %2).")
-            .arg(*detected)
-            .arg(to_qstring(frontend::setting_info(frontend::Setting::overlap).default_text));
+    defaults.set(runs::Setting::overlap, std::to_string(*detected));
+    question += QStringLiteral(
+                    "\nThe overlap keeps %1, the value detected from the loaded data (its "
+                    "default is %2).")
+                    .arg(*detected)
+                    .arg(to_qstring(runs::setting_info(runs::Setting::overlap).default_text));
   }
   if (!dialogs_.ask_yes_no(this, QApplication::applicationName(), question)) return;
   show_settings(defaults);
@@ -371,7 +370,7 @@ QString MainWindow::run_status() const {
 }
 
 void MainWindow::update_data_status() {
-  const auto count = [](const frontend::GridColumns& cells, const QString& file) {
+  const auto count = [](const data::GridColumns& cells, const QString& file) {
     return file.isEmpty() ? QStringLiteral("none") : QStringLiteral("%1 points").arg(cells.rows());
   };
   QString text = QStringLiteral("Training: %1, validation: %2, overlap: %3")
@@ -403,7 +402,7 @@ void MainWindow::load_training_file(const QString& path) {
   files_.folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
   const auto file = read_series(path);
   if (!file) return;
-  problem_tab_->show_training_series(frontend::make_grid(file->values, 0));
+  problem_tab_->show_training_series(data::make_grid(file->values, 0));
   files_.training = QFileInfo(path).canonicalFilePath();
   update_data_status();
   warn_about_doubtful_file(path, *file);
@@ -417,14 +416,14 @@ void MainWindow::load_validation_series() {
   if (!file) return;
   const std::size_t training_rows = problem_tab_->training_cells().rows();
   // Refused before the overlap is looked for, which takes time with the count.
-  if (const auto refused = frontend::check_value_count(training_rows, file->values.size())) {
+  if (const auto refused = runs::check_value_count(training_rows, file->values.size())) {
     dialogs_.message(
         this, QStringLiteral("\"%1\" was not loaded: %2")
                   .arg(QFileInfo(*path).fileName(), QString::fromStdString(refused->message)));
     return;
   }
   problem_tab_->show_validation_series(
-      frontend::make_grid(file->values, static_cast<std::int64_t>(training_rows)));
+      data::make_grid(file->values, static_cast<std::int64_t>(training_rows)));
   files_.validation = QFileInfo(*path).canonicalFilePath();
   forget_table_time();
   update_data_status();
@@ -447,7 +446,7 @@ void MainWindow::open_dropped_file(const QString& path) {
 
 void MainWindow::open_table_file(const QString& path) {
   files_.folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
-  frontend::TableText text = frontend::read_table_file_text(QFile::encodeName(path).toStdString());
+  data::TableText text = data::read_table_file_text(QFile::encodeName(path).toStdString());
   if (tell_unreadable(path, text.error, text.reason)) return;
   // Window-modal and shown without waiting: OK loads the parts.
   auto* dialog = new ImportTableDialog(path, std::move(text.text),
@@ -460,10 +459,10 @@ void MainWindow::open_table_file(const QString& path) {
 }
 
 void MainWindow::load_imported_table(const ImportedTable& table) {
-  const frontend::SeriesSplit& split = table.split;
-  problem_tab_->show_training_series(frontend::make_grid(split.training, 0));
+  const data::SeriesSplit& split = table.split;
+  problem_tab_->show_training_series(data::make_grid(split.training, 0));
   problem_tab_->show_validation_series(
-      frontend::make_grid(split.validation, static_cast<std::int64_t>(split.training_count)),
+      data::make_grid(split.validation, static_cast<std::int64_t>(split.training_count)),
       static_cast<std::int32_t>(split.overlap));
   // Both parts came from the table: it is the loaded data, never written over.
   files_.training = QFileInfo(table.path).canonicalFilePath();
@@ -481,14 +480,14 @@ void MainWindow::forget_table_time() {
   show_time_axis(data_plot_window_->chart_view(), nullptr);
 }
 
-bool MainWindow::tell_unreadable(const QString& path, frontend::DataFileError error,
+bool MainWindow::tell_unreadable(const QString& path, data::DataFileError error,
                                  const std::string& reason) {
-  if (error == frontend::DataFileError::too_large) {
+  if (error == data::DataFileError::too_large) {
     dialogs_.message(this, QStringLiteral("\"%1\" %2. Nothing was loaded.")
                                .arg(QFileInfo(path).fileName(), QString::fromStdString(reason)));
     return true;
   }
-  if (error != frontend::DataFileError::none) {
+  if (error != data::DataFileError::none) {
     // The box's words, then which file and why: a file named on the command
     // line or dropped was never seen in a dialog.
     dialogs_.message(
@@ -500,15 +499,15 @@ bool MainWindow::tell_unreadable(const QString& path, frontend::DataFileError er
   return false;
 }
 
-std::optional<frontend::DataFileResult> MainWindow::read_series(const QString& path) {
-  auto file = frontend::read_data_file(QFile::encodeName(path).toStdString());
+std::optional<data::DataFileResult> MainWindow::read_series(const QString& path) {
+  auto file = data::read_data_file(QFile::encodeName(path).toStdString());
   if (tell_unreadable(path, file.error, file.reason)) return std::nullopt;
   // A binary file is no series: nothing of it is loaded.
-  if (file.doubtful.problem == frontend::LineProblem::nul_byte) {
-    dialogs_.message(
-        this, QStringLiteral("\"%1\" is not a text file: %2. Nothing was loaded.")
-                  .arg(QFileInfo(path).fileName(),
-                       QString::fromStdString(frontend::describe_doubtful_line(file.doubtful))));
+  if (file.doubtful.problem == data::LineProblem::nul_byte) {
+    dialogs_.message(this,
+                     QStringLiteral("\"%1\" is not a text file: %2. Nothing was loaded.")
+                         .arg(QFileInfo(path).fileName(),
+                              QString::fromStdString(data::describe_doubtful_line(file.doubtful))));
     return std::nullopt;
   }
   return file;
@@ -516,8 +515,7 @@ std::optional<frontend::DataFileResult> MainWindow::read_series(const QString& p
 
 // A file the format reads only in part is loaded as the format reads it, and
 // the user is told which line was not a plain value.
-void MainWindow::warn_about_doubtful_file(const QString& path,
-                                          const frontend::DataFileResult& file) {
+void MainWindow::warn_about_doubtful_file(const QString& path, const data::DataFileResult& file) {
   const QString name = QFileInfo(path).fileName();
   if (file.values.empty()) {
     dialogs_.message(this, QStringLiteral("\"%1\" holds no values.").arg(name));
@@ -526,30 +524,30 @@ void MainWindow::warn_about_doubtful_file(const QString& path,
   QStringList warnings;
   const char* consequence = nullptr;
   switch (file.doubtful.problem) {
-    case frontend::LineProblem::too_long:
+    case data::LineProblem::too_long:
       consequence = "Only its first 255 characters were read.";
       break;
-    case frontend::LineProblem::lone_return:
+    case data::LineProblem::lone_return:
       consequence = "The text around it was read as one line.";
       break;
-    case frontend::LineProblem::no_number:
+    case data::LineProblem::no_number:
       consequence = "It was read as 0.";
       break;
-    case frontend::LineProblem::nul_byte:
-    case frontend::LineProblem::trailing_text:  // the doubtful line is never of this kind
-    case frontend::LineProblem::none:
+    case data::LineProblem::nul_byte:
+    case data::LineProblem::trailing_text:  // the doubtful line is never of this kind
+    case data::LineProblem::none:
       break;
   }
   if (consequence != nullptr) {
     warnings << QStringLiteral("%1. %2").arg(
-        QString::fromStdString(frontend::describe_doubtful_line(file.doubtful)),
+        QString::fromStdString(data::describe_doubtful_line(file.doubtful)),
         QString::fromLatin1(consequence));
   }
   // Text after a line's number (a decimal comma: "1,5" reads as 1), once for
   // the file, with the count, as the runner warns.
-  if (const frontend::TrailingText& trailing = file.trailing_text; trailing.lines > 0) {
+  if (const data::TrailingText& trailing = file.trailing_text; trailing.lines > 0) {
     warnings << QStringLiteral("%1; %2.").arg(
-        QString::fromStdString(frontend::describe_doubtful_line(trailing.first)),
+        QString::fromStdString(data::describe_doubtful_line(trailing.first)),
         trailing.lines == 1
             ? QStringLiteral("1 line holds text after its number")
             : QStringLiteral("%1 lines hold text after their number").arg(trailing.lines));
@@ -577,14 +575,12 @@ QString MainWindow::lags_past_the_overlap() const {
 }
 
 std::int32_t MainWindow::largest_terminal_table() const {
-  const frontend::SettingsTexts settings = settings_texts();
-  const int count =
-      frontend::parse_whole_number(settings.text(frontend::Setting::populations)).value_or(1);
+  const runs::SettingsTexts settings = settings_texts();
+  const int count = data::parse_whole_number(settings.text(runs::Setting::populations)).value_or(1);
   std::int32_t largest = 0;
   for (int p = 0; p < count; ++p) {
     largest = std::max(
-        largest,
-        frontend::parse_whole_number(settings.text(frontend::Setting::terminals, p)).value_or(0));
+        largest, data::parse_whole_number(settings.text(runs::Setting::terminals, p)).value_or(0));
   }
   return largest;
 }
@@ -592,8 +588,8 @@ std::int32_t MainWindow::largest_terminal_table() const {
 void MainWindow::draw_data_plot() {
   data_plot_window_->clear_series(DataPlotWindow::training);
   data_plot_window_->clear_series(DataPlotWindow::validation);
-  const std::array<const frontend::GridColumns*, 2> grids{&problem_tab_->training_cells(),
-                                                          &problem_tab_->validation_cells()};
+  const std::array<const data::GridColumns*, 2> grids{&problem_tab_->training_cells(),
+                                                      &problem_tab_->validation_cells()};
   // The grids' times are the points' indices: on the table's time axis while
   // the grids hold its parts.
   const TimeScale* time = table_time_ && table_time_->fits(grids[0]->rows(), grids[1]->rows())
@@ -601,15 +597,15 @@ void MainWindow::draw_data_plot() {
                               : nullptr;
   show_time_axis(data_plot_window_->chart_view(), time != nullptr ? table_time_ : nullptr);
   for (int series = 0; series < 2; ++series) {
-    const frontend::GridColumns& cells = *grids[static_cast<std::size_t>(series)];
+    const data::GridColumns& cells = *grids[static_cast<std::size_t>(series)];
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(cells.rows()));
     for (std::size_t row = 0; row < cells.rows(); ++row) {
       const std::string& time_text = cells.time[row];
       const std::string& value_text = cells.value[row];
       if (time_text.empty() || value_text.empty()) continue;
-      const auto at = frontend::parse_number(time_text);
-      const auto value = frontend::parse_number(value_text);
+      const auto at = data::parse_number(time_text);
+      const auto value = data::parse_number(value_text);
       if (!at || !value) {
         // The rows before the bad one stay plotted; the window is not shown.
         data_plot_window_->set_points(series, points);
@@ -647,12 +643,12 @@ void MainWindow::start_or_abort_run() {
     return refuse_start(QString::fromLatin1(kNoValidationData), true);
   }
 
-  frontend::RunSettings settings;
-  frontend::StartOutcome outcome = frontend::read_run_settings(settings_texts(), settings);
-  if (outcome.error == frontend::StartError::none) {
+  runs::RunSettings settings;
+  runs::StartOutcome outcome = runs::read_run_settings(settings_texts(), settings);
+  if (outcome.error == runs::StartError::none) {
     try {
-      outcome = frontend::start_run(run_driver_->engine(), problem_tab_->training_cells(),
-                                    problem_tab_->validation_cells(), settings);
+      outcome = runs::start_run(run_driver_->engine(), problem_tab_->training_cells(),
+                                problem_tab_->validation_cells(), settings);
     } catch (const std::bad_alloc&) {
       dialogs_.message(this, QString::fromLatin1(kMemoryAllocationError));
       dialogs_.end_process(1);
@@ -660,18 +656,18 @@ void MainWindow::start_or_abort_run() {
     }
   }
   switch (outcome.error) {
-    case frontend::StartError::none:
+    case runs::StartError::none:
       break;
     // Faults in the loaded data: the grids are on "Problem Configuration".
-    case frontend::StartError::training_invalid:
-    case frontend::StartError::validation_invalid:
-    case frontend::StartError::too_many_values:
-    case frontend::StartError::constant_series:
-    case frontend::StartError::non_finite_series:
+    case runs::StartError::training_invalid:
+    case runs::StartError::validation_invalid:
+    case runs::StartError::too_many_values:
+    case runs::StartError::constant_series:
+    case runs::StartError::non_finite_series:
       return refuse_start(QString::fromStdString(outcome.message), true);
-    case frontend::StartError::unreadable_setting:
-    case frontend::StartError::overselect_too_small:
-    case frontend::StartError::elite_too_large:
+    case runs::StartError::unreadable_setting:
+    case runs::StartError::overselect_too_small:
+    case runs::StartError::elite_too_large:
       return refuse_start(QString::fromStdString(outcome.message), false);
   }
 
@@ -693,7 +689,7 @@ void MainWindow::start_or_abort_run() {
   if (table_time_ && table_time_->fits(problem_tab_->training_cells().rows(),
                                        problem_tab_->validation_cells().rows())) {
     run.time = std::make_shared<const TimeScale>(table_time_->with_steps_ahead(
-        static_cast<std::size_t>(std::max(settings.whole(frontend::Setting::forecast_ahead), 0))));
+        static_cast<std::size_t>(std::max(settings.whole(runs::Setting::forecast_ahead), 0))));
   }
   run_ = std::move(run);
   tabs_->setCurrentWidget(results_view_);
@@ -788,11 +784,11 @@ void MainWindow::run_generations() {
   }
 }
 
-RunDriver::ForecastRequest MainWindow::forecast_request(const frontend::RunSettings& settings) {
+RunDriver::ForecastRequest MainWindow::forecast_request(const runs::RunSettings& settings) {
   // The bands at the runner's defaults, drawn as its stream 0 draws them: a
   // window run is that stream.
-  return {settings.whole(frontend::Setting::forecast_ahead), frontend::PathSettings{},
-          frontend::RunIdentity{settings.whole(frontend::Setting::seed), 0}};
+  return {settings.whole(runs::Setting::forecast_ahead), forecasting::PathSettings{},
+          forecasting::RunIdentity{settings.whole(runs::Setting::seed), 0}};
 }
 
 PredictionMarkers MainWindow::prediction_markers() const {
@@ -804,7 +800,7 @@ std::vector<std::string> MainWindow::best_tree_texts() const {
   const bool formulas = formulas_action_->isChecked();
   const auto& shown = run_.last;
   for (std::size_t p = 0; p < shown.results.populations.size(); ++p) {
-    texts.push_back(formulas && p < shown.models.size() ? frontend::formula_text(shown.models[p])
+    texts.push_back(formulas && p < shown.models.size() ? forecasting::formula_text(shown.models[p])
                                                         : shown.results.populations[p].tree_text);
   }
   return texts;

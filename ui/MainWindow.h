@@ -89,8 +89,8 @@ class MainWindow final : public QMainWindow {
   // What the last run made and was made from (number 0: no run yet).
   [[nodiscard]] const RunResults& last_run() const noexcept { return run_; }
   // Every setting as typed and chosen in the window, and back into the fields.
-  [[nodiscard]] frontend::SettingsTexts settings_texts() const;
-  void show_settings(const frontend::SettingsTexts& settings);
+  [[nodiscard]] runs::SettingsTexts settings_texts() const;
+  void show_settings(const runs::SettingsTexts& settings);
   // The folder the file dialog opens in and the settings store keeps when the
   // program ends: that of the file chosen last, in this session or before.
   [[nodiscard]] QString remembered_folder() const { return files_.folder; }
@@ -144,7 +144,7 @@ class MainWindow final : public QMainWindow {
   void run_generations();
   // What the run's end forecasts and measures for a run of `settings`.
   [[nodiscard]] static RunDriver::ForecastRequest forecast_request(
-      const frontend::RunSettings& settings);
+      const runs::RunSettings& settings);
   void show_generation_results(const ShownGeneration& shown);
   // "Running: generation 3 of 50", "Stopping after …", "Paused after …".
   void show_progress_status();
@@ -155,10 +155,9 @@ class MainWindow final : public QMainWindow {
   [[nodiscard]] std::optional<QString> choose_file();
   // Reads a data file for a load; nothing (after telling the user) when it
   // cannot be opened or is not a text file.
-  [[nodiscard]] std::optional<frontend::DataFileResult> read_series(const QString& path);
+  [[nodiscard]] std::optional<data::DataFileResult> read_series(const QString& path);
   // Tells the user why the file at `path` cannot be read; false when it can.
-  bool tell_unreadable(const QString& path, frontend::DataFileError error,
-                       const std::string& reason);
+  bool tell_unreadable(const QString& path, data::DataFileError error, const std::string& reason);
   // The two parts of an imported table into the grids, as loading them from
   // two files would, the overlap the split's; its time stamps kept for the charts.
   void load_imported_table(const ImportedTable& table);
@@ -167,7 +166,7 @@ class MainWindow final : public QMainWindow {
   // The largest terminal table size of the populations now set (unreadable
   // fields count as 0).
   [[nodiscard]] std::int32_t largest_terminal_table() const;
-  void warn_about_doubtful_file(const QString& path, const frontend::DataFileResult& file);
+  void warn_about_doubtful_file(const QString& path, const data::DataFileResult& file);
   // What to tell the user when a population's terminal table is larger than
   // the overlap the loaded validation data were detected with; empty when not.
   [[nodiscard]] QString lags_past_the_overlap() const;

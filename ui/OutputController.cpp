@@ -60,7 +60,7 @@ void OutputController::write_chosen_file(const QString& path, const QByteArray& 
                      .arg(target.fileName()))) {
     return;
   } else {
-    problem = frontend::write_file_atomically(
+    problem = records::write_file_atomically(
         QFile::encodeName(path).toStdString(),
         std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
   }
@@ -101,18 +101,18 @@ void OutputController::save_output(int population) {
   std::string text;
   if (choice->filter == 1) {
     // From the values themselves, not from their six-digit texts.
-    const frontend::OutputCells known = frontend::output_cells(
-        frontend::in_original_units(run_.scale.low, run_.scale.high, shown[p].prediction));
-    text = frontend::output_file_text(known.index, known.value);
+    const records::OutputCells known = records::output_cells(
+        forecasting::in_original_units(run_.scale.low, run_.scale.high, shown[p].prediction));
+    text = records::output_file_text(known.index, known.value);
     if (p < run_.forecasts.size()) {
-      const frontend::OutputCells ahead = frontend::output_cells(
-          frontend::in_original_units(run_.scale.low, run_.scale.high, run_.forecasts[p]),
+      const records::OutputCells ahead = records::output_cells(
+          forecasting::in_original_units(run_.scale.low, run_.scale.high, run_.forecasts[p]),
           static_cast<std::int64_t>(known.index.size()));
-      text += frontend::output_file_text(ahead.index, ahead.value);
+      text += records::output_file_text(ahead.index, ahead.value);
     }
   } else {
     const auto& cells = results_view_.output_model(population)->columns();
-    text = frontend::output_file_text(cells.time, cells.value);
+    text = records::output_file_text(cells.time, cells.value);
   }
   write_chosen_file(choice->path, QByteArray::fromStdString(text));
 }
@@ -133,24 +133,24 @@ void OutputController::export_models(bool running, bool with_bands) {
       files_.folder);
   if (!folder || folder->isEmpty()) return;
   files_.folder = QDir::toNativeSeparators(*folder);
-  std::vector<frontend::OutputFile> files;
+  std::vector<records::OutputFile> files;
   QStringList existing;
   const auto& figures = run_.last.results.populations;
   for (std::size_t p = 0; p < run_.last.models.size(); ++p) {
     const auto population = static_cast<std::int32_t>(p);
     auto context =
-        frontend::model_context(population, run_.settings, figures[p].best_mse, figures[p].best_mdl,
-                                QFile::encodeName(run_.training_file).toStdString(),
-                                QFile::encodeName(run_.validation_file).toStdString());
+        records::model_context(population, run_.settings, figures[p].best_mse, figures[p].best_mdl,
+                               QFile::encodeName(run_.training_file).toStdString(),
+                               QFile::encodeName(run_.validation_file).toStdString());
     // The bands past the data as the window draws them.
     if (const auto& intervals = run_.forecast.intervals; with_bands && intervals) {
-      context.intervals = frontend::IntervalExport{
+      context.intervals = records::IntervalExport{
           run_.training_count,
-          frontend::path_seed(run_.forecast.run.seed, run_.forecast.run.stream, population,
-                              frontend::PathPurpose::past_data),
+          forecasting::path_seed(run_.forecast.run.seed, run_.forecast.run.stream, population,
+                                 forecasting::PathPurpose::past_data),
           intervals->levels, intervals->paths};
     }
-    for (auto& [name, content] : frontend::model_files(run_.last.models[p], context)) {
+    for (auto& [name, content] : records::model_files(run_.last.models[p], context)) {
       const QString path = QDir(*folder).filePath(QString::fromStdString(name));
       if (is_loaded_data(path)) {
         dialogs_.message(window_, QStringLiteral("The models were not exported: \"%1\" holds the "
@@ -170,7 +170,7 @@ void OutputController::export_models(bool running, bool with_bands) {
                    existing.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")))) {
     return;
   }
-  if (const auto problem = frontend::write_files_atomically(files)) {
+  if (const auto problem = records::write_files_atomically(files)) {
     dialogs_.message(window_,
                      QStringLiteral("The models could not be exported to \"%1\": %2.")
                          .arg(QDir::toNativeSeparators(*folder), QString::fromStdString(*problem)));

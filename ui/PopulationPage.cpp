@@ -14,15 +14,15 @@
 
 namespace quarvel::ui {
 
-using frontend::Setting;
+using runs::Setting;
 
 PopulationPage::PopulationPage(int index, FieldChecker& checker, QWidget* parent)
     : QWidget(parent), index_(index), settings_(checker, index) {
   setObjectName(QStringLiteral("population_page_%1").arg(index + 1));
-  using frontend::Group;
+  using runs::Group;
   // A box of a group's settings, captioned as the group.
   const auto add_box = [&](Group group) {
-    auto* box = new QGroupBox(to_qstring(frontend::group_caption(group)));
+    auto* box = new QGroupBox(to_qstring(runs::group_caption(group)));
     auto* form = new QGridLayout(box);
     settings_.add_group(group, form, box);
     return box;
@@ -76,11 +76,11 @@ void PopulationPage::couple_tournament_size() {
       ->setEnabled(settings_.chosen_word(Setting::selection) == "tournament");
 }
 
-void PopulationPage::fill_settings(frontend::SettingsTexts& settings) const {
+void PopulationPage::fill_settings(runs::SettingsTexts& settings) const {
   settings_.fill(settings);
 }
 
-void PopulationPage::show_settings(const frontend::SettingsTexts& settings) {
+void PopulationPage::show_settings(const runs::SettingsTexts& settings) {
   settings_.show(settings);
   couple_tournament_size();
 }

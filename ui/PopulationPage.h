@@ -22,8 +22,8 @@ class PopulationPage final : public QWidget {
 
   [[nodiscard]] int index() const noexcept { return index_; }
   // This population's settings as typed and chosen, and back into the fields.
-  void fill_settings(frontend::SettingsTexts& settings) const;
-  void show_settings(const frontend::SettingsTexts& settings);
+  void fill_settings(runs::SettingsTexts& settings) const;
+  void show_settings(const runs::SettingsTexts& settings);
 
  private slots:
   // The tournament size counts only for tournament selection.

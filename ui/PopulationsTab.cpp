@@ -22,7 +22,7 @@ PopulationsTab::PopulationsTab(FieldChecker& checker, UserDialogs& dialogs, QWid
   population_count_box_->setObjectName(QStringLiteral("population_count_box"));
   population_count_box_->setEditable(true);
   population_count_box_->setInsertPolicy(QComboBox::NoInsert);
-  for (int count = 1; count <= frontend::kMaxPopulations; ++count) {
+  for (int count = 1; count <= runs::kMaxPopulations; ++count) {
     population_count_box_->addItem(QString::number(count));
   }
   population_count_box_->setCurrentIndex(population_count_ - 1);
@@ -35,7 +35,7 @@ PopulationsTab::PopulationsTab(FieldChecker& checker, UserDialogs& dialogs, QWid
 
   pages_tabs_ = new QTabWidget();
   pages_tabs_->setObjectName(QStringLiteral("population_pages"));
-  for (int index = 0; index < frontend::kMaxPopulations; ++index) {
+  for (int index = 0; index < runs::kMaxPopulations; ++index) {
     auto* page = new PopulationPage(index, checker, pages_tabs_);
     pages_[static_cast<std::size_t>(index)] = page;
     pages_tabs_->addTab(page, QStringLiteral("No%1").arg(index + 1));
@@ -47,13 +47,12 @@ PopulationsTab::PopulationsTab(FieldChecker& checker, UserDialogs& dialogs, QWid
   layout->setContentsMargins(4, 4, 4, 4);
   auto* count_row = new QHBoxLayout();
   count_row->addStretch(1);
-  auto* count_label =
-      new QLabel(to_qstring(frontend::setting_info(frontend::Setting::populations).label));
+  auto* count_label = new QLabel(to_qstring(runs::setting_info(runs::Setting::populations).label));
   count_label->setBuddy(population_count_box_);
   // The box is announced with its caption through the buddy; the typing
   // field inside it has no caption of its own.
   population_count_box_->lineEdit()->setAccessibleName(count_label->text());
-  population_count_box_->setToolTip(SettingsFields::tooltip(frontend::Setting::populations));
+  population_count_box_->setToolTip(SettingsFields::tooltip(runs::Setting::populations));
   count_row->addWidget(count_label);
   count_row->addWidget(population_count_box_);
   count_row->addStretch(1);
@@ -65,9 +64,9 @@ PopulationPage* PopulationsTab::page(int index) const {
   return pages_[static_cast<std::size_t>(index)];
 }
 
-void PopulationsTab::show_settings(const frontend::SettingsTexts& settings) {
+void PopulationsTab::show_settings(const runs::SettingsTexts& settings) {
   for (PopulationPage* page : pages_) page->show_settings(settings);
-  population_count_box_->setEditText(to_qstring(settings.text(frontend::Setting::populations)));
+  population_count_box_->setEditText(to_qstring(settings.text(runs::Setting::populations)));
   apply_population_count();
 }
 
@@ -75,13 +74,13 @@ void PopulationsTab::apply_population_count() {
   if (applying_) return;
   applying_ = true;
   const QString typed = population_count_box_->currentText();
-  if (const auto message = frontend::check_population_count(typed.toStdString())) {
+  if (const auto message = runs::check_population_count(typed.toStdString())) {
     dialogs_.message(this, to_qstring(*message));
     population_count_box_->setCurrentIndex(population_count_ - 1);
     population_count_box_->setEditText(QString::number(population_count_));
   } else {
-    population_count_ = *frontend::parse_whole_number(typed.toStdString());
-    for (int index = 1; index < frontend::kMaxPopulations; ++index) {
+    population_count_ = *data::parse_whole_number(typed.toStdString());
+    for (int index = 1; index < runs::kMaxPopulations; ++index) {
       pages_tabs_->setTabVisible(index, index < population_count_);
     }
     pages_tabs_->setCurrentIndex(0);
@@ -90,8 +89,8 @@ void PopulationsTab::apply_population_count() {
   applying_ = false;
 }
 
-void PopulationsTab::fill_settings(frontend::SettingsTexts& settings) const {
-  settings.set(frontend::Setting::populations, std::to_string(population_count_));
+void PopulationsTab::fill_settings(runs::SettingsTexts& settings) const {
+  settings.set(runs::Setting::populations, std::to_string(population_count_));
   for (const PopulationPage* page : pages_) page->fill_settings(settings);
 }
 

@@ -25,9 +25,9 @@ class PopulationsTab final : public QWidget {
   [[nodiscard]] int population_count() const noexcept { return population_count_; }
   [[nodiscard]] PopulationPage* page(int index) const;
   // The count and the pages of every population (shown or not).
-  void fill_settings(frontend::SettingsTexts& settings) const;
+  void fill_settings(runs::SettingsTexts& settings) const;
   // The count and every page from `settings`.
-  void show_settings(const frontend::SettingsTexts& settings);
+  void show_settings(const runs::SettingsTexts& settings);
 
  public slots:
   // Takes the count picked or typed into the box: the pages of the chosen
@@ -41,7 +41,7 @@ class PopulationsTab final : public QWidget {
   UserDialogs& dialogs_;
   QComboBox* population_count_box_ = nullptr;
   QTabWidget* pages_tabs_ = nullptr;
-  std::array<PopulationPage*, frontend::kMaxPopulations> pages_{};
+  std::array<PopulationPage*, runs::kMaxPopulations> pages_{};
   int population_count_ = 1;
   bool applying_ = false;
 };

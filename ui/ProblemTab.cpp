@@ -21,7 +21,7 @@ namespace quarvel::ui {
 
 namespace {
 
-using frontend::Setting;
+using runs::Setting;
 
 QPushButton* add_button(QBoxLayout* layout, const char* name, const QString& text,
                         QStyle::StandardPixmap icon = QStyle::SP_CustomBase) {
@@ -87,12 +87,12 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent)
   open_validation(false);
 
   // The run-wide settings of the table, each group in its box.
-  auto* global = new QGroupBox(to_qstring(frontend::group_caption(frontend::Group::global)));
+  auto* global = new QGroupBox(to_qstring(runs::group_caption(runs::Group::global)));
   global->setObjectName(QStringLiteral("global_settings_group"));
   auto* global_layout = new QGridLayout(global);
   global_layout->setVerticalSpacing(4);
   std::array<QGridLayout*, 2> global_columns{new QGridLayout(), new QGridLayout()};
-  settings_.add_group(frontend::Group::global, global_columns, global);
+  settings_.add_group(runs::Group::global, global_columns, global);
   global_layout->addLayout(global_columns[0], 0, 0);
   global_layout->setColumnMinimumWidth(1, 16);
   global_layout->setColumnStretch(1, 1);
@@ -100,11 +100,11 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent)
   connect(settings_.field(Setting::overlap), &QLineEdit::textChanged, this,
           &ProblemTab::overlap_changed);
 
-  auto* mdl = new QGroupBox(to_qstring(frontend::group_caption(frontend::Group::mdl)));
+  auto* mdl = new QGroupBox(to_qstring(runs::group_caption(runs::Group::mdl)));
   mdl->setObjectName(QStringLiteral("mdl_settings_group"));
   auto* mdl_layout = new QVBoxLayout(mdl);
   auto* mdl_form = new QGridLayout();
-  settings_.add_group(frontend::Group::mdl, mdl_form, mdl);
+  settings_.add_group(runs::Group::mdl, mdl_form, mdl);
   mdl_layout->addLayout(mdl_form);
   mdl_layout->addWidget(
       new QLabel(QStringLiteral("MDL = [Weight]*log(S^2) + [Weight Error]*log(N)")));
@@ -132,11 +132,11 @@ GridModel* ProblemTab::validation_model() const {
   return validation_grid_->grid_model();
 }
 
-const frontend::GridColumns& ProblemTab::training_cells() const {
+const data::GridColumns& ProblemTab::training_cells() const {
   return training_model()->columns();
 }
 
-const frontend::GridColumns& ProblemTab::validation_cells() const {
+const data::GridColumns& ProblemTab::validation_cells() const {
   return validation_model()->columns();
 }
 
@@ -150,7 +150,7 @@ void ProblemTab::open_validation(bool open) {
   emit validation_opened(open);
 }
 
-void ProblemTab::show_training_series(frontend::GridColumns cells) {
+void ProblemTab::show_training_series(data::GridColumns cells) {
   training_model()->load(std::move(cells));
   training_loaded_ = true;
   open_validation(true);
@@ -159,13 +159,12 @@ void ProblemTab::show_training_series(frontend::GridColumns cells) {
   emit validation_cleared();
 }
 
-void ProblemTab::show_validation_series(frontend::GridColumns cells,
+void ProblemTab::show_validation_series(data::GridColumns cells,
                                         std::optional<std::int32_t> overlap) {
   validation_model()->load(std::move(cells));
   validation_loaded_ = true;
   detected_overlap_ =
-      overlap ? *overlap
-              : frontend::detect_overlap(training_cells().value, validation_cells().value);
+      overlap ? *overlap : data::detect_overlap(training_cells().value, validation_cells().value);
   settings_.field(Setting::overlap)->setText(QString::number(*detected_overlap_));
 }
 
@@ -182,11 +181,11 @@ void ProblemTab::clear_validation_series() {
   emit validation_cleared();
 }
 
-void ProblemTab::fill_settings(frontend::SettingsTexts& settings) const {
+void ProblemTab::fill_settings(runs::SettingsTexts& settings) const {
   settings_.fill(settings);
 }
 
-void ProblemTab::show_settings(const frontend::SettingsTexts& settings) {
+void ProblemTab::show_settings(const runs::SettingsTexts& settings) {
   settings_.show(settings);
 }
 

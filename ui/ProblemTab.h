@@ -25,8 +25,8 @@ class ProblemTab final : public QWidget {
  public:
   explicit ProblemTab(FieldChecker& checker, QWidget* parent = nullptr);
 
-  [[nodiscard]] const frontend::GridColumns& training_cells() const;
-  [[nodiscard]] const frontend::GridColumns& validation_cells() const;
+  [[nodiscard]] const data::GridColumns& training_cells() const;
+  [[nodiscard]] const data::GridColumns& validation_cells() const;
   [[nodiscard]] GridModel* training_model() const;
   [[nodiscard]] GridModel* validation_model() const;
   [[nodiscard]] GridView* training_grid() const noexcept { return training_grid_; }
@@ -38,16 +38,16 @@ class ProblemTab final : public QWidget {
 
   // A loaded training series: the grid, the validation group opened and its
   // cells emptied.
-  void show_training_series(frontend::GridColumns cells);
+  void show_training_series(data::GridColumns cells);
   // A loaded validation series: the grid, and the overlap written into the
   // overlap field: `overlap` when given (the split of one table knows it),
   // else the one detected against the training cells.
-  void show_validation_series(frontend::GridColumns cells,
+  void show_validation_series(data::GridColumns cells,
                               std::optional<std::int32_t> overlap = std::nullopt);
 
   // The run-wide settings as typed, and back into the fields.
-  void fill_settings(frontend::SettingsTexts& settings) const;
-  void show_settings(const frontend::SettingsTexts& settings);
+  void fill_settings(runs::SettingsTexts& settings) const;
+  void show_settings(const runs::SettingsTexts& settings);
   [[nodiscard]] QString overlap_text() const;
   // The overlap detected (or given) when the validation series was loaded;
   // nothing while none is loaded.

@@ -12,10 +12,10 @@ ResultHistories::ResultHistories(int populations, int generations) {
   }
 }
 
-void ResultHistories::record(const frontend::GenerationResults& results) {
+void ResultHistories::record(const runs::GenerationResults& results) {
   const auto g = static_cast<std::size_t>(results.generation);
   for (std::size_t p = 0; p < results.populations.size() && p < mdl.size(); ++p) {
-    const frontend::PopulationReport& report = results.populations[p];
+    const runs::PopulationReport& report = results.populations[p];
     mdl[p][g] = report.best_mdl;
     mse[p][g] = report.best_mse;
     validation_mse[p][g] = report.validation_mse;

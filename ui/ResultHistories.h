@@ -14,7 +14,7 @@ struct ResultHistories {
   ResultHistories(int populations, int generations);
 
   // The figures of `results.generation`.
-  void record(const frontend::GenerationResults& results);
+  void record(const runs::GenerationResults& results);
 
   std::vector<std::vector<double>> mdl;
   std::vector<std::vector<double>> mse;

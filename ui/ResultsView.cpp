@@ -43,7 +43,7 @@ constexpr int kFirstAheadSeries = 7;  // each best tree's forecast past the data
 // Each population's prediction bands at the levels the window asks for, the
 // 80 % then the 95 % one.
 constexpr int kFirstBandSeries = 11;
-constexpr auto kBandLevels = frontend::kDefaultLevels;
+constexpr auto kBandLevels = forecasting::kDefaultLevels;
 constexpr std::array<int, kBandLevels.size()> kBandAlphas{70, 35};
 
 // A band's edges drawn no further than the range a forecast diverges beyond
@@ -373,7 +373,7 @@ void ResultsView::show_best_trees(const std::vector<std::string>& trees) {
   best_trees_text_->horizontalScrollBar()->setValue(horizontal);
 }
 
-void ResultsView::show_generation(const frontend::GenerationResults& results,
+void ResultsView::show_generation(const runs::GenerationResults& results,
                                   const ResultHistories& histories, int generations,
                                   const PredictionMarkers& markers,
                                   const std::vector<std::string>& best_trees) {
@@ -381,10 +381,9 @@ void ResultsView::show_generation(const frontend::GenerationResults& results,
   show_best_trees(best_trees);
 
   for (int p = 0; p < std::min(populations, kPopulations); ++p) {
-    auto cells =
-        frontend::output_cells(results.populations[static_cast<std::size_t>(p)].prediction);
+    auto cells = records::output_cells(results.populations[static_cast<std::size_t>(p)].prediction);
     output_model(p)->replace_cells(
-        frontend::GridColumns{std::move(cells.index), std::move(cells.value)});
+        data::GridColumns{std::move(cells.index), std::move(cells.value)});
   }
 
   plot_prediction_curves(results, markers);
@@ -398,7 +397,7 @@ void ResultsView::show_generation(const frontend::GenerationResults& results,
   }
 }
 
-void ResultsView::plot_prediction_curves(const frontend::GenerationResults& results,
+void ResultsView::plot_prediction_curves(const runs::GenerationResults& results,
                                          const PredictionMarkers& markers) {
   shown_.populations.resize(results.populations.size());
   for (std::size_t p = 0; p < results.populations.size(); ++p) {
@@ -415,8 +414,8 @@ void ResultsView::show_forecasts(const std::vector<std::vector<double>>& forecas
     const auto population = static_cast<int>(p);
     GridModel* model = output_model(population);
     // The forecast's rows after the fitted ones, set apart.
-    frontend::GridColumns cells = model->columns();
-    const frontend::OutputCells ahead = frontend::output_cells(forecasts[p], first);
+    data::GridColumns cells = model->columns();
+    const records::OutputCells ahead = records::output_cells(forecasts[p], first);
     cells.time.insert(cells.time.end(), ahead.index.begin(), ahead.index.end());
     cells.value.insert(cells.value.end(), ahead.value.begin(), ahead.value.end());
     model->replace_cells(std::move(cells));
@@ -425,7 +424,7 @@ void ResultsView::show_forecasts(const std::vector<std::vector<double>>& forecas
   plot_prediction_chart(false);
 }
 
-void ResultsView::show_forecast_quality(const std::vector<frontend::ForecastQuality>& quality) {
+void ResultsView::show_forecast_quality(const std::vector<forecasting::ForecastQuality>& quality) {
   quality_ = quality;
   accuracy_table_->show_quality(quality_, bands_shown_);
   name_diverged_forecasts();
@@ -465,15 +464,15 @@ void ResultsView::plot_bands(
       range[1] = std::max(range[1], value);
     }
   };
-  for (const frontend::PopulationReport& report : shown_.populations) widen(report.prediction);
+  for (const runs::PopulationReport& report : shown_.populations) widen(report.prediction);
   for (const std::vector<double>& forecast : forecasts_) widen(forecast);
   for (int p = 0; p < kPopulations; ++p) {
     const auto at = static_cast<std::size_t>(p);
     for (std::size_t level = 0; level < kBandLevels.size(); ++level) {
       QList<QPointF> lower;
       QList<QPointF> upper;
-      const auto add_steps = [&](const frontend::PathBands& bands, double first) {
-        for (const frontend::Band& band : bands.bands) {
+      const auto add_steps = [&](const forecasting::PathBands& bands, double first) {
+        for (const forecasting::Band& band : bands.bands) {
           if (band.level != kBandLevels[level]) continue;
           const std::vector<double> low = in_units(held_to_range(band.lower, range[0], range[1]));
           const std::vector<double> high = in_units(held_to_range(band.upper, range[0], range[1]));
@@ -539,7 +538,7 @@ void ResultsView::plot_prediction_chart(bool real_data_too) {
   // are not drawn and do not stretch them.
   double lo = 0.0;
   double hi = 1.0;
-  for (const frontend::PopulationReport& report : shown_.populations) {
+  for (const runs::PopulationReport& report : shown_.populations) {
     for (const double value : report.prediction) {
       if (!std::isfinite(value)) continue;
       hi = std::max(hi, value);

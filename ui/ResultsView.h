@@ -57,7 +57,7 @@ class ResultsView final : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kPopulations = frontend::kMaxPopulations;
+  static constexpr int kPopulations = runs::kMaxPopulations;
 
   explicit ResultsView(QWidget* parent = nullptr);
 
@@ -73,7 +73,7 @@ class ResultsView final : public QWidget {
                          int first_forecast_row, const DataScale& scale = {});
   // Everything a generation changes; `best_trees` are the texts shown under
   // each population's heading (the trees as printed, or their formulas).
-  void show_generation(const frontend::GenerationResults& results, const ResultHistories& histories,
+  void show_generation(const runs::GenerationResults& results, const ResultHistories& histories,
                        int generations, const PredictionMarkers& markers,
                        const std::vector<std::string>& best_trees);
   void show_best_trees(const std::vector<std::string>& best_trees);
@@ -83,7 +83,7 @@ class ResultsView final : public QWidget {
   // After a run, what each population's forecasts are worth: the accuracy
   // table, the prediction bands on the chart, a diverged forecast named in the
   // chart's legend ("No1 — diverged at step 12").
-  void show_forecast_quality(const std::vector<frontend::ForecastQuality>& quality);
+  void show_forecast_quality(const std::vector<forecasting::ForecastQuality>& quality);
   // The prediction bands (and their coverage in the table) shown or hidden.
   void set_bands_shown(bool shown);
   // The prediction chart's vertical axis in the series' own units, or scaled.
@@ -93,7 +93,7 @@ class ResultsView final : public QWidget {
   void set_time_scale(std::shared_ptr<const TimeScale> time);
   // The predicted series and the two marker lines, which span the curves and
   // at least 0 to 1.
-  void plot_prediction_curves(const frontend::GenerationResults& results,
+  void plot_prediction_curves(const runs::GenerationResults& results,
                               const PredictionMarkers& markers);
 
   [[nodiscard]] GridModel* output_model(int population) const;
@@ -135,9 +135,9 @@ class ResultsView final : public QWidget {
 
   // What the prediction chart shows, kept to draw it again in other units.
   std::vector<double> scaled_data_;
-  frontend::GenerationResults shown_;
+  runs::GenerationResults shown_;
   std::vector<std::vector<double>> forecasts_;
-  std::vector<frontend::ForecastQuality> quality_;
+  std::vector<forecasting::ForecastQuality> quality_;
   PredictionMarkers markers_;
   std::shared_ptr<const TimeScale> time_;
   DataScale scale_;

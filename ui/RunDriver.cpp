@@ -118,10 +118,10 @@ RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, const ForecastReque
         break;
       }
       const bool computed = compute_or_run_out([this, g](Engine& engine) {
-        frontend::run_generation(engine, g, shown_.results);
+        runs::run_generation(engine, g, shown_.results);
         shown_.models.resize(shown_.results.populations.size());
         for (std::size_t p = 0; p < shown_.models.size(); ++p) {
-          shown_.models[p] = frontend::describe_best_tree(engine, static_cast<std::int32_t>(p));
+          shown_.models[p] = forecasting::describe_best_tree(engine, static_cast<std::int32_t>(p));
         }
         if (worker_hook_) worker_hook_();
       });
@@ -133,10 +133,10 @@ RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, const ForecastReque
     if (end.ending != Ending::out_of_memory && shown > 0) {
       const bool measured = compute_or_run_out([this, &end, &forecast](Engine& engine) {
         if (forecast.steps > 0) {
-          end.forecasts = frontend::forecasts_past_data(engine, forecast.steps);
+          end.forecasts = forecasting::forecasts_past_data(engine, forecast.steps);
         }
-        end.quality = frontend::populations_quality(engine, shown_.results, end.forecasts,
-                                                    forecast.intervals, forecast.run);
+        end.quality = forecasting::populations_quality(engine, shown_.results, end.forecasts,
+                                                       forecast.intervals, forecast.run);
       });
       if (!measured) {
         end.forecasts.clear();

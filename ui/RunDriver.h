@@ -33,8 +33,8 @@ inline constexpr const char* kRunOutOfMemory =
 // population's best tree as node equations (for its formula and its exported
 // model), all made while the engine was the worker's.
 struct ShownGeneration {
-  frontend::GenerationResults results;
-  std::vector<frontend::ModelFormula> models;
+  runs::GenerationResults results;
+  std::vector<forecasting::ModelFormula> models;
 };
 
 class RunDriver final : public QObject {
@@ -50,8 +50,8 @@ class RunDriver final : public QObject {
   // `intervals`, the bands drawn as the runner's stream `run.stream` draws them.
   struct ForecastRequest {
     std::int32_t steps = 0;
-    std::optional<frontend::PathSettings> intervals;
-    frontend::RunIdentity run;
+    std::optional<forecasting::PathSettings> intervals;
+    forecasting::RunIdentity run;
   };
   struct RunEnd {
     Ending ending = Ending::finished;
@@ -60,7 +60,7 @@ class RunDriver final : public QObject {
     std::vector<std::vector<double>> forecasts;
     // Per population, what its last best tree's forecasts are worth (none
     // when no generation was shown or memory ran out).
-    std::vector<frontend::ForecastQuality> quality;
+    std::vector<forecasting::ForecastQuality> quality;
   };
 
   explicit RunDriver(Engine& engine, QObject* parent = nullptr);

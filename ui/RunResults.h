@@ -17,9 +17,9 @@
 namespace quarvel::ui {
 
 struct RunResults {
-  int number = 0;                  // the window's runs count from 1; 0: no run yet
-  frontend::RunSettings settings;  // as the run took them at Start
-  QString training_file;           // the files its data came from
+  int number = 0;              // the window's runs count from 1; 0: no run yet
+  runs::RunSettings settings;  // as the run took them at Start
+  QString training_file;       // the files its data came from
   QString validation_file;
   DataScale scale;  // the minimum and maximum its data were scaled by
   std::int32_t training_count = 0;
@@ -35,7 +35,7 @@ struct RunResults {
   // What the run's end was asked to forecast (the bands' paths and seeds among
   // it), and what each population's forecasts are worth once the run has ended.
   RunDriver::ForecastRequest forecast;
-  std::vector<frontend::ForecastQuality> quality;
+  std::vector<forecasting::ForecastQuality> quality;
 };
 
 }  // namespace quarvel::ui

@@ -104,16 +104,16 @@ QStringList places_of(const std::string& path, const QString& record_path) {
 
 // The series of a --data run: the table's column the run read, its training
 // part then its validation part (the last values, the overlap repeated).
-RunData data_of_table(const frontend::RunRecord& record, const QString& record_path) {
-  const frontend::TableRecord& table = *record.table;
-  frontend::TableOptions options;
-  options.value_column = frontend::ColumnChoice::by_number(table.value_column);
+RunData data_of_table(const records::RunRecord& record, const QString& record_path) {
+  const records::TableRecord& table = *record.table;
+  data::TableOptions options;
+  options.value_column = data::ColumnChoice::by_number(table.value_column);
   if (table.time_column != 0) {
-    options.time_column = frontend::ColumnChoice::by_number(table.time_column);
+    options.time_column = data::ColumnChoice::by_number(table.time_column);
   }
   for (const QString& path : places_of(table.path, record_path)) {
-    const frontend::TableResult read =
-        frontend::read_table_file(QFile::encodeName(path).toStdString(), options);
+    const data::TableResult read =
+        data::read_table_file(QFile::encodeName(path).toStdString(), options);
     if (!read.table) continue;
     const std::vector<double>& values = read.table->values;
     const std::size_t training = record.training.values;
@@ -140,20 +140,19 @@ RunData data_of_table(const frontend::RunRecord& record, const QString& record_p
 
 RunData data_of_record(const QString& record_path) {
   const FileText text = read_text(record_path);
-  frontend::RunRecord record;
+  records::RunRecord record;
   if (!text.bytes) return {{}, text.reason};
-  if (const auto wrong = frontend::parse_record(view_of(*text.bytes), record)) {
+  if (const auto wrong = records::parse_record(view_of(*text.bytes), record)) {
     return {{}, QString::fromStdString(*wrong)};
   }
   if (record.table) return data_of_table(record, record_path);
   RunData data;
-  for (const frontend::DataRecord* file : {&record.training, &record.validation}) {
+  for (const records::DataRecord* file : {&record.training, &record.validation}) {
     std::optional<std::vector<double>> values;
     for (const QString& path : places_of(file->path, record_path)) {
-      frontend::DataFileResult read =
-          frontend::read_data_file(QFile::encodeName(path).toStdString());
+      data::DataFileResult read = data::read_data_file(QFile::encodeName(path).toStdString());
       // The file the run read, by its value count: another file of that name is not it.
-      if (read.error == frontend::DataFileError::none && read.values.size() == file->values) {
+      if (read.error == data::DataFileError::none && read.values.size() == file->values) {
         values = std::move(read.values);
         break;
       }
@@ -183,7 +182,7 @@ QString first_record(const QString& folder) {
 // [0, 1] (the runner writes either, with or without --units original), for a
 // folder whose summary does not say (an earlier version's): the reading under
 // which the median lies closer to the held-out values.
-bool closer_in_original_units(const frontend::BandTable& table, const std::vector<double>& data,
+bool closer_in_original_units(const forecasting::BandTable& table, const std::vector<double>& data,
                               double low, double high) {
   double scaled_error = 0.0;
   double original_error = 0.0;
@@ -295,18 +294,18 @@ std::optional<QString> RunsWindow::open_folder(const QString& folder) {
   }
   // The runner's own reader says whether this is a runs table; the window
   // shows every column it holds, also those of other versions.
-  std::vector<frontend::RunOutcome> runs;
-  if (const auto wrong = frontend::parse_runs_table(view_of(*text.bytes), runs)) {
+  std::vector<records::RunOutcome> runs;
+  if (const auto wrong = records::parse_runs_table(view_of(*text.bytes), runs)) {
     return QStringLiteral("\"%1\" is not a runs table that can be read: %2")
         .arg(QDir::toNativeSeparators(table_path), QString::fromStdString(*wrong));
   }
-  const auto rows = frontend::csv_rows(view_of(*text.bytes));
+  const auto rows = records::csv_rows(view_of(*text.bytes));
   if (!rows || rows->empty()) {
     return QStringLiteral("\"%1\" holds no runs.").arg(QDir::toNativeSeparators(table_path));
   }
   show_runs_table(*rows);
   const auto failed = std::count_if(runs.begin(), runs.end(),
-                                    [](const frontend::RunOutcome& run) { return run.failure; });
+                                    [](const records::RunOutcome& run) { return run.failure; });
   QStringList notes;
   notes << QStringLiteral("%1 runs in \"%2\"").arg(runs.size()).arg(shown_folder) +
                (failed > 0 ? QStringLiteral(", %1 failed").arg(failed) : QString()) +
@@ -360,14 +359,14 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   fan_chart_->clear_points();
   QStringList notes;
   const QString table_path = QDir(folder).filePath(QString::fromLatin1(kEnsembleTable));
-  frontend::BandTable table;
+  forecasting::BandTable table;
   const FileText text = read_text(table_path);
   if (!text.bytes) {
     notes << QStringLiteral("No ensemble forecast: %1 cannot be read (%2).")
                  .arg(QString::fromLatin1(kEnsembleTable), text.reason);
     return notes;
   }
-  if (const auto wrong = frontend::parse_band_table(view_of(*text.bytes), table)) {
+  if (const auto wrong = forecasting::parse_band_table(view_of(*text.bytes), table)) {
     notes << QStringLiteral("No ensemble forecast: %1 %2.")
                  .arg(QString::fromLatin1(kEnsembleTable), QString::fromStdString(*wrong));
     return notes;
@@ -401,10 +400,10 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
     // The summary names the table's units; an earlier version's did not.
     const FileText summary = read_text(QDir(folder).filePath(QStringLiteral("summary.txt")));
     const std::optional<bool> said =
-        summary.bytes ? frontend::ensemble_in_original_units(view_of(*summary.bytes))
+        summary.bytes ? forecasting::ensemble_in_original_units(view_of(*summary.bytes))
                       : std::nullopt;
     if (!said.value_or(closer_in_original_units(table, data.values, *low, *high))) {
-      frontend::to_original_units(table, *low, *high);
+      forecasting::to_original_units(table, *low, *high);
     }
     fan_chart_->set_points(Series::data, on_time(step_points(data.values, 0)));
   } else {
@@ -441,7 +440,7 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   for (const auto& [series, level] : bands) {
     const auto found = std::find(table.levels.begin(), table.levels.end(), level);
     if (found == table.levels.end() || table.bands.empty()) continue;
-    const frontend::Band& band =
+    const forecasting::Band& band =
         table.bands[static_cast<std::size_t>(found - table.levels.begin())];
     QList<QPointF> lower;
     QList<QPointF> upper;

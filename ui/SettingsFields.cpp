@@ -14,8 +14,8 @@ namespace quarvel::ui {
 
 namespace {
 
-using frontend::Setting;
-using frontend::SettingInfo;
+using runs::Setting;
+using runs::SettingInfo;
 
 constexpr std::size_t kLongCaption = 30;
 
@@ -27,7 +27,7 @@ bool is_check_box(const SettingInfo& info) {
 
 QStringList captions_of(const SettingInfo& info) {
   QStringList captions;
-  for (const frontend::Choice& choice : info.choices) captions << to_qstring(choice.caption);
+  for (const runs::Choice& choice : info.choices) captions << to_qstring(choice.caption);
   return captions;
 }
 
@@ -35,7 +35,7 @@ QStringList captions_of(const SettingInfo& info) {
 int choice_index(const SettingInfo& info, std::string_view word) {
   const auto found =
       std::find_if(info.choices.begin(), info.choices.end(),
-                   [word](const frontend::Choice& choice) { return choice.word == word; });
+                   [word](const runs::Choice& choice) { return choice.word == word; });
   return found == info.choices.end() ? 0 : static_cast<int>(found - info.choices.begin());
 }
 
@@ -63,7 +63,7 @@ SettingsFields::SettingsFields(FieldChecker& checker, int population)
 
 QString SettingsFields::object_name(Setting id, const char* kind, int population) {
   // From the runner's option: "--value-limit" names "value_limit_edit".
-  QString name = to_qstring(frontend::setting_info(id).option).mid(2);
+  QString name = to_qstring(runs::setting_info(id).option).mid(2);
   name.replace(QLatin1Char('-'), QLatin1Char('_'));
   name += QLatin1Char('_') + QString::fromLatin1(kind);
   if (population >= 0) name += QStringLiteral("_%1").arg(population + 1);
@@ -71,7 +71,7 @@ QString SettingsFields::object_name(Setting id, const char* kind, int population
 }
 
 QString SettingsFields::tooltip(Setting id) {
-  const SettingInfo& info = frontend::setting_info(id);
+  const SettingInfo& info = runs::setting_info(id);
   QString text = to_qstring(info.description);
   text[0] = text[0].toUpper();
   // "Number of populations, 1 to 4" says its range already.
@@ -80,15 +80,15 @@ QString SettingsFields::tooltip(Setting id) {
   return text + QStringLiteral(": ") + range + QLatin1Char('.');
 }
 
-void SettingsFields::add_group(frontend::Group group, std::span<QGridLayout* const> columns,
+void SettingsFields::add_group(runs::Group group, std::span<QGridLayout* const> columns,
                                QWidget* owner) {
   std::vector<const SettingInfo*> texts;
   std::vector<const SettingInfo*> radios;
   std::vector<const SettingInfo*> checks;
-  for (const SettingInfo& info : frontend::settings_table()) {
+  for (const SettingInfo& info : runs::settings_table()) {
     if (info.group != group) continue;
-    if ((info.scope == frontend::Scope::population) != (population_ >= 0)) continue;
-    if (info.kind != frontend::ValueKind::choice) {
+    if ((info.scope == runs::Scope::population) != (population_ >= 0)) continue;
+    if (info.kind != runs::ValueKind::choice) {
       texts.push_back(&info);
     } else {
       (is_check_box(info) ? checks : radios).push_back(&info);
@@ -159,25 +159,25 @@ QCheckBox* SettingsFields::check_box(Setting id) const {
 }
 
 std::string SettingsFields::chosen_word(Setting id) const {
-  frontend::SettingsTexts texts;
+  runs::SettingsTexts texts;
   fill(texts);
   return texts.text(id, std::max(population_, 0));
 }
 
-std::vector<QLineEdit*> SettingsFields::group_fields(frontend::Group group) const {
+std::vector<QLineEdit*> SettingsFields::group_fields(runs::Group group) const {
   std::vector<QLineEdit*> fields;
   for (const Entry& entry : entries_) {
-    if (entry.edit != nullptr && frontend::setting_info(entry.id).group == group) {
+    if (entry.edit != nullptr && runs::setting_info(entry.id).group == group) {
       fields.push_back(entry.edit);
     }
   }
   return fields;
 }
 
-void SettingsFields::fill(frontend::SettingsTexts& settings) const {
+void SettingsFields::fill(runs::SettingsTexts& settings) const {
   const int page = std::max(population_, 0);
   for (const Entry& entry : entries_) {
-    const SettingInfo& info = frontend::setting_info(entry.id);
+    const SettingInfo& info = runs::setting_info(entry.id);
     if (entry.edit != nullptr) {
       settings.set(entry.id, page, entry.edit->text().toStdString());
     } else if (entry.check != nullptr) {
@@ -188,10 +188,10 @@ void SettingsFields::fill(frontend::SettingsTexts& settings) const {
   }
 }
 
-void SettingsFields::show(const frontend::SettingsTexts& settings) {
+void SettingsFields::show(const runs::SettingsTexts& settings) {
   const int page = std::max(population_, 0);
   for (const Entry& entry : entries_) {
-    const SettingInfo& info = frontend::setting_info(entry.id);
+    const SettingInfo& info = runs::setting_info(entry.id);
     const std::string& text = settings.text(entry.id, page);
     if (entry.edit != nullptr) {
       entry.edit->setText(to_qstring(text));

@@ -34,37 +34,37 @@ class SettingsFields {
   // spread over them in order (the later columns take the larger share), then
   // the choices below the first. `owner` parents the fields until the layouts
   // are installed.
-  void add_group(frontend::Group group, std::span<QGridLayout* const> columns, QWidget* owner);
-  void add_group(frontend::Group group, QGridLayout* form, QWidget* owner) {
+  void add_group(runs::Group group, std::span<QGridLayout* const> columns, QWidget* owner);
+  void add_group(runs::Group group, QGridLayout* form, QWidget* owner) {
     add_group(group, std::span<QGridLayout* const>(&form, 1), owner);
   }
 
   // The widgets made so far.
-  [[nodiscard]] QLineEdit* field(frontend::Setting id) const;
-  [[nodiscard]] RadioGroup* radio_group(frontend::Setting id) const;
-  [[nodiscard]] QCheckBox* check_box(frontend::Setting id) const;
+  [[nodiscard]] QLineEdit* field(runs::Setting id) const;
+  [[nodiscard]] RadioGroup* radio_group(runs::Setting id) const;
+  [[nodiscard]] QCheckBox* check_box(runs::Setting id) const;
   // The word of a choice as chosen now.
-  [[nodiscard]] std::string chosen_word(frontend::Setting id) const;
+  [[nodiscard]] std::string chosen_word(runs::Setting id) const;
   // The text fields of a group, in the table's order.
-  [[nodiscard]] std::vector<QLineEdit*> group_fields(frontend::Group group) const;
+  [[nodiscard]] std::vector<QLineEdit*> group_fields(runs::Group group) const;
 
   // The texts of every widget made, and back into them.
-  void fill(frontend::SettingsTexts& settings) const;
-  void show(const frontend::SettingsTexts& settings);
+  void fill(runs::SettingsTexts& settings) const;
+  void show(const runs::SettingsTexts& settings);
 
   // "generations_edit", "elite_edit_2", "selection_group_1", "rank_by_check".
-  [[nodiscard]] static QString object_name(frontend::Setting id, const char* kind, int population);
+  [[nodiscard]] static QString object_name(runs::Setting id, const char* kind, int population);
   // What a setting does and the values it takes, for its tooltip.
-  [[nodiscard]] static QString tooltip(frontend::Setting id);
+  [[nodiscard]] static QString tooltip(runs::Setting id);
 
  private:
   struct Entry {
-    frontend::Setting id;
+    runs::Setting id;
     QLineEdit* edit = nullptr;
     RadioGroup* radio = nullptr;
     QCheckBox* check = nullptr;
   };
-  [[nodiscard]] const Entry* find(frontend::Setting id) const;
+  [[nodiscard]] const Entry* find(runs::Setting id) const;
 
   FieldChecker& checker_;
   int population_;

@@ -20,18 +20,18 @@ QSettings open_store() {
 }
 
 // "generations", "elite_2": the runner's option name, per population numbered.
-QString key_of(const frontend::SettingInfo& info, int population) {
+QString key_of(const runs::SettingInfo& info, int population) {
   QString key = to_qstring(info.option).mid(2);
   key.replace(QLatin1Char('-'), QLatin1Char('_'));
-  if (info.scope == frontend::Scope::population) key += QStringLiteral("_%1").arg(population + 1);
+  if (info.scope == runs::Scope::population) key += QStringLiteral("_%1").arg(population + 1);
   return key;
 }
 
 // Every (setting, population) a set of texts holds.
 template <class F>
 void for_each_text(F&& visit) {
-  for (const frontend::SettingInfo& info : frontend::settings_table()) {
-    const int pages = info.scope == frontend::Scope::population ? frontend::kMaxPopulations : 1;
+  for (const runs::SettingInfo& info : runs::settings_table()) {
+    const int pages = info.scope == runs::Scope::population ? runs::kMaxPopulations : 1;
     for (int population = 0; population < pages; ++population) visit(info, population);
   }
 }
@@ -53,22 +53,22 @@ void SettingsStore::store_folder(const QString& folder) {
   store.sync();
 }
 
-void SettingsStore::read_settings(frontend::SettingsTexts& settings) {
+void SettingsStore::read_settings(runs::SettingsTexts& settings) {
   QSettings store = open_store();
   store.beginGroup(QString::fromLatin1(kSettingsSection));
-  for_each_text([&](const frontend::SettingInfo& info, int population) {
+  for_each_text([&](const runs::SettingInfo& info, int population) {
     const QVariant stored = store.value(key_of(info, population));
     if (!stored.isValid()) return;
     const std::string text = stored.toString().toStdString();
-    if (frontend::check_setting(info.id, text)) return;  // damaged or from another version
+    if (runs::check_setting(info.id, text)) return;  // damaged or from another version
     settings.set(info.id, population, text);
   });
 }
 
-void SettingsStore::store_settings(const frontend::SettingsTexts& settings) {
+void SettingsStore::store_settings(const runs::SettingsTexts& settings) {
   QSettings store = open_store();
   store.beginGroup(QString::fromLatin1(kSettingsSection));
-  for_each_text([&](const frontend::SettingInfo& info, int population) {
+  for_each_text([&](const runs::SettingInfo& info, int population) {
     store.setValue(key_of(info, population), to_qstring(settings.text(info.id, population)));
   });
   store.endGroup();

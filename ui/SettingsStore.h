@@ -24,8 +24,8 @@ class SettingsStore {
 
   // The stored settings over `settings`: each stored text that its setting's
   // check accepts replaces the one given; others are left as they are.
-  static void read_settings(frontend::SettingsTexts& settings);
-  static void store_settings(const frontend::SettingsTexts& settings);
+  static void read_settings(runs::SettingsTexts& settings);
+  static void store_settings(const runs::SettingsTexts& settings);
 
   // A tick of the View menu, by its action's object name; `otherwise` when
   // none was stored.

@@ -18,10 +18,10 @@
 namespace quarvel::ui {
 
 namespace chrono = std::chrono;
-using frontend::TimeKind;
-using frontend::TimeStamp;
+using data::TimeKind;
+using data::TimeStamp;
 
-TimeScale::TimeScale(frontend::TimeColumn column, std::size_t training_count, std::size_t overlap,
+TimeScale::TimeScale(data::TimeColumn column, std::size_t training_count, std::size_t overlap,
                      QString title, std::size_t steps_ahead)
     : column_(std::move(column)),
       training_count_(training_count),
@@ -29,7 +29,7 @@ TimeScale::TimeScale(frontend::TimeColumn column, std::size_t training_count, st
       title_(std::move(title)) {
   const TimeKind kind = column_.format.kind;
   xs_.reserve(column_.size());
-  for (const TimeStamp& stamp : column_.stamps) xs_.push_back(frontend::chart_x(stamp, kind));
+  for (const TimeStamp& stamp : column_.stamps) xs_.push_back(data::chart_x(stamp, kind));
   labels_ = column_.texts;
   if (xs_.size() > 1) {
     mean_step_ = (xs_.back() - xs_.front()) / static_cast<double>(xs_.size() - 1);
@@ -37,9 +37,9 @@ TimeScale::TimeScale(frontend::TimeColumn column, std::size_t training_count, st
   if (steps_ahead > 0 && !column_.stamps.empty()) {
     // A column without a constant step names none: its steps ahead are
     // placed by the mean step, unlabelled.
-    frontend::StampsAhead ahead = frontend::time_stamps_after(column_, steps_ahead);
+    data::StampsAhead ahead = data::time_stamps_after(column_, steps_ahead);
     for (std::size_t k = 0; k < ahead.stamps.size(); ++k) {
-      xs_.push_back(frontend::chart_x(ahead.stamps[k], kind));
+      xs_.push_back(data::chart_x(ahead.stamps[k], kind));
       labels_.push_back(std::move(ahead.labels[k]));
     }
   }
@@ -167,7 +167,7 @@ std::int64_t first_of_year(int year) {
 }
 
 // The seconds at chart x `x` of a date or date-time column: the year and the
-// elapsed fraction of it, as frontend::chart_x counts them.
+// elapsed fraction of it, as data::chart_x counts them.
 std::int64_t seconds_at(double x) {
   const int year = static_cast<int>(std::floor(x));
   const std::int64_t start = first_of_year(year);
@@ -178,8 +178,8 @@ std::int64_t seconds_at(double x) {
 
 // The ticks of one step from `low` to `high`; more than `most` stops the count.
 std::vector<TimeTick> ticks_of(const TickStep& step, double low, double high,
-                               const frontend::TimeFormat& format, int most) {
-  frontend::TimeFormat label_format = format;
+                               const data::TimeFormat& format, int most) {
+  data::TimeFormat label_format = format;
   if (format.kind == TimeKind::date_time) {
     if (step.unit != StepUnit::seconds) label_format.kind = TimeKind::date;
     if (step.unit == StepUnit::seconds && step.count < 60) label_format.seconds = true;
@@ -187,13 +187,13 @@ std::vector<TimeTick> ticks_of(const TickStep& step, double low, double high,
   std::vector<TimeTick> ticks;
   const auto add = [&](std::int64_t seconds) {
     const TimeStamp stamp{seconds, 0.0};
-    const double x = frontend::chart_x(stamp, format.kind);
+    const double x = data::chart_x(stamp, format.kind);
     if (x < low) return true;
     if (x > high || static_cast<int>(ticks.size()) == most) {
       if (x <= high) ticks.push_back({});  // one too many: this step is too short
       return false;
     }
-    ticks.push_back({x, to_qstring(frontend::format_time_stamp(stamp, label_format))});
+    ticks.push_back({x, to_qstring(data::format_time_stamp(stamp, label_format))});
     return true;
   };
   switch (step.unit) {
@@ -230,7 +230,7 @@ std::vector<TimeTick> ticks_of(const TickStep& step, double low, double high,
 
 }  // namespace
 
-std::vector<TimeTick> time_ticks(double low, double high, const frontend::TimeFormat& format,
+std::vector<TimeTick> time_ticks(double low, double high, const data::TimeFormat& format,
                                  int most) {
   if (format.kind == TimeKind::number || !std::isfinite(low) || !std::isfinite(high)) return {};
   low = std::max(low, 0.0);
@@ -352,7 +352,7 @@ class TimeAxisLabels final : public QObject {
     // Calendar stamps of a kind are written at one width.
     const QFontMetricsF metrics(time_axis_->labelsFont());
     const double label_width =
-        metrics.horizontalAdvance(to_qstring(frontend::format_time_stamp({}, scale_->format())));
+        metrics.horizontalAdvance(to_qstring(data::format_time_stamp({}, scale_->format())));
     // Room beside the plot for half a label, centred on a tick at its right
     // end: the chart's layout leaves none for the labels of a category axis.
     QMargins margins = chart_->margins();

@@ -28,8 +28,8 @@ class TimeScale {
  public:
   // `title` names the axis (the time column's name); `steps_ahead` stamps
   // past the data are named, when the column has a constant step.
-  TimeScale(frontend::TimeColumn column, std::size_t training_count, std::size_t overlap,
-            QString title, std::size_t steps_ahead = 0);
+  TimeScale(data::TimeColumn column, std::size_t training_count, std::size_t overlap, QString title,
+            std::size_t steps_ahead = 0);
 
   // The same stamps with `steps_ahead` named past the data.
   [[nodiscard]] TimeScale with_steps_ahead(std::size_t steps_ahead) const;
@@ -37,17 +37,17 @@ class TimeScale {
   [[nodiscard]] std::size_t rows() const noexcept { return column_.size(); }
   [[nodiscard]] std::size_t training_count() const noexcept { return training_count_; }
   [[nodiscard]] std::size_t overlap() const noexcept { return overlap_; }
-  [[nodiscard]] const frontend::TimeFormat& format() const noexcept { return column_.format; }
+  [[nodiscard]] const data::TimeFormat& format() const noexcept { return column_.format; }
   [[nodiscard]] const QString& title() const noexcept { return title_; }
   // Whether the stamps are calendar ones (labelled by time_ticks) rather
   // than plain numbers (labelled as numbers).
   [[nodiscard]] bool calendar() const noexcept {
-    return column_.format.kind != frontend::TimeKind::number;
+    return column_.format.kind != data::TimeKind::number;
   }
   // Whether two parts of these sizes are the ones the stamps were split for.
   [[nodiscard]] bool fits(std::size_t training_points, std::size_t validation_points) const;
 
-  // The chart x of point `point`: its row's stamp (frontend::chart_x); past
+  // The chart x of point `point`: its row's stamp (data::chart_x); past
   // the named stamps, and between whole points, on the straight line through
   // the neighbouring rows, by the mean step beyond the ends.
   [[nodiscard]] double x_of_point(double point) const;
@@ -65,7 +65,7 @@ class TimeScale {
  private:
   [[nodiscard]] double x_of_row(double row) const;
 
-  frontend::TimeColumn column_;
+  data::TimeColumn column_;
   std::size_t training_count_ = 0;
   std::size_t overlap_ = 0;
   QString title_;
@@ -88,7 +88,7 @@ struct TimeTick {
 // and that gives at most `most` ticks. Labels as the column writes its
 // stamps; a date-time at midnight, at steps of a day or more, as its date.
 [[nodiscard]] std::vector<TimeTick> time_ticks(double low, double high,
-                                               const frontend::TimeFormat& format, int most);
+                                               const data::TimeFormat& format, int most);
 
 // Shows the stamps of `scale` on the horizontal axis of the chart of `view`,
 // titled with its title, for as long as the scale is set: calendar stamps as

@@ -135,8 +135,8 @@ void expect_output_file_format(const std::string& text, std::size_t points) {
     EXPECT_EQ(line.substr(0, comma), std::to_string(row)) << line;
     const std::string value = line.substr(comma + 1);
     EXPECT_TRUE(std::regex_match(value, general)) << line;
-    if (const auto number = quarvel::frontend::parse_number(value)) {
-      EXPECT_EQ(quarvel::frontend::format_general(*number), value)
+    if (const auto number = quarvel::data::parse_number(value)) {
+      EXPECT_EQ(quarvel::data::format_general(*number), value)
           << "not in the number format: " << line;
     }
     ++row;
@@ -175,8 +175,8 @@ TEST_F(CliTest, EndToEndRunWritesFilesInTheOutputFormatAndRepeatsExactly) {
   // The known part repeats the scaled data: the training series starts 5, 11, 16
   // and is scaled by 0 .. 190.2.
   EXPECT_EQ(prediction.substr(0, prediction.find("\r\n", prediction.find("\r\n") + 2) + 2),
-            "0," + quarvel::frontend::format_general(5 / 190.2) + "\r\n1," +
-                quarvel::frontend::format_general(11 / 190.2) + "\r\n");
+            "0," + quarvel::data::format_general(5 / 190.2) + "\r\n1," +
+                quarvel::data::format_general(11 / 190.2) + "\r\n");
   EXPECT_FALSE(read_file(folder_ / "a" / "tree-1.txt").empty());
   EXPECT_FALSE(fs::exists(folder_ / "a" / "prediction-2.txt"));
 
@@ -431,8 +431,8 @@ TEST_F(CliTest, TextAfterANumberIsReadAsBeforeAndWarnedAbout) {
     EXPECT_EQ(doubtful.err, c.warnings);
 
     std::string validation_numbers;
-    for (const double value : quarvel::frontend::parse_data_text(c.validation)) {
-      validation_numbers += quarvel::frontend::format_general(value) + "\n";
+    for (const double value : quarvel::data::parse_data_text(c.validation)) {
+      validation_numbers += quarvel::data::format_general(value) + "\n";
     }
     std::vector<std::string> numbers_only{"--training", write("t.txt", plain), "--validation",
                                           write("v.txt", validation_numbers)};
@@ -684,8 +684,8 @@ TEST_F(CliTest, IntervalsBesideTheForecastAndInTheExportedModule) {
   others.erase("model-1.py");
   EXPECT_EQ(with, others);
 
-  quarvel::frontend::BandTable table;
-  ASSERT_EQ(quarvel::frontend::parse_band_table(table_text, table), std::nullopt);
+  quarvel::forecasting::BandTable table;
+  ASSERT_EQ(quarvel::forecasting::parse_band_table(table_text, table), std::nullopt);
   EXPECT_EQ(table.first_index, 340);
   EXPECT_EQ(table.levels, (std::vector<double>{95.0, 80.0}));
   ASSERT_EQ(table.point.size(), 68u + 6u);
@@ -697,7 +697,7 @@ TEST_F(CliTest, IntervalsBesideTheForecastAndInTheExportedModule) {
   const std::vector<std::string> past = value_texts(without.at("forecast-1.txt"), first);
   forecast.insert(forecast.end(), past.begin(), past.end());
   for (std::size_t j = 0; j < table.point.size(); ++j) {
-    EXPECT_EQ(quarvel::frontend::format_general(table.point[j]), forecast[j]) << j;
+    EXPECT_EQ(quarvel::data::format_general(table.point[j]), forecast[j]) << j;
     EXPECT_LE(table.bands[0].lower[j], table.bands[1].lower[j]) << j;
     EXPECT_LT(table.bands[1].lower[j], table.bands[1].upper[j]) << j;
     EXPECT_LE(table.bands[1].upper[j], table.bands[0].upper[j]) << j;
@@ -797,7 +797,7 @@ TEST_F(CliTest, ForecastInOriginalUnitsAndTheExportedModelAgree) {
   std::vector<std::string> replayed;
   char line[128];
   while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    replayed.push_back(quarvel::frontend::format_general(std::strtod(line, nullptr)));
+    replayed.push_back(quarvel::data::format_general(std::strtod(line, nullptr)));
   }
   ASSERT_EQ(::pclose(pipe), 0);
   std::string first_prediction;

@@ -11,7 +11,7 @@
 namespace quarvel::cli {
 namespace {
 
-using frontend::SettingInfo;
+using runs::SettingInfo;
 
 const ManualFacts kFacts{"9.8.7", "2031-02-03", "/opt/q-data/examples"};
 
@@ -55,10 +55,10 @@ TEST(Manual, ListsWhatHelpLists) {
   const std::string page = manual_page(kFacts);
   const std::string help = usage_text();
   const std::set<std::string> in_help = options_in(help, "-");
-  ASSERT_GT(in_help.size(), frontend::settings_table().size());
+  ASSERT_GT(in_help.size(), runs::settings_table().size());
   EXPECT_EQ(options_in(page, "\\-"), in_help);
 
-  for (const SettingInfo& info : frontend::settings_table()) {
+  for (const SettingInfo& info : runs::settings_table()) {
     const std::size_t at = page.find(tag(info.option, info.value_name));
     ASSERT_NE(at, std::string::npos) << info.option;
     // The default on the option's own entry, as --help shows it.
@@ -112,7 +112,7 @@ TEST(Completion, OffersWhatHelpLists) {
   const std::string words = script.substr(first, script.find('\'', first) - first);
   EXPECT_EQ(options_in(words, "-"), options_in(help, "-"));
 
-  for (const SettingInfo& info : frontend::settings_table()) {
+  for (const SettingInfo& info : runs::settings_table()) {
     const std::string option(info.option);
     const std::size_t branch = script.find("    " + option + ")\n");
     if (info.choices.empty()) {
@@ -125,7 +125,7 @@ TEST(Completion, OffersWhatHelpLists) {
     }
     ASSERT_NE(branch, std::string::npos) << info.option;
     std::string offered;
-    for (const frontend::Choice& choice : info.choices) {
+    for (const runs::Choice& choice : info.choices) {
       if (!offered.empty()) offered += ' ';
       offered += choice.word;
       EXPECT_NE(help.find(choice.word), std::string::npos) << choice.word;

@@ -10,7 +10,7 @@
 namespace quarvel::cli {
 namespace {
 
-using frontend::Setting;
+using runs::Setting;
 
 std::vector<std::string> with_files(std::vector<std::string> extra) {
   std::vector<std::string> arguments{"--training", "t.txt", "--validation", "v.txt"};
@@ -125,7 +125,7 @@ TEST(Options, AcceptedValuesReachTheSettings) {
   EXPECT_EQ(options.settings.whole(Setting::elite, 0), 3);
   EXPECT_EQ(options.settings.whole(Setting::elite, 1), 4);
   EXPECT_EQ(options.settings.whole(Setting::growth, 1),
-            *frontend::choice_code(Setting::growth, "ramped"));
+            *runs::choice_code(Setting::growth, "ramped"));
   EXPECT_EQ(options.settings.whole(Setting::seed), 9);
   EXPECT_EQ(check_settings(options), std::nullopt);
 }
@@ -237,20 +237,20 @@ TEST(Options, OneTableInsteadOfTwoFiles) {
   const DataTable& data = *line.options.data;
   EXPECT_EQ(data.path, "x.csv");
   EXPECT_EQ(data.split, "1958-12");
-  EXPECT_EQ(data.reading.value_column.kind, frontend::ColumnChoice::Kind::name);
+  EXPECT_EQ(data.reading.value_column.kind, data::ColumnChoice::Kind::name);
   EXPECT_EQ(data.reading.value_column.name, "passengers");
-  EXPECT_EQ(data.reading.time_column.kind, frontend::ColumnChoice::Kind::name_or_number);
+  EXPECT_EQ(data.reading.time_column.kind, data::ColumnChoice::Kind::name_or_number);
   EXPECT_EQ(data.reading.time_column.number, 1u);
-  EXPECT_EQ(data.reading.delimiter, frontend::Delimiter::tab);
+  EXPECT_EQ(data.reading.delimiter, data::Delimiter::tab);
   EXPECT_EQ(data.reading.header, false);
   EXPECT_EQ(data.reading.decimal_comma, true);
-  EXPECT_EQ(data.reading.missing, frontend::MissingValues::interpolate);
+  EXPECT_EQ(data.reading.missing, data::MissingValues::interpolate);
   // Detected unless given; two files have no table.
   const CommandLine detected =
       parse_command_line(std::vector<std::string>{"--data", "x.csv", "--split", "0.8"});
   ASSERT_FALSE(detected.failure) << detected.failure->message;
-  EXPECT_EQ(detected.options.data->reading.value_column.kind, frontend::ColumnChoice::Kind::detect);
-  EXPECT_EQ(detected.options.data->reading.time_column.kind, frontend::ColumnChoice::Kind::none);
+  EXPECT_EQ(detected.options.data->reading.value_column.kind, data::ColumnChoice::Kind::detect);
+  EXPECT_EQ(detected.options.data->reading.time_column.kind, data::ColumnChoice::Kind::none);
   EXPECT_FALSE(detected.options.data->reading.delimiter);
   EXPECT_FALSE(parse_command_line(with_files({})).options.data);
 
@@ -306,7 +306,7 @@ TEST(Options, HelpListsEveryOptionOfTheTable) {
   EXPECT_EQ(parse_command_line(std::vector<std::string>{"--help"}).request, Request::help);
   EXPECT_EQ(parse_command_line(std::vector<std::string>{"--version"}).request, Request::version);
   const std::string help = usage_text();
-  for (const frontend::SettingInfo& info : frontend::settings_table()) {
+  for (const runs::SettingInfo& info : runs::settings_table()) {
     const std::string head = std::string(info.option) + " " + std::string(info.value_name);
     EXPECT_NE(help.find(head), std::string::npos) << head;
   }

@@ -30,7 +30,7 @@ namespace fs = std::filesystem;
 
 // The system's calls, each one recorded by its kind; `error_for` may make
 // call number n (from 0) fail with the error it returns instead of 0.
-class SteppedCalls final : public frontend::FileCalls {
+class SteppedCalls final : public records::FileCalls {
  public:
   std::function<int(std::size_t n, const std::string& kind)> error_for;
   std::vector<std::string> kinds;
@@ -107,7 +107,7 @@ class OutputStepTest : public quarvel::testing::ScratchFolderTest {
     }
   }
 
-  std::optional<Failure> write_all(frontend::FileCalls& calls) const {
+  std::optional<Failure> write_all(records::FileCalls& calls) const {
     return write_outputs(options_, OutputFolder::single_run,
                          "generation,population,mse,mdl\n0,1,0.5,0.25\n", results_, calls);
   }
@@ -122,7 +122,7 @@ class OutputStepTest : public quarvel::testing::ScratchFolderTest {
 TEST_F(OutputStepTest, AFailedCallAtAnyStepLeavesNothingNew) {
   for (const bool replacing : {true, false}) {
     prepare(replacing);
-    ASSERT_EQ(write_all(frontend::system_file_calls()), std::nullopt);
+    ASSERT_EQ(write_all(records::system_file_calls()), std::nullopt);
     const auto all_new = quarvel::testing::snapshot(folder_);
     EXPECT_FALSE(all_new.contains("out/tree-3.txt"));
     // A full disk, a failing device; removing what the step made is never
@@ -207,7 +207,7 @@ TEST_F(OutputStepTest, AnInterruptAtAnyStepLeavesTheOldFilesOrTheNewOnes) {
 // The system's calls, recording in `log` the name each file of a step is
 // given: the files written. A process forked meanwhile (a run of --runs)
 // records its files there too.
-class WrittenFiles final : public frontend::FileCalls {
+class WrittenFiles final : public records::FileCalls {
  public:
   explicit WrittenFiles(fs::path log) : log_(std::move(log)) {}
 

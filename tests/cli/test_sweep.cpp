@@ -292,7 +292,7 @@ TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
 }
 
 // A full disk for the files under one folder, such as "/run-0001/".
-class FullDiskFor final : public quarvel::frontend::FileCalls {
+class FullDiskFor final : public quarvel::records::FileCalls {
  public:
   explicit FullDiskFor(std::string folder) : folder_(std::move(folder)) {}
   int open(const char* path, int flags, mode_t mode) override {
@@ -448,16 +448,16 @@ TEST_F(SweepTest, TheEnsembleComesFromTheRunFoldersAlike) {
   EXPECT_NE(summary.find("\nCoverage of the held-out values: 80 % band "), std::string::npos);
   EXPECT_NE(summary.find("\n80 % coverage    "), std::string::npos);
 
-  quarvel::frontend::BandTable ensemble;
-  ASSERT_EQ(quarvel::frontend::parse_band_table(file("sweep/ensemble-forecast.txt"), ensemble),
+  quarvel::forecasting::BandTable ensemble;
+  ASSERT_EQ(quarvel::forecasting::parse_band_table(file("sweep/ensemble-forecast.txt"), ensemble),
             std::nullopt);
   EXPECT_EQ(ensemble.point_name, "median");
   EXPECT_EQ(ensemble.first_index, 340);
   ASSERT_EQ(ensemble.point.size(), 68u + 3u);
   ASSERT_EQ(ensemble.bands.size(), 2u);
-  std::vector<quarvel::frontend::BandTable> runs(4);
+  std::vector<quarvel::forecasting::BandTable> runs(4);
   for (std::size_t k = 0; k < 4; ++k) {
-    ASSERT_EQ(quarvel::frontend::parse_band_table(
+    ASSERT_EQ(quarvel::forecasting::parse_band_table(
                   file("sweep/run-000" + std::to_string(k) + "/intervals-1.txt"), runs[k]),
               std::nullopt);
   }
@@ -488,8 +488,8 @@ TEST_F(SweepTest, TheEnsembleComesFromTheRunFoldersAlike) {
   EXPECT_EQ(file("scaled/summary.txt"),
             quarvel::testing::replaced(summary, "in the series' units): per step",
                                        "scaled to [0, 1]): per step"));
-  quarvel::frontend::BandTable scaled;
-  ASSERT_EQ(quarvel::frontend::parse_band_table(file("scaled/ensemble-forecast.txt"), scaled),
+  quarvel::forecasting::BandTable scaled;
+  ASSERT_EQ(quarvel::forecasting::parse_band_table(file("scaled/ensemble-forecast.txt"), scaled),
             std::nullopt);
   EXPECT_NEAR(scaled.point[5] * 190.2, ensemble.point[5], 1e-9 * 190.2);
 }
@@ -517,11 +517,11 @@ TEST_F(SweepTest, AnEnsembleOfIdenticalRunsIsTheRun) {
   ASSERT_EQ(merged.status, 0) << merged.err;
   EXPECT_NE(merged.out.find("3 runs: seed 1, streams 0-2\n"), std::string::npos) << merged.out;
 
-  quarvel::frontend::BandTable ensemble;
-  quarvel::frontend::BandTable single;
-  ASSERT_EQ(quarvel::frontend::parse_band_table(file("merged/ensemble-forecast.txt"), ensemble),
+  quarvel::forecasting::BandTable ensemble;
+  quarvel::forecasting::BandTable single;
+  ASSERT_EQ(quarvel::forecasting::parse_band_table(file("merged/ensemble-forecast.txt"), ensemble),
             std::nullopt);
-  ASSERT_EQ(quarvel::frontend::parse_band_table(file("one/run-0000/intervals-1.txt"), single),
+  ASSERT_EQ(quarvel::forecasting::parse_band_table(file("one/run-0000/intervals-1.txt"), single),
             std::nullopt);
   EXPECT_EQ(ensemble.first_index, single.first_index);
   EXPECT_EQ(ensemble.point, single.point);
@@ -531,8 +531,7 @@ TEST_F(SweepTest, AnEnsembleOfIdenticalRunsIsTheRun) {
   const auto recorded = [&record](const std::string& marker) {
     const std::size_t at = record.find(marker);
     EXPECT_NE(at, std::string::npos) << marker;
-    return quarvel::frontend::format_general(
-        std::strtod(record.c_str() + at + marker.size(), nullptr));
+    return quarvel::data::format_general(std::strtod(record.c_str() + at + marker.size(), nullptr));
   };
   EXPECT_NE(merged.out.find("held-out points: scaled MSE " + recorded(" validation-mse ") +
                             ", MAE " + recorded("\nmae 1 ") + ", RMSE " + recorded("\nrmse 1 ")),

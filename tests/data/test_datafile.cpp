@@ -10,7 +10,7 @@
 #include "data/datafile.h"
 #include "support/scratch.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 namespace {
 
 namespace fs = std::filesystem;
@@ -211,4 +211,4 @@ TEST(Overlap, AgreesWithTheRuleOnRandomSeries) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

@@ -8,7 +8,7 @@
 #include "data/datafile.h"
 #include "data/numbertext.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 namespace {
 
 TEST(DoubtfulLine, FirstLineReadOnlyInPartWithItsNumberAsAnEditorCountsIt) {
@@ -113,4 +113,4 @@ TEST(DoubtfulLine, NumberLinesAreExactlyThoseWithALeadingNumber) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

@@ -6,7 +6,7 @@
 
 #include "data/numbertext.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -180,4 +180,4 @@ TEST(LeadingNumber, ReadsTheDecimalPrefixOnly) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

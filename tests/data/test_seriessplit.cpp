@@ -9,7 +9,7 @@
 #include "data/datafile.h"
 #include "data/seriessplit.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 namespace {
 
 std::vector<double> one_to(std::size_t n) {
@@ -262,4 +262,4 @@ TEST(SeriesSplit, RebuildsEveryExamplePair) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

@@ -13,7 +13,7 @@
 #include "data/tablefile.h"
 #include "support/scratch.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 namespace {
 
 TableOptions with_columns(ColumnChoice value, ColumnChoice time = ColumnChoice::no_column()) {
@@ -734,4 +734,4 @@ TEST(ExampleTable, SplitsIntoTheTwoExampleFiles) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

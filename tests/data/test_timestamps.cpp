@@ -7,7 +7,7 @@
 
 #include "data/timestamps.h"
 
-namespace quarvel::frontend {
+namespace quarvel::data {
 namespace {
 
 struct StampCase {
@@ -209,4 +209,4 @@ TEST(QuotedCell, ShowsControlCharactersAndCutsLongTexts) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::data

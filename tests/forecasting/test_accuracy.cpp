@@ -13,7 +13,7 @@
 #include "forecasting/accuracy.h"
 #include "support/forecast_fixtures.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 namespace {
 
 // The series lives in [10, 20]: a scaled value s is 10 + 10·s.
@@ -108,4 +108,4 @@ TEST(FirstDivergence, TheFirstStepOutsideTheDataRangeWidenedByItsSpan) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

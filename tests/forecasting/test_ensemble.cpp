@@ -10,7 +10,7 @@
 #include "forecasting/intervals.h"
 #include "support/forecast_fixtures.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 namespace {
 
 TEST(EnsembleMedian, OfIdenticalRunsIsTheRunBitForBit) {
@@ -110,4 +110,4 @@ TEST(EnsembleUnits, TheSummaryNamesThemAndTheirReaderFindsThem) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

@@ -17,7 +17,7 @@
 #include "forecasting/modelformula.h"
 #include "support/forecast_fixtures.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 namespace {
 
 bool same_doubles(const std::vector<double>& a, const std::vector<double>& b) {
@@ -148,4 +148,4 @@ TEST(ForecastQuality, OfAnEvolvedRun) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

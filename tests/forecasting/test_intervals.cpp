@@ -23,7 +23,7 @@
 #include "support/forecast_fixtures.h"
 #include "support/scratch.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 namespace {
 
 bool same_double(double a, double b) {
@@ -521,4 +521,4 @@ TEST_F(PathBandsInPython, PathsThatRunOffToInfinityAndNaN) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

@@ -10,9 +10,9 @@
 #include "data/datafile.h"
 #include "data/numbertext.h"
 
-using quarvel::frontend::kMaxLineLength;
-using quarvel::frontend::leading_number;
-using quarvel::frontend::parse_data_text;
+using quarvel::data::kMaxLineLength;
+using quarvel::data::leading_number;
+using quarvel::data::parse_data_text;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (values.size() <= 512) {
     bool finite = true;
     for (const double v : values) finite = finite && std::isfinite(v);
-    const quarvel::frontend::GridColumns grid = quarvel::frontend::make_grid(values, 0);
+    const quarvel::data::GridColumns grid = quarvel::data::make_grid(values, 0);
     if (grid.rows() != values.size()) std::abort();
-    if (quarvel::frontend::check_grid_values(grid) != finite) std::abort();
+    if (quarvel::data::check_grid_values(grid) != finite) std::abort();
   }
 
   // The whole text read as one line: the number is taken from its start only,
@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The line check agrees with the reading: without a doubtful line, every
   // point is the leading number of a whole line.
-  const quarvel::frontend::DoubtfulLine doubtful = quarvel::frontend::find_doubtful_line(text);
-  if (doubtful.problem == quarvel::frontend::LineProblem::none) {
+  const quarvel::data::DoubtfulLine doubtful = quarvel::data::find_doubtful_line(text);
+  if (doubtful.problem == quarvel::data::LineProblem::none) {
     if (doubtful.line != 0 || !doubtful.excerpt.empty()) std::abort();
     std::string_view rest = text.substr(0, text.find('\x1A'));
     std::size_t point = 0;
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           line.find_first_of(std::string_view("\0\r", 2)) != std::string_view::npos) {
         std::abort();
       }
-      if (!quarvel::frontend::starts_with_number(line)) std::abort();
+      if (!quarvel::data::starts_with_number(line)) std::abort();
       if (point >= values.size() || !(values[point] == leading_number(line))) std::abort();
       ++point;
     }

@@ -13,8 +13,8 @@
 
 #include "data/numbertext.h"
 
-using quarvel::frontend::format_general;
-using quarvel::frontend::parse_number;
+using quarvel::data::format_general;
+using quarvel::data::parse_number;
 
 namespace {
 

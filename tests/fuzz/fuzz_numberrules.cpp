@@ -12,8 +12,8 @@
 
 #include "data/numbertext.h"
 
-using quarvel::frontend::parse_number;
-using quarvel::frontend::parse_whole_number;
+using quarvel::data::parse_number;
+using quarvel::data::parse_whole_number;
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "data/datafile.h"
 
-using quarvel::frontend::detect_overlap;
+using quarvel::data::detect_overlap;
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "data/seriessplit.h"
 #include "data/tablefile.h"
 
-using namespace quarvel::frontend;
+using namespace quarvel::data;
 
 namespace {
 

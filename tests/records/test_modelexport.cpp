@@ -32,7 +32,7 @@
 #include "support/forecast_intervals.h"
 #include "support/scratch.h"
 
-namespace quarvel::frontend {
+namespace quarvel::records {
 namespace {
 
 using quarvel::testing::function;
@@ -122,8 +122,8 @@ class ModelExportTest : public quarvel::testing::ScratchFolderTest {
   // docstring or a C comment and run code, were they not escaped.
   void expect_exported_model_reproduces(Engine& engine, std::int32_t population,
                                         std::int32_t ahead) {
-    const ModelFormula formula = describe_best_tree(engine, population);
-    const ModelContext context = model_context(engine, population, RunSettings{},
+    const forecasting::ModelFormula formula = forecasting::describe_best_tree(engine, population);
+    const ModelContext context = model_context(engine, population, runs::RunSettings{},
                                                "t\"\"\"\nimport sys; sys.exit(7)\n\"\"\" \\x.txt",
                                                "v */ int broken = ; /* .txt");
     for (const auto& [name, content] : model_files(formula, context)) write(name, content);
@@ -173,7 +173,7 @@ class ModelExportTest : public quarvel::testing::ScratchFolderTest {
       EXPECT_TRUE(close(from_c[i], expected[i])) << "C, value " << i;
     }
     // The forecast in original units.
-    const std::vector<double> original = in_original_units(engine, forecast);
+    const std::vector<double> original = forecasting::in_original_units(engine, forecast);
     for (std::size_t i = 0; i < forecast.size(); ++i) {
       EXPECT_TRUE(close(from_python[expected.size() + i], original[i])) << "original " << i;
     }
@@ -197,9 +197,9 @@ TEST_F(ModelExportTest, HandBuiltTreeWithOneInputNodesAndAClippingLimit) {
   (void)evaluate_tree(e, tree.get());
   e.populations[0].best_of_gen_tree = std::move(tree);
 
-  const ModelFormula formula = describe_best_tree(e, 0);
+  const forecasting::ModelFormula formula = forecasting::describe_best_tree(e, 0);
   EXPECT_TRUE(std::any_of(formula.nodes.begin(), formula.nodes.end(),
-                          [](const NodeEquation& node) { return node.one_input; }));
+                          [](const forecasting::NodeEquation& node) { return node.one_input; }));
   EXPECT_EQ(formula.lags, (std::vector<int>{1, 2, 3, 4, 5, 6}));
   // The copy shares its models: one node, named once.
   EXPECT_EQ(formula.nodes.size(), 8u);
@@ -218,7 +218,7 @@ TEST_F(ModelExportTest, HandBuiltTreeWithOneInputNodesAndAClippingLimit) {
 }
 
 TEST_F(ModelExportTest, EvolvedTreesOfTwoPopulations) {
-  auto engine = evolved_sunspots_run();
+  auto engine = forecasting::evolved_sunspots_run();
   for (std::int32_t p = 0; p < 2; ++p) expect_exported_model_reproduces(*engine, p, 20);
 }
 
@@ -233,8 +233,8 @@ TEST_F(ModelExportTest, ModuleImportsWhateverBytesTheFileNamesHold) {
   // code point past U+10FFFF; then two, three and four bytes of UTF-8.
   const std::string training = "a\xff b\xc3 \xe2\x82 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80.txt";
   const std::string validation = "\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\.txt";
-  const ModelContext context = model_context(e, 0, RunSettings{}, training, validation);
-  const std::string python = model_python(describe_best_tree(e, 0), context);
+  const ModelContext context = model_context(e, 0, runs::RunSettings{}, training, validation);
+  const std::string python = model_python(forecasting::describe_best_tree(e, 0), context);
   EXPECT_NE(python.find("Training data \\\"a\\xff b\\xc3 \\xe2\\x82 \\xc0\\xaf "
                         "\\xed\\xa0\\x80 \\xf4\\x90\\x80\\x80.txt\\\", validation data "
                         "\\\"\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80\\\\.txt\\\""),
@@ -262,33 +262,36 @@ class ForecastIntervalsTest : public ModelExportTest {
   // The module's forecast_intervals past the data against the program's own
   // bands, as intervals-K.txt writes them: the same texts, row for row. The
   // number of rows with a value that is not finite.
-  int expect_python_gives_the_programs_bands(const ModelFormula& formula, const ScaledData& data,
+  int expect_python_gives_the_programs_bands(const forecasting::ModelFormula& formula,
+                                             const forecasting::ScaledData& data,
                                              std::int32_t steps) {
-    const std::uint64_t seed = path_seed(3, 11, 0, PathPurpose::past_data);
-    PathSettings settings;
+    const std::uint64_t seed =
+        forecasting::path_seed(3, 11, 0, forecasting::PathPurpose::past_data);
+    forecasting::PathSettings settings;
     settings.paths = 500;
     settings.levels = {80.0, 95.0, 50.0};
     ModelContext context;
     context.intervals = IntervalExport{data.training_count, seed, settings.levels, settings.paths};
     write("model-1.py", model_python(formula, context));
     std::string series;
-    for (const double v : data.values) series += exact_text(v) + "\n";
+    for (const double v : data.values) series += forecasting::exact_text(v) + "\n";
     const std::string series_path = write("series.txt", series);
 
     // The program's rows: the forecast by the model's recursion and the bands.
-    BandTable table;
+    forecasting::BandTable table;
     table.levels = settings.levels;
-    FormulaEvaluator evaluator(formula);
+    forecasting::FormulaEvaluator evaluator(formula);
     std::vector<double> path(data.values.begin(), data.values.end());
     for (std::int32_t j = 0; j < steps; ++j) {
       path.push_back(evaluator.predict(path, static_cast<std::int64_t>(path.size())));
       table.point.push_back(path.back());
     }
-    const Residuals residuals = training_residuals(formula, data);
+    const forecasting::Residuals residuals = training_residuals(formula, data);
     EXPECT_TRUE(residuals.reason.empty()) << residuals.reason;
-    table.bands = bands_past_data(formula, data, steps, residuals.values, seed, settings).bands;
+    table.bands =
+        forecasting::bands_past_data(formula, data, steps, residuals.values, seed, settings).bands;
     std::string expected;
-    std::istringstream rows(band_table_text(table));
+    std::istringstream rows(forecasting::band_table_text(table));
     std::string row;
     std::getline(rows, row);  // the heading
     while (std::getline(rows, row)) expected += row.substr(row.find(',') + 1) + "\n";
@@ -307,35 +310,35 @@ class ForecastIntervalsTest : public ModelExportTest {
 };
 
 TEST_F(ForecastIntervalsTest, AreTheProgramsBandsForAnEvolvedModel) {
-  auto engine = evolved_sunspots_run();
-  expect_python_gives_the_programs_bands(describe_best_tree(*engine, 1), scaled_data(engine->data),
-                                         15);
+  auto engine = forecasting::evolved_sunspots_run();
+  expect_python_gives_the_programs_bands(forecasting::describe_best_tree(*engine, 1),
+                                         forecasting::scaled_data(engine->data), 15);
 }
 
 TEST_F(ForecastIntervalsTest, AreTheProgramsBandsForPathsThatRunAway) {
   // c0 + c1·X1 + c2·X1² escapes above 0.683: -X1 and 2.5·X1² grow to -inf and
   // +inf, whose sum is NaN.
-  ModelFormula formula;
+  forecasting::ModelFormula formula;
   formula.nodes.push_back({{false, 1}, {false, 1}, true, {0.2, -1.0, 2.5}});
   formula.output = {true, 1};
   formula.lags = {1};
   formula.value_limit = 100.0;
   const std::vector<double> values =
-      samples(30, [](double t) { return 0.5 + 0.4 * std::sin(0.9 * t); });
-  const ScaledData data{values, 25, 25, 0.0, 1.0};
+      forecasting::samples(30, [](double t) { return 0.5 + 0.4 * std::sin(0.9 * t); });
+  const forecasting::ScaledData data{values, 25, 25, 0.0, 1.0};
   EXPECT_GT(expect_python_gives_the_programs_bands(formula, data, 12), 0);
 }
 
 // Both forms of the node, the value limit below 1 and at 1, as the text, the
 // Python module and the C header write them.
 TEST(ModelFormula, TermsOfBothFormsInTheTextAndTheCode) {
-  ModelFormula formula;
+  forecasting::ModelFormula formula;
   formula.nodes = {{{false, 1}, {false, 2}, false, {0.5, 1, 2, 3, 4, 5}},
                    {{true, 1}, {}, true, {0.25, 1.5, -2}}};
   formula.output = {true, 2};
   formula.lags = {1, 2};
   formula.value_limit = 0.5;
-  EXPECT_EQ(formula_text(formula),
+  EXPECT_EQ(forecasting::formula_text(formula),
             "n1 = c0·lim(1) + c1·lim(X1) + c2·lim(X2) + c3·lim(X1·X2) + c4·lim(X1²) + "
             "c5·lim(X2²)\n"
             "    c0 = 0.5\n    c1 = 1\n    c2 = 2\n    c3 = 3\n    c4 = 4\n    c5 = 5\n"
@@ -365,7 +368,7 @@ TEST(ModelFormula, TermsOfBothFormsInTheTextAndTheCode) {
   // At a limit of 1 the bound cannot change the 1: the text leaves it out,
   // the code still bounds it.
   formula.value_limit = 1.0;
-  EXPECT_EQ(formula_text(formula).rfind("n1 = c0 + c1·lim(X1) + ", 0), 0u);
+  EXPECT_EQ(forecasting::formula_text(formula).rfind("n1 = c0 + c1·lim(X1) + ", 0), 0u);
   EXPECT_NE(model_python(formula, context).find(bounded_python), std::string::npos);
 }
 
@@ -376,7 +379,7 @@ TEST(ModelFormula, NamesNodesInEvaluationOrderAndNoSerials) {
   Tree tree = function(e, function(e, terminal(e, 1), terminal(e, 0)), terminal(e, 2));
   (void)evaluate_tree(e, tree.get());
   e.populations[0].best_of_gen_tree = std::move(tree);
-  const std::string text = formula_text(describe_best_tree(e, 0));
+  const std::string text = forecasting::formula_text(forecasting::describe_best_tree(e, 0));
   EXPECT_EQ(text.find("NODE"), std::string::npos);
   EXPECT_EQ(text.rfind("n1 = c0 + c1·lim(X2) + c2·lim(X1) + c3·lim(X2·X1) + c4·lim(X2²) + "
                        "c5·lim(X1²)\n",
@@ -393,8 +396,8 @@ TEST(ModelFormula, NamesNodesInEvaluationOrderAndNoSerials) {
 
   // A lone terminal is its own model.
   e.populations[0].best_of_gen_tree = terminal(e, 3);
-  EXPECT_EQ(formula_text(describe_best_tree(e, 0)), "prediction = X4\n");
+  EXPECT_EQ(forecasting::formula_text(forecasting::describe_best_tree(e, 0)), "prediction = X4\n");
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::records

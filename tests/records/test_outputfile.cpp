@@ -17,7 +17,7 @@
 #include "records/outputfile.h"
 #include "support/scratch.h"
 
-namespace quarvel::frontend {
+namespace quarvel::records {
 namespace {
 
 namespace fs = std::filesystem;
@@ -130,4 +130,4 @@ TEST_F(AtomicWriteTest, WaitsWhileAnotherWriterHoldsTheFolder) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::records

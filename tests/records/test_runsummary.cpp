@@ -11,7 +11,7 @@
 #include "records/runsummary.h"
 #include "support/scratch.h"
 
-namespace quarvel::frontend {
+namespace quarvel::records {
 namespace {
 
 RunRecord two_populations() {
@@ -382,4 +382,4 @@ TEST(RunSummary, FiguresAreMedianQuartilesAndRange) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::records

@@ -7,7 +7,7 @@
 
 #include "runs/settings.h"
 
-namespace quarvel::frontend {
+namespace quarvel::runs {
 namespace {
 
 using Check = std::optional<std::string> (*)(std::string_view);
@@ -175,4 +175,4 @@ TEST(RunSettings, AProblemNamesTheSettingAndChangesNothing) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::runs

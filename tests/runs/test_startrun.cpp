@@ -10,7 +10,7 @@
 #include "engine/engine.h"
 #include "runs/startrun.h"
 
-namespace quarvel::frontend {
+namespace quarvel::runs {
 namespace {
 
 TEST(TransferSettings, HandsTheDefaultsOver) {
@@ -129,8 +129,8 @@ TEST(TransferSettings, ReadsOnlyThePagesOfTheChosenPopulations) {
   EXPECT_EQ(parameters.population_size[1], 1000);
 }
 
-GridColumns grid_of(const std::vector<std::string>& values, std::int64_t first_time) {
-  GridColumns grid;
+data::GridColumns grid_of(const std::vector<std::string>& values, std::int64_t first_time) {
+  data::GridColumns grid;
   for (std::size_t i = 0; i < values.size(); ++i) {
     grid.time.push_back(std::to_string(first_time + static_cast<std::int64_t>(i)));
     grid.value.push_back(values[i]);
@@ -152,8 +152,8 @@ SettingsTexts small_settings(int populations = 1) {
 
 TEST(StartRun, HandsTheCellValuesToTheEngineScaled) {
   auto engine = std::make_unique<Engine>();
-  const GridColumns training = grid_of({"1", "3", "2", "5"}, 0);
-  const GridColumns validation = grid_of({"5", "4", "9"}, 4);
+  const data::GridColumns training = grid_of({"1", "3", "2", "5"}, 0);
+  const data::GridColumns validation = grid_of({"5", "4", "9"}, 4);
   const StartOutcome outcome = start_run(*engine, training, validation, small_settings(2));
   ASSERT_EQ(outcome.error, StartError::none) << outcome.message;
   EXPECT_EQ(engine->data.training_count, 4);
@@ -183,8 +183,8 @@ TEST(StartRun, RefusesWithoutTouchingTheEnginesRunState) {
   std::vector<std::string> others(10001, "2");
   struct Case {
     const char* name;
-    GridColumns training;
-    GridColumns validation;
+    data::GridColumns training;
+    data::GridColumns validation;
     SettingsTexts settings;
     StartError error;
     const char* message_part;
@@ -235,4 +235,4 @@ TEST(StartRun, ExactlyFortyThousandValuesAreAccepted) {
 }
 
 }  // namespace
-}  // namespace quarvel::frontend
+}  // namespace quarvel::runs

@@ -146,7 +146,7 @@ struct TestWindow {
     return child<T>(&window, name);
   }
   // `population` 0..3 for a population setting.
-  QLineEdit* field(frontend::Setting id, int population = -1) const {
+  QLineEdit* field(runs::Setting id, int population = -1) const {
     return part<QLineEdit>(FieldChecker::field_name(id, population));
   }
   QAction* action(const char* name) const { return part<QAction>(QString::fromLatin1(name)); }
@@ -250,12 +250,12 @@ class WindowFixture {
   void prepare_small_run(int generations, int populations) {
     TestWindow& w = *window_;
     load(wave_text(0, 90), wave_text(90, 30));
-    w.field(frontend::Setting::generations)->setText(QString::number(generations));
+    w.field(runs::Setting::generations)->setText(QString::number(generations));
     w.population_count_box()->setEditText(QString::number(populations));
     w.window.populations_tab().apply_population_count();
     for (int p = 0; p < 4; ++p) {
-      w.field(frontend::Setting::population_size, p)->setText(QStringLiteral("40"));
-      w.field(frontend::Setting::elite, p)->setText(QStringLiteral("2"));
+      w.field(runs::Setting::population_size, p)->setText(QStringLiteral("40"));
+      w.field(runs::Setting::elite, p)->setText(QStringLiteral("2"));
     }
   }
 

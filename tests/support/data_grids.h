@@ -10,15 +10,15 @@
 namespace quarvel::testing {
 
 struct DataGrids {
-  frontend::GridColumns training;
-  frontend::GridColumns validation;  // its times go on from the training ones
+  data::GridColumns training;
+  data::GridColumns validation;  // its times go on from the training ones
 };
 
 inline DataGrids read_grids(const std::string& training_file, const std::string& validation_file) {
   DataGrids grids;
-  grids.training = frontend::make_grid(frontend::read_data_file(training_file).values, 0);
-  grids.validation = frontend::make_grid(frontend::read_data_file(validation_file).values,
-                                         static_cast<std::int64_t>(grids.training.rows()));
+  grids.training = data::make_grid(data::read_data_file(training_file).values, 0);
+  grids.validation = data::make_grid(data::read_data_file(validation_file).values,
+                                     static_cast<std::int64_t>(grids.training.rows()));
   return grids;
 }
 

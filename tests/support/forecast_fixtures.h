@@ -13,30 +13,31 @@
 #include "runs/generationstep.h"
 #include "runs/startrun.h"
 
-namespace quarvel::frontend {
+namespace quarvel::forecasting {
 
 // A short run on the sunspots example as the window starts it: two
 // populations of evolved trees, deep enough to hold one-input nodes and
 // shared subtrees.
 inline std::unique_ptr<Engine> evolved_sunspots_run(int generations = 6) {
   const std::string dir = QUARVEL_EXAMPLES;
-  const auto training = read_data_file(dir + "/sunspots-training.txt");
-  const auto validation = read_data_file(dir + "/sunspots-validation.txt");
-  const GridColumns training_grid = make_grid(training.values, 0);
-  const GridColumns validation_grid =
-      make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
-  SettingsTexts settings;
-  settings.set(Setting::generations, std::to_string(generations));
-  settings.set(Setting::populations, "2");
-  settings.set(Setting::population_size, "200");
-  settings.set(Setting::growth, 1, "ramped");
-  settings.set(Setting::depth_new, 1, "5");
-  settings.set(Setting::rank_by, "mse");
-  settings.set(Setting::overlap, "119");
+  const auto training = data::read_data_file(dir + "/sunspots-training.txt");
+  const auto validation = data::read_data_file(dir + "/sunspots-validation.txt");
+  const data::GridColumns training_grid = data::make_grid(training.values, 0);
+  const data::GridColumns validation_grid =
+      data::make_grid(validation.values, static_cast<std::int64_t>(training_grid.rows()));
+  runs::SettingsTexts settings;
+  settings.set(runs::Setting::generations, std::to_string(generations));
+  settings.set(runs::Setting::populations, "2");
+  settings.set(runs::Setting::population_size, "200");
+  settings.set(runs::Setting::growth, 1, "ramped");
+  settings.set(runs::Setting::depth_new, 1, "5");
+  settings.set(runs::Setting::rank_by, "mse");
+  settings.set(runs::Setting::overlap, "119");
   auto engine = std::make_unique<Engine>();
-  EXPECT_EQ(start_run(*engine, training_grid, validation_grid, settings).error, StartError::none);
-  GenerationResults results;
-  run_generations(*engine, results);
+  EXPECT_EQ(runs::start_run(*engine, training_grid, validation_grid, settings).error,
+            runs::StartError::none);
+  runs::GenerationResults results;
+  runs::run_generations(*engine, results);
   return engine;
 }
 
@@ -49,4 +50,4 @@ std::vector<double> samples(int n, Formula f) {
   return values;
 }
 
-}  // namespace quarvel::frontend
+}  // namespace quarvel::forecasting

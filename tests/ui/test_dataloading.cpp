@@ -17,7 +17,7 @@
 #include "support/TestWindow.h"
 #include "ui/GridModel.h"
 
-using quarvel::frontend::Setting;
+using quarvel::runs::Setting;
 using quarvel::ui::GridModel;
 using quarvel::ui::testing::column;
 using quarvel::ui::testing::TestWindow;
@@ -139,7 +139,7 @@ class DataLoadingTest : public QObject, protected WindowFixture {
   // millions of rows): refused at once, the grid kept.
   void file_larger_than_any_series_is_not_loaded() {
     load_training("1\n2\n");
-    const auto size = static_cast<qsizetype>(quarvel::frontend::kMaxDataFileBytes);
+    const auto size = static_cast<qsizetype>(quarvel::data::kMaxDataFileBytes);
     load_training(QByteArray("1\n").repeated(size / 2 + 1));
     QCOMPARE(column(training(), 1), (QStringList{"1", "2"}));
     QCOMPARE(window_->dialogs.messages,

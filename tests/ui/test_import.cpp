@@ -23,7 +23,7 @@
 #include "ui/ImportTableDialog.h"
 #include "ui/TimeAxis.h"
 
-using quarvel::frontend::Setting;
+using quarvel::runs::Setting;
 using quarvel::testing::example;
 using quarvel::ui::ImportTableDialog;
 using quarvel::ui::testing::child;

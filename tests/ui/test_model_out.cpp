@@ -19,7 +19,7 @@
 #include "support/TestWindow.h"
 #include "ui/AccuracyTable.h"
 
-using quarvel::frontend::Setting;
+using quarvel::runs::Setting;
 using quarvel::ui::MainWindow;
 using quarvel::ui::testing::read_all;
 using quarvel::ui::testing::TestWindow;
@@ -84,14 +84,14 @@ class ModelOutTest : public QObject {
     run_sunspots(12);
     const auto reference = [&] {
       auto engine = std::make_unique<quarvel::Engine>();
-      const auto outcome = quarvel::frontend::start_run(
+      const auto outcome = quarvel::runs::start_run(
           *engine, w.window.problem_tab().training_cells(),
           w.window.problem_tab().validation_cells(), w.window.settings_texts());
-      quarvel::frontend::GenerationResults results;
-      if (outcome.error == quarvel::frontend::StartError::none) {
-        quarvel::frontend::run_generations(*engine, results);
+      quarvel::runs::GenerationResults results;
+      if (outcome.error == quarvel::runs::StartError::none) {
+        quarvel::runs::run_generations(*engine, results);
       }
-      return quarvel::frontend::forecasts_past_data(*engine, 12);
+      return quarvel::forecasting::forecasts_past_data(*engine, 12);
     }();
     QCOMPARE(reference.size(), std::size_t{2});
     for (int p = 0; p < 2; ++p) {
@@ -107,7 +107,7 @@ class ModelOutTest : public QObject {
       QCOMPARE(grid->rowCount(), 408 + 12);
       QCOMPARE(grid->first_ahead_row(), 408);
       QCOMPARE(grid->cell(0, 408), QStringLiteral("408"));
-      QCOMPARE(grid->cell(1, 419), QString::fromStdString(quarvel::frontend::format_general(
+      QCOMPARE(grid->cell(1, 419), QString::fromStdString(quarvel::data::format_general(
                                        reference[static_cast<std::size_t>(p)][11])));
       QCOMPARE(grid->data(grid->index(410, 1), Qt::ToolTipRole).toString(),
                QStringLiteral("Forecast past the data"));
@@ -268,8 +268,8 @@ class ModelOutTest : public QObject {
     for (int p = 0; p < 2; ++p) {
       const auto& figures = quality[static_cast<std::size_t>(p)];
       QCOMPARE(figures.first_index, 340);
-      QCOMPARE(QByteArray::fromStdString(quarvel::frontend::band_table_text(
-                   quarvel::frontend::band_table(figures, levels))),
+      QCOMPARE(QByteArray::fromStdString(quarvel::forecasting::band_table_text(
+                   quarvel::forecasting::band_table(figures, levels))),
                read_all(folder_.filePath(QStringLiteral("bands/intervals-%1.txt").arg(p + 1))));
 
       // The 80 % band from the first validation step to the last forecast step.
@@ -325,7 +325,7 @@ class ModelOutTest : public QObject {
   // A figure that cannot be given shows a dash with the reason as its tip: a
   // MAPE over a held-out 0, bands of a model with too few residuals.
   void the_accuracy_table_gives_the_reason_for_a_missing_figure() {
-    quarvel::frontend::ForecastQuality quality;
+    quarvel::forecasting::ForecastQuality quality;
     quality.accuracy.points = 4;
     quality.accuracy.mae.value = 2.5;
     quality.accuracy.mape.reason = "a held-out value is 0";
@@ -350,7 +350,7 @@ class ModelOutTest : public QObject {
   void runaway_bands_are_drawn_to_the_divergence_range() {
     auto& w = *window_;
     run_sunspots(0);
-    quarvel::frontend::ForecastQuality quality;
+    quarvel::forecasting::ForecastQuality quality;
     quality.first_index = 340;
     quality.with_intervals = true;
     quality.validation_bands.bands = {{80.0, {-5.0, 0.2}, {0.5, 7.0}}};

@@ -37,7 +37,7 @@
 #include "ui/HistoryChartWindow.h"
 #include "ui/RunDriver.h"
 
-using quarvel::frontend::Setting;
+using quarvel::runs::Setting;
 using quarvel::ui::ButtonKind;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
@@ -91,11 +91,11 @@ struct Reference {
 
 Reference reference_run(const MainWindow& window) {
   auto engine = std::make_unique<quarvel::Engine>();
-  const auto outcome = quarvel::frontend::start_run(*engine, window.problem_tab().training_cells(),
-                                                    window.problem_tab().validation_cells(),
-                                                    window.settings_texts());
+  const auto outcome =
+      quarvel::runs::start_run(*engine, window.problem_tab().training_cells(),
+                               window.problem_tab().validation_cells(), window.settings_texts());
   Reference reference;
-  if (outcome.error != quarvel::frontend::StartError::none) return reference;
+  if (outcome.error != quarvel::runs::StartError::none) return reference;
   const auto count = static_cast<std::size_t>(engine->population_count);
   for (auto* table : {&reference.mdl, &reference.mse, &reference.validation_mse,
                       &reference.best_nodes, &reference.average_nodes}) {
@@ -103,8 +103,8 @@ Reference reference_run(const MainWindow& window) {
   }
   reference.prediction.resize(count);
   reference.tree_text.resize(count);
-  quarvel::frontend::GenerationResults results;
-  quarvel::frontend::run_generations(*engine, results, [&](const auto& done) {
+  quarvel::runs::GenerationResults results;
+  quarvel::runs::run_generations(*engine, results, [&](const auto& done) {
     for (std::size_t i = 0; i < count; ++i) {
       const auto& report = done.populations[i];
       reference.mdl[i] << report.best_mdl;
@@ -230,7 +230,7 @@ class RunTest : public QObject, protected WindowFixture {
       const auto curve = points_of(w.prediction_chart(), p + 1);
       QCOMPARE(x_values(curve), indices(n));
       QCOMPARE(y_values(curve), QList<double>(prediction.begin(), prediction.end()));
-      const auto cells = quarvel::frontend::output_cells(prediction);
+      const auto cells = quarvel::records::output_cells(prediction);
       const GridModel* output = w.output_model(p);
       QCOMPARE(column(output, 0), texts(cells.index));
       QCOMPARE(column(output, 1), texts(cells.value));
@@ -367,7 +367,7 @@ class RunTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     w.field(Setting::overlap)->setText(overlap);
     w.window.start_or_abort_run();
-    quarvel::frontend::GenerationResults results;
+    quarvel::runs::GenerationResults results;
     results.populations.resize(1);
     results.populations[0].prediction.assign(120, 0.25);
     results.populations[0].prediction[7] = extreme;
@@ -465,10 +465,10 @@ class RunTest : public QObject, protected WindowFixture {
       lo = std::min(lo, value);
       hi = std::max(hi, value);
     }
-    QCOMPARE(quarvel::frontend::format_general(*std::min_element(values.begin(), values.end())),
-             quarvel::frontend::format_general(lo));
-    QCOMPARE(quarvel::frontend::format_general(*std::max_element(values.begin(), values.end())),
-             quarvel::frontend::format_general(hi));
+    QCOMPARE(quarvel::data::format_general(*std::min_element(values.begin(), values.end())),
+             quarvel::data::format_general(lo));
+    QCOMPARE(quarvel::data::format_general(*std::max_element(values.begin(), values.end())),
+             quarvel::data::format_general(hi));
 
     // Abort (Ctrl+S, answered Yes) during generation 0: it is finished and
     // shown, and the run ends.

@@ -21,7 +21,7 @@ using quarvel::testing::fail_other_threads_allocations;
 using quarvel::testing::refuse_threads;
 using quarvel::testing::refused_threads;
 
-using quarvel::frontend::Setting;
+using quarvel::runs::Setting;
 using quarvel::ui::testing::GenerationHold;
 using quarvel::ui::testing::points_of;
 using quarvel::ui::testing::TestWindow;

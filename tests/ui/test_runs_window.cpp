@@ -28,17 +28,16 @@ QString example(const char* name) {
 std::vector<double> sunspots() {
   std::vector<double> values;
   for (const char* name : {"sunspots-training.txt", "sunspots-validation.txt"}) {
-    const auto file =
-        quarvel::frontend::read_data_file(QFile::encodeName(example(name)).toStdString());
+    const auto file = quarvel::data::read_data_file(QFile::encodeName(example(name)).toStdString());
     values.insert(values.end(), file.values.begin(), file.values.end());
   }
   return values;
 }
 
-quarvel::frontend::BandTable band_table(const QString& path) {
-  quarvel::frontend::BandTable table;
+quarvel::forecasting::BandTable band_table(const QString& path) {
+  quarvel::forecasting::BandTable table;
   const QByteArray text = read_all(path);
-  const auto wrong = quarvel::frontend::parse_band_table(
+  const auto wrong = quarvel::forecasting::parse_band_table(
       std::string_view(text.constData(), static_cast<std::size_t>(text.size())), table);
   if (wrong) qFatal("%s: %s", qPrintable(path), wrong->c_str());
   return table;
@@ -165,7 +164,7 @@ class RunsWindowTest : public QObject {
 
     auto table = band_table(folder_.filePath(QStringLiteral("runs/ensemble-forecast.txt")));
     const auto [low, high] = std::minmax_element(data.begin(), data.end());
-    quarvel::frontend::to_original_units(table, *low, *high);
+    quarvel::forecasting::to_original_units(table, *low, *high);
     QCOMPARE(table.first_index, 340);
     const auto median = chart->points(RunsWindow::median);
     QCOMPARE(median.size(), 68 + 10);

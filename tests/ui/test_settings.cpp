@@ -19,7 +19,7 @@
 #include "ui/RadioGroup.h"
 #include "ui/qtext.h"
 
-using quarvel::frontend::Setting;
+using quarvel::runs::Setting;
 using quarvel::ui::testing::TestWindow;
 
 class SettingsTest : public QObject {
@@ -405,16 +405,16 @@ class SettingsTest : public QObject {
     for (auto* label : w.window.findChildren<QLabel*>()) {
       if (label->buddy() != nullptr) captions.insert(label->buddy(), label->text());
     }
-    for (const auto& info : quarvel::frontend::settings_table()) {
-      const int pages = info.scope == quarvel::frontend::Scope::population ? 4 : 1;
+    for (const auto& info : quarvel::runs::settings_table()) {
+      const int pages = info.scope == quarvel::runs::Scope::population ? 4 : 1;
       for (int page = 0; page < pages; ++page) {
-        const int population = info.scope == quarvel::frontend::Scope::population ? page : -1;
+        const int population = info.scope == quarvel::runs::Scope::population ? page : -1;
         const QString label = quarvel::ui::to_qstring(info.label);
         QWidget* widget = nullptr;
         if (info.id == Setting::populations) {
           widget = w.population_count_box();
           QCOMPARE(captions.value(widget), label);
-        } else if (info.kind != quarvel::frontend::ValueKind::choice) {
+        } else if (info.kind != quarvel::runs::ValueKind::choice) {
           widget = w.field(info.id, population);
           QCOMPARE(captions.value(widget), label);
         } else if (info.id == Setting::rank_by) {

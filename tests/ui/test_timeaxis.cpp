@@ -15,9 +15,9 @@
 #include "ui/TimeAxis.h"
 #include "ui/charts.h"
 
-using quarvel::frontend::TimeColumn;
-using quarvel::frontend::TimeFormat;
-using quarvel::frontend::TimeKind;
+using quarvel::data::TimeColumn;
+using quarvel::data::TimeFormat;
+using quarvel::data::TimeKind;
 using quarvel::ui::TimeScale;
 using quarvel::ui::TimeTick;
 using quarvel::ui::testing::time_axis_labels;
@@ -25,7 +25,7 @@ using quarvel::ui::testing::time_axis_labels;
 namespace {
 
 TimeColumn time_column(const std::vector<std::string>& cells) {
-  auto read = quarvel::frontend::read_time_column(cells);
+  auto read = quarvel::data::read_time_column(cells);
   if (!read.column) qFatal("not a time column: %s", read.message.c_str());
   return *read.column;
 }
@@ -44,8 +44,8 @@ std::vector<std::string> months(int count) {
 }
 
 double x_of(const std::string& stamp) {
-  const auto cell = quarvel::frontend::parse_time_stamp(stamp);
-  return quarvel::frontend::chart_x(cell->stamp, cell->format.kind);
+  const auto cell = quarvel::data::parse_time_stamp(stamp);
+  return quarvel::data::chart_x(cell->stamp, cell->format.kind);
 }
 
 QStringList labels(const std::vector<TimeTick>& ticks) {
@@ -141,7 +141,7 @@ class TimeAxisTest : public QObject {
     QFETCH(QString, last);
     QFETCH(int, most);
     QFETCH(QStringList, expected);
-    const auto cell = quarvel::frontend::parse_time_stamp(first.toStdString());
+    const auto cell = quarvel::data::parse_time_stamp(first.toStdString());
     QVERIFY(cell.has_value());
     const std::vector<TimeTick> ticks = quarvel::ui::time_ticks(
         x_of(first.toStdString()), x_of(last.toStdString()), cell->format, most);

@@ -39,7 +39,7 @@
 #include "ui/SettingsStore.h"
 #include "ui/style.h"
 
-using quarvel::frontend::Setting;
+using quarvel::runs::Setting;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
@@ -191,7 +191,7 @@ class WindowTest : public QObject, protected WindowFixture {
     const std::vector<double> data(120, 0.5);
     w.window.results_view().start_run_display(data, 4, generations, 95);
     // The first generation shown; the widest text comes at the last.
-    quarvel::frontend::GenerationResults results;
+    quarvel::runs::GenerationResults results;
     results.populations.resize(4);
     for (auto& population : results.populations) population.prediction = data;
     quarvel::ui::ResultHistories histories(4, 1);
@@ -931,7 +931,7 @@ class WindowTest : public QObject, protected WindowFixture {
     window_ = std::make_unique<TestWindow>(false);
     auto& w = *window_;
     const auto settings = w.window.settings_texts();
-    for (const auto& info : quarvel::frontend::settings_table()) {
+    for (const auto& info : quarvel::runs::settings_table()) {
       for (int p = 0; p < 4; ++p) {
         QCOMPARE(settings.text(info.id, p), remembered.text(info.id, p));
       }
@@ -950,14 +950,14 @@ class WindowTest : public QObject, protected WindowFixture {
     w.dialogs.answer_yes = true;
     w.action("restore_defaults_action")->trigger();
     const auto defaults = w.window.settings_texts();
-    const quarvel::frontend::SettingsTexts fresh;
-    for (const auto& info : quarvel::frontend::settings_table()) {
+    const quarvel::runs::SettingsTexts fresh;
+    for (const auto& info : quarvel::runs::settings_table()) {
       for (int p = 0; p < 4; ++p) QCOMPARE(defaults.text(info.id, p), fresh.text(info.id, p));
     }
     QVERIFY(!w.population_pages()->isTabVisible(1));
 
     // A stored text its check refuses is left out.
-    quarvel::frontend::SettingsTexts damaged;
+    quarvel::runs::SettingsTexts damaged;
     damaged.set(Setting::generations, "abc");
     damaged.set(Setting::seed, "12");
     quarvel::ui::SettingsStore::store_settings(damaged);
