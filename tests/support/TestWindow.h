@@ -27,6 +27,7 @@
 
 #include "engine/engine.h"
 #include "runs/settings.h"
+#include "ui/qtext.h"
 #include "support/FakeDialogs.h"
 #include "ui/AboutDialog.h"
 #include "ui/ChartView.h"
@@ -168,6 +169,12 @@ struct TestWindow {
   QCheckBox* rank_by_mdl_check() const { return part<QCheckBox>(QStringLiteral("rank_by_check")); }
   RadioGroup* selection_group(int population) const {
     return part<RadioGroup>(QStringLiteral("selection_group_%1").arg(population + 1));
+  }
+  // The radio group of a run-wide choice, by its option: "seasonal_difference_group".
+  RadioGroup* run_choice_group(quarvel::runs::Setting id) const {
+    QString name = quarvel::ui::to_qstring(quarvel::runs::setting_info(id).option).mid(2);
+    name.replace(QLatin1Char('-'), QLatin1Char('_'));
+    return part<RadioGroup>(name + QStringLiteral("_group"));
   }
   RadioGroup* growth_group(int population) const {
     return part<RadioGroup>(QStringLiteral("growth_group_%1").arg(population + 1));
