@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "forecasting/formulastep.h"
+#include "forecasting/transformedrun.h"
 
 namespace quarvel::forecasting {
 
@@ -71,7 +72,7 @@ Residuals training_residuals(const ModelFormula& formula, const ScaledData& data
 
 PathBands simulate_bands(const ModelFormula& formula, std::span<const double> known,
                          std::int32_t steps, std::span<const double> residuals, std::uint64_t seed,
-                         const PathSettings& settings) {
+                         const PathSettings& settings, PathInverse* inverse) {
   PathBands result;
   if (residuals.size() < 2) {
     result.reason = "no intervals: fewer than 2 residuals to draw from";
@@ -148,6 +149,7 @@ PathBands simulate_bands(const ModelFormula& formula, std::span<const double> kn
     }
 
     std::copy_n(values, paths, ordered.begin());
+    if (inverse != nullptr) inverse->step(ordered);
     quantiles.compute(ordered, step_quantiles.data());
     for (std::size_t l = 0; l < result.bands.size(); ++l) {
       result.bands[l].lower[j] = step_quantiles[2 * l];
@@ -163,14 +165,15 @@ PathBands simulate_bands(const ModelFormula& formula, std::span<const double> kn
 
 PathBands validation_bands(const ModelFormula& formula, const ScaledData& data,
                            std::span<const double> residuals, std::uint64_t seed,
-                           const PathSettings& settings) {
-  return simulate_bands(formula, data.known(), data.forecast_points(), residuals, seed, settings);
+                           const PathSettings& settings, PathInverse* inverse) {
+  return simulate_bands(formula, data.known(), data.forecast_points(), residuals, seed, settings,
+                        inverse);
 }
 
 PathBands bands_past_data(const ModelFormula& formula, const ScaledData& data, std::int32_t steps,
                           std::span<const double> residuals, std::uint64_t seed,
-                          const PathSettings& settings) {
-  return simulate_bands(formula, data.values, steps, residuals, seed, settings);
+                          const PathSettings& settings, PathInverse* inverse) {
+  return simulate_bands(formula, data.values, steps, residuals, seed, settings, inverse);
 }
 
 std::vector<Coverage> band_coverage(std::span<const Band> bands, std::span<const double> held_out) {

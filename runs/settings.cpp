@@ -169,7 +169,7 @@ constexpr SettingInfo kTable[] = {
      .hand_over = nullptr},
     {.id = Setting::season,
      .scope = Scope::run,
-     .kind = ValueKind::choice_or_number,
+     .kind = ValueKind::typed_choice,
      .group = Group::transforms,
      .label = "Season",
      .option = "--season",
@@ -184,9 +184,9 @@ constexpr SettingInfo kTable[] = {
      .hand_over = nullptr},
     {.id = Setting::box_cox,
      .scope = Scope::run,
-     .kind = ValueKind::choice_or_number,
+     .kind = ValueKind::typed_choice,
      .group = Group::transforms,
-     .label = "Box-Cox transform",
+     .label = "Box-Cox",
      .option = "--boxcox",
      .default_text = "off",
      .check = check_box_cox_power,
@@ -198,12 +198,12 @@ constexpr SettingInfo kTable[] = {
      .hand_over = nullptr},
     {.id = Setting::seasonal_difference,
      .scope = Scope::run,
-     .kind = ValueKind::choice,
+     .kind = ValueKind::typed_choice,
      .group = Group::transforms,
      .label = "Seasonal difference",
      .option = "--seasonal-difference",
      .default_text = "off",
-     .check = nullptr,
+     .check = check_difference,
      .choices = kDifferenceChoices,
      .value_name = "off|auto|on",
      .description = "difference of the values a season apart: auto takes it where the season "
@@ -212,12 +212,12 @@ constexpr SettingInfo kTable[] = {
      .hand_over = nullptr},
     {.id = Setting::difference,
      .scope = Scope::run,
-     .kind = ValueKind::choice,
+     .kind = ValueKind::typed_choice,
      .group = Group::transforms,
      .label = "First difference",
      .option = "--difference",
      .default_text = "off",
-     .check = nullptr,
+     .check = check_difference,
      .choices = kDifferenceChoices,
      .value_name = "off|auto|on",
      .description = "difference of consecutive values: auto takes it where a linear "
@@ -502,6 +502,10 @@ std::optional<std::string> check_season(std::string_view text) {
   return std::string("The value must be auto, or a whole number of steps, 0 for none.");
 }
 
+std::optional<std::string> check_difference(std::string_view) {
+  return std::string("The value must be off, auto or on.");
+}
+
 std::optional<std::int32_t> choice_code(Setting id, std::string_view word) {
   for (const Choice& choice : setting_info(id).choices) {
     if (choice.word == word) return choice.code;
@@ -570,7 +574,7 @@ std::optional<double> setting_value(Setting id, std::string_view text) {
       return *data::parse_number(text);
     case ValueKind::choice:
       return *choice_code(id, text);
-    case ValueKind::choice_or_number:
+    case ValueKind::typed_choice:
       if (const std::optional<std::int32_t> code = choice_code(id, text)) return *code;
       return *data::parse_number(text);
   }
@@ -637,7 +641,7 @@ std::string setting_text(const RunSettings& settings, Setting id, int population
   switch (info.kind) {
     case ValueKind::whole:
       return std::to_string(whole(value));
-    case ValueKind::choice_or_number:
+    case ValueKind::typed_choice:
       for (const Choice& choice : info.choices) {
         if (static_cast<double>(choice.code) == value) return std::string(choice.word);
       }

@@ -54,8 +54,9 @@ inline constexpr std::size_t kSettingCount = static_cast<std::size_t>(Setting::m
 enum class Scope { run, population };
 
 // How a setting's text is read: a whole number, a decimal number, one of its
-// choices' words, or one of its choices' words or else a number (its check).
-enum class ValueKind { whole, number, choice, choice_or_number };
+// choices' words (the window offers them as buttons), or a typed word: one of
+// its choices' words, else a number where its check lets one pass.
+enum class ValueKind { whole, number, choice, typed_choice };
 
 // Where the window shows a setting: the box it sits in, in the table's order.
 enum class Group {
@@ -142,6 +143,8 @@ inline constexpr std::int32_t kBoxCoxAutomatic = -8;
 // A Box–Cox power from -1 to 2; a season of 0 (none) or more steps.
 [[nodiscard]] std::optional<std::string> check_box_cox_power(std::string_view text);
 [[nodiscard]] std::optional<std::string> check_season(std::string_view text);
+// Passes nothing: a typed choice whose words are all it takes.
+[[nodiscard]] std::optional<std::string> check_difference(std::string_view text);
 
 // The check of any setting: its field check, or for a choice one of its words.
 [[nodiscard]] std::optional<std::string> check_setting(Setting id, std::string_view text);

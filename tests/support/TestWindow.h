@@ -27,7 +27,6 @@
 
 #include "engine/engine.h"
 #include "runs/settings.h"
-#include "ui/qtext.h"
 #include "support/FakeDialogs.h"
 #include "ui/AboutDialog.h"
 #include "ui/ChartView.h"
@@ -42,6 +41,7 @@
 #include "ui/RadioGroup.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
+#include "ui/qtext.h"
 
 namespace quarvel::ui::testing {
 
