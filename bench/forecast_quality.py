@@ -3,7 +3,7 @@
 
 Runs every series of each data folder (datasets.csv beside the data files, in
 the comparison data's layout) with --runs R --rank-by mse --intervals 80,95 at
-the terminal table size datasets.csv suggests, the season its frequency gives
+the terminal table size and overlap datasets.csv gives, the season its frequency gives
 and the options of "Getting a forecast worth using" (README.md; --options
 replaces them, --options '' runs the settings of before), and prints per
 series the ensemble's scaled MSE, its 95 % interval score (per held-out point
@@ -124,6 +124,7 @@ def main():
                        "--training", os.path.join(folder, name + "-training.txt"),
                        "--validation", os.path.join(folder, name + "-validation.txt"),
                        "--terminals", entry["terminal_table_size"],
+                       "--overlap", entry["overlap_K"],
                        "--rank-by", "mse", "--intervals", "80,95",
                        "--runs", str(arguments.runs), "--quiet", "--output", output]
             if knows_seasons and int(entry["frequency"]) > 1:
