@@ -5,8 +5,9 @@
 #include <initializer_list>
 #include <span>
 
+#include "batch/outputs.h"
 #include "cli/options.h"
-#include "cli/outputs.h"
+#include "cli/outputhelp.h"
 #include "runs/settings.h"
 
 namespace quarvel::cli {

@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "cli/outputs.h"
+#include "batch/outputs.h"
+#include "cli/outputhelp.h"
 #include "data/numbertext.h"
 #include "data/seriessplit.h"
 #include "engine/random.h"

@@ -18,9 +18,11 @@
 #include <utility>
 #include <vector>
 
-#include "cli/ensemble.h"
+#include "batch/ensemble.h"
+#include "batch/outputs.h"
+#include "batch/run.h"
+#include "batch/rundata.h"
 #include "cli/interrupts.h"
-#include "cli/outputs.h"
 #include "cli/progress.h"
 #include "cli/runner.h"
 #include "data/numbertext.h"

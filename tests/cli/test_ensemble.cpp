@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/ensemble.h"
+#include "batch/ensemble.h"
 #include "support/scratch.h"
 
 namespace quarvel::cli {

@@ -18,7 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/outputs.h"
+#include "batch/outputs.h"
+#include "batch/run.h"
+#include "batch/rundata.h"
 #include "cli/runner.h"
 #include "support/examples.h"
 #include "support/scratch.h"

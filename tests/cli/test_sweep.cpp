@@ -24,7 +24,9 @@
 #include <utility>
 #include <vector>
 
-#include "cli/outputs.h"
+#include "batch/outputs.h"
+#include "batch/run.h"
+#include "batch/rundata.h"
 #include "cli/runner.h"
 #include "cli/sweep.h"
 #include "data/numbertext.h"

@@ -1,4 +1,4 @@
-#include "cli/ensemble.h"
+#include "batch/ensemble.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,8 +6,8 @@
 #include <map>
 #include <utility>
 
-#include "cli/outputs.h"
-#include "cli/summarize.h"
+#include "batch/outputs.h"
+#include "batch/summarize.h"
 #include "data/numbertext.h"
 #include "forecasting/ensemble.h"
 #include "forecasting/forecastfiles.h"

@@ -1,4 +1,4 @@
-#include "cli/outputs.h"
+#include "batch/outputs.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,57 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr ListedOutput kOutputs[] = {
-    {Product::prediction, "prediction-K.txt", WrittenWhen::every_run,
-     "the output grid's rows: index \",\" value in the general number format, CR LF"},
-    {Product::tree, "tree-K.txt", WrittenWhen::every_run, "the best tree's text"},
-    {Product::forecast, "forecast-K.txt", WrittenWhen::with_forecast,
-     "the H values past the data in the same format, indices from the count of loaded points "
-     "on"},
-    {Product::timed_prediction, "timed-prediction-K.csv", WrittenWhen::with_time_column,
-     "a header \"index,time,value\", then the points of prediction-K.txt with their time "
-     "stamps, less the validation part's repeated training values, and the steps of "
-     "forecast-K.txt with the time stamps that follow the table's last one"},
-    {Product::intervals, "intervals-K.txt", WrittenWhen::with_intervals,
-     "CSV: per step of the validation part, then of the forecast past the data, the index, the "
-     "point forecast and each band's lower and upper edge, 17 significant digits"},
-    {Product::model_text, "model-K.txt", WrittenWhen::with_export_model,
-     "the best tree as equations, with the scaling and the run's settings"},
-    {Product::model_python, "model-K.py", WrittenWhen::with_export_model,
-     "a Python module with predict_next and forecast"},
-    {Product::model_header, "model-K.h", WrittenWhen::with_export_model,
-     "a C header, one function"},
-    {Product::history, "history.csv", WrittenWhen::in_run_folder,
-     "the run's history as --history writes it"},
-    {Product::record, "run.txt", WrittenWhen::in_run_folder,
-     "the record of the run's data, settings, seed, stream and figures"},
-    {Product::ensemble_member, "ensemble-member.txt", WrittenWhen::in_run_folder,
-     "what the ensemble takes of the run: its best population's forecasts at full precision "
-     "and, with --intervals, 200 quantiles of its simulated paths per step"},
-    {Product::runs_table, "runs.csv", WrittenWhen::beside_run_folders,
-     "one line per run in stream order"},
-    {Product::summary, "summary.txt", WrittenWhen::beside_run_folders,
-     "the median, quartiles and range of each figure and the best run, the lowest best MDL or "
-     "MSE as --rank-by ranks"},
-    {Product::ensemble_forecast, "ensemble-forecast.txt", WrittenWhen::beside_run_folders,
-     "the runs' forecasts made one: per step their median and, with --intervals, the bands "
-     "pooled from all runs' paths, in the layout of intervals-K.txt"},
-};
-
-constexpr bool list_in_product_order() {
-  for (std::size_t i = 0; i < std::size(kOutputs); ++i) {
-    if (static_cast<std::size_t>(kOutputs[i].product) != i) return false;
-  }
-  return true;
-}
-static_assert(list_in_product_order());
-
-constexpr std::string_view kPopulationMark = "-K.";
-
-bool per_population(const ListedOutput& entry) {
-  return entry.name.find(kPopulationMark) != std::string_view::npos;
-}
-
 // Whether `options` writes the files of an entry into a folder of that kind.
 bool written(const ListedOutput& entry, const Options& options, OutputFolder folder) {
   switch (entry.when) {
@@ -89,24 +38,6 @@ bool written(const ListedOutput& entry, const Options& options, OutputFolder fol
       return folder == OutputFolder::run_folder;
     case WrittenWhen::beside_run_folders:
       return folder == OutputFolder::sweep;
-  }
-  return false;
-}
-
-// Whether an earlier call could have written the files of an entry into such
-// a folder: whatever a run writes, in a run folder its history and record too.
-bool once_written(const ListedOutput& entry, OutputFolder folder) {
-  switch (entry.when) {
-    case WrittenWhen::every_run:
-    case WrittenWhen::with_forecast:
-    case WrittenWhen::with_intervals:
-    case WrittenWhen::with_export_model:
-    case WrittenWhen::with_time_column:
-      return folder != OutputFolder::sweep;
-    case WrittenWhen::in_run_folder:
-      return folder == OutputFolder::run_folder;
-    case WrittenWhen::beside_run_folders:
-      break;  // always written again; the run folders beside them are kept
   }
   return false;
 }
@@ -391,22 +322,6 @@ std::optional<Failure> write_and_remove(std::span<const records::OutputFile> fil
 
 }  // namespace
 
-std::span<const ListedOutput> output_list() {
-  return kOutputs;
-}
-
-const ListedOutput& listed_output(Product product) {
-  return kOutputs[static_cast<std::size_t>(product)];
-}
-
-std::string output_name(const ListedOutput& entry, int population) {
-  std::string name(entry.name);
-  if (const std::size_t mark = name.find(kPopulationMark); mark != std::string::npos) {
-    name.replace(mark + 1, 1, std::to_string(population + 1));
-  }
-  return name;
-}
-
 std::string run_folder_name(std::int32_t stream) {
   char name[32];
   std::snprintf(name, sizeof name, "run-%04d", stream);
@@ -417,13 +332,13 @@ std::vector<PlannedOutput> planned_outputs(const Options& options, OutputFolder 
   std::vector<PlannedOutput> planned;
   const int populations = folder == OutputFolder::sweep ? 0 : options.settings.population_count();
   for (int p = 0; p < populations; ++p) {
-    for (const ListedOutput& entry : kOutputs) {
+    for (const ListedOutput& entry : output_list()) {
       if (per_population(entry) && written(entry, options, folder)) {
         planned.push_back({output_name(entry, p), entry.product, p});
       }
     }
   }
-  for (const ListedOutput& entry : kOutputs) {
+  for (const ListedOutput& entry : output_list()) {
     if (!per_population(entry) && written(entry, options, folder)) {
       planned.push_back({std::string(entry.name), entry.product, 0});
     }
@@ -438,10 +353,26 @@ std::vector<std::string> output_file_names(const Options& options, OutputFolder 
   return names;
 }
 
+bool once_written(const ListedOutput& entry, OutputFolder folder) {
+  switch (entry.when) {
+    case WrittenWhen::every_run:
+    case WrittenWhen::with_forecast:
+    case WrittenWhen::with_intervals:
+    case WrittenWhen::with_export_model:
+    case WrittenWhen::with_time_column:
+      return folder != OutputFolder::sweep;
+    case WrittenWhen::in_run_folder:
+      return folder == OutputFolder::run_folder;
+    case WrittenWhen::beside_run_folders:
+      break;  // always written again; the run folders beside them are kept
+  }
+  return false;
+}
+
 std::vector<std::string> leftover_names(const Options& options, OutputFolder folder) {
   const std::vector<std::string> kept = output_file_names(options, folder);
   std::vector<std::string> names;
-  for (const ListedOutput& entry : kOutputs) {
+  for (const ListedOutput& entry : output_list()) {
     if (!once_written(entry, folder)) continue;
     const int populations = per_population(entry) ? runs::kMaxPopulations : 1;
     for (int p = 0; p < populations; ++p) {
@@ -513,120 +444,6 @@ std::optional<Failure> write_output_files(std::span<const records::OutputFile> f
   if (files.empty()) return std::nullopt;
   const HeldInterrupts held;
   return write_and_remove(files, folder, {}, held, calls);
-}
-
-namespace {
-
-// "a, b and c".
-std::string listed(const std::vector<std::string>& items) {
-  std::string text;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
-    text += items[i];
-  }
-  return text;
-}
-
-// Each entry written `when`, as `describe` tells it.
-template <class Describe>
-std::vector<std::string> entries_written(WrittenWhen when, Describe describe) {
-  std::vector<std::string> items;
-  for (const ListedOutput& entry : kOutputs) {
-    if (entry.when == when) items.push_back(describe(entry));
-  }
-  return items;
-}
-
-// "tree-K.txt (the best tree's text)".
-std::string name_and_holds(const ListedOutput& entry) {
-  return std::string(entry.name) + " (" + std::string(entry.holds) + ")";
-}
-
-}  // namespace
-
-std::string output_folder_description() {
-  return "(created if missing) after the run, for population K: " +
-         listed(entries_written(WrittenWhen::every_run, name_and_holds)) + "; with --forecast H, " +
-         listed(entries_written(WrittenWhen::with_forecast, name_and_holds)) +
-         "; with --data and --time-column, " +
-         listed(entries_written(WrittenWhen::with_time_column, name_and_holds));
-}
-
-std::string units_description() {
-  return "the values of " +
-         listed({std::string(listed_output(Product::prediction).name),
-                 std::string(listed_output(Product::forecast).name),
-                 std::string(listed_output(Product::timed_prediction).name),
-                 std::string(listed_output(Product::intervals).name),
-                 std::string(listed_output(Product::ensemble_forecast).name)}) +
-         ": scaled to [0, 1] together, as the window shows them (the default), or in the "
-         "series' own units, lo + v * (hi - lo) with the data's minimum lo and maximum hi (with "
-         "--summarize too)";
-}
-
-std::string intervals_description() {
-  return "prediction bands of each best model at these levels in percent (default 80,95): "
-         "paths simulated through the model's own recursion, each step adding a one-step "
-         "training residual drawn with replacement from a generator seeded by --seed, --stream "
-         "and the population, and per step the paths' quantiles; in --output, " +
-         name_and_holds(listed_output(Product::intervals)) +
-         "; the share of held-out values inside each band goes into " +
-         std::string(listed_output(Product::record).name) + ", " +
-         std::string(listed_output(Product::runs_table).name) + " and " +
-         std::string(listed_output(Product::summary).name) +
-         ", and with --export-model model-K.py gains forecast_intervals";
-}
-
-std::string export_model_description() {
-  return "also " + listed(entries_written(WrittenWhen::with_export_model, name_and_holds)) +
-         " in --output";
-}
-
-std::string summarize_description() {
-  return "instead of a run: " +
-         listed(
-             entries_written(WrittenWhen::beside_run_folders,
-                             [](const ListedOutput& entry) { return std::string(entry.name); })) +
-         " in --output DIR from run folders written by --runs, each DIR a run folder or a "
-         "folder that holds them at any depth; a run that a " +
-         std::string(listed_output(Product::runs_table).name) +
-         " there records as failed, with no " + std::string(listed_output(Product::record).name) +
-         " of it found, is a failed run";
-}
-
-std::string streams_description() {
-  return "with --summarize: the streams whose runs are summarized, such as 0-19 or 0-9,20-29 "
-         "(default: the streams found); a stream whose run is not found is a failed run, and "
-         "runs of other streams are left out";
-}
-
-std::string output_rule() {
-  std::vector<std::string> run_files;
-  for (const ListedOutput& entry : kOutputs) {
-    if (once_written(entry, OutputFolder::single_run)) run_files.emplace_back(entry.name);
-  }
-  return "Every output name is checked before the run. The files are written together at its "
-         "end, all of them or none; a replaced file keeps its permissions, a symbolic link its "
-         "target, which gets the new content. In the same step the files an earlier run left in "
-         "the folder that this one does not write (of " +
-         listed(run_files) + ", K up to " + std::to_string(runs::kMaxPopulations) +
-         ") are removed, so that the folder holds one run's files; no other file is "
-         "touched. A folder takes one call at a time: a call into a folder that another call "
-         "is writing is refused before its run. A call refused with status 2 or 3 leaves nothing "
-         "new, and so does a run that ends with status 1 because a file could not be written or "
-         "memory ran out; when only the standard output could not be written, the run's files "
-         "are written and the status is 1.";
-}
-
-std::string sweep_rule() {
-  return "With --runs, each run is written to its own folder under --output, named after its "
-         "stream (run-0000, run-0001, ...): the files above, " +
-         listed(entries_written(WrittenWhen::in_run_folder, name_and_holds)) + ". Then " +
-         listed(entries_written(WrittenWhen::beside_run_folders, name_and_holds)) +
-         " are written beside them. A run whose files cannot be written is told in " +
-         std::string(listed_output(Product::runs_table).name) +
-         " and the exit status; the others go on. Each run folder is written all or nothing; "
-         "the other run folders in --output are kept.";
 }
 
 }  // namespace quarvel::cli

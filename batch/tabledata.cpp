@@ -1,10 +1,10 @@
-#include "cli/tabledata.h"
+#include "batch/tabledata.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <utility>
 
-#include "cli/runner.h"
+#include "batch/rundata.h"
 #include "data/datafile.h"
 #include "data/numbertext.h"
 #include "data/tablefile.h"

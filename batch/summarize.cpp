@@ -1,4 +1,4 @@
-#include "cli/summarize.h"
+#include "batch/summarize.h"
 
 #include <sys/stat.h>
 
@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "batch/outputs.h"
 #include "cli/folderclaim.h"
-#include "cli/outputs.h"
 #include "cli/runner.h"
 #include "cli/sweep.h"
 #include "records/runsummary.h"

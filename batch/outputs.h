@@ -13,58 +13,9 @@
 
 #include "cli/options.h"
 #include "records/outputfile.h"
+#include "records/outputlist.h"
 
 namespace quarvel::cli {
-
-// What a file of the list holds; each is made by one producer.
-enum class Product {
-  prediction,
-  tree,
-  forecast,
-  timed_prediction,
-  intervals,
-  model_text,
-  model_python,
-  model_header,
-  history,
-  record,
-  ensemble_member,
-  runs_table,
-  summary,
-  ensemble_forecast,
-};
-
-// When a file of the list is written.
-enum class WrittenWhen {
-  every_run,           // by every run that has a folder
-  with_forecast,       // with --forecast H above 0
-  with_time_column,    // with --data and --time-column
-  with_intervals,      // with --intervals
-  with_export_model,   // with --export-model
-  in_run_folder,       // into each run folder of --runs
-  beside_run_folders,  // into --output by --runs and --summarize
-};
-
-// One file the runner writes. A name with "-K." is written once per
-// population, K its number from 1.
-struct ListedOutput {
-  Product product;
-  std::string_view name;
-  WrittenWhen when;
-  std::string_view holds;  // for --help and the manual page
-};
-
-// Every file the runner writes, in the order a run writes them. The checks
-// before a run, the writer, the removal of files an earlier run left, --help
-// and the manual page all read it.
-[[nodiscard]] std::span<const ListedOutput> output_list();
-
-// The entry of a product.
-[[nodiscard]] const ListedOutput& listed_output(Product product);
-
-// The file name of an entry for population `population` (0-based); the name
-// itself for a file of the whole run.
-[[nodiscard]] std::string output_name(const ListedOutput& entry, int population);
 
 // The folders the runner writes into.
 enum class OutputFolder {
@@ -92,6 +43,10 @@ struct PlannedOutput {
 // The names alone.
 [[nodiscard]] std::vector<std::string> output_file_names(const Options& options,
                                                          OutputFolder folder);
+
+// Whether an earlier call could have written the files of an entry into such
+// a folder: whatever a run writes, in a run folder its history and record too.
+[[nodiscard]] bool once_written(const ListedOutput& entry, OutputFolder folder);
 
 // The names of the list an earlier call may have left in such a folder that
 // `options` does not write: removed in the step that writes the new files, so
@@ -131,15 +86,5 @@ using FolderFile = std::pair<std::string, std::string>;
 [[nodiscard]] std::optional<Failure> write_output_files(std::span<const records::OutputFile> files,
                                                         const std::optional<std::string>& folder,
                                                         records::FileCalls& calls);
-
-// --help's and the manual page's words on the files of the list.
-[[nodiscard]] std::string output_folder_description();  // of --output
-[[nodiscard]] std::string units_description();          // of --units
-[[nodiscard]] std::string export_model_description();   // of --export-model
-[[nodiscard]] std::string intervals_description();      // of --intervals
-[[nodiscard]] std::string summarize_description();      // of --summarize
-[[nodiscard]] std::string streams_description();        // of --streams
-[[nodiscard]] std::string output_rule();
-[[nodiscard]] std::string sweep_rule();
 
 }  // namespace quarvel::cli

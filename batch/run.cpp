@@ -1,0 +1,161 @@
+#include "batch/run.h"
+
+#include <cstdio>
+#include <optional>
+#include <utility>
+
+#include "engine/engine.h"
+#include "engine/random.h"
+#include "forecasting/forecast.h"
+#include "forecasting/forecastfiles.h"
+#include "forecasting/intervals.h"
+#include "records/modelexport.h"
+#include "runs/startrun.h"
+
+namespace quarvel::cli {
+
+RunForecasts run_forecasts(const RunData& data, const Engine& engine,
+                           const runs::GenerationResults& results,
+                           std::optional<std::size_t> ensemble_population) {
+  const Options& options = data.options;
+  RunForecasts forecasts;
+  forecasts.past_data = forecasting::forecasts_past_data(
+      engine, options.settings.whole(runs::Setting::forecast_ahead));
+  forecasts.quality = populations_quality(
+      engine, results, forecasts.past_data, options.intervals,
+      forecasting::RunIdentity{options.settings.whole(runs::Setting::seed), options.stream},
+      ensemble_population);
+  return forecasts;
+}
+
+namespace {
+
+// intervals-K.txt of a population: the forecast over the validation part and
+// past the data, with its bands.
+std::string intervals_text(const Options& options, const Engine& engine,
+                           const forecasting::ForecastQuality& quality) {
+  forecasting::BandTable table = band_table(quality, options.intervals->levels);
+  if (options.original_units) {
+    forecasting::to_original_units(table, engine.data.scale_low, engine.data.scale_high);
+  }
+  return forecasting::band_table_text(table);
+}
+
+}  // namespace
+
+std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, const Engine& engine,
+                                     runs::GenerationResults& results,
+                                     const RunForecasts& run_forecasts, std::string history,
+                                     std::string record, std::string member) {
+  const Options& options = data.options;
+  const std::vector<std::vector<double>>& forecasts = run_forecasts.past_data;
+  // Values scaled or in the series' units.
+  const auto in_units = [&](const std::vector<double>& scaled) {
+    return options.original_units ? forecasting::in_original_units(engine, scaled) : scaled;
+  };
+  // Files of values: "index,value" lines from `first`.
+  const auto values_file = [&](const std::vector<double>& scaled, std::int64_t first) {
+    const records::OutputCells cells = records::output_cells(in_units(scaled), first);
+    return records::output_file_text(cells.index, cells.value);
+  };
+  // The model of the population last asked for, made once for its three files.
+  std::optional<std::pair<forecasting::ModelFormula, records::ModelContext>> model;
+  const auto model_of =
+      [&](int population) -> const std::pair<forecasting::ModelFormula, records::ModelContext>& {
+    if (!model || model->second.population != population + 1) {
+      records::ModelContext context =
+          records::model_context(engine, population, options.settings,
+                                 data_path(options, "training"), data_path(options, "validation"));
+      // A run of another stream grew other trees: the stream names it too.
+      if (options.stream != 0) {
+        context.settings.emplace_back("--stream", std::to_string(options.stream));
+      }
+      if (options.intervals) {
+        context.intervals = records::IntervalExport{
+            engine.data.training_count,
+            forecasting::path_seed(options.settings.whole(runs::Setting::seed), options.stream,
+                                   population, forecasting::PathPurpose::past_data),
+            options.intervals->levels, options.intervals->paths};
+      }
+      model.emplace(forecasting::describe_best_tree(engine, population), std::move(context));
+    }
+    return *model;
+  };
+  std::vector<FolderFile> files;
+  for (PlannedOutput& planned : planned_outputs(options, folder)) {
+    const auto p = static_cast<std::size_t>(planned.population);
+    std::string content;
+    switch (planned.product) {
+      case Product::prediction:
+        content = values_file(results.populations[p].prediction, 0);
+        break;
+      case Product::tree:
+        content = std::move(results.populations[p].tree_text);
+        break;
+      case Product::forecast:
+        content = values_file(forecasts[p], engine.data.point_count);
+        break;
+      case Product::timed_prediction:
+        if (data.table) {
+          content = timed_prediction_text(*data.table, in_units(results.populations[p].prediction),
+                                          in_units(forecasts[p]));
+        }
+        break;
+      case Product::intervals:
+        content = intervals_text(options, engine, run_forecasts.quality[p]);
+        break;
+      case Product::model_text:
+      case Product::model_python:
+      case Product::model_header: {
+        const auto& [formula, context] = model_of(planned.population);
+        content = planned.product == Product::model_text ? records::model_text(formula, context)
+                  : planned.product == Product::model_python
+                      ? records::model_python(formula, context)
+                      : records::model_c_header(formula, context);
+        break;
+      }
+      case Product::history:
+        content = std::exchange(history, {});
+        break;
+      case Product::record:
+        content = std::exchange(record, {});
+        break;
+      case Product::ensemble_member:
+        content = std::exchange(member, {});
+        break;
+      case Product::runs_table:
+      case Product::summary:
+      case Product::ensemble_forecast:
+        break;  // a sweep's, written from the records of its runs
+    }
+    files.emplace_back(std::move(planned.name), std::move(content));
+  }
+  return files;
+}
+
+std::optional<Failure> start_engine(const RunData& data, int fit_threads, Engine& engine) {
+  if (fit_threads > 0) engine.fit_threads = fit_threads;
+  start_integer_stream(engine.random, data.options.stream);
+  const runs::StartOutcome outcome =
+      start_run(engine, data.training, data.validation, data.options.settings);
+  if (outcome.error != runs::StartError::none) return start_failure(outcome, data.options);
+  return std::nullopt;
+}
+
+std::string run_with_history(Engine& engine, runs::GenerationResults& results,
+                             const AfterGeneration& after) {
+  std::string history = "generation,population,mse,mdl\n";
+  runs::run_generations(engine, results, [&](const runs::GenerationResults& done) {
+    for (std::size_t p = 0; p < done.populations.size(); ++p) {
+      const runs::PopulationReport& report = done.populations[p];
+      char row[128];
+      std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", done.generation, p + 1,
+                    report.best_mse, report.best_mdl);
+      history += row;
+    }
+    if (after) after(done);
+  });
+  return history;
+}
+
+}  // namespace quarvel::cli
