@@ -6,13 +6,13 @@
 #include <map>
 #include <utility>
 
-#include "batch/outputs.h"
 #include "batch/summarize.h"
 #include "data/numbertext.h"
 #include "forecasting/ensemble.h"
 #include "forecasting/forecastfiles.h"
+#include "records/outputlist.h"
 
-namespace quarvel::cli {
+namespace quarvel::batch {
 
 namespace {
 
@@ -75,7 +75,7 @@ class LeftOut {
 // that are missing or do not fit the first are left out.
 std::vector<EnsembleMember> read_members(std::span<const records::RunOutcome> outcomes,
                                          LeftOut& left_out) {
-  const std::string name(listed_output(Product::ensemble_member).name);
+  const std::string name(records::listed_output(records::Product::ensemble_member).name);
   std::vector<EnsembleMember> members;
   for (const records::RunOutcome& outcome : outcomes) {
     if (outcome.failure || !outcome.record) continue;
@@ -286,7 +286,7 @@ EnsembleOutputs make_ensemble(std::span<const records::RunOutcome> outcomes, boo
   block = "\n";
   if (members.empty()) {
     block += "No ensemble: no run that completed left its " +
-             std::string(listed_output(Product::ensemble_member).name) + ".\n";
+             std::string(records::listed_output(records::Product::ensemble_member).name) + ".\n";
   } else {
     const EnsembleMember& first = members.front();
     std::vector<std::vector<double>> forecasts;
@@ -304,7 +304,7 @@ EnsembleOutputs make_ensemble(std::span<const records::RunOutcome> outcomes, boo
 
     block += "Ensemble of " + std::to_string(members.size()) +
              (members.size() == 1 ? " run" : " runs") + " (" +
-             std::string(listed_output(Product::ensemble_forecast).name) + ", " +
+             std::string(records::listed_output(records::Product::ensemble_forecast).name) + ", " +
              std::string(forecasting::ensemble_units_words(original_units)) +
              "): per step the median of their best populations' forecasts";
     forecasting::PooledBands pooled;
@@ -359,4 +359,4 @@ EnsembleOutputs make_ensemble(std::span<const records::RunOutcome> outcomes, boo
   return outputs;
 }
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::batch

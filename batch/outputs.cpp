@@ -11,32 +11,32 @@
 #include <filesystem>
 #include <iterator>
 
-#include "cli/interrupts.h"
+#include "records/outputlist.h"
 
-namespace quarvel::cli {
+namespace quarvel::batch {
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Whether `options` writes the files of an entry into a folder of that kind.
-bool written(const ListedOutput& entry, const Options& options, OutputFolder folder) {
+// Whether `request` writes the files of an entry into a folder of that kind.
+bool written(const records::ListedOutput& entry, const RunRequest& request, OutputFolder folder) {
   switch (entry.when) {
-    case WrittenWhen::every_run:
+    case records::WrittenWhen::every_run:
       return folder != OutputFolder::sweep;
-    case WrittenWhen::with_forecast:
+    case records::WrittenWhen::with_forecast:
       return folder != OutputFolder::sweep &&
-             options.settings.whole(runs::Setting::forecast_ahead) > 0;
-    case WrittenWhen::with_export_model:
-      return folder != OutputFolder::sweep && options.export_model;
-    case WrittenWhen::with_time_column:
-      return folder != OutputFolder::sweep && options.data &&
-             options.data->reading.time_column.kind != data::ColumnChoice::Kind::none;
-    case WrittenWhen::with_intervals:
-      return folder != OutputFolder::sweep && options.intervals.has_value();
-    case WrittenWhen::in_run_folder:
+             request.settings.whole(runs::Setting::forecast_ahead) > 0;
+    case records::WrittenWhen::with_export_model:
+      return folder != OutputFolder::sweep && request.export_model;
+    case records::WrittenWhen::with_time_column:
+      return folder != OutputFolder::sweep && request.data &&
+             request.data->reading.time_column.kind != data::ColumnChoice::Kind::none;
+    case records::WrittenWhen::with_intervals:
+      return folder != OutputFolder::sweep && request.intervals.has_value();
+    case records::WrittenWhen::in_run_folder:
       return folder == OutputFolder::run_folder;
-    case WrittenWhen::beside_run_folders:
+    case records::WrittenWhen::beside_run_folders:
       return folder == OutputFolder::sweep;
   }
   return false;
@@ -128,9 +128,9 @@ std::optional<FileIdentity> identity(const std::string& path, bool follow_links)
 // does not exist cannot be replaced (and is refused when it is read).
 class DataFiles {
  public:
-  explicit DataFiles(const Options& options) {
+  explicit DataFiles(const RunRequest& request) {
     for (const std::string_view role : {"training", "validation"}) {
-      const std::string& path = data_path(options, role);
+      const std::string& path = data_path(request, role);
       if (path.empty()) continue;  // --summarize reads no data file
       if (const auto found = identity(path, true)) files_.push_back(*found);
     }
@@ -205,9 +205,9 @@ std::optional<Failure> check_history(const std::string& history) {
 // of every run folder. A run folder that does not exist yet is made empty by
 // its run in --output, checked first, so only those that exist are looked at:
 // the folder is listed once instead of looking for each of up to 2^24 folders.
-std::optional<Failure> check_sweep_outputs(const Options& options, const DataFiles& data) {
-  const std::string& top = *options.output;
-  const std::vector<std::string> sweep_names = output_file_names(options, OutputFolder::sweep);
+std::optional<Failure> check_sweep_outputs(const RunRequest& request, const DataFiles& data) {
+  const std::string& top = *request.output;
+  const std::vector<std::string> sweep_names = output_file_names(request, OutputFolder::sweep);
   if (auto failure = check_output_folder(top, sweep_names, data)) return failure;
 
   // The streams of the run folders there, in order.
@@ -220,18 +220,18 @@ std::optional<Failure> check_sweep_outputs(const Options& options, const DataFil
     const char* digits = name.c_str() + std::min<std::size_t>(name.size(), 4);
     const auto [end, problem] = std::from_chars(digits, name.c_str() + name.size(), stream);
     if (problem == std::errc{} && end == name.c_str() + name.size() &&
-        run_folder_name(stream) == name && stream >= options.stream &&
-        stream - options.stream < options.runs) {
+        run_folder_name(stream) == name && stream >= request.stream &&
+        stream - request.stream < request.runs) {
       present.push_back(stream);
     }
   }
   if (error && error != std::errc::no_such_file_or_directory) {
     // A folder that cannot be listed has each run folder looked for.
     present.clear();
-    for (std::int32_t k = 0; k < options.runs; ++k) present.push_back(options.stream + k);
+    for (std::int32_t k = 0; k < request.runs; ++k) present.push_back(request.stream + k);
   }
   std::sort(present.begin(), present.end());
-  const std::vector<std::string> run_names = output_file_names(options, OutputFolder::run_folder);
+  const std::vector<std::string> run_names = output_file_names(request, OutputFolder::run_folder);
   for (const std::int32_t stream : present) {
     const std::string folder = (fs::path(top) / run_folder_name(stream)).string();
     if (auto failure = check_output_folder(folder, run_names, data)) return failure;
@@ -256,7 +256,7 @@ std::optional<Failure> create_folder(const std::string& folder, records::FileCal
     if (calls.mkdir(step->c_str(), 0777) == 0) {
       created.push_back(step->string());
     } else if (errno != EEXIST) {
-      return Failure{kExitFailed,
+      return Failure{FailureKind::write_failed,
                      "cannot create the folder " + quoted(folder) + ": " + system_reason(errno)};
     }
   }
@@ -266,14 +266,14 @@ std::optional<Failure> create_folder(const std::string& folder, records::FileCal
 // The leftover files of `folder` to remove: only a file or link of the
 // list's names, never one written now, a data file of the run (nor a link to
 // one), nor the history file of this run under such a name.
-std::vector<std::string> leftover_paths(const Options& options, OutputFolder kind,
+std::vector<std::string> leftover_paths(const RunRequest& request, OutputFolder kind,
                                         const std::string& folder,
                                         const std::vector<FolderFile>& written) {
-  const DataFiles data(options);
+  const DataFiles data(request);
   const std::optional<FileIdentity> history =
-      options.history ? identity(*options.history, false) : std::nullopt;
+      request.history ? identity(*request.history, false) : std::nullopt;
   std::vector<std::string> paths;
-  for (const std::string& name : leftover_names(options, kind)) {
+  for (const std::string& name : leftover_names(request, kind)) {
     if (std::any_of(written.begin(), written.end(),
                     [&name](const FolderFile& file) { return file.first == name; })) {
       continue;
@@ -290,11 +290,12 @@ std::vector<std::string> leftover_paths(const Options& options, OutputFolder kin
   return paths;
 }
 
-// `files` written and `removed` removed, under interrupts held by the caller.
+// `files` written and `removed` removed.
 std::optional<Failure> write_and_remove(std::span<const records::OutputFile> files,
                                         const std::optional<std::string>& folder,
                                         std::span<const std::string> removed,
-                                        const HeldInterrupts& held, records::FileCalls& calls) {
+                                        records::FileCalls& calls,
+                                        const std::function<bool()>& interrupted) {
   std::vector<std::string> created;
   const auto remove_created = [&] {
     for (auto made = created.rbegin(); made != created.rend(); ++made) calls.rmdir(made->c_str());
@@ -305,16 +306,17 @@ std::optional<Failure> write_and_remove(std::span<const records::OutputFile> fil
       return failure;
     }
   }
-  if (const auto problem =
-          records::write_files_atomically(files, calls, [&held] { return held.pending(); })) {
+  if (const auto problem = records::write_files_atomically(files, calls, interrupted)) {
     remove_created();
-    return Failure{kExitFailed, *problem};
+    return Failure{interrupted && interrupted() ? FailureKind::stopped : FailureKind::write_failed,
+                   *problem};
   }
   for (const std::string& path : removed) {
     if (calls.unlink(path.c_str()) != 0 && errno != ENOENT) {
-      return Failure{kExitFailed, "the files are written, but " + quoted(path) +
-                                      ", left there by an earlier run, cannot be removed: " +
-                                      system_reason(errno)};
+      return Failure{
+          FailureKind::write_failed,
+          "the files are written, but " + quoted(path) +
+              ", left there by an earlier run, cannot be removed: " + system_reason(errno)};
     }
   }
   return std::nullopt;
@@ -328,85 +330,85 @@ std::string run_folder_name(std::int32_t stream) {
   return name;
 }
 
-std::vector<PlannedOutput> planned_outputs(const Options& options, OutputFolder folder) {
+std::vector<PlannedOutput> planned_outputs(const RunRequest& request, OutputFolder folder) {
   std::vector<PlannedOutput> planned;
-  const int populations = folder == OutputFolder::sweep ? 0 : options.settings.population_count();
+  const int populations = folder == OutputFolder::sweep ? 0 : request.settings.population_count();
   for (int p = 0; p < populations; ++p) {
-    for (const ListedOutput& entry : output_list()) {
-      if (per_population(entry) && written(entry, options, folder)) {
-        planned.push_back({output_name(entry, p), entry.product, p});
+    for (const records::ListedOutput& entry : records::output_list()) {
+      if (records::per_population(entry) && written(entry, request, folder)) {
+        planned.push_back({records::output_name(entry, p), entry.product, p});
       }
     }
   }
-  for (const ListedOutput& entry : output_list()) {
-    if (!per_population(entry) && written(entry, options, folder)) {
+  for (const records::ListedOutput& entry : records::output_list()) {
+    if (!records::per_population(entry) && written(entry, request, folder)) {
       planned.push_back({std::string(entry.name), entry.product, 0});
     }
   }
   return planned;
 }
 
-std::vector<std::string> output_file_names(const Options& options, OutputFolder folder) {
+std::vector<std::string> output_file_names(const RunRequest& request, OutputFolder folder) {
   std::vector<std::string> names;
-  for (PlannedOutput& file : planned_outputs(options, folder))
+  for (PlannedOutput& file : planned_outputs(request, folder))
     names.push_back(std::move(file.name));
   return names;
 }
 
-bool once_written(const ListedOutput& entry, OutputFolder folder) {
+bool once_written(const records::ListedOutput& entry, OutputFolder folder) {
   switch (entry.when) {
-    case WrittenWhen::every_run:
-    case WrittenWhen::with_forecast:
-    case WrittenWhen::with_intervals:
-    case WrittenWhen::with_export_model:
-    case WrittenWhen::with_time_column:
+    case records::WrittenWhen::every_run:
+    case records::WrittenWhen::with_forecast:
+    case records::WrittenWhen::with_intervals:
+    case records::WrittenWhen::with_export_model:
+    case records::WrittenWhen::with_time_column:
       return folder != OutputFolder::sweep;
-    case WrittenWhen::in_run_folder:
+    case records::WrittenWhen::in_run_folder:
       return folder == OutputFolder::run_folder;
-    case WrittenWhen::beside_run_folders:
+    case records::WrittenWhen::beside_run_folders:
       break;  // always written again; the run folders beside them are kept
   }
   return false;
 }
 
-std::vector<std::string> leftover_names(const Options& options, OutputFolder folder) {
-  const std::vector<std::string> kept = output_file_names(options, folder);
+std::vector<std::string> leftover_names(const RunRequest& request, OutputFolder folder) {
+  const std::vector<std::string> kept = output_file_names(request, folder);
   std::vector<std::string> names;
-  for (const ListedOutput& entry : output_list()) {
+  for (const records::ListedOutput& entry : records::output_list()) {
     if (!once_written(entry, folder)) continue;
-    const int populations = per_population(entry) ? runs::kMaxPopulations : 1;
+    const int populations = records::per_population(entry) ? runs::kMaxPopulations : 1;
     for (int p = 0; p < populations; ++p) {
-      std::string name = output_name(entry, p);
+      std::string name = records::output_name(entry, p);
       if (std::find(kept.begin(), kept.end(), name) == kept.end()) names.push_back(std::move(name));
     }
   }
   return names;
 }
 
-std::optional<Failure> check_output_paths(const Options& options) {
-  const DataFiles data(options);
-  if (options.runs > 0) return check_sweep_outputs(options, data);
-  const std::vector<std::string> names = output_file_names(options, OutputFolder::single_run);
-  if (options.output) {
-    if (auto failure = check_output_folder(*options.output, names, data)) return failure;
+std::optional<Failure> check_output_paths(const RunRequest& request) {
+  const DataFiles data(request);
+  if (request.runs > 0) return check_sweep_outputs(request, data);
+  const std::vector<std::string> names = output_file_names(request, OutputFolder::single_run);
+  if (request.output) {
+    if (auto failure = check_output_folder(*request.output, names, data)) return failure;
   }
-  if (!options.history) return std::nullopt;
-  const std::string& history = *options.history;
+  if (!request.history) return std::nullopt;
+  const std::string& history = *request.history;
   if (auto failure = check_history(history)) return failure;
   if (data.holds(history)) {
     return bad_setting("--history",
                        quoted(history) + " is a data file of this run; choose another name");
   }
-  if (!options.output) return std::nullopt;
+  if (!request.output) return std::nullopt;
   // Nor may two outputs be one file: the last one written would win.
   for (const std::string& name : names) {
-    const fs::path file = fs::path(*options.output) / name;
+    const fs::path file = fs::path(*request.output) / name;
     if (same_file(history, file)) {
       return bad_setting("--history", quoted(history) + " is also written by --output, as " +
                                           quoted(file.string()) + "; choose another name");
     }
   }
-  if (on_the_way_to(history, *options.output)) {
+  if (on_the_way_to(history, *request.output)) {
     return bad_setting("--history", quoted(history) +
                                         " would be the --output folder or one it lies in; choose "
                                         "another name");
@@ -414,36 +416,36 @@ std::optional<Failure> check_output_paths(const Options& options) {
   return std::nullopt;
 }
 
-std::optional<Failure> check_folder_outputs(const Options& options, const std::string& folder,
+std::optional<Failure> check_folder_outputs(const RunRequest& request, const std::string& folder,
                                             std::span<const std::string> names) {
-  return check_output_folder(folder, names, DataFiles(options));
+  return check_output_folder(folder, names, DataFiles(request));
 }
 
-std::optional<Failure> write_outputs(const Options& options, OutputFolder folder,
+std::optional<Failure> write_outputs(const RunRequest& request, OutputFolder folder,
                                      const std::string& history,
                                      const std::vector<FolderFile>& folder_files,
-                                     records::FileCalls& calls) {
+                                     records::FileCalls& calls,
+                                     const std::function<bool()>& interrupted) {
   std::vector<records::OutputFile> files;
-  if (options.history) files.push_back({*options.history, history});
+  if (request.history) files.push_back({*request.history, history});
   std::vector<std::string> removed;
-  if (options.output) {
-    const fs::path place(*options.output);
+  if (request.output) {
+    const fs::path place(*request.output);
     for (const auto& [name, content] : folder_files) {
       files.push_back({(place / name).string(), content});
     }
-    removed = leftover_paths(options, folder, *options.output, folder_files);
+    removed = leftover_paths(request, folder, *request.output, folder_files);
   }
   if (files.empty()) return std::nullopt;
-  const HeldInterrupts held;
-  return write_and_remove(files, options.output, removed, held, calls);
+  return write_and_remove(files, request.output, removed, calls, interrupted);
 }
 
 std::optional<Failure> write_output_files(std::span<const records::OutputFile> files,
                                           const std::optional<std::string>& folder,
-                                          records::FileCalls& calls) {
+                                          records::FileCalls& calls,
+                                          const std::function<bool()>& interrupted) {
   if (files.empty()) return std::nullopt;
-  const HeldInterrupts held;
-  return write_and_remove(files, folder, {}, held, calls);
+  return write_and_remove(files, folder, {}, calls, interrupted);
 }
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::batch

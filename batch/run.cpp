@@ -1,6 +1,7 @@
 #include "batch/run.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -12,18 +13,20 @@
 #include "records/modelexport.h"
 #include "runs/startrun.h"
 
-namespace quarvel::cli {
+namespace quarvel::batch {
+
+using records::Product;
 
 RunForecasts run_forecasts(const RunData& data, const Engine& engine,
                            const runs::GenerationResults& results,
                            std::optional<std::size_t> ensemble_population) {
-  const Options& options = data.options;
+  const RunRequest& request = data.request;
   RunForecasts forecasts;
   forecasts.past_data = forecasting::forecasts_past_data(
-      engine, options.settings.whole(runs::Setting::forecast_ahead));
+      engine, request.settings.whole(runs::Setting::forecast_ahead));
   forecasts.quality = populations_quality(
-      engine, results, forecasts.past_data, options.intervals,
-      forecasting::RunIdentity{options.settings.whole(runs::Setting::seed), options.stream},
+      engine, results, forecasts.past_data, request.intervals,
+      forecasting::RunIdentity{request.settings.whole(runs::Setting::seed), request.stream},
       ensemble_population);
   return forecasts;
 }
@@ -32,10 +35,10 @@ namespace {
 
 // intervals-K.txt of a population: the forecast over the validation part and
 // past the data, with its bands.
-std::string intervals_text(const Options& options, const Engine& engine,
+std::string intervals_text(const RunRequest& request, const Engine& engine,
                            const forecasting::ForecastQuality& quality) {
-  forecasting::BandTable table = band_table(quality, options.intervals->levels);
-  if (options.original_units) {
+  forecasting::BandTable table = band_table(quality, request.intervals->levels);
+  if (request.original_units) {
     forecasting::to_original_units(table, engine.data.scale_low, engine.data.scale_high);
   }
   return forecasting::band_table_text(table);
@@ -47,11 +50,11 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
                                      runs::GenerationResults& results,
                                      const RunForecasts& run_forecasts, std::string history,
                                      std::string record, std::string member) {
-  const Options& options = data.options;
+  const RunRequest& request = data.request;
   const std::vector<std::vector<double>>& forecasts = run_forecasts.past_data;
   // Values scaled or in the series' units.
   const auto in_units = [&](const std::vector<double>& scaled) {
-    return options.original_units ? forecasting::in_original_units(engine, scaled) : scaled;
+    return request.original_units ? forecasting::in_original_units(engine, scaled) : scaled;
   };
   // Files of values: "index,value" lines from `first`.
   const auto values_file = [&](const std::vector<double>& scaled, std::int64_t first) {
@@ -64,25 +67,25 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
       [&](int population) -> const std::pair<forecasting::ModelFormula, records::ModelContext>& {
     if (!model || model->second.population != population + 1) {
       records::ModelContext context =
-          records::model_context(engine, population, options.settings,
-                                 data_path(options, "training"), data_path(options, "validation"));
+          records::model_context(engine, population, request.settings,
+                                 data_path(request, "training"), data_path(request, "validation"));
       // A run of another stream grew other trees: the stream names it too.
-      if (options.stream != 0) {
-        context.settings.emplace_back("--stream", std::to_string(options.stream));
+      if (request.stream != 0) {
+        context.settings.emplace_back("--stream", std::to_string(request.stream));
       }
-      if (options.intervals) {
+      if (request.intervals) {
         context.intervals = records::IntervalExport{
             engine.data.training_count,
-            forecasting::path_seed(options.settings.whole(runs::Setting::seed), options.stream,
+            forecasting::path_seed(request.settings.whole(runs::Setting::seed), request.stream,
                                    population, forecasting::PathPurpose::past_data),
-            options.intervals->levels, options.intervals->paths};
+            request.intervals->levels, request.intervals->paths};
       }
       model.emplace(forecasting::describe_best_tree(engine, population), std::move(context));
     }
     return *model;
   };
   std::vector<FolderFile> files;
-  for (PlannedOutput& planned : planned_outputs(options, folder)) {
+  for (PlannedOutput& planned : planned_outputs(request, folder)) {
     const auto p = static_cast<std::size_t>(planned.population);
     std::string content;
     switch (planned.product) {
@@ -102,7 +105,7 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
         }
         break;
       case Product::intervals:
-        content = intervals_text(options, engine, run_forecasts.quality[p]);
+        content = intervals_text(request, engine, run_forecasts.quality[p]);
         break;
       case Product::model_text:
       case Product::model_python:
@@ -135,27 +138,36 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
 
 std::optional<Failure> start_engine(const RunData& data, int fit_threads, Engine& engine) {
   if (fit_threads > 0) engine.fit_threads = fit_threads;
-  start_integer_stream(engine.random, data.options.stream);
+  start_integer_stream(engine.random, data.request.stream);
   const runs::StartOutcome outcome =
-      start_run(engine, data.training, data.validation, data.options.settings);
-  if (outcome.error != runs::StartError::none) return start_failure(outcome, data.options);
+      start_run(engine, data.training, data.validation, data.request.settings);
+  if (outcome.error != runs::StartError::none) return start_failure(outcome, data.request);
   return std::nullopt;
 }
 
-std::string run_with_history(Engine& engine, runs::GenerationResults& results,
-                             const AfterGeneration& after) {
+std::optional<Failure> check_start(const RunData& data) {
+  const auto engine = std::make_unique<Engine>();
+  return start_engine(data, 1, *engine);
+}
+
+std::optional<std::string> run_with_history(Engine& engine, runs::GenerationResults& results,
+                                            const AfterGeneration& after, const StopAsked& stop) {
   std::string history = "generation,population,mse,mdl\n";
-  runs::run_generations(engine, results, [&](const runs::GenerationResults& done) {
-    for (std::size_t p = 0; p < done.populations.size(); ++p) {
-      const runs::PopulationReport& report = done.populations[p];
-      char row[128];
-      std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", done.generation, p + 1,
-                    report.best_mse, report.best_mdl);
-      history += row;
-    }
-    if (after) after(done);
-  });
+  const bool completed = runs::run_generations(
+      engine, results,
+      [&](const runs::GenerationResults& done) {
+        for (std::size_t p = 0; p < done.populations.size(); ++p) {
+          const runs::PopulationReport& report = done.populations[p];
+          char row[128];
+          std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", done.generation, p + 1,
+                        report.best_mse, report.best_mdl);
+          history += row;
+        }
+        if (after) after(done);
+      },
+      stop);
+  if (!completed) return std::nullopt;
   return history;
 }
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::batch

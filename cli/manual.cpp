@@ -198,7 +198,7 @@ std::string manual_page(const ManualFacts& facts) {
       "The monthly airline passengers from a CSV table with a time column, trained on the "
       "values up to 1958-12 and forecast three years past the data, the forecast labelled "
       "1961-01 on in " +
-      std::string(listed_output(Product::timed_prediction).name) +
+      std::string(records::listed_output(records::Product::timed_prediction).name) +
       ":\n"
       ".PP\n.RS\n.nf\n" +
       example_command({data.option, examples + "airpassengers.csv", column.option, "passengers",
@@ -217,8 +217,8 @@ std::string manual_page(const ManualFacts& facts) {
       ".PP\n"
       "Twenty runs of the sunspot model, streams 0 to 19, as many at once as there are cores; "
       "twenty more, streams 20 to 39, written by another call (on another machine, say); and " +
-      std::string(listed_output(Product::runs_table).name) + " and " +
-      std::string(listed_output(Product::summary).name) +
+      std::string(records::listed_output(records::Product::runs_table).name) + " and " +
+      std::string(records::listed_output(records::Product::summary).name) +
       " of all forty, a run missing among them told as a failed run:\n"
       ".PP\n.RS\n.nf\n" +
       example_command({training.option, sunspots_training, validation.option, sunspots_validation,

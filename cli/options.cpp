@@ -122,7 +122,7 @@ std::optional<Failure> read_count(std::string_view option, const std::string& va
 // "0-19", "0-9,20-29", "3": streams or ranges of them, comma-separated (with
 // blanks before a number, as the summary lists them: "0-3, 7").
 std::optional<Failure> read_stream_list(std::string_view option, const std::string& value,
-                                        std::vector<StreamRange>& ranges) {
+                                        std::vector<batch::StreamRange>& ranges) {
   const Failure refused =
       bad_setting(option, "give streams from 0 to " + std::to_string(kStreamCount - 1) +
                               " as N or N-M, comma-separated, such as 0-19 or 0-9,20-29");
@@ -179,20 +179,21 @@ std::optional<Failure> read_intervals(std::span<const std::string> arguments, st
   }
   forecasting::PathSettings settings;
   if (auto failure = read_interval_levels(option, value, settings.levels)) return failure;
-  settings.paths = options.intervals ? options.intervals->paths : forecasting::kDefaultPathCount;
-  options.intervals = std::move(settings);
+  settings.paths =
+      options.request.intervals ? options.request.intervals->paths : forecasting::kDefaultPathCount;
+  options.request.intervals = std::move(settings);
   return std::nullopt;
 }
 
 // --paths goes with --intervals alone.
 std::optional<Failure> apply_paths(const std::optional<std::int32_t>& paths, Options& options) {
   if (!paths) return std::nullopt;
-  if (!options.intervals) {
+  if (!options.request.intervals) {
     return bad_setting("--paths",
                        "goes only with --intervals: it says how many paths its bands "
                        "are drawn from");
   }
-  options.intervals->paths = *paths;
+  options.request.intervals->paths = *paths;
   return std::nullopt;
 }
 
@@ -207,33 +208,37 @@ std::optional<Failure> check_summarize(const Options& options, std::string_view 
   if (options.summarized_folders.empty()) {
     return bad_setting("--summarize", "name the run folders to summarize (DIR...)");
   }
-  if (!options.output) {
-    return bad_setting("--summarize", "give --output DIR for " +
-                                          std::string(listed_output(Product::runs_table).name) +
-                                          " and " +
-                                          std::string(listed_output(Product::summary).name));
+  if (!options.request.output) {
+    return bad_setting("--summarize",
+                       "give --output DIR for " +
+                           std::string(records::listed_output(records::Product::runs_table).name) +
+                           " and " +
+                           std::string(records::listed_output(records::Product::summary).name));
   }
   return std::nullopt;
 }
 
 std::optional<Failure> check_runs(const Options& options) {
-  if (options.runs == 0) {
+  if (options.request.runs == 0) {
     if (options.jobs > 0) {
       return bad_setting("--jobs",
                          "goes only with --runs: it says how many of its runs run at once");
     }
     return std::nullopt;
   }
-  if (options.stream > kStreamCount - options.runs) {
-    return bad_setting("--runs",
-                       "streams " + std::to_string(options.stream) + " to " +
-                           std::to_string(std::int64_t{options.stream} + options.runs - 1) +
-                           " go past the last stream, " + std::to_string(kStreamCount - 1));
+  if (options.request.stream > kStreamCount - options.request.runs) {
+    return bad_setting(
+        "--runs",
+        "streams " + std::to_string(options.request.stream) + " to " +
+            std::to_string(std::int64_t{options.request.stream} + options.request.runs - 1) +
+            " go past the last stream, " + std::to_string(kStreamCount - 1));
   }
-  if (!options.output) return bad_setting("--runs", "give --output DIR for the run folders");
-  if (options.history) {
-    return bad_setting("--history", "does not go with --runs: each run folder holds its " +
-                                        std::string(listed_output(Product::history).name));
+  if (!options.request.output)
+    return bad_setting("--runs", "give --output DIR for the run folders");
+  if (options.request.history) {
+    return bad_setting("--history",
+                       "does not go with --runs: each run folder holds its " +
+                           std::string(records::listed_output(records::Product::history).name));
   }
   return std::nullopt;
 }
@@ -247,7 +252,7 @@ bool is_table_option(std::string_view name) {
 // One option of --data's table into `data`, its value checked as far as it
 // can be without the table.
 std::optional<Failure> read_table_option(std::string_view name, const std::string& value,
-                                         DataTable& data) {
+                                         batch::DataTable& data) {
   data::TableOptions& reading = data.reading;
   if (name == "--data") {
     if (value.empty()) return bad_setting(name, "no file name given");
@@ -287,26 +292,26 @@ std::optional<Failure> read_table_option(std::string_view name, const std::strin
 // The data of a run: two files, or one table with --data and its split.
 // `table_option` is the first option of the table given, "" for none.
 std::optional<Failure> check_inputs(const Options& options, std::string_view table_option) {
-  if (!options.data) {
+  if (!options.request.data) {
     if (!table_option.empty()) {
       return bad_setting(table_option, "goes only with --data: it says how its table is read");
     }
-    if (options.training.empty() && options.validation.empty()) {
-      return Failure{kExitBadSetting,
+    if (options.request.training.empty() && options.request.validation.empty()) {
+      return Failure{FailureKind::bad_setting,
                      "no data given: use --training FILE and --validation FILE, or --data FILE "
                      "with --split (see --help)"};
     }
-    if (options.training.empty()) {
+    if (options.request.training.empty()) {
       return bad_setting("--training", "a training FILE is required (see --help)");
     }
-    if (options.validation.empty()) {
+    if (options.request.validation.empty()) {
       return bad_setting("--validation", "a validation FILE is required (see --help)");
     }
     return std::nullopt;
   }
-  const DataTable& data = *options.data;
-  if (!options.training.empty() || !options.validation.empty()) {
-    return bad_setting(options.training.empty() ? "--validation" : "--training",
+  const batch::DataTable& data = *options.request.data;
+  if (!options.request.training.empty() || !options.request.validation.empty()) {
+    return bad_setting(options.request.training.empty() ? "--validation" : "--training",
                        "does not go with --data, which holds both parts in one table");
   }
   if (data.split.empty()) {
@@ -346,11 +351,11 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     if (argument == "--help" || argument == "-h") {
-      line.request = Request::help;
+      line.action = Action::help;
       return std::nullopt;
     }
     if (argument == "--version") {
-      line.request = Request::version;
+      line.action = Action::version;
       return std::nullopt;
     }
     if (argument == "--quiet") {
@@ -358,7 +363,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       continue;
     }
     if (argument == "--export-model") {
-      options.export_model = true;
+      options.request.export_model = true;
       if (run_option.empty()) run_option = argument;
       continue;
     }
@@ -366,7 +371,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
         argument == summarize || argument.starts_with("--summarize=")) {
       // "--summarize=DIR" and every folder named up to the next option; more
       // may follow the options.
-      line.request = Request::summarize;
+      line.action = Action::summarize;
       if (argument != summarize) {
         options.summarized_folders.emplace_back(argument.substr(summarize.size() + 1));
       }
@@ -381,11 +386,11 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       continue;
     }
     if (!argument.starts_with("--")) {
-      if (line.request == Request::summarize) {
+      if (line.action == Action::summarize) {
         options.summarized_folders.emplace_back(argument);
         continue;
       }
-      return Failure{kExitBadSetting,
+      return Failure{FailureKind::bad_setting,
                      "unexpected argument \"" + std::string(argument) + "\" (see --help)"};
     }
     // Every other option takes a value: "--name value" or "--name=value".
@@ -405,28 +410,29 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       run_option = name;
     }
     if (name == "--training") {
-      options.training = value;
+      options.request.training = value;
     } else if (name == "--validation") {
-      options.validation = value;
+      options.request.validation = value;
     } else if (is_table_option(name)) {
       if (name != "--data" && table_option.empty()) table_option = name;
-      if (!options.data) options.data.emplace();
-      if (auto failure = read_table_option(name, value, *options.data)) return failure;
+      if (!options.request.data) options.request.data.emplace();
+      if (auto failure = read_table_option(name, value, *options.request.data)) return failure;
     } else if (name == "--history") {
-      options.history = value;
+      options.request.history = value;
     } else if (name == "--output") {
-      options.output = value;
+      options.request.output = value;
     } else if (name == "--units") {
       if (value != "scaled" && value != "original") {
         return bad_setting(name, "use scaled or original");
       }
-      options.original_units = value == "original";
+      options.request.original_units = value == "original";
     } else if (name == "--stream") {
-      if (auto failure = read_count(name, value, 0, kStreamCount - 1, options.stream)) {
+      if (auto failure = read_count(name, value, 0, kStreamCount - 1, options.request.stream)) {
         return failure;
       }
     } else if (name == "--runs") {
-      if (auto failure = read_count(name, value, 1, kStreamCount, options.runs)) return failure;
+      if (auto failure = read_count(name, value, 1, kStreamCount, options.request.runs))
+        return failure;
     } else if (name == "--jobs") {
       if (auto failure = read_count(name, value, 1, kMaxJobs, options.jobs)) return failure;
     } else if (name == "--streams") {
@@ -444,21 +450,23 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
         return bad_setting(name, *problem);
       }
       texts.set(info->id, value);
-      if (info->id == Setting::overlap) options.overlap_given = true;
+      if (info->id == Setting::overlap) options.request.overlap_given = true;
     } else {
-      return Failure{kExitBadSetting, "unknown option " + std::string(name) + " (see --help)"};
+      return Failure{FailureKind::bad_setting,
+                     "unknown option " + std::string(name) + " (see --help)"};
     }
   }
 
-  if (line.request == Request::summarize) return check_summarize(options, run_option);
+  if (line.action == Action::summarize) return check_summarize(options, run_option);
   if (!options.summarized_streams.empty()) {
     return bad_setting("--streams",
                        "goes only with --summarize: it says which runs the folders should hold");
   }
-  if (options.data && options.data->path.empty()) options.data.reset();  // only other options
+  if (options.request.data && options.request.data->path.empty())
+    options.request.data.reset();  // only other options
   if (auto failure = check_inputs(options, table_option)) return failure;
   if (auto failure = apply_paths(paths, options)) return failure;
-  if (options.export_model && !options.output) {
+  if (options.request.export_model && !options.request.output) {
     return bad_setting("--export-model", "the model files go into --output DIR; give one");
   }
   const auto count = static_cast<int>(
@@ -475,33 +483,34 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
           *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
     }
   }
-  if (const runs::StartOutcome read = runs::read_run_settings(texts, options.settings);
+  if (const runs::StartOutcome read = runs::read_run_settings(texts, options.request.settings);
       read.error != runs::StartError::none) {
-    return start_failure(read, options);
+    return batch::start_failure(read, options.request);
   }
   return check_runs(options);
 }
 
 }  // namespace
 
-Failure bad_setting(std::string_view option, const std::string& message) {
-  return {kExitBadSetting, std::string(option) + ": " + message};
+int exit_status(FailureKind kind) {
+  switch (kind) {
+    case FailureKind::bad_setting:
+      return kExitBadSetting;
+    case FailureKind::data_problem:
+      return kExitDataProblem;
+    case FailureKind::write_failed:
+    case FailureKind::out_of_memory:
+    case FailureKind::stopped:
+    case FailureKind::runs_failed:
+      break;
+  }
+  return kExitFailed;
 }
 
 CommandLine parse_command_line(std::span<const std::string> arguments) {
   CommandLine line;
   line.failure = parse_arguments(arguments, line);
   return line;
-}
-
-std::optional<Failure> check_settings(const Options& options) {
-  RunParameters scratch{};
-  set_default_parameters(scratch);
-  DataSet scratch_data;
-  const runs::StartOutcome outcome =
-      runs::transfer_settings(options.settings, scratch, scratch_data);
-  if (outcome.error == runs::StartError::none) return std::nullopt;
-  return start_failure(outcome, options);
 }
 
 std::span<const RunnerOption> input_options() {
@@ -526,7 +535,8 @@ std::span<const RunnerOption> table_options() {
   static const std::string time_column = wrapped(
       "the time column (years, months, dates, date-times or numbers), by name or number "
       "(default: none): its stamps label " +
-          std::string(listed_output(Product::timed_prediction).name) + ", and --split may name one",
+          std::string(records::listed_output(records::Product::timed_prediction).name) +
+          ", and --split may name one",
       kDescriptionWidth);
   static const std::string split = wrapped(
       "where the training part ends: a fraction of the values (0.8, rounded down), their "
@@ -692,44 +702,6 @@ std::string usage_text() {
   }
   text += ".\n";
   return text;
-}
-
-const std::string& data_path(const Options& options, std::string_view role) {
-  if (options.data) return options.data->path;
-  return role == "validation" ? options.validation : options.training;
-}
-
-std::string data_file_name(const Options& options, std::string_view role) {
-  return (options.data ? std::string("data") : std::string(role)) + " file \"" +
-         data_path(options, role) + "\"";
-}
-
-Failure start_failure(const runs::StartOutcome& outcome, const Options& options) {
-  using runs::StartError;
-  switch (outcome.error) {
-    case StartError::training_invalid:
-      return {kExitDataProblem, data_file_name(options, "training") + ": " + outcome.message};
-    case StartError::validation_invalid:
-      return {kExitDataProblem, data_file_name(options, "validation") + ": " + outcome.message};
-    case StartError::too_many_values:
-    case StartError::constant_series:
-    case StartError::non_finite_series:
-      return {kExitDataProblem, (options.data ? data_file_name(options, "")
-                                              : data_file_name(options, "training") + " and " +
-                                                    data_file_name(options, "validation")) +
-                                    ": " + outcome.message};
-    case StartError::overselect_too_small:
-      return bad_setting("--population-size", outcome.message + " (population " +
-                                                  std::to_string(outcome.population) +
-                                                  " uses --selection overselect)");
-    case StartError::elite_too_large:
-    case StartError::unreadable_setting:
-    case StartError::none:
-      break;
-  }
-  const std::string_view option =
-      outcome.setting ? runs::setting_info(*outcome.setting).option : "--settings";
-  return bad_setting(option, outcome.message);
 }
 
 }  // namespace quarvel::cli

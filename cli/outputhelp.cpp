@@ -8,6 +8,10 @@
 
 namespace quarvel::cli {
 
+using records::ListedOutput;
+using records::Product;
+using records::WrittenWhen;
+
 namespace {
 
 // "a, b and c".
@@ -24,7 +28,7 @@ std::string listed(const std::vector<std::string>& items) {
 template <class Describe>
 std::vector<std::string> entries_written(WrittenWhen when, Describe describe) {
   std::vector<std::string> items;
-  for (const ListedOutput& entry : output_list()) {
+  for (const ListedOutput& entry : records::output_list()) {
     if (entry.when == when) items.push_back(describe(entry));
   }
   return items;
@@ -47,11 +51,11 @@ std::string output_folder_description() {
 
 std::string units_description() {
   return "the values of " +
-         listed({std::string(listed_output(Product::prediction).name),
-                 std::string(listed_output(Product::forecast).name),
-                 std::string(listed_output(Product::timed_prediction).name),
-                 std::string(listed_output(Product::intervals).name),
-                 std::string(listed_output(Product::ensemble_forecast).name)}) +
+         listed({std::string(records::listed_output(Product::prediction).name),
+                 std::string(records::listed_output(Product::forecast).name),
+                 std::string(records::listed_output(Product::timed_prediction).name),
+                 std::string(records::listed_output(Product::intervals).name),
+                 std::string(records::listed_output(Product::ensemble_forecast).name)}) +
          ": scaled to [0, 1] together, as the window shows them (the default), or in the "
          "series' own units, lo + v * (hi - lo) with the data's minimum lo and maximum hi (with "
          "--summarize too)";
@@ -62,11 +66,11 @@ std::string intervals_description() {
          "paths simulated through the model's own recursion, each step adding a one-step "
          "training residual drawn with replacement from a generator seeded by --seed, --stream "
          "and the population, and per step the paths' quantiles; in --output, " +
-         name_and_holds(listed_output(Product::intervals)) +
+         name_and_holds(records::listed_output(Product::intervals)) +
          "; the share of held-out values inside each band goes into " +
-         std::string(listed_output(Product::record).name) + ", " +
-         std::string(listed_output(Product::runs_table).name) + " and " +
-         std::string(listed_output(Product::summary).name) +
+         std::string(records::listed_output(Product::record).name) + ", " +
+         std::string(records::listed_output(Product::runs_table).name) + " and " +
+         std::string(records::listed_output(Product::summary).name) +
          ", and with --export-model model-K.py gains forecast_intervals";
 }
 
@@ -82,8 +86,9 @@ std::string summarize_description() {
                              [](const ListedOutput& entry) { return std::string(entry.name); })) +
          " in --output DIR from run folders written by --runs, each DIR a run folder or a "
          "folder that holds them at any depth; a run that a " +
-         std::string(listed_output(Product::runs_table).name) +
-         " there records as failed, with no " + std::string(listed_output(Product::record).name) +
+         std::string(records::listed_output(Product::runs_table).name) +
+         " there records as failed, with no " +
+         std::string(records::listed_output(Product::record).name) +
          " of it found, is a failed run";
 }
 
@@ -95,8 +100,9 @@ std::string streams_description() {
 
 std::string output_rule() {
   std::vector<std::string> run_files;
-  for (const ListedOutput& entry : output_list()) {
-    if (once_written(entry, OutputFolder::single_run)) run_files.emplace_back(entry.name);
+  for (const ListedOutput& entry : records::output_list()) {
+    if (batch::once_written(entry, batch::OutputFolder::single_run))
+      run_files.emplace_back(entry.name);
   }
   return "Every output name is checked before the run. The files are written together at its "
          "end, all of them or none; a replaced file keeps its permissions, a symbolic link its "
@@ -117,7 +123,7 @@ std::string sweep_rule() {
          listed(entries_written(WrittenWhen::in_run_folder, name_and_holds)) + ". Then " +
          listed(entries_written(WrittenWhen::beside_run_folders, name_and_holds)) +
          " are written beside them. A run whose files cannot be written is told in " +
-         std::string(listed_output(Product::runs_table).name) +
+         std::string(records::listed_output(Product::runs_table).name) +
          " and the exit status; the others go on. Each run folder is written all or nothing; "
          "the other run folders in --output are kept.";
 }

@@ -10,6 +10,7 @@
 #include "batch/rundata.h"
 #include "batch/summarize.h"
 #include "cli/folderclaim.h"
+#include "cli/interrupts.h"
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "cli/sweep.h"
@@ -31,7 +32,15 @@ int fail(const Failure& failure) {
 
 int tell_failure(const Failure& failure) {
   std::fprintf(stderr, "error: %s\n", failure.message.c_str());
-  return failure.status;
+  return exit_status(failure.kind);
+}
+
+void tell_notices(std::span<const batch::Notice> notices, bool quiet) {
+  for (const batch::Notice& notice : notices) {
+    if (notice.kind == batch::Notice::Kind::note && quiet) continue;
+    std::fprintf(stderr, "%s: %s\n", notice.kind == batch::Notice::Kind::note ? "note" : "warning",
+                 notice.text.c_str());
+  }
 }
 
 namespace {
@@ -39,8 +48,8 @@ namespace {
 // After a single run: a line per population on its validation forecast (not
 // with --quiet), and a warning for each forecast that ran away and each
 // population left without bands.
-void tell_forecasts(const Options& options, const Engine& engine, const RunForecasts& forecasts,
-                    OutputLines& lines) {
+void tell_forecasts(const Options& options, const Engine& engine,
+                    const batch::RunForecasts& forecasts, OutputLines& lines) {
   const double span = engine.data.scale_high - engine.data.scale_low;
   std::string range(1, '[');
   range += data::format_general(engine.data.scale_low - span) + ", " +
@@ -72,20 +81,21 @@ void tell_forecasts(const Options& options, const Engine& engine, const RunForec
   }
 }
 
-int run(const Options& given, records::FileCalls& calls) {
-  RunData data;
-  if (const auto failure = read_run_data(given, data)) return fail(*failure);
-  const Options& options = data.options;
+int run(const Options& options, records::FileCalls& calls) {
+  batch::RunData data;
+  const std::optional<Failure> unread = batch::read_run_data(options.request, data);
+  tell_notices(data.notices, options.quiet);
+  if (unread) return fail(*unread);
   const auto engine = std::make_unique<Engine>();
-  if (const auto failure = start_engine(data, 0, *engine)) return fail(*failure);
+  if (const auto failure = batch::start_engine(data, 0, *engine)) return fail(*failure);
 
   runs::GenerationResults results;
   OutputLines lines;
   ProgressBar progress(engine->parameters.number_of_generations);
   progress.show(0);
   std::string line;
-  const std::string history =
-      run_with_history(*engine, results, [&](const runs::GenerationResults& done) {
+  const std::optional<std::string> history =
+      batch::run_with_history(*engine, results, [&](const runs::GenerationResults& done) {
         if (!options.quiet) {
           line = "generation " + std::to_string(done.generation) + ":";
           for (std::size_t p = 0; p < done.populations.size(); ++p) {
@@ -102,14 +112,17 @@ int run(const Options& given, records::FileCalls& calls) {
       });
   progress.finish();
 
-  const RunForecasts forecasts = run_forecasts(data, *engine, results);
+  const batch::RunForecasts forecasts = batch::run_forecasts(data, *engine, results);
   tell_forecasts(options, *engine, forecasts, lines);
-  if (const auto failure = write_outputs(
-          options, OutputFolder::single_run, history,
-          folder_files(data, OutputFolder::single_run, *engine, results, forecasts), calls)) {
+  const std::vector<batch::FolderFile> files =
+      batch::folder_files(data, batch::OutputFolder::single_run, *engine, results, forecasts);
+  if (const auto failure = with_interrupts_held([&](const auto& interrupted) {
+        return batch::write_outputs(data.request, batch::OutputFolder::single_run, *history, files,
+                                    calls, interrupted);
+      })) {
     return fail(*failure);
   }
-  if (const auto error = lines.error()) return fail({kExitFailed, *error});
+  if (const auto error = lines.error()) return fail({FailureKind::write_failed, *error});
   return kExitOk;
 }
 
@@ -118,28 +131,27 @@ int run(const Options& given, records::FileCalls& calls) {
 int run_command_line(std::span<const std::string> arguments, records::FileCalls& calls) {
   const CommandLine line = parse_command_line(arguments);
   if (line.failure) return fail(*line.failure);
-  switch (line.request) {
-    case Request::help:
-    case Request::version: {
+  switch (line.action) {
+    case Action::help:
+    case Action::version: {
       OutputLines lines;
-      lines.put(line.request == Request::help
-                    ? usage_text()
-                    : std::string("quarvel-cli ") + QUARVEL_VERSION + "\n");
-      if (const auto error = lines.error()) return fail({kExitFailed, *error});
+      lines.put(line.action == Action::help ? usage_text()
+                                            : std::string("quarvel-cli ") + QUARVEL_VERSION + "\n");
+      if (const auto error = lines.error()) return fail({FailureKind::write_failed, *error});
       return kExitOk;
     }
-    case Request::summarize:
+    case Action::summarize:
       return summarize_run_folders(line.options, calls);
-    case Request::run:
+    case Action::run:
       break;
   }
-  if (const auto failure = check_output_paths(line.options)) return fail(*failure);
+  if (const auto failure = batch::check_output_paths(line.options.request)) return fail(*failure);
   // Held to the end of the call.
   FolderClaim claim;
-  if (line.options.output) {
-    if (const auto failure = claim.take(*line.options.output)) return fail(*failure);
+  if (line.options.request.output) {
+    if (const auto failure = claim.take(*line.options.request.output)) return fail(*failure);
   }
-  if (line.options.runs > 0) return run_sweep(line.options, calls);
+  if (line.options.request.runs > 0) return run_sweep(line.options, calls);
   return run(line.options, calls);
 }
 

@@ -17,4 +17,8 @@ namespace quarvel::cli {
 // Prints "error: " and the message on the standard error; the failure's status.
 int tell_failure(const Failure& failure);
 
+// Prints each notice on the standard error, "note: " or "warning: " and its
+// text; no notes with `quiet`.
+void tell_notices(std::span<const batch::Notice> notices, bool quiet);
+
 }  // namespace quarvel::cli

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <iterator>
 
-namespace quarvel::cli {
+namespace quarvel::records {
 
 namespace {
 
@@ -76,4 +76,4 @@ std::string output_name(const ListedOutput& entry, int population) {
   return name;
 }
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::records

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace quarvel::cli {
+namespace quarvel::records {
 
 // What a file of the list holds; each is made by one producer.
 enum class Product {
@@ -62,4 +62,4 @@ struct ListedOutput {
 // itself for a file of the whole run.
 [[nodiscard]] std::string output_name(const ListedOutput& entry, int population);
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::records
