@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/engine.h"
+#include "records/outputlist.h"
 
 namespace quarvel::records {
 
@@ -441,10 +442,12 @@ std::string model_c_header(const forecasting::ModelFormula& formula, const Model
 
 std::vector<std::pair<std::string, std::string>> model_files(
     const forecasting::ModelFormula& formula, const ModelContext& context) {
-  const std::string k = std::to_string(context.population);
-  return {{"model-" + k + ".txt", model_text(formula, context)},
-          {"model-" + k + ".py", model_python(formula, context)},
-          {"model-" + k + ".h", model_c_header(formula, context)}};
+  const auto name = [&context](Product product) {
+    return output_name(listed_output(product), context.population - 1);
+  };
+  return {{name(Product::model_text), model_text(formula, context)},
+          {name(Product::model_python), model_python(formula, context)},
+          {name(Product::model_header), model_c_header(formula, context)}};
 }
 
 }  // namespace quarvel::records

@@ -13,6 +13,7 @@
 #include "data/numbertext.h"
 #include "forecasting/forecastfiles.h"
 #include "forecasting/intervals.h"
+#include "records/outputlist.h"
 #include "runs/settings.h"
 
 namespace quarvel::records {
@@ -982,7 +983,8 @@ std::string summary_text(std::span<const RunOutcome> runs) {
                      ", " + labelled_list("stream", streams) + "\n";
   if (!failed.empty()) {
     text += plural(failed.size(), "run", "runs") + " failed, " + labelled_list("stream", failed) +
-            " (see runs.csv); the figures below are of the others\n";
+            " (see " + std::string(listed_output(Product::runs_table).name) +
+            "); the figures below are of the others\n";
   }
   if (records.empty()) return text + "No run completed.\n";
 
