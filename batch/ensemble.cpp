@@ -11,6 +11,7 @@
 #include "forecasting/ensemble.h"
 #include "forecasting/forecastfiles.h"
 #include "records/outputlist.h"
+#include "records/runsummary.h"
 
 namespace quarvel::batch {
 

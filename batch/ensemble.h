@@ -31,7 +31,7 @@
 #include "forecasting/accuracy.h"
 #include "forecasting/forecastquality.h"
 #include "forecasting/intervals.h"
-#include "records/runsummary.h"
+#include "records/runtable.h"
 
 namespace quarvel::batch {
 

@@ -19,7 +19,8 @@
 #include "cli/folderclaim.h"
 #include "cli/runner.h"
 #include "cli/sweep.h"
-#include "records/runsummary.h"
+#include "records/runrecord.h"
+#include "records/runtable.h"
 
 namespace quarvel::batch {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "batch/request.h"
-#include "records/runsummary.h"
+#include "records/runtable.h"
 
 namespace quarvel::batch {
 

@@ -12,6 +12,7 @@
 #include "engine/engine.h"
 #include "forecasting/forecastfiles.h"
 #include "records/outputlist.h"
+#include "records/runsummary.h"
 
 namespace quarvel::batch {
 

@@ -27,7 +27,8 @@
 #include "batch/request.h"
 #include "batch/rundata.h"
 #include "records/outputfile.h"
-#include "records/runsummary.h"
+#include "records/runrecord.h"
+#include "records/runtable.h"
 #include "runs/generationstep.h"
 
 namespace quarvel::batch {

@@ -30,7 +30,7 @@
 #include "data/numbertext.h"
 #include "engine/engine.h"
 #include "records/outputlist.h"
-#include "records/runsummary.h"
+#include "records/runtable.h"
 
 namespace quarvel::cli {
 
