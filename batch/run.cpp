@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "engine/engine.h"
@@ -44,6 +45,45 @@ std::string intervals_text(const RunRequest& request, const Engine& engine,
   return forecasting::band_table_text(table);
 }
 
+// Values scaled, or in the series' units when the request asks for them.
+std::vector<double> in_units(const RunRequest& request, const Engine& engine,
+                             const std::vector<double>& scaled) {
+  return request.original_units ? forecasting::in_original_units(engine, scaled) : scaled;
+}
+
+// A file of values: "index,value" lines from `first`.
+std::string values_file(const RunRequest& request, const Engine& engine,
+                        const std::vector<double>& scaled, std::int64_t first) {
+  const records::OutputCells cells =
+      records::output_cells(in_units(request, engine, scaled), first);
+  return records::output_file_text(cells.index, cells.value);
+}
+
+// A population's best model as its three model files take it: the formula and
+// what the files record of the run.
+struct ModelExport {
+  forecasting::ModelFormula formula;
+  records::ModelContext context;
+};
+
+ModelExport model_export(const RunRequest& request, const Engine& engine, int population) {
+  records::ModelContext context =
+      records::model_context(engine, population, request.settings, data_path(request, "training"),
+                             data_path(request, "validation"));
+  // A run of another stream grew other trees: the stream names it too.
+  if (request.stream != 0) {
+    context.settings.emplace_back("--stream", std::to_string(request.stream));
+  }
+  if (request.intervals) {
+    context.intervals = records::IntervalExport{
+        engine.data.training_count,
+        forecasting::path_seed(request.settings.whole(runs::Setting::seed), request.stream,
+                               population, forecasting::PathPurpose::past_data),
+        request.intervals->levels, request.intervals->paths};
+  }
+  return {forecasting::describe_best_tree(engine, population), std::move(context)};
+}
+
 }  // namespace
 
 std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, const Engine& engine,
@@ -52,56 +92,27 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
                                      std::string record, std::string member) {
   const RunRequest& request = data.request;
   const std::vector<std::vector<double>>& forecasts = run_forecasts.past_data;
-  // Values scaled or in the series' units.
-  const auto in_units = [&](const std::vector<double>& scaled) {
-    return request.original_units ? forecasting::in_original_units(engine, scaled) : scaled;
-  };
-  // Files of values: "index,value" lines from `first`.
-  const auto values_file = [&](const std::vector<double>& scaled, std::int64_t first) {
-    const records::OutputCells cells = records::output_cells(in_units(scaled), first);
-    return records::output_file_text(cells.index, cells.value);
-  };
   // The model of the population last asked for, made once for its three files.
-  std::optional<std::pair<forecasting::ModelFormula, records::ModelContext>> model;
-  const auto model_of =
-      [&](int population) -> const std::pair<forecasting::ModelFormula, records::ModelContext>& {
-    if (!model || model->second.population != population + 1) {
-      records::ModelContext context =
-          records::model_context(engine, population, request.settings,
-                                 data_path(request, "training"), data_path(request, "validation"));
-      // A run of another stream grew other trees: the stream names it too.
-      if (request.stream != 0) {
-        context.settings.emplace_back("--stream", std::to_string(request.stream));
-      }
-      if (request.intervals) {
-        context.intervals = records::IntervalExport{
-            engine.data.training_count,
-            forecasting::path_seed(request.settings.whole(runs::Setting::seed), request.stream,
-                                   population, forecasting::PathPurpose::past_data),
-            request.intervals->levels, request.intervals->paths};
-      }
-      model.emplace(forecasting::describe_best_tree(engine, population), std::move(context));
-    }
-    return *model;
-  };
+  std::optional<ModelExport> model;
   std::vector<FolderFile> files;
   for (PlannedOutput& planned : planned_outputs(request, folder)) {
     const auto p = static_cast<std::size_t>(planned.population);
     std::string content;
     switch (planned.product) {
       case Product::prediction:
-        content = values_file(results.populations[p].prediction, 0);
+        content = values_file(request, engine, results.populations[p].prediction, 0);
         break;
       case Product::tree:
         content = std::move(results.populations[p].tree_text);
         break;
       case Product::forecast:
-        content = values_file(forecasts[p], engine.data.point_count);
+        content = values_file(request, engine, forecasts[p], engine.data.point_count);
         break;
       case Product::timed_prediction:
         if (data.table) {
-          content = timed_prediction_text(*data.table, in_units(results.populations[p].prediction),
-                                          in_units(forecasts[p]));
+          content = timed_prediction_text(
+              *data.table, in_units(request, engine, results.populations[p].prediction),
+              in_units(request, engine, forecasts[p]));
         }
         break;
       case Product::intervals:
@@ -110,7 +121,10 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
       case Product::model_text:
       case Product::model_python:
       case Product::model_header: {
-        const auto& [formula, context] = model_of(planned.population);
+        if (!model || model->context.population != planned.population + 1) {
+          model = model_export(request, engine, planned.population);
+        }
+        const auto& [formula, context] = *model;
         content = planned.product == Product::model_text ? records::model_text(formula, context)
                   : planned.product == Product::model_python
                       ? records::model_python(formula, context)

@@ -340,14 +340,129 @@ bool is_switch(std::string_view name) {
   return name == "--help" || name == "--version" || name == "--quiet" || name == "--export-model";
 }
 
-std::optional<Failure> parse_arguments(std::span<const std::string> arguments, CommandLine& line) {
-  Options& options = line.options;
-  // The settings as given, each checked by its rule here and read once at the end.
+// What the arguments give besides the fields of the options, kept for the
+// checks made once every argument is read.
+struct GivenSettings {
+  // The settings as given, each checked by its rule when given and read once
+  // at the end.
   runs::SettingsTexts texts;
   std::map<Setting, std::vector<std::string>> population_options;
   std::string_view run_option;    // the first option of a run, which --summarize refuses
   std::string_view table_option;  // the first option of --data's table but --data itself
   std::optional<std::int32_t> paths;
+};
+
+// "--name value" or "--name=value" at arguments[i]: its name and value, i
+// moved past them.
+std::optional<Failure> name_and_value(std::span<const std::string> arguments, std::size_t& i,
+                                      std::string_view& name, std::string& value) {
+  const std::string_view argument = arguments[i];
+  name = argument;
+  if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
+    name = argument.substr(0, equals);
+    if (is_switch(name)) return bad_setting(name, "takes no value");
+    value = std::string(argument.substr(equals + 1));
+  } else if (i + 1 < arguments.size()) {
+    value = arguments[++i];
+  } else {
+    return bad_setting(name, "a value is missing");
+  }
+  return std::nullopt;
+}
+
+// One option that takes a value, into the options or, for a setting of the
+// table, its text checked by its rule.
+std::optional<Failure> read_option(std::string_view name, const std::string& value,
+                                   Options& options, GivenSettings& given) {
+  batch::RunRequest& request = options.request;
+  if (name != "--output" && name != "--streams" && name != "--units" && given.run_option.empty()) {
+    given.run_option = name;
+  }
+  if (name == "--training") {
+    request.training = value;
+  } else if (name == "--validation") {
+    request.validation = value;
+  } else if (is_table_option(name)) {
+    if (name != "--data" && given.table_option.empty()) given.table_option = name;
+    if (!request.data) request.data.emplace();
+    return read_table_option(name, value, *request.data);
+  } else if (name == "--history") {
+    request.history = value;
+  } else if (name == "--output") {
+    request.output = value;
+  } else if (name == "--units") {
+    if (value != "scaled" && value != "original")
+      return bad_setting(name, "use scaled or original");
+    request.original_units = value == "original";
+  } else if (name == "--stream") {
+    return read_count(name, value, 0, kStreamCount - 1, request.stream);
+  } else if (name == "--runs") {
+    return read_count(name, value, 1, kStreamCount, request.runs);
+  } else if (name == "--jobs") {
+    return read_count(name, value, 1, kMaxJobs, options.jobs);
+  } else if (name == "--streams") {
+    return read_stream_list(name, value, options.summarized_streams);
+  } else if (name == "--paths") {
+    std::int32_t count = 0;
+    if (auto failure = read_count(name, value, 1, kMaxPaths, count)) return failure;
+    given.paths = count;
+  } else if (const SettingInfo* info = runs::find_option(name)) {
+    if (info->scope == Scope::population) {
+      given.population_options[info->id].push_back(value);
+      return std::nullopt;
+    }
+    if (const auto problem = check_option_value(*info, value)) return bad_setting(name, *problem);
+    given.texts.set(info->id, value);
+    if (info->id == Setting::overlap) request.overlap_given = true;
+  } else {
+    return Failure{FailureKind::bad_setting,
+                   "unknown option " + std::string(name) + " (see --help)"};
+  }
+  return std::nullopt;
+}
+
+// Once every argument is read: the options that go together, each population
+// setting against the population count, the rates of each population, and
+// the settings read by their rules.
+std::optional<Failure> check_options_together(CommandLine& line, GivenSettings& given) {
+  Options& options = line.options;
+  batch::RunRequest& request = options.request;
+  if (line.action == Action::summarize) return check_summarize(options, given.run_option);
+  if (!options.summarized_streams.empty()) {
+    return bad_setting("--streams",
+                       "goes only with --summarize: it says which runs the folders should hold");
+  }
+  if (request.data && request.data->path.empty()) request.data.reset();  // only other options
+  if (auto failure = check_inputs(options, given.table_option)) return failure;
+  if (auto failure = apply_paths(given.paths, options)) return failure;
+  if (request.export_model && !request.output) {
+    return bad_setting("--export-model", "the model files go into --output DIR; give one");
+  }
+  runs::SettingsTexts& texts = given.texts;
+  const auto count = static_cast<int>(
+      *runs::setting_value(Setting::populations, texts.text(Setting::populations)));
+  for (const auto& [id, occurrences] : given.population_options) {
+    if (auto failure = apply_population_option(runs::setting_info(id), occurrences, count, texts)) {
+      return failure;
+    }
+  }
+  for (int k = 0; k < count; ++k) {
+    if (const auto problem = runs::check_rate_group(texts, k)) {
+      return bad_setting(
+          "--crossover-function, --crossover-any, --copy, --mutation",
+          *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
+    }
+  }
+  if (const runs::StartOutcome read = runs::read_run_settings(texts, request.settings);
+      read.error != runs::StartError::none) {
+    return batch::start_failure(read, request);
+  }
+  return check_runs(options);
+}
+
+std::optional<Failure> parse_arguments(std::span<const std::string> arguments, CommandLine& line) {
+  Options& options = line.options;
+  GivenSettings given;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     if (argument == "--help" || argument == "-h") {
@@ -364,7 +479,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
     }
     if (argument == "--export-model") {
       options.request.export_model = true;
-      if (run_option.empty()) run_option = argument;
+      if (given.run_option.empty()) given.run_option = argument;
       continue;
     }
     if (constexpr std::string_view summarize = "--summarize";
@@ -382,7 +497,7 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
     }
     if (argument == "--intervals" || argument.starts_with("--intervals=")) {
       if (auto failure = read_intervals(arguments, i, options)) return failure;
-      if (run_option.empty()) run_option = "--intervals";
+      if (given.run_option.empty()) given.run_option = "--intervals";
       continue;
     }
     if (!argument.starts_with("--")) {
@@ -393,101 +508,13 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
       return Failure{FailureKind::bad_setting,
                      "unexpected argument \"" + std::string(argument) + "\" (see --help)"};
     }
-    // Every other option takes a value: "--name value" or "--name=value".
-    std::string_view name = argument;
+    // Every other option takes a value.
+    std::string_view name;
     std::string value;
-    if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
-      name = argument.substr(0, equals);
-      if (is_switch(name)) return bad_setting(name, "takes no value");
-      value = std::string(argument.substr(equals + 1));
-    } else if (i + 1 < arguments.size()) {
-      value = arguments[++i];
-    } else {
-      return bad_setting(name, "a value is missing");
-    }
-
-    if (name != "--output" && name != "--streams" && name != "--units" && run_option.empty()) {
-      run_option = name;
-    }
-    if (name == "--training") {
-      options.request.training = value;
-    } else if (name == "--validation") {
-      options.request.validation = value;
-    } else if (is_table_option(name)) {
-      if (name != "--data" && table_option.empty()) table_option = name;
-      if (!options.request.data) options.request.data.emplace();
-      if (auto failure = read_table_option(name, value, *options.request.data)) return failure;
-    } else if (name == "--history") {
-      options.request.history = value;
-    } else if (name == "--output") {
-      options.request.output = value;
-    } else if (name == "--units") {
-      if (value != "scaled" && value != "original") {
-        return bad_setting(name, "use scaled or original");
-      }
-      options.request.original_units = value == "original";
-    } else if (name == "--stream") {
-      if (auto failure = read_count(name, value, 0, kStreamCount - 1, options.request.stream)) {
-        return failure;
-      }
-    } else if (name == "--runs") {
-      if (auto failure = read_count(name, value, 1, kStreamCount, options.request.runs))
-        return failure;
-    } else if (name == "--jobs") {
-      if (auto failure = read_count(name, value, 1, kMaxJobs, options.jobs)) return failure;
-    } else if (name == "--streams") {
-      if (auto failure = read_stream_list(name, value, options.summarized_streams)) return failure;
-    } else if (name == "--paths") {
-      std::int32_t count = 0;
-      if (auto failure = read_count(name, value, 1, kMaxPaths, count)) return failure;
-      paths = count;
-    } else if (const SettingInfo* info = runs::find_option(name)) {
-      if (info->scope == Scope::population) {
-        population_options[info->id].push_back(value);
-        continue;
-      }
-      if (const auto problem = check_option_value(*info, value)) {
-        return bad_setting(name, *problem);
-      }
-      texts.set(info->id, value);
-      if (info->id == Setting::overlap) options.request.overlap_given = true;
-    } else {
-      return Failure{FailureKind::bad_setting,
-                     "unknown option " + std::string(name) + " (see --help)"};
-    }
+    if (auto failure = name_and_value(arguments, i, name, value)) return failure;
+    if (auto failure = read_option(name, value, options, given)) return failure;
   }
-
-  if (line.action == Action::summarize) return check_summarize(options, run_option);
-  if (!options.summarized_streams.empty()) {
-    return bad_setting("--streams",
-                       "goes only with --summarize: it says which runs the folders should hold");
-  }
-  if (options.request.data && options.request.data->path.empty())
-    options.request.data.reset();  // only other options
-  if (auto failure = check_inputs(options, table_option)) return failure;
-  if (auto failure = apply_paths(paths, options)) return failure;
-  if (options.request.export_model && !options.request.output) {
-    return bad_setting("--export-model", "the model files go into --output DIR; give one");
-  }
-  const auto count = static_cast<int>(
-      *runs::setting_value(Setting::populations, texts.text(Setting::populations)));
-  for (const auto& [id, occurrences] : population_options) {
-    if (auto failure = apply_population_option(runs::setting_info(id), occurrences, count, texts)) {
-      return failure;
-    }
-  }
-  for (int k = 0; k < count; ++k) {
-    if (const auto problem = runs::check_rate_group(texts, k)) {
-      return bad_setting(
-          "--crossover-function, --crossover-any, --copy, --mutation",
-          *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
-    }
-  }
-  if (const runs::StartOutcome read = runs::read_run_settings(texts, options.request.settings);
-      read.error != runs::StartError::none) {
-    return batch::start_failure(read, options.request);
-  }
-  return check_runs(options);
+  return check_options_together(line, given);
 }
 
 }  // namespace

@@ -205,6 +205,127 @@ bool apply_forecast_line(const ForecastLine& line, PopulationFigures& figures) {
   return true;
 }
 
+// What reading a record has met so far: the keys given (a forecast line's
+// with its population), and the forecast lines, applied once the population
+// lines are read.
+struct RecordReading {
+  std::set<std::string, std::less<>> seen;
+  std::vector<ForecastLine> forecast_lines;
+};
+
+// "KEY K VALUE" after the key: K's figure, once per population. The problem
+// follows the line's "line N".
+std::optional<std::string> read_forecast_line(std::string_view key, std::string_view raw,
+                                              std::size_t line_number, RecordReading& reading) {
+  const std::size_t blank = raw.find(' ');
+  const auto population = read_number<std::size_t>(raw.substr(0, blank));
+  const std::optional<std::string> value =
+      blank == std::string_view::npos ? std::nullopt : unescaped(raw.substr(blank + 1));
+  if (!population || *population == 0 || !value) {
+    return ": \"" + std::string(key) + "\" has a value that cannot be read";
+  }
+  if (!reading.seen.insert(std::string(key) + " " + std::to_string(*population)).second) {
+    return " gives \"" + std::string(key) + "\" of population " + std::to_string(*population) +
+           " again";
+  }
+  reading.forecast_lines.push_back({std::string(key), *population, *value, line_number});
+  return std::nullopt;
+}
+
+// One "key value" entry into `record`. The problem follows the line's "line N".
+std::optional<std::string> read_entry(std::string_view key, const std::string& value,
+                                      RunRecord& record) {
+  const auto bad = [key] {
+    return ": \"" + std::string(key) + "\" has a value that cannot be read";
+  };
+  DataRecord* data = nullptr;
+  std::string_view field = key;
+  if (key.starts_with("training")) {
+    data = &record.training;
+    field.remove_prefix(std::string_view("training").size());
+  } else if (key.starts_with("validation")) {
+    data = &record.validation;
+    field.remove_prefix(std::string_view("validation").size());
+  }
+  if (data != nullptr && field.empty()) {
+    data->path = value;
+  } else if (data != nullptr && field == "-values") {
+    const auto count = read_number<std::size_t>(value);
+    if (!count) return bad();
+    data->values = *count;
+  } else if (data != nullptr && field == "-checksum") {
+    const auto checksum = read_number<std::uint64_t>(value, 16);
+    if (!checksum || value.size() != 16) return bad();
+    data->checksum = *checksum;
+  } else if (key == "version") {
+    record.version = value;
+  } else if (key == "data") {
+    if (!record.table) record.table.emplace();
+    record.table->path = value;
+  } else if (key == "data-column" || key == "data-time-column") {
+    const auto column = read_column(value);
+    if (!column) return bad();
+    if (!record.table) record.table.emplace();
+    std::tie(key == "data-column" ? record.table->value_column : record.table->time_column,
+             key == "data-column" ? record.table->value_name : record.table->time_name) = *column;
+  } else if (key == "data-split") {
+    const auto count = read_number<std::size_t>(value);
+    if (!count) return bad();
+    if (!record.table) record.table.emplace();
+    record.table->training_values = *count;
+  } else if (key == "--seed" || key == "--stream") {
+    const auto number = read_number<std::int32_t>(value);
+    if (!number || *number < 0) return bad();
+    (key == "--seed" ? record.seed : record.stream) = *number;
+  } else if (key.starts_with("--")) {
+    record.settings.emplace_back(key, value);
+  } else if (key == "population") {
+    const auto figures = read_population(value, record.populations.size() + 1);
+    if (!figures) return bad();
+    record.populations.push_back(*figures);
+  } else if (key == "seconds") {
+    const auto seconds = read_double(value);
+    if (!seconds) return bad();
+    record.seconds = *seconds;
+  } else {
+    return " is not an entry of a run record (\"" + std::string(key) + "\")";
+  }
+  return std::nullopt;
+}
+
+// Once every line is read: every entry a record must give, a population line
+// for each population, and the forecast lines applied to theirs.
+std::optional<std::string> check_whole(const RecordReading& reading, RunRecord& record) {
+  if (record.table) {
+    for (const std::string_view key : {"data", "data-column", "data-split"}) {
+      if (!reading.seen.contains(key)) return "\"" + std::string(key) + "\" is missing";
+    }
+  }
+  for (const std::string_view key : {"version", "training", "training-values", "training-checksum",
+                                     "validation", "validation-values", "validation-checksum",
+                                     "--seed", "--stream", "--populations", "seconds"}) {
+    if (!reading.seen.contains(key)) return "\"" + std::string(key) + "\" is missing";
+  }
+  const std::string& populations = *recorded_setting(record, "--populations");
+  const std::optional<std::int32_t> count = data::parse_whole_number(populations);
+  if (!count || static_cast<std::size_t>(*count) != record.populations.size()) {
+    return "it gives the figures of " +
+           plural(record.populations.size(), "population", "populations") + " for --populations " +
+           populations;
+  }
+  for (const ForecastLine& line : reading.forecast_lines) {
+    const std::string where = "line " + std::to_string(line.line_number);
+    if (line.population > record.populations.size()) {
+      return where + " gives \"" + line.key + "\" of population " +
+             std::to_string(line.population) + ", which the record does not hold";
+    }
+    if (!apply_forecast_line(line, record.populations[line.population - 1])) {
+      return where + ": \"" + line.key + "\" has a value that cannot be read";
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 bool ranks_by_mse(const RunRecord& record) {
@@ -283,8 +404,7 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
            "\")";
   }
   if (!text.ends_with('\n')) return std::string("the record ends within a line");
-  std::set<std::string, std::less<>> seen;
-  std::vector<ForecastLine> forecast_lines;
+  RecordReading reading;
   std::size_t line_number = 1;
   std::size_t start = kRecordHeading.size() + 1;
   while (start < text.size()) {
@@ -298,110 +418,19 @@ std::optional<std::string> parse_record(std::string_view text, RunRecord& record
     const std::string_view key = line.substr(0, space);
     const std::string_view raw = line.substr(space + 1);
     if (is_forecast_key(key)) {
-      // "KEY K VALUE": K's figure, once per population.
-      const std::size_t blank = raw.find(' ');
-      const auto population = read_number<std::size_t>(raw.substr(0, blank));
-      const std::optional<std::string> value =
-          blank == std::string_view::npos ? std::nullopt : unescaped(raw.substr(blank + 1));
-      if (!population || *population == 0 || !value) {
-        return where + ": \"" + std::string(key) + "\" has a value that cannot be read";
+      if (auto problem = read_forecast_line(key, raw, line_number, reading)) {
+        return where + *problem;
       }
-      if (!seen.insert(std::string(key) + " " + std::to_string(*population)).second) {
-        return where + " gives \"" + std::string(key) + "\" of population " +
-               std::to_string(*population) + " again";
-      }
-      forecast_lines.push_back({std::string(key), *population, *value, line_number});
       continue;
     }
-    if (key != "population" && !seen.insert(std::string(key)).second) {
+    if (key != "population" && !reading.seen.insert(std::string(key)).second) {
       return where + " gives \"" + std::string(key) + "\" again";
     }
     const std::optional<std::string> value = unescaped(raw);
     if (!value) return where + " holds a broken escape";
-    const auto bad = [&where, key] {
-      return where + ": \"" + std::string(key) + "\" has a value that cannot be read";
-    };
-    DataRecord* data = nullptr;
-    std::string_view field = key;
-    if (key.starts_with("training")) {
-      data = &record.training;
-      field.remove_prefix(std::string_view("training").size());
-    } else if (key.starts_with("validation")) {
-      data = &record.validation;
-      field.remove_prefix(std::string_view("validation").size());
-    }
-    if (data != nullptr && field.empty()) {
-      data->path = *value;
-    } else if (data != nullptr && field == "-values") {
-      const auto count = read_number<std::size_t>(*value);
-      if (!count) return bad();
-      data->values = *count;
-    } else if (data != nullptr && field == "-checksum") {
-      const auto checksum = read_number<std::uint64_t>(*value, 16);
-      if (!checksum || value->size() != 16) return bad();
-      data->checksum = *checksum;
-    } else if (key == "version") {
-      record.version = *value;
-    } else if (key == "data") {
-      if (!record.table) record.table.emplace();
-      record.table->path = *value;
-    } else if (key == "data-column" || key == "data-time-column") {
-      const auto column = read_column(*value);
-      if (!column) return bad();
-      if (!record.table) record.table.emplace();
-      std::tie(key == "data-column" ? record.table->value_column : record.table->time_column,
-               key == "data-column" ? record.table->value_name : record.table->time_name) = *column;
-    } else if (key == "data-split") {
-      const auto count = read_number<std::size_t>(*value);
-      if (!count) return bad();
-      if (!record.table) record.table.emplace();
-      record.table->training_values = *count;
-    } else if (key == "--seed" || key == "--stream") {
-      const auto number = read_number<std::int32_t>(*value);
-      if (!number || *number < 0) return bad();
-      (key == "--seed" ? record.seed : record.stream) = *number;
-    } else if (key.starts_with("--")) {
-      record.settings.emplace_back(key, *value);
-    } else if (key == "population") {
-      const auto figures = read_population(*value, record.populations.size() + 1);
-      if (!figures) return bad();
-      record.populations.push_back(*figures);
-    } else if (key == "seconds") {
-      const auto seconds = read_double(*value);
-      if (!seconds) return bad();
-      record.seconds = *seconds;
-    } else {
-      return where + " is not an entry of a run record (\"" + std::string(key) + "\")";
-    }
+    if (auto problem = read_entry(key, *value, record)) return where + *problem;
   }
-  if (record.table) {
-    for (const std::string_view key : {"data", "data-column", "data-split"}) {
-      if (!seen.contains(key)) return "\"" + std::string(key) + "\" is missing";
-    }
-  }
-  for (const std::string_view key : {"version", "training", "training-values", "training-checksum",
-                                     "validation", "validation-values", "validation-checksum",
-                                     "--seed", "--stream", "--populations", "seconds"}) {
-    if (!seen.contains(key)) return "\"" + std::string(key) + "\" is missing";
-  }
-  const std::string& populations = *recorded_setting(record, "--populations");
-  const std::optional<std::int32_t> count = data::parse_whole_number(populations);
-  if (!count || static_cast<std::size_t>(*count) != record.populations.size()) {
-    return "it gives the figures of " +
-           plural(record.populations.size(), "population", "populations") + " for --populations " +
-           populations;
-  }
-  for (const ForecastLine& line : forecast_lines) {
-    const std::string where = "line " + std::to_string(line.line_number);
-    if (line.population > record.populations.size()) {
-      return where + " gives \"" + line.key + "\" of population " +
-             std::to_string(line.population) + ", which the record does not hold";
-    }
-    if (!apply_forecast_line(line, record.populations[line.population - 1])) {
-      return where + ": \"" + line.key + "\" has a value that cannot be read";
-    }
-  }
-  return std::nullopt;
+  return check_whole(reading, record);
 }
 
 std::optional<std::string> settings_difference(const RunRecord& a, const RunRecord& b) {
