@@ -10,6 +10,7 @@
 #include "batch/outputs.h"
 #include "cli/outputhelp.h"
 #include "data/numbertext.h"
+#include "data/plaintext.h"
 #include "data/seriessplit.h"
 #include "engine/random.h"
 
@@ -82,27 +83,6 @@ std::optional<Failure> apply_population_option(const SettingInfo& info,
 // and its rules.
 constexpr std::size_t kDescriptionWidth = 70;
 constexpr std::size_t kRuleWidth = 88;
-
-// `text` broken into lines of at most `width` characters at its spaces.
-std::string wrapped(std::string_view text, std::size_t width) {
-  std::string out;
-  std::size_t line = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t space = std::min(text.find(' ', start), text.size());
-    const std::string_view word = text.substr(start, space - start);
-    if (line > 0 && line + 1 + word.size() > width) {
-      out += '\n';
-      line = 0;
-    } else if (line > 0) {
-      out += ' ';
-      ++line;
-    }
-    out += word;
-    line += word.size();
-    start = space + 1;
-  }
-  return out;
-}
 
 // At most this many runs at once: each is a process of its own.
 constexpr std::int32_t kMaxJobs = 1024;
@@ -551,35 +531,35 @@ std::span<const RunnerOption> input_options() {
 }
 
 std::span<const RunnerOption> table_options() {
-  static const std::string data = wrapped(
+  static const std::string data = data::wrap_text(
       "one table (CSV, TSV, ...) that holds the whole series, instead of --training and "
       "--validation; --split divides it into the two parts",
       kDescriptionWidth);
-  static const std::string column = wrapped(
+  static const std::string column = data::wrap_text(
       "the value column, by its header name or its number from 1 (default: the last column of "
       "numbers)",
       kDescriptionWidth);
-  static const std::string time_column = wrapped(
+  static const std::string time_column = data::wrap_text(
       "the time column (years, months, dates, date-times or numbers), by name or number "
       "(default: none): its stamps label " +
           std::string(records::listed_output(records::Product::timed_prediction).name) +
           ", and --split may name one",
       kDescriptionWidth);
-  static const std::string split = wrapped(
+  static const std::string split = data::wrap_text(
       "where the training part ends: a fraction of the values (0.8, rounded down), their "
       "count (120), or the time stamp of its last row (1958-12); the validation part repeats "
       "the training part's last K values, then holds the rest, K the largest --terminals (at "
       "most the training values less one) unless --overlap gives it",
       kDescriptionWidth);
   static const std::string delimiter =
-      wrapped("how the fields are separated (default: detected)", kDescriptionWidth);
-  static const std::string header =
-      wrapped("whether the first line names the columns (default: detected)", kDescriptionWidth);
-  static const std::string decimal_comma = wrapped(
+      data::wrap_text("how the fields are separated (default: detected)", kDescriptionWidth);
+  static const std::string header = data::wrap_text(
+      "whether the first line names the columns (default: detected)", kDescriptionWidth);
+  static const std::string decimal_comma = data::wrap_text(
       "whether a comma stands for the decimal point, not with the comma as delimiter (default: "
       "detected)",
       kDescriptionWidth);
-  static const std::string missing = wrapped(
+  static const std::string missing = data::wrap_text(
       "an empty cell, NA or NaN in the value column: refused with its line (the default), or "
       "filled on the straight line between the values around it",
       kDescriptionWidth);
@@ -598,10 +578,11 @@ std::span<const RunnerOption> table_options() {
 
 std::span<const RunnerOption> output_options() {
   // Where they name files, the descriptions are written from the list of outputs.
-  static const std::string output = wrapped(output_folder_description(), kDescriptionWidth);
-  static const std::string units = wrapped(units_description(), kDescriptionWidth);
-  static const std::string export_model = wrapped(export_model_description(), kDescriptionWidth);
-  static const std::string intervals = wrapped(intervals_description(), kDescriptionWidth);
+  static const std::string output = data::wrap_text(output_folder_description(), kDescriptionWidth);
+  static const std::string units = data::wrap_text(units_description(), kDescriptionWidth);
+  static const std::string export_model =
+      data::wrap_text(export_model_description(), kDescriptionWidth);
+  static const std::string intervals = data::wrap_text(intervals_description(), kDescriptionWidth);
   static const RunnerOption kOutputs[] = {
       {"--history", "FILE",
        "CSV: header \"generation,population,mse,mdl\", then one row per\n"
@@ -620,8 +601,8 @@ std::span<const RunnerOption> output_options() {
 }
 
 std::span<const RunnerOption> sweep_options() {
-  static const std::string summarize = wrapped(summarize_description(), kDescriptionWidth);
-  static const std::string streams = wrapped(streams_description(), kDescriptionWidth);
+  static const std::string summarize = data::wrap_text(summarize_description(), kDescriptionWidth);
+  static const std::string streams = data::wrap_text(streams_description(), kDescriptionWidth);
   static const RunnerOption kSweep[] = {
       {"--stream", "N",
        "the run's stream of the random draws that build the trees: the\n"
@@ -708,13 +689,13 @@ std::string usage_text() {
   text += kInputRule;
   text += "\n\nOne table instead of the two files:\n";
   add_runner_options(table_options());
-  text += wrapped(kTableRule, kRuleWidth);
+  text += data::wrap_text(kTableRule, kRuleWidth);
   text += "\n\nOutputs:\n";
   add_runner_options(output_options());
-  text += wrapped(output_rule(), kRuleWidth);
+  text += data::wrap_text(output_rule(), kRuleWidth);
   text += "\n\nMany runs:\n";
   add_runner_options(sweep_options());
-  text += wrapped(sweep_rule(), kRuleWidth);
+  text += data::wrap_text(sweep_rule(), kRuleWidth);
   text += '\n';
   text += "\nRun settings (defaults are the window's):\n";
   add_settings(Scope::run);

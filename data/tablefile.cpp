@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/numbertext.h"
+#include "data/plaintext.h"
 
 namespace quarvel::data {
 
@@ -31,16 +32,6 @@ struct ValueCell {
   double value = 0.0;
   std::string problem;
 };
-
-bool is_blank(char c) noexcept {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view trim_blanks(std::string_view text) noexcept {
-  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 bool equals_ignoring_case(std::string_view a, std::string_view b) noexcept {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {

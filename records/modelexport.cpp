@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "data/plaintext.h"
 #include "engine/engine.h"
 #include "records/outputlist.h"
 
@@ -131,27 +132,12 @@ std::string in_comment(std::string_view text) {
   return safe;
 }
 
-// The settings as runner options, broken into lines of at most 90 characters,
-// each line after the first starting with `indent`.
+// The settings as runner options, "--name value", broken into lines of at
+// most 72 characters, each line after the first starting with `indent`.
 std::string settings_lines(const ModelContext& context, std::string_view indent) {
-  std::string text;
-  std::size_t line_length = 0;
-  for (const auto& [option, value] : context.settings) {
-    std::string item = option;
-    item += ' ';
-    item += value;
-    if (line_length > 0 && line_length + 1 + item.size() > 72) {
-      text += '\n';
-      text += indent;
-      line_length = 0;
-    } else if (line_length > 0) {
-      text += ' ';
-      ++line_length;
-    }
-    text += item;
-    line_length += item.size();
-  }
-  return text;
+  std::vector<std::string> items;
+  for (const auto& [option, value] : context.settings) items.push_back(option + " " + value);
+  return data::wrap_words(items, 72, indent);
 }
 
 std::string lags_text(const forecasting::ModelFormula& formula) {
