@@ -1,7 +1,7 @@
 #include "batch/ensemble.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <utility>
@@ -24,13 +24,15 @@ constexpr std::string_view kMemberHeading = "quarvel-cli ensemble member";
 // larger than a data set's steps allow is not one.
 constexpr std::uintmax_t kLargestMember = std::uintmax_t{1} << 31;
 
-// The summary points: 9 significant digits keep the member small, and
-// --runs reads them back from the file as --summarize does.
+// The summary points: 9 significant digits (printf's %.9g in the "C" locale,
+// whatever the process's) keep the member small, and --runs reads them back
+// from the file as --summarize does.
 std::string point_text(double value) {
   if (std::isnan(value)) return "nan";
   char text[32];
-  std::snprintf(text, sizeof text, "%.9g", value);
-  return text;
+  const auto written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 9);
+  return {text, written.ptr};
 }
 
 // The lines of a text that ends with a line feed.

@@ -1,11 +1,11 @@
 #include "batch/run.h"
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "data/numbertext.h"
 #include "engine/engine.h"
 #include "engine/random.h"
 #include "forecasting/forecast.h"
@@ -167,20 +167,15 @@ std::optional<Failure> check_start(const RunData& data) {
 std::optional<std::string> run_with_history(Engine& engine, runs::GenerationResults& results,
                                             const AfterGeneration& after, const StopAsked& stop) {
   std::string history = "generation,population,mse,mdl\n";
-  const bool completed = runs::run_generations(
-      engine, results,
-      [&](const runs::GenerationResults& done) {
-        for (std::size_t p = 0; p < done.populations.size(); ++p) {
-          const runs::PopulationReport& report = done.populations[p];
-          char row[128];
-          std::snprintf(row, sizeof row, "%d,%zu,%.17g,%.17g\n", done.generation, p + 1,
-                        report.best_mse, report.best_mdl);
-          history += row;
-        }
-        if (after) after(done);
-      },
-      stop);
-  if (!completed) return std::nullopt;
+  const auto add_rows = [&](const runs::GenerationResults& done) {
+    for (std::size_t p = 0; p < done.populations.size(); ++p) {
+      const runs::PopulationReport& report = done.populations[p];
+      history += std::to_string(done.generation) + ',' + std::to_string(p + 1) + ',' +
+                 data::exact(report.best_mse) + ',' + data::exact(report.best_mdl) + '\n';
+    }
+    if (after) after(done);
+  };
+  if (!runs::run_generations(engine, results, add_rows, stop)) return std::nullopt;
   return history;
 }
 

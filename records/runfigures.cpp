@@ -1,8 +1,8 @@
 #include "records/runfigures.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "forecasting/forecastfiles.h"
 #include "forecasting/intervals.h"
@@ -11,8 +11,10 @@ namespace quarvel::records {
 
 std::string seconds_text(double seconds) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.3f", seconds);
-  return text;
+  // printf's %.3f in the "C" locale, whatever the process's locale.
+  const auto written =
+      std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 3);
+  return {text, written.ptr};
 }
 
 std::optional<double> read_double(std::string_view text) {

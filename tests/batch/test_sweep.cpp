@@ -13,6 +13,7 @@
 #include "batch/rundata.h"
 #include "batch/sweep.h"
 #include "support/batch_requests.h"
+#include "support/locale.h"
 #include "support/scratch.h"
 
 namespace quarvel::batch {
@@ -78,6 +79,30 @@ TEST_F(BatchSweepTest, ARunIsFollowedByGenerationAndStopsBetweenTwo) {
   EXPECT_TRUE(stopped.files.empty());
   EXPECT_TRUE(stopped.record_text.empty());
   EXPECT_FALSE(fs::exists(folder_ / "out"));
+}
+
+// A window's process runs in the user's locale: the files of its runs are the
+// runner's byte for byte all the same.
+TEST_F(BatchSweepTest, ARunsFilesIgnoreTheUserLocale) {
+  const RunRequest request = quarvel::testing::quick_lynx_request((folder_ / "out").string(), 1);
+  RunData data;
+  ASSERT_EQ(read_run_data(request, data), std::nullopt);
+  StreamRun in_c_locale;
+  ASSERT_EQ(run_stream(data, 0, {}, in_c_locale), std::nullopt);
+  const quarvel::testing::CommaDecimalLocale locale;
+  if (!locale.set()) GTEST_SKIP() << "no locale with a comma decimal separator is installed";
+  StreamRun run;
+  ASSERT_EQ(run_stream(data, 0, {}, run), std::nullopt);
+  ASSERT_EQ(run.files.size(), in_c_locale.files.size());
+  for (std::size_t i = 0; i < run.files.size(); ++i) {
+    const auto& [name, content] = run.files[i];
+    EXPECT_EQ(name, in_c_locale.files[i].first);
+    // Up to the seconds of run.txt, which differ from run to run.
+    const std::string& expected = in_c_locale.files[i].second;
+    EXPECT_EQ(content.substr(0, content.find("\nseconds ")),
+              expected.substr(0, expected.find("\nseconds ")))
+        << name;
+  }
 }
 
 TEST_F(BatchSweepTest, AnOutcomeIsItsRecordReadBack) {

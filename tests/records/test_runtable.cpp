@@ -9,6 +9,7 @@
 
 #include "records/runsummary.h"
 #include "records/runtable.h"
+#include "support/locale.h"
 #include "support/run_outcomes.h"
 #include "support/scratch.h"
 
@@ -36,6 +37,17 @@ TEST(RunTable, FailedRunsAreToldWithTheirReason) {
   EXPECT_NE(summary.find("Best run: stream 0, seed 1, population 1: best MSE 0.5,"),
             std::string::npos)
       << summary;
+}
+
+// A window's process runs in the user's locale: its runs.csv reads as the
+// runner's, with decimal points.
+TEST(RunTable, NumbersIgnoreTheUserLocale) {
+  const std::vector<RunOutcome> runs{outcome(0, 0.5, 1.25, 3.0), outcome(1, 0.25, 2.0, 5.0)};
+  const std::string in_c_locale = runs_table(runs);
+  const quarvel::testing::CommaDecimalLocale locale;
+  if (!locale.set()) GTEST_SKIP() << "no locale with a comma decimal separator is installed";
+  EXPECT_EQ(runs_table(runs), in_c_locale);
+  EXPECT_NE(in_c_locale.find("0,1,1,0.5,-0.5,1.25,3,0.500,ok"), std::string::npos) << in_c_locale;
 }
 
 // runs.csv read back gives every line again, a failed run's figures and a
