@@ -18,7 +18,7 @@
 
 namespace quarvel::batch {
 
-// The folders the runner writes into.
+// The folders a request's files go into.
 enum class OutputFolder {
   single_run,  // the output folder of a single run
   run_folder,  // run-NNNN under the output folder of many runs
@@ -59,8 +59,8 @@ struct PlannedOutput {
 // folder, device or FIFO where a file goes, a write-protected file, a link
 // that leads nowhere, a name too long), that would replace a data file of the
 // run, or that would be written twice: the files of a single run, or with
-// many runs those of the output folder and of every run folder that exists there already
-// (one that does not is made by the run, empty).
+// many runs those of the output folder and of every run folder that exists
+// there already (one that does not is made by the run, empty).
 [[nodiscard]] std::optional<Failure> check_output_paths(const RunRequest& request);
 
 // The checks of the output folder above for the files `names` in `folder`.

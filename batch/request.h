@@ -21,7 +21,7 @@ enum class FailureKind {
   bad_setting,    // a refused setting, option or output name: nothing was read or run
   data_problem,   // data that cannot be read or used, or run folders that cannot be merged
   write_failed,   // a file could not be written or removed
-  out_of_memory,  // a run or a merge ran out of memory
+  out_of_memory,  // a run ran out of memory (run_stream; other steps throw std::bad_alloc)
   stopped,        // the caller stopped the run, or an interrupt stopped the runs
   runs_failed,    // some runs of many failed; the others are summarized
 };

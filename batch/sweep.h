@@ -12,7 +12,9 @@
 // Runs of several streams may run at once, each on a thread of its own (each
 // run has an engine of its own; nothing here is shared between runs but the
 // read data, which is only read). The runner runs each in a process of its own
-// and gets the same files.
+// and gets the same files, whatever the process's locale. A run that runs out
+// of memory is a failed run; elsewhere (reading, writing, the ensemble) memory
+// running out throws std::bad_alloc, as in the rest of the program.
 #pragma once
 
 #include <cstdint>
