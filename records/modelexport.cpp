@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include "data/plaintext.h"
 #include "engine/engine.h"
@@ -136,7 +137,12 @@ std::string in_comment(std::string_view text) {
 // most 72 characters, each line after the first starting with `indent`.
 std::string settings_lines(const ModelContext& context, std::string_view indent) {
   std::vector<std::string> items;
-  for (const auto& [option, value] : context.settings) items.push_back(option + " " + value);
+  for (const auto& [option, value] : context.settings) {
+    std::string item = option;
+    item += ' ';
+    item += value;
+    items.push_back(std::move(item));
+  }
   return data::wrap_words(items, 72, indent);
 }
 

@@ -34,6 +34,7 @@ class BatchThreadsTest : public quarvel::testing::ScratchFolderTest {
     };
     if (on_threads) {
       std::vector<std::thread> threads;
+      threads.reserve(kRuns);
       for (std::int32_t stream = 0; stream < kRuns; ++stream) threads.emplace_back(run, stream);
       for (std::thread& thread : threads) thread.join();
     } else {
