@@ -5,6 +5,7 @@
 
 #include "data/datafile.h"
 #include "data/numbertext.h"
+#include "data/plaintext.h"
 #include "engine/dataset.h"
 
 namespace quarvel::data {
@@ -36,14 +37,8 @@ SplitCount count_at_time_stamp(std::string_view stamp, const TimeColumn* time) {
   return {*row + 1, {}, {}};
 }
 
-std::string_view trimmed(std::string_view text) noexcept {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 SplitCount count_from_text(std::string_view text, std::size_t n, const TimeColumn* time) {
-  text = trimmed(text);
+  text = trim_blanks(text);
   if (time != nullptr && find_time_stamp(*time, text)) return count_at_time_stamp(text, time);
   // parse_number refuses the hexadecimal that parse_whole_number takes.
   if (const auto number = parse_number(text)) {
@@ -90,7 +85,7 @@ std::size_t split_overlap(std::size_t n, std::size_t training_count,
 }
 
 std::optional<std::string> check_split_text(std::string_view text, bool has_time_column) {
-  text = trimmed(text);
+  text = trim_blanks(text);
   const std::optional<double> number = parse_number(text);
   // With a time column, any number may be one of its stamps; the series says.
   if (has_time_column && (number || parse_time_stamp(text))) return std::nullopt;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/numbertext.h"
+#include "data/plaintext.h"
 
 namespace quarvel::data {
 
@@ -31,16 +32,6 @@ struct ValueCell {
   double value = 0.0;
   std::string problem;
 };
-
-bool is_blank(char c) noexcept {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view trim_blanks(std::string_view text) noexcept {
-  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 bool equals_ignoring_case(std::string_view a, std::string_view b) noexcept {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -91,11 +82,46 @@ ValueCell read_value(std::string_view text, bool decimal_comma) {
   return {ValueCell::Kind::invalid, 0.0, std::move(problem)};
 }
 
-// Fields a line splits into with the delimiter: quoted fields, blanks around
-// fields dropped, blank rows skipped. Stops after `max_rows` rows.
-SplitRows split_rows(std::string_view text, Delimiter delimiter, std::size_t max_rows) {
-  const auto is_delimiter = [delimiter](char c) {
-    switch (delimiter) {
+// A table's text taken row by row: the fields a line splits into with the
+// delimiter, quoted fields read whole (line ends included), blanks around
+// fields dropped.
+class RowReader {
+ public:
+  RowReader(std::string_view text, Delimiter delimiter) : text_(text), delimiter_(delimiter) {}
+
+  [[nodiscard]] bool at_end() const { return pos_ >= text_.size(); }
+
+  // The fields of the next row (a blank one's too); false when a field is
+  // refused, with why in `error`.
+  bool read_row(Row& row, TableError& error) {
+    row.line = line_;
+    while (true) {
+      skip_padding();
+      Field field;
+      if (pos_ < text_.size() && text_[pos_] == '"') {
+        if (!read_quoted(row.fields.size() + 1, field, error)) return false;
+      } else {
+        const std::size_t start = pos_;
+        while (!at_line_end(pos_) && !is_delimiter(text_[pos_])) ++pos_;
+        field.text = std::string(trim_blanks(text_.substr(start, pos_ - start)));
+      }
+      row.fields.push_back(std::move(field));
+      if (delimiter_ == Delimiter::whitespace) {
+        while (pos_ < text_.size() && is_blank(text_[pos_])) ++pos_;
+      } else if (!at_line_end(pos_)) {
+        ++pos_;  // the delimiter; a field follows, if only an empty one
+        continue;
+      }
+      if (at_line_end(pos_)) {
+        if (pos_ < text_.size()) skip_line_end();
+        return true;
+      }
+    }
+  }
+
+ private:
+  bool is_delimiter(char c) const {
+    switch (delimiter_) {
       case Delimiter::comma:
         return c == ',';
       case Delimiter::semicolon:
@@ -108,91 +134,89 @@ SplitRows split_rows(std::string_view text, Delimiter delimiter, std::size_t max
         break;
     }
     return false;
-  };
+  }
+
   // The blanks dropped around a field: never the delimiter itself.
-  const auto is_padding = [delimiter](char c) {
-    return c == ' ' || (c == '\t' && delimiter != Delimiter::tab);
-  };
-  const std::size_t n = text.size();
-  const auto at_line_end = [&](std::size_t at) {
-    return at >= n || text[at] == '\n' || text[at] == '\r';
-  };
+  void skip_padding() {
+    while (pos_ < text_.size() &&
+           (text_[pos_] == ' ' || (text_[pos_] == '\t' && delimiter_ != Delimiter::tab))) {
+      ++pos_;
+    }
+  }
 
-  SplitRows split;
-  std::size_t pos = 0;
-  std::size_t line = 1;
+  [[nodiscard]] bool at_line_end(std::size_t at) const {
+    return at >= text_.size() || text_[at] == '\n' || text_[at] == '\r';
+  }
+
   // Past LF, CR LF or CR.
-  const auto skip_line_end = [&] {
-    if (text[pos++] == '\r' && pos < n && text[pos] == '\n') ++pos;
-    ++line;
-  };
-  const auto fail = [&](TableProblem problem, std::size_t at_line, std::size_t column,
-                        const std::string& what) {
-    split.error.problem = problem;
-    split.error.line = at_line;
-    split.error.column = column;
-    split.error.message =
-        "line " + std::to_string(at_line) + ", column " + std::to_string(column) + ": " + what;
-    return split;
-  };
+  void skip_line_end() {
+    if (text_[pos_++] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
+    ++line_;
+  }
 
-  while (pos < n) {
+  // The quoted field that opens at pos_, field number `column` of its row,
+  // and the padding after it; false when it is not closed or text follows it.
+  bool read_quoted(std::size_t column, Field& field, TableError& error) {
+    const std::size_t n = text_.size();
+    field.quoted = true;
+    const std::size_t opened_on = line_;
+    ++pos_;
+    while (true) {
+      if (pos_ >= n) {
+        return fail(TableProblem::unclosed_quote, opened_on, column,
+                    "the quote that opens this field is never closed", error);
+      }
+      const char c = text_[pos_++];
+      if (c == '"') {
+        if (pos_ < n && text_[pos_] == '"') {
+          field.text.push_back('"');
+          ++pos_;
+          continue;
+        }
+        break;
+      }
+      // A line end inside quotes belongs to the field; CR LF counts once.
+      if (c == '\n' || (c == '\r' && (pos_ >= n || text_[pos_] != '\n'))) ++line_;
+      field.text.push_back(c);
+    }
+    const std::size_t closed_at = pos_;
+    skip_padding();
+    // Between blank-delimited fields the blanks are the delimiter.
+    const bool delimited = delimiter_ == Delimiter::whitespace && pos_ > closed_at;
+    if (!at_line_end(pos_) && !is_delimiter(text_[pos_]) && !delimited) {
+      return fail(TableProblem::text_after_quote, line_, column,
+                  "text follows the closing quote of the field", error);
+    }
+    return true;
+  }
+
+  static bool fail(TableProblem problem, std::size_t line, std::size_t column,
+                   const std::string& what, TableError& error) {
+    error.problem = problem;
+    error.line = line;
+    error.column = column;
+    error.message =
+        "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
+    return false;
+  }
+
+  std::string_view text_;
+  Delimiter delimiter_;
+  std::size_t pos_ = 0;
+  std::size_t line_ = 1;
+};
+
+// The rows of a table's text, blank rows skipped. Stops after `max_rows` rows.
+SplitRows split_rows(std::string_view text, Delimiter delimiter, std::size_t max_rows) {
+  SplitRows split;
+  RowReader reader(text, delimiter);
+  while (!reader.at_end()) {
     if (split.rows.size() == max_rows) {
       split.complete = false;
       break;
     }
     Row row;
-    row.line = line;
-    while (true) {
-      while (pos < n && is_padding(text[pos])) ++pos;
-      Field field;
-      if (pos < n && text[pos] == '"') {
-        field.quoted = true;
-        const std::size_t opened_on = line;
-        ++pos;
-        while (true) {
-          if (pos >= n) {
-            return fail(TableProblem::unclosed_quote, opened_on, row.fields.size() + 1,
-                        "the quote that opens this field is never closed");
-          }
-          const char c = text[pos++];
-          if (c == '"') {
-            if (pos < n && text[pos] == '"') {
-              field.text.push_back('"');
-              ++pos;
-              continue;
-            }
-            break;
-          }
-          // A line end inside quotes belongs to the field; CR LF counts once.
-          if (c == '\n' || (c == '\r' && (pos >= n || text[pos] != '\n'))) ++line;
-          field.text.push_back(c);
-        }
-        const std::size_t closed_at = pos;
-        while (pos < n && is_padding(text[pos])) ++pos;
-        // Between blank-delimited fields the blanks are the delimiter.
-        const bool delimited = delimiter == Delimiter::whitespace && pos > closed_at;
-        if (!at_line_end(pos) && !is_delimiter(text[pos]) && !delimited) {
-          return fail(TableProblem::text_after_quote, line, row.fields.size() + 1,
-                      "text follows the closing quote of the field");
-        }
-      } else {
-        const std::size_t start = pos;
-        while (!at_line_end(pos) && !is_delimiter(text[pos])) ++pos;
-        field.text = std::string(trim_blanks(text.substr(start, pos - start)));
-      }
-      row.fields.push_back(std::move(field));
-      if (delimiter == Delimiter::whitespace) {
-        while (pos < n && is_blank(text[pos])) ++pos;
-      } else if (!at_line_end(pos)) {
-        ++pos;  // the delimiter; a field follows, if only an empty one
-        continue;
-      }
-      if (at_line_end(pos)) {
-        if (pos < n) skip_line_end();
-        break;
-      }
-    }
+    if (!reader.read_row(row, split.error)) return split;
     const bool blank = std::all_of(row.fields.begin(), row.fields.end(),
                                    [](const Field& f) { return f.text.empty() && !f.quoted; });
     if (!blank) split.rows.push_back(std::move(row));

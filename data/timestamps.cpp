@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "data/numbertext.h"
+#include "data/plaintext.h"
 
 namespace quarvel::data {
 
@@ -20,12 +21,6 @@ constexpr int kLastYear = 9999;
 
 bool is_digit(char c) noexcept {
   return c >= '0' && c <= '9';
-}
-
-std::string_view trim_blanks(std::string_view text) noexcept {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 // Reads `min_digits` to `max_digits` decimal digits at `pos`, advancing it.

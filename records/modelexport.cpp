@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
+#include <utility>
 
+#include "data/plaintext.h"
 #include "engine/engine.h"
+#include "records/outputlist.h"
 
 namespace quarvel::records {
 
@@ -129,27 +133,17 @@ std::string in_comment(std::string_view text) {
   return safe;
 }
 
-// The settings as runner options, broken into lines of at most 90 characters,
-// each line after the first starting with `indent`.
+// The settings as runner options, "--name value", broken into lines of at
+// most 72 characters, each line after the first starting with `indent`.
 std::string settings_lines(const ModelContext& context, std::string_view indent) {
-  std::string text;
-  std::size_t line_length = 0;
+  std::vector<std::string> items;
   for (const auto& [option, value] : context.settings) {
     std::string item = option;
     item += ' ';
     item += value;
-    if (line_length > 0 && line_length + 1 + item.size() > 72) {
-      text += '\n';
-      text += indent;
-      line_length = 0;
-    } else if (line_length > 0) {
-      text += ' ';
-      ++line_length;
-    }
-    text += item;
-    line_length += item.size();
+    items.push_back(std::move(item));
   }
-  return text;
+  return data::wrap_words(items, 72, indent);
 }
 
 std::string lags_text(const forecasting::ModelFormula& formula) {
@@ -157,6 +151,97 @@ std::string lags_text(const forecasting::ModelFormula& formula) {
   for (const int lag : formula.lags) text += (text.empty() ? "X" : ", X") + std::to_string(lag);
   return text.empty() ? "none" : text;
 }
+
+// The generator of the draws and the quantiles of forecasting/intervals.h and
+// forecasting/quantiles.h in Python, after the run's constants.
+constexpr std::string_view kPythonDraws =
+    "_MASK = (1 << 64) - 1\n"
+    "\n\n"
+    "def _next_draw(state):\n"
+    "    \"\"\"The generator of the draws (splitmix64): its next state and output.\"\"\"\n"
+    "    state = (state + 0x9E3779B97F4A7C15) & _MASK\n"
+    "    z = state\n"
+    "    z = ((z ^ (z >> 30)) * 0xBF58476D1CE4E5B9) & _MASK\n"
+    "    z = ((z ^ (z >> 27)) * 0x94D049BB133111EB) & _MASK\n"
+    "    return state, z ^ (z >> 31)\n"
+    "\n\n"
+    "def _quantile(x, p):\n"
+    "    \"\"\"The quantile of probability p of x, sorted with every NaN last: linear\n"
+    "    between the two order statistics around it, NaN when either is NaN, an\n"
+    "    infinite one as it is (the lower looked at first).\"\"\"\n"
+    "    h = (len(x) - 1) * p\n"
+    "    i = int(h)\n"
+    "    f = h - i\n"
+    "    if f == 0 or i + 1 >= len(x):\n"
+    "        return x[i]\n"
+    "    a, b = x[i], x[i + 1]\n"
+    "    if math.isnan(a) or math.isnan(b):\n"
+    "        return math.nan\n"
+    "    if math.isinf(a):\n"
+    "        return a\n"
+    "    if math.isinf(b):\n"
+    "        return b\n"
+    "    return a + f * (b - a)\n"
+    "\n\n";
+
+// forecast_intervals, which reads the run's constants and the helpers above it.
+constexpr std::string_view kPythonForecastIntervals =
+    "def forecast_intervals(history, h, levels=INTERVAL_LEVELS, paths=INTERVAL_PATHS,\n"
+    "                       seed=INTERVAL_SEED, units=\"original\"):\n"
+    "    \"\"\"The forecast of the h values after `history` with its prediction bands.\n\n"
+    "    `paths` future paths run through the model, each step adding a one-step\n"
+    "    residual of the first TRAINING_POINTS values of `history` drawn with\n"
+    "    replacement by the generator started at `seed`; per step, the band of\n"
+    "    level c lies between the paths' quantiles (100 - c) / 200 and\n"
+    "    1 - (100 - c) / 200. Given the values the program ran on (training, then\n"
+    "    validation) and the defaults, the numbers are the program's own\n"
+    "    (intervals-K.txt past the data).\n\n"
+    "    Returns {\"forecast\": [...], \"lower\": {level: [...]}, \"upper\": {level: [...]}},\n"
+    "    h values each, in the series' own units (units=\"original\") or scaled to\n"
+    "    [0, 1] (units=\"scaled\"), as `history` is.\n"
+    "    \"\"\"\n"
+    "    if units not in (\"original\", \"scaled\"):\n"
+    "        raise ValueError('units must be \"original\" or \"scaled\"')\n"
+    "    if any(not 0 < level < 100 for level in levels):\n"
+    "        raise ValueError(\"a band's level must lie between 0 and 100 percent\")\n"
+    "    if paths < 1:\n"
+    "        raise ValueError(\"paths must be at least 1\")\n"
+    "    if units == \"original\":\n"
+    "        series = [(float(v) - LOW) / (HIGH - LOW) for v in history]\n"
+    "    else:\n"
+    "        series = [float(v) for v in history]\n"
+    "    residuals = [series[t] - predict_next(series[t - _REACH:t])\n"
+    "                 for t in range(_REACH, min(TRAINING_POINTS, len(series)))]\n"
+    "    if len(residuals) < 2:\n"
+    "        raise ValueError(\"fewer than 2 one-step residuals to draw from\")\n"
+    "    steps = [[] for _ in range(h)]\n"
+    "    state = seed & _MASK\n"
+    "    for _ in range(paths):\n"
+    "        # The values a prediction reads: the last _REACH of the path.\n"
+    "        path = series[-_REACH:]\n"
+    "        for step in steps:\n"
+    "            state, z = _next_draw(state)\n"
+    "            value = predict_next(path) + residuals[z % len(residuals)]\n"
+    "            path.append(value)\n"
+    "            if len(path) > _REACH:\n"
+    "                del path[0]\n"
+    "            step.append(value)\n"
+    "    lower = {level: [] for level in levels}\n"
+    "    upper = {level: [] for level in levels}\n"
+    "    for step in steps:\n"
+    "        ordered = sorted(step, key=lambda v: (math.isnan(v), v))\n"
+    "        for level in levels:\n"
+    "            p = (100.0 - level) / 200.0\n"
+    "            lower[level].append(_quantile(ordered, p))\n"
+    "            upper[level].append(_quantile(ordered, 1.0 - p))\n"
+    "    point = forecast(series, h, units=\"scaled\")\n"
+    "    if units == \"original\":\n"
+    "        def unscaled(values):\n"
+    "            return [LOW + v * (HIGH - LOW) for v in values]\n"
+    "        point = unscaled(point)\n"
+    "        lower = {level: unscaled(values) for level, values in lower.items()}\n"
+    "        upper = {level: unscaled(values) for level, values in upper.items()}\n"
+    "    return {\"forecast\": point, \"lower\": lower, \"upper\": upper}\n";
 
 // forecast_intervals and its helpers: the rules of forecasting/intervals.h and
 // forecasting/quantiles.h in Python, with the run's own defaults.
@@ -177,91 +262,8 @@ std::string python_intervals(const IntervalExport& intervals,
   text += "INTERVAL_LEVELS = (" + levels + ")\n";
   text += "INTERVAL_PATHS = " + std::to_string(intervals.paths) + "\n";
   text += "_REACH = " + std::to_string(reach) + "\n";
-  text +=
-      "_MASK = (1 << 64) - 1\n"
-      "\n\n"
-      "def _next_draw(state):\n"
-      "    \"\"\"The generator of the draws (splitmix64): its next state and output.\"\"\"\n"
-      "    state = (state + 0x9E3779B97F4A7C15) & _MASK\n"
-      "    z = state\n"
-      "    z = ((z ^ (z >> 30)) * 0xBF58476D1CE4E5B9) & _MASK\n"
-      "    z = ((z ^ (z >> 27)) * 0x94D049BB133111EB) & _MASK\n"
-      "    return state, z ^ (z >> 31)\n"
-      "\n\n"
-      "def _quantile(x, p):\n"
-      "    \"\"\"The quantile of probability p of x, sorted with every NaN last: linear\n"
-      "    between the two order statistics around it, NaN when either is NaN, an\n"
-      "    infinite one as it is (the lower looked at first).\"\"\"\n"
-      "    h = (len(x) - 1) * p\n"
-      "    i = int(h)\n"
-      "    f = h - i\n"
-      "    if f == 0 or i + 1 >= len(x):\n"
-      "        return x[i]\n"
-      "    a, b = x[i], x[i + 1]\n"
-      "    if math.isnan(a) or math.isnan(b):\n"
-      "        return math.nan\n"
-      "    if math.isinf(a):\n"
-      "        return a\n"
-      "    if math.isinf(b):\n"
-      "        return b\n"
-      "    return a + f * (b - a)\n"
-      "\n\n"
-      "def forecast_intervals(history, h, levels=INTERVAL_LEVELS, paths=INTERVAL_PATHS,\n"
-      "                       seed=INTERVAL_SEED, units=\"original\"):\n"
-      "    \"\"\"The forecast of the h values after `history` with its prediction bands.\n\n"
-      "    `paths` future paths run through the model, each step adding a one-step\n"
-      "    residual of the first TRAINING_POINTS values of `history` drawn with\n"
-      "    replacement by the generator started at `seed`; per step, the band of\n"
-      "    level c lies between the paths' quantiles (100 - c) / 200 and\n"
-      "    1 - (100 - c) / 200. Given the values the program ran on (training, then\n"
-      "    validation) and the defaults, the numbers are the program's own\n"
-      "    (intervals-K.txt past the data).\n\n"
-      "    Returns {\"forecast\": [...], \"lower\": {level: [...]}, \"upper\": {level: [...]}},\n"
-      "    h values each, in the series' own units (units=\"original\") or scaled to\n"
-      "    [0, 1] (units=\"scaled\"), as `history` is.\n"
-      "    \"\"\"\n"
-      "    if units not in (\"original\", \"scaled\"):\n"
-      "        raise ValueError('units must be \"original\" or \"scaled\"')\n"
-      "    if any(not 0 < level < 100 for level in levels):\n"
-      "        raise ValueError(\"a band's level must lie between 0 and 100 percent\")\n"
-      "    if paths < 1:\n"
-      "        raise ValueError(\"paths must be at least 1\")\n"
-      "    if units == \"original\":\n"
-      "        series = [(float(v) - LOW) / (HIGH - LOW) for v in history]\n"
-      "    else:\n"
-      "        series = [float(v) for v in history]\n"
-      "    residuals = [series[t] - predict_next(series[t - _REACH:t])\n"
-      "                 for t in range(_REACH, min(TRAINING_POINTS, len(series)))]\n"
-      "    if len(residuals) < 2:\n"
-      "        raise ValueError(\"fewer than 2 one-step residuals to draw from\")\n"
-      "    steps = [[] for _ in range(h)]\n"
-      "    state = seed & _MASK\n"
-      "    for _ in range(paths):\n"
-      "        # The values a prediction reads: the last _REACH of the path.\n"
-      "        path = series[-_REACH:]\n"
-      "        for step in steps:\n"
-      "            state, z = _next_draw(state)\n"
-      "            value = predict_next(path) + residuals[z % len(residuals)]\n"
-      "            path.append(value)\n"
-      "            if len(path) > _REACH:\n"
-      "                del path[0]\n"
-      "            step.append(value)\n"
-      "    lower = {level: [] for level in levels}\n"
-      "    upper = {level: [] for level in levels}\n"
-      "    for step in steps:\n"
-      "        ordered = sorted(step, key=lambda v: (math.isnan(v), v))\n"
-      "        for level in levels:\n"
-      "            p = (100.0 - level) / 200.0\n"
-      "            lower[level].append(_quantile(ordered, p))\n"
-      "            upper[level].append(_quantile(ordered, 1.0 - p))\n"
-      "    point = forecast(series, h, units=\"scaled\")\n"
-      "    if units == \"original\":\n"
-      "        def unscaled(values):\n"
-      "            return [LOW + v * (HIGH - LOW) for v in values]\n"
-      "        point = unscaled(point)\n"
-      "        lower = {level: unscaled(values) for level, values in lower.items()}\n"
-      "        upper = {level: unscaled(values) for level, values in upper.items()}\n"
-      "    return {\"forecast\": point, \"lower\": lower, \"upper\": upper}\n";
+  text += kPythonDraws;
+  text += kPythonForecastIntervals;
   return text;
 }
 
@@ -441,10 +443,12 @@ std::string model_c_header(const forecasting::ModelFormula& formula, const Model
 
 std::vector<std::pair<std::string, std::string>> model_files(
     const forecasting::ModelFormula& formula, const ModelContext& context) {
-  const std::string k = std::to_string(context.population);
-  return {{"model-" + k + ".txt", model_text(formula, context)},
-          {"model-" + k + ".py", model_python(formula, context)},
-          {"model-" + k + ".h", model_c_header(formula, context)}};
+  const auto name = [&context](Product product) {
+    return output_name(listed_output(product), context.population - 1);
+  };
+  return {{name(Product::model_text), model_text(formula, context)},
+          {name(Product::model_python), model_python(formula, context)},
+          {name(Product::model_header), model_c_header(formula, context)}};
 }
 
 }  // namespace quarvel::records

@@ -21,12 +21,15 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "data/datafile.h"
 #include "data/tablefile.h"
 #include "forecasting/ensemble.h"
 #include "forecasting/forecastfiles.h"
-#include "records/runsummary.h"
+#include "records/outputlist.h"
+#include "records/runrecord.h"
+#include "records/runtable.h"
 #include "ui/ChartView.h"
 #include "ui/TimeAxis.h"
 #include "ui/charts.h"
@@ -36,9 +39,12 @@ namespace quarvel::ui {
 
 namespace {
 
-constexpr const char* kRunsTable = "runs.csv";
-constexpr const char* kEnsembleTable = "ensemble-forecast.txt";
-constexpr const char* kRunRecord = "run.txt";
+// A file of a folder of runs, as the list of outputs names it.
+QString listed_name(records::Product product) {
+  const std::string_view name = records::listed_output(product).name;
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
 // A folder's files are read whole; none of these is anywhere near this size.
 constexpr qint64 kMostBytes = qint64{1} << 30;
 
@@ -171,7 +177,7 @@ RunData data_of_record(const QString& record_path) {
 // where --summarize gathered them), in name order.
 QString first_record(const QString& folder) {
   QStringList found;
-  QDirIterator records(folder, {QString::fromLatin1(kRunRecord)}, QDir::Files,
+  QDirIterator records(folder, {listed_name(records::Product::record)}, QDir::Files,
                        QDirIterator::Subdirectories);
   while (records.hasNext()) found << records.next();
   found.sort();
@@ -280,12 +286,12 @@ void RunsWindow::show_window() {
 
 std::optional<QString> RunsWindow::open_folder(const QString& folder) {
   const QString shown_folder = QDir::toNativeSeparators(folder);
-  const QString table_path = QDir(folder).filePath(QString::fromLatin1(kRunsTable));
+  const QString table_path = QDir(folder).filePath(listed_name(records::Product::runs_table));
   if (!QFileInfo::exists(table_path)) {
     return QStringLiteral(
-               "\"%1\" holds no runs.csv: choose a folder that quarvel-cli --runs or "
+               "\"%1\" holds no %2: choose a folder that quarvel-cli --runs or "
                "--summarize wrote.")
-        .arg(shown_folder);
+        .arg(shown_folder, listed_name(records::Product::runs_table));
   }
   const FileText text = read_text(table_path);
   if (!text.bytes) {
@@ -358,26 +364,29 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   show_time_axis(fan_chart_, nullptr);
   fan_chart_->clear_points();
   QStringList notes;
-  const QString table_path = QDir(folder).filePath(QString::fromLatin1(kEnsembleTable));
+  const QString table_path =
+      QDir(folder).filePath(listed_name(records::Product::ensemble_forecast));
   forecasting::BandTable table;
   const FileText text = read_text(table_path);
   if (!text.bytes) {
     notes << QStringLiteral("No ensemble forecast: %1 cannot be read (%2).")
-                 .arg(QString::fromLatin1(kEnsembleTable), text.reason);
+                 .arg(listed_name(records::Product::ensemble_forecast), text.reason);
     return notes;
   }
   if (const auto wrong = forecasting::parse_band_table(view_of(*text.bytes), table)) {
     notes << QStringLiteral("No ensemble forecast: %1 %2.")
-                 .arg(QString::fromLatin1(kEnsembleTable), QString::fromStdString(*wrong));
+                 .arg(listed_name(records::Product::ensemble_forecast),
+                      QString::fromStdString(*wrong));
     return notes;
   }
 
   // The data under the fan, in the series' units; without them, the fan as
   // the file gives it.
   const QString record = first_record(folder);
-  const RunData data = record.isEmpty()
-                           ? RunData{{}, QStringLiteral("no run folder with run.txt was found")}
-                           : data_of_record(record);
+  const RunData data = record.isEmpty() ? RunData{{},
+                                                  QStringLiteral("no run folder with %1 was found")
+                                                      .arg(listed_name(records::Product::record))}
+                                        : data_of_record(record);
   // At the time stamps of a table's rows and the steps after them, when the
   // runs read a time column; else at the points' indices.
   std::shared_ptr<const TimeScale> time;
@@ -398,7 +407,8 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   if (!data.values.empty()) {
     const auto [low, high] = std::minmax_element(data.values.begin(), data.values.end());
     // The summary names the table's units; an earlier version's did not.
-    const FileText summary = read_text(QDir(folder).filePath(QStringLiteral("summary.txt")));
+    const FileText summary =
+        read_text(QDir(folder).filePath(listed_name(records::Product::summary)));
     const std::optional<bool> said =
         summary.bytes ? forecasting::ensemble_in_original_units(view_of(*summary.bytes))
                       : std::nullopt;

@@ -24,7 +24,9 @@
 #include <utility>
 #include <vector>
 
-#include "cli/outputs.h"
+#include "batch/outputs.h"
+#include "batch/run.h"
+#include "batch/rundata.h"
 #include "cli/runner.h"
 #include "cli/sweep.h"
 #include "data/numbertext.h"
@@ -500,7 +502,7 @@ TEST_F(SweepTest, AnEnsembleOfIdenticalRunsIsTheRun) {
   sweep("one", {"--runs", "1", "--intervals", "--paths", "200", "--forecast", "3", "--quiet"});
   const fs::path original = folder_ / "one" / "run-0000";
   for (const int stream : {1, 2}) {
-    const fs::path copy = folder_ / "copies" / quarvel::cli::run_folder_name(stream);
+    const fs::path copy = folder_ / "copies" / quarvel::batch::run_folder_name(stream);
     fs::create_directories(copy);
     fs::copy(original, copy);
     std::string record = file("copies/" + copy.filename().string() + "/run.txt");
@@ -723,7 +725,7 @@ TEST_F(SweepTest, ARunEndsWithItsSweepEvenAKilledOne) {
 // SLURM_CPUS_PER_TASK, runs one run at a time unless told otherwise.
 TEST(SweepJobs, ByDefaultOnePerCpuThisProcessMayUse) {
   quarvel::cli::Options options;
-  options.runs = 20;
+  options.request.runs = 20;
   for (const auto& [mask_cpus, cpus_per_task] :
        {std::pair<int, std::optional<std::string>>{1, std::nullopt}, {0, "1"}}) {
     const quarvel::testing::CpuLimit limit(mask_cpus, cpus_per_task);
@@ -732,7 +734,7 @@ TEST(SweepJobs, ByDefaultOnePerCpuThisProcessMayUse) {
     options.jobs = 3;
     EXPECT_EQ(quarvel::cli::job_count(options), 3);
   }
-  options.runs = 2;
+  options.request.runs = 2;
   EXPECT_EQ(quarvel::cli::job_count(options), 2);
 }
 

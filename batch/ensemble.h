@@ -31,9 +31,9 @@
 #include "forecasting/accuracy.h"
 #include "forecasting/forecastquality.h"
 #include "forecasting/intervals.h"
-#include "records/runsummary.h"
+#include "records/runtable.h"
 
-namespace quarvel::cli {
+namespace quarvel::batch {
 
 struct EnsembleMember {
   std::int32_t seed = 0;
@@ -73,4 +73,4 @@ struct EnsembleOutputs {
 [[nodiscard]] EnsembleOutputs make_ensemble(std::span<const records::RunOutcome> outcomes,
                                             bool original_units);
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::batch

@@ -1,0 +1,117 @@
+#include "batch/rundata.h"
+
+#include <string>
+
+#include "batch/tabledata.h"
+#include "data/datafile.h"
+#include "data/numbertext.h"
+#include "runs/startrun.h"
+
+namespace quarvel::batch {
+
+namespace {
+
+// Reads a data file as the window's loads do. What the window only points
+// out is refused, as a script wants to hear about it, except text after a
+// line's number, which files may rely on: that is told in a warning.
+std::optional<Failure> read_series(const std::string& path, const char* role,
+                                   data::DataFileResult& file, std::vector<Notice>& notices) {
+  file = data::read_data_file(path);
+  const std::string name = std::string(role) + " file \"" + path + "\"";
+  if (file.error != data::DataFileError::none)
+    return data_file_failure(file.error, file.reason, name);
+  if (file.values.empty()) {
+    return Failure{FailureKind::data_problem,
+                   name + " holds no values (" +
+                       (file.size == 0 ? "the file is empty" : "every line is empty") + ")"};
+  }
+  if (const data::DoubtfulLine& doubtful = file.doubtful;
+      doubtful.problem != data::LineProblem::none) {
+    const std::string what = data::describe_doubtful_line(doubtful);
+    return Failure{FailureKind::data_problem, doubtful.problem == data::LineProblem::nul_byte
+                                                  ? name + " is not a text file: " + what
+                                                  : name + ": " + what};
+  }
+  if (const data::TrailingText& trailing = file.trailing_text; trailing.lines > 0) {
+    const std::string count = trailing.lines == 1 ? "1 line holds text after its number"
+                                                  : std::to_string(trailing.lines) +
+                                                        " lines hold text after their number";
+    notices.push_back({Notice::Kind::warning,
+                       name + ": " + data::describe_doubtful_line(trailing.first) + "; " + count});
+  }
+  return std::nullopt;
+}
+
+// The grid of a file's values as the window fills it; every cell must read
+// back as a number.
+std::optional<Failure> make_series_grid(const data::DataFileResult& file, const std::string& path,
+                                        const char* role, std::int64_t first_time,
+                                        data::GridColumns& grid) {
+  grid = data::make_grid(file.values, first_time);
+  for (std::size_t row = 0; row < grid.rows(); ++row) {
+    if (!data::parse_number(grid.value[row])) {
+      return Failure{FailureKind::data_problem,
+                     std::string(role) + " file \"" + path + "\": value " +
+                         std::to_string(row + 1) + " reads as " + grid.value[row] +
+                         ", beyond the range of a floating-point number"};
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Failure data_file_failure(data::DataFileError error, const std::string& reason,
+                          const std::string& name) {
+  switch (error) {
+    case data::DataFileError::cannot_open:
+      return {FailureKind::data_problem, "cannot open " + name + ": " + reason};
+    case data::DataFileError::not_a_file:
+      return {FailureKind::data_problem, name + " is a folder, not a file"};
+    case data::DataFileError::read_error:
+      return {FailureKind::data_problem, "cannot read " + name + ": " + reason};
+    case data::DataFileError::too_large:
+      return {FailureKind::data_problem, name + " " + reason};
+    case data::DataFileError::none:
+      break;
+  }
+  return {FailureKind::data_problem, name + ": " + reason};
+}
+
+std::optional<Failure> read_run_data(const RunRequest& given, RunData& data) {
+  data = RunData{};
+  RunRequest& request = data.request;
+  request = given;
+  if (auto failure = check_settings(request)) return failure;
+  if (request.data) return read_table_data(data);
+
+  data::DataFileResult training_file;
+  data::DataFileResult validation_file;
+  if (auto failure = read_series(request.training, "training", training_file, data.notices))
+    return failure;
+  if (auto failure = read_series(request.validation, "validation", validation_file, data.notices)) {
+    return failure;
+  }
+  // Before the grids are made and the overlap is looked for, both of which
+  // grow with the count (the overlap with its square).
+  if (const auto refused =
+          runs::check_value_count(training_file.values.size(), validation_file.values.size())) {
+    return start_failure(*refused, request);
+  }
+  data::GridColumns& training = data.training;
+  data::GridColumns& validation = data.validation;
+  if (auto failure = make_series_grid(training_file, request.training, "training", 0, training)) {
+    return failure;
+  }
+  if (auto failure = make_series_grid(validation_file, request.validation, "validation",
+                                      static_cast<std::int64_t>(training.rows()), validation)) {
+    return failure;
+  }
+  if (!request.overlap_given) {
+    request.settings.set(runs::Setting::overlap,
+                         data::detect_overlap(training.value, validation.value));
+  }
+  return std::nullopt;
+}
+
+}  // namespace quarvel::batch

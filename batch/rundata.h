@@ -1,0 +1,37 @@
+// The data of a request read and checked before any run starts: two data
+// files, or a table split into its two parts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/request.h"
+#include "batch/tabledata.h"
+#include "data/datafile.h"
+
+namespace quarvel::batch {
+
+// The data of a request, read and checked, and the request it runs with: the
+// overlap detected from the data when not given, or taken from the split of
+// a table.
+struct RunData {
+  RunRequest request;
+  data::GridColumns training;
+  data::GridColumns validation;
+  std::optional<SplitTable> table;  // with a table: its split and time stamps
+  // What reading told: how a table was read and split, text after a line's
+  // number, and other things the user should know. Filled on failure too.
+  std::vector<Notice> notices;
+};
+
+// Checks the settings and reads both data files, or the table
+// (read_table_data), as every run does before it starts.
+[[nodiscard]] std::optional<Failure> read_run_data(const RunRequest& given, RunData& data);
+
+// A data file that cannot be read, named `name` (`training file "t.txt"`):
+// `reason` the system's description, or for too_large the words after the name.
+[[nodiscard]] Failure data_file_failure(data::DataFileError error, const std::string& reason,
+                                        const std::string& name);
+
+}  // namespace quarvel::batch
