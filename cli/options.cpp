@@ -529,9 +529,10 @@ std::span<const RunnerOption> table_options() {
       kDescriptionWidth);
   static const std::string split = wrapped(
       "where the training part ends: a fraction of the values (0.8, rounded down), their "
-      "count (120), or the time stamp of its last row (1958-12); the validation part repeats "
-      "the training part's last K values, then holds the rest, K the largest --terminals (at "
-      "most the training values less one) unless --overlap gives it",
+      "count (120), or the time stamp of its last row (1958-12), after @ where it reads as a "
+      "number (@1958, @40); a number is never taken for a time stamp. The validation part "
+      "repeats the training part's last K values, then holds the rest, K the largest "
+      "--terminals (at most the training values less one) unless --overlap gives it",
       kDescriptionWidth);
   static const std::string delimiter =
       wrapped("how the fields are separated (default: detected)", kDescriptionWidth);

@@ -115,7 +115,8 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   split_edit_->setPlaceholderText(QStringLiteral("0.8, 120 or 1958-12"));
   split_edit_->setToolTip(
       QStringLiteral("Where the training part ends: a fraction of the rows, a count of rows, or "
-                     "the time stamp of its last row."));
+                     "the time stamp of its last row, after @ where it reads as a number "
+                     "(@1958)."));
   split_slider_ = new QSlider(Qt::Horizontal);
   split_slider_->setObjectName(QStringLiteral("split_slider"));
   split_slider_->setAccessibleName(QStringLiteral("Training rows"));
@@ -439,9 +440,8 @@ void ImportTableDialog::pick_split_on_slider(int training_count) {
   const auto count = static_cast<std::size_t>(training_count);
   // The time stamp of the last training row where there is one: what a
   // user would type.
-  const bool stamped = table_->time && count <= table_->time->size();
-  split_edit_->setText(stamped ? to_qstring(table_->time->texts[count - 1])
-                               : QString::number(training_count));
+  split_edit_->setText(
+      to_qstring(data::split_text(count, table_->time ? &*table_->time : nullptr)));
 }
 
 void ImportTableDialog::refuse(const QString& message) {

@@ -284,6 +284,11 @@ TEST(Options, OneTableInsteadOfTwoFiles) {
        "nor a time stamp"},
       {{"--data", "x.csv", "--split", "1958-12"},
        "--split: \"1958-12\" is a time stamp, but no time column is chosen to find it in"},
+      {{"--data", "x.csv", "--time-column", "t", "--split", "40.5"},
+       "--split: \"40.5\" is neither a fraction between 0 and 1, a count of training values from "
+       "1 nor a time stamp (a time stamp that reads as a number is written after @: @40.5)"},
+      {{"--data", "x.csv", "--split", "@1958"},
+       "--split: \"@1958\" is a time stamp, but no time column is chosen to find it in"},
       {with_table({"--delimiter", "pipe"}), "--delimiter: use comma, semicolon, tab or whitespace"},
       {with_table({"--header", "maybe"}), "--header: use yes or no"},
       {with_table({"--decimal-comma", "1"}), "--decimal-comma: use yes or no"},

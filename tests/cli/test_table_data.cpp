@@ -163,6 +163,7 @@ TEST_F(TableDataTest, TimedPredictionLabelsThePointsAndTheForecast) {
 
 TEST_F(TableDataTest, ABadTableIsRefusedWithItsLineAndColumn) {
   const std::string good = "month,passengers\n1949-01,112\n1949-02,118\n1949-03,132\n1949-04,129\n";
+  const std::string years = "year,level\n1700,5\n1701,11\n1702,16\n1703,23\n";
   const struct {
     const char* name;
     std::string table;
@@ -216,6 +217,19 @@ TEST_F(TableDataTest, ABadTableIsRefusedWithItsLineAndColumn) {
        {"--column", "1", "--time-column", "month"},
        2,
        ": column 1 (\"month\") cannot be both the value column and the time column"},
+      {"a year is a count",
+       years,
+       {"--time-column", "year", "--split", "1971"},
+       3,
+       ": --split 1971: the split leaves no value to validate: the series holds 4 values, and the "
+       "training part would take 1971; read as a time stamp (@1971), it names no row either: the "
+       "series runs from \"1700\" to \"1703\""},
+      {"a year not in the table",
+       years,
+       {"--time-column", "year", "--split", "@1971"},
+       3,
+       ": --split @1971: no row has the time stamp \"1971\" (the series runs from \"1700\" to "
+       "\"1703\")"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -113,6 +113,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (split.error.empty()) {
       std::abort();
     }
+    // The split point a user would type for a row reads back as that row.
+    const std::size_t half = (rows + 1) / 2;
+    const TimeColumn* time = table.time ? &*table.time : nullptr;
+    const SplitCount count =
+        split_training_count(rows, SplitPoint::from_text(split_text(half, time)), time);
+    if (!count.error.empty() || count.training_count != half) std::abort();
   } else {
     if (read.error.problem == TableProblem::none || read.error.message.empty()) std::abort();
     std::size_t lines = 1;

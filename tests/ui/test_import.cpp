@@ -332,10 +332,17 @@ class ImportTest : public QObject {
     QCOMPARE(parts.split()->text(), QStringLiteral("1957-04"));
     QVERIFY(parts.counts().startsWith("Training: 100 points, validation: 80 points"));
     QVERIFY(parts.reading().contains("(up to 1957-04)"));
-    // Without time stamps, the count.
+    // Without time stamps, the count; a year after the mark, as a number is a count.
     const auto plain = dialog_for("level\n1\n2\n3\n4\n5\n", 1);
     DialogParts(plain.get()).slider()->setValue(3);
     QCOMPARE(DialogParts(plain.get()).split()->text(), QStringLiteral("3"));
+    const auto years = dialog_for("year flow\n1871 1120\n1872 1160\n1873 963\n1874 1210\n", 1);
+    const DialogParts year_parts(years.get());
+    year_parts.slider()->setValue(2);
+    QCOMPARE(year_parts.split()->text(), QStringLiteral("@1872"));
+    QVERIFY(year_parts.counts().startsWith("Training: 2 points"));
+    year_parts.split()->setText(QStringLiteral("3"));
+    QCOMPARE(year_parts.slider()->value(), 3);
   }
 
   // OK loads exactly what loading the two example files loads, the overlap
