@@ -273,6 +273,16 @@ std::optional<Failure> read_table_option(std::string_view name, const std::strin
   } else if (name == "--header" || name == "--decimal-comma") {
     if (value != "yes" && value != "no") return bad_setting(name, "use yes or no");
     (name == "--header" ? reading.header : reading.decimal_comma) = value == "yes";
+  } else if (name == "--thousands-separator") {
+    constexpr data::ThousandsSeparator kSeparators[] = {data::ThousandsSeparator::comma,
+                                                        data::ThousandsSeparator::point,
+                                                        data::ThousandsSeparator::none};
+    const auto* found = std::find_if(std::begin(kSeparators), std::end(kSeparators),
+                                     [&value](data::ThousandsSeparator separator) {
+                                       return data::thousands_separator_name(separator) == value;
+                                     });
+    if (found == std::end(kSeparators)) return bad_setting(name, "use comma, point or none");
+    reading.thousands_separator = *found;
   } else if (name == "--missing") {
     if (value != "refuse" && value != "interpolate") {
       return bad_setting(name, "use refuse or interpolate");
@@ -320,6 +330,28 @@ std::optional<Failure> check_inputs(const Options& options, std::string_view tab
   if (data.reading.decimal_comma.value_or(false) &&
       data.reading.delimiter == data::Delimiter::comma) {
     return bad_setting("--decimal-comma", "yes needs another delimiter than the comma");
+  }
+  // A thousands separator settles the decimal separator: the other one.
+  switch (data.reading.thousands_separator) {
+    case data::ThousandsSeparator::comma:
+      if (data.reading.decimal_comma.value_or(false)) {
+        return bad_setting("--thousands-separator",
+                           "comma does not go with --decimal-comma yes: the comma cannot be both");
+      }
+      break;
+    case data::ThousandsSeparator::point:
+      if (!data.reading.decimal_comma.value_or(true)) {
+        return bad_setting("--thousands-separator",
+                           "point goes with the decimal comma, not with --decimal-comma no");
+      }
+      if (data.reading.delimiter == data::Delimiter::comma) {
+        return bad_setting("--thousands-separator",
+                           "point goes with the decimal comma, which needs another delimiter "
+                           "than the comma");
+      }
+      break;
+    case data::ThousandsSeparator::none:
+      break;
   }
   const data::ColumnChoice& value_column = data.reading.value_column;
   if (has_time_column && value_column.kind != data::ColumnChoice::Kind::detect &&
@@ -540,7 +572,11 @@ std::span<const RunnerOption> table_options() {
       wrapped("whether the first line names the columns (default: detected)", kDescriptionWidth);
   static const std::string decimal_comma = wrapped(
       "whether a comma stands for the decimal point, not with the comma as delimiter (default: "
-      "detected)",
+      "detected, but refused where the commas may as well separate thousands)",
+      kDescriptionWidth);
+  static const std::string thousands_separator = wrapped(
+      "what groups the digits of the values by threes: a comma (1,046.5, with the decimal "
+      "point), a point (1.046,5, with the decimal comma) or none (the default)",
       kDescriptionWidth);
   static const std::string missing = wrapped(
       "an empty cell, NA or NaN in the value column: refused with its line (the default), or "
@@ -554,6 +590,7 @@ std::span<const RunnerOption> table_options() {
       {"--delimiter", "comma|semicolon|tab|whitespace", delimiter},
       {"--header", "yes|no", header},
       {"--decimal-comma", "yes|no", decimal_comma},
+      {"--thousands-separator", "comma|point|none", thousands_separator},
       {"--missing", "refuse|interpolate", missing},
   };
   return kTable;

@@ -4,7 +4,7 @@
 // stamps past the data and the split never fail otherwise.
 //
 // The first two bytes pick the options: delimiter, header, decimal comma,
-// missing values; value column and time column.
+// missing values, thousands separator; value column and time column.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +26,9 @@ TableOptions options_from(std::uint8_t first, std::uint8_t second) {
   if (const int pick = (first / 6) % 3; pick > 0) options.header = pick == 1;
   if (const int pick = (first / 18) % 3; pick > 0) options.decimal_comma = pick == 1;
   if ((first / 54) % 2 == 1) options.missing = MissingValues::interpolate;
+  constexpr ThousandsSeparator kSeparators[] = {ThousandsSeparator::none, ThousandsSeparator::comma,
+                                                ThousandsSeparator::point};
+  options.thousands_separator = kSeparators[(first / 108) % 3];
   const auto column = [](int pick) {
     switch (pick) {
       case 0:
