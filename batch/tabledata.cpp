@@ -35,6 +35,10 @@ Failure table_failure(const data::TableError& error, const std::string& name) {
   if (error.problem == data::TableProblem::bad_options) {
     return bad_setting("--column, --time-column", name + ": " + error.message);
   }
+  if (error.problem == data::TableProblem::ambiguous_comma) {
+    return {FailureKind::data_problem,
+            name + ": " + error.message + ": --decimal-comma yes or --thousands-separator comma"};
+  }
   return {FailureKind::data_problem, name + ": " + error.message};
 }
 

@@ -259,6 +259,16 @@ std::optional<Failure> read_table_option(std::string_view name, const std::strin
   } else if (name == "--header" || name == "--decimal-comma") {
     if (value != "yes" && value != "no") return bad_setting(name, "use yes or no");
     (name == "--header" ? reading.header : reading.decimal_comma) = value == "yes";
+  } else if (name == "--thousands-separator") {
+    constexpr data::ThousandsSeparator kSeparators[] = {data::ThousandsSeparator::comma,
+                                                        data::ThousandsSeparator::point,
+                                                        data::ThousandsSeparator::none};
+    const auto* found = std::find_if(std::begin(kSeparators), std::end(kSeparators),
+                                     [&value](data::ThousandsSeparator separator) {
+                                       return data::thousands_separator_name(separator) == value;
+                                     });
+    if (found == std::end(kSeparators)) return bad_setting(name, "use comma, point or none");
+    reading.thousands_separator = *found;
   } else if (name == "--missing") {
     if (value != "refuse" && value != "interpolate") {
       return bad_setting(name, "use refuse or interpolate");
@@ -306,6 +316,28 @@ std::optional<Failure> check_inputs(const Options& options, std::string_view tab
   if (data.reading.decimal_comma.value_or(false) &&
       data.reading.delimiter == data::Delimiter::comma) {
     return bad_setting("--decimal-comma", "yes needs another delimiter than the comma");
+  }
+  // A thousands separator settles the decimal separator: the other one.
+  switch (data.reading.thousands_separator) {
+    case data::ThousandsSeparator::comma:
+      if (data.reading.decimal_comma.value_or(false)) {
+        return bad_setting("--thousands-separator",
+                           "comma does not go with --decimal-comma yes: the comma cannot be both");
+      }
+      break;
+    case data::ThousandsSeparator::point:
+      if (!data.reading.decimal_comma.value_or(true)) {
+        return bad_setting("--thousands-separator",
+                           "point goes with the decimal comma, not with --decimal-comma no");
+      }
+      if (data.reading.delimiter == data::Delimiter::comma) {
+        return bad_setting("--thousands-separator",
+                           "point goes with the decimal comma, which needs another delimiter "
+                           "than the comma");
+      }
+      break;
+    case data::ThousandsSeparator::none:
+      break;
   }
   const data::ColumnChoice& value_column = data.reading.value_column;
   if (has_time_column && value_column.kind != data::ColumnChoice::Kind::detect &&
@@ -547,9 +579,10 @@ std::span<const RunnerOption> table_options() {
       kDescriptionWidth);
   static const std::string split = data::wrap_text(
       "where the training part ends: a fraction of the values (0.8, rounded down), their "
-      "count (120), or the time stamp of its last row (1958-12); the validation part repeats "
-      "the training part's last K values, then holds the rest, K the largest --terminals (at "
-      "most the training values less one) unless --overlap gives it",
+      "count (120), or the time stamp of its last row (1958-12), after @ where it reads as a "
+      "number (@1958, @40); a number is never taken for a time stamp. The validation part "
+      "repeats the training part's last K values, then holds the rest, K the largest "
+      "--terminals (at most the training values less one) unless --overlap gives it",
       kDescriptionWidth);
   static const std::string delimiter =
       data::wrap_text("how the fields are separated (default: detected)", kDescriptionWidth);
@@ -557,7 +590,11 @@ std::span<const RunnerOption> table_options() {
       "whether the first line names the columns (default: detected)", kDescriptionWidth);
   static const std::string decimal_comma = data::wrap_text(
       "whether a comma stands for the decimal point, not with the comma as delimiter (default: "
-      "detected)",
+      "detected, but refused where the commas may as well separate thousands)",
+      kDescriptionWidth);
+  static const std::string thousands_separator = wrapped(
+      "what groups the digits of the values by threes: a comma (1,046.5, with the decimal "
+      "point), a point (1.046,5, with the decimal comma) or none (the default)",
       kDescriptionWidth);
   static const std::string missing = data::wrap_text(
       "an empty cell, NA or NaN in the value column: refused with its line (the default), or "
@@ -571,6 +608,7 @@ std::span<const RunnerOption> table_options() {
       {"--delimiter", "comma|semicolon|tab|whitespace", delimiter},
       {"--header", "yes|no", header},
       {"--decimal-comma", "yes|no", decimal_comma},
+      {"--thousands-separator", "comma|point|none", thousands_separator},
       {"--missing", "refuse|interpolate", missing},
   };
   return kTable;

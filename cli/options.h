@@ -73,8 +73,10 @@ inline constexpr std::string_view kInputRule =
 inline constexpr std::string_view kTableRule =
     "The table is UTF-8 text, its fields quoted or not; the delimiter, the header line and a "
     "decimal comma are detected unless given. A cell of the value column that is not a number, "
-    "a missing value (unless filled), a ragged line or a time stamp out of order refuses the "
-    "table with its line and column.";
+    "a missing value (unless filled), a ragged line, a time stamp out of order, or a comma "
+    "detected as decimal that may as well separate thousands (1,046) refuses the table with its "
+    "line and column. Date-times with a time zone (Z, +01:00) are taken to the zone of the "
+    "first, and the stamps past the data written in it.";
 inline constexpr std::string_view kPopulationListRule =
     "one value for all populations, or a comma-separated list of P values";
 

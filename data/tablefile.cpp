@@ -1,6 +1,7 @@
 #include "data/tablefile.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "data/numbertext.h"
 #include "data/plaintext.h"
@@ -66,19 +67,87 @@ bool looks_like_number(std::string_view text) {
   return parse_number(trim_blanks(text)).has_value() || is_comma_number(text);
 }
 
-ValueCell read_value(std::string_view text, bool decimal_comma) {
+bool is_digit(char c) noexcept {
+  return c >= '0' && c <= '9';
+}
+
+// Digits grouped by threes with the separator, as thousands are written: 1 to
+// 3 digits not led by 0, then one or more groups of three ("1,046",
+// "12,345,678").
+bool is_grouped(std::string_view digits, char separator) {
+  const std::size_t first = digits.find(separator);
+  if (first == 0 || first > 3 || digits.front() == '0' ||
+      !std::all_of(digits.begin(), digits.begin() + static_cast<std::ptrdiff_t>(first), is_digit)) {
+    return false;
+  }
+  for (std::size_t at = first; at < digits.size(); at += 4) {
+    if (digits[at] != separator || at + 3 >= digits.size() || !is_digit(digits[at + 1]) ||
+        !is_digit(digits[at + 2]) || !is_digit(digits[at + 3])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A whole number, signed or not, whose commas stand where thousands
+// separators would: "1,046", "-12,345,678".
+bool is_comma_grouped(std::string_view text) {
+  text = trim_blanks(text);
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+  return is_grouped(text, ',');
+}
+
+// The text without its thousands separators; nullopt where one stands
+// elsewhere than between groups of three digits before the decimal separator.
+std::optional<std::string> without_thousands_separators(std::string_view text, char separator,
+                                                        char decimal) {
+  const std::size_t sign = !text.empty() && (text.front() == '+' || text.front() == '-') ? 1 : 0;
+  const std::size_t whole_end = std::min(text.find(decimal, sign), text.find_first_of("eE", sign));
+  const std::string_view whole = text.substr(sign, whole_end - sign);
+  if (whole.find(separator) == std::string_view::npos) {
+    if (text.find(separator) != std::string_view::npos) return std::nullopt;
+    return std::string(text);
+  }
+  if (!is_grouped(whole, separator) ||
+      (whole_end < text.size() && text.find(separator, whole_end) != std::string_view::npos)) {
+    return std::nullopt;
+  }
+  std::string plain(text);
+  plain.erase(std::remove(plain.begin(), plain.end(), separator), plain.end());
+  return plain;
+}
+
+ValueCell read_value(std::string_view text, const TableLayout& layout) {
   text = trim_blanks(text);
   if (is_missing(text)) return {ValueCell::Kind::missing, 0.0, {}};
-  if (decimal_comma && text.find('.') != std::string_view::npos) {
+  const bool decimal_comma = layout.decimal_comma;
+  std::string number(text);
+  if (layout.thousands_separator != ThousandsSeparator::none) {
+    const bool comma = layout.thousands_separator == ThousandsSeparator::comma;
+    auto plain = without_thousands_separators(text, comma ? ',' : '.', decimal_comma ? ',' : '.');
+    if (!plain) {
+      return {ValueCell::Kind::invalid, 0.0,
+              quoted_cell(text) + " is not a number (" + (comma ? "a comma" : "a point") +
+                  " separates thousands here, in groups of three digits before the decimal " +
+                  (decimal_comma ? "comma)" : "point)")};
+    }
+    number = std::move(*plain);
+  } else if (decimal_comma && text.find('.') != std::string_view::npos) {
     return {ValueCell::Kind::invalid, 0.0,
             quoted_cell(text) +
                 " holds a point, but the table writes decimal commas (a point may separate "
                 "thousands there)"};
   }
-  const auto value = parse_number(decimal_comma ? with_point_for_comma(text) : std::string(text));
+  const auto value = parse_number(decimal_comma ? with_point_for_comma(number) : number);
   if (value) return {ValueCell::Kind::number, *value, {}};
   std::string problem = quoted_cell(text) + " is not a number";
-  if (!decimal_comma && is_comma_number(text)) problem += " (a decimal comma is not read here)";
+  if (layout.thousands_separator == ThousandsSeparator::none && is_comma_grouped(text)) {
+    problem += decimal_comma ? " (its commas may separate thousands)"
+                             : " (a decimal comma is not read here, nor a comma that separates "
+                               "thousands)";
+  } else if (!decimal_comma && is_comma_number(text)) {
+    problem += " (a decimal comma is not read here)";
+  }
   return {ValueCell::Kind::invalid, 0.0, std::move(problem)};
 }
 
@@ -415,7 +484,21 @@ Layout lay_out(std::string_view text, const TableOptions& options, std::size_t m
   Layout result;
   TableLayout& layout = result.layout;
   if (result.error = check_text(text); result.error.problem != TableProblem::none) return result;
-  if (options.decimal_comma.value_or(false) && options.delimiter == Delimiter::comma) {
+  // A thousands separator settles the decimal separator: the other one.
+  std::optional<bool> decimal_comma = options.decimal_comma;
+  layout.thousands_separator = options.thousands_separator;
+  if (layout.thousands_separator != ThousandsSeparator::none) {
+    const bool point = layout.thousands_separator == ThousandsSeparator::point;
+    if (decimal_comma.value_or(point) != point) {
+      result.error = table_error(
+          TableProblem::bad_options, 0, 0, {},
+          point ? "a point that separates thousands needs the decimal comma"
+                : "the comma cannot both separate thousands and stand for the decimal point");
+      return result;
+    }
+    decimal_comma = point;
+  }
+  if (decimal_comma.value_or(false) && options.delimiter == Delimiter::comma) {
     result.error = table_error(TableProblem::bad_options, 0, 0, {},
                                "a decimal comma needs another delimiter than the comma");
     return result;
@@ -423,7 +506,7 @@ Layout lay_out(std::string_view text, const TableOptions& options, std::size_t m
   layout.delimiter_detected = !options.delimiter.has_value();
   layout.delimiter = options.delimiter.value_or(Delimiter::none);
   if (layout.delimiter_detected) {
-    layout.delimiter = detect_delimiter(text, !options.decimal_comma.value_or(false));
+    layout.delimiter = detect_delimiter(text, !decimal_comma.value_or(false));
   }
   SplitRows split = split_rows(text, layout.delimiter, max_rows);
   result.complete = split.complete;
@@ -443,8 +526,8 @@ Layout lay_out(std::string_view text, const TableOptions& options, std::size_t m
     if (result.names.size() > layout.columns) result.names.resize(layout.columns);
     rows.erase(rows.begin());
   }
-  layout.decimal_comma_detected = !options.decimal_comma.has_value();
-  layout.decimal_comma = options.decimal_comma.value_or(false);
+  layout.decimal_comma_detected = !decimal_comma.has_value();
+  layout.decimal_comma = decimal_comma.value_or(false);
   if (layout.decimal_comma_detected && layout.delimiter != Delimiter::comma) {
     const std::size_t skip = layout.header ? 1 : 0;
     layout.decimal_comma = detect_decimal_comma(
@@ -472,7 +555,7 @@ std::size_t detect_value_column(const Layout& table, std::size_t other) {
   for (std::size_t column = table.layout.columns; column >= 1; --column) {
     if (column == other) continue;
     for (const std::string& cell : column_cells(table.data_rows, column - 1, kDetectionLines)) {
-      const ValueCell value = read_value(cell, table.layout.decimal_comma);
+      const ValueCell value = read_value(cell, table.layout);
       if (value.kind == ValueCell::Kind::missing) continue;
       if (value.kind == ValueCell::Kind::number) return column;
       break;
@@ -618,7 +701,7 @@ ReadValues read_values(const Layout& table, std::size_t column, MissingValues mi
   read.values.reserve(rows.size());
   for (std::size_t row = 0; row < rows.size(); ++row) {
     const std::string& text = rows[row].fields[column - 1].text;
-    const ValueCell cell = read_value(text, table.layout.decimal_comma);
+    const ValueCell cell = read_value(text, table.layout);
     if (cell.kind == ValueCell::Kind::invalid) {
       return fail(row, cell.problem, TableProblem::not_a_number);
     }
@@ -659,6 +742,82 @@ ReadValues read_values(const Layout& table, std::size_t column, MissingValues mi
   return read;
 }
 
+// A plain whole number of 3 or more digits, signed or not ("995").
+bool is_long_whole_number(std::string_view text) {
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+  return text.size() >= 3 && std::all_of(text.begin(), text.end(), is_digit);
+}
+
+std::string without_commas(std::string_view text) {
+  std::string digits(text);
+  digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
+  return digits;
+}
+
+// Where a detected decimal comma may misread the value column (1-based):
+// every comma in it stands where one that separates thousands would, or a cell
+// so written lies next to a plain whole number of 3 or more digits that the
+// decimal comma puts 100 times or more above it, and thousands separated less
+// than 10 times apart from it. The refusal names that cell and why; problem
+// none when the commas can only be decimal ones.
+TableError check_decimal_comma(const Layout& table, std::size_t column) {
+  struct Cell {
+    std::size_t row;
+    std::string_view text;
+  };
+  // The value cells that are not missing, in row order.
+  std::vector<Cell> cells;
+  bool every_comma_grouped = true;
+  std::optional<std::size_t> first_grouped;  // index into cells
+  for (std::size_t row = 0; row < table.data_rows.size(); ++row) {
+    const std::string_view text = trim_blanks(table.data_rows[row].fields[column - 1].text);
+    if (is_missing(text)) continue;
+    if (text.find(',') != std::string_view::npos) {
+      const bool grouped = is_comma_grouped(text);
+      every_comma_grouped = every_comma_grouped && grouped;
+      if (grouped && !first_grouped && is_comma_number(text)) first_grouped = cells.size();
+    }
+    cells.push_back({row, text});
+  }
+  if (!first_grouped) return {};
+  const auto refuse = [&](const Cell& cell, const std::string& why) {
+    return table_error(
+        TableProblem::ambiguous_comma, table.data_rows[cell.row].line, column, table.names,
+        quoted_cell(cell.text) + " reads as " + with_point_for_comma(cell.text) +
+            " with a decimal comma, but as " + without_commas(cell.text) +
+            " if its comma separates thousands, and " + why + "; say which the comma is");
+  };
+  if (every_comma_grouped) {
+    return refuse(cells[*first_grouped],
+                  "every comma in the column has three digits after it, as a thousands "
+                  "separator has");
+  }
+  // A grouped cell beside a plain whole number: a jump with the decimal comma
+  // that thousands do not make.
+  const auto near_thousands = [](const Cell& grouped, const Cell& plain) {
+    if (!is_comma_grouped(grouped.text) || !is_comma_number(grouped.text) ||
+        !is_long_whole_number(plain.text)) {
+      return false;
+    }
+    const double whole = std::fabs(parse_number(plain.text).value_or(0.0));
+    const double decimal =
+        std::fabs(parse_number(with_point_for_comma(grouped.text)).value_or(0.0));
+    const double thousands = std::fabs(parse_number(without_commas(grouped.text)).value_or(0.0));
+    return whole >= 100.0 * decimal && whole < 10.0 * thousands && thousands < 10.0 * whole;
+  };
+  for (std::size_t i = 1; i < cells.size(); ++i) {
+    for (const auto& [grouped, plain] :
+         {std::pair{cells[i - 1], cells[i]}, std::pair{cells[i], cells[i - 1]}}) {
+      if (near_thousands(grouped, plain)) {
+        return refuse(grouped, quoted_cell(plain.text) + " on line " +
+                                   std::to_string(table.data_rows[plain.row].line) +
+                                   " lies close to the latter");
+      }
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string_view delimiter_name(Delimiter delimiter) {
@@ -675,6 +834,18 @@ std::string_view delimiter_name(Delimiter delimiter) {
       break;
   }
   return "none (one column)";
+}
+
+std::string_view thousands_separator_name(ThousandsSeparator separator) {
+  switch (separator) {
+    case ThousandsSeparator::comma:
+      return "comma";
+    case ThousandsSeparator::point:
+      return "point";
+    case ThousandsSeparator::none:
+      break;
+  }
+  return "none";
 }
 
 ColumnChoice ColumnChoice::from_text(std::string_view text) {
@@ -697,6 +868,11 @@ std::string describe_layout(const TableLayout& layout) {
   text += how(layout.header_detected);
   text += layout.decimal_comma ? ", decimal comma" : ", decimal point";
   text += how(layout.decimal_comma_detected);
+  if (layout.thousands_separator != ThousandsSeparator::none) {
+    text += layout.thousands_separator == ThousandsSeparator::comma
+                ? ", thousands separated by commas"
+                : ", thousands separated by points";
+  }
   text += ", " + std::to_string(layout.columns) + (layout.columns == 1 ? " column" : " columns");
   return text;
 }
@@ -745,6 +921,15 @@ TableResult read_table(std::string_view text, const TableOptions& options) {
     return result;
   }
 
+  // A comma that may separate thousands is not taken for the decimal point
+  // unless the caller says so.
+  if (table.layout.decimal_comma && table.layout.decimal_comma_detected) {
+    if (TableError doubt = check_decimal_comma(table, columns.value);
+        doubt.problem != TableProblem::none) {
+      result.error = std::move(doubt);
+      return result;
+    }
+  }
   ReadValues values = read_values(table, columns.value, options.missing);
   std::optional<TimeColumn> time;
   if (columns.time != 0) {

@@ -228,10 +228,10 @@ TEST(Options, ManyRuns) {
 }
 
 TEST(Options, OneTableInsteadOfTwoFiles) {
-  const CommandLine line = parse_command_line(
-      std::vector<std::string>{"--data", "x.csv", "--column", "passengers", "--time-column=1",
-                               "--split", "1958-12", "--delimiter", "tab", "--header", "no",
-                               "--decimal-comma", "yes", "--missing", "interpolate"});
+  const CommandLine line = parse_command_line(std::vector<std::string>{
+      "--data", "x.csv", "--column", "passengers", "--time-column=1", "--split", "1958-12",
+      "--delimiter", "tab", "--header", "no", "--decimal-comma", "yes", "--missing", "interpolate",
+      "--thousands-separator", "point"});
   ASSERT_FALSE(line.failure) << line.failure->message;
   ASSERT_TRUE(line.options.request.data);
   const batch::DataTable& data = *line.options.request.data;
@@ -245,6 +245,7 @@ TEST(Options, OneTableInsteadOfTwoFiles) {
   EXPECT_EQ(data.reading.header, false);
   EXPECT_EQ(data.reading.decimal_comma, true);
   EXPECT_EQ(data.reading.missing, data::MissingValues::interpolate);
+  EXPECT_EQ(data.reading.thousands_separator, data::ThousandsSeparator::point);
   // Detected unless given; two files have no table.
   const CommandLine detected =
       parse_command_line(std::vector<std::string>{"--data", "x.csv", "--split", "0.8"});
@@ -254,6 +255,8 @@ TEST(Options, OneTableInsteadOfTwoFiles) {
   EXPECT_EQ(detected.options.request.data->reading.time_column.kind,
             data::ColumnChoice::Kind::none);
   EXPECT_FALSE(detected.options.request.data->reading.delimiter);
+  EXPECT_EQ(detected.options.request.data->reading.thousands_separator,
+            data::ThousandsSeparator::none);
   EXPECT_FALSE(parse_command_line(with_files({})).options.request.data);
 
   struct Case {
@@ -286,6 +289,11 @@ TEST(Options, OneTableInsteadOfTwoFiles) {
        "nor a time stamp"},
       {{"--data", "x.csv", "--split", "1958-12"},
        "--split: \"1958-12\" is a time stamp, but no time column is chosen to find it in"},
+      {{"--data", "x.csv", "--time-column", "t", "--split", "40.5"},
+       "--split: \"40.5\" is neither a fraction between 0 and 1, a count of training values from "
+       "1 nor a time stamp (a time stamp that reads as a number is written after @: @40.5)"},
+      {{"--data", "x.csv", "--split", "@1958"},
+       "--split: \"@1958\" is a time stamp, but no time column is chosen to find it in"},
       {with_table({"--delimiter", "pipe"}), "--delimiter: use comma, semicolon, tab or whitespace"},
       {with_table({"--header", "maybe"}), "--header: use yes or no"},
       {with_table({"--decimal-comma", "1"}), "--decimal-comma: use yes or no"},
@@ -293,6 +301,16 @@ TEST(Options, OneTableInsteadOfTwoFiles) {
       {with_table({"--column", ""}), "--column: give the column's name or number"},
       {with_table({"--decimal-comma", "yes", "--delimiter", "comma"}),
        "--decimal-comma: yes needs another delimiter than the comma"},
+      {with_table({"--thousands-separator", "blank"}),
+       "--thousands-separator: use comma, point or none"},
+      {with_table({"--thousands-separator", "comma", "--decimal-comma", "yes"}),
+       "--thousands-separator: comma does not go with --decimal-comma yes: the comma cannot be "
+       "both"},
+      {with_table({"--thousands-separator", "point", "--decimal-comma", "no"}),
+       "--thousands-separator: point goes with the decimal comma, not with --decimal-comma no"},
+      {with_table({"--thousands-separator", "point", "--delimiter", "comma"}),
+       "--thousands-separator: point goes with the decimal comma, which needs another delimiter "
+       "than the comma"},
       {with_table({"--column", "month", "--time-column", "month"}),
        "--time-column: names the same column as --column"},
   };
