@@ -127,6 +127,23 @@ constexpr std::string_view kMemberKeys[] = {
     "seed",       "stream",      "population",       "scale-low",       "scale-high",
     "mase-scale", "first-index", "validation-steps", "past-data-steps", "summary-points"};
 constexpr std::size_t kMemberHead = 1 + std::size(kMemberKeys);
+// The optional line after them.
+constexpr std::string_view kBenchmarkKey = "benchmark";
+
+// "benchmark seasonal_naive X" into `member`; false when it cannot be read.
+bool read_benchmark_line(std::string_view line, EnsembleMember& member) {
+  const std::vector<std::string_view> words = forecasting::split_fields(line, ' ');
+  if (words.size() != 3 || words[0] != kBenchmarkKey) return false;
+  for (const forecasting::Benchmark benchmark : forecasting::kBenchmarks) {
+    if (forecasting::benchmark_key(benchmark) != words[1]) continue;
+    const std::optional<double> mse = forecasting::read_exact<double>(words[2]);
+    if (!mse) return false;
+    member.best_benchmark = benchmark;
+    member.best_benchmark_mse = *mse;
+    return true;
+  }
+  return false;
+}
 
 // The member's header lines into `member`, and the validation part's steps.
 std::optional<std::string> read_member_head(std::span<const std::string_view> lines,
@@ -239,9 +256,13 @@ std::string median_of_members(std::span<const EnsembleMember> members, bool orig
   const EnsembleMember& first = members.front();
   std::vector<std::vector<double>> forecasts;
   std::vector<forecasting::PathSummary> summaries;
+  std::vector<std::vector<double>> summarized;  // the forecasts of the members with a summary
   for (const EnsembleMember& member : members) {
     forecasts.push_back(member.forecast);
-    if (member.summary.points_per_step > 0) summaries.push_back(member.summary);
+    if (member.summary.points_per_step > 0) {
+      summaries.push_back(member.summary);
+      summarized.push_back(member.forecast);
+    }
   }
   const forecasting::EnsembleMedian median = forecasting::ensemble_median(forecasts);
   table.first_index = first.first_index;
@@ -257,9 +278,9 @@ std::string median_of_members(std::span<const EnsembleMember> members, bool orig
       "): per step the median of their best populations' forecasts";
   forecasting::PooledBands pooled;
   if (!table.levels.empty()) {
-    pooled = forecasting::pooled_bands(summaries, table.levels);
+    pooled = forecasting::pooled_bands(summaries, table.levels, summarized);
     block += pooled.reason.empty()
-                 ? ", and bands pooled from the paths of " + std::to_string(summaries.size()) +
+                 ? ", and bands pooled from the bands of " + std::to_string(summaries.size()) +
                        (summaries.size() == 1 ? " run" : " runs")
                  : "; no bands (" + pooled.reason + ")";
     table.bands = pooled.bands;
@@ -272,6 +293,12 @@ std::string median_of_members(std::span<const EnsembleMember> members, bool orig
     block += "Its validation forecast over " + std::to_string(accuracy.points) +
              " held-out points: scaled MSE " + data::format_general(*accuracy.scaled_mse.value) +
              ", " + records::accuracy_words(accuracy) + ".\n";
+    if (first.best_benchmark && first.best_benchmark_mse > 0.0) {
+      block += "Against the benchmarks on the same points: MSE " +
+               data::format_general(*accuracy.scaled_mse.value / first.best_benchmark_mse) +
+               " of the " + std::string(forecasting::benchmark_name(*first.best_benchmark)) +
+               "'s.\n";
+    }
   } else {
     block += "Its validation forecast has no accuracy: " + accuracy.mae.reason + ".\n";
   }
@@ -319,6 +346,12 @@ EnsembleMember make_member(std::int32_t seed, std::int32_t stream, std::int32_t 
     member.summary.points.insert(member.summary.points.end(), past.points.begin(),
                                  past.points.end());
   }
+  if (const std::optional<forecasting::Benchmark> best = quality.benchmarks.best) {
+    member.best_benchmark = best;
+    for (const forecasting::BenchmarkScore& score : quality.benchmarks.scores) {
+      if (score.benchmark == *best) member.best_benchmark_mse = *score.accuracy.scaled_mse.value;
+    }
+  }
   return member;
 }
 
@@ -336,6 +369,11 @@ std::string member_text(const EnsembleMember& member) {
   text += "\nvalidation-steps " + std::to_string(member.held_out.size());
   text += "\npast-data-steps " + std::to_string(member.past_data_steps);
   text += "\nsummary-points " + std::to_string(member.summary.points_per_step) + "\n";
+  if (member.best_benchmark) {
+    text += std::string(kBenchmarkKey) + " ";
+    text += forecasting::benchmark_key(*member.best_benchmark);
+    text += " " + exact_text(member.best_benchmark_mse) + "\n";
+  }
   for (std::size_t j = 0; j < member.forecast.size(); ++j) {
     text += std::to_string(member.first_index + static_cast<std::int64_t>(j));
     text += ' ';
@@ -362,13 +400,20 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
   }
   std::int32_t validation_steps = 0;
   if (auto problem = read_member_head(lines, member, validation_steps)) return problem;
+  std::size_t head = kMemberHead;
+  if (head < lines.size() && lines[head].starts_with(std::string(kBenchmarkKey) + " ")) {
+    if (!read_benchmark_line(lines[head], member)) {
+      return "line " + std::to_string(head + 1) + " names no benchmark it can read";
+    }
+    ++head;
+  }
   const std::size_t steps =
       static_cast<std::size_t>(validation_steps) + static_cast<std::size_t>(member.past_data_steps);
-  if (lines.size() - kMemberHead != steps) {
-    return "it gives " + std::to_string(lines.size() - kMemberHead) + " steps for " +
+  if (lines.size() - head != steps) {
+    return "it gives " + std::to_string(lines.size() - head) + " steps for " +
            std::to_string(steps);
   }
-  return read_member_steps(std::span(lines).subspan(kMemberHead),
+  return read_member_steps(std::span(lines).subspan(head),
                            static_cast<std::size_t>(validation_steps), member);
 }
 

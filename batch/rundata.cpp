@@ -1,10 +1,14 @@
 #include "batch/rundata.h"
 
+#include <algorithm>
 #include <string>
 
 #include "batch/tabledata.h"
 #include "data/datafile.h"
 #include "data/numbertext.h"
+#include "data/timestamps.h"
+#include "engine/engine.h"
+#include "forecasting/accuracy.h"
 #include "runs/startrun.h"
 
 namespace quarvel::batch {
@@ -78,11 +82,70 @@ Failure data_file_failure(data::DataFileError error, const std::string& reason,
   return {FailureKind::data_problem, name + ": " + reason};
 }
 
+namespace {
+
+// The values of a grid, as the engine would receive them.
+std::vector<double> grid_values(const data::GridColumns& grid) {
+  std::vector<double> values;
+  values.reserve(grid.rows());
+  for (const std::string& cell : grid.value)
+    values.push_back(data::parse_number(cell).value_or(0.0));
+  return values;
+}
+
+// The season, and the series through the transforms the settings ask for.
+std::optional<Failure> prepare_transforms(RunData& data) {
+  const RunRequest& request = data.request;
+  const std::int32_t step_season =
+      data.table && data.table->time ? data::season_of_step(data.table->time->step) : 0;
+  data.season = forecasting::run_season(request.settings, step_season);
+  const forecasting::TransformRequest transforms =
+      forecasting::transform_request(request.settings, data.season);
+  if (!transforms.any()) return std::nullopt;
+  const std::int32_t overlap = request.settings.whole(runs::Setting::overlap);
+  const std::vector<double> training = grid_values(data.training);
+  const std::vector<double> validation = grid_values(data.validation);
+  const auto held_out = static_cast<std::int32_t>(validation.size()) - std::max(overlap, 0);
+  const std::int32_t ahead = request.settings.whole(runs::Setting::forecast_ahead);
+  const std::int32_t horizon = held_out > 0 ? held_out : std::max(ahead, 1);
+  forecasting::TransformedRunResult result =
+      forecasting::transform_run(training, validation, overlap, transforms, horizon,
+                                 static_cast<std::int32_t>(largest_lag(request.settings)));
+  if (!result.run) {
+    const std::string files = request.data ? data_file_name(request, "")
+                                           : data_file_name(request, "training") + " and " +
+                                                 data_file_name(request, "validation");
+    return Failure{FailureKind::data_problem,
+                   files + ": the transforms cannot be taken: " + result.problem};
+  }
+  data.transformed = std::move(result.run);
+  const forecasting::TransformChoice& choice = data.transformed->choice;
+  data.notices.push_back(
+      {Notice::Kind::note, "transforms: " + forecasting::transform_words(choice.transform) +
+                               (choice.reasons.empty() ? "" : " (" + choice.reasons + ")")});
+  return std::nullopt;
+}
+
+std::optional<Failure> read_data(RunData& data);
+
+}  // namespace
+
+forecasting::ScaledData series_view(const RunData& data, const Engine& engine) {
+  return data.transformed ? data.transformed->view() : forecasting::scaled_data(engine.data);
+}
+
 std::optional<Failure> read_run_data(const RunRequest& given, RunData& data) {
   data = RunData{};
+  data.request = given;
+  if (auto failure = check_settings(data.request)) return failure;
+  if (auto failure = read_data(data)) return failure;
+  return prepare_transforms(data);
+}
+
+namespace {
+
+std::optional<Failure> read_data(RunData& data) {
   RunRequest& request = data.request;
-  request = given;
-  if (auto failure = check_settings(request)) return failure;
   if (request.data) return read_table_data(data);
 
   data::DataFileResult training_file;
@@ -113,5 +176,7 @@ std::optional<Failure> read_run_data(const RunRequest& given, RunData& data) {
   }
   return std::nullopt;
 }
+
+}  // namespace
 
 }  // namespace quarvel::batch

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -31,6 +32,9 @@ void add_interval_settings(const RunRequest& request, records::RunRecord& record
     levels += forecasting::level_text(level);
   }
   record.settings.emplace_back("--intervals", std::move(levels));
+  record.settings.emplace_back(
+      "--band-method",
+      request.intervals->method == forecasting::BandMethod::errors ? "errors" : "paths");
   record.settings.emplace_back("--paths", std::to_string(request.intervals->paths));
 }
 
@@ -41,6 +45,10 @@ void add_forecast_figures(const forecasting::ForecastQuality& quality, bool past
   figures.rmse = quality.accuracy.rmse;
   figures.mape = quality.accuracy.mape;
   figures.mase = quality.accuracy.mase;
+  figures.mse_over_benchmark = quality.benchmarks.relative_mse;
+  for (const forecasting::BenchmarkScore& score : quality.benchmarks.scores) {
+    figures.*records::benchmark_member(score.benchmark) = score.accuracy.scaled_mse;
+  }
   if (quality.with_intervals) {
     for (const forecasting::Coverage& band : quality.coverage) {
       figures.coverage.push_back({band.level, band.share});
@@ -124,10 +132,20 @@ std::optional<Failure> run_in_engine(const RunData& data, const RunControl& cont
   const bool past_data = data.request.settings.whole(Setting::forecast_ahead) > 0;
   for (std::size_t p = 0; p < forecasts.quality.size(); ++p) {
     add_forecast_figures(forecasts.quality[p], past_data, record.populations[p]);
+    // Through a transform, the engine's validation MSE is of the transformed
+    // values: the record gives the series' own.
+    if (data.transformed) {
+      record.populations[p].validation_mse =
+          forecasts.quality[p].accuracy.scaled_mse.value.value_or(
+              std::numeric_limits<double>::quiet_NaN());
+    }
+  }
+  if (data.transformed) {
+    record.transform = forecasting::transform_words(data.transformed->choice.transform);
   }
   std::string member =
       member_text(make_member(record.seed, data.request.stream, static_cast<std::int32_t>(best),
-                              forecasting::scaled_data(engine->data), forecasts.quality[best]));
+                              series_view(data, *engine), forecasts.quality[best]));
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
   record.seconds = seconds.count();
   run.record_text = records::record_text(record);

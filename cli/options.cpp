@@ -165,8 +165,17 @@ std::optional<Failure> read_intervals(std::span<const std::string> arguments, st
   return std::nullopt;
 }
 
-// --paths goes with --intervals alone.
-std::optional<Failure> apply_paths(const std::optional<std::int32_t>& paths, Options& options) {
+// --paths and --band-method go with --intervals alone.
+std::optional<Failure> apply_paths(const std::optional<std::int32_t>& paths,
+                                   const std::optional<forecasting::BandMethod>& method,
+                                   Options& options) {
+  if (method) {
+    if (!options.request.intervals) {
+      return bad_setting("--band-method",
+                         "goes only with --intervals: it says how its bands are drawn");
+    }
+    options.request.intervals->method = *method;
+  }
   if (!paths) return std::nullopt;
   if (!options.request.intervals) {
     return bad_setting("--paths",
@@ -362,6 +371,7 @@ struct GivenSettings {
   std::string_view run_option;    // the first option of a run, which --summarize refuses
   std::string_view table_option;  // the first option of --data's table but --data itself
   std::optional<std::int32_t> paths;
+  std::optional<forecasting::BandMethod> band_method;
 };
 
 // "--name value" or "--name=value" at arguments[i]: its name and value, i
@@ -418,6 +428,10 @@ std::optional<Failure> read_option(std::string_view name, const std::string& val
     std::int32_t count = 0;
     if (auto failure = read_count(name, value, 1, kMaxPaths, count)) return failure;
     given.paths = count;
+  } else if (name == "--band-method") {
+    if (value != "errors" && value != "paths") return bad_setting(name, "use errors or paths");
+    given.band_method =
+        value == "errors" ? forecasting::BandMethod::errors : forecasting::BandMethod::paths;
   } else if (const SettingInfo* info = runs::find_option(name)) {
     if (info->scope == Scope::population) {
       given.population_options[info->id].push_back(value);
@@ -446,7 +460,7 @@ std::optional<Failure> check_options_together(CommandLine& line, GivenSettings& 
   }
   if (request.data && request.data->path.empty()) request.data.reset();  // only other options
   if (auto failure = check_inputs(options, given.table_option)) return failure;
-  if (auto failure = apply_paths(given.paths, options)) return failure;
+  if (auto failure = apply_paths(given.paths, given.band_method, options)) return failure;
   if (request.export_model && !request.output) {
     return bad_setting("--export-model", "the model files go into --output DIR; give one");
   }
@@ -592,7 +606,7 @@ std::span<const RunnerOption> table_options() {
       "whether a comma stands for the decimal point, not with the comma as delimiter (default: "
       "detected, but refused where the commas may as well separate thousands)",
       kDescriptionWidth);
-  static const std::string thousands_separator = wrapped(
+  static const std::string thousands_separator = data::wrap_text(
       "what groups the digits of the values by threes: a comma (1,046.5, with the decimal "
       "point), a point (1.046,5, with the decimal comma) or none (the default)",
       kDescriptionWidth);
@@ -630,9 +644,14 @@ std::span<const RunnerOption> output_options() {
       {"--units", "scaled|original", units},
       {"--export-model", "", export_model},
       {"--intervals", "[LEVELS]", intervals},
+      {"--band-method", "errors|paths",
+       "how the bands of --intervals are drawn: from the model's own errors\n"
+       "1, 2, ... steps after many origins in the training part (errors, the\n"
+       "default), or from paths simulated through the model, each step adding\n"
+       "a one-step training residual drawn at random (paths)"},
       {"--paths", "N",
-       "paths the bands of --intervals are drawn from (default 1000, at most\n"
-       "100000); memory grows with paths times the largest lag"},
+       "paths the bands of --band-method paths are drawn from (default 1000,\n"
+       "at most 100000); memory grows with paths times the largest lag"},
       {"--quiet", "", "no line per generation (with --runs: per run, nor the summary)"},
   };
   return kOutputs;

@@ -48,12 +48,12 @@ namespace {
 // After a single run: a line per population on its validation forecast (not
 // with --quiet), and a warning for each forecast that ran away and each
 // population left without bands.
-void tell_forecasts(const Options& options, const Engine& engine,
+void tell_forecasts(const Options& options, const forecasting::ScaledData& series,
                     const batch::RunForecasts& forecasts, OutputLines& lines) {
-  const double span = engine.data.scale_high - engine.data.scale_low;
+  const double span = series.high - series.low;
   std::string range(1, '[');
-  range += data::format_general(engine.data.scale_low - span) + ", " +
-           data::format_general(engine.data.scale_high + span) + "]";
+  range += data::format_general(series.low - span) + ", " +
+           data::format_general(series.high + span) + "]";
   for (std::size_t p = 0; p < forecasts.quality.size(); ++p) {
     const forecasting::ForecastQuality& quality = forecasts.quality[p];
     const std::string population = "population " + std::to_string(p + 1);
@@ -65,6 +65,10 @@ void tell_forecasts(const Options& options, const Engine& engine,
                      population.c_str(), part, *step, range.c_str());
       }
     }
+    if (!quality.inverse_problem.empty()) {
+      std::fprintf(stderr, "warning: %s: %s\n", population.c_str(),
+                   quality.inverse_problem.c_str());
+    }
     if (quality.with_intervals && !quality.interval_reason.empty()) {
       std::fprintf(stderr, "warning: %s: %s\n", population.c_str(),
                    quality.interval_reason.c_str());
@@ -74,7 +78,8 @@ void tell_forecasts(const Options& options, const Engine& engine,
     std::string line = population + " validation forecast";
     line += accuracy.points == 0 ? ": " + accuracy.mae.reason
                                  : " (" + std::to_string(accuracy.points) +
-                                       " points): " + records::accuracy_words(accuracy);
+                                       " points): " + records::accuracy_words(accuracy) + "; " +
+                                       forecasting::relative_words(quality.benchmarks);
     if (!quality.coverage.empty())
       line += "; coverage: " + records::coverage_words(quality.coverage);
     lines.put(line + "\n");
@@ -113,7 +118,7 @@ int run(const Options& options, records::FileCalls& calls) {
   progress.finish();
 
   const batch::RunForecasts forecasts = batch::run_forecasts(data, *engine, results);
-  tell_forecasts(options, *engine, forecasts, lines);
+  tell_forecasts(options, batch::series_view(data, *engine), forecasts, lines);
   const std::vector<batch::FolderFile> files =
       batch::folder_files(data, batch::OutputFolder::single_run, *engine, results, forecasts);
   if (const auto failure = with_interrupts_held([&](const auto& interrupted) {

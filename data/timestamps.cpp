@@ -326,6 +326,22 @@ std::string_view time_kind_name(TimeKind kind) {
   return "a number";
 }
 
+std::int32_t season_of_step(const TimeStep& step) {
+  switch (step.unit) {
+    case TimeStep::Unit::months:
+      return step.count == 1 ? 12 : step.count == 3 ? 4 : 0;
+    case TimeStep::Unit::days:
+      return step.count == 1 ? 7 : step.count == 7 ? 52 : 0;
+    case TimeStep::Unit::seconds:
+      return step.count == 3600 ? 24 : 0;
+    case TimeStep::Unit::unknown:
+    case TimeStep::Unit::irregular:
+    case TimeStep::Unit::number:
+      break;
+  }
+  return 0;
+}
+
 std::string describe_step(const TimeStep& step) {
   switch (step.unit) {
     case TimeStep::Unit::unknown:

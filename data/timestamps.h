@@ -87,6 +87,11 @@ struct TimeStep {
   bool month_end = false;     // months: the stamps fall on the last day of their month
 };
 
+// The season a step suggests, as forecasters take it: 12 for monthly, 4 for
+// quarterly, 7 for daily, 52 for weekly, 24 for hourly stamps; 0 for any
+// other step (yearly ones included), a number step or none.
+[[nodiscard]] std::int32_t season_of_step(const TimeStep& step);
+
 // The step in words: "yearly", "monthly", "quarterly", "every 2 years",
 // "daily", "weekly", "hourly", "every 900 seconds", "a step of 0.5",
 // "irregular (no constant step)", "one time stamp (no step)".

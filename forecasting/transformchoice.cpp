@@ -115,6 +115,33 @@ std::string fixed(double value) {
 
 }  // namespace
 
+std::int32_t run_season(const runs::RunSettings& settings, std::int32_t step_season) {
+  const double value = settings.value(runs::Setting::season);
+  const auto season = value == runs::kAutomatic ? step_season : static_cast<std::int32_t>(value);
+  return season >= 2 ? season : 0;
+}
+
+TransformRequest transform_request(const runs::RunSettings& settings, std::int32_t season) {
+  const auto mode = [&settings](runs::Setting id) {
+    const std::int32_t code = settings.whole(id);
+    return code == runs::kAutomatic ? TransformMode::automatic
+           : code == runs::kOn      ? TransformMode::fixed
+                                    : TransformMode::off;
+  };
+  TransformRequest request;
+  const double box_cox = settings.value(runs::Setting::box_cox);
+  if (box_cox == runs::kBoxCoxAutomatic) {
+    request.box_cox = TransformMode::automatic;
+  } else if (box_cox != runs::kBoxCoxOff) {
+    request.box_cox = TransformMode::fixed;
+    request.lambda = box_cox;
+  }
+  request.seasonal_difference = mode(runs::Setting::seasonal_difference);
+  request.difference = mode(runs::Setting::difference);
+  request.season = season;
+  return request;
+}
+
 double guerrero_lambda(std::span<const double> series, std::int32_t season) {
   const std::size_t period = static_cast<std::size_t>(std::max(season, 2));
   if (series.size() / period < 2) return 1.0;

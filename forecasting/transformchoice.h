@@ -25,6 +25,7 @@
 #include <string>
 
 #include "forecasting/seriestransform.h"
+#include "runs/settings.h"
 
 namespace quarvel::forecasting {
 
@@ -62,6 +63,14 @@ struct TransformChoice {
 [[nodiscard]] TransformChoice choose_transform(std::span<const double> training,
                                                const TransformRequest& request,
                                                std::int32_t horizon, std::int32_t largest_lag);
+
+// The season of a run: its setting, or where that is auto the season of the
+// table's time step (`step_season`, 0 for none).
+[[nodiscard]] std::int32_t run_season(const runs::RunSettings& settings, std::int32_t step_season);
+
+// What a run's settings ask of the transforms, with its season.
+[[nodiscard]] TransformRequest transform_request(const runs::RunSettings& settings,
+                                                 std::int32_t season);
 
 // Guerrero's λ of a positive series: the λ in [-1, 2] that minimises the
 // coefficient of variation of sd / mean^(1 − λ) over the series' last whole

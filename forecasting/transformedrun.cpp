@@ -7,13 +7,6 @@
 
 namespace quarvel::forecasting {
 
-std::vector<double> TransformedRun::scaled_loaded() const {
-  std::vector<double> values;
-  values.reserve(loaded.size());
-  for (const double v : loaded) values.push_back(scaled_value(low, high, v));
-  return values;
-}
-
 std::vector<double> TransformedRun::levels_after(std::size_t known_values,
                                                  std::span<const double> engine_scaled,
                                                  double engine_low, double engine_high) const {
@@ -108,6 +101,8 @@ TransformedRunResult transform_run(std::span<const double> training,
   const auto [lowest, highest] = std::minmax_element(run.loaded.begin(), run.loaded.end());
   run.low = *lowest;
   run.high = *highest;
+  run.scaled.reserve(run.loaded.size());
+  for (const double v : run.loaded) run.scaled.push_back(scaled_value(run.low, run.high, v));
 
   // The overlap of two files repeats the training part's last values; the
   // series has them once. One given by hand that does not repeat them is

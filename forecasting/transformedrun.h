@@ -31,9 +31,14 @@ struct TransformedRun {
   // part), and how many of its values come before the forecast start.
   std::vector<double> series;
   std::size_t known = 0;
-
   // The loaded points in their own scaling, as a run without a transform sees them.
-  [[nodiscard]] std::vector<double> scaled_loaded() const;
+  std::vector<double> scaled;
+
+  // The loaded points as a view (valid while the run is).
+  [[nodiscard]] ScaledData view() const noexcept {
+    return {scaled, training_count, training_count + overlap, low, high};
+  }
+  [[nodiscard]] std::vector<double> scaled_loaded() const { return scaled; }
   // The forecast of the engine's scaled values after the first `known`
   // series values (validation) or all of them (past the data), as levels of
   // the transform, given the transformed values' scaling.

@@ -67,4 +67,18 @@ std::vector<double> coverage_levels(std::span<const PopulationFigures* const> fi
   return levels;
 }
 
+forecasting::Figure PopulationFigures::*benchmark_member(forecasting::Benchmark benchmark) {
+  switch (benchmark) {
+    case forecasting::Benchmark::naive:
+      return &PopulationFigures::naive_mse;
+    case forecasting::Benchmark::seasonal_naive:
+      return &PopulationFigures::seasonal_naive_mse;
+    case forecasting::Benchmark::drift:
+      return &PopulationFigures::drift_mse;
+    case forecasting::Benchmark::linear_ar:
+      return &PopulationFigures::linear_ar_mse;
+  }
+  return &PopulationFigures::naive_mse;
+}
+
 }  // namespace quarvel::records

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "forecasting/accuracy.h"
+#include "forecasting/benchmarks.h"
 
 namespace quarvel::records {
 
@@ -49,6 +50,13 @@ struct PopulationFigures {
   forecasting::Figure rmse{};
   forecasting::Figure mape{};  // in percent
   forecasting::Figure mase{};
+  // The scaled MSE over the best benchmark's on the same points, and each
+  // benchmark's scaled MSE (forecasting/benchmarks.h).
+  forecasting::Figure mse_over_benchmark{};
+  forecasting::Figure naive_mse{};
+  forecasting::Figure seasonal_naive_mse{};
+  forecasting::Figure drift_mse{};
+  forecasting::Figure linear_ar_mse{};
   std::vector<BandCoverage> coverage{};  // with --intervals, per level
   Divergence validation_divergence{};
   Divergence forecast_divergence{};  // of the forecast past the data, with --forecast
@@ -85,7 +93,18 @@ inline constexpr AccuracyInfo kAccuracyFigures[] = {
     {"rmse", "rmse", "RMSE", &PopulationFigures::rmse},
     {"mape", "mape", "MAPE (%)", &PopulationFigures::mape},
     {"mase", "mase", "MASE", &PopulationFigures::mase},
+    {"mse-over-best-benchmark", "mse_over_best_benchmark", "MSE / benchmark",
+     &PopulationFigures::mse_over_benchmark},
+    {"naive-mse", "naive_mse", "naive MSE", &PopulationFigures::naive_mse},
+    {"seasonal-naive-mse", "seasonal_naive_mse", "snaive MSE",
+     &PopulationFigures::seasonal_naive_mse},
+    {"drift-mse", "drift_mse", "drift MSE", &PopulationFigures::drift_mse},
+    {"linear-ar-mse", "linear_ar_mse", "linear AR MSE", &PopulationFigures::linear_ar_mse},
 };
+
+// The scaled MSE figure of a benchmark among a population's.
+[[nodiscard]] forecasting::Figure PopulationFigures::*benchmark_member(
+    forecasting::Benchmark benchmark);
 
 // Where a population's forecasts left the data's range: "validation-diverged 1
 // at step 34" (or "no") in run.txt, the step (or nothing) in runs.csv, and a

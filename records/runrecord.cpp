@@ -259,6 +259,8 @@ std::optional<std::string> read_entry(std::string_view key, const std::string& v
     data->checksum = *checksum;
   } else if (key == "version") {
     record.version = value;
+  } else if (key == "transform") {
+    record.transform = value;
   } else if (key == "data") {
     if (!record.table) record.table.emplace();
     record.table->path = value;
@@ -365,6 +367,7 @@ std::string record_text(const RunRecord& record) {
     text += option + " " + escaped(value) + "\n";
   }
   text += "--stream " + std::to_string(record.stream) + "\n";
+  if (record.transform != "none") text += "transform " + escaped(record.transform) + "\n";
   for (std::size_t p = 0; p < record.populations.size(); ++p) {
     text += "population " + std::to_string(p + 1);
     for (const FigureInfo& figure : kFigures) {
@@ -457,6 +460,12 @@ std::optional<std::string> settings_difference(const RunRecord& a, const RunReco
   }
   if (same_options != a.settings.size() || same_options != b.settings.size()) {
     return std::string("they list different settings");
+  }
+  // Automatic transforms are chosen from the data: the same data and
+  // settings choose the same, unless the records come from other versions.
+  if (a.transform != b.transform) {
+    return "they modelled the series through different transforms (" + a.transform + " and " +
+           b.transform + ")";
   }
   return std::nullopt;
 }

@@ -50,6 +50,9 @@ struct RunRecord {
   std::vector<std::pair<std::string, std::string>> settings;
   std::int32_t seed = 0;
   std::int32_t stream = 0;
+  // The transforms the run modelled its series through, in words
+  // (forecasting::transform_words); "none" where a record does not say.
+  std::string transform = "none";
   std::vector<PopulationFigures> populations;  // after the last generation
   double seconds = 0.0;                        // the run's computing time
 

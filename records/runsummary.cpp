@@ -93,6 +93,9 @@ void add_optional_row(std::string& rows, std::string& notes, std::string_view na
     ++missing;
     if (reason.empty() && figure != nullptr) reason = figure->reason;
   }
+  // A figure no run's record holds, nor says why, is one its version did
+  // not know: nothing to tell.
+  if (values.empty() && reason.empty()) return;
   if (!values.empty()) rows += figure_row(name, std::move(values));
   if (missing > 0) {
     notes += std::string(name) + " is not given for " + plural(missing, "run", "runs") +
@@ -134,6 +137,11 @@ std::string forecast_block(std::span<const PopulationFigures* const> runs,
       "\nThe validation forecast of each run's best population, in the series' units (coverage: "
       "the share of held-out values inside a band):\n" +
       figures_heading() + rows + notes;
+  if (rows.find("\nMSE / benchmark ") != std::string::npos) {
+    text +=
+        "MSE / benchmark: the validation MSE over the best benchmark's on the same points (below "
+        "1, the model beats them all); the benchmarks' MSEs are scaled to [0, 1] as it is.\n";
+  }
   std::string counts;
   for (const DivergenceInfo& info : kDivergences) {
     std::size_t recorded = 0;

@@ -26,10 +26,11 @@ TEST(RunTable, FailedRunsAreToldWithTheirReason) {
   runs[1].failure = "out of memory";
   EXPECT_EQ(runs_table(runs),
             "stream,seed,population,best_mse,best_mdl,validation_mse,best_nodes,seconds,status,"
-            "mae,rmse,mape,mase,validation_diverged_at_step,forecast_diverged_at_step\n"
-            "0,1,1,0.5,-0.5,1,3,0.500,ok,,,,,,\n"
-            "1,1,1,0.25,-0.25,2,5,0.500,failed: out of memory,,,,,,\n"
-            "2,1,,,,,,,\"failed: cannot create \"\"a,b\"\": disk full\",,,,,,\n");
+            "mae,rmse,mape,mase,mse_over_best_benchmark,naive_mse,seasonal_naive_mse,drift_mse,"
+            "linear_ar_mse,validation_diverged_at_step,forecast_diverged_at_step\n"
+            "0,1,1,0.5,-0.5,1,3,0.500,ok,,,,,,,,,,,\n"
+            "1,1,1,0.25,-0.25,2,5,0.500,failed: out of memory,,,,,,,,,,,\n"
+            "2,1,,,,,,,\"failed: cannot create \"\"a,b\"\": disk full\",,,,,,,,,,,\n");
   const std::string summary = summary_text(runs);
   EXPECT_EQ(summary.substr(0, summary.find("Runs are")),
             "3 runs: seed 1, streams 0-2\n"
