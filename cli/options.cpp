@@ -45,11 +45,11 @@ std::string offered_words(const SettingInfo& info) {
 
 // The check of one option value: the field's message, or the offered words.
 std::optional<std::string> check_option_value(const SettingInfo& info, std::string_view text) {
-  if (!info.choices.empty()) {
+  if (info.kind == runs::ValueKind::choice) {
     if (runs::choice_code(info.id, text)) return std::nullopt;
     return offered_words(info);
   }
-  return info.check(text);
+  return runs::check_setting(info.id, text);
 }
 
 // Every occurrence of a population option is checked once the population

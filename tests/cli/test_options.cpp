@@ -91,6 +91,13 @@ TEST(Options, RefusedSettingsNameTheOption) {
       {{"--intervals", "--paths", "100001"}, "--paths: give a whole number from 1 to 100000"},
       {{"--paths", "500"},
        "--paths: goes only with --intervals: it says how many paths its bands are drawn from"},
+      // The transforms take a word or a number of their kind.
+      {{"--season", "-1"},
+       "--season: The value must be auto, or a whole number of steps, 0 for none."},
+      {{"--season", "monthly"},
+       "--season: The value must be auto, or a whole number of steps, 0 for none."},
+      {{"--boxcox", "3"}, "--boxcox: The value must be off, auto, log, or a power from -1 to 2."},
+      {{"--difference", "2"}, "--difference: The value must be off, auto or on."},
   };
   for (const Case& c : cases) {
     const auto failure = refusal(with_files(c.extra));
@@ -128,6 +135,16 @@ TEST(Options, AcceptedValuesReachTheSettings) {
             *runs::choice_code(Setting::growth, "ramped"));
   EXPECT_EQ(options.request.settings.whole(Setting::seed), 9);
   EXPECT_EQ(batch::check_settings(options.request), std::nullopt);
+
+  // The transforms' options take their words and numbers alike.
+  const CommandLine transforms = parse_command_line(
+      with_files({"--season", "12", "--boxcox", "0.5", "--seasonal-difference", "auto"}));
+  ASSERT_FALSE(transforms.failure) << transforms.failure->message;
+  const runs::RunSettings& settings = transforms.options.request.settings;
+  EXPECT_EQ(settings.whole(Setting::season), 12);
+  EXPECT_EQ(settings.value(Setting::box_cox), 0.5);
+  EXPECT_EQ(settings.whole(Setting::seasonal_difference),
+            *runs::choice_code(Setting::seasonal_difference, "auto"));
 }
 
 // --intervals takes its levels when the next argument is not an option.
