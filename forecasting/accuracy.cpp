@@ -106,9 +106,7 @@ Accuracy forecast_accuracy(std::span<const double> actual, std::span<const doubl
 
 std::optional<std::int32_t> first_divergence(std::span<const double> forecast) {
   for (std::size_t i = 0; i < forecast.size(); ++i) {
-    const double v = forecast[i];
-    // Written so that NaN, failing every comparison, counts as outside.
-    if (!(v >= -1.0 && v <= 2.0)) return static_cast<std::int32_t>(i + 1);
+    if (left_data_range(forecast[i])) return static_cast<std::int32_t>(i + 1);
   }
   return std::nullopt;
 }

@@ -93,6 +93,14 @@ struct Accuracy {
                                          std::span<const double> forecast, double low, double high,
                                          const Figure& mase_scale);
 
+// Whether a scaled value is not a number or leaves [-1, 2], i.e.
+// [lo - span, hi + span] in the series' units (span = hi - lo): a forecast
+// there has run away from the data.
+[[nodiscard]] constexpr bool left_data_range(double scaled) noexcept {
+  // Written so that NaN, failing every comparison, counts as outside.
+  return !(scaled >= -1.0 && scaled <= 2.0);
+}
+
 // The first step (1 for the first forecast value) whose scaled value is not a
 // number or leaves [-1, 2], i.e. [lo - span, hi + span] in the series' units
 // (span = hi - lo); nullopt when the forecast stays inside. The same for the

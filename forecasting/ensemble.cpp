@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "forecasting/accuracy.h"
+
 namespace quarvel::forecasting {
 
 EnsembleMedian ensemble_median(std::span<const std::vector<double>> forecasts) {
@@ -21,11 +23,23 @@ EnsembleMedian ensemble_median(std::span<const std::vector<double>> forecasts) {
   }
   const double half[] = {0.5};
   QuantileFinder finder(forecasts.size(), half);
-  std::vector<double> step_values(forecasts.size());
+  std::vector<double> step_values;
+  step_values.reserve(forecasts.size());
   median.values.resize(steps);
   for (std::size_t j = 0; j < steps; ++j) {
-    for (std::size_t r = 0; r < forecasts.size(); ++r) step_values[r] = forecasts[r][j];
-    finder.compute(step_values, &median.values[j]);
+    step_values.clear();
+    for (const std::vector<double>& forecast : forecasts) {
+      if (!left_data_range(forecast[j])) step_values.push_back(forecast[j]);
+    }
+    if (step_values.empty()) {
+      for (const std::vector<double>& forecast : forecasts) step_values.push_back(forecast[j]);
+    }
+    if (step_values.size() == forecasts.size()) {
+      finder.compute(step_values, &median.values[j]);
+    } else {
+      sort_for_quantiles(step_values);
+      median.values[j] = sorted_quantile(step_values, 0.5);
+    }
   }
   return median;
 }
@@ -65,8 +79,7 @@ PooledBands pooled_bands(std::span<const PathSummary> runs, std::span<const doub
   std::vector<double> edges(probabilities.size());
   const auto diverged = [&forecasts](std::size_t r, std::size_t step) {
     if (r >= forecasts.size() || step >= forecasts[r].size()) return false;
-    const double value = forecasts[r][step];
-    return !(value >= -1.0 && value <= 2.0);
+    return left_data_range(forecasts[r][step]);
   };
   for (std::int32_t j = 0; j < steps; ++j) {
     const auto step = static_cast<std::size_t>(j);

@@ -20,8 +20,9 @@ struct EnsembleMedian {
 };
 
 // Per step, the median of the runs' forecasts (the type-7 quantile of
-// probability 0.5, a NaN sorting last); one run's median is its forecast.
-// The forecasts must have the same number of steps.
+// probability 0.5); one run's median is its forecast. A run whose forecast
+// has left the data's range at a step (left_data_range) gives no value there
+// unless every run has. The forecasts must have the same number of steps.
 [[nodiscard]] EnsembleMedian ensemble_median(std::span<const std::vector<double>> forecasts);
 
 struct PooledBands {

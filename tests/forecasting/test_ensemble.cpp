@@ -25,15 +25,21 @@ TEST(EnsembleMedian, OfIdenticalRunsIsTheRunBitForBit) {
 
 TEST(EnsembleMedian, PerStepMedianOfTheRuns) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  // Per step: {3, 1, 2} -> 2; {4, 1, 2, 3} -> 2.5 between the middle two when
-  // the fourth run is present; a NaN forecast sorts after the numbers.
-  const std::vector<std::vector<double>> three = {{3.0, 0.0}, {1.0, nan}, {2.0, 1.0}};
+  // Per step: {0.75, 0.25, 0.5} -> 0.5; {1, 0.25, 0.5, 0.75} -> 0.625 between
+  // the middle two when the fourth run is present.
+  const std::vector<std::vector<double>> three = {{0.75, 0.0}, {0.25, 0.5}, {0.5, 1.0}};
   const EnsembleMedian median = ensemble_median(three);
   ASSERT_EQ(median.values.size(), 2u);
-  EXPECT_EQ(median.values[0], 2.0);
-  EXPECT_EQ(median.values[1], 1.0);
-  const std::vector<std::vector<double>> four = {{4.0}, {1.0}, {2.0}, {3.0}};
-  EXPECT_EQ(ensemble_median(four).values, std::vector<double>{2.5});
+  EXPECT_EQ(median.values[0], 0.5);
+  EXPECT_EQ(median.values[1], 0.5);
+  const std::vector<std::vector<double>> four = {{1.0}, {0.25}, {0.5}, {0.75}};
+  EXPECT_EQ(ensemble_median(four).values, std::vector<double>{0.625});
+
+  // A run that has run away from the data (a NaN, or past [-1, 2]) gives no
+  // value to the median at that step; where every run has, all count.
+  const std::vector<std::vector<double>> away = {
+      {0.25, 1e30, 3.0}, {0.5, nan, 4.0}, {0.75, 0.75, 5.0}};
+  EXPECT_EQ(ensemble_median(away).values, (std::vector<double>{0.5, 0.75, 4.0}));
 
   EXPECT_FALSE(ensemble_median({}).reason.empty());
   const std::vector<std::vector<double>> ragged = {{1.0, 2.0}, {1.0}};
