@@ -27,7 +27,7 @@ RunForecasts run_forecasts(const RunData& data, const Engine& engine,
   const std::vector<std::vector<double>> engine_ahead = forecasting::forecasts_past_data(
       engine, request.settings.whole(runs::Setting::forecast_ahead));
   const forecasting::ForecastContext context{
-      data.season, static_cast<std::int32_t>(largest_lag(request.settings)),
+      data.season, static_cast<std::int32_t>(runs::largest_lag(request.settings)),
       data.transformed ? &*data.transformed : nullptr};
   forecasts.quality = populations_quality(
       engine, results, engine_ahead, request.intervals,
@@ -70,14 +70,13 @@ std::string values_file(const RunRequest& request, const forecasting::ScaledData
 // A population's prediction series as its output grid holds it: the
 // engine's, or through a transform the known values of the series as loaded
 // followed by its forecast over the validation part.
-std::vector<double> series_prediction(const RunData& data, const forecasting::ScaledData& series,
-                                      const std::vector<double>& engine_prediction,
-                                      const forecasting::ForecastQuality& quality) {
+std::vector<double> series_prediction(const RunData& data, const Engine& engine,
+                                      const std::vector<double>& engine_prediction) {
   if (!data.transformed) return engine_prediction;
-  std::vector<double> prediction(
-      series.values.begin(), series.values.begin() + static_cast<std::ptrdiff_t>(series.start()));
-  prediction.insert(prediction.end(), quality.validation.begin(), quality.validation.end());
-  return prediction;
+  const forecasting::ScaledData engine_data = forecasting::scaled_data(engine.data);
+  return data.transformed->series_prediction(
+      std::span<const double>(engine_prediction).subspan(engine_data.start()), engine_data.low,
+      engine_data.high);
 }
 
 // A population's best model as its three model files take it: the formula and
@@ -130,10 +129,8 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
     std::string content;
     switch (planned.product) {
       case Product::prediction:
-        content = values_file(request, series,
-                              series_prediction(data, series, results.populations[p].prediction,
-                                                run_forecasts.quality[p]),
-                              0);
+        content = values_file(
+            request, series, series_prediction(data, engine, results.populations[p].prediction), 0);
         break;
       case Product::tree:
         content = std::move(results.populations[p].tree_text);
@@ -147,8 +144,7 @@ std::vector<FolderFile> folder_files(const RunData& data, OutputFolder folder, c
           content = timed_prediction_text(
               *data.table,
               in_units(request, series,
-                       series_prediction(data, series, results.populations[p].prediction,
-                                         run_forecasts.quality[p])),
+                       series_prediction(data, engine, results.populations[p].prediction)),
               in_units(request, series, forecasts[p]));
         }
         break;

@@ -98,31 +98,20 @@ std::optional<Failure> prepare_transforms(RunData& data) {
   const RunRequest& request = data.request;
   const std::int32_t step_season =
       data.table && data.table->time ? data::season_of_step(data.table->time->step) : 0;
-  data.season = forecasting::run_season(request.settings, step_season);
-  const forecasting::TransformRequest transforms =
-      forecasting::transform_request(request.settings, data.season);
-  if (!transforms.any()) return std::nullopt;
-  const std::int32_t overlap = request.settings.whole(runs::Setting::overlap);
-  const std::vector<double> training = grid_values(data.training);
-  const std::vector<double> validation = grid_values(data.validation);
-  const auto held_out = static_cast<std::int32_t>(validation.size()) - std::max(overlap, 0);
-  const std::int32_t ahead = request.settings.whole(runs::Setting::forecast_ahead);
-  const std::int32_t horizon = held_out > 0 ? held_out : std::max(ahead, 1);
-  forecasting::TransformedRunResult result =
-      forecasting::transform_run(training, validation, overlap, transforms, horizon,
-                                 static_cast<std::int32_t>(largest_lag(request.settings)));
-  if (!result.run) {
+  forecasting::RunTransforms transforms = forecasting::run_transforms(
+      request.settings, grid_values(data.training), grid_values(data.validation), step_season);
+  data.season = transforms.season;
+  if (!transforms.problem.empty()) {
     const std::string files = request.data ? data_file_name(request, "")
                                            : data_file_name(request, "training") + " and " +
                                                  data_file_name(request, "validation");
     return Failure{FailureKind::data_problem,
-                   files + ": the transforms cannot be taken: " + result.problem};
+                   files + ": the transforms cannot be taken: " + transforms.problem};
   }
-  data.transformed = std::move(result.run);
-  const forecasting::TransformChoice& choice = data.transformed->choice;
+  if (!transforms.run) return std::nullopt;
+  data.transformed = std::move(transforms.run);
   data.notices.push_back(
-      {Notice::Kind::note, "transforms: " + forecasting::transform_words(choice.transform) +
-                               (choice.reasons.empty() ? "" : " (" + choice.reasons + ")")});
+      {Notice::Kind::note, "transforms: " + forecasting::transform_note(data.transformed->choice)});
   return std::nullopt;
 }
 

@@ -49,14 +49,6 @@ void tell(RunData& data, Notice::Kind kind, const std::string& name, const std::
 
 }  // namespace
 
-std::size_t largest_lag(const runs::RunSettings& settings) {
-  std::size_t lag = 0;
-  for (int p = 0; p < settings.population_count(); ++p) {
-    lag = std::max(lag, static_cast<std::size_t>(settings.whole(Setting::terminals, p)));
-  }
-  return lag;
-}
-
 std::optional<Failure> read_table_data(RunData& data) {
   RunRequest& request = data.request;
   const DataTable& given = *request.data;
@@ -72,7 +64,7 @@ std::optional<Failure> read_table_data(RunData& data) {
   const std::string at_split = name + ": --split " + given.split;
   if (!count.error.empty())
     return Failure{FailureKind::data_problem, at_split + ": " + count.error};
-  const std::size_t lag = largest_lag(request.settings);
+  const std::size_t lag = runs::largest_lag(request.settings);
   const std::size_t overlap =
       request.overlap_given ? static_cast<std::size_t>(request.settings.whole(Setting::overlap))
                             : data::split_overlap(rows, count.training_count, lag);

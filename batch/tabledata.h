@@ -32,10 +32,6 @@ struct SplitTable {
   std::vector<std::string> labels_ahead;
 };
 
-// The largest lag a run's models read: the largest terminal table size of its
-// populations.
-[[nodiscard]] std::size_t largest_lag(const runs::RunSettings& settings);
-
 // Reads the table of data.request.data and splits it at its split: the
 // validation part repeats the last K training values, K the overlap given,
 // else the largest lag (capped as the split requires). Fills data.training,

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/dataset.h"
+#include "runs/settings.h"
 
 namespace quarvel::forecasting {
 
@@ -24,6 +25,17 @@ ForecastInUnits TransformedRun::scaled_from_levels(std::span<const double> level
   ForecastInUnits result = levels_in_units(levels, choice.transform);
   for (double& v : result.values) v = scaled_value(low, high, v);
   return result;
+}
+
+std::vector<double> TransformedRun::series_prediction(std::span<const double> engine_validation,
+                                                      double engine_low, double engine_high) const {
+  const std::vector<double>::size_type start = view().start();
+  std::vector<double> prediction(scaled.begin(),
+                                 scaled.begin() + static_cast<std::ptrdiff_t>(start));
+  const ForecastInUnits forecast =
+      scaled_from_levels(levels_after(known, engine_validation, engine_low, engine_high));
+  prediction.insert(prediction.end(), forecast.values.begin(), forecast.values.end());
+  return prediction;
 }
 
 RunScales TransformedRun::scales(double engine_low, double engine_high) const {
@@ -139,6 +151,29 @@ TransformedRunResult transform_run(std::span<const double> training,
                         transformed.values.end());
   result.run = std::move(run);
   return result;
+}
+
+RunTransforms run_transforms(const runs::RunSettings& settings, std::span<const double> training,
+                             std::span<const double> validation, std::int32_t step_season) {
+  RunTransforms transforms;
+  transforms.season = run_season(settings, step_season);
+  const TransformRequest request = transform_request(settings, transforms.season);
+  if (!request.any()) return transforms;
+  const std::int32_t overlap = settings.whole(runs::Setting::overlap);
+  const auto held_out = static_cast<std::int32_t>(validation.size()) - std::max(overlap, 0);
+  const std::int32_t ahead = settings.whole(runs::Setting::forecast_ahead);
+  const std::int32_t horizon = held_out > 0 ? held_out : std::max(ahead, 1);
+  TransformedRunResult result =
+      transform_run(training, validation, overlap, request, horizon,
+                    static_cast<std::int32_t>(runs::largest_lag(settings)));
+  transforms.run = std::move(result.run);
+  transforms.problem = std::move(result.problem);
+  return transforms;
+}
+
+std::string transform_note(const TransformChoice& choice) {
+  return transform_words(choice.transform) +
+         (choice.reasons.empty() ? "" : " (" + choice.reasons + ")");
 }
 
 }  // namespace quarvel::forecasting

@@ -49,6 +49,11 @@ struct TransformedRun {
   // and the first such step with why.
   [[nodiscard]] ForecastInUnits scaled_from_levels(std::span<const double> levels) const;
   [[nodiscard]] RunScales scales(double engine_low, double engine_high) const;
+  // A population's prediction series as the series' own scaling shows it: the
+  // known values, then the engine's forecast over the validation part (its
+  // values from the engine's forecast start) brought back to the series.
+  [[nodiscard]] std::vector<double> series_prediction(std::span<const double> engine_validation,
+                                                      double engine_low, double engine_high) const;
 };
 
 // Simulated paths of the engine's scaled values brought back to the series'
@@ -86,5 +91,23 @@ struct TransformedRunResult {
                                                  std::int32_t overlap,
                                                  const TransformRequest& request,
                                                  std::int32_t horizon, std::int32_t largest_lag);
+
+// The season of a run and the transforms its settings ask for, taken on the
+// loaded `training` and `validation` values (in the series' units) for a
+// forecast over the held-out points (or the steps past the data when none are
+// held out): `run` is empty when no transform is asked; `problem` says why the
+// transforms cannot be taken.
+struct RunTransforms {
+  std::int32_t season = 0;
+  std::optional<TransformedRun> run;
+  std::string problem;
+};
+[[nodiscard]] RunTransforms run_transforms(const runs::RunSettings& settings,
+                                           std::span<const double> training,
+                                           std::span<const double> validation,
+                                           std::int32_t step_season);
+
+// "first difference (why ...)": the transforms taken and why, as a run tells them.
+[[nodiscard]] std::string transform_note(const TransformChoice& choice);
 
 }  // namespace quarvel::forecasting

@@ -581,6 +581,14 @@ std::optional<double> setting_value(Setting id, std::string_view text) {
   return std::nullopt;
 }
 
+std::size_t largest_lag(const RunSettings& settings) {
+  std::size_t lag = 0;
+  for (int p = 0; p < settings.population_count(); ++p) {
+    lag = std::max(lag, static_cast<std::size_t>(settings.whole(Setting::terminals, p)));
+  }
+  return lag;
+}
+
 RunSettings::RunSettings() {
   for (const SettingInfo& info : kTable) set(info.id, *setting_value(info.id, info.default_text));
 }

@@ -199,6 +199,10 @@ class RunSettings {
   std::array<std::array<double, kSettingCount>, kMaxPopulations> pages_{};
 };
 
+// The largest lag a run's models read: the largest terminal table size of its
+// populations.
+[[nodiscard]] std::size_t largest_lag(const RunSettings& settings);
+
 // The problem of the first setting that cannot be read.
 struct SettingProblem {
   Setting setting;
