@@ -84,22 +84,14 @@ Failure data_file_failure(data::DataFileError error, const std::string& reason,
 
 namespace {
 
-// The values of a grid, as the engine would receive them.
-std::vector<double> grid_values(const data::GridColumns& grid) {
-  std::vector<double> values;
-  values.reserve(grid.rows());
-  for (const std::string& cell : grid.value)
-    values.push_back(data::parse_number(cell).value_or(0.0));
-  return values;
-}
-
 // The season, and the series through the transforms the settings ask for.
 std::optional<Failure> prepare_transforms(RunData& data) {
   const RunRequest& request = data.request;
   const std::int32_t step_season =
       data.table && data.table->time ? data::season_of_step(data.table->time->step) : 0;
-  forecasting::RunTransforms transforms = forecasting::run_transforms(
-      request.settings, grid_values(data.training), grid_values(data.validation), step_season);
+  forecasting::RunTransforms transforms =
+      forecasting::run_transforms(request.settings, data::grid_values(data.training),
+                                  data::grid_values(data.validation), step_season);
   data.season = transforms.season;
   if (!transforms.problem.empty()) {
     const std::string files = request.data ? data_file_name(request, "")

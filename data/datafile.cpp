@@ -220,6 +220,13 @@ GridColumns make_grid(std::span<const double> values, std::int64_t first_time) {
   return grid;
 }
 
+std::vector<double> grid_values(const GridColumns& grid) {
+  std::vector<double> values;
+  values.reserve(grid.rows());
+  for (const std::string& cell : grid.value) values.push_back(parse_number(cell).value_or(0.0));
+  return values;
+}
+
 bool check_grid_values(const GridColumns& grid) {
   for (const std::string& cell : grid.time) {
     if (!parse_number(cell)) return false;

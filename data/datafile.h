@@ -128,6 +128,9 @@ struct GridColumns {
 // general number format.
 [[nodiscard]] GridColumns make_grid(std::span<const double> values, std::int64_t first_time);
 
+// The values of a grid's value column as numbers (0 for a cell that is none).
+[[nodiscard]] std::vector<double> grid_values(const GridColumns& grid);
+
 // True when every cell (time column, then value column) is a number.
 [[nodiscard]] bool check_grid_values(const GridColumns& grid);
 

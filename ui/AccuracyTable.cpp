@@ -9,7 +9,19 @@ namespace quarvel::ui {
 
 namespace {
 
-enum Column { points, scaled_mse, mae, rmse, mape, mase, cover_80, cover_95, diverged, columns };
+enum Column {
+  points,
+  scaled_mse,
+  mae,
+  rmse,
+  mape,
+  mase,
+  cover_80,
+  cover_95,
+  diverged,
+  over_benchmark,
+  columns
+};
 
 // A figure to four significant digits, or a dash with the reason as its tip.
 QTableWidgetItem* figure_item(const forecasting::Figure& figure, const QString& suffix = {}) {
@@ -44,6 +56,23 @@ QTableWidgetItem* coverage_item(const forecasting::ForecastQuality& quality, dou
   return item;
 }
 
+// The figures every forecast has, of a population or a benchmark.
+void set_accuracy_cells(QTableWidget& table, int row, const forecasting::Accuracy& accuracy) {
+  table.setItem(row, points, new QTableWidgetItem(QString::number(accuracy.points)));
+  table.setItem(row, scaled_mse, figure_item(accuracy.scaled_mse));
+  table.setItem(row, mae, figure_item(accuracy.mae));
+  table.setItem(row, rmse, figure_item(accuracy.rmse));
+  table.setItem(row, mape, figure_item(accuracy.mape, QStringLiteral(" %")));
+  table.setItem(row, mase, figure_item(accuracy.mase));
+}
+
+// "Seasonal naive": a benchmark's name as a row heading.
+QString benchmark_heading(forecasting::Benchmark benchmark) {
+  QString name = QString::fromUtf8(forecasting::benchmark_name(benchmark));
+  name[0] = name[0].toUpper();
+  return name;
+}
+
 }  // namespace
 
 QString divergence_text(const forecasting::ForecastQuality& quality) {
@@ -63,9 +92,14 @@ AccuracyTable::AccuracyTable(QWidget* parent) : QTableWidget(0, columns, parent)
   setHorizontalHeaderLabels({QStringLiteral("Points"), QStringLiteral("MSE (scaled)"),
                              QStringLiteral("MAE"), QStringLiteral("RMSE"), QStringLiteral("MAPE"),
                              QStringLiteral("MASE"), QStringLiteral("80 % band"),
-                             QStringLiteral("95 % band"), QStringLiteral("Diverged")});
+                             QStringLiteral("95 % band"), QStringLiteral("Diverged"),
+                             QStringLiteral("MSE / benchmark")});
   horizontalHeaderItem(scaled_mse)
       ->setToolTip(QStringLiteral("Mean squared error of the scaled validation forecast"));
+  horizontalHeaderItem(over_benchmark)
+      ->setToolTip(QStringLiteral("The scaled MSE over the best benchmark's on the same points: "
+                                  "below 1, the model beats the naive, seasonal naive, drift and "
+                                  "linear AR forecasts, whose rows follow"));
   horizontalHeaderItem(mase)->setToolTip(QStringLiteral(
       "MAE over the in-sample MAE of the one-step naive forecast on the training data"));
   horizontalHeaderItem(cover_80)->setToolTip(
@@ -94,19 +128,23 @@ void AccuracyTable::clear_figures() {
 
 void AccuracyTable::show_quality(const std::vector<forecasting::ForecastQuality>& quality,
                                  bool bands) {
-  setRowCount(static_cast<int>(quality.size()));
+  // The benchmarks forecast the same points for every population: their
+  // rows follow the populations' once.
+  const std::vector<forecasting::BenchmarkScore> no_scores;
+  const std::vector<forecasting::BenchmarkScore>& scores =
+      quality.empty() ? no_scores : quality.front().benchmarks.scores;
+  setRowCount(static_cast<int>(quality.size() + scores.size()));
   QStringList rows;
   for (std::size_t p = 0; p < quality.size(); ++p) {
     const auto row = static_cast<int>(p);
     const forecasting::ForecastQuality& figures = quality[p];
-    const forecasting::Accuracy& accuracy = figures.accuracy;
     rows << QStringLiteral("No%1").arg(row + 1);
-    setItem(row, points, new QTableWidgetItem(QString::number(accuracy.points)));
-    setItem(row, scaled_mse, figure_item(accuracy.scaled_mse));
-    setItem(row, mae, figure_item(accuracy.mae));
-    setItem(row, rmse, figure_item(accuracy.rmse));
-    setItem(row, mape, figure_item(accuracy.mape, QStringLiteral(" %")));
-    setItem(row, mase, figure_item(accuracy.mase));
+    set_accuracy_cells(*this, row, figures.accuracy);
+    QTableWidgetItem* relative = figure_item(figures.benchmarks.relative_mse);
+    if (figures.benchmarks.relative_mse.value) {
+      relative->setToolTip(QString::fromStdString(forecasting::relative_words(figures.benchmarks)));
+    }
+    setItem(row, over_benchmark, relative);
     setItem(row, cover_80, coverage_item(figures, 80.0));
     setItem(row, cover_95, coverage_item(figures, 95.0));
     const QString diverged_text = divergence_text(figures);
@@ -120,6 +158,17 @@ void AccuracyTable::show_quality(const std::vector<forecasting::ForecastQuality>
           "validation part at the step given, or past the data (\"ahead\")."));
     }
     setItem(row, diverged, diverged_item);
+  }
+  const QBrush benchmark_text(QColor(0x55, 0x55, 0x55));
+  for (std::size_t b = 0; b < scores.size(); ++b) {
+    const auto row = static_cast<int>(quality.size() + b);
+    rows << benchmark_heading(scores[b].benchmark);
+    set_accuracy_cells(*this, row, scores[b].accuracy);
+    for (const int column : {over_benchmark, cover_80, cover_95, diverged}) {
+      setItem(row, column, new QTableWidgetItem());
+    }
+    for (int column = 0; column < columns; ++column)
+      item(row, column)->setForeground(benchmark_text);
   }
   setVerticalHeaderLabels(rows);
   setColumnHidden(cover_80, !bands);

@@ -1,7 +1,9 @@
 // The accuracy of each population's validation forecast after a run, a row a
-// population: the scaled MSE, MAE, RMSE, MAPE and MASE in the series' units,
-// the coverage of its prediction bands when they are shown, and where its
-// forecasts ran away from the data.
+// population: the scaled MSE and its ratio to the best benchmark's, MAE,
+// RMSE, MAPE and MASE in the series' units, the coverage of its prediction
+// bands when they are shown, and where its forecasts ran away from the data;
+// then a row a benchmark (naive, seasonal naive, drift, linear AR) on the
+// same points.
 #pragma once
 
 #include <QString>

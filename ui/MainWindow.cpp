@@ -14,10 +14,12 @@
 #include <algorithm>
 #include <new>
 
+#include "data/datafile.h"
 #include "data/numbertext.h"
 #include "data/tablefile.h"
 #include "engine/engine.h"
 #include "forecasting/forecast.h"
+#include "forecasting/transformedrun.h"
 #include "records/modelexport.h"
 #include "records/outputfile.h"
 #include "runs/startrun.h"
@@ -645,10 +647,28 @@ void MainWindow::start_or_abort_run() {
 
   runs::RunSettings settings;
   runs::StartOutcome outcome = runs::read_run_settings(settings_texts(), settings);
+  forecasting::RunTransforms transforms;
   if (outcome.error == runs::StartError::none) {
     try {
       outcome = runs::start_run(run_driver_->engine(), problem_tab_->training_cells(),
                                 problem_tab_->validation_cells(), settings);
+      // The transforms are chosen from the loaded values, as the runner
+      // chooses them, and the engine models the series through them.
+      if (outcome.error == runs::StartError::none) {
+        transforms =
+            forecasting::run_transforms(settings, data::grid_values(problem_tab_->training_cells()),
+                                        data::grid_values(problem_tab_->validation_cells()),
+                                        table_time_ ? table_time_->step_season() : 0);
+        if (!transforms.problem.empty()) {
+          return refuse_start(QStringLiteral("The transforms cannot be taken: %1.")
+                                  .arg(QString::fromStdString(transforms.problem)),
+                              false);
+        }
+        if (transforms.run) {
+          outcome = runs::start_transformed_run(run_driver_->engine(), transforms.run->training,
+                                                transforms.run->validation, settings);
+        }
+      }
     } catch (const std::bad_alloc&) {
       dialogs_.message(this, QString::fromLatin1(kMemoryAllocationError));
       dialogs_.end_process(1);
@@ -679,13 +699,29 @@ void MainWindow::start_or_abort_run() {
   run.settings = settings;
   run.training_file = files_.training;
   run.validation_file = files_.validation;
-  run.scale = DataScale{engine.data.scale_low, engine.data.scale_high};
   run.populations = engine.population_count;
   run.generations = engine.parameters.number_of_generations;
-  run.markers = PredictionMarkers{static_cast<double>(engine.data.training_count),
-                                  static_cast<double>(forecast_start(engine.data))};
-  run.training_count = engine.data.training_count;
+  if (transforms.run) {
+    // The series as loaded, in its own scaling, not the transformed one.
+    run.transformed =
+        std::make_shared<const forecasting::TransformedRun>(std::move(*transforms.run));
+    const forecasting::TransformedRun& series = *run.transformed;
+    run.scale = DataScale{series.low, series.high};
+    run.markers = PredictionMarkers{static_cast<double>(series.training_count),
+                                    static_cast<double>(series.view().start())};
+    run.training_count = series.training_count;
+    run.model_scale = DataScale{engine.data.scale_low, engine.data.scale_high};
+    run.model_start = static_cast<std::size_t>(forecast_start(engine.data));
+  } else {
+    run.scale = DataScale{engine.data.scale_low, engine.data.scale_high};
+    run.markers = PredictionMarkers{static_cast<double>(engine.data.training_count),
+                                    static_cast<double>(forecast_start(engine.data))};
+    run.training_count = engine.data.training_count;
+  }
   run.forecast = forecast_request(settings);
+  run.forecast.context = forecasting::ForecastContext{
+      transforms.season, static_cast<std::int32_t>(runs::largest_lag(settings)),
+      run.transformed.get()};
   if (table_time_ && table_time_->fits(problem_tab_->training_cells().rows(),
                                        problem_tab_->validation_cells().rows())) {
     run.time = std::make_shared<const TimeScale>(table_time_->with_steps_ahead(
@@ -723,8 +759,10 @@ void MainWindow::run_generations() {
   {
     const Engine& engine = run_driver_->engine();
     const auto points = static_cast<std::size_t>(engine.data.point_count);
-    results_view_->start_run_display(std::span<const double>(engine.data.values.data(), points),
-                                     run_.populations, run_.generations,
+    const std::span<const double> shown_data =
+        run_.transformed ? std::span<const double>(run_.transformed->scaled)
+                         : std::span<const double>(engine.data.values.data(), points);
+    results_view_->start_run_display(shown_data, run_.populations, run_.generations,
                                      static_cast<int>(run_.markers.forecast), run_.scale);
   }
   fitness_window_->clear();
@@ -762,6 +800,11 @@ void MainWindow::run_generations() {
   } else {
     set_run_status(QStringLiteral("aborted at generation %1").arg(run_.generations_shown));
   }
+  if (run_.transformed) {
+    set_run_status(
+        run_status() + QStringLiteral("; transforms: ") +
+        QString::fromStdString(forecasting::transform_words(run_.transformed->choice.transform)));
+  }
   // Each best tree's forecast past the data, once the run has ended (and its
   // status is told, whatever showing them may throw).
   if (!end.forecasts.empty()) {
@@ -788,7 +831,8 @@ RunDriver::ForecastRequest MainWindow::forecast_request(const runs::RunSettings&
   // The bands at the runner's defaults, drawn as its stream 0 draws them: a
   // window run is that stream.
   return {settings.whole(runs::Setting::forecast_ahead), forecasting::PathSettings{},
-          forecasting::RunIdentity{settings.whole(runs::Setting::seed), 0}};
+          forecasting::RunIdentity{settings.whole(runs::Setting::seed), 0},
+          forecasting::ForecastContext{}};
 }
 
 PredictionMarkers MainWindow::prediction_markers() const {
@@ -817,8 +861,18 @@ void MainWindow::show_original_units(bool original) {
 void MainWindow::show_generation_results(const ShownGeneration& shown) {
   histories_.record(shown.results);
   run_.last = shown;
+  // Through a transform, each prediction is shown and saved as the series'
+  // own: its known values, then the forecast brought back to them.
+  if (run_.transformed) {
+    for (runs::PopulationReport& report : run_.last.results.populations) {
+      const std::span<const double> engine_prediction = report.prediction;
+      report.prediction = run_.transformed->series_prediction(
+          engine_prediction.subspan(std::min(run_.model_start, engine_prediction.size())),
+          run_.model_scale.low, run_.model_scale.high);
+    }
+  }
   const int count = shown.results.generation + 1;
-  results_view_->show_generation(shown.results, histories_, run_.generations, run_.markers,
+  results_view_->show_generation(run_.last.results, histories_, run_.generations, run_.markers,
                                  best_tree_texts());
   // The fitness window: forecast error beside the training error; the
   // gene-length window: the best tree's size beside the population's mean size.

@@ -142,6 +142,11 @@ void OutputController::export_models(bool running, bool with_bands) {
         records::model_context(population, run_.settings, figures[p].best_mse, figures[p].best_mdl,
                                QFile::encodeName(run_.training_file).toStdString(),
                                QFile::encodeName(run_.validation_file).toStdString());
+    // A series modelled through transforms: the files take it through them and back.
+    if (run_.transformed) {
+      context.transform = records::TransformExport{run_.transformed->choice.transform,
+                                                   run_.transformed->low, run_.transformed->high};
+    }
     // The bands past the data as the window draws them.
     if (const auto& intervals = run_.forecast.intervals; with_bands && intervals) {
       context.intervals = records::IntervalExport{

@@ -136,7 +136,14 @@ RunDriver::RunEnd RunDriver::run(const ShowGeneration& show, const ForecastReque
           end.forecasts = forecasting::forecasts_past_data(engine, forecast.steps);
         }
         end.quality = forecasting::populations_quality(engine, shown_.results, end.forecasts,
-                                                       forecast.intervals, forecast.run);
+                                                       forecast.intervals, forecast.run,
+                                                       std::nullopt, forecast.context);
+        // Through a transform, the forecasts past the data are the series' own.
+        if (forecast.context.transformed != nullptr) {
+          for (std::size_t p = 0; p < end.forecasts.size(); ++p) {
+            end.forecasts[p] = end.quality[p].past_data;
+          }
+        }
       });
       if (!measured) {
         end.forecasts.clear();

@@ -52,6 +52,9 @@ class RunDriver final : public QObject {
     std::int32_t steps = 0;
     std::optional<forecasting::PathSettings> intervals;
     forecasting::RunIdentity run;
+    // The season of the benchmarks and the transforms the run went through
+    // (whose TransformedRun outlives the run).
+    forecasting::ForecastContext context;
   };
   struct RunEnd {
     Ending ending = Ending::finished;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "forecasting/forecastquality.h"
+#include "forecasting/transformedrun.h"
 #include "runs/settings.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
@@ -36,6 +37,12 @@ struct RunResults {
   // it), and what each population's forecasts are worth once the run has ended.
   RunDriver::ForecastRequest forecast;
   std::vector<forecasting::ForecastQuality> quality;
+  // The transforms the run modelled its series through; null for none. Its
+  // charts, grids and figures show the series as loaded.
+  std::shared_ptr<const forecasting::TransformedRun> transformed;
+  // The engine's scale and forecast start: of the transformed series.
+  DataScale model_scale;
+  std::size_t model_start = 0;
 };
 
 }  // namespace quarvel::ui

@@ -38,6 +38,8 @@ class TimeScale {
   [[nodiscard]] std::size_t training_count() const noexcept { return training_count_; }
   [[nodiscard]] std::size_t overlap() const noexcept { return overlap_; }
   [[nodiscard]] const data::TimeFormat& format() const noexcept { return column_.format; }
+  // The season the stamps' step suggests (12 for monthly ones), 0 for none.
+  [[nodiscard]] std::int32_t step_season() const { return data::season_of_step(column_.step); }
   [[nodiscard]] const QString& title() const noexcept { return title_; }
   // Whether the stamps are calendar ones (labelled by time_ticks) rather
   // than plain numbers (labelled as numbers).

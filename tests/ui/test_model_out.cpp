@@ -14,7 +14,9 @@
 #include "engine/engine.h"
 #include "forecasting/forecast.h"
 #include "forecasting/forecastquality.h"
+#include "records/outputfile.h"
 #include "runs/generationstep.h"
+#include "runs/settings.h"
 #include "runs/startrun.h"
 #include "support/TestWindow.h"
 #include "ui/AccuracyTable.h"
@@ -171,6 +173,76 @@ class ModelOutTest : public QObject {
              QStringLiteral("Normalized Value"));
   }
 
+  // A run through transforms shows the series as loaded: its predictions,
+  // forecasts and bands are the runner's files for the same data and
+  // settings, the status names the transforms, and the models exported take
+  // a series through them.
+  void a_transformed_run_is_the_runners() {
+    auto& w = *window_;
+    w.load_files(example("airpassengers-training.txt"), example("airpassengers-validation.txt"));
+    const QStringList options{QStringLiteral("--generations"),
+                              QStringLiteral("3"),
+                              QStringLiteral("--population-size"),
+                              QStringLiteral("120"),
+                              QStringLiteral("--forecast"),
+                              QStringLiteral("12"),
+                              QStringLiteral("--season"),
+                              QStringLiteral("12"),
+                              QStringLiteral("--boxcox"),
+                              QStringLiteral("log"),
+                              QStringLiteral("--seasonal-difference"),
+                              QStringLiteral("on")};
+    for (qsizetype i = 0; i < options.size(); i += 2) {
+      const auto* info = quarvel::runs::find_option(options[i].toStdString());
+      QVERIFY(info != nullptr);
+      const bool per_population = info->scope == quarvel::runs::Scope::population;
+      w.field(info->id, per_population ? 0 : -1)->setText(options[i + 1]);
+    }
+    w.window.start_or_abort_run();
+    QVERIFY2(w.window.run_status().contains(
+                 QStringLiteral("transforms: log, seasonal difference at 12")),
+             qPrintable(w.window.run_status()));
+
+    QProcess runner;
+    runner.start(
+        QStringLiteral(QUARVEL_CLI),
+        QStringList{QStringLiteral("--training"), example("airpassengers-training.txt"),
+                    QStringLiteral("--validation"), example("airpassengers-validation.txt"),
+                    QStringLiteral("--quiet"), QStringLiteral("--export-model"),
+                    QStringLiteral("--intervals"), QStringLiteral("--output"),
+                    folder_.filePath(QStringLiteral("transformed-cli"))} +
+            options);
+    QVERIFY(runner.waitForFinished(60000) && runner.exitCode() == 0);
+    const auto& run = w.window.last_run();
+    QVERIFY(run.transformed != nullptr);
+    const auto file_of = [](const std::vector<double>& values, std::int64_t first) {
+      const auto cells = quarvel::records::output_cells(values, first);
+      return QByteArray::fromStdString(
+          quarvel::records::output_file_text(cells.index, cells.value));
+    };
+    const auto& prediction = run.last.results.populations[0].prediction;
+    QCOMPARE(file_of(prediction, 0),
+             read_all(folder_.filePath(QStringLiteral("transformed-cli/prediction-1.txt"))));
+    QCOMPARE(file_of(run.forecasts[0], static_cast<std::int64_t>(prediction.size())),
+             read_all(folder_.filePath(QStringLiteral("transformed-cli/forecast-1.txt"))));
+    // The chart draws the series as loaded, not the differences of its logs.
+    QCOMPARE(w.prediction_chart()->points(0).size(), static_cast<int>(prediction.size()));
+    QCOMPARE(w.prediction_chart()->points(1).last().y(), prediction.back());
+    QVERIFY(run.quality[0].benchmarks.scores[1].accuracy.scaled_mse.value);  // a seasonal naive
+
+    // With the bands shown, as the runner's --intervals export.
+    QVERIFY(w.action("bands_action")->isChecked());
+    const QString exported = folder_.filePath(QStringLiteral("transformed-window"));
+    QVERIFY(QDir().mkpath(exported));
+    w.dialogs.file_answers.push_back(exported);
+    w.action("export_models_action")->trigger();
+    for (const char* name : {"model-1.py", "model-1.txt", "model-1.h"}) {
+      QCOMPARE(
+          read_all(exported + QLatin1Char('/') + QLatin1String(name)),
+          read_all(folder_.filePath(QStringLiteral("transformed-cli/")) + QLatin1String(name)));
+    }
+  }
+
   // The best-tree view shows the formulas, during a run and after it.
   void best_trees_as_formulas() {
     auto& w = *window_;
@@ -264,7 +336,25 @@ class ModelOutTest : public QObject {
     QCOMPARE(quality.size(), std::size_t{2});
     const std::vector<double> levels{80.0, 95.0};
     const quarvel::ui::AccuracyTable* table = w.window.results_view().accuracy_table();
-    QCOMPARE(table->rowCount(), 2);
+    // A row a population, then a row a benchmark forecasting the same points.
+    const auto& scores = quality[0].benchmarks.scores;
+    QCOMPARE(scores.size(), std::size_t{4});
+    QCOMPARE(table->rowCount(), 2 + 4);
+    const QStringList benchmark_rows{QStringLiteral("Naive"), QStringLiteral("Seasonal naive"),
+                                     QStringLiteral("Drift"), QStringLiteral("Linear AR")};
+    for (int b = 0; b < 4; ++b) {
+      QCOMPARE(table->verticalHeaderItem(2 + b)->text(), benchmark_rows[b]);
+      const auto& mse = scores[static_cast<std::size_t>(b)].accuracy.scaled_mse;
+      QCOMPARE(table->cell_text(2 + b, 1),
+               mse.value ? QString::number(*mse.value, 'g', 4) : QStringLiteral("\u2014"));
+    }
+    QVERIFY(!scores[1].accuracy.scaled_mse.value);  // no season: no seasonal naive
+    QVERIFY(scores[0].accuracy.scaled_mse.value);
+    for (int p = 0; p < 2; ++p) {
+      const auto& relative = quality[static_cast<std::size_t>(p)].benchmarks.relative_mse;
+      QVERIFY(relative.value);
+      QCOMPARE(table->cell_text(p, 9), QString::number(*relative.value, 'g', 4));
+    }
     for (int p = 0; p < 2; ++p) {
       const auto& figures = quality[static_cast<std::size_t>(p)];
       QCOMPARE(figures.first_index, 340);
@@ -319,7 +409,7 @@ class ModelOutTest : public QObject {
       QVERIFY(w.prediction_chart()->points(11).isEmpty());
     });
     w.window.start_or_abort_run();
-    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->rowCount(), 2 + 4);
   }
 
   // A figure that cannot be given shows a dash with the reason as its tip: a
