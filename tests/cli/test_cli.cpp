@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <numbers>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -726,6 +727,96 @@ TEST_F(CliTest, IntervalsBesideTheForecastAndInTheExportedModule) {
   }
   EXPECT_EQ(std::count(rows_past_data.begin(), rows_past_data.end(), '\n'), 6);
   EXPECT_EQ(from_python, rows_past_data);
+}
+
+// Transforms chosen from the training part: a series whose level grows
+// exponentially and whose season swings with it is logged and seasonally
+// differenced, its held-out values fall inside the bands brought back to its
+// units, and the record says what was taken; a stationary AR(1) gets none.
+TEST_F(CliTest, TransformsAreChosenFromTheSeriesAndUndoneInItsUnits) {
+  // Deterministic noise, so that the series is the same on every machine.
+  std::uint64_t state = 12345;
+  const auto noise = [&state] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
+  };
+  std::vector<double> growing;
+  std::vector<double> stationary{0.0};
+  for (int t = 0; t < 144; ++t) {
+    growing.push_back(100.0 * std::exp(0.01 * t) *
+                      (1.0 + 0.3 * std::sin(2.0 * std::numbers::pi * t / 12.0)) *
+                      (1.0 + 0.04 * noise()));
+    stationary.push_back(0.5 * stationary.back() + noise());
+  }
+  const auto write_parts = [this](const std::string& name, const std::vector<double>& values,
+                                  std::size_t training, std::size_t overlap) {
+    std::string first;
+    std::string second;
+    for (std::size_t t = 0; t < values.size(); ++t) {
+      const std::string line = quarvel::data::format_general(values[t]) + "\n";
+      if (t < training) first += line;
+      if (t + overlap >= training) second += line;
+    }
+    return std::pair{write(name + "-training.txt", first), write(name + "-validation.txt", second)};
+  };
+  const auto [training, validation] = write_parts("growing", growing, 120, 13);
+  const Result result = run({"--training",
+                             training,
+                             "--validation",
+                             validation,
+                             "--season",
+                             "12",
+                             "--boxcox",
+                             "auto",
+                             "--seasonal-difference",
+                             "auto",
+                             "--difference",
+                             "auto",
+                             "--rank-by",
+                             "mse",
+                             "--terminals",
+                             "13",
+                             "--generations",
+                             "10",
+                             "--population-size",
+                             "300",
+                             "--intervals",
+                             "95",
+                             "--units",
+                             "original",
+                             "--runs",
+                             "1",
+                             "--output",
+                             (folder_ / "growing").string()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE((result.out + result.err).find("transforms: log, seasonal difference at 12"),
+            std::string::npos)
+      << result.out << result.err;
+  const std::string record = read_file(folder_ / "growing" / "run-0000" / "run.txt");
+  EXPECT_NE(record.find("\ntransform log, seasonal difference at 12\n"), std::string::npos);
+
+  quarvel::forecasting::BandTable table;
+  ASSERT_EQ(quarvel::forecasting::parse_band_table(
+                read_file(folder_ / "growing" / "run-0000" / "intervals-1.txt"), table),
+            std::nullopt);
+  ASSERT_EQ(table.point.size(), 24u);
+  std::size_t inside = 0;
+  for (std::size_t j = 0; j < 24; ++j) {
+    const double actual = growing[120 + j];
+    EXPECT_GT(table.point[j], 0.5 * actual) << j;  // the series' units, not its logs
+    EXPECT_LT(table.point[j], 1.5 * actual) << j;
+    inside += table.bands[0].lower[j] <= actual && actual <= table.bands[0].upper[j] ? 1 : 0;
+  }
+  EXPECT_GE(inside, 21u);
+
+  const auto [flat_training, flat_validation] = write_parts("ar1", stationary, 120, 5);
+  const Result flat = run({"--training", flat_training, "--validation", flat_validation, "--boxcox",
+                           "auto", "--seasonal-difference", "auto", "--difference", "auto",
+                           "--terminals", "5", "--generations", "2", "--population-size", "100",
+                           "--output", (folder_ / "ar1").string()});
+  ASSERT_EQ(flat.status, 0) << flat.err;
+  EXPECT_NE((flat.out + flat.err).find("transforms: none"), std::string::npos)
+      << flat.out << flat.err;
 }
 
 // A forecast that leaves the data's range widened by its span is told, and

@@ -189,6 +189,16 @@ TEST(RunRecord, RunsOfTheSameDataAndSettingsGoTogether) {
   RunRecord fewer = a;
   fewer.settings.pop_back();
   EXPECT_EQ(settings_difference(a, fewer), "they list different settings");
+
+  // The transforms a run took are part of what it modelled, and read back.
+  RunRecord logged = a;
+  logged.transform = "log, seasonal difference at 12";
+  EXPECT_EQ(settings_difference(a, logged),
+            "they modelled the series through different transforms (none and log, seasonal "
+            "difference at 12)");
+  RunRecord read;
+  ASSERT_EQ(parse_record(record_text(logged), read), std::nullopt);
+  EXPECT_EQ(read, logged);
 }
 
 // Records of earlier versions hold the settings as they were typed: they read
