@@ -262,6 +262,18 @@ def _scaled(value):
     return (value - SERIES_LOW) / (SERIES_HIGH - SERIES_LOW)
 
 
+def _bands_in_units(point, lower, upper, units):
+    """A scaled forecast and its bands as forecast_intervals returns them, in
+    the series' own units with units="original"."""
+    if units != "original":
+        return {"forecast": point, "lower": lower, "upper": upper}
+    def unscaled(values):
+        return [SERIES_LOW + v * (SERIES_HIGH - SERIES_LOW) for v in values]
+    return {"forecast": unscaled(point),
+            "lower": {level: unscaled(values) for level, values in lower.items()},
+            "upper": {level: unscaled(values) for level, values in upper.items()}}
+
+
 def _result(values, units):
     """Values of the series as the run's files write them: scaled, or from there
     back in the series' own units."""
@@ -482,13 +494,7 @@ def forecast_intervals(history, h, levels=INTERVAL_LEVELS, units=UNITS):
             for edges, q in ((lower, p), (upper, 1.0 - p)):
                 edge = _scaled(_inverse_box_cox_limit(_quantile(values, q)))
                 edges[level].append(edge if math.isnan(edge) else min(max(edge, floor), ceiling))
-    if units == "original":
-        def unscaled(values):
-            return [SERIES_LOW + v * (SERIES_HIGH - SERIES_LOW) for v in values]
-        point = unscaled(point)
-        lower = {level: unscaled(values) for level, values in lower.items()}
-        upper = {level: unscaled(values) for level, values in upper.items()}
-    return {"forecast": point, "lower": lower, "upper": upper}
+    return _bands_in_units(point, lower, upper, units)
 )py";
 
 // forecast_intervals by paths simulated through the model and brought back
@@ -559,13 +565,7 @@ constexpr std::string_view kPythonTransformedPathIntervals =
             lower[level].append(_quantile(ordered, p))
             upper[level].append(_quantile(ordered, 1.0 - p))
     point = forecast(series, h, units="scaled")
-    if units == "original":
-        def unscaled(values):
-            return [SERIES_LOW + v * (SERIES_HIGH - SERIES_LOW) for v in values]
-        point = unscaled(point)
-        lower = {level: unscaled(values) for level, values in lower.items()}
-        upper = {level: unscaled(values) for level, values in upper.items()}
-    return {"forecast": point, "lower": lower, "upper": upper}
+    return _bands_in_units(point, lower, upper, units)
 )py";
 
 // forecast_intervals and its helpers: the rules of forecasting/intervals.h and
