@@ -45,13 +45,15 @@ using quarvel::batch::FailureKind;
   throw py::error_already_set();
 }
 
-// The command line parsed and checked as the runner's, and what it runs.
+// The command line parsed and its settings checked as the runner's, and what it runs.
 quarvel::cli::Options parsed(const std::vector<std::string>& arguments) {
   const quarvel::cli::CommandLine line = quarvel::cli::parse_command_line(arguments);
   if (line.failure) raise(*line.failure);
   if (line.action != quarvel::cli::Action::run) {
     raise({FailureKind::bad_setting, "only the options of a run are taken here"});
   }
+  // What Start would refuse of the settings alone, as a run refuses it before it reads its data.
+  if (const auto failure = quarvel::batch::check_settings(line.options.request)) raise(*failure);
   return line.options;
 }
 

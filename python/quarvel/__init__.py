@@ -72,7 +72,7 @@ def _our_words(message, paths=()):
 
     def name(match):
         parameter = match.group(1).replace("-", "_")
-        return parameter if parameter in PARAMETERS else match.group(0)
+        return parameter if parameter in PARAMETERS + ("split",) else match.group(0)
 
     for path, words in paths:
         message = re.sub(r'(training |validation |data )?file "%s"' % re.escape(path), words,
@@ -283,11 +283,16 @@ class Forecaster:
                     paths.append((path, "the " + name + " values"))
             elif split is not None:
                 stamps = _stamps(index)
+                # The Series' name and its index's name the columns, as a
+                # table's header does; the run's record tells them.
+                value_name = getattr(y, "name", None) or "value"
+                time_name = getattr(index, "name", None) or "time"
                 path = os.path.join(folder, "series.csv")
                 with open(path, "w") as file:
+                    file.write((f"{time_name}," if stamps else "") + f"{value_name}\n")
                     for k, v in enumerate(values):
                         file.write((stamps[k] + "," if stamps else "") + repr(float(v)) + "\n")
-                data = ["--data", path, "--split", _text(split), "--header", "no",
+                data = ["--data", path, "--split", _text(split), "--header", "yes",
                         "--column", "2" if stamps else "1"]
                 if stamps:
                     data += ["--time-column", "1"]
