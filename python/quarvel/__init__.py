@@ -268,12 +268,14 @@ class Forecaster:
         """
         values, index = _series(y, "y")
         self._stamps_index = None
+        self._given = len(values)
         with tempfile.TemporaryDirectory(prefix="quarvel-") as folder:
             paths = []
             if validation is not None:
                 if split is not None:
                     raise ValueError("give validation or split, not both")
                 held_out, _ = _series(validation, "validation")
+                self._given += len(held_out)
                 data = []
                 for name, part in (("training", values), ("validation", held_out)):
                     path = os.path.join(folder, name + ".txt")
@@ -367,7 +369,8 @@ class Forecaster:
         """The forecast `h` steps past the data and its bands, in the series'
         units: the ensemble's median with runs, else the best population's
         forecast. A DataFrame indexed by the next time stamps (with a time
-        index in fit), else by the steps' indices; a dict of arrays without
+        index in fit), else by the steps' positions after the values given to
+        fit (y, then validation); a dict of arrays without
         pandas. `levels` picks among the levels of `intervals` (all by
         default). The forecast past the data is made in fit: set `forecast`
         to h or more."""
@@ -396,7 +399,9 @@ class Forecaster:
             if from_member or self._params["units"] != "original":
                 values = low + values * (high - low)
             columns[name] = values
-        index = self._forecast["index"][rows].astype(int)
+        # Numbered on from the values given to fit (the runner numbers a
+        # table's steps from its loaded points, the repeated ones counted twice).
+        index = np.arange(self._given, self._given + h)
         if self._stamps_index is not None:
             stamps = _stamps_after(self._stamps_index, h)
             if stamps is not None:
