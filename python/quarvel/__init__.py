@@ -13,6 +13,7 @@ by the runner's rules, and its files are the runner's, byte for byte.
 import os
 import re
 import tempfile
+import warnings
 
 import numpy as np
 
@@ -267,15 +268,15 @@ class Forecaster:
         label the forecast, as a table's time column does.
         """
         values, index = _series(y, "y")
-        self._stamps_index = None
-        self._given = len(values)
+        stamps_index = None
+        given = len(values)
         with tempfile.TemporaryDirectory(prefix="quarvel-") as folder:
             paths = []
             if validation is not None:
                 if split is not None:
                     raise ValueError("give validation or split, not both")
                 held_out, _ = _series(validation, "validation")
-                self._given += len(held_out)
+                given += len(held_out)
                 data = []
                 for name, part in (("training", values), ("validation", held_out)):
                     path = os.path.join(folder, name + ".txt")
@@ -298,7 +299,7 @@ class Forecaster:
                         "--column", "2" if stamps else "1"]
                 if stamps:
                     data += ["--time-column", "1"]
-                    self._stamps_index = index
+                    stamps_index = index
                 paths.append((path, "the series"))
             else:
                 raise ValueError("give the values the forecast is checked against (validation=) "
@@ -313,54 +314,62 @@ class Forecaster:
                 with open(os.path.join(folder, "history.csv"), "rb") as file:
                     files["history.csv"] = file.read()
         self.files_ = files
+        self._stamps_index = stamps_index
+        self._given = given
         self.notices_ = [f"{kind}: {_our_words(text, paths)}" for kind, text in result["notices"]]
         self._take_results(result)
         return self
 
     def _take_results(self, result):
         files = self.files_
-        text = lambda name: files[name].decode()  # noqa: E731
+
+        def text(name):
+            return files[name].decode()
+
         self.records_ = result["records"]
-        members = [_member(member) for member in result["members"] if member]
-        if not members:
-            raise RuntimeError(result["failure"] or "no run completed")
-        self._keys = members[0][0]
         self.summary_ = result["summary"]
+        # Per run that completed: its folder (none for a single run) and its
+        # member, whose keys give its best population and the steps forecast.
+        completed = []
+        for member in result["members"]:
+            if member:
+                keys, steps = _member(member)
+                folder = f"run-{int(keys['stream'][0]):04d}/" if self._params["runs"] else ""
+                completed.append((folder, keys, steps))
+        if not completed:
+            raise RuntimeError(_our_words(result["failure"] or "no run completed"))
+        if result["failure"]:
+            warnings.warn(_our_words(result["failure"]), RuntimeWarning, stacklevel=3)
+        self._keys = completed[0][1]
         if self._params["runs"]:
-            folders = sorted(name.split(os.sep)[0] for name in files
-                             if name.endswith(os.sep + "run.txt"))
-            best = [int(_member(result["members"][k])[0]["population"][0])
-                    if result["members"][k] else None for k in range(len(result["members"]))]
             self.runs_ = _table(_csv(text("runs.csv")))
             histories = []
-            for folder in folders:
-                columns = _csv(text(os.path.join(folder, "history.csv")))
-                stream = int(folder.split("-")[1])
-                histories.append({"stream": np.full(len(columns["generation"]), stream),
-                                  **columns})
+            for folder, keys, _ in completed:
+                columns = _csv(text(folder + "history.csv"))
+                stream = np.full(len(columns["generation"]), int(keys["stream"][0]))
+                histories.append({"stream": stream, **columns})
             self.history_ = _table({name: np.concatenate([h[name] for h in histories])
                                     for name in histories[0]})
-            runs = [(os.path.join(folder, ""), population)
-                    for folder, population in zip(folders, [b for b in best if b])]
+            best = [(folder, int(keys["population"][0])) for folder, keys, _ in completed]
             self.accuracy_ = _ensemble_figures(self.summary_)
             self._forecast = _csv(text("ensemble-forecast.txt"))
         else:
             population = int(self._keys["population"][0])
             self.runs_ = None
             self.history_ = _table(_csv(text("history.csv")))
-            runs = [("", k) for k in range(1, self._population_count() + 1)]
+            best = [("", k) for k in range(1, self._population_count() + 1)]
             self.accuracy_ = _record_figures(self.records_[0], population)
-            steps = members[0][1]
-            self._forecast = {"index": np.array([s[0] for s in steps], dtype=float),
-                              "median": np.array([s[2] for s in steps])}
+            steps = completed[0][2]
+            self._forecast = {"index": np.array([step[0] for step in steps]),
+                              "median": np.array([step[2] for step in steps])}
             intervals = f"intervals-{population}.txt"
             if intervals in files:
                 bands = _csv(text(intervals))
                 self._forecast.update({name: values for name, values in bands.items()
                                        if name.startswith(("lower_", "upper_"))})
-        self.trees_ = [text(f"{folder}tree-{k}.txt") for folder, k in runs]
+        self.trees_ = [text(f"{folder}tree-{k}.txt") for folder, k in best]
         self.formulas_ = [text(f"{folder}model-{k}.txt").split("Nodes, in evaluation order:\n")[-1]
-                          for folder, k in runs]
+                          for folder, k in best]
 
     def _population_count(self):
         return sum(1 for name in self.files_ if re.fullmatch(r"tree-\d\.txt", name))
