@@ -317,6 +317,10 @@ class Forecaster:
         self._stamps_index = stamps_index
         self._given = given
         self.notices_ = [f"{kind}: {_our_words(text, paths)}" for kind, text in result["notices"]]
+        # What the runner warns of on its standard error, Python's way.
+        for kind, text in result["notices"]:
+            if kind == "warning":
+                warnings.warn(_our_words(text, paths), UserWarning, stacklevel=2)
         self._take_results(result)
         return self
 

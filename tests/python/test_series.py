@@ -69,3 +69,11 @@ def test_without_pandas_results_are_dicts_of_arrays(monkeypatch):
     np.testing.assert_array_equal(forecast["index"], [144, 145, 146, 147])
     np.testing.assert_array_equal(forecast["forecast"], with_pandas.predict(4)["forecast"])
     assert isinstance(model.history_["mse"], np.ndarray)
+
+
+def test_the_runners_warnings_are_python_warnings():
+    # A split that leaves fewer repeated values than the largest lag.
+    with pytest.warns(UserWarning, match="fewer than the largest terminals"):
+        model = quarvel.Forecaster(terminals=30, generations=2, population_size=50)
+        model.fit(passengers(), split=20)
+    assert any(notice.startswith("warning: the series: ") for notice in model.notices_)
