@@ -103,6 +103,12 @@ def _series(values, name):
     return array, index
 
 
+def _quoted(name, fallback):
+    """A column's name as a quoted header cell."""
+    text = fallback if name is None or name == "" else str(name)
+    return '"' + text.replace('"', '""') + '"'
+
+
 def _stamps(index):
     """The time stamps of a DatetimeIndex or PeriodIndex as a table's time
     column writes them, or None for any other index."""
@@ -288,8 +294,8 @@ class Forecaster:
                 stamps = _stamps(index)
                 # The Series' name and its index's name the columns, as a
                 # table's header does; the run's record tells them.
-                value_name = getattr(y, "name", None) or "value"
-                time_name = getattr(index, "name", None) or "time"
+                value_name = _quoted(getattr(y, "name", None), "value")
+                time_name = _quoted(getattr(index, "name", None), "time")
                 path = os.path.join(folder, "series.csv")
                 with open(path, "w") as file:
                     file.write((f"{time_name}," if stamps else "") + f"{value_name}\n")

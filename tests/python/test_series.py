@@ -77,3 +77,12 @@ def test_the_runners_warnings_are_python_warnings():
         model = quarvel.Forecaster(terminals=30, generations=2, population_size=50)
         model.fit(passengers(), split=20)
     assert any(notice.startswith("warning: the series: ") for notice in model.notices_)
+
+
+def test_names_of_the_series_and_its_index_name_the_columns_whatever_they_hold():
+    index = pd.period_range("1949-01", periods=144, freq="M", name='month "m"')
+    model = quarvel.Forecaster(**SMALL).fit(pd.Series(passengers(), index=index,
+                                                      name="passengers, thousands"),
+                                            split="1958-12")
+    assert 'data-column 2 passengers, thousands\n' in model.records_[0]
+    assert 'data-time-column 1 month "m"\n' in model.records_[0]
