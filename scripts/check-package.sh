@@ -2,8 +2,8 @@
 # Installs the package built by scripts/package.sh into a fresh Debian 12 root
 # (debootstrap, minimal base) that has never seen the sources, and runs it
 # there: the versions, a sunspot run whose results must equal those of the
-# build folder's quarvel-cli, the manual page, and the window on Qt's offscreen
-# platform. Needs root, debootstrap and Debian's mirror; prints each command
+# build folder's quarvel-cli, the same run from the Python package with the
+# system's python3, the manual page, and the window on Qt's offscreen platform. Needs root, debootstrap and Debian's mirror; prints each command
 # before its output.
 #   check-package.sh [PACKAGE.deb] [ROOT-FOLDER]   (default /tmp/quarvel-debian12)
 set -euo pipefail
@@ -54,6 +54,23 @@ else
   exit 1
 fi
 rm -rf "$local_run"
+
+# The Python package with the system's python3: the same sunspot run, its files
+# those of the package's quarvel-cli above.
+in_root python3 -c 'import quarvel; print(quarvel.__version__)'
+in_root python3 -c "
+import numpy as np, quarvel
+model = quarvel.Forecaster().fit(np.loadtxt('$examples/sunspots-training.txt'),
+                                 validation=np.loadtxt('$examples/sunspots-validation.txt'))
+model.export('/tmp/sunspots-python')
+print('validation MAE', model.accuracy_['mae'])"
+if in_root sh -c 'cd /tmp && cmp sunspots-history.csv sunspots-python/history.csv &&
+    for f in sunspots-results/*; do cmp "$f" "sunspots-python/${f#*/}" || exit 1; done'; then
+  echo "sunspot results of the Python package equal those of quarvel-cli in the fresh root"
+else
+  echo "sunspot results of the Python package differ from quarvel-cli's" >&2
+  exit 1
+fi
 
 in_root env MANWIDTH=100 man quarvel-cli | sed 's/.\x08//g' | sed -n '1,8p;/^ *--/p'
 in_root env MANWIDTH=100 man quarvel | sed 's/.\x08//g' | sed -n '1,9p'

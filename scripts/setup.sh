@@ -8,8 +8,10 @@ packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-dev qt
   # manual pages and completion as the installation test reads them, and what
   # cpack needs to read the programs' library dependencies.
   librsvg2-bin desktop-file-utils appstream man-db bash-completion dpkg-dev file
-  # The exported models are run by their tests.
-  python3)
+  # The exported models are run by their tests; the Python package is built with
+  # pybind11 for the system's python3, its tests use pytest, numpy and pandas, and
+  # its example draws with matplotlib.
+  python3 python3-dev pybind11-dev python3-numpy python3-pandas python3-pytest python3-matplotlib)
 
 # Runs a command as root: directly, through sudo, or not at all, saying what to run.
 as_root() {
