@@ -77,9 +77,16 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   setFont(window_font());
   detected_delimiter_ = data::preview_table(text_, {}, 0).layout.delimiter;
 
-  auto* file_label = new QLabel(QStringLiteral("File: %1").arg(QDir::toNativeSeparators(path)));
-  file_label->setObjectName(QStringLiteral("file_label"));
-  file_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  build_fields();
+  lay_out();
+  connect_fields();
+  read_table_again();
+}
+
+void ImportTableDialog::build_fields() {
+  file_label_ = new QLabel(QStringLiteral("File: %1").arg(QDir::toNativeSeparators(path_)));
+  file_label_->setObjectName(QStringLiteral("file_label"));
+  file_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   preview_table_ = new QTableWidget();
   preview_table_->setObjectName(QStringLiteral("preview_table"));
@@ -133,7 +140,9 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   buttons_->setObjectName(QStringLiteral("button_box"));
   connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
 
+void ImportTableDialog::lay_out() {
   // How the table is read, then where it is split.
   auto* reading = new QGridLayout();
   const auto add_row = [reading](int row, const QString& caption, QWidget* field, QWidget* buddy) {
@@ -162,7 +171,7 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   split->addWidget(split_slider_, 1);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(file_label);
+  layout->addWidget(file_label_);
   layout->addWidget(preview_table_, 1);
   layout->addWidget(layout_label_);
   layout->addLayout(reading);
@@ -172,7 +181,9 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   layout->addWidget(message_label_);
   layout->addWidget(buttons_);
   resize(640, 560);
+}
 
+void ImportTableDialog::connect_fields() {
   // What the user sets is kept, whatever is detected after it.
   connect(delimiter_box_, &QComboBox::currentIndexChanged, this, [this](int index) {
     delimiter_choice_ = static_cast<Delimiter>(delimiter_box_->itemData(index).toInt());
@@ -216,8 +227,6 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   connect(fill_missing_check_, &QCheckBox::toggled, this, &ImportTableDialog::read_table_again);
   connect(split_edit_, &QLineEdit::textChanged, this, &ImportTableDialog::split_again);
   connect(split_slider_, &QSlider::valueChanged, this, &ImportTableDialog::pick_split_on_slider);
-
-  read_table_again();
 }
 
 bool ImportTableDialog::is_table_file(const QString& path) {

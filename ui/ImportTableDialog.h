@@ -57,6 +57,10 @@ class ImportTableDialog final : public QDialog {
   [[nodiscard]] static bool is_table_file(const QString& path);
 
  private:
+  // The dialog's fields, their places and what each change does.
+  void build_fields();
+  void lay_out();
+  void connect_fields();
   // The options as the user has set them: detection for what is not set.
   [[nodiscard]] data::TableOptions chosen_options() const;
   // Reads the table again after a change of the options: the preview, the
@@ -88,6 +92,7 @@ class ImportTableDialog final : public QDialog {
   std::optional<data::Table> table_;
   std::optional<ImportedTable> imported_;
 
+  QLabel* file_label_ = nullptr;
   QTableWidget* preview_table_ = nullptr;
   QLabel* layout_label_ = nullptr;
   QComboBox* delimiter_box_ = nullptr;

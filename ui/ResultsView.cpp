@@ -128,7 +128,37 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   mse_chart_ = add_history_chart("mse_chart", QStringLiteral("MSE of best indv."));
   connect(mdl_chart_, &ChartView::doubleClicked, this, &ResultsView::fitness_window_requested);
   connect(mse_chart_, &ChartView::doubleClicked, this, &ResultsView::gene_length_window_requested);
+  QGroupBox* output = build_output_box();
+  QFrame* panel = build_best_individual_panel();
+  build_prediction_chart();
+  QLayout* controls = build_run_controls();
 
+  // The charts, the text and the grids take what the window grows by.
+  auto* left = new QVBoxLayout();
+  left->addWidget(mdl_chart_, 3);
+  left->addWidget(mse_chart_, 3);
+  left->addWidget(output, 2);
+  auto* right = new QVBoxLayout();
+  right->addWidget(panel, 2);
+  right->addWidget(prediction_chart_, 3);
+  right->addWidget(progress_bar_);
+  right->addLayout(controls);
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addLayout(left, 1);
+  layout->addLayout(right, 1);
+
+  // The keyboard roles of the kinds: Enter presses the enabled OK button, Esc
+  // the enabled No button, while the focus is on this tab.
+  for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), this);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    const ButtonKind kind = key == Qt::Key_Escape ? ButtonKind::no : ButtonKind::ok;
+    connect(shortcut, &QShortcut::activated, this, [this, kind] { press_button_of_kind(kind); });
+  }
+}
+
+QGroupBox* ResultsView::build_output_box() {
   auto* output = new QGroupBox(QStringLiteral("Output"));
   auto* output_layout = new QVBoxLayout(output);
   output_layout->setContentsMargins(4, 4, 4, 4);
@@ -158,7 +188,10 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
             [this, population] { emit save_requested(population); });
   }
   show_population_count(1);
+  return output;
+}
 
+QFrame* ResultsView::build_best_individual_panel() {
   auto* panel = new QFrame();
   panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   auto* panel_layout = new QVBoxLayout(panel);
@@ -182,7 +215,10 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   panel_layout->addWidget(accuracy_label);
   accuracy_table_ = new AccuracyTable();
   panel_layout->addWidget(accuracy_table_);
+  return panel;
+}
 
+void ResultsView::build_prediction_chart() {
   prediction_chart_ = add_chart("prediction_chart", QSize(280, 190));
   QChart* prediction = prediction_chart_->chart();
   add_line_series(prediction, QStringLiteral("Real Data"), colours::black, Qt::SolidLine, 1, true);
@@ -205,7 +241,9 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   }
   attach_axes(prediction, QStringLiteral("Time (min)"), QStringLiteral("Normalized Value"));
   use_small_axis_fonts(prediction);
+}
 
+QLayout* ResultsView::build_run_controls() {
   progress_bar_ = new QProgressBar();
   progress_bar_->setObjectName(QStringLiteral("progress_bar"));
   progress_bar_->setRange(0, 100);
@@ -233,32 +271,10 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   buttons->addWidget(stop_button_);
   buttons->addStretch(1);
 
-  // The charts, the text and the grids take what the window grows by.
-  auto* left = new QVBoxLayout();
-  left->addWidget(mdl_chart_, 3);
-  left->addWidget(mse_chart_, 3);
-  left->addWidget(output, 2);
-  auto* bottom = new QHBoxLayout();
-  bottom->addLayout(labels, 1);
-  bottom->addLayout(buttons);
-  auto* right = new QVBoxLayout();
-  right->addWidget(panel, 2);
-  right->addWidget(prediction_chart_, 3);
-  right->addWidget(progress_bar_);
-  right->addLayout(bottom);
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->addLayout(left, 1);
-  layout->addLayout(right, 1);
-
-  // The keyboard roles of the kinds: Enter presses the enabled OK button, Esc
-  // the enabled No button, while the focus is on this tab.
-  for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-    auto* shortcut = new QShortcut(QKeySequence(key), this);
-    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    const ButtonKind kind = key == Qt::Key_Escape ? ButtonKind::no : ButtonKind::ok;
-    connect(shortcut, &QShortcut::activated, this, [this, kind] { press_button_of_kind(kind); });
-  }
+  auto* controls = new QHBoxLayout();
+  controls->addLayout(labels, 1);
+  controls->addLayout(buttons);
+  return controls;
 }
 
 void ResultsView::press_button_of_kind(ButtonKind kind) {

@@ -17,7 +17,10 @@
 #include "runs/generationstep.h"
 #include "runs/settings.h"
 
+class QFrame;
+class QGroupBox;
 class QLabel;
+class QLayout;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -110,6 +113,13 @@ class ResultsView final : public QWidget {
   void gene_length_window_requested();
 
  private:
+  // The parts of the tab, made once by the constructor.
+  [[nodiscard]] QGroupBox* build_output_box();
+  [[nodiscard]] QFrame* build_best_individual_panel();
+  void build_prediction_chart();
+  // The progress bar, the progress labels and the Start and Stop buttons;
+  // the layout of the labels beside the buttons.
+  [[nodiscard]] QLayout* build_run_controls();
   void press_button_of_kind(ButtonKind kind);
   // The prediction chart drawn again from what it shows, in the chosen units;
   // the data's own curve too when `real_data_too`.

@@ -207,6 +207,20 @@ QList<QPointF> step_points(const std::vector<double>& values, std::int64_t first
   return points;
 }
 
+// The stamps of the fan chart's points: the rows of the table the runs read,
+// and the steps after them; null when the runs read no time column.
+std::shared_ptr<const TimeScale> fan_time(const RunData& data,
+                                          const forecasting::BandTable& table) {
+  if (!data.time) return nullptr;
+  const auto points = static_cast<std::ptrdiff_t>(data.values.size());
+  const std::ptrdiff_t ahead =
+      static_cast<std::ptrdiff_t>(table.first_index +
+                                  static_cast<std::int64_t>(table.point.size())) -
+      points;
+  return std::make_shared<const TimeScale>(
+      data.time->with_steps_ahead(static_cast<std::size_t>(std::max<std::ptrdiff_t>(ahead, 0))));
+}
+
 }  // namespace
 
 RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -378,19 +392,8 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   const RunData data = record.isEmpty()
                            ? RunData{{}, QStringLiteral("no run folder with run.txt was found")}
                            : data_of_record(record);
-  // At the time stamps of a table's rows and the steps after them, when the
-  // runs read a time column; else at the points' indices.
-  std::shared_ptr<const TimeScale> time;
-  if (data.time) {
-    const auto points = static_cast<std::ptrdiff_t>(data.values.size());
-    const std::ptrdiff_t ahead =
-        static_cast<std::ptrdiff_t>(table.first_index +
-                                    static_cast<std::int64_t>(table.point.size())) -
-        points;
-    time = std::make_shared<const TimeScale>(
-        data.time->with_steps_ahead(static_cast<std::size_t>(std::max<std::ptrdiff_t>(ahead, 0))));
-    show_time_axis(fan_chart_, time);
-  }
+  const std::shared_ptr<const TimeScale> time = fan_time(data, table);
+  if (time) show_time_axis(fan_chart_, time);
   const auto on_time = [&time](const QList<QPointF>& points) {
     return time ? time->on_time(points, false) : points;
   };
@@ -413,6 +416,17 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   fan_chart_->chart()->axes(Qt::Vertical).constFirst()->setTitleText(y_title);
 
   fan_chart_->set_points(Series::median, on_time(step_points(table.point, table.first_index)));
+  draw_bands(table, data.values, on_time);
+  if (table.bands.empty()) {
+    notes << QStringLiteral("The runs were made without --intervals: no bands.");
+  }
+  mark_forecast_start(table, time.get());
+  fit_axes(fan_chart_->chart());
+  return notes;
+}
+
+void RunsWindow::draw_bands(const forecasting::BandTable& table, const std::vector<double>& data,
+                            const std::function<QList<QPointF>(const QList<QPointF>&)>& on_time) {
   // The bands drawn no further than the range a forecast diverges beyond (the
   // data's range widened by its span on each side; the median's without the
   // data), or the median's where it reaches further: paths that ran away would
@@ -428,7 +442,7 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
     return range;
   };
   const auto median_range = finite_range(table.point);
-  const auto [low, high] = data.values.empty() ? median_range : finite_range(data.values);
+  const auto [low, high] = data.empty() ? median_range : finite_range(data);
   const double span = high - low;
   const double bottom = std::min(low - span, median_range.first);
   const double top = std::max(high + span, median_range.second);
@@ -452,11 +466,10 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
     }
     fan_chart_->set_band(series, on_time(lower), on_time(upper));
   }
-  if (table.bands.empty()) {
-    notes << QStringLiteral("The runs were made without --intervals: no bands.");
-  }
+}
 
-  // The forecast start, across the curves.
+void RunsWindow::mark_forecast_start(const forecasting::BandTable& table, const TimeScale* time) {
+  // Across the curves.
   double lowest = std::numeric_limits<double>::infinity();
   double highest = -lowest;
   for (int series = 0; series < forecast_start; ++series) {
@@ -467,11 +480,9 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   }
   if (lowest <= highest) {
     const auto first = static_cast<double>(table.first_index);
-    const double x = time ? time->x_of_point(first) : first;
+    const double x = time != nullptr ? time->x_of_point(first) : first;
     fan_chart_->set_points(Series::forecast_start, {QPointF(x, lowest), QPointF(x, highest)});
   }
-  fit_axes(fan_chart_->chart());
-  return notes;
 }
 
 }  // namespace quarvel::ui
