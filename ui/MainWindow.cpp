@@ -287,12 +287,12 @@ void MainWindow::remember_for_next_start() const {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // The run loop is further down the stack, inside start_or_abort_run: once the
-  // user agrees, the run ends at the next generation boundary and
-  // start_or_abort_run closes the window then. No keeps the run going.
+  // The run goes on behind the question. Once the user agrees, it ends at
+  // the next generation boundary and its end closes the window. No keeps the
+  // run going.
   if (run_controller_->driver().running()) {
-    if (run_controller_->agree_to_abort()) close_after_run_ = true;
     event->ignore();
+    if (run_controller_->agree_to_abort()) hold_until_run_end(close_after_run_);
     return;
   }
   remember_for_next_start();
@@ -301,11 +301,19 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::exit_program() {
   if (run_controller_->driver().running()) {
-    if (run_controller_->agree_to_abort()) exit_after_run_ = true;
+    if (run_controller_->agree_to_abort()) hold_until_run_end(exit_after_run_);
     return;
   }
   remember_for_next_start();
   dialogs_.end_process(0);
+}
+
+void MainWindow::hold_until_run_end(bool& after_run) {
+  after_run = true;
+  // The run may have ended while the question was open.
+  if (!run_controller_->driver().running()) {
+    QMetaObject::invokeMethod(this, &MainWindow::close_as_asked_during_run, Qt::QueuedConnection);
+  }
 }
 
 void MainWindow::close_as_asked_during_run() {

@@ -140,7 +140,9 @@ class MainWindow final : public QMainWindow {
                       void (MainWindow::*handler)());
   void show_splash();
   void remember_for_next_start() const;
-  // A close or Exit asked for during a run, carried out once it has ended.
+  // A close or Exit agreed to during a run (`after_run` its flag), carried
+  // out once the run has ended.
+  void hold_until_run_end(bool& after_run);
   void close_as_asked_during_run();
   // The largest terminal table size of the populations now set (unreadable
   // fields count as 0).

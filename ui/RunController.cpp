@@ -1,7 +1,6 @@
 #include "ui/RunController.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QStringList>
 #include <QTabWidget>
 #include <algorithm>
@@ -128,20 +127,23 @@ void RunController::start_or_abort_run() {
   run_ = std::move(run);
   screens_.tabs.setCurrentWidget(&screens_.results_view);
   run_generations();
-  emit run_ended();
 }
 
 void RunController::toggle_pause() {
   driver_->toggle_pause();
 }
 
-void RunController::run_generations() {
-  ResultsView& results_view = screens_.results_view;
+std::vector<ChartView*> RunController::charts() const {
   std::vector<ChartView*> views;
-  for (ChartView* view : results_view.chart_views()) views.push_back(view);
+  for (ChartView* view : screens_.results_view.chart_views()) views.push_back(view);
   views.push_back(screens_.fitness_window.chart_view());
   views.push_back(screens_.gene_length_window.chart_view());
-  for (ChartView* view : views) view->pause_animations();
+  return views;
+}
+
+void RunController::run_generations() {
+  ResultsView& results_view = screens_.results_view;
+  for (ChartView* view : charts()) view->pause_animations();
   results_view.show_run_state(RunState::running);
   set_run_status(QStringLiteral("Running"));
 
@@ -156,39 +158,44 @@ void RunController::run_generations() {
   }
   screens_.fitness_window.clear();
   screens_.gene_length_window.clear();
+  driver_->start([this](const ShownGeneration& shown) { show_generation_results(shown); },
+                 run_.forecast, [this](RunDriver::RunEnd end) { show_run_end(std::move(end)); });
+}
 
-  QElapsedTimer clock;
-  clock.start();
-  // Back to Idle however the run ends.
-  const auto end_run = [&results_view, &views] {
-    QApplication::beep();
-    results_view.show_run_state(RunState::idle);
-    for (ChartView* view : views) view->resume_animations();
-  };
-  RunDriver::RunEnd end;
-  try {
-    end = driver_->run([this](const ShownGeneration& shown) { show_generation_results(shown); },
-                       run_.forecast);
-  } catch (...) {
-    end_run();
-    set_run_status(QStringLiteral("failed at generation %1").arg(run_.generations_shown + 1));
-    throw;
+void RunController::show_run_end(RunDriver::RunEnd end) {
+  // Back to Idle however the run ended.
+  QApplication::beep();
+  screens_.results_view.show_run_state(RunState::idle);
+  for (ChartView* view : charts()) view->resume_animations();
+  switch (end.ending) {
+    case RunDriver::Ending::out_of_memory:
+      // The engine gave back what the run held; what was shown stays.
+      set_run_status(
+          QStringLiteral("out of memory at generation %1").arg(run_.generations_shown + 1));
+      dialogs_.message(window_, QString::fromLatin1(kRunOutOfMemory));
+      break;
+    case RunDriver::Ending::failed:
+      set_run_status(QStringLiteral("failed at generation %1").arg(run_.generations_shown + 1));
+      dialogs_.error(window_, QStringLiteral("The run ended at generation %1: %2")
+                                  .arg(run_.generations_shown + 1)
+                                  .arg(QString::fromStdString(end.failure)));
+      break;
+    case RunDriver::Ending::finished:
+      set_run_status(QStringLiteral("finished: %1 generations in %2 s")
+                         .arg(run_.generations)
+                         .arg(static_cast<double>(end.working_time.count()) / 1000.0, 0, 'f', 1));
+      show_forecast_figures(end);
+      break;
+    case RunDriver::Ending::aborted:
+      set_run_status(QStringLiteral("aborted at generation %1").arg(run_.generations_shown));
+      show_forecast_figures(end);
+      break;
   }
-  end_run();
-  if (end.ending == RunDriver::Ending::out_of_memory) {
-    // The engine gave back what the run held; what was shown stays.
-    set_run_status(
-        QStringLiteral("out of memory at generation %1").arg(run_.generations_shown + 1));
-    dialogs_.message(window_, QString::fromLatin1(kRunOutOfMemory));
-    return;
-  }
-  if (end.ending == RunDriver::Ending::finished) {
-    set_run_status(QStringLiteral("finished: %1 generations in %2 s")
-                       .arg(run_.generations)
-                       .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
-  } else {
-    set_run_status(QStringLiteral("aborted at generation %1").arg(run_.generations_shown));
-  }
+  emit run_ended();
+}
+
+void RunController::show_forecast_figures(RunDriver::RunEnd& end) {
+  ResultsView& results_view = screens_.results_view;
   // Each best tree's forecast past the data, once the run has ended (and its
   // status is told, whatever showing them may throw).
   if (!end.forecasts.empty()) {

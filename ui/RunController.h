@@ -25,6 +25,7 @@ struct Engine;
 
 namespace quarvel::ui {
 
+class ChartView;
 class HistoryChartWindow;
 class ProblemTab;
 class ResultsView;
@@ -68,7 +69,9 @@ class RunController final : public QObject {
   bool agree_to_abort();
 
  public slots:
-  // Start when idle; while a run is in progress, the abort question.
+  // Start when idle: the run goes on from the message loop, and this returns
+  // at once. While a run is in progress, the abort question, behind which
+  // the run goes on.
   void start_or_abort_run();
   void toggle_pause();
   // The best trees shown as printed, or as their formulas.
@@ -77,11 +80,18 @@ class RunController final : public QObject {
  signals:
   // The run's state and how it ended, for the status bar.
   void run_status_changed(const QString& text);
-  // A run has ended, however it ended.
+  // A run has ended, however it ended, and the window shows its end.
   void run_ended();
 
  private:
+  // The run's display made ready and its generations started.
   void run_generations();
+  // The run has ended: the window idle again, how it ended in the status
+  // bar, and what its forecasts are worth.
+  void show_run_end(RunDriver::RunEnd end);
+  void show_forecast_figures(RunDriver::RunEnd& end);
+  // The charts a run draws into, whose animations pause while it runs.
+  [[nodiscard]] std::vector<ChartView*> charts() const;
   // What the run's end forecasts and measures for a run of `settings`.
   [[nodiscard]] static RunDriver::ForecastRequest forecast_request(
       const runs::RunSettings& settings);

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -22,10 +23,17 @@ namespace quarvel::ui::testing {
 
 class FakeDialogs final : public UserDialogs {
  public:
-  void message(QWidget*, const QString& text) override { messages.append(text); }
-  void error(QWidget*, const QString& text) override { errors.append(text); }
+  void message(QWidget*, const QString& text) override {
+    messages.append(text);
+    if (while_box_open) while_box_open();
+  }
+  void error(QWidget*, const QString& text) override {
+    errors.append(text);
+    if (while_box_open) while_box_open();
+  }
   bool ask_yes_no(QWidget*, const QString& caption, const QString& text) override {
     questions.append(caption + QLatin1Char('|') + text);
+    if (while_box_open) while_box_open();
     return answer_yes;
   }
   std::optional<QString> open_file(QWidget*, const QString& folder) override {
@@ -93,6 +101,9 @@ class FakeDialogs final : public UserDialogs {
   std::vector<int> end_statuses;
   std::deque<std::optional<QString>> file_answers;  // nullopt: the user cancels
   bool answer_yes = false;
+  // What the user's reading time does while a box or question is open: a
+  // test runs the box's own message loop here, as a modal box would.
+  std::function<void()> while_box_open;
 };
 
 // Settings store and application title for a test program; call once first.

@@ -436,7 +436,7 @@ class ImportTest : public QObject {
     w.field(Setting::population_size, 0)->setText(QStringLiteral("40"));
     w.field(Setting::elite, 0)->setText(QStringLiteral("2"));
     w.field(Setting::forecast_ahead)->setText(QStringLiteral("3"));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(w.dialogs.messages, QStringList());
     quarvel::ui::ChartView* prediction = w.prediction_chart();
     QVERIFY(quarvel::ui::time_scale_of(prediction) != nullptr);
@@ -460,7 +460,7 @@ class ImportTest : public QObject {
     w.window.draw_data_plot();
     QCOMPARE(quarvel::ui::time_scale_of(plot), nullptr);
     QCOMPARE(plot->points(0).constFirst().x(), 0.0);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(quarvel::ui::time_scale_of(prediction), nullptr);
   }
 };

@@ -49,7 +49,7 @@ class ModelOutTest : public QObject {
     w.population_count_box()->setEditText(QStringLiteral("2"));
     w.window.populations_tab().apply_population_count();
     for (int p = 0; p < 2; ++p) w.field(Setting::population_size, p)->setText("120");
-    w.window.start_or_abort_run();
+    w.start_and_wait();
   }
 
   // quarvel-cli on the same data and settings; true when it succeeds.
@@ -116,7 +116,7 @@ class ModelOutTest : public QObject {
     }
     // The next run without a forecast shows none.
     w.field(Setting::forecast_ahead)->setText(QStringLiteral("0"));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QVERIFY(w.prediction_chart()->points(7).isEmpty());
     QCOMPARE(w.output_model(0)->rowCount(), 408);
     QCOMPARE(w.output_model(0)->first_ahead_row(), -1);
@@ -183,7 +183,7 @@ class ModelOutTest : public QObject {
     QVERIFY(formulas.contains(QStringLiteral("prediction = ")));
     QVERIFY(formulas.contains(QStringLiteral("    c0 = ")));
     QVERIFY(!formulas.contains(QStringLiteral("NODE")));
-    w.window.start_or_abort_run();  // shown so generation by generation
+    w.start_and_wait();  // shown so generation by generation
     QVERIFY(w.best_trees_text()->toPlainText().contains(QStringLiteral("prediction = ")));
     w.action("formulas_action")->trigger();
     QVERIFY(w.best_trees_text()->toPlainText().contains(QStringLiteral("NODE")));
@@ -318,7 +318,7 @@ class ModelOutTest : public QObject {
       QCOMPARE(table->rowCount(), 0);
       QVERIFY(w.prediction_chart()->points(11).isEmpty());
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(table->rowCount(), 2);
   }
 
@@ -377,7 +377,7 @@ class ModelOutTest : public QObject {
     w.load_texts(folder_, training, validation);
     w.field(Setting::generations)->setText(QStringLiteral("2"));
     w.field(Setting::forecast_ahead)->setText(QStringLiteral("400"));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     const auto& quality = w.window.last_run().quality;
     QCOMPARE(quality.size(), std::size_t{1});
     QVERIFY(!quality[0].validation_divergence);
@@ -393,7 +393,7 @@ class ModelOutTest : public QObject {
     QVERIFY(w.window.results_view().accuracy_table()->cell_text(0, 8).startsWith("at step"));
     // A run whose forecasts stay near the data names none.
     w.field(Setting::forecast_ahead)->setText(QStringLiteral("5"));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QVERIFY2(!w.window.run_status().contains(QStringLiteral("diverged")),
              qPrintable(w.window.run_status()));
     QCOMPARE(w.prediction_chart()

@@ -129,7 +129,7 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     auto& dialogs = w.dialogs;
     prepare_run(1, 1);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     const QString training = data_folder_.filePath(QStringLiteral("training.txt"));
     const QString validation = data_folder_.filePath(QStringLiteral("validation.txt"));
     const QByteArray training_text = read_all(training);
@@ -299,7 +299,7 @@ class WindowTest : public QObject, protected WindowFixture {
         places_after << bar->value();
       }
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QVERIFY(place > 0);
     QVERIFY(!places_after.isEmpty());
     for (const int after : places_after) QCOMPARE(after, place);
@@ -337,7 +337,7 @@ class WindowTest : public QObject, protected WindowFixture {
         QVERIFY(!w.window.close());  // never closed under the running loop
       }
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(w.dialogs.questions, QStringList{kAbortQuestion});
     const auto shown = w.mdl_chart()->points(0).size();
     QCOMPARE(shown, agree ? 2 : 6);
@@ -523,7 +523,7 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     show_window();
     prepare_run(3, 2);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     for (ChartView* view : {w.mdl_chart(), w.mse_chart(), w.prediction_chart()}) {
       QVERIFY(view->chart()->legend()->isVisible());
       const int first = view == w.prediction_chart() ? 1 : 0;
@@ -574,7 +574,7 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     show_window();
     prepare_run(3, 4);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     // Each check once the charts are laid out for the new size and their
     // ticks fitted to it, which takes a few rounds of layout; without
     // animations, so that no text is seen halfway.
@@ -612,7 +612,7 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     show_window();
     prepare_run(2, 1);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     auto* export_menu = w.part<QMenu>(QStringLiteral("export_menu"));
     QCOMPARE(export_menu->actions().size(), 7);
     QCOMPARE(export_menu->title(), QStringLiteral("Export chart (&E)"));
@@ -702,7 +702,7 @@ class WindowTest : public QObject, protected WindowFixture {
     prepare_run(3, 1);
     QCOMPARE(w.window.data_status(),
              QStringLiteral("Training: 90 points, validation: 30 points, overlap: 5"));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QVERIFY2(QRegularExpression(QStringLiteral("^finished: 3 generations in \\d+\\.\\d s$"))
                  .match(w.window.run_status())
                  .hasMatch(),
@@ -721,7 +721,7 @@ class WindowTest : public QObject, protected WindowFixture {
       w.dialogs.answer_yes = true;
       w.window.start_or_abort_run();
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(while_running, QStringLiteral("Running: generation 2 of 6"));
     QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 2"));
   }
@@ -742,7 +742,7 @@ class WindowTest : public QObject, protected WindowFixture {
     auto* data_label = w.part<QLabel>(QStringLiteral("data_status_label"));
     QVERIFY2(data_label->toolTip().contains(QStringLiteral("terminal table size is 100")),
              qPrintable(data_label->toolTip()));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCoreApplication::processEvents();
     for (const char* name : {"run_status_label", "data_status_label"}) {
       const auto* label = w.part<QLabel>(QString::fromLatin1(name));
@@ -780,7 +780,7 @@ class WindowTest : public QObject, protected WindowFixture {
       w.window.start_or_abort_run();
     });
     stopper.start();
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(statuses, (QStringList{QStringLiteral("Stopping after generation 3 of 6"),
                                     QStringLiteral("Paused after generation 3 of 6")}));
     QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 3"));
@@ -791,7 +791,7 @@ class WindowTest : public QObject, protected WindowFixture {
   void a_runs_markers_stay_when_other_data_are_loaded() {
     auto& w = *window_;
     prepare_run(2, 1);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     const QList<QPointF> training_marker = w.prediction_chart()->points(5);
     const QList<QPointF> forecast_marker = w.prediction_chart()->points(6);
     QCOMPARE(training_marker.first().x(), 90.0);
@@ -808,11 +808,11 @@ class WindowTest : public QObject, protected WindowFixture {
   void populations_not_in_the_last_run_have_nothing_to_show_or_save() {
     auto& w = *window_;
     prepare_run(1, 4);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(w.output_model(3)->rowCount(), 120);
     w.population_count_box()->setEditText(QStringLiteral("1"));
     w.window.populations_tab().apply_population_count();
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     w.population_count_box()->setEditText(QStringLiteral("2"));
     w.window.populations_tab().apply_population_count();
     QCOMPARE(w.output_model(1)->rowCount(), quarvel::ui::kOutputGridRows);
@@ -890,7 +890,7 @@ class WindowTest : public QObject, protected WindowFixture {
     // The bands hidden at the last start stay hidden: none drawn, no coverage.
     QVERIFY(!w.action("bands_action")->isChecked());
     prepare_run(2, 1);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QVERIFY(w.window.last_run().quality.at(0).with_intervals);
     QVERIFY(w.prediction_chart()->points(11).isEmpty());
     QVERIFY(w.window.results_view().accuracy_table()->isColumnHidden(6));
@@ -903,11 +903,11 @@ class WindowTest : public QObject, protected WindowFixture {
     w.window.resize(w.window.minimumSize());
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QScrollBar* scroll = w.best_trees_text()->verticalScrollBar();
     QVERIFY(scroll->maximum() > 0);
     scroll->setValue(scroll->maximum());
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(scroll->value(), 0);
   }
 
@@ -982,7 +982,7 @@ class WindowTest : public QObject, protected WindowFixture {
     }
     w.field(Setting::generations)->setText(QStringLiteral("4"));
     w.field(Setting::population_size, 0)->setText(QStringLiteral("150"));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     const QString saved = data_folder_.filePath(QStringLiteral("window-prediction.txt"));
     w.dialogs.file_answers.push_back(saved);
     w.window.save_output(0);
