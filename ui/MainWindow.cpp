@@ -12,7 +12,6 @@
 #include <QTabWidget>
 #include <algorithm>
 
-#include "data/numbertext.h"
 #include "ui/AboutDialog.h"
 #include "ui/ChartView.h"
 #include "ui/DataPlotWindow.h"
@@ -389,7 +388,7 @@ void MainWindow::update_data_status() {
 // ---------------------------------------------------------------------------
 // Settings the loads depend on
 
-QString MainWindow::lags_past_the_overlap() const {
+QString MainWindow::lags_past_the_overlap() {
   // A validation file that repeats the last K training values lets lags up to
   // K read that block at the forecast start; longer ones reach into the
   // training part and read values K steps off.
@@ -406,13 +405,13 @@ QString MainWindow::lags_past_the_overlap() const {
       .arg(largest);
 }
 
-std::int32_t MainWindow::largest_terminal_table() const {
-  const runs::SettingsTexts settings = settings_texts();
-  const int count = data::parse_whole_number(settings.text(runs::Setting::populations)).value_or(1);
+std::int32_t MainWindow::largest_terminal_table() {
+  // A field being typed into may hold a text that cannot be read yet: the
+  // settings as they were read last count until it can.
+  static_cast<void>(runs::read_settings(settings_texts(), read_settings_));
   std::int32_t largest = 0;
-  for (int p = 0; p < count; ++p) {
-    largest = std::max(
-        largest, data::parse_whole_number(settings.text(runs::Setting::terminals, p)).value_or(0));
+  for (int p = 0; p < read_settings_.population_count(); ++p) {
+    largest = std::max(largest, read_settings_.whole(runs::Setting::terminals, p));
   }
   return largest;
 }

@@ -144,12 +144,11 @@ class MainWindow final : public QMainWindow {
   // out once the run has ended.
   void hold_until_run_end(bool& after_run);
   void close_as_asked_during_run();
-  // The largest terminal table size of the populations now set (unreadable
-  // fields count as 0).
-  [[nodiscard]] std::int32_t largest_terminal_table() const;
+  // The largest terminal table size of the populations now set.
+  [[nodiscard]] std::int32_t largest_terminal_table();
   // What to tell the user when a population's terminal table is larger than
   // the overlap the loaded validation data were detected with; empty when not.
-  [[nodiscard]] QString lags_past_the_overlap() const;
+  [[nodiscard]] QString lags_past_the_overlap();
   void update_data_status();
 
   UserDialogs& dialogs_;
@@ -173,7 +172,9 @@ class MainWindow final : public QMainWindow {
   QLabel* run_status_label_ = nullptr;
   OutputController* output_controller_ = nullptr;
 
-  WindowFiles files_;             // the dialogs' folder and the loaded files
+  WindowFiles files_;  // the dialogs' folder and the loaded files
+  // The settings as they were last read from the fields (the defaults before).
+  runs::RunSettings read_settings_;
   bool close_after_run_ = false;  // the window was closed during a run
   bool exit_after_run_ = false;   // Exit was chosen during a run
 };
