@@ -41,6 +41,11 @@ RunController::RunController(Engine& engine, UserDialogs& dialogs, const RunScre
   });
 }
 
+QString RunController::not_running(const QString& how_the_run_ended) {
+  // The state first, as the results tab's progress labels say it.
+  return QStringLiteral("%1 \u2014 %2").arg(QString::fromLatin1(kNotRunning), how_the_run_ended);
+}
+
 void RunController::set_run_status(const QString& text) {
   status_ = text;
   emit run_status_changed(status_);
@@ -170,24 +175,26 @@ void RunController::show_run_end(RunDriver::RunEnd end) {
   switch (end.ending) {
     case RunDriver::Ending::out_of_memory:
       // The engine gave back what the run held; what was shown stays.
-      set_run_status(
-          QStringLiteral("out of memory at generation %1").arg(run_.generations_shown + 1));
+      set_run_status(not_running(
+          QStringLiteral("out of memory at generation %1").arg(run_.generations_shown + 1)));
       dialogs_.message(window_, QString::fromLatin1(kRunOutOfMemory));
       break;
     case RunDriver::Ending::failed:
-      set_run_status(QStringLiteral("failed at generation %1").arg(run_.generations_shown + 1));
+      set_run_status(
+          not_running(QStringLiteral("failed at generation %1").arg(run_.generations_shown + 1)));
       dialogs_.error(window_, QStringLiteral("The run ended at generation %1: %2")
                                   .arg(run_.generations_shown + 1)
                                   .arg(QString::fromStdString(end.failure)));
       break;
     case RunDriver::Ending::finished:
-      set_run_status(QStringLiteral("finished: %1 generations in %2 s")
-                         .arg(run_.generations)
-                         .arg(static_cast<double>(end.working_time.count()) / 1000.0, 0, 'f', 1));
+      set_run_status(
+          not_running(QStringLiteral("finished in %1 s")
+                          .arg(static_cast<double>(end.working_time.count()) / 1000.0, 0, 'f', 1)));
       show_forecast_figures(end);
       break;
     case RunDriver::Ending::aborted:
-      set_run_status(QStringLiteral("aborted at generation %1").arg(run_.generations_shown));
+      set_run_status(
+          not_running(QStringLiteral("aborted at generation %1").arg(run_.generations_shown)));
       show_forecast_figures(end);
       break;
   }

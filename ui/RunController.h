@@ -101,6 +101,8 @@ class RunController final : public QObject {
   // Each population's best tree as printed, or as its formula.
   [[nodiscard]] std::vector<std::string> best_tree_texts() const;
   void set_run_status(const QString& text);
+  // "Not running — finished in 3.2 s".
+  [[nodiscard]] static QString not_running(const QString& how_the_run_ended);
 
   UserDialogs& dialogs_;
   RunScreens screens_;

@@ -532,7 +532,8 @@ class RunTest : public QObject, protected WindowFixture {
     QCOMPARE(shown_when_opened, 2);
     QCOMPARE(shown_when_closed, 6);
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 6);
-    QVERIFY2(w.window.run_status().startsWith(QStringLiteral("finished: 6 generations")),
+    QVERIFY2(w.window.run_status().startsWith(
+                 QStringLiteral("Not running \u2014 finished in ")),
              qPrintable(w.window.run_status()));
     QCOMPARE(w.dialogs.messages.size() + w.dialogs.questions.size(), 1);
     verify_idle();
@@ -563,7 +564,8 @@ class RunTest : public QObject, protected WindowFixture {
     w.start_and_wait();
 
     QVERIFY(resumed);
-    QCOMPARE(w.window.run_status(), QStringLiteral("finished: 4 generations in 8.0 s"));
+    QCOMPARE(w.window.run_status(),
+             QStringLiteral("Not running \u2014 finished in 8.0 s"));
   }
 
   void abort_answered_no_then_yes() {

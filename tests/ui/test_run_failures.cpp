@@ -96,7 +96,8 @@ class RunFailuresTest : public QObject, protected WindowFixture {
     }
     QCOMPARE(fail_next_large_main_allocation.load(), std::size_t{0});
     QCOMPARE(w.dialogs.messages, QStringList{QString::fromLatin1(quarvel::ui::kRunOutOfMemory)});
-    QCOMPARE(w.window.run_status(), QStringLiteral("out of memory at generation 2"));
+    QCOMPARE(w.window.run_status(),
+             QStringLiteral("Not running \u2014 out of memory at generation 2"));
     verify_idle();
     for (const quarvel::Population& pop : w.window.engine().populations) {
       for (const quarvel::Tree& tree : pop.individuals) QVERIFY(tree == nullptr);

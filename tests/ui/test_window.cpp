@@ -341,8 +341,9 @@ class WindowTest : public QObject, protected WindowFixture {
     QCOMPARE(w.dialogs.questions, QStringList{kAbortQuestion});
     const auto shown = w.mdl_chart()->points(0).size();
     QCOMPARE(shown, agree ? 2 : 6);
-    QVERIFY2(w.window.run_status().startsWith(agree ? QStringLiteral("aborted at generation 2")
-                                                    : QStringLiteral("finished: 6 generations")),
+    QVERIFY2(w.window.run_status().startsWith(
+                 agree ? QStringLiteral("Not running \u2014 aborted at generation 2")
+                       : QStringLiteral("Not running \u2014 finished in ")),
              qPrintable(w.window.run_status()));
     if (exit) {
       QCOMPARE(w.dialogs.end_statuses, agree ? std::vector<int>{0} : std::vector<int>{});
@@ -703,10 +704,14 @@ class WindowTest : public QObject, protected WindowFixture {
     QCOMPARE(w.window.data_status(),
              QStringLiteral("Training: 90 points, validation: 30 points, overlap: 5"));
     w.start_and_wait();
-    QVERIFY2(QRegularExpression(QStringLiteral("^finished: 3 generations in \\d+\\.\\d s$"))
+    QVERIFY2(QRegularExpression(QStringLiteral("^Not running \u2014 finished in \\d+\\.\\d s$"))
                  .match(w.window.run_status())
                  .hasMatch(),
              qPrintable(w.window.run_status()));
+    // The status bar says the run's state as the results tab says it, then
+    // how the run ended.
+    QVERIFY(
+        w.window.run_status().startsWith(w.progress_label(0)->text() + QStringLiteral(" \u2014 ")));
     w.window.problem_tab().clear_validation_series();
     QCOMPARE(w.window.data_status(),
              QStringLiteral("Training: 90 points, validation: none, overlap: 5"));
@@ -723,7 +728,7 @@ class WindowTest : public QObject, protected WindowFixture {
     });
     w.start_and_wait();
     QCOMPARE(while_running, QStringLiteral("Running: generation 2 of 6"));
-    QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 2"));
+    QCOMPARE(w.window.run_status(), QStringLiteral("Not running \u2014 aborted at generation 2"));
   }
 
   // Validation data that repeat the last 20 training values, and terminal
@@ -783,7 +788,7 @@ class WindowTest : public QObject, protected WindowFixture {
     w.start_and_wait();
     QCOMPARE(statuses, (QStringList{QStringLiteral("Stopping after generation 3 of 6"),
                                     QStringLiteral("Paused after generation 3 of 6")}));
-    QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 3"));
+    QCOMPARE(w.window.run_status(), QStringLiteral("Not running \u2014 aborted at generation 3"));
   }
 
   // A run's charts keep its own data and markers: data loaded after it (or
