@@ -20,6 +20,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "data/datafile.h"
@@ -28,8 +29,10 @@
 #include "forecasting/forecastfiles.h"
 #include "records/runsummary.h"
 #include "ui/ChartView.h"
+#include "ui/RunsTable.h"
 #include "ui/TimeAxis.h"
 #include "ui/charts.h"
+#include "ui/qtext.h"
 #include "ui/style.h"
 
 namespace quarvel::ui {
@@ -41,27 +44,6 @@ constexpr const char* kEnsembleTable = "ensemble-forecast.txt";
 constexpr const char* kRunRecord = "run.txt";
 // A folder's files are read whole; none of these is anywhere near this size.
 constexpr qint64 kMostBytes = qint64{1} << 30;
-
-// A cell that sorts as a number when both it and the other hold one, numbers
-// before text and empty cells.
-class TableCell final : public QTableWidgetItem {
- public:
-  explicit TableCell(const QString& text) : QTableWidgetItem(text) {
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (ok && !std::isnan(value)) number_ = value;
-  }
-  bool operator<(const QTableWidgetItem& other) const override {
-    const auto* cell = dynamic_cast<const TableCell*>(&other);
-    if (cell == nullptr) return QTableWidgetItem::operator<(other);
-    if (number_ && cell->number_) return *number_ < *cell->number_;
-    if (number_ || cell->number_) return number_.has_value();
-    return text() < cell->text();
-  }
-
- private:
-  std::optional<double> number_;
-};
 
 // The whole of a file, or why it could not be read.
 struct FileText {
@@ -167,6 +149,21 @@ RunData data_of_record(const QString& record_path) {
   return data;
 }
 
+// The seeds and streams of the run records under `folder`, to any depth.
+std::set<RunsTable::RunKey> recorded_runs(const QString& folder) {
+  std::set<RunsTable::RunKey> found;
+  QDirIterator records(folder, {QString::fromLatin1(kRunRecord)}, QDir::Files,
+                       QDirIterator::Subdirectories);
+  while (records.hasNext()) {
+    const FileText text = read_text(records.next());
+    records::RunRecord record;
+    if (text.bytes && !records::parse_record(view_of(*text.bytes), record)) {
+      found.insert({record.seed, record.stream});
+    }
+  }
+  return found;
+}
+
 // The first run record under `folder` (a run folder of --runs, or deeper
 // where --summarize gathered them), in name order.
 QString first_record(const QString& folder) {
@@ -231,14 +228,7 @@ RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
           &QWidget::close);
   resize(760, 560);
 
-  runs_table_ = new QTableWidget();
-  runs_table_->setObjectName(QStringLiteral("runs_table"));
-  runs_table_->setAccessibleName(QStringLiteral("Runs"));
-  runs_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  runs_table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  runs_table_->setSortingEnabled(true);
-  runs_table_->verticalHeader()->hide();
-  runs_table_->setToolTip(QStringLiteral("Click a column's heading to sort the runs by it."));
+  runs_table_ = new RunsTable();
 
   notes_label_ = new QLabel();
   notes_label_->setObjectName(QStringLiteral("runs_notes"));
@@ -317,55 +307,38 @@ std::optional<QString> RunsWindow::open_folder(const QString& folder) {
   if (!rows || rows->empty()) {
     return QStringLiteral("\"%1\" holds no runs.").arg(QDir::toNativeSeparators(table_path));
   }
-  show_runs_table(*rows);
+  // A run the table lists as done whose folder is gone: named as the merge
+  // names a stream it does not find.
+  const std::set<RunsTable::RunKey> found = recorded_runs(folder);
+  std::set<RunsTable::RunKey> missing;
+  std::vector<std::int32_t> missing_streams;
+  for (const records::RunOutcome& run : runs) {
+    if (!run.failure && !found.contains({run.seed, run.stream})) {
+      missing.insert({run.seed, run.stream});
+      missing_streams.push_back(run.stream);
+    }
+  }
+  runs_table_->show_runs(*rows, missing);
   const auto failed = std::count_if(runs.begin(), runs.end(),
                                     [](const records::RunOutcome& run) { return run.failure; });
   QStringList notes;
   notes << QStringLiteral("%1 runs in \"%2\"").arg(runs.size()).arg(shown_folder) +
                (failed > 0 ? QStringLiteral(", %1 failed").arg(failed) : QString()) +
                QStringLiteral(".");
+  if (!missing_streams.empty()) {
+    notes << QStringLiteral("%1 missing: %2 (%3).")
+                 .arg(missing_streams.size() == 1
+                          ? QStringLiteral("1 run")
+                          : QStringLiteral("%1 runs").arg(missing_streams.size()))
+                 .arg(to_qstring(records::labelled_list("stream", missing_streams)))
+                 .arg(missing_streams.size() == 1
+                          ? QStringLiteral("its run.txt was not found in the folder")
+                          : QStringLiteral("their run.txt was not found in the folder"));
+  }
   notes << show_fan_chart(folder);
   notes_label_->setText(notes.join(QLatin1Char(' ')));
   setWindowTitle(QStringLiteral("Runs \u2014 %1").arg(shown_folder));
   return std::nullopt;
-}
-
-void RunsWindow::show_runs_table(const std::vector<std::vector<std::string>>& rows) {
-  // Filled unsorted, then sorted as the user last chose (by stream at first).
-  runs_table_->setSortingEnabled(false);
-  runs_table_->clear();
-  const std::vector<std::string>& heading = rows.front();
-  runs_table_->setColumnCount(static_cast<int>(heading.size()));
-  runs_table_->setRowCount(static_cast<int>(rows.size() - 1));
-  QStringList labels;
-  int status_column = -1;
-  for (std::size_t c = 0; c < heading.size(); ++c) {
-    labels << QString::fromStdString(heading[c]);
-    if (heading[c] == "status") status_column = static_cast<int>(c);
-  }
-  runs_table_->setHorizontalHeaderLabels(labels);
-  for (std::size_t r = 1; r < rows.size(); ++r) {
-    const auto row = static_cast<int>(r - 1);
-    const std::vector<std::string>& fields = rows[r];
-    const bool failed = status_column >= 0 &&
-                        static_cast<std::size_t>(status_column) < fields.size() &&
-                        fields[static_cast<std::size_t>(status_column)] != "ok";
-    for (std::size_t c = 0; c < fields.size() && c < heading.size(); ++c) {
-      auto* cell = new TableCell(QString::fromStdString(fields[c]));
-      if (failed) {
-        // A failed run stands out, with its reason in full on every cell.
-        cell->setBackground(QColor(255, 225, 225));
-        cell->setToolTip(QString::fromStdString(fields[static_cast<std::size_t>(status_column)]));
-      }
-      runs_table_->setItem(row, static_cast<int>(c), cell);
-    }
-  }
-  runs_table_->setSortingEnabled(true);
-  // With the sort indicator: its room counted in the headings' widths.
-  runs_table_->resizeColumnsToContents();
-  if (runs_table_->horizontalHeader()->sortIndicatorSection() >= runs_table_->columnCount()) {
-    runs_table_->sortByColumn(0, Qt::AscendingOrder);
-  }
 }
 
 QStringList RunsWindow::show_fan_chart(const QString& folder) {

@@ -14,7 +14,6 @@
 #include <vector>
 
 class QLabel;
-class QTableWidget;
 
 namespace quarvel::forecasting {
 struct BandTable;
@@ -23,6 +22,7 @@ struct BandTable;
 namespace quarvel::ui {
 
 class ChartView;
+class RunsTable;
 class TimeScale;
 
 class RunsWindow final : public QWidget {
@@ -40,13 +40,12 @@ class RunsWindow final : public QWidget {
   // Shows the window in front.
   void show_window();
 
-  [[nodiscard]] QTableWidget* runs_table() const noexcept { return runs_table_; }
+  [[nodiscard]] RunsTable* runs_table() const noexcept { return runs_table_; }
   [[nodiscard]] ChartView* fan_chart() const noexcept { return fan_chart_; }
   // What the window says about the runs and the ensemble under the table.
   [[nodiscard]] QString notes() const;
 
  private:
-  void show_runs_table(const std::vector<std::vector<std::string>>& rows);
   // The fan chart from ensemble-forecast.txt and the data; returns what it
   // tells the reader about them.
   [[nodiscard]] QStringList show_fan_chart(const QString& folder);
@@ -57,7 +56,7 @@ class RunsWindow final : public QWidget {
   // The forecast start as a line across the curves drawn.
   void mark_forecast_start(const forecasting::BandTable& table, const TimeScale* time);
 
-  QTableWidget* runs_table_ = nullptr;
+  RunsTable* runs_table_ = nullptr;
   ChartView* fan_chart_ = nullptr;
   QLabel* notes_label_ = nullptr;
 };
