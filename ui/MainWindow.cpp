@@ -33,6 +33,13 @@
 
 namespace quarvel::ui {
 
+namespace {
+
+// How long the status bar shows that something was written.
+constexpr int kConfirmationMilliseconds = 15000;
+
+}  // namespace
+
 MainWindow::MainWindow(Engine& engine, UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs) {
   setObjectName(QStringLiteral("main_window"));
@@ -116,6 +123,11 @@ void MainWindow::connect_parts() {
   connect(results_view_, &ResultsView::gene_length_window_requested, this,
           &MainWindow::show_gene_length_window);
   connect(run_controller_, &RunController::run_status_changed, run_status_label_, &QLabel::setText);
+  // Shown over the run's state for a while, which then shows again.
+  connect(output_controller_, &OutputController::exported, this,
+          [this](const QString& confirmation) {
+            statusBar()->showMessage(confirmation, kConfirmationMilliseconds);
+          });
   connect(run_controller_, &RunController::run_ended, this, &MainWindow::close_as_asked_during_run);
 }
 
@@ -216,6 +228,12 @@ void MainWindow::build_view_menu() {
   bands_action_->setChecked(true);
   connect(bands_action_, &QAction::toggled, results_view_, &ResultsView::set_bands_shown);
   view_ticks_ = {units, formulas_action_, log_fitness, bands_action_};
+  // The two chart windows, as a double click on the MDL and MSE charts opens them.
+  view_menu->addSeparator();
+  add_action(view_menu, "fitness_window_action", QStringLiteral("Fitness window (&I)"),
+             &MainWindow::show_fitness_window);
+  add_action(view_menu, "gene_length_window_action", QStringLiteral("Gene length window (&G)"),
+             &MainWindow::show_gene_length_window);
 }
 
 void MainWindow::build_help_menu() {

@@ -40,14 +40,17 @@ bool QtUserDialogs::ask_yes_no(QWidget* parent, const QString& caption, const QS
   return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> QtUserDialogs::open_file(QWidget* parent, const QString& folder) {
-  // No filter, no default extension and no title of its own; a name that does
-  // not exist yet may be typed. The output save has its own variant below.
+std::optional<QString> QtUserDialogs::open_file(QWidget* parent, const QString& folder,
+                                                const QStringList& filters) {
+  // No default extension and no title of its own, and for a data file no
+  // filter; a name that does not exist yet may be typed. The output save has
+  // its own variant below.
   // A remembered folder that no longer exists (or the first start's default on a
   // system without drive letters) is not offered: the dialog would take it for a file name.
   QFileDialog dialog(parent, QString(), QDir(folder).exists() ? folder : QString());
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (!filters.isEmpty()) dialog.setNameFilters(filters);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().constFirst();
 }

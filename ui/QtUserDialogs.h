@@ -11,7 +11,8 @@ class QtUserDialogs final : public UserDialogs {
   void message(QWidget* parent, const QString& text) override;
   void error(QWidget* parent, const QString& text) override;
   bool ask_yes_no(QWidget* parent, const QString& caption, const QString& text) override;
-  std::optional<QString> open_file(QWidget* parent, const QString& folder) override;
+  std::optional<QString> open_file(QWidget* parent, const QString& folder,
+                                   const QStringList& filters = {}) override;
   std::optional<SaveChoice> save_file(QWidget* parent, const QString& folder,
                                       const QString& suggested_name,
                                       const QStringList& filters) override;

@@ -116,6 +116,7 @@ void RunController::start_or_abort_run() {
   run.settings = settings;
   run.training_file = files_.training;
   run.validation_file = files_.validation;
+  run.table_options = series_.table_options();
   run.scale = DataScale{engine.data.scale_low, engine.data.scale_high};
   run.populations = engine.population_count;
   run.generations = engine.parameters.number_of_generations;

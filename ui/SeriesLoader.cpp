@@ -12,6 +12,7 @@
 #include "runs/startrun.h"
 #include "ui/ChartView.h"
 #include "ui/DataPlotWindow.h"
+#include "ui/GridModel.h"
 #include "ui/ImportTableDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/OutputController.h"
@@ -54,8 +55,8 @@ SeriesLoader::SeriesLoader(UserDialogs& dialogs, ProblemTab& problem_tab, DataPl
   connect(&problem_tab_, &ProblemTab::overlap_changed, this, &SeriesLoader::data_changed);
 }
 
-std::optional<QString> SeriesLoader::choose_file() {
-  auto path = dialogs_.open_file(window_, files_.folder);
+std::optional<QString> SeriesLoader::choose_file(const QStringList& filters) {
+  auto path = dialogs_.open_file(window_, files_.folder, filters);
   if (path && !path->isEmpty()) {
     files_.folder = QDir::toNativeSeparators(QFileInfo(*path).absolutePath());
     return path;
@@ -103,7 +104,8 @@ void SeriesLoader::load_validation_series() {
 }
 
 void SeriesLoader::import_table() {
-  const auto path = choose_file();
+  const auto path =
+      choose_file({QStringLiteral("Tables (*.csv *.tsv *.txt)"), QStringLiteral("All files (*)")});
   if (!path) return;
   open_table_file(*path);
 }
@@ -139,16 +141,27 @@ void SeriesLoader::load_imported_table(const ImportedTable& table) {
   // Both parts came from the table: it is the loaded data, never written over.
   files_.training = QFileInfo(table.path).canonicalFilePath();
   files_.validation = files_.training;
+  table_options_ = table.runner_options();
   if (table.time) {
     table_time_ = std::make_shared<const TimeScale>(*table.time, split.training_count,
                                                     split.overlap, table.time_name);
+    // The grids show the stamps of their rows (their cells keep the indices
+    // a load of two files gives).
+    problem_tab_.training_model()->set_time_labels(
+        table_time_->point_stamps(0, split.training.size()), table_time_->title());
+    problem_tab_.validation_model()->set_time_labels(
+        table_time_->point_stamps(split.training_count, split.validation.size()),
+        table_time_->title());
   }
   emit data_changed();
 }
 
 void SeriesLoader::forget_table() {
+  table_options_.clear();
   if (!table_time_) return;
   table_time_.reset();
+  problem_tab_.training_model()->clear_time_labels();
+  problem_tab_.validation_model()->clear_time_labels();
   show_time_axis(data_plot_.chart_view(), nullptr);
 }
 

@@ -8,11 +8,14 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "data/datafile.h"
 
@@ -44,6 +47,12 @@ class SeriesLoader final : public QObject {
   [[nodiscard]] const std::shared_ptr<const TimeScale>& table_time() const noexcept {
     return table_time_;
   }
+  // The runner's options that read and split the table whose parts the grids
+  // hold (ImportedTable::runner_options); empty when they hold data files.
+  [[nodiscard]] const std::vector<std::pair<std::string, std::string>>& table_options()
+      const noexcept {
+    return table_options_;
+  }
 
  public slots:
   void load_training_series();
@@ -67,7 +76,8 @@ class SeriesLoader final : public QObject {
   void data_changed();
 
  private:
-  [[nodiscard]] std::optional<QString> choose_file();
+  // The open dialog offering `filters` (none: any file).
+  [[nodiscard]] std::optional<QString> choose_file(const QStringList& filters = {});
   // Reads a data file for a load; nothing (after telling the user) when it
   // cannot be opened or is not a text file.
   [[nodiscard]] std::optional<data::DataFileResult> read_series(const QString& path);
@@ -88,6 +98,7 @@ class SeriesLoader final : public QObject {
   std::function<std::int32_t()> largest_lag_;
   QWidget* window_;
   std::shared_ptr<const TimeScale> table_time_;
+  std::vector<std::pair<std::string, std::string>> table_options_;
 };
 
 }  // namespace quarvel::ui

@@ -36,8 +36,10 @@ class FakeDialogs final : public UserDialogs {
     if (while_box_open) while_box_open();
     return answer_yes;
   }
-  std::optional<QString> open_file(QWidget*, const QString& folder) override {
+  std::optional<QString> open_file(QWidget*, const QString& folder,
+                                   const QStringList& filters) override {
     dialog_folders.append(folder);
+    open_dialog_filters.append(filters);
     return next_file_answer();
   }
   // Answered from the same queue, the filter from its own (0 when empty);
@@ -93,6 +95,7 @@ class FakeDialogs final : public UserDialogs {
   QStringList folder_dialog_titles;
   QStringList save_dialog_names;
   QList<QStringList> save_dialog_filters;
+  QList<QStringList> open_dialog_filters;
   std::deque<int> filter_answers;
   std::vector<ImageSize> suggested_image_sizes;
   std::deque<std::optional<ImageSize>> image_size_answers;  // nullopt: the user cancels

@@ -4,9 +4,12 @@
 // loads into the grids beside those of the two example files, the drops that
 // open it, and the time stamps the charts then show.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -22,10 +25,12 @@
 #include "ui/ChartExport.h"
 #include "ui/ImportTableDialog.h"
 #include "ui/TimeAxis.h"
+#include "ui/style.h"
 
 using quarvel::runs::Setting;
 using quarvel::testing::example;
 using quarvel::ui::ImportTableDialog;
+using quarvel::ui::ResultsView;
 using quarvel::ui::testing::child;
 using quarvel::ui::testing::column;
 using quarvel::ui::testing::drop_on;
@@ -116,6 +121,9 @@ class ImportTest : public QObject {
     parts.split()->setText(QStringLiteral("1958-12"));
     QVERIFY(parts.ok()->isEnabled());
     parts.ok()->click();
+    // The file dialog offered tables first.
+    QCOMPARE(w.dialogs.open_dialog_filters.constLast().value(0),
+             QStringLiteral("Tables (*.csv *.tsv *.txt)"));
   }
 
  private slots:
@@ -216,6 +224,84 @@ class ImportTest : public QObject {
     // The preview points at the cell: line 3, the second row shown.
     QCOMPARE(parts.preview()->currentRow(), 1);
     QCOMPARE(parts.preview()->currentColumn(), 1);
+  }
+
+  // A refused line past the first rows: the preview shows the first rows,
+  // then the rows around it (or, where the reader could not split it, its
+  // text), marks it and scrolls to it; an unbalanced quote is named on the
+  // line where it opened.
+  void a_refused_line_further_down_is_shown_and_marked_data() {
+    QTest::addColumn<QByteArray>("faulty");  // line 61
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("column");  // the refused cell's, 1-based
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("an unbalanced quote")
+        << QByteArray("\"61,5\n\"62\",6")
+        << "line 61, column 1: the quote that opens this field closes only on line 62, and text "
+           "follows it there"
+        << 1 << "\"61,5";
+    QTest::newRow("a value that is no number")
+        << QByteArray("61,five\n62,6") << "line 61, column 2 (\"v\"): \"five\" is not a number" << 2
+        << "five";
+  }
+  void a_refused_line_further_down_is_shown_and_marked() {
+    QFETCH(QByteArray, faulty);
+    QFETCH(QString, message);
+    QFETCH(int, column);
+    QFETCH(QString, shown);
+    QByteArray text("t,v\n");
+    for (int line = 2; line < 61; ++line) text += QByteArray::number(line) + ',' + "1\n";
+    text += faulty + "\n";
+    for (int line = 63; line < 80; ++line) text += QByteArray::number(line) + ',' + "1\n";
+    const auto dialog = dialog_for(text, 1);
+    const DialogParts parts(dialog.get());
+    dialog->show();
+    QVERIFY2(parts.message().endsWith(message), qPrintable(parts.message()));
+    QTableWidget* preview = parts.preview();
+    const int row = preview->currentRow();
+    QVERIFY(row >= 20);
+    QCOMPARE(preview->verticalHeaderItem(row)->text(), QStringLiteral("61"));
+    QCOMPARE(preview->verticalHeaderItem(0)->text(), QStringLiteral("2"));
+    QCOMPARE(preview->verticalHeaderItem(19)->text(), QStringLiteral("21"));
+    QCOMPARE(preview->verticalHeaderItem(20)->text(), QStringLiteral("59"));
+    QCOMPARE(preview->item(row, preview->currentColumn())->text(), shown);
+    QCOMPARE(preview->currentColumn(), shown.startsWith(QLatin1Char('"')) ? 0 : column - 1);
+    QCOMPARE(preview->item(row, preview->currentColumn())->background().color(),
+             quarvel::ui::colours::refused_cell);
+    if (preview->currentColumn() > 0) {
+      QCOMPARE(preview->item(row, 0)->background().color(), quarvel::ui::colours::refused_line);
+    }
+    QCOMPARE(preview->item(row, preview->currentColumn())->toolTip().right(message.size()),
+             message);
+    // In sight.
+    const QRect cell = preview->visualItemRect(preview->item(row, preview->currentColumn()));
+    QVERIFY(preview->viewport()->rect().intersects(cell));
+  }
+
+  // The slider follows a split point typed in the field; one that names no
+  // row marks the field and the slider, which stays where the last point
+  // that named one put it.
+  void an_invalid_split_is_marked_and_the_slider_follows_a_valid_one() {
+    const auto dialog = dialog_for(air_passengers(), 36);
+    const DialogParts parts(dialog.get());
+    const auto marked = [&parts] {
+      return parts.split()->palette().color(QPalette::Base) == quarvel::ui::colours::refused_line &&
+             parts.slider()->palette().color(QPalette::Highlight) ==
+                 quarvel::ui::colours::refusal_text &&
+             parts.split()->accessibleDescription().startsWith(QStringLiteral("Invalid: "));
+    };
+    parts.split()->setText(QStringLiteral("100"));
+    QCOMPARE(parts.slider()->value(), 100);
+    QVERIFY(!marked());
+    parts.split()->setText(QStringLiteral("150"));
+    QVERIFY(!parts.ok()->isEnabled());
+    QVERIFY(marked());
+    QCOMPARE(parts.slider()->value(), 100);
+    QVERIFY(!parts.slider()->accessibleDescription().isEmpty());
+    parts.split()->setText(QStringLiteral("0.5"));
+    QCOMPARE(parts.slider()->value(), 72);
+    QVERIFY(!marked());
+    QVERIFY(parts.slider()->accessibleDescription().isEmpty());
   }
 
   // The user's choices override detection, and stay as the table is read again.

@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QLegend>
 #include <QLegendMarker>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
+#include <QStatusBar>
 #include <QXYSeries>
 #include <QtTest>
 #include <memory>
@@ -18,9 +20,11 @@
 #include "runs/startrun.h"
 #include "support/TestWindow.h"
 #include "ui/AccuracyTable.h"
+#include "ui/ImportTableDialog.h"
 
 using quarvel::runs::Setting;
 using quarvel::ui::MainWindow;
+using quarvel::ui::ResultsView;
 using quarvel::ui::testing::read_all;
 using quarvel::ui::testing::TestWindow;
 
@@ -444,6 +448,58 @@ class ModelOutTest : public QObject {
     QVERIFY(!QFile::exists(folder_.filePath(QStringLiteral("model-3.txt"))));
     QCOMPARE(w.dialogs.folder_dialog_titles,
              QStringList{QStringLiteral("Export the models of run 1 into a folder")});
+  }
+
+  // Models exported after a run of an imported table record what reproduces
+  // the run: the runner given the settings line of model-1.txt (which holds
+  // the table's column, time column, split and reading options) grows the same
+  // model. The status bar says where the files went and how many.
+  void models_of_an_imported_run_record_how_the_table_was_read() {
+    auto& w = *window_;
+    w.field(Setting::terminals, 0)->setText(QStringLiteral("12"));
+    w.dialogs.file_answers.emplace_back(example("airpassengers.csv"));
+    w.action("import_table_action")->trigger();
+    auto* dialog = w.window.findChild<quarvel::ui::ImportTableDialog*>();
+    QVERIFY(dialog != nullptr);
+    quarvel::ui::testing::child<QLineEdit>(dialog, QStringLiteral("split_edit"))
+        ->setText(QStringLiteral("1958-12"));
+    dialog->accept();
+    w.field(Setting::generations)->setText(QStringLiteral("3"));
+    w.field(Setting::population_size, 0)->setText(QStringLiteral("120"));
+    w.start_and_wait();
+    w.action("bands_action")->trigger();  // the plain export, as without --intervals
+    const QString exported = folder_.filePath(QStringLiteral("imported"));
+    QVERIFY(QDir(folder_.path()).mkdir(QStringLiteral("imported")));
+    w.dialogs.file_answers.emplace_back(exported);
+    w.action("export_models_action")->trigger();
+    QCOMPARE(w.dialogs.messages, QStringList());
+    QCOMPARE(w.window.statusBar()->currentMessage(),
+             QStringLiteral("Exported the model of run 1 to \"%1\": 3 files.")
+                 .arg(QDir::toNativeSeparators(exported)));
+
+    const QString model = QString::fromUtf8(read_all(exported + QStringLiteral("/model-1.txt")));
+    const qsizetype settings_at = model.indexOf(QStringLiteral("Settings:"));
+    const qsizetype settings_end = model.indexOf(QStringLiteral("Training MSE:"));
+    QVERIFY(settings_at >= 0 && settings_end > settings_at);
+    const QString settings =
+        model.mid(settings_at + 9, settings_end - settings_at - 9).simplified();
+    const QString table = QFileInfo(example("airpassengers.csv")).canonicalFilePath();
+    QVERIFY2(settings.endsWith(QStringLiteral("--data %1 --column passengers --time-column month "
+                                              "--split 1958-12 --delimiter comma --header yes "
+                                              "--decimal-comma no --missing refuse")
+                                   .arg(table)),
+             qPrintable(settings));
+    QProcess runner;
+    runner.start(QStringLiteral(QUARVEL_CLI),
+                 settings.split(QLatin1Char(' ')) +
+                     QStringList{QStringLiteral("--export-model"), QStringLiteral("--quiet"),
+                                 QStringLiteral("--output"), folder_.filePath("cli")});
+    QVERIFY(runner.waitForFinished(60000));
+    QCOMPARE(runner.exitCode(), 0);
+    const QString cli = QString::fromUtf8(read_all(folder_.filePath("cli/model-1.txt")));
+    QVERIFY(cli.contains(QStringLiteral("Training MSE:")));
+    // The runner's settings line names no table options yet; the model is the same.
+    QCOMPARE(model.mid(settings_end), cli.mid(cli.indexOf(QStringLiteral("Training MSE:"))));
   }
 
  private:

@@ -190,6 +190,19 @@ class ShellTest : public QObject {
         (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
                      "Import table... (&I)|", "Open runs... (&R)|", "Export chart (&E)|",
                      "Export models... (&M)|", "Restore default settings (&D)|", "Exit (&X)|"}));
+    QStringList view_entries;
+    for (QAction* action : w.part<QMenu>("view_menu")->actions()) {
+      if (!action->isSeparator()) view_entries << action->text();
+    }
+    QCOMPARE(view_entries,
+             (QStringList{"Prediction chart in original units (&O)", "Best trees as formulas (&F)",
+                          "Fitness on a log scale (&L)", "Prediction bands (&B)",
+                          "Fitness window (&I)", "Gene length window (&G)"}));
+    // The chart windows from the menu as by a double click on the charts.
+    w.action("fitness_window_action")->trigger();
+    QVERIFY(w.window.fitness_window().isVisible());
+    w.action("gene_length_window_action")->trigger();
+    QVERIFY(w.window.gene_length_window().isVisible());
     QStringList help_entries;
     for (QAction* action : w.part<QMenu>("help_menu")->actions()) help_entries << action->text();
     QCOMPARE(help_entries, (QStringList{"About Venko (&A)", "Venko Web Site"}));
