@@ -508,6 +508,14 @@ void ImportTableDialog::split_again() {
     reading += QLatin1Char(' ') + capitalised(table_->note) + QLatin1Char('.');
   reading_label_->setText(reading);
 
+  message_label_->setStyleSheet(QString());
+  message_label_->setText(split_notes(split, overlap));
+
+  keep_import(std::move(split));
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(true);
+}
+
+QString ImportTableDialog::split_notes(const data::SeriesSplit& split, std::size_t overlap) const {
   // What the user should know before loading: fewer repeated values than
   // the largest lag, and an overlap the grids would not detect by themselves.
   QStringList notes;
@@ -527,9 +535,10 @@ void ImportTableDialog::split_again() {
                  .arg(split.detected_overlap)
                  .arg(overlap);
   }
-  message_label_->setStyleSheet(QString());
-  message_label_->setText(notes.join(QLatin1Char(' ')));
+  return notes.join(QLatin1Char(' '));
+}
 
+void ImportTableDialog::keep_import(data::SeriesSplit split) {
   ImportedTable& imported = imported_.emplace();
   imported.path = path_;
   imported.split = std::move(split);
@@ -545,7 +554,6 @@ void ImportTableDialog::split_again() {
                                !table_->column_names[time_column - 1].empty()
                            ? to_qstring(table_->column_names[time_column - 1])
                            : QStringLiteral("Time");
-  buttons_->button(QDialogButtonBox::Ok)->setEnabled(true);
 }
 
 void ImportTableDialog::pick_split_on_slider(int training_count) {

@@ -96,6 +96,11 @@ class ImportTableDialog final : public QDialog {
                          std::size_t time_column);
   // Splits the table read again after a change of the split point.
   void split_again();
+  // What the user should know of a split before loading it, for the
+  // message line.
+  [[nodiscard]] QString split_notes(const data::SeriesSplit& split, std::size_t overlap) const;
+  // The split, the table's time stamps and how it was read, for OK to load.
+  void keep_import(data::SeriesSplit split);
   void pick_split_on_slider(int training_count);
   // The split point refused for the reason `why`, and marked.
   void refuse_split(const QString& why);

@@ -108,8 +108,15 @@ void RunController::start_or_abort_run() {
       return refuse_start(QString::fromStdString(outcome.message), false);
   }
 
+  run_ = record_of_start(settings);
+  screens_.tabs.setCurrentWidget(&screens_.results_view);
+  run_generations();
+}
+
+RunResults RunController::record_of_start(const runs::RunSettings& settings) {
   // The run keeps what it was started with: its settings, files, scale and
   // markers hold for its results whatever is loaded or typed later.
+  const ProblemTab& problem_tab = screens_.problem_tab;
   const Engine& engine = driver_->engine();
   RunResults run;
   run.number = run_.number + 1;
@@ -130,9 +137,7 @@ void RunController::start_or_abort_run() {
     run.time = std::make_shared<const TimeScale>(table_time->with_steps_ahead(
         static_cast<std::size_t>(std::max(settings.whole(runs::Setting::forecast_ahead), 0))));
   }
-  run_ = std::move(run);
-  screens_.tabs.setCurrentWidget(&screens_.results_view);
-  run_generations();
+  return run;
 }
 
 void RunController::toggle_pause() {

@@ -84,6 +84,8 @@ class RunController final : public QObject {
   void run_ended();
 
  private:
+  // What a run started now with `settings` keeps of its start.
+  [[nodiscard]] RunResults record_of_start(const runs::RunSettings& settings);
   // The run's display made ready and its generations started.
   void run_generations();
   // The run has ended: the window idle again, how it ended in the status
