@@ -82,14 +82,18 @@ AccuracyTable::AccuracyTable(QWidget* parent) : QTableWidget(0, columns, parent)
   verticalHeader()->setFont(small);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
   horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  horizontalHeader()->setStretchLastSection(true);
+  // The table asks for the room of all its rows and columns: nothing scrolls
+  // out of sight.
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  fit_height();
+  fit_size();
 }
 
 void AccuracyTable::clear_figures() {
   setRowCount(0);
-  fit_height();
+  fit_size();
 }
 
 void AccuracyTable::show_quality(const std::vector<forecasting::ForecastQuality>& quality,
@@ -124,7 +128,7 @@ void AccuracyTable::show_quality(const std::vector<forecasting::ForecastQuality>
   setVerticalHeaderLabels(rows);
   setColumnHidden(cover_80, !bands);
   setColumnHidden(cover_95, !bands);
-  fit_height();
+  fit_size();
 }
 
 QString AccuracyTable::cell_text(int row, int column) const {
@@ -137,15 +141,20 @@ QString AccuracyTable::cell_tip(int row, int column) const {
   return found != nullptr ? found->toolTip() : QString();
 }
 
-void AccuracyTable::fit_height() {
-  // Every row shown without a scroll bar: at most four populations.
-  // Room for the scroll bar a narrow window needs to reach the last columns.
-  int height = horizontalHeader()->sizeHint().height() + 2 * frameWidth() +
-               horizontalScrollBar()->sizeHint().height();
+void AccuracyTable::fit_size() {
+  // Every row shown: at most four populations.
+  int height = horizontalHeader()->sizeHint().height() + 2 * frameWidth();
   for (int row = 0; row < std::max(rowCount(), 1); ++row) {
     height += row < rowCount() ? rowHeight(row) : verticalHeader()->defaultSectionSize();
   }
   setFixedHeight(height);
+  // Every column shown, as wide as its heading and its figures need.
+  int width = verticalHeader()->sizeHint().width() + 2 * frameWidth();
+  for (int column = 0; column < columnCount(); ++column) {
+    if (isColumnHidden(column)) continue;
+    width += std::max(horizontalHeader()->sectionSizeHint(column), sizeHintForColumn(column));
+  }
+  setMinimumWidth(width);
 }
 
 }  // namespace quarvel::ui

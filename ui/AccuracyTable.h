@@ -33,7 +33,8 @@ class AccuracyTable final : public QTableWidget {
   [[nodiscard]] QString cell_tip(int row, int column) const;
 
  private:
-  void fit_height();
+  // The table's size fixed to its rows, its least width to its columns.
+  void fit_size();
 };
 
 }  // namespace quarvel::ui

@@ -38,8 +38,17 @@ enum class ButtonKind;
 struct ResultHistories;
 
 inline constexpr const char* kNotRunning = "Not running";
+// The prediction chart's vertical lines, as its legend names them: where the
+// training part ends, where the validation forecast starts (the first value
+// held out), and where the data end and the forecast past them starts.
+inline constexpr const char* kTrainingMarkerTitle = "End of training";
+inline constexpr const char* kForecastMarkerTitle = "Start of validation";
+inline constexpr const char* kDataEndMarkerTitle = "End of data";
 // Row count of an output grid before the first run.
 inline constexpr int kOutputGridRows = 5;
+// The heading of the output grids' values, which are the scaled values the
+// runner's prediction files hold.
+inline constexpr const char* kOutputValueHeading = "Scaled value";
 
 enum class RunState { idle, running, paused };
 
@@ -61,6 +70,20 @@ class ResultsView final : public QWidget {
 
  public:
   static constexpr int kPopulations = runs::kMaxPopulations;
+  // The series of the prediction chart, the bands first so that the curves
+  // are drawn over them: population p's band of the l-th level (80 %, 95 %)
+  // is first_band_series + 2p + l, its curve first_population_series + p,
+  // its forecast past the data first_ahead_series + p.
+  enum PredictionSeries : int {
+    first_band_series = 0,
+    band_count = 2 * kPopulations,
+    real_data_series = band_count,
+    first_population_series,
+    training_marker_series = first_population_series + kPopulations,
+    forecast_marker_series,
+    first_ahead_series,
+    data_end_marker_series = first_ahead_series + kPopulations,
+  };
 
   explicit ResultsView(QWidget* parent = nullptr);
 
@@ -121,6 +144,9 @@ class ResultsView final : public QWidget {
   // the layout of the labels beside the buttons.
   [[nodiscard]] QLayout* build_run_controls();
   void press_button_of_kind(ButtonKind kind);
+  // The output grids of the run's populations show the time stamps of their
+  // rows while the run's data came from a table with a time column.
+  void label_output_times(int populations);
   // The prediction chart drawn again from what it shows, in the chosen units;
   // the data's own curve too when `real_data_too`.
   void plot_prediction_chart(bool real_data_too);

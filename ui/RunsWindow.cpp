@@ -252,8 +252,9 @@ RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   }
   add_line_series(chart, QStringLiteral("Data"), colours::black, Qt::SolidLine, 1, true);
   add_line_series(chart, QStringLiteral("Median"), QColor(0, 0, 160), Qt::SolidLine, 2, true);
-  add_line_series(chart, QStringLiteral("Forecast start"), colours::fuchsia, Qt::SolidLine, 1,
-                  false);
+  // The legend says what the vertical line marks.
+  add_line_series(chart, QStringLiteral("Forecast start"), colours::fuchsia, Qt::SolidLine, 2,
+                  true);
   attach_axes(chart, QStringLiteral("Point"), QStringLiteral("Value"));
   use_small_axis_fonts(chart);
 

@@ -503,6 +503,54 @@ class ImportTest : public QObject {
   // The data preview and the prediction chart show the table's months, the
   // forecast past the data the months after it; data files bring the
   // indices back.
+  // After an import the grids' time column shows the table's stamps, and
+  // Ctrl+C copies them; their cells keep the indices a load of two files
+  // gives, as the output files do. Data files bring the indices back.
+  void the_grids_show_and_copy_the_time_stamps() {
+    TestWindow w;
+    import_air_passengers(w);
+    const QTableView* training = w.training_grid();
+    QCOMPARE(training->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("month"));
+    const auto shown = [](const QTableView* grid, int row) {
+      return grid->model()->index(row, 0).data().toString();
+    };
+    QCOMPARE(shown(training, 0), QStringLiteral("1949-01"));
+    QCOMPARE(shown(training, 119), QStringLiteral("1958-12"));
+    QCOMPARE(w.training_model()->cell(0, 119), QStringLiteral("119"));
+    // The validation part repeats the last 36 training months, then holds out the rest.
+    QCOMPARE(shown(w.validation_grid(), 0), QStringLiteral("1956-01"));
+    QCOMPARE(shown(w.validation_grid(), 59), QStringLiteral("1960-12"));
+    QCOMPARE(w.validation_model()->cell(0, 0), QStringLiteral("120"));
+    QVERIFY(!(w.training_model()->flags(w.training_model()->index(0, 0)) & Qt::ItemIsEditable));
+
+    QTableView* grid = w.training_grid();
+    grid->selectionModel()->select(
+        QItemSelection(grid->model()->index(0, 0), grid->model()->index(1, 1)),
+        QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("month\tValue\n1949-01\t112\n1949-02\t118\n"));
+
+    // The output grids of a run of the table: the months, the steps past the
+    // data too.
+    w.field(Setting::generations)->setText(QStringLiteral("1"));
+    w.field(Setting::population_size, 0)->setText(QStringLiteral("40"));
+    w.field(Setting::elite, 0)->setText(QStringLiteral("2"));
+    w.field(Setting::forecast_ahead)->setText(QStringLiteral("3"));
+    w.start_and_wait();
+    const QTableView* output = w.output_grid(0);
+    QCOMPARE(shown(output, 0), QStringLiteral("1949-01"));
+    QCOMPARE(shown(output, 120), QStringLiteral("1956-01"));
+    QCOMPARE(shown(output, 182), QStringLiteral("1961-03"));
+    QCOMPARE(w.output_model(0)->cell(0, 182), QStringLiteral("182"));
+
+    w.load_texts(data_folder_, quarvel::ui::testing::wave_text(0, 90),
+                 quarvel::ui::testing::wave_text(90, 30));
+    QCOMPARE(training->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Time"));
+    QCOMPARE(shown(training, 5), QStringLiteral("5"));
+    QVERIFY(w.training_model()->flags(w.training_model()->index(0, 0)) & Qt::ItemIsEditable);
+  }
+
   void the_charts_show_the_time_stamps() {
     TestWindow w;
     import_air_passengers(w);
@@ -526,16 +574,17 @@ class ImportTest : public QObject {
     QCOMPARE(w.dialogs.messages, QStringList());
     quarvel::ui::ChartView* prediction = w.prediction_chart();
     QVERIFY(quarvel::ui::time_scale_of(prediction) != nullptr);
-    QCOMPARE(prediction->points(0).size(), 144);  // the repeated months once
+    QCOMPARE(prediction->points(ResultsView::real_data_series).size(),
+             144);  // the repeated months once
     const QByteArray csv = quarvel::ui::chart_file(prediction, quarvel::ui::ChartFormat::csv);
     QVERIFY(csv.startsWith("series,x,y,time\nReal Data,1949,"));
     QVERIFY2(csv.contains("\nForecast1,1961,") && csv.contains(",1961-03\n"), csv.constData());
     // The prediction bands at the months too: from the first held-out month
     // to the last step past the data.
-    const QList<QPointF> band = prediction->points(11);
+    const QList<QPointF> band = prediction->points(ResultsView::first_band_series);
     QCOMPARE(band.constFirst().x(), 1959.0);
     QCOMPARE(band.constLast().x(), 1961.0 + 2.0 / 12.0);
-    QCOMPARE(prediction->lower_points(11).constFirst().x(), 1959.0);
+    QCOMPARE(prediction->lower_points(ResultsView::first_band_series).constFirst().x(), 1959.0);
     // The output grid keeps its indices.
     QCOMPARE(w.output_model(0)->cell(0, 180), QStringLiteral("180"));
 

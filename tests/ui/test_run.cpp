@@ -42,6 +42,7 @@ using quarvel::ui::ButtonKind;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
+using quarvel::ui::ResultsView;
 using quarvel::ui::RunDriver;
 using quarvel::ui::testing::column;
 using quarvel::ui::testing::GenerationHold;
@@ -227,7 +228,7 @@ class RunTest : public QObject, protected WindowFixture {
     for (int p = 0; p < 2; ++p) {
       const auto& prediction = reference.prediction[static_cast<std::size_t>(p)];
       QCOMPARE(static_cast<int>(prediction.size()), n);
-      const auto curve = points_of(w.prediction_chart(), p + 1);
+      const auto curve = points_of(w.prediction_chart(), ResultsView::first_population_series + p);
       QCOMPARE(x_values(curve), indices(n));
       QCOMPARE(y_values(curve), QList<double>(prediction.begin(), prediction.end()));
       const auto cells = quarvel::records::output_cells(prediction);
@@ -239,10 +240,10 @@ class RunTest : public QObject, protected WindowFixture {
     // Absent populations show nothing: the grid's first empty rows.
     QCOMPARE(w.output_model(2)->rowCount(), quarvel::ui::kOutputGridRows);
     QCOMPARE(column(w.output_model(2), 1), QStringList(quarvel::ui::kOutputGridRows, QString()));
-    QVERIFY(points_of(w.prediction_chart(), 3).isEmpty());
+    QVERIFY(points_of(w.prediction_chart(), ResultsView::first_population_series + 2).isEmpty());
 
     // "Real Data": the scaled series, 0 to 1.
-    const auto real = points_of(w.prediction_chart(), 0);
+    const auto real = points_of(w.prediction_chart(), ResultsView::real_data_series);
     QCOMPARE(x_values(real), indices(n));
     const QList<double> scaled = y_values(real);
     QCOMPARE(*std::min_element(scaled.begin(), scaled.end()), 0.0);
@@ -258,8 +259,9 @@ class RunTest : public QObject, protected WindowFixture {
       }
     }
     const int overlap = w.field(Setting::overlap)->text().toInt();
-    QCOMPARE(points_of(w.prediction_chart(), 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
-    QCOMPARE(points_of(w.prediction_chart(), 6),
+    QCOMPARE(points_of(w.prediction_chart(), ResultsView::training_marker_series),
+             (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
+    QCOMPARE(points_of(w.prediction_chart(), ResultsView::forecast_marker_series),
              (QList<QPointF>{{90.0 + overlap, lo}, {90.0 + overlap, hi}}));
 
     // The best trees, each under its population's heading.
@@ -373,10 +375,11 @@ class RunTest : public QObject, protected WindowFixture {
     results.populations[0].prediction[7] = extreme;
     w.window.results_view().plot_prediction_curves(results, w.window.prediction_markers());
 
-    QCOMPARE(points_of(w.prediction_chart(), 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
-    QCOMPARE(points_of(w.prediction_chart(), 6),
+    QCOMPARE(points_of(w.prediction_chart(), ResultsView::training_marker_series),
+             (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
+    QCOMPARE(points_of(w.prediction_chart(), ResultsView::forecast_marker_series),
              (QList<QPointF>{{validation_x, lo}, {validation_x, hi}}));
-    const auto curve = points_of(w.prediction_chart(), 1);
+    const auto curve = points_of(w.prediction_chart(), ResultsView::first_population_series);
     QCOMPARE(curve.size(), std::isfinite(extreme) ? 120 : 119);
     QCOMPARE(curve.last(), QPointF(119.0, 0.25));
   }
@@ -449,7 +452,8 @@ class RunTest : public QObject, protected WindowFixture {
     // grid's every row kept.
     const int n = 29300;
     QCOMPARE(w.output_model(0)->rowCount(), n);
-    const QList<QPointF> curve = points_of(w.prediction_chart(), 1);
+    const QList<QPointF> curve =
+        points_of(w.prediction_chart(), ResultsView::first_population_series);
     const QChart* chart = w.prediction_chart()->chart();
     QVERIFY2(curve.size() <= 4 * static_cast<int>(chart->plotArea().width()) + 8,
              qPrintable(QString::number(curve.size())));
@@ -532,8 +536,7 @@ class RunTest : public QObject, protected WindowFixture {
     QCOMPARE(shown_when_opened, 2);
     QCOMPARE(shown_when_closed, 6);
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 6);
-    QVERIFY2(w.window.run_status().startsWith(
-                 QStringLiteral("Not running \u2014 finished in ")),
+    QVERIFY2(w.window.run_status().startsWith(QStringLiteral("Not running \u2014 finished in ")),
              qPrintable(w.window.run_status()));
     QCOMPARE(w.dialogs.messages.size() + w.dialogs.questions.size(), 1);
     verify_idle();
@@ -564,8 +567,7 @@ class RunTest : public QObject, protected WindowFixture {
     w.start_and_wait();
 
     QVERIFY(resumed);
-    QCOMPARE(w.window.run_status(),
-             QStringLiteral("Not running \u2014 finished in 8.0 s"));
+    QCOMPARE(w.window.run_status(), QStringLiteral("Not running \u2014 finished in 8.0 s"));
   }
 
   void abort_answered_no_then_yes() {
@@ -596,7 +598,7 @@ class RunTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     int starts = 0;
     // Every Start shows the data as "Real Data" (after emptying it).
-    QXYSeries* real_data = w.prediction_chart()->series(0);
+    QXYSeries* real_data = w.prediction_chart()->series(ResultsView::real_data_series);
     connect(real_data, &QXYSeries::pointsReplaced, &w.window, [&] {
       if (!real_data->points().isEmpty()) ++starts;
     });
@@ -817,7 +819,7 @@ class RunTest : public QObject, protected WindowFixture {
              qPrintable(window_->dialogs.messages[0]));
     QCOMPARE(w.window.tabs().currentWidget(), data_tab ? w.problem_tab() : w.populations_tab());
     QVERIFY(w.window.engine().populations.empty());
-    QVERIFY(points_of(w.prediction_chart(), 0).isEmpty());
+    QVERIFY(points_of(w.prediction_chart(), ResultsView::real_data_series).isEmpty());
     QCOMPARE(window_->dialogs.end_statuses, std::vector<int>());
     verify_idle();
     QVERIFY(w.window.problem_tab().training_loaded() && w.window.problem_tab().validation_loaded());

@@ -3,6 +3,8 @@
 #include <QAreaSeries>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QProcess>
 #include <QTableWidget>
 #include <QtTest>
@@ -245,6 +247,16 @@ class RunsWindowTest : public QObject {
     QCOMPARE(upper_80[5], QPointF(345, table.bands[0].upper[5]));
     QCOMPARE(lower_95[5], QPointF(345, table.bands[1].lower[5]));
     QCOMPARE(chart->points(RunsWindow::forecast_start)[0].x(), 340.0);
+    // The legend names the bands and says what the vertical line marks.
+    QLegend* legend = chart->chart()->legend();
+    for (const int series :
+         {RunsWindow::band_95, RunsWindow::band_80, RunsWindow::forecast_start}) {
+      QVERIFY(legend->markers(chart->chart()->series().at(series)).constFirst()->isVisible());
+    }
+    QCOMPARE(legend->markers(chart->chart()->series().at(RunsWindow::forecast_start))
+                 .constFirst()
+                 ->label(),
+             QStringLiteral("Forecast start"));
   }
 
   // Runs written with --units original give a table in the series' units:

@@ -43,6 +43,7 @@ using quarvel::runs::Setting;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
+using quarvel::ui::ResultsView;
 using quarvel::ui::RunDriver;
 using quarvel::ui::testing::GenerationHold;
 using quarvel::ui::testing::read_all;
@@ -250,9 +251,10 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     show_window();
     load("1\n2\n-7.77778E-254\n", "3\n4\n");
-    const QList<std::pair<QTableView*, QStringList>> grids{{w.training_grid(), {"Time", "Value"}},
-                                                           {w.validation_grid(), {"Time", "Value"}},
-                                                           {w.output_grid(0), {"Index", "Value"}}};
+    const QList<std::pair<QTableView*, QStringList>> grids{
+        {w.training_grid(), {"Time", "Value"}},
+        {w.validation_grid(), {"Time", "Value"}},
+        {w.output_grid(0), {"Index", "Scaled value"}}};
     for (const auto& [grid, headings] : grids) {
       w.window.tabs().setCurrentWidget(
           grid->window() == &w.window && w.results_tab()->isAncestorOf(grid) ? w.results_tab()
@@ -527,7 +529,7 @@ class WindowTest : public QObject, protected WindowFixture {
     w.start_and_wait();
     for (ChartView* view : {w.mdl_chart(), w.mse_chart(), w.prediction_chart()}) {
       QVERIFY(view->chart()->legend()->isVisible());
-      const int first = view == w.prediction_chart() ? 1 : 0;
+      const int first = view == w.prediction_chart() ? ResultsView::first_population_series : 0;
       for (int p = 0; p < 4; ++p) {
         const auto markers = view->chart()->legend()->markers(view->series(first + p));
         QCOMPARE(markers.constFirst()->isVisible(), p < 2);
@@ -571,6 +573,30 @@ class WindowTest : public QObject, protected WindowFixture {
 
   // At the first size and at the smallest, every axis title, tick label and
   // legend entry of the charts is drawn whole.
+  // At the window's first and its minimum size, after a run of four
+  // populations, the Results tab shows every row and column of the accuracy
+  // table: nothing scrolls out of sight, nothing is cut by the tab.
+  void the_whole_accuracy_table_at_every_window_size() {
+    auto& w = *window_;
+    show_window();
+    prepare_run(2, 4);
+    w.field(Setting::forecast_ahead)->setText(QStringLiteral("3"));
+    w.start_and_wait();
+    const quarvel::ui::AccuracyTable* table = w.window.results_view().accuracy_table();
+    QCOMPARE(table->rowCount(), 4);
+    for (const QSize& size : {w.window.size(), QSize(1, 1)}) {
+      w.window.resize(size);  // no smaller than its minimum
+      w.window.tabs().setCurrentWidget(w.results_tab());
+      for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();
+      const QString where = QStringLiteral("%1 x %2").arg(w.window.width()).arg(w.window.height());
+      QVERIFY2(table->horizontalHeader()->length() <= table->viewport()->width(),
+               qPrintable(where));
+      QVERIFY2(table->verticalHeader()->length() <= table->viewport()->height(), qPrintable(where));
+      const QRect in_tab(table->mapTo(w.results_tab(), QPoint(0, 0)), table->size());
+      QVERIFY2(w.results_tab()->rect().contains(in_tab), qPrintable(where));
+    }
+  }
+
   void chart_texts_are_whole_at_every_window_size() {
     auto& w = *window_;
     show_window();
@@ -675,9 +701,10 @@ class WindowTest : public QObject, protected WindowFixture {
     QCOMPARE(lines.size() - 2, rows);  // the header and the empty piece after the last line end
     const QList<QByteArray> first_point = lines[1].split(',');
     QCOMPARE(first_point[0], QByteArray("Real Data"));
-    QCOMPARE(first_point[2].toDouble(), view->points(0).constFirst().y());
+    QCOMPARE(first_point[2].toDouble(),
+             view->points(ResultsView::real_data_series).constFirst().y());
     // The bands too: each edge's rows, named after the band.
-    const QList<QPointF> lower = view->lower_points(11);
+    const QList<QPointF> lower = view->lower_points(ResultsView::first_band_series);
     QVERIFY(!lower.isEmpty());
     const QByteArray first_lower = "No1 80 % band lower," +
                                    QByteArray::number(lower[0].x(), 'g', 17) + ',' +
@@ -797,15 +824,17 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     prepare_run(2, 1);
     w.start_and_wait();
-    const QList<QPointF> training_marker = w.prediction_chart()->points(5);
-    const QList<QPointF> forecast_marker = w.prediction_chart()->points(6);
+    const QList<QPointF> training_marker =
+        w.prediction_chart()->points(ResultsView::training_marker_series);
+    const QList<QPointF> forecast_marker =
+        w.prediction_chart()->points(ResultsView::forecast_marker_series);
     QCOMPARE(training_marker.first().x(), 90.0);
     QCOMPARE(forecast_marker.first().x(), 95.0);
     load(wave_text(0, 300), wave_text(300 - 119, 200));
     w.action("formulas_action")->trigger();  // the results are shown again
-    QCOMPARE(w.prediction_chart()->points(5), training_marker);
-    QCOMPARE(w.prediction_chart()->points(6), forecast_marker);
-    QCOMPARE(w.prediction_chart()->points(0).size(), 120);
+    QCOMPARE(w.prediction_chart()->points(ResultsView::training_marker_series), training_marker);
+    QCOMPARE(w.prediction_chart()->points(ResultsView::forecast_marker_series), forecast_marker);
+    QCOMPARE(w.prediction_chart()->points(ResultsView::real_data_series).size(), 120);
   }
 
   // Output grids of populations that were not in the last run show nothing
@@ -897,7 +926,7 @@ class WindowTest : public QObject, protected WindowFixture {
     prepare_run(2, 1);
     w.start_and_wait();
     QVERIFY(w.window.last_run().quality.at(0).with_intervals);
-    QVERIFY(w.prediction_chart()->points(11).isEmpty());
+    QVERIFY(w.prediction_chart()->points(ResultsView::first_band_series).isEmpty());
     QVERIFY(w.window.results_view().accuracy_table()->isColumnHidden(6));
   }
 
