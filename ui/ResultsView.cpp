@@ -259,6 +259,9 @@ void ResultsView::build_prediction_chart() {
                   Qt::DashLine, 2, false);
   attach_axes(prediction, QStringLiteral("Time (min)"), QStringLiteral("Normalized Value"));
   use_small_axis_fonts(prediction);
+  // Beside the plot: an entry a line, however many the run's populations,
+  // bands and lines need, each whole.
+  prediction->legend()->setAlignment(Qt::AlignRight);
 }
 
 QLayout* ResultsView::build_run_controls() {
@@ -363,6 +366,7 @@ void ResultsView::start_run_display(std::span<const double> scaled_data, int pop
         marker->setVisible(p < populations);
       }
     }
+    if (view == prediction_chart_) name_bands(populations);
     legend->setVisible(true);
     // A marker shown or hidden does not lay the legend out again by itself.
     legend->layout()->invalidate();
@@ -484,6 +488,22 @@ void ResultsView::set_bands_shown(bool shown) {
   bands_shown_ = shown;
   if (!quality_.empty()) accuracy_table_->show_quality(quality_, bands_shown_);
   plot_prediction_chart(false);
+}
+
+void ResultsView::name_bands(int populations) {
+  // A run of one population needs no population in the names.
+  QLegend* legend = prediction_chart_->chart()->legend();
+  for (int p = 0; p < kPopulations; ++p) {
+    for (std::size_t level = 0; level < kBandLevels.size(); ++level) {
+      const QString label = populations == 1
+                                ? QStringLiteral("%1 % band").arg(kBandLevels[level])
+                                : QStringLiteral("No%1 %2 %").arg(p + 1).arg(kBandLevels[level]);
+      for (QLegendMarker* marker :
+           legend->markers(prediction_chart_->chart()->series().at(band_series(p, level)))) {
+        marker->setLabel(label);
+      }
+    }
+  }
 }
 
 void ResultsView::name_diverged_forecasts() {

@@ -41,9 +41,9 @@ inline constexpr const char* kNotRunning = "Not running";
 // The prediction chart's vertical lines, as its legend names them: where the
 // training part ends, where the validation forecast starts (the first value
 // held out), and where the data end and the forecast past them starts.
-inline constexpr const char* kTrainingMarkerTitle = "End of training";
-inline constexpr const char* kForecastMarkerTitle = "Start of validation";
-inline constexpr const char* kDataEndMarkerTitle = "End of data";
+inline constexpr const char* kTrainingMarkerTitle = "Training end";
+inline constexpr const char* kForecastMarkerTitle = "Validation start";
+inline constexpr const char* kDataEndMarkerTitle = "Data end";
 // Row count of an output grid before the first run.
 inline constexpr int kOutputGridRows = 5;
 // The heading of the output grids' values, which are the scaled values the
@@ -152,6 +152,9 @@ class ResultsView final : public QWidget {
   void plot_prediction_chart(bool real_data_too);
   // Each population's bands in the chosen units, or none when hidden.
   void plot_bands(const std::function<std::vector<double>(std::vector<double>)>& in_units);
+  // The bands' legend entries: "80 % band" in a run of one population,
+  // "No2 80 %" in a run of several.
+  void name_bands(int populations);
   void name_diverged_forecasts();
   void plot_best_history(ChartView* chart, const std::vector<std::vector<double>>& histories,
                          int count);

@@ -453,13 +453,13 @@ class ModelOutTest : public QObject {
       const auto markers = chart->legend()->markers(chart->series().at(series));
       return markers.constFirst()->isVisible() ? markers.constFirst()->label() : QString();
     };
-    QCOMPARE(entry(ResultsView::first_band_series), QStringLiteral("No1 80 % band"));
-    QCOMPARE(entry(ResultsView::first_band_series + 1), QStringLiteral("No1 95 % band"));
-    QCOMPARE(entry(ResultsView::first_band_series + 3), QStringLiteral("No2 95 % band"));
+    QCOMPARE(entry(ResultsView::first_band_series), QStringLiteral("No1 80 %"));
+    QCOMPARE(entry(ResultsView::first_band_series + 1), QStringLiteral("No1 95 %"));
+    QCOMPARE(entry(ResultsView::first_band_series + 3), QStringLiteral("No2 95 %"));
     QCOMPARE(entry(ResultsView::first_band_series + 4), QString());  // no population 3
-    QCOMPARE(entry(ResultsView::training_marker_series), QStringLiteral("End of training"));
-    QCOMPARE(entry(ResultsView::forecast_marker_series), QStringLiteral("Start of validation"));
-    QCOMPARE(entry(ResultsView::data_end_marker_series), QStringLiteral("End of data"));
+    QCOMPARE(entry(ResultsView::training_marker_series), QStringLiteral("Training end"));
+    QCOMPARE(entry(ResultsView::forecast_marker_series), QStringLiteral("Validation start"));
+    QCOMPARE(entry(ResultsView::data_end_marker_series), QStringLiteral("Data end"));
     QCOMPARE(w.prediction_chart()->points(ResultsView::data_end_marker_series).constFirst().x(),
              408.0);
     for (int band = 0; band < ResultsView::band_count; ++band) {
@@ -470,7 +470,7 @@ class ModelOutTest : public QObject {
     w.action("bands_action")->trigger();
     QCOMPARE(entry(ResultsView::first_band_series), QString());
     w.action("bands_action")->trigger();
-    QCOMPARE(entry(ResultsView::first_band_series), QStringLiteral("No1 80 % band"));
+    QCOMPARE(entry(ResultsView::first_band_series), QStringLiteral("No1 80 %"));
     // A run without steps past the data has no such line.
     w.field(Setting::forecast_ahead)->setText(QStringLiteral("0"));
     w.start_and_wait();

@@ -314,13 +314,13 @@ class ShellTest : public QObject {
                    {"Population2", Qt::blue, Qt::DotLine, 1, false},
                    {"Population3", green, Qt::DotLine, 1, false},
                    {"Population4", yellow, Qt::DotLine, 1, false},
-                   {"End of training", QColor(255, 128, 64), Qt::SolidLine, 2, false},
-                   {"Start of validation", QColor(255, 0, 255), Qt::SolidLine, 2, false},
+                   {"Training end", QColor(255, 128, 64), Qt::SolidLine, 2, false},
+                   {"Validation start", QColor(255, 0, 255), Qt::SolidLine, 2, false},
                    {"Forecast1", Qt::red, Qt::DashLine, 1, false},
                    {"Forecast2", Qt::blue, Qt::DashLine, 1, false},
                    {"Forecast3", green, Qt::DashLine, 1, false},
                    {"Forecast4", yellow, Qt::DashLine, 1, false},
-                   {"End of data", QColor(90, 90, 90), Qt::DashLine, 2, false}});
+                   {"Data end", QColor(90, 90, 90), Qt::DashLine, 2, false}});
     const QList<SeriesLook> histories{{"Population1", Qt::red, Qt::SolidLine, 1, false},
                                       {"Population2", Qt::blue, Qt::SolidLine, 1, false},
                                       {"Population3", green, Qt::SolidLine, 1, false},
