@@ -28,4 +28,14 @@ class HeldInterrupts {
   sigset_t previous_{};
 };
 
+// Calls `write` (a step that writes files all or nothing) with the three held
+// back, giving it what it passes on as its `interrupted`: whether one came
+// meanwhile. One that comes before the files are replaced abandons the step
+// and then ends the program, one that comes later ends it once they are.
+template <class Write>
+auto with_interrupts_held(Write&& write) {
+  const HeldInterrupts held;
+  return write([&held] { return held.pending(); });
+}
+
 }  // namespace quarvel::cli

@@ -6,7 +6,8 @@
 #include <span>
 
 #include "cli/options.h"
-#include "cli/outputs.h"
+#include "cli/outputhelp.h"
+#include "records/outputlist.h"
 #include "runs/settings.h"
 
 namespace quarvel::cli {
@@ -106,26 +107,17 @@ std::string quoted_words(std::span<const runs::Choice> choices) {
   return words + "'";
 }
 
-}  // namespace
-
-std::string manual_page(const ManualFacts& facts) {
+// The page's comment and title lines, NAME and SYNOPSIS.
+std::string page_head(const ManualFacts& facts) {
   const RunnerOption& training = input_options()[0];
   const RunnerOption& validation = input_options()[1];
   const RunnerOption& data = table_options()[0];
-  const RunnerOption& column = table_options()[1];
-  const RunnerOption& time_column = table_options()[2];
   const RunnerOption& split = table_options()[3];
-  const RunnerOption& history = output_options()[0];
   const RunnerOption& output = output_options()[1];
-  const RunnerOption& stream = sweep_options()[0];
-  const RunnerOption& runs = sweep_options()[1];
   const RunnerOption& summarize = sweep_options()[3];
   const RunnerOption& streams = sweep_options()[4];
   const RunnerOption& help = information_options()[0];
   const RunnerOption& version = information_options()[1];
-  const std::string examples = std::string(facts.examples_path) + "/";
-  const std::string sunspots_training = examples + "sunspots-training.txt";
-  const std::string sunspots_validation = examples + "sunspots-validation.txt";
   std::string page =
       ".\\\" quarvel-cli(1), written by quarvel-cli-docs from the runner's option lists and\n"
       ".\\\" settings table, which --help reads too: edit those, not this page.\n";
@@ -152,7 +144,13 @@ std::string manual_page(const ManualFacts& facts) {
       ".br\n"
       ".B quarvel\\-cli\n" +
       option_tag(help.option, "") + " | " + option_tag(version.option, "") + "\n";
-  page += ".SH DESCRIPTION\n" + roff_text(kRunnerSummary) + "\n";
+  return page;
+}
+
+// DESCRIPTION to EXIT STATUS: the lists and rules --help shows, section by
+// section.
+std::string page_sections() {
+  std::string page = ".SH DESCRIPTION\n" + roff_text(kRunnerSummary) + "\n";
   page +=
       ".PP\n"
       "Each generation it prints the best mean squared error and MDL of every population; "
@@ -185,55 +183,84 @@ std::string manual_page(const ManualFacts& facts) {
   for (const ExitStatus& status : exit_statuses()) {
     page += ".TP\n.B " + std::to_string(status.status) + "\n" + roff_text(status.meaning) + "\n";
   }
-  page +=
-      ".SH EXAMPLES\n"
-      "The yearly sunspot numbers at the window's default settings, with the run's history "
-      "and its results:\n"
-      ".PP\n.RS\n.nf\n" +
-      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
-                       history.option, "sunspots-history.csv", output.option, "sunspots-results"}) +
-      ".fi\n.RE\n"
-      ".PP\n"
-      "The monthly airline passengers from a CSV table with a time column, trained on the "
-      "values up to 1958-12 and forecast three years past the data, the forecast labelled "
-      "1961-01 on in " +
-      std::string(listed_output(Product::timed_prediction).name) +
-      ":\n"
-      ".PP\n.RS\n.nf\n" +
-      example_command({data.option, examples + "airpassengers.csv", column.option, "passengers",
-                       time_column.option, "month", split.option, "1958-12",
-                       option_of(Setting::terminals), "25", option_of(Setting::forecast_ahead),
-                       "36", output.option, "airpassengers-results"}) +
-      ".fi\n.RE\n"
-      ".PP\n"
-      "Two populations of their own sizes and selection methods, 200 generations:\n"
-      ".PP\n.RS\n.nf\n" +
-      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
-                       option_of(Setting::populations), "2", option_of(Setting::population_size),
-                       "1000,500", option_of(Setting::selection), "tournament,fitness",
-                       option_of(Setting::generations), "200"}) +
-      ".fi\n.RE\n"
-      ".PP\n"
-      "Twenty runs of the sunspot model, streams 0 to 19, as many at once as there are cores; "
-      "twenty more, streams 20 to 39, written by another call (on another machine, say); and " +
-      std::string(listed_output(Product::runs_table).name) + " and " +
-      std::string(listed_output(Product::summary).name) +
-      " of all forty, a run missing among them told as a failed run:\n"
-      ".PP\n.RS\n.nf\n" +
-      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
-                       runs.option, "20", output.option, "sweep-a"}) +
-      example_command({training.option, sunspots_training, validation.option, sunspots_validation,
-                       stream.option, "20", runs.option, "20", output.option, "sweep-b"}) +
-      example_command({summarize.option, "sweep-a", "sweep-b", streams.option, "0-39",
-                       output.option, "sweep"}) +
-      ".fi\n.RE\n";
-  page += ".SH FILES\n.TP\n.I " + roff_literal(examples) +
-          "\n"
-          "sample series, each as a training and a validation file; README.md there tells "
-          "their sources and the overlap and terminal table size that suit each.\n"
-          ".SH SEE ALSO\n"
-          ".BR quarvel (1)\n";
   return page;
+}
+
+// EXAMPLES: commands on the series installed in `examples` (a folder, with
+// its "/").
+std::string page_examples(const std::string& examples) {
+  const RunnerOption& training = input_options()[0];
+  const RunnerOption& validation = input_options()[1];
+  const RunnerOption& data = table_options()[0];
+  const RunnerOption& column = table_options()[1];
+  const RunnerOption& time_column = table_options()[2];
+  const RunnerOption& split = table_options()[3];
+  const RunnerOption& history = output_options()[0];
+  const RunnerOption& output = output_options()[1];
+  const RunnerOption& stream = sweep_options()[0];
+  const RunnerOption& runs = sweep_options()[1];
+  const RunnerOption& summarize = sweep_options()[3];
+  const RunnerOption& streams = sweep_options()[4];
+  const std::string sunspots_training = examples + "sunspots-training.txt";
+  const std::string sunspots_validation = examples + "sunspots-validation.txt";
+  return ".SH EXAMPLES\n"
+         "The yearly sunspot numbers at the window's default settings, with the run's history "
+         "and its results:\n"
+         ".PP\n.RS\n.nf\n" +
+         example_command({training.option, sunspots_training, validation.option,
+                          sunspots_validation, history.option, "sunspots-history.csv",
+                          output.option, "sunspots-results"}) +
+         ".fi\n.RE\n"
+         ".PP\n"
+         "The monthly airline passengers from a CSV table with a time column, trained on the "
+         "values up to 1958-12 and forecast three years past the data, the forecast labelled "
+         "1961-01 on in " +
+         std::string(records::listed_output(records::Product::timed_prediction).name) +
+         ":\n"
+         ".PP\n.RS\n.nf\n" +
+         example_command({data.option, examples + "airpassengers.csv", column.option, "passengers",
+                          time_column.option, "month", split.option, "1958-12",
+                          option_of(Setting::terminals), "25", option_of(Setting::forecast_ahead),
+                          "36", output.option, "airpassengers-results"}) +
+         ".fi\n.RE\n"
+         ".PP\n"
+         "Two populations of their own sizes and selection methods, 200 generations:\n"
+         ".PP\n.RS\n.nf\n" +
+         example_command({training.option, sunspots_training, validation.option,
+                          sunspots_validation, option_of(Setting::populations), "2",
+                          option_of(Setting::population_size), "1000,500",
+                          option_of(Setting::selection), "tournament,fitness",
+                          option_of(Setting::generations), "200"}) +
+         ".fi\n.RE\n"
+         ".PP\n"
+         "Twenty runs of the sunspot model, streams 0 to 19, as many at once as there are "
+         "cores; twenty more, streams 20 to 39, written by another call (on another machine, "
+         "say); and " +
+         std::string(records::listed_output(records::Product::runs_table).name) + " and " +
+         std::string(records::listed_output(records::Product::summary).name) +
+         " of all forty, a run missing among them told as a failed run:\n"
+         ".PP\n.RS\n.nf\n" +
+         example_command({training.option, sunspots_training, validation.option,
+                          sunspots_validation, runs.option, "20", output.option, "sweep-a"}) +
+         example_command({training.option, sunspots_training, validation.option,
+                          sunspots_validation, stream.option, "20", runs.option, "20",
+                          output.option, "sweep-b"}) +
+         example_command({summarize.option, "sweep-a", "sweep-b", streams.option, "0-39",
+                          output.option, "sweep"}) +
+         ".fi\n.RE\n";
+}
+
+}  // namespace
+
+std::string manual_page(const ManualFacts& facts) {
+  const std::string examples = std::string(facts.examples_path) + "/";
+  return page_head(facts) + page_sections() + page_examples(examples) + ".SH FILES\n.TP\n.I " +
+         roff_literal(examples) +
+         "\n"
+         "sample series, each as a training and a validation file; README.md there tells "
+         "their sources and the overlap and terminal table size that suit each.\n"
+         ".SH SEE ALSO\n"
+         ".BR quarvel (1)\n";
 }
 
 std::string bash_completion() {

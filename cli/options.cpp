@@ -7,8 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "cli/outputs.h"
+#include "batch/outputs.h"
+#include "cli/outputhelp.h"
 #include "data/numbertext.h"
+#include "data/plaintext.h"
 #include "data/seriessplit.h"
 #include "engine/random.h"
 
@@ -82,27 +84,6 @@ std::optional<Failure> apply_population_option(const SettingInfo& info,
 constexpr std::size_t kDescriptionWidth = 70;
 constexpr std::size_t kRuleWidth = 88;
 
-// `text` broken into lines of at most `width` characters at its spaces.
-std::string wrapped(std::string_view text, std::size_t width) {
-  std::string out;
-  std::size_t line = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t space = std::min(text.find(' ', start), text.size());
-    const std::string_view word = text.substr(start, space - start);
-    if (line > 0 && line + 1 + word.size() > width) {
-      out += '\n';
-      line = 0;
-    } else if (line > 0) {
-      out += ' ';
-      ++line;
-    }
-    out += word;
-    line += word.size();
-    start = space + 1;
-  }
-  return out;
-}
-
 // At most this many runs at once: each is a process of its own.
 constexpr std::int32_t kMaxJobs = 1024;
 
@@ -121,7 +102,7 @@ std::optional<Failure> read_count(std::string_view option, const std::string& va
 // "0-19", "0-9,20-29", "3": streams or ranges of them, comma-separated (with
 // blanks before a number, as the summary lists them: "0-3, 7").
 std::optional<Failure> read_stream_list(std::string_view option, const std::string& value,
-                                        std::vector<StreamRange>& ranges) {
+                                        std::vector<batch::StreamRange>& ranges) {
   const Failure refused =
       bad_setting(option, "give streams from 0 to " + std::to_string(kStreamCount - 1) +
                               " as N or N-M, comma-separated, such as 0-19 or 0-9,20-29");
@@ -178,20 +159,30 @@ std::optional<Failure> read_intervals(std::span<const std::string> arguments, st
   }
   forecasting::PathSettings settings;
   if (auto failure = read_interval_levels(option, value, settings.levels)) return failure;
-  settings.paths = options.intervals ? options.intervals->paths : forecasting::kDefaultPathCount;
-  options.intervals = std::move(settings);
+  settings.paths =
+      options.request.intervals ? options.request.intervals->paths : forecasting::kDefaultPathCount;
+  options.request.intervals = std::move(settings);
   return std::nullopt;
 }
 
-// --paths goes with --intervals alone.
-std::optional<Failure> apply_paths(const std::optional<std::int32_t>& paths, Options& options) {
+// --paths and --band-method go with --intervals alone.
+std::optional<Failure> apply_paths(const std::optional<std::int32_t>& paths,
+                                   const std::optional<forecasting::BandMethod>& method,
+                                   Options& options) {
+  if (method) {
+    if (!options.request.intervals) {
+      return bad_setting("--band-method",
+                         "goes only with --intervals: it says how its bands are drawn");
+    }
+    options.request.intervals->method = *method;
+  }
   if (!paths) return std::nullopt;
-  if (!options.intervals) {
+  if (!options.request.intervals) {
     return bad_setting("--paths",
                        "goes only with --intervals: it says how many paths its bands "
                        "are drawn from");
   }
-  options.intervals->paths = *paths;
+  options.request.intervals->paths = *paths;
   return std::nullopt;
 }
 
@@ -206,33 +197,37 @@ std::optional<Failure> check_summarize(const Options& options, std::string_view 
   if (options.summarized_folders.empty()) {
     return bad_setting("--summarize", "name the run folders to summarize (DIR...)");
   }
-  if (!options.output) {
-    return bad_setting("--summarize", "give --output DIR for " +
-                                          std::string(listed_output(Product::runs_table).name) +
-                                          " and " +
-                                          std::string(listed_output(Product::summary).name));
+  if (!options.request.output) {
+    return bad_setting("--summarize",
+                       "give --output DIR for " +
+                           std::string(records::listed_output(records::Product::runs_table).name) +
+                           " and " +
+                           std::string(records::listed_output(records::Product::summary).name));
   }
   return std::nullopt;
 }
 
 std::optional<Failure> check_runs(const Options& options) {
-  if (options.runs == 0) {
+  if (options.request.runs == 0) {
     if (options.jobs > 0) {
       return bad_setting("--jobs",
                          "goes only with --runs: it says how many of its runs run at once");
     }
     return std::nullopt;
   }
-  if (options.stream > kStreamCount - options.runs) {
-    return bad_setting("--runs",
-                       "streams " + std::to_string(options.stream) + " to " +
-                           std::to_string(std::int64_t{options.stream} + options.runs - 1) +
-                           " go past the last stream, " + std::to_string(kStreamCount - 1));
+  if (options.request.stream > kStreamCount - options.request.runs) {
+    return bad_setting(
+        "--runs",
+        "streams " + std::to_string(options.request.stream) + " to " +
+            std::to_string(std::int64_t{options.request.stream} + options.request.runs - 1) +
+            " go past the last stream, " + std::to_string(kStreamCount - 1));
   }
-  if (!options.output) return bad_setting("--runs", "give --output DIR for the run folders");
-  if (options.history) {
-    return bad_setting("--history", "does not go with --runs: each run folder holds its " +
-                                        std::string(listed_output(Product::history).name));
+  if (!options.request.output)
+    return bad_setting("--runs", "give --output DIR for the run folders");
+  if (options.request.history) {
+    return bad_setting("--history",
+                       "does not go with --runs: each run folder holds its " +
+                           std::string(records::listed_output(records::Product::history).name));
   }
   return std::nullopt;
 }
@@ -246,7 +241,7 @@ bool is_table_option(std::string_view name) {
 // One option of --data's table into `data`, its value checked as far as it
 // can be without the table.
 std::optional<Failure> read_table_option(std::string_view name, const std::string& value,
-                                         DataTable& data) {
+                                         batch::DataTable& data) {
   data::TableOptions& reading = data.reading;
   if (name == "--data") {
     if (value.empty()) return bad_setting(name, "no file name given");
@@ -273,6 +268,16 @@ std::optional<Failure> read_table_option(std::string_view name, const std::strin
   } else if (name == "--header" || name == "--decimal-comma") {
     if (value != "yes" && value != "no") return bad_setting(name, "use yes or no");
     (name == "--header" ? reading.header : reading.decimal_comma) = value == "yes";
+  } else if (name == "--thousands-separator") {
+    constexpr data::ThousandsSeparator kSeparators[] = {data::ThousandsSeparator::comma,
+                                                        data::ThousandsSeparator::point,
+                                                        data::ThousandsSeparator::none};
+    const auto* found = std::find_if(std::begin(kSeparators), std::end(kSeparators),
+                                     [&value](data::ThousandsSeparator separator) {
+                                       return data::thousands_separator_name(separator) == value;
+                                     });
+    if (found == std::end(kSeparators)) return bad_setting(name, "use comma, point or none");
+    reading.thousands_separator = *found;
   } else if (name == "--missing") {
     if (value != "refuse" && value != "interpolate") {
       return bad_setting(name, "use refuse or interpolate");
@@ -286,26 +291,26 @@ std::optional<Failure> read_table_option(std::string_view name, const std::strin
 // The data of a run: two files, or one table with --data and its split.
 // `table_option` is the first option of the table given, "" for none.
 std::optional<Failure> check_inputs(const Options& options, std::string_view table_option) {
-  if (!options.data) {
+  if (!options.request.data) {
     if (!table_option.empty()) {
       return bad_setting(table_option, "goes only with --data: it says how its table is read");
     }
-    if (options.training.empty() && options.validation.empty()) {
-      return Failure{kExitBadSetting,
+    if (options.request.training.empty() && options.request.validation.empty()) {
+      return Failure{FailureKind::bad_setting,
                      "no data given: use --training FILE and --validation FILE, or --data FILE "
                      "with --split (see --help)"};
     }
-    if (options.training.empty()) {
+    if (options.request.training.empty()) {
       return bad_setting("--training", "a training FILE is required (see --help)");
     }
-    if (options.validation.empty()) {
+    if (options.request.validation.empty()) {
       return bad_setting("--validation", "a validation FILE is required (see --help)");
     }
     return std::nullopt;
   }
-  const DataTable& data = *options.data;
-  if (!options.training.empty() || !options.validation.empty()) {
-    return bad_setting(options.training.empty() ? "--validation" : "--training",
+  const batch::DataTable& data = *options.request.data;
+  if (!options.request.training.empty() || !options.request.validation.empty()) {
+    return bad_setting(options.request.training.empty() ? "--validation" : "--training",
                        "does not go with --data, which holds both parts in one table");
   }
   if (data.split.empty()) {
@@ -321,6 +326,28 @@ std::optional<Failure> check_inputs(const Options& options, std::string_view tab
       data.reading.delimiter == data::Delimiter::comma) {
     return bad_setting("--decimal-comma", "yes needs another delimiter than the comma");
   }
+  // A thousands separator settles the decimal separator: the other one.
+  switch (data.reading.thousands_separator) {
+    case data::ThousandsSeparator::comma:
+      if (data.reading.decimal_comma.value_or(false)) {
+        return bad_setting("--thousands-separator",
+                           "comma does not go with --decimal-comma yes: the comma cannot be both");
+      }
+      break;
+    case data::ThousandsSeparator::point:
+      if (!data.reading.decimal_comma.value_or(true)) {
+        return bad_setting("--thousands-separator",
+                           "point goes with the decimal comma, not with --decimal-comma no");
+      }
+      if (data.reading.delimiter == data::Delimiter::comma) {
+        return bad_setting("--thousands-separator",
+                           "point goes with the decimal comma, which needs another delimiter "
+                           "than the comma");
+      }
+      break;
+    case data::ThousandsSeparator::none:
+      break;
+  }
   const data::ColumnChoice& value_column = data.reading.value_column;
   if (has_time_column && value_column.kind != data::ColumnChoice::Kind::detect &&
       value_column.name == data.reading.time_column.name) {
@@ -334,135 +361,113 @@ bool is_switch(std::string_view name) {
   return name == "--help" || name == "--version" || name == "--quiet" || name == "--export-model";
 }
 
-std::optional<Failure> parse_arguments(std::span<const std::string> arguments, CommandLine& line) {
-  Options& options = line.options;
-  // The settings as given, each checked by its rule here and read once at the end.
+// What the arguments give besides the fields of the options, kept for the
+// checks made once every argument is read.
+struct GivenSettings {
+  // The settings as given, each checked by its rule when given and read once
+  // at the end.
   runs::SettingsTexts texts;
   std::map<Setting, std::vector<std::string>> population_options;
   std::string_view run_option;    // the first option of a run, which --summarize refuses
   std::string_view table_option;  // the first option of --data's table but --data itself
   std::optional<std::int32_t> paths;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string_view argument = arguments[i];
-    if (argument == "--help" || argument == "-h") {
-      line.request = Request::help;
-      return std::nullopt;
-    }
-    if (argument == "--version") {
-      line.request = Request::version;
-      return std::nullopt;
-    }
-    if (argument == "--quiet") {
-      options.quiet = true;
-      continue;
-    }
-    if (argument == "--export-model") {
-      options.export_model = true;
-      if (run_option.empty()) run_option = argument;
-      continue;
-    }
-    if (constexpr std::string_view summarize = "--summarize";
-        argument == summarize || argument.starts_with("--summarize=")) {
-      // "--summarize=DIR" and every folder named up to the next option; more
-      // may follow the options.
-      line.request = Request::summarize;
-      if (argument != summarize) {
-        options.summarized_folders.emplace_back(argument.substr(summarize.size() + 1));
-      }
-      while (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
-        options.summarized_folders.push_back(arguments[++i]);
-      }
-      continue;
-    }
-    if (argument == "--intervals" || argument.starts_with("--intervals=")) {
-      if (auto failure = read_intervals(arguments, i, options)) return failure;
-      if (run_option.empty()) run_option = "--intervals";
-      continue;
-    }
-    if (!argument.starts_with("--")) {
-      if (line.request == Request::summarize) {
-        options.summarized_folders.emplace_back(argument);
-        continue;
-      }
-      return Failure{kExitBadSetting,
-                     "unexpected argument \"" + std::string(argument) + "\" (see --help)"};
-    }
-    // Every other option takes a value: "--name value" or "--name=value".
-    std::string_view name = argument;
-    std::string value;
-    if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
-      name = argument.substr(0, equals);
-      if (is_switch(name)) return bad_setting(name, "takes no value");
-      value = std::string(argument.substr(equals + 1));
-    } else if (i + 1 < arguments.size()) {
-      value = arguments[++i];
-    } else {
-      return bad_setting(name, "a value is missing");
-    }
+  std::optional<forecasting::BandMethod> band_method;
+};
 
-    if (name != "--output" && name != "--streams" && name != "--units" && run_option.empty()) {
-      run_option = name;
-    }
-    if (name == "--training") {
-      options.training = value;
-    } else if (name == "--validation") {
-      options.validation = value;
-    } else if (is_table_option(name)) {
-      if (name != "--data" && table_option.empty()) table_option = name;
-      if (!options.data) options.data.emplace();
-      if (auto failure = read_table_option(name, value, *options.data)) return failure;
-    } else if (name == "--history") {
-      options.history = value;
-    } else if (name == "--output") {
-      options.output = value;
-    } else if (name == "--units") {
-      if (value != "scaled" && value != "original") {
-        return bad_setting(name, "use scaled or original");
-      }
-      options.original_units = value == "original";
-    } else if (name == "--stream") {
-      if (auto failure = read_count(name, value, 0, kStreamCount - 1, options.stream)) {
-        return failure;
-      }
-    } else if (name == "--runs") {
-      if (auto failure = read_count(name, value, 1, kStreamCount, options.runs)) return failure;
-    } else if (name == "--jobs") {
-      if (auto failure = read_count(name, value, 1, kMaxJobs, options.jobs)) return failure;
-    } else if (name == "--streams") {
-      if (auto failure = read_stream_list(name, value, options.summarized_streams)) return failure;
-    } else if (name == "--paths") {
-      std::int32_t count = 0;
-      if (auto failure = read_count(name, value, 1, kMaxPaths, count)) return failure;
-      paths = count;
-    } else if (const SettingInfo* info = runs::find_option(name)) {
-      if (info->scope == Scope::population) {
-        population_options[info->id].push_back(value);
-        continue;
-      }
-      if (const auto problem = check_option_value(*info, value)) {
-        return bad_setting(name, *problem);
-      }
-      texts.set(info->id, value);
-      if (info->id == Setting::overlap) options.overlap_given = true;
-    } else {
-      return Failure{kExitBadSetting, "unknown option " + std::string(name) + " (see --help)"};
-    }
+// "--name value" or "--name=value" at arguments[i]: its name and value, i
+// moved past them.
+std::optional<Failure> name_and_value(std::span<const std::string> arguments, std::size_t& i,
+                                      std::string_view& name, std::string& value) {
+  const std::string_view argument = arguments[i];
+  name = argument;
+  if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
+    name = argument.substr(0, equals);
+    if (is_switch(name)) return bad_setting(name, "takes no value");
+    value = std::string(argument.substr(equals + 1));
+  } else if (i + 1 < arguments.size()) {
+    value = arguments[++i];
+  } else {
+    return bad_setting(name, "a value is missing");
   }
+  return std::nullopt;
+}
 
-  if (line.request == Request::summarize) return check_summarize(options, run_option);
+// One option that takes a value, into the options or, for a setting of the
+// table, its text checked by its rule.
+std::optional<Failure> read_option(std::string_view name, const std::string& value,
+                                   Options& options, GivenSettings& given) {
+  batch::RunRequest& request = options.request;
+  if (name != "--output" && name != "--streams" && name != "--units" && given.run_option.empty()) {
+    given.run_option = name;
+  }
+  if (name == "--training") {
+    request.training = value;
+  } else if (name == "--validation") {
+    request.validation = value;
+  } else if (is_table_option(name)) {
+    if (name != "--data" && given.table_option.empty()) given.table_option = name;
+    if (!request.data) request.data.emplace();
+    return read_table_option(name, value, *request.data);
+  } else if (name == "--history") {
+    request.history = value;
+  } else if (name == "--output") {
+    request.output = value;
+  } else if (name == "--units") {
+    if (value != "scaled" && value != "original")
+      return bad_setting(name, "use scaled or original");
+    request.original_units = value == "original";
+  } else if (name == "--stream") {
+    return read_count(name, value, 0, kStreamCount - 1, request.stream);
+  } else if (name == "--runs") {
+    return read_count(name, value, 1, kStreamCount, request.runs);
+  } else if (name == "--jobs") {
+    return read_count(name, value, 1, kMaxJobs, options.jobs);
+  } else if (name == "--streams") {
+    return read_stream_list(name, value, options.summarized_streams);
+  } else if (name == "--paths") {
+    std::int32_t count = 0;
+    if (auto failure = read_count(name, value, 1, kMaxPaths, count)) return failure;
+    given.paths = count;
+  } else if (name == "--band-method") {
+    if (value != "errors" && value != "paths") return bad_setting(name, "use errors or paths");
+    given.band_method =
+        value == "errors" ? forecasting::BandMethod::errors : forecasting::BandMethod::paths;
+  } else if (const SettingInfo* info = runs::find_option(name)) {
+    if (info->scope == Scope::population) {
+      given.population_options[info->id].push_back(value);
+      return std::nullopt;
+    }
+    if (const auto problem = check_option_value(*info, value)) return bad_setting(name, *problem);
+    given.texts.set(info->id, value);
+    if (info->id == Setting::overlap) request.overlap_given = true;
+  } else {
+    return Failure{FailureKind::bad_setting,
+                   "unknown option " + std::string(name) + " (see --help)"};
+  }
+  return std::nullopt;
+}
+
+// Once every argument is read: the options that go together, each population
+// setting against the population count, the rates of each population, and
+// the settings read by their rules.
+std::optional<Failure> check_options_together(CommandLine& line, GivenSettings& given) {
+  Options& options = line.options;
+  batch::RunRequest& request = options.request;
+  if (line.action == Action::summarize) return check_summarize(options, given.run_option);
   if (!options.summarized_streams.empty()) {
     return bad_setting("--streams",
                        "goes only with --summarize: it says which runs the folders should hold");
   }
-  if (options.data && options.data->path.empty()) options.data.reset();  // only other options
-  if (auto failure = check_inputs(options, table_option)) return failure;
-  if (auto failure = apply_paths(paths, options)) return failure;
-  if (options.export_model && !options.output) {
+  if (request.data && request.data->path.empty()) request.data.reset();  // only other options
+  if (auto failure = check_inputs(options, given.table_option)) return failure;
+  if (auto failure = apply_paths(given.paths, given.band_method, options)) return failure;
+  if (request.export_model && !request.output) {
     return bad_setting("--export-model", "the model files go into --output DIR; give one");
   }
+  runs::SettingsTexts& texts = given.texts;
   const auto count = static_cast<int>(
       *runs::setting_value(Setting::populations, texts.text(Setting::populations)));
-  for (const auto& [id, occurrences] : population_options) {
+  for (const auto& [id, occurrences] : given.population_options) {
     if (auto failure = apply_population_option(runs::setting_info(id), occurrences, count, texts)) {
       return failure;
     }
@@ -474,33 +479,91 @@ std::optional<Failure> parse_arguments(std::span<const std::string> arguments, C
           *problem + (count > 1 ? " (population " + std::to_string(k + 1) + ")" : ""));
     }
   }
-  if (const runs::StartOutcome read = runs::read_run_settings(texts, options.settings);
+  if (const runs::StartOutcome read = runs::read_run_settings(texts, request.settings);
       read.error != runs::StartError::none) {
-    return start_failure(read, options);
+    return batch::start_failure(read, request);
   }
   return check_runs(options);
 }
 
+std::optional<Failure> parse_arguments(std::span<const std::string> arguments, CommandLine& line) {
+  Options& options = line.options;
+  GivenSettings given;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (argument == "--help" || argument == "-h") {
+      line.action = Action::help;
+      return std::nullopt;
+    }
+    if (argument == "--version") {
+      line.action = Action::version;
+      return std::nullopt;
+    }
+    if (argument == "--quiet") {
+      options.quiet = true;
+      continue;
+    }
+    if (argument == "--export-model") {
+      options.request.export_model = true;
+      if (given.run_option.empty()) given.run_option = argument;
+      continue;
+    }
+    if (constexpr std::string_view summarize = "--summarize";
+        argument == summarize || argument.starts_with("--summarize=")) {
+      // "--summarize=DIR" and every folder named up to the next option; more
+      // may follow the options.
+      line.action = Action::summarize;
+      if (argument != summarize) {
+        options.summarized_folders.emplace_back(argument.substr(summarize.size() + 1));
+      }
+      while (i + 1 < arguments.size() && !arguments[i + 1].starts_with("--")) {
+        options.summarized_folders.push_back(arguments[++i]);
+      }
+      continue;
+    }
+    if (argument == "--intervals" || argument.starts_with("--intervals=")) {
+      if (auto failure = read_intervals(arguments, i, options)) return failure;
+      if (given.run_option.empty()) given.run_option = "--intervals";
+      continue;
+    }
+    if (!argument.starts_with("--")) {
+      if (line.action == Action::summarize) {
+        options.summarized_folders.emplace_back(argument);
+        continue;
+      }
+      return Failure{FailureKind::bad_setting,
+                     "unexpected argument \"" + std::string(argument) + "\" (see --help)"};
+    }
+    // Every other option takes a value.
+    std::string_view name;
+    std::string value;
+    if (auto failure = name_and_value(arguments, i, name, value)) return failure;
+    if (auto failure = read_option(name, value, options, given)) return failure;
+  }
+  return check_options_together(line, given);
+}
+
 }  // namespace
 
-Failure bad_setting(std::string_view option, const std::string& message) {
-  return {kExitBadSetting, std::string(option) + ": " + message};
+int exit_status(FailureKind kind) {
+  switch (kind) {
+    case FailureKind::bad_setting:
+      return kExitBadSetting;
+    case FailureKind::data_problem:
+      return kExitDataProblem;
+    case FailureKind::write_failed:
+    case FailureKind::out_of_memory:
+    case FailureKind::stopped:
+    case FailureKind::runs_failed:
+      break;
+  }
+  return kExitFailed;
 }
 
 CommandLine parse_command_line(std::span<const std::string> arguments) {
   CommandLine line;
   line.failure = parse_arguments(arguments, line);
   return line;
-}
-
-std::optional<Failure> check_settings(const Options& options) {
-  RunParameters scratch{};
-  set_default_parameters(scratch);
-  DataSet scratch_data;
-  const runs::StartOutcome outcome =
-      runs::transfer_settings(options.settings, scratch, scratch_data);
-  if (outcome.error == runs::StartError::none) return std::nullopt;
-  return start_failure(outcome, options);
 }
 
 std::span<const RunnerOption> input_options() {
@@ -514,34 +577,40 @@ std::span<const RunnerOption> input_options() {
 }
 
 std::span<const RunnerOption> table_options() {
-  static const std::string data = wrapped(
+  static const std::string data = data::wrap_text(
       "one table (CSV, TSV, ...) that holds the whole series, instead of --training and "
       "--validation; --split divides it into the two parts",
       kDescriptionWidth);
-  static const std::string column = wrapped(
+  static const std::string column = data::wrap_text(
       "the value column, by its header name or its number from 1 (default: the last column of "
       "numbers)",
       kDescriptionWidth);
-  static const std::string time_column = wrapped(
+  static const std::string time_column = data::wrap_text(
       "the time column (years, months, dates, date-times or numbers), by name or number "
       "(default: none): its stamps label " +
-          std::string(listed_output(Product::timed_prediction).name) + ", and --split may name one",
+          std::string(records::listed_output(records::Product::timed_prediction).name) +
+          ", and --split may name one",
       kDescriptionWidth);
-  static const std::string split = wrapped(
+  static const std::string split = data::wrap_text(
       "where the training part ends: a fraction of the values (0.8, rounded down), their "
-      "count (120), or the time stamp of its last row (1958-12); the validation part repeats "
-      "the training part's last K values, then holds the rest, K the largest --terminals (at "
-      "most the training values less one) unless --overlap gives it",
+      "count (120), or the time stamp of its last row (1958-12), after @ where it reads as a "
+      "number (@1958, @40); a number is never taken for a time stamp. The validation part "
+      "repeats the training part's last K values, then holds the rest, K the largest "
+      "--terminals (at most the training values less one) unless --overlap gives it",
       kDescriptionWidth);
   static const std::string delimiter =
-      wrapped("how the fields are separated (default: detected)", kDescriptionWidth);
-  static const std::string header =
-      wrapped("whether the first line names the columns (default: detected)", kDescriptionWidth);
-  static const std::string decimal_comma = wrapped(
+      data::wrap_text("how the fields are separated (default: detected)", kDescriptionWidth);
+  static const std::string header = data::wrap_text(
+      "whether the first line names the columns (default: detected)", kDescriptionWidth);
+  static const std::string decimal_comma = data::wrap_text(
       "whether a comma stands for the decimal point, not with the comma as delimiter (default: "
-      "detected)",
+      "detected, but refused where the commas may as well separate thousands)",
       kDescriptionWidth);
-  static const std::string missing = wrapped(
+  static const std::string thousands_separator = data::wrap_text(
+      "what groups the digits of the values by threes: a comma (1,046.5, with the decimal "
+      "point), a point (1.046,5, with the decimal comma) or none (the default)",
+      kDescriptionWidth);
+  static const std::string missing = data::wrap_text(
       "an empty cell, NA or NaN in the value column: refused with its line (the default), or "
       "filled on the straight line between the values around it",
       kDescriptionWidth);
@@ -553,6 +622,7 @@ std::span<const RunnerOption> table_options() {
       {"--delimiter", "comma|semicolon|tab|whitespace", delimiter},
       {"--header", "yes|no", header},
       {"--decimal-comma", "yes|no", decimal_comma},
+      {"--thousands-separator", "comma|point|none", thousands_separator},
       {"--missing", "refuse|interpolate", missing},
   };
   return kTable;
@@ -560,10 +630,11 @@ std::span<const RunnerOption> table_options() {
 
 std::span<const RunnerOption> output_options() {
   // Where they name files, the descriptions are written from the list of outputs.
-  static const std::string output = wrapped(output_folder_description(), kDescriptionWidth);
-  static const std::string units = wrapped(units_description(), kDescriptionWidth);
-  static const std::string export_model = wrapped(export_model_description(), kDescriptionWidth);
-  static const std::string intervals = wrapped(intervals_description(), kDescriptionWidth);
+  static const std::string output = data::wrap_text(output_folder_description(), kDescriptionWidth);
+  static const std::string units = data::wrap_text(units_description(), kDescriptionWidth);
+  static const std::string export_model =
+      data::wrap_text(export_model_description(), kDescriptionWidth);
+  static const std::string intervals = data::wrap_text(intervals_description(), kDescriptionWidth);
   static const RunnerOption kOutputs[] = {
       {"--history", "FILE",
        "CSV: header \"generation,population,mse,mdl\", then one row per\n"
@@ -573,17 +644,22 @@ std::span<const RunnerOption> output_options() {
       {"--units", "scaled|original", units},
       {"--export-model", "", export_model},
       {"--intervals", "[LEVELS]", intervals},
+      {"--band-method", "errors|paths",
+       "how the bands of --intervals are drawn: from the model's own errors\n"
+       "1, 2, ... steps after many origins in the training part (errors, the\n"
+       "default), or from paths simulated through the model, each step adding\n"
+       "a one-step training residual drawn at random (paths)"},
       {"--paths", "N",
-       "paths the bands of --intervals are drawn from (default 1000, at most\n"
-       "100000); memory grows with paths times the largest lag"},
+       "paths the bands of --band-method paths are drawn from (default 1000,\n"
+       "at most 100000); memory grows with paths times the largest lag"},
       {"--quiet", "", "no line per generation (with --runs: per run, nor the summary)"},
   };
   return kOutputs;
 }
 
 std::span<const RunnerOption> sweep_options() {
-  static const std::string summarize = wrapped(summarize_description(), kDescriptionWidth);
-  static const std::string streams = wrapped(streams_description(), kDescriptionWidth);
+  static const std::string summarize = data::wrap_text(summarize_description(), kDescriptionWidth);
+  static const std::string streams = data::wrap_text(streams_description(), kDescriptionWidth);
   static const RunnerOption kSweep[] = {
       {"--stream", "N",
        "the run's stream of the random draws that build the trees: the\n"
@@ -670,13 +746,13 @@ std::string usage_text() {
   text += kInputRule;
   text += "\n\nOne table instead of the two files:\n";
   add_runner_options(table_options());
-  text += wrapped(kTableRule, kRuleWidth);
+  text += data::wrap_text(kTableRule, kRuleWidth);
   text += "\n\nOutputs:\n";
   add_runner_options(output_options());
-  text += wrapped(output_rule(), kRuleWidth);
+  text += data::wrap_text(output_rule(), kRuleWidth);
   text += "\n\nMany runs:\n";
   add_runner_options(sweep_options());
-  text += wrapped(sweep_rule(), kRuleWidth);
+  text += data::wrap_text(sweep_rule(), kRuleWidth);
   text += '\n';
   text += "\nRun settings (defaults are the window's):\n";
   add_settings(Scope::run);
@@ -691,44 +767,6 @@ std::string usage_text() {
   }
   text += ".\n";
   return text;
-}
-
-const std::string& data_path(const Options& options, std::string_view role) {
-  if (options.data) return options.data->path;
-  return role == "validation" ? options.validation : options.training;
-}
-
-std::string data_file_name(const Options& options, std::string_view role) {
-  return (options.data ? std::string("data") : std::string(role)) + " file \"" +
-         data_path(options, role) + "\"";
-}
-
-Failure start_failure(const runs::StartOutcome& outcome, const Options& options) {
-  using runs::StartError;
-  switch (outcome.error) {
-    case StartError::training_invalid:
-      return {kExitDataProblem, data_file_name(options, "training") + ": " + outcome.message};
-    case StartError::validation_invalid:
-      return {kExitDataProblem, data_file_name(options, "validation") + ": " + outcome.message};
-    case StartError::too_many_values:
-    case StartError::constant_series:
-    case StartError::non_finite_series:
-      return {kExitDataProblem, (options.data ? data_file_name(options, "")
-                                              : data_file_name(options, "training") + " and " +
-                                                    data_file_name(options, "validation")) +
-                                    ": " + outcome.message};
-    case StartError::overselect_too_small:
-      return bad_setting("--population-size", outcome.message + " (population " +
-                                                  std::to_string(outcome.population) +
-                                                  " uses --selection overselect)");
-    case StartError::elite_too_large:
-    case StartError::unreadable_setting:
-    case StartError::none:
-      break;
-  }
-  const std::string_view option =
-      outcome.setting ? runs::setting_info(*outcome.setting).option : "--settings";
-  return bad_setting(option, outcome.message);
 }
 
 }  // namespace quarvel::cli

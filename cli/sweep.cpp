@@ -18,161 +18,52 @@
 #include <utility>
 #include <vector>
 
-#include "cli/ensemble.h"
+#include "batch/outputs.h"
+#include "batch/run.h"
+#include "batch/rundata.h"
+#include "batch/summarize.h"
+#include "batch/sweep.h"
+#include "cli/folderclaim.h"
 #include "cli/interrupts.h"
-#include "cli/outputs.h"
 #include "cli/progress.h"
 #include "cli/runner.h"
 #include "data/numbertext.h"
 #include "engine/engine.h"
-#include "forecasting/forecastfiles.h"
-#include "records/runsummary.h"
-#include "runs/generationstep.h"
+#include "records/outputlist.h"
+#include "records/runtable.h"
 
 namespace quarvel::cli {
 
 namespace {
 
-namespace fs = std::filesystem;
-using records::OutputFile;
-using runs::Setting;
-
-// Options of the run of `stream`: written to its folder, with no --history.
-Options run_options(const Options& options, std::int32_t stream) {
-  Options run = options;
-  run.output = (fs::path(*options.output) / run_folder_name(stream)).string();
-  run.history.reset();
-  run.stream = stream;
-  run.runs = 0;
-  return run;
-}
-
-// --intervals and --paths as the record lists them, after the table's
-// settings: runs with other bands are not summarized together.
-void add_interval_settings(const Options& options, records::RunRecord& record) {
-  if (!options.intervals) return;
-  std::string levels;
-  for (const double level : options.intervals->levels) {
-    if (!levels.empty()) levels += ',';
-    levels += forecasting::level_text(level);
-  }
-  record.settings.emplace_back("--intervals", std::move(levels));
-  record.settings.emplace_back("--paths", std::to_string(options.intervals->paths));
-}
-
-// What a population's forecasts are worth, as its record gives it.
-void add_forecast_figures(const forecasting::ForecastQuality& quality, bool past_data,
-                          records::PopulationFigures& figures) {
-  figures.mae = quality.accuracy.mae;
-  figures.rmse = quality.accuracy.rmse;
-  figures.mape = quality.accuracy.mape;
-  figures.mase = quality.accuracy.mase;
-  if (quality.with_intervals) {
-    for (const forecasting::Coverage& band : quality.coverage) {
-      figures.coverage.push_back({band.level, band.share});
-    }
-  }
-  figures.validation_divergence = {true, quality.validation_divergence};
-  if (past_data) figures.forecast_divergence = {true, quality.past_data_divergence};
-}
-
-// FNV-1a over the value texts, each ended by a line feed.
-std::uint64_t values_checksum(const data::GridColumns& grid) {
-  std::uint64_t hash = 14695981039346656037u;
-  const auto add = [&hash](char c) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211u;
-  };
-  for (const std::string& cell : grid.value) {
-    for (const char c : cell) add(c);
-    add('\n');
-  }
-  return hash;
-}
-
-records::RunRecord make_record(const RunData& data,
-                               const std::vector<runs::PopulationReport>& reports) {
-  const Options& options = data.options;
-  records::RunRecord record;
-  record.version = QUARVEL_VERSION;
-  if (data.table && options.data) {
-    const SplitTable& table = *data.table;
-    record.table =
-        records::TableRecord{options.data->path, table.value_column, table.value_name,
-                             table.time_column,  table.time_name,    table.split.training_count};
-  }
-  record.training = {data_path(options, "training"), data.training.rows(),
-                     values_checksum(data.training)};
-  record.validation = {data_path(options, "validation"), data.validation.rows(),
-                       values_checksum(data.validation)};
-  // Each value as its rule writes it, so that runs of the same settings
-  // record them alike however they were typed ("+2", "0x2", "2").
-  const int populations = options.settings.population_count();
-  for (const runs::SettingInfo& info : runs::settings_table()) {
-    if (info.id == Setting::seed) continue;
-    std::string text = runs::setting_text(options.settings, info.id, 0);
-    if (info.scope == runs::Scope::population) {
-      for (int k = 1; k < populations; ++k) {
-        text += ',';
-        text += runs::setting_text(options.settings, info.id, k);
-      }
-    }
-    record.settings.emplace_back(info.option, std::move(text));
-  }
-  add_interval_settings(options, record);
-  record.seed = options.settings.whole(Setting::seed);
-  record.stream = options.stream;
-  for (const runs::PopulationReport& report : reports) {
-    record.populations.push_back(
-        {report.best_mse, report.best_mdl, report.validation_mse, report.best_node_count});
-  }
-  return record;
-}
-
 // What a run's process tells the sweep: "ok" or "failed STATUS MESSAGE" on
 // the first line, then its record when the run got that far.
 std::string run_report(const std::optional<Failure>& failure, const std::string& record) {
   std::string report =
-      failure ? "failed " + std::to_string(failure->status) + " " + failure->message : "ok";
+      failure ? "failed " + std::to_string(exit_status(failure->kind)) + " " + failure->message
+              : "ok";
   return report + "\n" + record;
 }
 
-// One run from a fresh engine to its written folder, in its own process.
-std::string run_one(const RunData& sweep, std::int32_t stream, int fit_threads,
+// One run from a fresh engine to its written folder, in its own process. The
+// folder is written with the interrupts held, as every set of files is.
+std::string run_one(const batch::RunData& data, std::int32_t stream, int fit_threads,
                     records::FileCalls& calls) {
   try {
-    RunData data = sweep;
-    data.options = run_options(sweep.options, stream);
-    const auto started = std::chrono::steady_clock::now();
-    const auto engine = std::make_unique<Engine>();
-    if (auto failure = start_engine(data, fit_threads, *engine)) return run_report(failure, "");
-    runs::GenerationResults results;
-    std::string history = run_with_history(*engine, results);
-    records::RunRecord run_record = make_record(data, results.populations);
-    const std::size_t best = records::best_population(run_record);
-    const RunForecasts forecasts = run_forecasts(data, *engine, results, best);
-    const bool past_data = data.options.settings.whole(Setting::forecast_ahead) > 0;
-    for (std::size_t p = 0; p < forecasts.quality.size(); ++p) {
-      add_forecast_figures(forecasts.quality[p], past_data, run_record.populations[p]);
+    batch::StreamRun run;
+    if (auto failure = batch::run_stream(data, stream, {{}, {}, fit_threads}, run)) {
+      return run_report(failure, "");
     }
-    std::string member =
-        member_text(make_member(run_record.seed, stream, static_cast<std::int32_t>(best),
-                                forecasting::scaled_data(engine->data), forecasts.quality[best]));
-    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
-    run_record.seconds = seconds.count();
-    const std::string record = records::record_text(run_record);
-
-    const std::vector<FolderFile> files =
-        folder_files(data, OutputFolder::run_folder, *engine, results, forecasts,
-                     std::move(history), record, std::move(member));
-    return run_report(write_outputs(data.options, OutputFolder::run_folder, "", files, calls),
-                      record);
+    return run_report(with_interrupts_held([&](const auto& interrupted) {
+                        return batch::write_run_folder(run, calls, interrupted);
+                      }),
+                      run.record_text);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
-  return run_report(
-      Failure{kExitFailed, "not enough memory for this run; try smaller populations or series"},
-      "");
+  return run_report(Failure{FailureKind::out_of_memory,
+                            "not enough memory for this run; try smaller populations or series"},
+                    "");
 }
 
 void write_all(int fd, std::string_view text) {
@@ -195,8 +86,8 @@ struct RunProcess {
 // Starts run `index` in a process of its own, with the signal mask from
 // before the sweep, which tells its report through a pipe and ends. It ends
 // with the sweep however the sweep ends, killed included.
-std::optional<RunProcess> start_process(const RunData& data, std::size_t index, int fit_threads,
-                                        const HeldInterrupts& interrupts,
+std::optional<RunProcess> start_process(const batch::RunData& data, std::size_t index,
+                                        int fit_threads, const HeldInterrupts& interrupts,
                                         records::FileCalls& calls) {
   int ends[2];
   if (::pipe(ends) != 0) return std::nullopt;
@@ -213,7 +104,7 @@ std::optional<RunProcess> start_process(const RunData& data, std::size_t index, 
     if (::getppid() != sweep) ::_exit(1);
     ::close(ends[0]);
     ::pthread_sigmask(SIG_SETMASK, &interrupts.previous_mask(), nullptr);
-    const auto stream = static_cast<std::int32_t>(data.options.stream + static_cast<int>(index));
+    const auto stream = static_cast<std::int32_t>(data.request.stream + static_cast<int>(index));
     write_all(ends[1], run_one(data, stream, fit_threads, calls));
     ::_exit(0);
   }
@@ -225,39 +116,41 @@ std::optional<RunProcess> start_process(const RunData& data, std::size_t index, 
   return RunProcess{pid, ends[0], index, {}};
 }
 
-// Reads what a finished run's process told, and how it ended.
-void take_report(const RunProcess& process, int wait_status, records::RunOutcome& outcome) {
+// What a finished run's process told, and how it ended: the run's outcome.
+records::RunOutcome take_report(const batch::RunRequest& request, const RunProcess& process,
+                                int wait_status) {
+  const auto stream = static_cast<std::int32_t>(request.stream + static_cast<int>(process.index));
+  const auto failed = [&](const std::string& why) {
+    return batch::run_outcome(request, stream, why, "");
+  };
   const std::string_view report = process.report;
   const std::size_t line_end = report.find('\n');
   if (WIFSIGNALED(wait_status)) {
-    outcome.failure = "its process ended by signal " + std::to_string(WTERMSIG(wait_status)) +
-                      " (" + strsignal(WTERMSIG(wait_status)) + ")";
-    return;
+    return failed("its process ended by signal " + std::to_string(WTERMSIG(wait_status)) + " (" +
+                  strsignal(WTERMSIG(wait_status)) + ")");
   }
   if (WIFEXITED(wait_status) && WEXITSTATUS(wait_status) != 0) {
-    outcome.failure = "its process ended with status " + std::to_string(WEXITSTATUS(wait_status));
-    return;
+    return failed("its process ended with status " + std::to_string(WEXITSTATUS(wait_status)));
   }
   if (line_end == std::string_view::npos) {
-    outcome.failure = "its process ended without telling its results";
-    return;
+    return failed("its process ended without telling its results");
   }
+  std::optional<std::string> failure;
   const std::string_view head = report.substr(0, line_end);
   if (head.starts_with("failed ")) {
     const std::size_t message = head.find(' ', 7);
-    outcome.failure = std::string(head.substr(message == std::string_view::npos ? 7 : message + 1));
+    failure = std::string(head.substr(message == std::string_view::npos ? 7 : message + 1));
   }
   const std::string_view record = report.substr(line_end + 1);
-  if (record.empty()) {
-    if (!outcome.failure) outcome.failure = "its process ended without telling its results";
-    return;
+  if (record.empty() && !failure) failure = "its process ended without telling its results";
+  return batch::run_outcome(request, stream, failure, record);
+}
+
+// "error: stream N: reason" on the standard error for a failed run.
+void tell_run_failure(const records::RunOutcome& outcome) {
+  if (outcome.failure) {
+    std::fprintf(stderr, "error: stream %d: %s\n", outcome.stream, outcome.failure->c_str());
   }
-  records::RunRecord parsed;
-  if (const auto problem = records::parse_record(record, parsed)) {
-    outcome.failure = "its record could not be read back: " + *problem;
-    return;
-  }
-  outcome.record = std::move(parsed);
 }
 
 // The line a finished run prints: its best population's figures.
@@ -271,28 +164,9 @@ std::string run_line(const records::RunOutcome& outcome) {
          format_general(figures.best_node_count) + "\n";
 }
 
-// runs.csv, summary.txt and ensemble-forecast.txt in `options.output`.
-std::vector<OutputFile> sweep_files(const Options& options,
-                                    std::span<const records::RunOutcome> outcomes,
-                                    const std::string& summary, const EnsembleOutputs& ensemble) {
-  std::vector<OutputFile> files;
-  for (const PlannedOutput& planned : planned_outputs(options, OutputFolder::sweep)) {
-    std::string content;
-    if (planned.product == Product::runs_table) {
-      content = records::runs_table(outcomes);
-    } else if (planned.product == Product::summary) {
-      content = summary;
-    } else if (planned.product == Product::ensemble_forecast) {
-      content = ensemble.forecast_file;
-    }
-    files.push_back({(fs::path(*options.output) / planned.name).string(), std::move(content)});
-  }
-  return files;
-}
-
 // Runs every run of the sweep, at most `jobs` at once, under the interrupts
 // held by the caller; false when an interrupt ended them.
-bool run_processes(const RunData& data, int jobs, records::FileCalls& calls, bool quiet,
+bool run_processes(const batch::RunData& data, int jobs, records::FileCalls& calls, bool quiet,
                    const HeldInterrupts& interrupts, std::vector<records::RunOutcome>& outcomes) {
   const std::size_t count = outcomes.size();
   const int fit_threads = jobs > 1 ? 1 : 0;
@@ -342,7 +216,7 @@ bool run_processes(const RunData& data, int jobs, records::FileCalls& calls, boo
       while (::waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {
       }
       records::RunOutcome& outcome = outcomes[process.index];
-      take_report(process, status, outcome);
+      outcome = take_report(data.request, process, status);
       finished[process.index] = true;
       ++done;
       if (outcome.failure && interrupt == 0) {
@@ -369,30 +243,47 @@ bool run_processes(const RunData& data, int jobs, records::FileCalls& calls, boo
     }
   }
   progress.finish();
-  if (const auto error = lines.error()) tell_failure({kExitFailed, *error});
+  if (const auto error = lines.error()) tell_failure({FailureKind::write_failed, *error});
   return interrupt == 0;
+}
+
+// The end of --runs and --summarize: runs.csv, summary.txt and
+// ensemble-forecast.txt of `outcomes` (in the order given) in --output, the
+// summary on the standard output unless --quiet, and the failed runs named.
+// The exit status: 1 when a run failed.
+int finish_runs(const Options& options, std::span<const records::RunOutcome> outcomes,
+                records::FileCalls& calls) {
+  std::string summary;
+  if (const auto failure = with_interrupts_held([&](const auto& interrupted) {
+        return batch::write_runs_files(options.request, outcomes, summary, calls, interrupted);
+      })) {
+    return tell_failure(*failure);
+  }
+  OutputLines lines;
+  if (!options.quiet) lines.put(summary);
+  if (const auto failure = batch::failed_runs(outcomes)) return tell_failure(*failure);
+  if (const auto error = lines.error()) return tell_failure({FailureKind::write_failed, *error});
+  return kExitOk;
 }
 
 }  // namespace
 
 int run_sweep(const Options& options, records::FileCalls& calls) {
-  RunData data;
-  if (const auto failure = read_run_data(options, data)) return tell_failure(*failure);
+  batch::RunData data;
+  const std::optional<Failure> unread = batch::read_run_data(options.request, data);
+  tell_notices(data.notices, options.quiet);
+  if (unread) return tell_failure(*unread);
   // Whatever Start would refuse is refused here, before any run starts.
-  {
-    const auto engine = std::make_unique<Engine>();
-    if (const auto failure = start_engine(data, 1, *engine)) return tell_failure(*failure);
-  }
+  if (const auto failure = batch::check_start(data)) return tell_failure(*failure);
 
-  const auto count = static_cast<std::size_t>(options.runs);
+  const auto count = static_cast<std::size_t>(options.request.runs);
   const int jobs = job_count(options);
-  std::vector<records::RunOutcome> outcomes(count);
+  std::vector<records::RunOutcome> outcomes;
   for (std::size_t k = 0; k < count; ++k) {
-    outcomes[k].stream = options.stream + static_cast<std::int32_t>(k);
-    outcomes[k].seed = data.options.settings.whole(Setting::seed);
-    outcomes[k].folder = *run_options(options, outcomes[k].stream).output;
+    const auto stream = options.request.stream + static_cast<std::int32_t>(k);
+    outcomes.push_back(batch::run_outcome(data.request, stream, std::nullopt, ""));
   }
-  const std::string runs_table_name(listed_output(Product::runs_table).name);
+  const std::string runs_table_name(records::listed_output(records::Product::runs_table).name);
   bool completed = false;
   {
     const HeldInterrupts interrupts;
@@ -400,50 +291,37 @@ int run_sweep(const Options& options, records::FileCalls& calls) {
     // Told while the interrupt is held: letting it through ends the program
     // unless it is handled.
     if (!completed) {
-      (void)tell_failure({kExitFailed, "interrupted: the runs that ended are in their folders; " +
-                                           runs_table_name + " was not written"});
+      (void)tell_failure(
+          {FailureKind::stopped, "interrupted: the runs that ended are in their folders; " +
+                                     runs_table_name + " was not written"});
     }
   }
   if (!completed) return kExitFailed;
   return finish_runs(options, outcomes, calls);
 }
 
-int job_count(const Options& options) {
-  return std::min(options.jobs > 0 ? options.jobs : usable_cpu_count(), options.runs);
-}
-
-void tell_run_failure(const records::RunOutcome& outcome) {
-  if (outcome.failure) {
-    std::fprintf(stderr, "error: stream %d: %s\n", outcome.stream, outcome.failure->c_str());
-  }
-}
-
-int finish_runs(const Options& options, std::span<const records::RunOutcome> outcomes,
-                records::FileCalls& calls) {
-  const EnsembleOutputs ensemble = make_ensemble(outcomes, options.original_units);
-  const std::string summary = records::summary_text(outcomes) + ensemble.summary_block;
-  if (const auto failure = write_output_files(sweep_files(options, outcomes, summary, ensemble),
-                                              options.output, calls)) {
+int summarize_run_folders(const Options& options, records::FileCalls& calls) {
+  const batch::RunRequest& request = options.request;
+  if (const auto failure = batch::check_folder_outputs(
+          request, *request.output,
+          batch::output_file_names(request, batch::OutputFolder::sweep))) {
     return tell_failure(*failure);
   }
-  OutputLines lines;
-  if (!options.quiet) lines.put(summary);
-  std::vector<std::int32_t> failed;
-  for (const records::RunOutcome& outcome : outcomes) {
-    if (outcome.failure) failed.push_back(outcome.stream);
-  }
-  if (!failed.empty()) {
-    std::string streams;
-    for (const std::int32_t stream : failed) {
-      streams += (streams.empty() ? "" : ", ") + std::to_string(stream);
-    }
-    return tell_failure({kExitFailed, std::to_string(failed.size()) + " of " +
-                                          std::to_string(outcomes.size()) + " runs failed (stream" +
-                                          (failed.size() > 1 ? "s " : " ") + streams + "); see " +
-                                          std::string(listed_output(Product::runs_table).name)});
-  }
-  if (const auto error = lines.error()) return tell_failure({kExitFailed, *error});
-  return kExitOk;
+  // Held to the end of the call.
+  FolderClaim claim;
+  if (const auto failure = claim.take(*request.output)) return tell_failure(*failure);
+  std::vector<records::RunOutcome> outcomes;
+  std::vector<batch::Notice> notices;
+  const std::optional<Failure> failure = batch::merge_run_folders(
+      options.summarized_folders, options.summarized_streams, outcomes, notices);
+  tell_notices(notices, options.quiet);
+  if (failure) return tell_failure(*failure);
+  for (const records::RunOutcome& outcome : outcomes) tell_run_failure(outcome);
+  return finish_runs(options, outcomes, calls);
+}
+
+int job_count(const Options& options) {
+  return std::min(options.jobs > 0 ? options.jobs : usable_cpu_count(), options.request.runs);
 }
 
 }  // namespace quarvel::cli

@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string_view>
 
 namespace quarvel::data {
@@ -282,9 +281,11 @@ std::string_view text_after_number(std::string_view line) {
 }
 
 std::string exact(double value) {
+  // printf's %.17g in the "C" locale, whatever the process's locale.
   char text[32];
-  std::snprintf(text, sizeof text, "%.17g", value);
-  return text;
+  const auto written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 17);
+  return {text, written.ptr};
 }
 
 }  // namespace quarvel::data

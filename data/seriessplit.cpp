@@ -5,6 +5,7 @@
 
 #include "data/datafile.h"
 #include "data/numbertext.h"
+#include "data/plaintext.h"
 #include "engine/dataset.h"
 
 namespace quarvel::data {
@@ -36,15 +37,34 @@ SplitCount count_at_time_stamp(std::string_view stamp, const TimeColumn* time) {
   return {*row + 1, {}, {}};
 }
 
-std::string_view trimmed(std::string_view text) noexcept {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
+std::string with_mark(std::string_view stamp) {
+  return kTimeStampMark + std::string(stamp);
+}
+
+// A typed number is a fraction or a count, even where the series' stamps are
+// numbers too (a year or a number column); when it does not fit as one, how
+// to name the stamp instead, and whether the series has it.
+std::string stamp_hint(std::string_view text, const TimeColumn* time) {
+  if (time == nullptr || time->stamps.empty() || !parse_number(text)) return {};
+  if (time->format.kind != TimeKind::number && time->format.kind != TimeKind::year) return {};
+  if (find_time_stamp(*time, text)) {
+    return "; to end the training part at the time stamp " + std::string(text) + ", write " +
+           with_mark(text);
+  }
+  return "; read as a time stamp (" + with_mark(text) +
+         "), it names no row either: the series runs from " + quoted_cell(time->texts.front()) +
+         " to " + quoted_cell(time->texts.back());
 }
 
 SplitCount count_from_text(std::string_view text, std::size_t n, const TimeColumn* time) {
-  text = trimmed(text);
-  if (time != nullptr && find_time_stamp(*time, text)) return count_at_time_stamp(text, time);
+  text = trim_blanks(text);
+  if (text.starts_with(kTimeStampMark)) {
+    const std::string_view stamp = trim_blanks(text.substr(1));
+    if (!parse_time_stamp(stamp)) {
+      return {0, {}, quoted_cell(text) + " holds no time stamp after its " + kTimeStampMark};
+    }
+    return count_at_time_stamp(stamp, time);
+  }
   // parse_number refuses the hexadecimal that parse_whole_number takes.
   if (const auto number = parse_number(text)) {
     if (*number > 0.0 && *number < 1.0) return count_at_fraction(*number, n);
@@ -58,7 +78,8 @@ SplitCount count_from_text(std::string_view text, std::size_t n, const TimeColum
           {},
           quoted_cell(text) +
               " is neither a fraction between 0 and 1, a count of values nor a time stamp of "
-              "the series"};
+              "the series" +
+              stamp_hint(text, time)};
 }
 
 std::string values_word(std::size_t count) {
@@ -90,19 +111,36 @@ std::size_t split_overlap(std::size_t n, std::size_t training_count,
 }
 
 std::optional<std::string> check_split_text(std::string_view text, bool has_time_column) {
-  text = trimmed(text);
-  const std::optional<double> number = parse_number(text);
-  // With a time column, any number may be one of its stamps; the series says.
-  if (has_time_column && (number || parse_time_stamp(text))) return std::nullopt;
+  text = trim_blanks(text);
+  const bool marked = text.starts_with(kTimeStampMark);
+  if (marked && !parse_time_stamp(trim_blanks(text.substr(1)))) {
+    return quoted_cell(text) + " holds no time stamp after its " + kTimeStampMark;
+  }
+  const std::optional<double> number = marked ? std::nullopt : parse_number(text);
   if (number && *number > 0.0 && *number < 1.0) return std::nullopt;
   if (const auto whole = parse_whole_number(text); number && whole && *whole >= 1) {
     return std::nullopt;
   }
-  if (!number && parse_time_stamp(text)) {
+  if (!number && (marked || parse_time_stamp(text))) {
+    if (has_time_column) return std::nullopt;
     return quoted_cell(text) + " is a time stamp, but no time column is chosen to find it in";
   }
-  return quoted_cell(text) + " is neither a fraction between 0 and 1, a count of training values " +
-         "from 1 nor a time stamp";
+  std::string problem = quoted_cell(text) +
+                        " is neither a fraction between 0 and 1, a count of training values from "
+                        "1 nor a time stamp";
+  if (number && has_time_column) {
+    problem += " (a time stamp that reads as a number is written after " +
+               std::string(1, kTimeStampMark) + ": " + with_mark(text) + ")";
+  }
+  return problem;
+}
+
+std::string split_text(std::size_t training_count, const TimeColumn* time) {
+  if (time == nullptr || training_count < 1 || training_count > time->size()) {
+    return std::to_string(training_count);
+  }
+  const std::string& stamp = time->texts[training_count - 1];
+  return parse_number(stamp) ? with_mark(stamp) : stamp;
 }
 
 SplitResult split_series(std::span<const double> values, const SplitPoint& point,
@@ -120,6 +158,8 @@ SplitResult split_series(std::span<const double> values, const SplitPoint& point
     result.error = "the split" + at + " leaves no value to validate: the series holds " +
                    values_word(n) + ", and the training part would take " +
                    (t == n ? "all of them" : std::to_string(t));
+    if (point.kind == SplitPoint::Kind::text)
+      result.error += stamp_hint(trim_blanks(point.text), time);
     return result;
   }
   if (t < overlap + 1) {

@@ -18,15 +18,20 @@
 
 namespace quarvel::data {
 
+// Marks a typed split point as a time stamp, whatever it looks like.
+inline constexpr char kTimeStampMark = '@';
+
 // Where the training part ends.
 struct SplitPoint {
   enum class Kind {
     fraction,    // in (0, 1): the first floor(fraction * N) values train
     count,       // the first `count` values train
     time_stamp,  // the training part ends with the row of this time stamp
-    text,        // what a user typed (`--split 0.8`, `--split 120`, `--split 1958-12`):
-                 // a time stamp the series' time column holds, else a number in
-                 // (0, 1) as a fraction, else a whole number as a count
+    text,        // what a user typed, read by its spelling alone: a number in
+                 // (0, 1) is a fraction (`0.8`), a whole number a count (`120`),
+                 // a calendar stamp that is no number a time stamp (`1958-12`),
+                 // and anything after kTimeStampMark a time stamp (`@1958`,
+                 // `@40`: the only way to name a year or a number stamp)
   };
   Kind kind = Kind::count;
   double fraction = 0.0;
@@ -104,10 +109,14 @@ struct SplitCount {
 
 // What a user typed for a split point, checked before the series is read:
 // nullopt when it may name a row (a fraction in (0, 1), a whole count from 1,
-// or, when the series has a time column, a time stamp or any number its stamps
-// may hold), else why it names none.
+// or, when the series has a time column, a time stamp), else why it names none.
 [[nodiscard]] std::optional<std::string> check_split_text(std::string_view text,
                                                           bool has_time_column);
+
+// The split point a user would type to end the training part with its first
+// `training_count` rows: the time stamp of its last row where `time` has one
+// (after kTimeStampMark where the stamp reads as a number), else the count.
+[[nodiscard]] std::string split_text(std::size_t training_count, const TimeColumn* time);
 
 // Splits the series at the point with overlap K. `time`, when given, holds one
 // stamp per value (a time-stamp split point needs it). Refused: a point that

@@ -1,8 +1,10 @@
 #include "data/tablefile.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "data/numbertext.h"
+#include "data/plaintext.h"
 
 namespace quarvel::data {
 
@@ -31,16 +33,6 @@ struct ValueCell {
   double value = 0.0;
   std::string problem;
 };
-
-bool is_blank(char c) noexcept {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view trim_blanks(std::string_view text) noexcept {
-  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 bool equals_ignoring_case(std::string_view a, std::string_view b) noexcept {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -75,27 +67,130 @@ bool looks_like_number(std::string_view text) {
   return parse_number(trim_blanks(text)).has_value() || is_comma_number(text);
 }
 
-ValueCell read_value(std::string_view text, bool decimal_comma) {
+bool is_digit(char c) noexcept {
+  return c >= '0' && c <= '9';
+}
+
+// Digits grouped by threes with the separator, as thousands are written: 1 to
+// 3 digits not led by 0, then one or more groups of three ("1,046",
+// "12,345,678").
+bool is_grouped(std::string_view digits, char separator) {
+  const std::size_t first = digits.find(separator);
+  if (first == 0 || first > 3 || digits.front() == '0' ||
+      !std::all_of(digits.begin(), digits.begin() + static_cast<std::ptrdiff_t>(first), is_digit)) {
+    return false;
+  }
+  for (std::size_t at = first; at < digits.size(); at += 4) {
+    if (digits[at] != separator || at + 3 >= digits.size() || !is_digit(digits[at + 1]) ||
+        !is_digit(digits[at + 2]) || !is_digit(digits[at + 3])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A whole number, signed or not, whose commas stand where thousands
+// separators would: "1,046", "-12,345,678".
+bool is_comma_grouped(std::string_view text) {
+  text = trim_blanks(text);
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+  return is_grouped(text, ',');
+}
+
+// The text without its thousands separators; nullopt where one stands
+// elsewhere than between groups of three digits before the decimal separator.
+std::optional<std::string> without_thousands_separators(std::string_view text, char separator,
+                                                        char decimal) {
+  const std::size_t sign = !text.empty() && (text.front() == '+' || text.front() == '-') ? 1 : 0;
+  const std::size_t whole_end = std::min(text.find(decimal, sign), text.find_first_of("eE", sign));
+  const std::string_view whole = text.substr(sign, whole_end - sign);
+  if (whole.find(separator) == std::string_view::npos) {
+    if (text.find(separator) != std::string_view::npos) return std::nullopt;
+    return std::string(text);
+  }
+  if (!is_grouped(whole, separator) ||
+      (whole_end < text.size() && text.find(separator, whole_end) != std::string_view::npos)) {
+    return std::nullopt;
+  }
+  std::string plain(text);
+  plain.erase(std::remove(plain.begin(), plain.end(), separator), plain.end());
+  return plain;
+}
+
+ValueCell read_value(std::string_view text, const TableLayout& layout) {
   text = trim_blanks(text);
   if (is_missing(text)) return {ValueCell::Kind::missing, 0.0, {}};
-  if (decimal_comma && text.find('.') != std::string_view::npos) {
+  const bool decimal_comma = layout.decimal_comma;
+  std::string number(text);
+  if (layout.thousands_separator != ThousandsSeparator::none) {
+    const bool comma = layout.thousands_separator == ThousandsSeparator::comma;
+    auto plain = without_thousands_separators(text, comma ? ',' : '.', decimal_comma ? ',' : '.');
+    if (!plain) {
+      return {ValueCell::Kind::invalid, 0.0,
+              quoted_cell(text) + " is not a number (" + (comma ? "a comma" : "a point") +
+                  " separates thousands here, in groups of three digits before the decimal " +
+                  (decimal_comma ? "comma)" : "point)")};
+    }
+    number = std::move(*plain);
+  } else if (decimal_comma && text.find('.') != std::string_view::npos) {
     return {ValueCell::Kind::invalid, 0.0,
             quoted_cell(text) +
                 " holds a point, but the table writes decimal commas (a point may separate "
                 "thousands there)"};
   }
-  const auto value = parse_number(decimal_comma ? with_point_for_comma(text) : std::string(text));
+  const auto value = parse_number(decimal_comma ? with_point_for_comma(number) : number);
   if (value) return {ValueCell::Kind::number, *value, {}};
   std::string problem = quoted_cell(text) + " is not a number";
-  if (!decimal_comma && is_comma_number(text)) problem += " (a decimal comma is not read here)";
+  if (layout.thousands_separator == ThousandsSeparator::none && is_comma_grouped(text)) {
+    problem += decimal_comma ? " (its commas may separate thousands)"
+                             : " (a decimal comma is not read here, nor a comma that separates "
+                               "thousands)";
+  } else if (!decimal_comma && is_comma_number(text)) {
+    problem += " (a decimal comma is not read here)";
+  }
   return {ValueCell::Kind::invalid, 0.0, std::move(problem)};
 }
 
-// Fields a line splits into with the delimiter: quoted fields, blanks around
-// fields dropped, blank rows skipped. Stops after `max_rows` rows.
-SplitRows split_rows(std::string_view text, Delimiter delimiter, std::size_t max_rows) {
-  const auto is_delimiter = [delimiter](char c) {
-    switch (delimiter) {
+// A table's text taken row by row: the fields a line splits into with the
+// delimiter, quoted fields read whole (line ends included), blanks around
+// fields dropped.
+class RowReader {
+ public:
+  RowReader(std::string_view text, Delimiter delimiter) : text_(text), delimiter_(delimiter) {}
+
+  [[nodiscard]] bool at_end() const { return pos_ >= text_.size(); }
+
+  // The fields of the next row (a blank one's too); false when a field is
+  // refused, with why in `error`.
+  bool read_row(Row& row, TableError& error) {
+    row.line = line_;
+    while (true) {
+      skip_padding();
+      Field field;
+      if (pos_ < text_.size() && text_[pos_] == '"') {
+        if (!read_quoted(row.fields.size() + 1, field, error)) return false;
+      } else {
+        const std::size_t start = pos_;
+        while (!at_line_end(pos_) && !is_delimiter(text_[pos_])) ++pos_;
+        field.text = std::string(trim_blanks(text_.substr(start, pos_ - start)));
+      }
+      row.fields.push_back(std::move(field));
+      if (delimiter_ == Delimiter::whitespace) {
+        while (pos_ < text_.size() && is_blank(text_[pos_])) ++pos_;
+      } else if (!at_line_end(pos_)) {
+        ++pos_;  // the delimiter; a field follows, if only an empty one
+        continue;
+      }
+      if (at_line_end(pos_)) {
+        if (pos_ < text_.size()) skip_line_end();
+        return true;
+      }
+    }
+  }
+
+ private:
+  bool is_delimiter(char c) const {
+    switch (delimiter_) {
       case Delimiter::comma:
         return c == ',';
       case Delimiter::semicolon:
@@ -108,98 +203,97 @@ SplitRows split_rows(std::string_view text, Delimiter delimiter, std::size_t max
         break;
     }
     return false;
-  };
+  }
+
   // The blanks dropped around a field: never the delimiter itself.
-  const auto is_padding = [delimiter](char c) {
-    return c == ' ' || (c == '\t' && delimiter != Delimiter::tab);
-  };
-  const std::size_t n = text.size();
-  const auto at_line_end = [&](std::size_t at) {
-    return at >= n || text[at] == '\n' || text[at] == '\r';
-  };
+  void skip_padding() {
+    while (pos_ < text_.size() &&
+           (text_[pos_] == ' ' || (text_[pos_] == '\t' && delimiter_ != Delimiter::tab))) {
+      ++pos_;
+    }
+  }
 
-  SplitRows split;
-  std::size_t pos = 0;
-  std::size_t line = 1;
+  [[nodiscard]] bool at_line_end(std::size_t at) const {
+    return at >= text_.size() || text_[at] == '\n' || text_[at] == '\r';
+  }
+
   // Past LF, CR LF or CR.
-  const auto skip_line_end = [&] {
-    if (text[pos++] == '\r' && pos < n && text[pos] == '\n') ++pos;
-    ++line;
-  };
-  const auto fail = [&](TableProblem problem, std::size_t at_line, std::size_t column,
-                        const std::string& what) {
-    split.error.problem = problem;
-    split.error.line = at_line;
-    split.error.column = column;
-    split.error.message =
-        "line " + std::to_string(at_line) + ", column " + std::to_string(column) + ": " + what;
-    return split;
-  };
+  void skip_line_end() {
+    if (text_[pos_++] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
+    ++line_;
+  }
 
-  while (pos < n) {
+  // The quoted field that opens at pos_, field number `column` of its row,
+  // and the padding after it; false when it is not closed or text follows it.
+  bool read_quoted(std::size_t column, Field& field, TableError& error) {
+    const std::size_t n = text_.size();
+    field.quoted = true;
+    const std::size_t opened_on = line_;
+    ++pos_;
+    while (true) {
+      if (pos_ >= n) {
+        return fail(TableProblem::unclosed_quote, opened_on, column,
+                    "the quote that opens this field is never closed", error);
+      }
+      const char c = text_[pos_++];
+      if (c == '"') {
+        if (pos_ < n && text_[pos_] == '"') {
+          field.text.push_back('"');
+          ++pos_;
+          continue;
+        }
+        break;
+      }
+      // A line end inside quotes belongs to the field; CR LF counts once.
+      if (c == '\n' || (c == '\r' && (pos_ >= n || text_[pos_] != '\n'))) ++line_;
+      field.text.push_back(c);
+    }
+    const std::size_t closed_at = pos_;
+    skip_padding();
+    // Between blank-delimited fields the blanks are the delimiter.
+    const bool delimited = delimiter_ == Delimiter::whitespace && pos_ > closed_at;
+    if (!at_line_end(pos_) && !is_delimiter(text_[pos_]) && !delimited) {
+      // A quote that closes lines later with text after it is most likely
+      // one left unclosed where it opened: that line is named.
+      if (line_ != opened_on) {
+        return fail(TableProblem::text_after_quote, opened_on, column,
+                    "the quote that opens this field closes only on line " + std::to_string(line_) +
+                        ", and text follows it there",
+                    error);
+      }
+      return fail(TableProblem::text_after_quote, line_, column,
+                  "text follows the closing quote of the field", error);
+    }
+    return true;
+  }
+
+  static bool fail(TableProblem problem, std::size_t line, std::size_t column,
+                   const std::string& what, TableError& error) {
+    error.problem = problem;
+    error.line = line;
+    error.column = column;
+    error.message =
+        "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
+    return false;
+  }
+
+  std::string_view text_;
+  Delimiter delimiter_;
+  std::size_t pos_ = 0;
+  std::size_t line_ = 1;
+};
+
+// The rows of a table's text, blank rows skipped. Stops after `max_rows` rows.
+SplitRows split_rows(std::string_view text, Delimiter delimiter, std::size_t max_rows) {
+  SplitRows split;
+  RowReader reader(text, delimiter);
+  while (!reader.at_end()) {
     if (split.rows.size() == max_rows) {
       split.complete = false;
       break;
     }
     Row row;
-    row.line = line;
-    while (true) {
-      while (pos < n && is_padding(text[pos])) ++pos;
-      Field field;
-      if (pos < n && text[pos] == '"') {
-        field.quoted = true;
-        const std::size_t opened_on = line;
-        ++pos;
-        while (true) {
-          if (pos >= n) {
-            return fail(TableProblem::unclosed_quote, opened_on, row.fields.size() + 1,
-                        "the quote that opens this field is never closed");
-          }
-          const char c = text[pos++];
-          if (c == '"') {
-            if (pos < n && text[pos] == '"') {
-              field.text.push_back('"');
-              ++pos;
-              continue;
-            }
-            break;
-          }
-          // A line end inside quotes belongs to the field; CR LF counts once.
-          if (c == '\n' || (c == '\r' && (pos >= n || text[pos] != '\n'))) ++line;
-          field.text.push_back(c);
-        }
-        const std::size_t closed_at = pos;
-        while (pos < n && is_padding(text[pos])) ++pos;
-        // Between blank-delimited fields the blanks are the delimiter.
-        const bool delimited = delimiter == Delimiter::whitespace && pos > closed_at;
-        if (!at_line_end(pos) && !is_delimiter(text[pos]) && !delimited) {
-          // A quote that closes lines later with text after it is most likely
-          // one left unclosed where it opened: that line is named.
-          if (line != opened_on) {
-            return fail(TableProblem::text_after_quote, opened_on, row.fields.size() + 1,
-                        "the quote that opens this field closes only on line " +
-                            std::to_string(line) + ", and text follows it there");
-          }
-          return fail(TableProblem::text_after_quote, line, row.fields.size() + 1,
-                      "text follows the closing quote of the field");
-        }
-      } else {
-        const std::size_t start = pos;
-        while (!at_line_end(pos) && !is_delimiter(text[pos])) ++pos;
-        field.text = std::string(trim_blanks(text.substr(start, pos - start)));
-      }
-      row.fields.push_back(std::move(field));
-      if (delimiter == Delimiter::whitespace) {
-        while (pos < n && is_blank(text[pos])) ++pos;
-      } else if (!at_line_end(pos)) {
-        ++pos;  // the delimiter; a field follows, if only an empty one
-        continue;
-      }
-      if (at_line_end(pos)) {
-        if (pos < n) skip_line_end();
-        break;
-      }
-    }
+    if (!reader.read_row(row, split.error)) return split;
     const bool blank = std::all_of(row.fields.begin(), row.fields.end(),
                                    [](const Field& f) { return f.text.empty() && !f.quoted; });
     if (!blank) split.rows.push_back(std::move(row));
@@ -398,7 +492,21 @@ Layout lay_out(std::string_view text, const TableOptions& options, std::size_t m
   Layout result;
   TableLayout& layout = result.layout;
   if (result.error = check_text(text); result.error.problem != TableProblem::none) return result;
-  if (options.decimal_comma.value_or(false) && options.delimiter == Delimiter::comma) {
+  // A thousands separator settles the decimal separator: the other one.
+  std::optional<bool> decimal_comma = options.decimal_comma;
+  layout.thousands_separator = options.thousands_separator;
+  if (layout.thousands_separator != ThousandsSeparator::none) {
+    const bool point = layout.thousands_separator == ThousandsSeparator::point;
+    if (decimal_comma.value_or(point) != point) {
+      result.error = table_error(
+          TableProblem::bad_options, 0, 0, {},
+          point ? "a point that separates thousands needs the decimal comma"
+                : "the comma cannot both separate thousands and stand for the decimal point");
+      return result;
+    }
+    decimal_comma = point;
+  }
+  if (decimal_comma.value_or(false) && options.delimiter == Delimiter::comma) {
     result.error = table_error(TableProblem::bad_options, 0, 0, {},
                                "a decimal comma needs another delimiter than the comma");
     return result;
@@ -406,7 +514,7 @@ Layout lay_out(std::string_view text, const TableOptions& options, std::size_t m
   layout.delimiter_detected = !options.delimiter.has_value();
   layout.delimiter = options.delimiter.value_or(Delimiter::none);
   if (layout.delimiter_detected) {
-    layout.delimiter = detect_delimiter(text, !options.decimal_comma.value_or(false));
+    layout.delimiter = detect_delimiter(text, !decimal_comma.value_or(false));
   }
   SplitRows split = split_rows(text, layout.delimiter, max_rows);
   result.complete = split.complete;
@@ -426,8 +534,8 @@ Layout lay_out(std::string_view text, const TableOptions& options, std::size_t m
     if (result.names.size() > layout.columns) result.names.resize(layout.columns);
     rows.erase(rows.begin());
   }
-  layout.decimal_comma_detected = !options.decimal_comma.has_value();
-  layout.decimal_comma = options.decimal_comma.value_or(false);
+  layout.decimal_comma_detected = !decimal_comma.has_value();
+  layout.decimal_comma = decimal_comma.value_or(false);
   if (layout.decimal_comma_detected && layout.delimiter != Delimiter::comma) {
     const std::size_t skip = layout.header ? 1 : 0;
     layout.decimal_comma = detect_decimal_comma(
@@ -455,7 +563,7 @@ std::size_t detect_value_column(const Layout& table, std::size_t other) {
   for (std::size_t column = table.layout.columns; column >= 1; --column) {
     if (column == other) continue;
     for (const std::string& cell : column_cells(table.data_rows, column - 1, kDetectionLines)) {
-      const ValueCell value = read_value(cell, table.layout.decimal_comma);
+      const ValueCell value = read_value(cell, table.layout);
       if (value.kind == ValueCell::Kind::missing) continue;
       if (value.kind == ValueCell::Kind::number) return column;
       break;
@@ -601,7 +709,7 @@ ReadValues read_values(const Layout& table, std::size_t column, MissingValues mi
   read.values.reserve(rows.size());
   for (std::size_t row = 0; row < rows.size(); ++row) {
     const std::string& text = rows[row].fields[column - 1].text;
-    const ValueCell cell = read_value(text, table.layout.decimal_comma);
+    const ValueCell cell = read_value(text, table.layout);
     if (cell.kind == ValueCell::Kind::invalid) {
       return fail(row, cell.problem, TableProblem::not_a_number);
     }
@@ -642,6 +750,82 @@ ReadValues read_values(const Layout& table, std::size_t column, MissingValues mi
   return read;
 }
 
+// A plain whole number of 3 or more digits, signed or not ("995").
+bool is_long_whole_number(std::string_view text) {
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+  return text.size() >= 3 && std::all_of(text.begin(), text.end(), is_digit);
+}
+
+std::string without_commas(std::string_view text) {
+  std::string digits(text);
+  digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
+  return digits;
+}
+
+// Where a detected decimal comma may misread the value column (1-based):
+// every comma in it stands where one that separates thousands would, or a cell
+// so written lies next to a plain whole number of 3 or more digits that the
+// decimal comma puts 100 times or more above it, and thousands separated less
+// than 10 times apart from it. The refusal names that cell and why; problem
+// none when the commas can only be decimal ones.
+TableError check_decimal_comma(const Layout& table, std::size_t column) {
+  struct Cell {
+    std::size_t row;
+    std::string_view text;
+  };
+  // The value cells that are not missing, in row order.
+  std::vector<Cell> cells;
+  bool every_comma_grouped = true;
+  std::optional<std::size_t> first_grouped;  // index into cells
+  for (std::size_t row = 0; row < table.data_rows.size(); ++row) {
+    const std::string_view text = trim_blanks(table.data_rows[row].fields[column - 1].text);
+    if (is_missing(text)) continue;
+    if (text.find(',') != std::string_view::npos) {
+      const bool grouped = is_comma_grouped(text);
+      every_comma_grouped = every_comma_grouped && grouped;
+      if (grouped && !first_grouped && is_comma_number(text)) first_grouped = cells.size();
+    }
+    cells.push_back({row, text});
+  }
+  if (!first_grouped) return {};
+  const auto refuse = [&](const Cell& cell, const std::string& why) {
+    return table_error(
+        TableProblem::ambiguous_comma, table.data_rows[cell.row].line, column, table.names,
+        quoted_cell(cell.text) + " reads as " + with_point_for_comma(cell.text) +
+            " with a decimal comma, but as " + without_commas(cell.text) +
+            " if its comma separates thousands, and " + why + "; say which the comma is");
+  };
+  if (every_comma_grouped) {
+    return refuse(cells[*first_grouped],
+                  "every comma in the column has three digits after it, as a thousands "
+                  "separator has");
+  }
+  // A grouped cell beside a plain whole number: a jump with the decimal comma
+  // that thousands do not make.
+  const auto near_thousands = [](const Cell& grouped, const Cell& plain) {
+    if (!is_comma_grouped(grouped.text) || !is_comma_number(grouped.text) ||
+        !is_long_whole_number(plain.text)) {
+      return false;
+    }
+    const double whole = std::fabs(parse_number(plain.text).value_or(0.0));
+    const double decimal =
+        std::fabs(parse_number(with_point_for_comma(grouped.text)).value_or(0.0));
+    const double thousands = std::fabs(parse_number(without_commas(grouped.text)).value_or(0.0));
+    return whole >= 100.0 * decimal && whole < 10.0 * thousands && thousands < 10.0 * whole;
+  };
+  for (std::size_t i = 1; i < cells.size(); ++i) {
+    for (const auto& [grouped, plain] :
+         {std::pair{cells[i - 1], cells[i]}, std::pair{cells[i], cells[i - 1]}}) {
+      if (near_thousands(grouped, plain)) {
+        return refuse(grouped, quoted_cell(plain.text) + " on line " +
+                                   std::to_string(table.data_rows[plain.row].line) +
+                                   " lies close to the latter");
+      }
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string_view delimiter_name(Delimiter delimiter) {
@@ -658,6 +842,18 @@ std::string_view delimiter_name(Delimiter delimiter) {
       break;
   }
   return "none (one column)";
+}
+
+std::string_view thousands_separator_name(ThousandsSeparator separator) {
+  switch (separator) {
+    case ThousandsSeparator::comma:
+      return "comma";
+    case ThousandsSeparator::point:
+      return "point";
+    case ThousandsSeparator::none:
+      break;
+  }
+  return "none";
 }
 
 ColumnChoice ColumnChoice::from_text(std::string_view text) {
@@ -680,6 +876,11 @@ std::string describe_layout(const TableLayout& layout) {
   text += how(layout.header_detected);
   text += layout.decimal_comma ? ", decimal comma" : ", decimal point";
   text += how(layout.decimal_comma_detected);
+  if (layout.thousands_separator != ThousandsSeparator::none) {
+    text += layout.thousands_separator == ThousandsSeparator::comma
+                ? ", thousands separated by commas"
+                : ", thousands separated by points";
+  }
   text += ", " + std::to_string(layout.columns) + (layout.columns == 1 ? " column" : " columns");
   return text;
 }
@@ -728,6 +929,15 @@ TableResult read_table(std::string_view text, const TableOptions& options) {
     return result;
   }
 
+  // A comma that may separate thousands is not taken for the decimal point
+  // unless the caller says so.
+  if (table.layout.decimal_comma && table.layout.decimal_comma_detected) {
+    if (TableError doubt = check_decimal_comma(table, columns.value);
+        doubt.problem != TableProblem::none) {
+      result.error = std::move(doubt);
+      return result;
+    }
+  }
   ReadValues values = read_values(table, columns.value, options.missing);
   std::optional<TimeColumn> time;
   if (columns.time != 0) {

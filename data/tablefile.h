@@ -21,8 +21,12 @@
 // - Values: the value column's cells read by parse_number's rules (a decimal
 //   point, an optional exponent; so a table holding the numbers of a data file
 //   gives exactly the same doubles); with a decimal comma, a comma stands for
-//   the point and a point is refused (it may separate thousands). Empty cells,
-//   NA, N/A, #N/A and NaN (any case) are missing values.
+//   the point and a point is refused (it may separate thousands). With a
+//   thousands separator (given, never detected) the digits before the decimal
+//   separator may be grouped by threes with it: 1,046.5, or 1.046,5 with the
+//   decimal comma that a point as separator implies; groups of another length
+//   are refused. Empty cells, NA, N/A, #N/A and NaN (any case) are missing
+//   values.
 // - Time stamps: see data/timestamps.h.
 //
 // Detection, which a caller may override option by option, looks at the first
@@ -38,7 +42,14 @@
 //   number, a missing value nor a time stamp, while a later line holds a number
 //   or a time stamp in that column (or there is no later line);
 // - decimal comma: when the delimiter is not a comma and a data cell reads as
-//   a number with its comma taken for the point;
+//   a number with its comma taken for the point. The table is refused, with
+//   the line and column of a cell, where the value column's commas may as well
+//   separate thousands: every comma in it stands where a thousands separator
+//   would (1 to 3 digits not led by 0, then groups of three: 1,046, 12,345), or
+//   a cell so written lies next to a plain whole number of 3 or more digits
+//   that a decimal comma puts 100 times or more above it and a thousands
+//   separator less than 10 times apart from it (995, then 1,046). Giving the
+//   decimal comma or a thousands separator reads such a table as told;
 // - value column: the last column (other than the time column) whose first
 //   value, missing ones passed over, is a number;
 // - time column (only when asked to detect it): the first column, other than
@@ -113,10 +124,23 @@ enum class MissingValues {
 };
 
 // How to read a table; nullopt: detect.
+// What separates thousands in the value column's numbers.
+enum class ThousandsSeparator {
+  none,   // nothing: the digits are not grouped
+  comma,  // 1,046.5: with the decimal point
+  point,  // 1.046,5: with the decimal comma
+};
+
+// "none", "comma", "point".
+[[nodiscard]] std::string_view thousands_separator_name(ThousandsSeparator separator);
+
 struct TableOptions {
   std::optional<Delimiter> delimiter;
   std::optional<bool> header;
   std::optional<bool> decimal_comma;  // true needs a delimiter other than the comma
+  // A comma settles the decimal point, a point the decimal comma: a
+  // decimal_comma given otherwise is refused.
+  ThousandsSeparator thousands_separator = ThousandsSeparator::none;
   ColumnChoice value_column = ColumnChoice::detected();  // none reads as detect: a table
                                                          // always has a value column
   ColumnChoice time_column = ColumnChoice::no_column();
@@ -128,6 +152,7 @@ struct TableLayout {
   Delimiter delimiter = Delimiter::none;
   bool header = false;
   bool decimal_comma = false;
+  ThousandsSeparator thousands_separator = ThousandsSeparator::none;
   std::size_t columns = 0;
   bool delimiter_detected = false;
   bool header_detected = false;
@@ -135,20 +160,25 @@ struct TableLayout {
 };
 
 // The layout in words, e.g. "comma-delimited (detected), a header line
-// (detected), decimal point (detected), 2 columns".
+// (detected), decimal point (detected), 2 columns"; a thousands separator
+// follows the decimal separator ("decimal point, thousands separated by
+// commas").
 [[nodiscard]] std::string describe_layout(const TableLayout& layout);
 
 enum class TableProblem {
   none,
   file,              // the file cannot be read: see TableError::file_error
   not_text,          // a NUL byte, or UTF-16
-  bad_options,       // a decimal comma with the comma as delimiter, one column for both uses
+  bad_options,       // a decimal comma with the comma as delimiter, one column for both uses,
+                     // a thousands separator that contradicts the decimal comma given
   unclosed_quote,    // a quoted field runs to the end of the text
   text_after_quote,  // other text than blanks between a closing quote and the delimiter
   ragged_row,        // a line with more or fewer fields than the table's columns
   no_such_column,    // the value or time column chosen does not exist
   no_value_column,   // detection found no column of numbers
   not_a_number,      // a value cell that is not a number
+  ambiguous_comma,   // a detected decimal comma whose commas may as well separate thousands:
+                     // the caller says how to give the decimal comma or the separator
   missing_value,     // a missing value refused (or one at the start or end when filling)
   bad_time_stamp,    // a time cell that is no stamp, of another kind, or out of time order
   no_values,         // no data rows

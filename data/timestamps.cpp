@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "data/numbertext.h"
+#include "data/plaintext.h"
 
 namespace quarvel::data {
 
@@ -20,12 +21,6 @@ constexpr int kLastYear = 9999;
 
 bool is_digit(char c) noexcept {
   return c >= '0' && c <= '9';
-}
-
-std::string_view trim_blanks(std::string_view text) noexcept {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 // Reads `min_digits` to `max_digits` decimal digits at `pos`, advancing it.
@@ -86,6 +81,14 @@ bool is_month_end(const chrono::year_month_day& date) {
          date.day();
 }
 
+// The first second of the year 0000 and the first past 9999.
+std::int64_t first_second() {
+  return seconds_of(chrono::year{0} / 1 / 1, 0);
+}
+std::int64_t end_of_calendar() {
+  return seconds_of(chrono::year{kLastYear + 1} / 1 / 1, 0);
+}
+
 bool is_calendar(TimeKind kind) noexcept {
   return kind != TimeKind::number;
 }
@@ -95,6 +98,26 @@ bool is_calendar(TimeKind kind) noexcept {
 bool comes_after(const TimeStamp& later, const TimeStamp& earlier, TimeKind kind) {
   if (kind == TimeKind::number || kind == TimeKind::year) return later.number > earlier.number;
   return later.seconds > earlier.seconds;
+}
+
+// A time zone that ends a date-time: Z, or the offset from UTC as +HH:MM,
+// +HHMM or +HH (- west of UTC), hours 00..23 and minutes 00..59. Its seconds
+// east of UTC.
+std::optional<std::int32_t> zone_offset(std::string_view zone) {
+  if (zone == "Z") return 0;
+  const bool colon = zone.size() == 6 && zone[3] == ':';
+  if ((zone.size() != 3 && zone.size() != 5 && !colon) || (zone[0] != '+' && zone[0] != '-')) {
+    return std::nullopt;
+  }
+  const auto two_digits = [zone](std::size_t at) -> std::optional<int> {
+    if (!is_digit(zone[at]) || !is_digit(zone[at + 1])) return std::nullopt;
+    return (zone[at] - '0') * 10 + (zone[at + 1] - '0');
+  };
+  const auto hours = two_digits(1);
+  const auto minutes = zone.size() == 3 ? std::optional<int>(0) : two_digits(colon ? 4 : 3);
+  if (!hours || !minutes || *hours > 23 || *minutes > 59) return std::nullopt;
+  const std::int32_t seconds = (*hours * 60 + *minutes) * 60;
+  return zone[0] == '-' ? -seconds : seconds;
 }
 
 std::optional<TimeCell> parse_calendar(std::string_view text) {
@@ -135,12 +158,18 @@ std::optional<TimeCell> parse_calendar(std::string_view text) {
   const auto minute = read_digits(text, pos, 2, 2);
   if (!minute || *minute > 59) return std::nullopt;
   int second = 0;
-  if (pos < text.size()) {
-    if (text[pos++] != ':') return std::nullopt;
+  if (pos < text.size() && text[pos] == ':') {
+    ++pos;
     const auto seconds = read_digits(text, pos, 2, 2);
-    if (!seconds || *seconds > 59 || pos != text.size()) return std::nullopt;
+    if (!seconds || *seconds > 59) return std::nullopt;
     second = *seconds;
     cell.format.seconds = true;
+  }
+  if (pos < text.size()) {
+    const auto offset = zone_offset(text.substr(pos));
+    if (!offset) return std::nullopt;
+    cell.format.zone = std::string(text.substr(pos));
+    cell.format.zone_offset = *offset;
   }
   cell.format.kind = TimeKind::date_time;
   cell.format.date_time_separator = separator;
@@ -297,6 +326,22 @@ std::string_view time_kind_name(TimeKind kind) {
   return "a number";
 }
 
+std::int32_t season_of_step(const TimeStep& step) {
+  switch (step.unit) {
+    case TimeStep::Unit::months:
+      return step.count == 1 ? 12 : step.count == 3 ? 4 : 0;
+    case TimeStep::Unit::days:
+      return step.count == 1 ? 7 : step.count == 7 ? 52 : 0;
+    case TimeStep::Unit::seconds:
+      return step.count == 3600 ? 24 : 0;
+    case TimeStep::Unit::unknown:
+    case TimeStep::Unit::irregular:
+    case TimeStep::Unit::number:
+      break;
+  }
+  return 0;
+}
+
 std::string describe_step(const TimeStep& step) {
   switch (step.unit) {
     case TimeStep::Unit::unknown:
@@ -352,8 +397,26 @@ TimeColumnResult read_time_column(std::span<const std::string> cells,
       return result;
     }
     TimeFormat& format = column.format;
+    TimeStamp stamp = cell->stamp;
     if (row == 0) {
       format = cell->format;
+    } else if (cell->format.kind == TimeKind::date_time && format.kind == TimeKind::date_time) {
+      if (cell->format.zone.empty() != format.zone.empty()) {
+        result.message =
+            quoted_cell(text) +
+            (format.zone.empty() ? " names a time zone, but " + where(0) + " names none ("
+                                 : " names no time zone, but " + where(0) + " names one (") +
+            quoted_cell(column.texts.front()) +
+            "); a time column's date-times name a zone all or none";
+        return result;
+      }
+      // The same instant on the clock of the first stamp's zone.
+      stamp.seconds += std::int64_t{format.zone_offset} - cell->format.zone_offset;
+      if (stamp.seconds < first_second() || stamp.seconds >= end_of_calendar()) {
+        result.message = quoted_cell(text) + " lies outside the years 0000 to 9999 in the time " +
+                         "zone of " + where(0) + " (" + format.zone + ")";
+        return result;
+      }
     } else if (cell->format.kind != format.kind) {
       const bool both_numbers =
           !is_calendar(cell->format.kind) || cell->format.kind == TimeKind::year;
@@ -371,13 +434,13 @@ TimeColumnResult read_time_column(std::span<const std::string> cells,
       format.decimals =
           cell->format.decimals < 0 ? -1 : std::max(format.decimals, cell->format.decimals);
     }
-    if (row > 0 && !comes_after(cell->stamp, column.stamps.back(), cell->format.kind)) {
+    if (row > 0 && !comes_after(stamp, column.stamps.back(), cell->format.kind)) {
       result.message = quoted_cell(text) + " does not come after " +
                        quoted_cell(column.texts.back()) + " (" + where(row - 1) +
                        "); the rows must be in time order, earliest first";
       return result;
     }
-    column.stamps.push_back(cell->stamp);
+    column.stamps.push_back(stamp);
     column.texts.emplace_back(text);
   }
   column.step = detect_step(column.stamps, column.format.kind);
@@ -405,7 +468,7 @@ std::string format_time_stamp(const TimeStamp& stamp, const TimeFormat& format) 
     text.push_back(':');
     append_padded(text, time.second_of_day % 60, 2);
   }
-  return text;
+  return text + format.zone;
 }
 
 double chart_x(const TimeStamp& stamp, TimeKind kind) {
@@ -429,7 +492,6 @@ StampsAhead time_stamps_after(const TimeColumn& column, std::size_t count) {
   }
   const TimeStamp& last = column.stamps.back();
   const CivilTime last_time = civil_time(last.seconds);
-  const std::int64_t end_of_calendar = seconds_of(chrono::year{kLastYear + 1} / 1 / 1, 0);
   std::int64_t month = std::int64_t{year_of(last_time.date)} * 12 + month_of(last_time.date) - 1;
   TimeStamp next = last;
   for (std::size_t k = 1; k <= count; ++k) {
@@ -458,7 +520,7 @@ StampsAhead time_stamps_after(const TimeColumn& column, std::size_t count) {
         break;
     }
     if (is_calendar(column.format.kind)) {
-      if (month / 12 > kLastYear || next.seconds >= end_of_calendar) {
+      if (month / 12 > kLastYear || next.seconds >= end_of_calendar()) {
         ahead.problem = "the time stamps past the data would pass the year 9999";
         break;
       }
@@ -487,11 +549,16 @@ std::optional<std::size_t> find_time_stamp(const TimeColumn& column, std::string
               : cell->format.kind != kind) {
     return std::nullopt;
   }
-  const auto found = std::lower_bound(column.stamps.begin(), column.stamps.end(), cell->stamp,
-                                      [&](const TimeStamp& stamp, const TimeStamp& wanted) {
-                                        return comes_after(wanted, stamp, kind);
+  TimeStamp wanted = cell->stamp;
+  if (kind == TimeKind::date_time) {
+    if (cell->format.zone.empty() != column.format.zone.empty()) return std::nullopt;
+    wanted.seconds += std::int64_t{column.format.zone_offset} - cell->format.zone_offset;
+  }
+  const auto found = std::lower_bound(column.stamps.begin(), column.stamps.end(), wanted,
+                                      [&](const TimeStamp& stamp, const TimeStamp& sought) {
+                                        return comes_after(sought, stamp, kind);
                                       });
-  if (found == column.stamps.end() || comes_after(*found, cell->stamp, kind)) return std::nullopt;
+  if (found == column.stamps.end() || comes_after(*found, wanted, kind)) return std::nullopt;
   return static_cast<std::size_t>(found - column.stamps.begin());
 }
 

@@ -7,11 +7,20 @@
 //   date        1949-01-31           also 1949-1-31; new stamps write 1949-01-31
 //   date_time   1949-01-31T12:00:00  'T' or one blank between date and time,
 //               1949-01-31 12:00     seconds optional; two-digit hours 00..23,
-//                                    minutes and seconds 00..59; no time zone
+//               ...T12:00:00Z        minutes and seconds 00..59; optionally a
+//               ...T12:00+01:00      time zone: Z, or the offset from UTC as
+//               ...T12:00:00-0500    +HH:MM, +HHMM or +HH (- west of UTC)
 //   number      0.5, 17, 1e3         any decimal number (parse_number's rules)
 // A column is of one kind: a year column whose cells are not all four-digit
 // years is a number column (1998, 1999, 10000 still read as numbers), and a
 // calendar kind never mixes with another kind. Years 0000 to 9999.
+//
+// Time zones: a column's date-times all name a zone or none. Zoned stamps are
+// taken to the zone of the column's first stamp: every stamp holds the clock
+// time there of the instant it names. Where all name one zone, as is usual,
+// that is each stamp as written, so steps by months or days read as written;
+// where the offset changes (summer time), the stamps still count the real time
+// between them, in order. The stamps past the data are written in that zone.
 #pragma once
 
 #include <cstddef>
@@ -33,11 +42,16 @@ struct TimeFormat {
   bool seconds = false;            // date_time: whether any cell writes seconds
   int decimals = 0;                // number: digits after the point; -1 when a cell
                                    // writes an exponent (then the shortest exact text)
+  // date_time: the zone as the column's first stamp writes it ("Z", "+01:00",
+  // "-0500"), empty when the stamps name none; and its seconds east of UTC.
+  std::string zone;
+  std::int32_t zone_offset = 0;
 };
 
 // One stamp. Calendar kinds (year .. date_time) count seconds from
-// 1970-01-01T00:00 with no time zone (a year is its 1 January, a month its
-// first day); number stamps hold their value. A year stamp holds both.
+// 1970-01-01T00:00 of the clock the stamps are written in (their format's
+// zone, else none; a year is its 1 January, a month its first day); number
+// stamps hold their value. A year stamp holds both.
 struct TimeStamp {
   std::int64_t seconds = 0;
   double number = 0.0;
@@ -73,6 +87,11 @@ struct TimeStep {
   bool month_end = false;     // months: the stamps fall on the last day of their month
 };
 
+// The season a step suggests, as forecasters take it: 12 for monthly, 4 for
+// quarterly, 7 for daily, 52 for weekly, 24 for hourly stamps; 0 for any
+// other step (yearly ones included), a number step or none.
+[[nodiscard]] std::int32_t season_of_step(const TimeStep& step);
+
 // The step in words: "yearly", "monthly", "quarterly", "every 2 years",
 // "daily", "weekly", "hourly", "every 900 seconds", "a step of 0.5",
 // "irregular (no constant step)", "one time stamp (no step)".
@@ -94,10 +113,12 @@ struct TimeColumnResult {
 };
 
 // Reads the cells of a time column. Refused: a cell that is no time stamp
-// (an empty one too), a cell of another kind than the first, a stamp that
-// does not come after the one before it (rows must be in time order). The
-// message names the other row involved by its line in `lines` when given
-// (one per cell), else as "row N" counting from 1.
+// (an empty one too), a cell of another kind than the first (a date-time
+// with a time zone where the first names none, or the other way round), one
+// that passes the year 9999 or comes before 0000 in the first one's zone, a
+// stamp that does not come after the one before it (rows must be in time
+// order). The message names the other row involved by its line in `lines`
+// when given (one per cell), else as "row N" counting from 1.
 [[nodiscard]] TimeColumnResult read_time_column(std::span<const std::string> cells,
                                                 std::span<const std::size_t> lines = {});
 
@@ -121,7 +142,8 @@ struct StampsAhead {
 [[nodiscard]] StampsAhead time_stamps_after(const TimeColumn& column, std::size_t count);
 
 // The row whose stamp the text names (of the column's kind, or for a number
-// column any number equal to a stamp); nullopt when no row has it.
+// column any number equal to a stamp; a date-time of a zoned column in any
+// zone, the same instant); nullopt when no row has it.
 [[nodiscard]] std::optional<std::size_t> find_time_stamp(const TimeColumn& column,
                                                          std::string_view text);
 

@@ -1,6 +1,8 @@
 #include "engine/treeio.h"
 
+#include <charconv>
 #include <cstdio>
+#include <string>
 
 #include "engine/engine.h"
 
@@ -15,10 +17,17 @@ void pprint_tree(const Engine& engine, const TreeNode* node, std::string& text, 
     text += item;
     const std::int32_t m = engine.function_table.coefficient_count(model.kind_id);
     for (std::int32_t j = 0; j < m; ++j) {
-      // %lf of a double never exceeds 317 characters plus the index.
-      std::snprintf(item, sizeof item, "[%d]%lf ", j,
-                    model.coefficients[static_cast<std::size_t>(j)]);
-      text += item;
+      // Six decimals, as printf's %f writes them in the "C" locale, whatever
+      // the process's locale (a window's is the user's); at most 317
+      // characters.
+      text += '[';
+      text += std::to_string(j);
+      text += ']';
+      const auto written =
+          std::to_chars(item, item + sizeof item, model.coefficients[static_cast<std::size_t>(j)],
+                        std::chars_format::fixed, 6);
+      text.append(item, written.ptr);
+      text += ' ';
     }
     text += '\n';
     pprint_tree(engine, node->child(0), text, indent + 2);

@@ -1,5 +1,6 @@
 #include "forecasting/accuracy.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/dataset.h"
@@ -9,6 +10,19 @@ namespace quarvel::forecasting {
 ScaledData scaled_data(const DataSet& data) {
   return {std::span<const double>(data.values).first(static_cast<std::size_t>(data.point_count)),
           data.training_count, forecast_start(data), data.scale_low, data.scale_high};
+}
+
+std::vector<double> contiguous_known(const ScaledData& data) {
+  const std::span<const double> known = data.known();
+  const auto training = std::min<std::size_t>(
+      static_cast<std::size_t>(std::max(data.training_count, 0)), known.size());
+  const std::size_t overlap = known.size() - training;
+  const bool repeats =
+      overlap <= training &&
+      std::equal(known.begin() + static_cast<std::ptrdiff_t>(training), known.end(),
+                 known.begin() + static_cast<std::ptrdiff_t>(training - overlap));
+  const std::span<const double> series = repeats ? known.first(training) : known;
+  return {series.begin(), series.end()};
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace quarvel {
 struct DataSet;
@@ -43,6 +44,18 @@ struct ScaledData {
 
 // The loaded points of `data` (which must outlive the view).
 [[nodiscard]] ScaledData scaled_data(const DataSet& data);
+
+// A value in the series' units scaled as the run scaled its data by `low`
+// and `high`, as the engine scales one.
+[[nodiscard]] inline double scaled_value(double low, double high, double value) noexcept {
+  return (value - low) / (high - low);
+}
+
+// The known values before the forecast start as one series, in time order
+// (scaled): the training part, and the validation values before the forecast
+// start unless they only repeat the training part's last values, as the
+// overlap of two files does.
+[[nodiscard]] std::vector<double> contiguous_known(const ScaledData& data);
 
 // A figure, or why it cannot be given.
 struct Figure {

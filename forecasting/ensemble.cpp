@@ -30,7 +30,8 @@ EnsembleMedian ensemble_median(std::span<const std::vector<double>> forecasts) {
   return median;
 }
 
-PooledBands pooled_bands(std::span<const PathSummary> runs, std::span<const double> levels) {
+PooledBands pooled_bands(std::span<const PathSummary> runs, std::span<const double> levels,
+                         std::span<const std::vector<double>> forecasts) {
   PooledBands pooled;
   std::size_t points = 0;
   for (const PathSummary& run : runs) points += static_cast<std::size_t>(run.points_per_step);
@@ -62,14 +63,33 @@ PooledBands pooled_bands(std::span<const PathSummary> runs, std::span<const doub
   std::vector<double> step_points;
   step_points.reserve(points);
   std::vector<double> edges(probabilities.size());
+  const auto diverged = [&forecasts](std::size_t r, std::size_t step) {
+    if (r >= forecasts.size() || step >= forecasts[r].size()) return false;
+    const double value = forecasts[r][step];
+    return !(value >= -1.0 && value <= 2.0);
+  };
   for (std::int32_t j = 0; j < steps; ++j) {
+    const auto step = static_cast<std::size_t>(j);
     step_points.clear();
-    for (const PathSummary& run : runs) {
-      const std::span<const double> at = run.at(j);
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+      if (diverged(r, step)) continue;
+      const std::span<const double> at = runs[r].at(j);
       step_points.insert(step_points.end(), at.begin(), at.end());
     }
-    finder.compute(step_points, edges.data());
-    const auto step = static_cast<std::size_t>(j);
+    if (step_points.empty()) {
+      for (const PathSummary& run : runs) {
+        const std::span<const double> at = run.at(j);
+        step_points.insert(step_points.end(), at.begin(), at.end());
+      }
+    }
+    if (step_points.size() == points) {
+      finder.compute(step_points, edges.data());
+    } else {
+      sort_for_quantiles(step_points);
+      for (std::size_t q = 0; q < probabilities.size(); ++q) {
+        edges[q] = sorted_quantile(step_points, probabilities[q]);
+      }
+    }
     for (std::size_t l = 0; l < pooled.bands.size(); ++l) {
       pooled.bands[l].lower[step] = edges[2 * l];
       pooled.bands[l].upper[step] = edges[2 * l + 1];

@@ -30,9 +30,14 @@ struct PooledBands {
 };
 
 // Per step, the quantiles of every run's summary points together (type 7, at
-// each level's probabilities). The summaries must have the same steps.
+// each level's probabilities). The summaries must have the same steps. With
+// the runs' forecasts (scaled, one per step each), a run whose forecast has
+// left the data's range widened by its span at a step (first_divergence's
+// rule) gives no points there: a run that ran away is no evidence for the
+// band's edge; where every run has, all of them give theirs.
 [[nodiscard]] PooledBands pooled_bands(std::span<const PathSummary> runs,
-                                       std::span<const double> levels);
+                                       std::span<const double> levels,
+                                       std::span<const std::vector<double>> forecasts = {});
 
 // The units the ensemble's table is written in, as the summary names them
 // beside the table's name ("(ensemble-forecast.txt, in the series' units)"):

@@ -1,8 +1,13 @@
 #include "forecasting/intervals.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "forecasting/formulastep.h"
+#include "forecasting/transformedrun.h"
 
 namespace quarvel::forecasting {
 
@@ -27,6 +32,58 @@ class ResidualPick {
  private:
   std::uint64_t n_;
   std::uint64_t inverse_;
+};
+
+// Why no paths can be simulated from `residuals` with `settings`; nullopt
+// when they can.
+std::optional<std::string> refused_paths(std::span<const double> residuals,
+                                         const PathSettings& settings) {
+  if (residuals.size() < 2) return "no intervals: fewer than 2 residuals to draw from";
+  if (settings.paths < 1) return "no intervals: no paths to simulate";
+  if (!std::all_of(settings.levels.begin(), settings.levels.end(), valid_band_level)) {
+    return "no intervals: a band's level must lie between 0 and 100 percent";
+  }
+  return std::nullopt;
+}
+
+// The probabilities of the quantiles taken per step: the band edges (lower,
+// upper per level), then the summary's points.
+std::vector<double> step_probabilities(std::span<const double> levels, std::size_t summary_points) {
+  std::vector<double> probabilities;
+  for (const double level : levels) {
+    const BandProbabilities p = band_probabilities(level);
+    probabilities.push_back(p.lower);
+    probabilities.push_back(p.upper);
+  }
+  for (std::size_t i = 0; i < summary_points; ++i) {
+    probabilities.push_back((static_cast<double>(i) + 0.5) / static_cast<double>(summary_points));
+  }
+  return probabilities;
+}
+
+// The last `lags` values of every path, one row of all paths per time: row
+// (t mod lags) holds time t. Before the first step every path is the known
+// values, 0.0 before the series starts.
+class PathWindow {
+ public:
+  PathWindow(std::span<const double> known, std::int64_t lags, std::size_t paths)
+      : lags_(lags), paths_(paths), values_(static_cast<std::size_t>(lags) * paths) {
+    const auto start = static_cast<std::int64_t>(known.size());
+    for (std::int64_t k = 1; k <= lags; ++k) {
+      const std::int64_t t = start - k;
+      std::fill_n(row(t), paths, t >= 0 ? known[static_cast<std::size_t>(t)] : 0.0);
+    }
+  }
+
+  // The row of time t.
+  [[nodiscard]] double* row(std::int64_t t) {
+    return values_.data() + static_cast<std::size_t>(((t % lags_) + lags_) % lags_) * paths_;
+  }
+
+ private:
+  std::int64_t lags_;
+  std::size_t paths_;
+  std::vector<double> values_;
 };
 
 }  // namespace
@@ -71,38 +128,19 @@ Residuals training_residuals(const ModelFormula& formula, const ScaledData& data
 
 PathBands simulate_bands(const ModelFormula& formula, std::span<const double> known,
                          std::int32_t steps, std::span<const double> residuals, std::uint64_t seed,
-                         const PathSettings& settings) {
+                         const PathSettings& settings, PathInverse* inverse) {
   PathBands result;
-  if (residuals.size() < 2) {
-    result.reason = "no intervals: fewer than 2 residuals to draw from";
+  if (auto refused = refused_paths(residuals, settings)) {
+    result.reason = std::move(*refused);
     return result;
   }
-  if (settings.paths < 1) {
-    result.reason = "no intervals: no paths to simulate";
-    return result;
-  }
-  if (!std::all_of(settings.levels.begin(), settings.levels.end(), valid_band_level)) {
-    result.reason = "no intervals: a band's level must lie between 0 and 100 percent";
-    return result;
-  }
-
   const auto paths = static_cast<std::size_t>(settings.paths);
   const auto step_count = static_cast<std::size_t>(std::max(steps, 0));
   const auto summary_points = static_cast<std::size_t>(std::max(settings.summary_points, 0));
 
-  // Per step: the band edges (lower, upper per level), then the summary.
-  std::vector<double> probabilities;
-  for (const double level : settings.levels) {
-    const BandProbabilities p = band_probabilities(level);
-    probabilities.push_back(p.lower);
-    probabilities.push_back(p.upper);
-  }
-  for (std::size_t i = 0; i < summary_points; ++i) {
-    probabilities.push_back((static_cast<double>(i) + 0.5) / static_cast<double>(summary_points));
-  }
+  const std::vector<double> probabilities = step_probabilities(settings.levels, summary_points);
   QuantileFinder quantiles(paths, probabilities);
   std::vector<double> step_quantiles(probabilities.size());
-
   for (const double level : settings.levels) {
     result.bands.push_back(
         {level, std::vector<double>(step_count), std::vector<double>(step_count)});
@@ -110,20 +148,10 @@ PathBands simulate_bands(const ModelFormula& formula, std::span<const double> kn
   result.summary.points_per_step = static_cast<std::int32_t>(summary_points);
   result.summary.points.reserve(summary_points * step_count);
 
-  // The last `lags` values of every path, one row of all paths per time: row
-  // (t mod lags) holds time t. Before the first step every path is the known
-  // values, 0.0 before the series starts.
   FormulaEvaluator evaluator(formula);
   const std::int64_t lags = std::max(evaluator.largest_lag(), 1);
-  std::vector<double> window(static_cast<std::size_t>(lags) * paths);
-  const auto row = [&](std::int64_t t) {
-    return window.data() + static_cast<std::size_t>(((t % lags) + lags) % lags) * paths;
-  };
+  PathWindow window(known, lags, paths);
   const auto start = static_cast<std::int64_t>(known.size());
-  for (std::int64_t k = 1; k <= lags; ++k) {
-    const std::int64_t t = start - k;
-    std::fill_n(row(t), paths, t >= 0 ? known[static_cast<std::size_t>(t)] : 0.0);
-  }
 
   // Path b draws its residuals from b * steps on; the generator is a counter,
   // so each path keeps its own state and the paths advance together.
@@ -138,16 +166,19 @@ PathBands simulate_bands(const ModelFormula& formula, std::span<const double> kn
   std::vector<double> ordered(paths);
   for (std::size_t j = 0; j < step_count; ++j) {
     const std::int64_t t = start + static_cast<std::int64_t>(j);
-    for (std::int64_t k = 1; k <= lags; ++k) lag_rows[static_cast<std::size_t>(k - 1)] = row(t - k);
+    for (std::int64_t k = 1; k <= lags; ++k) {
+      lag_rows[static_cast<std::size_t>(k - 1)] = window.row(t - k);
+    }
     evaluator.predict_paths(lag_rows, paths, predicted.data());
     // Written after the prediction: this row held time t - lags until now.
-    double* values = row(t);
+    double* values = window.row(t);
     for (std::size_t b = 0; b < paths; ++b) {
       states[b] += SplitMix64::kIncrement;
       values[b] = predicted[b] + residuals[pick(SplitMix64::mix(states[b]))];
     }
 
     std::copy_n(values, paths, ordered.begin());
+    if (inverse != nullptr) inverse->step(ordered);
     quantiles.compute(ordered, step_quantiles.data());
     for (std::size_t l = 0; l < result.bands.size(); ++l) {
       result.bands[l].lower[j] = step_quantiles[2 * l];
@@ -163,14 +194,15 @@ PathBands simulate_bands(const ModelFormula& formula, std::span<const double> kn
 
 PathBands validation_bands(const ModelFormula& formula, const ScaledData& data,
                            std::span<const double> residuals, std::uint64_t seed,
-                           const PathSettings& settings) {
-  return simulate_bands(formula, data.known(), data.forecast_points(), residuals, seed, settings);
+                           const PathSettings& settings, PathInverse* inverse) {
+  return simulate_bands(formula, data.known(), data.forecast_points(), residuals, seed, settings,
+                        inverse);
 }
 
 PathBands bands_past_data(const ModelFormula& formula, const ScaledData& data, std::int32_t steps,
                           std::span<const double> residuals, std::uint64_t seed,
-                          const PathSettings& settings) {
-  return simulate_bands(formula, data.values, steps, residuals, seed, settings);
+                          const PathSettings& settings, PathInverse* inverse) {
+  return simulate_bands(formula, data.values, steps, residuals, seed, settings, inverse);
 }
 
 std::vector<Coverage> band_coverage(std::span<const Band> bands, std::span<const double> held_out) {

@@ -39,6 +39,8 @@
 
 namespace quarvel::forecasting {
 
+class PathInverse;
+
 inline constexpr std::int32_t kDefaultPathCount = 1000;
 // The bands' levels (in percent) when none are asked for.
 inline constexpr std::array<double, 2> kDefaultLevels{80.0, 95.0};
@@ -112,7 +114,12 @@ struct PathSummary {
   }
 };
 
+// How the bands are drawn: from the model's own multi-step errors over the
+// training part (errorbands.h), or from paths simulated through the model.
+enum class BandMethod { errors, paths };
+
 struct PathSettings {
+  BandMethod method = BandMethod::errors;
   std::int32_t paths = kDefaultPathCount;
   std::vector<double> levels{kDefaultLevels.begin(), kDefaultLevels.end()};
   std::int32_t summary_points = 0;  // none; kSummaryPointCount for an ensemble
@@ -125,21 +132,26 @@ struct PathBands {
 };
 
 // The bands of `steps` steps after the values `known` (scaled), from
-// settings.paths simulated paths drawing on `residuals` from `seed`.
+// settings.paths simulated paths drawing on `residuals` from `seed`. With
+// `inverse`, the paths of a transformed series are brought back through it
+// before their quantiles are taken.
 [[nodiscard]] PathBands simulate_bands(const ModelFormula& formula, std::span<const double> known,
                                        std::int32_t steps, std::span<const double> residuals,
-                                       std::uint64_t seed, const PathSettings& settings);
+                                       std::uint64_t seed, const PathSettings& settings,
+                                       PathInverse* inverse = nullptr);
 
 // Over the validation part: from the known values before the forecast start
 // to the last loaded point.
 [[nodiscard]] PathBands validation_bands(const ModelFormula& formula, const ScaledData& data,
                                          std::span<const double> residuals, std::uint64_t seed,
-                                         const PathSettings& settings);
+                                         const PathSettings& settings,
+                                         PathInverse* inverse = nullptr);
 
 // Past the data: from all loaded values, `steps` on.
 [[nodiscard]] PathBands bands_past_data(const ModelFormula& formula, const ScaledData& data,
                                         std::int32_t steps, std::span<const double> residuals,
-                                        std::uint64_t seed, const PathSettings& settings);
+                                        std::uint64_t seed, const PathSettings& settings,
+                                        PathInverse* inverse = nullptr);
 
 struct Coverage {
   double level = 0.0;

@@ -9,7 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "forecasting/intervals.h"
 #include "forecasting/modelformula.h"
+#include "forecasting/seriestransform.h"
 #include "runs/settings.h"
 
 namespace quarvel {
@@ -26,6 +28,15 @@ struct IntervalExport {
   std::uint64_t seed = 0;
   std::vector<double> levels;
   std::int32_t paths = 0;
+  forecasting::BandMethod method = forecasting::BandMethod::paths;
+};
+
+// The transforms a run modelled its series through, and the series' own
+// scaling, for the files to take a series through them and back.
+struct TransformExport {
+  forecasting::SeriesTransform transform;
+  double series_low = 0.0;
+  double series_high = 1.0;
 };
 
 // What the files record of the run besides the model.
@@ -38,6 +49,10 @@ struct ModelContext {
   double mdl = 0.0;
   // With prediction intervals: the module gains forecast_intervals.
   std::optional<IntervalExport> intervals;
+  // With transforms, the files take the series through them and back.
+  std::optional<TransformExport> transform;
+  // The units the run's files are in: the module's defaults.
+  bool original_units = false;
 };
 
 // The context of `population` (0-based): its settings from `settings` (the

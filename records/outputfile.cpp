@@ -161,6 +161,105 @@ struct StepFile {
   bool renamed = false;
 };
 
+// Where each file goes (resolve_output_target): nullopt when every target may
+// be written and no two files are one.
+std::optional<std::string> resolve_targets(std::span<const OutputFile> files,
+                                           std::vector<OutputTarget>& targets) {
+  for (const OutputFile& file : files) {
+    if (file.path.empty()) return std::string("no file name given");
+    targets.push_back(resolve_output_target(file.path));
+    if (const auto& problem = targets.back().problem) return quoted(file.path) + " " + *problem;
+    for (std::size_t k = 0; k + 1 < targets.size(); ++k) {
+      if (targets[k].path == targets.back().path) {
+        return quoted(file.path) + " is also written as " + quoted(files[k].path);
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// Every file's new content written completely to a temporary file beside its
+// target and flushed to the disk, a replaced file's permissions kept.
+std::optional<std::string> write_temporaries(std::span<const OutputFile> files,
+                                             const std::vector<OutputTarget>& targets,
+                                             FileCalls& calls, std::vector<StepFile>& steps) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string& path = files[i].path;
+    StepFile& step = steps[i];
+    if (targets[i].exists && ::stat(targets[i].path.c_str(), &step.old) != 0) {
+      return failure("cannot write", path, errno);
+    }
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+      temporary = step_name(targets[i].path, "tmp", attempt);
+      fd = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return failure("cannot create a temporary file for", path, errno);
+    step.temporary = temporary;
+    const bool written = (!targets[i].exists || keep_permissions(fd, step.old)) &&
+                         write_all(calls, fd, files[i].content) && calls.fsync(fd) == 0;
+    const int error = errno;
+    const bool closed = calls.close(fd) == 0;
+    if (!written) return failure("cannot write", path, error);
+    if (!closed) return failure("cannot write", path, errno);
+  }
+  return std::nullopt;
+}
+
+// A second name for every old file, so that a failed rename can put back
+// what the earlier ones replaced. A file system without such names (EPERM)
+// is written without them; a failed rename cannot put back such a file.
+std::optional<std::string> keep_old_names(std::span<const OutputFile> files,
+                                          const std::vector<OutputTarget>& targets,
+                                          FileCalls& calls, std::vector<StepFile>& steps) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!targets[i].exists) continue;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string backup = step_name(targets[i].path, "old", attempt);
+      if (calls.link(targets[i].path.c_str(), backup.c_str()) == 0) {
+        steps[i].backup = backup;
+        break;
+      }
+      if (errno != EEXIST) break;
+    }
+    if (steps[i].backup.empty() && errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) {
+      return failure("cannot write", files[i].path, errno);
+    }
+  }
+  return std::nullopt;
+}
+
+// The temporary files renamed over their targets; when one cannot be, the
+// targets replaced before it are put back (or removed, where they were new).
+std::optional<std::string> replace_targets(std::span<const OutputFile> files,
+                                           const std::vector<OutputTarget>& targets,
+                                           FileCalls& calls, std::vector<StepFile>& steps) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (calls.rename(steps[i].temporary.c_str(), targets[i].path.c_str()) == 0) {
+      steps[i].renamed = true;
+      continue;
+    }
+    const int error = errno;
+    std::string reason = failure("cannot replace", files[i].path, error);
+    for (std::size_t k = i; k-- > 0;) {
+      StepFile& earlier = steps[k];
+      if (!earlier.backup.empty()) {
+        // Should even this fail, the old content stays under its second name.
+        if (calls.rename(earlier.backup.c_str(), targets[k].path.c_str()) != 0) {
+          reason += "; the old " + files[k].path + " is kept as " + earlier.backup;
+        }
+        earlier.backup.clear();
+      } else if (!targets[k].exists) {
+        calls.unlink(targets[k].path.c_str());
+      }
+    }
+    return reason;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int FileCalls::open(const char* path, int flags, mode_t mode) {
@@ -254,16 +353,7 @@ std::optional<std::string> write_files_atomically(std::span<const OutputFile> fi
                                                   FileCalls& calls,
                                                   const std::function<bool()>& interrupted) {
   std::vector<OutputTarget> targets;
-  for (const OutputFile& file : files) {
-    if (file.path.empty()) return std::string("no file name given");
-    targets.push_back(resolve_output_target(file.path));
-    if (const auto& problem = targets.back().problem) return quoted(file.path) + " " + *problem;
-    for (std::size_t k = 0; k + 1 < targets.size(); ++k) {
-      if (targets[k].path == targets.back().path) {
-        return quoted(file.path) + " is also written as " + quoted(files[k].path);
-      }
-    }
-  }
+  if (auto problem = resolve_targets(files, targets)) return problem;
   std::vector<Descriptor> locked;
   if (auto problem = lock_folders(files, targets, interrupted, locked)) return problem;
 
@@ -277,70 +367,10 @@ std::optional<std::string> write_files_atomically(std::span<const OutputFile> fi
     }
     return reason;
   };
-
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    const std::string& path = files[i].path;
-    StepFile& step = steps[i];
-    if (targets[i].exists && ::stat(targets[i].path.c_str(), &step.old) != 0) {
-      return abandon(failure("cannot write", path, errno));
-    }
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-      temporary = step_name(targets[i].path, "tmp", attempt);
-      fd = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return abandon(failure("cannot create a temporary file for", path, errno));
-    step.temporary = temporary;
-    const bool written = (!targets[i].exists || keep_permissions(fd, step.old)) &&
-                         write_all(calls, fd, files[i].content) && calls.fsync(fd) == 0;
-    const int error = errno;
-    const bool closed = calls.close(fd) == 0;
-    if (!written) return abandon(failure("cannot write", path, error));
-    if (!closed) return abandon(failure("cannot write", path, errno));
-  }
+  if (auto problem = write_temporaries(files, targets, calls, steps)) return abandon(*problem);
   if (interrupted && interrupted()) return abandon("interrupted; no file was changed");
-
-  // A second name for every old file, so that a failed rename can put back
-  // what the earlier ones replaced. A file system without such names (EPERM)
-  // is written without them; a failed rename cannot put back such a file.
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (!targets[i].exists) continue;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string backup = step_name(targets[i].path, "old", attempt);
-      if (calls.link(targets[i].path.c_str(), backup.c_str()) == 0) {
-        steps[i].backup = backup;
-        break;
-      }
-      if (errno != EEXIST) break;
-    }
-    if (steps[i].backup.empty() && errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) {
-      return abandon(failure("cannot write", files[i].path, errno));
-    }
-  }
-
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (calls.rename(steps[i].temporary.c_str(), targets[i].path.c_str()) == 0) {
-      steps[i].renamed = true;
-      continue;
-    }
-    const int error = errno;
-    std::string reason = failure("cannot replace", files[i].path, error);
-    for (std::size_t k = i; k-- > 0;) {
-      StepFile& earlier = steps[k];
-      if (!earlier.backup.empty()) {
-        // Should even this fail, the old content stays under its second name.
-        if (calls.rename(earlier.backup.c_str(), targets[k].path.c_str()) != 0) {
-          reason += "; the old " + files[k].path + " is kept as " + earlier.backup;
-        }
-        earlier.backup.clear();
-      } else if (!targets[k].exists) {
-        calls.unlink(targets[k].path.c_str());
-      }
-    }
-    return abandon(reason);
-  }
+  if (auto problem = keep_old_names(files, targets, calls, steps)) return abandon(*problem);
+  if (auto problem = replace_targets(files, targets, calls, steps)) return abandon(*problem);
   for (StepFile& step : steps) {
     if (!step.backup.empty()) calls.unlink(step.backup.c_str());
     step.backup.clear();

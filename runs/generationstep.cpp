@@ -29,11 +29,15 @@ void run_generation(Engine& engine, std::int32_t generation, GenerationResults& 
   }
 }
 
-void run_generations(Engine& engine, GenerationResults& results, const AfterGeneration& after) {
-  for (std::int32_t g = 0; g < engine.parameters.number_of_generations; ++g) {
+bool run_generations(Engine& engine, GenerationResults& results, const AfterGeneration& after,
+                     const StopAsked& stop) {
+  const std::int32_t generations = engine.parameters.number_of_generations;
+  for (std::int32_t g = 0; g < generations; ++g) {
+    if (g > 0 && stop && stop()) return false;
     run_generation(engine, g, results);
     if (after) after(results);
   }
+  return true;
 }
 
 }  // namespace quarvel::runs

@@ -35,8 +35,12 @@ void run_generation(Engine& engine, std::int32_t generation, GenerationResults& 
 
 // Runs every generation of the started run, each followed by `after` (when
 // given) with its results: the one run loop of the runner's single run, each
-// run of --runs, and the tests' reference runs.
+// run of many, and the tests' reference runs. `stop`, when given, is asked
+// between two generations: true ends the run there. Whether the run went
+// through its last generation.
 using AfterGeneration = std::function<void(const GenerationResults&)>;
-void run_generations(Engine& engine, GenerationResults& results, const AfterGeneration& after = {});
+using StopAsked = std::function<bool()>;
+bool run_generations(Engine& engine, GenerationResults& results, const AfterGeneration& after = {},
+                     const StopAsked& stop = {});
 
 }  // namespace quarvel::runs

@@ -20,6 +20,19 @@ constexpr Choice kSelectionChoices[] = {
     {"overselect", "Overselect", OVERSELECT},
     {"fitness", "Fitness proportional", FITNESSPROP},
 };
+constexpr Choice kSeasonChoices[] = {
+    {"auto", "Auto", kAutomatic},
+};
+constexpr Choice kBoxCoxChoices[] = {
+    {"off", "Off", kBoxCoxOff},
+    {"auto", "Auto", kBoxCoxAutomatic},
+    {"log", "Log", 0},
+};
+constexpr Choice kDifferenceChoices[] = {
+    {"off", "Off", kOff},
+    {"auto", "Auto", kAutomatic},
+    {"on", "On", kOn},
+};
 constexpr Choice kGrowthChoices[] = {
     {"grow", "GROW", GROW},
     {"ramped", "RAMPED", RAMPED},
@@ -153,6 +166,64 @@ constexpr SettingInfo kTable[] = {
      .value_name = "H",
      .description = "steps each best tree forecasts past the last loaded point, after the run",
      .range = "0 to 100000",
+     .hand_over = nullptr},
+    {.id = Setting::season,
+     .scope = Scope::run,
+     .kind = ValueKind::typed_choice,
+     .group = Group::transforms,
+     .label = "Season",
+     .option = "--season",
+     .default_text = "auto",
+     .check = check_season,
+     .choices = kSeasonChoices,
+     .value_name = "auto|M",
+     .description = "steps in a season, for the seasonal difference and the seasonal naive "
+                    "benchmark; auto: the table's time step tells (12 monthly, 4 quarterly, 7 "
+                    "daily, 24 hourly), none for two files",
+     .range = "auto, or 0 (none) or more steps",
+     .hand_over = nullptr},
+    {.id = Setting::box_cox,
+     .scope = Scope::run,
+     .kind = ValueKind::typed_choice,
+     .group = Group::transforms,
+     .label = "Box-Cox",
+     .option = "--boxcox",
+     .default_text = "off",
+     .check = check_box_cox_power,
+     .choices = kBoxCoxChoices,
+     .value_name = "off|auto|log|X",
+     .description = "power transform of the series before it is modelled: auto takes the log "
+                    "where the spread grows with the level",
+     .range = "off, auto, log, or a power from -1 to 2",
+     .hand_over = nullptr},
+    {.id = Setting::seasonal_difference,
+     .scope = Scope::run,
+     .kind = ValueKind::typed_choice,
+     .group = Group::transforms,
+     .label = "Seasonal difference",
+     .option = "--seasonal-difference",
+     .default_text = "off",
+     .check = check_difference,
+     .choices = kDifferenceChoices,
+     .value_name = "off|auto|on",
+     .description = "difference of the values a season apart: auto takes it where the season "
+                    "is strong",
+     .range = "off, auto or on",
+     .hand_over = nullptr},
+    {.id = Setting::difference,
+     .scope = Scope::run,
+     .kind = ValueKind::typed_choice,
+     .group = Group::transforms,
+     .label = "First difference",
+     .option = "--difference",
+     .default_text = "off",
+     .check = check_difference,
+     .choices = kDifferenceChoices,
+     .value_name = "off|auto|on",
+     .description = "difference of consecutive values: auto takes it where a linear "
+                    "autoregression forecasts the training part better so, never on top of "
+                    "an automatic seasonal difference",
+     .range = "off, auto or on",
      .hand_over = nullptr},
     {.id = Setting::population_size,
      .scope = Scope::population,
@@ -351,10 +422,11 @@ constexpr std::size_t index_of(Setting id) {
 }
 
 constexpr std::string_view kGroupCaptions[] = {
-    "Global Settings",  "MDL Setting",   "Number of Population", "Population Size",
-    "Selection Method", "Depth of Tree", "Growth Method",        "Rate of GP Operations",
+    "Global Settings", "MDL Setting",           "Number of Population",
+    "Population Size", "Selection Method",      "Depth of Tree",
+    "Growth Method",   "Rate of GP Operations", "Transforms of the Series",
 };
-static_assert(std::size(kGroupCaptions) == static_cast<std::size_t>(Group::rates) + 1);
+static_assert(std::size(kGroupCaptions) == static_cast<std::size_t>(Group::transforms) + 1);
 
 }  // namespace
 
@@ -418,6 +490,22 @@ std::optional<std::string> check_forecast_steps(std::string_view text) {
   return std::nullopt;
 }
 
+std::optional<std::string> check_box_cox_power(std::string_view text) {
+  const std::optional<double> value = data::parse_number(text);
+  if (value && *value >= -1.0 && *value <= 2.0) return std::nullopt;
+  return std::string("The value must be off, auto, log, or a power from -1 to 2.");
+}
+
+std::optional<std::string> check_season(std::string_view text) {
+  const std::optional<std::int32_t> value = data::parse_whole_number(text);
+  if (value && *value >= 0) return std::nullopt;
+  return std::string("The value must be auto, or a whole number of steps, 0 for none.");
+}
+
+std::optional<std::string> check_difference(std::string_view) {
+  return std::string("The value must be off, auto or on.");
+}
+
 std::optional<std::int32_t> choice_code(Setting id, std::string_view word) {
   for (const Choice& choice : setting_info(id).choices) {
     if (choice.word == word) return choice.code;
@@ -427,8 +515,10 @@ std::optional<std::int32_t> choice_code(Setting id, std::string_view word) {
 
 std::optional<std::string> check_setting(Setting id, std::string_view text) {
   const SettingInfo& info = setting_info(id);
+  if (info.kind != ValueKind::number && info.kind != ValueKind::whole && choice_code(id, text)) {
+    return std::nullopt;
+  }
   if (info.check != nullptr) return info.check(text);
-  if (choice_code(id, text)) return std::nullopt;
   return std::string(kNotAChoice);
 }
 
@@ -483,6 +573,9 @@ std::optional<double> setting_value(Setting id, std::string_view text) {
       return *data::parse_number(text);
     case ValueKind::choice:
       return *choice_code(id, text);
+    case ValueKind::typed_choice:
+      if (const std::optional<std::int32_t> code = choice_code(id, text)) return *code;
+      return *data::parse_number(text);
   }
   return std::nullopt;
 }
@@ -554,6 +647,11 @@ std::string setting_text(const RunSettings& settings, Setting id, int population
   switch (info.kind) {
     case ValueKind::whole:
       return std::to_string(whole(value));
+    case ValueKind::typed_choice:
+      for (const Choice& choice : info.choices) {
+        if (static_cast<double>(choice.code) == value) return std::string(choice.word);
+      }
+      [[fallthrough]];
     case ValueKind::number: {
       char text[32];
       const auto result =

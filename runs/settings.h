@@ -31,6 +31,10 @@ enum class Setting {
   weight_error,
   populations,
   forecast_ahead,
+  season,
+  box_cox,
+  seasonal_difference,
+  difference,
   population_size,
   terminals,
   selection,
@@ -49,9 +53,10 @@ inline constexpr std::size_t kSettingCount = static_cast<std::size_t>(Setting::m
 
 enum class Scope { run, population };
 
-// How a setting's text is read: a whole number, a decimal number, or one of
-// its choices' words.
-enum class ValueKind { whole, number, choice };
+// How a setting's text is read: a whole number, a decimal number, one of its
+// choices' words (the window offers them as buttons), or a typed word: one of
+// its choices' words, else a number where its check lets one pass.
+enum class ValueKind { whole, number, choice, typed_choice };
 
 // Where the window shows a setting: the box it sits in, in the table's order.
 enum class Group {
@@ -63,6 +68,7 @@ enum class Group {
   depth,             // "Depth of Tree"
   growth,            // "Growth Method"
   rates,             // "Rate of GP Operations"
+  transforms,        // "Transforms of the Series"
 };
 
 // One of the values a choice offers: the runner's word, the window's caption
@@ -125,6 +131,20 @@ inline constexpr std::string_view kNotAChoice = "It is not one of the offered ch
 // 0 to kMaxForecastSteps.
 [[nodiscard]] std::optional<std::string> check_forecast_steps(std::string_view text);
 inline constexpr std::int32_t kMaxForecastSteps = 100000;
+
+// The codes of the transforms' choices: "auto", "off" and "on" of the
+// differences and the season; the Box–Cox power's "off" and "auto" outside
+// the powers it takes, its "log" the power 0.
+inline constexpr std::int32_t kAutomatic = -1;
+inline constexpr std::int32_t kOff = 0;
+inline constexpr std::int32_t kOn = 1;
+inline constexpr std::int32_t kBoxCoxOff = -9;
+inline constexpr std::int32_t kBoxCoxAutomatic = -8;
+// A Box–Cox power from -1 to 2; a season of 0 (none) or more steps.
+[[nodiscard]] std::optional<std::string> check_box_cox_power(std::string_view text);
+[[nodiscard]] std::optional<std::string> check_season(std::string_view text);
+// Passes nothing: a typed choice whose words are all it takes.
+[[nodiscard]] std::optional<std::string> check_difference(std::string_view text);
 
 // The check of any setting: its field check, or for a choice one of its words.
 [[nodiscard]] std::optional<std::string> check_setting(Setting id, std::string_view text);

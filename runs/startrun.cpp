@@ -97,28 +97,13 @@ std::optional<StartOutcome> check_value_count(std::size_t training_values,
                      " can be used. Load shorter series.");
 }
 
-StartOutcome start_run(Engine& engine, const data::GridColumns& training,
-                       const data::GridColumns& validation, const RunSettings& settings) {
-  // A grid without rows can only come from a file without values; the window
-  // always keeps one row, whose empty cells fail the same way.
-  if (training.rows() == 0 || !data::check_grid_values(training)) {
-    return refusal(StartError::training_invalid, std::string(kTrainingInvalid));
-  }
-  if (validation.rows() == 0 || !data::check_grid_values(validation)) {
-    return refusal(StartError::validation_invalid, std::string(kValidationInvalid));
-  }
-  if (auto refused = check_value_count(training.rows(), validation.rows())) return *refused;
+namespace {
 
-  // The engine receives exactly what the cells show.
-  std::vector<double> training_values;
-  training_values.reserve(training.rows());
-  for (const std::string& cell : training.value)
-    training_values.push_back(*data::parse_number(cell));
-  std::vector<double> validation_values;
-  validation_values.reserve(validation.rows());
-  for (const std::string& cell : validation.value)
-    validation_values.push_back(*data::parse_number(cell));
-
+// The Start path from the values the engine is to take; `constant` says what
+// a series of one value is refused with.
+StartOutcome start_on_values(Engine& engine, std::span<const double> training_values,
+                             std::span<const double> validation_values, const RunSettings& settings,
+                             const std::string& constant) {
   // Everything is prepared on copies so that a refused Start leaves the
   // engine's data and settings as they were.
   DataSet data = engine.data;
@@ -138,10 +123,7 @@ StartOutcome start_run(Engine& engine, const data::GridColumns& training,
                          std::to_string(kDataSetCapacity) +
                          " values together. Load shorter series.");
     case DataSetStatus::constant_series:
-      return refusal(StartError::constant_series,
-                     "All loaded values are equal (" + training.value.front() +
-                         "), so they cannot be scaled to the range 0 to 1. Load a series whose "
-                         "values differ.");
+      return refusal(StartError::constant_series, constant);
     case DataSetStatus::non_finite:
       return refusal(StartError::non_finite_series,
                      "The loaded values spread too far apart to be scaled to the range 0 to 1 "
@@ -159,6 +141,49 @@ StartOutcome start_run(Engine& engine, const data::GridColumns& training,
   allocate_populations(engine, engine.parameters);
   prepare_engine(engine);
   return outcome;
+}
+
+}  // namespace
+
+StartOutcome start_run(Engine& engine, const data::GridColumns& training,
+                       const data::GridColumns& validation, const RunSettings& settings) {
+  // A grid without rows can only come from a file without values; the window
+  // always keeps one row, whose empty cells fail the same way.
+  if (training.rows() == 0 || !data::check_grid_values(training)) {
+    return refusal(StartError::training_invalid, std::string(kTrainingInvalid));
+  }
+  if (validation.rows() == 0 || !data::check_grid_values(validation)) {
+    return refusal(StartError::validation_invalid, std::string(kValidationInvalid));
+  }
+  if (auto refused = check_value_count(training.rows(), validation.rows())) return *refused;
+
+  // The engine receives exactly what the cells show.
+  std::vector<double> training_values;
+  training_values.reserve(training.rows());
+  for (const std::string& cell : training.value) {
+    training_values.push_back(*data::parse_number(cell));
+  }
+  std::vector<double> validation_values;
+  validation_values.reserve(validation.rows());
+  for (const std::string& cell : validation.value) {
+    validation_values.push_back(*data::parse_number(cell));
+  }
+  return start_on_values(engine, training_values, validation_values, settings,
+                         "All loaded values are equal (" + training.value.front() +
+                             "), so they cannot be scaled to the range 0 to 1. Load a series "
+                             "whose values differ.");
+}
+
+StartOutcome start_transformed_run(Engine& engine, std::span<const double> training,
+                                   std::span<const double> validation,
+                                   const RunSettings& settings) {
+  if (auto refused = check_value_count(training.size(), validation.size())) return *refused;
+  return start_on_values(
+      engine, training, validation, settings,
+      "All the transformed values are equal (" +
+          data::format_general(training.empty() ? 0.0 : training.front()) +
+          "), so they cannot be scaled to the range 0 to 1: the transforms leave nothing to "
+          "model. Turn a difference off.");
 }
 
 StartOutcome start_run(Engine& engine, const data::GridColumns& training,

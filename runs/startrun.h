@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "data/datafile.h"
@@ -62,6 +63,11 @@ struct StartOutcome {
 [[nodiscard]] StartOutcome start_run(Engine& engine, const data::GridColumns& training,
                                      const data::GridColumns& validation,
                                      const RunSettings& settings);
+// The Start path of a series through its transforms: the transformed
+// training and validation values are what the engine takes.
+[[nodiscard]] StartOutcome start_transformed_run(Engine& engine, std::span<const double> training,
+                                                 std::span<const double> validation,
+                                                 const RunSettings& settings);
 // The same from texts, read once.
 [[nodiscard]] StartOutcome start_run(Engine& engine, const data::GridColumns& training,
                                      const data::GridColumns& validation,

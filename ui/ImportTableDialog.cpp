@@ -42,6 +42,11 @@ constexpr qint64 kTableHeadBytes = qint64{64} * 1024;
 
 constexpr std::array<Delimiter, 5> kDelimiters{
     Delimiter::comma, Delimiter::semicolon, Delimiter::tab, Delimiter::whitespace, Delimiter::none};
+constexpr std::array<std::pair<data::ThousandsSeparator, const char*>, 3> kThousandsSeparators{{
+    {data::ThousandsSeparator::none, "None"},
+    {data::ThousandsSeparator::comma, "Comma, as in 1,046.5"},
+    {data::ThousandsSeparator::point, "Point, as in 1.046,5"},
+}};
 
 QString capitalised(std::string_view text) {
   QString words = to_qstring(text);
@@ -148,6 +153,11 @@ void ImportTableDialog::build_fields() {
   header_check_->setObjectName(QStringLiteral("header_check"));
   decimal_comma_check_ = new QCheckBox(QStringLiteral("Decimal comma, as in 1,5 (&C)"));
   decimal_comma_check_->setObjectName(QStringLiteral("decimal_comma_check"));
+  thousands_box_ = new QComboBox();
+  thousands_box_->setObjectName(QStringLiteral("thousands_box"));
+  for (const auto& [separator, caption] : kThousandsSeparators) {
+    thousands_box_->addItem(QString::fromLatin1(caption), static_cast<int>(separator));
+  }
   value_column_box_ = new QComboBox();
   value_column_box_->setObjectName(QStringLiteral("value_column_box"));
   time_column_box_ = new QComboBox();
@@ -162,7 +172,8 @@ void ImportTableDialog::build_fields() {
   split_edit_->setPlaceholderText(QStringLiteral("0.8, 120 or 1958-12"));
   split_edit_->setToolTip(
       QStringLiteral("Where the training part ends: a fraction of the rows, a count of rows, or "
-                     "the time stamp of its last row."));
+                     "the time stamp of its last row, after @ where it reads as a number "
+                     "(@1958)."));
   split_slider_ = new QSlider(Qt::Horizontal);
   split_slider_->setObjectName(QStringLiteral("split_slider"));
   split_slider_->setAccessibleName(QStringLiteral("Training rows"));
@@ -199,7 +210,8 @@ void ImportTableDialog::lay_out() {
   time_label->setBuddy(time_column_box_);
   reading->addWidget(time_label, 1, 2, Qt::AlignRight);
   reading->addWidget(time_column_box_, 1, 3);
-  reading->addWidget(fill_missing_check_, 2, 0, 1, 4);
+  add_row(2, QStringLiteral("Thousands &separator:"), thousands_box_, thousands_box_);
+  reading->addWidget(fill_missing_check_, 3, 0, 1, 4);
   reading->setColumnStretch(1, 1);
   reading->setColumnStretch(3, 1);
 
@@ -235,6 +247,11 @@ void ImportTableDialog::connect_fields() {
   });
   connect(decimal_comma_check_, &QCheckBox::toggled, this, [this](bool decimal_comma) {
     decimal_comma_choice_ = decimal_comma;
+    read_table_again();
+  });
+  connect(thousands_box_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    thousands_choice_ =
+        static_cast<data::ThousandsSeparator>(thousands_box_->itemData(index).toInt());
     read_table_again();
   });
   // A column picked is kept by its header name where the header names it
@@ -290,8 +307,11 @@ data::TableOptions ImportTableDialog::chosen_options() const {
   data::TableOptions options;
   options.delimiter = delimiter_choice_;
   options.header = header_choice_;
-  // A decimal comma is no choice where the comma delimits the fields.
-  if (delimiter_choice_.value_or(detected_delimiter_) != Delimiter::comma) {
+  // A decimal comma is no choice where the comma delimits the fields, nor
+  // where a thousands separator settles it.
+  options.thousands_separator = thousands_choice_;
+  if (delimiter_choice_.value_or(detected_delimiter_) != Delimiter::comma &&
+      thousands_choice_ == data::ThousandsSeparator::none) {
     options.decimal_comma = decimal_comma_choice_;
   }
   options.missing = fill_missing_check_->isChecked() ? data::MissingValues::interpolate
@@ -336,7 +356,15 @@ void ImportTableDialog::read_table_again() {
   options.time_column = time != 0 ? ColumnChoice::by_number(time) : ColumnChoice::no_column();
   data::TableResult result = data::read_table(text_, options);
   if (!result.table) {
-    refuse(to_qstring(result.error.message));
+    QString message = to_qstring(result.error.message);
+    if (result.error.problem == data::TableProblem::ambiguous_comma) {
+      // Undecided, not ticked: ticking it decides.
+      const QSignalBlocker blocker(decimal_comma_check_);
+      decimal_comma_check_->setChecked(false);
+      message +=
+          QStringLiteral(": tick \"Decimal comma\", or pick the comma as thousands separator");
+    }
+    refuse(message);
     point_at(result.error, preview, options);
     return;
   }
@@ -353,7 +381,8 @@ void ImportTableDialog::show_preview(const data::TablePreview& preview) {
     delimiter_box_->setCurrentIndex(delimiter_box_->findData(static_cast<int>(layout.delimiter)));
     header_check_->setChecked(layout.header);
     decimal_comma_check_->setChecked(layout.decimal_comma);
-    decimal_comma_check_->setEnabled(layout.delimiter != Delimiter::comma);
+    decimal_comma_check_->setEnabled(layout.delimiter != Delimiter::comma &&
+                                     layout.thousands_separator == data::ThousandsSeparator::none);
   }
   layout_label_->setText(capitalised(data::describe_layout(layout)) + QLatin1Char('.'));
 
@@ -561,9 +590,8 @@ void ImportTableDialog::pick_split_on_slider(int training_count) {
   const auto count = static_cast<std::size_t>(training_count);
   // The time stamp of the last training row where there is one: what a
   // user would type.
-  const bool stamped = table_->time && count <= table_->time->size();
-  split_edit_->setText(stamped ? to_qstring(table_->time->texts[count - 1])
-                               : QString::number(training_count));
+  split_edit_->setText(
+      to_qstring(data::split_text(count, table_->time ? &*table_->time : nullptr)));
 }
 
 void ImportTableDialog::refuse_split(const QString& why) {

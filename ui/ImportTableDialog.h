@@ -1,7 +1,8 @@
 // File > "Import table...": one table file (CSV, TSV and the like) read as the
 // user sees fit and split into the training and the validation part. The
 // delimiter, the header line and the decimal comma are detected and may be
-// overridden; the value and time columns are picked by their header names;
+// overridden, and a thousands separator picked; the value and time columns are
+// picked by their header names;
 // missing values are refused or filled; the split point is typed (a fraction,
 // a count or a time stamp) or picked on a slider, with a live count of the
 // two parts and the overlap the populations' largest terminal table needs.
@@ -118,6 +119,7 @@ class ImportTableDialog final : public QDialog {
   std::optional<data::Delimiter> delimiter_choice_;
   std::optional<bool> header_choice_;
   std::optional<bool> decimal_comma_choice_;
+  data::ThousandsSeparator thousands_choice_ = data::ThousandsSeparator::none;
   data::ColumnChoice value_choice_ = data::ColumnChoice::detected();
   data::ColumnChoice time_choice_ = data::ColumnChoice::detected();
 
@@ -131,6 +133,7 @@ class ImportTableDialog final : public QDialog {
   QComboBox* delimiter_box_ = nullptr;
   QCheckBox* header_check_ = nullptr;
   QCheckBox* decimal_comma_check_ = nullptr;
+  QComboBox* thousands_box_ = nullptr;
   QComboBox* value_column_box_ = nullptr;
   QComboBox* time_column_box_ = nullptr;
   QCheckBox* fill_missing_check_ = nullptr;

@@ -151,7 +151,7 @@ void OutputController::export_models(bool running, bool with_bands) {
           run_.training_count,
           forecasting::path_seed(run_.forecast.run.seed, run_.forecast.run.stream, population,
                                  forecasting::PathPurpose::past_data),
-          intervals->levels, intervals->paths};
+          intervals->levels, intervals->paths, intervals->method};
     }
     for (auto& [name, content] : records::model_files(run_.last.models[p], context)) {
       const QString path = QDir(*folder).filePath(QString::fromStdString(name));

@@ -110,9 +110,20 @@ ProblemTab::ProblemTab(FieldChecker& checker, QWidget* parent)
       new QLabel(QStringLiteral("MDL = [Weight]*log(S^2) + [Weight Error]*log(N)")));
   global_layout->addWidget(mdl, 1, 0, 1, 2);
 
+  // What the series goes through before it is modelled, beside the MDL
+  // setting; every forecast and chart comes back in the series' own units.
+  auto* transforms = new QGroupBox(to_qstring(runs::group_caption(runs::Group::transforms)));
+  transforms->setObjectName(QStringLiteral("transform_settings_group"));
+  auto* transforms_form = new QGridLayout(transforms);
+  transforms_form->setVerticalSpacing(1);
+  transforms_form->setContentsMargins(8, 2, 8, 2);
+  settings_.add_group(runs::Group::transforms, transforms_form, transforms);
+  auto* beside_mdl = new QVBoxLayout();
+  beside_mdl->addWidget(transforms);
   draw_graph_button_ = new QPushButton(QStringLiteral("Draw Graph"));
   draw_graph_button_->setObjectName(QStringLiteral("draw_graph_button"));
-  global_layout->addWidget(draw_graph_button_, 1, 2, Qt::AlignBottom | Qt::AlignRight);
+  beside_mdl->addWidget(draw_graph_button_, 0, Qt::AlignRight);
+  global_layout->addLayout(beside_mdl, 1, 2);
   connect(draw_graph_button_, &QPushButton::clicked, this, &ProblemTab::draw_graph_requested);
 
   // The grids take the height; the settings keep their own.

@@ -30,13 +30,18 @@ struct ColumnInfo {
 };
 
 // In the order shown; coverage_L columns after MASE, in the file's order.
-constexpr std::array<ColumnInfo, 15> kColumns{{
+constexpr std::array<ColumnInfo, 20> kColumns{{
     {"stream", "Stream", Shown::as_written},
     {"mae", "MAE", Shown::figure},
     {"mase", "MASE", Shown::figure},
     {"rmse", "RMSE", Shown::figure},
     {"mape", "MAPE %", Shown::figure},
+    {"mse_over_best_benchmark", "MSE / best benchmark", Shown::figure},
     {"validation_mse", "Validation MSE", Shown::figure},
+    {"naive_mse", "Naive MSE", Shown::figure},
+    {"seasonal_naive_mse", "Seasonal naive MSE", Shown::figure},
+    {"drift_mse", "Drift MSE", Shown::figure},
+    {"linear_ar_mse", "Linear AR MSE", Shown::figure},
     {"validation_diverged_at_step", "Validation diverged at step", Shown::as_written},
     {"forecast_diverged_at_step", "Forecast diverged at step", Shown::as_written},
     {"best_mse", "Best MSE", Shown::figure},

@@ -22,12 +22,16 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "data/datafile.h"
 #include "data/tablefile.h"
 #include "forecasting/ensemble.h"
 #include "forecasting/forecastfiles.h"
+#include "records/outputlist.h"
+#include "records/runrecord.h"
 #include "records/runsummary.h"
+#include "records/runtable.h"
 #include "ui/ChartView.h"
 #include "ui/RunsTable.h"
 #include "ui/TimeAxis.h"
@@ -39,9 +43,12 @@ namespace quarvel::ui {
 
 namespace {
 
-constexpr const char* kRunsTable = "runs.csv";
-constexpr const char* kEnsembleTable = "ensemble-forecast.txt";
-constexpr const char* kRunRecord = "run.txt";
+// A file of a folder of runs, as the list of outputs names it.
+QString listed_name(records::Product product) {
+  const std::string_view name = records::listed_output(product).name;
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
 // A folder's files are read whole; none of these is anywhere near this size.
 constexpr qint64 kMostBytes = qint64{1} << 30;
 
@@ -152,7 +159,7 @@ RunData data_of_record(const QString& record_path) {
 // The seeds and streams of the run records under `folder`, to any depth.
 std::set<RunsTable::RunKey> recorded_runs(const QString& folder) {
   std::set<RunsTable::RunKey> found;
-  QDirIterator records(folder, {QString::fromLatin1(kRunRecord)}, QDir::Files,
+  QDirIterator records(folder, {listed_name(records::Product::record)}, QDir::Files,
                        QDirIterator::Subdirectories);
   while (records.hasNext()) {
     const FileText text = read_text(records.next());
@@ -168,7 +175,7 @@ std::set<RunsTable::RunKey> recorded_runs(const QString& folder) {
 // where --summarize gathered them), in name order.
 QString first_record(const QString& folder) {
   QStringList found;
-  QDirIterator records(folder, {QString::fromLatin1(kRunRecord)}, QDir::Files,
+  QDirIterator records(folder, {listed_name(records::Product::record)}, QDir::Files,
                        QDirIterator::Subdirectories);
   while (records.hasNext()) found << records.next();
   found.sort();
@@ -285,12 +292,12 @@ void RunsWindow::show_window() {
 
 std::optional<QString> RunsWindow::open_folder(const QString& folder) {
   const QString shown_folder = QDir::toNativeSeparators(folder);
-  const QString table_path = QDir(folder).filePath(QString::fromLatin1(kRunsTable));
+  const QString table_path = QDir(folder).filePath(listed_name(records::Product::runs_table));
   if (!QFileInfo::exists(table_path)) {
     return QStringLiteral(
-               "\"%1\" holds no runs.csv: choose a folder that quarvel-cli --runs or "
+               "\"%1\" holds no %2: choose a folder that quarvel-cli --runs or "
                "--summarize wrote.")
-        .arg(shown_folder);
+        .arg(shown_folder, listed_name(records::Product::runs_table));
   }
   const FileText text = read_text(table_path);
   if (!text.bytes) {
@@ -333,8 +340,9 @@ std::optional<QString> RunsWindow::open_folder(const QString& folder) {
                           : QStringLiteral("%1 runs").arg(missing_streams.size()))
                  .arg(to_qstring(records::labelled_list("stream", missing_streams)))
                  .arg(missing_streams.size() == 1
-                          ? QStringLiteral("its run.txt was not found in the folder")
-                          : QStringLiteral("their run.txt was not found in the folder"));
+                          ? QStringLiteral("its %1 was not found in the folder")
+                          : QStringLiteral("their %1 was not found in the folder"))
+                 .arg(listed_name(records::Product::record));
   }
   notes << show_fan_chart(folder);
   notes_label_->setText(notes.join(QLatin1Char(' ')));
@@ -346,26 +354,29 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   show_time_axis(fan_chart_, nullptr);
   fan_chart_->clear_points();
   QStringList notes;
-  const QString table_path = QDir(folder).filePath(QString::fromLatin1(kEnsembleTable));
+  const QString table_path =
+      QDir(folder).filePath(listed_name(records::Product::ensemble_forecast));
   forecasting::BandTable table;
   const FileText text = read_text(table_path);
   if (!text.bytes) {
     notes << QStringLiteral("No ensemble forecast: %1 cannot be read (%2).")
-                 .arg(QString::fromLatin1(kEnsembleTable), text.reason);
+                 .arg(listed_name(records::Product::ensemble_forecast), text.reason);
     return notes;
   }
   if (const auto wrong = forecasting::parse_band_table(view_of(*text.bytes), table)) {
     notes << QStringLiteral("No ensemble forecast: %1 %2.")
-                 .arg(QString::fromLatin1(kEnsembleTable), QString::fromStdString(*wrong));
+                 .arg(listed_name(records::Product::ensemble_forecast),
+                      QString::fromStdString(*wrong));
     return notes;
   }
 
   // The data under the fan, in the series' units; without them, the fan as
   // the file gives it.
   const QString record = first_record(folder);
-  const RunData data = record.isEmpty()
-                           ? RunData{{}, QStringLiteral("no run folder with run.txt was found")}
-                           : data_of_record(record);
+  const RunData data = record.isEmpty() ? RunData{{},
+                                                  QStringLiteral("no run folder with %1 was found")
+                                                      .arg(listed_name(records::Product::record))}
+                                        : data_of_record(record);
   const std::shared_ptr<const TimeScale> time = fan_time(data, table);
   if (time) show_time_axis(fan_chart_, time);
   const auto on_time = [&time](const QList<QPointF>& points) {
@@ -375,7 +386,8 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   if (!data.values.empty()) {
     const auto [low, high] = std::minmax_element(data.values.begin(), data.values.end());
     // The summary names the table's units; an earlier version's did not.
-    const FileText summary = read_text(QDir(folder).filePath(QStringLiteral("summary.txt")));
+    const FileText summary =
+        read_text(QDir(folder).filePath(listed_name(records::Product::summary)));
     const std::optional<bool> said =
         summary.bytes ? forecasting::ensemble_in_original_units(view_of(*summary.bytes))
                       : std::nullopt;

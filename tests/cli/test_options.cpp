@@ -22,7 +22,7 @@ std::vector<std::string> with_files(std::vector<std::string> extra) {
 std::optional<Failure> refusal(const std::vector<std::string>& arguments) {
   const CommandLine line = parse_command_line(arguments);
   if (line.failure) return line.failure;
-  return check_settings(line.options);
+  return batch::check_settings(line.options.request);
 }
 
 constexpr const char* kLevelsRule =
@@ -95,7 +95,7 @@ TEST(Options, RefusedSettingsNameTheOption) {
   for (const Case& c : cases) {
     const auto failure = refusal(with_files(c.extra));
     ASSERT_TRUE(failure.has_value()) << c.message;
-    EXPECT_EQ(failure->status, kExitBadSetting) << c.message;
+    EXPECT_EQ(failure->kind, FailureKind::bad_setting) << c.message;
     std::string expected = c.message;
     if (expected.ends_with("...")) {
       expected.resize(expected.size() - 3);
@@ -115,19 +115,19 @@ TEST(Options, AcceptedValuesReachTheSettings) {
       {"--populations", "2", "--elite=3,4", "--growth", "ramped", "--seed", "9", "--quiet",
        "--selection", "overselect", "--population-size", "1000", "--history", "h.csv"}));
   ASSERT_FALSE(line.failure) << line.failure->message;
-  EXPECT_EQ(line.request, Request::run);
+  EXPECT_EQ(line.action, Action::run);
   const Options& options = line.options;
-  EXPECT_EQ(options.training, "t.txt");
-  EXPECT_EQ(options.history, "h.csv");
-  EXPECT_EQ(options.output, std::nullopt);
+  EXPECT_EQ(options.request.training, "t.txt");
+  EXPECT_EQ(options.request.history, "h.csv");
+  EXPECT_EQ(options.request.output, std::nullopt);
   EXPECT_TRUE(options.quiet);
-  EXPECT_FALSE(options.overlap_given);
-  EXPECT_EQ(options.settings.whole(Setting::elite, 0), 3);
-  EXPECT_EQ(options.settings.whole(Setting::elite, 1), 4);
-  EXPECT_EQ(options.settings.whole(Setting::growth, 1),
+  EXPECT_FALSE(options.request.overlap_given);
+  EXPECT_EQ(options.request.settings.whole(Setting::elite, 0), 3);
+  EXPECT_EQ(options.request.settings.whole(Setting::elite, 1), 4);
+  EXPECT_EQ(options.request.settings.whole(Setting::growth, 1),
             *runs::choice_code(Setting::growth, "ramped"));
-  EXPECT_EQ(options.settings.whole(Setting::seed), 9);
-  EXPECT_EQ(check_settings(options), std::nullopt);
+  EXPECT_EQ(options.request.settings.whole(Setting::seed), 9);
+  EXPECT_EQ(batch::check_settings(options.request), std::nullopt);
 }
 
 // --intervals takes its levels when the next argument is not an option.
@@ -147,24 +147,24 @@ TEST(Options, IntervalsWithOrWithoutLevels) {
   for (const Case& c : cases) {
     const CommandLine line = parse_command_line(with_files(c.extra));
     ASSERT_FALSE(line.failure) << line.failure->message;
-    ASSERT_TRUE(line.options.intervals.has_value());
-    EXPECT_EQ(line.options.intervals->levels, c.levels);
-    EXPECT_EQ(line.options.intervals->paths, c.paths);
+    ASSERT_TRUE(line.options.request.intervals.has_value());
+    EXPECT_EQ(line.options.request.intervals->levels, c.levels);
+    EXPECT_EQ(line.options.request.intervals->paths, c.paths);
   }
-  EXPECT_FALSE(parse_command_line(with_files({})).options.intervals.has_value());
+  EXPECT_FALSE(parse_command_line(with_files({})).options.request.intervals.has_value());
 }
 
 TEST(Options, ManyRuns) {
   const CommandLine sweep = parse_command_line(
       with_files({"--stream", "16777214", "--runs=2", "--jobs", "3", "--output", "o"}));
   ASSERT_FALSE(sweep.failure) << sweep.failure->message;
-  EXPECT_EQ(sweep.request, Request::run);
-  EXPECT_EQ(sweep.options.stream, 16777214);
-  EXPECT_EQ(sweep.options.runs, 2);
+  EXPECT_EQ(sweep.action, Action::run);
+  EXPECT_EQ(sweep.options.request.stream, 16777214);
+  EXPECT_EQ(sweep.options.request.runs, 2);
   EXPECT_EQ(sweep.options.jobs, 3);
   const CommandLine single = parse_command_line(with_files({}));
-  EXPECT_EQ(single.options.stream, 0);
-  EXPECT_EQ(single.options.runs, 0);
+  EXPECT_EQ(single.options.request.stream, 0);
+  EXPECT_EQ(single.options.request.runs, 0);
 
   // The folders may come before and after the other options, never taken for
   // an option's value nor an option for a folder.
@@ -180,12 +180,12 @@ TEST(Options, ManyRuns) {
        }) {
     const CommandLine summary = parse_command_line(arguments);
     ASSERT_FALSE(summary.failure) << summary.failure->message;
-    EXPECT_EQ(summary.request, Request::summarize);
+    EXPECT_EQ(summary.action, Action::summarize);
     EXPECT_EQ(summary.options.summarized_folders, (std::vector<std::string>{"a", "b/c", "d"}));
-    EXPECT_EQ(summary.options.output, "o");
+    EXPECT_EQ(summary.options.request.output, "o");
     if (summary.options.summarized_streams.empty()) continue;
     EXPECT_EQ(summary.options.summarized_streams,
-              (std::vector<StreamRange>{{0, 3}, {5, 5}, {7, 9}}));
+              (std::vector<batch::StreamRange>{{0, 3}, {5, 5}, {7, 9}}));
   }
   struct Case {
     std::vector<std::string> arguments;
@@ -222,19 +222,19 @@ TEST(Options, ManyRuns) {
   for (const Case& c : refused) {
     const CommandLine line = parse_command_line(c.arguments);
     ASSERT_TRUE(line.failure.has_value()) << c.message;
-    EXPECT_EQ(line.failure->status, kExitBadSetting);
+    EXPECT_EQ(line.failure->kind, FailureKind::bad_setting);
     EXPECT_EQ(line.failure->message, c.message);
   }
 }
 
 TEST(Options, OneTableInsteadOfTwoFiles) {
-  const CommandLine line = parse_command_line(
-      std::vector<std::string>{"--data", "x.csv", "--column", "passengers", "--time-column=1",
-                               "--split", "1958-12", "--delimiter", "tab", "--header", "no",
-                               "--decimal-comma", "yes", "--missing", "interpolate"});
+  const CommandLine line = parse_command_line(std::vector<std::string>{
+      "--data", "x.csv", "--column", "passengers", "--time-column=1", "--split", "1958-12",
+      "--delimiter", "tab", "--header", "no", "--decimal-comma", "yes", "--missing", "interpolate",
+      "--thousands-separator", "point"});
   ASSERT_FALSE(line.failure) << line.failure->message;
-  ASSERT_TRUE(line.options.data);
-  const DataTable& data = *line.options.data;
+  ASSERT_TRUE(line.options.request.data);
+  const batch::DataTable& data = *line.options.request.data;
   EXPECT_EQ(data.path, "x.csv");
   EXPECT_EQ(data.split, "1958-12");
   EXPECT_EQ(data.reading.value_column.kind, data::ColumnChoice::Kind::name);
@@ -245,14 +245,19 @@ TEST(Options, OneTableInsteadOfTwoFiles) {
   EXPECT_EQ(data.reading.header, false);
   EXPECT_EQ(data.reading.decimal_comma, true);
   EXPECT_EQ(data.reading.missing, data::MissingValues::interpolate);
+  EXPECT_EQ(data.reading.thousands_separator, data::ThousandsSeparator::point);
   // Detected unless given; two files have no table.
   const CommandLine detected =
       parse_command_line(std::vector<std::string>{"--data", "x.csv", "--split", "0.8"});
   ASSERT_FALSE(detected.failure) << detected.failure->message;
-  EXPECT_EQ(detected.options.data->reading.value_column.kind, data::ColumnChoice::Kind::detect);
-  EXPECT_EQ(detected.options.data->reading.time_column.kind, data::ColumnChoice::Kind::none);
-  EXPECT_FALSE(detected.options.data->reading.delimiter);
-  EXPECT_FALSE(parse_command_line(with_files({})).options.data);
+  EXPECT_EQ(detected.options.request.data->reading.value_column.kind,
+            data::ColumnChoice::Kind::detect);
+  EXPECT_EQ(detected.options.request.data->reading.time_column.kind,
+            data::ColumnChoice::Kind::none);
+  EXPECT_FALSE(detected.options.request.data->reading.delimiter);
+  EXPECT_EQ(detected.options.request.data->reading.thousands_separator,
+            data::ThousandsSeparator::none);
+  EXPECT_FALSE(parse_command_line(with_files({})).options.request.data);
 
   struct Case {
     std::vector<std::string> arguments;
@@ -284,6 +289,11 @@ TEST(Options, OneTableInsteadOfTwoFiles) {
        "nor a time stamp"},
       {{"--data", "x.csv", "--split", "1958-12"},
        "--split: \"1958-12\" is a time stamp, but no time column is chosen to find it in"},
+      {{"--data", "x.csv", "--time-column", "t", "--split", "40.5"},
+       "--split: \"40.5\" is neither a fraction between 0 and 1, a count of training values from "
+       "1 nor a time stamp (a time stamp that reads as a number is written after @: @40.5)"},
+      {{"--data", "x.csv", "--split", "@1958"},
+       "--split: \"@1958\" is a time stamp, but no time column is chosen to find it in"},
       {with_table({"--delimiter", "pipe"}), "--delimiter: use comma, semicolon, tab or whitespace"},
       {with_table({"--header", "maybe"}), "--header: use yes or no"},
       {with_table({"--decimal-comma", "1"}), "--decimal-comma: use yes or no"},
@@ -291,20 +301,30 @@ TEST(Options, OneTableInsteadOfTwoFiles) {
       {with_table({"--column", ""}), "--column: give the column's name or number"},
       {with_table({"--decimal-comma", "yes", "--delimiter", "comma"}),
        "--decimal-comma: yes needs another delimiter than the comma"},
+      {with_table({"--thousands-separator", "blank"}),
+       "--thousands-separator: use comma, point or none"},
+      {with_table({"--thousands-separator", "comma", "--decimal-comma", "yes"}),
+       "--thousands-separator: comma does not go with --decimal-comma yes: the comma cannot be "
+       "both"},
+      {with_table({"--thousands-separator", "point", "--decimal-comma", "no"}),
+       "--thousands-separator: point goes with the decimal comma, not with --decimal-comma no"},
+      {with_table({"--thousands-separator", "point", "--delimiter", "comma"}),
+       "--thousands-separator: point goes with the decimal comma, which needs another delimiter "
+       "than the comma"},
       {with_table({"--column", "month", "--time-column", "month"}),
        "--time-column: names the same column as --column"},
   };
   for (const Case& c : refused) {
     const CommandLine refusal = parse_command_line(c.arguments);
     ASSERT_TRUE(refusal.failure.has_value()) << c.message;
-    EXPECT_EQ(refusal.failure->status, kExitBadSetting);
+    EXPECT_EQ(refusal.failure->kind, FailureKind::bad_setting);
     EXPECT_EQ(refusal.failure->message, c.message);
   }
 }
 
 TEST(Options, HelpListsEveryOptionOfTheTable) {
-  EXPECT_EQ(parse_command_line(std::vector<std::string>{"--help"}).request, Request::help);
-  EXPECT_EQ(parse_command_line(std::vector<std::string>{"--version"}).request, Request::version);
+  EXPECT_EQ(parse_command_line(std::vector<std::string>{"--help"}).action, Action::help);
+  EXPECT_EQ(parse_command_line(std::vector<std::string>{"--version"}).action, Action::version);
   const std::string help = usage_text();
   for (const runs::SettingInfo& info : runs::settings_table()) {
     const std::string head = std::string(info.option) + " " + std::string(info.value_name);

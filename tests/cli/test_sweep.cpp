@@ -24,7 +24,9 @@
 #include <utility>
 #include <vector>
 
-#include "cli/outputs.h"
+#include "batch/outputs.h"
+#include "batch/run.h"
+#include "batch/rundata.h"
 #include "cli/runner.h"
 #include "cli/sweep.h"
 #include "data/numbertext.h"
@@ -401,7 +403,7 @@ TEST_F(SweepTest, AMergeCountsFailedAndMissingRunsAsTheRunsDo) {
   table = reference_table;
   const std::size_t row = table.find("\n2,1,") + 1;
   table.replace(row, table.find('\n', row) - row,
-                "2,1,,,,,,failed: its run.txt was not found in the folders summarized,,,,,,");
+                "2,1,,,,,,failed: its run.txt was not found in the folders summarized,,,,,,,,,,,");
   EXPECT_EQ(without_seconds(file("missing/runs.csv")), table);
   // Without --streams, the streams found are the runs; with it, those listed.
   const Result found = merge("found", {"--quiet"});
@@ -434,14 +436,15 @@ TEST_F(SweepTest, TheEnsembleComesFromTheRunFoldersAlike) {
   const Result swept = sweep("sweep", {"--runs", "4", "--intervals", "--paths", "200", "--forecast",
                                        "3", "--units", "original", "--quiet"});
   const std::string table = file("sweep/runs.csv");
-  EXPECT_NE(table.find(",seconds,status,mae,rmse,mape,mase,validation_diverged_at_step,"
+  EXPECT_NE(table.find(",seconds,status,mae,rmse,mape,mase,mse_over_best_benchmark,naive_mse,"
+                       "seasonal_naive_mse,drift_mse,linear_ar_mse,validation_diverged_at_step,"
                        "forecast_diverged_at_step,coverage_80,coverage_95\n"),
             std::string::npos)
       << table;
   const std::string summary = file("sweep/summary.txt");
   EXPECT_NE(summary.find("\nEnsemble of 4 runs (ensemble-forecast.txt, in the series' units): "
                          "per step the median of their best populations' forecasts, and bands "
-                         "pooled from the paths of 4 runs.\nIts validation forecast over 68 "
+                         "pooled from the bands of 4 runs.\nIts validation forecast over 68 "
                          "held-out points: scaled MSE "),
             std::string::npos)
       << summary;
@@ -500,7 +503,7 @@ TEST_F(SweepTest, AnEnsembleOfIdenticalRunsIsTheRun) {
   sweep("one", {"--runs", "1", "--intervals", "--paths", "200", "--forecast", "3", "--quiet"});
   const fs::path original = folder_ / "one" / "run-0000";
   for (const int stream : {1, 2}) {
-    const fs::path copy = folder_ / "copies" / quarvel::cli::run_folder_name(stream);
+    const fs::path copy = folder_ / "copies" / quarvel::batch::run_folder_name(stream);
     fs::create_directories(copy);
     fs::copy(original, copy);
     std::string record = file("copies/" + copy.filename().string() + "/run.txt");
@@ -548,7 +551,9 @@ TEST_F(SweepTest, RunFoldersOfAnEarlierVersionStillMerge) {
   std::istringstream lines(file("sweep/run-0001/run.txt"));
   for (std::string line; std::getline(lines, line);) {
     bool figure = false;
-    for (const char* key : {"mae ", "rmse ", "mape ", "mase ", "validation-diverged "}) {
+    for (const char* key : {"mae ", "rmse ", "mape ", "mase ", "mse-over-best-benchmark ",
+                            "naive-mse ", "seasonal-naive-mse ", "drift-mse ", "linear-ar-mse ",
+                            "validation-diverged "}) {
       figure = figure || line.starts_with(key);
     }
     if (!figure) kept += line + "\n";
@@ -568,7 +573,8 @@ TEST_F(SweepTest, RunFoldersOfAnEarlierVersionStillMerge) {
       << merged.out;
   const std::string table = file("m/runs.csv");
   const std::size_t row = table.find("\n1,1,1,") + 1;
-  EXPECT_TRUE(table.substr(row, table.find('\n', row) - row).ends_with(",ok,,,,,,")) << table;
+  EXPECT_TRUE(table.substr(row, table.find('\n', row) - row).ends_with(",ok,,,,,,,,,,,"))
+      << table;
 }
 
 // Runs whose forecast ran away from the data are marked in their records and
@@ -723,7 +729,7 @@ TEST_F(SweepTest, ARunEndsWithItsSweepEvenAKilledOne) {
 // SLURM_CPUS_PER_TASK, runs one run at a time unless told otherwise.
 TEST(SweepJobs, ByDefaultOnePerCpuThisProcessMayUse) {
   quarvel::cli::Options options;
-  options.runs = 20;
+  options.request.runs = 20;
   for (const auto& [mask_cpus, cpus_per_task] :
        {std::pair<int, std::optional<std::string>>{1, std::nullopt}, {0, "1"}}) {
     const quarvel::testing::CpuLimit limit(mask_cpus, cpus_per_task);
@@ -732,7 +738,7 @@ TEST(SweepJobs, ByDefaultOnePerCpuThisProcessMayUse) {
     options.jobs = 3;
     EXPECT_EQ(quarvel::cli::job_count(options), 3);
   }
-  options.runs = 2;
+  options.request.runs = 2;
   EXPECT_EQ(quarvel::cli::job_count(options), 2);
 }
 

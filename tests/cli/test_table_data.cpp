@@ -163,6 +163,7 @@ TEST_F(TableDataTest, TimedPredictionLabelsThePointsAndTheForecast) {
 
 TEST_F(TableDataTest, ABadTableIsRefusedWithItsLineAndColumn) {
   const std::string good = "month,passengers\n1949-01,112\n1949-02,118\n1949-03,132\n1949-04,129\n";
+  const std::string years = "year,level\n1700,5\n1701,11\n1702,16\n1703,23\n";
   const struct {
     const char* name;
     std::string table;
@@ -216,6 +217,27 @@ TEST_F(TableDataTest, ABadTableIsRefusedWithItsLineAndColumn) {
        {"--column", "1", "--time-column", "month"},
        2,
        ": column 1 (\"month\") cannot be both the value column and the time column"},
+      {"thousands separators taken for decimal commas",
+       "month\tpassengers\n1949-01\t995\n1949-02\t1,046\n1949-03\t1,102\n1949-04\t987\n",
+       {},
+       3,
+       ": line 3, column 2 (\"passengers\"): \"1,046\" reads as 1.046 with a decimal comma, but as "
+       "1046 if its comma separates thousands, and every comma in the column has three digits "
+       "after it, as a thousands separator has; say which the comma is: --decimal-comma yes or "
+       "--thousands-separator comma"},
+      {"a year is a count",
+       years,
+       {"--time-column", "year", "--split", "1971"},
+       3,
+       ": --split 1971: the split leaves no value to validate: the series holds 4 values, and the "
+       "training part would take 1971; read as a time stamp (@1971), it names no row either: the "
+       "series runs from \"1700\" to \"1703\""},
+      {"a year not in the table",
+       years,
+       {"--time-column", "year", "--split", "@1971"},
+       3,
+       ": --split @1971: no row has the time stamp \"1971\" (the series runs from \"1700\" to "
+       "\"1703\")"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -290,6 +312,66 @@ TEST_F(TableDataTest, TellsHowTheTableWasReadAndWarnsOfWhatFallsShort) {
       run({"--data", path, "--split", "20", "--missing", "interpolate", "--quiet"});
   ASSERT_EQ(quiet.status, 0) << quiet.err;
   EXPECT_EQ(quiet.err, filled.err.substr(filled.err.find("warning: ")));
+}
+
+// Where detection cannot tell, the table is read as the user says: a comma
+// that separates thousands, or a decimal comma, given; a split point by its
+// spelling; date-times with a zone, the stamps past the data in that zone.
+TEST_F(TableDataTest, ReadsNumbersAndTimeStampsAsTold) {
+  std::string plain = "t\tv\n";
+  std::string grouped = plain;
+  std::string points = plain;
+  for (int row = 0; row < 30; ++row) {
+    const int value = 900 + row * 37 % 250;
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "2020-01-01T00:%02d:00+01:00", row);
+    char thousands[8];
+    std::snprintf(thousands, sizeof thousands, "%03d", value % 1000);
+    const std::string head = std::string(stamp) + "\t";
+    plain += head + std::to_string(value) + "\n";
+    grouped += head + (value < 1000 ? std::to_string(value) : "1," + std::string(thousands)) + "\n";
+    points += head + (value < 1000 ? std::to_string(value) : "1." + std::string(thousands)) + "\n";
+  }
+  const auto run_on = [&](const std::string& name, const std::string& table,
+                          std::vector<std::string> options) {
+    const std::string path = write(name + ".tsv", table);
+    std::vector<std::string> arguments{
+        "--data", path,       "--time-column",          "t", "--terminals", "3", "--forecast",
+        "2",      "--output", (folder_ / name).string()};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    return run(arguments);
+  };
+  const auto same_results = [&](const std::string& one, const std::string& other) {
+    for (const char* file : {"prediction-1.txt", "tree-1.txt", "timed-prediction-1.csv"}) {
+      const std::string expected = output(other, file);
+      EXPECT_FALSE(expected.empty()) << file;
+      EXPECT_EQ(output(one, file), expected) << one << " " << file;
+    }
+  };
+  ASSERT_EQ(run_on("grouped", grouped, {"--split", "20"}).status, 3);
+
+  const Result thousands =
+      run_on("thousands", grouped, {"--split", "20", "--thousands-separator", "comma"});
+  ASSERT_EQ(thousands.status, 0) << thousands.err;
+  EXPECT_NE(thousands.err.find("tab-delimited (detected), a header line (detected), decimal "
+                               "point, thousands separated by commas, 2 columns"),
+            std::string::npos)
+      << thousands.err;
+  // The stamp that ends the training part, as a split point, is the count's.
+  const Result at_stamp = run_on("plain", plain, {"--split", "2020-01-01T00:19:00+01:00"});
+  ASSERT_EQ(at_stamp.status, 0) << at_stamp.err;
+  EXPECT_NE(at_stamp.err.find("the first 20 of 30 values train (up to 2020-01-01T00:19:00+01:00)"),
+            std::string::npos)
+      << at_stamp.err;
+  same_results("thousands", "plain");
+  const std::string timed = output("plain", "timed-prediction-1.csv");
+  EXPECT_NE(timed.find(",2020-01-01T00:29:00+01:00,"), std::string::npos) << timed;
+  EXPECT_NE(timed.find(",2020-01-01T00:30:00+01:00,"), std::string::npos) << timed;
+  EXPECT_NE(timed.find(",2020-01-01T00:31:00+01:00,"), std::string::npos) << timed;
+
+  ASSERT_EQ(run_on("decimal", grouped, {"--split", "20", "--decimal-comma", "yes"}).status, 0);
+  ASSERT_EQ(run_on("points", points, {"--split", "20"}).status, 0);
+  same_results("decimal", "points");
 }
 
 // The last training value recurs in the validation part: loaded as two files

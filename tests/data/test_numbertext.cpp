@@ -2,9 +2,12 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <string>
 
 #include "data/numbertext.h"
+#include "support/locale.h"
 
 namespace quarvel::data {
 namespace {
@@ -71,16 +74,38 @@ TEST(GeneralNumberFormat, RoundsHalfAwayFromZeroOnTheExactBinaryValue) {
 }
 
 TEST(GeneralNumberFormat, IgnoresTheUserLocale) {
-  const char* previous = std::setlocale(LC_ALL, nullptr);
-  const std::string saved = previous ? previous : "C";
-  if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8")) {
-    GTEST_SKIP() << "no locale with a comma decimal separator is installed";
-  }
+  const quarvel::testing::CommaDecimalLocale locale;
+  if (!locale.set()) GTEST_SKIP() << "no locale with a comma decimal separator is installed";
   EXPECT_EQ(format_general(2.5), "2.5");
+  EXPECT_EQ(exact(2.5), "2.5");
+  EXPECT_EQ(exact(-0.1), "-0.10000000000000001");
   EXPECT_EQ(parse_number("2.5"), 2.5);
   EXPECT_EQ(parse_number("2,5"), std::nullopt);
   EXPECT_EQ(leading_number("2.5"), 2.5);
-  std::setlocale(LC_ALL, saved.c_str());
+}
+
+// Every double at 17 digits exactly as printf's %.17g writes it in the "C"
+// locale, the form the files of runs have always had.
+TEST(ExactNumber, IsPrintfsSeventeenDigits) {
+  const double values[] = {0.0,
+                           -0.0,
+                           0.1 + 0.2,
+                           1.0 / 3.0,
+                           -2.5,
+                           123456789012345678.0,
+                           1e17,
+                           1e-5,
+                           4.9406564584124654e-324,
+                           std::numeric_limits<double>::max(),
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN(),
+                           -std::numeric_limits<double>::quiet_NaN()};
+  for (const double value : values) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.17g", value);
+    EXPECT_EQ(exact(value), expected);
+  }
 }
 
 TEST(WholeNumberRule, AcceptsDecimalAndHexWithinInt32) {

@@ -72,9 +72,9 @@ TEST(SeriesSplit, LaysOutTheTwoPartsWithTheOverlapRepeated) {
 TEST(SeriesSplit, SplitsAtATimeStamp) {
   const TimeColumn years =
       time_column({"1701", "1702", "1703", "1704", "1705", "1706", "1707", "1708"});
-  // A whole number that is a time stamp of the series names that row.
-  for (const SplitPoint& point :
-       {SplitPoint::at_time_stamp("1705"), SplitPoint::from_text("1705")}) {
+  // A year is named after the mark; a month, a date or a date-time as written too.
+  for (const SplitPoint& point : {SplitPoint::at_time_stamp("1705"), SplitPoint::from_text("@1705"),
+                                  SplitPoint::from_text(" @ 1705 ")}) {
     const SplitResult result = split_series(one_to(8), point, 2, &years);
     ASSERT_TRUE(result.split) << result.error;
     EXPECT_EQ(result.split->training_count, 5u);
@@ -82,15 +82,92 @@ TEST(SeriesSplit, SplitsAtATimeStamp) {
               "the first 5 of 8 values train (up to 1705), 3 are held out, and the validation "
               "part repeats the last 2 values of the training part");
   }
-  // One that is not is a count.
-  const SplitResult count = split_series(one_to(8), SplitPoint::from_text("4"), 2, &years);
-  ASSERT_TRUE(count.split) << count.error;
-  EXPECT_EQ(count.split->training_count, 4u);
-
   const TimeColumn months = time_column({"1958-10", "1958-11", "1958-12", "1959-01"});
-  const SplitResult month = split_series(one_to(4), SplitPoint::from_text("1958-11"), 1, &months);
-  ASSERT_TRUE(month.split) << month.error;
-  EXPECT_EQ(month.split->training_count, 2u);
+  for (const char* text : {"1958-11", "@1958-11"}) {
+    const SplitResult month = split_series(one_to(4), SplitPoint::from_text(text), 1, &months);
+    ASSERT_TRUE(month.split) << text << ": " << month.error;
+    EXPECT_EQ(month.split->training_count, 2u) << text;
+  }
+}
+
+// A typed split point is read by its spelling alone, whatever the time column
+// holds: a number is a fraction or a count, a stamp that reads as a number is
+// named after the mark, and a stamp the series lacks is refused as such.
+TEST(SeriesSplit, ReadsATypedPointByItsSpellingAlone) {
+  std::vector<std::string> index;
+  std::vector<std::string> hundredths;
+  std::vector<std::string> years;
+  for (int row = 0; row < 60; ++row) {
+    index.push_back(std::to_string(row));
+    hundredths.push_back("0." + std::string(row < 10 ? "0" : "") + std::to_string(row));
+    years.push_back(std::to_string(1700 + row));
+  }
+  const TimeColumn from_zero = time_column(index);
+  const TimeColumn fractions = time_column(hundredths);
+  const TimeColumn by_year = time_column(years);
+  const struct {
+    const char* text;
+    const TimeColumn* time;
+    std::size_t training_count;  // 0: refused
+    const char* error;
+  } cases[] = {
+      {"40", &from_zero, 40, ""},
+      {"@40", &from_zero, 41, ""},
+      {"0.3", &fractions, 18, ""},
+      {"@0.3", &fractions, 31, ""},
+      {"30", &by_year, 30, ""},
+      {"@1730", &by_year, 31, ""},
+      {"1730", &by_year, 0,
+       "the split leaves no value to validate: the series holds 60 values, and the training "
+       "part would take 1730; to end the training part at the time stamp 1730, write @1730"},
+      {"1971", &by_year, 0,
+       "the split leaves no value to validate: the series holds 60 values, and the training "
+       "part would take 1971; read as a time stamp (@1971), it names no row either: the series "
+       "runs from \"1700\" to \"1759\""},
+      {"@1971", &by_year, 0,
+       "no row has the time stamp \"1971\" (the series runs from \"1700\" to \"1759\")"},
+      {"2.5", &from_zero, 0,
+       "\"2.5\" is neither a fraction between 0 and 1, a count of values nor a time stamp of the "
+       "series; read as a time stamp (@2.5), it names no row either: the series runs from \"0\" "
+       "to \"59\""},
+      {"@x", &from_zero, 0, "\"@x\" holds no time stamp after its @"},
+      {"@", &from_zero, 0, "\"@\" holds no time stamp after its @"},
+      {"@40", nullptr, 0, "the series has no time column, so it cannot be split at \"40\""},
+  };
+  for (const auto& c : cases) {
+    const SplitResult result = split_series(one_to(60), SplitPoint::from_text(c.text), 0, c.time);
+    if (c.training_count == 0) {
+      EXPECT_FALSE(result.split) << c.text;
+      EXPECT_EQ(result.error, c.error) << c.text;
+    } else {
+      ASSERT_TRUE(result.split) << c.text << ": " << result.error;
+      EXPECT_EQ(result.split->training_count, c.training_count) << c.text;
+    }
+  }
+}
+
+// The point a user would type to end the training part at each row reads
+// back as that row: a count, a month as written, a year or a number after the
+// mark.
+TEST(SeriesSplit, WritesTheSplitPointOfARowAsItReadsBack) {
+  const TimeColumn months = time_column({"1958-10", "1958-11", "1958-12", "1959-01", "1959-02"});
+  const TimeColumn years = time_column({"1701", "1702", "1703", "1704", "1705"});
+  const TimeColumn index = time_column({"0", "1", "2", "3", "4"});
+  const struct {
+    const TimeColumn* time;
+    const char* third;  // the text for three training rows
+  } columns[] = {{nullptr, "3"}, {&months, "1958-12"}, {&years, "@1703"}, {&index, "@2"}};
+  for (const auto& column : columns) {
+    EXPECT_EQ(split_text(3, column.time), column.third);
+    for (std::size_t count = 1; count < 5; ++count) {
+      const std::string text = split_text(count, column.time);
+      EXPECT_EQ(check_split_text(text, column.time != nullptr), std::nullopt) << text;
+      const SplitResult split =
+          split_series(one_to(5), SplitPoint::from_text(text), 0, column.time);
+      ASSERT_TRUE(split.split) << text << ": " << split.error;
+      EXPECT_EQ(split.split->training_count, count) << text;
+    }
+  }
 }
 
 struct RefusedSplit {
@@ -213,7 +290,13 @@ TEST(SeriesSplit, ChecksTypedSplitPointsBeforeTheSeriesIsRead) {
       {"0.8", false, nullptr},
       {" 120 ", false, nullptr},
       {"1958-12", true, nullptr},
-      {"2.5", true, nullptr},  // a number column's stamp, perhaps
+      {"@1958", true, nullptr},
+      {"@ 2.5", true, nullptr},
+      {"2.5", true,
+       "\"2.5\" is neither a fraction between 0 and 1, a count of training values from 1 nor a "
+       "time stamp (a time stamp that reads as a number is written after @: @2.5)"},
+      {"@1958", false, "\"@1958\" is a time stamp, but no time column is chosen to find it in"},
+      {"@half", true, "\"@half\" holds no time stamp after its @"},
       {"0", false,
        "\"0\" is neither a fraction between 0 and 1, a count of training values from 1 "
        "nor a time stamp"},

@@ -281,6 +281,48 @@ TEST(Table, ReadsEveryLayout) {
        true,
        false,
        1},
+      // Three digits after a decimal comma where no thousands separator writes
+      // them: after a 0, after four digits, or beside another decimal.
+      {"three decimals after a 0",
+       "v\n0,125\n-0,250\n",
+       {},
+       {0.125, -0.25},
+       {2, 3},
+       Delimiter::none,
+       true,
+       true,
+       1},
+      {"three decimals after four digits",
+       "a;b\n1;1234,567\n2;12,5\n",
+       {},
+       {1234.567, 12.5},
+       {2, 3},
+       Delimiter::semicolon,
+       true,
+       true,
+       2},
+      {"three decimals among others, close to the whole numbers",
+       "t\tv\n1\t995\n2\t996,125\n3\t997,5\n",
+       {},
+       {995, 996.125, 997.5},
+       {2, 3, 4},
+       Delimiter::tab,
+       true,
+       true,
+       2},
+      {"a decimal comma given reads three decimals as told",
+       "t\tv\n1\t995\n2\t1,046\n",
+       [] {
+         TableOptions options;
+         options.decimal_comma = true;
+         return options;
+       }(),
+       {995, 1.046},
+       {2, 3},
+       Delimiter::tab,
+       true,
+       true,
+       2},
   };
   for (const ReadCase& c : cases) {
     const TableResult read = read_table(c.text, c.options);
@@ -584,6 +626,160 @@ TEST(Table, RefusesBadInputNamingLineAndColumn) {
        TableProblem::not_a_number, 3, 2, ""},
   };
   for (const RefusalCase& c : cases) {
+    const TableResult read = read_table(c.text, c.options);
+    EXPECT_FALSE(read.table) << c.name;
+    EXPECT_EQ(read.error.problem, c.problem) << c.name << ": " << read.error.message;
+    EXPECT_EQ(read.error.line, c.line) << c.name;
+    EXPECT_EQ(read.error.column, c.column) << c.name;
+    if (*c.message != '\0') {
+      EXPECT_EQ(read.error.message, c.message) << c.name;
+    }
+  }
+}
+
+// A comma that may as well separate thousands is not taken for the decimal
+// point that detection found: "1,046" could be 1.046 or 1046.
+TEST(Table, RefusesADetectedDecimalCommaThatMaySeparateThousands) {
+  const RefusalCase cases[] = {
+      {"tabs, thousands beside whole numbers",
+       "month\tpassengers\n2000-01\t995\n2000-02\t1,046\n2000-03\t1,102\n",
+       {},
+       TableProblem::ambiguous_comma,
+       3,
+       2,
+       "line 3, column 2 (\"passengers\"): \"1,046\" reads as 1.046 with a decimal comma, but as "
+       "1046 if its comma separates thousands, and every comma in the column has three digits "
+       "after it, as a thousands separator has; say which the comma is"},
+      {"semicolons, every value in thousands",
+       "a;b\n1;-1,046\n2;12,250\n",
+       {},
+       TableProblem::ambiguous_comma,
+       2,
+       2,
+       "line 2, column 2 (\"b\"): \"-1,046\" reads as -1.046 with a decimal comma, but as -1046 "
+       "if its comma separates thousands, and every comma in the column has three digits after "
+       "it, as a thousands separator has; say which the comma is"},
+      {"blanks, the decimal comma detected in another column", "1700 1,5 1,046\n1701 2,5 1,102\n",
+       with_columns(ColumnChoice::by_number(3)), TableProblem::ambiguous_comma, 1, 3, ""},
+      {"a larger number with two commas among them",
+       "v\n1,046\n1,234,567\n",
+       {},
+       TableProblem::ambiguous_comma,
+       2,
+       1,
+       ""},
+      {"one comma that a decimal comma cannot explain beside whole numbers",
+       "v\n995\n1,046\n1,5\n",
+       {},
+       TableProblem::ambiguous_comma,
+       3,
+       1,
+       "line 3, column 1 (\"v\"): \"1,046\" reads as 1.046 with a decimal comma, but as 1046 if "
+       "its comma separates thousands, and \"995\" on line 2 lies close to the latter; say which "
+       "the comma is"},
+      {"after a missing value, the one before it", "v\n1,5\n1,046\nNA\n987\n", interpolating(),
+       TableProblem::ambiguous_comma, 3, 1,
+       "line 3, column 1 (\"v\"): \"1,046\" reads as 1.046 with a decimal comma, but as 1046 if "
+       "its comma separates thousands, and \"987\" on line 5 lies close to the latter; say which "
+       "the comma is"},
+  };
+  for (const RefusalCase& c : cases) {
+    const TableResult read = read_table(c.text, c.options);
+    EXPECT_FALSE(read.table) << c.name;
+    EXPECT_EQ(read.error.problem, c.problem) << c.name << ": " << read.error.message;
+    EXPECT_EQ(read.error.line, c.line) << c.name;
+    EXPECT_EQ(read.error.column, c.column) << c.name;
+    if (*c.message != '\0') {
+      EXPECT_EQ(read.error.message, c.message) << c.name;
+    }
+  }
+}
+
+// A thousands separator given groups the digits by threes and settles the
+// decimal separator; a group of another length is refused.
+TEST(Table, ReadsThousandsSeparatorsAsGiven) {
+  const auto separated = [](ThousandsSeparator separator) {
+    TableOptions options;
+    options.thousands_separator = separator;
+    return options;
+  };
+  const struct {
+    const char* name;
+    std::string text;
+    ThousandsSeparator separator;
+    std::vector<double> values;
+    const char* layout;
+  } cases[] = {
+      {"commas in a tab-delimited table",
+       "t\tv\n1\t995\n2\t1,046\n3\t12,345.5\n4\t-1,234,567\n5\t1046\n",
+       ThousandsSeparator::comma,
+       {995, 1046, 12345.5, -1234567, 1046},
+       "tab-delimited (detected), a header line (detected), decimal point, thousands separated "
+       "by commas, 2 columns"},
+      {"commas in quoted fields of a comma-delimited table",
+       "month,passengers\n1949-01,\"1,046\"\n1949-02,995\n",
+       ThousandsSeparator::comma,
+       {1046, 995},
+       "comma-delimited (detected), a header line (detected), decimal point, thousands "
+       "separated by commas, 2 columns"},
+      {"points, with the decimal comma",
+       "a;b\n1;1.046,5\n2;995\n3;12.345.678\n",
+       ThousandsSeparator::point,
+       {1046.5, 995, 12345678},
+       "semicolon-delimited (detected), a header line (detected), decimal comma, thousands "
+       "separated by points, 2 columns"},
+  };
+  for (const auto& c : cases) {
+    const TableResult read = read_table(c.text, separated(c.separator));
+    ASSERT_TRUE(read.table) << c.name << ": " << read.error.message;
+    EXPECT_EQ(read.table->values, c.values) << c.name;
+    EXPECT_EQ(describe_layout(read.table->layout), c.layout) << c.name;
+  }
+
+  TableOptions point_and_comma_delimiter = separated(ThousandsSeparator::point);
+  point_and_comma_delimiter.delimiter = Delimiter::comma;
+  TableOptions comma_and_decimal_comma = separated(ThousandsSeparator::comma);
+  comma_and_decimal_comma.decimal_comma = true;
+  TableOptions point_and_decimal_point = separated(ThousandsSeparator::point);
+  point_and_decimal_point.decimal_comma = false;
+  const RefusalCase refused[] = {
+      {"a comma before fewer than three digits", "v\n1,046\n1,5\n",
+       separated(ThousandsSeparator::comma), TableProblem::not_a_number, 3, 1,
+       "line 3, column 1 (\"v\"): \"1,5\" is not a number (a comma separates thousands here, in "
+       "groups of three digits before the decimal point)"},
+      {"a comma before more", "v\n1\n1,0460\n", separated(ThousandsSeparator::comma),
+       TableProblem::not_a_number, 3, 1, ""},
+      {"a first group of a 0", "v\n1\n0,046\n", separated(ThousandsSeparator::comma),
+       TableProblem::not_a_number, 3, 1, ""},
+      {"a first group of four digits", "v\n1\n1046,000\n", separated(ThousandsSeparator::comma),
+       TableProblem::not_a_number, 3, 1, ""},
+      {"a comma after the decimal point", "v\n1\n1.046,5\n", separated(ThousandsSeparator::comma),
+       TableProblem::not_a_number, 3, 1, ""},
+      {"a point after the decimal comma", "a;b\n1;1\n2;1,046.5\n",
+       separated(ThousandsSeparator::point), TableProblem::not_a_number, 3, 2,
+       "line 3, column 2 (\"b\"): \"1,046.5\" is not a number (a point separates thousands here, "
+       "in groups of three digits before the decimal comma)"},
+      {"a point with the comma as delimiter", "a,b\n1,2\n", point_and_comma_delimiter,
+       TableProblem::bad_options, 0, 0, "a decimal comma needs another delimiter than the comma"},
+      {"a comma for both", "a;b\n1;2\n", comma_and_decimal_comma, TableProblem::bad_options, 0, 0,
+       "the comma cannot both separate thousands and stand for the decimal point"},
+      {"a point without the decimal comma", "a;b\n1;2\n", point_and_decimal_point,
+       TableProblem::bad_options, 0, 0, "a point that separates thousands needs the decimal comma"},
+      // Without a separator given, the refusals say what the commas may be.
+      {"thousands where no comma is read", "a,b\n1,\"1,046\"\n",
+       with_columns(ColumnChoice::by_name("b")), TableProblem::not_a_number, 2, 2,
+       "line 2, column 2 (\"b\"): \"1,046\" is not a number (a decimal comma is not read here, "
+       "nor a comma that separates thousands)"},
+      {"thousands among decimal commas",
+       "a;b\n1;1,5\n2;1,234,567\n",
+       {},
+       TableProblem::not_a_number,
+       3,
+       2,
+       "line 3, column 2 (\"b\"): \"1,234,567\" is not a number (its commas may separate "
+       "thousands)"},
+  };
+  for (const RefusalCase& c : refused) {
     const TableResult read = read_table(c.text, c.options);
     EXPECT_FALSE(read.table) << c.name;
     EXPECT_EQ(read.error.problem, c.problem) << c.name << ": " << read.error.message;

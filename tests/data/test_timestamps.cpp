@@ -37,6 +37,13 @@ TEST(TimeStamp, ReadsEachKindAndWritesItBack) {
       {"-3", TimeKind::number, "-3", -3.0},
       {"19490", TimeKind::number, "19490", 19490.0},
       {"1e3", TimeKind::number, "1000", 1000.0},
+      // A zone is kept as written: the stamp holds the clock time there.
+      {"2020-01-01T00:00:00Z", TimeKind::date_time, "2020-01-01T00:00:00Z", 2020.0},
+      {"2020-07-02 12:00+01:00", TimeKind::date_time, "2020-07-02 12:00+01:00",
+       2020.0 + 183.5 / 366.0},
+      {"2020-01-01T06:00:00-0500", TimeKind::date_time, "2020-01-01T06:00:00-0500",
+       2020.0 + 0.25 / 366.0},
+      {"2020-01-01T06:00+05", TimeKind::date_time, "2020-01-01T06:00+05", 2020.0 + 0.25 / 366.0},
   };
   for (const StampCase& c : cases) {
     const auto cell = parse_time_stamp(c.text);
@@ -65,7 +72,18 @@ TEST(TimeStamp, RefusesWhatIsNoStamp) {
                            "1949-01-31T1:00",
                            "1949-01-31T12:60",
                            "1949-01-31T12:00:60",
-                           "1949-01-31T12:00Z",
+                           "1949-01-31T12:00z",
+                           "1949-01-31T12:00 Z",
+                           "1949-01-31T12:00+1:00",
+                           "1949-01-31T12:00+01:0",
+                           "1949-01-31T12:00+0100x",
+                           "1949-01-31T12:00+24:00",
+                           "1949-01-31T12:00+01:60",
+                           "1949-01-31T12:00+01:00:00",
+                           "1949-01-31T12:00Z+01:00",
+                           "1949-01-31T12:00+",
+                           "1949-01-31Z",
+                           "1949-01Z",
                            "1949-01-31X12:00",
                            "inf",
                            "nan",
@@ -199,6 +217,63 @@ TEST(TimeColumn, FindsTheRowOfAStamp) {
 
   const TimeColumn times = column_of({"2001-01-01T10:00", "2001-01-01T11:00"});
   EXPECT_EQ(find_time_stamp(times, "2001-01-01 11:00:00"), 1u);
+}
+
+// Zoned stamps are taken to the first stamp's zone: where the offset changes
+// (summer time ends) they still count the real time between them, and the
+// stamps past the data are written in that zone.
+TEST(TimeColumn, ZonedStampsCountTheRealTimeBetweenThem) {
+  const StepCase cases[] = {
+      {{"2020-10-25T01:00:00+02:00", "2020-10-25T02:00:00+02:00", "2020-10-25T02:00:00+01:00",
+        "2020-10-25T03:00:00+01:00"},
+       "hourly",
+       {"2020-10-25T05:00:00+02:00", "2020-10-25T06:00:00+02:00", "2020-10-25T07:00:00+02:00"}},
+      {{"2020-01-01T00:00Z", "2020-01-01T00:30Z"},
+       "every 30 minutes",
+       {"2020-01-01T01:00Z", "2020-01-01T01:30Z", "2020-01-01T02:00Z"}},
+      {{"2020-01-01 06:00:00-0500", "2020-01-02 13:00:00+0200"},
+       "daily",
+       {"2020-01-03 06:00:00-0500", "2020-01-04 06:00:00-0500", "2020-01-05 06:00:00-0500"}},
+      // By months where the zone stays, on the clock as written.
+      {{"2020-01-01T00:00+01:00", "2020-02-01T00:00+01:00", "2020-03-01T00:00+01:00"},
+       "monthly",
+       {"2020-04-01T00:00+01:00", "2020-05-01T00:00+01:00", "2020-06-01T00:00+01:00"}},
+  };
+  for (const StepCase& c : cases) {
+    const TimeColumn column = column_of(c.cells);
+    EXPECT_EQ(column.texts, c.cells);
+    EXPECT_EQ(describe_step(column.step), c.step) << c.cells.front();
+    EXPECT_EQ(time_stamps_after(column, 3).labels, c.next) << c.cells.front();
+  }
+
+  const RefusedColumn refused[] = {
+      {{"2020-01-01T00:00Z", "2020-01-01T01:00"},
+       1,
+       "\"2020-01-01T01:00\" names no time zone, but row 1 names one (\"2020-01-01T00:00Z\"); a "
+       "time column's date-times name a zone all or none"},
+      {{"2020-01-01T00:00", "2020-01-01T01:00+01:00"},
+       1,
+       "names a time zone, but row 1 names none"},
+      {{"2020-01-01T01:00+01:00", "2020-01-01T00:00Z"}, 1, "does not come after"},
+      {{"9999-12-31T12:00Z", "9999-12-31T23:00-05:00"},
+       1,
+       "\"9999-12-31T23:00-05:00\" lies outside the years 0000 to 9999 in the time zone of row 1 "
+       "(Z)"},
+  };
+  for (const RefusedColumn& c : refused) {
+    const TimeColumnResult read = read_time_column(c.cells);
+    EXPECT_FALSE(read.column) << c.message;
+    EXPECT_EQ(read.row, c.row) << c.message;
+    EXPECT_NE(read.message.find(c.message), std::string::npos) << read.message;
+  }
+
+  // A stamp is found in any zone, by its instant; not without one.
+  const TimeColumn zoned = column_of({"2020-01-01T00:00Z", "2020-01-01T01:00Z"});
+  EXPECT_EQ(find_time_stamp(zoned, "2020-01-01T01:00Z"), 1u);
+  EXPECT_EQ(find_time_stamp(zoned, "2020-01-01T02:00:00+01:00"), 1u);
+  EXPECT_EQ(find_time_stamp(zoned, "2019-12-31T19:00-0500"), 0u);
+  EXPECT_FALSE(find_time_stamp(zoned, "2020-01-01T01:00"));
+  EXPECT_FALSE(find_time_stamp(zoned, "2020-01-01T01:30Z"));
 }
 
 TEST(QuotedCell, ShowsControlCharactersAndCutsLongTexts) {

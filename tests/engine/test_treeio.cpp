@@ -2,6 +2,7 @@
 
 #include "engine/treeio.h"
 #include "support/engine_fixtures.h"
+#include "support/locale.h"
 
 using namespace quarvel;
 using namespace quarvel::testing;
@@ -36,6 +37,23 @@ TEST(TreePrinting, NodesCoefficientsAndIndentation) {
                 "    :[0]0.100000 [1]0.200000 [2]0.300000 [3]0.000000 [4]0.500000 [5]-1.000000 \n"
                 "  X1\n  " +
                 inner + "[0]1.000000 [1]2.000000 [2]-12.500000 \n    X3\n    X3))\n");
+}
+
+// A window's process runs in the user's locale: its trees read as the
+// runner's, with decimal points.
+TEST(TreePrinting, CoefficientsIgnoreTheUserLocale) {
+  auto engine = make_engine(wave(20), wave(5));
+  Engine& e = *engine;
+  Tree flat = function(e, terminal(e, 0), terminal(e, 1));
+  set_model(flat.get(), 1, {0.1, -2.5, 1e300, 0, 0.5, -1});
+  std::string in_c_locale;
+  pprint_tree(e, flat.get(), in_c_locale, 0);
+  const quarvel::testing::CommaDecimalLocale locale;
+  if (!locale.set()) GTEST_SKIP() << "no locale with a comma decimal separator is installed";
+  std::string text;
+  pprint_tree(e, flat.get(), text, 0);
+  EXPECT_EQ(text, in_c_locale);
+  EXPECT_NE(text.find("[1]-2.500000 "), std::string::npos) << text;
 }
 
 TEST(TreePrinting, TerminalCopiesAndLargeTrees) {

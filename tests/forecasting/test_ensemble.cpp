@@ -84,6 +84,18 @@ TEST(PooledBands, OfRunsWithShiftedPathsAreWiderThanEither) {
     EXPECT_NEAR(alone.bands[1].upper[j], runs[0].bands[1].upper[j], 0.01);
   }
 
+  // A run whose forecast has run away from step 10 on gives no points from
+  // there: the pooled band is the other run's alone, until both have.
+  std::vector<std::vector<double>> forecasts(2, std::vector<double>(40, 0.5));
+  for (std::size_t j = 10; j < 40; ++j) forecasts[1][j] = 2.5;
+  forecasts[0][30] = std::numeric_limits<double>::quiet_NaN();
+  const PooledBands without = pooled_bands(summaries, levels, forecasts);
+  for (std::size_t j = 0; j < 40; ++j) {
+    const PooledBands& expected = j < 10 ? pooled : j == 30 ? pooled : alone;
+    EXPECT_EQ(without.bands[0].lower[j], expected.bands[0].lower[j]) << j;
+    EXPECT_EQ(without.bands[1].upper[j], expected.bands[1].upper[j]) << j;
+  }
+
   // Runs of other lengths are not pooled.
   PathSummary shorter = summaries[1];
   shorter.points.resize(shorter.points.size() - kSummaryPointCount);

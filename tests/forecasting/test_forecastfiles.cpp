@@ -121,6 +121,7 @@ TEST(ForecastQuality, OfAnEvolvedRun) {
   EXPECT_TRUE(plain.validation_bands.bands.empty());
 
   PathSettings settings;
+  settings.method = BandMethod::paths;
   settings.paths = 300;
   const ForecastQuality banded = forecast_quality(e, 1, prediction, past, settings, {7, 3});
   ASSERT_TRUE(banded.interval_reason.empty()) << banded.interval_reason;

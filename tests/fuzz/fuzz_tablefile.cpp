@@ -4,7 +4,7 @@
 // stamps past the data and the split never fail otherwise.
 //
 // The first two bytes pick the options: delimiter, header, decimal comma,
-// missing values; value column and time column.
+// missing values, thousands separator; value column and time column.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +26,9 @@ TableOptions options_from(std::uint8_t first, std::uint8_t second) {
   if (const int pick = (first / 6) % 3; pick > 0) options.header = pick == 1;
   if (const int pick = (first / 18) % 3; pick > 0) options.decimal_comma = pick == 1;
   if ((first / 54) % 2 == 1) options.missing = MissingValues::interpolate;
+  constexpr ThousandsSeparator kSeparators[] = {ThousandsSeparator::none, ThousandsSeparator::comma,
+                                                ThousandsSeparator::point};
+  options.thousands_separator = kSeparators[(first / 108) % 3];
   const auto column = [](int pick) {
     switch (pick) {
       case 0:
@@ -113,6 +116,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (split.error.empty()) {
       std::abort();
     }
+    // The split point a user would type for a row reads back as that row.
+    const std::size_t half = (rows + 1) / 2;
+    const TimeColumn* time = table.time ? &*table.time : nullptr;
+    const SplitCount count =
+        split_training_count(rows, SplitPoint::from_text(split_text(half, time)), time);
+    if (!count.error.empty() || count.training_count != half) std::abort();
   } else {
     if (read.error.problem == TableProblem::none || read.error.message.empty()) std::abort();
     std::size_t lines = 1;

@@ -41,6 +41,7 @@
 #include "ui/RadioGroup.h"
 #include "ui/ResultsView.h"
 #include "ui/RunDriver.h"
+#include "ui/qtext.h"
 
 namespace quarvel::ui::testing {
 
@@ -181,6 +182,12 @@ struct TestWindow {
   QCheckBox* rank_by_mdl_check() const { return part<QCheckBox>(QStringLiteral("rank_by_check")); }
   RadioGroup* selection_group(int population) const {
     return part<RadioGroup>(QStringLiteral("selection_group_%1").arg(population + 1));
+  }
+  // The radio group of a run-wide choice, by its option: "seasonal_difference_group".
+  RadioGroup* run_choice_group(quarvel::runs::Setting id) const {
+    QString name = quarvel::ui::to_qstring(quarvel::runs::setting_info(id).option).mid(2);
+    name.replace(QLatin1Char('-'), QLatin1Char('_'));
+    return part<RadioGroup>(name + QStringLiteral("_group"));
   }
   RadioGroup* growth_group(int population) const {
     return part<RadioGroup>(QStringLiteral("growth_group_%1").arg(population + 1));

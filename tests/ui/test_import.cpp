@@ -56,6 +56,7 @@ struct DialogParts {
   QComboBox* delimiter() const { return part<QComboBox>("delimiter_box"); }
   QCheckBox* header() const { return part<QCheckBox>("header_check"); }
   QCheckBox* decimal_comma() const { return part<QCheckBox>("decimal_comma_check"); }
+  QComboBox* thousands() const { return part<QComboBox>("thousands_box"); }
   QComboBox* value_column() const { return part<QComboBox>("value_column_box"); }
   QComboBox* time_column() const { return part<QComboBox>("time_column_box"); }
   QCheckBox* fill_missing() const { return part<QCheckBox>("fill_missing_check"); }
@@ -211,6 +212,13 @@ class ImportTest : public QObject {
     QTest::newRow("a missing value")
         << QByteArray("month,passengers\n1949-01,112\n1949-02,NA\n1949-03,130\n")
         << "Nothing can be loaded: line 3, column 2 (\"passengers\")";
+    QTest::newRow("a comma that may separate thousands")
+        << QByteArray("month\tpassengers\n2000-01\t995\n2000-02\t1,046\n2000-03\t1,102\n")
+        << "Nothing can be loaded: line 3, column 2 (\"passengers\"): \"1,046\" reads as 1.046 "
+           "with a decimal comma, but as 1046 if its comma separates thousands, and every comma "
+           "in the column has three digits after it, as a thousands separator has; say which the "
+           "comma is: tick "
+           "\"Decimal comma\", or pick the comma as thousands separator";
   }
   void refusals_name_the_line_and_column() {
     QFETCH(QByteArray, text);
@@ -302,6 +310,33 @@ class ImportTest : public QObject {
     QCOMPARE(parts.slider()->value(), 72);
     QVERIFY(!marked());
     QVERIFY(parts.slider()->accessibleDescription().isEmpty());
+  }
+
+  // A comma the table may mean either way is read as the user says.
+  void a_comma_that_may_separate_thousands_is_read_as_told() {
+    const auto dialog = dialog_for(
+        "month\tpassengers\n2000-01\t995\n2000-02\t1,046\n2000-03\t1,102\n2000-04\t987\n"
+        "2000-05\t1,150\n",
+        0);
+    const DialogParts parts(dialog.get());
+    QVERIFY(!parts.ok()->isEnabled());
+    // Not ticked while undecided, so that ticking it says so.
+    QVERIFY(!parts.decimal_comma()->isChecked());
+    parts.thousands()->setCurrentIndex(parts.thousands()->findText("Comma, as in 1,046.5"));
+    QCOMPARE(parts.message(), QString());
+    QCOMPARE(parts.loaded_values(), (QList<double>{995, 1046, 1102, 987, 1150}));
+    QVERIFY(!parts.decimal_comma()->isChecked());
+    QVERIFY(!parts.decimal_comma()->isEnabled());  // the separator settles it
+    QVERIFY(child<QLabel>(dialog.get(), "layout_label")
+                ->text()
+                .contains("decimal point, thousands separated by commas"));
+    parts.thousands()->setCurrentIndex(0);
+    QVERIFY(!parts.ok()->isEnabled());
+    QVERIFY(!parts.decimal_comma()->isChecked());
+    parts.decimal_comma()->click();
+    QVERIFY(parts.decimal_comma()->isChecked());
+    QCOMPARE(parts.message(), QString());
+    QCOMPARE(parts.loaded_values(), (QList<double>{995, 1.046, 1.102, 987, 1.15}));
   }
 
   // The user's choices override detection, and stay as the table is read again.
@@ -418,10 +453,17 @@ class ImportTest : public QObject {
     QCOMPARE(parts.split()->text(), QStringLiteral("1957-04"));
     QVERIFY(parts.counts().startsWith("Training: 100 points, validation: 80 points"));
     QVERIFY(parts.reading().contains("(up to 1957-04)"));
-    // Without time stamps, the count.
+    // Without time stamps, the count; a year after the mark, as a number is a count.
     const auto plain = dialog_for("level\n1\n2\n3\n4\n5\n", 1);
     DialogParts(plain.get()).slider()->setValue(3);
     QCOMPARE(DialogParts(plain.get()).split()->text(), QStringLiteral("3"));
+    const auto years = dialog_for("year flow\n1871 1120\n1872 1160\n1873 963\n1874 1210\n", 1);
+    const DialogParts year_parts(years.get());
+    year_parts.slider()->setValue(2);
+    QCOMPARE(year_parts.split()->text(), QStringLiteral("@1872"));
+    QVERIFY(year_parts.counts().startsWith("Training: 2 points"));
+    year_parts.split()->setText(QStringLiteral("3"));
+    QCOMPARE(year_parts.slider()->value(), 3);
   }
 
   // OK loads exactly what loading the two example files loads, the overlap

@@ -448,7 +448,9 @@ class SettingsTest : public QObject {
           widget = w.rank_by_mdl_check();
           QCOMPARE(static_cast<QCheckBox*>(widget)->text(), label);
         } else {
-          widget = info.id == Setting::selection ? w.selection_group(page) : w.growth_group(page);
+          widget = info.id == Setting::selection ? w.selection_group(page)
+                   : info.id == Setting::growth  ? w.growth_group(page)
+                                                 : w.run_choice_group(info.id);
           QCOMPARE(widget->accessibleName(), label);
         }
         // As a screen reader announces it: by its name, or (a combo box,

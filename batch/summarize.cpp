@@ -1,4 +1,4 @@
-#include "cli/summarize.h"
+#include "batch/summarize.h"
 
 #include <sys/stat.h>
 
@@ -15,13 +15,14 @@
 #include <utility>
 #include <vector>
 
+#include "batch/outputs.h"
 #include "cli/folderclaim.h"
-#include "cli/outputs.h"
 #include "cli/runner.h"
 #include "cli/sweep.h"
-#include "records/runsummary.h"
+#include "records/runrecord.h"
+#include "records/runtable.h"
 
-namespace quarvel::cli {
+namespace quarvel::batch {
 
 namespace {
 
@@ -32,15 +33,18 @@ namespace fs = std::filesystem;
 constexpr std::uintmax_t kLargestRecord = 1 << 20;
 constexpr std::uintmax_t kLargestTable = std::uintmax_t{1} << 32;
 
-// The reason runs.csv gives for a run of --streams that was not found.
-constexpr std::string_view kNotFound = "its run.txt was not found in the folders summarized";
+// The reason runs.csv gives for a run of the streams expected that was not found.
+std::string not_found_reason() {
+  return "its " + std::string(records::listed_output(records::Product::record).name) +
+         " was not found in the folders summarized";
+}
 
 std::string quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
 
 Failure unreadable_folder(const fs::path& folder, const std::string& reason) {
-  return {kExitDataProblem,
+  return {FailureKind::data_problem,
           "--summarize: cannot read the folder " + quoted(folder.string()) + ": " + reason};
 }
 
@@ -67,12 +71,12 @@ std::optional<Failure> search_folder(const fs::path& folder, FoundFiles& found,
   if (::stat(folder.c_str(), &status) != 0) return unreadable_folder(folder, std::strerror(errno));
   if (!searched.emplace(status.st_dev, status.st_ino).second) return std::nullopt;
   std::error_code error;
-  for (const Product product : {Product::record, Product::runs_table}) {
+  for (const records::Product product : {records::Product::record, records::Product::runs_table}) {
     const std::string_view name = listed_output(product).name;
     const std::optional<bool> there = holds(folder, name, error);
     if (!there) return unreadable_folder(folder, error.message());
     if (!*there) continue;
-    if (product == Product::record) {
+    if (product == records::Product::record) {
       found.records.push_back(folder / name);
       return std::nullopt;
     }
@@ -102,22 +106,25 @@ std::optional<Failure> find_runs(const std::string& folder, FoundFiles& found) {
   std::error_code error;
   const fs::file_status status = fs::status(folder, error);
   if (!fs::exists(status)) {
-    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " does not exist" +
-                                         (error && error != std::errc::no_such_file_or_directory
-                                              ? " or cannot be reached (" + error.message() + ")"
-                                              : "")};
+    return Failure{FailureKind::data_problem,
+                   "--summarize: " + quoted(folder) + " does not exist" +
+                       (error && error != std::errc::no_such_file_or_directory
+                            ? " or cannot be reached (" + error.message() + ")"
+                            : "")};
   }
   if (!fs::is_directory(status)) {
-    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " is not a folder"};
+    return Failure{FailureKind::data_problem,
+                   "--summarize: " + quoted(folder) + " is not a folder"};
   }
   const std::size_t records_before = found.records.size();
   const std::size_t tables_before = found.tables.size();
   std::set<std::pair<dev_t, ino_t>> searched;
   if (auto failure = search_folder(folder, found, searched)) return failure;
   if (found.records.size() == records_before && found.tables.size() == tables_before) {
-    return Failure{kExitDataProblem, "--summarize: " + quoted(folder) + " holds no " +
-                                         std::string(listed_output(Product::record).name) +
-                                         ", nor does any folder in it"};
+    return Failure{FailureKind::data_problem,
+                   "--summarize: " + quoted(folder) + " holds no " +
+                       std::string(records::listed_output(records::Product::record).name) +
+                       ", nor does any folder in it"};
   }
   return std::nullopt;
 }
@@ -129,14 +136,15 @@ std::optional<Failure> read_text(const fs::path& path, std::uintmax_t largest,
   const std::string name = quoted(path.string());
   std::error_code error;
   const std::uintmax_t size = fs::file_size(path, error);
-  if (error) return Failure{kExitDataProblem, "cannot read " + name + ": " + error.message()};
+  if (error)
+    return Failure{FailureKind::data_problem, "cannot read " + name + ": " + error.message()};
   if (size > largest) {
-    return Failure{kExitDataProblem, name + " is too large to be " + std::string(what)};
+    return Failure{FailureKind::data_problem, name + " is too large to be " + std::string(what)};
   }
   std::ifstream in(path, std::ios::binary);
   text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (!in.good() && !in.eof()) {
-    return Failure{kExitDataProblem, "cannot read " + name + ": " + std::strerror(errno)};
+    return Failure{FailureKind::data_problem, "cannot read " + name + ": " + std::strerror(errno)};
   }
   return std::nullopt;
 }
@@ -147,7 +155,7 @@ std::optional<Failure> read_record(const fs::path& path, records::RunRecord& rec
   std::string text;
   if (auto failure = read_text(path, kLargestRecord, "a run record", text)) return failure;
   if (const auto problem = records::parse_record(text, record)) {
-    return Failure{kExitDataProblem, quoted(path.string()) + ": " + *problem};
+    return Failure{FailureKind::data_problem, quoted(path.string()) + ": " + *problem};
   }
   return std::nullopt;
 }
@@ -156,7 +164,7 @@ std::optional<Failure> read_table(const fs::path& path, std::vector<records::Run
   std::string text;
   if (auto failure = read_text(path, kLargestTable, "a table of runs", text)) return failure;
   if (const auto problem = records::parse_runs_table(text, runs)) {
-    return Failure{kExitDataProblem, quoted(path.string()) + ": " + *problem};
+    return Failure{FailureKind::data_problem, quoted(path.string()) + ": " + *problem};
   }
   return std::nullopt;
 }
@@ -178,17 +186,17 @@ std::optional<Failure> collect_runs(const FoundFiles& found,
     if (auto failure = read_record(path, record)) return failure;
     if (!outcomes.empty()) {
       if (const auto difference = records::settings_difference(*outcomes.front().record, record)) {
-        return Failure{kExitDataProblem, quoted(found.records.front().string()) + " and " +
-                                             quoted(path.string()) +
-                                             " cannot be summarized together: " + *difference};
+        return Failure{FailureKind::data_problem,
+                       quoted(found.records.front().string()) + " and " + quoted(path.string()) +
+                           " cannot be summarized together: " + *difference};
       }
     }
     const auto [place, added] = seen.emplace(std::pair{record.seed, record.stream}, path);
     if (!added) {
-      return Failure{kExitDataProblem, quoted(place->second.string()) + " and " +
-                                           quoted(path.string()) + " record the same run (seed " +
-                                           std::to_string(record.seed) + ", stream " +
-                                           std::to_string(record.stream) + ")"};
+      return Failure{FailureKind::data_problem,
+                     quoted(place->second.string()) + " and " + quoted(path.string()) +
+                         " record the same run (seed " + std::to_string(record.seed) + ", stream " +
+                         std::to_string(record.stream) + ")"};
     }
     outcomes.push_back({record.stream, record.seed, std::move(record), std::nullopt, std::nullopt,
                         path.parent_path().string()});
@@ -207,8 +215,8 @@ std::optional<Failure> collect_runs(const FoundFiles& found,
 
 // With --streams: the runs of other streams left out, and each stream missing
 // for a seed found added as a failed run.
-void expect_streams(std::span<const StreamRange> ranges,
-                    std::vector<records::RunOutcome>& outcomes) {
+void expect_streams(std::span<const StreamRange> ranges, std::vector<records::RunOutcome>& outcomes,
+                    std::vector<Notice>& notices) {
   std::set<std::int32_t> seeds;
   std::set<std::pair<std::int32_t, std::int32_t>> present;
   for (const records::RunOutcome& outcome : outcomes) {
@@ -220,15 +228,16 @@ void expect_streams(std::span<const StreamRange> ranges,
       [ranges](const records::RunOutcome& outcome) { return listed(ranges, outcome.stream); });
   if (left_out != outcomes.end()) {
     const auto count = static_cast<std::size_t>(outcomes.end() - left_out);
-    std::fprintf(stderr, "warning: --streams leaves out %s found of streams it does not list\n",
-                 (std::to_string(count) + (count == 1 ? " run" : " runs")).c_str());
+    notices.push_back({Notice::Kind::warning, "--streams leaves out " + std::to_string(count) +
+                                                  (count == 1 ? " run" : " runs") +
+                                                  " found of streams it does not list"});
     outcomes.erase(left_out, outcomes.end());
   }
   for (const std::int32_t seed : seeds) {
     for (const StreamRange& range : ranges) {
       for (std::int32_t stream = range.first; stream <= range.last; ++stream) {
         if (present.emplace(seed, stream).second) {
-          outcomes.push_back({stream, seed, std::nullopt, std::string(kNotFound), std::nullopt});
+          outcomes.push_back({stream, seed, std::nullopt, not_found_reason(), std::nullopt});
         }
       }
     }
@@ -237,34 +246,30 @@ void expect_streams(std::span<const StreamRange> ranges,
 
 }  // namespace
 
-int summarize_run_folders(const Options& options, records::FileCalls& calls) {
-  if (const auto failure = check_folder_outputs(options, *options.output,
-                                                output_file_names(options, OutputFolder::sweep))) {
-    return tell_failure(*failure);
-  }
-  // Held to the end of the call.
-  FolderClaim claim;
-  if (const auto failure = claim.take(*options.output)) return tell_failure(*failure);
+std::optional<Failure> merge_run_folders(std::span<const std::string> folders,
+                                         std::span<const StreamRange> streams,
+                                         std::vector<records::RunOutcome>& outcomes,
+                                         std::vector<Notice>& notices) {
   FoundFiles found;
-  for (const std::string& folder : options.summarized_folders) {
-    if (const auto failure = find_runs(folder, found)) return tell_failure(*failure);
+  for (const std::string& folder : folders) {
+    if (auto failure = find_runs(folder, found)) return failure;
   }
-  std::vector<records::RunOutcome> outcomes;
-  if (const auto failure = collect_runs(found, outcomes)) return tell_failure(*failure);
-  if (!options.summarized_streams.empty()) expect_streams(options.summarized_streams, outcomes);
+  outcomes.clear();
+  if (auto failure = collect_runs(found, outcomes)) return failure;
+  if (!streams.empty()) expect_streams(streams, outcomes, notices);
   if (outcomes.empty()) {
-    return tell_failure(
-        {kExitDataProblem, "--summarize: no run to summarize: the folders hold no " +
-                               std::string(listed_output(Product::record).name) + " and no " +
-                               std::string(listed_output(Product::runs_table).name) +
-                               " that records a failed run"});
+    return Failure{FailureKind::data_problem,
+                   "--summarize: no run to summarize: the folders hold no " +
+                       std::string(records::listed_output(records::Product::record).name) +
+                       " and no " +
+                       std::string(records::listed_output(records::Product::runs_table).name) +
+                       " that records a failed run"};
   }
   std::sort(outcomes.begin(), outcomes.end(),
             [](const records::RunOutcome& a, const records::RunOutcome& b) {
               return std::pair{a.stream, a.seed} < std::pair{b.stream, b.seed};
             });
-  for (const records::RunOutcome& outcome : outcomes) tell_run_failure(outcome);
-  return finish_runs(options, outcomes, calls);
+  return std::nullopt;
 }
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::batch

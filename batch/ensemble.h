@@ -15,6 +15,8 @@
 //     validation-steps 68
 //     past-data-steps 10  (0 without --forecast)
 //     summary-points 200  (0 without --intervals, or when the run has no bands)
+//     benchmark seasonal_naive X  the best benchmark and its scaled MSE (this line
+//                         only where one could be scored)
 // then per step, the validation part's first: "INDEX HELD-OUT FORECAST P1 ... Pm",
 // the held-out value ("-" past the data) and the forecast scaled to [0, 1] at
 // 17 significant digits, and with --intervals m = 200 quantiles of the run's
@@ -29,11 +31,12 @@
 #include <vector>
 
 #include "forecasting/accuracy.h"
+#include "forecasting/benchmarks.h"
 #include "forecasting/forecastquality.h"
 #include "forecasting/intervals.h"
-#include "records/runsummary.h"
+#include "records/runtable.h"
 
-namespace quarvel::cli {
+namespace quarvel::batch {
 
 struct EnsembleMember {
   std::int32_t seed = 0;
@@ -47,6 +50,10 @@ struct EnsembleMember {
   std::vector<double> forecast;  // per step: the validation part, then past the data
   std::int32_t past_data_steps = 0;
   forecasting::PathSummary summary;  // over the same steps, or none
+  // The best benchmark over the validation part and its scaled MSE; none in
+  // members of earlier versions, or where no benchmark could be scored.
+  std::optional<forecasting::Benchmark> best_benchmark;
+  double best_benchmark_mse = 0.0;
 };
 
 // The member of population `population` (0-based) of a run, from its figures.
@@ -73,4 +80,4 @@ struct EnsembleOutputs {
 [[nodiscard]] EnsembleOutputs make_ensemble(std::span<const records::RunOutcome> outcomes,
                                             bool original_units);
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::batch

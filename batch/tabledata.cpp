@@ -1,15 +1,14 @@
-#include "cli/tabledata.h"
+#include "batch/tabledata.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
-#include "cli/runner.h"
+#include "batch/rundata.h"
 #include "data/datafile.h"
 #include "data/numbertext.h"
 #include "data/tablefile.h"
 
-namespace quarvel::cli {
+namespace quarvel::batch {
 
 namespace {
 
@@ -28,7 +27,7 @@ std::string header_name(const data::Table& table, std::size_t column) {
 }
 
 // A refused table: the reader's words after the file's name. Options that
-// name one column for both uses are refused options.
+// name one column for both uses are refused request.
 Failure table_failure(const data::TableError& error, const std::string& name) {
   if (error.problem == data::TableProblem::file) {
     return data_file_failure(error.file_error, error.message, name);
@@ -36,11 +35,16 @@ Failure table_failure(const data::TableError& error, const std::string& name) {
   if (error.problem == data::TableProblem::bad_options) {
     return bad_setting("--column, --time-column", name + ": " + error.message);
   }
-  return {kExitDataProblem, name + ": " + error.message};
+  if (error.problem == data::TableProblem::ambiguous_comma) {
+    return {FailureKind::data_problem,
+            name + ": " + error.message + ": --decimal-comma yes or --thousands-separator comma"};
+  }
+  return {FailureKind::data_problem, name + ": " + error.message};
 }
 
-void tell(const char* kind, const std::string& name, const std::string& message) {
-  std::fprintf(stderr, "%s: %s: %s\n", kind, name.c_str(), message.c_str());
+// A note or warning on the table, after its name.
+void tell(RunData& data, Notice::Kind kind, const std::string& name, const std::string& message) {
+  data.notices.push_back({kind, name + ": " + message});
 }
 
 }  // namespace
@@ -54,9 +58,9 @@ std::size_t largest_lag(const runs::RunSettings& settings) {
 }
 
 std::optional<Failure> read_table_data(RunData& data) {
-  Options& options = data.options;
-  const DataTable& given = *options.data;
-  const std::string name = data_file_name(options, "");
+  RunRequest& request = data.request;
+  const DataTable& given = *request.data;
+  const std::string name = data_file_name(request, "");
   data::TableResult read = data::read_table_file(given.path, given.reading);
   if (!read.table) return table_failure(read.error, name);
   const data::Table& table = *read.table;
@@ -66,13 +70,14 @@ std::optional<Failure> read_table_data(RunData& data) {
   const data::SplitPoint point = data::SplitPoint::from_text(given.split);
   const data::SplitCount count = data::split_training_count(rows, point, time);
   const std::string at_split = name + ": --split " + given.split;
-  if (!count.error.empty()) return Failure{kExitDataProblem, at_split + ": " + count.error};
-  const std::size_t lag = largest_lag(options.settings);
+  if (!count.error.empty())
+    return Failure{FailureKind::data_problem, at_split + ": " + count.error};
+  const std::size_t lag = largest_lag(request.settings);
   const std::size_t overlap =
-      options.overlap_given ? static_cast<std::size_t>(options.settings.whole(Setting::overlap))
+      request.overlap_given ? static_cast<std::size_t>(request.settings.whole(Setting::overlap))
                             : data::split_overlap(rows, count.training_count, lag);
   data::SplitResult split = data::split_series(table.values, point, overlap, time);
-  if (!split.split) return Failure{kExitDataProblem, at_split + ": " + split.error};
+  if (!split.split) return Failure{FailureKind::data_problem, at_split + ": " + split.error};
 
   SplitTable& parts = data.table.emplace();
   parts.split = std::move(*split.split);
@@ -87,27 +92,25 @@ std::optional<Failure> read_table_data(RunData& data) {
   data.validation =
       data::make_grid(halves.validation, static_cast<std::int64_t>(halves.training_count));
   // The run takes K whether or not the detection on the two grids would find it.
-  options.settings.set(Setting::overlap, static_cast<double>(overlap));
+  request.settings.set(Setting::overlap, static_cast<double>(overlap));
 
-  if (!options.quiet) {
-    std::string reading = data::describe_layout(table.layout) + "; values from " +
-                          column_words(parts.value_column, parts.value_name);
-    if (parts.time) {
-      reading += ", time stamps from " + column_words(parts.time_column, parts.time_name) + ", " +
-                 data::describe_step(parts.time->step);
-    }
-    tell("note", name, reading + "; " + halves.reading);
-    if (!table.note.empty()) tell("note", name, table.note);
+  std::string reading = data::describe_layout(table.layout) + "; values from " +
+                        column_words(parts.value_column, parts.value_name);
+  if (parts.time) {
+    reading += ", time stamps from " + column_words(parts.time_column, parts.time_name) + ", " +
+               data::describe_step(parts.time->step);
   }
-  if (!options.overlap_given && overlap < lag) {
-    tell("warning", name,
+  tell(data, Notice::Kind::note, name, reading + "; " + halves.reading);
+  if (!table.note.empty()) tell(data, Notice::Kind::note, name, table.note);
+  if (!request.overlap_given && overlap < lag) {
+    tell(data, Notice::Kind::warning, name,
          "the validation part repeats " + std::to_string(overlap) +
              " training values, fewer than the largest --terminals, " + std::to_string(lag) +
              ", as the split leaves room for no more: at the forecast start, lags past " +
              std::to_string(overlap) + " reach into the training part");
   }
-  if (!options.overlap_given && !halves.overlap_warning.empty()) {
-    tell("warning", name,
+  if (!request.overlap_given && !halves.overlap_warning.empty()) {
+    tell(data, Notice::Kind::warning, name,
          "two files holding these parts would be loaded with an overlap of " +
              std::to_string(halves.detected_overlap) +
              ", as the last training values occur earlier in the validation part; this run "
@@ -115,14 +118,14 @@ std::optional<Failure> read_table_data(RunData& data) {
              std::to_string(overlap) + ", as --overlap " + std::to_string(overlap) +
              " would set it");
   }
-  if (const std::int32_t ahead = options.settings.whole(Setting::forecast_ahead);
+  if (const std::int32_t ahead = request.settings.whole(Setting::forecast_ahead);
       parts.time && ahead > 0) {
     data::StampsAhead stamps =
         data::time_stamps_after(*parts.time, static_cast<std::size_t>(ahead));
     if (stamps.problem.empty()) {
       parts.labels_ahead = std::move(stamps.labels);
     } else {
-      tell("warning", name,
+      tell(data, Notice::Kind::warning, name,
            "the forecast past the data is written without time stamps: " + stamps.problem);
     }
   }
@@ -158,4 +161,4 @@ std::string timed_prediction_text(const SplitTable& table, std::span<const doubl
   return text;
 }
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::batch

@@ -1,6 +1,6 @@
-// --data: one table file, read and split into the training and the validation
-// part that a run loads as it would load two files, and the time stamps that
-// label its outputs.
+// The table of a request: one file, read and split into the training and the
+// validation part that a run loads as it would load two files, and the time
+// stamps that label its outputs.
 #pragma once
 
 #include <cstddef>
@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "batch/request.h"
 #include "data/seriessplit.h"
 #include "data/timestamps.h"
+#include "runs/settings.h"
 
-namespace quarvel::cli {
+namespace quarvel::batch {
 
 struct RunData;
 
@@ -35,14 +36,14 @@ struct SplitTable {
 // populations.
 [[nodiscard]] std::size_t largest_lag(const runs::RunSettings& settings);
 
-// Reads the table of data.options.data and splits it at --split: the
-// validation part repeats the last K training values, K the --overlap given,
+// Reads the table of data.request.data and splits it at its split: the
+// validation part repeats the last K training values, K the overlap given,
 // else the largest lag (capped as the split requires). Fills data.training,
-// data.validation and data.table, and sets the run's overlap to K. Unless
-// --quiet, says on the standard error how the table was read and split;
-// warns there of what the user should know (fewer repeated values than the
-// largest lag, an overlap the detection of two files would not find, time
-// stamps past the data that cannot be named).
+// data.validation and data.table, and sets the run's overlap to K. Adds to
+// data.notices a note on how the table was read and split, and warnings of
+// what the user should know (fewer repeated values than the largest lag, an
+// overlap the detection of two files would not find, time stamps past the
+// data that cannot be named).
 [[nodiscard]] std::optional<Failure> read_table_data(RunData& data);
 
 // timed-prediction-K.csv: the header "index,time,value", then one line per
@@ -54,4 +55,4 @@ struct SplitTable {
                                                 std::span<const double> prediction,
                                                 std::span<const double> forecast);
 
-}  // namespace quarvel::cli
+}  // namespace quarvel::batch

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/ensemble.h"
+#include "batch/ensemble.h"
 #include "support/scratch.h"
 
-namespace quarvel::cli {
+namespace quarvel::batch {
 namespace {
 
 // Two validation steps and one past the data, with 3 summary points a step.
@@ -86,4 +86,4 @@ TEST(EnsembleMember, BrokenMembersAreRefused) {
 }
 
 }  // namespace
-}  // namespace quarvel::cli
+}  // namespace quarvel::batch
