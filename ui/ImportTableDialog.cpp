@@ -98,10 +98,9 @@ std::vector<std::pair<std::string, std::string>> ImportedTable::runner_options()
   std::string split_point = std::to_string(split.training_count);
   if (time_column != 0) {
     options.emplace_back("--time-column", column(time_column));
-    if (time && split.training_count >= 1 && split.training_count <= time->texts.size() &&
-        plain_word(time->texts[split.training_count - 1])) {
-      split_point = time->texts[split.training_count - 1];
-    }
+    // A stamp that reads as a number is marked, as the dialog's field shows it.
+    std::string stamp = data::split_text(split.training_count, time ? &*time : nullptr);
+    if (plain_word(stamp)) split_point = std::move(stamp);
   }
   options.emplace_back("--split", split_point);
   if (layout.delimiter != data::Delimiter::none) {
@@ -109,9 +108,29 @@ std::vector<std::pair<std::string, std::string>> ImportedTable::runner_options()
   }
   options.emplace_back("--header", layout.header ? "yes" : "no");
   options.emplace_back("--decimal-comma", layout.decimal_comma ? "yes" : "no");
+  if (layout.thousands_separator != data::ThousandsSeparator::none) {
+    options.emplace_back("--thousands-separator",
+                         std::string(data::thousands_separator_name(layout.thousands_separator)));
+  }
   options.emplace_back("--missing",
                        missing == data::MissingValues::interpolate ? "interpolate" : "refuse");
   return options;
+}
+
+batch::DataTable ImportedTable::data_table() const {
+  batch::DataTable table;
+  table.path = QFile::encodeName(QFileInfo(path).canonicalFilePath()).toStdString();
+  data::TableOptions& reading = table.reading;
+  if (layout.delimiter != data::Delimiter::none) reading.delimiter = layout.delimiter;
+  reading.header = layout.header;
+  reading.decimal_comma = layout.decimal_comma;
+  reading.thousands_separator = layout.thousands_separator;
+  reading.value_column = ColumnChoice::by_number(value_column);
+  reading.time_column =
+      time_column != 0 ? ColumnChoice::by_number(time_column) : ColumnChoice::no_column();
+  reading.missing = missing;
+  table.split = data::split_text(split.training_count, time ? &*time : nullptr);
+  return table;
 }
 
 ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std::size_t largest_lag,

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "batch/request.h"
 #include "data/seriessplit.h"
 #include "data/tablefile.h"
 #include "data/timestamps.h"
@@ -51,6 +52,10 @@ struct ImportedTable {
   // --header, --decimal-comma, --missing. A column is named by its header
   // name where that is one plain word, else by its number.
   [[nodiscard]] std::vector<std::pair<std::string, std::string>> runner_options() const;
+  // The table as a request of the run pipeline reads it: read with the
+  // layout, columns and missing values the dialog settled on, split after
+  // the same training row.
+  [[nodiscard]] batch::DataTable data_table() const;
 };
 
 class ImportTableDialog final : public QDialog {

@@ -20,6 +20,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "batch/rundata.h"
 #include "support/TestWindow.h"
 #include "support/examples.h"
 #include "ui/ChartExport.h"
@@ -284,6 +285,61 @@ class ImportTest : public QObject {
     // In sight.
     const QRect cell = preview->visualItemRect(preview->item(row, preview->currentColumn()));
     QVERIFY(preview->viewport()->rect().intersects(cell));
+  }
+
+  // What OK keeps of how the table was read and split reads it again the
+  // same way: the runner's options that exported models record (a stamp that
+  // reads as a number marked as a stamp, the thousands separator named), and
+  // the request many runs make.
+  void the_kept_reading_reads_the_table_again_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("thousands");  // the box's entry to pick; empty: none
+    QTest::addColumn<QString>("split");      // as typed
+    QTest::addColumn<QStringList>("options");
+    QByteArray years("year,v\n");
+    for (int k = 0; k < 20; ++k)
+      years += QByteArray::number(1950 + k) + ',' + QByteArray::number(k % 7) + '\n';
+    QTest::newRow("years as stamps")
+        << years << QString() << "10" << QStringList{"--split @1959", "--time-column year"};
+    QTest::newRow("a thousands separator")
+        << QByteArray(
+               "month\tpassengers\n2000-01\t995\n2000-02\t1,046\n2000-03\t1,102\n"
+               "2000-04\t987\n2000-05\t1,150\n2000-06\t1,201\n")
+        << "Comma, as in 1,046.5"
+        << "4" << QStringList{"--thousands-separator comma", "--split 2000-04"};
+  }
+  void the_kept_reading_reads_the_table_again() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, thousands);
+    QFETCH(QString, split);
+    QFETCH(QStringList, options);
+    QTemporaryDir folder;
+    const QString path = write_file(folder, QStringLiteral("table.csv"), text);
+    ImportTableDialog dialog(path, text.toStdString(), 1);
+    const DialogParts parts(&dialog);
+    if (!thousands.isEmpty())
+      parts.thousands()->setCurrentIndex(parts.thousands()->findText(thousands));
+    parts.split()->setText(split);
+    QCOMPARE(parts.message(), QString());
+    QVERIFY(dialog.imported());
+    const quarvel::ui::ImportedTable& imported = *dialog.imported();
+    QStringList given;
+    for (const auto& [option, value] : imported.runner_options())
+      given << QString::fromStdString(option + " " + value);
+    for (const QString& option : options)
+      QVERIFY2(given.contains(option), qPrintable(given.join(' ')));
+
+    quarvel::batch::RunRequest request;
+    request.data = imported.data_table();
+    request.overlap_given = true;  // as the window's overlap field gives it
+    request.settings.set(Setting::overlap, static_cast<double>(imported.split.overlap));
+    quarvel::batch::RunData data;
+    QCOMPARE(quarvel::batch::read_run_data(request, data), std::nullopt);
+    const std::size_t count = imported.split.training_count;
+    QCOMPARE(data.training.value, quarvel::data::make_grid(imported.split.training, 0).value);
+    QCOMPARE(data.validation.value,
+             quarvel::data::make_grid(imported.split.validation, static_cast<std::int64_t>(count))
+                 .value);
   }
 
   // The slider follows a split point typed in the field; one that names no
