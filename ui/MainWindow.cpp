@@ -89,6 +89,9 @@ void MainWindow::build_tabs_and_windows(Engine& engine) {
       *series_loader_, files_, [this] { return settings_texts(); }, this);
   output_controller_ =
       new OutputController(dialogs_, *results_view_, run_controller_->last_run(), files_, this);
+  many_runs_ = new ManyRunsController(
+      dialogs_, ManyRunsScreens{*results_view_, *runs_window_}, *series_loader_, files_,
+      [this] { return settings_texts(); }, this);
 }
 
 void MainWindow::build_status_bar() {
@@ -112,10 +115,9 @@ void MainWindow::connect_parts() {
           &QAction::setEnabled);
   connect(populations_tab_, &PopulationsTab::population_count_changed, results_view_,
           &ResultsView::show_population_count);
-  connect(results_view_, &ResultsView::start_or_abort_requested, run_controller_,
-          &RunController::start_or_abort_run);
-  connect(results_view_, &ResultsView::pause_toggle_requested, run_controller_,
-          &RunController::toggle_pause);
+  connect(results_view_, &ResultsView::start_or_abort_requested, this,
+          &MainWindow::start_or_abort_run);
+  connect(results_view_, &ResultsView::pause_toggle_requested, this, &MainWindow::toggle_pause);
   connect(results_view_, &ResultsView::save_requested, output_controller_,
           &OutputController::save_output);
   connect(results_view_, &ResultsView::fitness_window_requested, this,
@@ -123,12 +125,15 @@ void MainWindow::connect_parts() {
   connect(results_view_, &ResultsView::gene_length_window_requested, this,
           &MainWindow::show_gene_length_window);
   connect(run_controller_, &RunController::run_status_changed, run_status_label_, &QLabel::setText);
+  connect(many_runs_, &ManyRunsController::status_changed, run_status_label_, &QLabel::setText);
   // Shown over the run's state for a while, which then shows again.
   connect(output_controller_, &OutputController::exported, this,
           [this](const QString& confirmation) {
             statusBar()->showMessage(confirmation, kConfirmationMilliseconds);
           });
   connect(run_controller_, &RunController::run_ended, this, &MainWindow::close_as_asked_during_run);
+  connect(many_runs_, &ManyRunsController::runs_ended, this,
+          &MainWindow::close_as_asked_during_run);
 }
 
 void MainWindow::restore_remembered() {
@@ -167,7 +172,7 @@ void MainWindow::build_menus() {
   start_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   start_action->setShortcutContext(Qt::WindowShortcut);
   addAction(start_action);
-  connect(start_action, &QAction::triggered, run_controller_, &RunController::start_or_abort_run);
+  connect(start_action, &QAction::triggered, this, &MainWindow::start_or_abort_run);
 }
 
 void MainWindow::build_file_menu() {
@@ -185,6 +190,9 @@ void MainWindow::build_file_menu() {
              &MainWindow::import_table);
   add_action(file_menu, "open_runs_action", QStringLiteral("Open runs... (&R)"),
              &MainWindow::open_runs);
+  // The runs of the loaded data and settings that Open runs then shows.
+  add_action(file_menu, "start_many_runs_action", QStringLiteral("Start many runs... (&N)"),
+             &MainWindow::start_many_runs);
   file_menu->addSeparator();
   QMenu* export_menu = file_menu->addMenu(QStringLiteral("Export chart (&E)"));
   export_menu->setObjectName(QStringLiteral("export_menu"));
@@ -307,9 +315,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // The run goes on behind the question. Once the user agrees, it ends at
   // the next generation boundary and its end closes the window. No keeps the
   // run going.
-  if (run_controller_->driver().running()) {
+  if (running()) {
     event->ignore();
-    if (run_controller_->agree_to_abort()) hold_until_run_end(close_after_run_);
+    if (agree_to_abort()) hold_until_run_end(close_after_run_);
     return;
   }
   remember_for_next_start();
@@ -317,8 +325,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::exit_program() {
-  if (run_controller_->driver().running()) {
-    if (run_controller_->agree_to_abort()) hold_until_run_end(exit_after_run_);
+  if (running()) {
+    if (agree_to_abort()) hold_until_run_end(exit_after_run_);
     return;
   }
   remember_for_next_start();
@@ -328,9 +336,42 @@ void MainWindow::exit_program() {
 void MainWindow::hold_until_run_end(bool& after_run) {
   after_run = true;
   // The run may have ended while the question was open.
-  if (!run_controller_->driver().running()) {
+  if (!running()) {
     QMetaObject::invokeMethod(this, &MainWindow::close_as_asked_during_run, Qt::QueuedConnection);
   }
+}
+
+bool MainWindow::running() const {
+  return run_controller_->driver().running() || many_runs_->running();
+}
+
+bool MainWindow::agree_to_abort() {
+  return many_runs_->running() ? many_runs_->agree_to_abort() : run_controller_->agree_to_abort();
+}
+
+void MainWindow::start_or_abort_run() {
+  if (many_runs_->running()) {
+    static_cast<void>(many_runs_->agree_to_abort());
+    return;
+  }
+  run_controller_->start_or_abort_run();
+}
+
+void MainWindow::toggle_pause() {
+  if (many_runs_->running()) {
+    many_runs_->toggle_pause();
+    return;
+  }
+  run_controller_->toggle_pause();
+}
+
+void MainWindow::start_many_runs() {
+  if (running()) {
+    dialogs_.message(this,
+                     QStringLiteral("A run is in progress: start many runs once it has ended."));
+    return;
+  }
+  many_runs_->start_many_runs();
 }
 
 void MainWindow::close_as_asked_during_run() {

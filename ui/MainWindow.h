@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "runs/settings.h"
+#include "ui/ManyRunsController.h"
 #include "ui/OutputController.h"
 #include "ui/ResultsView.h"
 #include "ui/RunController.h"
@@ -64,6 +65,7 @@ class MainWindow final : public QMainWindow {
   [[nodiscard]] ResultsView& results_view() const noexcept { return *results_view_; }
   [[nodiscard]] RunDriver& run_driver() const noexcept { return run_controller_->driver(); }
   [[nodiscard]] RunController& run_controller() const noexcept { return *run_controller_; }
+  [[nodiscard]] ManyRunsController& many_runs() const noexcept { return *many_runs_; }
   [[nodiscard]] SeriesLoader& series_loader() const noexcept { return *series_loader_; }
   [[nodiscard]] FieldChecker& field_checker() const noexcept { return *field_checker_; }
   [[nodiscard]] DataPlotWindow& data_plot_window() const noexcept { return *data_plot_window_; }
@@ -103,9 +105,11 @@ class MainWindow final : public QMainWindow {
   void open_table_file(const QString& path) { series_loader_->open_table_file(path); }
   void open_dropped_file(const QString& path) { series_loader_->open_dropped_file(path); }
   void draw_data_plot() { series_loader_->draw_data_plot(); }
-  // Start when idle; while a run is in progress, the abort question.
-  void start_or_abort_run() { run_controller_->start_or_abort_run(); }
-  void toggle_pause() { run_controller_->toggle_pause(); }
+  // Start when idle; while a run or many runs are in progress, the abort question.
+  void start_or_abort_run();
+  void toggle_pause();
+  // File > "Start many runs...", once no run is in progress.
+  void start_many_runs();
   void save_output(int population) { output_controller_->save_output(population); }
   // The model files of every population of the last run into a chosen folder.
   void export_models();
@@ -144,6 +148,9 @@ class MainWindow final : public QMainWindow {
   // out once the run has ended.
   void hold_until_run_end(bool& after_run);
   void close_as_asked_during_run();
+  // A run, or many, in progress.
+  [[nodiscard]] bool running() const;
+  [[nodiscard]] bool agree_to_abort();
   // The largest terminal table size of the populations now set.
   [[nodiscard]] std::int32_t largest_terminal_table();
   // What to tell the user when a population's terminal table is larger than
@@ -159,6 +166,7 @@ class MainWindow final : public QMainWindow {
   ResultsView* results_view_ = nullptr;
   SeriesLoader* series_loader_ = nullptr;
   RunController* run_controller_ = nullptr;
+  ManyRunsController* many_runs_ = nullptr;
   AboutDialog* about_dialog_ = nullptr;
   DataPlotWindow* data_plot_window_ = nullptr;
   HistoryChartWindow* fitness_window_ = nullptr;

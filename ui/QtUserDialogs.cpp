@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSpinBox>
@@ -115,6 +116,16 @@ std::optional<UserDialogs::ImageSize> QtUserDialogs::choose_image_size(QWidget* 
   form->addRow(buttons);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return ImageSize{width->value(), height->value(), resolution->value()};
+}
+
+std::optional<int> QtUserDialogs::ask_count(QWidget* parent, const QString& title,
+                                            const QString& label, int suggested, int lowest,
+                                            int highest) {
+  bool accepted = false;
+  const int count =
+      QInputDialog::getInt(parent, title, label, suggested, lowest, highest, 1, &accepted);
+  if (!accepted) return std::nullopt;
+  return count;
 }
 
 std::optional<QString> QtUserDialogs::choose_folder(QWidget* parent, const QString& title,

@@ -332,6 +332,13 @@ void ResultsView::show_run_state(RunState state) {
   }
 }
 
+void ResultsView::show_progress_line(int done, int steps, const QString& line) {
+  progress_bar_->setRange(0, steps);
+  progress_bar_->setValue(done);
+  for (QLabel* label : progress_labels_) label->clear();
+  progress_labels_[0]->setText(line);
+}
+
 void ResultsView::show_population_count(int count) {
   for (int index = 1; index < kPopulations; ++index) {
     output_tabs_->setTabVisible(index, index < count);

@@ -89,6 +89,10 @@ class ResultsView final : public QWidget {
 
   // The buttons, and when idle the progress display, for the run's state.
   void show_run_state(RunState state);
+  // Work other than a run's generations (many runs): the progress bar at
+  // `done` of `steps`, the first progress label saying how far it is, the
+  // others empty.
+  void show_progress_line(int done, int steps, const QString& line);
   // The output pages of the chosen populations.
   void show_population_count(int count);
 

@@ -142,6 +142,7 @@ void SeriesLoader::load_imported_table(const ImportedTable& table) {
   files_.training = QFileInfo(table.path).canonicalFilePath();
   files_.validation = files_.training;
   table_options_ = table.runner_options();
+  data_table_ = table.data_table();
   if (table.time) {
     table_time_ = std::make_shared<const TimeScale>(*table.time, split.training_count,
                                                     split.overlap, table.time_name);
@@ -158,6 +159,7 @@ void SeriesLoader::load_imported_table(const ImportedTable& table) {
 
 void SeriesLoader::forget_table() {
   table_options_.clear();
+  data_table_.reset();
   if (!table_time_) return;
   table_time_.reset();
   problem_tab_.training_model()->clear_time_labels();

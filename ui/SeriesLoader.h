@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "batch/request.h"
 #include "data/datafile.h"
 
 class QWidget;
@@ -52,6 +53,11 @@ class SeriesLoader final : public QObject {
   [[nodiscard]] const std::vector<std::pair<std::string, std::string>>& table_options()
       const noexcept {
     return table_options_;
+  }
+  // The table whose parts the grids hold, as a request of many runs reads it
+  // (ImportedTable::data_table); nothing when they hold data files.
+  [[nodiscard]] const std::optional<batch::DataTable>& data_table() const noexcept {
+    return data_table_;
   }
 
  public slots:
@@ -99,6 +105,7 @@ class SeriesLoader final : public QObject {
   QWidget* window_;
   std::shared_ptr<const TimeScale> table_time_;
   std::vector<std::pair<std::string, std::string>> table_options_;
+  std::optional<batch::DataTable> data_table_;
 };
 
 }  // namespace quarvel::ui

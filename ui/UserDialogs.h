@@ -62,6 +62,11 @@ class UserDialogs {
   // the chosen size, or nothing on cancel.
   virtual std::optional<ImageSize> choose_image_size(QWidget* parent,
                                                      const ImageSize& suggested) = 0;
+  // A whole number from `lowest` to `highest`, asked in a small box captioned
+  // `title` with `label` beside its field, filled in with `suggested`; the
+  // number, or nothing on cancel.
+  virtual std::optional<int> ask_count(QWidget* parent, const QString& title, const QString& label,
+                                       int suggested, int lowest, int highest) = 0;
   // The dialog for a folder, captioned `title`, starting in `folder`; the
   // chosen folder, or nothing on cancel.
   virtual std::optional<QString> choose_folder(QWidget* parent, const QString& title,

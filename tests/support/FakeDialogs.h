@@ -75,6 +75,19 @@ class FakeDialogs final : public UserDialogs {
     image_size_answers.pop_front();
     return answer;
   }
+  // Answered from its own queue; with none left, the user cancels.
+  std::optional<int> ask_count(QWidget*, const QString& title, const QString& label, int suggested,
+                               int lowest, int highest) override {
+    count_questions.append(QStringLiteral("%1|%2|%3 (%4..%5)")
+                               .arg(title, label)
+                               .arg(suggested)
+                               .arg(lowest)
+                               .arg(highest));
+    if (count_answers.empty()) return std::nullopt;
+    const int answer = count_answers.front();
+    count_answers.pop_front();
+    return answer;
+  }
   // Answered from the file queue too.
   std::optional<QString> choose_folder(QWidget*, const QString& title,
                                        const QString& folder) override {
@@ -97,6 +110,8 @@ class FakeDialogs final : public UserDialogs {
   QList<QStringList> save_dialog_filters;
   QList<QStringList> open_dialog_filters;
   std::deque<int> filter_answers;
+  QStringList count_questions;  // "title|label|suggested (lowest..highest)"
+  std::deque<int> count_answers;
   std::vector<ImageSize> suggested_image_sizes;
   std::deque<std::optional<ImageSize>> image_size_answers;  // nullopt: the user cancels
   QStringList urls;

@@ -185,11 +185,11 @@ class ShellTest : public QObject {
       if (!action->isSeparator())
         file_entries << action->text() + '|' + action->shortcut().toString();
     }
-    QCOMPARE(
-        file_entries,
-        (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
-                     "Import table... (&I)|", "Open runs... (&R)|", "Export chart (&E)|",
-                     "Export models... (&M)|", "Restore default settings (&D)|", "Exit (&X)|"}));
+    QCOMPARE(file_entries,
+             (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
+                          "Import table... (&I)|", "Open runs... (&R)|", "Start many runs... (&N)|",
+                          "Export chart (&E)|", "Export models... (&M)|",
+                          "Restore default settings (&D)|", "Exit (&X)|"}));
     QStringList view_entries;
     for (QAction* action : w.part<QMenu>("view_menu")->actions()) {
       if (!action->isSeparator()) view_entries << action->text();
