@@ -321,6 +321,17 @@ class ShellTest : public QObject {
                    {"Forecast3", green, Qt::DashLine, 1, false},
                    {"Forecast4", yellow, Qt::DashLine, 1, false},
                    {"Data end", QColor(90, 90, 90), Qt::DashLine, 2, false}});
+    // A band's legend entry is a swatch of its fill, not the outline of an
+    // empty box.
+    for (int band = 0; band < quarvel::ui::ResultsView::band_count; ++band) {
+      auto* series = static_cast<QAreaSeries*>(w.prediction_chart()->chart()->series().at(band));
+      const QList<QLegendMarker*> markers =
+          w.prediction_chart()->chart()->legend()->markers(series);
+      QCOMPARE(markers.size(), 1);
+      QCOMPARE(markers[0]->shape(), QLegend::MarkerShapeRectangle);
+      QCOMPARE(markers[0]->brush().color(), series->brush().color());
+      QCOMPARE(markers[0]->pen().color().rgb(), series->brush().color().rgb());
+    }
     const QList<SeriesLook> histories{{"Population1", Qt::red, Qt::SolidLine, 1, false},
                                       {"Population2", Qt::blue, Qt::SolidLine, 1, false},
                                       {"Population3", green, Qt::SolidLine, 1, false},
