@@ -227,6 +227,9 @@ std::shared_ptr<const TimeScale> fan_time(const RunData& data,
 
 }  // namespace
 
+// The table's and the chart's first heights are 2 and 3 of these.
+constexpr int kSplitUnit = 110;
+
 RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("runs_window"));
   setWindowTitle(QStringLiteral("Runs"));
@@ -275,6 +278,9 @@ RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   splitter->addWidget(fan_chart_);
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
+  // The stretch shares out only what is left over the parts' size hints, of
+  // which the chart's is the larger: the table would start a few rows high.
+  splitter->setSizes({2 * kSplitUnit, 3 * kSplitUnit});
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(splitter);

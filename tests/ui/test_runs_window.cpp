@@ -112,6 +112,10 @@ class RunsWindowTest : public QObject {
     const QList<QByteArray> lines = read_all(folder_.filePath("runs/runs.csv")).split('\n');
     QCOMPARE(table->columnCount(), static_cast<int>(lines[0].count(',')) + 1);
     QVERIFY(runs.notes().startsWith(QStringLiteral("4 runs in")));
+    // At the window's first size the table shows these runs whole, not a
+    // strip of rows above a large chart.
+    QVERIFY(QTest::qWaitForWindowExposed(&runs));
+    QVERIFY(table->viewport()->rect().contains(table->visualItemRect(table->item(3, 0))));
 
     for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
       const int stream = column_of(table, QStringLiteral("Stream"));
