@@ -107,7 +107,7 @@ class ManyRunsTest : public QObject {
     QCOMPARE(window_->dialogs.errors, QStringList());
     QCOMPARE(window_->dialogs.count_questions.size(), 1);
     QVERIFY2(window_->window.run_status().startsWith(
-                 QStringLiteral("Not running \u2014 4 runs finished in ")),
+                 QStringLiteral("Not running \u2014 4 runs done in ")),
              qPrintable(window_->window.run_status()));
 
     const QString cli_folder = folder_.filePath(QStringLiteral("cli"));
