@@ -81,8 +81,9 @@ struct ManyRunsController::Sweep {
   bool held = false;  // under hold_mutex
   // Each written by the thread of its run alone, read once all have ended.
   std::vector<records::RunOutcome> outcomes;
-  // Why runs.csv and the files beside it were not written; set before the
-  // window is told the runs ended.
+  // Whether runs.csv and the files beside it were written, or why not; set
+  // before the window is told the runs ended.
+  bool written = false;
   std::optional<batch::Failure> failure;
   std::thread coordinator;
 
@@ -163,6 +164,7 @@ struct ManyRunsController::Sweep {
       failure =
           batch::write_runs_files(data.request, outcomes, summary, records::system_file_calls(),
                                   [this] { return aborted.load(); });
+      written = !failure;
     } catch (const std::bad_alloc&) {
       failure = out_of_memory("not enough memory to gather the runs' files");
     }
@@ -356,11 +358,12 @@ void ManyRunsController::finish() {
   const std::int32_t failed = sweep->runs_failed;
   const QString folder = QString::fromStdString(*sweep->data.request.output);
   const QString runs_table = to_qstring(records::listed_output(records::Product::runs_table).name);
-  if (sweep->aborted) {
+  // An Abort agreed to once the files were written came too late to end anything.
+  if (sweep->aborted && !sweep->written) {
     set_status(not_running(
         QStringLiteral("many runs aborted: %1 ended in their folders; %2 was not written")
             .arg(runs_text(sweep->runs_done - failed), runs_table)));
-  } else if (sweep->failure) {
+  } else if (!sweep->written) {
     set_status(not_running(QStringLiteral("many runs ended without %1").arg(runs_table)));
     dialogs_.error(window_, QStringLiteral("The runs ended, but their files were not written: %1")
                                 .arg(QString::fromStdString(sweep->failure->message)));

@@ -60,12 +60,12 @@ class ManyRunsTest : public QObject {
   quarvel::ui::ManyRunsController& many_runs() { return window_->window.many_runs(); }
 
   // The lynx example and small settings: `generations` generations of one
-  // population of 40, ranked by MSE, a forecast of 10 steps.
-  void prepare(int generations) {
+  // population of `size`, ranked by MSE, a forecast of 10 steps.
+  void prepare(int generations, int size = 40) {
     TestWindow& w = *window_;
     w.load_files(example("lynx-training.txt"), example("lynx-validation.txt"));
     w.field(Setting::generations)->setText(QString::number(generations));
-    w.field(Setting::population_size, 0)->setText(QStringLiteral("40"));
+    w.field(Setting::population_size, 0)->setText(QString::number(size));
     w.field(Setting::elite, 0)->setText(QStringLiteral("1"));
     w.field(Setting::forecast_ahead)->setText(QStringLiteral("10"));
     w.rank_by_mdl_check()->setChecked(false);
@@ -163,7 +163,8 @@ class ManyRunsTest : public QObject {
   // Stop holds the runs, the window answering meanwhile; Abort, asked as
   // during a run, ends them without their files and without runs.csv.
   void stop_then_abort_ends_the_runs_without_their_files() {
-    prepare(200);
+    // Runs of seconds each, which Stop reaches in their first generations.
+    prepare(1000, 300);
     const QString folder = folder_.filePath(QStringLiteral("aborted"));
     start(4, folder);
     QVERIFY(many_runs().running());
