@@ -325,7 +325,7 @@ class ImportTest : public QObject {
     const quarvel::ui::ImportedTable& imported = *dialog.imported();
     QStringList given;
     for (const auto& [option, value] : imported.runner_options())
-      given << QString::fromStdString(option + " " + value);
+      given << QString::fromStdString(option) + QLatin1Char(' ') + QString::fromStdString(value);
     for (const QString& option : options)
       QVERIFY2(given.contains(option), qPrintable(given.join(' ')));
 
