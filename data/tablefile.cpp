@@ -253,6 +253,14 @@ class RowReader {
     // Between blank-delimited fields the blanks are the delimiter.
     const bool delimited = delimiter_ == Delimiter::whitespace && pos_ > closed_at;
     if (!at_line_end(pos_) && !is_delimiter(text_[pos_]) && !delimited) {
+      // A quote that closes lines later with text after it is most likely
+      // one left unclosed where it opened: that line is named.
+      if (line_ != opened_on) {
+        return fail(TableProblem::text_after_quote, opened_on, column,
+                    "the quote that opens this field closes only on line " + std::to_string(line_) +
+                        ", and text follows it there",
+                    error);
+      }
       return fail(TableProblem::text_after_quote, line_, column,
                   "text follows the closing quote of the field", error);
     }
@@ -1011,6 +1019,18 @@ TablePreview preview_table(std::string_view text, const TableOptions& options, s
   preview.time_column = columns.time;
   if (preview.error.problem == TableProblem::none) preview.error = columns.error;
   return preview;
+}
+
+std::string_view text_line(std::string_view text, std::size_t line) {
+  std::size_t start = 0;
+  for (std::size_t at = 1; at < line; ++at) {
+    const std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) return {};
+    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+  }
+  if (line == 0 || start >= text.size()) return {};
+  const std::size_t end = text.find_first_of("\r\n", start);
+  return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
 }  // namespace quarvel::data

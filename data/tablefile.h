@@ -249,4 +249,9 @@ struct TablePreview {
 [[nodiscard]] TablePreview preview_table(std::string_view text, const TableOptions& options = {},
                                          std::size_t rows = 20);
 
+// Line `line` of `text` (1-based, lines counted as the reader counts them:
+// LF, CR LF and CR end a line), without its line end: what a refusal's line
+// holds. Empty past the last line.
+[[nodiscard]] std::string_view text_line(std::string_view text, std::size_t line);
+
 }  // namespace quarvel::data

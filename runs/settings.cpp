@@ -555,8 +555,7 @@ void SettingsTexts::set(Setting id, int population, std::string text) {
 
 std::optional<std::string> check_rate_group(const SettingsTexts& settings, int population) {
   double sum = 0.0;
-  for (const Setting rate :
-       {Setting::crossover_function, Setting::crossover_any, Setting::copy, Setting::mutation}) {
+  for (const Setting rate : kRates) {
     const std::optional<double> value = data::parse_number(settings.text(rate, population));
     if (!value) return std::string(kRateNotFloat);
     sum += *value;
@@ -637,6 +636,13 @@ std::optional<SettingProblem> read_settings(const SettingsTexts& texts, RunSetti
                               *check_setting(info.id, text)};
       }
       read.set(info.id, k, *value);
+    }
+  }
+  // The rates of a population are read together too: the engine draws its
+  // operations from their sum.
+  for (int k = 0; k < count; ++k) {
+    if (auto message = check_rate_group(texts, k)) {
+      return SettingProblem{kRates.front(), k + 1, std::move(*message)};
     }
   }
   settings = read;

@@ -171,6 +171,10 @@ class SettingsTexts {
   std::array<std::array<std::string, kSettingCount>, kMaxPopulations> pages_;
 };
 
+// The four rates of a population ("Rate of GP Operations"), in the table's order.
+inline constexpr std::array<Setting, 4> kRates{Setting::crossover_function, Setting::crossover_any,
+                                               Setting::copy, Setting::mutation};
+
 // The four rates of a population, added in double, at most the
 // single-precision value of 1.001.
 [[nodiscard]] std::optional<std::string> check_rate_group(const SettingsTexts& settings,
@@ -211,8 +215,9 @@ struct SettingProblem {
 };
 
 // Reads the run-wide settings and the pages of the chosen populations into
-// `settings` (the other pages keep their values); on a problem `settings` is
-// left as it was.
+// `settings` (the other pages keep their values), each by its check and each
+// page's rates by check_rate_group (a problem of the rates names the first of
+// them); on a problem `settings` is left as it was.
 [[nodiscard]] std::optional<SettingProblem> read_settings(const SettingsTexts& texts,
                                                           RunSettings& settings);
 

@@ -24,9 +24,15 @@ StartOutcome refusal(StartError error, std::string message,
 // A setting that fails its check at Start: typed and never left, or handed in
 // by a script. Its field's own message says what is wrong.
 StartOutcome unreadable(const SettingProblem& problem) {
-  std::string message = "The setting \"" + std::string(setting_info(problem.setting).label) + "\"";
+  const SettingInfo& info = setting_info(problem.setting);
+  // The sum of the rates is a problem of their group, not of one of them.
+  const bool rates = problem.message == kRateSum;
+  std::string message = rates ? "The \"" + std::string(group_caption(info.group)) + "\""
+                              : "The setting \"" + std::string(info.label) + "\"";
   if (problem.population > 0) message += " of population " + std::to_string(problem.population);
-  message += " cannot be used: " + problem.message + " Please correct it and start again.";
+  message +=
+      " cannot be used: " + problem.message +
+      (rates ? ". Please correct them and start again." : " Please correct it and start again.");
   return refusal(StartError::unreadable_setting, std::move(message), problem.setting,
                  problem.population);
 }

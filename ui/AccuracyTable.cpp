@@ -9,19 +9,7 @@ namespace quarvel::ui {
 
 namespace {
 
-enum Column {
-  points,
-  scaled_mse,
-  mae,
-  rmse,
-  mape,
-  mase,
-  cover_80,
-  cover_95,
-  diverged,
-  over_benchmark,
-  columns
-};
+enum Column { points, scaled_mse, mae, rmse, mape, mase, cover_80, cover_95, diverged, columns };
 
 // A figure to four significant digits, or a dash with the reason as its tip.
 QTableWidgetItem* figure_item(const forecasting::Figure& figure, const QString& suffix = {}) {
@@ -67,7 +55,9 @@ void set_accuracy_cells(QTableWidget& table, int row, const forecasting::Accurac
 }
 
 // "Seasonal naive": a benchmark's name as a row heading.
+// "Seasonal naive" short, so that the table keeps its width: "S. naive".
 QString benchmark_heading(forecasting::Benchmark benchmark) {
+  if (benchmark == forecasting::Benchmark::seasonal_naive) return QStringLiteral("S. naive");
   QString name = QString::fromUtf8(forecasting::benchmark_name(benchmark));
   name[0] = name[0].toUpper();
   return name;
@@ -92,14 +82,11 @@ AccuracyTable::AccuracyTable(QWidget* parent) : QTableWidget(0, columns, parent)
   setHorizontalHeaderLabels({QStringLiteral("Points"), QStringLiteral("MSE (scaled)"),
                              QStringLiteral("MAE"), QStringLiteral("RMSE"), QStringLiteral("MAPE"),
                              QStringLiteral("MASE"), QStringLiteral("80 % band"),
-                             QStringLiteral("95 % band"), QStringLiteral("Diverged"),
-                             QStringLiteral("MSE / benchmark")});
+                             QStringLiteral("95 % band"), QStringLiteral("Diverged")});
   horizontalHeaderItem(scaled_mse)
-      ->setToolTip(QStringLiteral("Mean squared error of the scaled validation forecast"));
-  horizontalHeaderItem(over_benchmark)
-      ->setToolTip(QStringLiteral("The scaled MSE over the best benchmark's on the same points: "
-                                  "below 1, the model beats the naive, seasonal naive, drift and "
-                                  "linear AR forecasts, whose rows follow"));
+      ->setToolTip(QStringLiteral(
+          "Mean squared error of the scaled validation forecast; the benchmarks' rows below give "
+          "theirs on the same points, and a population's tip says how it compares with the best"));
   horizontalHeaderItem(mase)->setToolTip(QStringLiteral(
       "MAE over the in-sample MAE of the one-step naive forecast on the training data"));
   horizontalHeaderItem(cover_80)->setToolTip(
@@ -116,14 +103,18 @@ AccuracyTable::AccuracyTable(QWidget* parent) : QTableWidget(0, columns, parent)
   verticalHeader()->setFont(small);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
   horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  horizontalHeader()->setStretchLastSection(true);
+  // The table asks for the room of all its rows and columns: nothing scrolls
+  // out of sight.
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  fit_height();
+  fit_size();
 }
 
 void AccuracyTable::clear_figures() {
   setRowCount(0);
-  fit_height();
+  fit_size();
 }
 
 void AccuracyTable::show_quality(const std::vector<forecasting::ForecastQuality>& quality,
@@ -140,11 +131,11 @@ void AccuracyTable::show_quality(const std::vector<forecasting::ForecastQuality>
     const forecasting::ForecastQuality& figures = quality[p];
     rows << QStringLiteral("No%1").arg(row + 1);
     set_accuracy_cells(*this, row, figures.accuracy);
-    QTableWidgetItem* relative = figure_item(figures.benchmarks.relative_mse);
-    if (figures.benchmarks.relative_mse.value) {
-      relative->setToolTip(QString::fromStdString(forecasting::relative_words(figures.benchmarks)));
+    // "MSE 0.62 of the seasonal naive's": the model against the best benchmark.
+    if (!figures.benchmarks.scores.empty()) {
+      item(row, scaled_mse)
+          ->setToolTip(QString::fromStdString(forecasting::relative_words(figures.benchmarks)));
     }
-    setItem(row, over_benchmark, relative);
     setItem(row, cover_80, coverage_item(figures, 80.0));
     setItem(row, cover_95, coverage_item(figures, 95.0));
     const QString diverged_text = divergence_text(figures);
@@ -164,16 +155,21 @@ void AccuracyTable::show_quality(const std::vector<forecasting::ForecastQuality>
     const auto row = static_cast<int>(quality.size() + b);
     rows << benchmark_heading(scores[b].benchmark);
     set_accuracy_cells(*this, row, scores[b].accuracy);
-    for (const int column : {over_benchmark, cover_80, cover_95, diverged}) {
+    for (const int column : {cover_80, cover_95, diverged}) {
       setItem(row, column, new QTableWidgetItem());
     }
     for (int column = 0; column < columns; ++column)
       item(row, column)->setForeground(benchmark_text);
   }
   setVerticalHeaderLabels(rows);
+  for (std::size_t b = 0; b < scores.size(); ++b) {
+    verticalHeaderItem(static_cast<int>(quality.size() + b))
+        ->setToolTip(QStringLiteral("The %1 forecast of the same held-out points")
+                         .arg(QString::fromUtf8(forecasting::benchmark_name(scores[b].benchmark))));
+  }
   setColumnHidden(cover_80, !bands);
   setColumnHidden(cover_95, !bands);
-  fit_height();
+  fit_size();
 }
 
 QString AccuracyTable::cell_text(int row, int column) const {
@@ -186,15 +182,20 @@ QString AccuracyTable::cell_tip(int row, int column) const {
   return found != nullptr ? found->toolTip() : QString();
 }
 
-void AccuracyTable::fit_height() {
-  // Every row shown without a scroll bar: at most four populations.
-  // Room for the scroll bar a narrow window needs to reach the last columns.
-  int height = horizontalHeader()->sizeHint().height() + 2 * frameWidth() +
-               horizontalScrollBar()->sizeHint().height();
+void AccuracyTable::fit_size() {
+  // Every row shown: at most four populations.
+  int height = horizontalHeader()->sizeHint().height() + 2 * frameWidth();
   for (int row = 0; row < std::max(rowCount(), 1); ++row) {
     height += row < rowCount() ? rowHeight(row) : verticalHeader()->defaultSectionSize();
   }
   setFixedHeight(height);
+  // Every column shown, as wide as its heading and its figures need.
+  int width = verticalHeader()->sizeHint().width() + 2 * frameWidth();
+  for (int column = 0; column < columnCount(); ++column) {
+    if (isColumnHidden(column)) continue;
+    width += std::max(horizontalHeader()->sectionSizeHint(column), sizeHintForColumn(column));
+  }
+  setMinimumWidth(width);
 }
 
 }  // namespace quarvel::ui

@@ -1,6 +1,6 @@
 // The accuracy of each population's validation forecast after a run, a row a
-// population: the scaled MSE and its ratio to the best benchmark's, MAE,
-// RMSE, MAPE and MASE in the series' units, the coverage of its prediction
+// population: the scaled MSE (its tip: how it compares with the best
+// benchmark's), MAE, RMSE, MAPE and MASE in the series' units, the coverage of its prediction
 // bands when they are shown, and where its forecasts ran away from the data;
 // then a row a benchmark (naive, seasonal naive, drift, linear AR) on the
 // same points.
@@ -35,7 +35,8 @@ class AccuracyTable final : public QTableWidget {
   [[nodiscard]] QString cell_tip(int row, int column) const;
 
  private:
-  void fit_height();
+  // The table's size fixed to its rows, its least width to its columns.
+  void fit_size();
 };
 
 }  // namespace quarvel::ui

@@ -95,12 +95,17 @@ QByteArray csv_of(const ChartView* view) {
       text += '\n';
     }
   };
-  for (int index = 0; index < view->chart()->series().size(); ++index) {
-    const QString name = view->chart()->series().at(index)->name();
+  // The curves first, then the bands (drawn first, under the curves).
+  const qsizetype count = view->chart()->series().size();
+  for (int index = 0; index < count; ++index) {
     if (view->series(index) != nullptr) {
-      add_rows(name, view->points(index));
-    } else {
+      add_rows(view->chart()->series().at(index)->name(), view->points(index));
+    }
+  }
+  for (int index = 0; index < count; ++index) {
+    if (view->series(index) == nullptr) {
       // A band: its lower edge, then its upper edge.
+      const QString name = view->chart()->series().at(index)->name();
       add_rows(name + QStringLiteral(" lower"), view->lower_points(index));
       add_rows(name + QStringLiteral(" upper"), view->points(index));
     }

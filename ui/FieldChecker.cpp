@@ -16,14 +16,6 @@
 
 namespace quarvel::ui {
 
-namespace {
-
-constexpr std::array<runs::Setting, 4> kRates{runs::Setting::crossover_function,
-                                              runs::Setting::crossover_any, runs::Setting::copy,
-                                              runs::Setting::mutation};
-
-}  // namespace
-
 FieldChecker::FieldChecker(UserDialogs& dialogs, QWidget* window)
     : QObject(window), dialogs_(dialogs), window_(window) {}
 
@@ -77,9 +69,7 @@ bool FieldChecker::check_rate_group(QGroupBox* group) {
   const auto rates = rates_.find(group);
   if (rates == rates_.end()) return true;
   runs::SettingsTexts texts;
-  for (std::size_t i = 0; i < kRates.size(); ++i) {
-    texts.set(kRates[i], 0, (*rates)[i]->text().toStdString());
-  }
+  for (QLineEdit* rate : *rates) texts.set(settings_.value(rate), 0, rate->text().toStdString());
   const auto message = runs::check_rate_group(texts, 0);
   if (!message) return true;
   if (*message == runs::kRateSum) focus_field((*rates)[0]);

@@ -32,7 +32,8 @@ class FieldChecker final : public QObject {
   QLineEdit* add_field(runs::Setting id, QWidget* parent, int population = -1);
   // The object name of that field: "generations_edit", "elite_edit_2".
   [[nodiscard]] static QString field_name(runs::Setting id, int population = -1);
-  // The four rates of a population page, in the order of the settings table.
+  // The four rate fields of a population page (the first is focused when
+  // their sum is refused).
   void watch_rate_group(QGroupBox* group, const std::array<QLineEdit*, 4>& rates);
 
   // Checks a field now: true when it passes; otherwise the user has been told.

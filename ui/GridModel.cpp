@@ -27,6 +27,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
   const bool forecast = first_forecast_row_ >= 0 && index.row() >= first_forecast_row_;
   switch (role) {
     case Qt::DisplayRole:
+      return shown_text(index.column(), index.row());
     case Qt::EditRole:
       return cell(index.column(), index.row());
     case Qt::BackgroundRole:
@@ -35,6 +36,10 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
       if (forecast) return QColor(255, 244, 214);
       return {};
     case Qt::ToolTipRole:
+      // The index the files and the charts' points number the row by.
+      if (index.column() == 0 && has_time_labels()) {
+        return QStringLiteral("Index %1").arg(cell(0, index.row()));
+      }
       if (ahead) return QStringLiteral("Forecast past the data");
       if (first_forecast_row_ < 0) return {};
       return forecast ? QStringLiteral("Forecast") : QStringLiteral("Known value");
@@ -45,7 +50,9 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
-  if (orientation == Qt::Horizontal) return headings_.value(section);
+  if (orientation == Qt::Horizontal) {
+    return section == 0 && has_time_labels() ? time_heading_ : headings_.value(section);
+  }
   return section + 1;
 }
 
@@ -73,8 +80,21 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
 
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
   auto result = QAbstractTableModel::flags(index);
-  if (editable_) result |= Qt::ItemIsEditable;
+  if (editable_ && !(index.column() == 0 && has_time_labels())) result |= Qt::ItemIsEditable;
   return result;
+}
+
+QString GridModel::shown_text(int column, int row) const {
+  if (column == 0 && row >= 0 && row < time_labels_.size()) return time_labels_[row];
+  return cell(column, row);
+}
+
+void GridModel::set_time_labels(QStringList labels, const QString& heading) {
+  if (labels.isEmpty() && time_labels_.isEmpty()) return;
+  time_labels_ = std::move(labels);
+  time_heading_ = heading;
+  emit headerDataChanged(Qt::Horizontal, 0, 0);
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0));
 }
 
 QString GridModel::cell(int column, int row) const {

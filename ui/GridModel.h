@@ -45,6 +45,16 @@ class GridModel final : public QAbstractTableModel {
   // grid sets them apart. -1: no row is a forecast.
   void set_first_forecast_row(int row);
   [[nodiscard]] int first_forecast_row() const noexcept { return first_forecast_row_; }
+  // Texts shown, and copied, in the time column instead of its cells, one a
+  // row from the first (a table's time stamps), under `heading`; the cells
+  // keep the points' indices, and the column cannot be edited meanwhile.
+  // No labels: the cells again, under the column's own heading.
+  void set_time_labels(QStringList labels, const QString& heading);
+  void clear_time_labels() { set_time_labels({}, {}); }
+  [[nodiscard]] bool has_time_labels() const noexcept { return !time_labels_.isEmpty(); }
+  // The text the grid shows in a cell: a time label where there is one.
+  [[nodiscard]] QString shown_text(int column, int row) const;
+
   // Rows from `row` on forecast past the loaded data, set apart again. -1: none.
   void set_first_ahead_row(int row);
   [[nodiscard]] int first_ahead_row() const noexcept { return first_ahead_row_; }
@@ -53,6 +63,8 @@ class GridModel final : public QAbstractTableModel {
   data::GridColumns cells_;
   bool editable_;
   QStringList headings_;
+  QStringList time_labels_;
+  QString time_heading_;
   int first_forecast_row_ = -1;
   int first_ahead_row_ = -1;
 };

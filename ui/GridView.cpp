@@ -25,8 +25,7 @@ GridView::GridView(GridModel* model, const QString& object_name, int preferred_r
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   // Times and indices need five digits at most; the values take the rest.
   horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
-  horizontalHeader()->resizeSection(0,
-                                    fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+  fit_time_column();
   horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   horizontalHeader()->setHighlightSections(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -35,6 +34,20 @@ GridView::GridView(GridModel* model, const QString& object_name, int preferred_r
   setTabKeyNavigation(false);
   setWordWrap(false);
   setMinimumSize(size_for_rows(3));
+  connect(model, &GridModel::headerDataChanged, this, &GridView::fit_time_column);
+}
+
+void GridView::fit_time_column() {
+  // The widest of the texts the column shows: five digits, or its stamps.
+  QString widest = QStringLiteral("000000");
+  const GridModel* grid = grid_model();
+  if (grid->has_time_labels()) {
+    for (int row = 0; row < grid->rowCount(); ++row) {
+      const QString shown = grid->shown_text(0, row);
+      if (shown.size() > widest.size()) widest = shown;
+    }
+  }
+  horizontalHeader()->resizeSection(0, fontMetrics().horizontalAdvance(widest) + 16);
 }
 
 QSize GridView::sizeHint() const {
@@ -77,7 +90,7 @@ QString GridView::selection_text() const {
     return model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
   });
   for (int row = top; row <= bottom; ++row) {
-    add_line([this, row](int column) { return grid_model()->cell(column, row); });
+    add_line([this, row](int column) { return grid_model()->shown_text(column, row); });
   }
   return text;
 }

@@ -1,6 +1,7 @@
 // A view of a two-column GridModel as every grid of the program shows one: the
 // column headings in its own header, the time or index column as wide as five
-// digits and the value column taking the rest (so it never scrolls sideways),
+// digits (or its widest time stamp) and the value column taking the rest (so
+// it never scrolls sideways),
 // rows of one height. Tab leaves the grid; the arrow keys move between its
 // cells. Copy (Ctrl+C) puts the selected range on the clipboard as
 // tab-separated text with the column headings, as spreadsheets take it; Select
@@ -39,6 +40,9 @@ class GridView final : public QTableView {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // The time column as wide as the widest text it shows.
+  void fit_time_column();
+
   int preferred_rows_;
 };
 

@@ -31,8 +31,10 @@ namespace {
 using data::ColumnChoice;
 using data::Delimiter;
 
-// Rows the preview shows.
+// Rows the preview shows, and those it shows before and after a refused line
+// further down.
 constexpr std::size_t kPreviewRows = 20;
+constexpr std::size_t kRowsAroundRefusal = 2;
 constexpr std::size_t kColumnsSharingWidth = 6;
 // Bytes of a file looked at to tell a table from a data file: detection's
 // lines, as long as tables' lines usually are.
@@ -72,7 +74,64 @@ std::size_t chosen_column(const ColumnChoice& choice, const std::vector<std::str
   return 0;
 }
 
+// Whether `text` stays one plain word on a settings line of the model files
+// (and in their Python docstring and C comment): no blank, no quote, no
+// backslash, no comment end, no control character.
+bool plain_word(std::string_view text) {
+  if (text.empty() || text.find("*/") != std::string_view::npos) return false;
+  return std::none_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '\'' || c == '\\' || c == 0x7f;
+  });
+}
+
 }  // namespace
+
+std::vector<std::pair<std::string, std::string>> ImportedTable::runner_options() const {
+  std::vector<std::pair<std::string, std::string>> options;
+  const std::string file = QFile::encodeName(QFileInfo(path).canonicalFilePath()).toStdString();
+  if (plain_word(file)) options.emplace_back("--data", file);
+  const auto column = [this](std::size_t number) {
+    const std::string& name = number <= column_names.size() ? column_names[number - 1] : "";
+    return plain_word(name) ? name : std::to_string(number);
+  };
+  options.emplace_back("--column", column(value_column));
+  std::string split_point = std::to_string(split.training_count);
+  if (time_column != 0) {
+    options.emplace_back("--time-column", column(time_column));
+    // A stamp that reads as a number is marked, as the dialog's field shows it.
+    std::string stamp = data::split_text(split.training_count, time ? &*time : nullptr);
+    if (plain_word(stamp)) split_point = std::move(stamp);
+  }
+  options.emplace_back("--split", split_point);
+  if (layout.delimiter != data::Delimiter::none) {
+    options.emplace_back("--delimiter", std::string(data::delimiter_name(layout.delimiter)));
+  }
+  options.emplace_back("--header", layout.header ? "yes" : "no");
+  options.emplace_back("--decimal-comma", layout.decimal_comma ? "yes" : "no");
+  if (layout.thousands_separator != data::ThousandsSeparator::none) {
+    options.emplace_back("--thousands-separator",
+                         std::string(data::thousands_separator_name(layout.thousands_separator)));
+  }
+  options.emplace_back("--missing",
+                       missing == data::MissingValues::interpolate ? "interpolate" : "refuse");
+  return options;
+}
+
+batch::DataTable ImportedTable::data_table() const {
+  batch::DataTable table;
+  table.path = QFile::encodeName(QFileInfo(path).canonicalFilePath()).toStdString();
+  data::TableOptions& reading = table.reading;
+  if (layout.delimiter != data::Delimiter::none) reading.delimiter = layout.delimiter;
+  reading.header = layout.header;
+  reading.decimal_comma = layout.decimal_comma;
+  reading.thousands_separator = layout.thousands_separator;
+  reading.value_column = ColumnChoice::by_number(value_column);
+  reading.time_column =
+      time_column != 0 ? ColumnChoice::by_number(time_column) : ColumnChoice::no_column();
+  reading.missing = missing;
+  table.split = data::split_text(split.training_count, time ? &*time : nullptr);
+  return table;
+}
 
 ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std::size_t largest_lag,
                                      QWidget* parent)
@@ -82,9 +141,16 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   setFont(window_font());
   detected_delimiter_ = data::preview_table(text_, {}, 0).layout.delimiter;
 
-  auto* file_label = new QLabel(QStringLiteral("File: %1").arg(QDir::toNativeSeparators(path)));
-  file_label->setObjectName(QStringLiteral("file_label"));
-  file_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  build_fields();
+  lay_out();
+  connect_fields();
+  read_table_again();
+}
+
+void ImportTableDialog::build_fields() {
+  file_label_ = new QLabel(QStringLiteral("File: %1").arg(QDir::toNativeSeparators(path_)));
+  file_label_->setObjectName(QStringLiteral("file_label"));
+  file_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   preview_table_ = new QTableWidget();
   preview_table_->setObjectName(QStringLiteral("preview_table"));
@@ -144,7 +210,9 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   buttons_->setObjectName(QStringLiteral("button_box"));
   connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
 
+void ImportTableDialog::lay_out() {
   // How the table is read, then where it is split.
   auto* reading = new QGridLayout();
   const auto add_row = [reading](int row, const QString& caption, QWidget* field, QWidget* buddy) {
@@ -174,7 +242,7 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   split->addWidget(split_slider_, 1);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(file_label);
+  layout->addWidget(file_label_);
   layout->addWidget(preview_table_, 1);
   layout->addWidget(layout_label_);
   layout->addLayout(reading);
@@ -184,7 +252,9 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   layout->addWidget(message_label_);
   layout->addWidget(buttons_);
   resize(640, 560);
+}
 
+void ImportTableDialog::connect_fields() {
   // What the user sets is kept, whatever is detected after it.
   connect(delimiter_box_, &QComboBox::currentIndexChanged, this, [this](int index) {
     delimiter_choice_ = static_cast<Delimiter>(delimiter_box_->itemData(index).toInt());
@@ -233,8 +303,6 @@ ImportTableDialog::ImportTableDialog(const QString& path, std::string text, std:
   connect(fill_missing_check_, &QCheckBox::toggled, this, &ImportTableDialog::read_table_again);
   connect(split_edit_, &QLineEdit::textChanged, this, &ImportTableDialog::split_again);
   connect(split_slider_, &QSlider::valueChanged, this, &ImportTableDialog::pick_split_on_slider);
-
-  read_table_again();
 }
 
 bool ImportTableDialog::is_table_file(const QString& path) {
@@ -274,6 +342,7 @@ data::TableOptions ImportTableDialog::chosen_options() const {
 
 void ImportTableDialog::read_table_again() {
   table_.reset();
+  mark_split({});  // a table refused has no split to judge
   data::TableOptions options = chosen_options();
   // The columns there are under these options, to find the picked ones among.
   const data::TablePreview columns = data::preview_table(text_, options, 0);
@@ -298,7 +367,7 @@ void ImportTableDialog::read_table_again() {
   fill_column_boxes(preview, preview.value_column, time);
   if (preview.error.problem != data::TableProblem::none) {
     refuse(to_qstring(preview.error.message));
-    point_at(preview.error, preview);
+    point_at(preview.error, preview, options);
     return;
   }
 
@@ -315,7 +384,7 @@ void ImportTableDialog::read_table_again() {
           QStringLiteral(": tick \"Decimal comma\", or pick the comma as thousands separator");
     }
     refuse(message);
-    point_at(result.error, preview);
+    point_at(result.error, preview, options);
     return;
   }
   table_ = std::move(result.table);
@@ -366,12 +435,69 @@ void ImportTableDialog::show_preview(const data::TablePreview& preview) {
       columns <= kColumnsSharingWidth ? QHeaderView::Stretch : QHeaderView::Interactive);
 }
 
-void ImportTableDialog::point_at(const data::TableError& error, const data::TablePreview& preview) {
-  const auto row = std::find(preview.lines.begin(), preview.lines.end(), error.line);
-  if (row == preview.lines.end() || error.column == 0) return;
-  preview_table_->setCurrentCell(static_cast<int>(row - preview.lines.begin()),
-                                 static_cast<int>(error.column) - 1);
-  preview_table_->scrollTo(preview_table_->currentIndex());
+void ImportTableDialog::point_at(const data::TableError& error, const data::TablePreview& preview,
+                                 const data::TableOptions& options) {
+  if (error.line == 0) return;
+  int row = row_of_line(preview, error.line);
+  if (row < 0) {
+    // A line past the first rows: the preview shows them, then the rows
+    // around it.
+    const data::TablePreview around = preview_around(error.line, preview, options);
+    show_preview(around);
+    row = row_of_line(around, error.line);
+  }
+  if (row < 0) {
+    // A line the reader could not split into fields (a quote that does not
+    // close): its text as it stands, across the columns.
+    row = preview_table_->rowCount();
+    preview_table_->insertRow(row);
+    preview_table_->setVerticalHeaderItem(row, new QTableWidgetItem(QString::number(error.line)));
+    preview_table_->setItem(row, 0,
+                            new QTableWidgetItem(to_qstring(data::text_line(text_, error.line))));
+    if (preview_table_->columnCount() > 1) {
+      preview_table_->setSpan(row, 0, 1, preview_table_->columnCount());
+    }
+  }
+  // The faulty line stands out, the refused cell the most, with the reason
+  // as its tip.
+  const int column =
+      error.column >= 1 && static_cast<int>(error.column) <= preview_table_->columnCount()
+          ? static_cast<int>(error.column) - 1
+          : 0;
+  for (int c = 0; c < preview_table_->columnCount(); ++c) {
+    QTableWidgetItem* cell = preview_table_->item(row, c);
+    if (cell == nullptr) {
+      cell = new QTableWidgetItem();
+      preview_table_->setItem(row, c, cell);
+    }
+    cell->setBackground(c == column ? colours::refused_cell : colours::refused_line);
+    cell->setToolTip(to_qstring(error.message));
+  }
+  preview_table_->verticalHeaderItem(row)->setForeground(colours::refusal_text);
+  preview_table_->setCurrentCell(row, column);
+  preview_table_->scrollTo(preview_table_->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
+int ImportTableDialog::row_of_line(const data::TablePreview& preview, std::size_t line) {
+  const auto found = std::find(preview.lines.begin(), preview.lines.end(), line);
+  return found == preview.lines.end() ? -1 : static_cast<int>(found - preview.lines.begin());
+}
+
+data::TablePreview ImportTableDialog::preview_around(std::size_t line,
+                                                     const data::TablePreview& first,
+                                                     const data::TableOptions& options) const {
+  // No more rows than lines come before the line's end.
+  data::TablePreview around = data::preview_table(text_, options, line);
+  data::TablePreview shown = first;
+  for (std::size_t k = 0; k < around.rows.size(); ++k) {
+    const std::size_t at = around.lines[k];
+    if (at + kRowsAroundRefusal >= line && at <= line + kRowsAroundRefusal &&
+        row_of_line(first, at) < 0) {
+      shown.rows.push_back(around.rows[k]);
+      shown.lines.push_back(at);
+    }
+  }
+  return shown;
 }
 
 void ImportTableDialog::fill_column_boxes(const data::TablePreview& preview,
@@ -404,15 +530,16 @@ void ImportTableDialog::split_again() {
   const data::SplitPoint point = data::SplitPoint::from_text(split_edit_->text().toStdString());
   const data::SplitCount count = data::split_training_count(rows, point, time);
   if (!count.error.empty()) {
-    refuse(QStringLiteral("The split point: %1").arg(to_qstring(count.error)));
+    refuse_split(to_qstring(count.error));
     return;
   }
   const std::size_t overlap = data::split_overlap(rows, count.training_count, largest_lag_);
   data::SplitResult result = data::split_series(values, point, overlap, time);
   if (!result.split) {
-    refuse(QStringLiteral("The split point: %1").arg(to_qstring(result.error)));
+    refuse_split(to_qstring(result.error));
     return;
   }
+  mark_split({});
   data::SeriesSplit& split = *result.split;
   {
     const QSignalBlocker blocker(split_slider_);
@@ -429,6 +556,14 @@ void ImportTableDialog::split_again() {
     reading += QLatin1Char(' ') + capitalised(table_->note) + QLatin1Char('.');
   reading_label_->setText(reading);
 
+  message_label_->setStyleSheet(QString());
+  message_label_->setText(split_notes(split, overlap));
+
+  keep_import(std::move(split));
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(true);
+}
+
+QString ImportTableDialog::split_notes(const data::SeriesSplit& split, std::size_t overlap) const {
   // What the user should know before loading: fewer repeated values than
   // the largest lag, and an overlap the grids would not detect by themselves.
   QStringList notes;
@@ -448,19 +583,25 @@ void ImportTableDialog::split_again() {
                  .arg(split.detected_overlap)
                  .arg(overlap);
   }
-  message_label_->setStyleSheet(QString());
-  message_label_->setText(notes.join(QLatin1Char(' ')));
+  return notes.join(QLatin1Char(' '));
+}
 
+void ImportTableDialog::keep_import(data::SeriesSplit split) {
   ImportedTable& imported = imported_.emplace();
   imported.path = path_;
   imported.split = std::move(split);
   imported.time = table_->time;
+  imported.layout = table_->layout;
+  imported.column_names = table_->column_names;
+  imported.value_column = table_->value_column;
+  imported.time_column = table_->time_column;
+  imported.missing = fill_missing_check_->isChecked() ? data::MissingValues::interpolate
+                                                      : data::MissingValues::refuse;
   const std::size_t time_column = table_->time_column;
   imported.time_name = time_column >= 1 && time_column <= table_->column_names.size() &&
                                !table_->column_names[time_column - 1].empty()
                            ? to_qstring(table_->column_names[time_column - 1])
                            : QStringLiteral("Time");
-  buttons_->button(QDialogButtonBox::Ok)->setEnabled(true);
 }
 
 void ImportTableDialog::pick_split_on_slider(int training_count) {
@@ -472,11 +613,34 @@ void ImportTableDialog::pick_split_on_slider(int training_count) {
       to_qstring(data::split_text(count, table_->time ? &*table_->time : nullptr)));
 }
 
+void ImportTableDialog::refuse_split(const QString& why) {
+  refuse(QStringLiteral("The split point: %1").arg(why));
+  mark_split(why);
+}
+
+void ImportTableDialog::mark_split(const QString& why) {
+  // The typed point in red, and the slider's filled part: it still stands
+  // where the last point that named a row put it.
+  QPalette edit = palette();
+  QPalette slider = palette();
+  if (!why.isEmpty()) {
+    edit.setColor(QPalette::Base, colours::refused_line);
+    slider.setColor(QPalette::Highlight, colours::refusal_text);
+  }
+  split_edit_->setPalette(edit);
+  split_slider_->setPalette(slider);
+  split_edit_->setAccessibleDescription(why.isEmpty() ? QString()
+                                                      : QStringLiteral("Invalid: %1").arg(why));
+  split_slider_->setAccessibleDescription(
+      why.isEmpty() ? QString()
+                    : QStringLiteral("Not at the typed split point, which names no row"));
+}
+
 void ImportTableDialog::refuse(const QString& message) {
   imported_.reset();
   counts_label_->clear();
   reading_label_->clear();
-  message_label_->setStyleSheet(QStringLiteral("color: #b00000;"));
+  message_label_->setStyleSheet(QStringLiteral("color: %1;").arg(colours::refusal_text.name()));
   message_label_->setText(QStringLiteral("Nothing can be loaded: %1").arg(message));
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
 }

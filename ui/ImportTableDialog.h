@@ -14,8 +14,10 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "batch/request.h"
 #include "data/seriessplit.h"
 #include "data/tablefile.h"
 #include "data/timestamps.h"
@@ -30,12 +32,30 @@ class QTableWidget;
 
 namespace quarvel::ui {
 
-// What OK loads: the two parts and the time stamps of the series' rows.
+// What OK loads: the two parts and the time stamps of the series' rows, and
+// how the table was read and split.
 struct ImportedTable {
   QString path;
   data::SeriesSplit split;
   std::optional<data::TimeColumn> time;
   QString time_name;  // the time column's header name, else "Time"
+  data::TableLayout layout;
+  std::vector<std::string> column_names;  // the header's; empty without one
+  std::size_t value_column = 0;           // 1-based
+  std::size_t time_column = 0;            // 1-based; 0: none
+  data::MissingValues missing = data::MissingValues::refuse;
+
+  // The runner's options that read and split the table as the dialog did,
+  // each with its value: --data (where its path is one word), --column,
+  // --time-column, --split (the last training row's stamp, or the training
+  // count where a stamp would not be one word or there is none), --delimiter,
+  // --header, --decimal-comma, --missing. A column is named by its header
+  // name where that is one plain word, else by its number.
+  [[nodiscard]] std::vector<std::pair<std::string, std::string>> runner_options() const;
+  // The table as a request of the run pipeline reads it: read with the
+  // layout, columns and missing values the dialog settled on, split after
+  // the same training row.
+  [[nodiscard]] batch::DataTable data_table() const;
 };
 
 class ImportTableDialog final : public QDialog {
@@ -58,19 +78,41 @@ class ImportTableDialog final : public QDialog {
   [[nodiscard]] static bool is_table_file(const QString& path);
 
  private:
+  // The dialog's fields, their places and what each change does.
+  void build_fields();
+  void lay_out();
+  void connect_fields();
   // The options as the user has set them: detection for what is not set.
   [[nodiscard]] data::TableOptions chosen_options() const;
   // Reads the table again after a change of the options: the preview, the
   // detected options, the column pickers, then the split.
   void read_table_again();
   void show_preview(const data::TablePreview& preview);
-  // The refused cell made current in the preview, when the preview shows it.
-  void point_at(const data::TableError& error, const data::TablePreview& preview);
+  // The refused line shown in the preview (the rows around it after the
+  // first rows, or its text where the reader could not split it), marked,
+  // its refused cell current and scrolled to.
+  void point_at(const data::TableError& error, const data::TablePreview& preview,
+                const data::TableOptions& options);
+  // The preview's row of a file's line; -1 when it shows none.
+  [[nodiscard]] static int row_of_line(const data::TablePreview& preview, std::size_t line);
+  // The first rows of `first`, then the rows around `line` read with `options`.
+  [[nodiscard]] data::TablePreview preview_around(std::size_t line, const data::TablePreview& first,
+                                                  const data::TableOptions& options) const;
   void fill_column_boxes(const data::TablePreview& preview, std::size_t value_column,
                          std::size_t time_column);
   // Splits the table read again after a change of the split point.
   void split_again();
+  // What the user should know of a split before loading it, for the
+  // message line.
+  [[nodiscard]] QString split_notes(const data::SeriesSplit& split, std::size_t overlap) const;
+  // The split, the table's time stamps and how it was read, for OK to load.
+  void keep_import(data::SeriesSplit split);
   void pick_split_on_slider(int training_count);
+  // The split point refused for the reason `why`, and marked.
+  void refuse_split(const QString& why);
+  // The split field and the slider marked as naming no row for the reason
+  // `why`; empty: as naming one.
+  void mark_split(const QString& why);
   void refuse(const QString& message);
 
   QString path_;
@@ -90,6 +132,7 @@ class ImportTableDialog final : public QDialog {
   std::optional<data::Table> table_;
   std::optional<ImportedTable> imported_;
 
+  QLabel* file_label_ = nullptr;
   QTableWidget* preview_table_ = nullptr;
   QLabel* layout_label_ = nullptr;
   QComboBox* delimiter_box_ = nullptr;

@@ -1,8 +1,10 @@
 // The main window: menus, the three tabs ("Problem Configuration",
 // "Populations", "Results"), the status bar, what is remembered between
 // program starts, and the secondary windows it owns (data plot, fitness and
-// gene-length charts, about box). Its handlers carry out what the user asks:
-// loads, Start, Stop, Abort, saves, exports, windows.
+// gene-length charts, runs, about box). Loads go through its SeriesLoader,
+// Start, Stop and Abort through its RunController, saves and exports through
+// its OutputController; it answers the rest: the settings, the windows, the
+// close and the exit.
 #pragma once
 
 #include <QMainWindow>
@@ -13,18 +15,19 @@
 #include <string>
 #include <vector>
 
-#include "data/datafile.h"
 #include "runs/settings.h"
+#include "ui/ManyRunsController.h"
 #include "ui/OutputController.h"
-#include "ui/ResultHistories.h"
 #include "ui/ResultsView.h"
+#include "ui/RunController.h"
 #include "ui/RunDriver.h"
 #include "ui/RunResults.h"
+#include "ui/SeriesLoader.h"
 #include "ui/UserDialogs.h"
 
 class QAction;
-class QElapsedTimer;
 class QLabel;
+class QMenu;
 class QTabWidget;
 
 namespace quarvel {
@@ -40,21 +43,10 @@ class FieldChecker;
 class HistoryChartWindow;
 class PopulationsTab;
 class ProblemTab;
-class RunDriver;
 class RunsWindow;
-class TimeScale;
-struct ImportedTable;
 
 // The maker's page opened by "Venko Web Site".
 inline constexpr const char* kVenkoWebSite = "https://www.venko.example/";
-
-inline constexpr const char* kFileCannotBeOpened = "File cannot be opend.";
-inline constexpr const char* kNoTrainingData = "You must load data set for training before GP run.";
-inline constexpr const char* kNoValidationData =
-    "You must load data set for validation before GP run.";
-inline constexpr const char* kMemoryAllocationError = "Memory Allocation Error!!!!";
-inline constexpr const char* kAbortCaption = "Venko";
-inline constexpr const char* kAbortQuestion = "Are you sure you want to abort this GP run?";
 
 class MainWindow final : public QMainWindow {
   Q_OBJECT
@@ -71,7 +63,10 @@ class MainWindow final : public QMainWindow {
   [[nodiscard]] ProblemTab& problem_tab() const noexcept { return *problem_tab_; }
   [[nodiscard]] PopulationsTab& populations_tab() const noexcept { return *populations_tab_; }
   [[nodiscard]] ResultsView& results_view() const noexcept { return *results_view_; }
-  [[nodiscard]] RunDriver& run_driver() const noexcept { return *run_driver_; }
+  [[nodiscard]] RunDriver& run_driver() const noexcept { return run_controller_->driver(); }
+  [[nodiscard]] RunController& run_controller() const noexcept { return *run_controller_; }
+  [[nodiscard]] ManyRunsController& many_runs() const noexcept { return *many_runs_; }
+  [[nodiscard]] SeriesLoader& series_loader() const noexcept { return *series_loader_; }
   [[nodiscard]] FieldChecker& field_checker() const noexcept { return *field_checker_; }
   [[nodiscard]] DataPlotWindow& data_plot_window() const noexcept { return *data_plot_window_; }
   [[nodiscard]] HistoryChartWindow& fitness_window() const noexcept { return *fitness_window_; }
@@ -85,9 +80,9 @@ class MainWindow final : public QMainWindow {
 
   // Where the prediction chart marks the last run's training part and
   // forecast: after its training points, and its overlap later.
-  [[nodiscard]] PredictionMarkers prediction_markers() const;
+  [[nodiscard]] PredictionMarkers prediction_markers() const { return last_run().markers; }
   // What the last run made and was made from (number 0: no run yet).
-  [[nodiscard]] const RunResults& last_run() const noexcept { return run_; }
+  [[nodiscard]] const RunResults& last_run() const noexcept { return run_controller_->last_run(); }
   // Every setting as typed and chosen in the window, and back into the fields.
   [[nodiscard]] runs::SettingsTexts settings_texts() const;
   void show_settings(const runs::SettingsTexts& settings);
@@ -102,27 +97,23 @@ class MainWindow final : public QMainWindow {
   [[nodiscard]] QList<QPair<QString, ChartView*>> exportable_charts() const;
 
  public slots:
-  void load_training_series();
-  // Loads `path` as the training series as if it had been chosen in the load
-  // dialog: a file given on the command line or dropped on the training grid.
-  void load_training_file(const QString& path);
-  void load_validation_series();
-  // File > "Import table...": a table file chosen, read and split in the
-  // import dialog, whose OK loads the two parts into the grids.
-  void import_table();
-  // The import dialog for the table at `path` (window-modal; it loads on OK).
-  void open_table_file(const QString& path);
-  // A file dropped on the training grid: a table opens the import dialog,
-  // a data file loads as the training series.
-  void open_dropped_file(const QString& path);
-  void draw_data_plot();
-  // Start when idle; while a run is in progress, the abort question.
+  // The loads of SeriesLoader.
+  void load_training_series() { series_loader_->load_training_series(); }
+  void load_training_file(const QString& path) { series_loader_->load_training_file(path); }
+  void load_validation_series() { series_loader_->load_validation_series(); }
+  void import_table() { series_loader_->import_table(); }
+  void open_table_file(const QString& path) { series_loader_->open_table_file(path); }
+  void open_dropped_file(const QString& path) { series_loader_->open_dropped_file(path); }
+  void draw_data_plot() { series_loader_->draw_data_plot(); }
+  // Start when idle; while a run or many runs are in progress, the abort question.
   void start_or_abort_run();
   void toggle_pause();
+  // File > "Start many runs...", once no run is in progress.
+  void start_many_runs();
   void save_output(int population) { output_controller_->save_output(population); }
   // The model files of every population of the last run into a chosen folder.
   void export_models();
-  void show_formulas(bool formulas);
+  void show_formulas(bool formulas) { run_controller_->show_formulas(formulas); }
   void show_original_units(bool original);
   void restore_default_settings();
   void show_fitness_window();
@@ -138,40 +129,34 @@ class MainWindow final : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void build_tabs_and_windows(Engine& engine);
   void build_menus();
+  void build_file_menu();
+  void build_view_menu();
+  void build_help_menu();
+  void build_status_bar();
+  void connect_parts();
+  // The folder, the picture size, the View menu's ticks and the settings of
+  // the last program start.
+  void restore_remembered();
+  // A menu entry named `name` whose choice calls `handler`.
+  QAction* add_action(QMenu* menu, const char* name, const QString& text,
+                      void (MainWindow::*handler)());
   void show_splash();
   void remember_for_next_start() const;
-  void run_generations();
-  // What the run's end forecasts and measures for a run of `settings`.
-  [[nodiscard]] static RunDriver::ForecastRequest forecast_request(
-      const runs::RunSettings& settings);
-  void show_generation_results(const ShownGeneration& shown);
-  // "Running: generation 3 of 50", "Stopping after …", "Paused after …".
-  void show_progress_status();
-  // Each population's best tree as printed, or as its formula.
-  [[nodiscard]] std::vector<std::string> best_tree_texts() const;
-  // True once the user has agreed to end the run in progress.
-  bool agree_to_abort();
-  [[nodiscard]] std::optional<QString> choose_file();
-  // Reads a data file for a load; nothing (after telling the user) when it
-  // cannot be opened or is not a text file.
-  [[nodiscard]] std::optional<data::DataFileResult> read_series(const QString& path);
-  // Tells the user why the file at `path` cannot be read; false when it can.
-  bool tell_unreadable(const QString& path, data::DataFileError error, const std::string& reason);
-  // The two parts of an imported table into the grids, as loading them from
-  // two files would, the overlap the split's; its time stamps kept for the charts.
-  void load_imported_table(const ImportedTable& table);
-  // The grids no longer hold the parts of an imported table: index axes again.
-  void forget_table_time();
-  // The largest terminal table size of the populations now set (unreadable
-  // fields count as 0).
-  [[nodiscard]] std::int32_t largest_terminal_table() const;
-  void warn_about_doubtful_file(const QString& path, const data::DataFileResult& file);
+  // A close or Exit agreed to during a run (`after_run` its flag), carried
+  // out once the run has ended.
+  void hold_until_run_end(bool& after_run);
+  void close_as_asked_during_run();
+  // A run, or many, in progress.
+  [[nodiscard]] bool running() const;
+  [[nodiscard]] bool agree_to_abort();
+  // The largest terminal table size of the populations now set.
+  [[nodiscard]] std::int32_t largest_terminal_table();
   // What to tell the user when a population's terminal table is larger than
   // the overlap the loaded validation data were detected with; empty when not.
-  [[nodiscard]] QString lags_past_the_overlap() const;
+  [[nodiscard]] QString lags_past_the_overlap();
   void update_data_status();
-  void set_run_status(const QString& text);
 
   UserDialogs& dialogs_;
   FieldChecker* field_checker_ = nullptr;
@@ -179,7 +164,9 @@ class MainWindow final : public QMainWindow {
   ProblemTab* problem_tab_ = nullptr;
   PopulationsTab* populations_tab_ = nullptr;
   ResultsView* results_view_ = nullptr;
-  RunDriver* run_driver_ = nullptr;
+  SeriesLoader* series_loader_ = nullptr;
+  RunController* run_controller_ = nullptr;
+  ManyRunsController* many_runs_ = nullptr;
   AboutDialog* about_dialog_ = nullptr;
   DataPlotWindow* data_plot_window_ = nullptr;
   HistoryChartWindow* fitness_window_ = nullptr;
@@ -193,12 +180,9 @@ class MainWindow final : public QMainWindow {
   QLabel* run_status_label_ = nullptr;
   OutputController* output_controller_ = nullptr;
 
-  ResultHistories histories_;
-  RunResults run_;     // the run in progress or the last one
   WindowFiles files_;  // the dialogs' folder and the loaded files
-  // The time stamps of the table whose parts the grids hold; null when they
-  // hold data files (or nothing).
-  std::shared_ptr<const TimeScale> table_time_;
+  // The settings as they were last read from the fields (the defaults before).
+  runs::RunSettings read_settings_;
   bool close_after_run_ = false;  // the window was closed during a run
   bool exit_after_run_ = false;   // Exit was chosen during a run
 };

@@ -147,6 +147,9 @@ void OutputController::export_models(bool running, bool with_bands) {
       context.transform = records::TransformExport{run_.transformed->choice.transform,
                                                    run_.transformed->low, run_.transformed->high};
     }
+    // A run of a table's parts: how the runner reads and splits it the same way.
+    context.settings.insert(context.settings.end(), run_.table_options.begin(),
+                            run_.table_options.end());
     // The bands past the data as the window draws them.
     if (const auto& intervals = run_.forecast.intervals; with_bands && intervals) {
       context.intervals = records::IntervalExport{
@@ -179,7 +182,15 @@ void OutputController::export_models(bool running, bool with_bands) {
     dialogs_.message(window_,
                      QStringLiteral("The models could not be exported to \"%1\": %2.")
                          .arg(QDir::toNativeSeparators(*folder), QString::fromStdString(*problem)));
+    return;
   }
+  const auto models = run_.last.models.size();
+  emit exported(
+      QStringLiteral("Exported the %1 of run %2 to \"%3\": %4 files.")
+          .arg(models == 1 ? QStringLiteral("model") : QStringLiteral("%1 models").arg(models))
+          .arg(run_.number)
+          .arg(QDir::toNativeSeparators(*folder))
+          .arg(files.size()));
 }
 
 void OutputController::export_chart(ChartView* view, const QString& suggested_name) {

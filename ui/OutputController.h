@@ -49,6 +49,10 @@ class OutputController final : public QObject {
   [[nodiscard]] const UserDialogs::ImageSize& image_size() const noexcept { return image_size_; }
   void set_image_size(const UserDialogs::ImageSize& size) { image_size_ = size; }
 
+ signals:
+  // What was written where, for the status bar.
+  void exported(const QString& confirmation);
+
  private:
   // The save dialog for a file to write; nothing when the user cancels.
   [[nodiscard]] std::optional<UserDialogs::SaveChoice> choose_file_to_write(

@@ -7,7 +7,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "data/numbertext.h"
 #include "ui/PopulationPage.h"
 #include "ui/SettingsFields.h"
 #include "ui/UserDialogs.h"
@@ -73,13 +72,14 @@ void PopulationsTab::show_settings(const runs::SettingsTexts& settings) {
 void PopulationsTab::apply_population_count() {
   if (applying_) return;
   applying_ = true;
-  const QString typed = population_count_box_->currentText();
-  if (const auto message = runs::check_population_count(typed.toStdString())) {
-    dialogs_.message(this, to_qstring(*message));
+  const std::string typed = population_count_box_->currentText().toStdString();
+  if (const std::optional<double> count = runs::setting_value(runs::Setting::populations, typed);
+      !count) {
+    dialogs_.message(this, to_qstring(*runs::check_setting(runs::Setting::populations, typed)));
     population_count_box_->setCurrentIndex(population_count_ - 1);
     population_count_box_->setEditText(QString::number(population_count_));
   } else {
-    population_count_ = *data::parse_whole_number(typed.toStdString());
+    population_count_ = static_cast<int>(*count);
     for (int index = 1; index < runs::kMaxPopulations; ++index) {
       pages_tabs_->setTabVisible(index, index < population_count_);
     }

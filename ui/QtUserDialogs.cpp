@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSpinBox>
@@ -40,14 +41,17 @@ bool QtUserDialogs::ask_yes_no(QWidget* parent, const QString& caption, const QS
   return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> QtUserDialogs::open_file(QWidget* parent, const QString& folder) {
-  // No filter, no default extension and no title of its own; a name that does
-  // not exist yet may be typed. The output save has its own variant below.
+std::optional<QString> QtUserDialogs::open_file(QWidget* parent, const QString& folder,
+                                                const QStringList& filters) {
+  // No default extension and no title of its own, and for a data file no
+  // filter; a name that does not exist yet may be typed. The output save has
+  // its own variant below.
   // A remembered folder that no longer exists (or the first start's default on a
   // system without drive letters) is not offered: the dialog would take it for a file name.
   QFileDialog dialog(parent, QString(), QDir(folder).exists() ? folder : QString());
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (!filters.isEmpty()) dialog.setNameFilters(filters);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().constFirst();
 }
@@ -112,6 +116,16 @@ std::optional<UserDialogs::ImageSize> QtUserDialogs::choose_image_size(QWidget* 
   form->addRow(buttons);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return ImageSize{width->value(), height->value(), resolution->value()};
+}
+
+std::optional<int> QtUserDialogs::ask_count(QWidget* parent, const QString& title,
+                                            const QString& label, int suggested, int lowest,
+                                            int highest) {
+  bool accepted = false;
+  const int count =
+      QInputDialog::getInt(parent, title, label, suggested, lowest, highest, 1, &accepted);
+  if (!accepted) return std::nullopt;
+  return count;
 }
 
 std::optional<QString> QtUserDialogs::choose_folder(QWidget* parent, const QString& title,

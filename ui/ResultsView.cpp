@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "records/outputfile.h"
 #include "ui/AccuracyTable.h"
@@ -34,17 +35,11 @@ namespace quarvel::ui {
 
 namespace {
 
-// Series of the prediction chart.
-constexpr int kRealDataSeries = 0;
-constexpr int kFirstPopulationSeries = 1;
-constexpr int kTrainingMarker = 5;
-constexpr int kForecastMarker = 6;
-constexpr int kFirstAheadSeries = 7;  // each best tree's forecast past the data
-// Each population's prediction bands at the levels the window asks for, the
-// 80 % then the 95 % one.
-constexpr int kFirstBandSeries = 11;
 constexpr auto kBandLevels = forecasting::kDefaultLevels;
-constexpr std::array<int, kBandLevels.size()> kBandAlphas{70, 35};
+// The bands' fill: light enough that the curves drawn over them read as
+// lines, the wider band lighter.
+constexpr std::array<int, kBandLevels.size()> kBandAlphas{55, 28};
+static_assert(ResultsView::band_count == ResultsView::kPopulations * kBandLevels.size());
 
 // A band's edges drawn no further than the range a forecast diverges beyond
 // ([-1, 2] scaled: the data's range widened by its span on each side), or the
@@ -58,8 +53,17 @@ std::vector<double> held_to_range(std::vector<double> edge, double low, double h
 }
 
 int band_series(int population, std::size_t level) {
-  return kFirstBandSeries + population * static_cast<int>(kBandLevels.size()) +
+  return ResultsView::first_band_series + population * static_cast<int>(kBandLevels.size()) +
          static_cast<int>(level);
+}
+
+// "No1 80 % band"
+QString band_title(int population, std::size_t level) {
+  return QStringLiteral("No%1 %2 % band").arg(population + 1).arg(kBandLevels[level]);
+}
+
+void show_in_legend(QChart* chart, QAbstractSeries* series, bool shown) {
+  for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(shown);
 }
 
 ChartView* add_chart(const char* name, const QSize& minimum) {
@@ -128,10 +132,55 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   mse_chart_ = add_history_chart("mse_chart", QStringLiteral("MSE of best indv."));
   connect(mdl_chart_, &ChartView::doubleClicked, this, &ResultsView::fitness_window_requested);
   connect(mse_chart_, &ChartView::doubleClicked, this, &ResultsView::gene_length_window_requested);
+  QGroupBox* output = build_output_box();
+  QFrame* panel = build_best_individual_panel();
+  build_prediction_chart();
+  QLayout* controls = build_run_controls();
+  // Across the whole tab, so that every column of the table is in view at
+  // any size of the window.
+  // Its rows name what they are (No1…No4, then the benchmarks), so that
+  // the columns have the tab's whole width.
+  accuracy_table_ = new AccuracyTable();
+  accuracy_table_->setToolTip(
+      QStringLiteral("How the best trees forecast the validation part, in the series' units, "
+                     "and how the benchmarks forecast the same points"));
 
+  // The charts, the text and the grids take what the window grows by.
+  auto* left = new QVBoxLayout();
+  left->setSpacing(2);
+  left->addWidget(mdl_chart_, 3);
+  left->addWidget(mse_chart_, 3);
+  left->addWidget(output, 2);
+  auto* right = new QVBoxLayout();
+  right->addWidget(panel, 2);
+  right->addWidget(prediction_chart_, 3);
+  right->addWidget(progress_bar_);
+  right->addLayout(controls);
+  auto* columns = new QHBoxLayout();
+  columns->addLayout(left, 1);
+  columns->addLayout(right, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->setSpacing(2);
+  layout->addLayout(columns, 1);
+  layout->addWidget(accuracy_table_);
+
+  // The keyboard roles of the kinds: Enter presses the enabled OK button, Esc
+  // the enabled No button, while the focus is on this tab.
+  for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), this);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    const ButtonKind kind = key == Qt::Key_Escape ? ButtonKind::no : ButtonKind::ok;
+    connect(shortcut, &QShortcut::activated, this, [this, kind] { press_button_of_kind(kind); });
+  }
+}
+
+QGroupBox* ResultsView::build_output_box() {
   auto* output = new QGroupBox(QStringLiteral("Output"));
   auto* output_layout = new QVBoxLayout(output);
-  output_layout->setContentsMargins(4, 4, 4, 4);
+  // Tight margins leave the accuracy table its rows below at the window's
+  // designed size.
+  output_layout->setContentsMargins(2, 2, 2, 2);
   output_tabs_ = new QTabWidget();
   output_tabs_->setObjectName(QStringLiteral("output_tabs"));
   output_layout->addWidget(output_tabs_);
@@ -139,9 +188,11 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
     const auto i = static_cast<std::size_t>(population);
     auto* page = new QWidget();
     auto* page_layout = new QHBoxLayout(page);
-    page_layout->setContentsMargins(4, 4, 4, 4);
+    page_layout->setContentsMargins(2, 2, 2, 2);
     output_grids_[i] = new GridView(
-        new GridModel(kOutputGridRows, false, {QStringLiteral("Index"), QStringLiteral("Value")}),
+        // Scaled whatever units the prediction chart is in: the heading says so.
+        new GridModel(kOutputGridRows, false,
+                      {QStringLiteral("Index"), QString::fromLatin1(kOutputValueHeading)}),
         QStringLiteral("output_grid_%1").arg(population + 1), 3);
     output_grids_[i]->setEditTriggers(QAbstractItemView::NoEditTriggers);
     output_grids_[i]->setAccessibleName(
@@ -158,11 +209,13 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
             [this, population] { emit save_requested(population); });
   }
   show_population_count(1);
+  return output;
+}
 
+QFrame* ResultsView::build_best_individual_panel() {
   auto* panel = new QFrame();
   panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   auto* panel_layout = new QVBoxLayout(panel);
-  // Tight margins leave the trees their room beside the accuracy table.
   panel_layout->setContentsMargins(4, 4, 4, 4);
   panel_layout->setSpacing(2);
   panel_layout->addWidget(new QLabel(QStringLiteral("Best Individual")));
@@ -176,36 +229,40 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   best_trees_text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   best_trees_text_->setMinimumHeight(60);
   panel_layout->addWidget(best_trees_text_);
-  auto* accuracy_label = new QLabel(QStringLiteral("Validation forecast"));
-  accuracy_label->setToolTip(
-      QStringLiteral("How the best trees forecast the validation part, in the series' units"));
-  panel_layout->addWidget(accuracy_label);
-  accuracy_table_ = new AccuracyTable();
-  panel_layout->addWidget(accuracy_table_);
+  return panel;
+}
 
+void ResultsView::build_prediction_chart() {
   prediction_chart_ = add_chart("prediction_chart", QSize(280, 190));
   QChart* prediction = prediction_chart_->chart();
-  add_line_series(prediction, QStringLiteral("Real Data"), colours::black, Qt::SolidLine, 1, true);
-  add_population_series(prediction, Qt::DotLine);
-  add_line_series(prediction, QStringLiteral("Training"), colours::orange, Qt::SolidLine, 2, false);
-  add_line_series(prediction, QStringLiteral("Validation"), colours::fuchsia, Qt::SolidLine, 2,
-                  false);
-  for (int population = 0; population < kPopulations; ++population) {
-    add_line_series(prediction, QStringLiteral("Forecast%1").arg(population + 1),
-                    population_colour(population), Qt::DashLine, 1, false);
-  }
+  // The bands first: the curves are drawn over them.
   for (int population = 0; population < kPopulations; ++population) {
     for (std::size_t level = 0; level < kBandLevels.size(); ++level) {
       QColor colour = population_colour(population);
       colour.setAlpha(kBandAlphas[level]);
-      add_band_series(prediction,
-                      QStringLiteral("No%1 %2 % band").arg(population + 1).arg(kBandLevels[level]),
-                      colour);
+      add_band_series(prediction, band_title(population, level), colour);
     }
   }
+  add_line_series(prediction, QStringLiteral("Real Data"), colours::black, Qt::SolidLine, 1, true);
+  add_population_series(prediction, Qt::DotLine);
+  add_line_series(prediction, QString::fromLatin1(kTrainingMarkerTitle), colours::orange,
+                  Qt::SolidLine, 2, false);
+  add_line_series(prediction, QString::fromLatin1(kForecastMarkerTitle), colours::fuchsia,
+                  Qt::SolidLine, 2, false);
+  for (int population = 0; population < kPopulations; ++population) {
+    add_line_series(prediction, QStringLiteral("Forecast%1").arg(population + 1),
+                    population_colour(population), Qt::DashLine, 1, false);
+  }
+  add_line_series(prediction, QString::fromLatin1(kDataEndMarkerTitle), colours::data_end,
+                  Qt::DashLine, 2, false);
   attach_axes(prediction, QStringLiteral("Time (min)"), QStringLiteral("Normalized Value"));
   use_small_axis_fonts(prediction);
+  // Beside the plot: an entry a line, however many the run's populations,
+  // bands and lines need, each whole.
+  prediction->legend()->setAlignment(Qt::AlignRight);
+}
 
+QLayout* ResultsView::build_run_controls() {
   progress_bar_ = new QProgressBar();
   progress_bar_->setObjectName(QStringLiteral("progress_bar"));
   progress_bar_->setRange(0, 100);
@@ -233,32 +290,10 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
   buttons->addWidget(stop_button_);
   buttons->addStretch(1);
 
-  // The charts, the text and the grids take what the window grows by.
-  auto* left = new QVBoxLayout();
-  left->addWidget(mdl_chart_, 3);
-  left->addWidget(mse_chart_, 3);
-  left->addWidget(output, 2);
-  auto* bottom = new QHBoxLayout();
-  bottom->addLayout(labels, 1);
-  bottom->addLayout(buttons);
-  auto* right = new QVBoxLayout();
-  right->addWidget(panel, 2);
-  right->addWidget(prediction_chart_, 3);
-  right->addWidget(progress_bar_);
-  right->addLayout(bottom);
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->addLayout(left, 1);
-  layout->addLayout(right, 1);
-
-  // The keyboard roles of the kinds: Enter presses the enabled OK button, Esc
-  // the enabled No button, while the focus is on this tab.
-  for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-    auto* shortcut = new QShortcut(QKeySequence(key), this);
-    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    const ButtonKind kind = key == Qt::Key_Escape ? ButtonKind::no : ButtonKind::ok;
-    connect(shortcut, &QShortcut::activated, this, [this, kind] { press_button_of_kind(kind); });
-  }
+  auto* controls = new QHBoxLayout();
+  controls->addLayout(labels, 1);
+  controls->addLayout(buttons);
+  return controls;
 }
 
 void ResultsView::press_button_of_kind(ButtonKind kind) {
@@ -295,6 +330,13 @@ void ResultsView::show_run_state(RunState state) {
   }
 }
 
+void ResultsView::show_progress_line(int done, int steps, const QString& line) {
+  progress_bar_->setRange(0, steps);
+  progress_bar_->setValue(done);
+  for (QLabel* label : progress_labels_) label->clear();
+  progress_labels_[0]->setText(line);
+}
+
 void ResultsView::show_population_count(int count) {
   for (int index = 1; index < kPopulations; ++index) {
     output_tabs_->setTabVisible(index, index < count);
@@ -322,13 +364,14 @@ void ResultsView::start_run_display(std::span<const double> scaled_data, int pop
   plot_prediction_chart(true);
   // The legends name the populations of this run.
   for (ChartView* view : {mdl_chart_, mse_chart_, prediction_chart_}) {
-    const int first = view == prediction_chart_ ? kFirstPopulationSeries : 0;
+    const int first = view == prediction_chart_ ? first_population_series : 0;
     QLegend* legend = view->chart()->legend();
     for (int p = 0; p < kPopulations; ++p) {
       for (QLegendMarker* marker : legend->markers(view->series(first + p))) {
         marker->setVisible(p < populations);
       }
     }
+    if (view == prediction_chart_) name_bands(populations);
     legend->setVisible(true);
     // A marker shown or hidden does not lay the legend out again by itself.
     legend->layout()->invalidate();
@@ -355,6 +398,19 @@ void ResultsView::start_run_display(std::span<const double> scaled_data, int pop
       model->set_first_forecast_row(first_forecast_row);
     }
     model->set_first_ahead_row(-1);
+  }
+  label_output_times(populations);
+}
+
+void ResultsView::label_output_times(int populations) {
+  for (int p = 0; p < kPopulations; ++p) {
+    GridModel* model = output_model(p);
+    if (time_ && p < populations) {
+      model->set_time_labels(time_->point_stamps(0, static_cast<std::size_t>(model->rowCount())),
+                             time_->title());
+    } else {
+      model->clear_time_labels();
+    }
   }
 }
 
@@ -421,6 +477,7 @@ void ResultsView::show_forecasts(const std::vector<std::vector<double>>& forecas
     model->replace_cells(std::move(cells));
     model->set_first_ahead_row(forecasts[p].empty() ? -1 : static_cast<int>(first));
   }
+  if (!forecasts.empty()) label_output_times(static_cast<int>(forecasts.size()));
   plot_prediction_chart(false);
 }
 
@@ -438,6 +495,22 @@ void ResultsView::set_bands_shown(bool shown) {
   plot_prediction_chart(false);
 }
 
+void ResultsView::name_bands(int populations) {
+  // A run of one population needs no population in the names.
+  QLegend* legend = prediction_chart_->chart()->legend();
+  for (int p = 0; p < kPopulations; ++p) {
+    for (std::size_t level = 0; level < kBandLevels.size(); ++level) {
+      const QString label = populations == 1
+                                ? QStringLiteral("%1 % band").arg(kBandLevels[level])
+                                : QStringLiteral("No%1 %2 %").arg(p + 1).arg(kBandLevels[level]);
+      for (QLegendMarker* marker :
+           legend->markers(prediction_chart_->chart()->series().at(band_series(p, level)))) {
+        marker->setLabel(label);
+      }
+    }
+  }
+}
+
 void ResultsView::name_diverged_forecasts() {
   QLegend* legend = prediction_chart_->chart()->legend();
   for (int p = 0; p < kPopulations; ++p) {
@@ -446,7 +519,7 @@ void ResultsView::name_diverged_forecasts() {
     QString label = QStringLiteral("No%1").arg(p + 1);
     if (!diverged.isEmpty()) label += QStringLiteral(" \u2014 ") + diverged;
     for (QLegendMarker* marker :
-         legend->markers(prediction_chart_->series(kFirstPopulationSeries + p))) {
+         legend->markers(prediction_chart_->series(first_population_series + p))) {
       marker->setLabel(label);
     }
   }
@@ -495,6 +568,9 @@ void ResultsView::plot_bands(
         upper = time_->on_time(upper, false);
       }
       prediction_chart_->set_band(band_series(p, level), lower, upper);
+      show_in_legend(prediction_chart_->chart(),
+                     prediction_chart_->chart()->series().at(band_series(p, level)),
+                     !upper.isEmpty());
     }
   }
 }
@@ -532,7 +608,7 @@ void ResultsView::plot_prediction_chart(bool real_data_too) {
   // the validation part starts with the training rows it repeats.
   const auto marker_x = [this](double point) { return time_ ? time_->x_of_point(point) : point; };
   // The data change only with a new run or other units.
-  if (real_data_too) prediction_chart_->set_points(kRealDataSeries, curve(scaled_data_, 0));
+  if (real_data_too) prediction_chart_->set_points(real_data_series, curve(scaled_data_, 0));
 
   // The markers span the curves, at least 0 to 1. Values that are not finite
   // are not drawn and do not stretch them.
@@ -545,23 +621,33 @@ void ResultsView::plot_prediction_chart(bool real_data_too) {
       lo = std::min(lo, value);
     }
   }
+  const std::vector<double> span = shown({lo, hi});
+  const auto mark = [&](int series, std::optional<double> point) {
+    const double x = point ? marker_x(*point) : 0.0;
+    prediction_chart_->set_points(
+        series,
+        point ? QList<QPointF>{QPointF(x, span[0]), QPointF(x, span[1])} : QList<QPointF>{});
+    // The legend says what each line marks while the chart shows it.
+    show_in_legend(prediction_chart_->chart(), prediction_chart_->chart()->series().at(series),
+                   point.has_value());
+  };
+  const auto first = static_cast<std::int64_t>(scaled_data_.size());
+  const bool ahead = std::any_of(forecasts_.begin(), forecasts_.end(),
+                                 [](const std::vector<double>& steps) { return !steps.empty(); });
   if (!shown_.populations.empty()) {
-    const std::vector<double> span = shown({lo, hi});
-    const double training = marker_x(markers_.training);
-    const double forecast = marker_x(markers_.forecast);
-    prediction_chart_->set_points(kTrainingMarker,
-                                  {QPointF(training, span[0]), QPointF(training, span[1])});
-    prediction_chart_->set_points(kForecastMarker,
-                                  {QPointF(forecast, span[0]), QPointF(forecast, span[1])});
+    mark(training_marker_series, markers_.training);
+    mark(forecast_marker_series, markers_.forecast);
+    // The edge between the validation part and the forecast past the data.
+    mark(data_end_marker_series,
+         ahead ? std::optional<double>(static_cast<double>(first)) : std::nullopt);
   }
   for (std::size_t p = 0; p < shown_.populations.size() && p < kPopulations; ++p) {
-    prediction_chart_->set_points(kFirstPopulationSeries + static_cast<int>(p),
+    prediction_chart_->set_points(first_population_series + static_cast<int>(p),
                                   curve(shown_.populations[p].prediction, 0));
   }
-  const auto first = static_cast<std::int64_t>(scaled_data_.size());
   for (std::size_t p = 0; p < kPopulations; ++p) {
     prediction_chart_->set_points(
-        kFirstAheadSeries + static_cast<int>(p),
+        first_ahead_series + static_cast<int>(p),
         p < forecasts_.size() ? curve(forecasts_[p], first) : QList<QPointF>{});
   }
   plot_bands(shown);

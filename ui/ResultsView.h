@@ -17,7 +17,10 @@
 #include "runs/generationstep.h"
 #include "runs/settings.h"
 
+class QFrame;
+class QGroupBox;
 class QLabel;
+class QLayout;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -35,8 +38,17 @@ enum class ButtonKind;
 struct ResultHistories;
 
 inline constexpr const char* kNotRunning = "Not running";
+// The prediction chart's vertical lines, as its legend names them: where the
+// training part ends, where the validation forecast starts (the first value
+// held out), and where the data end and the forecast past them starts.
+inline constexpr const char* kTrainingMarkerTitle = "Training end";
+inline constexpr const char* kForecastMarkerTitle = "Validation start";
+inline constexpr const char* kDataEndMarkerTitle = "Data end";
 // Row count of an output grid before the first run.
 inline constexpr int kOutputGridRows = 5;
+// The heading of the output grids' values, which are the scaled values the
+// runner's prediction files hold.
+inline constexpr const char* kOutputValueHeading = "Scaled value";
 
 enum class RunState { idle, running, paused };
 
@@ -58,11 +70,29 @@ class ResultsView final : public QWidget {
 
  public:
   static constexpr int kPopulations = runs::kMaxPopulations;
+  // The series of the prediction chart, the bands first so that the curves
+  // are drawn over them: population p's band of the l-th level (80 %, 95 %)
+  // is first_band_series + 2p + l, its curve first_population_series + p,
+  // its forecast past the data first_ahead_series + p.
+  enum PredictionSeries : int {
+    first_band_series = 0,
+    band_count = 2 * kPopulations,
+    real_data_series = band_count,
+    first_population_series,
+    training_marker_series = first_population_series + kPopulations,
+    forecast_marker_series,
+    first_ahead_series,
+    data_end_marker_series = first_ahead_series + kPopulations,
+  };
 
   explicit ResultsView(QWidget* parent = nullptr);
 
   // The buttons, and when idle the progress display, for the run's state.
   void show_run_state(RunState state);
+  // Work other than a run's generations (many runs): the progress bar at
+  // `done` of `steps`, the first progress label saying how far it is, the
+  // others empty.
+  void show_progress_line(int done, int steps, const QString& line);
   // The output pages of the chosen populations.
   void show_population_count(int count);
 
@@ -110,12 +140,25 @@ class ResultsView final : public QWidget {
   void gene_length_window_requested();
 
  private:
+  // The parts of the tab, made once by the constructor.
+  [[nodiscard]] QGroupBox* build_output_box();
+  [[nodiscard]] QFrame* build_best_individual_panel();
+  void build_prediction_chart();
+  // The progress bar, the progress labels and the Start and Stop buttons;
+  // the layout of the labels beside the buttons.
+  [[nodiscard]] QLayout* build_run_controls();
   void press_button_of_kind(ButtonKind kind);
+  // The output grids of the run's populations show the time stamps of their
+  // rows while the run's data came from a table with a time column.
+  void label_output_times(int populations);
   // The prediction chart drawn again from what it shows, in the chosen units;
   // the data's own curve too when `real_data_too`.
   void plot_prediction_chart(bool real_data_too);
   // Each population's bands in the chosen units, or none when hidden.
   void plot_bands(const std::function<std::vector<double>(std::vector<double>)>& in_units);
+  // The bands' legend entries: "80 % band" in a run of one population,
+  // "No2 80 %" in a run of several.
+  void name_bands(int populations);
   void name_diverged_forecasts();
   void plot_best_history(ChartView* chart, const std::vector<std::vector<double>>& histories,
                          int count);

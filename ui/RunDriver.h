@@ -1,17 +1,22 @@
 // The run loop of the window. Each generation's engine work runs on a thread
-// of its own while the GUI thread goes on dispatching the window's messages,
-// so the window repaints and answers Stop, Abort, closing and the menus however
-// long a generation takes. Everything the window shows of a generation is made
-// on that thread and handed back whole; the GUI thread reaches the engine only
-// through engine(), which refuses while a generation runs. Results are shown
-// on the GUI thread generation by generation, and Stop, Resume and Abort take
-// effect between generations.
+// of its own and hands its results back to the GUI thread through its message
+// loop, which shows them and starts the next generation from there. Nothing waits
+// on the GUI thread: whatever loop dispatches its messages carries the run
+// on, a modal box's or a dialog's too, so the window repaints and answers
+// Stop, Abort, closing and the menus however long a generation takes, and the
+// run goes on behind any box. Everything the window shows of a generation is
+// made on the worker and handed back whole; the GUI thread reaches the engine
+// only through engine(), which refuses while a generation runs. Stop, Resume
+// and Abort take effect between generations.
 #pragma once
 
 #include <QObject>
+#include <chrono>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -43,8 +48,9 @@ class RunDriver final : public QObject {
  public:
   // out_of_memory: memory ran out, in the engine's work or while a generation
   // was shown; what the run held is given back, the generations shown so far
-  // stay on display.
-  enum class Ending { finished, aborted, out_of_memory };
+  // stay on display. failed: the work or the display threw something else
+  // (RunEnd::failure says what).
+  enum class Ending { finished, aborted, out_of_memory, failed };
   using ShowGeneration = std::function<void(const ShownGeneration&)>;
   // What the run's end forecasts: `steps` past the data and, with
   // `intervals`, the bands drawn as the runner's stream `run.stream` draws them.
@@ -58,6 +64,10 @@ class RunDriver final : public QObject {
   };
   struct RunEnd {
     Ending ending = Ending::finished;
+    std::string failure;  // failed: what was thrown
+    // The time the run worked: from its start to its end, less the time it
+    // stood paused between generations.
+    std::chrono::milliseconds working_time{0};
     // Per population, the steps past the data its last best tree forecasts
     // (none when no generation was shown or memory ran out).
     std::vector<std::vector<double>> forecasts;
@@ -65,15 +75,19 @@ class RunDriver final : public QObject {
     // when no generation was shown or memory ran out).
     std::vector<forecasting::ForecastQuality> quality;
   };
+  using EndRun = std::function<void(RunEnd)>;
 
   explicit RunDriver(Engine& engine, QObject* parent = nullptr);
+  ~RunDriver() override;
+  RunDriver(const RunDriver&) = delete;
+  RunDriver& operator=(const RunDriver&) = delete;
 
-  // Runs every generation of the run the engine has started, handing each
-  // generation to `show`, then forecasts as `forecast` asks and measures each
-  // population's forecasts, off the GUI thread too.
-  // Returns when the last generation has been shown, an abort was requested
-  // or memory ran out; the flags are reset then, however the run ends.
-  RunEnd run(const ShowGeneration& show, const ForecastRequest& forecast);
+  // Starts every generation of the run the engine has started, handing each
+  // to `show`, then forecasts as `forecast` asks and measures each
+  // population's forecasts, off the GUI thread too, and hands the outcome to
+  // `end`. Returns at once; `show` and `end` are called on the GUI thread from
+  // its message loop. The flags are reset before `end`, however the run ends.
+  void start(ShowGeneration show, const ForecastRequest& forecast, EndRun end);
 
   // The engine, for Start and for what is done with it between runs. While a
   // generation runs the worker owns it: reaching it then is a programming
@@ -91,6 +105,10 @@ class RunDriver final : public QObject {
   // what the window does meanwhile.
   void set_worker_hook(std::function<void()> hook) { worker_hook_ = std::move(hook); }
 
+  // The clock the working time is measured by; tests stand in for it.
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  void set_clock(Clock clock) { clock_ = std::move(clock); }
+
   [[nodiscard]] bool running() const noexcept { return running_; }
   [[nodiscard]] bool paused() const noexcept { return paused_; }
   [[nodiscard]] bool abort_requested() const noexcept { return abort_requested_; }
@@ -100,17 +118,33 @@ class RunDriver final : public QObject {
  public slots:
   // Stop or Resume; nothing when no run is in progress.
   void toggle_pause();
-  // The run ends before its next generation.
+  // The run ends before its next generation; nothing when no run is in progress.
   void request_abort();
 
  signals:
   void paused_changed(bool paused);
 
  private:
-  static void process_pending_messages();
-  // Runs `work` on the engine off the GUI thread, dispatching the window's
-  // messages until it is done; what it throws is thrown here.
-  void compute(const std::function<void(Engine&)>& work);
+  enum class Phase { generations, measuring };
+  // The next step once the messages queued so far have been dispatched:
+  // what the user did while a generation was shown takes effect first.
+  void schedule_step();
+  // Starts the next generation, or the measures at the end, unless the run
+  // is paused.
+  void step();
+  // Runs `work` on the engine off the GUI thread (here when no thread can be
+  // had); its end is handed back to `handed_back` through the message queue.
+  void compute(std::function<void(Engine&)> work);
+  // Called on the worker at the end of its work: the GUI thread's message
+  // loop is to call handed_back.
+  void tell_handed_back();
+  void handed_back();
+  void measure_forecasts();
+  // Ends the run: memory given back when it ran out, the flags reset, `end_`
+  // called.
+  void finish(Ending ending);
+  // The time since the run stood paused, added to the time it did not work.
+  void count_pause_end();
 
   Engine& engine_;
   ShownGeneration shown_;
@@ -118,10 +152,26 @@ class RunDriver final : public QObject {
   ThreadStarter start_thread_ = [](std::function<void()> work) {
     return std::jthread(std::move(work));
   };
+  Clock clock_ = [] { return std::chrono::steady_clock::now(); };
+  ShowGeneration show_;
+  EndRun end_;
+  ForecastRequest forecast_;
+  RunEnd outcome_;
+  std::optional<std::jthread> worker_;
+  std::exception_ptr failure_;  // what the work threw; read once the worker has been joined
+  Phase phase_ = Phase::generations;
+  int generation_ = 0;  // the next generation to run
+  int shown_count_ = 0;
+  std::chrono::steady_clock::time_point started_;
+  std::optional<std::chrono::steady_clock::time_point> paused_since_;
+  std::chrono::steady_clock::duration paused_for_{};
   bool running_ = false;
   bool paused_ = false;
   bool abort_requested_ = false;
   bool computing_ = false;
+  bool step_scheduled_ = false;
+  int hand_back_read_ = -1;  // the pipe of the worker's hand-back
+  int hand_back_write_ = -1;
 };
 
 }  // namespace quarvel::ui

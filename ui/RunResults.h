@@ -6,6 +6,8 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "forecasting/forecastquality.h"
@@ -22,6 +24,9 @@ struct RunResults {
   runs::RunSettings settings;  // as the run took them at Start
   QString training_file;       // the files its data came from
   QString validation_file;
+  // The runner's options that read and split the table its data came from
+  // (--data, --column, --split, ...); empty for two data files.
+  std::vector<std::pair<std::string, std::string>> table_options;
   DataScale scale;  // the minimum and maximum its data were scaled by
   std::int32_t training_count = 0;
   int populations = 0;

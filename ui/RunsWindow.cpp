@@ -20,6 +20,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -29,10 +30,13 @@
 #include "forecasting/forecastfiles.h"
 #include "records/outputlist.h"
 #include "records/runrecord.h"
+#include "records/runsummary.h"
 #include "records/runtable.h"
 #include "ui/ChartView.h"
+#include "ui/RunsTable.h"
 #include "ui/TimeAxis.h"
 #include "ui/charts.h"
+#include "ui/qtext.h"
 #include "ui/style.h"
 
 namespace quarvel::ui {
@@ -47,27 +51,6 @@ QString listed_name(records::Product product) {
 
 // A folder's files are read whole; none of these is anywhere near this size.
 constexpr qint64 kMostBytes = qint64{1} << 30;
-
-// A cell that sorts as a number when both it and the other hold one, numbers
-// before text and empty cells.
-class TableCell final : public QTableWidgetItem {
- public:
-  explicit TableCell(const QString& text) : QTableWidgetItem(text) {
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (ok && !std::isnan(value)) number_ = value;
-  }
-  bool operator<(const QTableWidgetItem& other) const override {
-    const auto* cell = dynamic_cast<const TableCell*>(&other);
-    if (cell == nullptr) return QTableWidgetItem::operator<(other);
-    if (number_ && cell->number_) return *number_ < *cell->number_;
-    if (number_ || cell->number_) return number_.has_value();
-    return text() < cell->text();
-  }
-
- private:
-  std::optional<double> number_;
-};
 
 // The whole of a file, or why it could not be read.
 struct FileText {
@@ -173,6 +156,21 @@ RunData data_of_record(const QString& record_path) {
   return data;
 }
 
+// The seeds and streams of the run records under `folder`, to any depth.
+std::set<RunsTable::RunKey> recorded_runs(const QString& folder) {
+  std::set<RunsTable::RunKey> found;
+  QDirIterator records(folder, {listed_name(records::Product::record)}, QDir::Files,
+                       QDirIterator::Subdirectories);
+  while (records.hasNext()) {
+    const FileText text = read_text(records.next());
+    records::RunRecord record;
+    if (text.bytes && !records::parse_record(view_of(*text.bytes), record)) {
+      found.insert({record.seed, record.stream});
+    }
+  }
+  return found;
+}
+
 // The first run record under `folder` (a run folder of --runs, or deeper
 // where --summarize gathered them), in name order.
 QString first_record(const QString& folder) {
@@ -213,7 +211,24 @@ QList<QPointF> step_points(const std::vector<double>& values, std::int64_t first
   return points;
 }
 
+// The stamps of the fan chart's points: the rows of the table the runs read,
+// and the steps after them; null when the runs read no time column.
+std::shared_ptr<const TimeScale> fan_time(const RunData& data,
+                                          const forecasting::BandTable& table) {
+  if (!data.time) return nullptr;
+  const auto points = static_cast<std::ptrdiff_t>(data.values.size());
+  const std::ptrdiff_t ahead =
+      static_cast<std::ptrdiff_t>(table.first_index +
+                                  static_cast<std::int64_t>(table.point.size())) -
+      points;
+  return std::make_shared<const TimeScale>(
+      data.time->with_steps_ahead(static_cast<std::size_t>(std::max<std::ptrdiff_t>(ahead, 0))));
+}
+
 }  // namespace
+
+// The table's and the chart's first heights are 2 and 3 of these.
+constexpr int kSplitUnit = 110;
 
 RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("runs_window"));
@@ -223,14 +238,7 @@ RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
           &QWidget::close);
   resize(760, 560);
 
-  runs_table_ = new QTableWidget();
-  runs_table_->setObjectName(QStringLiteral("runs_table"));
-  runs_table_->setAccessibleName(QStringLiteral("Runs"));
-  runs_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  runs_table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  runs_table_->setSortingEnabled(true);
-  runs_table_->verticalHeader()->hide();
-  runs_table_->setToolTip(QStringLiteral("Click a column's heading to sort the runs by it."));
+  runs_table_ = new RunsTable();
 
   notes_label_ = new QLabel();
   notes_label_->setObjectName(QStringLiteral("runs_notes"));
@@ -254,8 +262,9 @@ RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   }
   add_line_series(chart, QStringLiteral("Data"), colours::black, Qt::SolidLine, 1, true);
   add_line_series(chart, QStringLiteral("Median"), QColor(0, 0, 160), Qt::SolidLine, 2, true);
-  add_line_series(chart, QStringLiteral("Forecast start"), colours::fuchsia, Qt::SolidLine, 1,
-                  false);
+  // The legend says what the vertical line marks.
+  add_line_series(chart, QStringLiteral("Forecast start"), colours::fuchsia, Qt::SolidLine, 2,
+                  true);
   attach_axes(chart, QStringLiteral("Point"), QStringLiteral("Value"));
   use_small_axis_fonts(chart);
 
@@ -269,6 +278,9 @@ RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   splitter->addWidget(fan_chart_);
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
+  // The stretch shares out only what is left over the parts' size hints, of
+  // which the chart's is the larger: the table would start a few rows high.
+  splitter->setSizes({2 * kSplitUnit, 3 * kSplitUnit});
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(splitter);
@@ -309,55 +321,39 @@ std::optional<QString> RunsWindow::open_folder(const QString& folder) {
   if (!rows || rows->empty()) {
     return QStringLiteral("\"%1\" holds no runs.").arg(QDir::toNativeSeparators(table_path));
   }
-  show_runs_table(*rows);
+  // A run the table lists as done whose folder is gone: named as the merge
+  // names a stream it does not find.
+  const std::set<RunsTable::RunKey> found = recorded_runs(folder);
+  std::set<RunsTable::RunKey> missing;
+  std::vector<std::int32_t> missing_streams;
+  for (const records::RunOutcome& run : runs) {
+    if (!run.failure && !found.contains({run.seed, run.stream})) {
+      missing.insert({run.seed, run.stream});
+      missing_streams.push_back(run.stream);
+    }
+  }
+  runs_table_->show_runs(*rows, missing);
   const auto failed = std::count_if(runs.begin(), runs.end(),
                                     [](const records::RunOutcome& run) { return run.failure; });
   QStringList notes;
   notes << QStringLiteral("%1 runs in \"%2\"").arg(runs.size()).arg(shown_folder) +
                (failed > 0 ? QStringLiteral(", %1 failed").arg(failed) : QString()) +
                QStringLiteral(".");
+  if (!missing_streams.empty()) {
+    notes << QStringLiteral("%1 missing: %2 (%3).")
+                 .arg(missing_streams.size() == 1
+                          ? QStringLiteral("1 run")
+                          : QStringLiteral("%1 runs").arg(missing_streams.size()))
+                 .arg(to_qstring(records::labelled_list("stream", missing_streams)))
+                 .arg(missing_streams.size() == 1
+                          ? QStringLiteral("its %1 was not found in the folder")
+                          : QStringLiteral("their %1 was not found in the folder"))
+                 .arg(listed_name(records::Product::record));
+  }
   notes << show_fan_chart(folder);
   notes_label_->setText(notes.join(QLatin1Char(' ')));
   setWindowTitle(QStringLiteral("Runs \u2014 %1").arg(shown_folder));
   return std::nullopt;
-}
-
-void RunsWindow::show_runs_table(const std::vector<std::vector<std::string>>& rows) {
-  // Filled unsorted, then sorted as the user last chose (by stream at first).
-  runs_table_->setSortingEnabled(false);
-  runs_table_->clear();
-  const std::vector<std::string>& heading = rows.front();
-  runs_table_->setColumnCount(static_cast<int>(heading.size()));
-  runs_table_->setRowCount(static_cast<int>(rows.size() - 1));
-  QStringList labels;
-  int status_column = -1;
-  for (std::size_t c = 0; c < heading.size(); ++c) {
-    labels << QString::fromStdString(heading[c]);
-    if (heading[c] == "status") status_column = static_cast<int>(c);
-  }
-  runs_table_->setHorizontalHeaderLabels(labels);
-  for (std::size_t r = 1; r < rows.size(); ++r) {
-    const auto row = static_cast<int>(r - 1);
-    const std::vector<std::string>& fields = rows[r];
-    const bool failed = status_column >= 0 &&
-                        static_cast<std::size_t>(status_column) < fields.size() &&
-                        fields[static_cast<std::size_t>(status_column)] != "ok";
-    for (std::size_t c = 0; c < fields.size() && c < heading.size(); ++c) {
-      auto* cell = new TableCell(QString::fromStdString(fields[c]));
-      if (failed) {
-        // A failed run stands out, with its reason in full on every cell.
-        cell->setBackground(QColor(255, 225, 225));
-        cell->setToolTip(QString::fromStdString(fields[static_cast<std::size_t>(status_column)]));
-      }
-      runs_table_->setItem(row, static_cast<int>(c), cell);
-    }
-  }
-  runs_table_->setSortingEnabled(true);
-  // With the sort indicator: its room counted in the headings' widths.
-  runs_table_->resizeColumnsToContents();
-  if (runs_table_->horizontalHeader()->sortIndicatorSection() >= runs_table_->columnCount()) {
-    runs_table_->sortByColumn(0, Qt::AscendingOrder);
-  }
 }
 
 QStringList RunsWindow::show_fan_chart(const QString& folder) {
@@ -387,19 +383,8 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
                                                   QStringLiteral("no run folder with %1 was found")
                                                       .arg(listed_name(records::Product::record))}
                                         : data_of_record(record);
-  // At the time stamps of a table's rows and the steps after them, when the
-  // runs read a time column; else at the points' indices.
-  std::shared_ptr<const TimeScale> time;
-  if (data.time) {
-    const auto points = static_cast<std::ptrdiff_t>(data.values.size());
-    const std::ptrdiff_t ahead =
-        static_cast<std::ptrdiff_t>(table.first_index +
-                                    static_cast<std::int64_t>(table.point.size())) -
-        points;
-    time = std::make_shared<const TimeScale>(
-        data.time->with_steps_ahead(static_cast<std::size_t>(std::max<std::ptrdiff_t>(ahead, 0))));
-    show_time_axis(fan_chart_, time);
-  }
+  const std::shared_ptr<const TimeScale> time = fan_time(data, table);
+  if (time) show_time_axis(fan_chart_, time);
   const auto on_time = [&time](const QList<QPointF>& points) {
     return time ? time->on_time(points, false) : points;
   };
@@ -423,6 +408,17 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   fan_chart_->chart()->axes(Qt::Vertical).constFirst()->setTitleText(y_title);
 
   fan_chart_->set_points(Series::median, on_time(step_points(table.point, table.first_index)));
+  draw_bands(table, data.values, on_time);
+  if (table.bands.empty()) {
+    notes << QStringLiteral("The runs were made without --intervals: no bands.");
+  }
+  mark_forecast_start(table, time.get());
+  fit_axes(fan_chart_->chart());
+  return notes;
+}
+
+void RunsWindow::draw_bands(const forecasting::BandTable& table, const std::vector<double>& data,
+                            const std::function<QList<QPointF>(const QList<QPointF>&)>& on_time) {
   // The bands drawn no further than the range a forecast diverges beyond (the
   // data's range widened by its span on each side; the median's without the
   // data), or the median's where it reaches further: paths that ran away would
@@ -438,7 +434,7 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
     return range;
   };
   const auto median_range = finite_range(table.point);
-  const auto [low, high] = data.values.empty() ? median_range : finite_range(data.values);
+  const auto [low, high] = data.empty() ? median_range : finite_range(data);
   const double span = high - low;
   const double bottom = std::min(low - span, median_range.first);
   const double top = std::max(high + span, median_range.second);
@@ -462,11 +458,10 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
     }
     fan_chart_->set_band(series, on_time(lower), on_time(upper));
   }
-  if (table.bands.empty()) {
-    notes << QStringLiteral("The runs were made without --intervals: no bands.");
-  }
+}
 
-  // The forecast start, across the curves.
+void RunsWindow::mark_forecast_start(const forecasting::BandTable& table, const TimeScale* time) {
+  // Across the curves.
   double lowest = std::numeric_limits<double>::infinity();
   double highest = -lowest;
   for (int series = 0; series < forecast_start; ++series) {
@@ -477,11 +472,9 @@ QStringList RunsWindow::show_fan_chart(const QString& folder) {
   }
   if (lowest <= highest) {
     const auto first = static_cast<double>(table.first_index);
-    const double x = time ? time->x_of_point(first) : first;
+    const double x = time != nullptr ? time->x_of_point(first) : first;
     fan_chart_->set_points(Series::forecast_start, {QPointF(x, lowest), QPointF(x, highest)});
   }
-  fit_axes(fan_chart_->chart());
-  return notes;
 }
 
 }  // namespace quarvel::ui

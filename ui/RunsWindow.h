@@ -5,17 +5,25 @@
 // the data the runs' records name.
 #pragma once
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
 class QLabel;
-class QTableWidget;
+
+namespace quarvel::forecasting {
+struct BandTable;
+}
 
 namespace quarvel::ui {
 
 class ChartView;
+class RunsTable;
+class TimeScale;
 
 class RunsWindow final : public QWidget {
   Q_OBJECT
@@ -32,18 +40,23 @@ class RunsWindow final : public QWidget {
   // Shows the window in front.
   void show_window();
 
-  [[nodiscard]] QTableWidget* runs_table() const noexcept { return runs_table_; }
+  [[nodiscard]] RunsTable* runs_table() const noexcept { return runs_table_; }
   [[nodiscard]] ChartView* fan_chart() const noexcept { return fan_chart_; }
   // What the window says about the runs and the ensemble under the table.
   [[nodiscard]] QString notes() const;
 
  private:
-  void show_runs_table(const std::vector<std::vector<std::string>>& rows);
   // The fan chart from ensemble-forecast.txt and the data; returns what it
   // tells the reader about them.
   [[nodiscard]] QStringList show_fan_chart(const QString& folder);
+  // The table's bands over the data (in the table's units by now), each
+  // point put on its time by `on_time`.
+  void draw_bands(const forecasting::BandTable& table, const std::vector<double>& data,
+                  const std::function<QList<QPointF>(const QList<QPointF>&)>& on_time);
+  // The forecast start as a line across the curves drawn.
+  void mark_forecast_start(const forecasting::BandTable& table, const TimeScale* time);
 
-  QTableWidget* runs_table_ = nullptr;
+  RunsTable* runs_table_ = nullptr;
   ChartView* fan_chart_ = nullptr;
   QLabel* notes_label_ = nullptr;
 };

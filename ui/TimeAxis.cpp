@@ -82,6 +82,16 @@ QList<QPointF> TimeScale::on_time(const QList<QPointF>& index_points, bool keep_
   return points;
 }
 
+QStringList TimeScale::point_stamps(std::size_t first, std::size_t count) const {
+  QStringList stamps;
+  stamps.reserve(static_cast<qsizetype>(count));
+  for (std::size_t point = first; point < first + count; ++point) {
+    const std::size_t row = point < training_count_ ? point : point - overlap_;
+    stamps << (row < labels_.size() ? to_qstring(labels_[row]) : QString());
+  }
+  return stamps;
+}
+
 QString TimeScale::label_at(double x) const {
   const auto found = std::lower_bound(xs_.begin(), xs_.end(), x);
   if (found == xs_.end() || *found != x) return {};

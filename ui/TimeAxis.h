@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -60,6 +61,10 @@ class TimeScale {
   // Points (index, y) moved to their time; the repeated training values left
   // out unless `keep_repeats` (a curve through them would run back in time).
   [[nodiscard]] QList<QPointF> on_time(const QList<QPointF>& index_points, bool keep_repeats) const;
+  // The stamps of points `first` to `first + count - 1` as the table writes
+  // them (a step past the data by the stamp it is named by; empty for a step
+  // that has none): the labels of a grid's time column.
+  [[nodiscard]] QStringList point_stamps(std::size_t first, std::size_t count) const;
   // The stamp whose x is exactly `x`, as the table writes it; empty when no
   // row or named step is there.
   [[nodiscard]] QString label_at(double x) const;

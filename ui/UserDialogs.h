@@ -22,8 +22,11 @@ class UserDialogs {
   virtual void error(QWidget* parent, const QString& text) = 0;
   // A modal Yes/No question; true when the user answers Yes.
   virtual bool ask_yes_no(QWidget* parent, const QString& caption, const QString& text) = 0;
-  // The open-file dialog starting in `folder`; the chosen path, or nothing on cancel.
-  virtual std::optional<QString> open_file(QWidget* parent, const QString& folder) = 0;
+  // The open-file dialog starting in `folder`, offering `filters` ("Tables
+  // (*.csv *.tsv *.txt)", the first chosen at first; none: any file); the
+  // chosen path, or nothing on cancel.
+  virtual std::optional<QString> open_file(QWidget* parent, const QString& folder,
+                                           const QStringList& filters = {}) = 0;
   // The file dialog for a file to write, starting in `folder` with
   // `suggested_name`, offering `filters` ("PNG image (*.png)"; none: any file).
   // A new name may be typed; the caller asks before an existing file is
@@ -59,6 +62,11 @@ class UserDialogs {
   // the chosen size, or nothing on cancel.
   virtual std::optional<ImageSize> choose_image_size(QWidget* parent,
                                                      const ImageSize& suggested) = 0;
+  // A whole number from `lowest` to `highest`, asked in a small box captioned
+  // `title` with `label` beside its field, filled in with `suggested`; the
+  // number, or nothing on cancel.
+  virtual std::optional<int> ask_count(QWidget* parent, const QString& title, const QString& label,
+                                       int suggested, int lowest, int highest) = 0;
   // The dialog for a folder, captioned `title`, starting in `folder`; the
   // chosen folder, or nothing on cancel.
   virtual std::optional<QString> choose_folder(QWidget* parent, const QString& title,

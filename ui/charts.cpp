@@ -57,7 +57,16 @@ QAreaSeries* add_band_series(QChart* chart, const QString& title, const QColor& 
   band->setBrush(colour);
   band->setPen(Qt::NoPen);
   chart->addSeries(band);
-  for (auto* marker : chart->legend()->markers(band)) marker->setVisible(false);
+  // In the legend a swatch of the fill with an edge of its hue: an area
+  // series' own marker is an empty box where the band has no pen.
+  QColor edge = colour;
+  edge.setAlpha(std::min(255, 4 * colour.alpha()));
+  for (auto* marker : chart->legend()->markers(band)) {
+    marker->setShape(QLegend::MarkerShapeRectangle);
+    marker->setBrush(colour);
+    marker->setPen(QPen(edge, 1));
+    marker->setVisible(false);
+  }
   return band;
 }
 

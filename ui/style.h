@@ -17,6 +17,13 @@ inline const QColor lime{0, 255, 0};
 inline const QColor black{0, 0, 0};
 inline const QColor fuchsia{255, 0, 255};
 inline const QColor orange{255, 128, 64};
+// The prediction chart's line where the data end and the forecast past them begins.
+inline const QColor data_end{90, 90, 90};
+// What a refusal marks: the text that says it, the line and the cell refused,
+// a field whose text is refused.
+inline const QColor refusal_text{176, 0, 0};
+inline const QColor refused_line{255, 232, 232};
+inline const QColor refused_cell{255, 190, 190};
 }  // namespace colours
 
 // The nearest proportional sans-serif at 12 pixels.

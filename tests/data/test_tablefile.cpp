@@ -560,6 +560,14 @@ TEST(Table, RefusesBadInputNamingLineAndColumn) {
        2,
        2,
        "line 2, column 2: text follows the closing quote of the field"},
+      {"a quote left unclosed, closed by the next line's",
+       "a,b\n\"1\",2\n\"3,4\n\"5\",6\n",
+       {},
+       TableProblem::text_after_quote,
+       3,
+       1,
+       "line 3, column 1: the quote that opens this field closes only on line 4, and text "
+       "follows it there"},
       {"a decimal comma with the comma as delimiter", months, comma_and_decimal_comma,
        TableProblem::bad_options, 0, 0, "a decimal comma needs another delimiter than the comma"},
       {"one column for values and time", months,
@@ -927,6 +935,18 @@ TEST(ExampleTable, SplitsIntoTheTwoExampleFiles) {
   EXPECT_EQ(split.split->reading,
             "the first 120 of 144 values train (up to 1958-12), 24 are held out, and the "
             "validation part repeats the last 36 values of the training part");
+}
+
+// The lines of a refusal as the reader counts them: LF, CR LF and CR each end one.
+TEST(TextLine, CountsLinesAsTheReaderDoes) {
+  const std::string_view text = "a,b\r\n1,2\r3,4\n\n5,6";
+  EXPECT_EQ(text_line(text, 1), "a,b");
+  EXPECT_EQ(text_line(text, 2), "1,2");
+  EXPECT_EQ(text_line(text, 3), "3,4");
+  EXPECT_EQ(text_line(text, 4), "");
+  EXPECT_EQ(text_line(text, 5), "5,6");
+  EXPECT_EQ(text_line(text, 6), "");
+  EXPECT_EQ(text_line(text, 0), "");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <array>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "runs/settings.h"
 
@@ -132,6 +133,7 @@ TEST(RunSettings, EverySpellingTheCheckTakesReadsAsItsPlainForm) {
   SettingsTexts texts;
   texts.set(Setting::weight, " 5e-4 ");
   texts.set(Setting::copy, ".10");
+  texts.set(Setting::mutation, "0.1");  // the rates add up to 1
   texts.set(Setting::selection, "fitness");
   RunSettings settings;
   ASSERT_EQ(read_settings(texts, settings), std::nullopt);
@@ -172,6 +174,33 @@ TEST(RunSettings, AProblemNamesTheSettingAndChangesNothing) {
   EXPECT_EQ(problem->population, 2);
   EXPECT_EQ(problem->message, kNotNatural);
   EXPECT_EQ(settings.whole(Setting::generations), 7);
+}
+
+// The rates of each page read are checked together, as the field group and
+// the runner check them: a sum above 1 is refused (naming the page's first
+// rate), a page not read is not checked.
+TEST(RunSettings, TheRatesOfAReadPageAddUpToAtMostOne) {
+  SettingsTexts texts;
+  texts.set(Setting::populations, "2");
+  texts.set(Setting::copy, 2, "0.9");  // page 3 is not read
+  RunSettings settings;
+  ASSERT_EQ(read_settings(texts, settings), std::nullopt);
+  texts.set(Setting::copy, 1, "0.5");  // the defaults' sum is 1: now 1.4 on page 2
+  const auto problem = read_settings(texts, settings);
+  ASSERT_TRUE(problem);
+  EXPECT_EQ(problem->setting, kRates.front());
+  EXPECT_EQ(problem->population, 2);
+  EXPECT_EQ(problem->message, kRateSum);
+  EXPECT_EQ(settings.value(Setting::copy, 1), RunSettings{}.value(Setting::copy, 1));
+}
+
+// The one list of the rates is the settings table's group of rates.
+TEST(SettingsTable, TheRatesAreTheGroupOfRates) {
+  std::vector<Setting> group;
+  for (const SettingInfo& info : settings_table()) {
+    if (info.group == Group::rates) group.push_back(info.id);
+  }
+  EXPECT_EQ(group, std::vector<Setting>(kRates.begin(), kRates.end()));
 }
 
 }  // namespace

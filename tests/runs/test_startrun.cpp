@@ -85,6 +85,10 @@ TEST(TransferSettings, RefusesAndLeavesParametersAndDataUntouched) {
        StartError::unreadable_setting, 0, Setting::weight_error, "greater than 0"},
       {"negative rate", [](SettingsTexts& s) { s.set(Setting::copy, 0, "-0.1"); },
        StartError::unreadable_setting, 1, Setting::copy, "negative"},
+      {"rates above 1", [](SettingsTexts& s) { s.set(Setting::copy, 0, "0.5"); },
+       StartError::unreadable_setting, 1, Setting::crossover_function,
+       "The \"Rate of GP Operations\" of population 1 cannot be used: Sum of the Rate of GP "
+       "Operation must be lower than 1. Please correct them"},
       {"unknown selection", [](SettingsTexts& s) { s.set(Setting::selection, 0, "roulette"); },
        StartError::unreadable_setting, 1, Setting::selection, "offered choices"},
       {"unknown ranking", [](SettingsTexts& s) { s.set(Setting::rank_by, "size"); },

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -22,14 +23,23 @@ namespace quarvel::ui::testing {
 
 class FakeDialogs final : public UserDialogs {
  public:
-  void message(QWidget*, const QString& text) override { messages.append(text); }
-  void error(QWidget*, const QString& text) override { errors.append(text); }
+  void message(QWidget*, const QString& text) override {
+    messages.append(text);
+    if (while_box_open) while_box_open();
+  }
+  void error(QWidget*, const QString& text) override {
+    errors.append(text);
+    if (while_box_open) while_box_open();
+  }
   bool ask_yes_no(QWidget*, const QString& caption, const QString& text) override {
     questions.append(caption + QLatin1Char('|') + text);
+    if (while_box_open) while_box_open();
     return answer_yes;
   }
-  std::optional<QString> open_file(QWidget*, const QString& folder) override {
+  std::optional<QString> open_file(QWidget*, const QString& folder,
+                                   const QStringList& filters) override {
     dialog_folders.append(folder);
+    open_dialog_filters.append(filters);
     return next_file_answer();
   }
   // Answered from the same queue, the filter from its own (0 when empty);
@@ -65,6 +75,19 @@ class FakeDialogs final : public UserDialogs {
     image_size_answers.pop_front();
     return answer;
   }
+  // Answered from its own queue; with none left, the user cancels.
+  std::optional<int> ask_count(QWidget*, const QString& title, const QString& label, int suggested,
+                               int lowest, int highest) override {
+    count_questions.append(QStringLiteral("%1|%2|%3 (%4..%5)")
+                               .arg(title, label)
+                               .arg(suggested)
+                               .arg(lowest)
+                               .arg(highest));
+    if (count_answers.empty()) return std::nullopt;
+    const int answer = count_answers.front();
+    count_answers.pop_front();
+    return answer;
+  }
   // Answered from the file queue too.
   std::optional<QString> choose_folder(QWidget*, const QString& title,
                                        const QString& folder) override {
@@ -85,7 +108,10 @@ class FakeDialogs final : public UserDialogs {
   QStringList folder_dialog_titles;
   QStringList save_dialog_names;
   QList<QStringList> save_dialog_filters;
+  QList<QStringList> open_dialog_filters;
   std::deque<int> filter_answers;
+  QStringList count_questions;  // "title|label|suggested (lowest..highest)"
+  std::deque<int> count_answers;
   std::vector<ImageSize> suggested_image_sizes;
   std::deque<std::optional<ImageSize>> image_size_answers;  // nullopt: the user cancels
   QStringList urls;
@@ -93,6 +119,9 @@ class FakeDialogs final : public UserDialogs {
   std::vector<int> end_statuses;
   std::deque<std::optional<QString>> file_answers;  // nullopt: the user cancels
   bool answer_yes = false;
+  // What the user's reading time does while a box or question is open: a
+  // test runs the box's own message loop here, as a modal box would.
+  std::function<void()> while_box_open;
 };
 
 // Settings store and application title for a test program; call once first.

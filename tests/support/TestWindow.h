@@ -134,6 +134,19 @@ struct TestWindow {
                write_file(folder, QStringLiteral("validation.txt"), validation));
   }
 
+  // Lets the window dispatch its messages, and so carry a run on, until no
+  // run is in progress.
+  void wait_for_run_end() {
+    while (window.run_driver().running()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+  }
+  // Start, as the button does, and the run it starts carried on to its end.
+  void start_and_wait() {
+    window.start_or_abort_run();
+    wait_for_run_end();
+  }
+
   // `action` runs with the index of each generation as soon as the window has
   // shown it, from inside the run's own message processing.
   void after_each_generation(const std::function<void(int)>& action) {

@@ -249,7 +249,7 @@ class DataLoadingTest : public QObject, protected WindowFixture {
     const auto start = [&] {
       w.window.tabs().setCurrentWidget(w.results_tab());
       window_->dialogs.messages.clear();
-      w.window.start_or_abort_run();
+      w.start_and_wait();
       if (w.window.tabs().currentWidget() != w.problem_tab()) return QStringList{"wrong tab"};
       return window_->dialogs.messages;
     };

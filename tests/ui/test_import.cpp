@@ -4,9 +4,12 @@
 // loads into the grids beside those of the two example files, the drops that
 // open it, and the time stamps the charts then show.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -17,15 +20,18 @@
 #include <QtTest>
 #include <memory>
 
+#include "batch/rundata.h"
 #include "support/TestWindow.h"
 #include "support/examples.h"
 #include "ui/ChartExport.h"
 #include "ui/ImportTableDialog.h"
 #include "ui/TimeAxis.h"
+#include "ui/style.h"
 
 using quarvel::runs::Setting;
 using quarvel::testing::example;
 using quarvel::ui::ImportTableDialog;
+using quarvel::ui::ResultsView;
 using quarvel::ui::testing::child;
 using quarvel::ui::testing::column;
 using quarvel::ui::testing::drop_on;
@@ -117,6 +123,9 @@ class ImportTest : public QObject {
     parts.split()->setText(QStringLiteral("1958-12"));
     QVERIFY(parts.ok()->isEnabled());
     parts.ok()->click();
+    // The file dialog offered tables first.
+    QCOMPARE(w.dialogs.open_dialog_filters.constLast().value(0),
+             QStringLiteral("Tables (*.csv *.tsv *.txt)"));
   }
 
  private slots:
@@ -224,6 +233,139 @@ class ImportTest : public QObject {
     // The preview points at the cell: line 3, the second row shown.
     QCOMPARE(parts.preview()->currentRow(), 1);
     QCOMPARE(parts.preview()->currentColumn(), 1);
+  }
+
+  // A refused line past the first rows: the preview shows the first rows,
+  // then the rows around it (or, where the reader could not split it, its
+  // text), marks it and scrolls to it; an unbalanced quote is named on the
+  // line where it opened.
+  void a_refused_line_further_down_is_shown_and_marked_data() {
+    QTest::addColumn<QByteArray>("faulty");  // line 61
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("column");  // the refused cell's, 1-based
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("an unbalanced quote")
+        << QByteArray("\"61,5\n\"62\",6")
+        << "line 61, column 1: the quote that opens this field closes only on line 62, and text "
+           "follows it there"
+        << 1 << "\"61,5";
+    QTest::newRow("a value that is no number")
+        << QByteArray("61,five\n62,6") << "line 61, column 2 (\"v\"): \"five\" is not a number" << 2
+        << "five";
+  }
+  void a_refused_line_further_down_is_shown_and_marked() {
+    QFETCH(QByteArray, faulty);
+    QFETCH(QString, message);
+    QFETCH(int, column);
+    QFETCH(QString, shown);
+    QByteArray text("t,v\n");
+    for (int line = 2; line < 61; ++line) text += QByteArray::number(line) + ',' + "1\n";
+    text += faulty + "\n";
+    for (int line = 63; line < 80; ++line) text += QByteArray::number(line) + ',' + "1\n";
+    const auto dialog = dialog_for(text, 1);
+    const DialogParts parts(dialog.get());
+    dialog->show();
+    QVERIFY2(parts.message().endsWith(message), qPrintable(parts.message()));
+    QTableWidget* preview = parts.preview();
+    const int row = preview->currentRow();
+    QVERIFY(row >= 20);
+    QCOMPARE(preview->verticalHeaderItem(row)->text(), QStringLiteral("61"));
+    QCOMPARE(preview->verticalHeaderItem(0)->text(), QStringLiteral("2"));
+    QCOMPARE(preview->verticalHeaderItem(19)->text(), QStringLiteral("21"));
+    QCOMPARE(preview->verticalHeaderItem(20)->text(), QStringLiteral("59"));
+    QCOMPARE(preview->item(row, preview->currentColumn())->text(), shown);
+    QCOMPARE(preview->currentColumn(), shown.startsWith(QLatin1Char('"')) ? 0 : column - 1);
+    QCOMPARE(preview->item(row, preview->currentColumn())->background().color(),
+             quarvel::ui::colours::refused_cell);
+    if (preview->currentColumn() > 0) {
+      QCOMPARE(preview->item(row, 0)->background().color(), quarvel::ui::colours::refused_line);
+    }
+    QCOMPARE(preview->item(row, preview->currentColumn())->toolTip().right(message.size()),
+             message);
+    // In sight.
+    const QRect cell = preview->visualItemRect(preview->item(row, preview->currentColumn()));
+    QVERIFY(preview->viewport()->rect().intersects(cell));
+  }
+
+  // What OK keeps of how the table was read and split reads it again the
+  // same way: the runner's options that exported models record (a stamp that
+  // reads as a number marked as a stamp, the thousands separator named), and
+  // the request many runs make.
+  void the_kept_reading_reads_the_table_again_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("thousands");  // the box's entry to pick; empty: none
+    QTest::addColumn<QString>("split");      // as typed
+    QTest::addColumn<QStringList>("options");
+    QByteArray years("year,v\n");
+    for (int k = 0; k < 20; ++k)
+      years += QByteArray::number(1950 + k) + ',' + QByteArray::number(k % 7) + '\n';
+    QTest::newRow("years as stamps")
+        << years << QString() << "10" << QStringList{"--split @1959", "--time-column year"};
+    QTest::newRow("a thousands separator")
+        << QByteArray(
+               "month\tpassengers\n2000-01\t995\n2000-02\t1,046\n2000-03\t1,102\n"
+               "2000-04\t987\n2000-05\t1,150\n2000-06\t1,201\n")
+        << "Comma, as in 1,046.5"
+        << "4" << QStringList{"--thousands-separator comma", "--split 2000-04"};
+  }
+  void the_kept_reading_reads_the_table_again() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, thousands);
+    QFETCH(QString, split);
+    QFETCH(QStringList, options);
+    QTemporaryDir folder;
+    const QString path = write_file(folder, QStringLiteral("table.csv"), text);
+    ImportTableDialog dialog(path, text.toStdString(), 1);
+    const DialogParts parts(&dialog);
+    if (!thousands.isEmpty())
+      parts.thousands()->setCurrentIndex(parts.thousands()->findText(thousands));
+    parts.split()->setText(split);
+    QCOMPARE(parts.message(), QString());
+    QVERIFY(dialog.imported());
+    const quarvel::ui::ImportedTable& imported = *dialog.imported();
+    QStringList given;
+    for (const auto& [option, value] : imported.runner_options())
+      given << QString::fromStdString(option) + QLatin1Char(' ') + QString::fromStdString(value);
+    for (const QString& option : options)
+      QVERIFY2(given.contains(option), qPrintable(given.join(' ')));
+
+    quarvel::batch::RunRequest request;
+    request.data = imported.data_table();
+    request.overlap_given = true;  // as the window's overlap field gives it
+    request.settings.set(Setting::overlap, static_cast<double>(imported.split.overlap));
+    quarvel::batch::RunData data;
+    QCOMPARE(quarvel::batch::read_run_data(request, data), std::nullopt);
+    const std::size_t count = imported.split.training_count;
+    QCOMPARE(data.training.value, quarvel::data::make_grid(imported.split.training, 0).value);
+    QCOMPARE(data.validation.value,
+             quarvel::data::make_grid(imported.split.validation, static_cast<std::int64_t>(count))
+                 .value);
+  }
+
+  // The slider follows a split point typed in the field; one that names no
+  // row marks the field and the slider, which stays where the last point
+  // that named one put it.
+  void an_invalid_split_is_marked_and_the_slider_follows_a_valid_one() {
+    const auto dialog = dialog_for(air_passengers(), 36);
+    const DialogParts parts(dialog.get());
+    const auto marked = [&parts] {
+      return parts.split()->palette().color(QPalette::Base) == quarvel::ui::colours::refused_line &&
+             parts.slider()->palette().color(QPalette::Highlight) ==
+                 quarvel::ui::colours::refusal_text &&
+             parts.split()->accessibleDescription().startsWith(QStringLiteral("Invalid: "));
+    };
+    parts.split()->setText(QStringLiteral("100"));
+    QCOMPARE(parts.slider()->value(), 100);
+    QVERIFY(!marked());
+    parts.split()->setText(QStringLiteral("150"));
+    QVERIFY(!parts.ok()->isEnabled());
+    QVERIFY(marked());
+    QCOMPARE(parts.slider()->value(), 100);
+    QVERIFY(!parts.slider()->accessibleDescription().isEmpty());
+    parts.split()->setText(QStringLiteral("0.5"));
+    QCOMPARE(parts.slider()->value(), 72);
+    QVERIFY(!marked());
+    QVERIFY(parts.slider()->accessibleDescription().isEmpty());
   }
 
   // A comma the table may mean either way is read as the user says.
@@ -459,6 +601,54 @@ class ImportTest : public QObject {
   // The data preview and the prediction chart show the table's months, the
   // forecast past the data the months after it; data files bring the
   // indices back.
+  // After an import the grids' time column shows the table's stamps, and
+  // Ctrl+C copies them; their cells keep the indices a load of two files
+  // gives, as the output files do. Data files bring the indices back.
+  void the_grids_show_and_copy_the_time_stamps() {
+    TestWindow w;
+    import_air_passengers(w);
+    const QTableView* training = w.training_grid();
+    QCOMPARE(training->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("month"));
+    const auto shown = [](const QTableView* grid, int row) {
+      return grid->model()->index(row, 0).data().toString();
+    };
+    QCOMPARE(shown(training, 0), QStringLiteral("1949-01"));
+    QCOMPARE(shown(training, 119), QStringLiteral("1958-12"));
+    QCOMPARE(w.training_model()->cell(0, 119), QStringLiteral("119"));
+    // The validation part repeats the last 36 training months, then holds out the rest.
+    QCOMPARE(shown(w.validation_grid(), 0), QStringLiteral("1956-01"));
+    QCOMPARE(shown(w.validation_grid(), 59), QStringLiteral("1960-12"));
+    QCOMPARE(w.validation_model()->cell(0, 0), QStringLiteral("120"));
+    QVERIFY(!(w.training_model()->flags(w.training_model()->index(0, 0)) & Qt::ItemIsEditable));
+
+    QTableView* grid = w.training_grid();
+    grid->selectionModel()->select(
+        QItemSelection(grid->model()->index(0, 0), grid->model()->index(1, 1)),
+        QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("month\tValue\n1949-01\t112\n1949-02\t118\n"));
+
+    // The output grids of a run of the table: the months, the steps past the
+    // data too.
+    w.field(Setting::generations)->setText(QStringLiteral("1"));
+    w.field(Setting::population_size, 0)->setText(QStringLiteral("40"));
+    w.field(Setting::elite, 0)->setText(QStringLiteral("2"));
+    w.field(Setting::forecast_ahead)->setText(QStringLiteral("3"));
+    w.start_and_wait();
+    const QTableView* output = w.output_grid(0);
+    QCOMPARE(shown(output, 0), QStringLiteral("1949-01"));
+    QCOMPARE(shown(output, 120), QStringLiteral("1956-01"));
+    QCOMPARE(shown(output, 182), QStringLiteral("1961-03"));
+    QCOMPARE(w.output_model(0)->cell(0, 182), QStringLiteral("182"));
+
+    w.load_texts(data_folder_, quarvel::ui::testing::wave_text(0, 90),
+                 quarvel::ui::testing::wave_text(90, 30));
+    QCOMPARE(training->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Time"));
+    QCOMPARE(shown(training, 5), QStringLiteral("5"));
+    QVERIFY(w.training_model()->flags(w.training_model()->index(0, 0)) & Qt::ItemIsEditable);
+  }
+
   void the_charts_show_the_time_stamps() {
     TestWindow w;
     import_air_passengers(w);
@@ -478,20 +668,21 @@ class ImportTest : public QObject {
     w.field(Setting::population_size, 0)->setText(QStringLiteral("40"));
     w.field(Setting::elite, 0)->setText(QStringLiteral("2"));
     w.field(Setting::forecast_ahead)->setText(QStringLiteral("3"));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(w.dialogs.messages, QStringList());
     quarvel::ui::ChartView* prediction = w.prediction_chart();
     QVERIFY(quarvel::ui::time_scale_of(prediction) != nullptr);
-    QCOMPARE(prediction->points(0).size(), 144);  // the repeated months once
+    QCOMPARE(prediction->points(ResultsView::real_data_series).size(),
+             144);  // the repeated months once
     const QByteArray csv = quarvel::ui::chart_file(prediction, quarvel::ui::ChartFormat::csv);
     QVERIFY(csv.startsWith("series,x,y,time\nReal Data,1949,"));
     QVERIFY2(csv.contains("\nForecast1,1961,") && csv.contains(",1961-03\n"), csv.constData());
     // The prediction bands at the months too: from the first held-out month
     // to the last step past the data.
-    const QList<QPointF> band = prediction->points(11);
+    const QList<QPointF> band = prediction->points(ResultsView::first_band_series);
     QCOMPARE(band.constFirst().x(), 1959.0);
     QCOMPARE(band.constLast().x(), 1961.0 + 2.0 / 12.0);
-    QCOMPARE(prediction->lower_points(11).constFirst().x(), 1959.0);
+    QCOMPARE(prediction->lower_points(ResultsView::first_band_series).constFirst().x(), 1959.0);
     // The output grid keeps its indices.
     QCOMPARE(w.output_model(0)->cell(0, 180), QStringLiteral("180"));
 
@@ -502,7 +693,7 @@ class ImportTest : public QObject {
     w.window.draw_data_plot();
     QCOMPARE(quarvel::ui::time_scale_of(plot), nullptr);
     QCOMPARE(plot->points(0).constFirst().x(), 0.0);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(quarvel::ui::time_scale_of(prediction), nullptr);
   }
 };

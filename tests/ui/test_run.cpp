@@ -42,6 +42,7 @@ using quarvel::ui::ButtonKind;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
+using quarvel::ui::ResultsView;
 using quarvel::ui::RunDriver;
 using quarvel::ui::testing::column;
 using quarvel::ui::testing::GenerationHold;
@@ -185,7 +186,7 @@ class RunTest : public QObject, protected WindowFixture {
       }
     });
     w.window.tabs().setCurrentWidget(w.problem_tab());
-    w.window.start_or_abort_run();
+    w.start_and_wait();
 
     QVERIFY(running_state);
     QCOMPARE(w.window.tabs().currentWidget(), w.results_tab());
@@ -227,7 +228,7 @@ class RunTest : public QObject, protected WindowFixture {
     for (int p = 0; p < 2; ++p) {
       const auto& prediction = reference.prediction[static_cast<std::size_t>(p)];
       QCOMPARE(static_cast<int>(prediction.size()), n);
-      const auto curve = points_of(w.prediction_chart(), p + 1);
+      const auto curve = points_of(w.prediction_chart(), ResultsView::first_population_series + p);
       QCOMPARE(x_values(curve), indices(n));
       QCOMPARE(y_values(curve), QList<double>(prediction.begin(), prediction.end()));
       const auto cells = quarvel::records::output_cells(prediction);
@@ -239,10 +240,10 @@ class RunTest : public QObject, protected WindowFixture {
     // Absent populations show nothing: the grid's first empty rows.
     QCOMPARE(w.output_model(2)->rowCount(), quarvel::ui::kOutputGridRows);
     QCOMPARE(column(w.output_model(2), 1), QStringList(quarvel::ui::kOutputGridRows, QString()));
-    QVERIFY(points_of(w.prediction_chart(), 3).isEmpty());
+    QVERIFY(points_of(w.prediction_chart(), ResultsView::first_population_series + 2).isEmpty());
 
     // "Real Data": the scaled series, 0 to 1.
-    const auto real = points_of(w.prediction_chart(), 0);
+    const auto real = points_of(w.prediction_chart(), ResultsView::real_data_series);
     QCOMPARE(x_values(real), indices(n));
     const QList<double> scaled = y_values(real);
     QCOMPARE(*std::min_element(scaled.begin(), scaled.end()), 0.0);
@@ -258,8 +259,9 @@ class RunTest : public QObject, protected WindowFixture {
       }
     }
     const int overlap = w.field(Setting::overlap)->text().toInt();
-    QCOMPARE(points_of(w.prediction_chart(), 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
-    QCOMPARE(points_of(w.prediction_chart(), 6),
+    QCOMPARE(points_of(w.prediction_chart(), ResultsView::training_marker_series),
+             (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
+    QCOMPARE(points_of(w.prediction_chart(), ResultsView::forecast_marker_series),
              (QList<QPointF>{{90.0 + overlap, lo}, {90.0 + overlap, hi}}));
 
     // The best trees, each under its population's heading.
@@ -289,7 +291,7 @@ class RunTest : public QObject, protected WindowFixture {
         seen << w.stop_button()->text() << QString::number(w.start_button()->isEnabled());
       });
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
 
     QCOMPARE(seen, (QStringList{"Resume", "Abort", "Stop", "0"}));
     QCOMPARE(shown_while_paused, 2);  // generations 0 and 1, nothing more while paused
@@ -314,7 +316,7 @@ class RunTest : public QObject, protected WindowFixture {
         ++resumed;
       });
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(paused_at, 290);
     QCOMPARE(resumed, 1);
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 300);
@@ -333,10 +335,10 @@ class RunTest : public QObject, protected WindowFixture {
         w.stop_button()->click();
       }
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QVERIFY(stopped);
     verify_idle();
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 3);
     verify_idle();
   }
@@ -366,17 +368,18 @@ class RunTest : public QObject, protected WindowFixture {
     prepare_small_run(1, 1);
     auto& w = *window_;
     w.field(Setting::overlap)->setText(overlap);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     quarvel::runs::GenerationResults results;
     results.populations.resize(1);
     results.populations[0].prediction.assign(120, 0.25);
     results.populations[0].prediction[7] = extreme;
     w.window.results_view().plot_prediction_curves(results, w.window.prediction_markers());
 
-    QCOMPARE(points_of(w.prediction_chart(), 5), (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
-    QCOMPARE(points_of(w.prediction_chart(), 6),
+    QCOMPARE(points_of(w.prediction_chart(), ResultsView::training_marker_series),
+             (QList<QPointF>{{90.0, lo}, {90.0, hi}}));
+    QCOMPARE(points_of(w.prediction_chart(), ResultsView::forecast_marker_series),
              (QList<QPointF>{{validation_x, lo}, {validation_x, hi}}));
-    const auto curve = points_of(w.prediction_chart(), 1);
+    const auto curve = points_of(w.prediction_chart(), ResultsView::first_population_series);
     QCOMPARE(curve.size(), std::isfinite(extreme) ? 120 : 119);
     QCOMPARE(curve.last(), QPointF(119.0, 0.25));
   }
@@ -433,7 +436,7 @@ class RunTest : public QObject, protected WindowFixture {
         w.start_button()->click();
       });
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     stopping = false;
     QCOMPARE(seen, (QStringList{QStringLiteral("Resume"), QStringLiteral("1")}));
     QCOMPARE(shown_when_paused, 1);
@@ -449,7 +452,8 @@ class RunTest : public QObject, protected WindowFixture {
     // grid's every row kept.
     const int n = 29300;
     QCOMPARE(w.output_model(0)->rowCount(), n);
-    const QList<QPointF> curve = points_of(w.prediction_chart(), 1);
+    const QList<QPointF> curve =
+        points_of(w.prediction_chart(), ResultsView::first_population_series);
     const QChart* chart = w.prediction_chart()->chart();
     QVERIFY2(curve.size() <= 4 * static_cast<int>(chart->plotArea().width()) + 8,
              qPrintable(QString::number(curve.size())));
@@ -478,10 +482,92 @@ class RunTest : public QObject, protected WindowFixture {
     on_computing_tick = [&] {
       if (ticks_while_computing == 5) w.action("start_action")->trigger();
     };
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(window_->dialogs.questions, QStringList{kAbortQuestion});
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 1);
     verify_idle();
+  }
+
+  // A box or a question shown during a run runs its own message loop, as a
+  // modal box does: the run goes on behind it to its end. The box's loop gives
+  // up when the run stands still behind it: nothing computing, and the
+  // queued messages dispatched twice without a generation starting.
+  void the_run_goes_on_behind_a_box_data() {
+    QTest::addColumn<QString>("box");
+    QTest::newRow("Export models' message while running") << "export";
+    QTest::newRow("the abort question, answered No") << "abort";
+  }
+  void the_run_goes_on_behind_a_box() {
+    QFETCH(QString, box);
+    prepare_small_run(6, 1);
+    auto& w = *window_;
+    RunDriver& driver = w.window.run_driver();
+    int shown_when_opened = -1;
+    int shown_when_closed = -1;
+    bool stood_still = false;
+    w.dialogs.while_box_open = [&] {
+      shown_when_opened = w.window.last_run().generations_shown;
+      while (driver.running()) {
+        if (driver.computing()) {
+          QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+          continue;
+        }
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents();
+        if (driver.running() && !driver.computing()) {
+          stood_still = true;
+          break;
+        }
+      }
+      shown_when_closed = w.window.last_run().generations_shown;
+    };
+    window_->after_each_generation([&](int g) {
+      if (g != 1 || shown_when_opened >= 0) return;
+      if (box == QStringLiteral("export")) {
+        w.action("export_models_action")->trigger();
+      } else {
+        w.dialogs.answer_yes = false;
+        w.action("start_action")->trigger();
+      }
+    });
+    w.start_and_wait();
+
+    QVERIFY(!stood_still);
+    QCOMPARE(shown_when_opened, 2);
+    QCOMPARE(shown_when_closed, 6);
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 6);
+    QVERIFY2(w.window.run_status().startsWith(QStringLiteral("Not running \u2014 finished in ")),
+             qPrintable(w.window.run_status()));
+    QCOMPARE(w.dialogs.messages.size() + w.dialogs.questions.size(), 1);
+    verify_idle();
+  }
+
+  // A run's time is the time it worked: the time it stood stopped between
+  // generations is not counted. The run's clock is the test's: each
+  // generation takes 2 s, the stop 100 s.
+  void the_run_time_leaves_out_the_time_stopped() {
+    prepare_small_run(4, 1);
+    auto& w = *window_;
+    RunDriver& driver = w.window.run_driver();
+    std::chrono::steady_clock::time_point now{};
+    driver.set_clock([&now] { return now; });
+    bool resumed = false;
+    window_->after_each_generation([&](int g) {
+      now += std::chrono::seconds(2);
+      if (g != 1) return;
+      w.stop_button()->click();
+      // Once the stop has taken effect between generations 1 and 2.
+      QTimer::singleShot(0, &w.window, [&] {
+        QVERIFY(driver.paused() && !driver.computing());
+        now += std::chrono::seconds(100);
+        w.stop_button()->click();
+        resumed = true;
+      });
+    });
+    w.start_and_wait();
+
+    QVERIFY(resumed);
+    QCOMPARE(w.window.run_status(), QStringLiteral("Not running \u2014 finished in 8.0 s"));
   }
 
   void abort_answered_no_then_yes() {
@@ -499,7 +585,7 @@ class RunTest : public QObject, protected WindowFixture {
         w.start_button()->click();
       });
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
 
     QCOMPARE(window_->dialogs.questions, (QStringList{kAbortQuestion, kAbortQuestion}));
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 2);  // generations 0 and 1 stay on display
@@ -512,7 +598,7 @@ class RunTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     int starts = 0;
     // Every Start shows the data as "Real Data" (after emptying it).
-    QXYSeries* real_data = w.prediction_chart()->series(0);
+    QXYSeries* real_data = w.prediction_chart()->series(ResultsView::real_data_series);
     connect(real_data, &QXYSeries::pointsReplaced, &w.window, [&] {
       if (!real_data->points().isEmpty()) ++starts;
     });
@@ -523,7 +609,7 @@ class RunTest : public QObject, protected WindowFixture {
       window_->dialogs.answer_yes = true;
       w.action("start_action")->trigger();
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
 
     QCOMPARE(starts, 1);
     QCOMPARE(window_->dialogs.questions, QStringList{kAbortQuestion});
@@ -532,7 +618,7 @@ class RunTest : public QObject, protected WindowFixture {
 
     // The next Start runs from a clean state: all generations.
     window_->dialogs.answer_yes = false;
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 6);
     verify_idle();
   }
@@ -547,7 +633,7 @@ class RunTest : public QObject, protected WindowFixture {
     window_->after_each_generation([&](int g) {
       if (g == 1) refused = !w.window.close();
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
 
     QVERIFY(refused);
     QCOMPARE(window_->dialogs.questions, QStringList{kAbortQuestion});
@@ -559,6 +645,31 @@ class RunTest : public QObject, protected WindowFixture {
     QCOMPARE(store.value(QStringLiteral("DIRECTORY/INIT")).toString(),
              w.window.remembered_folder());
     QCOMPARE(w.window.remembered_folder(), QDir::toNativeSeparators(data_folder_.path()));
+  }
+
+  // The run goes on behind the abort question of a close, and ends while it
+  // is open: Yes then closes the window at once, as there is no run to wait for.
+  void a_close_agreed_to_after_the_run_ended_closes_the_window() {
+    prepare_small_run(4, 1);
+    auto& w = *window_;
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    RunDriver& driver = w.window.run_driver();
+    w.dialogs.while_box_open = [&] {
+      while (driver.running()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+      }
+    };
+    w.dialogs.answer_yes = true;
+    bool refused = false;
+    window_->after_each_generation([&](int g) {
+      if (g == 0) refused = !w.window.close();
+    });
+    w.start_and_wait();
+    QVERIFY(refused);
+    QCOMPARE(points_of(w.mdl_chart(), 0).size(), 4);
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(!w.window.isVisible());
   }
 
   void keyboard_roles_of_the_button_kinds() {
@@ -580,6 +691,7 @@ class RunTest : public QObject, protected WindowFixture {
     w.window.tabs().setCurrentWidget(w.results_tab());
     w.best_trees_text()->setFocus();
     QTest::keyClick(w.best_trees_text(), Qt::Key_Return);  // Start is the default button
+    w.wait_for_run_end();
 
     QCOMPARE(seen, (QStringList{"Resume", "Stop"}));
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 5);
@@ -601,7 +713,7 @@ class RunTest : public QObject, protected WindowFixture {
     write_file(data_folder_, "out.txt", "earlier\r\n");
 
     prepare_small_run(1, 2);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     const auto save = [&](QPushButton* button, const GridModel* model) {
       dialogs.file_answers.push_back(path);
       button->click();
@@ -636,7 +748,7 @@ class RunTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     auto& dialogs = window_->dialogs;
     prepare_small_run(1, 1);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     const QString missing = data_folder_.filePath(QStringLiteral("no such folder/out.txt"));
     dialogs.file_answers.push_back(missing);
     w.window.save_output(0);
@@ -700,14 +812,14 @@ class RunTest : public QObject, protected WindowFixture {
       load("5\n5\n5\n", "5\n5\n");
     }
     w.window.tabs().setCurrentWidget(w.populations_tab());
-    w.window.start_or_abort_run();
+    w.start_and_wait();
 
     QCOMPARE(window_->dialogs.messages.size(), 1);
     QVERIFY2(window_->dialogs.messages[0].startsWith(message),
              qPrintable(window_->dialogs.messages[0]));
     QCOMPARE(w.window.tabs().currentWidget(), data_tab ? w.problem_tab() : w.populations_tab());
     QVERIFY(w.window.engine().populations.empty());
-    QVERIFY(points_of(w.prediction_chart(), 0).isEmpty());
+    QVERIFY(points_of(w.prediction_chart(), ResultsView::real_data_series).isEmpty());
     QCOMPARE(window_->dialogs.end_statuses, std::vector<int>());
     verify_idle();
     QVERIFY(w.window.problem_tab().training_loaded() && w.window.problem_tab().validation_loaded());
@@ -719,7 +831,7 @@ class RunTest : public QObject, protected WindowFixture {
                                           : w.field(Setting::population_size, 0))
           ->setText(QStringLiteral("1000"));
       w.field(Setting::generations)->setText(QStringLiteral("1"));
-      w.window.start_or_abort_run();
+      w.start_and_wait();
       QCOMPARE(window_->dialogs.messages, QStringList());
       QCOMPARE(points_of(w.mdl_chart(), 0).size(), 1);
     }
@@ -773,7 +885,7 @@ class RunTest : public QObject, protected WindowFixture {
       all_fired = true;
     });
     firing.start();
-    w.window.start_or_abort_run();
+    w.start_and_wait();
 
     QVERIFY(all_fired);
     QCOMPARE(fired_in, 1);
@@ -795,7 +907,7 @@ class RunTest : public QObject, protected WindowFixture {
   // with the same results, where the run used to end as out of memory.
   void without_a_thread_record_the_run_goes_on_here() {
     prepare_small_run(3, 2);
-    window_->window.start_or_abort_run();
+    window_->start_and_wait();
     const QList<QPointF> expected = points_of(window_->mdl_chart(), 1);
     const QString expected_trees = window_->best_trees_text()->toPlainText();
 
@@ -809,7 +921,7 @@ class RunTest : public QObject, protected WindowFixture {
           ++refused;
           throw std::bad_alloc();
         });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(refused, 4);  // the three generations and the forecasts' figures at the end
     QCOMPARE(w.dialogs.messages, QStringList());
     QCOMPARE(points_of(w.mdl_chart(), 1), expected);
@@ -832,7 +944,7 @@ class RunTest : public QObject, protected WindowFixture {
     QVERIFY(!w.window.problem_tab().validation_loaded());
     QCOMPARE(w.validation_model()->rowCount(), 5);
     w.dialogs.messages.clear();
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(w.dialogs.messages, QStringList{QString::fromLatin1(quarvel::ui::kNoValidationData)});
   }
 };

@@ -58,7 +58,7 @@ class RunFailuresTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     prepare_run(3);
     fail_other_threads_allocations = true;
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     fail_other_threads_allocations = false;
 
     QCOMPARE(w.dialogs.messages, QStringList{QString::fromLatin1(quarvel::ui::kRunOutOfMemory)});
@@ -69,7 +69,7 @@ class RunFailuresTest : public QObject, protected WindowFixture {
     }
 
     w.dialogs.messages.clear();
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(w.dialogs.messages, QStringList());
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 3);
     verify_idle();
@@ -90,13 +90,14 @@ class RunFailuresTest : public QObject, protected WindowFixture {
         },
         [] { return true; });
     try {
-      w.window.start_or_abort_run();
+      w.start_and_wait();
     } catch (const std::bad_alloc&) {
       QFAIL("the shortage escaped the run");
     }
     QCOMPARE(fail_next_large_main_allocation.load(), std::size_t{0});
     QCOMPARE(w.dialogs.messages, QStringList{QString::fromLatin1(quarvel::ui::kRunOutOfMemory)});
-    QCOMPARE(w.window.run_status(), QStringLiteral("out of memory at generation 2"));
+    QCOMPARE(w.window.run_status(),
+             QStringLiteral("Not running \u2014 out of memory at generation 2"));
     verify_idle();
     for (const quarvel::Population& pop : w.window.engine().populations) {
       for (const quarvel::Tree& tree : pop.individuals) QVERIFY(tree == nullptr);
@@ -105,7 +106,7 @@ class RunFailuresTest : public QObject, protected WindowFixture {
     QVERIFY(!w.stop_button()->isEnabled());
 
     w.dialogs.messages.clear();
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(w.dialogs.messages, QStringList());
     QCOMPARE(points_of(w.mdl_chart(), 0).size(), 4);
     verify_idle();
@@ -117,7 +118,7 @@ class RunFailuresTest : public QObject, protected WindowFixture {
   void models_outlive_the_trees_the_engine_gave_back() {
     auto& w = *window_;
     prepare_run(2);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     w.action("formulas_action")->trigger();
     const QString formulas = w.best_trees_text()->toPlainText();
     QVERIFY(formulas.contains(QStringLiteral("prediction = ")));
@@ -138,7 +139,7 @@ class RunFailuresTest : public QObject, protected WindowFixture {
   void without_threads_the_run_gives_the_same_results() {
     TestWindow reference;
     prepare_run(reference, 3);
-    reference.window.start_or_abort_run();
+    reference.start_and_wait();
     const QList<QPointF> expected = points_of(reference.mdl_chart(), 0);
     const QString expected_trees = reference.best_trees_text()->toPlainText();
     QCOMPARE(expected.size(), 3);
@@ -146,7 +147,7 @@ class RunFailuresTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     prepare_run(3);
     refuse_threads = true;
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     refuse_threads = false;
     QVERIFY(refused_threads.load() > 0);
     QCOMPARE(w.dialogs.messages, QStringList());

@@ -1,6 +1,10 @@
 // File > "Open runs...": the runs table and the ensemble's fan chart of a
 // folder that quarvel-cli --runs wrote, read as the runner reads it.
 #include <QAreaSeries>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QProcess>
 #include <QTableWidget>
 #include <QtTest>
@@ -11,6 +15,7 @@
 #include "forecasting/forecastfiles.h"
 #include "support/TestWindow.h"
 #include "support/examples.h"
+#include "ui/RunsTable.h"
 #include "ui/RunsWindow.h"
 #include "ui/TimeAxis.h"
 
@@ -107,15 +112,85 @@ class RunsWindowTest : public QObject {
     const QList<QByteArray> lines = read_all(folder_.filePath("runs/runs.csv")).split('\n');
     QCOMPARE(table->columnCount(), static_cast<int>(lines[0].count(',')) + 1);
     QVERIFY(runs.notes().startsWith(QStringLiteral("4 runs in")));
+    // At the window's first size the table shows these runs whole, not a
+    // strip of rows above a large chart.
+    QVERIFY(QTest::qWaitForWindowExposed(&runs));
+    QVERIFY(table->viewport()->rect().contains(table->visualItemRect(table->item(3, 0))));
 
     for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
-      const int stream = column_of(table, QStringLiteral("stream"));
+      const int stream = column_of(table, QStringLiteral("Stream"));
       table->sortByColumn(stream, order);
       QStringList streams;
       for (int r = 0; r < 4; ++r) streams << table->item(r, stream)->text();
       QCOMPARE(streams, order == Qt::AscendingOrder ? (QStringList{"0", "1", "2", "3"})
                                                     : (QStringList{"3", "2", "1", "0"}));
     }
+  }
+
+  // Headings in words, the forecaster's columns first, figures rounded to
+  // four digits with the file's text in the tooltip, and Ctrl+C copying the
+  // selected runs in full.
+  void the_runs_table_reads_as_a_forecaster_reads_it() {
+    RunsWindow& runs = open(folder_.filePath(QStringLiteral("runs")));
+    quarvel::ui::RunsTable* table = runs.runs_table();
+    QStringList headings;
+    for (int c = 0; c < table->columnCount(); ++c)
+      headings << table->horizontalHeaderItem(c)->text();
+    QCOMPARE(headings.mid(0, 7), (QStringList{"Stream", "MAE", "MASE", "Coverage 80 %",
+                                              "Coverage 95 %", "RMSE", "MAPE %"}));
+    for (const char* heading : {"Validation MSE", "MSE / best benchmark", "Linear AR MSE"})
+      QVERIFY2(headings.contains(QLatin1String(heading)), heading);
+    QCOMPARE(headings.constLast(), QStringLiteral("Status"));
+
+    table->sortByColumn(column_of(table, QStringLiteral("Stream")), Qt::AscendingOrder);
+    const QList<QByteArray> lines = read_all(folder_.filePath("runs/runs.csv")).split('\n');
+    const QList<QByteArray> keys = lines[0].split(',');
+    const QList<QByteArray> first = lines[1].split(',');
+    const QString mae = QString::fromLatin1(first[keys.indexOf("mae")]);
+    const QTableWidgetItem* mae_cell = table->item(0, column_of(table, QStringLiteral("MAE")));
+    QCOMPARE(mae_cell->text(), QString::number(mae.toDouble(), 'g', 4));
+    QCOMPARE(mae_cell->toolTip(), mae);
+    const QString coverage = QString::fromLatin1(first[keys.indexOf("coverage_80")]);
+    QCOMPARE(table->item(0, column_of(table, QStringLiteral("Coverage 80 %")))->text(),
+             QString::number(coverage.toDouble() * 100.0, 'f', 1) + QStringLiteral(" %"));
+
+    table->selectRow(0);
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    const QStringList copied = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
+    QCOMPARE(copied.size(), 3);  // the headings, the run, the last line end
+    QCOMPARE(copied[0], headings.join(QLatin1Char('\t')));
+    const QStringList fields = copied[1].split(QLatin1Char('\t'));
+    QCOMPARE(fields[column_of(table, QStringLiteral("MAE"))], mae);
+    QCOMPARE(fields[column_of(table, QStringLiteral("Coverage 80 %"))], coverage);
+  }
+
+  // A run folder gone from the folder (run-0002 removed): the notes name the
+  // missing stream as the merge does, and its row stands apart.
+  void a_missing_run_folder_is_named() {
+    const QString source = folder_.filePath(QStringLiteral("runs"));
+    const QString copy = folder_.filePath(QStringLiteral("one-gone"));
+    for (const char* name : {"runs.csv", "summary.txt", "ensemble-forecast.txt"}) {
+      QVERIFY(QDir().mkpath(copy));
+      QVERIFY(QFile::copy(source + QLatin1Char('/') + QLatin1String(name),
+                          copy + QLatin1Char('/') + QLatin1String(name)));
+    }
+    for (const char* run : {"run-0000", "run-0001", "run-0003"}) {
+      QVERIFY(QDir().mkpath(copy + QLatin1Char('/') + QLatin1String(run)));
+      QVERIFY(QFile::copy(source + QLatin1Char('/') + QLatin1String(run) + "/run.txt",
+                          copy + QLatin1Char('/') + QLatin1String(run) + "/run.txt"));
+    }
+    RunsWindow& runs = open(copy);
+    QVERIFY2(runs.notes().contains(QStringLiteral(
+                 "1 run missing: stream 2 (its run.txt was not found in the folder).")),
+             qPrintable(runs.notes()));
+    QTableWidget* table = runs.runs_table();
+    const int stream = column_of(table, QStringLiteral("Stream"));
+    table->sortByColumn(stream, Qt::AscendingOrder);
+    QCOMPARE(table->item(2, column_of(table, QStringLiteral("Status")))->text(),
+             QStringLiteral("missing"));
+    QVERIFY(table->item(2, stream)->background() != table->item(1, stream)->background());
+    QCOMPARE(table->item(1, column_of(table, QStringLiteral("Status")))->text(),
+             QStringLiteral("ok"));
   }
 
   // A numeric column read from the file sorts by value.
@@ -143,9 +218,10 @@ class RunsWindowTest : public QObject {
     out.close();
     QTableWidget* table = open(copy).runs_table();
     QCOMPARE(window_->dialogs.messages, QStringList());
-    table->sortByColumn(seconds, Qt::AscendingOrder);
+    const int shown_seconds = column_of(table, QStringLiteral("Seconds"));
+    table->sortByColumn(shown_seconds, Qt::AscendingOrder);
     QStringList sorted;
-    for (int r = 0; r < 4; ++r) sorted << table->item(r, seconds)->text();
+    for (int r = 0; r < 4; ++r) sorted << table->item(r, shown_seconds)->text();
     QCOMPARE(sorted, (QStringList{"0.5", "9", "10", "100"}));
     // No ensemble file there: the table alone, and the reader told why.
     QVERIFY(open(copy).notes().contains(QStringLiteral("No ensemble forecast")));
@@ -176,6 +252,16 @@ class RunsWindowTest : public QObject {
     QCOMPARE(upper_80[5], QPointF(345, table.bands[0].upper[5]));
     QCOMPARE(lower_95[5], QPointF(345, table.bands[1].lower[5]));
     QCOMPARE(chart->points(RunsWindow::forecast_start)[0].x(), 340.0);
+    // The legend names the bands and says what the vertical line marks.
+    QLegend* legend = chart->chart()->legend();
+    for (const int series :
+         {RunsWindow::band_95, RunsWindow::band_80, RunsWindow::forecast_start}) {
+      QVERIFY(legend->markers(chart->chart()->series().at(series)).constFirst()->isVisible());
+    }
+    QCOMPARE(legend->markers(chart->chart()->series().at(RunsWindow::forecast_start))
+                 .constFirst()
+                 ->label(),
+             QStringLiteral("Forecast start"));
   }
 
   // Runs written with --units original give a table in the series' units:
@@ -263,8 +349,8 @@ class RunsWindowTest : public QObject {
     QCOMPARE(runs.fan_chart()->points(RunsWindow::median).size(), 78);
 
     QTableWidget* table = runs.runs_table();
-    const int stream = column_of(table, QStringLiteral("stream"));
-    const int status = column_of(table, QStringLiteral("status"));
+    const int stream = column_of(table, QStringLiteral("Stream"));
+    const int status = column_of(table, QStringLiteral("Status"));
     table->sortByColumn(stream, Qt::AscendingOrder);
     QCOMPARE(table->item(1, status)->text(),
              QStringLiteral("failed: the disk was full, at generation 2"));

@@ -251,6 +251,33 @@ class SettingsTest : public QObject {
     }
   }
 
+  // Ctrl+S typed inside a rate field, before the field or its group has been
+  // left: Start reads the rates as the runner does and refuses them, and no
+  // run starts.
+  void ctrl_s_inside_a_rate_field_starts_no_run_the_runner_refuses() {
+    show_window();
+    auto& w = *window_;
+    QTemporaryDir data;
+    w.load_texts(data, quarvel::ui::testing::wave_text(0, 90),
+                 quarvel::ui::testing::wave_text(90, 30));
+    w.field(Setting::generations)->setText(QStringLiteral("2"));
+    w.window.tabs().setCurrentWidget(w.populations_tab());
+    QLineEdit* copy = w.field(Setting::copy, 0);
+    copy->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), copy);
+    copy->selectAll();
+    QTest::keyClicks(copy, QStringLiteral("0.5"));
+    QTest::keyClick(copy, Qt::Key_S, Qt::ControlModifier);
+    w.wait_for_run_end();
+
+    QCOMPARE(w.dialogs.messages,
+             QStringList{QStringLiteral(
+                 "The \"Rate of GP Operations\" of population 1 cannot be used: Sum of the Rate "
+                 "of GP Operation must be lower than 1. Please correct them and start again.")});
+    QCOMPARE(w.window.last_run().number, 0);
+    QVERIFY(w.window.engine().populations.empty());
+  }
+
   // Leaving the last rate for a control outside the group: the field's own check
   // first (it passes), then the group's.
   void leaving_the_rate_group_checks_the_sum() {

@@ -185,11 +185,24 @@ class ShellTest : public QObject {
       if (!action->isSeparator())
         file_entries << action->text() + '|' + action->shortcut().toString();
     }
-    QCOMPARE(
-        file_entries,
-        (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
-                     "Import table... (&I)|", "Open runs... (&R)|", "Export chart (&E)|",
-                     "Export models... (&M)|", "Restore default settings (&D)|", "Exit (&X)|"}));
+    QCOMPARE(file_entries,
+             (QStringList{"Load training data (&T)|Ctrl+T", "Load validation data (&V)|Ctrl+V",
+                          "Import table... (&I)|", "Open runs... (&R)|", "Start many runs... (&N)|",
+                          "Export chart (&E)|", "Export models... (&M)|",
+                          "Restore default settings (&D)|", "Exit (&X)|"}));
+    QStringList view_entries;
+    for (QAction* action : w.part<QMenu>("view_menu")->actions()) {
+      if (!action->isSeparator()) view_entries << action->text();
+    }
+    QCOMPARE(view_entries,
+             (QStringList{"Prediction chart in original units (&O)", "Best trees as formulas (&F)",
+                          "Fitness on a log scale (&L)", "Prediction bands (&B)",
+                          "Fitness window (&I)", "Gene length window (&G)"}));
+    // The chart windows from the menu as by a double click on the charts.
+    w.action("fitness_window_action")->trigger();
+    QVERIFY(w.window.fitness_window().isVisible());
+    w.action("gene_length_window_action")->trigger();
+    QVERIFY(w.window.gene_length_window().isVisible());
     QStringList help_entries;
     for (QAction* action : w.part<QMenu>("help_menu")->actions()) help_entries << action->text();
     QCOMPARE(help_entries, (QStringList{"About Venko (&A)", "Venko Web Site"}));
@@ -288,25 +301,37 @@ class ShellTest : public QObject {
     const QColor yellow(184, 134, 11);  // dark enough to read on white
     const QColor green(0, 128, 0);
     verify_series(w.prediction_chart(),
-                  {{"Real Data", Qt::black, Qt::SolidLine, 1, true},
-                   {"Population1", Qt::red, Qt::DotLine, 1, false},
-                   {"Population2", Qt::blue, Qt::DotLine, 1, false},
-                   {"Population3", green, Qt::DotLine, 1, false},
-                   {"Population4", yellow, Qt::DotLine, 1, false},
-                   {"Training", QColor(255, 128, 64), Qt::SolidLine, 2, false},
-                   {"Validation", QColor(255, 0, 255), Qt::SolidLine, 2, false},
-                   {"Forecast1", Qt::red, Qt::DashLine, 1, false},
-                   {"Forecast2", Qt::blue, Qt::DashLine, 1, false},
-                   {"Forecast3", green, Qt::DashLine, 1, false},
-                   {"Forecast4", yellow, Qt::DashLine, 1, false},
-                   {"No1 80 % band", Qt::red, Qt::NoPen, 0, false},
+                  {{"No1 80 % band", Qt::red, Qt::NoPen, 0, false},
                    {"No1 95 % band", Qt::red, Qt::NoPen, 0, false},
                    {"No2 80 % band", Qt::blue, Qt::NoPen, 0, false},
                    {"No2 95 % band", Qt::blue, Qt::NoPen, 0, false},
                    {"No3 80 % band", green, Qt::NoPen, 0, false},
                    {"No3 95 % band", green, Qt::NoPen, 0, false},
                    {"No4 80 % band", yellow, Qt::NoPen, 0, false},
-                   {"No4 95 % band", yellow, Qt::NoPen, 0, false}});
+                   {"No4 95 % band", yellow, Qt::NoPen, 0, false},
+                   {"Real Data", Qt::black, Qt::SolidLine, 1, true},
+                   {"Population1", Qt::red, Qt::DotLine, 1, false},
+                   {"Population2", Qt::blue, Qt::DotLine, 1, false},
+                   {"Population3", green, Qt::DotLine, 1, false},
+                   {"Population4", yellow, Qt::DotLine, 1, false},
+                   {"Training end", QColor(255, 128, 64), Qt::SolidLine, 2, false},
+                   {"Validation start", QColor(255, 0, 255), Qt::SolidLine, 2, false},
+                   {"Forecast1", Qt::red, Qt::DashLine, 1, false},
+                   {"Forecast2", Qt::blue, Qt::DashLine, 1, false},
+                   {"Forecast3", green, Qt::DashLine, 1, false},
+                   {"Forecast4", yellow, Qt::DashLine, 1, false},
+                   {"Data end", QColor(90, 90, 90), Qt::DashLine, 2, false}});
+    // A band's legend entry is a swatch of its fill, not the outline of an
+    // empty box.
+    for (int band = 0; band < quarvel::ui::ResultsView::band_count; ++band) {
+      auto* series = static_cast<QAreaSeries*>(w.prediction_chart()->chart()->series().at(band));
+      const QList<QLegendMarker*> markers =
+          w.prediction_chart()->chart()->legend()->markers(series);
+      QCOMPARE(markers.size(), 1);
+      QCOMPARE(markers[0]->shape(), QLegend::MarkerShapeRectangle);
+      QCOMPARE(markers[0]->brush().color(), series->brush().color());
+      QCOMPARE(markers[0]->pen().color().rgb(), series->brush().color().rgb());
+    }
     const QList<SeriesLook> histories{{"Population1", Qt::red, Qt::SolidLine, 1, false},
                                       {"Population2", Qt::blue, Qt::SolidLine, 1, false},
                                       {"Population3", green, Qt::SolidLine, 1, false},

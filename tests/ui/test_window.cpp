@@ -43,6 +43,7 @@ using quarvel::runs::Setting;
 using quarvel::ui::ChartView;
 using quarvel::ui::GridModel;
 using quarvel::ui::MainWindow;
+using quarvel::ui::ResultsView;
 using quarvel::ui::RunDriver;
 using quarvel::ui::testing::GenerationHold;
 using quarvel::ui::testing::read_all;
@@ -129,7 +130,7 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     auto& dialogs = w.dialogs;
     prepare_run(1, 1);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     const QString training = data_folder_.filePath(QStringLiteral("training.txt"));
     const QString validation = data_folder_.filePath(QStringLiteral("validation.txt"));
     const QByteArray training_text = read_all(training);
@@ -250,9 +251,10 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     show_window();
     load("1\n2\n-7.77778E-254\n", "3\n4\n");
-    const QList<std::pair<QTableView*, QStringList>> grids{{w.training_grid(), {"Time", "Value"}},
-                                                           {w.validation_grid(), {"Time", "Value"}},
-                                                           {w.output_grid(0), {"Index", "Value"}}};
+    const QList<std::pair<QTableView*, QStringList>> grids{
+        {w.training_grid(), {"Time", "Value"}},
+        {w.validation_grid(), {"Time", "Value"}},
+        {w.output_grid(0), {"Index", "Scaled value"}}};
     for (const auto& [grid, headings] : grids) {
       w.window.tabs().setCurrentWidget(
           grid->window() == &w.window && w.results_tab()->isAncestorOf(grid) ? w.results_tab()
@@ -299,7 +301,7 @@ class WindowTest : public QObject, protected WindowFixture {
         places_after << bar->value();
       }
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QVERIFY(place > 0);
     QVERIFY(!places_after.isEmpty());
     for (const int after : places_after) QCOMPARE(after, place);
@@ -337,12 +339,13 @@ class WindowTest : public QObject, protected WindowFixture {
         QVERIFY(!w.window.close());  // never closed under the running loop
       }
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(w.dialogs.questions, QStringList{kAbortQuestion});
     const auto shown = w.mdl_chart()->points(0).size();
     QCOMPARE(shown, agree ? 2 : 6);
-    QVERIFY2(w.window.run_status().startsWith(agree ? QStringLiteral("aborted at generation 2")
-                                                    : QStringLiteral("finished: 6 generations")),
+    QVERIFY2(w.window.run_status().startsWith(
+                 agree ? QStringLiteral("Not running \u2014 aborted at generation 2")
+                       : QStringLiteral("Not running \u2014 finished in ")),
              qPrintable(w.window.run_status()));
     if (exit) {
       QCOMPARE(w.dialogs.end_statuses, agree ? std::vector<int>{0} : std::vector<int>{});
@@ -523,10 +526,10 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     show_window();
     prepare_run(3, 2);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     for (ChartView* view : {w.mdl_chart(), w.mse_chart(), w.prediction_chart()}) {
       QVERIFY(view->chart()->legend()->isVisible());
-      const int first = view == w.prediction_chart() ? 1 : 0;
+      const int first = view == w.prediction_chart() ? ResultsView::first_population_series : 0;
       for (int p = 0; p < 4; ++p) {
         const auto markers = view->chart()->legend()->markers(view->series(first + p));
         QCOMPARE(markers.constFirst()->isVisible(), p < 2);
@@ -570,11 +573,35 @@ class WindowTest : public QObject, protected WindowFixture {
 
   // At the first size and at the smallest, every axis title, tick label and
   // legend entry of the charts is drawn whole.
+  // At the window's first and its minimum size, after a run of four
+  // populations, the Results tab shows every row and column of the accuracy
+  // table: nothing scrolls out of sight, nothing is cut by the tab.
+  void the_whole_accuracy_table_at_every_window_size() {
+    auto& w = *window_;
+    show_window();
+    prepare_run(2, 4);
+    w.field(Setting::forecast_ahead)->setText(QStringLiteral("3"));
+    w.start_and_wait();
+    const quarvel::ui::AccuracyTable* table = w.window.results_view().accuracy_table();
+    QCOMPARE(table->rowCount(), 4 + 4);  // the populations, then the benchmarks
+    for (const QSize& size : {w.window.size(), QSize(1, 1)}) {
+      w.window.resize(size);  // no smaller than its minimum
+      w.window.tabs().setCurrentWidget(w.results_tab());
+      for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();
+      const QString where = QStringLiteral("%1 x %2").arg(w.window.width()).arg(w.window.height());
+      QVERIFY2(table->horizontalHeader()->length() <= table->viewport()->width(),
+               qPrintable(where));
+      QVERIFY2(table->verticalHeader()->length() <= table->viewport()->height(), qPrintable(where));
+      const QRect in_tab(table->mapTo(w.results_tab(), QPoint(0, 0)), table->size());
+      QVERIFY2(w.results_tab()->rect().contains(in_tab), qPrintable(where));
+    }
+  }
+
   void chart_texts_are_whole_at_every_window_size() {
     auto& w = *window_;
     show_window();
     prepare_run(3, 4);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     // Each check once the charts are laid out for the new size and their
     // ticks fitted to it, which takes a few rounds of layout; without
     // animations, so that no text is seen halfway.
@@ -612,7 +639,7 @@ class WindowTest : public QObject, protected WindowFixture {
     auto& w = *window_;
     show_window();
     prepare_run(2, 1);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     auto* export_menu = w.part<QMenu>(QStringLiteral("export_menu"));
     QCOMPARE(export_menu->actions().size(), 7);
     QCOMPARE(export_menu->title(), QStringLiteral("Export chart (&E)"));
@@ -674,9 +701,10 @@ class WindowTest : public QObject, protected WindowFixture {
     QCOMPARE(lines.size() - 2, rows);  // the header and the empty piece after the last line end
     const QList<QByteArray> first_point = lines[1].split(',');
     QCOMPARE(first_point[0], QByteArray("Real Data"));
-    QCOMPARE(first_point[2].toDouble(), view->points(0).constFirst().y());
+    QCOMPARE(first_point[2].toDouble(),
+             view->points(ResultsView::real_data_series).constFirst().y());
     // The bands too: each edge's rows, named after the band.
-    const QList<QPointF> lower = view->lower_points(11);
+    const QList<QPointF> lower = view->lower_points(ResultsView::first_band_series);
     QVERIFY(!lower.isEmpty());
     const QByteArray first_lower = "No1 80 % band lower," +
                                    QByteArray::number(lower[0].x(), 'g', 17) + ',' +
@@ -702,11 +730,15 @@ class WindowTest : public QObject, protected WindowFixture {
     prepare_run(3, 1);
     QCOMPARE(w.window.data_status(),
              QStringLiteral("Training: 90 points, validation: 30 points, overlap: 5"));
-    w.window.start_or_abort_run();
-    QVERIFY2(QRegularExpression(QStringLiteral("^finished: 3 generations in \\d+\\.\\d s$"))
+    w.start_and_wait();
+    QVERIFY2(QRegularExpression(QStringLiteral("^Not running \u2014 finished in \\d+\\.\\d s$"))
                  .match(w.window.run_status())
                  .hasMatch(),
              qPrintable(w.window.run_status()));
+    // The status bar says the run's state as the results tab says it, then
+    // how the run ended.
+    QVERIFY(
+        w.window.run_status().startsWith(w.progress_label(0)->text() + QStringLiteral(" \u2014 ")));
     w.window.problem_tab().clear_validation_series();
     QCOMPARE(w.window.data_status(),
              QStringLiteral("Training: 90 points, validation: none, overlap: 5"));
@@ -721,9 +753,9 @@ class WindowTest : public QObject, protected WindowFixture {
       w.dialogs.answer_yes = true;
       w.window.start_or_abort_run();
     });
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(while_running, QStringLiteral("Running: generation 2 of 6"));
-    QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 2"));
+    QCOMPARE(w.window.run_status(), QStringLiteral("Not running \u2014 aborted at generation 2"));
   }
 
   // Validation data that repeat the last 20 training values, and terminal
@@ -742,7 +774,7 @@ class WindowTest : public QObject, protected WindowFixture {
     auto* data_label = w.part<QLabel>(QStringLiteral("data_status_label"));
     QVERIFY2(data_label->toolTip().contains(QStringLiteral("terminal table size is 100")),
              qPrintable(data_label->toolTip()));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCoreApplication::processEvents();
     for (const char* name : {"run_status_label", "data_status_label"}) {
       const auto* label = w.part<QLabel>(QString::fromLatin1(name));
@@ -780,10 +812,10 @@ class WindowTest : public QObject, protected WindowFixture {
       w.window.start_or_abort_run();
     });
     stopper.start();
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(statuses, (QStringList{QStringLiteral("Stopping after generation 3 of 6"),
                                     QStringLiteral("Paused after generation 3 of 6")}));
-    QCOMPARE(w.window.run_status(), QStringLiteral("aborted at generation 3"));
+    QCOMPARE(w.window.run_status(), QStringLiteral("Not running \u2014 aborted at generation 3"));
   }
 
   // A run's charts keep its own data and markers: data loaded after it (or
@@ -791,16 +823,18 @@ class WindowTest : public QObject, protected WindowFixture {
   void a_runs_markers_stay_when_other_data_are_loaded() {
     auto& w = *window_;
     prepare_run(2, 1);
-    w.window.start_or_abort_run();
-    const QList<QPointF> training_marker = w.prediction_chart()->points(5);
-    const QList<QPointF> forecast_marker = w.prediction_chart()->points(6);
+    w.start_and_wait();
+    const QList<QPointF> training_marker =
+        w.prediction_chart()->points(ResultsView::training_marker_series);
+    const QList<QPointF> forecast_marker =
+        w.prediction_chart()->points(ResultsView::forecast_marker_series);
     QCOMPARE(training_marker.first().x(), 90.0);
     QCOMPARE(forecast_marker.first().x(), 95.0);
     load(wave_text(0, 300), wave_text(300 - 119, 200));
     w.action("formulas_action")->trigger();  // the results are shown again
-    QCOMPARE(w.prediction_chart()->points(5), training_marker);
-    QCOMPARE(w.prediction_chart()->points(6), forecast_marker);
-    QCOMPARE(w.prediction_chart()->points(0).size(), 120);
+    QCOMPARE(w.prediction_chart()->points(ResultsView::training_marker_series), training_marker);
+    QCOMPARE(w.prediction_chart()->points(ResultsView::forecast_marker_series), forecast_marker);
+    QCOMPARE(w.prediction_chart()->points(ResultsView::real_data_series).size(), 120);
   }
 
   // Output grids of populations that were not in the last run show nothing
@@ -808,11 +842,11 @@ class WindowTest : public QObject, protected WindowFixture {
   void populations_not_in_the_last_run_have_nothing_to_show_or_save() {
     auto& w = *window_;
     prepare_run(1, 4);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(w.output_model(3)->rowCount(), 120);
     w.population_count_box()->setEditText(QStringLiteral("1"));
     w.window.populations_tab().apply_population_count();
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     w.population_count_box()->setEditText(QStringLiteral("2"));
     w.window.populations_tab().apply_population_count();
     QCOMPARE(w.output_model(1)->rowCount(), quarvel::ui::kOutputGridRows);
@@ -890,9 +924,9 @@ class WindowTest : public QObject, protected WindowFixture {
     // The bands hidden at the last start stay hidden: none drawn, no coverage.
     QVERIFY(!w.action("bands_action")->isChecked());
     prepare_run(2, 1);
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QVERIFY(w.window.last_run().quality.at(0).with_intervals);
-    QVERIFY(w.prediction_chart()->points(11).isEmpty());
+    QVERIFY(w.prediction_chart()->points(ResultsView::first_band_series).isEmpty());
     QVERIFY(w.window.results_view().accuracy_table()->isColumnHidden(6));
   }
 
@@ -903,11 +937,11 @@ class WindowTest : public QObject, protected WindowFixture {
     w.window.resize(w.window.minimumSize());
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QScrollBar* scroll = w.best_trees_text()->verticalScrollBar();
     QVERIFY(scroll->maximum() > 0);
     scroll->setValue(scroll->maximum());
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     QCOMPARE(scroll->value(), 0);
   }
 
@@ -982,7 +1016,7 @@ class WindowTest : public QObject, protected WindowFixture {
     }
     w.field(Setting::generations)->setText(QStringLiteral("4"));
     w.field(Setting::population_size, 0)->setText(QStringLiteral("150"));
-    w.window.start_or_abort_run();
+    w.start_and_wait();
     const QString saved = data_folder_.filePath(QStringLiteral("window-prediction.txt"));
     w.dialogs.file_answers.push_back(saved);
     w.window.save_output(0);
