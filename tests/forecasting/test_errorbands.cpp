@@ -82,8 +82,8 @@ TEST(ErrorBands, AModelThatRunsAwayGivesNoEvidenceBeyondTheData) {
   // x[t] = 1.05·x[t−1] − 0.025 leaves 0.5 ever faster: free runs from the
   // training part leave the data's range within a few dozen steps.
   std::mt19937_64 engine(3);
-  std::vector<double> training;
-  for (int t = 0; t < 400; ++t) training.push_back(0.5 + 0.2 * (uniform(engine) - 0.5));
+  std::vector<double> training(400);
+  for (double& value : training) value = 0.5 + 0.2 * (uniform(engine) - 0.5);
   const ModelFormula formula = linear_recursion(-0.025, 1.05);
   const RunScales scales;
   const ModelErrors errors = multi_step_errors(formula, training, training, scales, 200);

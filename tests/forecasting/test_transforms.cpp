@@ -103,6 +103,7 @@ TEST(TransformChoice, EachKnownProcessGetsItsTransform) {
   // An exponential trend with a multiplicative monthly season: log, then the
   // seasonal difference.
   std::vector<double> growing;
+  growing.reserve(144);
   for (int t = 0; t < 144; ++t) {
     growing.push_back(100.0 * std::exp(0.01 * t) *
                       (1.0 + 0.25 * std::sin(2.0 * 3.141592653589793 * t / 12.0)) *
@@ -142,6 +143,7 @@ TEST(TransformChoice, EachKnownProcessGetsItsTransform) {
 
 TEST(TransformChoice, OffAndFixedAreTakenAsAsked) {
   std::vector<double> series;
+  series.reserve(60);
   for (int t = 0; t < 60; ++t) series.push_back(10.0 + t + 3.0 * (t % 4));
   const TransformRequest fixed{TransformMode::fixed, 0.5, TransformMode::fixed,
                                TransformMode::fixed, 4};
