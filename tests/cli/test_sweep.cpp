@@ -551,9 +551,9 @@ TEST_F(SweepTest, RunFoldersOfAnEarlierVersionStillMerge) {
   std::istringstream lines(file("sweep/run-0001/run.txt"));
   for (std::string line; std::getline(lines, line);) {
     bool figure = false;
-    for (const char* key : {"mae ", "rmse ", "mape ", "mase ", "mse-over-best-benchmark ",
-                            "naive-mse ", "seasonal-naive-mse ", "drift-mse ", "linear-ar-mse ",
-                            "validation-diverged "}) {
+    for (const char* key :
+         {"mae ", "rmse ", "mape ", "mase ", "mse-over-best-benchmark ", "naive-mse ",
+          "seasonal-naive-mse ", "drift-mse ", "linear-ar-mse ", "validation-diverged "}) {
       figure = figure || line.starts_with(key);
     }
     if (!figure) kept += line + "\n";
@@ -573,8 +573,7 @@ TEST_F(SweepTest, RunFoldersOfAnEarlierVersionStillMerge) {
       << merged.out;
   const std::string table = file("m/runs.csv");
   const std::size_t row = table.find("\n1,1,1,") + 1;
-  EXPECT_TRUE(table.substr(row, table.find('\n', row) - row).ends_with(",ok,,,,,,,,,,,"))
-      << table;
+  EXPECT_TRUE(table.substr(row, table.find('\n', row) - row).ends_with(",ok,,,,,,,,,,,")) << table;
 }
 
 // Runs whose forecast ran away from the data are marked in their records and
