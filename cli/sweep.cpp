@@ -15,6 +15,8 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,14 +49,32 @@ std::string run_report(const std::optional<Failure>& failure, const std::string&
 
 // One run from a fresh engine to its written folder, in its own process. The
 // folder is written with the interrupts held, as every set of files is.
+// Its folder is claimed as an output folder is, from the start of the run
+// when it exists and before it is written otherwise: a call into it meanwhile
+// is refused, and a call in it makes this run fail.
 std::string run_one(const batch::RunData& data, std::int32_t stream, int fit_threads,
                     records::FileCalls& calls) {
   try {
+    const std::string folder = *batch::stream_request(data.request, stream).output;
+    const auto refused = [](const Failure& failure) {
+      constexpr std::string_view kOption = "--output: ";
+      std::string_view why = failure.message;
+      if (why.starts_with(kOption)) why.remove_prefix(kOption.size());
+      return Failure{FailureKind::write_failed, "its folder " + std::string(why)};
+    };
+    FolderClaim claim;
+    if (const auto failure = claim.take_if_there(folder)) return run_report(refused(*failure), "");
     batch::StreamRun run;
     if (auto failure = batch::run_stream(data, stream, {{}, {}, fit_threads}, run)) {
       return run_report(failure, "");
     }
-    return run_report(with_interrupts_held([&](const auto& interrupted) {
+    return run_report(with_interrupts_held([&](const auto& interrupted) -> std::optional<Failure> {
+                        // Taken with the interrupts held: a folder made for the
+                        // claim is written, or removed before an interrupt acts.
+                        FolderClaim made;
+                        if (!claim.held()) {
+                          if (const auto failure = made.take(folder)) return refused(*failure);
+                        }
                         return batch::write_run_folder(run, calls, interrupted);
                       }),
                       run.record_text);

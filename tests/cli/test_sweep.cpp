@@ -6,10 +6,13 @@
 // "seconds" line of run.txt; runs.csv without its seconds column; and
 // summary.txt and the standard output whole. The seconds are the only part
 // of a run's files that depends on how it was run.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -774,6 +777,105 @@ TEST_F(SweepTest, ASecondCallIntoAFolderInUseIsRefused) {
   }
   // Once it has ended, the folder takes the next call.
   sweep("out", {"--runs", "2", "--quiet"});
+}
+
+// The claim is the folder's own, not its path's: a call that reaches the
+// folder by a link, through a bind mount or from another network namespace
+// is refused as well. The last two need a namespace of this user, which a
+// system may not give.
+TEST_F(SweepTest, AFolderInUseIsRefusedHoweverItIsReached) {
+  const fs::path out = folder_ / "out";
+  const auto first = start_long_sweep(out);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(out / "run-0001") && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  fs::create_directory_symlink(out, folder_ / "link");
+  fs::create_directories(folder_ / "mounted");
+  const std::string single = "--output";
+  struct Case {
+    const char* way;
+    std::vector<std::string> command;  // before the runner's arguments
+    fs::path folder;
+  };
+  const Case cases[] = {
+      {"a link", {}, folder_ / "link"},
+      {"a bind mount",
+       {"/usr/bin/unshare", "-rm", "/bin/sh", "-c",
+        R"(mount --bind "$1" "$2" && shift 2 && exec "$@")", "sh", out.string(),
+        (folder_ / "mounted").string()},
+       folder_ / "mounted"},
+      {"another network namespace", {"/usr/bin/unshare", "-rn"}, out},
+  };
+  std::vector<std::string> not_tried;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.way);
+    if (!c.command.empty()) {
+      std::vector<std::string> probe(c.command.begin() + 1, c.command.begin() + 2);
+      probe.emplace_back("/bin/true");
+      if (!fs::exists(c.command.front()) ||
+          quarvel::testing::run_program(c.command.front(), folder_, probe).status != 0) {
+        not_tried.emplace_back(c.way);
+        continue;
+      }
+    }
+    std::vector<std::string> arguments = c.command;
+    arguments.emplace_back(QUARVEL_CLI);
+    for (std::string& argument : sunspots({"--quiet", single, c.folder.string()})) {
+      arguments.push_back(std::move(argument));
+    }
+    const std::string program = arguments.front();
+    arguments.erase(arguments.begin());
+    const Result second = quarvel::testing::run_program(program, folder_, arguments);
+    EXPECT_EQ(second.status, 2) << second.err;
+    EXPECT_NE(second.err.find("is being written by another quarvel-cli call"), std::string::npos)
+        << second.err;
+  }
+  ::kill(first.pid, SIGTERM);
+  EXPECT_EQ(quarvel::testing::finish_program(first).signal, SIGTERM);
+  EXPECT_FALSE(fs::exists(out / "prediction-1.txt"));
+  if (!not_tried.empty()) {
+    GTEST_SKIP() << "this system gives this user no namespace of its own (unshare -r); not tried: "
+                 << not_tried.front() << (not_tried.size() > 1 ? " and " + not_tried.back() : "");
+  }
+}
+
+// Each run folder of a sweep is claimed as an output folder is: a run whose
+// folder another call holds fails, told, leaving that folder to the other
+// call; and a single run is refused the folder of a run of many, which would
+// then hold the files of two runs.
+TEST_F(SweepTest, ARunFolderOfASweepIsClaimedAsAnOutputFolder) {
+  const fs::path out = folder_ / "out";
+  fs::create_directories(out / "run-0001");
+  const int held = ::open((out / "run-0001").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  // Let go after a while at the latest, so that a sweep that waits for it ends.
+  std::atomic<bool> ended = false;
+  std::thread holder([&] {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!ended && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::close(held);
+  });
+  const Result result = run(sunspots({"--runs", "2", "--quiet", "--output", out.string()}));
+  ended = true;
+  holder.join();
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_NE(result.err.find("error: stream 1: its folder \"" + (out / "run-0001").string() +
+                            "\" is being written by another quarvel-cli call"),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(fs::is_empty(out / "run-0001"));
+
+  const auto written = quarvel::testing::snapshot(out / "run-0000");
+  ASSERT_TRUE(written.contains("run.txt"));
+  const Result single =
+      run(sunspots({"--quiet", "--seed", "3", "--output", (out / "run-0000").string()}));
+  EXPECT_EQ(single.status, 2);
+  EXPECT_NE(single.err.find("is the folder of a run of many"), std::string::npos) << single.err;
+  EXPECT_EQ(quarvel::testing::snapshot(out / "run-0000"), written);
 }
 
 // A run folder used again with other settings holds its last run's files
