@@ -16,9 +16,6 @@
 #include <vector>
 
 #include "batch/outputs.h"
-#include "cli/folderclaim.h"
-#include "cli/runner.h"
-#include "cli/sweep.h"
 #include "records/runrecord.h"
 #include "records/runtable.h"
 
@@ -64,9 +61,11 @@ std::optional<bool> holds(const fs::path& folder, std::string_view name, std::er
 }
 
 // Searches `folder` to any depth: a folder that holds run.txt is a run folder
-// and is not searched further. A folder reached again (by a link) is skipped.
+// and is not searched further. A folder reached again (by a link) is skipped,
+// and so is a link that leads nowhere or round in a loop, with a warning.
 std::optional<Failure> search_folder(const fs::path& folder, FoundFiles& found,
-                                     std::set<std::pair<dev_t, ino_t>>& searched) {
+                                     std::set<std::pair<dev_t, ino_t>>& searched,
+                                     std::vector<Notice>& notices) {
   struct stat status {};
   if (::stat(folder.c_str(), &status) != 0) return unreadable_folder(folder, std::strerror(errno));
   if (!searched.emplace(status.st_dev, status.st_ino).second) return std::nullopt;
@@ -85,24 +84,34 @@ std::optional<Failure> search_folder(const fs::path& folder, FoundFiles& found,
   std::vector<fs::path> subfolders;
   for (auto entry = fs::directory_iterator(folder, error);
        !error && entry != fs::directory_iterator(); entry.increment(error)) {
-    // A link that leads nowhere is no folder.
     std::error_code type_error;
     if (entry->is_directory(type_error)) {
       subfolders.push_back(entry->path());
-    } else if (type_error && type_error != std::errc::no_such_file_or_directory) {
+    } else if (type_error == std::errc::no_such_file_or_directory ||
+               type_error == std::errc::too_many_symbolic_link_levels) {
+      std::error_code link_error;
+      if (entry->is_symlink(link_error)) {
+        notices.push_back(
+            {Notice::Kind::warning,
+             "--summarize: skipped " + quoted(entry->path().string()) + ", a link that leads " +
+                 (type_error == std::errc::no_such_file_or_directory ? "nowhere"
+                                                                     : "round in a loop")});
+      }
+    } else if (type_error) {
       return unreadable_folder(entry->path(), type_error.message());
     }
   }
   if (error) return unreadable_folder(folder, error.message());
   std::sort(subfolders.begin(), subfolders.end());
   for (const fs::path& subfolder : subfolders) {
-    if (auto failure = search_folder(subfolder, found, searched)) return failure;
+    if (auto failure = search_folder(subfolder, found, searched, notices)) return failure;
   }
   return std::nullopt;
 }
 
 // The files of runs in `folder`, named on the command line.
-std::optional<Failure> find_runs(const std::string& folder, FoundFiles& found) {
+std::optional<Failure> find_runs(const std::string& folder, FoundFiles& found,
+                                 std::vector<Notice>& notices) {
   std::error_code error;
   const fs::file_status status = fs::status(folder, error);
   if (!fs::exists(status)) {
@@ -119,7 +128,7 @@ std::optional<Failure> find_runs(const std::string& folder, FoundFiles& found) {
   const std::size_t records_before = found.records.size();
   const std::size_t tables_before = found.tables.size();
   std::set<std::pair<dev_t, ino_t>> searched;
-  if (auto failure = search_folder(folder, found, searched)) return failure;
+  if (auto failure = search_folder(folder, found, searched, notices)) return failure;
   if (found.records.size() == records_before && found.tables.size() == tables_before) {
     return Failure{FailureKind::data_problem,
                    "--summarize: " + quoted(folder) + " holds no " +
@@ -252,7 +261,7 @@ std::optional<Failure> merge_run_folders(std::span<const std::string> folders,
                                          std::vector<Notice>& notices) {
   FoundFiles found;
   for (const std::string& folder : folders) {
-    if (auto failure = find_runs(folder, found)) return failure;
+    if (auto failure = find_runs(folder, found, notices)) return failure;
   }
   outcomes.clear();
   if (auto failure = collect_runs(found, outcomes)) return failure;

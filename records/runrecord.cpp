@@ -1,12 +1,14 @@
 #include "records/runrecord.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <set>
 #include <tuple>
 #include <utility>
 
 #include "data/numbertext.h"
+#include "engine/random.h"
 #include "forecasting/forecastfiles.h"
 #include "runs/settings.h"
 
@@ -110,6 +112,10 @@ std::optional<PopulationFigures> read_population(std::string_view text, std::siz
   for (std::size_t i = 0; i < std::size(kFigures); ++i) {
     const std::optional<double> value = read_double(words[2 * i + 2]);
     if (words[2 * i + 1] != kFigures[i].record_key || !value) return std::nullopt;
+    // Only a run without validation steps has no validation MSE.
+    if (std::isnan(*value) && kFigures[i].member != &PopulationFigures::validation_mse) {
+      return std::nullopt;
+    }
     figures.*kFigures[i].member = *value;
   }
   return figures;
@@ -148,7 +154,8 @@ std::optional<forecasting::Figure> read_figure(std::string_view text) {
   if (text.starts_with("none: "))
     return forecasting::Figure{std::nullopt, std::string(text.substr(6))};
   const std::optional<double> value = read_double(text);
-  if (!value) return std::nullopt;
+  // A figure that cannot be given says so in words.
+  if (!value || std::isnan(*value)) return std::nullopt;
   return forecasting::Figure{value, {}};
 }
 
@@ -277,7 +284,7 @@ std::optional<std::string> read_entry(std::string_view key, const std::string& v
     record.table->training_values = *count;
   } else if (key == "--seed" || key == "--stream") {
     const auto number = read_number<std::int32_t>(value);
-    if (!number || *number < 0) return bad();
+    if (!number || *number < 0 || (key == "--stream" && *number >= kStreamCount)) return bad();
     (key == "--seed" ? record.seed : record.stream) = *number;
   } else if (key.starts_with("--")) {
     record.settings.emplace_back(key, value);
@@ -287,7 +294,7 @@ std::optional<std::string> read_entry(std::string_view key, const std::string& v
     record.populations.push_back(*figures);
   } else if (key == "seconds") {
     const auto seconds = read_double(value);
-    if (!seconds) return bad();
+    if (!seconds || !(*seconds >= 0.0)) return bad();
     record.seconds = *seconds;
   } else {
     return " is not an entry of a run record (\"" + std::string(key) + "\")";

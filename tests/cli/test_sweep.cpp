@@ -20,10 +20,12 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -235,6 +237,8 @@ TEST_F(SweepTest, RefusalsComeBeforeAnyRun) {
        "error: --output: \"" + out + "/run-0001\" exists and is not a folder"},
       {sunspots({"--runs", "3", "--output", (folder_ / "out" / "run-0001" / "x").string()}), 2,
        "error: --output: "},
+      {sunspots({"--runs", "2", "--output", "/proc/quarvel-runs"}), 2,
+       "error: --output: cannot make the folder \"/proc/quarvel-runs\""},
       {{"--training", (folder_ / "flat.txt").string(), "--validation",
         (folder_ / "flat.txt").string(), "--runs", "2", "--output", fresh},
        3,
@@ -264,6 +268,22 @@ TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
   const std::string record = file("a/run-0001/run.txt");
   fs::create_directories(folder_ / "broken");
   write("broken/run.txt", record.substr(0, record.size() - 1));
+  // A stream past the last and a figure that is no number.
+  for (const auto& [name, from, to] : {std::tuple{"far", "--stream [0-9]+", "--stream 16777216"},
+                                       std::tuple{"nan", " best-mse [^ ]+ ", " best-mse nan "}}) {
+    fs::create_directories(folder_ / name);
+    write(
+        std::string(name) + "/run.txt",
+        std::regex_replace(record, std::regex(from), to, std::regex_constants::format_first_only));
+  }
+  const std::size_t stream_line =
+      static_cast<std::size_t>(
+          std::count(record.begin(), record.begin() + record.find("--stream "), '\n')) +
+      1;
+  const std::size_t population_line =
+      static_cast<std::size_t>(
+          std::count(record.begin(), record.begin() + record.find("population 1 "), '\n')) +
+      1;
   const std::string a = (folder_ / "a").string();
   struct Case {
     std::vector<std::string> folders;
@@ -278,6 +298,12 @@ TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
            "/run-0001/run.txt\" record the same run (seed 1, stream 1)"},
       {{a, (folder_ / "broken").string()},
        "\"" + (folder_ / "broken" / "run.txt").string() + "\": the record ends within a line"},
+      {{a, (folder_ / "far").string()},
+       "\"" + (folder_ / "far" / "run.txt").string() + "\": line " + std::to_string(stream_line) +
+           ": \"--stream\" has a value that cannot be read"},
+      {{a, (folder_ / "nan").string()},
+       "\"" + (folder_ / "nan" / "run.txt").string() + "\": line " +
+           std::to_string(population_line) + ": \"population\" has a value that cannot be read"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -294,6 +320,36 @@ TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
       run({"--summarize", a, (folder_ / "c").string(), "--output", (folder_ / "merged").string()});
   ASSERT_EQ(seeds.status, 0) << seeds.err;
   EXPECT_EQ(seeds.out.rfind("3 runs: seeds 1, 3, streams 0-1\n", 0), 0u) << seeds.out;
+}
+
+// A link under the merged folders that leads nowhere or round in a loop is
+// skipped alike, with a warning that names it; the merge is that of the runs.
+TEST_F(SweepTest, LinksThatLeadNowhereOrInALoopAreSkippedWithAWarning) {
+  sweep("sweep", {"--runs", "2", "--quiet"});
+  const Result plain =
+      run({"--summarize", (folder_ / "sweep").string(), "--output", (folder_ / "plain").string()});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  const fs::path nowhere = folder_ / "sweep" / "nowhere";
+  const fs::path loop = folder_ / "sweep" / "run-0001" / "deeper" / "loop";
+  fs::create_directories(loop.parent_path());
+  fs::create_symlink(folder_ / "missing", nowhere);
+  fs::create_symlink(loop.filename(), loop);
+  // run-0001 holds run.txt and is not searched: a folder beside the runs is.
+  fs::create_directories(folder_ / "sweep" / "more");
+  const fs::path loop_beside = folder_ / "sweep" / "more" / "loop";
+  fs::create_symlink(loop_beside.filename(), loop_beside);
+  const Result merged =
+      run({"--summarize", (folder_ / "sweep").string(), "--output", (folder_ / "merged").string()});
+  EXPECT_EQ(merged.status, 0) << merged.err;
+  EXPECT_NE(merged.err.find("warning: --summarize: skipped \"" + loop_beside.string() +
+                            "\", a link that leads round in a loop\n"),
+            std::string::npos)
+      << merged.err;
+  EXPECT_NE(merged.err.find("warning: --summarize: skipped \"" + nowhere.string() +
+                            "\", a link that leads nowhere\n"),
+            std::string::npos)
+      << merged.err;
+  EXPECT_EQ(file("merged/summary.txt"), file("plain/summary.txt"));
 }
 
 // A full disk for the files under one folder, such as "/run-0001/".

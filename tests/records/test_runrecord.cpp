@@ -71,6 +71,15 @@ TEST(RunRecord, BrokenRecordsAreRefused) {
       {replaced("version 0.1.0", "version 0.1\\t"), "line 2 holds a broken escape"},
       {replaced("seconds 1.250", "minutes 1"),
        "line 17 is not an entry of a run record (\"minutes\")"},
+      // Streams end at 2^24 - 1; only a validation MSE may be no number.
+      {replaced("--stream 12", "--stream 16777216"),
+       "line 14: \"--stream\" has a value that cannot be read"},
+      {replaced("best-mdl -1 ", "best-mdl nan "),
+       "line 16: \"population\" has a value that cannot be read"},
+      {replaced("seconds 1.250", "seconds nan"),
+       "line 17: \"seconds\" has a value that cannot be read"},
+      {replaced("seconds 1.250", "seconds -1"),
+       "line 17: \"seconds\" has a value that cannot be read"},
   };
   for (const Case& c : cases) {
     RunRecord read;
@@ -127,6 +136,7 @@ TEST(RunRecord, ForecastFiguresReadBackAndOlderRecordsReadWithout) {
       {replaced("mase 1 0.875", "mase 1 0.875\nmase 1 0.5"),
        "line 21 gives \"mase\" of population 1 again"},
       {replaced("mae 1 21.5", "mae 1 lots"), "line 17: \"mae\" has a value that cannot be read"},
+      {replaced("mae 1 21.5", "mae 1 nan"), "line 17: \"mae\" has a value that cannot be read"},
       {replaced("mae 1 21.5", "mae 21.5"), "line 17: \"mae\" has a value that cannot be read"},
       {replaced("forecast-diverged 1 at step 12", "forecast-diverged 1 at step 0"),
        "line 24: \"forecast-diverged\" has a value that cannot be read"},
