@@ -1,6 +1,10 @@
 #include "batch/sweep.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -10,6 +14,7 @@
 
 #include "batch/ensemble.h"
 #include "batch/run.h"
+#include "batch/summarize.h"
 #include "engine/engine.h"
 #include "forecasting/forecastfiles.h"
 #include "records/outputlist.h"
@@ -185,6 +190,63 @@ std::optional<Failure> run_stream(const RunData& data, std::int32_t stream,
 std::optional<Failure> write_run_folder(const StreamRun& run, records::FileCalls& calls,
                                         const std::function<bool()>& interrupted) {
   return write_outputs(run.request, OutputFolder::run_folder, "", run.files, calls, interrupted);
+}
+
+std::optional<Failure> remove_other_run_folders(const RunRequest& request,
+                                                std::vector<Notice>& notices,
+                                                records::FileCalls& calls) {
+  // Every name a run of any settings writes into its folder.
+  std::vector<std::string> names;
+  for (const records::ListedOutput& entry : records::output_list()) {
+    if (!once_written(entry, OutputFolder::run_folder)) continue;
+    const int populations = records::per_population(entry) ? runs::kMaxPopulations : 1;
+    for (int p = 0; p < populations; ++p) names.push_back(records::output_name(entry, p));
+  }
+  const std::string_view record_name = records::listed_output(records::Product::record).name;
+  std::vector<fs::path> folders;
+  std::error_code error;
+  for (auto entry = fs::directory_iterator(*request.output, error);
+       !error && entry != fs::directory_iterator(); entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    std::int32_t stream = -1;
+    const char* digits = name.c_str() + std::min<std::size_t>(name.size(), 4);
+    const auto [end, problem] = std::from_chars(digits, name.c_str() + name.size(), stream);
+    if (problem != std::errc{} || end != name.c_str() + name.size() ||
+        run_folder_name(stream) != name ||
+        (stream >= request.stream && stream - request.stream < request.runs)) {
+      continue;
+    }
+    std::error_code type_error;
+    if (entry->is_symlink(type_error) || !entry->is_directory(type_error)) continue;
+    std::string text;
+    records::RunRecord record;
+    if (read_text(entry->path() / record_name, std::uintmax_t{1} << 20, "a run record", text) ||
+        records::parse_record(text, record) || record.stream != stream) {
+      continue;
+    }
+    folders.push_back(entry->path());
+  }
+  std::sort(folders.begin(), folders.end());
+  std::string removed;
+  for (const fs::path& folder : folders) {
+    for (const std::string& name : names) {
+      const std::string path = (folder / name).string();
+      if (calls.unlink(path.c_str()) != 0 && errno != ENOENT) {
+        return Failure{FailureKind::write_failed, "cannot remove \"" + path +
+                                                      "\", a file of a run folder of an earlier "
+                                                      "call that this one does not write: " +
+                                                      std::strerror(errno)};
+      }
+    }
+    (void)calls.rmdir(folder.c_str());
+    removed += (removed.empty() ? "" : ", ") + folder.filename().string();
+  }
+  if (!folders.empty()) {
+    notices.push_back(
+        {Notice::Kind::note, "removed the run folders of an earlier call of other streams (" +
+                                 removed + "), so that the folder holds this call's runs alone"});
+  }
+  return std::nullopt;
 }
 
 records::RunOutcome run_outcome(const RunRequest& request, std::int32_t stream,

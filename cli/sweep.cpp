@@ -295,6 +295,11 @@ int run_sweep(const Options& options, records::FileCalls& calls) {
   if (unread) return tell_failure(*unread);
   // Whatever Start would refuse is refused here, before any run starts.
   if (const auto failure = batch::check_start(data)) return tell_failure(*failure);
+  std::vector<batch::Notice> removed;
+  const std::optional<Failure> unremoved =
+      batch::remove_other_run_folders(data.request, removed, calls);
+  tell_notices(removed, options.quiet);
+  if (unremoved) return tell_failure(*unremoved);
 
   const auto count = static_cast<std::size_t>(options.request.runs);
   const int jobs = job_count(options);

@@ -935,21 +935,42 @@ TEST_F(SweepTest, ARunFolderOfASweepIsClaimedAsAnOutputFolder) {
 }
 
 // A run folder used again with other settings holds its last run's files
-// alone; the other run folders stay as they were.
+// alone; the run folders of streams the new call does not run go with the
+// files of their runs, so that a merge of the folder merges its runs alone.
+// Folders that are not such run folders stay as they were.
 TEST_F(SweepTest, ARunFolderUsedAgainHoldsItsLastRunsFilesAlone) {
   sweep("out",
-        {"--runs", "3", "--populations", "3", "--forecast", "5", "--export-model", "--quiet"});
+        {"--runs", "4", "--populations", "3", "--forecast", "5", "--export-model", "--quiet"});
   const auto third = quarvel::testing::snapshot(folder_ / "out" / "run-0002");
   ASSERT_TRUE(third.contains("model-3.h"));
   write("out/run-0000/notes.txt", "mine");
-  sweep("out", {"--runs", "2", "--quiet"});
+  write("out/run-0003/notes.txt", "mine");
+  fs::create_directories(folder_ / "out" / "run-0007");
+  write("out/run-0007/run.txt", "not a record of this program");
+  fs::create_directories(folder_ / "out" / "run-7");
+  write("out/run-7/run.txt", file("out/run-0002/run.txt"));
+  const Result again = sweep("out", {"--runs", "2"});
+  EXPECT_NE(again.err.find("note: removed the run folders of an earlier call of other streams "
+                           "(run-0002, run-0003)"),
+            std::string::npos)
+      << again.err;
   sweep("plain", {"--runs", "2", "--quiet"});
   auto expected = run_files(folder_ / "plain" / "run-0000");
   expected["notes.txt"] = "mine";
   EXPECT_EQ(run_files(folder_ / "out" / "run-0000"), expected);
   EXPECT_EQ(run_files(folder_ / "out" / "run-0001"), run_files(folder_ / "plain" / "run-0001"));
-  EXPECT_EQ(quarvel::testing::snapshot(folder_ / "out" / "run-0002"), third);
+  EXPECT_FALSE(fs::exists(folder_ / "out" / "run-0002"));
+  EXPECT_EQ(quarvel::testing::snapshot(folder_ / "out" / "run-0003"),
+            (std::map<std::string, std::string>{{"notes.txt", "mine"}}));
+  EXPECT_EQ(file("out/run-0007/run.txt"), "not a record of this program");
+  EXPECT_TRUE(fs::exists(folder_ / "out" / "run-7" / "run.txt"));
   EXPECT_EQ(file("out/summary.txt"), file("plain/summary.txt"));
+  fs::remove_all(folder_ / "out" / "run-7");
+  fs::remove_all(folder_ / "out" / "run-0007");
+  const Result merged =
+      run({"--summarize", (folder_ / "out").string(), "--output", (folder_ / "merged").string()});
+  EXPECT_EQ(merged.status, 0) << merged.err;
+  EXPECT_EQ(file("merged/summary.txt"), file("plain/summary.txt"));
 }
 
 // Only the run folders that exist are looked at before the runs: a sweep of a
