@@ -76,6 +76,11 @@ std::optional<Failure> search_folder(const fs::path& folder, FoundFiles& found,
     if (!there) return unreadable_folder(folder, error.message());
     if (!*there) continue;
     if (product == records::Product::record) {
+      if (found.records.size() == static_cast<std::size_t>(kMaxRuns)) {
+        return Failure{FailureKind::data_problem,
+                       "--summarize: the folders hold more than " + std::to_string(kMaxRuns) +
+                           " runs, the most one merge takes; merge them in parts"};
+      }
       found.records.push_back(folder / name);
       return std::nullopt;
     }

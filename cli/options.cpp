@@ -107,6 +107,7 @@ std::optional<Failure> read_stream_list(std::string_view option, const std::stri
       bad_setting(option, "give streams from 0 to " + std::to_string(kStreamCount - 1) +
                               " as N or N-M, comma-separated, such as 0-19 or 0-9,20-29");
   ranges.clear();
+  std::int64_t listed = 0;
   for (const std::string& item : split_list(value)) {
     const std::size_t dash = item.find('-', 1);
     const std::optional<std::int32_t> first = data::parse_whole_number(item.substr(0, dash));
@@ -114,6 +115,12 @@ std::optional<Failure> read_stream_list(std::string_view option, const std::stri
         dash == std::string::npos ? first : data::parse_whole_number(item.substr(dash + 1));
     if (!first || !last || *first < 0 || *last < *first || *last >= kStreamCount) return refused;
     ranges.push_back({*first, *last});
+    listed += std::int64_t{*last} - *first + 1;
+  }
+  if (listed > batch::kMaxRuns) {
+    return bad_setting(option, "lists " + std::to_string(listed) + " streams, more than the " +
+                                   std::to_string(batch::kMaxRuns) +
+                                   " runs one merge takes; merge them in parts");
   }
   return std::nullopt;
 }
@@ -419,7 +426,7 @@ std::optional<Failure> read_option(std::string_view name, const std::string& val
   } else if (name == "--stream") {
     return read_count(name, value, 0, kStreamCount - 1, request.stream);
   } else if (name == "--runs") {
-    return read_count(name, value, 1, kStreamCount, request.runs);
+    return read_count(name, value, 1, batch::kMaxRuns, request.runs);
   } else if (name == "--jobs") {
     return read_count(name, value, 1, kMaxJobs, options.jobs);
   } else if (name == "--streams") {
@@ -667,7 +674,8 @@ std::span<const RunnerOption> sweep_options() {
        "first run); data, settings, seed and stream name a run exactly"},
       {"--runs", "N",
        "N runs with streams --stream to --stream + N - 1, each in a fresh\n"
-       "engine and folder under --output (needs --output; no --history)"},
+       "engine and folder under --output (needs --output; no --history);\n"
+       "at most 100000 in one call"},
       {"--jobs", "N",
        "runs of --runs at once, each a process that fits on one thread\n"
        "(default: one per CPU this process may use, by its affinity mask\n"

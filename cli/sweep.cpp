@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "batch/ensemble.h"
 #include "batch/outputs.h"
 #include "batch/run.h"
 #include "batch/rundata.h"
@@ -286,6 +287,30 @@ int finish_runs(const Options& options, std::span<const records::RunOutcome> out
   return kExitOk;
 }
 
+// --summarize, out of memory left to the caller.
+int merge_runs(const Options& options, records::FileCalls& calls) {
+  const batch::RunRequest& request = options.request;
+  if (const auto failure = batch::check_folder_outputs(
+          request, *request.output,
+          batch::output_file_names(request, batch::OutputFolder::sweep))) {
+    return tell_failure(*failure);
+  }
+  // Held to the end of the call.
+  FolderClaim claim;
+  if (const auto failure = claim.take(*request.output)) return tell_failure(*failure);
+  std::vector<records::RunOutcome> outcomes;
+  std::vector<batch::Notice> notices;
+  const std::optional<Failure> failure = batch::merge_run_folders(
+      options.summarized_folders, options.summarized_streams, outcomes, notices);
+  tell_notices(notices, options.quiet);
+  if (failure) return tell_failure(*failure);
+  if (const auto too_large = batch::merged_ensemble_too_large(outcomes)) {
+    return tell_failure({FailureKind::data_problem, "--summarize: " + *too_large});
+  }
+  for (const records::RunOutcome& outcome : outcomes) tell_run_failure(outcome);
+  return finish_runs(options, outcomes, calls);
+}
+
 }  // namespace
 
 int run_sweep(const Options& options, records::FileCalls& calls) {
@@ -295,6 +320,13 @@ int run_sweep(const Options& options, records::FileCalls& calls) {
   if (unread) return tell_failure(*unread);
   // Whatever Start would refuse is refused here, before any run starts.
   if (const auto failure = batch::check_start(data)) return tell_failure(*failure);
+  if (const auto too_large = batch::ensemble_too_large(
+          static_cast<std::uint64_t>(options.request.runs),
+          data.validation.rows() + static_cast<std::uint64_t>(
+                                       data.request.settings.whole(runs::Setting::forecast_ahead)),
+          data.request.intervals.has_value())) {
+    return tell_failure(batch::bad_setting("--runs", *too_large));
+  }
   std::vector<batch::Notice> removed;
   const std::optional<Failure> unremoved =
       batch::remove_other_run_folders(data.request, removed, calls);
@@ -322,27 +354,25 @@ int run_sweep(const Options& options, records::FileCalls& calls) {
     }
   }
   if (!completed) return kExitFailed;
-  return finish_runs(options, outcomes, calls);
+  try {
+    return finish_runs(options, outcomes, calls);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return tell_failure(
+      {FailureKind::out_of_memory,
+       "not enough memory for the table, summary and ensemble of these runs; the runs are in "
+       "their folders: merge fewer of them at once with --summarize and --streams"});
 }
 
 int summarize_run_folders(const Options& options, records::FileCalls& calls) {
-  const batch::RunRequest& request = options.request;
-  if (const auto failure = batch::check_folder_outputs(
-          request, *request.output,
-          batch::output_file_names(request, batch::OutputFolder::sweep))) {
-    return tell_failure(*failure);
+  try {
+    return merge_runs(options, calls);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
   }
-  // Held to the end of the call.
-  FolderClaim claim;
-  if (const auto failure = claim.take(*request.output)) return tell_failure(*failure);
-  std::vector<records::RunOutcome> outcomes;
-  std::vector<batch::Notice> notices;
-  const std::optional<Failure> failure = batch::merge_run_folders(
-      options.summarized_folders, options.summarized_streams, outcomes, notices);
-  tell_notices(notices, options.quiet);
-  if (failure) return tell_failure(*failure);
-  for (const records::RunOutcome& outcome : outcomes) tell_run_failure(outcome);
-  return finish_runs(options, outcomes, calls);
+  return tell_failure({FailureKind::out_of_memory,
+                       "not enough memory for this merge; merge fewer runs at once (--streams)"});
 }
 
 int job_count(const Options& options) {

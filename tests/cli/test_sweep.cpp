@@ -239,6 +239,10 @@ TEST_F(SweepTest, RefusalsComeBeforeAnyRun) {
        "error: --output: "},
       {sunspots({"--runs", "2", "--output", "/proc/quarvel-runs"}), 2,
        "error: --output: cannot make the folder \"/proc/quarvel-runs\""},
+      {sunspots({"--runs", "7", "--forecast", "100000", "--intervals", "--output", fresh}), 2,
+       "error: --runs: the ensemble of 7 runs of up to 100187 steps with --intervals would hold "
+       "141664418 numbers at once, more than its bound of 134217728 (1 GiB); make fewer runs or "
+       "fewer --forecast steps, or leave out --intervals\n"},
       {{"--training", (folder_ / "flat.txt").string(), "--validation",
         (folder_ / "flat.txt").string(), "--runs", "2", "--output", fresh},
        3,
@@ -350,6 +354,41 @@ TEST_F(SweepTest, LinksThatLeadNowhereOrInALoopAreSkippedWithAWarning) {
             std::string::npos)
       << merged.err;
   EXPECT_EQ(file("merged/summary.txt"), file("plain/summary.txt"));
+}
+
+// A merge whose ensemble would not fit in its bound is refused before it
+// reads a member, naming the bound; one that runs out of memory says it is
+// the merge that did.
+TEST_F(SweepTest, AMergeTooLargeIsRefusedAndOneOutOfMemoryToldAsAMerge) {
+  sweep("sweep", {"--runs", "2", "--forecast", "20000", "--intervals", "--quiet"});
+  const std::vector<std::string> merge{"--summarize", (folder_ / "sweep").string(), "--output",
+                                       (folder_ / "merged").string(), "--quiet"};
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  for (const char* kilobytes : {"60000", "120000"}) {
+    SCOPED_TRACE(kilobytes);
+    std::vector<std::string> arguments{
+        "-c", "ulimit -v \"$1\" || exit 99; shift; exec \"$0\" \"$@\"", QUARVEL_CLI, kilobytes};
+    arguments.insert(arguments.end(), merge.begin(), merge.end());
+    const Result result = quarvel::testing::run_program("/bin/sh", folder_, arguments);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "error: not enough memory for this merge; merge fewer runs at once (--streams)\n");
+    EXPECT_FALSE(fs::exists(folder_ / "merged" / "summary.txt"));
+  }
+#endif
+  // Records of runs of a far longer validation part than their members hold.
+  for (const char* run : {"run-0000", "run-0001"}) {
+    const fs::path record = folder_ / "sweep" / run / "run.txt";
+    write(fs::relative(record, folder_).string(),
+          quarvel::testing::replaced(read_file(record), "validation-values 187\n",
+                                     "validation-values 400000\n"));
+  }
+  const Result refused = run(merge);
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_EQ(refused.err,
+            "error: --summarize: the ensemble of 2 runs of up to 420000 steps with --intervals "
+            "would hold 169680000 numbers at once, more than its bound of 134217728 (1 GiB); make "
+            "fewer runs or fewer --forecast steps, or leave out --intervals\n");
 }
 
 // A full disk for the files under one folder, such as "/run-0001/".
@@ -973,14 +1012,15 @@ TEST_F(SweepTest, ARunFolderUsedAgainHoldsItsLastRunsFilesAlone) {
   EXPECT_EQ(file("merged/summary.txt"), file("plain/summary.txt"));
 }
 
-// Only the run folders that exist are looked at before the runs: a sweep of a
-// million runs is refused at once for a file where its last run folder goes.
+// Only the run folders that exist are looked at before the runs: a sweep of
+// the most runs a call makes is refused at once for a file where its last run
+// folder goes.
 TEST_F(SweepTest, OnlyTheRunFoldersThatExistAreCheckedBeforeTheRuns) {
   fs::create_directories(folder_ / "out");
   write("out/run-16777215", "a file where the last run folder goes");
   const auto start = std::chrono::steady_clock::now();
   const Result result = run(sunspots(
-      {"--stream", "15777216", "--runs", "1000000", "--output", (folder_ / "out").string()}));
+      {"--stream", "16677216", "--runs", "100000", "--output", (folder_ / "out").string()}));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, "error: --output: \"" + (folder_ / "out" / "run-16777215").string() +
