@@ -107,6 +107,11 @@ records::RunRecord make_record(const RunData& data,
     record.settings.emplace_back(info.option, std::move(text));
   }
   add_interval_settings(request, record);
+  if (data.table) {
+    for (auto& setting : table_reading_settings(*data.table)) {
+      record.settings.push_back(std::move(setting));
+    }
+  }
   record.seed = request.settings.whole(Setting::seed);
   record.stream = request.stream;
   for (const runs::PopulationReport& report : reports) {

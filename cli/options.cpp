@@ -260,37 +260,20 @@ std::optional<Failure> read_table_option(std::string_view name, const std::strin
   } else if (name == "--split") {
     data.split = value;
   } else if (name == "--delimiter") {
-    constexpr std::pair<std::string_view, data::Delimiter> kDelimiters[] = {
-        {"comma", data::Delimiter::comma},
-        {"semicolon", data::Delimiter::semicolon},
-        {"tab", data::Delimiter::tab},
-        {"whitespace", data::Delimiter::whitespace},
-    };
-    const auto* found = std::find_if(std::begin(kDelimiters), std::end(kDelimiters),
-                                     [&value](const auto& entry) { return entry.first == value; });
-    if (found == std::end(kDelimiters)) {
-      return bad_setting(name, "use comma, semicolon, tab or whitespace");
-    }
-    reading.delimiter = found->second;
+    const auto delimiter = data::delimiter_of_name(value);
+    if (!delimiter) return bad_setting(name, "use comma, semicolon, tab or whitespace");
+    reading.delimiter = *delimiter;
   } else if (name == "--header" || name == "--decimal-comma") {
     if (value != "yes" && value != "no") return bad_setting(name, "use yes or no");
     (name == "--header" ? reading.header : reading.decimal_comma) = value == "yes";
   } else if (name == "--thousands-separator") {
-    constexpr data::ThousandsSeparator kSeparators[] = {data::ThousandsSeparator::comma,
-                                                        data::ThousandsSeparator::point,
-                                                        data::ThousandsSeparator::none};
-    const auto* found = std::find_if(std::begin(kSeparators), std::end(kSeparators),
-                                     [&value](data::ThousandsSeparator separator) {
-                                       return data::thousands_separator_name(separator) == value;
-                                     });
-    if (found == std::end(kSeparators)) return bad_setting(name, "use comma, point or none");
-    reading.thousands_separator = *found;
+    const auto separator = data::thousands_separator_of_name(value);
+    if (!separator) return bad_setting(name, "use comma, point or none");
+    reading.thousands_separator = *separator;
   } else if (name == "--missing") {
-    if (value != "refuse" && value != "interpolate") {
-      return bad_setting(name, "use refuse or interpolate");
-    }
-    reading.missing =
-        value == "refuse" ? data::MissingValues::refuse : data::MissingValues::interpolate;
+    const auto missing = data::missing_values_of_name(value);
+    if (!missing) return bad_setting(name, "use refuse or interpolate");
+    reading.missing = *missing;
   }
   return std::nullopt;
 }

@@ -349,6 +349,31 @@ const std::string* recorded_setting(const RunRecord& record, std::string_view op
   return nullptr;
 }
 
+data::TableOptions table_reading(const RunRecord& record) {
+  data::TableOptions options;
+  options.value_column = data::ColumnChoice::by_number(record.table->value_column);
+  if (record.table->time_column != 0) {
+    options.time_column = data::ColumnChoice::by_number(record.table->time_column);
+  }
+  if (const std::string* text = recorded_setting(record, "--delimiter")) {
+    options.delimiter = data::delimiter_of_name(*text);
+  }
+  for (const auto& [option, field] : {std::pair{"--header", &options.header},
+                                      std::pair{"--decimal-comma", &options.decimal_comma}}) {
+    if (const std::string* text = recorded_setting(record, option)) {
+      if (*text == "yes" || *text == "no") *field = *text == "yes";
+    }
+  }
+  if (const std::string* text = recorded_setting(record, "--thousands-separator")) {
+    options.thousands_separator =
+        data::thousands_separator_of_name(*text).value_or(data::ThousandsSeparator::none);
+  }
+  if (const std::string* text = recorded_setting(record, "--missing")) {
+    options.missing = data::missing_values_of_name(*text).value_or(data::MissingValues::refuse);
+  }
+  return options;
+}
+
 std::vector<double> interval_levels(const RunRecord& record) {
   std::vector<double> levels;
   const std::string* text = recorded_setting(record, "--intervals");

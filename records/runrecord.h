@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/tablefile.h"
 #include "records/runfigures.h"
 
 namespace quarvel::records {
@@ -80,6 +81,12 @@ struct RunRecord {
 
 // The band levels a record's --intervals names; none without it.
 [[nodiscard]] std::vector<double> interval_levels(const RunRecord& record);
+
+// How to read the table of a --data run again as the run read it: its value
+// and time columns, and the reading its record gives (--delimiter, --header,
+// --decimal-comma, --thousands-separator, --missing), detected as before
+// where a record of an earlier version does not say. Needs record.table.
+[[nodiscard]] data::TableOptions table_reading(const RunRecord& record);
 
 // A recorded setting's text, or nullptr.
 [[nodiscard]] const std::string* recorded_setting(const RunRecord& record, std::string_view option);
