@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <set>
 #include <string>
@@ -183,6 +184,43 @@ std::optional<Failure> read_table(const fs::path& path, std::vector<records::Run
   return std::nullopt;
 }
 
+// Why the files of run folder `folder` are not all of the run its record
+// names (a file of the record changed or gone, or a file a run writes that
+// this one did not); nullopt when they are, or the record is of a version
+// that did not name its files.
+std::optional<std::string> foreign_files(const fs::path& folder, const records::RunRecord& record) {
+  if (record.files.empty()) return std::nullopt;
+  const std::string record_name(records::listed_output(records::Product::record).name);
+  // The ensemble tells of a member of another run itself.
+  const std::string_view member_name =
+      records::listed_output(records::Product::ensemble_member).name;
+  for (const auto& [name, checksum] : record.files) {
+    std::string text;
+    if (read_text(folder / name, std::numeric_limits<std::uintmax_t>::max(), "", text)) {
+      return "its " + name + " is gone or cannot be read";
+    }
+    if (records::text_checksum(text) != checksum) {
+      std::string why = "its " + name;
+      why.append(" is not the file its ").append(record_name);
+      return why + " records: the folder holds files of another run";
+    }
+  }
+  for (const std::string& name : once_written_names(OutputFolder::run_folder)) {
+    if (name == record_name || name == member_name ||
+        std::any_of(record.files.begin(), record.files.end(),
+                    [&name](const auto& file) { return file.first == name; })) {
+      continue;
+    }
+    std::error_code error;
+    if (fs::exists(folder / name, error)) {
+      std::string why = "its " + name;
+      why.append(" is not a file of the run its ").append(record_name);
+      return why + " records: the folder holds files of another run";
+    }
+  }
+  return std::nullopt;
+}
+
 bool listed(std::span<const StreamRange> ranges, std::int32_t stream) {
   return std::any_of(ranges.begin(), ranges.end(), [stream](const StreamRange& range) {
     return range.first <= stream && stream <= range.last;
@@ -193,7 +231,8 @@ bool listed(std::span<const StreamRange> ranges, std::int32_t stream) {
 // records for a run whose record is not among them (the first table's, when
 // several do).
 std::optional<Failure> collect_runs(const FoundFiles& found,
-                                    std::vector<records::RunOutcome>& outcomes) {
+                                    std::vector<records::RunOutcome>& outcomes,
+                                    std::vector<Notice>& notices) {
   std::map<std::pair<std::int32_t, std::int32_t>, fs::path> seen;  // by seed and stream
   for (const fs::path& path : found.records) {
     records::RunRecord record;
@@ -212,8 +251,14 @@ std::optional<Failure> collect_runs(const FoundFiles& found,
                          " record the same run (seed " + std::to_string(record.seed) + ", stream " +
                          std::to_string(record.stream) + ")"};
     }
-    outcomes.push_back({record.stream, record.seed, std::move(record), std::nullopt, std::nullopt,
-                        path.parent_path().string()});
+    std::optional<std::string> failure = foreign_files(path.parent_path(), record);
+    if (failure) {
+      notices.push_back(
+          {Notice::Kind::warning, "--summarize: " + quoted(path.parent_path().string()) + ": " +
+                                      *failure + "; its run counts as failed"});
+    }
+    outcomes.push_back({record.stream, record.seed, std::move(record), std::move(failure),
+                        std::nullopt, path.parent_path().string()});
   }
   for (const fs::path& path : found.tables) {
     std::vector<records::RunOutcome> rows;
@@ -269,7 +314,7 @@ std::optional<Failure> merge_run_folders(std::span<const std::string> folders,
     if (auto failure = find_runs(folder, found, notices)) return failure;
   }
   outcomes.clear();
-  if (auto failure = collect_runs(found, outcomes)) return failure;
+  if (auto failure = collect_runs(found, outcomes, notices)) return failure;
   if (!streams.empty()) expect_streams(streams, outcomes, notices);
   if (outcomes.empty()) {
     return Failure{FailureKind::data_problem,

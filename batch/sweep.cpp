@@ -158,10 +158,22 @@ std::optional<Failure> run_in_engine(const RunData& data, const RunControl& cont
                               series_view(data, *engine), forecasts.quality[best]));
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
   record.seconds = seconds.count();
-  run.record_text = records::record_text(record);
-  run.record = std::move(record);
   run.files = folder_files(data, OutputFolder::run_folder, *engine, results, forecasts,
-                           std::move(*history), run.record_text, std::move(member));
+                           std::move(*history), "", std::move(member));
+  // The member is left to the ensemble, which knows one of another run itself.
+  const std::string_view record_name = records::listed_output(records::Product::record).name;
+  const std::string_view member_name =
+      records::listed_output(records::Product::ensemble_member).name;
+  for (const auto& [name, content] : run.files) {
+    if (name != record_name && name != member_name) {
+      record.files.emplace_back(name, records::text_checksum(content));
+    }
+  }
+  run.record_text = records::record_text(record);
+  for (auto& [name, content] : run.files) {
+    if (name == record_name) content = run.record_text;
+  }
+  run.record = std::move(record);
   return std::nullopt;
 }
 
@@ -200,13 +212,7 @@ std::optional<Failure> write_run_folder(const StreamRun& run, records::FileCalls
 std::optional<Failure> remove_other_run_folders(const RunRequest& request,
                                                 std::vector<Notice>& notices,
                                                 records::FileCalls& calls) {
-  // Every name a run of any settings writes into its folder.
-  std::vector<std::string> names;
-  for (const records::ListedOutput& entry : records::output_list()) {
-    if (!once_written(entry, OutputFolder::run_folder)) continue;
-    const int populations = records::per_population(entry) ? runs::kMaxPopulations : 1;
-    for (int p = 0; p < populations; ++p) names.push_back(records::output_name(entry, p));
-  }
+  const std::vector<std::string> names = once_written_names(OutputFolder::run_folder);
   const std::string_view record_name = records::listed_output(records::Product::record).name;
   std::vector<fs::path> folders;
   std::error_code error;

@@ -292,6 +292,20 @@ std::optional<std::string> read_entry(std::string_view key, const std::string& v
     const auto figures = read_population(value, record.populations.size() + 1);
     if (!figures) return bad();
     record.populations.push_back(*figures);
+  } else if (key == "files") {
+    // "NAME CHECKSUM" pairs; names hold no blank.
+    std::vector<std::string_view> words;
+    for (std::size_t start = 0; start <= value.size();) {
+      const std::size_t blank = std::min(value.find(' ', start), value.size());
+      words.emplace_back(std::string_view(value).substr(start, blank - start));
+      start = blank + 1;
+    }
+    if (words.size() % 2 != 0) return bad();
+    for (std::size_t i = 0; i < words.size(); i += 2) {
+      const auto checksum = read_number<std::uint64_t>(words[i + 1], 16);
+      if (words[i].empty() || !checksum || words[i + 1].size() != 16) return bad();
+      record.files.emplace_back(std::string(words[i]), *checksum);
+    }
   } else if (key == "seconds") {
     const auto seconds = read_double(value);
     if (!seconds || !(*seconds >= 0.0)) return bad();
@@ -388,6 +402,15 @@ std::vector<double> interval_levels(const RunRecord& record) {
   }
 }
 
+std::uint64_t text_checksum(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037u;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211u;
+  }
+  return hash;
+}
+
 std::string record_text(const RunRecord& record) {
   std::string text(kRecordHeading);
   text += "\nversion " + escaped(record.version) + "\n";
@@ -427,6 +450,13 @@ std::string record_text(const RunRecord& record) {
         text += std::string(info.record_key) + number + divergence_text(divergence) + "\n";
       }
     }
+  }
+  if (!record.files.empty()) {
+    text += "files";
+    for (const auto& [name, checksum] : record.files) {
+      text += " " + escaped(name) + " " + checksum_text(checksum);
+    }
+    text += "\n";
   }
   text += "seconds " + seconds_text(record.seconds) + "\n";
   return text;

@@ -56,9 +56,17 @@ struct RunRecord {
   std::string transform = "none";
   std::vector<PopulationFigures> populations;  // after the last generation
   double seconds = 0.0;                        // the run's computing time
+  // The run folder's files but the record and the ensemble member, by name,
+  // with a checksum of each
+  // (text_checksum), so that a merge knows a folder whose files are not all
+  // of this run; none in records of earlier versions.
+  std::vector<std::pair<std::string, std::uint64_t>> files;
 
   friend bool operator==(const RunRecord&, const RunRecord&) = default;
 };
+
+// A file's checksum as run.txt gives it: FNV-1a of its bytes.
+[[nodiscard]] std::uint64_t text_checksum(std::string_view text);
 
 // run.txt: one "key value" line each, numbers that read back exactly.
 [[nodiscard]] std::string record_text(const RunRecord& record);

@@ -973,6 +973,34 @@ TEST_F(SweepTest, ARunFolderOfASweepIsClaimedAsAnOutputFolder) {
   EXPECT_EQ(quarvel::testing::snapshot(out / "run-0000"), written);
 }
 
+// A run folder whose files are not all of the run its record names (one
+// replaced by another run's, or one its run did not write) is no run to merge
+// silently: the merge warns, naming the folder and the file, and counts the
+// run as failed.
+TEST_F(SweepTest, AFolderHoldingFilesOfTwoRunsIsNotMergedSilently) {
+  sweep("out", {"--runs", "3", "--quiet"});
+  const fs::path out = folder_ / "out";
+  fs::copy_file(out / "run-0001" / "tree-1.txt", out / "run-0000" / "tree-1.txt",
+                fs::copy_options::overwrite_existing);
+  fs::copy_file(out / "run-0001" / "prediction-1.txt", out / "run-0002" / "prediction-2.txt");
+  const Result merged =
+      run({"--summarize", out.string(), "--output", (folder_ / "merged").string(), "--quiet"});
+  EXPECT_EQ(merged.status, 1) << merged.err;
+  for (const auto& [folder, file, words] :
+       {std::tuple{"run-0000", "tree-1.txt", "is not the file its run.txt records"},
+        std::tuple{"run-0002", "prediction-2.txt",
+                   "is not a file of the run its run.txt records"}}) {
+    EXPECT_NE(merged.err.find("warning: --summarize: \"" + (out / folder).string() + "\": its " +
+                              file + " " + words),
+              std::string::npos)
+        << merged.err;
+  }
+  const std::string table = file("merged/runs.csv");
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4) << table;
+  EXPECT_NE(table.find(",ok"), std::string::npos) << table;
+  EXPECT_EQ(table.find(",ok"), table.rfind(",ok")) << table;
+}
+
 // A run folder used again with other settings holds its last run's files
 // alone; the run folders of streams the new call does not run go with the
 // files of their runs, so that a merge of the folder merges its runs alone.
