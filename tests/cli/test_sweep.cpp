@@ -280,14 +280,13 @@ TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
         std::string(name) + "/run.txt",
         std::regex_replace(record, std::regex(from), to, std::regex_constants::format_first_only));
   }
-  const std::size_t stream_line =
-      static_cast<std::size_t>(
-          std::count(record.begin(), record.begin() + record.find("--stream "), '\n')) +
-      1;
-  const std::size_t population_line =
-      static_cast<std::size_t>(
-          std::count(record.begin(), record.begin() + record.find("population 1 "), '\n')) +
-      1;
+  // The line of the record that starts with `start`, from 1.
+  const auto line_of = [&record](const std::string& start) {
+    const std::string before = record.substr(0, record.find("\n" + start) + 1);
+    return static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
+  };
+  const std::size_t stream_line = line_of("--stream ");
+  const std::size_t population_line = line_of("population 1 ");
   const std::string a = (folder_ / "a").string();
   struct Case {
     std::vector<std::string> folders;
