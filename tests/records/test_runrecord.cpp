@@ -33,7 +33,8 @@ RunRecord two_populations() {
 }
 
 TEST(RunRecord, ReadsBackExactly) {
-  const RunRecord record = two_populations();
+  RunRecord record = two_populations();
+  record.files = {{"prediction-1.txt", text_checksum("0,1\r\n")}, {"tree-1.txt", 0}};
   const std::string text = record_text(record);
   EXPECT_NE(text.find("\ntraining data/with\\\\odd\\nname.txt\n"), std::string::npos) << text;
   RunRecord read;
@@ -80,6 +81,11 @@ TEST(RunRecord, BrokenRecordsAreRefused) {
        "line 17: \"seconds\" has a value that cannot be read"},
       {replaced("seconds 1.250", "seconds -1"),
        "line 17: \"seconds\" has a value that cannot be read"},
+      // The files of the run folder: names, each with a checksum of 16 digits.
+      {replaced("seconds 1.250", "files tree-1.txt 0123\nseconds 1.250"),
+       "line 17: \"files\" has a value that cannot be read"},
+      {replaced("seconds 1.250", "files tree-1.txt\nseconds 1.250"),
+       "line 17: \"files\" has a value that cannot be read"},
   };
   for (const Case& c : cases) {
     RunRecord read;
