@@ -37,13 +37,6 @@ struct SplitTable {
   std::vector<std::string> labels_ahead;
 };
 
-// The options that read the table again exactly as the run read it, as its
-// files record them beside the run's settings: --delimiter (unless the table
-// is one column), --header, --decimal-comma, --thousands-separator and
-// --missing, each as read, given or detected.
-[[nodiscard]] std::vector<std::pair<std::string, std::string>> table_reading_settings(
-    const SplitTable& table);
-
 // The largest lag a run's models read: the largest terminal table size of its
 // populations.
 [[nodiscard]] std::size_t largest_lag(const runs::RunSettings& settings);
@@ -57,6 +50,13 @@ struct SplitTable {
 // overlap the detection of two files would not find, time stamps past the
 // data that cannot be named).
 [[nodiscard]] std::optional<Failure> read_table_data(RunData& data);
+
+// The options that read the table again exactly as the run read it, as its
+// files record them beside the run's settings: --delimiter (unless the table
+// is one column), --header, --decimal-comma, --thousands-separator and
+// --missing, each as read, given or detected.
+[[nodiscard]] std::vector<std::pair<std::string, std::string>> table_reading_settings(
+    const SplitTable& table);
 
 // timed-prediction-K.csv: the header "index,time,value", then one line per
 // point of `prediction` (the known values and the validation forecast) but the
