@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <utility>
@@ -415,6 +416,42 @@ std::optional<std::string> parse_member(std::string_view text, EnsembleMember& m
   }
   return read_member_steps(std::span(lines).subspan(head),
                            static_cast<std::size_t>(validation_steps), member);
+}
+
+std::optional<std::string> ensemble_too_large(std::uint64_t runs, std::uint64_t steps,
+                                              bool summary_points) {
+  // Per step a held-out value, a forecast and the summary points.
+  const std::uint64_t per_step =
+      2 + (summary_points ? static_cast<std::uint64_t>(forecasting::kSummaryPointCount) : 0);
+  if (runs == 0 || steps <= kLargestEnsemble / per_step / runs) return std::nullopt;
+  char numbers[32];
+  std::snprintf(
+      numbers, sizeof numbers, "%.0f",
+      static_cast<double>(runs) * static_cast<double>(steps) * static_cast<double>(per_step));
+  return "the ensemble of " + std::to_string(runs) + " runs of up to " + std::to_string(steps) +
+         " steps" + (summary_points ? " with --intervals" : "") + " would hold " + numbers +
+         " numbers at once, more than its bound of " + std::to_string(kLargestEnsemble) +
+         " (1 GiB); make fewer runs or fewer --forecast steps" +
+         (summary_points ? ", or leave out --intervals" : "");
+}
+
+std::optional<std::string> merged_ensemble_too_large(
+    std::span<const records::RunOutcome> outcomes) {
+  const records::RunRecord* first = nullptr;
+  std::uint64_t runs = 0;
+  for (const records::RunOutcome& outcome : outcomes) {
+    if (outcome.failure || !outcome.record) continue;
+    if (first == nullptr) first = &*outcome.record;
+    ++runs;
+  }
+  if (first == nullptr) return std::nullopt;
+  std::uint64_t steps = first->validation.values;
+  if (const std::string* forecast = records::recorded_setting(*first, "--forecast")) {
+    if (const auto past = data::parse_whole_number(*forecast); past && *past > 0) {
+      steps += static_cast<std::uint64_t>(*past);
+    }
+  }
+  return ensemble_too_large(runs, steps, !records::interval_levels(*first).empty());
 }
 
 EnsembleOutputs make_ensemble(std::span<const records::RunOutcome> outcomes, bool original_units) {

@@ -68,6 +68,22 @@ struct EnsembleMember {
 [[nodiscard]] std::optional<std::string> parse_member(std::string_view text,
                                                       EnsembleMember& member);
 
+// The ensemble holds the members of its runs at once: at most this many of
+// their numbers (1 GiB of them), which 60 runs of 10000 steps with summary
+// points, or 1300 of 100000 steps without, stay below.
+inline constexpr std::uint64_t kLargestEnsemble = std::uint64_t{1} << 27;
+
+// Why the members of `runs` runs of at most `steps` steps each (the
+// validation part and past the data), with summary points or without, would
+// not fit in kLargestEnsemble; nullopt when they fit.
+[[nodiscard]] std::optional<std::string> ensemble_too_large(std::uint64_t runs, std::uint64_t steps,
+                                                            bool summary_points);
+
+// ensemble_too_large for the runs of `outcomes` that completed, as their
+// first record gives their steps: before a merge reads their members.
+[[nodiscard]] std::optional<std::string> merged_ensemble_too_large(
+    std::span<const records::RunOutcome> outcomes);
+
 struct EnsembleOutputs {
   std::string forecast_file;  // ensemble-forecast.txt
   std::string summary_block;  // follows records::summary_text

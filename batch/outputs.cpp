@@ -371,6 +371,16 @@ bool once_written(const records::ListedOutput& entry, OutputFolder folder) {
   return false;
 }
 
+std::vector<std::string> once_written_names(OutputFolder folder) {
+  std::vector<std::string> names;
+  for (const records::ListedOutput& entry : records::output_list()) {
+    if (!once_written(entry, folder)) continue;
+    const int populations = records::per_population(entry) ? runs::kMaxPopulations : 1;
+    for (int p = 0; p < populations; ++p) names.push_back(records::output_name(entry, p));
+  }
+  return names;
+}
+
 std::vector<std::string> leftover_names(const RunRequest& request, OutputFolder folder) {
   const std::vector<std::string> kept = output_file_names(request, folder);
   std::vector<std::string> names;

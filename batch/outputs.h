@@ -49,6 +49,9 @@ struct PlannedOutput {
 // a folder: whatever a run writes, in a run folder its history and record too.
 [[nodiscard]] bool once_written(const records::ListedOutput& entry, OutputFolder folder);
 
+// Every name a call of any settings may write into such a folder.
+[[nodiscard]] std::vector<std::string> once_written_names(OutputFolder folder);
+
 // The names of the list an earlier call may have left in such a folder that
 // `request` does not write: removed in the step that writes the new files, so
 // that a folder holds one run's files.

@@ -43,6 +43,10 @@ struct Notice {
   friend bool operator==(const Notice&, const Notice&) = default;
 };
 
+// At most this many runs in one call, of --runs or of a merge: the runs' table,
+// records and ensemble are held together until their files are written.
+inline constexpr std::int32_t kMaxRuns = 100000;
+
 // A refused setting or name, told in the terms of its option: "--output: ...".
 [[nodiscard]] Failure bad_setting(std::string_view option, const std::string& message);
 

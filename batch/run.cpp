@@ -100,6 +100,18 @@ ModelExport model_export(const RunData& data, const Engine& engine, int populati
   if (request.stream != 0) {
     context.settings.emplace_back("--stream", std::to_string(request.stream));
   }
+  // A table's run: the columns and split it read, and how it read them.
+  if (data.table) {
+    const SplitTable& table = *data.table;
+    context.settings.emplace_back("--column", std::to_string(table.value_column));
+    if (table.time_column != 0) {
+      context.settings.emplace_back("--time-column", std::to_string(table.time_column));
+    }
+    context.settings.emplace_back("--split", std::to_string(table.split.training_count));
+    for (auto& setting : table_reading_settings(table)) {
+      context.settings.push_back(std::move(setting));
+    }
+  }
   if (request.intervals) {
     // The series' own training values: through a transform, more than the
     // engine's.

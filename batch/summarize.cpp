@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <set>
 #include <string>
@@ -16,9 +17,6 @@
 #include <vector>
 
 #include "batch/outputs.h"
-#include "cli/folderclaim.h"
-#include "cli/runner.h"
-#include "cli/sweep.h"
 #include "records/runrecord.h"
 #include "records/runtable.h"
 
@@ -64,9 +62,11 @@ std::optional<bool> holds(const fs::path& folder, std::string_view name, std::er
 }
 
 // Searches `folder` to any depth: a folder that holds run.txt is a run folder
-// and is not searched further. A folder reached again (by a link) is skipped.
+// and is not searched further. A folder reached again (by a link) is skipped,
+// and so is a link that leads nowhere or round in a loop, with a warning.
 std::optional<Failure> search_folder(const fs::path& folder, FoundFiles& found,
-                                     std::set<std::pair<dev_t, ino_t>>& searched) {
+                                     std::set<std::pair<dev_t, ino_t>>& searched,
+                                     std::vector<Notice>& notices) {
   struct stat status {};
   if (::stat(folder.c_str(), &status) != 0) return unreadable_folder(folder, std::strerror(errno));
   if (!searched.emplace(status.st_dev, status.st_ino).second) return std::nullopt;
@@ -77,6 +77,11 @@ std::optional<Failure> search_folder(const fs::path& folder, FoundFiles& found,
     if (!there) return unreadable_folder(folder, error.message());
     if (!*there) continue;
     if (product == records::Product::record) {
+      if (found.records.size() == static_cast<std::size_t>(kMaxRuns)) {
+        return Failure{FailureKind::data_problem,
+                       "--summarize: the folders hold more than " + std::to_string(kMaxRuns) +
+                           " runs, the most one merge takes; merge them in parts"};
+      }
       found.records.push_back(folder / name);
       return std::nullopt;
     }
@@ -85,24 +90,34 @@ std::optional<Failure> search_folder(const fs::path& folder, FoundFiles& found,
   std::vector<fs::path> subfolders;
   for (auto entry = fs::directory_iterator(folder, error);
        !error && entry != fs::directory_iterator(); entry.increment(error)) {
-    // A link that leads nowhere is no folder.
     std::error_code type_error;
     if (entry->is_directory(type_error)) {
       subfolders.push_back(entry->path());
-    } else if (type_error && type_error != std::errc::no_such_file_or_directory) {
+    } else if (type_error == std::errc::no_such_file_or_directory ||
+               type_error == std::errc::too_many_symbolic_link_levels) {
+      std::error_code link_error;
+      if (entry->is_symlink(link_error)) {
+        notices.push_back(
+            {Notice::Kind::warning,
+             "--summarize: skipped " + quoted(entry->path().string()) + ", a link that leads " +
+                 (type_error == std::errc::no_such_file_or_directory ? "nowhere"
+                                                                     : "round in a loop")});
+      }
+    } else if (type_error) {
       return unreadable_folder(entry->path(), type_error.message());
     }
   }
   if (error) return unreadable_folder(folder, error.message());
   std::sort(subfolders.begin(), subfolders.end());
   for (const fs::path& subfolder : subfolders) {
-    if (auto failure = search_folder(subfolder, found, searched)) return failure;
+    if (auto failure = search_folder(subfolder, found, searched, notices)) return failure;
   }
   return std::nullopt;
 }
 
 // The files of runs in `folder`, named on the command line.
-std::optional<Failure> find_runs(const std::string& folder, FoundFiles& found) {
+std::optional<Failure> find_runs(const std::string& folder, FoundFiles& found,
+                                 std::vector<Notice>& notices) {
   std::error_code error;
   const fs::file_status status = fs::status(folder, error);
   if (!fs::exists(status)) {
@@ -119,7 +134,7 @@ std::optional<Failure> find_runs(const std::string& folder, FoundFiles& found) {
   const std::size_t records_before = found.records.size();
   const std::size_t tables_before = found.tables.size();
   std::set<std::pair<dev_t, ino_t>> searched;
-  if (auto failure = search_folder(folder, found, searched)) return failure;
+  if (auto failure = search_folder(folder, found, searched, notices)) return failure;
   if (found.records.size() == records_before && found.tables.size() == tables_before) {
     return Failure{FailureKind::data_problem,
                    "--summarize: " + quoted(folder) + " holds no " +
@@ -169,6 +184,43 @@ std::optional<Failure> read_table(const fs::path& path, std::vector<records::Run
   return std::nullopt;
 }
 
+// Why the files of run folder `folder` are not all of the run its record
+// names (a file of the record changed or gone, or a file a run writes that
+// this one did not); nullopt when they are, or the record is of a version
+// that did not name its files.
+std::optional<std::string> foreign_files(const fs::path& folder, const records::RunRecord& record) {
+  if (record.files.empty()) return std::nullopt;
+  const std::string record_name(records::listed_output(records::Product::record).name);
+  // The ensemble tells of a member of another run itself.
+  const std::string_view member_name =
+      records::listed_output(records::Product::ensemble_member).name;
+  for (const auto& [name, checksum] : record.files) {
+    std::string text;
+    if (read_text(folder / name, std::numeric_limits<std::uintmax_t>::max(), "", text)) {
+      return "its " + name + " is gone or cannot be read";
+    }
+    if (records::text_checksum(text) != checksum) {
+      std::string why = "its " + name;
+      why.append(" is not the file its ").append(record_name);
+      return why + " records: the folder holds files of another run";
+    }
+  }
+  for (const std::string& name : once_written_names(OutputFolder::run_folder)) {
+    if (name == record_name || name == member_name ||
+        std::any_of(record.files.begin(), record.files.end(),
+                    [&name](const auto& file) { return file.first == name; })) {
+      continue;
+    }
+    std::error_code error;
+    if (fs::exists(folder / name, error)) {
+      std::string why = "its " + name;
+      why.append(" is not a file of the run its ").append(record_name);
+      return why + " records: the folder holds files of another run";
+    }
+  }
+  return std::nullopt;
+}
+
 bool listed(std::span<const StreamRange> ranges, std::int32_t stream) {
   return std::any_of(ranges.begin(), ranges.end(), [stream](const StreamRange& range) {
     return range.first <= stream && stream <= range.last;
@@ -179,7 +231,8 @@ bool listed(std::span<const StreamRange> ranges, std::int32_t stream) {
 // records for a run whose record is not among them (the first table's, when
 // several do).
 std::optional<Failure> collect_runs(const FoundFiles& found,
-                                    std::vector<records::RunOutcome>& outcomes) {
+                                    std::vector<records::RunOutcome>& outcomes,
+                                    std::vector<Notice>& notices) {
   std::map<std::pair<std::int32_t, std::int32_t>, fs::path> seen;  // by seed and stream
   for (const fs::path& path : found.records) {
     records::RunRecord record;
@@ -198,8 +251,14 @@ std::optional<Failure> collect_runs(const FoundFiles& found,
                          " record the same run (seed " + std::to_string(record.seed) + ", stream " +
                          std::to_string(record.stream) + ")"};
     }
-    outcomes.push_back({record.stream, record.seed, std::move(record), std::nullopt, std::nullopt,
-                        path.parent_path().string()});
+    std::optional<std::string> failure = foreign_files(path.parent_path(), record);
+    if (failure) {
+      notices.push_back(
+          {Notice::Kind::warning, "--summarize: " + quoted(path.parent_path().string()) + ": " +
+                                      *failure + "; its run counts as failed"});
+    }
+    outcomes.push_back({record.stream, record.seed, std::move(record), std::move(failure),
+                        std::nullopt, path.parent_path().string()});
   }
   for (const fs::path& path : found.tables) {
     std::vector<records::RunOutcome> rows;
@@ -252,10 +311,10 @@ std::optional<Failure> merge_run_folders(std::span<const std::string> folders,
                                          std::vector<Notice>& notices) {
   FoundFiles found;
   for (const std::string& folder : folders) {
-    if (auto failure = find_runs(folder, found)) return failure;
+    if (auto failure = find_runs(folder, found, notices)) return failure;
   }
   outcomes.clear();
-  if (auto failure = collect_runs(found, outcomes)) return failure;
+  if (auto failure = collect_runs(found, outcomes, notices)) return failure;
   if (!streams.empty()) expect_streams(streams, outcomes, notices);
   if (outcomes.empty()) {
     return Failure{FailureKind::data_problem,

@@ -1,6 +1,10 @@
 #include "batch/sweep.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -10,6 +14,7 @@
 
 #include "batch/ensemble.h"
 #include "batch/run.h"
+#include "batch/summarize.h"
 #include "engine/engine.h"
 #include "forecasting/forecastfiles.h"
 #include "records/outputlist.h"
@@ -102,6 +107,11 @@ records::RunRecord make_record(const RunData& data,
     record.settings.emplace_back(info.option, std::move(text));
   }
   add_interval_settings(request, record);
+  if (data.table) {
+    for (auto& setting : table_reading_settings(*data.table)) {
+      record.settings.push_back(std::move(setting));
+    }
+  }
   record.seed = request.settings.whole(Setting::seed);
   record.stream = request.stream;
   for (const runs::PopulationReport& report : reports) {
@@ -148,10 +158,22 @@ std::optional<Failure> run_in_engine(const RunData& data, const RunControl& cont
                               series_view(data, *engine), forecasts.quality[best]));
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
   record.seconds = seconds.count();
-  run.record_text = records::record_text(record);
-  run.record = std::move(record);
   run.files = folder_files(data, OutputFolder::run_folder, *engine, results, forecasts,
-                           std::move(*history), run.record_text, std::move(member));
+                           std::move(*history), "", std::move(member));
+  // The member is left to the ensemble, which knows one of another run itself.
+  const std::string_view record_name = records::listed_output(records::Product::record).name;
+  const std::string_view member_name =
+      records::listed_output(records::Product::ensemble_member).name;
+  for (const auto& [name, content] : run.files) {
+    if (name != record_name && name != member_name) {
+      record.files.emplace_back(name, records::text_checksum(content));
+    }
+  }
+  run.record_text = records::record_text(record);
+  for (auto& [name, content] : run.files) {
+    if (name == record_name) content = run.record_text;
+  }
+  run.record = std::move(record);
   return std::nullopt;
 }
 
@@ -185,6 +207,57 @@ std::optional<Failure> run_stream(const RunData& data, std::int32_t stream,
 std::optional<Failure> write_run_folder(const StreamRun& run, records::FileCalls& calls,
                                         const std::function<bool()>& interrupted) {
   return write_outputs(run.request, OutputFolder::run_folder, "", run.files, calls, interrupted);
+}
+
+std::optional<Failure> remove_other_run_folders(const RunRequest& request,
+                                                std::vector<Notice>& notices,
+                                                records::FileCalls& calls) {
+  const std::vector<std::string> names = once_written_names(OutputFolder::run_folder);
+  const std::string_view record_name = records::listed_output(records::Product::record).name;
+  std::vector<fs::path> folders;
+  std::error_code error;
+  for (auto entry = fs::directory_iterator(*request.output, error);
+       !error && entry != fs::directory_iterator(); entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    std::int32_t stream = -1;
+    const char* digits = name.c_str() + std::min<std::size_t>(name.size(), 4);
+    const auto [end, problem] = std::from_chars(digits, name.c_str() + name.size(), stream);
+    if (problem != std::errc{} || end != name.c_str() + name.size() ||
+        run_folder_name(stream) != name ||
+        (stream >= request.stream && stream - request.stream < request.runs)) {
+      continue;
+    }
+    std::error_code type_error;
+    if (entry->is_symlink(type_error) || !entry->is_directory(type_error)) continue;
+    std::string text;
+    records::RunRecord record;
+    if (read_text(entry->path() / record_name, std::uintmax_t{1} << 20, "a run record", text) ||
+        records::parse_record(text, record) || record.stream != stream) {
+      continue;
+    }
+    folders.push_back(entry->path());
+  }
+  std::sort(folders.begin(), folders.end());
+  std::string removed;
+  for (const fs::path& folder : folders) {
+    for (const std::string& name : names) {
+      const std::string path = (folder / name).string();
+      if (calls.unlink(path.c_str()) != 0 && errno != ENOENT) {
+        return Failure{FailureKind::write_failed, "cannot remove \"" + path +
+                                                      "\", a file of a run folder of an earlier "
+                                                      "call that this one does not write: " +
+                                                      std::strerror(errno)};
+      }
+    }
+    (void)calls.rmdir(folder.c_str());
+    removed += (removed.empty() ? "" : ", ") + folder.filename().string();
+  }
+  if (!folders.empty()) {
+    notices.push_back(
+        {Notice::Kind::note, "removed the run folders of an earlier call of other streams (" +
+                                 removed + "), so that the folder holds this call's runs alone"});
+  }
+  return std::nullopt;
 }
 
 records::RunOutcome run_outcome(const RunRequest& request, std::int32_t stream,

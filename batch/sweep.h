@@ -74,6 +74,16 @@ struct StreamRun {
     const StreamRun& run, records::FileCalls& calls = records::system_file_calls(),
     const std::function<bool()>& interrupted = {});
 
+// Run folders under request.output of streams that `request` does not run,
+// written by an earlier call (named run-NNNN by their stream and holding a
+// run record that reads back): a merge of the folder would take their runs
+// for this call's. The files such a call wrote there are removed, and the
+// folder once that leaves it empty; a note names the folders. Called before
+// the runs, with the folder claimed.
+[[nodiscard]] std::optional<Failure> remove_other_run_folders(
+    const RunRequest& request, std::vector<Notice>& notices,
+    records::FileCalls& calls = records::system_file_calls());
+
 // How the run of `stream` ended, as write_runs_files takes it: its stream,
 // seed and folder from `request`, `failure` when it failed, and its record
 // read back from `record_text` (the text of its run.txt; empty when the run

@@ -79,6 +79,8 @@ std::optional<Failure> read_table_data(RunData& data) {
   parts.time_column = table.time_column;
   parts.time_name = header_name(table, table.time_column);
   parts.time = table.time;
+  parts.layout = table.layout;
+  parts.missing = given.reading.missing;
   const data::SeriesSplit& halves = parts.split;
   data.training = data::make_grid(halves.training, 0);
   data.validation =
@@ -122,6 +124,20 @@ std::optional<Failure> read_table_data(RunData& data) {
     }
   }
   return std::nullopt;
+}
+
+std::vector<std::pair<std::string, std::string>> table_reading_settings(const SplitTable& table) {
+  std::vector<std::pair<std::string, std::string>> settings;
+  const auto yes_no = [](bool yes) { return std::string(yes ? "yes" : "no"); };
+  if (table.layout.delimiter != data::Delimiter::none) {
+    settings.emplace_back("--delimiter", data::delimiter_name(table.layout.delimiter));
+  }
+  settings.emplace_back("--header", yes_no(table.layout.header));
+  settings.emplace_back("--decimal-comma", yes_no(table.layout.decimal_comma));
+  settings.emplace_back("--thousands-separator",
+                        data::thousands_separator_name(table.layout.thousands_separator));
+  settings.emplace_back("--missing", data::missing_values_name(table.missing));
+  return settings;
 }
 
 std::string timed_prediction_text(const SplitTable& table, std::span<const double> prediction,

@@ -7,10 +7,12 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/request.h"
 #include "data/seriessplit.h"
+#include "data/tablefile.h"
 #include "data/timestamps.h"
 #include "runs/settings.h"
 
@@ -26,6 +28,9 @@ struct SplitTable {
   std::string value_name;        // the header's name of it; empty without one
   std::size_t time_column = 0;   // 1-based; 0 when there is none
   std::string time_name;
+  // How the table was read: given or detected, and missing values.
+  data::TableLayout layout;
+  data::MissingValues missing = data::MissingValues::refuse;
   std::optional<data::TimeColumn> time;
   // The time stamps of --forecast's steps past the data; empty when there are
   // none or the time column has no constant step.
@@ -41,6 +46,13 @@ struct SplitTable {
 // overlap the detection of two files would not find, time stamps past the
 // data that cannot be named).
 [[nodiscard]] std::optional<Failure> read_table_data(RunData& data);
+
+// The options that read the table again exactly as the run read it, as its
+// files record them beside the run's settings: --delimiter (unless the table
+// is one column), --header, --decimal-comma, --thousands-separator and
+// --missing, each as read, given or detected.
+[[nodiscard]] std::vector<std::pair<std::string, std::string>> table_reading_settings(
+    const SplitTable& table);
 
 // timed-prediction-K.csv: the header "index,time,value", then one line per
 // point of `prediction` (the known values and the validation forecast) but the

@@ -1,16 +1,15 @@
 #include "cli/folderclaim.h"
 
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <string_view>
+
+#include "records/outputfile.h"
 
 namespace quarvel::cli {
 
@@ -18,57 +17,81 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// FNV-1a over the text.
-std::uint64_t text_hash(std::string_view text) {
-  std::uint64_t hash = 14695981039346656037u;
-  for (const char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211u;
-  }
-  return hash;
+Failure taken(const std::string& folder) {
+  return bad_setting("--output", "\"" + folder +
+                                     "\" is being written by another quarvel-cli call; wait "
+                                     "for it to end or choose another folder");
+}
+
+Failure unusable(const std::string& folder, const std::string& why, int error_number) {
+  return bad_setting("--output", "cannot " + why + " the folder \"" + folder +
+                                     "\": " + std::strerror(error_number));
 }
 
 }  // namespace
 
 FolderClaim::~FolderClaim() {
-  if (socket_ >= 0) ::close(socket_);
+  if (descriptor_ >= 0) {
+    records::release_folder_lock(device_, inode_);
+    ::close(descriptor_);
+  }
+  // Innermost first; a folder that holds anything stays.
+  for (auto made = made_.rbegin(); made != made_.rend(); ++made) {
+    if (::rmdir(made->c_str()) != 0) break;
+  }
 }
 
 std::optional<Failure> FolderClaim::take(const std::string& folder) {
-  std::error_code error;
-  fs::path place = fs::weakly_canonical(fs::absolute(folder, error), error);
-  if (error) place = folder;
-  // "out" and "out/" are one folder.
-  std::string text = place.lexically_normal().string();
-  while (text.size() > 1 && text.back() == '/') text.pop_back();
-  // Two hashes of the place, of its text forwards and backwards: a name of
-  // fixed length that two folders all but never share.
-  char name[64];
-  const int length = std::snprintf(
-      name, sizeof name, "quarvel-cli output %016llx%016llx",
-      static_cast<unsigned long long>(text_hash(text)),
-      static_cast<unsigned long long>(text_hash(std::string(text.rbegin(), text.rend()))));
+  // The folders missing on the way, outermost first.
+  std::vector<fs::path> missing;
+  fs::path start = fs::path(folder).lexically_normal();
+  // "out/" is "out".
+  if (!start.has_filename() && start.has_relative_path()) start = start.parent_path();
+  for (fs::path place = start; !place.empty(); place = place.parent_path()) {
+    struct stat status {};
+    if (::stat(place.c_str(), &status) == 0 || errno != ENOENT) break;
+    missing.insert(missing.begin(), place);
+    if (place == place.parent_path() || !place.has_relative_path()) break;
+  }
+  for (const fs::path& place : missing) {
+    if (::mkdir(place.c_str(), 0777) != 0 && errno != EEXIST) {
+      return unusable(folder, "make", errno);
+    }
+    made_.push_back(place.string());
+  }
+  return lock(folder);
+}
 
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  // A leading NUL puts the name in the abstract namespace: no file, and gone
-  // with the last descriptor that holds it.
-  std::memcpy(address.sun_path + 1, name, static_cast<std::size_t>(length));
-  const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 +
-                                           static_cast<std::size_t>(length));
-  const int claim = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (claim < 0) return std::nullopt;
-  if (::bind(claim, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
-    if (socket_ >= 0) ::close(socket_);
-    socket_ = claim;
+std::optional<Failure> FolderClaim::take_if_there(const std::string& folder) {
+  struct stat status {};
+  if (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return std::nullopt;
+  return lock(folder);
+}
+
+std::optional<Failure> FolderClaim::lock(const std::string& folder) {
+  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return unusable(folder, "open", errno);
+  int locked = -1;
+  do {
+    locked = ::flock(descriptor, LOCK_EX | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  const int reason = errno;
+  struct stat status {};
+  if (locked != 0 || ::fstat(descriptor, &status) != 0) {
+    ::close(descriptor);
+    if (locked != 0 && reason == EWOULDBLOCK) return taken(folder);
+    // No locks on this file system: written unclaimed, as before claims.
     return std::nullopt;
   }
-  const int reason = errno;
-  ::close(claim);
-  if (reason != EADDRINUSE) return std::nullopt;
-  return bad_setting("--output", "\"" + folder +
-                                     "\" is being written by another quarvel-cli call; wait "
-                                     "for it to end or choose another folder");
+  if (descriptor_ >= 0) {
+    records::release_folder_lock(device_, inode_);
+    ::close(descriptor_);
+  }
+  descriptor_ = descriptor;
+  device_ = status.st_dev;
+  inode_ = status.st_ino;
+  records::hold_folder_lock(device_, inode_);
+  return std::nullopt;
 }
 
 }  // namespace quarvel::cli

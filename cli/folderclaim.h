@@ -3,21 +3,25 @@
 // other, or run folders of two sweeps under one runs.csv).
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/options.h"
 
 namespace quarvel::cli {
 
-// A claim on a folder by its place (absolute, with the links of the part that
-// exists resolved), held until the claim goes or the process ends, however it
-// ends. It is a name in the system's abstract socket namespace rather than a
-// lock on the folder or a lock file in it: the writing step locks the folder
-// itself for each set of files, and a lock file would be left behind by a
-// call ended by a signal. Processes forked meanwhile hold it too. It is seen
-// by the calls of this machine (of its network namespace), not by those of
-// other machines writing a shared folder.
+// A claim on a folder itself: a lock (flock) on an open descriptor of the
+// folder, held until the claim goes or the process ends, however it ends. It
+// is the folder's, not its name's: every path that reaches the folder (a
+// link, a bind mount, another namespace of this host) meets it, and it leaves
+// no file behind. Processes forked meanwhile hold it too. The writing step of
+// this process takes a claimed folder as locked already. Calls on other
+// machines see it where the file system shares locks between its clients
+// (NFS does, through its lock service); where it keeps them on each machine,
+// they do not.
 class FolderClaim {
  public:
   FolderClaim() = default;
@@ -25,13 +29,26 @@ class FolderClaim {
   FolderClaim& operator=(const FolderClaim&) = delete;
   ~FolderClaim();
 
-  // Claims `folder` (which need not exist yet) for this call; the refusal,
-  // status 2, when another call holds it. A system that gives no such names
-  // leaves the folder unclaimed.
+  // Claims `folder` for this call, making it (and the folders it lies in)
+  // when missing; the refusal, status 2, when another call holds it or it
+  // cannot be made. A folder made here that is still empty when the claim
+  // goes is removed, so that a call refused later leaves nothing new. A file
+  // system without locks leaves the folder unclaimed.
   [[nodiscard]] std::optional<Failure> take(const std::string& folder);
 
+  // Claims `folder` when it exists; nothing when it does not.
+  [[nodiscard]] std::optional<Failure> take_if_there(const std::string& folder);
+
+  // Whether the claim holds a folder.
+  [[nodiscard]] bool held() const { return descriptor_ >= 0; }
+
  private:
-  int socket_ = -1;
+  std::optional<Failure> lock(const std::string& folder);
+
+  int descriptor_ = -1;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  std::vector<std::string> made_;  // the folders made for the claim, outermost first
 };
 
 }  // namespace quarvel::cli

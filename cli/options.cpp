@@ -107,6 +107,7 @@ std::optional<Failure> read_stream_list(std::string_view option, const std::stri
       bad_setting(option, "give streams from 0 to " + std::to_string(kStreamCount - 1) +
                               " as N or N-M, comma-separated, such as 0-19 or 0-9,20-29");
   ranges.clear();
+  std::int64_t listed = 0;
   for (const std::string& item : split_list(value)) {
     const std::size_t dash = item.find('-', 1);
     const std::optional<std::int32_t> first = data::parse_whole_number(item.substr(0, dash));
@@ -114,6 +115,12 @@ std::optional<Failure> read_stream_list(std::string_view option, const std::stri
         dash == std::string::npos ? first : data::parse_whole_number(item.substr(dash + 1));
     if (!first || !last || *first < 0 || *last < *first || *last >= kStreamCount) return refused;
     ranges.push_back({*first, *last});
+    listed += std::int64_t{*last} - *first + 1;
+  }
+  if (listed > batch::kMaxRuns) {
+    return bad_setting(option, "lists " + std::to_string(listed) + " streams, more than the " +
+                                   std::to_string(batch::kMaxRuns) +
+                                   " runs one merge takes; merge them in parts");
   }
   return std::nullopt;
 }
@@ -253,37 +260,20 @@ std::optional<Failure> read_table_option(std::string_view name, const std::strin
   } else if (name == "--split") {
     data.split = value;
   } else if (name == "--delimiter") {
-    constexpr std::pair<std::string_view, data::Delimiter> kDelimiters[] = {
-        {"comma", data::Delimiter::comma},
-        {"semicolon", data::Delimiter::semicolon},
-        {"tab", data::Delimiter::tab},
-        {"whitespace", data::Delimiter::whitespace},
-    };
-    const auto* found = std::find_if(std::begin(kDelimiters), std::end(kDelimiters),
-                                     [&value](const auto& entry) { return entry.first == value; });
-    if (found == std::end(kDelimiters)) {
-      return bad_setting(name, "use comma, semicolon, tab or whitespace");
-    }
-    reading.delimiter = found->second;
+    const auto delimiter = data::delimiter_of_name(value);
+    if (!delimiter) return bad_setting(name, "use comma, semicolon, tab or whitespace");
+    reading.delimiter = *delimiter;
   } else if (name == "--header" || name == "--decimal-comma") {
     if (value != "yes" && value != "no") return bad_setting(name, "use yes or no");
     (name == "--header" ? reading.header : reading.decimal_comma) = value == "yes";
   } else if (name == "--thousands-separator") {
-    constexpr data::ThousandsSeparator kSeparators[] = {data::ThousandsSeparator::comma,
-                                                        data::ThousandsSeparator::point,
-                                                        data::ThousandsSeparator::none};
-    const auto* found = std::find_if(std::begin(kSeparators), std::end(kSeparators),
-                                     [&value](data::ThousandsSeparator separator) {
-                                       return data::thousands_separator_name(separator) == value;
-                                     });
-    if (found == std::end(kSeparators)) return bad_setting(name, "use comma, point or none");
-    reading.thousands_separator = *found;
+    const auto separator = data::thousands_separator_of_name(value);
+    if (!separator) return bad_setting(name, "use comma, point or none");
+    reading.thousands_separator = *separator;
   } else if (name == "--missing") {
-    if (value != "refuse" && value != "interpolate") {
-      return bad_setting(name, "use refuse or interpolate");
-    }
-    reading.missing =
-        value == "refuse" ? data::MissingValues::refuse : data::MissingValues::interpolate;
+    const auto missing = data::missing_values_of_name(value);
+    if (!missing) return bad_setting(name, "use refuse or interpolate");
+    reading.missing = *missing;
   }
   return std::nullopt;
 }
@@ -419,7 +409,7 @@ std::optional<Failure> read_option(std::string_view name, const std::string& val
   } else if (name == "--stream") {
     return read_count(name, value, 0, kStreamCount - 1, request.stream);
   } else if (name == "--runs") {
-    return read_count(name, value, 1, kStreamCount, request.runs);
+    return read_count(name, value, 1, batch::kMaxRuns, request.runs);
   } else if (name == "--jobs") {
     return read_count(name, value, 1, kMaxJobs, options.jobs);
   } else if (name == "--streams") {
@@ -667,7 +657,8 @@ std::span<const RunnerOption> sweep_options() {
        "first run); data, settings, seed and stream name a run exactly"},
       {"--runs", "N",
        "N runs with streams --stream to --stream + N - 1, each in a fresh\n"
-       "engine and folder under --output (needs --output; no --history)"},
+       "engine and folder under --output (needs --output; no --history);\n"
+       "at most 100000 in one call"},
       {"--jobs", "N",
        "runs of --runs at once, each a process that fits on one thread\n"
        "(default: one per CPU this process may use, by its affinity mask\n"

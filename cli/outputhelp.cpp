@@ -95,7 +95,7 @@ std::string summarize_description() {
 std::string streams_description() {
   return "with --summarize: the streams whose runs are summarized, such as 0-19 or 0-9,20-29 "
          "(default: the streams found); a stream whose run is not found is a failed run, and "
-         "runs of other streams are left out";
+         "runs of other streams are left out; at most 100000 runs in one merge";
 }
 
 std::string output_rule() {

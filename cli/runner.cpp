@@ -1,8 +1,12 @@
 #include "cli/runner.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "batch/outputs.h"
@@ -17,6 +21,7 @@
 #include "data/numbertext.h"
 #include "engine/engine.h"
 #include "forecasting/forecastquality.h"
+#include "records/outputlist.h"
 #include "records/runsummary.h"
 #include "runs/generationstep.h"
 
@@ -131,6 +136,20 @@ int run(const Options& options, records::FileCalls& calls) {
   return kExitOk;
 }
 
+// A single run's files in the folder of a run of many would lie beside that
+// run's record and member, and a merge would take them for that run's.
+std::optional<Failure> refuse_run_folder(const std::string& folder) {
+  const std::string_view record = records::listed_output(records::Product::record).name;
+  std::error_code error;
+  if (!std::filesystem::exists(std::filesystem::path(folder) / record, error)) return std::nullopt;
+  return batch::bad_setting(
+      "--output", "\"" + folder + "\" is the folder of a run of many (it holds its " +
+                      std::string(record) +
+                      "); a single run would leave its files beside that run's: choose another "
+                      "folder, or run that run again with --runs 1, its --stream and the folder "
+                      "above");
+}
+
 }  // namespace
 
 int run_command_line(std::span<const std::string> arguments, records::FileCalls& calls) {
@@ -155,6 +174,11 @@ int run_command_line(std::span<const std::string> arguments, records::FileCalls&
   FolderClaim claim;
   if (line.options.request.output) {
     if (const auto failure = claim.take(*line.options.request.output)) return fail(*failure);
+    if (line.options.request.runs == 0) {
+      if (const auto failure = refuse_run_folder(*line.options.request.output)) {
+        return fail(*failure);
+      }
+    }
   }
   if (line.options.request.runs > 0) return run_sweep(line.options, calls);
   return run(line.options, calls);

@@ -15,9 +15,12 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "batch/ensemble.h"
 #include "batch/outputs.h"
 #include "batch/run.h"
 #include "batch/rundata.h"
@@ -47,14 +50,32 @@ std::string run_report(const std::optional<Failure>& failure, const std::string&
 
 // One run from a fresh engine to its written folder, in its own process. The
 // folder is written with the interrupts held, as every set of files is.
+// Its folder is claimed as an output folder is, from the start of the run
+// when it exists and before it is written otherwise: a call into it meanwhile
+// is refused, and a call in it makes this run fail.
 std::string run_one(const batch::RunData& data, std::int32_t stream, int fit_threads,
                     records::FileCalls& calls) {
   try {
+    const std::string folder = *batch::stream_request(data.request, stream).output;
+    const auto refused = [](const Failure& failure) {
+      constexpr std::string_view kOption = "--output: ";
+      std::string_view why = failure.message;
+      if (why.starts_with(kOption)) why.remove_prefix(kOption.size());
+      return Failure{FailureKind::write_failed, "its folder " + std::string(why)};
+    };
+    FolderClaim claim;
+    if (const auto failure = claim.take_if_there(folder)) return run_report(refused(*failure), "");
     batch::StreamRun run;
     if (auto failure = batch::run_stream(data, stream, {{}, {}, fit_threads}, run)) {
       return run_report(failure, "");
     }
-    return run_report(with_interrupts_held([&](const auto& interrupted) {
+    return run_report(with_interrupts_held([&](const auto& interrupted) -> std::optional<Failure> {
+                        // Taken with the interrupts held: a folder made for the
+                        // claim is written, or removed before an interrupt acts.
+                        FolderClaim made;
+                        if (!claim.held()) {
+                          if (const auto failure = made.take(folder)) return refused(*failure);
+                        }
                         return batch::write_run_folder(run, calls, interrupted);
                       }),
                       run.record_text);
@@ -266,6 +287,30 @@ int finish_runs(const Options& options, std::span<const records::RunOutcome> out
   return kExitOk;
 }
 
+// --summarize, out of memory left to the caller.
+int merge_runs(const Options& options, records::FileCalls& calls) {
+  const batch::RunRequest& request = options.request;
+  if (const auto failure = batch::check_folder_outputs(
+          request, *request.output,
+          batch::output_file_names(request, batch::OutputFolder::sweep))) {
+    return tell_failure(*failure);
+  }
+  // Held to the end of the call.
+  FolderClaim claim;
+  if (const auto failure = claim.take(*request.output)) return tell_failure(*failure);
+  std::vector<records::RunOutcome> outcomes;
+  std::vector<batch::Notice> notices;
+  const std::optional<Failure> failure = batch::merge_run_folders(
+      options.summarized_folders, options.summarized_streams, outcomes, notices);
+  tell_notices(notices, options.quiet);
+  if (failure) return tell_failure(*failure);
+  if (const auto too_large = batch::merged_ensemble_too_large(outcomes)) {
+    return tell_failure({FailureKind::data_problem, "--summarize: " + *too_large});
+  }
+  for (const records::RunOutcome& outcome : outcomes) tell_run_failure(outcome);
+  return finish_runs(options, outcomes, calls);
+}
+
 }  // namespace
 
 int run_sweep(const Options& options, records::FileCalls& calls) {
@@ -275,6 +320,18 @@ int run_sweep(const Options& options, records::FileCalls& calls) {
   if (unread) return tell_failure(*unread);
   // Whatever Start would refuse is refused here, before any run starts.
   if (const auto failure = batch::check_start(data)) return tell_failure(*failure);
+  if (const auto too_large = batch::ensemble_too_large(
+          static_cast<std::uint64_t>(options.request.runs),
+          data.validation.rows() + static_cast<std::uint64_t>(
+                                       data.request.settings.whole(runs::Setting::forecast_ahead)),
+          data.request.intervals.has_value())) {
+    return tell_failure(batch::bad_setting("--runs", *too_large));
+  }
+  std::vector<batch::Notice> removed;
+  const std::optional<Failure> unremoved =
+      batch::remove_other_run_folders(data.request, removed, calls);
+  tell_notices(removed, options.quiet);
+  if (unremoved) return tell_failure(*unremoved);
 
   const auto count = static_cast<std::size_t>(options.request.runs);
   const int jobs = job_count(options);
@@ -297,27 +354,25 @@ int run_sweep(const Options& options, records::FileCalls& calls) {
     }
   }
   if (!completed) return kExitFailed;
-  return finish_runs(options, outcomes, calls);
+  try {
+    return finish_runs(options, outcomes, calls);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return tell_failure(
+      {FailureKind::out_of_memory,
+       "not enough memory for the table, summary and ensemble of these runs; the runs are in "
+       "their folders: merge fewer of them at once with --summarize and --streams"});
 }
 
 int summarize_run_folders(const Options& options, records::FileCalls& calls) {
-  const batch::RunRequest& request = options.request;
-  if (const auto failure = batch::check_folder_outputs(
-          request, *request.output,
-          batch::output_file_names(request, batch::OutputFolder::sweep))) {
-    return tell_failure(*failure);
+  try {
+    return merge_runs(options, calls);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
   }
-  // Held to the end of the call.
-  FolderClaim claim;
-  if (const auto failure = claim.take(*request.output)) return tell_failure(*failure);
-  std::vector<records::RunOutcome> outcomes;
-  std::vector<batch::Notice> notices;
-  const std::optional<Failure> failure = batch::merge_run_folders(
-      options.summarized_folders, options.summarized_streams, outcomes, notices);
-  tell_notices(notices, options.quiet);
-  if (failure) return tell_failure(*failure);
-  for (const records::RunOutcome& outcome : outcomes) tell_run_failure(outcome);
-  return finish_runs(options, outcomes, calls);
+  return tell_failure({FailureKind::out_of_memory,
+                       "not enough memory for this merge; merge fewer runs at once (--streams)"});
 }
 
 int job_count(const Options& options) {

@@ -856,6 +856,33 @@ std::string_view thousands_separator_name(ThousandsSeparator separator) {
   return "none";
 }
 
+std::string_view missing_values_name(MissingValues missing) {
+  return missing == MissingValues::interpolate ? "interpolate" : "refuse";
+}
+
+std::optional<Delimiter> delimiter_of_name(std::string_view name) {
+  for (const Delimiter delimiter :
+       {Delimiter::comma, Delimiter::semicolon, Delimiter::tab, Delimiter::whitespace}) {
+    if (delimiter_name(delimiter) == name) return delimiter;
+  }
+  return std::nullopt;
+}
+
+std::optional<ThousandsSeparator> thousands_separator_of_name(std::string_view name) {
+  for (const ThousandsSeparator separator :
+       {ThousandsSeparator::comma, ThousandsSeparator::point, ThousandsSeparator::none}) {
+    if (thousands_separator_name(separator) == name) return separator;
+  }
+  return std::nullopt;
+}
+
+std::optional<MissingValues> missing_values_of_name(std::string_view name) {
+  for (const MissingValues missing : {MissingValues::refuse, MissingValues::interpolate}) {
+    if (missing_values_name(missing) == name) return missing;
+  }
+  return std::nullopt;
+}
+
 ColumnChoice ColumnChoice::from_text(std::string_view text) {
   const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
                                                    [](char c) { return c >= '0' && c <= '9'; });

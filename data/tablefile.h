@@ -134,6 +134,16 @@ enum class ThousandsSeparator {
 // "none", "comma", "point".
 [[nodiscard]] std::string_view thousands_separator_name(ThousandsSeparator separator);
 
+// "refuse", "interpolate".
+[[nodiscard]] std::string_view missing_values_name(MissingValues missing);
+
+// The words a table's reading is given in (--delimiter, --thousands-separator,
+// --missing) back to what they name; nullopt for any other word. A delimiter
+// is one of "comma", "semicolon", "tab", "whitespace".
+[[nodiscard]] std::optional<Delimiter> delimiter_of_name(std::string_view name);
+[[nodiscard]] std::optional<ThousandsSeparator> thousands_separator_of_name(std::string_view name);
+[[nodiscard]] std::optional<MissingValues> missing_values_of_name(std::string_view name);
+
 struct TableOptions {
   std::optional<Delimiter> delimiter;
   std::optional<bool> header;

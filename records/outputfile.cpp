@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -98,6 +100,22 @@ bool protected_by_sticky_folder(const std::string& path, const struct stat& file
          folder.st_uid != user;
 }
 
+struct HeldFolders {
+  std::mutex mutex;
+  std::multiset<std::pair<dev_t, ino_t>> folders;
+};
+
+HeldFolders& held_folders() {
+  static HeldFolders held;
+  return held;
+}
+
+bool is_held(dev_t device, ino_t inode) {
+  HeldFolders& held = held_folders();
+  const std::scoped_lock lock(held.mutex);
+  return held.folders.contains({device, inode});
+}
+
 // Locks the folders the files go into, in the order of their device and inode
 // numbers so that two writers never wait for each other in a circle. A folder
 // that cannot be opened for reading, or a file system without locks, is
@@ -121,9 +139,10 @@ std::optional<std::string> lock_folders(std::span<const OutputFile> files,
     }
     struct stat status {};
     if (::fstat(folder.get(), &status) != 0) continue;
-    const bool known = std::any_of(folders.begin(), folders.end(), [&](const Folder& f) {
-      return f.device == status.st_dev && f.inode == status.st_ino;
-    });
+    const bool known = is_held(status.st_dev, status.st_ino) ||
+                       std::any_of(folders.begin(), folders.end(), [&](const Folder& f) {
+                         return f.device == status.st_dev && f.inode == status.st_ino;
+                       });
     if (!known) folders.push_back({status.st_dev, status.st_ino, std::move(folder)});
   }
   std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
@@ -347,6 +366,20 @@ OutputTarget resolve_output_target(const std::string& path) {
   }
   target.exists = !target.problem.has_value();
   return target;
+}
+
+void hold_folder_lock(dev_t device, ino_t inode) {
+  HeldFolders& held = held_folders();
+  const std::scoped_lock lock(held.mutex);
+  held.folders.emplace(device, inode);
+}
+
+void release_folder_lock(dev_t device, ino_t inode) {
+  HeldFolders& held = held_folders();
+  const std::scoped_lock lock(held.mutex);
+  if (const auto place = held.folders.find({device, inode}); place != held.folders.end()) {
+    held.folders.erase(place);
+  }
 }
 
 std::optional<std::string> write_files_atomically(std::span<const OutputFile> files,

@@ -59,6 +59,13 @@ struct OutputFile {
   std::string content;
 };
 
+// Folders this process keeps locked (flock) beyond one writing step, as a
+// call's claim on its output folder does: the writing step takes them as
+// locked already rather than waiting for itself. A folder may be held more
+// than once; each hold is let go once.
+void hold_folder_lock(dev_t device, ino_t inode);
+void release_folder_lock(dev_t device, ino_t inode);
+
 // Writes every file all or nothing. Each is first written completely to a
 // temporary file beside its target and flushed to the disk; only when all are
 // complete are they renamed over their targets, and a failed rename puts back

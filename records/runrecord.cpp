@@ -1,12 +1,14 @@
 #include "records/runrecord.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <set>
 #include <tuple>
 #include <utility>
 
 #include "data/numbertext.h"
+#include "engine/random.h"
 #include "forecasting/forecastfiles.h"
 #include "runs/settings.h"
 
@@ -110,6 +112,10 @@ std::optional<PopulationFigures> read_population(std::string_view text, std::siz
   for (std::size_t i = 0; i < std::size(kFigures); ++i) {
     const std::optional<double> value = read_double(words[2 * i + 2]);
     if (words[2 * i + 1] != kFigures[i].record_key || !value) return std::nullopt;
+    // Only a run without validation steps has no validation MSE.
+    if (std::isnan(*value) && kFigures[i].member != &PopulationFigures::validation_mse) {
+      return std::nullopt;
+    }
     figures.*kFigures[i].member = *value;
   }
   return figures;
@@ -148,7 +154,8 @@ std::optional<forecasting::Figure> read_figure(std::string_view text) {
   if (text.starts_with("none: "))
     return forecasting::Figure{std::nullopt, std::string(text.substr(6))};
   const std::optional<double> value = read_double(text);
-  if (!value) return std::nullopt;
+  // A figure that cannot be given says so in words.
+  if (!value || std::isnan(*value)) return std::nullopt;
   return forecasting::Figure{value, {}};
 }
 
@@ -277,7 +284,7 @@ std::optional<std::string> read_entry(std::string_view key, const std::string& v
     record.table->training_values = *count;
   } else if (key == "--seed" || key == "--stream") {
     const auto number = read_number<std::int32_t>(value);
-    if (!number || *number < 0) return bad();
+    if (!number || *number < 0 || (key == "--stream" && *number >= kStreamCount)) return bad();
     (key == "--seed" ? record.seed : record.stream) = *number;
   } else if (key.starts_with("--")) {
     record.settings.emplace_back(key, value);
@@ -285,9 +292,23 @@ std::optional<std::string> read_entry(std::string_view key, const std::string& v
     const auto figures = read_population(value, record.populations.size() + 1);
     if (!figures) return bad();
     record.populations.push_back(*figures);
+  } else if (key == "files") {
+    // "NAME CHECKSUM" pairs; names hold no blank.
+    std::vector<std::string_view> words;
+    for (std::size_t start = 0; start <= value.size();) {
+      const std::size_t blank = std::min(value.find(' ', start), value.size());
+      words.emplace_back(std::string_view(value).substr(start, blank - start));
+      start = blank + 1;
+    }
+    if (words.size() % 2 != 0) return bad();
+    for (std::size_t i = 0; i < words.size(); i += 2) {
+      const auto checksum = read_number<std::uint64_t>(words[i + 1], 16);
+      if (words[i].empty() || !checksum || words[i + 1].size() != 16) return bad();
+      record.files.emplace_back(std::string(words[i]), *checksum);
+    }
   } else if (key == "seconds") {
     const auto seconds = read_double(value);
-    if (!seconds) return bad();
+    if (!seconds || !(*seconds >= 0.0)) return bad();
     record.seconds = *seconds;
   } else {
     return " is not an entry of a run record (\"" + std::string(key) + "\")";
@@ -342,6 +363,31 @@ const std::string* recorded_setting(const RunRecord& record, std::string_view op
   return nullptr;
 }
 
+data::TableOptions table_reading(const RunRecord& record) {
+  data::TableOptions options;
+  options.value_column = data::ColumnChoice::by_number(record.table->value_column);
+  if (record.table->time_column != 0) {
+    options.time_column = data::ColumnChoice::by_number(record.table->time_column);
+  }
+  if (const std::string* text = recorded_setting(record, "--delimiter")) {
+    options.delimiter = data::delimiter_of_name(*text);
+  }
+  for (const auto& [option, field] : {std::pair{"--header", &options.header},
+                                      std::pair{"--decimal-comma", &options.decimal_comma}}) {
+    if (const std::string* text = recorded_setting(record, option)) {
+      if (*text == "yes" || *text == "no") *field = *text == "yes";
+    }
+  }
+  if (const std::string* text = recorded_setting(record, "--thousands-separator")) {
+    options.thousands_separator =
+        data::thousands_separator_of_name(*text).value_or(data::ThousandsSeparator::none);
+  }
+  if (const std::string* text = recorded_setting(record, "--missing")) {
+    options.missing = data::missing_values_of_name(*text).value_or(data::MissingValues::refuse);
+  }
+  return options;
+}
+
 std::vector<double> interval_levels(const RunRecord& record) {
   std::vector<double> levels;
   const std::string* text = recorded_setting(record, "--intervals");
@@ -354,6 +400,15 @@ std::vector<double> interval_levels(const RunRecord& record) {
     if (comma == std::string::npos) return levels;
     start = comma + 1;
   }
+}
+
+std::uint64_t text_checksum(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037u;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211u;
+  }
+  return hash;
 }
 
 std::string record_text(const RunRecord& record) {
@@ -395,6 +450,13 @@ std::string record_text(const RunRecord& record) {
         text += std::string(info.record_key) + number + divergence_text(divergence) + "\n";
       }
     }
+  }
+  if (!record.files.empty()) {
+    text += "files";
+    for (const auto& [name, checksum] : record.files) {
+      text += " " + escaped(name) + " " + checksum_text(checksum);
+    }
+    text += "\n";
   }
   text += "seconds " + seconds_text(record.seconds) + "\n";
   return text;

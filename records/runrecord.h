@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/tablefile.h"
 #include "records/runfigures.h"
 
 namespace quarvel::records {
@@ -55,9 +56,17 @@ struct RunRecord {
   std::string transform = "none";
   std::vector<PopulationFigures> populations;  // after the last generation
   double seconds = 0.0;                        // the run's computing time
+  // The run folder's files but the record and the ensemble member, by name,
+  // with a checksum of each
+  // (text_checksum), so that a merge knows a folder whose files are not all
+  // of this run; none in records of earlier versions.
+  std::vector<std::pair<std::string, std::uint64_t>> files;
 
   friend bool operator==(const RunRecord&, const RunRecord&) = default;
 };
+
+// A file's checksum as run.txt gives it: FNV-1a of its bytes.
+[[nodiscard]] std::uint64_t text_checksum(std::string_view text);
 
 // run.txt: one "key value" line each, numbers that read back exactly.
 [[nodiscard]] std::string record_text(const RunRecord& record);
@@ -80,6 +89,12 @@ struct RunRecord {
 
 // The band levels a record's --intervals names; none without it.
 [[nodiscard]] std::vector<double> interval_levels(const RunRecord& record);
+
+// How to read the table of a --data run again as the run read it: its value
+// and time columns, and the reading its record gives (--delimiter, --header,
+// --decimal-comma, --thousands-separator, --missing), detected as before
+// where a record of an earlier version does not say. Needs record.table.
+[[nodiscard]] data::TableOptions table_reading(const RunRecord& record);
 
 // A recorded setting's text, or nullptr.
 [[nodiscard]] const std::string* recorded_setting(const RunRecord& record, std::string_view option);

@@ -246,11 +246,11 @@ constexpr SettingInfo kTable[] = {
      .label = "Terminal table size",
      .option = "--terminals",
      .default_text = "100",
-     .check = check_natural,
+     .check = check_terminals,
      .choices = {},
      .value_name = "N",
      .description = "lagged inputs X1..XN a tree may use",
-     .range = "1 or more",
+     .range = "1 to 1000000",
      .hand_over = [](double v, std::size_t k, RunParameters& p,
                      DataSet&) { p.terminal_table_size[k] = whole(v); }},
     {.id = Setting::selection,
@@ -453,6 +453,12 @@ std::optional<std::string> check_natural(std::string_view text) {
   const std::optional<std::int32_t> value = data::parse_whole_number(text);
   if (value && *value >= 1) return std::nullopt;
   return std::string(kNotNatural);
+}
+
+std::optional<std::string> check_terminals(std::string_view text) {
+  const std::optional<std::int32_t> value = data::parse_whole_number(text);
+  if (value && *value >= 1 && *value <= kMaxTerminals) return std::nullopt;
+  return "The value must be a whole number from 1 to " + std::to_string(kMaxTerminals) + ".";
 }
 
 std::optional<std::string> check_overlap(std::string_view text) {

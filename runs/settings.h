@@ -124,6 +124,9 @@ inline constexpr std::string_view kPopulationCountRange =
 inline constexpr std::string_view kNotAChoice = "It is not one of the offered choices.";
 
 [[nodiscard]] std::optional<std::string> check_natural(std::string_view text);  // >= 1
+// 1 to kMaxTerminals: a population keeps a name and a padded lag for each.
+[[nodiscard]] std::optional<std::string> check_terminals(std::string_view text);
+inline constexpr std::int32_t kMaxTerminals = 1000000;
 [[nodiscard]] std::optional<std::string> check_overlap(std::string_view text);  // >= 0
 [[nodiscard]] std::optional<std::string> check_weight(std::string_view text);   // > 0
 [[nodiscard]] std::optional<std::string> check_rate(std::string_view text);     // >= 0

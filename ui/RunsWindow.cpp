@@ -95,11 +95,8 @@ QStringList places_of(const std::string& path, const QString& record_path) {
 // part then its validation part (the last values, the overlap repeated).
 RunData data_of_table(const records::RunRecord& record, const QString& record_path) {
   const records::TableRecord& table = *record.table;
-  data::TableOptions options;
-  options.value_column = data::ColumnChoice::by_number(table.value_column);
-  if (table.time_column != 0) {
-    options.time_column = data::ColumnChoice::by_number(table.time_column);
-  }
+  // As the runs read it: a record of an earlier version leaves the layout to detection.
+  const data::TableOptions options = records::table_reading(record);
   for (const QString& path : places_of(table.path, record_path)) {
     const data::TableResult read =
         data::read_table_file(QFile::encodeName(path).toStdString(), options);

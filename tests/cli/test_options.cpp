@@ -68,7 +68,11 @@ TEST(Options, RefusedSettingsNameTheOption) {
       {{"--growth", "full", "--growth=grow"}, "--growth: use grow or ramped"},
       {{"--stream", "-1"}, "--stream: give a whole number from 0 to 16777215"},
       {{"--stream", "16777216"}, "--stream: give a whole number from 0 to 16777215"},
-      {{"--runs", "0", "--output", "o"}, "--runs: give a whole number from 1 to 16777216"},
+      {{"--runs", "0", "--output", "o"}, "--runs: give a whole number from 1 to 100000"},
+      // Bounds of what one call holds at once.
+      {{"--runs", "100001", "--output", "o"}, "--runs: give a whole number from 1 to 100000"},
+      {{"--terminals", "1000001"},
+       "--terminals: The value must be a whole number from 1 to 1000000."},
       {{"--jobs", "1025"}, "--jobs: give a whole number from 1 to 1024"},
       {{"--runs", "2"}, "--runs: give --output DIR for the run folders"},
       {{"--stream", "16777214", "--runs", "3", "--output", "o"},
@@ -232,6 +236,9 @@ TEST(Options, ManyRuns) {
        "--streams: goes only with --summarize: it says which runs the folders should hold"},
       {{"--summarize", "a", "--output", "o", "--streams", "3-1"}, streams_rule.c_str()},
       {{"--summarize", "a", "--output", "o", "--streams", "0-16777216"}, streams_rule.c_str()},
+      {{"--summarize", "a", "--output", "o", "--streams", "0-99999,200000"},
+       "--streams: lists 100001 streams, more than the 100000 runs one merge takes; merge them in "
+       "parts"},
       {{"--summarize", "a", "--output", "o", "--streams", "-1"}, streams_rule.c_str()},
       {{"--summarize", "a", "--output", "o", "--streams", "0-3,"}, streams_rule.c_str()},
       {{"--summarize", "a", "--output", "o", "--streams", "0--3"}, streams_rule.c_str()},

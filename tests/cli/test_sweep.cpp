@@ -6,10 +6,13 @@
 // "seconds" line of run.txt; runs.csv without its seconds column; and
 // summary.txt and the standard output whole. The seconds are the only part
 // of a run's files that depends on how it was run.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -17,10 +20,12 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -232,6 +237,12 @@ TEST_F(SweepTest, RefusalsComeBeforeAnyRun) {
        "error: --output: \"" + out + "/run-0001\" exists and is not a folder"},
       {sunspots({"--runs", "3", "--output", (folder_ / "out" / "run-0001" / "x").string()}), 2,
        "error: --output: "},
+      {sunspots({"--runs", "2", "--output", "/proc/quarvel-runs"}), 2,
+       "error: --output: cannot make the folder \"/proc/quarvel-runs\""},
+      {sunspots({"--runs", "7", "--forecast", "100000", "--intervals", "--output", fresh}), 2,
+       "error: --runs: the ensemble of 7 runs of up to 100187 steps with --intervals would hold "
+       "141664418 numbers at once, more than its bound of 134217728 (1 GiB); make fewer runs or "
+       "fewer --forecast steps, or leave out --intervals\n"},
       {{"--training", (folder_ / "flat.txt").string(), "--validation",
         (folder_ / "flat.txt").string(), "--runs", "2", "--output", fresh},
        3,
@@ -261,6 +272,21 @@ TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
   const std::string record = file("a/run-0001/run.txt");
   fs::create_directories(folder_ / "broken");
   write("broken/run.txt", record.substr(0, record.size() - 1));
+  // A stream past the last and a figure that is no number.
+  for (const auto& [name, from, to] : {std::tuple{"far", "--stream [0-9]+", "--stream 16777216"},
+                                       std::tuple{"nan", " best-mse [^ ]+ ", " best-mse nan "}}) {
+    fs::create_directories(folder_ / name);
+    write(
+        std::string(name) + "/run.txt",
+        std::regex_replace(record, std::regex(from), to, std::regex_constants::format_first_only));
+  }
+  // The line of the record that starts with `start`, from 1.
+  const auto line_of = [&record](const std::string& start) {
+    const std::string before = record.substr(0, record.find("\n" + start) + 1);
+    return static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
+  };
+  const std::size_t stream_line = line_of("--stream ");
+  const std::size_t population_line = line_of("population 1 ");
   const std::string a = (folder_ / "a").string();
   struct Case {
     std::vector<std::string> folders;
@@ -275,6 +301,12 @@ TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
            "/run-0001/run.txt\" record the same run (seed 1, stream 1)"},
       {{a, (folder_ / "broken").string()},
        "\"" + (folder_ / "broken" / "run.txt").string() + "\": the record ends within a line"},
+      {{a, (folder_ / "far").string()},
+       "\"" + (folder_ / "far" / "run.txt").string() + "\": line " + std::to_string(stream_line) +
+           ": \"--stream\" has a value that cannot be read"},
+      {{a, (folder_ / "nan").string()},
+       "\"" + (folder_ / "nan" / "run.txt").string() + "\": line " +
+           std::to_string(population_line) + ": \"population\" has a value that cannot be read"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -291,6 +323,71 @@ TEST_F(SweepTest, SummarizeRefusesFoldersThatCannotBeSummarizedTogether) {
       run({"--summarize", a, (folder_ / "c").string(), "--output", (folder_ / "merged").string()});
   ASSERT_EQ(seeds.status, 0) << seeds.err;
   EXPECT_EQ(seeds.out.rfind("3 runs: seeds 1, 3, streams 0-1\n", 0), 0u) << seeds.out;
+}
+
+// A link under the merged folders that leads nowhere or round in a loop is
+// skipped alike, with a warning that names it; the merge is that of the runs.
+TEST_F(SweepTest, LinksThatLeadNowhereOrInALoopAreSkippedWithAWarning) {
+  sweep("sweep", {"--runs", "2", "--quiet"});
+  const Result plain =
+      run({"--summarize", (folder_ / "sweep").string(), "--output", (folder_ / "plain").string()});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  const fs::path nowhere = folder_ / "sweep" / "nowhere";
+  const fs::path loop = folder_ / "sweep" / "run-0001" / "deeper" / "loop";
+  fs::create_directories(loop.parent_path());
+  fs::create_symlink(folder_ / "missing", nowhere);
+  fs::create_symlink(loop.filename(), loop);
+  // run-0001 holds run.txt and is not searched: a folder beside the runs is.
+  fs::create_directories(folder_ / "sweep" / "more");
+  const fs::path loop_beside = folder_ / "sweep" / "more" / "loop";
+  fs::create_symlink(loop_beside.filename(), loop_beside);
+  const Result merged =
+      run({"--summarize", (folder_ / "sweep").string(), "--output", (folder_ / "merged").string()});
+  EXPECT_EQ(merged.status, 0) << merged.err;
+  EXPECT_NE(merged.err.find("warning: --summarize: skipped \"" + loop_beside.string() +
+                            "\", a link that leads round in a loop\n"),
+            std::string::npos)
+      << merged.err;
+  EXPECT_NE(merged.err.find("warning: --summarize: skipped \"" + nowhere.string() +
+                            "\", a link that leads nowhere\n"),
+            std::string::npos)
+      << merged.err;
+  EXPECT_EQ(file("merged/summary.txt"), file("plain/summary.txt"));
+}
+
+// A merge whose ensemble would not fit in its bound is refused before it
+// reads a member, naming the bound; one that runs out of memory says it is
+// the merge that did.
+TEST_F(SweepTest, AMergeTooLargeIsRefusedAndOneOutOfMemoryToldAsAMerge) {
+  sweep("sweep", {"--runs", "2", "--forecast", "20000", "--intervals", "--quiet"});
+  const std::vector<std::string> merge{"--summarize", (folder_ / "sweep").string(), "--output",
+                                       (folder_ / "merged").string(), "--quiet"};
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  for (const char* kilobytes : {"60000", "120000"}) {
+    SCOPED_TRACE(kilobytes);
+    std::vector<std::string> arguments{
+        "-c", "ulimit -v \"$1\" || exit 99; shift; exec \"$0\" \"$@\"", QUARVEL_CLI, kilobytes};
+    arguments.insert(arguments.end(), merge.begin(), merge.end());
+    const Result result = quarvel::testing::run_program("/bin/sh", folder_, arguments);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "error: not enough memory for this merge; merge fewer runs at once (--streams)\n");
+    EXPECT_FALSE(fs::exists(folder_ / "merged" / "summary.txt"));
+  }
+#endif
+  // Records of runs of a far longer validation part than their members hold.
+  for (const char* run : {"run-0000", "run-0001"}) {
+    const fs::path record = folder_ / "sweep" / run / "run.txt";
+    write(fs::relative(record, folder_).string(),
+          quarvel::testing::replaced(read_file(record), "validation-values 187\n",
+                                     "validation-values 400000\n"));
+  }
+  const Result refused = run(merge);
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_EQ(refused.err,
+            "error: --summarize: the ensemble of 2 runs of up to 420000 steps with --intervals "
+            "would hold 169680000 numbers at once, more than its bound of 134217728 (1 GiB); make "
+            "fewer runs or fewer --forecast steps, or leave out --intervals\n");
 }
 
 // A full disk for the files under one folder, such as "/run-0001/".
@@ -776,32 +873,181 @@ TEST_F(SweepTest, ASecondCallIntoAFolderInUseIsRefused) {
   sweep("out", {"--runs", "2", "--quiet"});
 }
 
+// The claim is the folder's own, not its path's: a call that reaches the
+// folder by a link, through a bind mount or from another network namespace
+// is refused as well. The last two need a namespace of this user, which a
+// system may not give.
+TEST_F(SweepTest, AFolderInUseIsRefusedHoweverItIsReached) {
+  const fs::path out = folder_ / "out";
+  const auto first = start_long_sweep(out);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(out / "run-0001") && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  fs::create_directory_symlink(out, folder_ / "link");
+  fs::create_directories(folder_ / "mounted");
+  const std::string single = "--output";
+  struct Case {
+    const char* way;
+    std::vector<std::string> command;  // before the runner's arguments
+    fs::path folder;
+  };
+  const Case cases[] = {
+      {"a link", {}, folder_ / "link"},
+      {"a bind mount",
+       {"/usr/bin/unshare", "-rm", "/bin/sh", "-c",
+        R"(mount --bind "$1" "$2" && shift 2 && exec "$@")", "sh", out.string(),
+        (folder_ / "mounted").string()},
+       folder_ / "mounted"},
+      {"another network namespace", {"/usr/bin/unshare", "-rn"}, out},
+  };
+  std::vector<std::string> not_tried;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.way);
+    if (!c.command.empty()) {
+      std::vector<std::string> probe(c.command.begin() + 1, c.command.begin() + 2);
+      probe.emplace_back("/bin/true");
+      if (!fs::exists(c.command.front()) ||
+          quarvel::testing::run_program(c.command.front(), folder_, probe).status != 0) {
+        not_tried.emplace_back(c.way);
+        continue;
+      }
+    }
+    std::vector<std::string> arguments = c.command;
+    arguments.emplace_back(QUARVEL_CLI);
+    for (std::string& argument : sunspots({"--quiet", single, c.folder.string()})) {
+      arguments.push_back(std::move(argument));
+    }
+    const std::string program = arguments.front();
+    arguments.erase(arguments.begin());
+    const Result second = quarvel::testing::run_program(program, folder_, arguments);
+    EXPECT_EQ(second.status, 2) << second.err;
+    EXPECT_NE(second.err.find("is being written by another quarvel-cli call"), std::string::npos)
+        << second.err;
+  }
+  ::kill(first.pid, SIGTERM);
+  EXPECT_EQ(quarvel::testing::finish_program(first).signal, SIGTERM);
+  EXPECT_FALSE(fs::exists(out / "prediction-1.txt"));
+  if (!not_tried.empty()) {
+    GTEST_SKIP() << "this system gives this user no namespace of its own (unshare -r); not tried: "
+                 << not_tried.front() << (not_tried.size() > 1 ? " and " + not_tried.back() : "");
+  }
+}
+
+// Each run folder of a sweep is claimed as an output folder is: a run whose
+// folder another call holds fails, told, leaving that folder to the other
+// call; and a single run is refused the folder of a run of many, which would
+// then hold the files of two runs.
+TEST_F(SweepTest, ARunFolderOfASweepIsClaimedAsAnOutputFolder) {
+  const fs::path out = folder_ / "out";
+  fs::create_directories(out / "run-0001");
+  const int held = ::open((out / "run-0001").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  // Let go after a while at the latest, so that a sweep that waits for it ends.
+  std::atomic<bool> ended = false;
+  std::thread holder([&] {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!ended && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::close(held);
+  });
+  const Result result = run(sunspots({"--runs", "2", "--quiet", "--output", out.string()}));
+  ended = true;
+  holder.join();
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_NE(result.err.find("error: stream 1: its folder \"" + (out / "run-0001").string() +
+                            "\" is being written by another quarvel-cli call"),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(fs::is_empty(out / "run-0001"));
+
+  const auto written = quarvel::testing::snapshot(out / "run-0000");
+  ASSERT_TRUE(written.contains("run.txt"));
+  const Result single =
+      run(sunspots({"--quiet", "--seed", "3", "--output", (out / "run-0000").string()}));
+  EXPECT_EQ(single.status, 2);
+  EXPECT_NE(single.err.find("is the folder of a run of many"), std::string::npos) << single.err;
+  EXPECT_EQ(quarvel::testing::snapshot(out / "run-0000"), written);
+}
+
+// A run folder whose files are not all of the run its record names (one
+// replaced by another run's, or one its run did not write) is no run to merge
+// silently: the merge warns, naming the folder and the file, and counts the
+// run as failed.
+TEST_F(SweepTest, AFolderHoldingFilesOfTwoRunsIsNotMergedSilently) {
+  sweep("out", {"--runs", "3", "--quiet"});
+  const fs::path out = folder_ / "out";
+  fs::copy_file(out / "run-0001" / "tree-1.txt", out / "run-0000" / "tree-1.txt",
+                fs::copy_options::overwrite_existing);
+  fs::copy_file(out / "run-0001" / "prediction-1.txt", out / "run-0002" / "prediction-2.txt");
+  const Result merged =
+      run({"--summarize", out.string(), "--output", (folder_ / "merged").string(), "--quiet"});
+  EXPECT_EQ(merged.status, 1) << merged.err;
+  for (const auto& [folder, file, words] :
+       {std::tuple{"run-0000", "tree-1.txt", "is not the file its run.txt records"},
+        std::tuple{"run-0002", "prediction-2.txt",
+                   "is not a file of the run its run.txt records"}}) {
+    EXPECT_NE(merged.err.find("warning: --summarize: \"" + (out / folder).string() + "\": its " +
+                              file + " " + words),
+              std::string::npos)
+        << merged.err;
+  }
+  const std::string table = file("merged/runs.csv");
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4) << table;
+  EXPECT_NE(table.find(",ok"), std::string::npos) << table;
+  EXPECT_EQ(table.find(",ok"), table.rfind(",ok")) << table;
+}
+
 // A run folder used again with other settings holds its last run's files
-// alone; the other run folders stay as they were.
+// alone; the run folders of streams the new call does not run go with the
+// files of their runs, so that a merge of the folder merges its runs alone.
+// Folders that are not such run folders stay as they were.
 TEST_F(SweepTest, ARunFolderUsedAgainHoldsItsLastRunsFilesAlone) {
   sweep("out",
-        {"--runs", "3", "--populations", "3", "--forecast", "5", "--export-model", "--quiet"});
+        {"--runs", "4", "--populations", "3", "--forecast", "5", "--export-model", "--quiet"});
   const auto third = quarvel::testing::snapshot(folder_ / "out" / "run-0002");
   ASSERT_TRUE(third.contains("model-3.h"));
   write("out/run-0000/notes.txt", "mine");
-  sweep("out", {"--runs", "2", "--quiet"});
+  write("out/run-0003/notes.txt", "mine");
+  fs::create_directories(folder_ / "out" / "run-0007");
+  write("out/run-0007/run.txt", "not a record of this program");
+  fs::create_directories(folder_ / "out" / "run-7");
+  write("out/run-7/run.txt", file("out/run-0002/run.txt"));
+  const Result again = sweep("out", {"--runs", "2"});
+  EXPECT_NE(again.err.find("note: removed the run folders of an earlier call of other streams "
+                           "(run-0002, run-0003)"),
+            std::string::npos)
+      << again.err;
   sweep("plain", {"--runs", "2", "--quiet"});
   auto expected = run_files(folder_ / "plain" / "run-0000");
   expected["notes.txt"] = "mine";
   EXPECT_EQ(run_files(folder_ / "out" / "run-0000"), expected);
   EXPECT_EQ(run_files(folder_ / "out" / "run-0001"), run_files(folder_ / "plain" / "run-0001"));
-  EXPECT_EQ(quarvel::testing::snapshot(folder_ / "out" / "run-0002"), third);
+  EXPECT_FALSE(fs::exists(folder_ / "out" / "run-0002"));
+  EXPECT_EQ(quarvel::testing::snapshot(folder_ / "out" / "run-0003"),
+            (std::map<std::string, std::string>{{"notes.txt", "mine"}}));
+  EXPECT_EQ(file("out/run-0007/run.txt"), "not a record of this program");
+  EXPECT_TRUE(fs::exists(folder_ / "out" / "run-7" / "run.txt"));
   EXPECT_EQ(file("out/summary.txt"), file("plain/summary.txt"));
+  fs::remove_all(folder_ / "out" / "run-7");
+  fs::remove_all(folder_ / "out" / "run-0007");
+  const Result merged =
+      run({"--summarize", (folder_ / "out").string(), "--output", (folder_ / "merged").string()});
+  EXPECT_EQ(merged.status, 0) << merged.err;
+  EXPECT_EQ(file("merged/summary.txt"), file("plain/summary.txt"));
 }
 
-// Only the run folders that exist are looked at before the runs: a sweep of a
-// million runs is refused at once for a file where its last run folder goes.
+// Only the run folders that exist are looked at before the runs: a sweep of
+// the most runs a call makes is refused at once for a file where its last run
+// folder goes.
 TEST_F(SweepTest, OnlyTheRunFoldersThatExistAreCheckedBeforeTheRuns) {
   fs::create_directories(folder_ / "out");
   write("out/run-16777215", "a file where the last run folder goes");
   const auto start = std::chrono::steady_clock::now();
   const Result result = run(sunspots(
-      {"--stream", "15777216", "--runs", "1000000", "--output", (folder_ / "out").string()}));
+      {"--stream", "16677216", "--runs", "100000", "--output", (folder_ / "out").string()}));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, "error: --output: \"" + (folder_ / "out" / "run-16777215").string() +

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "data/tablefile.h"
+#include "records/runrecord.h"
 #include "support/examples.h"
 #include "support/scratch.h"
 
@@ -404,6 +406,50 @@ TEST_F(TableDataTest, TakesItsOverlapWhereTwoFilesWouldDetectAnother) {
                                      "--output", (folder_ / "merged").string()});
   ASSERT_EQ(merged.status, 0) << merged.err;
   EXPECT_EQ(output("merged", "summary.txt"), output("sweep", "summary.txt"));
+}
+
+}  // namespace
+
+namespace {
+
+// A run of a table records every option that decides its numbers, as read,
+// given or detected: its record reads the table again to the values the run
+// took (by their count and checksum), and its model files name them.
+TEST_F(TableDataTest, RecordsHowItReadTheTableSoThatItsRunsReadItAgain) {
+  std::string table = "t;v\n";
+  for (int row = 0; row < 40; ++row) {
+    table +=
+        std::to_string(row) + ";" + (row == 5 ? "" : std::to_string(row * 7 % 31) + ",5") + "\n";
+  }
+  const std::string path = write("gaps.csv", table);
+  const fs::path out = folder_ / "out";
+  const Result result = run({"--data", path, "--column", "v", "--split", "30", "--missing",
+                             "interpolate", "--terminals", "3", "--runs", "1", "--export-model",
+                             "--quiet", "--output", out.string()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::string text = read_file(out / "run-0000" / "run.txt");
+  EXPECT_NE(text.find("\n--delimiter semicolon\n--header yes\n--decimal-comma yes\n"
+                      "--thousands-separator none\n--missing interpolate\n"),
+            std::string::npos)
+      << text;
+  quarvel::records::RunRecord record;
+  ASSERT_EQ(quarvel::records::parse_record(text, record), std::nullopt);
+  const quarvel::data::TableResult again =
+      quarvel::data::read_table_file(path, quarvel::records::table_reading(record));
+  ASSERT_TRUE(again.table.has_value());
+  EXPECT_EQ(again.table->values.size(), 40u);
+  EXPECT_EQ(again.table->values[5], (4 * 7 % 31 + 6 * 7 % 31 + 1.0) / 2.0);
+  // Read by detection alone, as before runs recorded their reading, the gap is refused.
+  quarvel::data::TableOptions detected;
+  detected.value_column = quarvel::data::ColumnChoice::by_number(2);
+  EXPECT_FALSE(quarvel::data::read_table_file(path, detected).table.has_value());
+
+  const std::string model = read_file(out / "run-0000" / "model-1.txt");
+  for (const char* setting :
+       {"--column 2", "--split 30", "--delimiter semicolon", "--header yes", "--decimal-comma yes",
+        "--thousands-separator none", "--missing interpolate"}) {
+    EXPECT_NE(model.find(setting), std::string::npos) << setting << "\n" << model;
+  }
 }
 
 }  // namespace

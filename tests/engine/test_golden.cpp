@@ -1,7 +1,8 @@
-// Results pinned to a file: two small runs that breed (one population, then
-// two with other selection and growth), each generation's best figures at
-// full precision and the best tree's text, compared with golden_runs.txt on
-// either fitting path. Any change of a draw's order or of the arithmetic of
+// Results pinned to a file: two small runs that breed and rank by MSE (one
+// population, then two with other selection and growth), and one at the
+// window's default settings, which ranks by MDL; each generation's best
+// figures at full precision and the best tree's text, compared with
+// golden_runs.txt on either fitting path. Any change of a draw's order or of the arithmetic of
 // the fit, the ranking or the prediction shows here.
 //
 // After a change that is meant to change results, write the file anew and
@@ -52,13 +53,26 @@ struct Breeding {
 };
 constexpr Breeding kTournamentGrow{40, 2, 6, TOURNAMENT, 4, GROW, 4, 3, 0.4f, 0.3f, 0.1f};
 constexpr Breeding kFitnessRamped{30, 1, 8, FITNESSPROP, 5, RAMPED, 3, 4, 0.3f, 0.4f, 0.0f};
+// The window's defaults (runs/settings.cpp): 1000 individuals, 100 terminals,
+// tournaments of 6, 10 elite, grown trees of depth 6, mutants of depth 10,
+// crossover 0.4 at functions and 0.4 anywhere, no copies.
+constexpr Breeding kWindowDefaults{1000, 10, 100, TOURNAMENT, 6, GROW, 6, 10, 0.4f, 0.4f, 0.0f};
+
+// How a run ranks its individuals, and its seed: the window ranks by MDL
+// with the weights below, from seed 1.
+struct Ranking {
+  int by_mdl;
+  int seed;
+};
+constexpr Ranking kByMse{0, 5};
+constexpr Ranking kWindowRanking{1, 1};
 
 // The record of a run: per generation and population the best individual's
 // MSE and MDL as the program reports them, the mean squared error and MDL of
 // its fit in double, the mean squared error of its forecast over the
 // validation part, the mean MSE of the population and the best tree; then the
 // states of the random generators.
-std::string run_record(const std::vector<Breeding>& populations, FitPath path) {
+std::string run_record(const std::vector<Breeding>& populations, Ranking ranking, FitPath path) {
   const auto count = static_cast<int>(populations.size());
   auto engine = make_engine(chaotic_series(70, 0.31, 0.52), chaotic_series(20, 0.77, 0.18), count,
                             [&](RunParameters& p) {
@@ -76,15 +90,16 @@ std::string run_record(const std::vector<Breeding>& populations, FitPath path) {
                                 p.crossover_any_pt_fraction[i] = b.crossover_anywhere;
                                 p.fitness_prop_repro_fraction[i] = b.reproduction;
                               }
-                              p.random_seed = 5;
-                              p.evaluate_by_mdl = 0;
+                              p.random_seed = ranking.seed;
+                              p.evaluate_by_mdl = ranking.by_mdl;
                               p.mdl_weight = 0.0005;
                               p.mdl_error_weight = 0.0003;
                             });
   Engine& e = *engine;
   e.fit_path = path;
   e.data.overlap = 6;
-  std::string record = "run of " + std::to_string(count) + " population(s)\n";
+  std::string record = "run of " + std::to_string(count) + " population(s)" +
+                       (ranking.by_mdl != 0 ? " ranked by MDL" : "") + "\n";
   for (int g = 0; g < 6; ++g) {
     generation_step(e, g);
     for (int p = 0; p < count; ++p) {
@@ -111,13 +126,16 @@ std::string run_record(const std::vector<Breeding>& populations, FitPath path) {
 }
 
 std::string runs_record(FitPath path) {
-  return run_record({kTournamentGrow}, path) + run_record({kTournamentGrow, kFitnessRamped}, path);
+  return run_record({kTournamentGrow}, kByMse, path) +
+         run_record({kTournamentGrow, kFitnessRamped}, kByMse, path) +
+         run_record({kWindowDefaults}, kWindowRanking, path);
 }
 
 TEST(Golden, RunsGiveThePinnedResultsOnEitherPath) {
   const std::string path = QUARVEL_GOLDEN_FILE;
   const std::string header =
-      "# The best of each generation of two small runs, written by tests/engine/test_golden.cpp;\n"
+      "# The best of each generation of three small runs, written by "
+      "tests/engine/test_golden.cpp;\n"
       "# QUARVEL_WRITE_GOLDEN=1 engine_tests --gtest_filter='Golden.*' writes it anew.\n";
   const std::string fast = runs_record(FitPath::fast);
   if (std::getenv("QUARVEL_WRITE_GOLDEN") != nullptr) {

@@ -33,7 +33,8 @@ RunRecord two_populations() {
 }
 
 TEST(RunRecord, ReadsBackExactly) {
-  const RunRecord record = two_populations();
+  RunRecord record = two_populations();
+  record.files = {{"prediction-1.txt", text_checksum("0,1\r\n")}, {"tree-1.txt", 0}};
   const std::string text = record_text(record);
   EXPECT_NE(text.find("\ntraining data/with\\\\odd\\nname.txt\n"), std::string::npos) << text;
   RunRecord read;
@@ -71,6 +72,20 @@ TEST(RunRecord, BrokenRecordsAreRefused) {
       {replaced("version 0.1.0", "version 0.1\\t"), "line 2 holds a broken escape"},
       {replaced("seconds 1.250", "minutes 1"),
        "line 17 is not an entry of a run record (\"minutes\")"},
+      // Streams end at 2^24 - 1; only a validation MSE may be no number.
+      {replaced("--stream 12", "--stream 16777216"),
+       "line 14: \"--stream\" has a value that cannot be read"},
+      {replaced("best-mdl -1 ", "best-mdl nan "),
+       "line 16: \"population\" has a value that cannot be read"},
+      {replaced("seconds 1.250", "seconds nan"),
+       "line 17: \"seconds\" has a value that cannot be read"},
+      {replaced("seconds 1.250", "seconds -1"),
+       "line 17: \"seconds\" has a value that cannot be read"},
+      // The files of the run folder: names, each with a checksum of 16 digits.
+      {replaced("seconds 1.250", "files tree-1.txt 0123\nseconds 1.250"),
+       "line 17: \"files\" has a value that cannot be read"},
+      {replaced("seconds 1.250", "files tree-1.txt\nseconds 1.250"),
+       "line 17: \"files\" has a value that cannot be read"},
   };
   for (const Case& c : cases) {
     RunRecord read;
@@ -127,6 +142,7 @@ TEST(RunRecord, ForecastFiguresReadBackAndOlderRecordsReadWithout) {
       {replaced("mase 1 0.875", "mase 1 0.875\nmase 1 0.5"),
        "line 21 gives \"mase\" of population 1 again"},
       {replaced("mae 1 21.5", "mae 1 lots"), "line 17: \"mae\" has a value that cannot be read"},
+      {replaced("mae 1 21.5", "mae 1 nan"), "line 17: \"mae\" has a value that cannot be read"},
       {replaced("mae 1 21.5", "mae 21.5"), "line 17: \"mae\" has a value that cannot be read"},
       {replaced("forecast-diverged 1 at step 12", "forecast-diverged 1 at step 0"),
        "line 24: \"forecast-diverged\" has a value that cannot be read"},

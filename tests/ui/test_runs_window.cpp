@@ -321,6 +321,35 @@ class RunsWindowTest : public QObject {
     QCOMPARE(chart->points(RunsWindow::median).constFirst().x(), 340.0);
   }
 
+  // Runs of a table read as the runs read it, by what their records give:
+  // semicolons and decimal commas, and a gap filled by --missing interpolate,
+  // which detection alone would refuse.
+  void runs_of_a_table_read_it_as_they_did() {
+    QString table = QStringLiteral("t;v\n");
+    for (int row = 0; row < 40; ++row) {
+      table += QStringLiteral("%1;%2\n").arg(row).arg(
+          row == 5 ? QString() : QStringLiteral("%1,5").arg(row * 7 % 31));
+    }
+    const QString path = folder_.filePath(QStringLiteral("gaps.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(table.toUtf8());
+    file.close();
+    const QStringList table_data{QStringLiteral("--data"),      path,
+                                 QStringLiteral("--column"),    QStringLiteral("v"),
+                                 QStringLiteral("--split"),     QStringLiteral("30"),
+                                 QStringLiteral("--missing"),   QStringLiteral("interpolate"),
+                                 QStringLiteral("--terminals"), QStringLiteral("3")};
+    QVERIFY(run_cli(QStringLiteral("gaps"), {}, table_data));
+    RunsWindow& runs = open(folder_.filePath(QStringLiteral("gaps")));
+    QVERIFY2(!runs.notes().contains(QStringLiteral("not drawn")), qPrintable(runs.notes()));
+    const auto drawn = runs.fan_chart()->points(RunsWindow::data);
+    QVERIFY(drawn.size() > 30);
+    QCOMPARE(drawn[4].y(), 28.5);
+    QCOMPARE(drawn[5].y(), 20.0);  // between 28.5 and 11.5
+    QCOMPARE(drawn[29].y(), 17.5);
+  }
+
   // Data that cannot be found leave the fan chart alone, with the reason; a
   // failed run stands out with its reason; a folder without runs.csv is
   // refused with a clear message.
