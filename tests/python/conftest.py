@@ -37,9 +37,11 @@ def folder_files(folder):
 
 
 # Lines that name where the data lay or how long a run took: they differ
-# between runs of the same data wherever its files are.
+# between runs of the same data wherever its files are; so does run.txt's
+# list of the folder's files with their checksums (the model files name the
+# data's place), whose files are compared themselves.
 _PLACE_OR_TIME = re.compile(rb'(/tmp/quarvel-|' + re.escape(str(EXAMPLES).encode()) +
-                            rb'|^seconds )')
+                            rb'|^seconds |^files )')
 
 
 def comparable(files):
