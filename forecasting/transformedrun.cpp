@@ -105,7 +105,8 @@ TransformedRunResult transform_run(std::span<const double> training,
     return result;
   }
   const std::size_t t_count = training.size();
-  const auto k = static_cast<std::size_t>(std::clamp<std::int64_t>(overlap, 0, static_cast<std::int64_t>(validation.size())));
+  const auto k = static_cast<std::size_t>(
+      std::clamp<std::int64_t>(overlap, 0, static_cast<std::int64_t>(validation.size())));
   run.training_count = static_cast<std::int32_t>(t_count);
   run.overlap = static_cast<std::int32_t>(k);
   run.loaded.assign(training.begin(), training.end());
