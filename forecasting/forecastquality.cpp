@@ -142,13 +142,7 @@ ForecastQuality forecast_quality(const Engine& engine, std::int32_t population,
   const ScaledData engine_data = scaled_data(engine.data);
   const TransformedRun* transformed = context.transformed;
   // The series as loaded, in its own scaling.
-  std::vector<double> loaded;
-  ScaledData data = engine_data;
-  if (transformed != nullptr) {
-    loaded = transformed->scaled_loaded();
-    data = {loaded, transformed->training_count, transformed->training_count + transformed->overlap,
-            transformed->low, transformed->high};
-  }
+  const ScaledData data = transformed != nullptr ? transformed->view() : engine_data;
   SeriesForecasts forecasts = series_forecasts(engine_data, prediction, past_data, transformed);
   ForecastQuality quality;
   quality.first_index = static_cast<std::int32_t>(

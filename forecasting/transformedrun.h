@@ -38,7 +38,6 @@ struct TransformedRun {
   [[nodiscard]] ScaledData view() const noexcept {
     return {scaled, training_count, training_count + overlap, low, high};
   }
-  [[nodiscard]] std::vector<double> scaled_loaded() const { return scaled; }
   // The forecast of the engine's scaled values after the first `known`
   // series values (validation) or all of them (past the data), as levels of
   // the transform, given the transformed values' scaling.

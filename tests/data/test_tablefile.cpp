@@ -446,6 +446,19 @@ struct RefusalCase {
   const char* message;  // the whole message
 };
 
+// The table is refused with the case's problem, at its line and column, in
+// its words (when it gives them).
+void expect_refused(const RefusalCase& c) {
+  const TableResult read = read_table(c.text, c.options);
+  EXPECT_FALSE(read.table) << c.name;
+  EXPECT_EQ(read.error.problem, c.problem) << c.name << ": " << read.error.message;
+  EXPECT_EQ(read.error.line, c.line) << c.name;
+  EXPECT_EQ(read.error.column, c.column) << c.name;
+  if (*c.message != '\0') {
+    EXPECT_EQ(read.error.message, c.message) << c.name;
+  }
+}
+
 TableOptions interpolating() {
   TableOptions options;
   options.missing = MissingValues::interpolate;
@@ -625,16 +638,7 @@ TEST(Table, RefusesBadInputNamingLineAndColumn) {
        with_columns(ColumnChoice::by_number(2), ColumnChoice::by_number(1)),
        TableProblem::not_a_number, 3, 2, ""},
   };
-  for (const RefusalCase& c : cases) {
-    const TableResult read = read_table(c.text, c.options);
-    EXPECT_FALSE(read.table) << c.name;
-    EXPECT_EQ(read.error.problem, c.problem) << c.name << ": " << read.error.message;
-    EXPECT_EQ(read.error.line, c.line) << c.name;
-    EXPECT_EQ(read.error.column, c.column) << c.name;
-    if (*c.message != '\0') {
-      EXPECT_EQ(read.error.message, c.message) << c.name;
-    }
-  }
+  for (const RefusalCase& c : cases) expect_refused(c);
 }
 
 // A comma that may as well separate thousands is not taken for the decimal
@@ -683,16 +687,7 @@ TEST(Table, RefusesADetectedDecimalCommaThatMaySeparateThousands) {
        "its comma separates thousands, and \"987\" on line 5 lies close to the latter; say which "
        "the comma is"},
   };
-  for (const RefusalCase& c : cases) {
-    const TableResult read = read_table(c.text, c.options);
-    EXPECT_FALSE(read.table) << c.name;
-    EXPECT_EQ(read.error.problem, c.problem) << c.name << ": " << read.error.message;
-    EXPECT_EQ(read.error.line, c.line) << c.name;
-    EXPECT_EQ(read.error.column, c.column) << c.name;
-    if (*c.message != '\0') {
-      EXPECT_EQ(read.error.message, c.message) << c.name;
-    }
-  }
+  for (const RefusalCase& c : cases) expect_refused(c);
 }
 
 // A thousands separator given groups the digits by threes and settles the
@@ -779,16 +774,7 @@ TEST(Table, ReadsThousandsSeparatorsAsGiven) {
        "line 3, column 2 (\"b\"): \"1,234,567\" is not a number (its commas may separate "
        "thousands)"},
   };
-  for (const RefusalCase& c : refused) {
-    const TableResult read = read_table(c.text, c.options);
-    EXPECT_FALSE(read.table) << c.name;
-    EXPECT_EQ(read.error.problem, c.problem) << c.name << ": " << read.error.message;
-    EXPECT_EQ(read.error.line, c.line) << c.name;
-    EXPECT_EQ(read.error.column, c.column) << c.name;
-    if (*c.message != '\0') {
-      EXPECT_EQ(read.error.message, c.message) << c.name;
-    }
-  }
+  for (const RefusalCase& c : refused) expect_refused(c);
 }
 
 TEST(Table, RefusesMoreRowsThanASeriesHolds) {
